@@ -1,0 +1,4 @@
+#include "model/records.h"
+namespace zarvex {
+void CSortInfo::RebuildNames(bool) {}
+}

@@ -1,0 +1,50 @@
+// The host of unattended runs and tests: no window, never blocks, answers
+// every question from the run's overwrite mode, and writes the log as plain
+// text (colour markers removed) to a file or a stream when one is given.
+#pragma once
+
+#include "platform/host.h"
+
+#include <cstdio>
+#include <string>
+
+namespace zarvex {
+
+class HeadlessHost : public Host {
+public:
+    // `overwriteAll`: existing outputs are replaced without asking; otherwise
+    // they are kept (skipped) without asking.
+    explicit HeadlessHost(bool overwriteAll = false) : m_OverwriteAll(overwriteAll) {}
+    ~HeadlessHost() override;
+    HeadlessHost(const HeadlessHost&) = delete;
+    HeadlessHost& operator=(const HeadlessHost&) = delete;
+
+    // Opens (and truncates) a log file; "-" means standard error. Returns 0 or an errno value.
+    int OpenLogFile(const std::string& path);
+    // Keeps every logged line in memory as well (tests read it with LogText()).
+    void KeepLog(bool keep) { m_KeepLog = keep; }
+    const std::string& LogText() const { return m_LogText; }
+    void SetOverwriteAll(bool on) { m_OverwriteAll = on; }
+
+    void SetProgress(double) override {}
+    bool PumpMessages() override { return true; }
+    bool AbortRequested() const override { return m_Abort; }
+    void RequestAbort() override { m_Abort = true; }
+    void ClearAbort() override { m_Abort = false; }
+    bool HasLog() const override { return m_LogFile != nullptr || m_KeepLog; }
+    void Log(std::string_view markedText) override;
+    void SetStatus(std::string_view) override {}
+    bool Silent() const override { return true; }
+    void Beep() override {}
+    int Ask(Prompt prompt, std::string_view subject) override;
+
+private:
+    bool m_OverwriteAll;
+    bool m_Abort = false;
+    bool m_KeepLog = false;
+    std::string m_LogText;
+    std::FILE* m_LogFile = nullptr;
+    bool m_OwnsLogFile = false;
+};
+
+} // namespace zarvex

@@ -1,0 +1,126 @@
+#include "model/records.h"
+#include "model/settings.h"
+
+#include <gtest/gtest.h>
+
+namespace zarvex {
+namespace {
+
+TEST(CFInfo, SerialNumbersRiseAndCopiesTakeANewOne)
+{
+    const std::int32_t next = CFInfo::PeekNextSerial();
+    CFInfo a;
+    CFInfo b;
+    EXPECT_EQ(a.m_ID, next);
+    EXPECT_EQ(b.m_ID, next + 1);
+    a.m_MsgType = MT_UU;
+    a.m_Flags = PF_RENAME;
+    a.m_DestFile = "x.zip";
+    CFInfo copy(a);
+    EXPECT_EQ(copy.m_ID, next + 2);
+    EXPECT_EQ(copy.m_DestFile, "x.zip");
+    EXPECT_EQ(copy.m_MsgType, 0u) << "a copy does not take the encoding";
+    EXPECT_EQ(copy.m_Flags, 0u);
+}
+
+TEST(CFInfo, InitialValuesMarkUnknownNumbers)
+{
+    CFInfo part;
+    EXPECT_EQ(part.m_Part, -1);
+    EXPECT_EQ(part.m_Total, -1);
+    EXPECT_EQ(part.m_yBegin, -1);
+    EXPECT_EQ(part.m_ByteStart, -1);
+    EXPECT_FALSE(part.SetDataEnd(100)) << "no output start yet";
+    part.m_ByteStart = 40;
+    EXPECT_TRUE(part.SetDataEnd(100));
+    EXPECT_EQ(part.m_Length, 60);
+}
+
+TEST(CFInfo, SwapNumbersTogglesTheMark)
+{
+    CFInfo part;
+    part.m_Part = 2;
+    part.m_Total = 5;
+    part.m_Group = 1;
+    part.m_GroupTotal = 3;
+    part.SwapNumbers();
+    EXPECT_EQ(part.m_Part, 1);
+    EXPECT_EQ(part.m_Total, 3);
+    EXPECT_EQ(part.m_Group, 2);
+    EXPECT_EQ(part.m_GroupTotal, 5);
+    EXPECT_EQ(part.m_Swapped, 1);
+    part.SwapNumbers();
+    EXPECT_EQ(part.m_Swapped, 0);
+}
+
+TEST(CFInfo, SameFileAcceptsUnknownTotals)
+{
+    CFInfo a, b;
+    a.m_OrigName = b.m_OrigName = "f.rar";
+    a.m_MsgType = b.m_MsgType = MT_YENC;
+    a.m_Total = 5;
+    b.m_Total = -1;
+    EXPECT_TRUE(a.IsSameFile(b));
+    b.m_Total = 0;
+    EXPECT_TRUE(a.IsSameFile(b));
+    b.m_Total = 6;
+    EXPECT_FALSE(a.IsSameFile(b));
+}
+
+TEST(CFInfo, DuplicateChainKeepsArrivalOrder)
+{
+    auto* head = new CFInfo;
+    auto* d1 = new CFInfo;
+    auto* d2 = new CFInfo;
+    head->AddDuplicate(d1);
+    head->AddDuplicate(d2);
+    EXPECT_EQ(head->m_pNextDup.get(), d1);
+    EXPECT_EQ(d1->m_pNextDup.get(), d2);
+    delete head; // deletes the chain
+}
+
+TEST(CSortInfo, FullSubjectLookupTellsNoneFromOthers)
+{
+    CSortInfo group;
+    auto* part = new CFInfo;
+    group.Init(part);
+    EXPECT_EQ(group.IndexOfFullSubj("x"), -2);
+    part->m_FullSubj = "Pics (1/2)";
+    EXPECT_EQ(group.IndexOfFullSubj("pics (1/2)"), 0);
+    EXPECT_EQ(group.IndexOfFullSubj("other"), -1);
+    EXPECT_EQ(group.IndexOfFullSubj(""), -1);
+}
+
+TEST(CSortInfo, StatusColourFollowsTheLowNibble)
+{
+    CSortInfo group;
+    group.m_Status = GS_COMPLETE | ST_DATAERROR;
+    EXPECT_EQ(group.StatusColour(), 0x008000u);
+    group.m_Status = GS_MISSING;
+    EXPECT_EQ(group.StatusColour(), 0x808080u);
+    group.m_Status = 7;
+    EXPECT_EQ(group.StatusColour(), 0x800080u);
+}
+
+TEST(MyCObArray, InputNamesCompareExactly)
+{
+    Settings settings;
+    MyCObArray list(settings);
+    EXPECT_EQ(list.AddInputFile("/tmp/Mail.txt"), 0);
+    EXPECT_EQ(list.AddInputFile("/tmp/mail.txt"), 0) << "Linux paths differ by case";
+    EXPECT_EQ(list.AddInputFile("/tmp/Mail.txt"), -1);
+    list.RemoveAll();
+    EXPECT_TRUE(list.m_InputNames.empty());
+    EXPECT_EQ(list.m_NextFileNumber, 1);
+}
+
+TEST(MsgTypeName, LowestNamedBitWins)
+{
+    EXPECT_EQ(MsgTypeName(0x22), "UU");
+    EXPECT_EQ(MsgTypeName(0x400), "Multi");
+    EXPECT_EQ(MsgTypeName(0), "?");
+    EXPECT_EQ(MsgTypeName(MT_FACE), "Face");
+}
+
+} // namespace
+} // namespace zarvex

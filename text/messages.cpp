@@ -1,0 +1,181 @@
+#include "text/messages.h"
+
+#include "text/display_text.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace zarvex {
+namespace {
+
+// Colour markers, written as the marker byte followed by RRGGBB.
+#define RED "\xFD" "800000"
+#define GREEN "\xFD" "008000"
+#define BLACK "\xFD" "000000"
+
+constexpr std::pair<int, std::string_view> kMessages[] = {
+    {100, "Duplicate file!\r\nThis file has already been processed."},
+    {101, "No recognized encoded data or messages found in %1"},
+    {102, "Processing file %1..."},
+    {103, "Verify creation of the new directory:\r\n %1"},
+    {104, "Could not create directory:\r\n %1"},
+    {105, "No files match the specified filename pattern."},
+    {106, "Invalid filename pattern entered."},
+    {109, "UUencoded data"},
+    {110, "Base64 encoded data"},
+    {111, "XXencoded data"},
+    {112, "Quoted-Printable data"},
+    {113, "BinHex4 encoded data"},
+    {114, "Text data"},
+    {116, "Insufficient memory to complete operation!"},
+    {117, "yEncoded data"},
+    {119, "BNews encoded data"},
+    {120, "Extracting file %1..."},
+    {121, "Can not extract file.\r\nMissing start of file information. Perhaps all pieces have not been input?"},
+    {123, "Error extracting file!"},
+    {124, "About to execute an unknown application. This is a good way to catch a virus!\r\nAre you sure you "
+          "want to do this?"},
+    {125, "Failed to launch application."},
+    {127, "The selected directory is Read-Only. Choose a directory with  Read/Write access!"},
+    {128, "(None)"},
+    {129, "Subject: "},
+    {130, "Filename: "},
+    {131, "Encoding: "},
+    {132, "Message Type: "},
+    {133, "Parts: %1 found, %2 expected"},
+    {134, "Missing Parts: "},
+    {135, "(Unknown)"},
+    {136, "Message Starts: %1 Ends: %2"},
+    {137, "Continue waiting for launched application: %1 ?"},
+    {139, "Operation Aborted!"},
+    {140, "Recursively scanning file..."},
+    {141, "Possible recursively encoded file detected. Decode it?"},
+    {142, "Output filenames differ, file %1 added to Clipboard file."},
+    {143, "Multiple recursive files detected, data added to Clipboard file."},
+    {144, "Too many nested messages. (MAX 4)  You must extract this file again to continue recursive decoding."},
+    {145, "Original filename:"},
+    {148, "Do you want to stream decode the existing files too?"},
+    {149, "    Group: %1 of %2"},
+    {151, "Face PNG data"},
+    {153, "Validating files..."},
+    {154, "Newsgroups: "},
+    {155, "Posted: "},
+    {300, RED "*Error decoding line %1 of " BLACK "%2," RED},
+    {301, " long line" BLACK},
+    {302, " short line" BLACK},
+    {304, " invalid characters " BLACK},
+    {305, "(%1 more errors.)" BLACK "\r\n"},
+    {306, "\t" RED "Short file" BLACK "\r\n"},
+    {307, "\tPossible short file" BLACK "\r\n"},
+    {308, "\tNo data written, empty file removed." BLACK "\r\n"},
+    {309, "\tPossible missing End Of Line @ %1 of %2, correcting..." BLACK "\r\n"},
+    {310, "\t" RED "Unexpected End Of File." BLACK "\r\n"},
+    {311, "\t" RED "End not found, short file." BLACK "\r\n"},
+    {312, "\tInvalid CRC, file corrupt!" BLACK "\r\n"},
+    {313, "\tDuplicate \".\" detect on line %1 of %2, corrected?" BLACK "\r\n"},
+    {314, "Monitored file unexpectedly changed!"},
+    {315, "\tunexpected data --file probably corrupted." BLACK},
+    {316, RED " (Part %1 of %2 "},
+    {317, RED " (Part %1"},
+    {318, ", trying alternate part instead." BLACK},
+    {319, " part fails CRC check. Data corrupted." BLACK},
+    {320, "part does not match specified size." BLACK},
+    {321, "File fails CRC check. Data corrupted." BLACK},
+    {322, RED "*File corrupted; missing YENC footer." BLACK},
+    {330, GREEN "Extracting %1 as file %2" BLACK "\r\n"},
+    {331, "Processing file %1...\r\n"},
+    {332, "Continue processing  %1...\r\n"},
+    {333, "\tfound %1 (%2)\r\n"},
+    {336, "\tDuplicate part detected --dropping %1 part.\r\n"},
+    {337, "newer"},
+    {338, "existing"},
+    {339, "Unusually long lines detected. Attemping to restore missing End Of Lines.\r\n "},
+    {341, "\tNot discarding duplicate part.\r\n"},
+    {342, "Decoding binhex data..."},
+    {344, "Trying next duplicate part to correct errors..."},
+    {345, "Ready"},
+    {400, "No error occurred"},
+    {401, "An unspecified error occurred."},
+    {402, "The file could not be located."},
+    {403, "All or part of the path is invalid."},
+    {404, "The permitted number of open files was exceeded."},
+    {405, "Access denied."},
+    {406, "Invalid file handle."},
+    {407, "The current working directory cannot be removed."},
+    {408, "The directory is full."},
+    {409, "There was an error trying to set the file pointer."},
+    {410, "hardware I/O error."},
+    {411, "sharing violation"},
+    {412, "lock violation"},
+    {413, "The disk is full!"},
+    {414, "End of file reached."},
+    {415, "Unknown"},
+    {416, "File Error: "},
+};
+
+#undef RED
+#undef GREEN
+#undef BLACK
+
+constexpr bool IsSortedById()
+{
+    for (std::size_t i = 1; i < std::size(kMessages); ++i)
+        if (kMessages[i - 1].first >= kMessages[i].first) return false;
+    return true;
+}
+static_assert(IsSortedById(), "message table must be sorted by id");
+
+} // namespace
+
+std::string_view Message(int id)
+{
+    auto it = std::lower_bound(std::begin(kMessages), std::end(kMessages), id,
+                               [](const auto& entry, int key) { return entry.first < key; });
+    if (it == std::end(kMessages) || it->first != id) return {};
+    return it->second;
+}
+
+std::string FormatTemplate(std::string_view tmpl, std::string_view arg1, std::string_view arg2)
+{
+    std::string out;
+    out.reserve(tmpl.size() + arg1.size() + arg2.size());
+    for (std::size_t i = 0; i < tmpl.size(); ++i) {
+        if (tmpl[i] == '%' && i + 1 < tmpl.size() && (tmpl[i + 1] == '1' || tmpl[i + 1] == '2')) {
+            out += tmpl[i + 1] == '1' ? arg1 : arg2;
+            ++i;
+        } else {
+            out += tmpl[i];
+        }
+    }
+    return out;
+}
+
+std::string FormatMessage(int id, std::string_view arg1, std::string_view arg2)
+{
+    // Arguments are shown as text: converted to UTF-8, which never holds the
+    // marker byte, so a name with a 0xFD byte cannot change the log colour.
+    return FormatTemplate(Message(id), ToDisplayUtf8(arg1), ToDisplayUtf8(arg2));
+}
+
+std::string_view FileErrorText(int cause)
+{
+    if (cause < 0 || cause > 14) return Message(415);
+    return Message(400 + cause);
+}
+
+std::string StripColourMarkers(std::string_view marked)
+{
+    std::string out;
+    out.reserve(marked.size());
+    for (std::size_t i = 0; i < marked.size(); ++i) {
+        if (static_cast<unsigned char>(marked[i]) == 0xFD) {
+            i += 6; // the marker byte and its six colour characters
+            continue;
+        }
+        out += marked[i];
+    }
+    return out;
+}
+
+} // namespace zarvex
