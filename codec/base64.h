@@ -1,0 +1,22 @@
+// Base64 line codec.
+#pragma once
+
+#include <string_view>
+
+namespace zarvex {
+
+class CBufFile;
+
+// Results of DecodeBase64Line.
+enum Base64Result : int {
+    B64_OK = 0,
+    B64_NOTHING = -1,     // a foreign "--" line, a line starting with LF, or shorter than 4
+    B64_END = -2,         // a boundary line, or the pad character ended the data
+    B64_CLOSING = -3,     // the closing boundary "--" boundary "--"
+    B64_BROKEN_GROUP = -4 // the line ended inside a 4-character group
+};
+
+int DecodeBase64Line(CBufFile* out, const char* line, int len, std::string_view boundary, bool raw);
+int PeekDecodeBase64(const char* line, unsigned char* dest, int lineLength, int maxBytes, bool stopAtInvalid);
+
+} // namespace zarvex

@@ -1,0 +1,28 @@
+// Output file names: cleaning, made-up names, extensions, unique names.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zarvex {
+
+class CFInfo;
+class CSortInfo;
+class MyCObArray;
+struct Settings;
+
+// A name the file system accepts (one plain name: never "/", ".", ".."),
+// or empty when nothing usable remains.
+std::string CleanName(std::string_view name, bool force83, bool keepEscapes, const Settings& settings);
+// A name from `baseName` (made up when empty) with the type's extension,
+// unique among all output names unless "NoAutoRename" is on.
+std::string MakeName(MyCObArray& list, int dataType, std::string_view baseName, CFInfo* part);
+// The steps of MyCObArray::AddPart that set m_DestFile.
+void NameTextMessage(MyCObArray& list, CFInfo& part, CSortInfo* group);
+void NameFaceImage(CFInfo& part, const Settings& settings);
+// Returns true when the name changed by getting an extension.
+bool FixExtension(MyCObArray& list, CFInfo& part);
+// The renaming step of Evaluate for an element with PF_RENAME.
+void RenameDuplicate(MyCObArray& list, CSortInfo& group, int index);
+
+} // namespace zarvex
