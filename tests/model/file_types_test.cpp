@@ -197,6 +197,8 @@ TEST(AddTypeExtension, NameWithoutExtensionGetsThePrimary)
     EXPECT_EQ(AddTypeExtension("PHOTO.JPG", DT_JPG), "PHOTO.JPG");
     EXPECT_EQ(AddTypeExtension("v1.2/photo", DT_JPG), "v1.2/photo.jpg")
         << "a dot in a folder is no extension";
+    EXPECT_EQ(AddTypeExtension("../photo", DT_JPG), "../photo.jpg");
+    EXPECT_EQ(AddTypeExtension("..\\photo", DT_JPG), "..\\photo.jpg");
 }
 
 TEST(AddTypeExtension, FixedRulesOutliveEditedLists)
