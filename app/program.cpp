@@ -191,7 +191,7 @@ void WarnAboutArguments(const CommandLine& cl, std::ostream& err)
 
 } // namespace
 
-int RunProgram(const std::vector<std::string>& args, Engine& engine, const std::string& iniPath,
+int RunProgram(const std::vector<std::string>& args, Engine& engine, const IniPathFunction& iniPath,
                std::ostream& out, std::ostream& err)
 {
     const CommandLine cl = ParseArguments(args);
@@ -214,7 +214,7 @@ int RunProgram(const std::vector<std::string>& args, Engine& engine, const std::
                "named on the command line (see --help)\n";
         return kExitNeedsDesktop;
     }
-    UnattendedRun run(cl, engine, iniPath, err);
+    UnattendedRun run(cl, engine, iniPath ? iniPath() : std::string(), err);
     return run.Run();
 }
 

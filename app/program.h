@@ -3,6 +3,7 @@
 // desktop window is not part of this build; a run that needs it says so.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -20,10 +21,13 @@ inline constexpr int kExitNeedsDesktop = 2;
 // Exit status of a run that cannot start (output folder, log file).
 inline constexpr int kExitCannotStart = 255;
 
-// `args`: the arguments without the program name. `iniPath`: the settings
-// file (empty: defaults, nothing saved). Help and version go to `out`,
-// problems to `err`. Returns the process exit status.
-int RunProgram(const std::vector<std::string>& args, Engine& engine, const std::string& iniPath,
+// Finds the settings file (empty: defaults, nothing saved); asked only by a
+// run that reads settings, so that --help creates no files.
+using IniPathFunction = std::function<std::string()>;
+
+// `args`: the arguments without the program name. Help and version go to
+// `out`, problems to `err`. Returns the process exit status.
+int RunProgram(const std::vector<std::string>& args, Engine& engine, const IniPathFunction& iniPath,
                std::ostream& out, std::ostream& err);
 
 } // namespace zarvex

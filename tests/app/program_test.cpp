@@ -22,7 +22,7 @@ protected:
     {
         out.str({});
         err.str({});
-        return RunProgram(args, engine, iniPath, out, err);
+        return RunProgram(args, engine, [this] { return iniPath; }, out, err);
     }
     std::string MakeOut(const std::string& name = "out")
     {
