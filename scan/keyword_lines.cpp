@@ -69,8 +69,11 @@ void BeginLine(ScanState& s)
     if (s.len > 55 || s.len < 12) JoinWrappedName(s);
     const int nameAt = ScanBeginFields(s.line, s.len);
     if (nameAt < 0) return;
-    // The name runs to the end of the line, so names with blanks stay whole.
-    std::string name(TrimLineEnd(View(s).substr(static_cast<std::size_t>(nameAt))).substr(0, kMaxNameLength));
+    // The name runs to the end of the line, so names with blanks stay whole
+    // (a NUL byte ends it).
+    std::string_view rest = View(s).substr(static_cast<std::size_t>(nameAt));
+    rest = TrimLineEnd(rest.substr(0, rest.find('\0')));
+    const std::string name(rest.substr(0, kMaxNameLength));
 
     if (s.current) {
         const CFInfo& part = *s.current;

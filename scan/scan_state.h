@@ -92,8 +92,14 @@ struct ScanState {
     bool done = false;
     std::int32_t found = 0;
 
-    // Cached header-line test of `line` (-1 not yet known).
+    // Cached tests of `line` (-1 not yet known).
     int headerLine = -1;
+    int blankLine = -1;
+    // Where the sender, date and newsgroups of `mime` were last read, and the
+    // last blank line: values read after that blank line belong to the
+    // header block of the message being read.
+    std::int64_t headerFieldsLine = -1;
+    std::int64_t lastBlankLine = 0;
 
     bool InSection() const { return current != nullptr; }
     std::uint32_t CurrentType() const { return current ? current->m_MsgType : 0; }
@@ -105,6 +111,7 @@ struct ScanState {
         cur->len = n;
         line[n] = '\0';
         headerLine = -1;
+        blankLine = -1;
     }
 };
 
@@ -125,6 +132,8 @@ void CloseBeforeNewSection(ScanState& s);
 std::string_view PeekNext(ScanState& s, int max = kLineMax, int skip = 0);
 // The header-line test (strict) of the current line, cached.
 bool IsHeaderLine(ScanState& s);
+// True when the current line holds only white space (cached).
+bool IsBlank(ScanState& s);
 
 // ---- Line helpers (scanner.cpp) -----------------------------------------------
 bool StartsWith(const char* line, int len, std::string_view prefix);

@@ -55,6 +55,12 @@ bool IsHeaderLine(ScanState& s)
     return s.headerLine != 0;
 }
 
+bool IsBlank(ScanState& s)
+{
+    if (s.blankLine < 0) s.blankLine = IsBlankLine(s.line, s.len) ? 1 : 0;
+    return s.blankLine != 0;
+}
+
 // ---- Common procedures --------------------------------------------------------
 
 CFInfo& OpenPart(ScanState& s)
@@ -215,7 +221,7 @@ void QuotePrefix(ScanState& s)
         if (s.indentRun == 5 && recentPart && s.current->m_MsgType != MT_YENC) s.current->m_Indent = s.indent;
         RemovePrefix(s, q);
     } else {
-        if (s.indent != 0 && !IsBlankLine(s.line, s.len)) s.indent = 0;
+        if (s.indent != 0 && !IsBlank(s)) s.indent = 0;
         CountIndentRun(s);
         if (s.indentRun == 5 && recentPart) s.current->m_Indent = s.indent;
     }
@@ -224,7 +230,7 @@ void QuotePrefix(ScanState& s)
 // Step 8: where message header blocks begin and end.
 void HeaderBlock(ScanState& s)
 {
-    if (s.inHeader && !IsBlankLine(s.line, s.len) && !IsHeaderLine(s)) {
+    if (s.inHeader && !IsBlank(s) && !IsHeaderLine(s)) {
         const bool continued = (s.line[0] == ' ' || s.line[0] == '\t') && LastNonBlank(s.prev->text) == ';';
         if (!continued) s.inHeader = false;
     }
@@ -238,13 +244,15 @@ void HeaderBlock(ScanState& s)
 // Step 9: a blank line after the data marks where the part ends.
 void EndAtBlankLine(ScanState& s)
 {
-    if (s.dataSeen && s.current && IsBlankLine(s.line, s.len)) EndBeforeLine(s, s.lineNo);
+    if (!IsBlank(s)) return;
+    s.lastBlankLine = s.lineNo;
+    if (s.dataSeen && s.current) EndBeforeLine(s, s.lineNo);
 }
 
 // Step 10: the blank-line part of the BinHex header collection.
 void BinHexCollection(ScanState& s)
 {
-    if (IsBlankLine(s.line, s.len)) {
+    if (IsBlank(s)) {
         if (s.binHexState == 2) s.binHexState = 0;
         return;
     }
