@@ -40,13 +40,13 @@ int MatchAt(std::string_view text, std::string_view pattern, int pos, const Wind
         auto before = [&] { return i > 0 ? static_cast<unsigned char>(text[static_cast<std::size_t>(i - 1)]) : 0; };
         if (pc == '#') {
             if (!IsAsciiDigit(c) || (i > 0 && IsAsciiDigit(before()))) return -1;
-            int value = 0;
+            long long value = 0;
             while (i < size && IsAsciiDigit(text[static_cast<std::size_t>(i)])) {
                 if (excl.Contains(i)) return -1;
-                value = std::min(kNumberCap, value * 10 + (text[static_cast<std::size_t>(i)] - '0'));
+                value = std::min<long long>(kNumberCap, value * 10 + (text[static_cast<std::size_t>(i)] - '0'));
                 ++i;
             }
-            if (count < 2) numbers[static_cast<std::size_t>(count)] = value;
+            if (count < 2) numbers[static_cast<std::size_t>(count)] = static_cast<int>(value);
             ++count;
         } else if (pc == '\t') {
             if (!IsAsciiSpace(c) || (i > 0 && IsAsciiSpace(before()))) return -1;

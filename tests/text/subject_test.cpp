@@ -143,7 +143,8 @@ TEST(SubjectLimits, HostileBytesNeverCrash)
         unsigned x = static_cast<unsigned>(seed) * 2654435761U + 1;
         for (int i = 0; i < 80; ++i) {
             x = x * 1103515245U + 12345U;
-            s += "()[]<>/\"0123456789 .-_pPartOF=?qQbB\t\r\n\xE9"[(x >> 16) % 44];
+            static constexpr std::string_view kAlphabet = "()[]<>/\"0123456789 .-_pPartOF=?qQbB\t\r\n\xE9";
+            s += kAlphabet[(x >> 16) % kAlphabet.size()];
         }
         SubjectInfo info;
         ParseSubject(s, settings, info);
