@@ -95,6 +95,7 @@ bool FindGroupNumbers(std::string_view subjectWithoutNumbers, int* group, int* g
     static constexpr std::array<std::string_view, 4> kGroupPatterns = {
         NumberPattern::kBracketed, NumberPattern::kGroupFileOf, NumberPattern::kGroupFileSlash,
         NumberPattern::kGroupOf};
+    if (!group || !groupTotal) return false;
     *group = *groupTotal = -1;
     for (const std::string_view pattern : kGroupPatterns) {
         int g = -1, t = -1;
