@@ -35,13 +35,14 @@ BENCHMARK(BM_ParseSubject);
 
 void BM_IsHeaderOrSeparator(benchmark::State& state)
 {
-    constexpr std::array<std::string_view, 4> lines = {
-        "X-Newsreader: Something 1.0\n", "Subject: hello\n", "M9V]S=&%T82!L:6YE(&]F('1E>'0*\n",
-        "Xref: news.example.com alt.binaries.test:12345\n"};
+    constexpr std::array<std::string_view, 4> lines = {"X-Newsreader: Something 1.0\n", "Subject: hello\n",
+                                                       "M9V]S=&%T82!L:6YE(&]F('1E>'0*\n",
+                                                       "Xref: news.example.com alt.binaries.test:12345\n"};
     std::size_t i = 0;
     for (auto _ : state) {
         const std::string_view line = lines[i++ % lines.size()];
-        benchmark::DoNotOptimize(zarvex::IsHeaderOrSeparator(line.data(), static_cast<int>(line.size()), true));
+        benchmark::DoNotOptimize(
+            zarvex::IsHeaderOrSeparator(line.data(), static_cast<int>(line.size()), true));
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -49,7 +50,8 @@ BENCHMARK(BM_IsHeaderOrSeparator);
 
 void BM_ParseDate(benchmark::State& state)
 {
-    for (auto _ : state) benchmark::DoNotOptimize(zarvex::ParseDate("Tue, 5 Dec 2006 10:20:30 +0100"));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zarvex::ParseDate("Tue, 5 Dec 2006 10:20:30 +0100"));
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_ParseDate);
