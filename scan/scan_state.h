@@ -159,9 +159,10 @@ bool IsMimeBoundaryCandidate(const ScanState& s);
 Next MimeBoundaryRule(ScanState& s);
 void MimeHeaderStartRule(ScanState& s);
 Next MimeHeaderFieldRule(ScanState& s);
-// section_hooks.cpp
+// yenc_lines.cpp
 void OnYBegin(ScanState& s);
 void OnYEnd(ScanState& s);
+// section_hooks.cpp
 void OnBinHexNote(ScanState& s);
 void BinHexHeaderCollection(ScanState& s);
 void OnBpstLine(ScanState& s);
