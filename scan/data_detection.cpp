@@ -46,7 +46,7 @@ bool Base64LengthRule(ScanState& s)
     }
     if (s.len == s.b64LineLength) ++s.b64FullLines;
     CFInfo& part = *s.current;
-    if (LastNonBlank(s.line) == '=') {
+    if (LastNonBlankOf(s.line, s.len) == '=') {
         ++part.m_Ends;
         EndAfterLine(s);
         FinishPart(s);

@@ -8,6 +8,7 @@
 #include "model/records.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -135,8 +136,25 @@ bool IsHeaderLine(ScanState& s);
 // True when the current line holds only white space (cached).
 bool IsBlank(ScanState& s);
 
-// ---- Line helpers (scanner.cpp) -----------------------------------------------
-bool StartsWith(const char* line, int len, std::string_view prefix);
+// ---- Line helpers ---------------------------------------------------------------
+// Every line meets a few dozen prefix tests: the first byte settles nearly all of them.
+inline bool StartsWith(const char* line, int len, std::string_view prefix)
+{
+    return len >= static_cast<int>(prefix.size()) && line[0] == prefix[0] &&
+           std::memcmp(line, prefix.data(), prefix.size()) == 0;
+}
+inline bool StartsWithNoCase(const char* line, int len, std::string_view prefix)
+{
+    return len >= static_cast<int>(prefix.size()) &&
+           AsciiUpper(static_cast<unsigned char>(line[0])) == AsciiUpper(static_cast<unsigned char>(prefix[0])) &&
+           EqualsIgnoreCase({line, prefix.size()}, prefix);
+}
+// The last byte of the line that is not white space; 0 for a blank line.
+inline unsigned char LastNonBlankOf(const char* line, int len)
+{
+    while (len > 0 && IsAsciiSpace(static_cast<unsigned char>(line[len - 1]))) --len;
+    return len > 0 ? static_cast<unsigned char>(line[len - 1]) : 0;
+}
 bool IsBlankLine(const char* line, int len);
 // The line without its trailing CR and LF bytes.
 std::string_view TrimLineEnd(std::string_view text);

@@ -20,11 +20,6 @@ namespace scan {
 
 // ---- Line helpers -------------------------------------------------------------
 
-bool StartsWith(const char* line, int len, std::string_view prefix)
-{
-    return len >= static_cast<int>(prefix.size()) && std::memcmp(line, prefix.data(), prefix.size()) == 0;
-}
-
 bool IsBlankLine(const char* line, int len)
 {
     for (int i = 0; i < len; ++i)
@@ -51,7 +46,13 @@ std::string_view PeekNext(ScanState& s, int max, int skip)
 
 bool IsHeaderLine(ScanState& s)
 {
-    if (s.headerLine < 0) s.headerLine = IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
+    if (s.headerLine < 0) {
+        // A header line ending in a line break has a blank after its name;
+        // encoded data lines have none, and skip the full test.
+        const bool noBlank = s.len > 0 && s.line[s.len - 1] == '\n' &&
+                             std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+        s.headerLine = !noBlank && IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
+    }
     return s.headerLine != 0;
 }
 
@@ -231,11 +232,11 @@ void QuotePrefix(ScanState& s)
 void HeaderBlock(ScanState& s)
 {
     if (s.inHeader && !IsBlank(s) && !IsHeaderLine(s)) {
-        const bool continued = (s.line[0] == ' ' || s.line[0] == '\t') && LastNonBlank(s.prev->text) == ';';
+        const bool continued = (s.line[0] == ' ' || s.line[0] == '\t') && LastNonBlankOf(s.prev->text, s.prev->len) == ';';
         if (!continued) s.inHeader = false;
     }
     if (s.inHeader) return;
-    if (StartsWithIgnoreCase(View(s), "Mime-Version:"))
+    if (StartsWithNoCase(s.line, s.len, "Mime-Version:"))
         s.inHeader = true;
     else if (!s.current && !s.dataSeen && s.line[0] != 'C' && IsHeaderLine(s))
         s.inHeader = true;
@@ -262,9 +263,9 @@ void BinHexCollection(ScanState& s)
 // Step 11: a quoted reply inside a text part; its "Subject:" is not a new message.
 void QuotedReply(ScanState& s)
 {
-    if (!IsHeaderLine(s)) s.skipOriginalMessage = false;
+    if (s.skipOriginalMessage && !IsHeaderLine(s)) s.skipOriginalMessage = false;
     const std::uint32_t type = s.CurrentType();
-    if ((type == MT_TXT || type == MT_QP) && LastNonBlank(s.line) == '-' &&
+    if ((type == MT_TXT || type == MT_QP) && LastNonBlankOf(s.line, s.len) == '-' &&
         WildMatch(s.line, "*--*Original Message*--*", false) == 1)
         s.skipOriginalMessage = true;
 }
@@ -272,7 +273,7 @@ void QuotedReply(ScanState& s)
 // Step 12: "X-Face: " (any case) and "Face: " (exact) header lines.
 bool IsFaceHeader(ScanState& s)
 {
-    return (StartsWithIgnoreCase(View(s), "X-Face: ") || StartsWith(s.line, s.len, "Face: ")) && IsHeaderLine(s);
+    return (StartsWithNoCase(s.line, s.len, "X-Face: ") || StartsWith(s.line, s.len, "Face: ")) && IsHeaderLine(s);
 }
 
 // Step 21: the line is done; the user's stop request ends the scan.
@@ -326,7 +327,7 @@ void Cycle(ScanState& s, std::int64_t& lastProgressLine)
         EndOfCycle(s, false);
         return;
     }
-    if (StartsWithIgnoreCase(View(s), "From: ")) FromLine(s); // 13
+    if (StartsWithNoCase(s.line, s.len, "From: ")) FromLine(s); // 13
 
     Next next = Next::Continue;
     if (!s.settings.AssumeSortedOrder && StartsWith(s.line, s.len, "Subject: ")) next = SubjectLine(s); // 14
