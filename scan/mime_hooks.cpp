@@ -44,8 +44,11 @@ void MimeHeaderStartRule(ScanState& s)
 {
     static constexpr std::array<std::string_view, 5> kStarts = {
         "Mime-Version:", "Content-Type:", "Content-Disposition:", "Content-Location:", "Content-Transfer-Encoding:"};
+    // All five begin with "Mi" or "Co" (any case).
+    if (s.len < 13) return;
     const unsigned char first = AsciiUpper(static_cast<unsigned char>(s.line[0]));
-    if (first != 'M' && first != 'C') return;
+    const unsigned char second = AsciiUpper(static_cast<unsigned char>(s.line[1]));
+    if (!((first == 'M' && second == 'I') || (first == 'C' && second == 'O'))) return;
     for (std::size_t i = 0; i < kStarts.size(); ++i) {
         if (StartsWithNoCase(s.line, s.len, kStarts[i])) {
             OnMimeHeaderStart(s, i == 0);
