@@ -111,6 +111,16 @@ void CloseBeforeNewSection(ScanState& s)
     }
 }
 
+// Step 11: a quoted reply inside a text part; its "Subject:" is not a new message.
+void QuotedReply(ScanState& s)
+{
+    if (s.skipOriginalMessage && !IsHeaderLine(s)) s.skipOriginalMessage = false;
+    const std::uint32_t type = s.CurrentType();
+    if ((type == MT_TXT || type == MT_QP) && LastNonBlankOf(s.line, s.len) == '-' &&
+        WildMatch(s.line, "*--*Original Message*--*", false) == 1)
+        s.skipOriginalMessage = true;
+}
+
 namespace {
 
 // ---- Start and finish -----------------------------------------------------------
@@ -258,16 +268,6 @@ void BinHexCollection(ScanState& s)
         return;
     }
     BinHexHeaderCollection(s);
-}
-
-// Step 11: a quoted reply inside a text part; its "Subject:" is not a new message.
-void QuotedReply(ScanState& s)
-{
-    if (s.skipOriginalMessage && !IsHeaderLine(s)) s.skipOriginalMessage = false;
-    const std::uint32_t type = s.CurrentType();
-    if ((type == MT_TXT || type == MT_QP) && LastNonBlankOf(s.line, s.len) == '-' &&
-        WildMatch(s.line, "*--*Original Message*--*", false) == 1)
-        s.skipOriginalMessage = true;
 }
 
 // Step 12: "X-Face: " (any case) and "Face: " (exact) header lines.
