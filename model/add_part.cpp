@@ -164,7 +164,10 @@ int MyCObArray::JoinGroup(CFInfo* raw, const std::string& broughtName)
     group.m_Status = GS_CHANGED;
     NoteGroupChange(g, nullptr);
     if (index < 0) return 0;
-    if (!broughtName.empty() && group.GetAt(index) == taken) group.ReplaceName(extendedName, broughtName);
+    if (!broughtName.empty() && group.GetAt(index) == taken) {
+        group.ReplaceName(extendedName, broughtName);
+        NoteGroupChange(g, nullptr);
+    }
     LogFound(m_Host, *taken);
     return 1;
 }

@@ -83,7 +83,9 @@ int GroupStatus(const CSortInfo& group)
     return begun && (!lastIsYenc || firstPartBegins) ? GS_STARTED : GS_MISSING;
 }
 
-void StatusPass(MyCObArray& list, CSortInfo& group)
+// `noteNames` tells the sort list's index about names just given.
+template <typename NoteNames>
+void StatusPass(MyCObArray& list, CSortInfo& group, NoteNames noteNames)
 {
     group.m_ExtractMark = 0;
     const Settings& settings = list.GetSettings();
@@ -92,6 +94,7 @@ void StatusPass(MyCObArray& list, CSortInfo& group)
         if (!part.TestFlag(PF_RENAME)) continue;
         if (!settings.NoAutoRename || IsFaceImage(part)) {
             RenameDuplicate(list, group, i);
+            noteNames();
         } else {
             part.ClearFlag(PF_RENAME);
         }
@@ -103,12 +106,15 @@ void StatusPass(MyCObArray& list, CSortInfo& group)
 
 void MyCObArray::Evaluate()
 {
-    for (int g = 0; g < GetSize(); ++g) RenamingPass(*GetAt(g), m_Settings);
+    for (int g = 0; g < GetSize(); ++g) {
+        RenamingPass(*GetAt(g), m_Settings);
+        NoteGroupChange(g, nullptr);
+    }
     const int count = GetSize();
     const double divisor = std::max(count - 1, 1);
     for (int g = 0; g < count; ++g) {
         CSortInfo& group = *GetAt(g);
-        if (group.m_Status == GS_CHANGED) StatusPass(*this, group);
+        if (group.m_Status == GS_CHANGED) StatusPass(*this, group, [&] { NoteGroupChange(g, nullptr); });
         if (!m_Host) continue;
         m_Host->SetProgress(100.0 * g / divisor);
         if ((g + 1) % 8 == 0 && !m_Host->PumpMessages()) break;

@@ -13,6 +13,7 @@ void GroupIndex::Clear()
     m_SubjectKey.clear();
     m_BySubject.clear();
     m_ByFullSubject.clear();
+    m_ByName.clear();
     m_ByInput.clear();
 }
 
@@ -32,11 +33,17 @@ void GroupIndex::AddGroup(const CSortInfo& group, int index)
     m_Groups.push_back(&group);
     m_SubjectKey.push_back(ToLowerAscii(group.m_Subject));
     InsertSorted(m_BySubject[m_SubjectKey.back()], index);
+    AddNames(group, index);
     for (int i = 0; i < group.GetSize(); ++i) {
         const CFInfo* part = group.GetAt(i);
         if (!part->m_FullSubj.empty()) InsertSorted(m_ByFullSubject[ToLowerAscii(part->m_FullSubj)], index);
         for (; part; part = part->m_pNextDup.get()) AddSpan(*part, index);
     }
+}
+
+void GroupIndex::AddNames(const CSortInfo& group, int index)
+{
+    for (const std::string& name : group.m_Names) InsertSorted(m_ByName[ToLowerAscii(name)], index);
 }
 
 void GroupIndex::AddSpan(const CFInfo& part, int group)
@@ -50,20 +57,27 @@ void GroupIndex::Note(const MyCObArray& list, int group, const CFInfo& part)
 {
     Sync(list);
     if (group < 0 || group >= static_cast<int>(m_Groups.size())) return;
-    RefreshSubject(list, group);
+    RefreshGroup(list, group);
     if (!part.m_FullSubj.empty()) InsertSorted(m_ByFullSubject[ToLowerAscii(part.m_FullSubj)], group);
     AddSpan(part, group);
 }
 
-void GroupIndex::RefreshSubject(const MyCObArray& list, int group)
+void GroupIndex::RefreshGroup(const MyCObArray& list, int group)
 {
     if (group < 0 || group >= static_cast<int>(m_Groups.size())) return;
+    AddNames(*list.GetAt(group), group);
     std::string& known = m_SubjectKey[static_cast<std::size_t>(group)];
     std::string key = ToLowerAscii(list.GetAt(group)->m_Subject);
     if (key == known) return;
     EraseValue(m_BySubject[known], group);
     InsertSorted(m_BySubject[key], group);
     known = std::move(key);
+}
+
+const std::vector<int>* GroupIndex::GroupsNamed(std::string_view name) const
+{
+    auto it = m_ByName.find(ToLowerAscii(name));
+    return it == m_ByName.end() ? nullptr : &it->second;
 }
 
 std::vector<int> GroupIndex::Candidates(std::string_view subject, std::string_view fullSubject) const

@@ -26,14 +26,17 @@ public:
     // subject and its place in the input become keys, and the group's subject
     // is filed again when it changed.
     void Note(const MyCObArray& list, int group, const CFInfo& part);
-    // Files group `group` again under its subject when that changed.
-    void RefreshSubject(const MyCObArray& list, int group);
+    // Files group `group` again under its subject when that changed, and
+    // under every output name it now holds.
+    void RefreshGroup(const MyCObArray& list, int group);
     void Clear();
 
     // Groups (ascending) whose subject equals `subject` ignoring case, those
     // with an empty subject and, when `fullSubject` is not empty, those with an
     // element of that full subject.
     std::vector<int> Candidates(std::string_view subject, std::string_view fullSubject) const;
+    // Groups (ascending) that may hold the output name `name`.
+    const std::vector<int>* GroupsNamed(std::string_view name) const;
     // Groups (ascending) that may hold a part of input `path` covering `pos`.
     std::vector<int> GroupsAt(const std::string& path, std::int64_t pos) const;
 
@@ -49,6 +52,7 @@ private:
     };
     void AddGroup(const CSortInfo& group, int index);
     void AddSpan(const CFInfo& part, int group);
+    void AddNames(const CSortInfo& group, int index);
     static void InsertSorted(std::vector<int>& list, int value);
     static void EraseValue(std::vector<int>& list, int value);
 
@@ -56,6 +60,7 @@ private:
     std::vector<std::string> m_SubjectKey;  // lower-case subject per group
     Buckets m_BySubject;
     Buckets m_ByFullSubject;
+    Buckets m_ByName;
     std::map<std::string, Spans> m_ByInput; // input paths compare exactly
 };
 

@@ -5,6 +5,7 @@
 #include "model/records.h"
 #include "model/settings.h"
 
+#include <algorithm>
 #include <string>
 
 namespace zarvex {
@@ -114,7 +115,7 @@ void MyCObArray::NoteGroupChange(int group, const CFInfo* part)
         m_Index->Note(*this, group, *part);
     } else {
         m_Index->Sync(*this);
-        m_Index->RefreshSubject(*this, group);
+        m_Index->RefreshGroup(*this, group);
     }
 }
 
@@ -179,6 +180,14 @@ CFInfo* MyCObArray::FindPartAt(const std::string& inputPath, std::int64_t pos, i
 int MyCObArray::FindNameInGroups(std::string_view name, int after) const
 {
     const int from = after < 0 || after >= GetSize() ? 0 : after + 1;
+    if (m_Index) {
+        m_Index->Sync(*this);
+        const std::vector<int>* named = m_Index->GroupsNamed(name);
+        if (!named) return -1;
+        for (auto it = std::lower_bound(named->begin(), named->end(), from); it != named->end(); ++it)
+            if (*it < GetSize() && GetAt(*it)->HasName(name)) return *it;
+        return -1;
+    }
     for (int g = from; g < GetSize(); ++g)
         if (GetAt(g)->HasName(name)) return g;
     return -1;
