@@ -395,7 +395,24 @@ TEST(Evaluate, OnlyChangedGroupsAreEvaluated)
 
 // ------------------------------------------------------------ index
 
-// The indexed lookup gives the answer of the plain walk over every group.
+// The plain rules for names and positions, walked over every group.
+int NameInAnyGroup(const MyCObArray& list, const std::string& name, int after)
+{
+    for (int g = after < 0 || after >= list.GetSize() ? 0 : after + 1; g < list.GetSize(); ++g)
+        if (list.GetAt(g)->HasName(name)) return g;
+    return -1;
+}
+
+const CFInfo* PartCovering(const MyCObArray& list, const std::string& path, std::int64_t pos)
+{
+    for (int g = 0; g < list.GetSize(); ++g)
+        for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
+            for (const CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
+                if (p->m_File == path && p->m_SPos <= pos && pos < p->m_EPos) return p;
+    return nullptr;
+}
+
+// The indexed lookups give the answers of the plain walks over every group.
 TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
 {
     for (std::uint32_t seed = 1; seed <= 6; ++seed) {
@@ -424,6 +441,7 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
             s.starts = pick(2);
             s.ends = pick(2);
             s.slot = slot;
+            s.lines = 50 + pick(100);
             s.ySize = pick(2) * 1000;
             s.yBegin = s.ySize ? 1 : -1;
             return s;
@@ -432,8 +450,16 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
             const std::unique_ptr<CFInfo> probe(MakePart(randomSpec(100000 + i)));
             probe->m_OrigName = probe->m_DestFile;
             ASSERT_EQ(list.FindGroup(*probe), list.FindGroupLinear(*probe)) << "seed " << seed << " step " << i;
-            list.AddPart(MakePart(randomSpec(i)));
+            for (const std::string& name : names)
+                for (int after : {-1, 0, 3}) ASSERT_EQ(list.FindNameInGroups(name, after), NameInAnyGroup(list, name, after));
+            const std::string path = pick(2) ? "/in/a" : "/in/b";
+            const std::int64_t pos = static_cast<std::int64_t>(pick(i + 1)) * 100000 + pick(7000);
+            ASSERT_EQ(list.FindPartAt(path, pos, nullptr, nullptr, nullptr), PartCovering(list, path, pos));
+            // Sections of one input may overlap and repeat: a part of the
+            // same place may replace another (re-scan) or join as a copy.
+            list.AddPart(MakePart(randomSpec(pick(3) == 0 ? pick(i + 1) : i)));
             if (i % 97 == 96) list.Evaluate();
+            if (i % 151 == 150) list.RemovePartsOf("/in/b");
         }
     }
 }
