@@ -124,9 +124,8 @@ int MyCObArray::ReplaceRescannedPart(std::unique_ptr<CFInfo>& part)
     if (depth == 0) {
         CFInfo* fresh = part.release();
         NoteGroupChange(g, fresh);
+        ReplaceNamed(group, node, fresh);
         delete group.ReplaceAt(index, fresh);
-        for (CFInfo*& named : group.m_Named)
-            if (named == node) named = fresh;
         return 1;
     }
     CFInfo* before = head;

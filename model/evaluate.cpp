@@ -36,11 +36,9 @@ void Retype(CSortInfo& group, int index)
     if (newName == oldName) return;
     part.m_DestFile = newName;
     if (group.HasName(oldName)) {
-        for (CFInfo*& named : group.m_Named)
-            if (named->m_DestFile == oldName || named == &part) {
-                named = &part;
-                break;
-            }
+        auto first = std::find_if(group.m_Named.begin(), group.m_Named.end(),
+                                  [&](const CFInfo* named) { return named == &part || named->m_DestFile == oldName; });
+        if (first != group.m_Named.end()) ReplaceNamed(group, *first, &part);
         auto entry = group.m_Names.find(oldName);
         group.m_Names.erase(entry);
         group.m_Names.insert(newName);

@@ -5,6 +5,7 @@
 #include "platform/host.h"
 #include "text/messages.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace zarvex {
@@ -59,6 +60,17 @@ private:
         m_Entered = true;
         if (HasName(*m_Part)) m_Group.m_Names.insert(m_Part->m_DestFile);
         m_Group.m_Named.push_back(m_Part);
+    }
+
+    // Takes the arriving part out of the name lists again (it lost a contest).
+    void LeaveNames()
+    {
+        if (!m_Entered) return;
+        m_Entered = false;
+        auto named = std::find(m_Group.m_Named.begin(), m_Group.m_Named.end(), m_Part);
+        if (named != m_Group.m_Named.end()) m_Group.m_Named.erase(named);
+        auto entry = m_Group.m_Names.find(m_Part->m_DestFile);
+        if (HasName(*m_Part) && entry != m_Group.m_Names.end()) m_Group.m_Names.erase(entry);
     }
 
     // Swaps the part's numbers unless that was done once already.
@@ -162,10 +174,8 @@ private:
 
     int InsertBefore(int i)
     {
-        CFInfo* element = m_Group.GetAt(i);
         if (m_Part->m_Part > 0) ++m_Group.m_Found;
-        for (CFInfo*& named : m_Group.m_Named)
-            if (named == element) named = m_Part;
+        if (ReplaceNamed(m_Group, m_Group.GetAt(i), m_Part)) m_Entered = true;
         m_Group.m_Status = GS_CHANGED;
         return InsertAt(i);
     }
@@ -264,13 +274,7 @@ private:
         if (slot <= 1) {
             m_Group.RebuildNames(m_Settings.NoAutoRename);
         } else {
-            for (CFInfo*& named : m_Group.m_Named)
-                if (named == old) {
-                    named = part;
-                    auto entry = m_Group.m_Names.find(old->m_DestFile);
-                    if (entry != m_Group.m_Names.end()) m_Group.m_Names.erase(entry);
-                    if (HasName(*part)) m_Group.m_Names.insert(part->m_DestFile);
-                }
+            ExchangeNameEntry(old);
         }
         if (part->IsSamePart(*old)) {
             part->AddDuplicate(old);
@@ -285,10 +289,27 @@ private:
         return slot;
     }
 
+    // The winner takes the loser's place in the name lists.
+    void ExchangeNameEntry(CFInfo* old)
+    {
+        auto named = std::find(m_Group.m_Named.begin(), m_Group.m_Named.end(), old);
+        if (named == m_Group.m_Named.end()) return;
+        auto entry = m_Group.m_Names.find(old->m_DestFile);
+        if (entry != m_Group.m_Names.end()) m_Group.m_Names.erase(entry);
+        if (m_Entered) {
+            m_Group.m_Named.erase(named);
+            return;
+        }
+        ReplaceNamed(m_Group, old, m_Part);
+        m_Entered = true;
+        if (HasName(*m_Part)) m_Group.m_Names.insert(m_Part->m_DestFile);
+    }
+
     int KeepOld(int slot)
     {
         CFInfo* old = m_Group.GetAt(slot);
         ++m_Group.m_KeptOld;
+        LeaveNames();
         if (old->IsSamePart(*m_Part)) {
             old->AddDuplicate(m_Part);
             return slot;
@@ -306,6 +327,16 @@ private:
 };
 
 } // namespace
+
+bool ReplaceNamed(CSortInfo& group, const CFInfo* element, CFInfo* part)
+{
+    auto& named = group.m_Named;
+    if (std::find(named.begin(), named.end(), element) == named.end()) return false;
+    // The part is listed once: an entry of its own gives way to the element's place.
+    if (element != part) named.erase(std::remove(named.begin(), named.end(), part), named.end());
+    *std::find(named.begin(), named.end(), element) = part;
+    return true;
+}
 
 int CSortInfo::AddPart(CFInfo* part, MyCObArray& list) { return Insertion(*this, list, part).Run(); }
 

@@ -231,6 +231,10 @@ private:
     std::vector<std::unique_ptr<CFInfo>> m_Parts;
 };
 
+// Puts `part` in `element`'s place in group.m_Named (dropping an entry `part`
+// had elsewhere); false when `element` is not listed.
+bool ReplaceNamed(CSortInfo& group, const CFInfo* element, CFInfo* part);
+
 class MyCObArray : public CObject {
 public:
     // The sort list reads the settings (a reference: later changes apply) and

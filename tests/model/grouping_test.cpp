@@ -291,6 +291,40 @@ TEST_F(Duplicates, EqualCopiesKeepTheOldAndChainInArrivalOrder)
     EXPECT_NE(host.LogText().find("dropping newer part"), std::string::npos);
 }
 
+TEST_F(Duplicates, LosingCopyWithAnotherNameLeavesNoNameBehind)
+{
+    settings.AutoDuplicateRemoval = true;
+    AddPosting("a.zip", 2, {1, 2});
+    PartSpec rival = UuPart("b.zip", 1, 2, 9);
+    rival.subject = "a.zip";
+    rival.fullSubject = "\"a.zip\" - my upload";
+    rival.lines = 10;
+    ASSERT_EQ(Add(rival), 0) << "not the same part: the loser is deleted";
+    const CSortInfo& group = *list.GetAt(0);
+    EXPECT_EQ(group.GetSize(), 2);
+    ASSERT_EQ(group.m_Named.size(), 1u);
+    EXPECT_EQ(group.m_Named[0], group.GetAt(0));
+    EXPECT_FALSE(group.HasName("b.zip"));
+}
+
+TEST_F(Duplicates, WinningCopyWithAnotherNameIsListedOnce)
+{
+    settings.AutoDuplicateRemoval = true;
+    AddPosting("a.zip", 3, {1, 2, 3});
+    PartSpec rival = UuPart("b.zip", 3, 3, 9);
+    rival.subject = "a.zip";
+    rival.fullSubject = "\"a.zip\" - my upload";
+    rival.name = "b.zip";
+    rival.starts = 1;
+    rival.ends = 0; // not a complete file of its own
+    rival.dataType = DT_ZIP;
+    ASSERT_EQ(Add(rival), 1);
+    const CSortInfo& group = *list.GetAt(0);
+    ASSERT_EQ(group.GetSize(), 3);
+    EXPECT_EQ(group.GetAt(2)->m_DestFile, "b.zip");
+    EXPECT_EQ(std::count(group.m_Named.begin(), group.m_Named.end(), group.GetAt(2)), 1);
+}
+
 TEST_F(Duplicates, MultipartContestOnlyForMultipartWhenAutoDuplicateOff)
 {
     settings.AutoDuplicateRemoval = false;
@@ -415,11 +449,12 @@ const CFInfo* PartCovering(const MyCObArray& list, const std::string& path, std:
 // The indexed lookups give the answers of the plain walks over every group.
 TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
 {
-    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+    for (std::uint32_t seed = 1; seed <= 16; ++seed) {
         std::mt19937 rng(seed);
         Settings settings;
         settings.ExtendedMatching = seed % 2 == 0;
         settings.NoAutoRename = seed % 3 != 0;
+        settings.AutoDuplicateRemoval = seed % 4 < 2;
         MyCObArray list(settings);
         auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<std::uint32_t>(n)); };
         const std::vector<std::string> subjects = {"", "alpha", "ALPHA", "beta", "gamma"};
@@ -457,9 +492,23 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
             ASSERT_EQ(list.FindPartAt(path, pos, nullptr, nullptr, nullptr), PartCovering(list, path, pos));
             // Sections of one input may overlap and repeat: a part of the
             // same place may replace another (re-scan) or join as a copy.
+            auto listedAreElements = [&](const char* after) {
+                for (int g = 0; g < list.GetSize(); ++g) {
+                    const auto& named = list.GetAt(g)->m_Named;
+                    for (const CFInfo* part : named) {
+                        ASSERT_GE(list.GetAt(g)->IndexOfPart(part), 0)
+                            << "a listed part is an element after " << after << ", seed " << seed << " step " << i;
+                        ASSERT_EQ(std::count(named.begin(), named.end(), part), 1)
+                            << "listed once after " << after << ", seed " << seed << " step " << i;
+                    }
+                }
+            };
             list.AddPart(MakePart(randomSpec(pick(3) == 0 ? pick(i + 1) : i)));
+            listedAreElements("AddPart");
             if (i % 97 == 96) list.Evaluate();
+            listedAreElements("Evaluate");
             if (i % 151 == 150) list.RemovePartsOf("/in/b");
+            listedAreElements("RemovePartsOf");
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 namespace zarvex {
 namespace {
@@ -182,8 +183,9 @@ TEST_F(MakeNames, ExtensionOfAnotherTypeIsReplaced)
 TEST_F(MakeNames, HostileBaseNamesStayInside)
 {
     settings.NoAutoRename = false;
-    for (const char* hostile : {"../../etc/passwd", "..", "/", "a/../../b.zip", std::string(400, 'x').c_str()})
-        ExpectPlainName(MakeName(list, DT_ZIP, hostile, nullptr));
+    const std::vector<std::string> hostile = {"../../etc/passwd", "..", "/", "a/../../b.zip", std::string(400, 'x')};
+    for (const std::string& name : hostile)
+        ExpectPlainName(MakeName(list, DT_ZIP, name, nullptr));
 }
 
 // ------------------------------------------------------------ entry steps
