@@ -48,17 +48,20 @@ void GroupAndEvaluate(benchmark::State& state)
     const int postings = parts / kPartsPerPosting;
     std::vector<std::pair<int, int>> order;
     for (int p = 0; p < postings; ++p)
-        for (int n = 1; n <= kPartsPerPosting; ++n) order.emplace_back(p, n);
+        for (int n = 1; n <= kPartsPerPosting; ++n)
+            order.emplace_back(p, n);
     std::shuffle(order.begin(), order.end(), std::mt19937(42));
     Settings settings;
     for (auto _ : state) {
         state.PauseTiming();
         std::vector<std::unique_ptr<CFInfo>> fresh;
         fresh.reserve(order.size());
-        for (auto [p, n] : order) fresh.push_back(PostingPart(p, n));
+        for (auto [p, n] : order)
+            fresh.push_back(PostingPart(p, n));
         auto list = std::make_unique<MyCObArray>(settings);
         state.ResumeTiming();
-        for (auto& part : fresh) list->AddPart(part.release());
+        for (auto& part : fresh)
+            list->AddPart(part.release());
         list->Evaluate();
         state.PauseTiming();
         if (list->GetSize() != postings) state.SkipWithError("postings did not group");
@@ -74,6 +77,9 @@ BENCHMARK(GroupAndEvaluate)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillise
 
 // Until the codec folder provides it; the real definition wins once linked in.
 // Names in this benchmark never reach the Base64 step.
-__attribute__((weak)) int zarvex::PeekDecodeBase64(const char*, unsigned char*, int, int, bool) { return -1; }
+__attribute__((weak)) int zarvex::PeekDecodeBase64(const char*, unsigned char*, int, int, bool)
+{
+    return -1;
+}
 
 BENCHMARK_MAIN();

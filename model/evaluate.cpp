@@ -10,7 +10,10 @@
 namespace zarvex {
 namespace {
 
-bool IsFaceImage(const CFInfo& part) { return part.m_MsgType == MT_XFACE || part.m_MsgType == MT_FACE; }
+bool IsFaceImage(const CFInfo& part)
+{
+    return part.m_MsgType == MT_XFACE || part.m_MsgType == MT_FACE;
+}
 
 // Takes the part and one entry of its name out of the name lists. Only a
 // part that is itself listed gives up an entry: the entry of an earlier part
@@ -36,8 +39,9 @@ void Retype(CSortInfo& group, int index)
     if (newName == oldName) return;
     part.m_DestFile = newName;
     if (group.HasName(oldName)) {
-        auto first = std::find_if(group.m_Named.begin(), group.m_Named.end(),
-                                  [&](const CFInfo* named) { return named == &part || named->m_DestFile == oldName; });
+        auto first = std::find_if(group.m_Named.begin(), group.m_Named.end(), [&](const CFInfo* named) {
+            return named == &part || named->m_DestFile == oldName;
+        });
         if (first != group.m_Named.end()) ReplaceNamed(group, *first, &part);
         auto entry = group.m_Names.find(oldName);
         group.m_Names.erase(entry);
@@ -52,7 +56,8 @@ void RenamingPass(CSortInfo& group, const Settings& settings)
     if (group.m_Status == GS_CHANGED) group.RebuildNames(settings.NoAutoRename);
     for (int i = 0; i < group.GetSize(); ++i) {
         CFInfo& part = *group.GetAt(i);
-        if (part.TestFlag(PF_RENAME) && (!settings.NoAutoRename || IsFaceImage(part))) DropNameEntry(group, &part);
+        if (part.TestFlag(PF_RENAME) && (!settings.NoAutoRename || IsFaceImage(part)))
+            DropNameEntry(group, &part);
         if (part.TestFlag(PF_RETYPE)) Retype(group, i);
     }
 }
@@ -82,8 +87,7 @@ int GroupStatus(const CSortInfo& group)
 }
 
 // `noteNames` tells the sort list's index about names just given.
-template <typename NoteNames>
-void StatusPass(MyCObArray& list, CSortInfo& group, NoteNames noteNames)
+template <typename NoteNames> void StatusPass(MyCObArray& list, CSortInfo& group, NoteNames noteNames)
 {
     group.m_ExtractMark = 0;
     const Settings& settings = list.GetSettings();

@@ -7,7 +7,7 @@
 namespace zarvex {
 namespace {
 
-constexpr int kWindowBits = 20;              // 1 MB windows of an input file
+constexpr int kWindowBits = 20;             // 1 MB windows of an input file
 constexpr std::int64_t kMostWindows = 4096; // a longer section is kept apart
 
 } // namespace
@@ -30,7 +30,8 @@ void GroupIndex::Sync(const MyCObArray& list)
     if (list.GetSize() < known ||
         (known > 0 && (list.GetAt(0) != m_Groups.front() || list.GetAt(known - 1) != m_Groups.back())))
         Clear();
-    for (int g = static_cast<int>(m_Groups.size()); g < list.GetSize(); ++g) AddGroup(*list.GetAt(g), g);
+    for (int g = static_cast<int>(m_Groups.size()); g < list.GetSize(); ++g)
+        AddGroup(*list.GetAt(g), g);
 }
 
 void GroupIndex::AddGroup(const CSortInfo& group, int index)
@@ -42,13 +43,15 @@ void GroupIndex::AddGroup(const CSortInfo& group, int index)
     for (int i = 0; i < group.GetSize(); ++i) {
         const CFInfo* part = group.GetAt(i);
         if (!part->m_FullSubj.empty()) AddKey(m_ByFullSubject, part->m_FullSubj, index);
-        for (; part; part = part->m_pNextDup.get()) AddSpan(*part, index);
+        for (; part; part = part->m_pNextDup.get())
+            AddSpan(*part, index);
     }
 }
 
 void GroupIndex::AddNames(const CSortInfo& group, int index)
 {
-    for (const std::string& name : group.m_Names) AddKey(m_ByName, name, index);
+    for (const std::string& name : group.m_Names)
+        AddKey(m_ByName, name, index);
 }
 
 void GroupIndex::AddSpan(const CFInfo& part, int group)
@@ -61,7 +64,8 @@ void GroupIndex::AddSpan(const CFInfo& part, int group)
         spans.huge.push_back(span);
         return;
     }
-    for (std::int64_t w = first; w <= last; ++w) spans.byWindow[w].push_back(span);
+    for (std::int64_t w = first; w <= last; ++w)
+        spans.byWindow[w].push_back(span);
 }
 
 void GroupIndex::Note(const MyCObArray& list, int group, const CFInfo& part)

@@ -22,21 +22,25 @@ class CSortInfo;
 class MyCObArray;
 
 // Hashing and comparing keys with ASCII letters folded, looked up without copies.
-struct CaseHash {
+struct CaseHash
+{
     using is_transparent = void;
     std::size_t operator()(std::string_view text) const
     {
         std::uint64_t h = 1469598103934665603ULL;
-        for (unsigned char c : text) h = (h ^ AsciiLower(c)) * 1099511628211ULL;
+        for (unsigned char c : text)
+            h = (h ^ AsciiLower(c)) * 1099511628211ULL;
         return static_cast<std::size_t>(h);
     }
 };
-struct CaseEqual {
+struct CaseEqual
+{
     using is_transparent = void;
     bool operator()(std::string_view a, std::string_view b) const { return EqualsIgnoreCase(a, b); }
 };
 
-class GroupIndex {
+class GroupIndex
+{
 public:
     // Brings the index up to date with the list: new groups at the end are
     // added; removed or replaced groups make it start again.
@@ -61,13 +65,15 @@ public:
 
 private:
     using Keys = std::unordered_map<std::string, std::vector<int>, CaseHash, CaseEqual>;
-    struct Span {
+    struct Span
+    {
         std::int64_t start;
         std::int64_t end;
         int group;
     };
     // The sections of one input file, filed under every 1 MB window they touch.
-    struct InputSpans {
+    struct InputSpans
+    {
         std::unordered_map<std::int64_t, std::vector<Span>> byWindow;
         std::vector<Span> huge; // too long to file by window
     };

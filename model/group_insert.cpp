@@ -11,7 +11,10 @@
 namespace zarvex {
 namespace {
 
-bool HasName(const CFInfo& part) { return !part.m_DestFile.empty(); }
+bool HasName(const CFInfo& part)
+{
+    return !part.m_DestFile.empty();
+}
 
 // Both parts carry numbers of the same posting, counted differently
 // (part numbers against file numbers).
@@ -21,10 +24,12 @@ bool NumberedDifferently(const CFInfo& element, const CFInfo& part)
     if (element.m_GroupTotal >= 2 && element.m_GroupTotal == part.m_GroupTotal && part.m_Part == 1 &&
         part.m_Total == 1 && part.m_Group != element.m_Group)
         return true;
-    return element.m_Part == part.m_Part && element.m_Group > 0 && part.m_Group > 0 && element.m_Group != part.m_Group;
+    return element.m_Part == part.m_Part && element.m_Group > 0 && part.m_Group > 0 &&
+           element.m_Group != part.m_Group;
 }
 
-class Insertion {
+class Insertion
+{
 public:
     Insertion(CSortInfo& group, MyCObArray& list, CFInfo* part)
         : m_Group(group), m_List(list), m_Settings(list.GetSettings()), m_Part(part)
@@ -33,6 +38,10 @@ public:
 
     int Run()
     {
+        if (m_Group.GetSize() == 0) { // a group always starts from a part
+            m_Group.Init(m_Part);
+            return 0;
+        }
         if (m_Part->m_MsgType == MT_TXT) return InsertText();
         if (!HasName(*m_Part) && (m_Part->m_MsgType == MT_YENC || m_Part->m_MsgType == MT_NONE)) {
             delete m_Part;
@@ -93,7 +102,8 @@ private:
     {
         EnterName();
         int index = 0;
-        while (index < m_Group.GetSize() && m_Group.GetAt(index)->m_MsgType == MT_TXT) ++index;
+        while (index < m_Group.GetSize() && m_Group.GetAt(index)->m_MsgType == MT_TXT)
+            ++index;
         return InsertAt(index);
     }
 
@@ -125,7 +135,8 @@ private:
             break;
         }
         EnterName();
-        const bool complete = part.m_Starts != 0 && part.m_Ends != 0 && (part.m_Part == part.m_Total || part.m_Total < 1);
+        const bool complete =
+            part.m_Starts != 0 && part.m_Ends != 0 && (part.m_Part == part.m_Total || part.m_Total < 1);
         if (!complete) return -1;
         if ((m_Group.m_Found < m_Group.m_Expected || m_Group.m_Expected == -1) &&
             !(m_Group.m_Found == 1 && m_Group.GetSize() > 1))
@@ -207,8 +218,8 @@ private:
 
     int Duplicate(int rival)
     {
-        const bool contest = m_Settings.AutoDuplicateRemoval ||
-                             (m_Settings.AutoMultipartDupeRemoval && m_Part->m_Total > 1);
+        const bool contest =
+            m_Settings.AutoDuplicateRemoval || (m_Settings.AutoMultipartDupeRemoval && m_Part->m_Total > 1);
         return contest ? Contest(rival) : KeepBoth(rival);
     }
 
@@ -225,7 +236,8 @@ private:
         Log(341);
         const int own = m_Group.IndexOfName(part.m_DestFile);
         int index = own >= 0 ? own : rival;
-        while (index < m_Group.GetSize() && EqualsIgnoreCase(m_Group.GetAt(index)->m_DestFile, part.m_DestFile))
+        while (index < m_Group.GetSize() &&
+               EqualsIgnoreCase(m_Group.GetAt(index)->m_DestFile, part.m_DestFile))
             ++index;
         return InsertAt(index);
     }
@@ -338,7 +350,10 @@ bool ReplaceNamed(CSortInfo& group, const CFInfo* element, CFInfo* part)
     return true;
 }
 
-int CSortInfo::AddPart(CFInfo* part, MyCObArray& list) { return Insertion(*this, list, part).Run(); }
+int CSortInfo::AddPart(CFInfo* part, MyCObArray& list)
+{
+    return Insertion(*this, list, part).Run();
+}
 
 void CSortInfo::RebuildNames(bool noAutoRename)
 {
@@ -354,7 +369,8 @@ void CSortInfo::RebuildNames(bool noAutoRename)
             counted = part->m_Part;
         }
         if (part->m_DestFile.empty()) continue;
-        const bool continuation = lastEntered && lastEntered->m_Total >= 2 && lastEntered->m_Part < part->m_Part;
+        const bool continuation =
+            lastEntered && lastEntered->m_Total >= 2 && lastEntered->m_Part < part->m_Part;
         if (!HasName(part->m_DestFile) || (noAutoRename && !continuation)) {
             m_Names.insert(part->m_DestFile);
             m_Named.push_back(part);

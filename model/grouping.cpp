@@ -22,7 +22,8 @@ bool YencSizesDiffer(const CFInfo& part, const CFInfo& first)
 
 // The group rule, applied to one group at a time in list order. The last
 // fitting group becomes the candidate unless one is taken at once.
-class GroupMatcher {
+class GroupMatcher
+{
 public:
     GroupMatcher(const CFInfo& part, const Settings& settings) : m_Part(part), m_Settings(settings) {}
 
@@ -52,7 +53,8 @@ private:
         const int ta = m_Part.m_DataType, tb = first.m_DataType;
         const bool types = ta == tb || ta == 0 || tb == 0 || ta == DT_TXT || tb == DT_TXT ||
                            (m_Part.m_Total > 1 && group.m_Expected > 1 && m_Part.m_Total == group.m_Expected);
-        const bool encodings = m_Part.m_MsgType == first.m_MsgType || m_Part.m_MsgType < 2 || first.m_MsgType < 2;
+        const bool encodings =
+            m_Part.m_MsgType == first.m_MsgType || m_Part.m_MsgType < 2 || first.m_MsgType < 2;
         const bool counts = m_Part.m_Total == group.m_Expected || m_Part.m_Total < 1 || group.m_Expected < 1;
         return types && encodings && counts;
     }
@@ -78,8 +80,8 @@ private:
             }
             m_SameSubjectOtherSize = true;
         } else if (m_Part.m_GroupTotal > 0 && m_Part.m_GroupTotal == group.m_GroupTotal &&
-                   m_Part.m_MsgType == MT_YENC && first.m_MsgType == MT_YENC && !sizesDiffer && m_Part.m_ySize > 0 &&
-                   m_Part.m_Total > 1) {
+                   m_Part.m_MsgType == MT_YENC && first.m_MsgType == MT_YENC && !sizesDiffer &&
+                   m_Part.m_ySize > 0 && m_Part.m_Total > 1) {
             m_Candidate = index;
         }
         return false;
@@ -101,7 +103,10 @@ private:
 
 } // namespace
 
-void MyCObArray::GroupIndexDeleter::operator()(GroupIndex* index) const { delete index; }
+void MyCObArray::GroupIndexDeleter::operator()(GroupIndex* index) const
+{
+    delete index;
+}
 
 void MyCObArray::InvalidateGroupIndex()
 {
@@ -119,9 +124,15 @@ void MyCObArray::NoteGroupChange(int group, const CFInfo* part)
     }
 }
 
-int MyCObArray::FindGroup(const CFInfo& part) { return FindGroupImpl(part, true, nullptr); }
+int MyCObArray::FindGroup(const CFInfo& part)
+{
+    return FindGroupImpl(part, true, nullptr);
+}
 
-int MyCObArray::FindGroupLinear(const CFInfo& part) { return FindGroupImpl(part, false, nullptr); }
+int MyCObArray::FindGroupLinear(const CFInfo& part)
+{
+    return FindGroupImpl(part, false, nullptr);
+}
 
 int MyCObArray::FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHint)
 {
@@ -132,7 +143,8 @@ int MyCObArray::FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHin
     if (useIndex && !part.m_Subject.empty()) {
         if (!m_Index) m_Index.reset(new GroupIndex);
         m_Index->Sync(*this);
-        const bool otherSubjects = m_Settings.ExtendedMatching && part.m_MsgType != 0 && part.m_GroupTotal > 1;
+        const bool otherSubjects =
+            m_Settings.ExtendedMatching && part.m_MsgType != 0 && part.m_GroupTotal > 1;
         for (int g : m_Index->Candidates(part.m_Subject, otherSubjects ? part.m_FullSubj : std::string()))
             if (visit(g)) {
                 found = g;

@@ -20,16 +20,19 @@ using test::UuPart;
 std::vector<int> PartNumbers(const CSortInfo& group)
 {
     std::vector<int> numbers;
-    for (int i = 0; i < group.GetSize(); ++i) numbers.push_back(group.GetAt(i)->m_Part);
+    for (int i = 0; i < group.GetSize(); ++i)
+        numbers.push_back(group.GetAt(i)->m_Part);
     return numbers;
 }
 
-class Grouping : public ::testing::Test, protected ListFixture {
+class Grouping : public ::testing::Test, protected ListFixture
+{
 protected:
     int Add(const PartSpec& spec) { return list.AddPart(MakePart(spec)); }
     void AddPosting(const std::string& name, int total, const std::vector<int>& order, int firstSlot = 0)
     {
-        for (int n : order) ASSERT_EQ(Add(UuPart(name, n, total, firstSlot + n)), 1) << "part " << n;
+        for (int n : order)
+            ASSERT_EQ(Add(UuPart(name, n, total, firstSlot + n)), 1) << "part " << n;
     }
 };
 
@@ -177,10 +180,19 @@ TEST_F(Grouping, YencPartWithoutNameIsDroppedByTheGroup)
     EXPECT_EQ(group.GetSize(), 1);
 }
 
+TEST_F(Grouping, EmptyGroupTakesThePartAsItsFirst)
+{
+    CSortInfo group;
+    EXPECT_EQ(group.AddPart(MakePart(UuPart("v.bin", 2, 3, 1)), list), 0);
+    EXPECT_EQ(group.GetSize(), 1);
+    EXPECT_EQ(group.m_Expected, 3);
+}
+
 TEST_F(Grouping, SameFileScannedTwiceAddsNothing)
 {
     AddPosting("data.zip", 3, {1, 2, 3});
-    for (int n = 1; n <= 3; ++n) EXPECT_EQ(Add(UuPart("data.zip", n, 3, n)), 0);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(Add(UuPart("data.zip", n, 3, n)), 0);
     ASSERT_EQ(list.GetSize(), 1);
     EXPECT_EQ(list.GetAt(0)->GetSize(), 3);
 }
@@ -225,7 +237,9 @@ TEST_F(Grouping, QuotedPrintableDroppedWhenDisabled)
 
 // ------------------------------------------------------------ duplicates
 
-class Duplicates : public Grouping {};
+class Duplicates : public Grouping
+{
+};
 
 TEST_F(Duplicates, KeptWithoutRemovalAndRenamedAtEvaluation)
 {
@@ -268,7 +282,8 @@ TEST_F(Duplicates, LongerCopyWinsAndOldHangsInItsChain)
     EXPECT_EQ(group.GetAt(0), second);
     EXPECT_EQ(second->m_pNextDup.get(), first);
     EXPECT_EQ(group.m_TookNew, 1);
-    EXPECT_NE(host.LogText().find("\tDuplicate part detected --dropping existing part.\r\n"), std::string::npos);
+    EXPECT_NE(host.LogText().find("\tDuplicate part detected --dropping existing part.\r\n"),
+              std::string::npos);
 }
 
 TEST_F(Duplicates, EqualCopiesKeepTheOldAndChainInArrivalOrder)
@@ -352,7 +367,8 @@ TEST_F(Grouping, FindPartAtLooksIntoDuplicateChains)
     EXPECT_EQ(g, 0);
     EXPECT_EQ(i, 1);
     EXPECT_EQ(depth, 1);
-    EXPECT_EQ(list.FindPartAt("/IN/B.TXT", 7 * 100000 + 10, &g, &i, &depth), nullptr) << "paths compare exactly";
+    EXPECT_EQ(list.FindPartAt("/IN/B.TXT", 7 * 100000 + 10, &g, &i, &depth), nullptr)
+        << "paths compare exactly";
 }
 
 TEST_F(Grouping, FindNameInGroupsStartsAfterTheGivenGroup)
@@ -381,7 +397,8 @@ TEST_F(Grouping, GuessEncodingTakesTheGroupsEncoding)
 
 // ------------------------------------------------------------ evaluation
 
-class ProgressHost : public HeadlessHost {
+class ProgressHost : public HeadlessHost
+{
 public:
     void SetProgress(double percent) override { values.push_back(percent); }
     bool PumpMessages() override
@@ -484,9 +501,11 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
         for (int i = 0; i < 400; ++i) {
             const std::unique_ptr<CFInfo> probe(MakePart(randomSpec(100000 + i)));
             probe->m_OrigName = probe->m_DestFile;
-            ASSERT_EQ(list.FindGroup(*probe), list.FindGroupLinear(*probe)) << "seed " << seed << " step " << i;
+            ASSERT_EQ(list.FindGroup(*probe), list.FindGroupLinear(*probe))
+                << "seed " << seed << " step " << i;
             for (const std::string& name : names)
-                for (int after : {-1, 0, 3}) ASSERT_EQ(list.FindNameInGroups(name, after), NameInAnyGroup(list, name, after));
+                for (int after : {-1, 0, 3})
+                    ASSERT_EQ(list.FindNameInGroups(name, after), NameInAnyGroup(list, name, after));
             const std::string path = pick(2) ? "/in/a" : "/in/b";
             const std::int64_t pos = static_cast<std::int64_t>(pick(i + 1)) * 100000 + pick(7000);
             ASSERT_EQ(list.FindPartAt(path, pos, nullptr, nullptr, nullptr), PartCovering(list, path, pos));
@@ -497,7 +516,8 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
                     const auto& named = list.GetAt(g)->m_Named;
                     for (const CFInfo* part : named) {
                         ASSERT_GE(list.GetAt(g)->IndexOfPart(part), 0)
-                            << "a listed part is an element after " << after << ", seed " << seed << " step " << i;
+                            << "a listed part is an element after " << after << ", seed " << seed << " step "
+                            << i;
                         ASSERT_EQ(std::count(named.begin(), named.end(), part), 1)
                             << "listed once after " << after << ", seed " << seed << " step " << i;
                     }

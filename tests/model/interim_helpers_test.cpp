@@ -4,8 +4,8 @@
 
 namespace zarvex {
 
-__attribute__((weak)) int PeekDecodeBase64(const char* line, unsigned char* dest, int lineLength, int maxBytes,
-                                           bool /*stopAtInvalid*/)
+__attribute__((weak)) int PeekDecodeBase64(const char* line, unsigned char* dest, int lineLength,
+                                           int maxBytes, bool /*stopAtInvalid*/)
 {
     auto value = [](char c) -> int {
         if (c >= 'A' && c <= 'Z') return c - 'A';
