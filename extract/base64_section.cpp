@@ -25,6 +25,13 @@ bool IsBlank(std::string_view text)
 
 bool IsBase64(const LineBuffer& line) { return IsBase64Line(line.text, line.len); }
 
+// "--" + boundary, the separator before another body part or the closing one.
+bool IsBoundaryLine(std::string_view line, std::string_view boundary)
+{
+    return !boundary.empty() && line.size() >= boundary.size() + 2 && line.starts_with("--") &&
+           line.substr(2, boundary.size()) == boundary;
+}
+
 } // namespace
 
 bool Extractor::JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart)
@@ -145,7 +152,14 @@ void Extractor::HandleBase64Line()
         state = DecodeState::InData;
         Announce(110);
     } else if (state == DecodeState::Paused) {
-        if (line.len == m_Call.expectedLength && IsBase64(line)) state = DecodeState::InData;
+        if (line.len == m_Call.expectedLength && IsBase64(line)) {
+            state = DecodeState::InData;
+        } else if (IsBoundaryLine(line.View(), m_Call.boundary)) {
+            // The body ended with a blank line before its boundary: the
+            // data are complete, not short.
+            FinishFile();
+            return;
+        }
     }
     if (state == DecodeState::InData) DecodeBase64Data();
 }

@@ -378,9 +378,12 @@ void Extractor::CloseOutput()
     if (!m_Out->IsOpen()) return;
     bool hasData = m_Call.dataWritten && !m_Call.aborted;
     if (hasData && m_Out->GetMode() != OutputFile::Mode::InPlace) {
+        // A new or replacing output starts empty: any byte in it is data.
         try {
-            hasData = m_Out->File().GetLength() > 0;
-        } catch (const FileException&) {
+            hasData = m_Out->File().GetPosition() > 0;
+        } catch (const FileException& e) {
+            if (!m_Call.writeFailed) ShowFileError(m_Host, e.Error());
+            m_Call.writeFailed = true;
         }
     }
     if (hasData) {
