@@ -392,6 +392,7 @@ void Extractor::CloseOutput()
             m_Policy.OutputKept(*m_Out);
         else if (!m_Call.writeFailed)
             ShowFileError(m_Host, error);
+        if (!m_Out->Kept()) m_Call.dataWritten = false;
         return;
     }
     Log(Message(308));

@@ -58,6 +58,7 @@ bool OutputFile::Open(const std::string& path, Mode mode, bool atEnd, FileError*
     m_Path = path;
     m_Mode = mode;
     m_Created = false;
+    m_Kept = false;
     int err = 0;
     switch (mode) {
     case Mode::CreateNew:
@@ -121,6 +122,7 @@ bool OutputFile::Keep(FileError* error)
         }
     }
     m_Created = false;
+    m_Kept = true;
     return closed;
 }
 

@@ -44,6 +44,8 @@ public:
     bool Keep(FileError* error);
     // Closes the file and deletes it when this object created it.
     void Discard();
+    // The output holds this call's data under its own name (after Keep).
+    bool Kept() const { return m_Kept; }
 
 private:
     bool CloseQuietly(FileError* error);
@@ -53,6 +55,7 @@ private:
     std::string m_WritePath;
     Mode m_Mode = Mode::CreateNew;
     bool m_Created = false; // m_WritePath was created by this object
+    bool m_Kept = false;
 };
 
 // Creates `path` with O_CREAT|O_EXCL (never following or reusing an existing
