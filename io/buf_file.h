@@ -1,12 +1,22 @@
 // CBufFile: the buffered file through which every input is read and every
 // output written. 64 KB read and write buffers, tolerant line reading,
 // 64-bit positions that stay right while data sit in either buffer, and
-// counts of text-like and binary-like bytes passing one at a time.
+// counts of text-like and binary-like bytes.
+//
+// At most one buffer holds data at any time: a write first gives back the
+// unread part of the read buffer (moving the descriptor back to the logical
+// position), and a refill first writes out pending bytes. The descriptor's
+// offset is tracked in m_OsPos, so GetPosition never calls the OS.
+//
+// Failures that would lose output (a write that cannot complete, a failed
+// seek or length change) raise FileException; reading never raises.
 #pragma once
 
 #include "io/file_error.h"
+#include "io/line_break.h"
 #include "platform/object.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +29,15 @@ struct FileStatus {
     std::int64_t lastWriteTime = 0;
     std::int64_t size = 0;
     std::uint32_t attributes = 0;
+};
+
+// Attribute bits of FileStatus::attributes.
+enum : std::uint32_t {
+    kAttrReadOnly = 0x01,
+    kAttrHidden = 0x02,
+    kAttrSystem = 0x04,
+    kAttrDirectory = 0x10,
+    kAttrArchive = 0x20,
 };
 
 class CBufFile : public CObject {
@@ -41,13 +60,18 @@ public:
     static constexpr int kWriteBufferSize = 65536;
     static constexpr int kReadChunk = 65535;
     static constexpr int kReadBufferSize = 65535 + 256;
+    // The write index at which a full buffer (65,535 bytes) goes out.
+    static constexpr int kLastWriteIndex = kReadChunk - 1;
 
     CBufFile();
+    // Closes a file that is still open. Pending bytes are written on a best
+    // effort basis (a destructor cannot report): call Close() to see errors.
     ~CBufFile() override;
     CBufFile(const CBufFile&) = delete;
     CBufFile& operator=(const CBufFile&) = delete;
     const char* GetRuntimeClass() const override { return "CBufFile"; }
 
+    // Never throws; on failure fills `error` (cause, errno, name).
     bool Open(const std::string& name, std::uint32_t mode, FileError* error = nullptr);
     bool Reopen(FileError* error = nullptr);
     void Close();
@@ -55,7 +79,7 @@ public:
     const std::string& GetFilePath() const { return m_Path; }
 
     void Write(const void* data, std::size_t n);
-    void PutChar(unsigned char byte);
+    inline void PutChar(unsigned char byte);
     void Flush();
     std::int64_t GetLength();
     std::int64_t GetPosition(bool raw = false);
@@ -63,8 +87,8 @@ public:
     std::int64_t SeekToEnd();
     void SetLength(std::int64_t length);
 
-    int GetChar();
-    void UngetChar(int byte);
+    inline int GetChar();
+    inline void UngetChar(int byte);
     // Reads one line into `buffer` (which must hold max + 2 bytes). Returns
     // `buffer`, or nullptr at the end of the file when nothing was read.
     // The stored length equals the number of bytes consumed from the file.
@@ -78,11 +102,27 @@ public:
     std::int64_t BinaryCount() const { return m_BinaryCount; }
     std::int64_t TextCount() const { return m_TextCount; }
 
+    // Bytes 1..6 and 128..255 look binary; 0 and 7..127 look like text.
+    static constexpr bool IsBinaryByte(unsigned char c) { return IsBinaryLooking(c); }
+
 private:
-    // (implementation-defined helpers)
-    void Refill();
+    bool Refill();
     void WritePending();
+    void WriteAll(const unsigned char* data, std::size_t n);
+    void DropReadBuffer();
+    void ResetReadBuffer();
+    void SeekOs(std::int64_t target);
+    void PutCharSlow(unsigned char byte);
+    void UngetCharSlow(int byte);
+    void CountBytes(const unsigned char* data, std::size_t n);
+    int GetRaw();
+    int StoreLineBreak(unsigned char* out, int first);
+    std::int64_t LogicalPosition() const
+    {
+        return m_OsPos - (m_ReadCount - m_ReadIndex) + (m_WriteIndex + 1);
+    }
     [[noreturn]] void ThrowOsError(int err, bool onSeek = false) const;
+    [[noreturn]] void ThrowCause(int cause, int err) const;
 
     int m_Fd = -1;
     std::string m_Path;
@@ -96,6 +136,46 @@ private:
     std::int64_t m_BinaryCount = 0;
     std::int64_t m_TextCount = 0;
     std::int64_t m_ClosedPosition = 0;
+    std::int64_t m_OsPos = 0; // the descriptor's offset
 };
+
+// The read primitive: the next byte, or -1 at the end of the file.
+inline int CBufFile::GetChar()
+{
+    if (m_ReadIndex >= m_ReadCount) [[unlikely]] {
+        if (!Refill()) return -1;
+    }
+    const unsigned char c = m_ReadBuf[m_ReadIndex++];
+    const bool binary = IsBinaryByte(c);
+    m_BinaryCount += binary;
+    m_TextCount += !binary;
+    return c;
+}
+
+inline void CBufFile::PutChar(unsigned char byte)
+{
+    // Closed files and unread input take the slow path, which raises or
+    // gives the read buffer back first.
+    if (m_Fd < 0 || m_ReadCount != 0) [[unlikely]] {
+        PutCharSlow(byte);
+        return;
+    }
+    m_WriteBuf[++m_WriteIndex] = byte;
+    const bool binary = IsBinaryByte(byte);
+    m_BinaryCount += binary;
+    m_TextCount += !binary;
+    if (m_WriteIndex >= kLastWriteIndex) [[unlikely]] WritePending();
+}
+
+// Steps back over the byte just read; at the front of the buffer the byte
+// is stored in front of it instead (up to 255 bytes of room).
+inline void CBufFile::UngetChar(int byte)
+{
+    if (m_ReadIndex > 0) [[likely]] {
+        --m_ReadIndex;
+        return;
+    }
+    UngetCharSlow(byte);
+}
 
 } // namespace zarvex
