@@ -33,11 +33,13 @@ bool StartsWithNumbers(std::string_view text, std::string_view wanted)
 {
     std::size_t i = 0, k = 0;
     auto skip = [](std::string_view s, std::size_t& p) {
-        while (p < s.size() && !IsAsciiAlnum(s[p])) ++p;
+        while (p < s.size() && !IsAsciiAlnum(s[p]))
+            ++p;
     };
     auto number = [](std::string_view s, std::size_t& p) {
         long long v = 0;
-        for (; p < s.size() && IsAsciiDigit(s[p]); ++p) v = std::min<long long>(v * 10 + (s[p] - '0'), 1LL << 40);
+        for (; p < s.size() && IsAsciiDigit(s[p]); ++p)
+            v = std::min<long long>(v * 10 + (s[p] - '0'), 1LL << 40);
         return v;
     };
     for (;;) {

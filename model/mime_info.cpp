@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::size_t kValueCap = 1023;
 
-struct Value {
+struct Value
+{
     std::string text;
     bool unterminated = false; // a quoted value that continues on the next line
 };
@@ -64,7 +65,10 @@ int CMimeInfo::SetBoundary(std::string_view value)
     return v.unterminated ? -1 : 1;
 }
 
-void CMimeInfo::SetCharset(std::string_view value) { m_Charset = ReadValue(value).text; }
+void CMimeInfo::SetCharset(std::string_view value)
+{
+    m_Charset = ReadValue(value).text;
+}
 
 bool CMimeInfo::IsBoundary(std::string_view line) const
 {

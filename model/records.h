@@ -173,6 +173,7 @@ public:
 };
 
 class MyCObArray;
+class GroupIndex;
 
 class CSortInfo : public CObject {
 public:
@@ -248,6 +249,13 @@ public:
     void RemoveGroupAt(int i);
 
     int FindGroup(const CFInfo& part);
+    // The plain walk over every group in list order; FindGroup answers the
+    // same through an index of subjects.
+    int FindGroupLinear(const CFInfo& part);
+    // Makes the next lookup rebuild its index. Needed only after a group's
+    // subject was changed, or groups were replaced, outside the sort list's
+    // own operations.
+    void InvalidateGroupIndex();
     int AddPart(CFInfo* part);
     void Evaluate();
     CFInfo* FindPartAt(const std::string& inputPath, std::int64_t pos, int* group, int* index, int* depth) const;
@@ -269,9 +277,23 @@ public:
     std::int32_t m_NextFileNumber = 1;
 
 private:
+    struct GroupIndexDeleter {
+        void operator()(GroupIndex* index) const;
+    };
+    // Group lookup: the shared rule, over the index or over every group.
+    int FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHint);
+    // Keeps the index in step: a part about to enter `group`, or (null) a
+    // group that was created or changed its subject.
+    void NoteGroupChange(int group, const CFInfo* part);
+    // The steps of AddPart: text messages, re-scanned parts, joining a group.
+    int AddTextMessage(CFInfo* part);
+    int ReplaceRescannedPart(std::unique_ptr<CFInfo>& part);
+    int JoinGroup(CFInfo* part, const std::string& broughtName);
+
     const Settings& m_Settings;
     Host* m_Host;
     std::vector<std::unique_ptr<CSortInfo>> m_Groups;
+    std::unique_ptr<GroupIndex, GroupIndexDeleter> m_Index;
 };
 
 } // namespace zarvex

@@ -11,10 +11,11 @@
 namespace zarvex {
 namespace {
 
-struct Entity {
-    std::string_view name;  // with "&" and ";"
-    std::uint8_t lower;     // Windows-1252 value; 0 removes the entity
-    std::uint8_t upper;     // when the letter after "&" is upper case
+struct Entity
+{
+    std::string_view name; // with "&" and ";"
+    std::uint8_t lower;    // Windows-1252 value; 0 removes the entity
+    std::uint8_t upper;    // when the letter after "&" is upper case
 };
 
 constexpr std::array<Entity, 57> kEntities = {{
@@ -117,7 +118,8 @@ std::string UnescapeName(std::string_view text)
         if (text[i] == '%')
             used = Percent(text, i, out);
         else if (text[i] == '&')
-            used = i + 1 < text.size() && text[i + 1] == '#' ? NumericEntity(text, i, out) : NamedEntity(text, i, out);
+            used = i + 1 < text.size() && text[i + 1] == '#' ? NumericEntity(text, i, out)
+                                                             : NamedEntity(text, i, out);
         if (used == 0) {
             out += text[i];
             used = 1;

@@ -7,7 +7,8 @@
 namespace zarvex {
 namespace {
 
-struct Cursor {
+struct Cursor
+{
     std::string_view text;
     std::size_t pos = 0;
     bool AtEnd() const { return pos >= text.size(); }
@@ -16,15 +17,18 @@ struct Cursor {
 
 void SkipIgnored(Cursor& c, bool skipSpaces, bool alnumOnly)
 {
-    while (!c.AtEnd() && ((alnumOnly && !IsAsciiAlnum(c.Peek())) || (skipSpaces && IsAsciiSpace(c.Peek())))) ++c.pos;
+    while (!c.AtEnd() && ((alnumOnly && !IsAsciiAlnum(c.Peek())) || (skipSpaces && IsAsciiSpace(c.Peek()))))
+        ++c.pos;
 }
 
 // The digit run at the cursor without its leading zeros; the cursor moves past it.
 std::string_view TakeDigits(Cursor& c)
 {
-    while (!c.AtEnd() && c.Peek() == '0') ++c.pos;
+    while (!c.AtEnd() && c.Peek() == '0')
+        ++c.pos;
     const std::size_t start = c.pos;
-    while (!c.AtEnd() && IsAsciiDigit(c.Peek())) ++c.pos;
+    while (!c.AtEnd() && IsAsciiDigit(c.Peek()))
+        ++c.pos;
     return c.text.substr(start, c.pos - start);
 }
 
@@ -65,13 +69,15 @@ int NumericCompare(std::string_view a, std::string_view b, std::size_t n, bool i
 std::string IntToString(long long n, int minWidth)
 {
     if (minWidth < 0 || minWidth > 16) minWidth = 0;
-    unsigned long long magnitude = n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
+    unsigned long long magnitude =
+        n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
     std::string digits;
     do {
         digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
         magnitude /= 10;
     } while (magnitude);
-    if (digits.size() < static_cast<std::size_t>(minWidth)) digits.insert(0, static_cast<std::size_t>(minWidth) - digits.size(), '0');
+    if (digits.size() < static_cast<std::size_t>(minWidth))
+        digits.insert(0, static_cast<std::size_t>(minWidth) - digits.size(), '0');
     return n < 0 ? "-" + digits : digits;
 }
 

@@ -45,7 +45,9 @@ bool ReadNames(int fd, std::vector<char>& names, int& error)
 
 int ListStreams(const std::string& path, const std::function<void(const std::string&)>& sink)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return -1;

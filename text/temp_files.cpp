@@ -37,7 +37,8 @@ std::string CreateExclusive(const std::string& dir, const char* prefix, int& fd)
 {
     const unsigned start = RandomStart();
     for (unsigned attempt = 0; attempt < kNameRange; ++attempt) {
-        const std::string path = JoinPath(dir, prefix + std::to_string((start + attempt) % kNameRange) + ".TMP");
+        const std::string path =
+            JoinPath(dir, prefix + std::to_string((start + attempt) % kNameRange) + ".TMP");
         fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) return path;
         if (errno != EEXIST) return {};
@@ -48,7 +49,9 @@ std::string CreateExclusive(const std::string& dir, const char* prefix, int& fd)
 
 bool IsDirectory(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -72,7 +75,8 @@ std::string GetTempDirectory()
 {
     const char* env = std::getenv("TMPDIR");
     std::string dir = env && *env ? env : "/tmp";
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
     return dir;
 }
 
@@ -87,7 +91,8 @@ std::string MakeTempFile(const std::string& dir)
 int CanWriteDirectory(const std::string& dir)
 {
     std::string path = dir;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     if (path.empty() || !IsDirectory(path)) return 0;
     int fd = -1;
     const std::string probe = CreateExclusive(path, "~TMP", fd);
@@ -99,7 +104,9 @@ int CanWriteDirectory(const std::string& dir)
 
 bool WipeAndDeleteFile(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::lstat(path.c_str(), &st) != 0) return false;
     if (S_ISLNK(st.st_mode)) {
         ::unlink(path.c_str()); // the link goes, its target is never touched

@@ -10,7 +10,8 @@
 namespace zarvex {
 namespace {
 
-struct SubjectCase {
+struct SubjectCase
+{
     const char* subject;
     bool ok;
     int part;
@@ -20,9 +21,14 @@ struct SubjectCase {
     int altFlag;
 };
 
-std::ostream& operator<<(std::ostream& os, const SubjectCase& c) { return os << '\'' << c.subject << '\''; }
+std::ostream& operator<<(std::ostream& os, const SubjectCase& c)
+{
+    return os << '\'' << c.subject << '\'';
+}
 
-class SubjectTable : public ::testing::TestWithParam<SubjectCase> {};
+class SubjectTable : public ::testing::TestWithParam<SubjectCase>
+{
+};
 
 TEST_P(SubjectTable, GivesNumbersNameAndKey)
 {
@@ -83,7 +89,8 @@ const SubjectCase kSubjects[] = {
     {"meeting 12/24/ (1/2)", true, 1, 2, "meeting 12/24/", "meeting 12/24/ ", 0},
     // Web addresses.
     {"http://www.example.com/x.jpg", false, -1, -1, "x.jpg", "http://www.example.com/x.jpg", 0},
-    {"see http://www.example.com", false, -1, -1, "see http://www.example.com", "see http://www.example.com", 0},
+    {"see http://www.example.com", false, -1, -1, "see http://www.example.com", "see http://www.example.com",
+     0},
     {"look at /www.site.org", false, -1, -1, "look at /www.site.org", "look at /www.site.org", 0},
     {"www.site.com/pic.gif (1/1)", true, 1, 1, "pic.gif", "www.site.com/pic.gif ", 0},
     // Words that are no file names.
@@ -143,7 +150,8 @@ TEST(SubjectLimits, HostileBytesNeverCrash)
         unsigned x = static_cast<unsigned>(seed) * 2654435761U + 1;
         for (int i = 0; i < 80; ++i) {
             x = x * 1103515245U + 12345U;
-            s += "()[]<>/\"0123456789 .-_pPartOF=?qQbB\t\r\n\xE9"[(x >> 16) % 44];
+            static constexpr std::string_view kAlphabet = "()[]<>/\"0123456789 .-_pPartOF=?qQbB\t\r\n\xE9";
+            s += kAlphabet[(x >> 16) % kAlphabet.size()];
         }
         SubjectInfo info;
         ParseSubject(s, settings, info);

@@ -140,7 +140,8 @@ TEST(NameUnescaping, EntitiesBecomeUtf8)
     EXPECT_EQ(UnescapeName("&agrave;"), "\xC3\xA0");
     EXPECT_EQ(UnescapeName("a&trade;b"), "ab");
     EXPECT_EQ(UnescapeName("a&shy;b"), "ab");
-    EXPECT_EQ(UnescapeName("&euro;5"), "\xE2\x82\xAC" "5");
+    EXPECT_EQ(UnescapeName("&euro;5"), "\xE2\x82\xAC"
+                                       "5");
     EXPECT_EQ(UnescapeName("&bull;"), "\xE2\x80\xA2");
     EXPECT_EQ(UnescapeName("&OElig;&oelig;"), "\xC5\x92\xC5\x93");
     EXPECT_EQ(UnescapeName("&Yuml;&yuml;"), "\xC5\xB8\xC3\xBF");
@@ -223,7 +224,9 @@ TEST(EncodedWords, MalformedWordsAreCopied)
 
 TEST(EncodedWords, RawUtf8IsKept)
 {
-    EXPECT_EQ(DecodeHeaderText("\xEF\xBB\xBF" "caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(DecodeHeaderText("\xEF\xBB\xBF"
+                               "caf\xC3\xA9"),
+              "caf\xC3\xA9");
     EXPECT_EQ(DecodeHeaderText("a \xE2\x80\x93 b"), "a \xE2\x80\x93 b");
 }
 
