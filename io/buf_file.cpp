@@ -174,8 +174,8 @@ void CBufFile::WritePending()
 void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
 {
     const std::int64_t binary = CountBinaryLooking(data, n);
-    m_BinaryCount += binary;
-    m_TextCount += static_cast<std::int64_t>(n) - binary;
+    m_Counts[kBinary] += binary;
+    m_Counts[kText] += static_cast<std::int64_t>(n) - binary;
 }
 
 void CBufFile::PutCharSlow(unsigned char byte)
