@@ -1,9 +1,38 @@
-// Placeholder until the buffered file lands: construction and closing only.
+// CBufFile: opening, closing, writing and positioning.
 #include "io/buf_file.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zarvex {
+namespace {
+
+// Share modes (0x10..0x70) have no counterpart on Linux and are ignored;
+// so are the text/binary bits.
+int OpenFlags(std::uint32_t mode)
+{
+    int flags = 0;
+    switch (mode & 0x3) {
+    case CBufFile::modeRead: flags = O_RDONLY; break;
+    case CBufFile::modeWrite: flags = O_WRONLY; break;
+    default: flags = O_RDWR; break;
+    }
+    if (mode & CBufFile::modeCreate) {
+        flags |= O_CREAT;
+        if (!(mode & CBufFile::modeNoTruncate)) flags |= O_TRUNC;
+    }
+    // Descriptors are never handed to other programs (viewers are started
+    // by the application), so every one is close-on-exec, not only those
+    // opened "not inherited". O_NONBLOCK keeps a FIFO from blocking the
+    // open; it is cleared again once the descriptor exists.
+    return flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+}
+
+} // namespace
 
 CBufFile::CBufFile()
     : m_WriteBuf(new unsigned char[kWriteBufferSize]), m_ReadBuf(new unsigned char[kReadBufferSize])
@@ -12,13 +41,237 @@ CBufFile::CBufFile()
 
 CBufFile::~CBufFile()
 {
-    if (m_Fd >= 0) ::close(m_Fd);
+    if (m_Fd < 0) return;
+    try {
+        Close();
+    } catch (const FileException&) {
+        // Nothing can be reported from here; Close() already released the descriptor.
+    }
+}
+
+bool CBufFile::Open(const std::string& name, std::uint32_t mode, FileError* error)
+{
+    if (m_Fd >= 0) {
+        try {
+            Close();
+        } catch (const FileException& e) {
+            if (error) *error = e.Error();
+            return false;
+        }
+    }
+    m_Mode = mode;
+    m_Path = name;
+    m_WriteIndex = -1;
+    ResetReadBuffer();
+    m_OsPos = 0;
+
+    auto fail = [&](int err) {
+        if (error) *error = FileError{CauseFromErrno(err), err, name};
+        return false;
+    };
+    const int fd = ::open(name.c_str(), OpenFlags(mode), 0666);
+    if (fd < 0) return fail(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        return fail(err);
+    }
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    if ((mode & 0x3) == modeRead && S_ISREG(st.st_mode)) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    m_Fd = fd;
+    if (error) *error = FileError{kNoError, 0, name};
+    return true;
+}
+
+bool CBufFile::Reopen(FileError* error)
+{
+    const std::string path = m_Path; // Open() assigns m_Path from its argument
+    return Open(path, modeReadWrite | shareDenyNone, error);
 }
 
 void CBufFile::Close()
 {
-    if (m_Fd >= 0) ::close(m_Fd);
+    if (m_Fd < 0) return;
+    int writeErr = 0;
+    int writeCause = kNoError;
+    try {
+        WritePending();
+    } catch (const FileException& e) {
+        writeErr = e.Error().osError;
+        writeCause = e.Error().cause;
+    }
+    m_ClosedPosition = LogicalPosition();
+    const int closeRc = ::close(m_Fd);
+    const int closeErr = errno;
     m_Fd = -1;
+    ResetReadBuffer();
+    m_EndReached = false;
+    if (writeCause != kNoError) ThrowCause(writeCause, writeErr);
+    // A delayed write error (network file systems) shows up only here.
+    if (closeRc != 0 && (closeErr == EIO || closeErr == ENOSPC || closeErr == EDQUOT)) ThrowOsError(closeErr);
+}
+
+void CBufFile::ThrowOsError(int err, bool onSeek) const { ThrowCause(CauseFromErrno(err, onSeek), err); }
+
+void CBufFile::ThrowCause(int cause, int err) const { throw FileException(FileError{cause, err, m_Path}); }
+
+void CBufFile::ResetReadBuffer()
+{
+    m_ReadIndex = 0;
+    m_ReadCount = 0;
+}
+
+// Gives the unread bytes of the read buffer back: the descriptor moves to
+// the logical position so that a following write lands where it belongs.
+void CBufFile::DropReadBuffer()
+{
+    const std::int64_t logical = LogicalPosition();
+    if (logical != m_OsPos) SeekOs(logical);
+    ResetReadBuffer();
+    m_EndReached = false;
+}
+
+void CBufFile::SeekOs(std::int64_t target)
+{
+    const off_t got = ::lseek(m_Fd, static_cast<off_t>(target), SEEK_SET);
+    if (got < 0) ThrowOsError(errno, true);
+    m_OsPos = got;
+}
+
+// Writes all `n` bytes, resuming after short writes and interrupted calls.
+// On failure the bytes that did go out stay counted in the position.
+void CBufFile::WriteAll(const unsigned char* data, std::size_t n)
+{
+    if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
+    m_EndReached = false;
+    while (n > 0) {
+        const ssize_t done = ::write(m_Fd, data, n);
+        if (done < 0) {
+            if (errno == EINTR) continue;
+            ThrowOsError(errno);
+        }
+        if (done == 0) ThrowCause(kDiskFull, ENOSPC);
+        m_OsPos += done;
+        data += done;
+        n -= static_cast<std::size_t>(done);
+    }
+}
+
+// Writes out pending bytes. Bytes that cannot be written are dropped after
+// the exception is raised, so a later Close() does not fail a second time.
+void CBufFile::WritePending()
+{
+    if (m_WriteIndex < 0) return;
+    const auto n = static_cast<std::size_t>(m_WriteIndex + 1);
+    m_WriteIndex = -1;
+    WriteAll(m_WriteBuf.get(), n);
+}
+
+void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
+{
+    const std::int64_t binary = CountBinaryLooking(data, n);
+    m_Counts[kBinary] += binary;
+    m_Counts[kText] += static_cast<std::int64_t>(n) - binary;
+}
+
+void CBufFile::PutCharSlow(unsigned char byte)
+{
+    if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
+    DropReadBuffer();
+    PutChar(byte);
+}
+
+void CBufFile::Write(const void* data, std::size_t n)
+{
+    if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
+    if (m_ReadCount != 0) DropReadBuffer();
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    CountBytes(bytes, n);
+    const std::size_t pending = static_cast<std::size_t>(m_WriteIndex + 1);
+    if (pending + n + 1 >= static_cast<std::size_t>(kReadChunk)) {
+        WritePending();
+        WriteAll(bytes, n);
+        return;
+    }
+    if (n == 0) return;
+    std::memcpy(m_WriteBuf.get() + pending, bytes, n);
+    m_WriteIndex += static_cast<int>(n);
+}
+
+void CBufFile::Flush()
+{
+    if (m_Fd < 0) return;
+    WritePending();
+    if (::fdatasync(m_Fd) != 0 && errno != EINVAL && errno != EROFS) ThrowOsError(errno);
+}
+
+std::int64_t CBufFile::GetLength()
+{
+    if (m_Fd < 0) return m_ClosedPosition;
+    struct stat st {};
+    if (::fstat(m_Fd, &st) != 0) ThrowOsError(errno, true);
+    // Pending bytes written over existing data do not lengthen the file,
+    // and a position beyond the end does not either until bytes follow.
+    if (m_WriteIndex < 0) return st.st_size;
+    return std::max<std::int64_t>(st.st_size, m_OsPos + m_WriteIndex + 1);
+}
+
+std::int64_t CBufFile::GetPosition(bool raw)
+{
+    if (m_Fd < 0) return m_ClosedPosition;
+    return raw ? m_OsPos : LogicalPosition();
+}
+
+std::int64_t CBufFile::Seek(std::int64_t offset, int from)
+{
+    if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
+    WritePending();
+    if (from == 2) {
+        struct stat st {};
+        if (::fstat(m_Fd, &st) != 0) ThrowOsError(errno, true);
+        offset += st.st_size;
+    } else if (from == 1) {
+        // Relative to the logical position, not to the read-ahead offset.
+        offset += LogicalPosition();
+    } else if (from != 0) {
+        ThrowCause(kBadSeek, EINVAL);
+    }
+    // Read-only files move inside the buffered bytes without reading again.
+    // The end mark is dropped as on any seek: a file that has grown since
+    // goes on after the buffered bytes.
+    if ((m_Mode & 0x3) == modeRead && m_ReadCount > 0) {
+        const std::int64_t logical = LogicalPosition();
+        const bool back = offset < logical && logical - offset <= m_ReadIndex;
+        if (back || (offset >= logical && m_ReadIndex + (offset - logical) < m_ReadCount)) {
+            m_ReadIndex += static_cast<int>(offset - logical);
+            m_EndReached = false;
+            return offset;
+        }
+    }
+    if (offset < 0) ThrowCause(kBadSeek, EINVAL);
+    ResetReadBuffer();
+    m_EndReached = false;
+    SeekOs(offset);
+    return m_OsPos;
+}
+
+std::int64_t CBufFile::SeekToEnd() { return Seek(0, 2); }
+
+void CBufFile::SetLength(std::int64_t length)
+{
+    if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
+    WritePending();
+    if (length < 0) ThrowCause(kBadSeek, EINVAL);
+    ResetReadBuffer();
+    m_EndReached = false;
+    SeekOs(length);
+    while (::ftruncate(m_Fd, static_cast<off_t>(length)) != 0) {
+        if (errno != EINTR) ThrowOsError(errno);
+    }
 }
 
 } // namespace zarvex

@@ -1,12 +1,22 @@
 // CBufFile: the buffered file through which every input is read and every
 // output written. 64 KB read and write buffers, tolerant line reading,
 // 64-bit positions that stay right while data sit in either buffer, and
-// counts of text-like and binary-like bytes passing one at a time.
+// counts of text-like and binary-like bytes.
+//
+// At most one buffer holds data at any time: a write first gives back the
+// unread part of the read buffer (moving the descriptor back to the logical
+// position), and a refill first writes out pending bytes. The descriptor's
+// offset is tracked in m_OsPos, so GetPosition never calls the OS.
+//
+// Failures that would lose output (a write that cannot complete, a failed
+// seek or length change) raise FileException; reading never raises.
 #pragma once
 
 #include "io/file_error.h"
+#include "io/line_break.h"
 #include "platform/object.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -19,6 +29,15 @@ struct FileStatus {
     std::int64_t lastWriteTime = 0;
     std::int64_t size = 0;
     std::uint32_t attributes = 0;
+};
+
+// Attribute bits of FileStatus::attributes.
+enum : std::uint32_t {
+    kAttrReadOnly = 0x01,
+    kAttrHidden = 0x02,
+    kAttrSystem = 0x04,
+    kAttrDirectory = 0x10,
+    kAttrArchive = 0x20,
 };
 
 class CBufFile : public CObject {
@@ -41,48 +60,92 @@ public:
     static constexpr int kWriteBufferSize = 65536;
     static constexpr int kReadChunk = 65535;
     static constexpr int kReadBufferSize = 65535 + 256;
+    // The write index at which a full buffer (65,535 bytes) goes out.
+    static constexpr int kLastWriteIndex = kReadChunk - 1;
 
     CBufFile();
+    // Closes a file that is still open. Pending bytes are written on a best
+    // effort basis (a destructor cannot report): call Close() to see errors.
     ~CBufFile() override;
     CBufFile(const CBufFile&) = delete;
     CBufFile& operator=(const CBufFile&) = delete;
     const char* GetRuntimeClass() const override { return "CBufFile"; }
 
+    // Never throws; on failure fills `error` (cause, errno, name).
     bool Open(const std::string& name, std::uint32_t mode, FileError* error = nullptr);
     bool Reopen(FileError* error = nullptr);
     void Close();
     bool IsOpen() const { return m_Fd >= 0; }
     const std::string& GetFilePath() const { return m_Path; }
 
+    // Writing raises FileException (cause 6 when closed, 13 when the disk or
+    // the file size limit is full, ...); bytes that did reach the file stay.
     void Write(const void* data, std::size_t n);
-    void PutChar(unsigned char byte);
+    inline void PutChar(unsigned char byte);
+    // Writes out pending bytes and asks the OS to store them.
     void Flush();
+    // OS length, or the logical end when pending bytes go beyond it.
     std::int64_t GetLength();
+    // Logical position (raw: the descriptor's offset); no OS call. While
+    // closed, both return the position at the moment of closing.
     std::int64_t GetPosition(bool raw = false);
+    // `from`: 0 begin, 1 current (logical), 2 end. On files opened for
+    // reading, a target inside the read buffer only moves the read index.
     std::int64_t Seek(std::int64_t offset, int from);
     std::int64_t SeekToEnd();
     void SetLength(std::int64_t length);
 
-    int GetChar();
-    void UngetChar(int byte);
-    // Reads one line into `buffer` (which must hold max + 2 bytes). Returns
-    // `buffer`, or nullptr at the end of the file when nothing was read.
-    // The stored length equals the number of bytes consumed from the file.
+    inline int GetChar();
+    inline void UngetChar(int byte);
+    // Reads one line into `buffer` (which must hold max + 2 bytes: up to
+    // max - 2 line bytes, a break of up to three bytes and a zero). Breaks:
+    // LF, CR LF, LF CR (stored CR LF), CR alone (stored LF), CR CR LF (kept);
+    // CR CR before anything else gives the line with LF, then an empty line.
+    // A line of max - 1 bytes without break comes back incomplete and the
+    // rest follows with the next call. `max` below 2 gives an empty,
+    // incomplete line. Returns `buffer`, or nullptr at the end of the file
+    // when nothing was read. The stored length always equals the number of
+    // bytes consumed from the file. Bytes after the zero are scratch.
     char* ReadLine(char* buffer, int max, int* outLength, bool* outComplete);
+    // ReadLine without moving the position (cheap on files opened for reading).
     char* PeekLine(char* buffer, int max, int* outLength);
 
+    // Copies this whole file to the end of `target`; this file is left at
+    // its beginning. False when either file is closed.
     bool AppendTo(CBufFile& target);
+    // Bytes start..end-1 become `byte`; zeros beyond the end of the file are
+    // made by extending it (sparse). The position ends at `end`.
     bool FillRange(std::int64_t start, std::int64_t end, unsigned char byte);
+    // Looks the file up without opening it; false when it does not exist.
     static bool GetStatus(const std::string& name, FileStatus& status);
 
-    std::int64_t BinaryCount() const { return m_BinaryCount; }
-    std::int64_t TextCount() const { return m_TextCount; }
+    // Bytes passed one at a time (GetChar, PutChar), in writes (Write) and
+    // consumed by ReadLine (each consumed byte once).
+
+    std::int64_t BinaryCount() const { return m_Counts[kBinary]; }
+    std::int64_t TextCount() const { return m_Counts[kText]; }
+
+    // Bytes 1..6 and 128..255 look binary; 0 and 7..127 look like text.
+    static constexpr bool IsBinaryByte(unsigned char c) { return IsBinaryLooking(c); }
 
 private:
-    // (implementation-defined helpers)
-    void Refill();
+    bool Refill();
     void WritePending();
+    void WriteAll(const unsigned char* data, std::size_t n);
+    void DropReadBuffer();
+    void ResetReadBuffer();
+    void SeekOs(std::int64_t target);
+    void PutCharSlow(unsigned char byte);
+    void UngetCharSlow(int byte);
+    void CountBytes(const unsigned char* data, std::size_t n);
+    int GetRaw();
+    int StoreLineBreak(unsigned char* out, int first);
+    std::int64_t LogicalPosition() const
+    {
+        return m_OsPos - (m_ReadCount - m_ReadIndex) + (m_WriteIndex + 1);
+    }
     [[noreturn]] void ThrowOsError(int err, bool onSeek = false) const;
+    [[noreturn]] void ThrowCause(int cause, int err) const;
 
     int m_Fd = -1;
     std::string m_Path;
@@ -93,9 +156,46 @@ private:
     int m_ReadCount = 0;
     std::uint32_t m_Mode = 0;
     bool m_EndReached = false;
-    std::int64_t m_BinaryCount = 0;
-    std::int64_t m_TextCount = 0;
+    // Text and binary byte counts, indexed by IsBinaryByte (one increment per byte).
+    enum { kText = 0, kBinary = 1 };
+    std::int64_t m_Counts[2] = {0, 0};
     std::int64_t m_ClosedPosition = 0;
+    std::int64_t m_OsPos = 0; // the descriptor's offset
 };
+
+// The read primitive: the next byte, or -1 at the end of the file.
+inline int CBufFile::GetChar()
+{
+    if (m_ReadIndex >= m_ReadCount) [[unlikely]] {
+        if (!Refill()) return -1;
+    }
+    const unsigned char c = m_ReadBuf[m_ReadIndex++];
+    ++m_Counts[IsBinaryByte(c)];
+    return c;
+}
+
+inline void CBufFile::PutChar(unsigned char byte)
+{
+    // Closed files and unread input take the slow path, which raises or
+    // gives the read buffer back first.
+    if (m_Fd < 0 || m_ReadCount != 0) [[unlikely]] {
+        PutCharSlow(byte);
+        return;
+    }
+    m_WriteBuf[++m_WriteIndex] = byte;
+    ++m_Counts[IsBinaryByte(byte)];
+    if (m_WriteIndex >= kLastWriteIndex) [[unlikely]] WritePending();
+}
+
+// Steps back over the byte just read; at the front of the buffer the byte
+// is stored in front of it instead (up to 255 bytes of room).
+inline void CBufFile::UngetChar(int byte)
+{
+    if (m_ReadIndex > 0) [[likely]] {
+        --m_ReadIndex;
+        return;
+    }
+    UngetCharSlow(byte);
+}
 
 } // namespace zarvex

@@ -195,8 +195,8 @@ constexpr bool MaskedEqual(const unsigned char* data, const unsigned char* patte
     return true;
 }
 
-// The DocType element (ID 42 82, a one-byte size of 4 whatever its width
-// marker, then "webm") that tells a WebM stream from other Matroska files.
+// The DocType element (ID 42 82, a size in one byte whatever its value,
+// then "webm") that tells a WebM stream from other Matroska files.
 constexpr std::array<unsigned char, 7> kWebmDocType = {0x42, 0x82, 0x87, 0x77, 0x65, 0x62, 0x6D};
 constexpr std::array<unsigned char, 7> kWebmDocTypeMask = {0xFF, 0xFF, 0xF0, 0xFF, 0xFF, 0xFF, 0xFF};
 

@@ -33,7 +33,7 @@ void ResetAfterBase64(ScanState& s)
 // header or blank line after at least six full lines. Returns true when it ended.
 bool Base64LengthRule(ScanState& s)
 {
-    const bool blank = IsBlankLine(s.line, s.len);
+    const bool blank = IsBlank(s);
     if (s.b64LineLength == 0) {
         if (blank) {
             s.b64AfterBlank = true;
@@ -46,7 +46,7 @@ bool Base64LengthRule(ScanState& s)
     }
     if (s.len == s.b64LineLength) ++s.b64FullLines;
     CFInfo& part = *s.current;
-    if (LastNonBlank(s.line) == '=') {
+    if (LastNonBlankOf(s.line, s.len) == '=') {
         ++part.m_Ends;
         EndAfterLine(s);
         FinishPart(s);
@@ -205,7 +205,7 @@ void HeaderlessData(ScanState& s)
 void CheckFirstDataLine(ScanState& s)
 {
     CFInfo* part = s.current.get();
-    if (part && part->m_MsgType == MT_QP && IsBlankLine(s.line, s.len)) {
+    if (part && part->m_MsgType == MT_QP && IsBlank(s)) {
         const std::string_view next = NextLine(s, 0);
         if (!IsHeaderOrSeparator(next.data(), Size(next), true)) s.dataSeen = true;
     }

@@ -69,8 +69,11 @@ void BeginLine(ScanState& s)
     if (s.len > 55 || s.len < 12) JoinWrappedName(s);
     const int nameAt = ScanBeginFields(s.line, s.len);
     if (nameAt < 0) return;
-    // The name runs to the end of the line, so names with blanks stay whole.
-    std::string name(TrimLineEnd(View(s).substr(static_cast<std::size_t>(nameAt))).substr(0, kMaxNameLength));
+    // The name runs to the end of the line, so names with blanks stay whole
+    // (a NUL byte ends it).
+    std::string_view rest = View(s).substr(static_cast<std::size_t>(nameAt));
+    rest = TrimLineEnd(rest.substr(0, rest.find('\0')));
+    const std::string name(rest.substr(0, kMaxNameLength));
 
     if (s.current) {
         const CFInfo& part = *s.current;
@@ -216,31 +219,45 @@ Next KeywordLines(ScanState& s)
 {
     const char* line = s.line;
     const int len = s.len;
-    if (StartsWith(line, len, "begin ")) {
+    // The keywords differ in their first byte, so one switch keeps their order.
+    switch (line[0]) {
+    case 'b':
+        if (!StartsWith(line, len, "begin ")) break;
         BeginLine(s);
-    } else if (StartsWith(line, len, "end") && len < 6) {
+        return Next::AtDateStep;
+    case 'e':
+        if (!StartsWith(line, len, "end") || len >= 6) break;
         if (s.current) EndLine(s);
-    } else if (StartsWith(line, len, kBinHexNote)) {
+        return Next::AtDateStep;
+    case '(':
+        if (!StartsWith(line, len, kBinHexNote)) break;
         CloseBeforeNewSection(s);
         OnBinHexNote(s);
-    } else if (StartsWith(line, len, "=ybegin ")) {
-        const std::string_view text = View(s);
-        if (text.find("name=") != std::string_view::npos && text.find("line=") != std::string_view::npos) {
-            CloseBeforeNewSection(s);
-            s.inMimeHeader = false;
-            OnYBegin(s);
+        return Next::AtDateStep;
+    case '=':
+        if (StartsWith(line, len, "=ybegin ")) {
+            const std::string_view text = View(s);
+            if (text.find("name=") != std::string_view::npos && text.find("line=") != std::string_view::npos) {
+                CloseBeforeNewSection(s);
+                s.inMimeHeader = false;
+                OnYBegin(s);
+            }
+            return Next::AtDateStep;
         }
-    } else if (StartsWith(line, len, "=yend ")) {
+        if (!StartsWith(line, len, "=yend ")) break;
         if (s.current) OnYEnd(s);
-    } else if (StartsWith(line, len, "<<BPST ")) {
+        return Next::AtDateStep;
+    case '<':
+        if (!StartsWith(line, len, "<<BPST ")) break;
         if (HasBpstSize(View(s))) {
             CloseBeforeNewSection(s);
             OnBpstLine(s);
         }
-    } else {
-        return MimeLines(s);
+        return Next::AtDateStep;
+    default:
+        break;
     }
-    return Next::AtDateStep;
+    return MimeLines(s);
 }
 
 Next SectionOrArticleLine(ScanState& s)

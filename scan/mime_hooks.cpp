@@ -32,7 +32,7 @@ Next OnContentParameters(ScanState& /*s*/) { return Next::Continue; }
 
 bool IsMimeBoundaryCandidate(const ScanState& s)
 {
-    return s.len > 2 && s.line[0] == '-' && s.line[1] == '-' && LastNonBlank(s.line) != '=';
+    return s.len > 2 && s.line[0] == '-' && s.line[1] == '-' && LastNonBlankOf(s.line, s.len) != '=';
 }
 
 // TODO(mime): the boundary rule. Returns EndCycle when the line is skipped or
@@ -44,8 +44,13 @@ void MimeHeaderStartRule(ScanState& s)
 {
     static constexpr std::array<std::string_view, 5> kStarts = {
         "Mime-Version:", "Content-Type:", "Content-Disposition:", "Content-Location:", "Content-Transfer-Encoding:"};
+    // All five begin with "Mi" or "Co" (any case).
+    if (s.len < 13) return;
+    const unsigned char first = AsciiUpper(static_cast<unsigned char>(s.line[0]));
+    const unsigned char second = AsciiUpper(static_cast<unsigned char>(s.line[1]));
+    if (!((first == 'M' && second == 'I') || (first == 'C' && second == 'O'))) return;
     for (std::size_t i = 0; i < kStarts.size(); ++i) {
-        if (StartsWithIgnoreCase(View(s), kStarts[i])) {
+        if (StartsWithNoCase(s.line, s.len, kStarts[i])) {
             OnMimeHeaderStart(s, i == 0);
             return;
         }
@@ -54,12 +59,11 @@ void MimeHeaderStartRule(ScanState& s)
 
 Next MimeHeaderFieldRule(ScanState& s)
 {
-    const std::string_view text = View(s);
     if (StartsWith(s.line, s.len, "Content-Disposition:"))
         OnContentDisposition(s);
-    else if (StartsWithIgnoreCase(text, "Content-Transfer-Encoding:"))
+    else if (StartsWithNoCase(s.line, s.len, "Content-Transfer-Encoding:"))
         OnContentTransferEncoding(s);
-    else if (StartsWithIgnoreCase(text, "Content-Type:"))
+    else if (StartsWithNoCase(s.line, s.len, "Content-Type:"))
         OnContentType(s);
     if (s.mimeParamsContinue) return OnContentParameters(s);
     return Next::Continue;

@@ -8,6 +8,7 @@
 #include "model/records.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -92,8 +93,14 @@ struct ScanState {
     bool done = false;
     std::int32_t found = 0;
 
-    // Cached header-line test of `line` (-1 not yet known).
+    // Cached tests of `line` (-1 not yet known).
     int headerLine = -1;
+    int blankLine = -1;
+    // Where the sender, date and newsgroups of `mime` were last read, and the
+    // last blank line: values read after that blank line belong to the
+    // header block of the message being read.
+    std::int64_t headerFieldsLine = -1;
+    std::int64_t lastBlankLine = 0;
 
     bool InSection() const { return current != nullptr; }
     std::uint32_t CurrentType() const { return current ? current->m_MsgType : 0; }
@@ -105,6 +112,7 @@ struct ScanState {
         cur->len = n;
         line[n] = '\0';
         headerLine = -1;
+        blankLine = -1;
     }
 };
 
@@ -125,15 +133,36 @@ void CloseBeforeNewSection(ScanState& s);
 std::string_view PeekNext(ScanState& s, int max = kLineMax, int skip = 0);
 // The header-line test (strict) of the current line, cached.
 bool IsHeaderLine(ScanState& s);
+// True when the current line holds only white space (cached).
+bool IsBlank(ScanState& s);
 
-// ---- Line helpers (scanner.cpp) -----------------------------------------------
-bool StartsWith(const char* line, int len, std::string_view prefix);
+// ---- Line helpers ---------------------------------------------------------------
+// Every line meets a few dozen prefix tests: the first byte settles nearly all of them.
+inline bool StartsWith(const char* line, int len, std::string_view prefix)
+{
+    return len >= static_cast<int>(prefix.size()) && line[0] == prefix[0] &&
+           std::memcmp(line, prefix.data(), prefix.size()) == 0;
+}
+inline bool StartsWithNoCase(const char* line, int len, std::string_view prefix)
+{
+    return len >= static_cast<int>(prefix.size()) &&
+           AsciiUpper(static_cast<unsigned char>(line[0])) == AsciiUpper(static_cast<unsigned char>(prefix[0])) &&
+           EqualsIgnoreCase({line, prefix.size()}, prefix);
+}
+// The last byte of the line that is not white space; 0 for a blank line.
+inline unsigned char LastNonBlankOf(const char* line, int len)
+{
+    while (len > 0 && IsAsciiSpace(static_cast<unsigned char>(line[len - 1]))) --len;
+    return len > 0 ? static_cast<unsigned char>(line[len - 1]) : 0;
+}
 bool IsBlankLine(const char* line, int len);
 // The line without its trailing CR and LF bytes.
 std::string_view TrimLineEnd(std::string_view text);
 inline std::string_view View(const ScanState& s) { return {s.line, static_cast<std::size_t>(s.len)}; }
 
 // ---- Rule families --------------------------------------------------------------
+// scanner.cpp: step 11, a quoted reply inside a text part.
+void QuotedReply(ScanState& s);
 // subject_lines.cpp
 void FromLine(ScanState& s);
 Next SubjectLine(ScanState& s);
@@ -150,9 +179,10 @@ bool IsMimeBoundaryCandidate(const ScanState& s);
 Next MimeBoundaryRule(ScanState& s);
 void MimeHeaderStartRule(ScanState& s);
 Next MimeHeaderFieldRule(ScanState& s);
-// section_hooks.cpp
+// yenc_lines.cpp
 void OnYBegin(ScanState& s);
 void OnYEnd(ScanState& s);
+// section_hooks.cpp
 void OnBinHexNote(ScanState& s);
 void BinHexHeaderCollection(ScanState& s);
 void OnBpstLine(ScanState& s);

@@ -20,11 +20,6 @@ namespace scan {
 
 // ---- Line helpers -------------------------------------------------------------
 
-bool StartsWith(const char* line, int len, std::string_view prefix)
-{
-    return len >= static_cast<int>(prefix.size()) && std::memcmp(line, prefix.data(), prefix.size()) == 0;
-}
-
 bool IsBlankLine(const char* line, int len)
 {
     for (int i = 0; i < len; ++i)
@@ -51,8 +46,20 @@ std::string_view PeekNext(ScanState& s, int max, int skip)
 
 bool IsHeaderLine(ScanState& s)
 {
-    if (s.headerLine < 0) s.headerLine = IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
+    if (s.headerLine < 0) {
+        // A header line ending in a line break has a blank after its name;
+        // encoded data lines have none, and skip the full test.
+        const bool noBlank = s.len > 0 && s.line[s.len - 1] == '\n' &&
+                             std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+        s.headerLine = !noBlank && IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
+    }
     return s.headerLine != 0;
+}
+
+bool IsBlank(ScanState& s)
+{
+    if (s.blankLine < 0) s.blankLine = IsBlankLine(s.line, s.len) ? 1 : 0;
+    return s.blankLine != 0;
 }
 
 // ---- Common procedures --------------------------------------------------------
@@ -102,6 +109,16 @@ void CloseBeforeNewSection(ScanState& s)
         EndBeforeLine(s, s.lineNo);
         FinishPart(s);
     }
+}
+
+// Step 11: a quoted reply inside a text part; its "Subject:" is not a new message.
+void QuotedReply(ScanState& s)
+{
+    if (s.skipOriginalMessage && !IsHeaderLine(s)) s.skipOriginalMessage = false;
+    const std::uint32_t type = s.CurrentType();
+    if ((type == MT_TXT || type == MT_QP) && LastNonBlankOf(s.line, s.len) == '-' &&
+        WildMatch(s.line, "*--*Original Message*--*", false) == 1)
+        s.skipOriginalMessage = true;
 }
 
 namespace {
@@ -215,7 +232,7 @@ void QuotePrefix(ScanState& s)
         if (s.indentRun == 5 && recentPart && s.current->m_MsgType != MT_YENC) s.current->m_Indent = s.indent;
         RemovePrefix(s, q);
     } else {
-        if (s.indent != 0 && !IsBlankLine(s.line, s.len)) s.indent = 0;
+        if (s.indent != 0 && !IsBlank(s)) s.indent = 0;
         CountIndentRun(s);
         if (s.indentRun == 5 && recentPart) s.current->m_Indent = s.indent;
     }
@@ -224,12 +241,12 @@ void QuotePrefix(ScanState& s)
 // Step 8: where message header blocks begin and end.
 void HeaderBlock(ScanState& s)
 {
-    if (s.inHeader && !IsBlankLine(s.line, s.len) && !IsHeaderLine(s)) {
-        const bool continued = (s.line[0] == ' ' || s.line[0] == '\t') && LastNonBlank(s.prev->text) == ';';
+    if (s.inHeader && !IsBlank(s) && !IsHeaderLine(s)) {
+        const bool continued = (s.line[0] == ' ' || s.line[0] == '\t') && LastNonBlankOf(s.prev->text, s.prev->len) == ';';
         if (!continued) s.inHeader = false;
     }
     if (s.inHeader) return;
-    if (StartsWithIgnoreCase(View(s), "Mime-Version:"))
+    if (StartsWithNoCase(s.line, s.len, "Mime-Version:"))
         s.inHeader = true;
     else if (!s.current && !s.dataSeen && s.line[0] != 'C' && IsHeaderLine(s))
         s.inHeader = true;
@@ -238,33 +255,25 @@ void HeaderBlock(ScanState& s)
 // Step 9: a blank line after the data marks where the part ends.
 void EndAtBlankLine(ScanState& s)
 {
-    if (s.dataSeen && s.current && IsBlankLine(s.line, s.len)) EndBeforeLine(s, s.lineNo);
+    if (!IsBlank(s)) return;
+    s.lastBlankLine = s.lineNo;
+    if (s.dataSeen && s.current) EndBeforeLine(s, s.lineNo);
 }
 
 // Step 10: the blank-line part of the BinHex header collection.
 void BinHexCollection(ScanState& s)
 {
-    if (IsBlankLine(s.line, s.len)) {
+    if (IsBlank(s)) {
         if (s.binHexState == 2) s.binHexState = 0;
         return;
     }
     BinHexHeaderCollection(s);
 }
 
-// Step 11: a quoted reply inside a text part; its "Subject:" is not a new message.
-void QuotedReply(ScanState& s)
-{
-    if (!IsHeaderLine(s)) s.skipOriginalMessage = false;
-    const std::uint32_t type = s.CurrentType();
-    if ((type == MT_TXT || type == MT_QP) && LastNonBlank(s.line) == '-' &&
-        WildMatch(s.line, "*--*Original Message*--*", false) == 1)
-        s.skipOriginalMessage = true;
-}
-
 // Step 12: "X-Face: " (any case) and "Face: " (exact) header lines.
 bool IsFaceHeader(ScanState& s)
 {
-    return (StartsWithIgnoreCase(View(s), "X-Face: ") || StartsWith(s.line, s.len, "Face: ")) && IsHeaderLine(s);
+    return (StartsWithNoCase(s.line, s.len, "X-Face: ") || StartsWith(s.line, s.len, "Face: ")) && IsHeaderLine(s);
 }
 
 // Step 21: the line is done; the user's stop request ends the scan.
@@ -318,7 +327,7 @@ void Cycle(ScanState& s, std::int64_t& lastProgressLine)
         EndOfCycle(s, false);
         return;
     }
-    if (StartsWithIgnoreCase(View(s), "From: ")) FromLine(s); // 13
+    if (StartsWithNoCase(s.line, s.len, "From: ")) FromLine(s); // 13
 
     Next next = Next::Continue;
     if (!s.settings.AssumeSortedOrder && StartsWith(s.line, s.len, "Subject: ")) next = SubjectLine(s); // 14

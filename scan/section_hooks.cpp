@@ -1,18 +1,12 @@
-// Sections announced by a line of their own: yEnc ("=ybegin", "=yend"),
-// BinHex (the note line and the header after it), "<<BPST" and the X-Face
-// and Face header images. The scan driver has already decided that the line
+// Sections announced by a line of their own: BinHex (the note line and the
+// header after it), "<<BPST" and the X-Face and Face header images (yEnc
+// lines are read in yenc_lines.cpp). The scan driver has already decided that the line
 // is such an opener (its keywords are tested there) and closed the previous
 // part where needed; the rules below read the fields and open or finish the
 // part.
 #include "scan/scan_state.h"
 
 namespace zarvex::scan {
-
-// TODO(yenc): the "=ybegin " line and the "=ypart" line after it.
-void OnYBegin(ScanState& /*s*/) {}
-
-// TODO(yenc): the "=yend " line; it finishes the part (end after this line).
-void OnYEnd(ScanState& /*s*/) {}
 
 // TODO(binhex): the note line opens (or turns) a part into "HQX"; binHexState 1.
 void OnBinHexNote(ScanState& /*s*/) {}

@@ -7,7 +7,6 @@
 #include "text/text_utils.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace zarvex::scan {
@@ -17,25 +16,6 @@ namespace {
 inline constexpr int kSubjectPrefix = 8; // "Subject:"
 
 std::string_view SubjectText(const ScanState& s) { return View(s).substr(kSubjectPrefix); }
-
-// Group numbers ("file 2 of 4") in the subject without its part numbers.
-// Returns true and sets `group`/`groupTotal` when a pattern gives two numbers below 500.
-bool FindGroupNumbers(std::string_view subject, int& group, int& groupTotal)
-{
-    static constexpr std::array<std::string_view, 4> kPatterns = {"<#/#>", "file\t#of#", "file #/#", "# of #"};
-    for (std::size_t i = 0; i < kPatterns.size(); ++i) {
-        if (i == 0 && subject.empty()) continue;
-        int a = -1, b = -1;
-        if (!MatchNumbers(subject, kPatterns[i], &a, &b, -1, 0)) continue;
-        if (a < 500 && b < 500) {
-            group = a;
-            groupTotal = b;
-            return true;
-        }
-        return false;
-    }
-    return false;
-}
 
 // The part was opened moments ago by a header, or the line repeats the
 // subject of the message: it closes nothing. Returns true when the line is
@@ -102,11 +82,27 @@ void DecodeSubjectWords(ScanState& s)
     s.SetLength(kSubjectPrefix + take + 1);
 }
 
+// A new message: the header state of the last one is forgotten, but the
+// sender, date and newsgroups read in this header block (usually just
+// before the subject) stay.
+void ResetMimeKeepingSender(ScanState& s)
+{
+    const bool keep = s.headerFieldsLine > s.lastBlankLine;
+    std::string from = std::move(s.mime.m_From);
+    std::string newsgroups = std::move(s.mime.m_Newsgroups);
+    const std::int64_t time = s.mime.m_Time;
+    s.mime.Reset();
+    if (!keep) return;
+    s.mime.m_From = std::move(from);
+    s.mime.m_Newsgroups = std::move(newsgroups);
+    s.mime.m_Time = time;
+}
+
 // A subject with part numbers: the part it belongs to starts here.
 void StartNumberedPart(ScanState& s, SubjectInfo& info)
 {
     int group = -1, groupTotal = -1;
-    if (FindGroupNumbers(info.subjectWithoutNumbers, group, groupTotal)) {
+    if (FindGroupNumbers(info.subjectWithoutNumbers, &group, &groupTotal)) {
         s.mime.m_Group = group;
         s.mime.m_GroupTotal = groupTotal;
     }
@@ -151,6 +147,7 @@ void FromLine(ScanState& s)
     else
         sender = text.substr(std::min<std::size_t>(6, text.size()));
     s.mime.m_From.assign(sender);
+    s.headerFieldsLine = s.lineNo;
     if (s.current) s.current->m_From = s.mime.m_From;
 }
 
@@ -168,7 +165,7 @@ Next SubjectLine(ScanState& s)
             return Next::SkipLine;
         }
     }
-    if (!s.inMimeHeader) s.mime.Reset();
+    if (!s.inMimeHeader) ResetMimeKeepingSender(s);
     if (s.mime.m_bPartial && s.current && s.current->m_Part == 1 && s.mime.m_Part == 1 &&
         !s.current->m_FullSubj.empty()) {
         s.mime.m_bPartial = 0;
@@ -191,7 +188,7 @@ Next SubjectLine(ScanState& s)
         StartNumberedPart(s, info);
     } else {
         int group = -1, groupTotal = -1;
-        if (info.altFlag && FindGroupNumbers(info.subjectWithoutNumbers, group, groupTotal)) {
+        if (info.altFlag && FindGroupNumbers(info.subjectWithoutNumbers, &group, &groupTotal)) {
             s.mime.m_Group = group;
             s.mime.m_GroupTotal = groupTotal;
         }
@@ -210,11 +207,13 @@ void DateAndNewsgroups(ScanState& s)
     if (StartsWith(s.line, s.len, "Date:")) {
         const std::int64_t when = ParseDate(TrimLineEnd(View(s).substr(5)));
         (s.current ? s.current->m_Time : s.mime.m_Time) = when;
+        if (!s.current) s.headerFieldsLine = s.lineNo;
     } else if (StartsWith(s.line, s.len, "Newsgroups: ")) {
         std::string_view value = View(s).substr(12);
         std::size_t end = 0;
         while (end < value.size() && static_cast<unsigned char>(value[end]) >= 32) ++end;
         (s.current ? s.current->m_Newsgroups : s.mime.m_Newsgroups).assign(value.substr(0, end));
+        if (!s.current) s.headerFieldsLine = s.lineNo;
     }
 }
 

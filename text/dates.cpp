@@ -14,7 +14,8 @@ constexpr std::size_t kMonthTextMax = 10;
 
 // A small scanner with the habits of "%d", "%s" and literal characters of a
 // scanf format: numbers and words skip leading white space, numbers saturate.
-class DateScanner {
+class DateScanner
+{
 public:
     explicit DateScanner(std::string_view text) : m_Text(text) {}
 
@@ -36,7 +37,8 @@ public:
     {
         SkipSpace();
         const std::size_t start = m_Pos;
-        while (m_Pos < m_Text.size() && !IsAsciiSpace(m_Text[m_Pos])) ++m_Pos;
+        while (m_Pos < m_Text.size() && !IsAsciiSpace(m_Text[m_Pos]))
+            ++m_Pos;
         word = m_Text.substr(start, m_Pos - start);
         return !word.empty();
     }
@@ -50,13 +52,15 @@ public:
 private:
     void SkipSpace()
     {
-        while (m_Pos < m_Text.size() && IsAsciiSpace(m_Text[m_Pos])) ++m_Pos;
+        while (m_Pos < m_Text.size() && IsAsciiSpace(m_Text[m_Pos]))
+            ++m_Pos;
     }
     std::string_view m_Text;
     std::size_t m_Pos = 0;
 };
 
-struct DateFields {
+struct DateFields
+{
     int day = 0, year = -1, hour = 0, minute = 0, second = 0;
     std::string_view month;
 };
@@ -84,8 +88,8 @@ int MonthIndex(std::string_view month)
 bool IsValid(const DateFields& f)
 {
     return f.day >= 1 && f.day <= 31 && f.year >= 1980 && f.year <= 2050 && !f.month.empty() &&
-           f.month.size() <= kMonthTextMax && f.hour >= 0 && f.hour <= 23 && f.minute >= 0 && f.minute <= 59 &&
-           f.second >= 0 && f.second <= 59;
+           f.month.size() <= kMonthTextMax && f.hour >= 0 && f.hour <= 23 && f.minute >= 0 &&
+           f.minute <= 59 && f.second >= 0 && f.second <= 59;
 }
 
 } // namespace
@@ -94,7 +98,8 @@ std::int64_t ParseDate(std::string_view text)
 {
     const std::size_t comma = text.find(',');
     if (comma != std::string_view::npos) text.remove_prefix(comma + 1);
-    while (!text.empty() && (text[0] == ' ' || text[0] == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text[0] == ' ' || text[0] == '\t'))
+        text.remove_prefix(1);
     if (text.size() <= 3) return 0;
 
     DateFields f;

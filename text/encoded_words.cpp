@@ -68,7 +68,8 @@ std::string DecodeQWord(std::string_view text)
         const unsigned char c = text[i];
         if (c == '_') {
             out += ' ';
-        } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+        } else if (c == '=' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
+                   HexValue(text[i + 2]) >= 0) {
             out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
             i += 2;
         } else {
@@ -98,7 +99,8 @@ std::string Utf7ToUtf8(std::string_view text)
         std::uint32_t bits = 0, high = 0;
         int nbits = 0;
         while (i < text.size() && kBase64Values[static_cast<unsigned char>(text[i])] >= 0) {
-            bits = (bits << 6) | static_cast<std::uint32_t>(kBase64Values[static_cast<unsigned char>(text[i++])]);
+            bits = (bits << 6) |
+                   static_cast<std::uint32_t>(kBase64Values[static_cast<unsigned char>(text[i++])]);
             nbits += 6;
             if (nbits < 16) continue;
             nbits -= 16;
@@ -134,7 +136,8 @@ std::string DropBoms(std::string_view text)
     return out;
 }
 
-struct EncodedWord {
+struct EncodedWord
+{
     std::string_view charset;
     char encoding = 'B';
     std::string_view payload;

@@ -15,17 +15,49 @@ namespace {
 // with "*" are wildcard patterns over the whole line, the others prefixes;
 // the trailing blank belongs to the name.
 constexpr std::array<std::string_view, 43> kHeaderNames = {
-    "Abuse-Reports-To: ", "Approved: ",        "Archive-name: ",   "Article ",
-    "Author: ",           "Bytes: ",           "Cancel-Key: ",     "Cancel-Lock: ",
-    "CC: ",               "Comments: ",        "Content-*: *",     "Date: ",
-    "Distribution: ",     "Face: ",            "Followup-To: ",    "From: ",
-    "Get-It-From: ",      "In-Reply-To: ",     "Lines: ",          "Mail-Copies-To: ",
-    "Mail-To-News-Contact: ", "Message-ID: ",  "Mime-Version: ",   "Newsgroups: ",
-    "NNTP-*: *",          "Organization: ",    "Originator: ",     "Path: ",
-    "Posting-number: ",   "Posting-by: ",      "References: ",     "Reply-To: ",
-    "Return-Path: ",      "Status:",           "Sender: ",         "Sent: ",
-    "Subject: ",          "Submitted-by: ",    "To: ",             "User-Agent: ",
-    "X-*: *",             "Xdisclaimer: ",     "Xref: ",
+    "Abuse-Reports-To: ",
+    "Approved: ",
+    "Archive-name: ",
+    "Article ",
+    "Author: ",
+    "Bytes: ",
+    "Cancel-Key: ",
+    "Cancel-Lock: ",
+    "CC: ",
+    "Comments: ",
+    "Content-*: *",
+    "Date: ",
+    "Distribution: ",
+    "Face: ",
+    "Followup-To: ",
+    "From: ",
+    "Get-It-From: ",
+    "In-Reply-To: ",
+    "Lines: ",
+    "Mail-Copies-To: ",
+    "Mail-To-News-Contact: ",
+    "Message-ID: ",
+    "Mime-Version: ",
+    "Newsgroups: ",
+    "NNTP-*: *",
+    "Organization: ",
+    "Originator: ",
+    "Path: ",
+    "Posting-number: ",
+    "Posting-by: ",
+    "References: ",
+    "Reply-To: ",
+    "Return-Path: ",
+    "Status:",
+    "Sender: ",
+    "Sent: ",
+    "Subject: ",
+    "Submitted-by: ",
+    "To: ",
+    "User-Agent: ",
+    "X-*: *",
+    "Xdisclaimer: ",
+    "Xref: ",
 };
 
 constexpr bool FirstLettersAscend()
@@ -68,7 +100,8 @@ bool IsHeaderOrSeparator(const char* line, int len, bool strict)
 
     // "Name: value": the first white space must be a blank right after a colon.
     std::size_t k = 1;
-    while (k < text.size() && !IsAsciiSpace(text[k])) ++k;
+    while (k < text.size() && !IsAsciiSpace(text[k]))
+        ++k;
     if (k < text.size()) {
         if (text[k] != ' ' || text[k - 1] != ':') return false;
         if (!strict) return true;

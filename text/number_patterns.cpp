@@ -12,14 +12,21 @@ namespace {
 
 constexpr int kNumberCap = 999'999'999; // digit runs saturate here
 
-struct Window {
+struct Window
+{
     int first = -1;
     int last = -1;
     bool Contains(int i) const { return first >= 0 && i >= first && i <= last; }
 };
 
-constexpr bool IsOpening(unsigned char c) { return c == '(' || c == '[' || c == '{' || c == '<'; }
-constexpr bool IsClosing(unsigned char c) { return c == ')' || c == ']' || c == '}' || c == '>'; }
+constexpr bool IsOpening(unsigned char c)
+{
+    return c == '(' || c == '[' || c == '{' || c == '<';
+}
+constexpr bool IsClosing(unsigned char c)
+{
+    return c == ')' || c == ']' || c == '}' || c == '>';
+}
 
 bool CanStartAt(unsigned char textChar, unsigned char patternChar)
 {
@@ -37,16 +44,19 @@ int MatchAt(std::string_view text, std::string_view pattern, int pos, const Wind
     for (const char pc : pattern) {
         if (i >= size || excl.Contains(i)) return -1;
         const unsigned char c = text[static_cast<std::size_t>(i)];
-        auto before = [&] { return i > 0 ? static_cast<unsigned char>(text[static_cast<std::size_t>(i - 1)]) : 0; };
+        auto before = [&] {
+            return i > 0 ? static_cast<unsigned char>(text[static_cast<std::size_t>(i - 1)]) : 0;
+        };
         if (pc == '#') {
             if (!IsAsciiDigit(c) || (i > 0 && IsAsciiDigit(before()))) return -1;
-            int value = 0;
+            long long value = 0;
             while (i < size && IsAsciiDigit(text[static_cast<std::size_t>(i)])) {
                 if (excl.Contains(i)) return -1;
-                value = std::min(kNumberCap, value * 10 + (text[static_cast<std::size_t>(i)] - '0'));
+                value =
+                    std::min<long long>(kNumberCap, value * 10 + (text[static_cast<std::size_t>(i)] - '0'));
                 ++i;
             }
-            if (count < 2) numbers[static_cast<std::size_t>(count)] = value;
+            if (count < 2) numbers[static_cast<std::size_t>(count)] = static_cast<int>(value);
             ++count;
         } else if (pc == '\t') {
             if (!IsAsciiSpace(c) || (i > 0 && IsAsciiSpace(before()))) return -1;
@@ -95,6 +105,7 @@ bool FindGroupNumbers(std::string_view subjectWithoutNumbers, int* group, int* g
     static constexpr std::array<std::string_view, 4> kGroupPatterns = {
         NumberPattern::kBracketed, NumberPattern::kGroupFileOf, NumberPattern::kGroupFileSlash,
         NumberPattern::kGroupOf};
+    if (!group || !groupTotal) return false;
     *group = *groupTotal = -1;
     for (const std::string_view pattern : kGroupPatterns) {
         int g = -1, t = -1;

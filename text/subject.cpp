@@ -15,19 +15,22 @@ namespace {
 constexpr std::size_t kLineCap = 1023; // fixed line buffers hold 1,023 bytes of text
 constexpr std::size_t kNameCap = 255;  // longest file name
 
-struct Span {
+struct Span
+{
     int start = -1;
     int length = 0;
     bool Found() const { return start >= 0; }
     int End() const { return start + length; }
 };
 
-struct QuotedName {
+struct QuotedName
+{
     bool kept = false;     // exactly two quotes, and no "(n/m)" between them
     std::string_view text; // between the quotes
 };
 
-struct NumberMatch {
+struct NumberMatch
+{
     int part = -1;
     int total = -1;
     int start = -1;
@@ -36,17 +39,30 @@ struct NumberMatch {
     bool Found() const { return start >= 0; }
 };
 
-int Size(std::string_view s) { return static_cast<int>(s.size()); }
-unsigned char At(std::string_view s, int i) { return static_cast<unsigned char>(s[static_cast<std::size_t>(i)]); }
-
-// Bytes of 0x80 and above count as letters, so UTF-8 names stay whole words.
-bool IsLetterOrDigit(unsigned char c) { return IsAsciiAlnum(c) || c >= 0x80; }
-bool IsNameChar(unsigned char c)
+int Size(std::string_view s)
 {
-    return IsLetterOrDigit(c) || std::string_view("-+&_.!~#%").find(static_cast<char>(c)) != std::string_view::npos;
+    return static_cast<int>(s.size());
+}
+unsigned char At(std::string_view s, int i)
+{
+    return static_cast<unsigned char>(s[static_cast<std::size_t>(i)]);
 }
 
-std::string Capped(std::string_view s, std::size_t cap) { return std::string(s.substr(0, cap)); }
+// Bytes of 0x80 and above count as letters, so UTF-8 names stay whole words.
+bool IsLetterOrDigit(unsigned char c)
+{
+    return IsAsciiAlnum(c) || c >= 0x80;
+}
+bool IsNameChar(unsigned char c)
+{
+    return IsLetterOrDigit(c) ||
+           std::string_view("-+&_.!~#%").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+std::string Capped(std::string_view s, std::size_t cap)
+{
+    return std::string(s.substr(0, cap));
+}
 
 // Step 1 and the leading blanks, tabs and dashes of step 2.
 std::string WorkText(std::string_view subject)
@@ -66,13 +82,17 @@ int SkipPrefix(std::string_view w, int pos, std::string_view prefix)
 {
     if (!StartsWithIgnoreCase(w.substr(static_cast<std::size_t>(pos)), prefix)) return pos;
     pos += Size(prefix);
-    while (pos < Size(w) && std::string_view(" \t:-").find(w[static_cast<std::size_t>(pos)]) != std::string_view::npos)
+    while (pos < Size(w) &&
+           std::string_view(" \t:-").find(w[static_cast<std::size_t>(pos)]) != std::string_view::npos)
         ++pos;
     return pos;
 }
 
 // Where the name search starts: after "repost" and "re:".
-int BodyStart(std::string_view w) { return SkipPrefix(w, SkipPrefix(w, 0, "repost"), "re:"); }
+int BodyStart(std::string_view w)
+{
+    return SkipPrefix(w, SkipPrefix(w, 0, "repost"), "re:");
+}
 
 // Step 3: a name between exactly two double quotes.
 Span FindQuotedName(std::string_view w, int body, QuotedName& quoted)
@@ -108,22 +128,27 @@ bool LooksLikeFileName(std::string_view word)
 Span FindWordName(std::string_view w, int body)
 {
     int end = Size(w) - 1;
-    while (end >= body && IsAsciiSpace(At(w, end))) --end;
+    while (end >= body && IsAsciiSpace(At(w, end)))
+        --end;
     while (end >= body) {
         int stop = end;
-        while (stop >= body && IsNameChar(At(w, stop))) --stop;
+        while (stop >= body && IsNameChar(At(w, stop)))
+            --stop;
         const int first = stop + 1;
-        const std::string_view word = w.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(end - first + 1));
+        const std::string_view word =
+            w.substr(static_cast<std::size_t>(first), static_cast<std::size_t>(end - first + 1));
         int resume = stop; // the scan goes on before this offset
         if (LooksLikeFileName(word)) {
             const bool slash = stop >= body && w[static_cast<std::size_t>(stop)] == '/';
-            if (slash && stop >= 6 && EqualsIgnoreCase(w.substr(static_cast<std::size_t>(stop) - 6, 7), "http://"))
+            if (slash && stop >= 6 &&
+                EqualsIgnoreCase(w.substr(static_cast<std::size_t>(stop) - 6, 7), "http://"))
                 resume = stop - 6;
             else if (!(slash && StartsWithIgnoreCase(word, "www.")))
                 return {first, Size(word)};
         }
         end = resume - 1;
-        while (end >= body && !IsLetterOrDigit(At(w, end))) --end;
+        while (end >= body && !IsLetterOrDigit(At(w, end)))
+            --end;
     }
     return {};
 }
@@ -143,9 +168,9 @@ bool IsDate(std::string_view w, const NumberMatch& m)
 NumberMatch FindNumbers(std::string_view w, const Span& excl)
 {
     static constexpr std::array<std::string_view, 10> kPatterns = {
-        NumberPattern::kParen,         NumberPattern::kBracketed,   NumberPattern::kOddBracketed,
-        NumberPattern::kPartSlash,     NumberPattern::kPartNumberOnly, NumberPattern::kUnderscored,
-        NumberPattern::kPartOf,        NumberPattern::kBareSlash,   NumberPattern::kPartOfNoBlanks,
+        NumberPattern::kParen,     NumberPattern::kBracketed,      NumberPattern::kOddBracketed,
+        NumberPattern::kPartSlash, NumberPattern::kPartNumberOnly, NumberPattern::kUnderscored,
+        NumberPattern::kPartOf,    NumberPattern::kBareSlash,      NumberPattern::kPartOfNoBlanks,
         NumberPattern::kDash};
     const int exclStart = excl.Found() ? excl.start : -1;
     const int exclLen = excl.Found() ? excl.length - 1 : 0;
@@ -179,8 +204,10 @@ std::string DropVolumeWord(std::string name)
 {
     if (name.empty() || AsciiUpper(name[0]) != 'V') return name;
     std::size_t k = 0;
-    while (k < name.size() && !IsAsciiSpace(name[k])) ++k;
-    while (k < name.size() && IsAsciiSpace(name[k])) ++k;
+    while (k < name.size() && !IsAsciiSpace(name[k]))
+        ++k;
+    while (k < name.size() && IsAsciiSpace(name[k]))
+        ++k;
     if (k < name.size()) name.erase(0, k);
     return name;
 }
@@ -191,12 +218,15 @@ std::string NameFromSubject(std::string_view w, int body, int textEnd, const Num
     std::string name;
     if (m.start <= 1) {
         int k = m.end + 1;
-        while (k < textEnd && IsAsciiSpace(At(w, k))) ++k;
+        while (k < textEnd && IsAsciiSpace(At(w, k)))
+            ++k;
         if (k < textEnd) name = w.substr(static_cast<std::size_t>(k), static_cast<std::size_t>(textEnd - k));
     } else {
         int k = m.start - 1;
-        while (k >= body && IsAsciiSpace(At(w, k))) --k;
-        if (k >= body) name = w.substr(static_cast<std::size_t>(body), static_cast<std::size_t>(k - body + 1));
+        while (k >= body && IsAsciiSpace(At(w, k)))
+            --k;
+        if (k >= body)
+            name = w.substr(static_cast<std::size_t>(body), static_cast<std::size_t>(k - body + 1));
     }
     return Capped(DropVolumeWord(std::move(name)), kNameCap);
 }
@@ -210,12 +240,14 @@ std::string WithoutNumbers(std::string_view w, const NumberMatch& m, const Span&
     } else {
         out = w.substr(0, static_cast<std::size_t>(m.start));
         const int tailEnd = name.Found() && name.start >= m.end ? name.End() : Size(w);
-        out += w.substr(static_cast<std::size_t>(m.end), static_cast<std::size_t>(std::max(0, tailEnd - m.end)));
+        out +=
+            w.substr(static_cast<std::size_t>(m.end), static_cast<std::size_t>(std::max(0, tailEnd - m.end)));
     }
     // "v2: name" loses its version prefix.
     if (out.size() > 1 && AsciiUpper(out[0]) == 'V' && IsAsciiDigit(out[1])) {
         const std::size_t k = out.find_first_of(": \t\r\n\v\f", 1);
-        if (k != std::string::npos && out[k] == ':' && k + 1 < out.size() && out[k + 1] == ' ') out.erase(0, k + 2);
+        if (k != std::string::npos && out[k] == ':' && k + 1 < out.size() && out[k + 1] == ' ')
+            out.erase(0, k + 2);
     }
     return Capped(out, kLineCap - 1);
 }
@@ -230,14 +262,17 @@ bool ParseAtDepth(std::string_view subject, const Settings& settings, SubjectInf
     QuotedName quoted;
     Span name = FindQuotedName(w, body, quoted);
     if (!name.Found()) name = FindWordName(w, body);
-    if (name.Found()) out.name = Capped(w.substr(static_cast<std::size_t>(name.start), static_cast<std::size_t>(name.length)), kNameCap);
+    if (name.Found())
+        out.name = Capped(
+            w.substr(static_cast<std::size_t>(name.start), static_cast<std::size_t>(name.length)), kNameCap);
 
     NumberMatch m = FindNumbers(w, name);
     if (m.Found() && m.pattern == NumberPattern::kParen && !settings.OnlyUseLastParen)
         out.altFlag = SecondPairFlag(w, name, m);
 
     int textEnd = Size(w);
-    while (textEnd > 0 && (w[static_cast<std::size_t>(textEnd) - 1] == '\r' || w[static_cast<std::size_t>(textEnd) - 1] == '\n'))
+    while (textEnd > 0 && (w[static_cast<std::size_t>(textEnd) - 1] == '\r' ||
+                           w[static_cast<std::size_t>(textEnd) - 1] == '\n'))
         --textEnd;
     NumberMatch span = m;
     if (!span.Found()) span.start = span.end = textEnd;

@@ -35,8 +35,9 @@ inline constexpr std::string_view kGroupOf = "# of #";
 bool MatchNumbers(std::string_view text, std::string_view pattern, int* first, int* second, int exclStart,
                   int exclLen, int* matchStart = nullptr, int* matchEnd = nullptr);
 
-struct SubjectInfo {
-    std::string name;                  // a file name found in the subject (at most 255 bytes)
+struct SubjectInfo
+{
+    std::string name; // a file name found in the subject (at most 255 bytes)
     int part = -1;
     int total = -1;                    // -1 when only a part number was given ("part0")
     int altFlag = 0;                   // a second, different number pair is present

@@ -1,0 +1,140 @@
+// CBufFile: refilling, pushing back and tolerant line reading.
+#include "io/buf_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace zarvex {
+
+// Reads the next chunk of up to 65,535 bytes. A chunk that comes back short
+// marks the end of the file; the bytes already in the buffer stay there
+// when nothing more can be read, so UngetChar can still step back.
+bool CBufFile::Refill()
+{
+    if (m_WriteIndex >= 0) WritePending();
+    if (m_EndReached || m_Fd < 0) return false;
+    unsigned char* buf = m_ReadBuf.get();
+    int got = 0;
+    while (got < kReadChunk) {
+        const ssize_t r = ::read(m_Fd, buf + got, static_cast<std::size_t>(kReadChunk - got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break; // end of file, or an error that reading does not report
+        got += static_cast<int>(r);
+    }
+    m_ReadIndex = 0;
+    m_ReadCount = got;
+    m_OsPos += got;
+    m_EndReached = got < kReadChunk;
+    return got > 0;
+}
+
+// GetChar without counting: for the bytes of a line break, which ReadLine
+// counts together with the rest of the line.
+int CBufFile::GetRaw()
+{
+    if (m_ReadIndex >= m_ReadCount && !Refill()) return -1;
+    return m_ReadBuf[m_ReadIndex++];
+}
+
+void CBufFile::UngetCharSlow(int byte)
+{
+    if (byte < 0) return;
+    if (m_WriteIndex >= 0) WritePending();
+    if (m_ReadCount >= kReadBufferSize - 1) return; // no room left in front: dropped
+    unsigned char* buf = m_ReadBuf.get();
+    std::memmove(buf + 1, buf, static_cast<std::size_t>(m_ReadCount));
+    buf[0] = static_cast<unsigned char>(byte);
+    ++m_ReadCount;
+}
+
+// Stores the line break that begins with `first` (CR or LF, already
+// consumed) and returns the number of bytes stored, which always equals the
+// number of bytes it consumed:
+//   LF CR -> CR LF       LF x -> LF          CR LF -> CR LF
+//   CR CR LF -> CR CR LF CR CR x -> LF (the second CR starts the next line)
+//   CR x -> LF           CR or LF at the end of the file -> LF
+int CBufFile::StoreLineBreak(unsigned char* out, int first)
+{
+    const int next = GetRaw();
+    if (first == '\n') {
+        if (next == '\r') {
+            out[0] = '\r';
+            out[1] = '\n';
+            return 2;
+        }
+    } else if (next == '\n') {
+        out[0] = '\r';
+        out[1] = '\n';
+        return 2;
+    } else if (next == '\r') {
+        const int third = GetRaw();
+        if (third == '\n') {
+            out[0] = '\r';
+            out[1] = '\r';
+            out[2] = '\n';
+            return 3;
+        }
+        if (third >= 0) UngetChar(third);
+    }
+    if (next >= 0) UngetChar(next);
+    out[0] = '\n';
+    return 1;
+}
+
+// Ordinary bytes are found and copied in bulk straight from the read
+// buffer; the line break goes through GetRaw/UngetChar exactly as a
+// byte-at-a-time reader would, so buffer edges need no special case.
+//
+// Counting: every byte the line consumed from the file is counted once:
+// the ordinary bytes during the search, the break (CR and LF, text) by its
+// stored length, which equals the number of break bytes consumed. A byte
+// pushed back and read again with the next line is counted with that line
+// only (GetChar, used byte by byte, counts such a byte each time).
+char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplete)
+{
+    auto* out = reinterpret_cast<unsigned char*>(buffer);
+    bool complete = false;
+    int n = 0;
+    std::int64_t binary = 0;
+    if (max > 1) {
+        const int limit = max - 1;
+        for (;;) {
+            if (m_ReadIndex >= m_ReadCount && !Refill()) {
+                complete = true; // the end of the file ends the line
+                break;
+            }
+            const unsigned char* src = m_ReadBuf.get() + m_ReadIndex;
+            const auto span = static_cast<std::size_t>(std::min(m_ReadCount - m_ReadIndex, limit - n));
+            const std::size_t k = FindLineBreak(src, span, binary, out + n);
+            n += static_cast<int>(k);
+            m_ReadIndex += static_cast<int>(k);
+            if (k < span) {
+                ++m_ReadIndex;
+                n += StoreLineBreak(out + n, src[k]);
+                complete = true;
+                break;
+            }
+            if (n == limit) break; // cut: the rest comes with the next call
+        }
+    }
+    out[n] = 0;
+    m_Counts[kBinary] += binary;
+    m_Counts[kText] += n - binary; // the break bytes are all text
+    if (outLength) *outLength = n;
+    if (outComplete) *outComplete = complete && n > 0;
+    if (n == 0 && complete) return nullptr;
+    return buffer;
+}
+
+char* CBufFile::PeekLine(char* buffer, int max, int* outLength)
+{
+    if (m_Fd < 0) return ReadLine(buffer, max, outLength, nullptr);
+    const std::int64_t pos = LogicalPosition();
+    char* line = ReadLine(buffer, max, outLength, nullptr);
+    Seek(pos, 0);
+    return line;
+}
+
+} // namespace zarvex

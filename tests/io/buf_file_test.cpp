@@ -1,0 +1,368 @@
+// Line reading of CBufFile: break forms, cuts, peeking, buffer edges, and a
+// randomized comparison against a plain byte-at-a-time reader.
+#include "io/buf_file.h"
+#include "io/line_break.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace zarvex {
+namespace {
+
+using test::TempDir;
+
+constexpr int kMax = 1024;
+
+// The tolerant line reader, one byte at a time, over a string.
+struct ReferenceReader {
+    std::string data;
+    std::size_t pos = 0;
+
+    int Get() { return pos < data.size() ? static_cast<unsigned char>(data[pos++]) : -1; }
+
+    // nullopt at the end of the file.
+    std::optional<std::string> ReadLine(int max, bool& complete)
+    {
+        std::string line;
+        complete = false;
+        if (max <= 1) return line;
+        for (;;) {
+            const int c = Get();
+            if (c < 0) {
+                complete = true;
+                if (line.empty()) return std::nullopt;
+                return line;
+            }
+            if (c != '\r' && c != '\n') {
+                line += static_cast<char>(c);
+                if (static_cast<int>(line.size()) == max - 1) return line;
+                continue;
+            }
+            complete = true;
+            const int next = Get();
+            if (c == '\n') {
+                if (next == '\r') return line + "\r\n";
+                if (next >= 0) --pos;
+                return line + "\n";
+            }
+            if (next == '\n') return line + "\r\n";
+            if (next == '\r') {
+                const int third = Get();
+                if (third == '\n') return line + "\r\r\n";
+                if (third >= 0) --pos;
+                --pos;
+                return line + "\n";
+            }
+            if (next >= 0) --pos;
+            return line + "\n";
+        }
+    }
+};
+
+struct Line {
+    std::optional<std::string> text;
+    bool complete = false;
+};
+
+Line Read(CBufFile& file, int max = kMax)
+{
+    std::vector<char> buf(static_cast<std::size_t>(std::max(max, 1)) + 2, '#');
+    int len = -1;
+    bool complete = false;
+    const char* got = file.ReadLine(buf.data(), max, &len, &complete);
+    if (!got) return {std::nullopt, complete};
+    EXPECT_EQ(got, buf.data());
+    EXPECT_EQ(buf[static_cast<std::size_t>(len)], '\0') << "terminating zero";
+    return {std::string(buf.data(), static_cast<std::size_t>(len)), complete};
+}
+
+std::optional<std::string> Peek(CBufFile& file, int max = kMax)
+{
+    std::vector<char> buf(static_cast<std::size_t>(std::max(max, 1)) + 2);
+    int len = -1;
+    const char* got = file.PeekLine(buf.data(), max, &len);
+    if (!got) return std::nullopt;
+    return std::string(buf.data(), static_cast<std::size_t>(len));
+}
+
+class BufFileLines : public ::testing::Test {
+protected:
+    CBufFile& OpenWith(const std::string& content)
+    {
+        const std::string path = m_Dir.Write("in.txt", content);
+        EXPECT_TRUE(m_File.Open(path, CBufFile::modeRead | CBufFile::shareDenyNone | CBufFile::typeBinary));
+        return m_File;
+    }
+    std::vector<std::string> AllLines(const std::string& content, int max = kMax)
+    {
+        CBufFile& f = OpenWith(content);
+        std::vector<std::string> lines;
+        while (auto line = Read(f, max).text) lines.push_back(*line);
+        return lines;
+    }
+
+    TempDir m_Dir;
+    CBufFile m_File;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(BufFileLines, EachOfTheFourBreakFormsEndsOneLine)
+{
+    EXPECT_EQ(AllLines("a\nb\r\nc\n\rd\re"), (Lines{"a\n", "b\r\n", "c\r\n", "d\n", "e"}));
+}
+
+TEST_F(BufFileLines, CrCrLfIsOneBreakStoredAsItIs)
+{
+    EXPECT_EQ(AllLines("a\r\r\nb\r\r\n"), (Lines{"a\r\r\n", "b\r\r\n"}));
+}
+
+TEST_F(BufFileLines, CrCrBeforeTextGivesLineThenEmptyLine)
+{
+    EXPECT_EQ(AllLines("a\r\rb"), (Lines{"a\n", "\n", "b"}));
+    EXPECT_EQ(AllLines("a\r\r\r\rb"), (Lines{"a\n", "\n", "\n", "\n", "b"}));
+}
+
+TEST_F(BufFileLines, BreakAtEndOfFileIsStoredAsLf)
+{
+    EXPECT_EQ(AllLines("a\r"), (Lines{"a\n"}));
+    EXPECT_EQ(AllLines("a\r\r"), (Lines{"a\n", "\n"}));
+    EXPECT_EQ(AllLines("a\n"), (Lines{"a\n"}));
+    EXPECT_EQ(AllLines("\n\n"), (Lines{"\n", "\n"}));
+}
+
+TEST_F(BufFileLines, LfCrLfIsOneBreakThenAnEmptyLine)
+{
+    EXPECT_EQ(AllLines("a\n\r\nb"), (Lines{"a\r\n", "\n", "b"}));
+}
+
+TEST_F(BufFileLines, LineOfMaxMinusOneBytesIsCutAndItsBreakFollowsAlone)
+{
+    CBufFile& f = OpenWith(std::string(1023, 'x') + "\r\nnext\n");
+    const Line first = Read(f, 1024);
+    ASSERT_TRUE(first.text);
+    EXPECT_EQ(first.text->size(), 1023u);
+    EXPECT_FALSE(first.complete);
+    const Line brk = Read(f, 1024);
+    EXPECT_EQ(brk.text, "\r\n");
+    EXPECT_TRUE(brk.complete);
+    EXPECT_EQ(Read(f, 1024).text, "next\n");
+}
+
+TEST_F(BufFileLines, LongerLinesArriveInPieces)
+{
+    EXPECT_EQ(AllLines("abcdefg\n", 4), (Lines{"abc", "def", "g\n"}));
+}
+
+TEST_F(BufFileLines, BreakFitsAfterMaxMinusTwoBytes)
+{
+    CBufFile& f = OpenWith("ab\r\r\nc");
+    char buf[4 + 2];
+    int len = 0;
+    bool complete = false;
+    ASSERT_NE(f.ReadLine(buf, 4, &len, &complete), nullptr);
+    EXPECT_EQ(std::string(buf, 5), std::string("ab\r\r\n"));
+    EXPECT_EQ(len, 5);
+    EXPECT_TRUE(complete);
+}
+
+TEST_F(BufFileLines, LastLineWithoutBreakIsComplete)
+{
+    CBufFile& f = OpenWith("one\ntwo");
+    Read(f);
+    const Line last = Read(f);
+    EXPECT_EQ(last.text, "two");
+    EXPECT_TRUE(last.complete);
+    EXPECT_FALSE(Read(f).text) << "nothing left: none";
+}
+
+TEST_F(BufFileLines, EmptyFileGivesNone)
+{
+    CBufFile& f = OpenWith("");
+    EXPECT_FALSE(Read(f).text);
+    EXPECT_EQ(f.GetChar(), -1);
+}
+
+TEST_F(BufFileLines, MaxOfOneGivesEmptyIncompleteText)
+{
+    CBufFile& f = OpenWith("abc\n");
+    const Line line = Read(f, 1);
+    EXPECT_EQ(line.text, "");
+    EXPECT_FALSE(line.complete);
+    EXPECT_EQ(f.GetPosition(), 0);
+}
+
+TEST_F(BufFileLines, ConsumedBytesAreCountedOnce)
+{
+    CBufFile& f = OpenWith("ab\x01\x80\r\r\x02\n");
+    while (Read(f).text) {
+    }
+    EXPECT_EQ(f.BinaryCount(), 3);
+    EXPECT_EQ(f.TextCount(), 5);
+}
+
+TEST_F(BufFileLines, PeekLineThenReadLineAgree)
+{
+    CBufFile& f = OpenWith("first\r\nsecond\r\rthird");
+    for (int i = 0; i < 4; ++i) {
+        const std::int64_t before = f.GetPosition();
+        const auto peeked = Peek(f);
+        EXPECT_EQ(f.GetPosition(), before) << "peeking does not move";
+        EXPECT_EQ(Read(f).text, peeked);
+    }
+}
+
+TEST_F(BufFileLines, GetPositionAfterOneLineIsOffsetOfNextLine)
+{
+    CBufFile& f = OpenWith("Subject: x\r\n\r\nbody\n" + std::string(100000, 'z'));
+    Read(f);
+    EXPECT_EQ(f.GetPosition(), 12);
+    EXPECT_EQ(f.GetPosition(true), 65535) << "the OS has read a whole buffer ahead";
+}
+
+// Lines of growing length so that many straddle the 64 KB buffer edges.
+TEST_F(BufFileLines, LinesStraddlingTheBufferEdgeKeepExactPositions)
+{
+    std::string content;
+    std::vector<std::int64_t> starts;
+    const char* breaks[] = {"\n", "\r\n", "\n\r", "\r\r\n"};
+    for (int i = 0; content.size() < 300000; ++i) {
+        starts.push_back(static_cast<std::int64_t>(content.size()));
+        content += std::string(static_cast<std::size_t>(i % 997), static_cast<char>('a' + i % 26)) + breaks[i % 4];
+    }
+    CBufFile& f = OpenWith(content);
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        ASSERT_EQ(f.GetPosition(), starts[i]) << "line " << i;
+        const Line line = Read(f, 4000);
+        ASSERT_TRUE(line.text);
+        ASSERT_TRUE(line.complete);
+    }
+    EXPECT_FALSE(Read(f).text);
+    EXPECT_EQ(f.GetPosition(), static_cast<std::int64_t>(content.size()));
+}
+
+// Every break form placed at every offset around the first buffer edge.
+TEST_F(BufFileLines, BreakFormsAcrossTheBufferEdgeMatchPlainReader)
+{
+    const std::string forms[] = {"\r\r", "\r\rx", "\r\r\n", "\n\r", "\r\n", "\r", "\n"};
+    for (const std::string& form : forms) {
+        for (std::size_t at = 65530; at <= 65537; ++at) {
+            const std::string content = std::string(at, 'q') + form + "tail";
+            ReferenceReader ref{content};
+            CBufFile file;
+            ASSERT_TRUE(file.Open(m_Dir.Write("edge.txt", content), CBufFile::modeRead));
+            for (;;) {
+                bool refComplete = false;
+                const auto expected = ref.ReadLine(kMax, refComplete);
+                const Line got = Read(file, kMax);
+                ASSERT_EQ(got.text, expected) << "offset " << at;
+                if (!expected) break;
+                ASSERT_EQ(got.complete, refComplete);
+                ASSERT_EQ(file.GetPosition(), static_cast<std::int64_t>(ref.pos));
+            }
+        }
+    }
+}
+
+// Random mixes of CR, LF and text, random line limits, peeks, pushed-back
+// bytes and short backward seeks, against the plain reader.
+class BufFileRandomLines : public ::testing::TestWithParam<std::uint32_t> {};
+
+std::string RandomText(std::mt19937& rng, std::size_t size)
+{
+    const int breakPercent = 3 + static_cast<int>(rng() % 60);
+    std::string s;
+    s.reserve(size);
+    while (s.size() < size) {
+        const int roll = static_cast<int>(rng() % 100);
+        if (roll < breakPercent) s += (rng() & 1) ? '\r' : '\n';
+        else if (roll < breakPercent + 2) s += static_cast<char>(rng() & 0xFF);
+        else s += static_cast<char>('A' + rng() % 58);
+    }
+    return s;
+}
+
+TEST_P(BufFileRandomLines, MatchReaderThatTakesOneByteAtATime)
+{
+    std::mt19937 rng(GetParam());
+    TempDir dir;
+    const std::string content = RandomText(rng, 140000 + rng() % 70000);
+    ReferenceReader ref{content};
+    CBufFile file;
+    ASSERT_TRUE(file.Open(dir.Write("r.txt", content), CBufFile::modeRead | CBufFile::typeBinary));
+    int seeksLeft = 300; // backward seeks, bounded so the reader always gets to the end
+    for (int step = 0;; ++step) {
+        const int roll = static_cast<int>(rng() % 100);
+        const int max = (rng() % 4 == 0) ? 1 + static_cast<int>(rng() % 6) : 1 + static_cast<int>(rng() % 1500);
+        if (roll < 12) {
+            ReferenceReader copy = ref;
+            bool unused = false;
+            ASSERT_EQ(Peek(file, max), copy.ReadLine(max, unused)) << "step " << step;
+        } else if (roll < 16) {
+            const int c = file.GetChar();
+            ASSERT_EQ(c, ref.Get());
+            if (c >= 0) {
+                file.UngetChar(c);
+                --ref.pos;
+            }
+        } else if (roll < 19 && seeksLeft > 0) {
+            --seeksLeft;
+            const auto back = std::min<std::size_t>(ref.pos, rng() % 3000);
+            ref.pos -= back;
+            file.Seek(static_cast<std::int64_t>(ref.pos), 0);
+        } else {
+            bool refComplete = false;
+            const auto expected = ref.ReadLine(max, refComplete);
+            const Line got = Read(file, max);
+            ASSERT_EQ(got.text, expected) << "step " << step << " max " << max;
+            if (!expected) break;
+            ASSERT_EQ(got.complete, refComplete) << "step " << step;
+        }
+        ASSERT_EQ(file.GetPosition(), static_cast<std::int64_t>(ref.pos)) << "step " << step;
+    }
+    EXPECT_EQ(ref.pos, content.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, BufFileRandomLines, ::testing::Values(1u, 2u, 3u, 17u, 99u, 2024u, 31337u, 424242u));
+
+TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
+{
+    std::mt19937 rng(5);
+    std::string s(300, 'a');
+    for (int round = 0; round < 5000; ++round) {
+        const unsigned breakOdds = 1 + rng() % 200;
+        for (auto& c : s) c = (rng() % breakOdds == 0) ? ((rng() & 1) ? '\r' : '\n') : static_cast<char>(rng() & 0xFF);
+        const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+        const std::size_t start = rng() % 40;
+        const std::size_t n = rng() % (s.size() - start);
+        std::int64_t fastBinary = 0;
+        std::int64_t plainBinary = 0;
+        std::vector<unsigned char> copy(n); // exactly n bytes: the sanitizer sees any overrun
+        const std::size_t plain = FindLineBreakPlain(p + start, n, plainBinary);
+        ASSERT_EQ(FindLineBreak(p + start, n, fastBinary, copy.data()), plain) << "round " << round;
+        ASSERT_EQ(fastBinary, plainBinary) << "round " << round;
+        ASSERT_TRUE(std::equal(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(plain), p + start));
+    }
+}
+
+TEST(LineBreakSearch, BinaryCountCoversEveryByteValue)
+{
+    std::string all;
+    for (int c = 0; c < 256; ++c) {
+        if (c != '\r' && c != '\n') all += static_cast<char>(c);
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(all.data());
+    std::int64_t binary = 0;
+    EXPECT_EQ(FindLineBreak(p, all.size(), binary), all.size());
+    EXPECT_EQ(binary, 6 + 128);
+    EXPECT_EQ(CountBinaryLooking(p, all.size()), 6 + 128);
+}
+
+} // namespace
+} // namespace zarvex
