@@ -31,4 +31,14 @@ echo "Report ($out/report.txt):"
 cat "$out/report.txt" 2>/dev/null || echo "(no report)"
 echo
 echo "Checking the decoded files against samples/SHA256SUMS:"
-(cd "$out" && sha256sum -c ../../samples/SHA256SUMS)
+missing=0
+while read -r sum name; do
+    found=""
+    for f in "$out"/*; do
+        if [ -f "$f" ] && [ "$(sha256sum < "$f" | cut -d' ' -f1)" = "$sum" ]; then found=$(basename "$f"); break; fi
+    done
+    if [ "$found" = "$name" ]; then echo "  $name: OK"
+    elif [ -n "$found" ]; then echo "  $name: OK (written as $found)"
+    else echo "  $name: MISSING"; missing=1; fi
+done < samples/SHA256SUMS
+exit $missing
