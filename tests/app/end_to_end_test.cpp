@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #ifdef ZARVEX_BINARY
@@ -215,6 +216,34 @@ TEST_F(EndToEnd, UnreadableSettingsFileIsReportedAndLeftAlone)
     const Result r = Run({"--extract", "--outdir=" + out, dir.Write("mail.txt", UuPosting("p.dat", picture))});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("settings file"), std::string::npos) << r.err;
+}
+
+TEST_F(EndToEnd, ReadOnlyOutputFolder)
+{
+    std::string ro = MakeFolder("ro");
+    ::chmod(ro.c_str(), 0555);
+    if (::access(ro.c_str(), W_OK) == 0) ro = "/proc/sys"; // root writes anywhere; this one stays read-only
+    if (::access(ro.c_str(), W_OK) == 0) GTEST_SKIP() << "no read-only folder available";
+    const Result r = Run({"--extract", "--outdir=" + ro, dir.Write("mail.txt", UuPosting("p.dat", picture))});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_NE(r.err.find("not writable"), std::string::npos) << r.err;
+}
+
+TEST_F(EndToEnd, ThousandsOfFileArguments)
+{
+    const std::string out = MakeFolder("out");
+    const std::string single = test::RandomBytes(100, 5);
+    Args args{"--extract", "--outdir=" + out};
+    for (int i = 0; i < 2000; ++i) {
+        const std::string name = "f" + std::to_string(i) + ".dat";
+        std::string body = "begin 644 " + name + "\n";
+        for (const std::string& line : UuLines(single)) body += line + "\n";
+        args.push_back(dir.Write("in" + std::to_string(i) + ".txt", Message(name, body + "`\nend\n")));
+    }
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, 253) << r.err;
+    EXPECT_BYTES_EQ(single, test::ReadFile(out + "/f0.dat"));
+    EXPECT_BYTES_EQ(single, test::ReadFile(out + "/f1999.dat"));
 }
 
 TEST_F(EndToEnd, WithoutExtractAndHelp)
