@@ -9,36 +9,41 @@
 namespace zarvex {
 namespace {
 
-struct SwitchName {
+struct SwitchName
+{
     std::string_view name; // ends with "=" when the switch takes a value
     ArgCode code;
 };
 
 // The order is that of the token codes 0 to 6.
 constexpr std::array kSlashSwitches = {
-    SwitchName{"/outdir=", ArgCode::OutDir},     SwitchName{"/extract", ArgCode::Extract},
+    SwitchName{"/outdir=", ArgCode::OutDir},      SwitchName{"/extract", ArgCode::Extract},
     SwitchName{"/uninstall", ArgCode::Uninstall}, SwitchName{"/readclipboard", ArgCode::ReadClipboard},
-    SwitchName{"/report=", ArgCode::Report},     SwitchName{"/listdump=", ArgCode::ListDump},
-    SwitchName{"/logfile=", ArgCode::LogFile},   SwitchName{"/Silent", ArgCode::Silent},
+    SwitchName{"/report=", ArgCode::Report},      SwitchName{"/listdump=", ArgCode::ListDump},
+    SwitchName{"/logfile=", ArgCode::LogFile},    SwitchName{"/Silent", ArgCode::Silent},
 };
 static_assert(kSlashSwitches[4].code == ArgCode::Report && static_cast<int>(kSlashSwitches[6].code) == 6);
 
 constexpr std::array kGnuSwitches = {
-    SwitchName{"--outdir=", ArgCode::OutDir},     SwitchName{"--extract", ArgCode::Extract},
+    SwitchName{"--outdir=", ArgCode::OutDir},      SwitchName{"--extract", ArgCode::Extract},
     SwitchName{"--uninstall", ArgCode::Uninstall}, SwitchName{"--readclipboard", ArgCode::ReadClipboard},
-    SwitchName{"--report=", ArgCode::Report},     SwitchName{"--listdump=", ArgCode::ListDump},
-    SwitchName{"--logfile=", ArgCode::LogFile},   SwitchName{"--silent", ArgCode::Silent},
-    SwitchName{"--help", ArgCode::Help},          SwitchName{"--version", ArgCode::Version},
+    SwitchName{"--report=", ArgCode::Report},      SwitchName{"--listdump=", ArgCode::ListDump},
+    SwitchName{"--logfile=", ArgCode::LogFile},    SwitchName{"--silent", ArgCode::Silent},
+    SwitchName{"--help", ArgCode::Help},           SwitchName{"--version", ArgCode::Version},
 };
 
-bool TakesValue(std::string_view name) { return name.back() == '='; }
+bool TakesValue(std::string_view name)
+{
+    return name.back() == '=';
+}
 
 // Finds `token` in `table`: a "name=" switch matches when the token begins
 // with it, any other switch only when the whole token is its name.
 const SwitchName* FindSwitch(std::string_view token, const auto& table)
 {
     for (const SwitchName& s : table) {
-        const bool hit = TakesValue(s.name) ? StartsWithIgnoreCase(token, s.name) : EqualsIgnoreCase(token, s.name);
+        const bool hit =
+            TakesValue(s.name) ? StartsWithIgnoreCase(token, s.name) : EqualsIgnoreCase(token, s.name);
         if (hit) return &s;
     }
     return nullptr;
@@ -50,7 +55,10 @@ bool IsValueSwitch(ArgCode code)
            code == ArgCode::LogFile;
 }
 
-bool IsBlank(char c) { return IsAsciiSpace(static_cast<unsigned char>(c)); }
+bool IsBlank(char c)
+{
+    return IsAsciiSpace(static_cast<unsigned char>(c));
+}
 
 // A plain value at the front of `rest`: quoted up to the next double quote
 // (or the end), else up to the next blank. `rest` continues behind it.
@@ -64,7 +72,8 @@ std::string TakePlainValue(std::string_view& rest)
         if (end != std::string_view::npos) ++end;
     } else {
         end = 0;
-        while (end < rest.size() && !IsBlank(rest[end])) ++end;
+        while (end < rest.size() && !IsBlank(rest[end]))
+            ++end;
         value = std::string(rest.substr(0, end));
     }
     rest.remove_prefix(end == std::string_view::npos ? rest.size() : std::min(end, rest.size()));
@@ -73,7 +82,8 @@ std::string TakePlainValue(std::string_view& rest)
 
 void TrimFront(std::string_view& s)
 {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
 }
 
 void Apply(CommandLine& cl, ArgCode code, std::string value, std::string_view original)
@@ -85,17 +95,39 @@ void Apply(CommandLine& cl, ArgCode code, std::string value, std::string_view or
             cl.hasOutDir = true;
         }
         break;
-    case ArgCode::Extract: cl.extract = true; break;
-    case ArgCode::Uninstall: cl.uninstall = true; break;
-    case ArgCode::ReadClipboard: cl.readClipboard = true; break;
-    case ArgCode::Report: cl.report = std::move(value); break;
-    case ArgCode::ListDump: cl.listDump = std::move(value); break;
-    case ArgCode::LogFile: cl.logFile = std::move(value); break;
-    case ArgCode::Plain: cl.files.push_back(std::move(value)); break;
-    case ArgCode::End: cl.unknown.emplace_back(original); break;
-    case ArgCode::Silent: cl.silent = true; break;
-    case ArgCode::Help: cl.help = true; break;
-    case ArgCode::Version: cl.version = true; break;
+    case ArgCode::Extract:
+        cl.extract = true;
+        break;
+    case ArgCode::Uninstall:
+        cl.uninstall = true;
+        break;
+    case ArgCode::ReadClipboard:
+        cl.readClipboard = true;
+        break;
+    case ArgCode::Report:
+        cl.report = std::move(value);
+        break;
+    case ArgCode::ListDump:
+        cl.listDump = std::move(value);
+        break;
+    case ArgCode::LogFile:
+        cl.logFile = std::move(value);
+        break;
+    case ArgCode::Plain:
+        cl.files.push_back(std::move(value));
+        break;
+    case ArgCode::End:
+        cl.unknown.emplace_back(original);
+        break;
+    case ArgCode::Silent:
+        cl.silent = true;
+        break;
+    case ArgCode::Help:
+        cl.help = true;
+        break;
+    case ArgCode::Version:
+        cl.version = true;
+        break;
     }
 }
 
@@ -112,7 +144,8 @@ ArgCode NextToken(std::string_view& rest, std::string& value)
     }
     // A switch: its name ends at "=", a blank, a double quote or the end.
     std::size_t i = 1;
-    while (i < rest.size() && rest[i] != '=' && rest[i] != '"' && !IsBlank(rest[i])) ++i;
+    while (i < rest.size() && rest[i] != '=' && rest[i] != '"' && !IsBlank(rest[i]))
+        ++i;
     const std::string_view token = rest.substr(0, i < rest.size() && rest[i] == '=' ? i + 1 : i);
     const SwitchName* known = FindSwitch(token, kSlashSwitches);
     if (!known) {
@@ -138,7 +171,8 @@ ArgCode ClassifyArgument(std::string_view arg, std::string& value, bool& needsVa
         value = std::string(arg);
         return ArgCode::Plain;
     }
-    const SwitchName* known = FindSwitch(arg, gnu ? std::span<const SwitchName>(kGnuSwitches) : std::span<const SwitchName>(kSlashSwitches));
+    const SwitchName* known = FindSwitch(arg, gnu ? std::span<const SwitchName>(kGnuSwitches)
+                                                  : std::span<const SwitchName>(kSlashSwitches));
     if (!known && gnu) {
         // "--outdir DIR": the value follows as the next argument.
         for (const SwitchName& s : kGnuSwitches) {

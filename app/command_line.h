@@ -15,7 +15,8 @@
 namespace zarvex {
 
 // The token codes; 0 to 8 are those the program has always used.
-enum class ArgCode : int {
+enum class ArgCode : int
+{
     OutDir = 0,
     Extract = 1,
     Uninstall = 2,
@@ -40,20 +41,21 @@ ArgCode NextToken(std::string_view& rest, std::string& value);
 // returned with `needsValue` set so that the caller takes the next argument.
 ArgCode ClassifyArgument(std::string_view arg, std::string& value, bool& needsValue);
 
-struct CommandLine {
-    bool extract = false;       // extract everything and exit
+struct CommandLine
+{
+    bool extract = false; // extract everything and exit
     bool uninstall = false;
     bool readClipboard = false;
     bool silent = false;
     bool help = false;
     bool version = false;
     bool hasOutDir = false;
-    std::string outDir;         // "*" means the folder of each input file
+    std::string outDir; // "*" means the folder of each input file
     std::string report;
     std::string listDump;
-    std::string logFile;        // "-" means standard error
-    std::vector<std::string> files;   // file names and patterns, in order
-    std::vector<std::string> unknown; // switches that were skipped
+    std::string logFile;                    // "-" means standard error
+    std::vector<std::string> files;         // file names and patterns, in order
+    std::vector<std::string> unknown;       // switches that were skipped
     std::vector<std::string> missingValues; // switches given without their value
 };
 

@@ -20,10 +20,13 @@ int CoreEngine::Scan(const std::string& path, MyCObArray& list, Settings& settin
     return ScanFile(path, list, settings, host);
 }
 
-void CoreEngine::Evaluate(MyCObArray& list) { list.Evaluate(); }
+void CoreEngine::Evaluate(MyCObArray& list)
+{
+    list.Evaluate();
+}
 
-int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
-                        Settings& settings, Host& host)
+int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
+                        int& answer, Settings& settings, Host& host)
 {
     if (!m_Extractor || m_ExtractorList != &list) {
         m_Extractor = std::make_unique<Extractor>(list, settings, host);
@@ -32,7 +35,10 @@ int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const st
     return m_Extractor->ExtractOutputFile(groupIndex, folder, &answer, settings.IgnoreIncomplete, part);
 }
 
-bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path) { return zarvex::WriteReport(list, path); }
+bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path)
+{
+    return zarvex::WriteReport(list, path);
+}
 
 bool CoreEngine::WriteListDump(const MyCObArray& list, const std::string& path)
 {

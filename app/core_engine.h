@@ -10,7 +10,8 @@ namespace zarvex {
 
 class Extractor;
 
-class CoreEngine final : public Engine {
+class CoreEngine final : public Engine
+{
 public:
     CoreEngine();
     ~CoreEngine() override;

@@ -20,7 +20,8 @@ inline constexpr int YesToAll = 2;
 inline constexpr int NoToAll = -1;
 } // namespace overwrite
 
-class Engine {
+class Engine
+{
 public:
     virtual ~Engine() = default;
 
@@ -31,8 +32,8 @@ public:
     // Writes the output file of `part` (a named part of group `groupIndex`)
     // into `folder` ("*": the folder of the part's input file). Result: 1
     // written, 0 nothing written, -1 skipped or not openable, -2 aborted.
-    virtual int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
-                        Settings& settings, Host& host) = 0;
+    virtual int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
+                        int& answer, Settings& settings, Host& host) = 0;
     virtual bool WriteReport(const MyCObArray& list, const std::string& path) = 0;
     virtual bool WriteListDump(const MyCObArray& list, const std::string& path) = 0;
 };

@@ -15,12 +15,17 @@ namespace {
 
 std::string_view Trim(std::string_view s)
 {
-    while (!s.empty() && IsAsciiSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsAsciiSpace(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsAsciiSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsAsciiSpace(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
-bool IsComment(std::string_view trimmed) { return !trimmed.empty() && (trimmed[0] == ';' || trimmed[0] == '#'); }
+bool IsComment(std::string_view trimmed)
+{
+    return !trimmed.empty() && (trimmed[0] == ';' || trimmed[0] == '#');
+}
 
 // The section name of a "[name]" line, or nothing for any other line.
 std::optional<std::string_view> SectionName(std::string_view line)
@@ -123,7 +128,8 @@ int IniFile::Load(const std::string& path)
     std::string text;
     char buf[8192];
     std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
     if (failed) return EIO;
@@ -141,7 +147,9 @@ int IniFile::Save(const std::string& path) const
         std::free(real);
     }
     mode_t mode = 0644;
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
 
     std::string temp = target + ".XXXXXX";
@@ -162,7 +170,8 @@ std::optional<IniFile::SectionSpan> IniFile::FindSection(std::string_view sectio
         const auto name = SectionName(m_Lines[i]);
         if (!name || !EqualsIgnoreCase(*name, section)) continue;
         std::size_t end = i + 1;
-        while (end < m_Lines.size() && !SectionName(m_Lines[end])) ++end;
+        while (end < m_Lines.size() && !SectionName(m_Lines[end]))
+            ++end;
         return SectionSpan{i, end};
     }
     return std::nullopt;
@@ -177,7 +186,10 @@ std::optional<std::size_t> IniFile::FindKey(const SectionSpan& span, std::string
     return std::nullopt;
 }
 
-bool IniFile::HasSection(std::string_view section) const { return FindSection(section).has_value(); }
+bool IniFile::HasSection(std::string_view section) const
+{
+    return FindSection(section).has_value();
+}
 
 std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key) const
 {
@@ -235,7 +247,8 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     // After the section's last non-blank line, so a blank line that separates
     // it from the next section stays in place.
     std::size_t insertAt = span->end;
-    while (insertAt > span->header + 1 && Trim(m_Lines[insertAt - 1]).empty()) --insertAt;
+    while (insertAt > span->header + 1 && Trim(m_Lines[insertAt - 1]).empty())
+        --insertAt;
     m_Lines.insert(m_Lines.begin() + static_cast<std::ptrdiff_t>(insertAt), std::move(line));
     if (insertAt + 1 == m_Lines.size()) m_FinalEol = true;
 }

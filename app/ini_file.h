@@ -15,7 +15,8 @@
 
 namespace zarvex {
 
-class IniFile {
+class IniFile
+{
 public:
     IniFile() = default;
     explicit IniFile(std::string_view text) { Parse(text); }
@@ -49,7 +50,8 @@ public:
     std::size_t LineCount() const { return m_Lines.size(); }
 
 private:
-    struct SectionSpan {
+    struct SectionSpan
+    {
         std::size_t header; // index of the "[name]" line
         std::size_t end;    // one past its last line
     };

@@ -35,14 +35,18 @@ std::string JoinPath(const std::string& dir, const std::string& name)
 
 bool Exists(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0;
 }
 
 // Creates `dir` and any missing parents (mode 0700: settings are private).
 bool MakeFolders(const std::string& dir)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     const std::string parent = FolderOf(dir);
     if (parent != dir && !MakeFolders(parent)) return false;

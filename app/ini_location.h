@@ -8,7 +8,8 @@
 
 namespace zarvex {
 
-struct IniEnvironment {
+struct IniEnvironment
+{
     std::string overridePath;  // ZARVEX_INI: used as it is when set
     std::string xdgConfigHome; // XDG_CONFIG_HOME
     std::string home;          // HOME (or the password database's home folder)
@@ -17,7 +18,8 @@ struct IniEnvironment {
     static IniEnvironment FromProcess();
 };
 
-struct IniLocation {
+struct IniLocation
+{
     std::string path; // empty: no usable place (defaults are used, nothing is saved)
     bool portable = false;
 };

@@ -17,10 +17,14 @@
 namespace zarvex {
 namespace {
 
-std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+std::string Quoted(const std::string& s)
+{
+    return "'" + s + "'";
+}
 
 // One unattended run from the parsed command line to the exit status.
-class UnattendedRun {
+class UnattendedRun
+{
 public:
     UnattendedRun(const CommandLine& cl, Engine& engine, const std::string& iniPath, std::ostream& err)
         : m_Cl(cl), m_Engine(engine), m_IniPath(iniPath), m_Err(err), m_List(m_App.core, &m_Host)
@@ -82,12 +86,14 @@ private:
         if (m_OutDir == "*") return true;
         switch (FolderState(m_OutDir)) {
         case 0:
-            Fail("the output folder " + Quoted(m_OutDir) + " does not exist (or is not a folder); nothing was done");
+            Fail("the output folder " + Quoted(m_OutDir) +
+                 " does not exist (or is not a folder); nothing was done");
             return false;
         case 1:
             Fail("the output folder " + Quoted(m_OutDir) + " is not writable; nothing was done");
             return false;
-        default: return true;
+        default:
+            return true;
         }
     }
 
@@ -95,7 +101,8 @@ private:
     {
         if (m_Cl.logFile.empty()) return true;
         if (const int e = m_Host.OpenLogFile(m_Cl.logFile); e != 0) {
-            Fail("cannot open the log file " + Quoted(m_Cl.logFile) + ": " + std::strerror(e) + "; nothing was done");
+            Fail("cannot open the log file " + Quoted(m_Cl.logFile) + ": " + std::strerror(e) +
+                 "; nothing was done");
             return false;
         }
         return true;
@@ -103,8 +110,9 @@ private:
 
     void RefuseClipboard()
     {
-        const std::string text = "--readclipboard needs the desktop program, which is not part of this build; "
-                                 "the clipboard was not read";
+        const std::string text =
+            "--readclipboard needs the desktop program, which is not part of this build; "
+            "the clipboard was not read";
         m_Err << "zarvex: " << text << '\n';
         if (m_Host.HasLog()) m_Host.Log(text + "\r\n");
         m_InputsOk = false;
@@ -113,8 +121,10 @@ private:
     // Scans every file argument in order; false when one could not be read.
     bool AddInputs()
     {
-        InputContext ctx(m_List, m_App.core, m_Host, [this](const std::string& path, MyCObArray& list, Settings& s,
-                                                              Host& h) { return m_Engine.Scan(path, list, s, h); });
+        InputContext ctx(m_List, m_App.core, m_Host,
+                         [this](const std::string& path, MyCObArray& list, Settings& s, Host& h) {
+                             return m_Engine.Scan(path, list, s, h);
+                         });
         ctx.quiet = true;
         if (m_Cl.files.empty()) Warn("no input files were named");
         for (const std::string& arg : m_Cl.files) {
@@ -130,7 +140,9 @@ private:
 
     bool AddOne(const std::string& path, InputContext& ctx)
     {
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::stat(path.c_str(), &st) != 0) {
             Warn("skipped " + Quoted(path) + ": " + std::strerror(errno));
             m_InputsOk = false;
@@ -151,7 +163,9 @@ private:
 
     static bool Exists(const std::string& path)
     {
-        struct stat st {};
+        struct stat st
+        {
+        };
         return ::stat(path.c_str(), &st) == 0;
     }
 
@@ -185,8 +199,10 @@ private:
 void WarnAboutArguments(const CommandLine& cl, std::ostream& err)
 {
     if (cl.silent) return;
-    for (const std::string& s : cl.unknown) err << "zarvex: unknown switch " << Quoted(s) << " skipped\n";
-    for (const std::string& s : cl.missingValues) err << "zarvex: " << Quoted(s) << " needs a value; skipped\n";
+    for (const std::string& s : cl.unknown)
+        err << "zarvex: unknown switch " << Quoted(s) << " skipped\n";
+    for (const std::string& s : cl.missingValues)
+        err << "zarvex: " << Quoted(s) << " needs a value; skipped\n";
 }
 
 } // namespace
@@ -210,7 +226,8 @@ int RunProgram(const std::vector<std::string>& args, Engine& engine, const IniPa
         return kExitNeedsDesktop;
     }
     if (!cl.extract) {
-        err << "zarvex: the desktop window is not available in this build; use --extract to extract the files "
+        err << "zarvex: the desktop window is not available in this build; use --extract to extract the "
+               "files "
                "named on the command line (see --help)\n";
         return kExitNeedsDesktop;
     }

@@ -16,20 +16,24 @@ constexpr std::string_view kPrefs = "Preferences";
 constexpr std::string_view kDetect = "DetectTypes";
 
 // One key of section "Preferences": exactly one of the three members is set.
-struct PrefKey {
+struct PrefKey
+{
     std::string_view name;
-    bool Settings::* flag = nullptr;
-    int Settings::* number = nullptr;
-    std::string Settings::* text = nullptr;
+    bool Settings::*flag = nullptr;
+    int Settings::*number = nullptr;
+    std::string Settings::*text = nullptr;
     bool savedAtExit = true; // false: written by the Extract dialog only
 };
 
-constexpr PrefKey Flag(std::string_view name, bool Settings::* m, bool saved = true)
+constexpr PrefKey Flag(std::string_view name, bool Settings::*m, bool saved = true)
 {
     return {name, m, nullptr, nullptr, saved};
 }
-constexpr PrefKey Number(std::string_view name, int Settings::* m) { return {name, nullptr, m, nullptr, true}; }
-constexpr PrefKey Text(std::string_view name, std::string Settings::* m)
+constexpr PrefKey Number(std::string_view name, int Settings::*m)
+{
+    return {name, nullptr, m, nullptr, true};
+}
+constexpr PrefKey Text(std::string_view name, std::string Settings::*m)
 {
     return {name, nullptr, nullptr, m, true};
 }
@@ -73,7 +77,10 @@ static_assert(kPrefKeys[6].name == "MimeText" && kPrefKeys[11].name == "WorkingD
 
 constexpr int kFileMaskEntries = 8;
 
-std::string DirKey(int n) { return "Dir" + std::to_string(n); }
+std::string DirKey(int n)
+{
+    return "Dir" + std::to_string(n);
+}
 
 void LoadPreferences(const IniFile& ini, Settings& s)
 {
@@ -103,7 +110,9 @@ void ApplyChecks(AppSettings& a)
 
 int FolderState(const std::string& dir)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (dir.empty() || ::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
     return ::access(dir.c_str(), W_OK | X_OK) == 0 ? 2 : 1;
 }
@@ -114,7 +123,10 @@ std::string DefaultTempFolder()
     return tmp && *tmp ? std::string(tmp) : std::string("/tmp");
 }
 
-int CenterForSaving(int center) { return center >= 47 && center <= 53 ? 0 : center; }
+int CenterForSaving(int center)
+{
+    return center >= 47 && center <= 53 ? 0 : center;
+}
 
 AppSettings LoadSettings(const IniFile& ini)
 {
@@ -124,7 +136,8 @@ AppSettings LoadSettings(const IniFile& ini)
     a.Minimized = ini.GetInt(kWindow, "Minimized", 0) != 0;
     a.OpenDir = ini.GetString(kRecent, "OpenDir");
     a.StreamDir = ini.GetString(kRecent, "StreamDir");
-    for (int n = 1; n <= 9; ++n) a.Dirs[n - 1] = ini.GetString(kRecent, DirKey(n));
+    for (int n = 1; n <= 9; ++n)
+        a.Dirs[n - 1] = ini.GetString(kRecent, DirKey(n));
     LoadPreferences(ini, a.core);
     ApplyChecks(a);
     return a;

@@ -14,7 +14,8 @@ namespace zarvex {
 
 inline constexpr int kDefaultCenter = 34;
 
-struct AppSettings {
+struct AppSettings
+{
     Settings core;
 
     // Section "Window".

@@ -28,7 +28,9 @@ std::vector<std::string> ExpandWildcards(const std::string& arg)
         if (name[0] == '.' && pattern[0] != '.') continue;
         if (WildMatch(name.c_str(), pattern.c_str(), false) != 1) continue;
         std::string full = prefix + name;
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) matches.push_back(std::move(full));
     }
     ::closedir(dir);

@@ -39,8 +39,10 @@ BENCHMARK(BM_StoreSettings);
 void BM_ParseArguments(benchmark::State& state)
 {
     std::vector<std::string> args{"--extract", "--outdir=/tmp/out"};
-    for (int i = 0; i < state.range(0); ++i) args.push_back("/home/me/mail/message" + std::to_string(i) + ".eml");
-    for (auto _ : state) benchmark::DoNotOptimize(zarvex::ParseArguments(args));
+    for (int i = 0; i < state.range(0); ++i)
+        args.push_back("/home/me/mail/message" + std::to_string(i) + ".eml");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zarvex::ParseArguments(args));
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_ParseArguments)->Arg(10000);

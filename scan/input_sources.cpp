@@ -31,8 +31,10 @@ std::string BaseName(const std::string& path)
 
 std::string_view TrimBlanks(std::string_view s)
 {
-    while (!s.empty() && IsAsciiSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsAsciiSpace(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsAsciiSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsAsciiSpace(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -72,20 +74,25 @@ std::string ReadSmallFile(const std::string& path)
     if (!f) return text;
     char buf[4096];
     std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= kMaxDesktopFileSize) text.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= kMaxDesktopFileSize)
+        text.append(buf, n);
     std::fclose(f);
     return text;
 }
 
 bool IsRegularFile(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool IsFolder(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

@@ -19,9 +19,11 @@ struct Settings;
 
 // The scanner as AddInputFile calls it: ScanFile for real runs, something
 // smaller in tests. Returns the parts found, or a negative value after a failure.
-using ScanFunction = std::function<int(const std::string& path, MyCObArray& list, Settings& settings, Host& host)>;
+using ScanFunction =
+    std::function<int(const std::string& path, MyCObArray& list, Settings& settings, Host& host)>;
 
-struct InputContext {
+struct InputContext
+{
     InputContext(MyCObArray& list, Settings& s, Host& h, ScanFunction scanner = {})
         : sortList(list), settings(s), host(h), scan(std::move(scanner))
     {

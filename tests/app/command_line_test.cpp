@@ -14,7 +14,8 @@ TEST(CommandLineTokens, SwitchesMatchInAnyLetterCase)
         std::string_view rest = text;
         EXPECT_EQ(NextToken(rest, value), ArgCode::Extract) << text;
     }
-    std::string_view rest = "/OutDir=/tmp/x /REPORT=r.txt /ListDump=d.txt /LOGFILE=- /UnInstall /ReadClipboard";
+    std::string_view rest =
+        "/OutDir=/tmp/x /REPORT=r.txt /ListDump=d.txt /LOGFILE=- /UnInstall /ReadClipboard";
     EXPECT_EQ(NextToken(rest, value), ArgCode::OutDir);
     EXPECT_EQ(value, "/tmp/x");
     EXPECT_EQ(NextToken(rest, value), ArgCode::Report);
@@ -100,9 +101,9 @@ TEST(CommandLineArgs, FlagsComeFromWholeArgumentsOnly)
 
 TEST(CommandLineArgs, GnuSpellings)
 {
-    const CommandLine cl = ParseArguments({"--extract", "--outdir=o", "--report=r", "--listdump=d", "--logfile=-",
-                                           "--readclipboard", "--uninstall", "--silent", "--help", "--version",
-                                           "in.txt"});
+    const CommandLine cl =
+        ParseArguments({"--extract", "--outdir=o", "--report=r", "--listdump=d", "--logfile=-",
+                        "--readclipboard", "--uninstall", "--silent", "--help", "--version", "in.txt"});
     EXPECT_TRUE(cl.extract && cl.readClipboard && cl.uninstall && cl.silent && cl.help && cl.version);
     EXPECT_EQ(cl.outDir, "o");
     EXPECT_EQ(cl.report, "r");
@@ -146,7 +147,8 @@ TEST(CommandLineArgs, DoubleDashEndsTheSwitches)
 TEST(CommandLineArgs, ThousandsOfFiles)
 {
     Args args{"--extract"};
-    for (int i = 0; i < 5000; ++i) args.push_back("file" + std::to_string(i) + ".txt");
+    for (int i = 0; i < 5000; ++i)
+        args.push_back("file" + std::to_string(i) + ".txt");
     const CommandLine cl = ParseArguments(args);
     ASSERT_EQ(cl.files.size(), 5000u);
     EXPECT_EQ(cl.files.back(), "file4999.txt");

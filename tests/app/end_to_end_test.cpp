@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #ifdef ZARVEX_BINARY
 
@@ -18,7 +18,8 @@ using Args = std::vector<std::string>;
 std::string ShellQuote(const std::string& s)
 {
     std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -32,7 +33,8 @@ std::vector<std::string> UuLines(const std::string& data)
         std::string line(1, enc(static_cast<unsigned>(chunk.size())));
         for (std::size_t j = 0; j < chunk.size(); j += 3) {
             unsigned char b[3] = {0, 0, 0};
-            for (std::size_t k = 0; k < 3 && j + k < chunk.size(); ++k) b[k] = static_cast<unsigned char>(chunk[j + k]);
+            for (std::size_t k = 0; k < 3 && j + k < chunk.size(); ++k)
+                b[k] = static_cast<unsigned char>(chunk[j + k]);
             line += enc(b[0] >> 2);
             line += enc(((b[0] & 3) << 4) | (b[1] >> 4));
             line += enc(((b[1] & 15) << 2) | (b[2] >> 6));
@@ -80,7 +82,8 @@ std::string UuPosting(const std::string& name, const std::string& data)
     const std::vector<std::string> lines = UuLines(data);
     const std::size_t half = lines.size() / 2;
     std::string one = "begin 644 " + name + "\n", two;
-    for (std::size_t i = 0; i < lines.size(); ++i) (i < half ? one : two) += lines[i] + "\n";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        (i < half ? one : two) += lines[i] + "\n";
     two += "`\nend\n";
     return Message(name + " (1/2)", one) + Message(name + " (2/2)", two);
 }
@@ -89,23 +92,28 @@ std::string MimeMessage(const std::string& name, const std::string& data)
 {
     return "From: sender@example.org\nSubject: attachment\nMIME-Version: 1.0\n"
            "Content-Type: multipart/mixed; boundary=\"BOUNDARY\"\n\n--BOUNDARY\n"
-           "Content-Type: application/octet-stream; name=\"" + name + "\"\n"
-           "Content-Transfer-Encoding: base64\nContent-Disposition: attachment; filename=\"" + name + "\"\n\n" +
-           Base64(data) + "--BOUNDARY--\n";
+           "Content-Type: application/octet-stream; name=\"" +
+           name +
+           "\"\n"
+           "Content-Transfer-Encoding: base64\nContent-Disposition: attachment; filename=\"" +
+           name + "\"\n\n" + Base64(data) + "--BOUNDARY--\n";
 }
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public ::testing::Test
+{
 protected:
-    struct Result {
+    struct Result
+    {
         int status = -1;
         std::string out, err;
     };
 
     Result Run(const Args& args)
     {
-        std::string cmd = "cd " + ShellQuote(dir.Path().string()) + " && ZARVEX_INI=" + ShellQuote(ini) + " " +
-                          ShellQuote(ZARVEX_BINARY);
-        for (const std::string& a : args) cmd += " " + ShellQuote(a);
+        std::string cmd = "cd " + ShellQuote(dir.Path().string()) + " && ZARVEX_INI=" + ShellQuote(ini) +
+                          " " + ShellQuote(ZARVEX_BINARY);
+        for (const std::string& a : args)
+            cmd += " " + ShellQuote(a);
         cmd += " >" + ShellQuote(dir / "stdout.txt") + " 2>" + ShellQuote(dir / "stderr.txt");
         const int w = std::system(cmd.c_str());
         Result r;
@@ -128,14 +136,16 @@ protected:
 
 TEST_F(EndToEnd, MailboxWithUuAndBase64IsDecoded)
 {
-    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture) + MimeMessage("archive.dat", archive));
+    const std::string in =
+        dir.Write("mail.txt", UuPosting("picture.dat", picture) + MimeMessage("archive.dat", archive));
     const std::string out = MakeFolder("out");
     const Result r = Run({"--extract", "--outdir=" + out, "--report=" + (dir / "report.txt"), in});
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
     // The attachment's bytes, under whatever name the naming rules gave it.
     bool archiveFound = false;
-    for (const std::string& f : RegularFiles(out)) archiveFound |= test::ReadFile(f) == archive;
+    for (const std::string& f : RegularFiles(out))
+        archiveFound |= test::ReadFile(f) == archive;
     EXPECT_TRUE(archiveFound);
     const std::string report = test::ReadFile(dir / "report.txt");
     EXPECT_NE(report.find("picture.dat"), std::string::npos) << report;
@@ -174,9 +184,11 @@ TEST_F(EndToEnd, MissingInputIsReportedAndTheRestExtracted)
 TEST_F(EndToEnd, FileWithoutFindingsWritesNothing)
 {
     const std::string out = MakeFolder("out");
-    const Result r = Run({"--extract", "--outdir=" + out, "--logfile=-", dir.Write("plain.txt", "Hello.\nJust text.\n")});
+    const Result r =
+        Run({"--extract", "--outdir=" + out, "--logfile=-", dir.Write("plain.txt", "Hello.\nJust text.\n")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("No recognized encoded data or messages found in plain.txt"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("No recognized encoded data or messages found in plain.txt"), std::string::npos)
+        << r.err;
 }
 
 TEST_F(EndToEnd, ExistingOutputIsKeptWithoutOverwrite)
@@ -213,7 +225,8 @@ TEST_F(EndToEnd, UnreadableSettingsFileIsReportedAndLeftAlone)
 {
     ini = MakeFolder("ini-is-a-folder");
     const std::string out = MakeFolder("out");
-    const Result r = Run({"--extract", "--outdir=" + out, dir.Write("mail.txt", UuPosting("p.dat", picture))});
+    const Result r =
+        Run({"--extract", "--outdir=" + out, dir.Write("mail.txt", UuPosting("p.dat", picture))});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("settings file"), std::string::npos) << r.err;
 }
@@ -237,7 +250,8 @@ TEST_F(EndToEnd, ThousandsOfFileArguments)
     for (int i = 0; i < 2000; ++i) {
         const std::string name = "f" + std::to_string(i) + ".dat";
         std::string body = "begin 644 " + name + "\n";
-        for (const std::string& line : UuLines(single)) body += line + "\n";
+        for (const std::string& line : UuLines(single))
+            body += line + "\n";
         args.push_back(dir.Write("in" + std::to_string(i) + ".txt", Message(name, body + "`\nend\n")));
     }
     const Result r = Run(args);

@@ -15,7 +15,8 @@
 
 namespace zarvex::test {
 
-class FakeEngine : public Engine {
+class FakeEngine : public Engine
+{
 public:
     int Scan(const std::string& path, MyCObArray& list, Settings&, Host&) override
     {
@@ -37,7 +38,8 @@ public:
         return n;
     }
     void Evaluate(MyCObArray&) override { ++evaluations; }
-    int Extract(MyCObArray&, int, CFInfo* part, const std::string& folder, int& answer, Settings&, Host&) override
+    int Extract(MyCObArray&, int, CFInfo* part, const std::string& folder, int& answer, Settings&,
+                Host&) override
     {
         answers.push_back(answer);
         const std::string& name = part->m_DestFile;
@@ -53,7 +55,8 @@ public:
     {
         std::string text;
         for (int g = 0; g < list.GetSize(); ++g)
-            text += list.GetAt(g)->GetAt(0)->m_DestFile + " status " + std::to_string(list.GetAt(g)->m_Status) + "\n";
+            text += list.GetAt(g)->GetAt(0)->m_DestFile + " status " +
+                    std::to_string(list.GetAt(g)->m_Status) + "\n";
         return Write(path, text);
     }
     bool WriteListDump(const MyCObArray& list, const std::string& path) override

@@ -109,7 +109,9 @@ TEST(IniFileDisk, SaveThroughASymbolicLinkKeepsTheLinkAndTheMode)
     ASSERT_EQ(ini.Load(dir / "link.ini"), 0);
     ini.SetInt("S", "k", 2);
     ASSERT_EQ(ini.Save(dir / "link.ini"), 0);
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(::stat(real.c_str(), &st), 0);

@@ -50,7 +50,9 @@ TEST(IniLocationUser, WithoutPeAndWithoutAFileBesideTheProgramUsesTheConfigFolde
     const IniLocation loc = LocateIniFile(dir / "zarvex", EnvWithConfig(dir / "cfg"));
     EXPECT_FALSE(loc.portable);
     EXPECT_EQ(loc.path, dir / "cfg/Zarvex/Zarvex.ini");
-    struct stat st {};
+    struct stat st
+    {
+    };
     EXPECT_EQ(::stat((dir / "cfg/Zarvex").c_str(), &st), 0) << "the folder is created";
     EXPECT_FALSE(test::FileExists(dir / "Zarvex.ini"));
 }
@@ -68,7 +70,8 @@ TEST(IniLocationUser, AReadOnlyFileBesideTheProgramIsPassedOver)
     test::TempDir dir;
     const std::string beside = dir.Write("Zarvex.ini", "[S]\n");
     ASSERT_EQ(::chmod(beside.c_str(), 0444), 0);
-    EXPECT_EQ(LocateIniFile(dir / "zarvexpe", EnvWithConfig(dir / "cfg")).path, dir / "cfg/Zarvex/Zarvex.ini");
+    EXPECT_EQ(LocateIniFile(dir / "zarvexpe", EnvWithConfig(dir / "cfg")).path,
+              dir / "cfg/Zarvex/Zarvex.ini");
 }
 
 TEST(IniLocationUser, RelativeXdgValueFallsBackToHome)

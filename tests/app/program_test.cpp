@@ -16,13 +16,15 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-class Program : public ::testing::Test {
+class Program : public ::testing::Test
+{
 protected:
     int Run(Args args)
     {
         out.str({});
         err.str({});
-        return RunProgram(args, engine, [this] { return iniPath; }, out, err);
+        return RunProgram(
+            args, engine, [this] { return iniPath; }, out, err);
     }
     std::string MakeOut(const std::string& name = "out")
     {
@@ -137,7 +139,8 @@ TEST_F(Program, UnknownSwitchesAreSkippedWithAWarning)
 TEST_F(Program, CountAbove253IsReportedAs253)
 {
     std::string names;
-    for (int i = 0; i < 300; ++i) names += "f" + std::to_string(i) + ".bin\n";
+    for (int i = 0; i < 300; ++i)
+        names += "f" + std::to_string(i) + ".bin\n";
     const std::string outDir = MakeOut();
     EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, dir.Write("in.txt", names)}), 253);
     EXPECT_EQ(engine.extracted.size(), 300u);
@@ -192,7 +195,8 @@ TEST_F(Program, LogFileIsTruncatedAndMayBeStandardError)
 TEST_F(Program, ClipboardNeedsTheDesktop)
 {
     const std::string outDir = MakeOut();
-    EXPECT_EQ(Run({"--extract", "--readclipboard", "--outdir=" + outDir, dir.Write("in.txt", "a.bin\n")}), 255);
+    EXPECT_EQ(Run({"--extract", "--readclipboard", "--outdir=" + outDir, dir.Write("in.txt", "a.bin\n")}),
+              255);
     EXPECT_NE(err.str().find("--readclipboard"), std::string::npos);
     EXPECT_TRUE(test::FileExists(outDir + "/a.bin"));
 }

@@ -21,7 +21,8 @@ TEST(SettingsLoad, EmptyFileGivesTheDefaults)
     EXPECT_TRUE(a.core.NoAutoRename);
     EXPECT_FALSE(a.core.Overwrite);
     EXPECT_EQ(a.core.FileMask, 1);
-    for (int type = 1; type < kDataTypeCount; ++type) EXPECT_TRUE(a.core.DetectTypes[type]) << type;
+    for (int type = 1; type < kDataTypeCount; ++type)
+        EXPECT_TRUE(a.core.DetectTypes[type]) << type;
     EXPECT_EQ(a.core.WorkingDir, DefaultTempFolder()) << "an empty working folder is replaced";
 }
 
@@ -69,20 +70,22 @@ TEST(SettingsLoad, WorkingFolderMustBeWritable)
 TEST(SettingsLoad, StreamStartNeedsAWritableStreamFolder)
 {
     test::TempDir dir;
-    const AppSettings on =
-        LoadSettings(IniFile("[Recent Dir List]\nStreamDir=" + dir.Path().string() + "\n[Preferences]\nStreamStart=1\n"));
+    const AppSettings on = LoadSettings(
+        IniFile("[Recent Dir List]\nStreamDir=" + dir.Path().string() + "\n[Preferences]\nStreamStart=1\n"));
     EXPECT_TRUE(on.core.StreamStart);
     EXPECT_TRUE(on.StreamResume);
-    const AppSettings off = LoadSettings(IniFile("[Recent Dir List]\nStreamDir=" + (dir / "nope") +
-                                                 "\n[Preferences]\nStreamStart=1\n"));
+    const AppSettings off = LoadSettings(
+        IniFile("[Recent Dir List]\nStreamDir=" + (dir / "nope") + "\n[Preferences]\nStreamStart=1\n"));
     EXPECT_FALSE(off.core.StreamStart);
     EXPECT_FALSE(off.StreamResume);
 }
 
 TEST(SettingsSave, CenterNearTheMiddleIsSavedAsCentred)
 {
-    for (int c : {47, 50, 53}) EXPECT_EQ(CenterForSaving(c), 0) << c;
-    for (int c : {0, 34, 46, 54}) EXPECT_EQ(CenterForSaving(c), c) << c;
+    for (int c : {47, 50, 53})
+        EXPECT_EQ(CenterForSaving(c), 0) << c;
+    for (int c : {0, 34, 46, 54})
+        EXPECT_EQ(CenterForSaving(c), c) << c;
     AppSettings a;
     a.Center = 49;
     IniFile ini;

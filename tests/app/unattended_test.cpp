@@ -9,7 +9,8 @@
 namespace zarvex {
 namespace {
 
-class Unattended : public ::testing::Test {
+class Unattended : public ::testing::Test
+{
 protected:
     Unattended() : list(settings, &host) {}
     CSortInfo* AddGroup(std::vector<std::string> names, int status)

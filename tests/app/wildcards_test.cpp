@@ -29,7 +29,8 @@ TEST(Wildcards, MatchesRegularFilesInByteOrderKeepingTheFolderAsGiven)
     ASSERT_EQ(::mkfifo((dir / "d.txt").c_str(), 0600), 0);
     const std::string base = dir.Path().string();
     EXPECT_EQ(ExpandWildcards(base + "/*.txt"), (Names{base + "/a.txt", base + "/b.txt"}));
-    EXPECT_EQ(ExpandWildcards(base + "/?.*"), (Names{base + "/B.TXT", base + "/a.eml", base + "/a.txt", base + "/b.txt"}));
+    EXPECT_EQ(ExpandWildcards(base + "/?.*"),
+              (Names{base + "/B.TXT", base + "/a.eml", base + "/a.txt", base + "/b.txt"}));
 }
 
 TEST(Wildcards, HiddenFilesNeedALeadingDotInThePattern)

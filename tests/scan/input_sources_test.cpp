@@ -14,7 +14,8 @@ namespace zarvex {
 namespace {
 
 // Records the questions asked and answers them with a chosen button.
-class AskingHost : public HeadlessHost {
+class AskingHost : public HeadlessHost
+{
 public:
     int Ask(Prompt prompt, std::string_view subject) override
     {
@@ -28,7 +29,8 @@ public:
 };
 
 // A scanner stand-in: a file holding "parts=N" yields N parts, "fail" a failed scan.
-class InputSources : public ::testing::Test {
+class InputSources : public ::testing::Test
+{
 protected:
     InputSources() : list(settings, &host), ctx(list, settings, host)
     {
@@ -40,7 +42,8 @@ protected:
                 return -1;
             }
             const int n = text.rfind("parts=", 0) == 0 ? std::stoi(text.substr(6)) : 0;
-            for (int i = 0; i < n; ++i) AddPartOf(l, path);
+            for (int i = 0; i < n; ++i)
+                AddPartOf(l, path);
             return n;
         };
     }
@@ -118,7 +121,8 @@ TEST_F(InputSources, NoFindingsInQuietModeGoesToTheLog)
     ctx.quiet = true;
     EXPECT_EQ(AddInputFile(dir.Write("empty.txt", "hello"), false, ctx), 0);
     EXPECT_TRUE(host.asked.empty());
-    EXPECT_NE(host.LogText().find("No recognized encoded data or messages found in empty.txt"), std::string::npos);
+    EXPECT_NE(host.LogText().find("No recognized encoded data or messages found in empty.txt"),
+              std::string::npos);
 }
 
 TEST_F(InputSources, FailedScanRemovesItsPartsAgain)
@@ -128,7 +132,8 @@ TEST_F(InputSources, FailedScanRemovesItsPartsAgain)
     ASSERT_EQ(AddInputFile(good, false, ctx), 2);
     EXPECT_EQ(AddInputFile(bad, false, ctx), -1);
     EXPECT_EQ(list.GetSize(), 2) << "only the good file's parts remain";
-    for (int g = 0; g < list.GetSize(); ++g) EXPECT_EQ(list.GetAt(g)->GetAt(0)->m_File, Real(good));
+    for (int g = 0; g < list.GetSize(); ++g)
+        EXPECT_EQ(list.GetAt(g)->GetAt(0)->m_File, Real(good));
     EXPECT_EQ(list.m_InputNames.count(Real(bad)), 0u);
 }
 
@@ -141,7 +146,8 @@ TEST_F(InputSources, FolderScansItsRegularFilesInOrderWithoutSubfolders)
     dir.Write("sub/deep.txt", "parts=5");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     EXPECT_EQ(AddInputFile(dir.Path().string(), false, ctx), 3);
-    EXPECT_EQ(scanned, (std::vector<std::string>{Real(dir / "a.txt"), Real(dir / "b.txt"), Real(dir / "c.txt")}));
+    EXPECT_EQ(scanned,
+              (std::vector<std::string>{Real(dir / "a.txt"), Real(dir / "b.txt"), Real(dir / "c.txt")}));
     EXPECT_TRUE(host.asked.empty()) << "a folder walk asks nothing";
     EXPECT_FALSE(ctx.quiet) << "the quiet flag is restored";
 }
@@ -185,7 +191,8 @@ TEST_F(InputSources, DesktopLinkScansItsTarget)
 {
     const std::string target = dir.Write("my mail.txt", "parts=2");
     const std::string url = "file://" + dir.Path().string() + "/my%20mail.txt";
-    const std::string link = dir.Write("mail.desktop", "[Desktop Entry]\nName=Mail\nType=Link\nURL=" + url + "\n");
+    const std::string link =
+        dir.Write("mail.desktop", "[Desktop Entry]\nName=Mail\nType=Link\nURL=" + url + "\n");
     EXPECT_EQ(DesktopLinkTarget(link), target);
     EXPECT_EQ(AddInputFile(link, false, ctx), 2);
     EXPECT_EQ(scanned, std::vector<std::string>{Real(target)});
@@ -193,9 +200,11 @@ TEST_F(InputSources, DesktopLinkScansItsTarget)
 
 TEST_F(InputSources, DesktopFilesThatAreNotLocalLinksAreOrdinaryFiles)
 {
-    const std::string app = dir.Write("app.desktop", "[Desktop Entry]\nType=Application\nURL=file:///etc/passwd\n");
+    const std::string app =
+        dir.Write("app.desktop", "[Desktop Entry]\nType=Application\nURL=file:///etc/passwd\n");
     EXPECT_FALSE(DesktopLinkTarget(app).has_value());
-    const std::string web = dir.Write("web.desktop", "[Desktop Entry]\nType=Link\nURL=https://example.org/x\n");
+    const std::string web =
+        dir.Write("web.desktop", "[Desktop Entry]\nType=Link\nURL=https://example.org/x\n");
     EXPECT_FALSE(DesktopLinkTarget(web).has_value());
     const std::string other = dir.Write("o.desktop", "[Other]\nType=Link\nURL=file:///etc/passwd\n");
     EXPECT_FALSE(DesktopLinkTarget(other).has_value());
