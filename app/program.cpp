@@ -48,14 +48,14 @@ private:
     void Warn(const std::string& text)
     {
         if (!m_Cl.silent) m_Err << "zarvex: " << text << '\n';
-        if (m_Host.HasLog()) m_Host.Log(text + "\r\n");
+        if (m_Host.HasLog() && m_Cl.logFile != "-") m_Host.Log(text + "\r\n");
     }
     void Fail(const std::string& text) { m_Err << "zarvex: " << text << '\n'; }
 
+    // Without a settings file the defaults apply, checked like loaded values.
     void LoadSettingsFile()
     {
-        if (m_IniPath.empty()) return;
-        if (const int e = m_Ini.Load(m_IniPath); e != 0) {
+        if (const int e = m_IniPath.empty() ? 0 : m_Ini.Load(m_IniPath); e != 0) {
             // Keep the file as it is: saving defaults over it would lose the user's settings.
             m_CanSave = false;
             m_Err << "zarvex: cannot read the settings file " << Quoted(m_IniPath) << ": " << std::strerror(e)
@@ -114,7 +114,7 @@ private:
             "--readclipboard needs the desktop program, which is not part of this build; "
             "the clipboard was not read";
         m_Err << "zarvex: " << text << '\n';
-        if (m_Host.HasLog()) m_Host.Log(text + "\r\n");
+        if (m_Host.HasLog() && m_Cl.logFile != "-") m_Host.Log(text + "\r\n");
         m_InputsOk = false;
     }
 

@@ -18,9 +18,10 @@ namespace zarvex::test {
 class FakeEngine : public Engine
 {
 public:
-    int Scan(const std::string& path, MyCObArray& list, Settings&, Host&) override
+    int Scan(const std::string& path, MyCObArray& list, Settings& settings, Host&) override
     {
         scanned.push_back(path);
+        workingDir = settings.WorkingDir;
         std::istringstream in(ReadFile(path));
         std::string line;
         int n = 0;
@@ -68,6 +69,7 @@ public:
     std::vector<std::string> extracted;
     std::vector<int> answers;
     int evaluations = 0;
+    std::string workingDir; // the temporary folder the last scan was given
 
 private:
     static bool Write(const std::string& path, const std::string& text)

@@ -237,6 +237,14 @@ TEST_F(Program, UnreadableSettingsFileIsLeftAlone)
     EXPECT_NE(err.str().find("settings file"), std::string::npos);
 }
 
+TEST_F(Program, WithoutASettingsFileTheCheckedDefaultsApply)
+{
+    iniPath.clear();
+    const std::string outDir = MakeOut();
+    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, dir.Write("in.txt", "a.bin\n")}), 1);
+    EXPECT_EQ(engine.workingDir, DefaultTempFolder()) << "temporary files never go to the current folder";
+}
+
 TEST_F(Program, SettingsFileKeepsHandEdits)
 {
     test::WriteFile(iniPath, "; mine\n[Preferences]\nMyKey=1\n");
