@@ -6,6 +6,7 @@
 #include "model/data_types.h"
 #include "text/messages.h"
 
+#include <filesystem>
 #include <new>
 
 namespace zarvex::test {
@@ -110,6 +111,7 @@ public:
     bool PumpMessages() override
     {
         ++pumps;
+        if (pumps == truncateAtPump) std::filesystem::resize_file(truncatePath, truncateTo);
         return pumps <= quitAfterPumps;
     }
     void RefreshOutputEntry(std::string_view) override
@@ -122,6 +124,9 @@ public:
     int refreshes = 0;
     int failOnRefresh = -1;
     double lastPercent = 0;
+    int truncateAtPump = -1;
+    std::string truncatePath;
+    std::uintmax_t truncateTo = 0;
 };
 
 class ScanHostTest : public ::testing::Test {
@@ -154,6 +159,26 @@ TEST_F(ScanHostTest, QuitDuringDispatchEndsTheScanAfterTheCurrentLine)
     std::int64_t startPos = 0, startLine = 0;
     ScanFile(path, list, settings, host, &startPos, &startLine);
     EXPECT_EQ(startLine, 257);
+}
+
+TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
+{
+    Doc doc;
+    for (int k = 0; k < 40; ++k) {
+        AddHeaders(doc, "file " + std::to_string(k));
+        doc.Add("begin 644 f" + std::to_string(k) + ".bin");
+        doc.AddAll(UuLines(RandomBytes(45 * 60, static_cast<std::uint32_t>(k))));
+        doc.Add("end");
+    }
+    const std::string path = dir.Write("cut.txt", doc.Text());
+    host.truncateAtPump = 3; // at line 512, far beyond the first read buffer
+    host.truncatePath = path;
+    host.truncateTo = 100'000;
+    std::int64_t startPos = 0, startLine = 0;
+    const int n = ScanFile(path, list, settings, host, &startPos, &startLine);
+    EXPECT_GE(n, 1);
+    EXPECT_LE(startPos, static_cast<std::int64_t>(doc.Text().size()));
+    for (const auto& p : AllParts(list)) EXPECT_LE(p.ePos, startPos);
 }
 
 TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
