@@ -114,6 +114,14 @@ public:
         if (pumps == truncateAtPump) std::filesystem::resize_file(truncatePath, truncateTo);
         return pumps <= quitAfterPumps;
     }
+    bool Silent() const override { return silent; }
+    void Beep() override { ++beeps; }
+    int Ask(Prompt prompt, std::string_view subject) override
+    {
+        asked = static_cast<int>(prompt);
+        askedText = subject;
+        return button::Ok;
+    }
     void RefreshOutputEntry(std::string_view) override
     {
         if (++refreshes == failOnRefresh) throw std::bad_alloc();
@@ -124,6 +132,10 @@ public:
     int refreshes = 0;
     int failOnRefresh = -1;
     double lastPercent = 0;
+    bool silent = true;
+    int beeps = 0;
+    int asked = 0;
+    std::string askedText;
     int truncateAtPump = -1;
     std::string truncatePath;
     std::uintmax_t truncateTo = 0;
@@ -201,6 +213,26 @@ TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbort)
     EXPECT_EQ(ScanFile(path, list, settings, host), -2);
     EXPECT_TRUE(host.AbortRequested());
     EXPECT_EQ(host.lastPercent, -1.0);
+}
+
+TEST_F(ScanHostTest, MemoryFailureInAnInteractiveRunBeepsAndAsks)
+{
+    const std::string path = dir.Write("box.txt", Mailbox().Text());
+    host.silent = false;
+    host.failOnRefresh = 1;
+    EXPECT_EQ(ScanFile(path, list, settings, host), -1);
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_EQ(host.asked, 116);
+    EXPECT_EQ(host.askedText, "Insufficient memory to complete operation!");
+}
+
+TEST_F(ScanHostTest, MemoryFailureInASilentRunAsksNothing)
+{
+    const std::string path = dir.Write("box.txt", Mailbox().Text());
+    host.failOnRefresh = 1;
+    ScanFile(path, list, settings, host);
+    EXPECT_EQ(host.beeps, 0);
+    EXPECT_EQ(host.asked, 0);
 }
 
 TEST_F(ScanHostTest, MemoryFailureBeforeAnyPartGivesMinusOne)
