@@ -173,8 +173,7 @@ void CBufFile::WritePending()
 
 void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
 {
-    std::int64_t binary = 0;
-    for (std::size_t i = 0; i < n; ++i) binary += IsBinaryByte(data[i]);
+    const std::int64_t binary = CountBinaryLooking(data, n);
     m_BinaryCount += binary;
     m_TextCount += static_cast<std::int64_t>(n) - binary;
 }

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "io/file_error.h"
+#include "io/line_break.h"
 #include "platform/object.h"
 
 #include <cstddef>
@@ -102,7 +103,7 @@ public:
     std::int64_t TextCount() const { return m_TextCount; }
 
     // Bytes 1..6 and 128..255 look binary; 0 and 7..127 look like text.
-    static constexpr bool IsBinaryByte(unsigned char c) { return c >= 128 || (c >= 1 && c <= 6); }
+    static constexpr bool IsBinaryByte(unsigned char c) { return IsBinaryLooking(c); }
 
 private:
     bool Refill();

@@ -1,6 +1,5 @@
 // CBufFile: refilling, pushing back and tolerant line reading.
 #include "io/buf_file.h"
-#include "io/line_break.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -88,15 +87,17 @@ int CBufFile::StoreLineBreak(unsigned char* out, int first)
 // buffer; the line break goes through GetRaw/UngetChar exactly as a
 // byte-at-a-time reader would, so buffer edges need no special case.
 //
-// Counting: every byte the line consumed from the file is counted once, as
-// the stored bytes (a stored break has the same length and the same text
-// class as the consumed one). A byte pushed back and read again with the
-// next line is counted with that line only.
+// Counting: every byte the line consumed from the file is counted once:
+// the ordinary bytes during the search, the break (CR and LF, text) by its
+// stored length, which equals the number of break bytes consumed. A byte
+// pushed back and read again with the next line is counted with that line
+// only (GetChar, used byte by byte, counts such a byte each time).
 char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplete)
 {
     auto* out = reinterpret_cast<unsigned char*>(buffer);
     bool complete = false;
     int n = 0;
+    std::int64_t binary = 0;
     if (max > 1) {
         const int limit = max - 1;
         for (;;) {
@@ -106,8 +107,7 @@ char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplet
             }
             const unsigned char* src = m_ReadBuf.get() + m_ReadIndex;
             const auto span = static_cast<std::size_t>(std::min(m_ReadCount - m_ReadIndex, limit - n));
-            const std::size_t k = FindLineBreak(src, span);
-            std::memcpy(out + n, src, k);
+            const std::size_t k = FindLineBreak(src, span, binary, out + n);
             n += static_cast<int>(k);
             m_ReadIndex += static_cast<int>(k);
             if (k < span) {
@@ -120,7 +120,8 @@ char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplet
         }
     }
     out[n] = 0;
-    CountBytes(out, static_cast<std::size_t>(n));
+    m_BinaryCount += binary;
+    m_TextCount += n - binary; // the break bytes are all text
     if (outLength) *outLength = n;
     if (outComplete) *outComplete = complete && n > 0;
     if (n == 0 && complete) return nullptr;

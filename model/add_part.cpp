@@ -14,7 +14,10 @@
 namespace zarvex {
 namespace {
 
-bool IsFaceImage(const CFInfo& part) { return part.m_MsgType == MT_XFACE || part.m_MsgType == MT_FACE; }
+bool IsFaceImage(const CFInfo& part)
+{
+    return part.m_MsgType == MT_XFACE || part.m_MsgType == MT_FACE;
+}
 
 // A text section too short to be a message of its own.
 bool IsTrivialText(const CFInfo& part)
@@ -108,7 +111,8 @@ int MyCObArray::ReplaceRescannedPart(std::unique_ptr<CFInfo>& part)
     CSortInfo& group = *GetAt(g);
     CFInfo* head = group.GetAt(index);
     if (node->m_EPos == part->m_EPos) {
-        if (part->IsSamePart(*node) || (part->m_SPos == head->m_SPos && part->m_EPos == head->m_EPos)) return 0;
+        if (part->IsSamePart(*node) || (part->m_SPos == head->m_SPos && part->m_EPos == head->m_EPos))
+            return 0;
         return -1;
     }
     part->m_pNextDup = std::move(node->m_pNextDup);
@@ -118,19 +122,20 @@ int MyCObArray::ReplaceRescannedPart(std::unique_ptr<CFInfo>& part)
         part->m_pBuf = node->m_pBuf;
         node->m_pBuf = nullptr;
     }
-    part->m_Flags = ((part->m_Flags & ~std::uint32_t{PF_LOWBITS}) | node->m_Flags) & ~std::uint32_t{PF_WRITTEN};
+    part->m_Flags =
+        ((part->m_Flags & ~std::uint32_t{PF_LOWBITS}) | node->m_Flags) & ~std::uint32_t{PF_WRITTEN};
     node->ClearFlag(PF_OPENBUF);
     group.m_Status = GS_CHANGED;
     if (depth == 0) {
         CFInfo* fresh = part.release();
         NoteGroupChange(g, fresh);
+        ReplaceNamed(group, node, fresh);
         delete group.ReplaceAt(index, fresh);
-        for (CFInfo*& named : group.m_Named)
-            if (named == node) named = fresh;
         return 1;
     }
     CFInfo* before = head;
-    for (int d = 1; d < depth; ++d) before = before->m_pNextDup.get();
+    for (int d = 1; d < depth; ++d)
+        before = before->m_pNextDup.get();
     std::unique_ptr<CFInfo> unlinked = std::move(before->m_pNextDup);
     before->m_pNextDup = std::move(unlinked->m_pNextDup);
     return -1;
@@ -144,7 +149,8 @@ int MyCObArray::JoinGroup(CFInfo* raw, const std::string& broughtName)
     if (renameHint) part->SetFlag(PF_RENAME);
     CFInfo* taken = part.get();
     if (g < 0) {
-        if (!m_Settings.NoAutoRename && !part->m_DestFile.empty() && FindNameInGroups(part->m_DestFile, -1) >= 0)
+        if (!m_Settings.NoAutoRename && !part->m_DestFile.empty() &&
+            FindNameInGroups(part->m_DestFile, -1) >= 0)
             part->SetFlag(PF_RENAME);
         CSortInfo* group = NewGroup();
         group->Init(part.release());
@@ -164,7 +170,10 @@ int MyCObArray::JoinGroup(CFInfo* raw, const std::string& broughtName)
     group.m_Status = GS_CHANGED;
     NoteGroupChange(g, nullptr);
     if (index < 0) return 0;
-    if (!broughtName.empty() && group.GetAt(index) == taken) group.ReplaceName(extendedName, broughtName);
+    if (!broughtName.empty() && group.GetAt(index) == taken) {
+        group.ReplaceName(extendedName, broughtName);
+        NoteGroupChange(g, nullptr);
+    }
     LogFound(m_Host, *taken);
     return 1;
 }

@@ -10,7 +10,10 @@
 namespace zarvex {
 namespace {
 
-bool IsFaceImage(const CFInfo& part) { return part.m_MsgType == MT_XFACE || part.m_MsgType == MT_FACE; }
+bool IsFaceImage(const CFInfo& part)
+{
+    return part.m_MsgType == MT_XFACE || part.m_MsgType == MT_FACE;
+}
 
 // Takes the part and one entry of its name out of the name lists. Only a
 // part that is itself listed gives up an entry: the entry of an earlier part
@@ -36,11 +39,10 @@ void Retype(CSortInfo& group, int index)
     if (newName == oldName) return;
     part.m_DestFile = newName;
     if (group.HasName(oldName)) {
-        for (CFInfo*& named : group.m_Named)
-            if (named->m_DestFile == oldName || named == &part) {
-                named = &part;
-                break;
-            }
+        auto first = std::find_if(group.m_Named.begin(), group.m_Named.end(), [&](const CFInfo* named) {
+            return named == &part || named->m_DestFile == oldName;
+        });
+        if (first != group.m_Named.end()) ReplaceNamed(group, *first, &part);
         auto entry = group.m_Names.find(oldName);
         group.m_Names.erase(entry);
         group.m_Names.insert(newName);
@@ -54,7 +56,8 @@ void RenamingPass(CSortInfo& group, const Settings& settings)
     if (group.m_Status == GS_CHANGED) group.RebuildNames(settings.NoAutoRename);
     for (int i = 0; i < group.GetSize(); ++i) {
         CFInfo& part = *group.GetAt(i);
-        if (part.TestFlag(PF_RENAME) && (!settings.NoAutoRename || IsFaceImage(part))) DropNameEntry(group, &part);
+        if (part.TestFlag(PF_RENAME) && (!settings.NoAutoRename || IsFaceImage(part)))
+            DropNameEntry(group, &part);
         if (part.TestFlag(PF_RETYPE)) Retype(group, i);
     }
 }
@@ -83,7 +86,8 @@ int GroupStatus(const CSortInfo& group)
     return begun && (!lastIsYenc || firstPartBegins) ? GS_STARTED : GS_MISSING;
 }
 
-void StatusPass(MyCObArray& list, CSortInfo& group)
+// `noteNames` tells the sort list's index about names just given.
+template <typename NoteNames> void StatusPass(MyCObArray& list, CSortInfo& group, NoteNames noteNames)
 {
     group.m_ExtractMark = 0;
     const Settings& settings = list.GetSettings();
@@ -92,6 +96,7 @@ void StatusPass(MyCObArray& list, CSortInfo& group)
         if (!part.TestFlag(PF_RENAME)) continue;
         if (!settings.NoAutoRename || IsFaceImage(part)) {
             RenameDuplicate(list, group, i);
+            noteNames();
         } else {
             part.ClearFlag(PF_RENAME);
         }
@@ -103,12 +108,15 @@ void StatusPass(MyCObArray& list, CSortInfo& group)
 
 void MyCObArray::Evaluate()
 {
-    for (int g = 0; g < GetSize(); ++g) RenamingPass(*GetAt(g), m_Settings);
+    for (int g = 0; g < GetSize(); ++g) {
+        RenamingPass(*GetAt(g), m_Settings);
+        NoteGroupChange(g, nullptr);
+    }
     const int count = GetSize();
     const double divisor = std::max(count - 1, 1);
     for (int g = 0; g < count; ++g) {
         CSortInfo& group = *GetAt(g);
-        if (group.m_Status == GS_CHANGED) StatusPass(*this, group);
+        if (group.m_Status == GS_CHANGED) StatusPass(*this, group, [&] { NoteGroupChange(g, nullptr); });
         if (!m_Host) continue;
         m_Host->SetProgress(100.0 * g / divisor);
         if ((g + 1) % 8 == 0 && !m_Host->PumpMessages()) break;

@@ -5,12 +5,16 @@
 #include "platform/host.h"
 #include "text/messages.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace zarvex {
 namespace {
 
-bool HasName(const CFInfo& part) { return !part.m_DestFile.empty(); }
+bool HasName(const CFInfo& part)
+{
+    return !part.m_DestFile.empty();
+}
 
 // Both parts carry numbers of the same posting, counted differently
 // (part numbers against file numbers).
@@ -20,10 +24,12 @@ bool NumberedDifferently(const CFInfo& element, const CFInfo& part)
     if (element.m_GroupTotal >= 2 && element.m_GroupTotal == part.m_GroupTotal && part.m_Part == 1 &&
         part.m_Total == 1 && part.m_Group != element.m_Group)
         return true;
-    return element.m_Part == part.m_Part && element.m_Group > 0 && part.m_Group > 0 && element.m_Group != part.m_Group;
+    return element.m_Part == part.m_Part && element.m_Group > 0 && part.m_Group > 0 &&
+           element.m_Group != part.m_Group;
 }
 
-class Insertion {
+class Insertion
+{
 public:
     Insertion(CSortInfo& group, MyCObArray& list, CFInfo* part)
         : m_Group(group), m_List(list), m_Settings(list.GetSettings()), m_Part(part)
@@ -32,6 +38,10 @@ public:
 
     int Run()
     {
+        if (m_Group.GetSize() == 0) { // a group always starts from a part
+            m_Group.Init(m_Part);
+            return 0;
+        }
         if (m_Part->m_MsgType == MT_TXT) return InsertText();
         if (!HasName(*m_Part) && (m_Part->m_MsgType == MT_YENC || m_Part->m_MsgType == MT_NONE)) {
             delete m_Part;
@@ -61,6 +71,17 @@ private:
         m_Group.m_Named.push_back(m_Part);
     }
 
+    // Takes the arriving part out of the name lists again (it lost a contest).
+    void LeaveNames()
+    {
+        if (!m_Entered) return;
+        m_Entered = false;
+        auto named = std::find(m_Group.m_Named.begin(), m_Group.m_Named.end(), m_Part);
+        if (named != m_Group.m_Named.end()) m_Group.m_Named.erase(named);
+        auto entry = m_Group.m_Names.find(m_Part->m_DestFile);
+        if (HasName(*m_Part) && entry != m_Group.m_Names.end()) m_Group.m_Names.erase(entry);
+    }
+
     // Swaps the part's numbers unless that was done once already.
     bool SwapOnce()
     {
@@ -81,7 +102,8 @@ private:
     {
         EnterName();
         int index = 0;
-        while (index < m_Group.GetSize() && m_Group.GetAt(index)->m_MsgType == MT_TXT) ++index;
+        while (index < m_Group.GetSize() && m_Group.GetAt(index)->m_MsgType == MT_TXT)
+            ++index;
         return InsertAt(index);
     }
 
@@ -113,7 +135,8 @@ private:
             break;
         }
         EnterName();
-        const bool complete = part.m_Starts != 0 && part.m_Ends != 0 && (part.m_Part == part.m_Total || part.m_Total < 1);
+        const bool complete =
+            part.m_Starts != 0 && part.m_Ends != 0 && (part.m_Part == part.m_Total || part.m_Total < 1);
         if (!complete) return -1;
         if ((m_Group.m_Found < m_Group.m_Expected || m_Group.m_Expected == -1) &&
             !(m_Group.m_Found == 1 && m_Group.GetSize() > 1))
@@ -162,10 +185,8 @@ private:
 
     int InsertBefore(int i)
     {
-        CFInfo* element = m_Group.GetAt(i);
         if (m_Part->m_Part > 0) ++m_Group.m_Found;
-        for (CFInfo*& named : m_Group.m_Named)
-            if (named == element) named = m_Part;
+        if (ReplaceNamed(m_Group, m_Group.GetAt(i), m_Part)) m_Entered = true;
         m_Group.m_Status = GS_CHANGED;
         return InsertAt(i);
     }
@@ -197,8 +218,8 @@ private:
 
     int Duplicate(int rival)
     {
-        const bool contest = m_Settings.AutoDuplicateRemoval ||
-                             (m_Settings.AutoMultipartDupeRemoval && m_Part->m_Total > 1);
+        const bool contest =
+            m_Settings.AutoDuplicateRemoval || (m_Settings.AutoMultipartDupeRemoval && m_Part->m_Total > 1);
         return contest ? Contest(rival) : KeepBoth(rival);
     }
 
@@ -215,7 +236,8 @@ private:
         Log(341);
         const int own = m_Group.IndexOfName(part.m_DestFile);
         int index = own >= 0 ? own : rival;
-        while (index < m_Group.GetSize() && EqualsIgnoreCase(m_Group.GetAt(index)->m_DestFile, part.m_DestFile))
+        while (index < m_Group.GetSize() &&
+               EqualsIgnoreCase(m_Group.GetAt(index)->m_DestFile, part.m_DestFile))
             ++index;
         return InsertAt(index);
     }
@@ -264,13 +286,7 @@ private:
         if (slot <= 1) {
             m_Group.RebuildNames(m_Settings.NoAutoRename);
         } else {
-            for (CFInfo*& named : m_Group.m_Named)
-                if (named == old) {
-                    named = part;
-                    auto entry = m_Group.m_Names.find(old->m_DestFile);
-                    if (entry != m_Group.m_Names.end()) m_Group.m_Names.erase(entry);
-                    if (HasName(*part)) m_Group.m_Names.insert(part->m_DestFile);
-                }
+            ExchangeNameEntry(old);
         }
         if (part->IsSamePart(*old)) {
             part->AddDuplicate(old);
@@ -285,10 +301,27 @@ private:
         return slot;
     }
 
+    // The winner takes the loser's place in the name lists.
+    void ExchangeNameEntry(CFInfo* old)
+    {
+        auto named = std::find(m_Group.m_Named.begin(), m_Group.m_Named.end(), old);
+        if (named == m_Group.m_Named.end()) return;
+        auto entry = m_Group.m_Names.find(old->m_DestFile);
+        if (entry != m_Group.m_Names.end()) m_Group.m_Names.erase(entry);
+        if (m_Entered) {
+            m_Group.m_Named.erase(named);
+            return;
+        }
+        ReplaceNamed(m_Group, old, m_Part);
+        m_Entered = true;
+        if (HasName(*m_Part)) m_Group.m_Names.insert(m_Part->m_DestFile);
+    }
+
     int KeepOld(int slot)
     {
         CFInfo* old = m_Group.GetAt(slot);
         ++m_Group.m_KeptOld;
+        LeaveNames();
         if (old->IsSamePart(*m_Part)) {
             old->AddDuplicate(m_Part);
             return slot;
@@ -307,7 +340,20 @@ private:
 
 } // namespace
 
-int CSortInfo::AddPart(CFInfo* part, MyCObArray& list) { return Insertion(*this, list, part).Run(); }
+bool ReplaceNamed(CSortInfo& group, const CFInfo* element, CFInfo* part)
+{
+    auto& named = group.m_Named;
+    if (std::find(named.begin(), named.end(), element) == named.end()) return false;
+    // The part is listed once: an entry of its own gives way to the element's place.
+    if (element != part) named.erase(std::remove(named.begin(), named.end(), part), named.end());
+    *std::find(named.begin(), named.end(), element) = part;
+    return true;
+}
+
+int CSortInfo::AddPart(CFInfo* part, MyCObArray& list)
+{
+    return Insertion(*this, list, part).Run();
+}
 
 void CSortInfo::RebuildNames(bool noAutoRename)
 {
@@ -323,7 +369,8 @@ void CSortInfo::RebuildNames(bool noAutoRename)
             counted = part->m_Part;
         }
         if (part->m_DestFile.empty()) continue;
-        const bool continuation = lastEntered && lastEntered->m_Total >= 2 && lastEntered->m_Part < part->m_Part;
+        const bool continuation =
+            lastEntered && lastEntered->m_Total >= 2 && lastEntered->m_Part < part->m_Part;
         if (!HasName(part->m_DestFile) || (noAutoRename && !continuation)) {
             m_Names.insert(part->m_DestFile);
             m_Named.push_back(part);

@@ -5,6 +5,7 @@
 #include "model/records.h"
 #include "model/settings.h"
 
+#include <algorithm>
 #include <string>
 
 namespace zarvex {
@@ -21,7 +22,8 @@ bool YencSizesDiffer(const CFInfo& part, const CFInfo& first)
 
 // The group rule, applied to one group at a time in list order. The last
 // fitting group becomes the candidate unless one is taken at once.
-class GroupMatcher {
+class GroupMatcher
+{
 public:
     GroupMatcher(const CFInfo& part, const Settings& settings) : m_Part(part), m_Settings(settings) {}
 
@@ -51,7 +53,8 @@ private:
         const int ta = m_Part.m_DataType, tb = first.m_DataType;
         const bool types = ta == tb || ta == 0 || tb == 0 || ta == DT_TXT || tb == DT_TXT ||
                            (m_Part.m_Total > 1 && group.m_Expected > 1 && m_Part.m_Total == group.m_Expected);
-        const bool encodings = m_Part.m_MsgType == first.m_MsgType || m_Part.m_MsgType < 2 || first.m_MsgType < 2;
+        const bool encodings =
+            m_Part.m_MsgType == first.m_MsgType || m_Part.m_MsgType < 2 || first.m_MsgType < 2;
         const bool counts = m_Part.m_Total == group.m_Expected || m_Part.m_Total < 1 || group.m_Expected < 1;
         return types && encodings && counts;
     }
@@ -77,8 +80,8 @@ private:
             }
             m_SameSubjectOtherSize = true;
         } else if (m_Part.m_GroupTotal > 0 && m_Part.m_GroupTotal == group.m_GroupTotal &&
-                   m_Part.m_MsgType == MT_YENC && first.m_MsgType == MT_YENC && !sizesDiffer && m_Part.m_ySize > 0 &&
-                   m_Part.m_Total > 1) {
+                   m_Part.m_MsgType == MT_YENC && first.m_MsgType == MT_YENC && !sizesDiffer &&
+                   m_Part.m_ySize > 0 && m_Part.m_Total > 1) {
             m_Candidate = index;
         }
         return false;
@@ -100,7 +103,10 @@ private:
 
 } // namespace
 
-void MyCObArray::GroupIndexDeleter::operator()(GroupIndex* index) const { delete index; }
+void MyCObArray::GroupIndexDeleter::operator()(GroupIndex* index) const
+{
+    delete index;
+}
 
 void MyCObArray::InvalidateGroupIndex()
 {
@@ -114,13 +120,19 @@ void MyCObArray::NoteGroupChange(int group, const CFInfo* part)
         m_Index->Note(*this, group, *part);
     } else {
         m_Index->Sync(*this);
-        m_Index->RefreshSubject(*this, group);
+        m_Index->RefreshGroup(*this, group);
     }
 }
 
-int MyCObArray::FindGroup(const CFInfo& part) { return FindGroupImpl(part, true, nullptr); }
+int MyCObArray::FindGroup(const CFInfo& part)
+{
+    return FindGroupImpl(part, true, nullptr);
+}
 
-int MyCObArray::FindGroupLinear(const CFInfo& part) { return FindGroupImpl(part, false, nullptr); }
+int MyCObArray::FindGroupLinear(const CFInfo& part)
+{
+    return FindGroupImpl(part, false, nullptr);
+}
 
 int MyCObArray::FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHint)
 {
@@ -131,7 +143,8 @@ int MyCObArray::FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHin
     if (useIndex && !part.m_Subject.empty()) {
         if (!m_Index) m_Index.reset(new GroupIndex);
         m_Index->Sync(*this);
-        const bool otherSubjects = m_Settings.ExtendedMatching && part.m_MsgType != 0 && part.m_GroupTotal > 1;
+        const bool otherSubjects =
+            m_Settings.ExtendedMatching && part.m_MsgType != 0 && part.m_GroupTotal > 1;
         for (int g : m_Index->Candidates(part.m_Subject, otherSubjects ? part.m_FullSubj : std::string()))
             if (visit(g)) {
                 found = g;
@@ -179,6 +192,14 @@ CFInfo* MyCObArray::FindPartAt(const std::string& inputPath, std::int64_t pos, i
 int MyCObArray::FindNameInGroups(std::string_view name, int after) const
 {
     const int from = after < 0 || after >= GetSize() ? 0 : after + 1;
+    if (m_Index) {
+        m_Index->Sync(*this);
+        const std::vector<int>* named = m_Index->GroupsNamed(name);
+        if (!named) return -1;
+        for (auto it = std::lower_bound(named->begin(), named->end(), from); it != named->end(); ++it)
+            if (*it < GetSize() && GetAt(*it)->HasName(name)) return *it;
+        return -1;
+    }
     for (int g = from; g < GetSize(); ++g)
         if (GetAt(g)->HasName(name)) return g;
     return -1;

@@ -48,7 +48,10 @@ std::string LocalTime(std::int64_t seconds)
     return std::string(text, n);
 }
 
-unsigned long Low32(std::int64_t value) { return static_cast<std::uint32_t>(value); }
+unsigned long Low32(std::int64_t value)
+{
+    return static_cast<std::uint32_t>(value);
+}
 
 void AppendPart(std::string& out, const CFInfo& part, int indent)
 {
@@ -56,21 +59,26 @@ void AppendPart(std::string& out, const CFInfo& part, int indent)
     AppendFormat(out, "%s        File:%s\r\n", p.c_str(), part.m_File.c_str());
     AppendFormat(out, "%s        Subject: \"%s\"\r\n", p.c_str(), part.m_Subject.c_str());
     AppendFormat(out, "%s        FullSubj:\"%s\"\r\n", p.c_str(), part.m_FullSubj.c_str());
-    AppendFormat(out, "%s        DestFile:%s ---> %s\r\n", p.c_str(), part.m_OrigName.c_str(), part.m_DestFile.c_str());
-    AppendFormat(out, "%s        Msg:%d of %d, Group:%d of %d, Starts:%d, Ends:%d, Indent:%d, DataType:%s\tTime:%s\r\n",
-                 p.c_str(), part.m_Part, part.m_Total, part.m_Group, part.m_GroupTotal, part.m_Starts, part.m_Ends,
-                 part.m_Indent, std::string(DataTypeName(part.m_DataType)).c_str(), LocalTime(part.m_Time).c_str());
+    AppendFormat(out, "%s        DestFile:%s ---> %s\r\n", p.c_str(), part.m_OrigName.c_str(),
+                 part.m_DestFile.c_str());
+    AppendFormat(
+        out,
+        "%s        Msg:%d of %d, Group:%d of %d, Starts:%d, Ends:%d, Indent:%d, DataType:%s\tTime:%s\r\n",
+        p.c_str(), part.m_Part, part.m_Total, part.m_Group, part.m_GroupTotal, part.m_Starts, part.m_Ends,
+        part.m_Indent, std::string(DataTypeName(part.m_DataType)).c_str(), LocalTime(part.m_Time).c_str());
     AppendFormat(out, "%s        SPos:%" PRId64 ", EPos:%" PRId64, p.c_str(), part.m_SPos, part.m_EPos);
-    AppendFormat(out, ", Sl#:%lu, El#:%lu, MsgType:%s\tByteStart:%lu, Length:%lu, Status:%d, Flags:%#04lx ID:%d\r\n",
-                 Low32(part.m_StartLine), Low32(part.m_EndLine), std::string(MsgTypeName(part.m_MsgType)).c_str(),
-                 part.m_ByteStart == -1 ? 0UL : Low32(part.m_ByteStart), Low32(part.m_Length), part.m_Status,
-                 static_cast<unsigned long>(part.m_Flags), part.m_ID);
+    AppendFormat(
+        out, ", Sl#:%lu, El#:%lu, MsgType:%s\tByteStart:%lu, Length:%lu, Status:%d, Flags:%#04lx ID:%d\r\n",
+        Low32(part.m_StartLine), Low32(part.m_EndLine), std::string(MsgTypeName(part.m_MsgType)).c_str(),
+        part.m_ByteStart == -1 ? 0UL : Low32(part.m_ByteStart), Low32(part.m_Length), part.m_Status,
+        static_cast<unsigned long>(part.m_Flags), part.m_ID);
 }
 
 // --------------------------------------------------------------- report
 
 // One line of the output list: a group and the named part it shows.
-struct Entry {
+struct Entry
+{
     const CSortInfo* group;
     const CFInfo* named; // null for a group without named parts
     std::string name;
@@ -91,15 +99,18 @@ std::vector<Entry> OutputEntries(const MyCObArray& list)
         const CSortInfo& group = *list.GetAt(g);
         if (group.GetSize() == 0) continue;
         if (group.m_Named.empty()) {
-            const std::string& shown = group.GetAt(0)->m_DestFile.empty() ? group.m_Subject : group.GetAt(0)->m_DestFile;
+            const std::string& shown =
+                group.GetAt(0)->m_DestFile.empty() ? group.m_Subject : group.GetAt(0)->m_DestFile;
             if (!shown.empty()) entries.push_back({&group, nullptr, shown});
             continue;
         }
-        for (const CFInfo* named : group.m_Named) entries.push_back({&group, named, EntryName(group, *named)});
+        for (const CFInfo* named : group.m_Named)
+            entries.push_back({&group, named, EntryName(group, *named)});
     }
     if (list.GetSettings().SortFiles)
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const Entry& a, const Entry& b) { return CompareIgnoreCase(a.name, b.name) < 0; });
+        std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+            return CompareIgnoreCase(a.name, b.name) < 0;
+        });
     return entries;
 }
 
@@ -111,7 +122,8 @@ int ChosenPart(const Entry& entry)
     if (index < 0 && entry.named) index = group.IndexOfName(entry.named->m_DestFile);
     if (index < 0) index = group.GetAt(0)->m_Part == 0 && group.GetSize() > 1 ? 1 : 0;
     const CFInfo& chosen = *group.GetAt(index);
-    if (chosen.m_Part == 0 && chosen.m_MsgType != MT_TXT && chosen.m_MsgType != MT_QP && index + 1 < group.GetSize())
+    if (chosen.m_Part == 0 && chosen.m_MsgType != MT_TXT && chosen.m_MsgType != MT_QP &&
+        index + 1 < group.GetSize())
         ++index;
     return index;
 }
@@ -169,7 +181,8 @@ std::string ListDumpText(const MyCObArray* list)
         const CSortInfo& group = *list->GetAt(g);
         AppendFormat(out, "SortNode:%d\r\n", g);
         AppendFormat(out, "    Subject:%s\r\n", group.m_Subject.c_str());
-        AppendFormat(out, "    Found:%d, Expected:%d, Status:%d\r\n", group.m_Found, group.m_Expected, group.m_Status);
+        AppendFormat(out, "    Found:%d, Expected:%d, Status:%d\r\n", group.m_Found, group.m_Expected,
+                     group.m_Status);
         for (int i = 0; i < group.GetSize(); ++i) {
             const CFInfo& part = *group.GetAt(i);
             AppendFormat(out, "    FileNode:%d ID=%d\r\n", i, part.m_ID);
@@ -177,7 +190,8 @@ std::string ListDumpText(const MyCObArray* list)
             if (!part.m_pNextDup) continue;
             out += "    \t(Inactive duplicate parts)\r\n";
             int depth = 1;
-            for (const CFInfo* dup = part.m_pNextDup.get(); dup; dup = dup->m_pNextDup.get()) AppendPart(out, *dup, depth++);
+            for (const CFInfo* dup = part.m_pNextDup.get(); dup; dup = dup->m_pNextDup.get())
+                AppendPart(out, *dup, depth++);
         }
     }
     return out;
@@ -208,7 +222,8 @@ std::string ReportText(const MyCObArray& list)
         if (!chosen.m_OrigName.empty() && !EqualsIgnoreCase(chosen.m_OrigName, entry.name))
             AppendFormat(out, "OriginalName: %s\r\n", chosen.m_OrigName.c_str());
         AppendFormat(out, "Encoding: %s\r\n", std::string(MsgTypeName(encoding)).c_str());
-        AppendFormat(out, "DataType: %s\r\n", dataType ? std::string(DataTypeName(dataType)).c_str() : "unknown");
+        AppendFormat(out, "DataType: %s\r\n",
+                     dataType ? std::string(DataTypeName(dataType)).c_str() : "unknown");
         AppendFormat(out, "Parts: %d found, %d expected ", group.m_Found, group.m_Expected);
         if (chosen.m_GroupTotal > 1 && chosen.m_Group > 0)
             out += FormatMessage(149, std::to_string(chosen.m_Group), std::to_string(chosen.m_GroupTotal));
@@ -234,8 +249,14 @@ bool WriteWhole(const std::string& path, const std::string& text)
 
 } // namespace
 
-bool WriteListDump(const MyCObArray* list, const std::string& path) { return WriteWhole(path, ListDumpText(list)); }
+bool WriteListDump(const MyCObArray* list, const std::string& path)
+{
+    return WriteWhole(path, ListDumpText(list));
+}
 
-bool WriteReport(const MyCObArray& list, const std::string& path) { return WriteWhole(path, ReportText(list)); }
+bool WriteReport(const MyCObArray& list, const std::string& path)
+{
+    return WriteWhole(path, ReportText(list));
+}
 
 } // namespace zarvex

@@ -24,7 +24,8 @@ constexpr std::array<std::string_view, 4> kDevices = {"CON", "PRN", "AUX", "NUL"
 
 bool IsAllowed(unsigned char c, bool force83)
 {
-    if (force83) return c > 32 && c < 127 && kForbidden83.find(static_cast<char>(c)) == std::string_view::npos;
+    if (force83)
+        return c > 32 && c < 127 && kForbidden83.find(static_cast<char>(c)) == std::string_view::npos;
     return c >= 32 && c != 127 && kForbidden.find(static_cast<char>(c)) == std::string_view::npos;
 }
 
@@ -43,7 +44,10 @@ std::string_view StripFolders(std::string_view name)
     return p != std::string_view::npos && p + 1 < name.size() ? name.substr(p + 1) : name;
 }
 
-bool IsBase64Char(unsigned char c) { return IsAsciiAlnum(c) || c == '+' || c == '/'; }
+bool IsBase64Char(unsigned char c)
+{
+    return IsAsciiAlnum(c) || c == '+' || c == '/';
+}
 
 // A word ending in "==" that decodes to text replaces itself by that text.
 std::string DecodeBase64Word(const std::string& stem)
@@ -51,7 +55,8 @@ std::string DecodeBase64Word(const std::string& stem)
     const std::size_t pad = stem.find("==", 1);
     if (pad == std::string::npos) return stem;
     std::size_t start = pad;
-    while (start > 0 && !IsAsciiSpace(stem[start - 1])) --start;
+    while (start > 0 && !IsAsciiSpace(stem[start - 1]))
+        --start;
     const std::size_t end = pad + 2;
     const std::string word = stem.substr(start, end - start);
     if (word.size() % 4 != 0 || word.size() < 4) return stem;
@@ -72,7 +77,8 @@ std::string DecodeBase64Word(const std::string& stem)
 std::size_t Utf8CutPoint(std::string_view text, std::size_t limit)
 {
     if (limit >= text.size()) return text.size();
-    while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80) --limit;
+    while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80)
+        --limit;
     return limit;
 }
 
@@ -80,7 +86,8 @@ std::string CutKeepingDigits(std::string_view stem, std::size_t limit)
 {
     if (stem.size() <= limit) return std::string(stem);
     std::size_t digits = 0;
-    while (digits < stem.size() && digits < limit && IsAsciiDigit(stem[stem.size() - 1 - digits])) ++digits;
+    while (digits < stem.size() && digits < limit && IsAsciiDigit(stem[stem.size() - 1 - digits]))
+        ++digits;
     const std::string_view head = stem.substr(0, stem.size() - digits);
     return std::string(head.substr(0, Utf8CutPoint(head, limit - digits))) +
            std::string(stem.substr(stem.size() - digits));
@@ -125,7 +132,8 @@ NameParts CleanNameParts(std::string_view name, bool force83, bool keepEscapes, 
     std::string text(StripFolders(name));
     if ((settings.DecodeUTF8 || settings.StripPercent) && !keepEscapes) text = UnescapeName(text);
     std::string kept = KeepAllowed(ToDisplayUtf8(text), force83);
-    while (!kept.empty() && kept.back() == '.') kept.pop_back();
+    while (!kept.empty() && kept.back() == '.')
+        kept.pop_back();
     if (force83) {
         const std::size_t last = kept.rfind('.');
         for (std::size_t i = 0; i < kept.size(); ++i)

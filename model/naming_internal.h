@@ -10,7 +10,8 @@ namespace zarvex {
 struct Settings;
 
 // A name split at its last "."; the extension keeps its ".".
-struct NameParts {
+struct NameParts
+{
     std::string stem;
     std::string ext;
 };

@@ -27,8 +27,8 @@ std::string MessageName(const CFInfo& part)
     std::tm tm{};
     if (!localtime_r(&t, &tm)) return "message1.txt";
     char date[64];
-    std::snprintf(date, sizeof date, "(%02d-%s-%04d).txt", tm.tm_mday, kMonths[static_cast<std::size_t>(tm.tm_mon % 12)],
-                  tm.tm_year + 1900);
+    std::snprintf(date, sizeof date, "(%02d-%s-%04d).txt", tm.tm_mday,
+                  kMonths[static_cast<std::size_t>(tm.tm_mon % 12)], tm.tm_year + 1900);
     if (subject.empty()) return std::string("message") + date;
     return "message-" + subject.substr(0, Utf8CutPoint(subject, kSubjectInName)) + date;
 }
@@ -52,7 +52,8 @@ std::string NumberedMessageName(const CSortInfo& group, const std::string& name,
 std::size_t ExtensionDot(const std::string& name)
 {
     const std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0 || name.size() - dot - 1 > kLongestExtension) return std::string::npos;
+    if (dot == std::string::npos || dot == 0 || name.size() - dot - 1 > kLongestExtension)
+        return std::string::npos;
     return dot;
 }
 
@@ -69,7 +70,8 @@ std::string AppendTypeExtension(const std::string& name, int dataType)
 {
     if (name.find('.') == std::string::npos) return TypedName(name, dataType);
     std::string typed = AddTypeExtension(name + ".", dataType);
-    while (!typed.empty() && typed.back() == '.') typed.pop_back();
+    while (!typed.empty() && typed.back() == '.')
+        typed.pop_back();
     return FitName(typed);
 }
 
@@ -85,10 +87,12 @@ void NameTextMessage(MyCObArray& list, CFInfo& part, CSortInfo* group)
     const bool html = part.m_DataType == DT_HTM;
     std::string name;
     if (html) {
-        name = part.m_DestFile.empty() ? "message1.htm"
-                                       : FitName(SplitName(CleanName(part.m_DestFile, false, false, settings)).stem + ".htm");
+        name = part.m_DestFile.empty()
+                   ? "message1.htm"
+                   : FitName(SplitName(CleanName(part.m_DestFile, false, false, settings)).stem + ".htm");
     } else {
-        name = CleanName(part.m_DestFile.empty() ? MessageName(part) : part.m_DestFile, false, false, settings);
+        name =
+            CleanName(part.m_DestFile.empty() ? MessageName(part) : part.m_DestFile, false, false, settings);
     }
     if (name.empty()) name = html ? "message1.htm" : "message1.txt";
     if (group && group->IndexOfName(name) >= 0) name = NumberedMessageName(*group, name, html);
@@ -125,7 +129,8 @@ bool FixExtension(MyCObArray& list, CFInfo& part, std::string* beforeExtension)
                 part.SetFlag(PF_RETYPE);
             }
         }
-    } else if (detect && type != DT_APP && part.m_MsgType != MT_HQX && !IsVolumeNumber(name.substr(dot + 1))) {
+    } else if (detect && type != DT_APP && part.m_MsgType != MT_HQX &&
+               !IsVolumeNumber(name.substr(dot + 1))) {
         part.m_DestFile = TypedName(name, type);
     }
     if (type == DT_APL) {

@@ -53,16 +53,19 @@ std::string Suffix(bool letters, int& running)
 // type, else the type's own.
 std::string ExtensionFor(const Settings& settings, int dataType, std::string ext, const CFInfo* part)
 {
-    const bool checks = dataType != DT_UNKNOWN && dataType != DT_APP &&
-                        ((settings.AutoExtensionDetect && settings.DetectsType(dataType)) || dataType == DT_TXT);
+    const bool checks =
+        dataType != DT_UNKNOWN && dataType != DT_APP &&
+        ((settings.AutoExtensionDetect && settings.DetectsType(dataType)) || dataType == DT_TXT);
     if (checks && ext.size() > 1) {
         const std::string_view bare = std::string_view(ext).substr(1);
         const int named = TypeOfExtension(bare);
-        if (named != 0 && named != dataType && !(dataType == DT_MSAPP && IsOwnMsAppExtension(bare))) ext.clear();
+        if (named != 0 && named != dataType && !(dataType == DT_MSAPP && IsOwnMsAppExtension(bare)))
+            ext.clear();
     }
     if (!ext.empty()) return ext;
     if (dataType >= 1 && dataType < kDataTypeCount)
-        return dataType == DT_MSAPP ? ".doc" : "." + std::string(kDataTypeNames[static_cast<std::size_t>(dataType)]);
+        return dataType == DT_MSAPP ? ".doc"
+                                    : "." + std::string(kDataTypeNames[static_cast<std::size_t>(dataType)]);
     return part && part->m_MsgType == MT_TXT ? ".txt" : std::string();
 }
 
@@ -132,7 +135,10 @@ std::string MakeName(MyCObArray& list, int dataType, std::string_view baseName, 
     return candidate;
 }
 
-std::string TypedName(std::string_view name, int dataType) { return FitName(AddTypeExtension(name, dataType)); }
+std::string TypedName(std::string_view name, int dataType)
+{
+    return FitName(AddTypeExtension(name, dataType));
+}
 
 void RenameDuplicate(MyCObArray& list, CSortInfo& group, int index)
 {

@@ -231,6 +231,10 @@ private:
     std::vector<std::unique_ptr<CFInfo>> m_Parts;
 };
 
+// Puts `part` in `element`'s place in group.m_Named (dropping an entry `part`
+// had elsewhere); false when `element` is not listed.
+bool ReplaceNamed(CSortInfo& group, const CFInfo* element, CFInfo* part);
+
 class MyCObArray : public CObject {
 public:
     // The sort list reads the settings (a reference: later changes apply) and
@@ -252,9 +256,10 @@ public:
     // The plain walk over every group in list order; FindGroup answers the
     // same through an index of subjects.
     int FindGroupLinear(const CFInfo& part);
-    // Makes the next lookup rebuild its index. Needed only after a group's
-    // subject was changed, or groups were replaced, outside the sort list's
-    // own operations.
+    // Makes the next lookup rebuild its index of subjects, names and input
+    // positions. Needed after a group's subject or names (m_Names) were
+    // changed, or groups were replaced, other than through AddPart, Evaluate,
+    // RemovePartsOf, RemoveInputFile and RemoveAll.
     void InvalidateGroupIndex();
     int AddPart(CFInfo* part);
     void Evaluate();

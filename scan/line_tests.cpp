@@ -113,14 +113,16 @@ bool IsBase64Line(const char* line, int len)
     while (len > 0 && (Byte(line, len - 1) == '\n' || (Byte(line, len - 1) == '\r' && len > 1))) --len;
     while (len > 1 && IsAsciiSpace(Byte(line, len - 1))) --len;
     if (len <= 0) return false;
+    bool data = false; // a lone CR is a blank line, not a Base64 line
     for (int i = 0; i < len; ++i) {
         const unsigned char c = Byte(line, i);
+        if (kBase64Decode[c] != kInvalid || c == '=') data = true;
         if (kBase64Decode[c] != kInvalid) continue;
         // Padding (or a stray line end) may stand only among the last 5 bytes.
         if ((c == '=' || IsLineEnd(c)) && len - i - 1 <= 4) continue;
         return false;
     }
-    return true;
+    return data;
 }
 
 bool IsBinHexLine(const char* line, int len)

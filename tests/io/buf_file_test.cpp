@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 #include <string>
@@ -334,13 +335,33 @@ TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
 {
     std::mt19937 rng(5);
     std::string s(300, 'a');
-    for (int round = 0; round < 2000; ++round) {
-        for (auto& c : s) c = (rng() % 40 == 0) ? ((rng() & 1) ? '\r' : '\n') : static_cast<char>(rng() & 0xFF);
+    for (int round = 0; round < 5000; ++round) {
+        const unsigned breakOdds = 1 + rng() % 200;
+        for (auto& c : s) c = (rng() % breakOdds == 0) ? ((rng() & 1) ? '\r' : '\n') : static_cast<char>(rng() & 0xFF);
         const auto* p = reinterpret_cast<const unsigned char*>(s.data());
         const std::size_t start = rng() % 40;
         const std::size_t n = rng() % (s.size() - start);
-        ASSERT_EQ(FindLineBreak(p + start, n), FindLineBreakPlain(p + start, n)) << "round " << round;
+        std::int64_t fastBinary = 0;
+        std::int64_t plainBinary = 0;
+        std::vector<unsigned char> copy(n); // exactly n bytes: the sanitizer sees any overrun
+        const std::size_t plain = FindLineBreakPlain(p + start, n, plainBinary);
+        ASSERT_EQ(FindLineBreak(p + start, n, fastBinary, copy.data()), plain) << "round " << round;
+        ASSERT_EQ(fastBinary, plainBinary) << "round " << round;
+        ASSERT_TRUE(std::equal(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(plain), p + start));
     }
+}
+
+TEST(LineBreakSearch, BinaryCountCoversEveryByteValue)
+{
+    std::string all;
+    for (int c = 0; c < 256; ++c) {
+        if (c != '\r' && c != '\n') all += static_cast<char>(c);
+    }
+    const auto* p = reinterpret_cast<const unsigned char*>(all.data());
+    std::int64_t binary = 0;
+    EXPECT_EQ(FindLineBreak(p, all.size(), binary), all.size());
+    EXPECT_EQ(binary, 6 + 128);
+    EXPECT_EQ(CountBinaryLooking(p, all.size()), 6 + 128);
 }
 
 } // namespace

@@ -20,16 +20,19 @@ using test::UuPart;
 std::vector<int> PartNumbers(const CSortInfo& group)
 {
     std::vector<int> numbers;
-    for (int i = 0; i < group.GetSize(); ++i) numbers.push_back(group.GetAt(i)->m_Part);
+    for (int i = 0; i < group.GetSize(); ++i)
+        numbers.push_back(group.GetAt(i)->m_Part);
     return numbers;
 }
 
-class Grouping : public ::testing::Test, protected ListFixture {
+class Grouping : public ::testing::Test, protected ListFixture
+{
 protected:
     int Add(const PartSpec& spec) { return list.AddPart(MakePart(spec)); }
     void AddPosting(const std::string& name, int total, const std::vector<int>& order, int firstSlot = 0)
     {
-        for (int n : order) ASSERT_EQ(Add(UuPart(name, n, total, firstSlot + n)), 1) << "part " << n;
+        for (int n : order)
+            ASSERT_EQ(Add(UuPart(name, n, total, firstSlot + n)), 1) << "part " << n;
     }
 };
 
@@ -177,10 +180,19 @@ TEST_F(Grouping, YencPartWithoutNameIsDroppedByTheGroup)
     EXPECT_EQ(group.GetSize(), 1);
 }
 
+TEST_F(Grouping, EmptyGroupTakesThePartAsItsFirst)
+{
+    CSortInfo group;
+    EXPECT_EQ(group.AddPart(MakePart(UuPart("v.bin", 2, 3, 1)), list), 0);
+    EXPECT_EQ(group.GetSize(), 1);
+    EXPECT_EQ(group.m_Expected, 3);
+}
+
 TEST_F(Grouping, SameFileScannedTwiceAddsNothing)
 {
     AddPosting("data.zip", 3, {1, 2, 3});
-    for (int n = 1; n <= 3; ++n) EXPECT_EQ(Add(UuPart("data.zip", n, 3, n)), 0);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(Add(UuPart("data.zip", n, 3, n)), 0);
     ASSERT_EQ(list.GetSize(), 1);
     EXPECT_EQ(list.GetAt(0)->GetSize(), 3);
 }
@@ -225,7 +237,9 @@ TEST_F(Grouping, QuotedPrintableDroppedWhenDisabled)
 
 // ------------------------------------------------------------ duplicates
 
-class Duplicates : public Grouping {};
+class Duplicates : public Grouping
+{
+};
 
 TEST_F(Duplicates, KeptWithoutRemovalAndRenamedAtEvaluation)
 {
@@ -268,7 +282,8 @@ TEST_F(Duplicates, LongerCopyWinsAndOldHangsInItsChain)
     EXPECT_EQ(group.GetAt(0), second);
     EXPECT_EQ(second->m_pNextDup.get(), first);
     EXPECT_EQ(group.m_TookNew, 1);
-    EXPECT_NE(host.LogText().find("\tDuplicate part detected --dropping existing part.\r\n"), std::string::npos);
+    EXPECT_NE(host.LogText().find("\tDuplicate part detected --dropping existing part.\r\n"),
+              std::string::npos);
 }
 
 TEST_F(Duplicates, EqualCopiesKeepTheOldAndChainInArrivalOrder)
@@ -289,6 +304,40 @@ TEST_F(Duplicates, EqualCopiesKeepTheOldAndChainInArrivalOrder)
     EXPECT_EQ(head->m_pNextDup->m_pNextDup->m_File, "/in/c.txt");
     EXPECT_EQ(group.m_KeptOld, 2);
     EXPECT_NE(host.LogText().find("dropping newer part"), std::string::npos);
+}
+
+TEST_F(Duplicates, LosingCopyWithAnotherNameLeavesNoNameBehind)
+{
+    settings.AutoDuplicateRemoval = true;
+    AddPosting("a.zip", 2, {1, 2});
+    PartSpec rival = UuPart("b.zip", 1, 2, 9);
+    rival.subject = "a.zip";
+    rival.fullSubject = "\"a.zip\" - my upload";
+    rival.lines = 10;
+    ASSERT_EQ(Add(rival), 0) << "not the same part: the loser is deleted";
+    const CSortInfo& group = *list.GetAt(0);
+    EXPECT_EQ(group.GetSize(), 2);
+    ASSERT_EQ(group.m_Named.size(), 1u);
+    EXPECT_EQ(group.m_Named[0], group.GetAt(0));
+    EXPECT_FALSE(group.HasName("b.zip"));
+}
+
+TEST_F(Duplicates, WinningCopyWithAnotherNameIsListedOnce)
+{
+    settings.AutoDuplicateRemoval = true;
+    AddPosting("a.zip", 3, {1, 2, 3});
+    PartSpec rival = UuPart("b.zip", 3, 3, 9);
+    rival.subject = "a.zip";
+    rival.fullSubject = "\"a.zip\" - my upload";
+    rival.name = "b.zip";
+    rival.starts = 1;
+    rival.ends = 0; // not a complete file of its own
+    rival.dataType = DT_ZIP;
+    ASSERT_EQ(Add(rival), 1);
+    const CSortInfo& group = *list.GetAt(0);
+    ASSERT_EQ(group.GetSize(), 3);
+    EXPECT_EQ(group.GetAt(2)->m_DestFile, "b.zip");
+    EXPECT_EQ(std::count(group.m_Named.begin(), group.m_Named.end(), group.GetAt(2)), 1);
 }
 
 TEST_F(Duplicates, MultipartContestOnlyForMultipartWhenAutoDuplicateOff)
@@ -318,7 +367,8 @@ TEST_F(Grouping, FindPartAtLooksIntoDuplicateChains)
     EXPECT_EQ(g, 0);
     EXPECT_EQ(i, 1);
     EXPECT_EQ(depth, 1);
-    EXPECT_EQ(list.FindPartAt("/IN/B.TXT", 7 * 100000 + 10, &g, &i, &depth), nullptr) << "paths compare exactly";
+    EXPECT_EQ(list.FindPartAt("/IN/B.TXT", 7 * 100000 + 10, &g, &i, &depth), nullptr)
+        << "paths compare exactly";
 }
 
 TEST_F(Grouping, FindNameInGroupsStartsAfterTheGivenGroup)
@@ -347,7 +397,8 @@ TEST_F(Grouping, GuessEncodingTakesTheGroupsEncoding)
 
 // ------------------------------------------------------------ evaluation
 
-class ProgressHost : public HeadlessHost {
+class ProgressHost : public HeadlessHost
+{
 public:
     void SetProgress(double percent) override { values.push_back(percent); }
     bool PumpMessages() override
@@ -395,14 +446,32 @@ TEST(Evaluate, OnlyChangedGroupsAreEvaluated)
 
 // ------------------------------------------------------------ index
 
-// The indexed lookup gives the answer of the plain walk over every group.
+// The plain rules for names and positions, walked over every group.
+int NameInAnyGroup(const MyCObArray& list, const std::string& name, int after)
+{
+    for (int g = after < 0 || after >= list.GetSize() ? 0 : after + 1; g < list.GetSize(); ++g)
+        if (list.GetAt(g)->HasName(name)) return g;
+    return -1;
+}
+
+const CFInfo* PartCovering(const MyCObArray& list, const std::string& path, std::int64_t pos)
+{
+    for (int g = 0; g < list.GetSize(); ++g)
+        for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
+            for (const CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
+                if (p->m_File == path && p->m_SPos <= pos && pos < p->m_EPos) return p;
+    return nullptr;
+}
+
+// The indexed lookups give the answers of the plain walks over every group.
 TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
 {
-    for (std::uint32_t seed = 1; seed <= 6; ++seed) {
+    for (std::uint32_t seed = 1; seed <= 16; ++seed) {
         std::mt19937 rng(seed);
         Settings settings;
         settings.ExtendedMatching = seed % 2 == 0;
         settings.NoAutoRename = seed % 3 != 0;
+        settings.AutoDuplicateRemoval = seed % 4 < 2;
         MyCObArray list(settings);
         auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<std::uint32_t>(n)); };
         const std::vector<std::string> subjects = {"", "alpha", "ALPHA", "beta", "gamma"};
@@ -424,6 +493,7 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
             s.starts = pick(2);
             s.ends = pick(2);
             s.slot = slot;
+            s.lines = 50 + pick(100);
             s.ySize = pick(2) * 1000;
             s.yBegin = s.ySize ? 1 : -1;
             return s;
@@ -431,9 +501,34 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
         for (int i = 0; i < 400; ++i) {
             const std::unique_ptr<CFInfo> probe(MakePart(randomSpec(100000 + i)));
             probe->m_OrigName = probe->m_DestFile;
-            ASSERT_EQ(list.FindGroup(*probe), list.FindGroupLinear(*probe)) << "seed " << seed << " step " << i;
-            list.AddPart(MakePart(randomSpec(i)));
+            ASSERT_EQ(list.FindGroup(*probe), list.FindGroupLinear(*probe))
+                << "seed " << seed << " step " << i;
+            for (const std::string& name : names)
+                for (int after : {-1, 0, 3})
+                    ASSERT_EQ(list.FindNameInGroups(name, after), NameInAnyGroup(list, name, after));
+            const std::string path = pick(2) ? "/in/a" : "/in/b";
+            const std::int64_t pos = static_cast<std::int64_t>(pick(i + 1)) * 100000 + pick(7000);
+            ASSERT_EQ(list.FindPartAt(path, pos, nullptr, nullptr, nullptr), PartCovering(list, path, pos));
+            // Sections of one input may overlap and repeat: a part of the
+            // same place may replace another (re-scan) or join as a copy.
+            auto listedAreElements = [&](const char* after) {
+                for (int g = 0; g < list.GetSize(); ++g) {
+                    const auto& named = list.GetAt(g)->m_Named;
+                    for (const CFInfo* part : named) {
+                        ASSERT_GE(list.GetAt(g)->IndexOfPart(part), 0)
+                            << "a listed part is an element after " << after << ", seed " << seed << " step "
+                            << i;
+                        ASSERT_EQ(std::count(named.begin(), named.end(), part), 1)
+                            << "listed once after " << after << ", seed " << seed << " step " << i;
+                    }
+                }
+            };
+            list.AddPart(MakePart(randomSpec(pick(3) == 0 ? pick(i + 1) : i)));
+            listedAreElements("AddPart");
             if (i % 97 == 96) list.Evaluate();
+            listedAreElements("Evaluate");
+            if (i % 151 == 150) list.RemovePartsOf("/in/b");
+            listedAreElements("RemovePartsOf");
         }
     }
 }

@@ -17,7 +17,8 @@ using test::PartSpec;
 using test::UuPart;
 
 // Dates print in local time: the tests fix the zone.
-class UtcZone {
+class UtcZone
+{
 public:
     UtcZone()
     {
@@ -40,7 +41,8 @@ private:
     bool m_Had = false;
 };
 
-class ListDump : public ::testing::Test, protected ListFixture {
+class ListDump : public ::testing::Test, protected ListFixture
+{
 protected:
     UtcZone zone;
     int Add(const PartSpec& spec) { return list.AddPart(MakePart(spec)); }
@@ -50,7 +52,8 @@ protected:
         int id = 100;
         for (int g = 0; g < list.GetSize(); ++g)
             for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
-                for (CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get()) p->m_ID = id++;
+                for (CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
+                    p->m_ID = id++;
     }
 };
 
@@ -88,7 +91,8 @@ TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
         "        Subject: \"a.zip\"\r\n"
         "        FullSubj:\"\"a.zip\" - my upload\"\r\n"
         "        DestFile:a.zip ---> a.zip\r\n"
-        "        Msg:1 of 2, Group:-1 of -1, Starts:1, Ends:0, Indent:0, DataType:zip\tTime:2023-11-14 22:13:20\r\n"
+        "        Msg:1 of 2, Group:-1 of -1, Starts:1, Ends:0, Indent:0, DataType:zip\tTime:2023-11-14 "
+        "22:13:20\r\n"
         "        SPos:100000, EPos:106200, Sl#:1001, El#:1101, MsgType:UU\tByteStart:4096, Length:705032704, "
         "Status:0, Flags:0000 ID:100\r\n"
         "    FileNode:1 ID=101\r\n"
@@ -96,7 +100,8 @@ TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
         "        Subject: \"a.zip\"\r\n"
         "        FullSubj:\"\"a.zip\" - my upload\"\r\n"
         "        DestFile: ---> \r\n"
-        "        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 00:00:00\r\n"
+        "        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 "
+        "00:00:00\r\n"
         "        SPos:200000, EPos:206200, Sl#:2001, El#:2101, MsgType:UU\tByteStart:0, Length:0, "
         "Status:0, Flags:0x21 ID:101\r\n"
         "    \t(Inactive duplicate parts)\r\n"
@@ -104,14 +109,16 @@ TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
         "\t        Subject: \"a.zip\"\r\n"
         "\t        FullSubj:\"\"a.zip\" - my upload\"\r\n"
         "\t        DestFile: ---> \r\n"
-        "\t        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 00:00:00\r\n"
+        "\t        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 "
+        "00:00:00\r\n"
         "\t        SPos:200000, EPos:203720, Sl#:2001, El#:2061, MsgType:UU\tByteStart:0, Length:0, "
         "Status:0, Flags:0000 ID:102\r\n"
         "\t\t        File:/in/c.txt\r\n"
         "\t\t        Subject: \"a.zip\"\r\n"
         "\t\t        FullSubj:\"\"a.zip\" - my upload\"\r\n"
         "\t\t        DestFile: ---> \r\n"
-        "\t\t        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 00:00:00\r\n"
+        "\t\t        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 "
+        "00:00:00\r\n"
         "\t\t        SPos:200000, EPos:203720, Sl#:2001, El#:2061, MsgType:UU\tByteStart:0, Length:0, "
         "Status:0, Flags:0000 ID:103\r\n";
     EXPECT_BYTES_EQ(expected, ListDumpText(&list));
@@ -153,11 +160,14 @@ TEST(MissingParts, GapsOfOneTwoAndMore)
     EXPECT_EQ(MissingPartList({3, 3, 1}, -1), "2") << "unknown count: no tail";
 }
 
-class Report : public ListDump {};
+class Report : public ListDump
+{
+};
 
 TEST_F(Report, CompletePostingHasNoMissingParts)
 {
-    for (int n : {2, 1}) ASSERT_EQ(Add(UuPart("a.zip", n, 2, n)), 1);
+    for (int n : {2, 1})
+        ASSERT_EQ(Add(UuPart("a.zip", n, 2, n)), 1);
     list.Evaluate();
     EXPECT_BYTES_EQ("Subject: \"a.zip\" - my upload\r\n"
                     "InFile: /in/news.txt\r\n"
@@ -172,7 +182,8 @@ TEST_F(Report, CompletePostingHasNoMissingParts)
 
 TEST_F(Report, MissingFirstPartIsNamed)
 {
-    for (int n : {3, 2, 5, 4}) ASSERT_EQ(Add(UuPart("data.zip", n, 5, n)), 1);
+    for (int n : {3, 2, 5, 4})
+        ASSERT_EQ(Add(UuPart("data.zip", n, 5, n)), 1);
     list.Evaluate();
     ASSERT_EQ(list.GetAt(0)->m_Status, GS_MISSING);
     const std::string report = ReportText(list);
@@ -183,7 +194,8 @@ TEST_F(Report, MissingFirstPartIsNamed)
 
 TEST_F(Report, MissingMiddlePartsAndStatusBits)
 {
-    for (int n : {1, 2, 6}) ASSERT_EQ(Add(UuPart("data.zip", n, 7, n)), 1);
+    for (int n : {1, 2, 6})
+        ASSERT_EQ(Add(UuPart("data.zip", n, 7, n)), 1);
     list.Evaluate();
     list.GetAt(0)->GetAt(1)->m_Status = 2;
     list.GetAt(0)->GetAt(2)->m_Status = 0x41;

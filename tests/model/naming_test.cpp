@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 namespace zarvex {
 namespace {
@@ -96,7 +97,8 @@ TEST(CleanName, HostileNamesBecomePlainNames)
     EXPECT_EQ(Clean(std::string("a\0b\x01\x1f\x7f.txt", 10)), "ab.txt");
     EXPECT_EQ(Clean("..hidden"), "_..hidden");
     EXPECT_EQ(Clean("x/.profile"), "file01.profile");
-    for (const char* hostile : {"../../etc/passwd", "..", ".", "/", "\\", "..\\..", "./.", "..%2F", "a/", "%00"})
+    for (const char* hostile :
+         {"../../etc/passwd", "..", ".", "/", "\\", "..\\..", "./.", "..%2F", "a/", "%00"})
         ExpectPlainName(Clean(hostile));
 }
 
@@ -114,7 +116,8 @@ TEST(CleanName, LongNamesAreCutToTheLimitKeepingTheExtension)
 TEST(CleanName, CutsNeverSplitAUtf8Character)
 {
     std::string stem;
-    for (int i = 0; i < 150; ++i) stem += "\xC3\xA9"; // é
+    for (int i = 0; i < 150; ++i)
+        stem += "\xC3\xA9"; // é
     const std::string name = Clean(stem + ".txt");
     ExpectPlainName(name);
     EXPECT_EQ(name.substr(name.size() - 4), ".txt");
@@ -129,7 +132,8 @@ TEST(CleanName, EightBitNamesBecomeUtf8)
 
 // ------------------------------------------------------------ made names
 
-class MakeNames : public ::testing::Test, protected ListFixture {
+class MakeNames : public ::testing::Test, protected ListFixture
+{
 protected:
     // A group that already uses `name`.
     void Use(const std::string& name)
@@ -182,13 +186,17 @@ TEST_F(MakeNames, ExtensionOfAnotherTypeIsReplaced)
 TEST_F(MakeNames, HostileBaseNamesStayInside)
 {
     settings.NoAutoRename = false;
-    for (const char* hostile : {"../../etc/passwd", "..", "/", "a/../../b.zip", std::string(400, 'x').c_str()})
-        ExpectPlainName(MakeName(list, DT_ZIP, hostile, nullptr));
+    const std::vector<std::string> hostile = {"../../etc/passwd", "..", "/", "a/../../b.zip",
+                                              std::string(400, 'x')};
+    for (const std::string& name : hostile)
+        ExpectPlainName(MakeName(list, DT_ZIP, name, nullptr));
 }
 
 // ------------------------------------------------------------ entry steps
 
-class NamingSteps : public ::testing::Test, protected ListFixture {};
+class NamingSteps : public ::testing::Test, protected ListFixture
+{
+};
 
 TEST_F(NamingSteps, VolumeNumbersKeepTheirExtension)
 {
@@ -299,7 +307,8 @@ TEST_F(NamingSteps, FaceImageNames)
 
 // ------------------------------------------------------------ renaming
 
-class Renaming : public ::testing::Test, protected ListFixture {
+class Renaming : public ::testing::Test, protected ListFixture
+{
 protected:
     Renaming() { settings.NoAutoRename = false; }
     void AddSingle(const std::string& name, const std::string& subject, int slot)

@@ -12,7 +12,8 @@ namespace zarvex::test {
 
 // One section of an input file. Positions follow from `slot` so that the
 // sections of one file never overlap.
-struct PartSpec {
+struct PartSpec
+{
     std::string file = "/in/news.txt";
     std::string subject;
     std::string fullSubject;
@@ -25,8 +26,8 @@ struct PartSpec {
     int groupTotal = -1;
     int starts = 0;
     int ends = 0;
-    int slot = 0;      // position of the section in its input file
-    int lines = 100;   // lines the section spans
+    int slot = 0;    // position of the section in its input file
+    int lines = 100; // lines the section spans
     std::int64_t time = 0;
     std::int64_t ySize = 0;
     std::int64_t yBegin = -1;
@@ -78,7 +79,8 @@ inline PartSpec UuPart(const std::string& name, int n, int total, int slot)
 }
 
 // A sort list with its own settings and a host that keeps the log.
-struct ListFixture {
+struct ListFixture
+{
     Settings settings;
     HeadlessHost host;
     MyCObArray list{settings, &host};

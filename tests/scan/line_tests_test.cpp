@@ -94,6 +94,9 @@ TEST(IsBase64Line, PaddingOnlyNearTheEnd)
     EXPECT_FALSE(B64("\n"));
     EXPECT_FALSE(B64(""));
     EXPECT_FALSE(B64("QUJD-\n"));
+    EXPECT_TRUE(B64("=\n"));
+    EXPECT_FALSE(B64("\r\n")); // a blank line with CR LF holds no data
+    EXPECT_FALSE(B64("\r"));
 }
 
 TEST(IsBase64Line, HasNoLengthCondition)
