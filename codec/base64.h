@@ -16,7 +16,14 @@ enum Base64Result : int {
     B64_BROKEN_GROUP = -4 // the line ended inside a 4-character group
 };
 
+// Decodes one line of a Base64 body into `out` (may be null). Characters
+// outside the alphabet are skipped. Output: at most 3 bytes per 4 characters
+// (raw mode: the line without its line end, plus CR LF). Nothing is read past
+// line[len - 1]; the line is not modified. Stateless, no allocation.
 int DecodeBase64Line(CBufFile* out, const char* line, int len, std::string_view boundary, bool raw);
+// Stores at most `maxBytes` (no limit when <= 0: then `dest` must hold
+// 3 bytes per 4 characters). `lineLength` <= 0: measure the line. -1 for a
+// missing argument.
 int PeekDecodeBase64(const char* line, unsigned char* dest, int lineLength, int maxBytes, bool stopAtInvalid);
 
 } // namespace zarvex

@@ -20,9 +20,12 @@ std::string MakeName(MyCObArray& list, int dataType, std::string_view baseName, 
 // The steps of MyCObArray::AddPart that set m_DestFile.
 void NameTextMessage(MyCObArray& list, CFInfo& part, CSortInfo* group);
 void NameFaceImage(CFInfo& part, const Settings& settings);
-// Returns true when the name changed by getting an extension.
-bool FixExtension(MyCObArray& list, CFInfo& part);
+// Returns true when the name changed by getting an extension; `beforeExtension`
+// (when given) receives the cleaned name as it was before that.
+bool FixExtension(MyCObArray& list, CFInfo& part, std::string* beforeExtension = nullptr);
 // The renaming step of Evaluate for an element with PF_RENAME.
 void RenameDuplicate(MyCObArray& list, CSortInfo& group, int index);
+// `name` with the extension of `dataType`, cleaned again.
+std::string TypedName(std::string_view name, int dataType);
 
 } // namespace zarvex

@@ -173,6 +173,7 @@ public:
 };
 
 class MyCObArray;
+class GroupIndex;
 
 class CSortInfo : public CObject {
 public:
@@ -230,6 +231,10 @@ private:
     std::vector<std::unique_ptr<CFInfo>> m_Parts;
 };
 
+// Puts `part` in `element`'s place in group.m_Named (dropping an entry `part`
+// had elsewhere); false when `element` is not listed.
+bool ReplaceNamed(CSortInfo& group, const CFInfo* element, CFInfo* part);
+
 class MyCObArray : public CObject {
 public:
     // The sort list reads the settings (a reference: later changes apply) and
@@ -248,6 +253,14 @@ public:
     void RemoveGroupAt(int i);
 
     int FindGroup(const CFInfo& part);
+    // The plain walk over every group in list order; FindGroup answers the
+    // same through an index of subjects.
+    int FindGroupLinear(const CFInfo& part);
+    // Makes the next lookup rebuild its index of subjects, names and input
+    // positions. Needed after a group's subject or names (m_Names) were
+    // changed, or groups were replaced, other than through AddPart, Evaluate,
+    // RemovePartsOf, RemoveInputFile and RemoveAll.
+    void InvalidateGroupIndex();
     int AddPart(CFInfo* part);
     void Evaluate();
     CFInfo* FindPartAt(const std::string& inputPath, std::int64_t pos, int* group, int* index, int* depth) const;
@@ -269,9 +282,23 @@ public:
     std::int32_t m_NextFileNumber = 1;
 
 private:
+    struct GroupIndexDeleter {
+        void operator()(GroupIndex* index) const;
+    };
+    // Group lookup: the shared rule, over the index or over every group.
+    int FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHint);
+    // Keeps the index in step: a part about to enter `group`, or (null) a
+    // group that was created or changed its subject.
+    void NoteGroupChange(int group, const CFInfo* part);
+    // The steps of AddPart: text messages, re-scanned parts, joining a group.
+    int AddTextMessage(CFInfo* part);
+    int ReplaceRescannedPart(std::unique_ptr<CFInfo>& part);
+    int JoinGroup(CFInfo* part, const std::string& broughtName);
+
     const Settings& m_Settings;
     Host* m_Host;
     std::vector<std::unique_ptr<CSortInfo>> m_Groups;
+    std::unique_ptr<GroupIndex, GroupIndexDeleter> m_Index;
 };
 
 } // namespace zarvex

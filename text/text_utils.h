@@ -17,16 +17,22 @@ bool LooksLikeUtf8(std::string_view text);
 // Percent escapes and HTML character entities in a file name.
 std::string UnescapeName(std::string_view text);
 // A message date in local time, seconds since 1970; 0 when unparsable.
+// "5 Dec 2006 10:20:30 +0100" or "Dec 5 10:20:30 2006", a weekday with a comma before either.
 std::int64_t ParseDate(std::string_view text);
 // A mail or news header line, or a mailbox "From " separator line.
 bool IsHeaderOrSeparator(const char* line, int len, bool strict);
 
 // Temporary files and folders.
 std::string GetTempDirectory();
-// Creates a new empty "~ZRV<n>.TMP" in `dir` (never reusing a name) and returns its path.
+// Creates a new empty "~ZRV<n>.TMP" in `dir` (the temporary folder when
+// `dir` is empty) and returns its path. An existing file is never taken over:
+// when every name is in use or the folder refuses new files, the result is empty.
 std::string MakeTempFile(const std::string& dir);
 // 0 missing (or not a folder), 1 present but not writable, 2 writable.
 int CanWriteDirectory(const std::string& dir);
+// Overwrites a regular file with zero bytes and deletes it. A symbolic link is
+// never followed. True when every byte was overwritten and the file is gone.
+bool WipeAndDeleteFile(const std::string& path);
 
 int NumericCompare(std::string_view a, std::string_view b, std::size_t n, bool ignoreCase, bool skipSpaces,
                    bool alnumOnly);

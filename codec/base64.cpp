@@ -1,0 +1,135 @@
+// Base64 line decoding for MIME bodies. Each call decodes one line and says
+// whether the body goes on, ended on this line, or met its boundary.
+#include "codec/base64.h"
+
+#include "codec/line_sink.h"
+#include "codec/tables.h"
+
+#include <cstring>
+
+namespace zarvex {
+
+namespace {
+
+using detail::LineSink;
+
+constexpr unsigned char kPad = '=';
+constexpr unsigned kInvalidBit = 0x40; // set in kInvalid, never in a value 0..63
+
+// A character that starts or fills a group; everything else is skipped.
+inline bool IsSignificant(unsigned char c) { return c == '\n' || c == kPad || kBase64Decode[c] != kInvalid; }
+
+int BoundaryResult(const char* line, int len, std::string_view boundary)
+{
+    if (boundary.empty()) return B64_NOTHING;
+    const std::string_view rest(line + 2, static_cast<std::size_t>(len - 2));
+    const std::size_t at = rest.find(boundary);
+    if (at == std::string_view::npos) return B64_NOTHING;
+    const std::string_view after = rest.substr(at + boundary.size());
+    return after.substr(0, 2) == "--" ? B64_CLOSING : B64_END;
+}
+
+// Writes the bytes of a group whose characters are `c`: the characters
+// before the first pad carry data. Returns true when the group held a pad.
+bool PutGroup(const unsigned char c[4], LineSink& sink)
+{
+    int k = 0;
+    while (k < 4 && c[k] != kPad) ++k;
+    unsigned v[4] = {0, 0, 0, 0};
+    for (int i = 0; i < k; ++i) v[i] = kBase64Decode[c[i]];
+    const unsigned char bytes[3] = {static_cast<unsigned char>((v[0] << 2) | (v[1] >> 4)),
+                                    static_cast<unsigned char>((v[1] << 4) | (v[2] >> 2)),
+                                    static_cast<unsigned char>((v[2] << 6) | v[3])};
+    for (int i = 0; i + 1 < k; ++i) sink.Put(bytes[i]);
+    return k < 4;
+}
+
+// The scan of step 4 onwards; `s[0, len)` is a data line.
+int DecodeGroups(const unsigned char* s, int len, LineSink& sink)
+{
+    bool padSeen = false;
+    int pos = 0;
+    for (;;) {
+        // Fast path: four alphabet characters in a row.
+        if (!padSeen && sink.HasOutput()) {
+            while (pos + 4 <= len) {
+                const unsigned a = kBase64Decode[s[pos]], b = kBase64Decode[s[pos + 1]], c = kBase64Decode[s[pos + 2]],
+                               d = kBase64Decode[s[pos + 3]];
+                if ((a | b | c | d) & kInvalidBit) break;
+                unsigned char* o = sink.Reserve(3);
+                o[0] = static_cast<unsigned char>((a << 2) | (b >> 4));
+                o[1] = static_cast<unsigned char>((b << 4) | (c >> 2));
+                o[2] = static_cast<unsigned char>((c << 6) | d);
+                sink.Commit(3);
+                pos += 4;
+            }
+        }
+        // A group starts at the next significant character.
+        while (pos < len && !IsSignificant(s[pos])) ++pos;
+        if (pos >= len || s[pos] == '\n') return padSeen ? B64_END : B64_OK;
+        if (padSeen) return B64_END;
+        unsigned char group[4];
+        group[0] = s[pos++];
+        for (int k = 1; k < 4; ++k) {
+            while (pos < len && !IsSignificant(s[pos])) ++pos;
+            if (pos >= len || s[pos] == '\n') {
+                for (int i = 0; i < k; ++i) padSeen = padSeen || group[i] == kPad;
+                return padSeen ? B64_END : B64_BROKEN_GROUP;
+            }
+            group[k] = s[pos++];
+        }
+        padSeen = PutGroup(group, sink);
+    }
+}
+
+} // namespace
+
+int DecodeBase64Line(CBufFile* out, const char* line, int len, std::string_view boundary, bool raw)
+{
+    if (!line || len <= 0) return B64_NOTHING;
+    if (len >= 3 && line[0] == '-' && line[1] == '-') return BoundaryResult(line, len, boundary);
+    if (line[0] == '\n' || len < 4) return B64_NOTHING;
+    if (raw) {
+        int n = len;
+        if (n > 0 && line[n - 1] == '\n') --n;
+        if (n > 0 && line[n - 1] == '\r') --n;
+        if (out) {
+            out->Write(line, static_cast<std::size_t>(n));
+            out->Write("\r\n", 2);
+        }
+        return B64_OK;
+    }
+    LineSink sink(out);
+    const int result = DecodeGroups(reinterpret_cast<const unsigned char*>(line), len, sink);
+    sink.Flush();
+    return result;
+}
+
+int PeekDecodeBase64(const char* line, unsigned char* dest, int lineLength, int maxBytes, bool stopAtInvalid)
+{
+    if (!line || !dest) return -1;
+    if (lineLength <= 0) lineLength = static_cast<int>(std::strlen(line));
+    const auto* s = reinterpret_cast<const unsigned char*>(line);
+    int stored = 0, position = 0, bits = 0;
+    unsigned acc = 0;
+    for (int i = 0; i < lineLength && (maxBytes <= 0 || stored < maxBytes); ++i) {
+        const unsigned char c = s[i];
+        const unsigned v = kBase64Decode[c];
+        if (c == kPad) break;
+        if (v == kInvalid) {
+            // Between groups foreign characters are skipped; inside one they end the data.
+            if (stopAtInvalid || position != 0) break;
+            continue;
+        }
+        acc = (acc << 6) | v;
+        bits += 6;
+        position = (position + 1) & 3;
+        if (bits >= 8) {
+            bits -= 8;
+            dest[stored++] = static_cast<unsigned char>(acc >> bits);
+        }
+    }
+    return stored;
+}
+
+} // namespace zarvex

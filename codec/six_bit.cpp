@@ -1,0 +1,91 @@
+#include "codec/six_bit.h"
+
+namespace zarvex::detail {
+
+namespace {
+
+// Valid values are 0..63; kInvalid (0x7F) carries bit 0x40, so one test of
+// the ORed values of a group finds any invalid character in it.
+constexpr unsigned kInvalidBit = 0x40;
+static_assert((kInvalid & kInvalidBit) != 0 && (63 & kInvalidBit) == 0);
+
+inline void Split(unsigned a, unsigned b, unsigned c, unsigned d, unsigned char out[3])
+{
+    out[0] = static_cast<unsigned char>((a << 2) | (b >> 4));
+    out[1] = static_cast<unsigned char>((b << 4) | (c >> 2));
+    out[2] = static_cast<unsigned char>((c << 6) | d);
+}
+
+} // namespace
+
+GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table, unsigned char missing,
+                           LineSink& sink)
+{
+    GroupsDecoded r;
+    unsigned bad = 0, sum = 0;
+    int pos = 1;
+    // Whole groups that lie inside the line: the hot loop.
+    if (sink.HasOutput()) {
+        for (; n >= 3 && pos + 4 <= len; pos += 4, n -= 3) {
+            const unsigned a = table[s[pos]], b = table[s[pos + 1]], c = table[s[pos + 2]], d = table[s[pos + 3]];
+            bad |= a | b | c | d;
+            unsigned char* o = sink.Reserve(3);
+            Split(a, b, c, d, o);
+            sum += o[0] + o[1] + o[2];
+            sink.Commit(3);
+        }
+    } else {
+        for (; n >= 3 && pos + 4 <= len; pos += 4, n -= 3) {
+            const unsigned a = table[s[pos]], b = table[s[pos + 1]], c = table[s[pos + 2]], d = table[s[pos + 3]];
+            bad |= a | b | c | d;
+            unsigned char o[3];
+            Split(a, b, c, d, o);
+            sum += o[0] + o[1] + o[2];
+        }
+    }
+    // The last group: fewer bytes, or characters missing at the line's end.
+    for (; n > 0; pos += 4, n -= 3) {
+        unsigned v[4];
+        for (int k = 0; k < 4; ++k) v[k] = pos + k < len ? table[s[pos + k]] : missing;
+        bad |= v[0] | v[1] | v[2] | v[3];
+        unsigned char o[3];
+        Split(v[0], v[1], v[2], v[3], o);
+        const int count = n < 3 ? n : 3;
+        for (int k = 0; k < count; ++k) {
+            sum += o[k];
+            if (sink.HasOutput()) sink.Put(o[k]);
+        }
+    }
+    r.end = pos;
+    r.invalid = (bad & kInvalidBit) != 0;
+    r.byteSum = sum & 63;
+    return r;
+}
+
+unsigned ValueSum(const unsigned char* s, int from, int to, const DecodeTable& table)
+{
+    unsigned sum = 0;
+    for (int i = from; i < to; ++i) sum += table[s[i]];
+    return sum & 63;
+}
+
+int PeekGroups(const unsigned char* s, int from, int to, int n, int maxBytes, const DecodeTable& table,
+               unsigned char* dest)
+{
+    const int limit = maxBytes > 0 && maxBytes < n ? maxBytes : n;
+    int stored = 0, bits = 0;
+    unsigned acc = 0;
+    for (int i = from; i < to && stored < limit; ++i) {
+        const unsigned v = table[s[i]];
+        if (v == kInvalid) break;
+        acc = (acc << 6) | v;
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            dest[stored++] = static_cast<unsigned char>(acc >> bits);
+        }
+    }
+    return stored;
+}
+
+} // namespace zarvex::detail

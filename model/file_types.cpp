@@ -1,0 +1,68 @@
+// Type detection on the first encoded line of a section.
+#include "model/file_types.h"
+
+#include "codec/base64.h"
+#include "codec/uuxx.h"
+#include "model/data_types.h"
+
+#include <array>
+
+namespace zarvex {
+namespace {
+
+// Shorter lines carry too few bytes to tell anything.
+constexpr int kShortestExaminedLine = 16;
+
+// yEnc needs no state for a peek: "=" escapes the next character by 64 and
+// every byte is shifted by 42. A lone "=" at the line's end ends the data.
+int PeekDecodeYenc(const char* line, unsigned char* dest, int lineLength, int maxBytes)
+{
+    int stored = 0;
+    for (int i = 0; i < lineLength && stored < maxBytes; ++i) {
+        unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c == '\n' || c == '\r') break;
+        if (c == '=') {
+            if (++i == lineLength) break;
+            c = static_cast<unsigned char>(line[i]);
+            if (c == '\n' || c == '\r') break;
+            c = static_cast<unsigned char>(c - 64);
+        }
+        dest[stored++] = static_cast<unsigned char>(c - 42);
+    }
+    return stored;
+}
+
+// Bytes decoded from `line` into `sample`, 0 for encodings without a peek decoder.
+int PeekDecode(const char* line, int len, std::uint32_t msgType, unsigned char* sample)
+{
+    switch (msgType) {
+    case MT_UU:
+        return PeekDecodeUU(line, sample, len, kTypeSampleFill);
+    case MT_XX:
+        return PeekDecodeXX(line, sample, len, kTypeSampleFill);
+    case MT_B64:
+        return PeekDecodeBase64(line, sample, len, kTypeSampleFill, false);
+    case MT_YENC:
+        return PeekDecodeYenc(line, sample, len, kTypeSampleFill);
+    case MT_HQX:
+    case MT_BNEWS:
+        // Their peek decoders come with the BinHex and BNews decoders; until
+        // then these sections stay untyped.
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+int DetectDataType(const char* line, int len, std::uint32_t msgType)
+{
+    if (line == nullptr || msgType == MT_NONE || msgType == MT_QP || len < kShortestExaminedLine)
+        return DT_UNKNOWN;
+    std::array<unsigned char, kTypeSampleSize> sample{};
+    const int filled = PeekDecode(line, len, msgType, sample.data());
+    return filled > 0 ? DetectSignature(sample.data(), filled) : DT_UNKNOWN;
+}
+
+} // namespace zarvex

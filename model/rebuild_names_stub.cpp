@@ -1,4 +1,0 @@
-#include "model/records.h"
-namespace zarvex {
-void CSortInfo::RebuildNames(bool) {}
-}

@@ -1,0 +1,232 @@
+#include "model/list_dump.h"
+#include "model/records.h"
+#include "part_builder.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace zarvex {
+namespace {
+
+using test::ListFixture;
+using test::MakePart;
+using test::PartSpec;
+using test::UuPart;
+
+// Dates print in local time: the tests fix the zone.
+class UtcZone
+{
+public:
+    UtcZone()
+    {
+        if (const char* tz = std::getenv("TZ")) m_Old = tz, m_Had = true;
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    ~UtcZone()
+    {
+        if (m_Had) {
+            setenv("TZ", m_Old.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    std::string m_Old;
+    bool m_Had = false;
+};
+
+class ListDump : public ::testing::Test, protected ListFixture
+{
+protected:
+    UtcZone zone;
+    int Add(const PartSpec& spec) { return list.AddPart(MakePart(spec)); }
+    // Serial numbers depend on what ran before: give every part a fixed one.
+    void NumberParts()
+    {
+        int id = 100;
+        for (int g = 0; g < list.GetSize(); ++g)
+            for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
+                for (CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
+                    p->m_ID = id++;
+    }
+};
+
+TEST_F(ListDump, WithoutAListOnlyTheInvalidParameterLine)
+{
+    EXPECT_EQ(ListDumpText(nullptr), "Invalid parameter to DumpList");
+}
+
+TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
+{
+    settings.AutoDuplicateRemoval = true;
+    PartSpec one = UuPart("a.zip", 1, 2, 1);
+    one.time = 1700000000;
+    PartSpec two = UuPart("a.zip", 2, 2, 2);
+    ASSERT_EQ(Add(one), 1);
+    ASSERT_EQ(Add(two), 1);
+    for (const char* file : {"/in/b.txt", "/in/c.txt"}) {
+        PartSpec copy = two;
+        copy.file = file;
+        copy.lines = 60;
+        ASSERT_EQ(Add(copy), 1);
+    }
+    list.Evaluate();
+    NumberParts();
+    list.GetAt(0)->GetAt(0)->m_ByteStart = 4096;
+    list.GetAt(0)->GetAt(0)->m_Length = 5000000000LL; // the dump prints the low 32 bits
+    list.GetAt(0)->GetAt(1)->m_Flags = PF_RENAME | PF_CHECKFAIL;
+    const std::string expected =
+        "There are 1 total sortnodes.\r\n"
+        "SortNode:0\r\n"
+        "    Subject:a.zip\r\n"
+        "    Found:2, Expected:2, Status:2\r\n"
+        "    FileNode:0 ID=100\r\n"
+        "        File:/in/news.txt\r\n"
+        "        Subject: \"a.zip\"\r\n"
+        "        FullSubj:\"\"a.zip\" - my upload\"\r\n"
+        "        DestFile:a.zip ---> a.zip\r\n"
+        "        Msg:1 of 2, Group:-1 of -1, Starts:1, Ends:0, Indent:0, DataType:zip\tTime:2023-11-14 "
+        "22:13:20\r\n"
+        "        SPos:100000, EPos:106200, Sl#:1001, El#:1101, MsgType:UU\tByteStart:4096, Length:705032704, "
+        "Status:0, Flags:0000 ID:100\r\n"
+        "    FileNode:1 ID=101\r\n"
+        "        File:/in/news.txt\r\n"
+        "        Subject: \"a.zip\"\r\n"
+        "        FullSubj:\"\"a.zip\" - my upload\"\r\n"
+        "        DestFile: ---> \r\n"
+        "        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 "
+        "00:00:00\r\n"
+        "        SPos:200000, EPos:206200, Sl#:2001, El#:2101, MsgType:UU\tByteStart:0, Length:0, "
+        "Status:0, Flags:0x21 ID:101\r\n"
+        "    \t(Inactive duplicate parts)\r\n"
+        "\t        File:/in/b.txt\r\n"
+        "\t        Subject: \"a.zip\"\r\n"
+        "\t        FullSubj:\"\"a.zip\" - my upload\"\r\n"
+        "\t        DestFile: ---> \r\n"
+        "\t        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 "
+        "00:00:00\r\n"
+        "\t        SPos:200000, EPos:203720, Sl#:2001, El#:2061, MsgType:UU\tByteStart:0, Length:0, "
+        "Status:0, Flags:0000 ID:102\r\n"
+        "\t\t        File:/in/c.txt\r\n"
+        "\t\t        Subject: \"a.zip\"\r\n"
+        "\t\t        FullSubj:\"\"a.zip\" - my upload\"\r\n"
+        "\t\t        DestFile: ---> \r\n"
+        "\t\t        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 "
+        "00:00:00\r\n"
+        "\t\t        SPos:200000, EPos:203720, Sl#:2001, El#:2061, MsgType:UU\tByteStart:0, Length:0, "
+        "Status:0, Flags:0000 ID:103\r\n";
+    EXPECT_BYTES_EQ(expected, ListDumpText(&list));
+}
+
+TEST_F(ListDump, DeepChainsStopIndentingAtSixteenTabs)
+{
+    settings.AutoDuplicateRemoval = true;
+    ASSERT_EQ(Add(UuPart("a.zip", 1, 1, 1)), 1);
+    for (int copy = 0; copy < 20; ++copy) {
+        PartSpec s = UuPart("a.zip", 1, 1, 1);
+        s.file = "/in/copy" + std::to_string(copy);
+        s.lines = 50;
+        ASSERT_EQ(Add(s), 1);
+    }
+    const std::string text = ListDumpText(&list);
+    EXPECT_NE(text.find(std::string(16, '\t') + "        File:/in/copy19\r\n"), std::string::npos);
+    EXPECT_EQ(text.find(std::string(17, '\t')), std::string::npos);
+}
+
+TEST_F(ListDump, WrittenToAFile)
+{
+    test::TempDir dir;
+    ASSERT_EQ(Add(UuPart("a.zip", 1, 1, 1)), 1);
+    ASSERT_TRUE(WriteListDump(&list, dir / "dump.txt"));
+    EXPECT_EQ(test::ReadFile(dir / "dump.txt"), ListDumpText(&list));
+    EXPECT_FALSE(WriteListDump(&list, dir / "no/such/folder/dump.txt"));
+}
+
+// ---------------------------------------------------------------- report
+
+TEST(MissingParts, GapsOfOneTwoAndMore)
+{
+    EXPECT_EQ(MissingPartList({1, 2, 3}, 3), "");
+    EXPECT_EQ(MissingPartList({1, 3}, 3), "2");
+    EXPECT_EQ(MissingPartList({1, 4}, 4), "2,3");
+    EXPECT_EQ(MissingPartList({1, 5, 6}, 10), "2-4,7-10");
+    EXPECT_EQ(MissingPartList({2, 3}, 3), "1") << "a missing first part is named";
+    EXPECT_EQ(MissingPartList({3, 3, 1}, -1), "2") << "unknown count: no tail";
+}
+
+class Report : public ListDump
+{
+};
+
+TEST_F(Report, CompletePostingHasNoMissingParts)
+{
+    for (int n : {2, 1})
+        ASSERT_EQ(Add(UuPart("a.zip", n, 2, n)), 1);
+    list.Evaluate();
+    EXPECT_BYTES_EQ("Subject: \"a.zip\" - my upload\r\n"
+                    "InFile: /in/news.txt\r\n"
+                    "OutFile: a.zip\r\n"
+                    "Encoding: UU\r\n"
+                    "DataType: zip\r\n"
+                    "Parts: 2 found, 2 expected \r\n"
+                    "Missing Parts: (None)\r\n"
+                    "Extract Status: 0\r\n\r\n",
+                    ReportText(list));
+}
+
+TEST_F(Report, MissingFirstPartIsNamed)
+{
+    for (int n : {3, 2, 5, 4})
+        ASSERT_EQ(Add(UuPart("data.zip", n, 5, n)), 1);
+    list.Evaluate();
+    ASSERT_EQ(list.GetAt(0)->m_Status, GS_MISSING);
+    const std::string report = ReportText(list);
+    EXPECT_NE(report.find("OutFile: data.zip\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("Missing Parts: 1\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("DataType: unknown\r\n"), std::string::npos) << report;
+}
+
+TEST_F(Report, MissingMiddlePartsAndStatusBits)
+{
+    for (int n : {1, 2, 6})
+        ASSERT_EQ(Add(UuPart("data.zip", n, 7, n)), 1);
+    list.Evaluate();
+    list.GetAt(0)->GetAt(1)->m_Status = 2;
+    list.GetAt(0)->GetAt(2)->m_Status = 0x41;
+    const std::string report = ReportText(list);
+    EXPECT_NE(report.find("Missing Parts: 3-5,7\r\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("Extract Status: 65\r\n"), std::string::npos) << report;
+}
+
+TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)
+{
+    PartSpec s = UuPart("Pic.JPG", 1, 1, 1);
+    s.dataType = DT_JPG;
+    ASSERT_EQ(Add(s), 1);
+    list.GetAt(0)->GetAt(0)->m_DestFile = "pic.jpg";
+    list.Evaluate();
+    EXPECT_EQ(ReportText(list).find("OriginalName:"), std::string::npos);
+    list.GetAt(0)->GetAt(0)->m_DestFile = "holiday.jpg";
+    list.GetAt(0)->m_Status = GS_CHANGED;
+    list.Evaluate();
+    EXPECT_NE(ReportText(list).find("OutFile: holiday.jpg\r\nOriginalName: Pic.JPG\r\n"), std::string::npos);
+}
+
+TEST_F(Report, MultiFilePostingShowsItsFileNumber)
+{
+    PartSpec s = UuPart("a.zip", 1, 1, 1);
+    s.group = 2;
+    s.groupTotal = 3;
+    ASSERT_EQ(Add(s), 1);
+    list.Evaluate();
+    EXPECT_NE(ReportText(list).find("Parts: 1 found, 1 expected     Group: 2 of 3\r\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace zarvex

@@ -1,0 +1,90 @@
+// Building part records in code the way the scanner fills them.
+#pragma once
+
+#include "model/records.h"
+#include "model/settings.h"
+#include "platform/headless_host.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zarvex::test {
+
+// One section of an input file. Positions follow from `slot` so that the
+// sections of one file never overlap.
+struct PartSpec
+{
+    std::string file = "/in/news.txt";
+    std::string subject;
+    std::string fullSubject;
+    std::string name; // as the begin line or header gave it
+    std::uint32_t msgType = MT_UU;
+    int dataType = DT_UNKNOWN;
+    int part = -1;
+    int total = -1;
+    int group = -1;
+    int groupTotal = -1;
+    int starts = 0;
+    int ends = 0;
+    int slot = 0;    // position of the section in its input file
+    int lines = 100; // lines the section spans
+    std::int64_t time = 0;
+    std::int64_t ySize = 0;
+    std::int64_t yBegin = -1;
+};
+
+inline CFInfo* MakePart(const PartSpec& s)
+{
+    auto* p = new CFInfo;
+    p->m_File = s.file;
+    p->m_Subject = s.subject;
+    p->m_FullSubj = s.fullSubject;
+    p->m_DestFile = s.name;
+    p->m_MsgType = s.msgType;
+    p->m_DataType = s.dataType;
+    p->m_Part = s.part;
+    p->m_Total = s.total;
+    p->m_Group = s.group;
+    p->m_GroupTotal = s.groupTotal;
+    p->m_Starts = s.starts;
+    p->m_Ends = s.ends;
+    p->m_StartLine = static_cast<std::int64_t>(s.slot) * 1000 + 1;
+    p->m_EndLine = p->m_StartLine + s.lines;
+    p->m_SPos = static_cast<std::int64_t>(s.slot) * 100000;
+    p->m_EPos = p->m_SPos + static_cast<std::int64_t>(s.lines) * 62;
+    p->m_Time = s.time;
+    p->m_ySize = s.ySize;
+    p->m_yBegin = s.yBegin;
+    return p;
+}
+
+// Part `n` of `total` of a UU posting of `name`: the first part carries the
+// begin line and the name, the last the end line.
+inline PartSpec UuPart(const std::string& name, int n, int total, int slot)
+{
+    PartSpec s;
+    // The subject's name, and the subject line without its part numbers.
+    s.subject = name;
+    s.fullSubject = "\"" + name + "\" - my upload";
+    s.part = n;
+    s.total = total;
+    s.slot = slot;
+    if (n == 1) {
+        s.name = name;
+        s.starts = 1;
+        s.dataType = DT_ZIP;
+    }
+    if (n == total) s.ends = 1;
+    return s;
+}
+
+// A sort list with its own settings and a host that keeps the log.
+struct ListFixture
+{
+    Settings settings;
+    HeadlessHost host;
+    MyCObArray list{settings, &host};
+    ListFixture() { host.KeepLog(true); }
+};
+
+} // namespace zarvex::test
