@@ -1,6 +1,5 @@
 // Grouping many parts: postings of ten parts each, arriving shuffled, then
 // the evaluation pass. Run with 10,000 and 100,000 parts to see the growth.
-#include "codec/base64.h"
 #include "model/records.h"
 #include "model/settings.h"
 
@@ -74,12 +73,5 @@ void GroupAndEvaluate(benchmark::State& state)
 BENCHMARK(GroupAndEvaluate)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-// Until the codec folder provides it; the real definition wins once linked in.
-// Names in this benchmark never reach the Base64 step.
-__attribute__((weak)) int zarvex::PeekDecodeBase64(const char*, unsigned char*, int, int, bool)
-{
-    return -1;
-}
 
 BENCHMARK_MAIN();
