@@ -13,6 +13,7 @@ namespace zarvex {
 enum class Prompt {
     DuplicateInput = 100,  // "Duplicate file!..." with OK / Cancel
     NoFindings = 101,      // "No recognized encoded data..." with OK / Cancel
+    OutOfMemory = 116,     // "Insufficient memory to complete operation!" with OK
     MissingStart = 121,    // "Can not extract file..." with OK
     ExtractError = 123,    // "Error extracting file!" with OK
     Overwrite = 800,       // "Overwrite File?" dialog
