@@ -132,9 +132,11 @@ void CloseBeforeNewSection(ScanState& s);
 // (empty at the end of the file).
 std::string_view PeekNext(ScanState& s, int max = kLineMax, int skip = 0);
 // The header-line test (strict) of the current line, cached.
-bool IsHeaderLine(ScanState& s);
+bool TestHeaderLine(ScanState& s);
+inline bool IsHeaderLine(ScanState& s) { return s.headerLine < 0 ? TestHeaderLine(s) : s.headerLine != 0; }
 // True when the current line holds only white space (cached).
-bool IsBlank(ScanState& s);
+bool TestBlankLine(ScanState& s);
+inline bool IsBlank(ScanState& s) { return s.blankLine < 0 ? TestBlankLine(s) : s.blankLine != 0; }
 
 // ---- Line helpers ---------------------------------------------------------------
 // Every line meets a few dozen prefix tests: the first byte settles nearly all of them.

@@ -44,21 +44,19 @@ std::string_view PeekNext(ScanState& s, int max, int skip)
     return {s.peek.text + skip, static_cast<std::size_t>(n - skip)};
 }
 
-bool IsHeaderLine(ScanState& s)
+bool TestHeaderLine(ScanState& s)
 {
-    if (s.headerLine < 0) {
-        // A header line ending in a line break has a blank after its name;
-        // encoded data lines have none, and skip the full test.
-        const bool noBlank = s.len > 0 && s.line[s.len - 1] == '\n' &&
-                             std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
-        s.headerLine = !noBlank && IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
-    }
+    // A header line ending in a line break has a blank after its name;
+    // encoded data lines have none, and skip the full test.
+    const bool noBlank = s.len > 0 && s.line[s.len - 1] == '\n' &&
+                         std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+    s.headerLine = !noBlank && IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
     return s.headerLine != 0;
 }
 
-bool IsBlank(ScanState& s)
+bool TestBlankLine(ScanState& s)
 {
-    if (s.blankLine < 0) s.blankLine = IsBlankLine(s.line, s.len) ? 1 : 0;
+    s.blankLine = IsBlankLine(s.line, s.len) ? 1 : 0;
     return s.blankLine != 0;
 }
 
