@@ -9,7 +9,8 @@
 // offset is tracked in m_OsPos, so GetPosition never calls the OS.
 //
 // Failures that would lose output (a write that cannot complete, a failed
-// seek or length change) raise FileException; reading never raises.
+// seek or length change) raise FileException. Reading itself never raises;
+// only writing out pending bytes before a refill can.
 #pragma once
 
 #include "io/file_error.h"

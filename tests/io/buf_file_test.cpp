@@ -230,6 +230,18 @@ TEST_F(BufFileLines, GetPositionAfterOneLineIsOffsetOfNextLine)
     EXPECT_EQ(f.GetPosition(true), 65535) << "the OS has read a whole buffer ahead";
 }
 
+TEST_F(BufFileLines, PeekOfALineAcrossTheBufferEdgeLeavesItForReadLine)
+{
+    const std::string straddling = std::string(40, 's') + "\r\n";
+    CBufFile& f = OpenWith(std::string(65515, 'a') + "\n" + straddling + "after\n");
+    Read(f, 70000);
+    ASSERT_EQ(f.GetPosition(), 65516);
+    EXPECT_EQ(Peek(f), straddling);
+    EXPECT_EQ(f.GetPosition(), 65516);
+    EXPECT_EQ(Read(f).text, straddling);
+    EXPECT_EQ(Read(f).text, "after\n");
+}
+
 // Lines of growing length so that many straddle the 64 KB buffer edges.
 TEST_F(BufFileLines, LinesStraddlingTheBufferEdgeKeepExactPositions)
 {
