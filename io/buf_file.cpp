@@ -174,8 +174,8 @@ void CBufFile::WritePending()
 void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
 {
     const std::int64_t binary = CountBinaryLooking(data, n);
-    m_BinaryCount += binary;
-    m_TextCount += static_cast<std::int64_t>(n) - binary;
+    m_Counts[kBinary] += binary;
+    m_Counts[kText] += static_cast<std::int64_t>(n) - binary;
 }
 
 void CBufFile::PutCharSlow(unsigned char byte)
@@ -214,7 +214,9 @@ std::int64_t CBufFile::GetLength()
     if (m_Fd < 0) return m_ClosedPosition;
     struct stat st {};
     if (::fstat(m_Fd, &st) != 0) ThrowOsError(errno, true);
-    // Pending bytes written over existing data do not lengthen the file.
+    // Pending bytes written over existing data do not lengthen the file,
+    // and a position beyond the end does not either until bytes follow.
+    if (m_WriteIndex < 0) return st.st_size;
     return std::max<std::int64_t>(st.st_size, m_OsPos + m_WriteIndex + 1);
 }
 
@@ -239,14 +241,14 @@ std::int64_t CBufFile::Seek(std::int64_t offset, int from)
         ThrowCause(kBadSeek, EINVAL);
     }
     // Read-only files move inside the buffered bytes without reading again.
+    // The end mark is dropped as on any seek: a file that has grown since
+    // goes on after the buffered bytes.
     if ((m_Mode & 0x3) == modeRead && m_ReadCount > 0) {
         const std::int64_t logical = LogicalPosition();
-        if (offset < logical && logical - offset <= m_ReadIndex) {
-            m_ReadIndex -= static_cast<int>(logical - offset);
-            return offset;
-        }
-        if (offset >= logical && m_ReadIndex + (offset - logical) < m_ReadCount) {
+        const bool back = offset < logical && logical - offset <= m_ReadIndex;
+        if (back || (offset >= logical && m_ReadIndex + (offset - logical) < m_ReadCount)) {
             m_ReadIndex += static_cast<int>(offset - logical);
+            m_EndReached = false;
             return offset;
         }
     }

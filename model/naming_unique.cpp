@@ -71,18 +71,30 @@ std::string ExtensionFor(const Settings& settings, int dataType, std::string ext
 
 // The current name of the first other part of the same original name whose
 // extension differs, without its extension; empty when there is none.
+std::string_view StemOf(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? name : name.substr(0, dot);
+}
+
+std::string_view ExtensionOf(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
 std::string SiblingStem(const MyCObArray& list, const CFInfo* part, const std::string& ext)
 {
     if (!part || part->m_OrigName.empty()) return std::string();
-    const std::string key = SplitName(part->m_OrigName).stem;
+    const std::string_view key = StemOf(part->m_OrigName);
     for (int g = 0; g < list.GetSize(); ++g) {
         const CSortInfo& group = *list.GetAt(g);
         for (int i = 0; i < group.GetSize(); ++i) {
             const CFInfo* other = group.GetAt(i);
             if (other == part || other->TestFlag(PF_RENAME)) continue;
-            if (!EqualsIgnoreCase(SplitName(other->m_OrigName).stem, key)) continue;
-            const NameParts current = SplitName(other->m_DestFile);
-            if (!EqualsIgnoreCase(current.ext, ext)) return current.stem;
+            if (!EqualsIgnoreCase(StemOf(other->m_OrigName), key)) continue;
+            if (!EqualsIgnoreCase(ExtensionOf(other->m_DestFile), ext))
+                return std::string(StemOf(other->m_DestFile));
         }
     }
     return std::string();

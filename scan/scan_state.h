@@ -161,6 +161,8 @@ std::string_view TrimLineEnd(std::string_view text);
 inline std::string_view View(const ScanState& s) { return {s.line, static_cast<std::size_t>(s.len)}; }
 
 // ---- Rule families --------------------------------------------------------------
+// scanner.cpp: step 11, a quoted reply inside a text part.
+void QuotedReply(ScanState& s);
 // subject_lines.cpp
 void FromLine(ScanState& s);
 Next SubjectLine(ScanState& s);

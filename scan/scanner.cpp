@@ -13,7 +13,7 @@
 #include "text/text_utils.h"
 
 #include <cstring>
-#include <new>
+#include <exception>
 
 namespace zarvex {
 namespace scan {
@@ -109,6 +109,16 @@ void CloseBeforeNewSection(ScanState& s)
         EndBeforeLine(s, s.lineNo);
         FinishPart(s);
     }
+}
+
+// Step 11: a quoted reply inside a text part; its "Subject:" is not a new message.
+void QuotedReply(ScanState& s)
+{
+    if (s.skipOriginalMessage && !IsHeaderLine(s)) s.skipOriginalMessage = false;
+    const std::uint32_t type = s.CurrentType();
+    if ((type == MT_TXT || type == MT_QP) && LastNonBlankOf(s.line, s.len) == '-' &&
+        WildMatch(s.line, "*--*Original Message*--*", false) == 1)
+        s.skipOriginalMessage = true;
 }
 
 namespace {
@@ -260,16 +270,6 @@ void BinHexCollection(ScanState& s)
     BinHexHeaderCollection(s);
 }
 
-// Step 11: a quoted reply inside a text part; its "Subject:" is not a new message.
-void QuotedReply(ScanState& s)
-{
-    if (s.skipOriginalMessage && !IsHeaderLine(s)) s.skipOriginalMessage = false;
-    const std::uint32_t type = s.CurrentType();
-    if ((type == MT_TXT || type == MT_QP) && LastNonBlankOf(s.line, s.len) == '-' &&
-        WildMatch(s.line, "*--*Original Message*--*", false) == 1)
-        s.skipOriginalMessage = true;
-}
-
 // Step 12: "X-Face: " (any case) and "Face: " (exact) header lines.
 bool IsFaceHeader(ScanState& s)
 {
@@ -282,7 +282,7 @@ void EndOfCycle(ScanState& s, bool testAbort)
     s.pos += s.consumed;
     if (!testAbort || !s.host.AbortRequested()) return;
     DiscardPart(s);
-    s.host.Log(std::string(Message(139)));
+    s.host.Log(std::string(Message(139)) + "\r\n");
     s.done = true;
 }
 
@@ -363,16 +363,17 @@ int ScanFile(const std::string& path, MyCObArray& sortList, Settings& settings, 
         while (!s.done) scan::Cycle(s, lastProgressLine);
         scan::Finish(s, startPos, startLine);
         return s.found;
-    } catch (const std::bad_alloc&) {
-        if (!host.Silent()) {
-            host.Beep();
-            host.Ask(Prompt::OutOfMemory, Message(116));
-        }
-        return scan::FailedScan(s);
     } catch (const FileException& e) {
         if (!host.Silent()) {
             host.Beep();
             host.Ask(Prompt::FileError, FileErrorText(e.Error().cause));
+        }
+        return scan::FailedScan(s);
+    } catch (const std::exception&) {
+        // In practice memory exhaustion (std::bad_alloc and its kin).
+        if (!host.Silent()) {
+            host.Beep();
+            host.Ask(Prompt::OutOfMemory, Message(116));
         }
         return scan::FailedScan(s);
     }

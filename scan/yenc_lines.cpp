@@ -86,7 +86,11 @@ void ReadPartLine(ScanState& s, std::string_view next)
     if (part.m_yEnd < part.m_yBegin) part.m_yEnd = part.m_ySize;
 
     const bool lastPart = part.m_ySize == part.m_yEnd;
-    std::int64_t d = lastPart ? part.m_ySize / std::max(part.m_yPart, 1) + 1 : part.m_yEnd - part.m_yBegin + 1;
+    std::int64_t d = 1;
+    if (lastPart)
+        d = part.m_ySize / std::max(part.m_yPart, 1) + 1;
+    else if (__builtin_sub_overflow(part.m_yEnd, part.m_yBegin, &d) || __builtin_add_overflow(d, 1, &d))
+        d = 1; // a range no file has
     if (d <= 0) d = 1;
     std::int64_t n = part.m_ySize / d + (part.m_ySize % d != 0 ? 1 : 0);
     if (n < 0 || n > std::numeric_limits<int>::max()) n = -1;

@@ -193,6 +193,29 @@ TEST(BufFilePosition, BackwardSeekInsideTheBufferDoesNotReadAgain)
     EXPECT_EQ(f.GetPosition(), 11);
 }
 
+TEST(BufFilePosition, SeekBackAfterTheEndSeesDataAppendedSince)
+{
+    TempDir dir;
+    const std::string path = dir.Write("grow.txt", "one\ntwo\n");
+    CBufFile f;
+    ASSERT_TRUE(f.Open(path, kInput));
+    char buf[64];
+    int len = 0;
+    bool complete = false;
+    while (f.ReadLine(buf, 64, &len, &complete)) {
+    }
+    CBufFile writer;
+    ASSERT_TRUE(writer.Open(path, CBufFile::modeWrite));
+    writer.SeekToEnd();
+    writer.Write("three\n", 6);
+    writer.Close();
+    f.Seek(4, 0);
+    ASSERT_TRUE(f.ReadLine(buf, 64, &len, &complete));
+    EXPECT_EQ(std::string(buf, static_cast<std::size_t>(len)), "two\n");
+    ASSERT_TRUE(f.ReadLine(buf, 64, &len, &complete));
+    EXPECT_EQ(std::string(buf, static_cast<std::size_t>(len)), "three\n");
+}
+
 TEST(BufFilePosition, SeekFromCurrentIsRelativeToTheLogicalPosition)
 {
     TempDir dir;

@@ -208,6 +208,48 @@ TEST_F(MultiPartSubjects, EachSubjectWithNumbersStartsAPart)
     EXPECT_EQ(parts[1].fullSubj, parts[2].fullSubj);
 }
 
+TEST_F(MultiPartSubjects, NextSubjectClosesThePartAtTheBlankLineAfterItsData)
+{
+    const auto lines = UuLines(RandomBytes(45 * 40, 6));
+    Doc doc;
+    doc.Add("Subject: set.zip (1/2)");
+    doc.Add("");
+    doc.Add("begin 644 set.zip").Mark("begin");
+    doc.AddAll(std::vector<std::string>(lines.begin(), lines.begin() + 20));
+    doc.Add("").Mark("blank1");
+    doc.Add("Subject: set.zip (2/2)").Mark("s2");
+    doc.Add("");
+    doc.AddAll(std::vector<std::string>(lines.begin() + 20, lines.end()));
+    doc.Add("end").Mark("end");
+    const auto parts = ScanDoc(doc);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].ePos, doc.Pos("blank1"));
+    EXPECT_EQ(parts[0].endLine, doc.Line("blank1"));
+    EXPECT_EQ(parts[1].sPos, doc.Pos("s2"));
+    EXPECT_EQ(parts[1].part, 2);
+    EXPECT_EQ(parts[1].ePos, doc.PosAfter("end"));
+}
+
+TEST_F(MultiPartSubjects, AssumeSortedOrderIgnoresSubjectsAndHeaderPairs)
+{
+    settings.AssumeSortedOrder = true;
+    const auto lines = UuLines(RandomBytes(45 * 60, 7));
+    Doc doc;
+    doc.Add("Subject: set.zip (1/2)");
+    doc.Add("");
+    doc.Add("begin 644 set.zip").Mark("begin");
+    doc.AddAll(std::vector<std::string>(lines.begin(), lines.begin() + 30));
+    doc.Add("From: Ann <ann@example.org>");
+    doc.Add("Subject: set.zip (2/2)");
+    doc.Add("");
+    doc.AddAll(std::vector<std::string>(lines.begin() + 30, lines.end()));
+    doc.Add("end").Mark("end");
+    const auto parts = ScanDoc(doc);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(parts[0].sPos, doc.Pos("begin"));
+    EXPECT_EQ(parts[0].ePos, doc.PosAfter("end"));
+}
+
 TEST_F(MultiPartSubjects, SubjectWithinNineLinesRenumbersThePart)
 {
     Doc doc;
