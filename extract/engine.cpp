@@ -32,9 +32,26 @@ Extractor::~Extractor() = default;
 int Extractor::ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
                                  CFInfo* part, int depth, bool stream, bool saveRaw, CFInfo* parentPart)
 {
+    // A nested call (the decoding of a decoded file) gets a state of its own
+    // and leaves the caller's as it found it.
+    CallState outer = std::move(m_Call);
+    std::unique_ptr<CBufFile> outerIn = std::move(m_In);
+    std::unique_ptr<OutputFile> outerOut = std::move(m_Out);
     m_Call = CallState{};
     m_In = std::make_unique<CBufFile>();
     m_Out = std::make_unique<OutputFile>();
+    const int result = Extract(index, outDir, answerState, skipIncomplete, part, depth, stream, saveRaw, parentPart);
+    m_Out.reset(); // an output still open here is unfinished and discarded
+    m_In.reset();
+    m_Call = std::move(outer);
+    m_In = std::move(outerIn);
+    m_Out = std::move(outerOut);
+    return result;
+}
+
+int Extractor::Extract(int index, const std::string& outDir, int* answerState, bool skipIncomplete, CFInfo* part,
+                       int depth, bool stream, bool saveRaw, CFInfo* parentPart)
+{
     m_Call.depth = depth;
     m_Call.stream = stream;
     m_Call.saveRaw = saveRaw;

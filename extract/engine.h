@@ -97,6 +97,10 @@ private:
         std::vector<CFInfo*> visited; // parts whose lines were read
     };
 
+    // One call with a fresh state (ExtractOutputFile keeps the caller's).
+    int Extract(int index, const std::string& outDir, int* answerState, bool skipIncomplete, CFInfo* part, int depth,
+                bool stream, bool saveRaw, CFInfo* parentPart);
+
     // Preparation.
     CSortInfo* FindRecord(int index, CFInfo* part) const;
     bool MayExtract(CSortInfo& record, bool skipIncomplete);

@@ -6,6 +6,7 @@
 #include "model/data_types.h"
 #include "text/messages.h"
 
+#include <filesystem>
 #include <new>
 
 namespace zarvex::test {
@@ -21,7 +22,8 @@ Doc Mailbox()
         AddHeaders(doc, "file " + n);
         doc.Add("Some text before the data.");
         doc.Add("begin 644 file" + n + ".bin");
-        doc.AddAll(UuLines(RandomBytes(400 + 300 * static_cast<std::size_t>(k), static_cast<std::uint32_t>(k))));
+        doc.AddAll(
+            UuLines(RandomBytes(400 + 300 * static_cast<std::size_t>(k), static_cast<std::uint32_t>(k))));
         doc.Add("end");
         doc.Add("");
     }
@@ -100,7 +102,8 @@ TEST_F(ResumeScan, ResumingAtTheEndFindsNothingMore)
 }
 
 // A host that counts progress calls and can ask to quit or fail on cue.
-class CountingHost : public HeadlessHost {
+class CountingHost : public HeadlessHost
+{
 public:
     void SetProgress(double percent) override
     {
@@ -110,7 +113,16 @@ public:
     bool PumpMessages() override
     {
         ++pumps;
+        if (pumps == truncateAtPump) std::filesystem::resize_file(truncatePath, truncateTo);
         return pumps <= quitAfterPumps;
+    }
+    bool Silent() const override { return silent; }
+    void Beep() override { ++beeps; }
+    int Ask(Prompt prompt, std::string_view subject) override
+    {
+        asked = static_cast<int>(prompt);
+        askedText = subject;
+        return button::Ok;
     }
     void RefreshOutputEntry(std::string_view) override
     {
@@ -122,9 +134,17 @@ public:
     int refreshes = 0;
     int failOnRefresh = -1;
     double lastPercent = 0;
+    bool silent = true;
+    int beeps = 0;
+    int asked = 0;
+    std::string askedText;
+    int truncateAtPump = -1;
+    std::string truncatePath;
+    std::uintmax_t truncateTo = 0;
 };
 
-class ScanHostTest : public ::testing::Test {
+class ScanHostTest : public ::testing::Test
+{
 protected:
     ScanHostTest() { host.KeepLog(true); }
     TempDir dir;
@@ -136,7 +156,8 @@ protected:
 TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndClearedAtTheEnd)
 {
     Doc doc;
-    for (int i = 0; i < 1024; ++i) doc.Add("line " + std::to_string(i));
+    for (int i = 0; i < 1024; ++i)
+        doc.Add("line " + std::to_string(i));
     const std::string path = dir.Write("plain.txt", doc.Text());
     ScanFile(path, list, settings, host);
     // Lines 0 (the start), 256, 512, 768 and 1024, then the final clear.
@@ -148,12 +169,34 @@ TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndClearedAtTheEnd)
 TEST_F(ScanHostTest, QuitDuringDispatchEndsTheScanAfterTheCurrentLine)
 {
     Doc doc;
-    for (int i = 0; i < 1000; ++i) doc.Add("line " + std::to_string(i));
+    for (int i = 0; i < 1000; ++i)
+        doc.Add("line " + std::to_string(i));
     const std::string path = dir.Write("plain.txt", doc.Text());
     host.quitAfterPumps = 1; // the pump at line 256 reports a quit
     std::int64_t startPos = 0, startLine = 0;
     ScanFile(path, list, settings, host, &startPos, &startLine);
     EXPECT_EQ(startLine, 257);
+}
+
+TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
+{
+    Doc doc;
+    for (int k = 0; k < 40; ++k) {
+        AddHeaders(doc, "file " + std::to_string(k));
+        doc.Add("begin 644 f" + std::to_string(k) + ".bin");
+        doc.AddAll(UuLines(RandomBytes(45 * 60, static_cast<std::uint32_t>(k))));
+        doc.Add("end");
+    }
+    const std::string path = dir.Write("cut.txt", doc.Text());
+    host.truncateAtPump = 3; // at line 512, far beyond the first read buffer
+    host.truncatePath = path;
+    host.truncateTo = 100'000;
+    std::int64_t startPos = 0, startLine = 0;
+    const int n = ScanFile(path, list, settings, host, &startPos, &startLine);
+    EXPECT_GE(n, 1);
+    EXPECT_LE(startPos, static_cast<std::int64_t>(doc.Text().size()));
+    for (const auto& p : AllParts(list))
+        EXPECT_LE(p.ePos, startPos);
 }
 
 TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
@@ -176,6 +219,26 @@ TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbort)
     EXPECT_EQ(ScanFile(path, list, settings, host), -2);
     EXPECT_TRUE(host.AbortRequested());
     EXPECT_EQ(host.lastPercent, -1.0);
+}
+
+TEST_F(ScanHostTest, MemoryFailureInAnInteractiveRunBeepsAndAsks)
+{
+    const std::string path = dir.Write("box.txt", Mailbox().Text());
+    host.silent = false;
+    host.failOnRefresh = 1;
+    EXPECT_EQ(ScanFile(path, list, settings, host), -1);
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_EQ(host.asked, 116);
+    EXPECT_EQ(host.askedText, "Insufficient memory to complete operation!");
+}
+
+TEST_F(ScanHostTest, MemoryFailureInASilentRunAsksNothing)
+{
+    const std::string path = dir.Write("box.txt", Mailbox().Text());
+    host.failOnRefresh = 1;
+    ScanFile(path, list, settings, host);
+    EXPECT_EQ(host.beeps, 0);
+    EXPECT_EQ(host.asked, 0);
 }
 
 TEST_F(ScanHostTest, MemoryFailureBeforeAnyPartGivesMinusOne)
