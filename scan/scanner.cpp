@@ -89,10 +89,15 @@ void EndAfterLine(ScanState& s)
     s.current->m_EndLine = s.lineNo;
 }
 
+void HandOver(ScanState& s, std::unique_ptr<CFInfo> part)
+{
+    s.host.RefreshOutputEntry(part->m_DestFile);
+    if (s.sortList.AddPart(part.release()) != 0) ++s.found;
+}
+
 void FinishPart(ScanState& s)
 {
-    s.host.RefreshOutputEntry(s.current->m_DestFile);
-    if (s.sortList.AddPart(s.current.release()) != 0) ++s.found;
+    HandOver(s, std::move(s.current));
     s.dataSeen = false;
     s.progressDue = true;
 }
