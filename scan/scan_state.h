@@ -122,6 +122,8 @@ struct ScanState
 // ---- Common procedures (scanner.cpp) -----------------------------------------
 // Creates the part for a new section starting at this line.
 CFInfo& OpenPart(ScanState& s);
+// The open part now starts at this line; an end recorded before it is dropped.
+void MoveStartHere(ScanState& s);
 // End forms.
 void EndBeforeLine(ScanState& s, std::int64_t endLine);
 void EndAfterLine(ScanState& s);

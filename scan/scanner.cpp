@@ -77,6 +77,17 @@ CFInfo& OpenPart(ScanState& s)
     return part;
 }
 
+void MoveStartHere(ScanState& s)
+{
+    CFInfo& part = *s.current;
+    part.m_SPos = s.pos;
+    part.m_StartLine = s.lineNo;
+    if (part.m_EPos < part.m_SPos) {
+        part.m_EPos = 0;
+        part.m_EndLine = 0;
+    }
+}
+
 void EndBeforeLine(ScanState& s, std::int64_t endLine)
 {
     s.current->m_EPos = s.pos;
