@@ -64,6 +64,10 @@ public:
     virtual void FlashProgress() {}
     // Called with the output name of each part just before it is grouped.
     virtual void RefreshOutputEntry(std::string_view /*outputName*/) {}
+    // "A&ppend All to One File": asks for the one file every output of the
+    // Extract command goes into, starting from `suggestedName`. Returns the
+    // chosen path, or "" when the user cancelled.
+    virtual std::string ChooseAppendTarget(std::string_view /*suggestedName*/) { return {}; }
 };
 
 } // namespace zarvex
