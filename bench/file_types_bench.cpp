@@ -15,8 +15,10 @@ using namespace zarvex;
 void BM_DetectSignatureNoMatch(benchmark::State& state)
 {
     std::array<unsigned char, kTypeSampleSize> sample{};
-    for (int i = 0; i < kTypeSampleFill; ++i) sample[i] = static_cast<unsigned char>(i * 37 + 11);
-    for (auto _ : state) benchmark::DoNotOptimize(DetectSignature(sample.data(), kTypeSampleFill));
+    for (int i = 0; i < kTypeSampleFill; ++i)
+        sample[i] = static_cast<unsigned char>(i * 37 + 11);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DetectSignature(sample.data(), kTypeSampleFill));
 }
 BENCHMARK(BM_DetectSignatureNoMatch);
 
@@ -24,13 +26,15 @@ BENCHMARK(BM_DetectSignatureNoMatch);
 void BM_DetectSignatureEbmlSearch(benchmark::State& state)
 {
     std::array<unsigned char, kTypeSampleSize> sample{0x1A, 0x45, 0xDF, 0xA3};
-    for (auto _ : state) benchmark::DoNotOptimize(DetectSignature(sample.data(), kTypeSampleFill));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DetectSignature(sample.data(), kTypeSampleFill));
 }
 BENCHMARK(BM_DetectSignatureEbmlSearch);
 
 void BM_AddTypeExtensionAllowedPattern(benchmark::State& state)
 {
-    for (auto _ : state) benchmark::DoNotOptimize(AddTypeExtension("report.pptx", DT_ZIP));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(AddTypeExtension("report.pptx", DT_ZIP));
 }
 BENCHMARK(BM_AddTypeExtensionAllowedPattern);
 

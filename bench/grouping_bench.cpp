@@ -1,6 +1,5 @@
 // Grouping many parts: postings of ten parts each, arriving shuffled, then
 // the evaluation pass. Run with 10,000 and 100,000 parts to see the growth.
-#include "codec/base64.h"
 #include "model/records.h"
 #include "model/settings.h"
 
@@ -73,13 +72,44 @@ void GroupAndEvaluate(benchmark::State& state)
 
 BENCHMARK(GroupAndEvaluate)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
-} // namespace
-
-// Until the codec folder provides it; the real definition wins once linked in.
-// Names in this benchmark never reach the Base64 step.
-__attribute__((weak)) int zarvex::PeekDecodeBase64(const char*, unsigned char*, int, int, bool)
+// Single-part files that all bring the same name, each from its own posting,
+// with automatic renaming on: every one after the first needs a new name.
+void ClashingNames(benchmark::State& state)
 {
-    return -1;
+    const int files = static_cast<int>(state.range(0));
+    Settings settings;
+    settings.NoAutoRename = false;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<std::unique_ptr<CFInfo>> fresh;
+        for (int f = 0; f < files; ++f) {
+            auto part = std::make_unique<CFInfo>();
+            part->m_File = "/spool/pics.txt";
+            part->m_Subject = "picture " + std::to_string(f);
+            part->m_FullSubj = part->m_Subject;
+            part->m_DestFile = "image.jpg";
+            part->m_MsgType = MT_UU;
+            part->m_DataType = 1;
+            part->m_Starts = part->m_Ends = 1;
+            part->m_SPos = static_cast<std::int64_t>(f) * 10000;
+            part->m_EPos = part->m_SPos + 9000;
+            part->m_EndLine = 100;
+            fresh.push_back(std::move(part));
+        }
+        auto list = std::make_unique<MyCObArray>(settings);
+        state.ResumeTiming();
+        for (auto& part : fresh)
+            list->AddPart(part.release());
+        list->Evaluate();
+        state.PauseTiming();
+        list.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * files);
 }
+
+BENCHMARK(ClashingNames)->Arg(1'000)->Arg(3'000)->Unit(benchmark::kMillisecond);
+
+} // namespace
 
 BENCHMARK_MAIN();

@@ -9,7 +9,8 @@
 // offset is tracked in m_OsPos, so GetPosition never calls the OS.
 //
 // Failures that would lose output (a write that cannot complete, a failed
-// seek or length change) raise FileException; reading never raises.
+// seek or length change) raise FileException. Reading itself never raises;
+// only writing out pending bytes before a refill can.
 #pragma once
 
 #include "io/file_error.h"
@@ -23,8 +24,9 @@
 
 namespace zarvex {
 
-struct FileStatus {
-    std::int64_t creationTime = 0;   // seconds since 1970
+struct FileStatus
+{
+    std::int64_t creationTime = 0; // seconds since 1970
     std::int64_t lastAccessTime = 0;
     std::int64_t lastWriteTime = 0;
     std::int64_t size = 0;
@@ -32,7 +34,8 @@ struct FileStatus {
 };
 
 // Attribute bits of FileStatus::attributes.
-enum : std::uint32_t {
+enum : std::uint32_t
+{
     kAttrReadOnly = 0x01,
     kAttrHidden = 0x02,
     kAttrSystem = 0x04,
@@ -40,10 +43,12 @@ enum : std::uint32_t {
     kAttrArchive = 0x20,
 };
 
-class CBufFile : public CObject {
+class CBufFile : public CObject
+{
 public:
     // Open mode bits (ORed).
-    enum : std::uint32_t {
+    enum : std::uint32_t
+    {
         modeRead = 0x0,
         modeWrite = 0x1,
         modeReadWrite = 0x2,
@@ -78,29 +83,52 @@ public:
     bool IsOpen() const { return m_Fd >= 0; }
     const std::string& GetFilePath() const { return m_Path; }
 
+    // Writing raises FileException (cause 6 when closed, 13 when the disk or
+    // the file size limit is full, ...); bytes that did reach the file stay.
     void Write(const void* data, std::size_t n);
     inline void PutChar(unsigned char byte);
+    // Writes out pending bytes and asks the OS to store them.
     void Flush();
+    // OS length, or the logical end when pending bytes go beyond it.
     std::int64_t GetLength();
+    // Logical position (raw: the descriptor's offset); no OS call. While
+    // closed, both return the position at the moment of closing.
     std::int64_t GetPosition(bool raw = false);
+    // `from`: 0 begin, 1 current (logical), 2 end. On files opened for
+    // reading, a target inside the read buffer only moves the read index.
     std::int64_t Seek(std::int64_t offset, int from);
     std::int64_t SeekToEnd();
     void SetLength(std::int64_t length);
 
     inline int GetChar();
     inline void UngetChar(int byte);
-    // Reads one line into `buffer` (which must hold max + 2 bytes). Returns
-    // `buffer`, or nullptr at the end of the file when nothing was read.
-    // The stored length equals the number of bytes consumed from the file.
+    // Reads one line into `buffer` (which must hold max + 2 bytes: up to
+    // max - 2 line bytes, a break of up to three bytes and a zero). Breaks:
+    // LF, CR LF, LF CR (stored CR LF), CR alone (stored LF), CR CR LF (kept);
+    // CR CR before anything else gives the line with LF, then an empty line.
+    // A line of max - 1 bytes without break comes back incomplete and the
+    // rest follows with the next call. `max` below 2 gives an empty,
+    // incomplete line. Returns `buffer`, or nullptr at the end of the file
+    // when nothing was read. The stored length always equals the number of
+    // bytes consumed from the file. Bytes after the zero are scratch.
     char* ReadLine(char* buffer, int max, int* outLength, bool* outComplete);
+    // ReadLine without moving the position (cheap on files opened for reading).
     char* PeekLine(char* buffer, int max, int* outLength);
 
+    // Copies this whole file to the end of `target`; this file is left at
+    // its beginning. False when either file is closed.
     bool AppendTo(CBufFile& target);
+    // Bytes start..end-1 become `byte`; zeros beyond the end of the file are
+    // made by extending it (sparse). The position ends at `end`.
     bool FillRange(std::int64_t start, std::int64_t end, unsigned char byte);
+    // Looks the file up without opening it; false when it does not exist.
     static bool GetStatus(const std::string& name, FileStatus& status);
 
-    std::int64_t BinaryCount() const { return m_BinaryCount; }
-    std::int64_t TextCount() const { return m_TextCount; }
+    // Bytes passed one at a time (GetChar, PutChar), in writes (Write) and
+    // consumed by ReadLine (each consumed byte once).
+
+    std::int64_t BinaryCount() const { return m_Counts[kBinary]; }
+    std::int64_t TextCount() const { return m_Counts[kText]; }
 
     // Bytes 1..6 and 128..255 look binary; 0 and 7..127 look like text.
     static constexpr bool IsBinaryByte(unsigned char c) { return IsBinaryLooking(c); }
@@ -133,8 +161,13 @@ private:
     int m_ReadCount = 0;
     std::uint32_t m_Mode = 0;
     bool m_EndReached = false;
-    std::int64_t m_BinaryCount = 0;
-    std::int64_t m_TextCount = 0;
+    // Text and binary byte counts, indexed by IsBinaryByte (one increment per byte).
+    enum
+    {
+        kText = 0,
+        kBinary = 1
+    };
+    std::int64_t m_Counts[2] = {0, 0};
     std::int64_t m_ClosedPosition = 0;
     std::int64_t m_OsPos = 0; // the descriptor's offset
 };
@@ -146,9 +179,7 @@ inline int CBufFile::GetChar()
         if (!Refill()) return -1;
     }
     const unsigned char c = m_ReadBuf[m_ReadIndex++];
-    const bool binary = IsBinaryByte(c);
-    m_BinaryCount += binary;
-    m_TextCount += !binary;
+    ++m_Counts[IsBinaryByte(c)];
     return c;
 }
 
@@ -161,10 +192,9 @@ inline void CBufFile::PutChar(unsigned char byte)
         return;
     }
     m_WriteBuf[++m_WriteIndex] = byte;
-    const bool binary = IsBinaryByte(byte);
-    m_BinaryCount += binary;
-    m_TextCount += !binary;
-    if (m_WriteIndex >= kLastWriteIndex) [[unlikely]] WritePending();
+    ++m_Counts[IsBinaryByte(byte)];
+    if (m_WriteIndex >= kLastWriteIndex) [[unlikely]]
+        WritePending();
 }
 
 // Steps back over the byte just read; at the front of the buffer the byte

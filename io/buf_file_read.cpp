@@ -120,8 +120,8 @@ char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplet
         }
     }
     out[n] = 0;
-    m_BinaryCount += binary;
-    m_TextCount += n - binary; // the break bytes are all text
+    m_Counts[kBinary] += binary;
+    m_Counts[kText] += n - binary; // the break bytes are all text
     if (outLength) *outLength = n;
     if (outComplete) *outComplete = complete && n > 0;
     if (n == 0 && complete) return nullptr;

@@ -5,6 +5,7 @@
 #include "model/records.h"
 #include "model/settings.h"
 #include "text/ascii.h"
+#include "text/display_text.h"
 #include "text/messages.h"
 
 #include <algorithm>
@@ -48,6 +49,12 @@ std::string LocalTime(std::int64_t seconds)
     return std::string(text, n);
 }
 
+// Names and subjects as the user sees them: UTF-8 (8-bit text read as Windows-1252).
+std::string Shown(const std::string& text)
+{
+    return ToDisplayUtf8(text);
+}
+
 unsigned long Low32(std::int64_t value)
 {
     return static_cast<std::uint32_t>(value);
@@ -56,11 +63,11 @@ unsigned long Low32(std::int64_t value)
 void AppendPart(std::string& out, const CFInfo& part, int indent)
 {
     const std::string p(static_cast<std::size_t>(std::clamp(indent, 0, kMaxIndent)), '\t');
-    AppendFormat(out, "%s        File:%s\r\n", p.c_str(), part.m_File.c_str());
-    AppendFormat(out, "%s        Subject: \"%s\"\r\n", p.c_str(), part.m_Subject.c_str());
-    AppendFormat(out, "%s        FullSubj:\"%s\"\r\n", p.c_str(), part.m_FullSubj.c_str());
-    AppendFormat(out, "%s        DestFile:%s ---> %s\r\n", p.c_str(), part.m_OrigName.c_str(),
-                 part.m_DestFile.c_str());
+    AppendFormat(out, "%s        File:%s\r\n", p.c_str(), Shown(part.m_File).c_str());
+    AppendFormat(out, "%s        Subject: \"%s\"\r\n", p.c_str(), Shown(part.m_Subject).c_str());
+    AppendFormat(out, "%s        FullSubj:\"%s\"\r\n", p.c_str(), Shown(part.m_FullSubj).c_str());
+    AppendFormat(out, "%s        DestFile:%s ---> %s\r\n", p.c_str(), Shown(part.m_OrigName).c_str(),
+                 Shown(part.m_DestFile).c_str());
     AppendFormat(
         out,
         "%s        Msg:%d of %d, Group:%d of %d, Starts:%d, Ends:%d, Indent:%d, DataType:%s\tTime:%s\r\n",
@@ -180,7 +187,7 @@ std::string ListDumpText(const MyCObArray* list)
     for (int g = 0; g < list->GetSize(); ++g) {
         const CSortInfo& group = *list->GetAt(g);
         AppendFormat(out, "SortNode:%d\r\n", g);
-        AppendFormat(out, "    Subject:%s\r\n", group.m_Subject.c_str());
+        AppendFormat(out, "    Subject:%s\r\n", Shown(group.m_Subject).c_str());
         AppendFormat(out, "    Found:%d, Expected:%d, Status:%d\r\n", group.m_Found, group.m_Expected,
                      group.m_Status);
         for (int i = 0; i < group.GetSize(); ++i) {
@@ -215,12 +222,12 @@ std::string ReportText(const MyCObArray& list)
             numbers.push_back(part->m_Part);
         }
         out += Message(129);
-        out += chosen.m_FullSubj.empty() ? chosen.m_Subject : chosen.m_FullSubj;
+        out += Shown(chosen.m_FullSubj.empty() ? chosen.m_Subject : chosen.m_FullSubj);
         out += "\r\n";
-        AppendFormat(out, "InFile: %s\r\n", chosen.m_File.c_str());
-        AppendFormat(out, "OutFile: %s\r\n", entry.name.c_str());
+        AppendFormat(out, "InFile: %s\r\n", Shown(chosen.m_File).c_str());
+        AppendFormat(out, "OutFile: %s\r\n", Shown(entry.name).c_str());
         if (!chosen.m_OrigName.empty() && !EqualsIgnoreCase(chosen.m_OrigName, entry.name))
-            AppendFormat(out, "OriginalName: %s\r\n", chosen.m_OrigName.c_str());
+            AppendFormat(out, "OriginalName: %s\r\n", Shown(chosen.m_OrigName).c_str());
         AppendFormat(out, "Encoding: %s\r\n", std::string(MsgTypeName(encoding)).c_str());
         AppendFormat(out, "DataType: %s\r\n",
                      dataType ? std::string(DataTypeName(dataType)).c_str() : "unknown");

@@ -5,12 +5,14 @@
 #include "model/records.h"
 #include "model/settings.h"
 #include "text/ascii.h"
+#include "text/display_text.h"
 
 namespace zarvex {
 namespace {
 
 constexpr std::size_t kNameLimit = 255;
 constexpr int kLetterSuffixes = 26 * 26;
+constexpr std::size_t kLongestExtension = 64;
 
 // The DataType whose short name is `ext` (without "."), or 0.
 int TypeOfExtension(std::string_view ext)
@@ -71,18 +73,30 @@ std::string ExtensionFor(const Settings& settings, int dataType, std::string ext
 
 // The current name of the first other part of the same original name whose
 // extension differs, without its extension; empty when there is none.
+std::string_view StemOf(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? name : name.substr(0, dot);
+}
+
+std::string_view ExtensionOf(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
+}
+
 std::string SiblingStem(const MyCObArray& list, const CFInfo* part, const std::string& ext)
 {
     if (!part || part->m_OrigName.empty()) return std::string();
-    const std::string key = SplitName(part->m_OrigName).stem;
+    const std::string_view key = StemOf(part->m_OrigName);
     for (int g = 0; g < list.GetSize(); ++g) {
         const CSortInfo& group = *list.GetAt(g);
         for (int i = 0; i < group.GetSize(); ++i) {
             const CFInfo* other = group.GetAt(i);
             if (other == part || other->TestFlag(PF_RENAME)) continue;
-            if (!EqualsIgnoreCase(SplitName(other->m_OrigName).stem, key)) continue;
-            const NameParts current = SplitName(other->m_DestFile);
-            if (!EqualsIgnoreCase(current.ext, ext)) return current.stem;
+            if (!EqualsIgnoreCase(StemOf(other->m_OrigName), key)) continue;
+            if (!EqualsIgnoreCase(ExtensionOf(other->m_DestFile), ext))
+                return std::string(StemOf(other->m_DestFile));
         }
     }
     return std::string();
@@ -95,7 +109,8 @@ std::string MakeName(MyCObArray& list, int dataType, std::string_view baseName, 
     const Settings& settings = list.GetSettings();
     std::string_view stemText = baseName, extText;
     const std::size_t dot = baseName.rfind('.');
-    if (dot != std::string_view::npos && dot != 0) {
+    // A "." far from the end (a sentence in a subject) starts no extension.
+    if (dot != std::string_view::npos && dot != 0 && baseName.size() - dot <= kLongestExtension) {
         stemText = baseName.substr(0, dot);
         extText = baseName.substr(dot);
     }
@@ -119,7 +134,8 @@ std::string MakeName(MyCObArray& list, int dataType, std::string_view baseName, 
         letters = IsAsciiDigit(stem.back());
     }
 
-    const std::string ext = ExtensionFor(settings, dataType, KeepAllowed(extText, settings.Force8), part);
+    const std::string ext =
+        ExtensionFor(settings, dataType, KeepAllowed(ToDisplayUtf8(extText), settings.Force8), part);
     if (const std::string sibling = SiblingStem(list, part, ext); !sibling.empty()) {
         candidateStem = sibling;
         stem = sibling;

@@ -37,6 +37,8 @@ public:
     bool Silent() const override { return true; }
     void Beep() override {}
     int Ask(Prompt prompt, std::string_view subject) override;
+    // Nobody can pick a target unattended: appending all to one file is cancelled.
+    std::string ChooseAppendTarget(std::string_view) override { return {}; }
 
 private:
     bool m_OverwriteAll;

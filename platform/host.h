@@ -13,6 +13,7 @@ namespace zarvex {
 enum class Prompt {
     DuplicateInput = 100,  // "Duplicate file!..." with OK / Cancel
     NoFindings = 101,      // "No recognized encoded data..." with OK / Cancel
+    OutOfMemory = 116,     // "Insufficient memory to complete operation!" with OK
     MissingStart = 121,    // "Can not extract file..." with OK
     ExtractError = 123,    // "Error extracting file!" with OK
     Overwrite = 800,       // "Overwrite File?" dialog
@@ -63,6 +64,10 @@ public:
     virtual void FlashProgress() {}
     // Called with the output name of each part just before it is grouped.
     virtual void RefreshOutputEntry(std::string_view /*outputName*/) {}
+    // "A&ppend All to One File": asks for the one file every output of the
+    // Extract command goes into, starting from `suggestedName`. Returns the
+    // chosen path, or "" when the user cancelled.
+    virtual std::string ChooseAppendTarget(std::string_view /*suggestedName*/) { return {}; }
 };
 
 } // namespace zarvex

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <string>
+#include <tuple>
 
 namespace zarvex {
 namespace {
@@ -28,6 +29,71 @@ int Detect(const Bytes& sample)
 {
     return DetectSignature(reinterpret_cast<const unsigned char*>(sample.data()),
                            static_cast<int>(sample.size()));
+}
+
+// ---------------------------------------------------------------- encoders
+// Each returns one data line of its encoding, with its line feed.
+
+constexpr std::string_view kB64Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::string_view kXXAlphabet = "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+char UUChar(unsigned v)
+{
+    return v == 0 ? '`' : static_cast<char>(' ' + v);
+}
+char XXChar(unsigned v)
+{
+    return kXXAlphabet[v];
+}
+
+template <typename Enc> std::string SixBitGroups(const Bytes& data, Enc enc)
+{
+    std::string out;
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        const unsigned b0 = static_cast<unsigned char>(data[i]);
+        const unsigned b1 = i + 1 < data.size() ? static_cast<unsigned char>(data[i + 1]) : 0;
+        const unsigned b2 = i + 2 < data.size() ? static_cast<unsigned char>(data[i + 2]) : 0;
+        out += enc(b0 >> 2);
+        out += enc(((b0 & 3) << 4) | (b1 >> 4));
+        out += enc(((b1 & 15) << 2) | (b2 >> 6));
+        out += enc(b2 & 63);
+    }
+    return out;
+}
+
+std::string UULine(const Bytes& data) // at most 45 bytes
+{
+    return UUChar(static_cast<unsigned>(data.size())) + SixBitGroups(data, UUChar) + "\n";
+}
+
+std::string XXLine(const Bytes& data)
+{
+    return XXChar(static_cast<unsigned>(data.size())) + SixBitGroups(data, XXChar) + "\n";
+}
+
+std::string Base64Line(const Bytes& data) // a multiple of 3 bytes: no padding
+{
+    return SixBitGroups(data, [](unsigned v) { return kB64Alphabet[v]; }) + "\n";
+}
+
+std::string YencLine(const Bytes& data)
+{
+    std::string out;
+    for (unsigned char b : data) {
+        const unsigned char c = static_cast<unsigned char>(b + 42);
+        if (c == 0 || c == '\n' || c == '\r' || c == '=') {
+            out += '=';
+            out += static_cast<char>(c + 64);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\n";
+}
+
+int DetectLine(const std::string& line, std::uint32_t msgType)
+{
+    return DetectDataType(line.c_str(), static_cast<int>(line.size()), msgType);
 }
 
 // ---------------------------------------------------------------- signatures
@@ -132,6 +198,172 @@ TEST(DetectSignature, NothingToLookAt)
     EXPECT_EQ(DetectSignature(jpeg, 0), DT_UNKNOWN);
     EXPECT_EQ(DetectSignature(jpeg, -5), DT_UNKNOWN);
     EXPECT_EQ(DetectSignature(jpeg, 3), DT_JPG);
+}
+
+// ---------------------------------------------------------------- real headers, every encoding
+
+struct RealHeader
+{
+    const char* name;
+    int dataType;
+    Bytes head;
+};
+
+// The first bytes of real files, padded with data to a full line.
+RealHeader Header(const char* name, int dataType, Bytes head)
+{
+    head += test::RandomBytes(57 - head.size(), 11);
+    return {name, dataType, head};
+}
+
+const std::array<RealHeader, 12>& RealHeaders()
+{
+    static const std::array<RealHeader, 12> headers = {
+        Header("Jpeg", DT_JPG, L("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x01\x00\x48\x00\x48\x00\x00")),
+        Header("Png", DT_PNG,
+               L("\x89PNG\r\n\x1A\n\x00\x00\x00\x0DIHDR\x00\x00\x02\x80\x00\x00\x01\xE0\x08\x06")),
+        Header("Zip", DT_ZIP, L("PK\x03\x04\x14\x00\x00\x00\x08\x00\x4B\x7D\x21\x53")),
+        Header("Rar", kRar, L("Rar!\x1A\x07\x00\xCF\x90\x73\x00\x00\x0D\x00\x00\x00")),
+        Header("Rar5", kRar5, L("Rar!\x1A\x07\x01\x00\x33\x92\xB5\xE5\x0A\x01\x05\x06\x00")),
+        Header("SevenZip", k7z, L("7z\xBC\xAF\x27\x1C\x00\x04\x8D\x9B\xD5\x0F")),
+        Header("Pdf", DT_PDF, L("%PDF-1.3\r\n%\xE2\xE3\xCF\xD3\r\n")),
+        Header("Gif", DT_GIF, L("GIF89a\x40\x01\xF0\x00\xF7\x00\x00")),
+        Header("Par2", kPar2, L("PAR2\0PKT\x5C\x00\x00\x00\x00\x00\x00\x00")),
+        Header("Mp4", kMp4,
+               L("\x00\x00\x00\x20"
+                 "ftypmp42\x00\x00\x00\x00"
+                 "mp42isom")),
+        Header("Flac", kFlac, L("fLaC\x00\x00\x00\x22\x10\x00\x10\x00")),
+        Header("Ogg", kOgg, L("OggS\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00")),
+    };
+    return headers;
+}
+
+enum class Encoding
+{
+    UU,
+    XX,
+    Base64,
+    Yenc
+};
+
+struct EncodedLine
+{
+    std::string line;
+    std::uint32_t msgType;
+};
+
+EncodedLine Encode(const Bytes& head, Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::UU:
+        return {UULine(head.substr(0, 45)), MT_UU};
+    case Encoding::XX:
+        return {XXLine(head.substr(0, 45)), MT_XX};
+    case Encoding::Base64:
+        return {Base64Line(head.substr(0, 57)), MT_B64};
+    case Encoding::Yenc:
+        return {YencLine(head), MT_YENC};
+    }
+    return {};
+}
+
+class RealHeaderDetection : public ::testing::TestWithParam<std::tuple<int, Encoding>>
+{
+};
+
+TEST_P(RealHeaderDetection, FirstLineShowsTheType)
+{
+    const RealHeader& header = RealHeaders()[std::get<0>(GetParam())];
+    const EncodedLine encoded = Encode(header.head, std::get<1>(GetParam()));
+    EXPECT_EQ(DetectLine(encoded.line, encoded.msgType), header.dataType) << encoded.line;
+}
+
+std::string RealHeaderCaseName(const ::testing::TestParamInfo<RealHeaderDetection::ParamType>& info)
+{
+    static constexpr std::array<const char*, 4> kNames = {"UU", "XX", "Base64", "Yenc"};
+    return std::string(RealHeaders()[std::get<0>(info.param)].name) + "As" +
+           kNames[static_cast<int>(std::get<1>(info.param))];
+}
+
+INSTANTIATE_TEST_SUITE_P(AllEncodings, RealHeaderDetection,
+                         ::testing::Combine(::testing::Range(0, 12),
+                                            ::testing::Values(Encoding::UU, Encoding::XX, Encoding::Base64,
+                                                              Encoding::Yenc)),
+                         RealHeaderCaseName);
+
+// ---------------------------------------------------------------- line rules
+
+TEST(DetectDataType, FifteenCharacterLineIsNeverExamined)
+{
+    // Fifteen bytes of a JPEG head, none of which need escaping.
+    const Bytes jpeg = L("\xFF\xD8\xFF\xDB\x00\x43\x00\x08\x06\x06\x07\x06\x05\x08\x07\x07");
+    const std::string line15 = YencLine(jpeg.substr(0, 15));
+    const std::string line16 = YencLine(jpeg);
+    ASSERT_EQ(line15.size(), 16u); // with its line feed
+    EXPECT_EQ(DetectDataType(line15.c_str(), 15, MT_YENC), DT_UNKNOWN);
+    EXPECT_EQ(DetectDataType(line16.c_str(), 16, MT_YENC), DT_JPG);
+}
+
+TEST(DetectDataType, ShortLineOnlyMatchesSignaturesItCovers)
+{
+    // 20 bytes of a WMV header: too few for the 25-byte Windows Media
+    // record, enough for the 16-byte ASF one.
+    const std::string line = YencLine(AsfHeader(0x08).substr(0, 20));
+    EXPECT_EQ(DetectLine(line, MT_YENC), kAsf);
+    EXPECT_EQ(DetectLine(YencLine(AsfHeader(0x08)), MT_YENC), kWmv);
+
+    const Bytes pic = L("\x01\x00\x00\x00\x01\x00\x08\x00\x44\x00\x00\x00\x00\x0C\x7F\x09\x06");
+    EXPECT_EQ(DetectLine(YencLine(pic.substr(0, 16)), MT_YENC), DT_UNKNOWN);
+    EXPECT_EQ(DetectLine(YencLine(pic), MT_YENC), kPic);
+}
+
+TEST(DetectDataType, YencEscapesAreUndone)
+{
+    // E0 encodes to a line feed and 13 to "=": both travel escaped.
+    const Bytes doc = L("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1\x00\x00\x00\x00\x00\x00\x00\x00\x3E\x00\x03\x00");
+    const std::string docLine = YencLine(doc);
+    ASSERT_NE(docLine.find("=J"), std::string::npos);
+    EXPECT_EQ(DetectLine(docLine, MT_YENC), 7);
+
+    const Bytes flash = L("FWS\x13\x8C\x0B\x00\x00\x78\x00\x05\x5F\x00\x00\x0F\xA0\x00\x00\x18\x01\x00");
+    const std::string flashLine = YencLine(flash);
+    ASSERT_NE(flashLine.find("=}"), std::string::npos);
+    EXPECT_EQ(DetectLine(flashLine, MT_YENC), 64);
+}
+
+TEST(DetectDataType, YencLineEndingInALoneEscapeStopsThere)
+{
+    std::string line = YencLine(L("\xFF\xD8\xFF\xE1\x00\x10\x45\x78\x69\x66\x00\x00\x4D\x4D\x00\x2A"));
+    line.back() = '=';
+    EXPECT_EQ(DetectLine(line, MT_YENC), DT_JPG);
+    line += "\r\n";
+    EXPECT_EQ(DetectLine(line, MT_YENC), DT_JPG);
+}
+
+TEST(DetectDataType, LongYencLineFillsNoMoreThanTheSample)
+{
+    // A webm DocType at byte 63 lies outside the 63 bytes that are decoded.
+    Bytes data = EbmlHead("matroska");
+    data.resize(kTypeSampleFill, '\x01');
+    EXPECT_EQ(DetectLine(YencLine(data + L("\x42\x82\x84webm")), MT_YENC), DT_UNKNOWN);
+    data.resize(kTypeSampleFill - 7);
+    EXPECT_EQ(DetectLine(YencLine(data + L("\x42\x82\x84webm")), MT_YENC), kWebm);
+}
+
+TEST(DetectDataType, QuotedPrintableAndPlainTextAreNeverExamined)
+{
+    const std::string jpeg = YencLine(RealHeaders()[0].head);
+    ASSERT_EQ(DetectLine(jpeg, MT_YENC), DT_JPG);
+    EXPECT_EQ(DetectLine(jpeg, MT_NONE), DT_UNKNOWN);
+    EXPECT_EQ(DetectLine(jpeg, MT_QP), DT_UNKNOWN);
+    EXPECT_EQ(DetectLine(jpeg, MT_TXT), DT_UNKNOWN);
+    EXPECT_EQ(DetectLine(jpeg, MT_YENC | MT_QP), DT_UNKNOWN) << "one encoding bit at a time";
+}
+
+TEST(DetectDataType, MissingLineIsUnknown)
+{
+    EXPECT_EQ(DetectDataType(nullptr, 40, MT_YENC), DT_UNKNOWN);
 }
 
 // ---------------------------------------------------------------- extensions

@@ -218,6 +218,16 @@ TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)
     EXPECT_NE(ReportText(list).find("OutFile: holiday.jpg\r\nOriginalName: Pic.JPG\r\n"), std::string::npos);
 }
 
+TEST_F(Report, EightBitSubjectsAreWrittenAsUtf8)
+{
+    PartSpec s = UuPart("a.zip", 1, 1, 1);
+    s.fullSubject = "caf\xE9";
+    ASSERT_EQ(Add(s), 1);
+    list.Evaluate();
+    EXPECT_EQ(ReportText(list).rfind("Subject: caf\xC3\xA9\r\n", 0), 0u);
+    EXPECT_NE(ListDumpText(&list).find("FullSubj:\"caf\xC3\xA9\"\r\n"), std::string::npos);
+}
+
 TEST_F(Report, MultiFilePostingShowsItsFileNumber)
 {
     PartSpec s = UuPart("a.zip", 1, 1, 1);

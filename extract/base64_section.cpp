@@ -1,0 +1,167 @@
+// The line state machine of Base64 sections, with the MIME header reader
+// that finds the body, its boundary and the length of its data lines, and
+// the joining of data lines that a transport broke in two.
+#include "extract/engine.h"
+
+#include "codec/base64.h"
+#include "io/buf_file.h"
+#include "model/records.h"
+#include "platform/host.h"
+#include "scan/line_tests.h"
+#include "text/ascii.h"
+#include "text/text_utils.h"
+
+namespace zarvex {
+namespace {
+
+constexpr int kJoinLimit = 80; // a broken-off rest is shorter than this
+
+bool IsBlank(std::string_view text)
+{
+    for (char c : text)
+        if (!IsAsciiSpace(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+bool IsBase64(const LineBuffer& line) { return IsBase64Line(line.text, line.len); }
+
+// "--" + boundary, the separator before another body part or the closing one.
+bool IsBoundaryLine(std::string_view line, std::string_view boundary)
+{
+    return !boundary.empty() && line.size() >= boundary.size() + 2 && line.starts_with("--") &&
+           line.substr(2, boundary.size()) == boundary;
+}
+
+} // namespace
+
+bool Extractor::JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart)
+{
+    LineBuffer next;
+    int rawLength = 0;
+    if (!PeekNextLine(next, &rawLength)) return false;
+    next.StripLineEnd();
+    if (next.len == 0 || next.len >= kJoinLimit || !IsBase64(next)) return false;
+    if (wholeLineInPart && m_Call.endPos > 0 && m_Call.pos + rawLength > m_Call.endPos) return false;
+    if (!ReadNextLine(next)) return false;
+    next.StripLineEnd();
+    line.Append(next.View());
+    return true;
+}
+
+void Extractor::ParseBoundary(std::string_view line)
+{
+    const std::size_t at = FindIgnoreCase(line, "oundary=");
+    if (at == std::string_view::npos) return;
+    std::string_view value = line.substr(at + 8);
+    std::size_t end = 0;
+    if (!value.empty() && value.front() == '"') {
+        value.remove_prefix(1);
+        end = value.find('"');
+    } else {
+        while (end < value.size() && !IsAsciiSpace(static_cast<unsigned char>(value[end]))) ++end;
+    }
+    value = value.substr(0, std::min(end, value.size()));
+    m_Call.boundary.assign(value.substr(0, std::min<std::size_t>(value.size(), kMaxLineText)));
+}
+
+int Extractor::ReadMimeHeaders()
+{
+    LineBuffer& line = m_Call.line;
+    line.StripLineEnd();
+    bool typeSeen = false;
+    bool base64Seen = false;
+    bool inBody = false;
+    for (bool firstLine = true;; firstLine = false) {
+        const std::string_view text = line.View();
+        bool found = false;
+        // A data line right away: a message that is nothing but Base64.
+        if (IsBase64(line) && ((line.len >= 46 && line.len <= 78) || (line.len > 0 && text.back() == '=')) &&
+            !IsHeaderOrSeparator(line.text, line.len, false) && (firstLine || !(typeSeen || base64Seen)))
+            found = true;
+        if (!found && line.len > 0 && (text[0] == 'C' || text[0] == 'c')) {
+            const std::string_view rest = text.substr(1);
+            if (StartsWithIgnoreCase(rest, "ontent-Type:"))
+                typeSeen = true;
+            else if (StartsWithIgnoreCase(rest, "ontent-Transfer-Encoding:") &&
+                     FindIgnoreCase(rest.substr(25), "base64") != std::string_view::npos)
+                base64Seen = true;
+        }
+        if (!found && !inBody) {
+            if (base64Seen && IsBlank(text))
+                inBody = true;
+            else if ((typeSeen || base64Seen) && line.len >= 60 && IsBase64(line))
+                found = true;
+        } else if (!found && line.len >= 4) {
+            found = true;
+        }
+        if (!found && line.len > 10) ParseBoundary(text);
+        if (found) break;
+        if (m_Host.AbortRequested() || !BeforePartEnd() || !ReadNextLine(line)) return -1;
+        line.StripLineEnd();
+    }
+    if (line.len % 4 != 0) JoinBrokenBase64Line(line, true);
+    return line.len;
+}
+
+void Extractor::DecodeBase64Data()
+{
+    LineBuffer& line = m_Call.line;
+    // The codec takes the line with its line feed.
+    line.text[line.len] = '\n';
+    line.text[line.len + 1] = '\0';
+    const int result = DecodeBase64Line(&m_Out->File(), line.text, line.len + 1, m_Call.boundary, m_Call.saveRaw);
+    line.text[line.len] = '\0';
+    switch (result) {
+    case B64_BROKEN_GROUP:
+        DamagedLine(302);
+        if (m_Call.state == DecodeState::SwitchToDuplicate && m_Call.errorCount <= 5) ReportLineError(318);
+        break;
+    case B64_END:
+        m_Call.dataWritten = true;
+        FinishFile();
+        break;
+    case B64_CLOSING:
+        FinishFile();
+        break;
+    case B64_NOTHING:
+        m_Call.state = DecodeState::Paused;
+        m_Out->File().Flush();
+        break;
+    default:
+        m_Call.dataWritten = true;
+        break;
+    }
+}
+
+void Extractor::HandleBase64Line()
+{
+    LineBuffer& line = m_Call.line;
+    DecodeState& state = m_Call.state;
+    line.StripLineEnd();
+    if (state != DecodeState::SeekingStart && line.len % 4 != 0 && BeforePartEnd())
+        JoinBrokenBase64Line(line, false);
+
+    if (state == DecodeState::SeekingStart) {
+        const int firstLength = ReadMimeHeaders();
+        if (firstLength < 0) {
+            if (m_Host.AbortRequested()) return; // the part loop ends the file
+            FinishFile();
+            return;
+        }
+        m_Call.expectedLength = firstLength;
+        state = DecodeState::InData;
+        Announce(110);
+    } else if (state == DecodeState::Paused) {
+        if (line.len == m_Call.expectedLength && IsBase64(line)) {
+            state = DecodeState::InData;
+        } else if (IsBoundaryLine(line.View(), m_Call.boundary)) {
+            // The body ended with a blank line before its boundary: the
+            // data are complete, not short.
+            FinishFile();
+            return;
+        }
+    }
+    if (state == DecodeState::InData) DecodeBase64Data();
+}
+
+} // namespace zarvex

@@ -1,0 +1,450 @@
+#include "extract/engine.h"
+
+#include "extract/file_error_box.h"
+#include "extract/output_path.h"
+#include "io/buf_file.h"
+#include "model/records.h"
+#include "model/settings.h"
+#include "platform/host.h"
+#include "text/ascii.h"
+#include "text/messages.h"
+
+#include <algorithm>
+#include <array>
+
+namespace zarvex {
+namespace {
+
+constexpr std::uint32_t kInputMode = CBufFile::modeRead | CBufFile::shareDenyNone | CBufFile::typeBinary |
+                                     CBufFile::modeNoInherit;
+constexpr std::int64_t kProgressEvery = 128;
+constexpr std::int64_t kPumpEvery = 256;
+
+} // namespace
+
+Extractor::Extractor(MyCObArray& list, Settings& settings, Host& host)
+    : m_List(list), m_Settings(settings), m_Host(host), m_Policy(settings, host)
+{
+}
+
+Extractor::~Extractor() = default;
+
+int Extractor::ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
+                                 CFInfo* part, int depth, bool stream, bool saveRaw, CFInfo* parentPart)
+{
+    // A nested call (the decoding of a decoded file) gets a state of its own
+    // and leaves the caller's as it found it.
+    CallState outer = std::move(m_Call);
+    std::unique_ptr<CBufFile> outerIn = std::move(m_In);
+    std::unique_ptr<OutputFile> outerOut = std::move(m_Out);
+    m_Call = CallState{};
+    m_In = std::make_unique<CBufFile>();
+    m_Out = std::make_unique<OutputFile>();
+    const int result = Extract(index, outDir, answerState, skipIncomplete, part, depth, stream, saveRaw, parentPart);
+    m_Out.reset(); // an output still open here is unfinished and discarded
+    m_In.reset();
+    m_Call = std::move(outer);
+    m_In = std::move(outerIn);
+    m_Out = std::move(outerOut);
+    return result;
+}
+
+int Extractor::Extract(int index, const std::string& outDir, int* answerState, bool skipIncomplete, CFInfo* part,
+                       int depth, bool stream, bool saveRaw, CFInfo* parentPart)
+{
+    m_Call.depth = depth;
+    m_Call.stream = stream;
+    m_Call.saveRaw = saveRaw;
+    m_Call.parent = parentPart;
+
+    CSortInfo* record = FindRecord(index, part);
+    if (!record || record->GetSize() == 0) {
+        if (!m_Host.Silent()) m_Host.Beep();
+        return extract_result::NothingWritten;
+    }
+    m_Call.record = record;
+    if (!MayExtract(*record, skipIncomplete)) return extract_result::Skipped;
+
+    int localAnswer = answer::Ask;
+    const int opened = OpenOutput(outDir, answerState ? answerState : &localAnswer);
+    if (opened != extract_result::Written) return opened;
+
+    m_Host.SetStatus(FormatMessage(120, m_Call.outputName));
+    if (!OpenInput(*record->GetAt(0))) {
+        m_Out->Discard();
+        m_Host.SetProgress(-1);
+        return extract_result::Skipped;
+    }
+    try {
+        RunParts();
+    } catch (const FileException& e) {
+        // A write or seek failed (a full disk, a vanished file): what was
+        // written so far stays, the rest of this file is given up.
+        m_Call.writeFailed = true;
+        AddStatus(ST_DATAERROR);
+        ShowFileError(m_Host, e.Error());
+    }
+    AfterLoop();
+    m_Host.SetProgress(-1);
+    if (m_Call.dataWritten) MarkWritten();
+    if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
+    return m_Call.dataWritten ? extract_result::Written : extract_result::NothingWritten;
+}
+
+// ------------------------------------------------------------ preparation
+
+CSortInfo* Extractor::FindRecord(int index, CFInfo* part) const
+{
+    if (!part) return index >= 0 && index < m_List.GetSize() ? m_List.GetAt(index) : nullptr;
+    for (int g = 0; g < m_List.GetSize(); ++g) {
+        CSortInfo* record = m_List.GetAt(g);
+        for (int i = 0; i < record->GetSize(); ++i)
+            for (const CFInfo* p = record->GetAt(i); p; p = p->m_pNextDup.get())
+                if (p == part) return record;
+    }
+    return nullptr;
+}
+
+bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
+{
+    const int status = record.m_Status & 0xF;
+    const bool unfinished = status == GS_STARTED && record.m_Found >= 2 && record.m_Expected >= 2 &&
+                            record.m_Found != record.m_Expected;
+    const bool silent = m_Host.Silent();
+    bool skip = (!silent && skipIncomplete && (unfinished || status == GS_MISSING)) ||
+                (silent && status == GS_MISSING);
+    if (!skip && status == GS_MISSING && !(record.m_Found >= 1 && record.m_Expected >= 2)) {
+        if (!skipIncomplete) {
+            m_Host.Beep();
+            m_Host.Ask(Prompt::MissingStart, Message(121));
+        }
+        skip = true;
+    }
+    if (skip) MarkNotExtracted();
+    return !skip;
+}
+
+std::vector<std::string> Extractor::RunInputs() const
+{
+    std::vector<std::string> inputs(m_List.m_InputNames.begin(), m_List.m_InputNames.end());
+    for (int i = 0; i < m_Call.record->GetSize(); ++i)
+        for (const CFInfo* p = m_Call.record->GetAt(i); p; p = p->m_pNextDup.get()) inputs.push_back(p->m_File);
+    return inputs;
+}
+
+int Extractor::OpenOutput(const std::string& outDir, int* answerState)
+{
+    const CFInfo& first = *m_Call.record->GetAt(0);
+    m_Call.outputName = first.m_DestFile;
+    const std::string folder = ResolveOutputFolder(outDir, first.m_File);
+    OutputRequest request;
+    request.path = BuildOutputPath(folder, m_Call.outputName, m_Call.saveRaw ? ".uu" : "");
+    request.outputName = m_Call.outputName;
+    if (request.path.empty() && !m_Settings.AppendAllToOneFile) {
+        // The name would leave the output folder or is no file name at all.
+        ShowFileError(m_Host, FileError{kBadPath, 0, m_Call.outputName});
+        MarkNotExtracted();
+        return extract_result::Skipped;
+    }
+    request.inputs = RunInputs();
+    switch (m_Policy.Open(request, *m_Call.record, answerState, *m_Out)) {
+    case OpenOutcome::Opened:
+        return extract_result::Written;
+    case OpenOutcome::Aborted:
+        m_Call.aborted = true;
+        m_Host.SetStatus(Message(139));
+        return extract_result::NothingWritten;
+    case OpenOutcome::Skipped:
+    case OpenOutcome::Failed:
+        break;
+    }
+    MarkNotExtracted();
+    return extract_result::Skipped;
+}
+
+// ------------------------------------------------------------ the part loop
+
+void Extractor::RunParts()
+{
+    m_Call.totalLines = m_Call.record->DataLength(0);
+    for (int i = 0; i < m_Call.record->GetSize(); ++i)
+        if (!DecodePart(*m_Call.record->GetAt(i), i)) break;
+}
+
+bool Extractor::OpenInput(const CFInfo& part)
+{
+    if (m_In->IsOpen() && m_Call.inputPath == part.m_File) return true;
+    if (m_In->IsOpen()) m_In->Close();
+    FileError error;
+    if (!m_In->Open(part.m_File, kInputMode, &error)) {
+        m_Call.inputPath.clear();
+        if (error.fileName.empty()) error.fileName = part.m_File;
+        if (!ShowFileError(m_Host, error)) m_Call.aborted = true;
+        return false;
+    }
+    m_Call.inputPath = part.m_File;
+    return true;
+}
+
+bool Extractor::DecodePart(CFInfo& part, int index)
+{
+    // Hook: the yEnc placement at "=ypart" offsets (StrictYenc, merge) and
+    // the "You Choose Duplicate Part" dialog come with the yEnc decoder.
+    CFInfo* current = &part;
+    current->m_ByteStart = m_Out->File().GetPosition();
+    for (;;) {
+        if (!OpenInput(*current)) return false;
+        m_Call.visited.push_back(current);
+        if (!ReadPartLines(*current)) return false;
+        if (m_Call.state != DecodeState::SwitchToDuplicate) break;
+        TakeDuplicate(current);
+    }
+    if (current != &part) part.m_ByteStart = current->m_ByteStart;
+    EndPart(*current, index);
+    if (current != &part) part.m_Length = current->m_Length;
+    if (m_Call.state == DecodeState::Finished || m_Call.aborted || m_Call.endOfInput) return false;
+    return !NextBelongsElsewhere(index);
+}
+
+bool Extractor::ReadPartLines(CFInfo& part)
+{
+    m_Call.part = &part;
+    m_Call.endPos = part.m_EPos;
+    m_In->Seek(part.m_SPos, 0);
+    m_Call.pos = part.m_SPos;
+    m_Call.lineNo = part.m_StartLine - 1;
+    while (m_Call.state != DecodeState::SwitchToDuplicate && BeforePartEnd()) {
+        if (m_Host.AbortRequested()) {
+            m_Call.aborted = true;
+            m_Host.SetStatus(Message(139));
+            return false;
+        }
+        if (m_Call.endOfInput) return false;
+        if (!ReadNextLine(m_Call.line)) {
+            // The input is shorter than when it was scanned.
+            if (m_Call.endPos > 0 && !ShowFileError(m_Host, FileError{kEndOfFile, 0, part.m_File}))
+                m_Call.aborted = true;
+            return !m_Call.aborted;
+        }
+        DispatchLine();
+        if (m_Call.state == DecodeState::Finished || m_Call.aborted) break;
+    }
+    return true;
+}
+
+void Extractor::TakeDuplicate(CFInfo*& part)
+{
+    Log(std::string(Message(344)) + "\r\n");
+    CFInfo* dup = part->m_pNextDup.get();
+    dup->m_ByteStart = part->m_ByteStart;
+    // The damaged part's bytes go: the duplicate writes from the same offset.
+    if (part->m_MsgType & MT_YENC)
+        m_Out->File().Seek(part->m_ByteStart, 0);
+    else
+        m_Out->File().SetLength(part->m_ByteStart);
+    part = dup;
+    ClearHistory();
+    m_Call.state = DecodeState::SeekingStart;
+}
+
+void Extractor::EndPart(CFInfo& part, int /*index*/)
+{
+    if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
+    // Hook: the yEnc part end (missing footer 322, part size) comes with the yEnc decoder.
+    if (m_Call.state == DecodeState::InData) m_Call.state = DecodeState::Paused;
+}
+
+bool Extractor::NextBelongsElsewhere(int index) const
+{
+    const CFInfo& part = *m_Call.record->GetAt(index);
+    if ((part.m_MsgType & (MT_UU | MT_XX | MT_B64)) == 0) return false;
+    if (!m_Call.dataWritten || m_Call.state != DecodeState::Paused) return false;
+    if (!(part.m_Total >= 2 || part.m_Total == -1) || index + 1 >= m_Call.record->GetSize()) return false;
+    const std::string& next = m_Call.record->GetAt(index + 1)->m_DestFile;
+    return !next.empty() && !EqualsIgnoreCase(next, m_Call.outputName);
+}
+
+// ------------------------------------------------------------ lines
+
+bool Extractor::BeforePartEnd() const { return m_Call.endPos <= 0 || m_Call.pos < m_Call.endPos; }
+
+void Extractor::CountLine()
+{
+    ++m_Call.lineNo;
+    ++m_Call.linesDone;
+    if (m_Call.linesDone % kProgressEvery == 0) {
+        const std::int64_t perMille = std::max<std::int64_t>(1, m_Call.totalLines / 1000);
+        m_Host.SetProgress(std::min(100.0, static_cast<double>(m_Call.linesDone / perMille) * 0.1));
+    }
+    if (m_Call.linesDone % kPumpEvery == 0 && !m_Host.PumpMessages()) m_Call.endOfInput = true;
+}
+
+namespace {
+
+// Folds a trailing CR LF (or CR CR LF) into one LF.
+void FoldLineEnd(LineBuffer& line)
+{
+    while (line.len > 1 && line.text[line.len - 1] == '\n' && line.text[line.len - 2] == '\r') {
+        line.text[line.len - 2] = '\n';
+        line.text[--line.len] = '\0';
+    }
+}
+
+} // namespace
+
+bool Extractor::ReadNextLine(LineBuffer& into)
+{
+    int n = 0;
+    bool complete = false;
+    if (!m_In->ReadLine(into.text, kLineBufferSize, &n, &complete)) return false;
+    into.len = n;
+    m_Call.pos += n;
+    const bool endedLF = into.EndsWithLF();
+    if (endedLF) CountLine();
+    FoldLineEnd(into);
+    into.CutFront(m_Call.part ? m_Call.part->m_Indent : 0);
+    m_Call.hint = m_Call.previousLength;
+    m_Call.previousLength = into.len;
+    m_Call.previousEndedLF = m_Call.currentEndedLF;
+    m_Call.currentEndedLF = endedLF;
+    return true;
+}
+
+bool Extractor::PeekNextLine(LineBuffer& into, int* rawLength)
+{
+    if (!BeforePartEnd()) return false;
+    int n = 0;
+    if (!m_In->PeekLine(into.text, kLineBufferSize, &n)) return false;
+    into.len = n;
+    if (rawLength) *rawLength = n;
+    FoldLineEnd(into);
+    into.CutFront(m_Call.part ? m_Call.part->m_Indent : 0);
+    return true;
+}
+
+void Extractor::DispatchLine()
+{
+    using Handler = void (Extractor::*)();
+    struct Row {
+        std::uint32_t type;
+        Handler handler;
+    };
+    // Lowest encoding bit first, as everywhere the message type is read.
+    static constexpr std::array<Row, 10> kHandlers = {{
+        {MT_TXT, &Extractor::HandleTextLine},
+        {MT_UU, &Extractor::HandleUULine},
+        {MT_XX, &Extractor::HandleXXLine},
+        {MT_B64, &Extractor::HandleBase64Line},
+        {MT_HQX, &Extractor::HandleBinHexLine},
+        {MT_YENC, &Extractor::HandleYencLine},
+        {MT_QP, &Extractor::HandleQuotedPrintableLine},
+        {MT_BNEWS, &Extractor::HandleBNewsLine},
+        {MT_XFACE, &Extractor::HandleFaceLine},
+        {MT_FACE, &Extractor::HandleFaceLine},
+    }};
+    for (const Row& row : kHandlers) {
+        if (m_Call.part->m_MsgType & row.type) {
+            (this->*row.handler)();
+            return;
+        }
+    }
+}
+
+// Section handling still to come: these encodings are read but not decoded
+// yet, so their outputs end with "Possible short file" and are removed empty.
+void Extractor::HandleYencLine() {}
+void Extractor::HandleBinHexLine() {}
+void Extractor::HandleQuotedPrintableLine() {}
+void Extractor::HandleTextLine() {}
+void Extractor::HandleBNewsLine() {}
+void Extractor::HandleFaceLine() {}
+
+// ------------------------------------------------------------ the end
+
+void Extractor::FinishFile()
+{
+    m_Call.finished = true;
+    m_Call.state = DecodeState::Finished;
+    CFInfo& part = *m_Call.part;
+    if ((part.m_Status & 0xF) == GS_STARTED) part.m_Status = (part.m_Status & ~0xF) | GS_COMPLETE;
+    if (m_Call.parent) m_Call.parent->m_Status = part.m_Status;
+    m_Host.SetProgress(100);
+    CloseOutput();
+    LogMoreErrors();
+}
+
+void Extractor::AfterLoop()
+{
+    if (!m_Out->IsOpen()) return;
+    // Hook: a BinHex temporary file is decoded here.
+    const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(0);
+    if (m_Call.aborted) {
+        Log(std::string(Message(139)) + "\r\n");
+    } else if (part->m_MsgType & (MT_UU | MT_XX)) {
+        Log(Message(311));
+    } else if ((part->m_MsgType & MT_HQX) == 0) {
+        Log(Message(307));
+    }
+    CloseOutput();
+    LogMoreErrors();
+    // Hook: recursive decoding of a text-like output is offered here.
+}
+
+void Extractor::CloseOutput()
+{
+    if (!m_Out->IsOpen()) return;
+    bool hasData = m_Call.dataWritten && !m_Call.aborted;
+    if (hasData && m_Out->GetMode() != OutputFile::Mode::InPlace) {
+        // A new or replacing output starts empty: any byte in it is data.
+        try {
+            hasData = m_Out->File().GetPosition() > 0;
+        } catch (const FileException& e) {
+            if (!m_Call.writeFailed) ShowFileError(m_Host, e.Error());
+            m_Call.writeFailed = true;
+        }
+    }
+    if (hasData) {
+        FileError error;
+        if (m_Out->Keep(&error))
+            m_Policy.OutputKept(*m_Out);
+        else if (!m_Call.writeFailed)
+            ShowFileError(m_Host, error);
+        if (!m_Out->Kept()) m_Call.dataWritten = false;
+        return;
+    }
+    Log(Message(308));
+    m_Out->Discard();
+    m_Call.dataWritten = false;
+}
+
+void Extractor::LogMoreErrors()
+{
+    if (m_Call.errorCount <= 5 || m_Call.moreErrorsLogged || !m_Host.HasLog()) return;
+    m_Call.moreErrorsLogged = true;
+    Log(FormatMessage(305, std::to_string(m_Call.errorCount - 5)));
+}
+
+void Extractor::MarkWritten()
+{
+    for (CFInfo* p : m_Call.visited) p->SetFlag(PF_WRITTEN);
+}
+
+void Extractor::AddStatus(std::int32_t bits)
+{
+    if (m_Call.record) m_Call.record->m_Status |= bits;
+    if (m_Call.part) m_Call.part->m_Status |= bits;
+}
+
+void Extractor::MarkNotExtracted()
+{
+    if (!m_Call.record) return;
+    m_Call.record->m_Status |= ST_NOTEXTRACTED;
+    for (int i = 0; i < m_Call.record->GetSize(); ++i) m_Call.record->GetAt(i)->m_Status |= ST_NOTEXTRACTED;
+}
+
+void Extractor::Log(std::string_view text)
+{
+    if (m_Host.HasLog()) m_Host.Log(text);
+}
+
+} // namespace zarvex

@@ -1,0 +1,176 @@
+// The extraction engine: turns one output record (a CSortInfo and its parts)
+// into one output file. It re-reads every part's byte range from its input
+// file line by line, runs the section handling of the part's encoding over
+// the lines, hands the data lines to the codecs, switches to a duplicate
+// part when a part turns out damaged, and reports every problem to the log
+// in the program's fixed wording. All talk with the user goes through Host.
+#pragma once
+
+#include "extract/line_buffer.h"
+#include "extract/output_file.h"
+#include "extract/output_policy.h"
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zarvex {
+
+class CBufFile;
+class CFInfo;
+class CSortInfo;
+class Host;
+class MyCObArray;
+struct Settings;
+
+// Where the section handling of one output file stands.
+enum class DecodeState {
+    SeekingStart,      // before the first data line (headers, the "begin" line)
+    InData,            // data lines are being decoded
+    Paused,            // between data: after a part, a blank line or a boundary
+    Finished,          // the end of the file was found; the rest is ignored
+    SwitchToDuplicate, // the part is damaged; its duplicate is decoded instead
+};
+
+// Results of ExtractOutputFile.
+namespace extract_result {
+inline constexpr int Written = 1;
+inline constexpr int NothingWritten = 0;
+inline constexpr int Skipped = -1;       // skipped, or the output cannot be opened
+inline constexpr int StreamAborted = -2; // aborted while stream decoding
+} // namespace extract_result
+
+class Extractor {
+public:
+    Extractor(MyCObArray& list, Settings& settings, Host& host);
+    ~Extractor();
+    Extractor(const Extractor&) = delete;
+    Extractor& operator=(const Extractor&) = delete;
+
+    // Extracts the record at `index` of the sort list (or the record of
+    // `part` when given) into `outDir` ("*": the folder of its first input).
+    // `answerState` is shared by all calls of one Extract command.
+    int ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
+                          CFInfo* part = nullptr, int depth = 0, bool stream = false, bool saveRaw = false,
+                          CFInfo* parentPart = nullptr);
+
+    // The Extract command ended: the append target is forgotten.
+    void EndExtractCommand() { m_Policy.EndCommand(); }
+    const OutputPolicy& Policy() const { return m_Policy; }
+
+private:
+    // Everything one call works with; reset at the start of every call.
+    struct CallState {
+        DecodeState state = DecodeState::SeekingStart;
+        CSortInfo* record = nullptr;
+        CFInfo* part = nullptr;   // the part whose lines are read now
+        CFInfo* parent = nullptr; // the enclosing file's part (nested decoding)
+        std::string outputName;
+        std::string inputPath; // the input file open now
+        std::int64_t pos = 0;  // input position after the current line
+        std::int64_t endPos = 0;
+        std::int64_t lineNo = 0;
+        std::int64_t linesDone = 0;
+        std::int64_t totalLines = 0;
+        std::int64_t expectedLength = 0; // Base64 data line length
+        int hint = 0;                    // length of the line before the current one (UU)
+        int previousLength = 0;          // length of the current line, the next line's hint
+        bool previousEndedLF = true;     // the line before the current one ended with LF
+        bool currentEndedLF = true;
+        int errorCount = 0;
+        bool finished = false;
+        bool dataWritten = false;
+        bool aborted = false;
+        bool endOfInput = false; // the user interface asked to quit
+        bool announced = false;  // "Extracting ... as file ..." was logged
+        bool writeFailed = false; // a file error was reported while writing
+        bool moreErrorsLogged = false;
+        bool stream = false;
+        bool saveRaw = false;
+        int depth = 0;
+        std::string boundary;
+        LineBuffer line;     // the current line
+        LineBuffer history1; // the previous line kept for the end handling
+        LineBuffer history2; // and the one before it
+        std::vector<CFInfo*> visited; // parts whose lines were read
+    };
+
+    // One call with a fresh state (ExtractOutputFile keeps the caller's).
+    int Extract(int index, const std::string& outDir, int* answerState, bool skipIncomplete, CFInfo* part, int depth,
+                bool stream, bool saveRaw, CFInfo* parentPart);
+
+    // Preparation.
+    CSortInfo* FindRecord(int index, CFInfo* part) const;
+    bool MayExtract(CSortInfo& record, bool skipIncomplete);
+    int OpenOutput(const std::string& outDir, int* answerState);
+    std::vector<std::string> RunInputs() const;
+
+    // The part loop.
+    void RunParts();
+    bool DecodePart(CFInfo& part, int index);
+    bool OpenInput(const CFInfo& part);
+    bool ReadPartLines(CFInfo& part);
+    void EndPart(CFInfo& part, int index);
+    bool NextBelongsElsewhere(int index) const;
+    void TakeDuplicate(CFInfo*& part);
+
+    // Lines.
+    bool ReadNextLine(LineBuffer& into);
+    bool PeekNextLine(LineBuffer& into, int* rawLength = nullptr);
+    void CountLine();
+    bool BeforePartEnd() const;
+    void DispatchLine();
+
+    // Section handling per encoding.
+    void HandleUULine();
+    void HandleXXLine();
+    void HandleBase64Line();
+    void HandleYencLine();
+    void HandleBinHexLine();
+    void HandleQuotedPrintableLine();
+    void HandleTextLine();
+    void HandleBNewsLine();
+    void HandleFaceLine();
+    bool UUQualifiesInPause();
+    void UUDropBeforeM();
+    void DecodeUUData(LineBuffer& line, int hint);
+    void DecodeXXData(LineBuffer& line);
+    bool UUEndOfFile();
+    bool XXEndOfFile();
+    void PushHistory();
+    void ClearHistory();
+    bool JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart);
+    int ReadMimeHeaders();
+    void DecodeBase64Data();
+    void Announce(int typeNameId);
+    void ParseBoundary(std::string_view line);
+
+    // Damaged data, notes and the end of the file.
+    void DamagedLine(int reason);
+    void ReportLineError(int reason);
+    void LogCountedNote(int id);
+    void BeepAtMostEvery10s();
+    void Log(std::string_view text);
+    void FinishFile();
+    void AfterLoop();
+    void CloseOutput();
+    void LogMoreErrors();
+    void MarkWritten();
+    void MarkNotExtracted();
+    void AddStatus(std::int32_t bits);
+
+    MyCObArray& m_List;
+    Settings& m_Settings;
+    Host& m_Host;
+    OutputPolicy m_Policy;
+    std::chrono::steady_clock::time_point m_LastBeep{};
+    bool m_HasBeeped = false;
+
+    CallState m_Call;
+    std::unique_ptr<CBufFile> m_In;
+    std::unique_ptr<OutputFile> m_Out;
+};
+
+} // namespace zarvex

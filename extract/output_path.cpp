@@ -1,0 +1,96 @@
+#include "extract/output_path.h"
+
+#include "text/ascii.h"
+
+#include <sys/stat.h>
+
+namespace zarvex {
+namespace {
+
+// Cuts `text` to at most `max` bytes without splitting a UTF-8 character.
+std::string_view CutUtf8(std::string_view text, std::size_t max)
+{
+    if (text.size() <= max) return text;
+    std::size_t end = max;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+// Keeps the extension (when it is short) and cuts the stem.
+std::string Shorten(std::string_view name, std::size_t max)
+{
+    const std::size_t dot = name.rfind('.');
+    std::string_view ext;
+    if (dot != std::string_view::npos && dot > 0 && name.size() - dot <= 16) ext = name.substr(dot);
+    const std::string_view stem = name.substr(0, name.size() - ext.size());
+    if (ext.size() >= max) return std::string(CutUtf8(name, max));
+    std::string out(CutUtf8(stem, max - ext.size()));
+    out += ext;
+    return out;
+}
+
+} // namespace
+
+std::string FolderOf(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return {};
+    if (slash == 0) return "/";
+    return std::string(path.substr(0, slash));
+}
+
+std::string ResolveOutputFolder(std::string_view outDir, std::string_view firstInput)
+{
+    std::string folder(outDir == "*" ? FolderOf(firstInput) : std::string(outDir));
+    if (folder.empty()) folder = ".";
+    return folder;
+}
+
+std::string SafeOutputName(std::string_view name, std::string_view suffix)
+{
+    if (name.empty() || name == "." || name == "..") return {};
+    if (name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos) return {};
+    std::string safe;
+    if (name.front() == '.') safe = "_";
+    safe += name;
+    if (suffix.size() >= kMaxNameBytes) return {};
+    if (safe.size() + suffix.size() > kMaxNameBytes) safe = Shorten(safe, kMaxNameBytes - suffix.size());
+    if (safe.empty()) return {};
+    safe += suffix;
+    return safe;
+}
+
+std::string BuildOutputPath(std::string_view folder, std::string_view name, std::string_view suffix)
+{
+    const std::string safe = SafeOutputName(name, suffix);
+    if (safe.empty() || folder.empty() || folder.find('\0') != std::string_view::npos) return {};
+    std::string path(folder);
+    if (path.back() != '/') path += '/';
+    path += safe;
+    if (path.size() > kMaxPathBytes) return {};
+    return path;
+}
+
+bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& others)
+{
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0) return false;
+    for (const std::string& other : others) {
+        struct stat st {};
+        if (::stat(other.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) return true;
+    }
+    return false;
+}
+
+std::string AppendSuggestion(std::string_view outputName)
+{
+    const std::size_t n = outputName.size();
+    if (n > 4 && outputName[n - 4] == '.') {
+        const std::string_view ext = outputName.substr(n - 4);
+        const bool numbered = IsAsciiDigit(ext[2]) && IsAsciiDigit(ext[3]);
+        if (numbered || EqualsIgnoreCase(ext, ".rar")) return std::string(outputName.substr(0, n - 4));
+    }
+    return std::string(outputName);
+}
+
+} // namespace zarvex

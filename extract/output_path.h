@@ -1,0 +1,38 @@
+// Where an output file goes: the folder, one plain name inside it, and the
+// checks that keep every write inside the folder the user chose.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zarvex {
+
+// Longest name and path the file system takes, in bytes.
+inline constexpr std::size_t kMaxNameBytes = 255;
+inline constexpr std::size_t kMaxPathBytes = 4095;
+
+// The folder of `path` ("" when it has none; "/" for a file in the root).
+std::string FolderOf(std::string_view path);
+
+// The output folder: `outDir`, where "*" means the folder of `firstInput`
+// and an empty folder means the current one.
+std::string ResolveOutputFolder(std::string_view outDir, std::string_view firstInput);
+
+// `name` as one plain file name: empty when it is empty, ".", "..", or holds
+// "/" or NUL; a leading "." becomes "_."; too long names are shortened,
+// keeping their extension and whole UTF-8 characters. `suffix` (".uu" for raw
+// saves) is appended and counted in the length.
+std::string SafeOutputName(std::string_view name, std::string_view suffix = {});
+
+// Folder + "/" + the safe name, or "" when no safe path can be made.
+std::string BuildOutputPath(std::string_view folder, std::string_view name, std::string_view suffix = {});
+
+// True when `path` names the same file (device and inode) as one of `others`.
+bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& others);
+
+// The name to suggest for an append target: a split archive's base name
+// (".r01", ".001", ".rar" cut off), else the name itself.
+std::string AppendSuggestion(std::string_view outputName);
+
+} // namespace zarvex

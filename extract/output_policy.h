@@ -1,0 +1,70 @@
+// How an output file is opened: the overwrite and yEnc merge questions, the
+// answer remembered across the files of one Extract command, appending all
+// outputs to one file, and files that cannot be opened.
+#pragma once
+
+#include "extract/output_file.h"
+
+#include <string>
+#include <vector>
+
+namespace zarvex {
+
+class CSortInfo;
+class Host;
+struct Settings;
+
+// Remembered answers of the overwrite question (shared by the engine calls
+// of one Extract command).
+namespace answer {
+inline constexpr int Ask = 0;
+inline constexpr int YesOnce = 1;
+inline constexpr int YesToAll = 2;
+inline constexpr int NoToAll = -1;
+} // namespace answer
+
+struct OutputRequest {
+    std::string path;                // the output path built from the folder and the name
+    std::string outputName;          // the record's output name (append suggestion)
+    std::vector<std::string> inputs; // the run's input files: never replaced by an output
+    bool streamOpen = false;         // the stream decoder holds this output open
+};
+
+enum class OpenOutcome {
+    Opened,
+    Skipped, // an answer said no, or the output would replace an input
+    Aborted, // Cancel in a question or no append target chosen
+    Failed,  // the file cannot be created or opened (already reported)
+};
+
+class OutputPolicy {
+public:
+    OutputPolicy(const Settings& settings, Host& host) : m_Settings(settings), m_Host(host) {}
+
+    OpenOutcome Open(const OutputRequest& request, const CSortInfo& group, int* answerState, OutputFile& out);
+
+    // Called when an output was closed with data: a pending replacement of
+    // the append target is done.
+    void OutputKept(const OutputFile& out);
+    // The Extract command ended: the append target is forgotten.
+    void EndCommand();
+
+    bool Merging() const { return m_Merge; }
+    bool Appending() const;
+    const std::string& AppendTarget() const { return m_AppendTarget; }
+
+private:
+    // Asks `prompt` for `path` and applies the answer; false on Cancel.
+    bool AskOverwrite(bool yencMerge, const std::string& path, int* answerState);
+    bool IsYencMergeCandidate(const CSortInfo& group, const std::string& path) const;
+    OpenOutcome OpenForAppend(const OutputRequest& request, int* answerState, OutputFile& out);
+    OpenOutcome Finish(OutputFile& out, const std::string& path, OutputFile::Mode mode, bool atEnd);
+
+    const Settings& m_Settings;
+    Host& m_Host;
+    bool m_Merge = false;
+    std::string m_AppendTarget;
+    bool m_AppendReplacePending = false; // the user chose to replace the append target
+};
+
+} // namespace zarvex

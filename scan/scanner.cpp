@@ -1,0 +1,392 @@
+// The scan driver: start, the cycle run once per line, and the finish. The
+// cycle applies the rules in a fixed order; each rule family lives in its
+// own file and is called here by its name.
+#include "scan/scanner.h"
+
+#include "io/file_error.h"
+#include "model/settings.h"
+#include "platform/host.h"
+#include "scan/line_tests.h"
+#include "scan/scan_state.h"
+#include "text/display_text.h"
+#include "text/messages.h"
+#include "text/text_utils.h"
+
+#include <cstring>
+#include <exception>
+
+namespace zarvex {
+namespace scan {
+
+// ---- Line helpers -------------------------------------------------------------
+
+bool IsBlankLine(const char* line, int len)
+{
+    for (int i = 0; i < len; ++i)
+        if (!IsAsciiSpace(static_cast<unsigned char>(line[i]))) return false;
+    return true;
+}
+
+std::string_view TrimLineEnd(std::string_view text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string_view PeekNext(ScanState& s, int max, int skip)
+{
+    int n = 0;
+    if (!s.file.PeekLine(s.peek.text, max, &n)) n = 0;
+    s.peek.len = n;
+    s.peek.text[n] = '\0';
+    if (skip < 0) skip = 0;
+    if (skip > n) skip = n;
+    return {s.peek.text + skip, static_cast<std::size_t>(n - skip)};
+}
+
+bool TestHeaderLine(ScanState& s)
+{
+    // A header line ending in a line break has a blank after its name;
+    // encoded data lines have none, and skip the full test.
+    const bool noBlank = s.len > 0 && s.line[s.len - 1] == '\n' &&
+                         std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+    s.headerLine = !noBlank && IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
+    return s.headerLine != 0;
+}
+
+bool TestBlankLine(ScanState& s)
+{
+    s.blankLine = IsBlankLine(s.line, s.len) ? 1 : 0;
+    return s.blankLine != 0;
+}
+
+// ---- Common procedures --------------------------------------------------------
+
+CFInfo& OpenPart(ScanState& s)
+{
+    s.current = std::make_unique<CFInfo>();
+    CFInfo& part = *s.current;
+    part.m_File = s.path;
+    part.m_From = s.mime.m_From;
+    part.m_Time = s.mime.m_Time;
+    part.m_Newsgroups = s.mime.m_Newsgroups;
+    part.m_SPos = s.pos;
+    part.m_StartLine = s.lineNo;
+    if (s.indentRun > 4) part.m_Indent = s.indent;
+    return part;
+}
+
+void EndBeforeLine(ScanState& s, std::int64_t endLine)
+{
+    s.current->m_EPos = s.pos;
+    s.current->m_EndLine = endLine;
+}
+
+void EndAfterLine(ScanState& s)
+{
+    s.current->m_EPos = s.pos + s.consumed;
+    s.current->m_EndLine = s.lineNo;
+}
+
+void FinishPart(ScanState& s)
+{
+    s.host.RefreshOutputEntry(s.current->m_DestFile);
+    if (s.sortList.AddPart(s.current.release()) != 0) ++s.found;
+    s.dataSeen = false;
+    s.progressDue = true;
+}
+
+void DiscardPart(ScanState& s)
+{
+    s.current.reset();
+}
+
+void CloseBeforeNewSection(ScanState& s)
+{
+    if (!s.current) return;
+    const CFInfo& part = *s.current;
+    const bool begun = !s.inMimeHeader && part.m_Starts != 0;
+    if (begun || part.m_MsgType == MT_UU || part.m_MsgType == MT_B64) {
+        EndBeforeLine(s, s.lineNo);
+        FinishPart(s);
+    }
+}
+
+// A quoted reply inside a text part; its "Subject:" is not a new message.
+void QuotedReply(ScanState& s)
+{
+    if (s.skipOriginalMessage && !IsHeaderLine(s)) s.skipOriginalMessage = false;
+    const std::uint32_t type = s.CurrentType();
+    if ((type == MT_TXT || type == MT_QP) && LastNonBlankOf(s.line, s.len) == '-' &&
+        WildMatch(s.line, "*--*Original Message*--*", false) == 1)
+        s.skipOriginalMessage = true;
+}
+
+namespace {
+
+// ---- Start and finish -----------------------------------------------------------
+
+void Start(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
+{
+    s.mime.Reset();
+    FileError error;
+    const bool opened = s.file.Open(s.path, CBufFile::typeBinary | CBufFile::shareDenyNone, &error);
+    if (!opened) s.done = true;
+
+    std::int64_t size = opened ? s.file.GetLength() : 0;
+    if (size <= 0) size = 1;
+    s.scale = size / 1000 + 1;
+
+    if (startPos && *startPos != 0) {
+        // A file that shrank below the saved position cannot be continued.
+        if (!opened || *startPos > size || s.file.Seek(*startPos, 0) != *startPos) {
+            s.done = true;
+            return;
+        }
+        s.pos = *startPos;
+        if (startLine && *startLine != 0) s.lineNo = *startLine;
+        if (s.host.HasLog()) s.host.Log(FormatMessage(332, ToDisplayUtf8(s.path)));
+        return;
+    }
+    s.pos = 0;
+    s.lineNo = 0;
+    if (s.host.HasLog()) s.host.Log(FormatMessage(331, ToDisplayUtf8(s.path)));
+}
+
+void Finish(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
+{
+    if (s.current) {
+        CFInfo& part = *s.current;
+        if (part.m_MsgType == MT_QP && part.m_Starts != 0 && part.m_Ends == 0) part.m_Ends = 1;
+        part.m_EPos = s.pos;
+        part.m_EndLine = s.lineNo;
+        FinishPart(s);
+    }
+    s.mime.m_FileName.clear();
+    if (startPos) *startPos = s.pos;
+    if (startLine) *startLine = s.lineNo;
+    s.host.SetProgress(-1.0);
+    s.file.Close();
+}
+
+// ---- The steps of one cycle ---------------------------------------------------------
+
+// Progress and message dispatching every 256 lines and after each part.
+void ShowProgress(ScanState& s, std::int64_t& lastProgressLine)
+{
+    const bool lineDue = (s.lineNo & 0xFF) == 0 && s.lineNo != lastProgressLine;
+    if (!s.progressDue && !lineDue) return;
+    lastProgressLine = s.lineNo;
+    s.host.SetProgress(
+        static_cast<double>(static_cast<float>(static_cast<double>(s.pos / s.scale) * 0.1 + 1.0)));
+    if (!s.host.PumpMessages()) s.done = true;
+    s.progressDue = false;
+}
+
+// The current line becomes the previous one.
+void RotateLines(ScanState& s)
+{
+    LineBuf* oldest = s.prev2;
+    s.prev2 = s.prev;
+    s.prev = s.cur;
+    s.cur = oldest;
+    s.line = s.cur->text;
+}
+
+// Count the line and fold "\r\n" and "\r\r\n" endings to "\n".
+void CountAndFoldLineEnd(ScanState& s, bool complete)
+{
+    if (complete) ++s.lineNo;
+    int n = s.len;
+    while (n > 1 && s.line[n - 2] == '\r') {
+        s.line[n - 2] = '\n';
+        --n;
+    }
+    if (n != s.len) s.SetLength(n);
+}
+
+void CountIndentRun(ScanState& s)
+{
+    if (s.indentRun < kIndentRunCap) ++s.indentRun;
+}
+
+void RemovePrefix(ScanState& s, int n)
+{
+    std::memmove(s.line, s.line + n, static_cast<std::size_t>(s.len - n));
+    s.SetLength(s.len - n);
+}
+
+// A quoting prefix shared with the next line is taken off the line.
+void QuotePrefix(ScanState& s)
+{
+    int q = QuotePrefixLength(s.line, s.len);
+    if (q > 0) {
+        const std::string_view next = PeekNext(s, 256);
+        if (QuotePrefixLength(next.data(), static_cast<int>(next.size())) != q) q = 0;
+    }
+    const bool recentPart = s.current && s.PartAge() < 25;
+    if (q > 0 && q != s.indent) {
+        s.indent = q;
+        s.indentRun = 1;
+        RemovePrefix(s, q);
+    } else if (q > 0) {
+        CountIndentRun(s);
+        if (s.indentRun == 5 && recentPart && s.current->m_MsgType != MT_YENC) s.current->m_Indent = s.indent;
+        RemovePrefix(s, q);
+    } else {
+        if (s.indent != 0 && !IsBlank(s)) s.indent = 0;
+        CountIndentRun(s);
+        if (s.indentRun == 5 && recentPart) s.current->m_Indent = s.indent;
+    }
+}
+
+// Where message header blocks begin and end.
+void HeaderBlock(ScanState& s)
+{
+    if (s.inHeader && !IsBlank(s) && !IsHeaderLine(s)) {
+        const bool continued =
+            (s.line[0] == ' ' || s.line[0] == '\t') && LastNonBlankOf(s.prev->text, s.prev->len) == ';';
+        if (!continued) s.inHeader = false;
+    }
+    if (s.inHeader) return;
+    if (StartsWithNoCase(s.line, s.len, "Mime-Version:"))
+        s.inHeader = true;
+    else if (!s.current && !s.dataSeen && s.line[0] != 'C' && IsHeaderLine(s))
+        s.inHeader = true;
+}
+
+// A blank line after the data marks where the part ends.
+void EndAtBlankLine(ScanState& s)
+{
+    if (!IsBlank(s)) return;
+    s.lastBlankLine = s.lineNo;
+    if (s.dataSeen && s.current) EndBeforeLine(s, s.lineNo);
+}
+
+// The blank-line part of the BinHex header collection.
+void BinHexCollection(ScanState& s)
+{
+    if (IsBlank(s)) {
+        if (s.binHexState == 2) s.binHexState = 0;
+        return;
+    }
+    BinHexHeaderCollection(s);
+}
+
+// "X-Face: " (any case) and "Face: " (exact) header lines.
+bool IsFaceHeader(ScanState& s)
+{
+    return (StartsWithNoCase(s.line, s.len, "X-Face: ") || StartsWith(s.line, s.len, "Face: ")) &&
+           IsHeaderLine(s);
+}
+
+// The line is done; the user's stop request ends the scan.
+void EndOfCycle(ScanState& s, bool testAbort)
+{
+    s.pos += s.consumed;
+    if (!testAbort || !s.host.AbortRequested()) return;
+    DiscardPart(s);
+    s.host.Log(std::string(Message(139)) + "\r\n");
+    s.done = true;
+}
+
+// The rules every line reaches that was not taken by a subject or keyword
+// rule: header values, the end of the open part, MIME header fields,
+// digest and section lines, and the detection of data lines.
+void LateSteps(ScanState& s)
+{
+    if (s.inHeader) DateAndNewsgroups(s);
+    if (s.current && EndInsidePart(s) != Next::Continue) return;
+    if (s.inMimeHeader && MimeHeaderFieldRule(s) != Next::Continue) return;
+    if (s.current && SectionOrArticleLine(s) != Next::Continue) return;
+    if (s.len > 20) DataDetection(s);
+}
+
+// One line through every rule, in their fixed order.
+void Cycle(ScanState& s, std::int64_t& lastProgressLine)
+{
+    ShowProgress(s, lastProgressLine);
+    RotateLines(s);
+
+    int n = 0;
+    bool complete = false;
+    if (!s.file.ReadLine(s.line, kLineMax, &n, &complete)) {
+        s.done = true;
+        s.consumed = 0;
+        EndOfCycle(s, true);
+        return;
+    }
+    s.consumed = n;
+    s.SetLength(n);
+    // A line reaching past the stop position is left for the next scan.
+    if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + s.consumed) > s.stopPos) {
+        s.done = true;
+        return;
+    }
+    CountAndFoldLineEnd(s, complete);
+    if (s.settings.AutoIndentDetect) QuotePrefix(s);
+    if (s.checkFirstDataLine) CheckFirstDataLine(s);
+    HeaderBlock(s);
+    EndAtBlankLine(s);
+    if (s.binHexState != 0) BinHexCollection(s);
+    QuotedReply(s);
+    if (s.settings.EnableXFace && IsFaceHeader(s)) {
+        OnFaceHeader(s); // a part of its own; the line needs nothing else
+        EndOfCycle(s, false);
+        return;
+    }
+    if (StartsWithNoCase(s.line, s.len, "From: ")) FromLine(s);
+
+    Next next = Next::Continue;
+    if (!s.settings.AssumeSortedOrder && StartsWith(s.line, s.len, "Subject: ")) next = SubjectLine(s);
+    if (next == Next::SkipLine) {
+        EndOfCycle(s, false);
+        return;
+    }
+    if (next == Next::Continue) next = KeywordLines(s);
+    if (next != Next::EndCycle) LateSteps(s);
+    EndOfCycle(s, true);
+}
+
+int FailedScan(ScanState& s)
+{
+    DiscardPart(s);
+    s.host.RequestAbort();
+    s.host.SetProgress(-1.0);
+    return s.found > 0 ? -s.found : -1;
+}
+
+} // namespace
+} // namespace scan
+
+int ScanFile(const std::string& path, MyCObArray& sortList, Settings& settings, Host& host,
+             std::int64_t* startPos, std::int64_t* startLine, std::uint64_t stopPos)
+{
+    auto state = std::make_unique<scan::ScanState>(path, sortList, settings, host);
+    scan::ScanState& s = *state;
+    s.stopPos = stopPos;
+    try {
+        scan::Start(s, startPos, startLine);
+        std::int64_t lastProgressLine = -1;
+        while (!s.done)
+            scan::Cycle(s, lastProgressLine);
+        scan::Finish(s, startPos, startLine);
+        return s.found;
+    } catch (const FileException& e) {
+        if (!host.Silent()) {
+            host.Beep();
+            host.Ask(Prompt::FileError, FileErrorText(e.Error().cause));
+        }
+        return scan::FailedScan(s);
+    } catch (const std::exception&) {
+        // In practice memory exhaustion (std::bad_alloc and its kin).
+        if (!host.Silent()) {
+            host.Beep();
+            host.Ask(Prompt::OutOfMemory, Message(116));
+        }
+        return scan::FailedScan(s);
+    }
+}
+
+} // namespace zarvex

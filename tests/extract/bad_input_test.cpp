@@ -1,0 +1,218 @@
+// Hostile output names, inputs that changed after the scan, and a full disk:
+// a clear file error, no crash, nothing written outside the output folder,
+// and what was already written stays.
+#include "extract_fixture.h"
+
+#include "extract/output_path.h"
+#include "text/display_text.h"
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+namespace zarvex::test {
+namespace {
+
+class BadInput : public ExtractTest {
+protected:
+    void SetUp() override
+    {
+        if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    }
+    const Bytes payload = RandomBytes(100'000, 9);
+};
+
+class HostileName : public BadInput, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(HostileName, NeverWritesOutsideTheOutputFolder)
+{
+    const std::string name = GetParam();
+    std::filesystem::create_directories(outDir + "/sub");
+    const Bytes text = GnuUuencode(payload, "x", dir);
+    AddRecord({MakePart(WriteSection(dir, "in.txt", "Subject: s\n\n", text, "", MT_UU), name)});
+    const int result = engine.ExtractOutputFile(0, outDir + "/sub", nullptr, false);
+    EXPECT_EQ(result, extract_result::Skipped);
+    EXPECT_NE(list[0]->m_Status & ST_NOTEXTRACTED, 0);
+    EXPECT_EQ(host.CountInLog("File Error: All or part of the path is invalid."), 1) << host.PlainLog();
+    EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(outDir), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3) << "in.txt, out, filter input";
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, HostileName,
+                         ::testing::Values("../x", "/etc/passwd", "..", ".", "", "a/b", "sub/../../x"));
+
+TEST_F(BadInput, NameWithNulByteIsRefused)
+{
+    const Bytes text = GnuUuencode(payload, "x", dir);
+    AddRecord({MakePart(WriteSection(dir, "in.txt", "", text, "", MT_UU), std::string("a\0b", 3))});
+    EXPECT_EQ(Extract(0), extract_result::Skipped);
+}
+
+TEST_F(BadInput, HiddenNameGetsAnUnderscore)
+{
+    const Bytes text = GnuUuencode(payload, "x", dir);
+    AddRecord({MakePart(WriteSection(dir, "in.txt", "", text, "", MT_UU), ".profile")});
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("_.profile")));
+}
+
+TEST_F(BadInput, SymbolicLinkInTheOutputFolderIsReplacedNotFollowed)
+{
+    const std::string outside = dir.Write("outside.txt", "keep me");
+    std::filesystem::create_symlink(outside, Out("link.bin"));
+    std::filesystem::create_symlink(dir / "created-outside", Out("dangling.bin"));
+    const Bytes text = GnuUuencode(payload, "x", dir);
+    AddRecord({MakePart(WriteSection(dir, "in1.txt", "", text, "", MT_UU), "link.bin")});
+    AddRecord({MakePart(WriteSection(dir, "in2.txt", "", text, "", MT_UU), "dangling.bin")});
+    int state = 2; // replace without asking
+    EXPECT_EQ(Extract(0, &state), extract_result::Written);
+    EXPECT_EQ(Extract(1, &state), extract_result::Written);
+    EXPECT_EQ(ReadFile(outside), "keep me");
+    EXPECT_FALSE(FileExists(dir / "created-outside"));
+    EXPECT_FALSE(std::filesystem::is_symlink(Out("link.bin")));
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("link.bin")));
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("dangling.bin")));
+}
+
+TEST_F(BadInput, MissingOutputFolderGivesTheFileError)
+{
+    const Bytes text = GnuUuencode(payload, "x", dir);
+    AddRecord({MakePart(WriteSection(dir, "in.txt", "", text, "", MT_UU), "nf.bin")});
+    int state = 0;
+    EXPECT_EQ(engine.ExtractOutputFile(0, dir / "no-such-folder", &state, false), extract_result::Skipped);
+    EXPECT_EQ(host.CountInLog("File Error: The file could not be located."), 1) << host.PlainLog();
+    EXPECT_EQ(host.Asked(Prompt::FileError), 1);
+    EXPECT_NE(list[0]->m_Status & ST_NOTEXTRACTED, 0);
+}
+
+TEST_F(BadInput, FolderWithTheOutputNameStaysAndNoTemporaryFileIsLeft)
+{
+    std::filesystem::create_directory(Out("taken.bin"));
+    const Bytes text = GnuUuencode(payload, "x", dir);
+    AddRecord({MakePart(WriteSection(dir, "in.txt", "", text, "", MT_UU), "taken.bin")});
+    int state = 2;
+    EXPECT_EQ(Extract(0, &state), extract_result::NothingWritten);
+    EXPECT_EQ(host.CountInLog("File Error: "), 1) << host.PlainLog();
+    EXPECT_TRUE(std::filesystem::is_directory(Out("taken.bin")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir), {}), 1);
+}
+
+TEST_F(BadInput, TruncatedInputReportsAndKeepsData)
+{
+    const Bytes text = GnuUuencode(payload, "t.bin", dir);
+    PartSpec spec = WriteSection(dir, "in.txt", "Subject: s\n\n", text, "", MT_UU);
+    WriteFile(spec.file, ("Subject: s\n\n" + text).substr(0, 12 + text.size() / 2));
+    AddRecord({MakePart(spec, "t.bin")});
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_EQ(host.CountInLog("File Error: End of file reached."), 1) << host.PlainLog();
+    EXPECT_EQ(host.Asked(Prompt::FileError), 1);
+    const Bytes got = ReadFile(Out("t.bin"));
+    ASSERT_GT(got.size(), payload.size() / 3);
+    // The line cut in the middle decodes to garbage; everything before it is right.
+    EXPECT_BYTES_EQ(payload.substr(0, got.size() - 45), got.substr(0, got.size() - 45));
+}
+
+TEST_F(BadInput, InputDeletedAfterTheScanLeavesNoOutput)
+{
+    const Bytes text = GnuUuencode(payload, "gone.bin", dir);
+    PartSpec spec = WriteSection(dir, "in.txt", "", text, "", MT_UU);
+    AddRecord({MakePart(spec, "gone.bin")});
+    std::filesystem::remove(spec.file);
+    EXPECT_EQ(Extract(0), extract_result::Skipped);
+    EXPECT_EQ(host.CountInLog("File Error: The file could not be located."), 1) << host.PlainLog();
+    EXPECT_FALSE(FileExists(Out("gone.bin")));
+}
+
+TEST_F(BadInput, CancelInTheFileErrorBoxAborts)
+{
+    const Bytes text = GnuUuencode(payload, "gone.bin", dir);
+    PartSpec spec = WriteSection(dir, "in.txt", "", text, "", MT_UU);
+    AddRecord({MakePart(spec, "gone.bin")});
+    std::filesystem::remove(spec.file);
+    host.answers = {button::Cancel};
+    Extract(0);
+    EXPECT_TRUE(host.abort);
+}
+
+TEST_F(BadInput, SilentRunLogsTheFileErrorWithoutAsking)
+{
+    host.silent = true;
+    AddRecord({MakePart(PartSpec{dir / "missing", 0, 100, 1, MT_UU, 1, 1}, "m.bin")});
+    EXPECT_EQ(Extract(0), extract_result::Skipped);
+    EXPECT_EQ(host.CountInLog("File Error: "), 1);
+    EXPECT_TRUE(host.asked.empty());
+}
+
+TEST_F(BadInput, FullDiskReportsFileErrorAndKeepsWrittenData)
+{
+    // The child process may write 64 KB per file; bigger writes fail with EFBIG.
+    const Bytes text = GnuUuencode(payload, "big.bin", dir);
+    AddRecord({MakePart(WriteSection(dir, "in.txt", "", text, "", MT_UU), "big.bin")});
+    const std::string logPath = dir / "child.log";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{65536, 65536};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        int answerState = 0;
+        const int result = engine.ExtractOutputFile(0, outDir, &answerState, false);
+        limit = {RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        WriteFile(logPath, host.PlainLog());
+        ::_exit(result + 10);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+    const Bytes log = ReadFile(logPath);
+    EXPECT_NE(log.find("File Error: "), std::string::npos) << log;
+    const Bytes got = ReadFile(Out("big.bin"));
+    EXPECT_GT(got.size(), 0u);
+    EXPECT_LE(got.size(), 65536u);
+    EXPECT_BYTES_EQ(payload.substr(0, got.size()), got);
+}
+
+class BinaryInput : public ExtractTest, public ::testing::WithParamInterface<std::uint32_t> {};
+
+TEST_P(BinaryInput, RandomBytesAndHugeLinesNeverCrash)
+{
+    Bytes junk = RandomBytes(300'000, 77);
+    junk += "begin 644 x\n" + std::string(1'000'000, 'M') + "\nContent-Transfer-Encoding: base64\n\n" +
+            std::string(500'000, 'Q') + "\n--\n" + std::string(70'000, '\r') + "end\n";
+    const std::string in = dir.Write("junk.bin", junk);
+    AddRecord({MakePart(PartSpec{in, 0, static_cast<std::int64_t>(junk.size()), 1, GetParam(), 1, 1}, "j.out")});
+    const int result = Extract(0);
+    EXPECT_GE(result, extract_result::NothingWritten);
+    EXPECT_LE(result, extract_result::Written);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir), {}), result == 1 ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, BinaryInput, ::testing::Values(MT_UU, MT_XX, MT_B64, MT_YENC, MT_TXT, 0x400u));
+
+TEST(OutputPathRules, OnePlainNameInsideTheFolder)
+{
+    EXPECT_EQ(BuildOutputPath("/out", "a.bin"), "/out/a.bin");
+    EXPECT_EQ(BuildOutputPath("/out/", "a.bin", ".uu"), "/out/a.bin.uu");
+    EXPECT_EQ(BuildOutputPath("/", "a.bin"), "/a.bin");
+    EXPECT_EQ(BuildOutputPath("/out", ".."), "");
+    EXPECT_EQ(BuildOutputPath("/out", "x/y"), "");
+    EXPECT_EQ(BuildOutputPath("/out", ".x"), "/out/_.x");
+    EXPECT_EQ(ResolveOutputFolder("*", "/in/mail.txt"), "/in");
+    EXPECT_EQ(ResolveOutputFolder("*", "mail.txt"), ".");
+    EXPECT_EQ(ResolveOutputFolder("*", "/mail.txt"), "/");
+}
+
+TEST(OutputPathRules, LongNamesAreShortenedKeepingExtensionAndCharacters)
+{
+    std::string name(100, 'x');
+    for (int i = 0; i < 100; ++i) name += "\xC3\xA9"; // 200 bytes of "é"
+    name += ".jpeg";
+    const std::string safe = SafeOutputName(name, ".uu");
+    EXPECT_LE(safe.size(), kMaxNameBytes);
+    EXPECT_TRUE(safe.ends_with(".jpeg.uu"));
+    EXPECT_TRUE(IsValidUtf8(safe));
+}
+
+} // namespace
+} // namespace zarvex::test

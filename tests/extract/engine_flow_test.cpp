@@ -1,0 +1,160 @@
+// The engine's frame around the section handling: which records it takes,
+// how it keeps the user interface alive, and the unexpected-data check.
+#include "extract_fixture.h"
+
+namespace zarvex::test {
+namespace {
+
+class EngineFlow : public ExtractTest {
+protected:
+    void SetUp() override
+    {
+        if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    }
+    CSortInfo* AddUURecord(const std::string& name)
+    {
+        const Bytes text = GnuUuencode(payload, name, dir);
+        return AddRecord({MakePart(WriteSection(dir, name + ".txt", "Subject: s\n\n", text, "", MT_UU), name)});
+    }
+    const Bytes payload = RandomBytes(45 * 600, 17); // 600 full lines
+};
+
+TEST_F(EngineFlow, RecordMissingItsStartShowsMessage121)
+{
+    CSortInfo* record = AddUURecord("m.bin");
+    record->m_Status = GS_MISSING;
+    record->m_Found = 0;
+    EXPECT_EQ(Extract(0), extract_result::Skipped);
+    ASSERT_EQ(host.asked.size(), 1u);
+    EXPECT_EQ(host.asked[0].first, Prompt::MissingStart);
+    EXPECT_EQ(host.asked[0].second, Message(121));
+    EXPECT_NE(record->m_Status & ST_NOTEXTRACTED, 0);
+    EXPECT_FALSE(FileExists(Out("m.bin")));
+}
+
+TEST_F(EngineFlow, RecordMissingItsStartIsSkippedQuietlyWhenAsked)
+{
+    CSortInfo* record = AddUURecord("m.bin");
+    record->m_Status = GS_MISSING;
+    record->m_Found = 0;
+    int state = 0;
+    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, true), extract_result::Skipped);
+    EXPECT_TRUE(host.asked.empty());
+}
+
+TEST_F(EngineFlow, RecordWithPartsMissingIsExtractedUnlessSkipping)
+{
+    CSortInfo* record = AddUURecord("p.bin");
+    record->m_Status = GS_MISSING;
+    record->m_Found = 1;
+    record->m_Expected = 3;
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    host.silent = true;
+    EXPECT_EQ(Extract(0), extract_result::Skipped) << "silent runs never extract a record with parts missing";
+}
+
+TEST_F(EngineFlow, UnfinishedRecordIsSkippedWithSkipIncomplete)
+{
+    CSortInfo* record = AddUURecord("u.bin");
+    record->m_Status = GS_STARTED;
+    record->m_Found = 2;
+    record->m_Expected = 3;
+    int state = 0;
+    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, true), extract_result::Skipped);
+    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false), extract_result::Written);
+}
+
+TEST_F(EngineFlow, IndexBeyondTheListBeepsAndWritesNothing)
+{
+    EXPECT_EQ(Extract(3), extract_result::NothingWritten);
+    EXPECT_EQ(host.beeps, 1);
+}
+
+TEST_F(EngineFlow, GivenPartSelectsItsRecord)
+{
+    AddUURecord("first.bin");
+    CSortInfo* second = AddUURecord("second.bin");
+    int state = 0;
+    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false, second->GetAt(0)), extract_result::Written);
+    EXPECT_TRUE(FileExists(Out("second.bin")));
+    EXPECT_FALSE(FileExists(Out("first.bin")));
+}
+
+TEST_F(EngineFlow, ProgressAndPumpingFollowTheLines)
+{
+    AddUURecord("p.bin");
+    list[0]->GetAt(0)->m_EndLine = list[0]->GetAt(0)->m_StartLine + 604;
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_EQ(host.pumps, 604 / 256);
+    EXPECT_EQ(host.lastProgress, -1) << "hidden at the end";
+    EXPECT_EQ(host.status, "Extracting file p.bin...");
+}
+
+TEST_F(EngineFlow, QuitRequestEndsAtTheNextLineAndKeepsData)
+{
+    AddUURecord("q.bin");
+    host.quit = true;
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_EQ(host.pumps, 1);
+    EXPECT_EQ(host.CountInLog("End not found, short file."), 1);
+    const Bytes got = ReadFile(Out("q.bin"));
+    EXPECT_LT(got.size(), payload.size());
+    EXPECT_BYTES_EQ(payload.substr(0, got.size()), got);
+}
+
+TEST_F(EngineFlow, UnexpectedDataBetweenFullLinesIsReported)
+{
+    std::vector<std::string> lines = Lines(GnuUuencode(payload, "u.bin", dir));
+    lines.insert(lines.begin() + 30, "some stray text in the middle\n");
+    AddRecord({MakePart(WriteSection(dir, "in.txt", "", Join(lines, 0, lines.size()), "", MT_UU), "u.bin")});
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_EQ(host.CountInLog("\tunexpected data --file probably corrupted."), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("u.bin")));
+}
+
+TEST_F(EngineFlow, TwoLinesRunTogetherAreSplitAndNoted)
+{
+    std::vector<std::string> lines = Lines(GnuUuencode(payload, "j.bin", dir));
+    lines[10].pop_back(); // the line end between lines 10 and 11 got lost
+    lines[10] += lines[11];
+    lines.erase(lines.begin() + 11);
+    AddRecord({MakePart(WriteSection(dir, "in.txt", "", Join(lines, 0, lines.size()), "", MT_UU), "j.bin")});
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_EQ(host.CountInLog("\tPossible missing End Of Line @ 11 of " + dir / "in.txt" + ", correcting...\r\n"), 1)
+        << host.PlainLog();
+    EXPECT_EQ(host.CountInLog("Error decoding"), 0);
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("j.bin")));
+}
+
+TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
+{
+    if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
+    const Bytes data = RandomBytes(5700, 2);
+    std::vector<std::string> lines = Lines(PythonBase64Lines(data, dir));
+    const std::string good = Join(lines, 0, lines.size());
+    lines[5] = lines[5].substr(0, 70) + "\n";
+    PartSpec bad = WriteSection(dir, "bad", "", Join(lines, 0, lines.size()), "", MT_B64);
+    PartSpec dup = WriteSection(dir, "dup", "", good, "", MT_B64);
+    CFInfo* part = MakePart(bad, "b.bin");
+    part->m_pNextDup.reset(MakePart(dup, "b.bin"));
+    AddRecord({part});
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_EQ(host.CountInLog(" short line"), 1);
+    EXPECT_EQ(host.CountInLog(", trying alternate part instead."), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(data, ReadFile(Out("b.bin")));
+}
+
+TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
+{
+    CSortInfo* record = AddUURecord("s.bin");
+    record->GetAt(0)->m_Status = GS_STARTED;
+    CFInfo parent;
+    int state = 0;
+    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false, nullptr, 1, false, false, &parent),
+              extract_result::Written);
+    EXPECT_EQ(record->GetAt(0)->m_Status & 0xF, GS_COMPLETE);
+    EXPECT_EQ(parent.m_Status, record->GetAt(0)->m_Status);
+}
+
+} // namespace
+} // namespace zarvex::test

@@ -1,0 +1,274 @@
+// Shared pieces of the extraction tests: a host that answers from a script
+// and records what it was asked, encoders that nobody here wrote (GNU
+// uuencode, Python's binascii and email) run at test time, and hand-built
+// records over input files the tests write.
+#pragma once
+
+#include "extract/engine.h"
+#include "model/records.h"
+#include "model/settings.h"
+#include "platform/host.h"
+#include "support/test_support.h"
+#include "text/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace zarvex::test {
+
+// Answers questions with the buttons it was given, in order (then `fallback`).
+class ScriptedHost : public Host {
+public:
+    void SetProgress(double percent) override { lastProgress = percent; }
+    bool PumpMessages() override { return ++pumps, !quit; }
+    bool AbortRequested() const override { return abort; }
+    void RequestAbort() override { abort = true; }
+    void ClearAbort() override { abort = false; }
+    bool HasLog() const override { return true; }
+    void Log(std::string_view text) override { log += text; }
+    void SetStatus(std::string_view text) override { status = text; }
+    bool Silent() const override { return silent; }
+    void Beep() override { ++beeps; }
+    int Ask(Prompt prompt, std::string_view subject) override
+    {
+        asked.emplace_back(prompt, std::string(subject));
+        if (answers.empty()) return fallback;
+        const int b = answers.front();
+        answers.pop_front();
+        return b;
+    }
+    void FlashProgress() override { ++flashes; }
+    std::string ChooseAppendTarget(std::string_view suggested) override
+    {
+        suggestions.emplace_back(suggested);
+        return appendTarget;
+    }
+
+    // The log without colour markers.
+    std::string PlainLog() const { return StripColourMarkers(log); }
+    int CountInLog(std::string_view what) const
+    {
+        const std::string plain = PlainLog();
+        int n = 0;
+        for (std::size_t at = plain.find(what); at != std::string::npos; at = plain.find(what, at + 1)) ++n;
+        return n;
+    }
+    int Asked(Prompt prompt) const
+    {
+        int n = 0;
+        for (const auto& a : asked) n += a.first == prompt;
+        return n;
+    }
+
+    std::deque<int> answers;
+    int fallback = button::No;
+    bool silent = false;
+    bool abort = false;
+    bool quit = false;
+    std::string appendTarget;
+    std::string log;
+    std::string status;
+    double lastProgress = 0;
+    int pumps = 0;
+    int beeps = 0;
+    int flashes = 0;
+    std::vector<std::pair<Prompt, std::string>> asked;
+    std::vector<std::string> suggestions;
+};
+
+// Output of a shell command fed with `input` on its standard input.
+inline bool RunFilter(const std::string& command, const Bytes& input, Bytes& output, const TempDir& dir)
+{
+    const std::string in = dir.Write("filter-input.bin", input);
+    const std::string cmd = command + " < '" + in + "'";
+    std::FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return false;
+    output.clear();
+    char buf[65536];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output.append(buf, n);
+    return ::pclose(p) == 0;
+}
+
+inline bool HaveProgram(const char* path) { return ::access(path, X_OK) == 0; }
+
+inline bool HavePython()
+{
+    return std::system("python3 -c 'import binascii, email' >/dev/null 2>&1") == 0;
+}
+
+// GNU uuencode: "begin 644 name" ... "`" "end".
+inline Bytes GnuUuencode(const Bytes& payload, const std::string& name, const TempDir& dir)
+{
+    Bytes out;
+    if (!RunFilter("/usr/bin/uuencode '" + name + "'", payload, out, dir)) return {};
+    return out;
+}
+
+inline Bytes Python(const std::string& script, const Bytes& input, const TempDir& dir)
+{
+    const std::string file = dir.Write("script.py", script);
+    Bytes out;
+    if (!RunFilter("python3 '" + file + "'", input, out, dir)) return {};
+    return out;
+}
+
+// XXencode: Python's UU lines with every character moved to the XX alphabet.
+inline Bytes PythonXxencode(const Bytes& payload, const std::string& name, const TempDir& dir)
+{
+    return Python("import sys, binascii\n"
+                  "data = sys.stdin.buffer.read()\n"
+                  "uu = b' !\"#$%&\\'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\\\]^_'\n"
+                  "xx = b'+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz'\n"
+                  "table = bytes.maketrans(uu + b'`', xx + b'+')\n"
+                  "out = sys.stdout.buffer\n"
+                  "out.write(b'begin 644 " + name + "\\n')\n"
+                  "for i in range(0, len(data), 45):\n"
+                  "    out.write(binascii.b2a_uu(data[i:i+45]).translate(table))\n"
+                  "out.write(b'+\\nend\\n')\n",
+                  payload, dir);
+}
+
+// Base64 lines of 76 characters, nothing around them.
+inline Bytes PythonBase64Lines(const Bytes& payload, const TempDir& dir)
+{
+    return Python("import sys, binascii\n"
+                  "data = sys.stdin.buffer.read()\n"
+                  "for i in range(0, len(data), 57):\n"
+                  "    sys.stdout.buffer.write(binascii.b2a_base64(data[i:i+57]))\n",
+                  payload, dir);
+}
+
+// A MIME mail with a text part and the payload as a Base64 attachment.
+inline Bytes PythonMimeMail(const Bytes& payload, const std::string& name, const TempDir& dir)
+{
+    return Python("import sys\n"
+                  "from email.mime.multipart import MIMEMultipart\n"
+                  "from email.mime.application import MIMEApplication\n"
+                  "from email.mime.text import MIMEText\n"
+                  "data = sys.stdin.buffer.read()\n"
+                  "m = MIMEMultipart()\n"
+                  "m['Subject'] = 'a file'\n"
+                  "m['From'] = 'someone@example.org'\n"
+                  "m.attach(MIMEText('Here it is.'))\n"
+                  "a = MIMEApplication(data, Name='" + name + "')\n"
+                  "a['Content-Disposition'] = 'attachment; filename=\"" + name + "\"'\n"
+                  "m.attach(a)\n"
+                  "sys.stdout.write(m.as_string())\n",
+                  payload, dir);
+}
+
+// Splits text into lines, each with its line end.
+inline std::vector<std::string> Lines(const Bytes& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+inline std::string Join(const std::vector<std::string>& lines, std::size_t from, std::size_t to)
+{
+    std::string out;
+    for (std::size_t i = from; i < to && i < lines.size(); ++i) out += lines[i];
+    return out;
+}
+
+inline std::int64_t CountLines(std::string_view text)
+{
+    std::int64_t n = 0;
+    for (char c : text) n += c == '\n';
+    return n;
+}
+
+// Describes one section of an input file the test wrote.
+struct PartSpec {
+    std::string file;
+    std::int64_t start = 0; // byte offset of the section
+    std::int64_t end = 0;   // byte offset after it
+    std::int64_t startLine = 1;
+    std::uint32_t type = MT_UU;
+    int part = 1;
+    int total = 1;
+};
+
+// A part record over `spec` with the output name `name`.
+inline CFInfo* MakePart(const PartSpec& spec, const std::string& name)
+{
+    auto* p = new CFInfo;
+    p->m_File = spec.file;
+    p->m_SPos = spec.start;
+    p->m_EPos = spec.end;
+    p->m_StartLine = spec.startLine;
+    p->m_EndLine = spec.startLine + 1;
+    p->m_MsgType = spec.type;
+    p->m_DestFile = name;
+    p->m_OrigName = name;
+    p->m_Part = spec.part;
+    p->m_Total = spec.total;
+    p->m_Subject = "test posting";
+    return p;
+}
+
+// An input file holding `before` + `section` + `after`, and the spec of the section in it.
+inline PartSpec WriteSection(const TempDir& dir, const std::string& fileName, const std::string& before,
+                             const std::string& section, const std::string& after, std::uint32_t type)
+{
+    PartSpec spec;
+    spec.file = dir.Write(fileName, before + section + after);
+    spec.start = static_cast<std::int64_t>(before.size());
+    spec.end = spec.start + static_cast<std::int64_t>(section.size());
+    spec.startLine = CountLines(before) + 1;
+    spec.type = type;
+    return spec;
+}
+
+// One sort list, its settings, a scripted host and the engine over them.
+class ExtractTest : public ::testing::Test {
+protected:
+    ExtractTest() : list(settings, &host), engine(list, settings, host)
+    {
+        std::filesystem::create_directory(outDir);
+    }
+
+    // A complete record of the given parts (the first one gives the name).
+    CSortInfo* AddRecord(const std::vector<CFInfo*>& parts)
+    {
+        CSortInfo* record = list.NewGroup();
+        for (CFInfo* p : parts) record->Append(p);
+        record->m_Expected = parts.front()->m_Total;
+        record->m_Found = static_cast<int>(parts.size());
+        record->m_Status = GS_COMPLETE;
+        for (CFInfo* p : parts) list.m_InputNames.insert(p->m_File);
+        return record;
+    }
+
+    int Extract(int index, int* answerState = nullptr, const std::string& folder = {})
+    {
+        int local = 0;
+        return engine.ExtractOutputFile(index, folder.empty() ? outDir : folder, answerState ? answerState : &local,
+                                        false);
+    }
+
+    std::string Out(const std::string& name) const { return outDir + "/" + name; }
+
+    TempDir dir;
+    std::string outDir = dir / "out";
+    Settings settings;
+    ScriptedHost host;
+    MyCObArray list;
+    Extractor engine;
+};
+
+} // namespace zarvex::test

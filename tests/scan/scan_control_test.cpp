@@ -1,0 +1,288 @@
+// The scan as a long operation: resuming at a saved position, stopping
+// before a limit, progress and message dispatching, the user's stop request,
+// failures raised during the scan, and the log lines.
+#include "scan_fixture.h"
+
+#include "model/data_types.h"
+#include "text/messages.h"
+
+#include <filesystem>
+#include <new>
+
+namespace zarvex::test {
+namespace {
+
+// Three messages, each with one UU section.
+Doc Mailbox()
+{
+    Doc doc;
+    for (int k = 0; k < 3; ++k) {
+        const std::string n = std::to_string(k + 1);
+        doc.Add("From sender@example.org Mon Dec  7 10:00:00 2026").Mark("sep" + n);
+        AddHeaders(doc, "file " + n);
+        doc.Add("Some text before the data.");
+        doc.Add("begin 644 file" + n + ".bin");
+        doc.AddAll(
+            UuLines(RandomBytes(400 + 300 * static_cast<std::size_t>(k), static_cast<std::uint32_t>(k))));
+        doc.Add("end");
+        doc.Add("");
+    }
+    return doc;
+}
+
+void ExpectSameParts(const std::vector<PartView>& a, const std::vector<PartView>& b)
+{
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(a[i].msgType, b[i].msgType);
+        EXPECT_EQ(a[i].sPos, b[i].sPos);
+        EXPECT_EQ(a[i].ePos, b[i].ePos);
+        EXPECT_EQ(a[i].startLine, b[i].startLine);
+        EXPECT_EQ(a[i].endLine, b[i].endLine);
+        EXPECT_EQ(a[i].destFile, b[i].destFile);
+        EXPECT_EQ(a[i].from, b[i].from);
+    }
+}
+
+using ResumeScan = ScanTest;
+
+TEST_F(ResumeScan, StopInsideALineThenResumeGivesTheSamePartsAsOneScan)
+{
+    const Doc doc = Mailbox();
+    path = dir.Write("box.txt", doc.Text());
+    ASSERT_EQ(Scan(path), 3);
+    const auto whole = AllParts(list);
+
+    MyCObArray split(settings, &host);
+    std::int64_t startPos = 0, startLine = 0;
+    const std::uint64_t stop = static_cast<std::uint64_t>(doc.Pos("sep2") + 10);
+    EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, stop), 1);
+    EXPECT_EQ(startPos, doc.Pos("sep2"));
+    EXPECT_EQ(startLine, doc.Line("sep2") - 1);
+    EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 2);
+    EXPECT_EQ(startPos, static_cast<std::int64_t>(doc.Text().size()));
+    EXPECT_EQ(startLine, doc.LineCount());
+    ExpectSameParts(AllParts(split), whole);
+    EXPECT_NE(host.LogText().find("Continue processing  " + path), std::string::npos);
+}
+
+TEST_F(ResumeScan, StopAtALineBoundaryProcessesThatLineNextTime)
+{
+    const Doc doc = Mailbox();
+    path = dir.Write("box.txt", doc.Text());
+    std::int64_t startPos = 0, startLine = 0;
+    Scan(path, &startPos, &startLine, static_cast<std::uint64_t>(doc.Pos("sep3")));
+    EXPECT_EQ(startPos, doc.Pos("sep3"));
+    EXPECT_EQ(Scan(path, &startPos, &startLine), 1);
+    EXPECT_EQ(AllParts(list).size(), 3u);
+}
+
+TEST_F(ResumeScan, FileThatShrankBelowTheSavedPositionIsNotContinued)
+{
+    const Doc doc = Mailbox();
+    path = dir.Write("box.txt", doc.Text());
+    std::int64_t startPos = 0, startLine = 0;
+    ASSERT_EQ(Scan(path, &startPos, &startLine), 3);
+    WriteFile(path, doc.Text().substr(0, 200));
+    EXPECT_EQ(Scan(path, &startPos, &startLine), 0);
+    EXPECT_EQ(startPos, 0);
+    EXPECT_EQ(startLine, 0);
+}
+
+TEST_F(ResumeScan, ResumingAtTheEndFindsNothingMore)
+{
+    const Doc doc = Mailbox();
+    path = dir.Write("box.txt", doc.Text());
+    std::int64_t startPos = 0, startLine = 0;
+    ASSERT_EQ(Scan(path, &startPos, &startLine), 3);
+    const std::int64_t end = startPos;
+    EXPECT_EQ(Scan(path, &startPos, &startLine), 0);
+    EXPECT_EQ(startPos, end);
+}
+
+// A host that counts progress calls and can ask to quit or fail on cue.
+class CountingHost : public HeadlessHost
+{
+public:
+    void SetProgress(double percent) override
+    {
+        ++progressCalls;
+        lastPercent = percent;
+    }
+    bool PumpMessages() override
+    {
+        ++pumps;
+        if (pumps == truncateAtPump) std::filesystem::resize_file(truncatePath, truncateTo);
+        return pumps <= quitAfterPumps;
+    }
+    bool Silent() const override { return silent; }
+    void Beep() override { ++beeps; }
+    int Ask(Prompt prompt, std::string_view subject) override
+    {
+        asked = static_cast<int>(prompt);
+        askedText = subject;
+        return button::Ok;
+    }
+    void RefreshOutputEntry(std::string_view) override
+    {
+        if (++refreshes == failOnRefresh) throw std::bad_alloc();
+    }
+    int progressCalls = 0;
+    int pumps = 0;
+    int quitAfterPumps = 1 << 30;
+    int refreshes = 0;
+    int failOnRefresh = -1;
+    double lastPercent = 0;
+    bool silent = true;
+    int beeps = 0;
+    int asked = 0;
+    std::string askedText;
+    int truncateAtPump = -1;
+    std::string truncatePath;
+    std::uintmax_t truncateTo = 0;
+};
+
+class ScanHostTest : public ::testing::Test
+{
+protected:
+    ScanHostTest() { host.KeepLog(true); }
+    TempDir dir;
+    Settings settings;
+    CountingHost host;
+    MyCObArray list{settings, &host};
+};
+
+TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndClearedAtTheEnd)
+{
+    Doc doc;
+    for (int i = 0; i < 1024; ++i)
+        doc.Add("line " + std::to_string(i));
+    const std::string path = dir.Write("plain.txt", doc.Text());
+    ScanFile(path, list, settings, host);
+    // Lines 0 (the start), 256, 512, 768 and 1024, then the final clear.
+    EXPECT_EQ(host.pumps, 5);
+    EXPECT_EQ(host.progressCalls, 6);
+    EXPECT_EQ(host.lastPercent, -1.0);
+}
+
+TEST_F(ScanHostTest, QuitDuringDispatchEndsTheScanAfterTheCurrentLine)
+{
+    Doc doc;
+    for (int i = 0; i < 1000; ++i)
+        doc.Add("line " + std::to_string(i));
+    const std::string path = dir.Write("plain.txt", doc.Text());
+    host.quitAfterPumps = 1; // the pump at line 256 reports a quit
+    std::int64_t startPos = 0, startLine = 0;
+    ScanFile(path, list, settings, host, &startPos, &startLine);
+    EXPECT_EQ(startLine, 257);
+}
+
+TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
+{
+    Doc doc;
+    for (int k = 0; k < 40; ++k) {
+        AddHeaders(doc, "file " + std::to_string(k));
+        doc.Add("begin 644 f" + std::to_string(k) + ".bin");
+        doc.AddAll(UuLines(RandomBytes(45 * 60, static_cast<std::uint32_t>(k))));
+        doc.Add("end");
+    }
+    const std::string path = dir.Write("cut.txt", doc.Text());
+    host.truncateAtPump = 3; // at line 512, far beyond the first read buffer
+    host.truncatePath = path;
+    host.truncateTo = 100'000;
+    std::int64_t startPos = 0, startLine = 0;
+    const int n = ScanFile(path, list, settings, host, &startPos, &startLine);
+    EXPECT_GE(n, 1);
+    EXPECT_LE(startPos, static_cast<std::int64_t>(doc.Text().size()));
+    for (const auto& p : AllParts(list))
+        EXPECT_LE(p.ePos, startPos);
+}
+
+TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
+{
+    Doc doc;
+    doc.Add("begin 644 a.bin");
+    doc.AddAll(UuLines(RandomBytes(900, 4)));
+    const std::string path = dir.Write("a.txt", doc.Text());
+    host.RequestAbort();
+    EXPECT_EQ(ScanFile(path, list, settings, host), 0);
+    EXPECT_EQ(list.GetSize(), 0);
+    EXPECT_NE(host.LogText().find("Operation Aborted!"), std::string::npos);
+}
+
+TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbort)
+{
+    Doc doc = Mailbox();
+    const std::string path = dir.Write("box.txt", doc.Text());
+    host.failOnRefresh = 3;
+    EXPECT_EQ(ScanFile(path, list, settings, host), -2);
+    EXPECT_TRUE(host.AbortRequested());
+    EXPECT_EQ(host.lastPercent, -1.0);
+}
+
+TEST_F(ScanHostTest, MemoryFailureInAnInteractiveRunBeepsAndAsks)
+{
+    const std::string path = dir.Write("box.txt", Mailbox().Text());
+    host.silent = false;
+    host.failOnRefresh = 1;
+    EXPECT_EQ(ScanFile(path, list, settings, host), -1);
+    EXPECT_EQ(host.beeps, 1);
+    EXPECT_EQ(host.asked, 116);
+    EXPECT_EQ(host.askedText, "Insufficient memory to complete operation!");
+}
+
+TEST_F(ScanHostTest, MemoryFailureInASilentRunAsksNothing)
+{
+    const std::string path = dir.Write("box.txt", Mailbox().Text());
+    host.failOnRefresh = 1;
+    ScanFile(path, list, settings, host);
+    EXPECT_EQ(host.beeps, 0);
+    EXPECT_EQ(host.asked, 0);
+}
+
+TEST_F(ScanHostTest, MemoryFailureBeforeAnyPartGivesMinusOne)
+{
+    Doc doc = Mailbox();
+    const std::string path = dir.Write("box.txt", doc.Text());
+    host.failOnRefresh = 1;
+    EXPECT_EQ(ScanFile(path, list, settings, host), -1);
+}
+
+using ScanLog = ScanTest;
+
+TEST_F(ScanLog, ProcessingLineIsLoggedWithThePath)
+{
+    path = dir.Write("a.txt", "hello\n");
+    Scan(path);
+    EXPECT_EQ(host.LogText(), "Processing file " + path + "...\r\n");
+}
+
+TEST_F(ScanLog, NothingIsLoggedWithoutALog)
+{
+    HeadlessHost quiet;
+    path = dir.Write("a.txt", "hello\n");
+    ScanFile(path, list, settings, quiet);
+    EXPECT_FALSE(quiet.HasLog());
+}
+
+TEST_F(ScanLog, MissingFileGivesZeroAndStillLogsTheProcessingLine)
+{
+    std::int64_t startPos = 0, startLine = 0;
+    EXPECT_EQ(Scan(dir / "missing.txt", &startPos, &startLine), 0);
+    EXPECT_EQ(startPos, 0);
+    EXPECT_EQ(startLine, 0);
+    EXPECT_NE(host.LogText().find("Processing file"), std::string::npos);
+}
+
+TEST_F(ScanLog, MissingFileWithAStartPositionLogsNothing)
+{
+    std::int64_t startPos = 100, startLine = 5;
+    EXPECT_EQ(Scan(dir / "missing.txt", &startPos, &startLine), 0);
+    EXPECT_EQ(startPos, 0);
+    EXPECT_EQ(startLine, 0);
+    EXPECT_TRUE(host.LogText().empty());
+}
+
+} // namespace
+} // namespace zarvex::test
