@@ -186,12 +186,32 @@ bool Extractor::OpenInput(const CFInfo& part)
     return true;
 }
 
+CFInfo* Extractor::ChooseDuplicate(CFInfo& part)
+{
+    if (!m_Settings.YouChooseDuplicate || m_Call.stream || part.m_Total <= 1 || !part.m_pNextDup) return &part;
+    std::vector<const CFInfo*> candidates;
+    for (const CFInfo* p = &part; p; p = p->m_pNextDup.get()) candidates.push_back(p);
+    const int chosen = m_Host.ChooseDuplicatePart(candidates);
+    if (chosen < 0) {
+        m_Host.RequestAbort();
+        m_Call.aborted = true;
+        m_Host.SetStatus(Message(139));
+        return nullptr;
+    }
+    CFInfo* current = &part;
+    for (int i = 0; i < chosen && current->m_pNextDup; ++i) current = current->m_pNextDup.get();
+    return current;
+}
+
 bool Extractor::DecodePart(CFInfo& part, int index)
 {
-    // Hook: the yEnc placement at "=ypart" offsets (StrictYenc, merge) and
-    // the "You Choose Duplicate Part" dialog come with the yEnc decoder.
-    CFInfo* current = &part;
-    current->m_ByteStart = m_Out->File().GetPosition();
+    // Hook: the yEnc placement at "=ypart" offsets (StrictYenc, merge) comes
+    // with the yEnc decoder.
+    const std::int64_t start = m_Out->File().GetPosition();
+    part.m_ByteStart = start;
+    CFInfo* current = ChooseDuplicate(part);
+    if (!current) return false;
+    current->m_ByteStart = start;
     for (;;) {
         if (!OpenInput(*current)) return false;
         m_Call.visited.push_back(current);

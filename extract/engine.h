@@ -110,6 +110,7 @@ private:
     // The part loop.
     void RunParts();
     bool DecodePart(CFInfo& part, int index);
+    CFInfo* ChooseDuplicate(CFInfo& part);
     bool OpenInput(const CFInfo& part);
     bool ReadPartLines(CFInfo& part);
     void EndPart(CFInfo& part, int index);
