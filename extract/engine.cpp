@@ -203,10 +203,27 @@ CFInfo* Extractor::ChooseDuplicate(CFInfo& part)
     return current;
 }
 
+void Extractor::PlaceYencPart(const CFInfo& part)
+{
+    if ((part.m_MsgType & MT_YENC) == 0 || !m_Settings.StrictYenc || part.m_yBegin < 1 || m_Policy.Appending())
+        return;
+    const std::int64_t size = part.m_ySize;
+    if (size > 0 && part.m_yBegin > size) return; // a begin outside the file is ignored
+    CBufFile& out = m_Out->File();
+    // A new output is first given its full size, as a hole: every part lands
+    // at its own offset and a missing part leaves zeros.
+    if (m_Out->GetMode() != OutputFile::Mode::InPlace && size > 0 && !m_Call.zeroFilled &&
+        (m_Call.record->m_Status & 0xF) != GS_COMPLETE) {
+        out.SetLength(size);
+        m_Call.zeroFilled = true;
+    }
+    if (out.GetLength() < part.m_yBegin - 1) out.SetLength(part.m_yBegin - 1);
+    out.Seek(part.m_yBegin - 1, 0);
+}
+
 bool Extractor::DecodePart(CFInfo& part, int index)
 {
-    // Hook: the yEnc placement at "=ypart" offsets (StrictYenc, merge) comes
-    // with the yEnc decoder.
+    PlaceYencPart(part);
     const std::int64_t start = m_Out->File().GetPosition();
     part.m_ByteStart = start;
     CFInfo* current = ChooseDuplicate(part);
@@ -216,12 +233,13 @@ bool Extractor::DecodePart(CFInfo& part, int index)
         if (!OpenInput(*current)) return false;
         m_Call.visited.push_back(current);
         if (!ReadPartLines(*current)) return false;
-        if (m_Call.state != DecodeState::SwitchToDuplicate) break;
+        if (m_Call.state != DecodeState::SwitchToDuplicate && EndPart(*current)) break;
         TakeDuplicate(current);
     }
-    if (current != &part) part.m_ByteStart = current->m_ByteStart;
-    EndPart(*current, index);
-    if (current != &part) part.m_Length = current->m_Length;
+    if (current != &part) {
+        part.m_ByteStart = current->m_ByteStart;
+        part.m_Length = current->m_Length;
+    }
     if (m_Call.state == DecodeState::Finished || m_Call.aborted || m_Call.endOfInput) return false;
     return !NextBelongsElsewhere(index);
 }
@@ -267,11 +285,22 @@ void Extractor::TakeDuplicate(CFInfo*& part)
     m_Call.state = DecodeState::SeekingStart;
 }
 
-void Extractor::EndPart(CFInfo& part, int /*index*/)
+bool Extractor::EndPart(CFInfo& part)
 {
+    const std::int64_t length = m_Out->File().GetPosition() - part.m_ByteStart;
     if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
-    // Hook: the yEnc part end (missing footer 322, part size) comes with the yEnc decoder.
+    if (part.m_MsgType & MT_YENC) {
+        if (m_Call.state == DecodeState::InData && !m_Call.saveRaw && !m_Call.aborted) {
+            DamagedLine(322);
+            if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
+        }
+        if (part.m_yEndSize > 0 && length != part.m_yEndSize) {
+            AddStatus(ST_DATAERROR);
+            if (part.m_pNextDup && !m_Settings.YouChooseDuplicate) return false;
+        }
+    }
     if (m_Call.state == DecodeState::InData) m_Call.state = DecodeState::Paused;
+    return true;
 }
 
 bool Extractor::NextBelongsElsewhere(int index) const
