@@ -20,7 +20,8 @@ std::string MailLikeText(std::size_t size)
     std::mt19937 rng(42);
     auto randomChars = [&](std::size_t n, const char* alphabet, std::size_t alphabetSize) {
         std::string s(n, ' ');
-        for (auto& c : s) c = alphabet[rng() % alphabetSize];
+        for (auto& c : s)
+            c = alphabet[rng() % alphabetSize];
         return s;
     };
     static const char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -37,7 +38,8 @@ std::string MailLikeText(std::size_t size)
         line("Date: Mon, 7 Dec 2026 10:00:00 +0000");
         line("Message-ID: <" + std::to_string(rng()) + "@news.example.org>");
         line("");
-        for (int i = 0; i < 8; ++i) line(randomChars(30 + rng() % 45, kText, sizeof kText - 1));
+        for (int i = 0; i < 8; ++i)
+            line(randomChars(30 + rng() % 45, kText, sizeof kText - 1));
         line("begin 644 img" + std::to_string(msg) + ".jpg");
         for (int i = 0; i < 400; ++i) {
             std::string uu = "M";
@@ -47,13 +49,15 @@ std::string MailLikeText(std::size_t size)
         line("`");
         line("end");
         line("");
-        for (int i = 0; i < 400; ++i) line(randomChars(76, kB64, 64));
+        for (int i = 0; i < 400; ++i)
+            line(randomChars(76, kB64, 64));
         line("");
     }
     return out;
 }
 
-class MailFile {
+class MailFile
+{
 public:
     MailFile()
     {
@@ -99,7 +103,8 @@ void BM_ReadLine(benchmark::State& state)
         }
         int len = 0;
         bool complete = false;
-        while (f.ReadLine(line, 1024, &len, &complete)) ++lines;
+        while (f.ReadLine(line, 1024, &len, &complete))
+            ++lines;
         benchmark::DoNotOptimize(lines);
         f.Close();
     }
@@ -119,7 +124,8 @@ void BM_GetChar(benchmark::State& state)
             return;
         }
         int sum = 0;
-        for (int c; (c = f.GetChar()) >= 0;) sum += c;
+        for (int c; (c = f.GetChar()) >= 0;)
+            sum += c;
         benchmark::DoNotOptimize(sum);
     }
     state.SetBytesProcessed(state.iterations() * file.Size());
@@ -137,7 +143,8 @@ void BM_PutChar(benchmark::State& state)
             state.SkipWithError("cannot create the output file");
             return;
         }
-        for (std::int64_t i = 0; i < kBytes; ++i) f.PutChar(static_cast<unsigned char>(i * 7));
+        for (std::int64_t i = 0; i < kBytes; ++i)
+            f.PutChar(static_cast<unsigned char>(i * 7));
         f.Close();
     }
     ::unlink(out.c_str());
@@ -151,14 +158,16 @@ void BM_WriteBlocks(benchmark::State& state)
     const std::string out = TestFile().Path() + ".blocks";
     constexpr std::int64_t kBytes = 64 << 20;
     std::string block(768, 'x');
-    for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 13);
+    for (std::size_t i = 0; i < block.size(); ++i)
+        block[i] = static_cast<char>(i * 13);
     for (auto _ : state) {
         CBufFile f;
         if (!f.Open(out, CBufFile::modeCreate | CBufFile::modeWrite | CBufFile::typeBinary)) {
             state.SkipWithError("cannot create the output file");
             return;
         }
-        for (std::int64_t done = 0; done < kBytes; done += 768) f.Write(block.data(), block.size());
+        for (std::int64_t done = 0; done < kBytes; done += 768)
+            f.Write(block.data(), block.size());
         f.Close();
     }
     ::unlink(out.c_str());

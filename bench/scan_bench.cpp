@@ -22,7 +22,8 @@ using namespace zarvex;
 
 constexpr std::size_t kMailboxSize = 64u << 20;
 
-class Writer {
+class Writer
+{
 public:
     explicit Writer(std::uint32_t seed) : m_Rng(seed) {}
 
@@ -30,17 +31,22 @@ public:
     {
         std::string out;
         out.reserve(size + (1u << 20));
-        for (int n = 0; out.size() < size; ++n) Message(out, n);
+        for (int n = 0; out.size() < size; ++n)
+            Message(out, n);
         return out;
     }
 
 private:
-    std::uint32_t Next(std::uint32_t range) { return std::uniform_int_distribution<std::uint32_t>(0, range - 1)(m_Rng); }
+    std::uint32_t Next(std::uint32_t range)
+    {
+        return std::uniform_int_distribution<std::uint32_t>(0, range - 1)(m_Rng);
+    }
 
     std::string Words(std::size_t length)
     {
-        static const char* kWords[] = {"the", "holiday", "pictures", "are", "attached", "below", "please", "find",
-                                       "and", "let", "me", "know", "if", "anything", "is", "missing", "from", "set"};
+        static const char* kWords[] = {"the",    "holiday",  "pictures", "are",     "attached", "below",
+                                       "please", "find",     "and",      "let",     "me",       "know",
+                                       "if",     "anything", "is",       "missing", "from",     "set"};
         std::string s;
         while (s.size() < length) {
             if (!s.empty()) s += ' ';
@@ -67,7 +73,8 @@ private:
 
     void Text(std::string& out, int lines)
     {
-        for (int i = 0; i < lines; ++i) out += Words(40 + Next(30)) + "\n";
+        for (int i = 0; i < lines; ++i)
+            out += Words(40 + Next(30)) + "\n";
         out += "\n";
     }
 
@@ -75,7 +82,8 @@ private:
     {
         for (std::size_t done = 0; done < bytes; done += 45) {
             out += 'M';
-            for (int i = 0; i < 60; ++i) out += static_cast<char>(33 + Next(63));
+            for (int i = 0; i < 60; ++i)
+                out += static_cast<char>(33 + Next(63));
             out += '\n';
         }
         out += "`\n";
@@ -85,7 +93,8 @@ private:
     {
         static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
         for (std::size_t done = 0; done < bytes; done += 57) {
-            for (int i = 0; i < 76; ++i) out += abc[Next(64)];
+            for (int i = 0; i < 76; ++i)
+                out += abc[Next(64)];
             out += '\n';
         }
         out += "QUJD\n\n";
@@ -150,7 +159,8 @@ void BM_ScanMailbox(benchmark::State& state)
     state.counters["parts"] = found;
     state.SetBytesProcessed(state.iterations() * size);
 }
-BENCHMARK(BM_ScanMailbox)->Unit(benchmark::kMillisecond)->UseRealTime();
+// CPU time: the machine is shared, and the scan is one thread reading from the page cache.
+BENCHMARK(BM_ScanMailbox)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

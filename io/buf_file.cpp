@@ -17,9 +17,15 @@ int OpenFlags(std::uint32_t mode)
 {
     int flags = 0;
     switch (mode & 0x3) {
-    case CBufFile::modeRead: flags = O_RDONLY; break;
-    case CBufFile::modeWrite: flags = O_WRONLY; break;
-    default: flags = O_RDWR; break;
+    case CBufFile::modeRead:
+        flags = O_RDONLY;
+        break;
+    case CBufFile::modeWrite:
+        flags = O_WRONLY;
+        break;
+    default:
+        flags = O_RDWR;
+        break;
     }
     if (mode & CBufFile::modeCreate) {
         flags |= O_CREAT;
@@ -63,6 +69,7 @@ bool CBufFile::Open(const std::string& name, std::uint32_t mode, FileError* erro
     m_Path = name;
     m_WriteIndex = -1;
     ResetReadBuffer();
+    m_EndReached = false;
     m_OsPos = 0;
 
     auto fail = [&](int err) {
@@ -71,7 +78,7 @@ bool CBufFile::Open(const std::string& name, std::uint32_t mode, FileError* erro
     };
     const int fd = ::open(name.c_str(), OpenFlags(mode), 0666);
     if (fd < 0) return fail(errno);
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         const int err = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
@@ -115,9 +122,15 @@ void CBufFile::Close()
     if (closeRc != 0 && (closeErr == EIO || closeErr == ENOSPC || closeErr == EDQUOT)) ThrowOsError(closeErr);
 }
 
-void CBufFile::ThrowOsError(int err, bool onSeek) const { ThrowCause(CauseFromErrno(err, onSeek), err); }
+void CBufFile::ThrowOsError(int err, bool onSeek) const
+{
+    ThrowCause(CauseFromErrno(err, onSeek), err);
+}
 
-void CBufFile::ThrowCause(int cause, int err) const { throw FileException(FileError{cause, err, m_Path}); }
+void CBufFile::ThrowCause(int cause, int err) const
+{
+    throw FileException(FileError{cause, err, m_Path});
+}
 
 void CBufFile::ResetReadBuffer()
 {
@@ -212,7 +225,7 @@ void CBufFile::Flush()
 std::int64_t CBufFile::GetLength()
 {
     if (m_Fd < 0) return m_ClosedPosition;
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(m_Fd, &st) != 0) ThrowOsError(errno, true);
     // Pending bytes written over existing data do not lengthen the file,
     // and a position beyond the end does not either until bytes follow.
@@ -231,7 +244,7 @@ std::int64_t CBufFile::Seek(std::int64_t offset, int from)
     if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
     WritePending();
     if (from == 2) {
-        struct stat st {};
+        struct stat st = {};
         if (::fstat(m_Fd, &st) != 0) ThrowOsError(errno, true);
         offset += st.st_size;
     } else if (from == 1) {
@@ -259,7 +272,10 @@ std::int64_t CBufFile::Seek(std::int64_t offset, int from)
     return m_OsPos;
 }
 
-std::int64_t CBufFile::SeekToEnd() { return Seek(0, 2); }
+std::int64_t CBufFile::SeekToEnd()
+{
+    return Seek(0, 2);
+}
 
 void CBufFile::SetLength(std::int64_t length)
 {

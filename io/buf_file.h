@@ -9,7 +9,8 @@
 // offset is tracked in m_OsPos, so GetPosition never calls the OS.
 //
 // Failures that would lose output (a write that cannot complete, a failed
-// seek or length change) raise FileException; reading never raises.
+// seek or length change) raise FileException. Reading itself never raises;
+// only writing out pending bytes before a refill can.
 #pragma once
 
 #include "io/file_error.h"
@@ -23,8 +24,9 @@
 
 namespace zarvex {
 
-struct FileStatus {
-    std::int64_t creationTime = 0;   // seconds since 1970
+struct FileStatus
+{
+    std::int64_t creationTime = 0; // seconds since 1970
     std::int64_t lastAccessTime = 0;
     std::int64_t lastWriteTime = 0;
     std::int64_t size = 0;
@@ -32,7 +34,8 @@ struct FileStatus {
 };
 
 // Attribute bits of FileStatus::attributes.
-enum : std::uint32_t {
+enum : std::uint32_t
+{
     kAttrReadOnly = 0x01,
     kAttrHidden = 0x02,
     kAttrSystem = 0x04,
@@ -40,10 +43,12 @@ enum : std::uint32_t {
     kAttrArchive = 0x20,
 };
 
-class CBufFile : public CObject {
+class CBufFile : public CObject
+{
 public:
     // Open mode bits (ORed).
-    enum : std::uint32_t {
+    enum : std::uint32_t
+    {
         modeRead = 0x0,
         modeWrite = 0x1,
         modeReadWrite = 0x2,
@@ -157,7 +162,11 @@ private:
     std::uint32_t m_Mode = 0;
     bool m_EndReached = false;
     // Text and binary byte counts, indexed by IsBinaryByte (one increment per byte).
-    enum { kText = 0, kBinary = 1 };
+    enum
+    {
+        kText = 0,
+        kBinary = 1
+    };
     std::int64_t m_Counts[2] = {0, 0};
     std::int64_t m_ClosedPosition = 0;
     std::int64_t m_OsPos = 0; // the descriptor's offset
@@ -184,7 +193,8 @@ inline void CBufFile::PutChar(unsigned char byte)
     }
     m_WriteBuf[++m_WriteIndex] = byte;
     ++m_Counts[IsBinaryByte(byte)];
-    if (m_WriteIndex >= kLastWriteIndex) [[unlikely]] WritePending();
+    if (m_WriteIndex >= kLastWriteIndex) [[unlikely]]
+        WritePending();
 }
 
 // Steps back over the byte just read; at the front of the buffer the byte

@@ -46,7 +46,7 @@ bool CBufFile::FillRange(std::int64_t start, std::int64_t end, unsigned char byt
     WritePending();
     ResetReadBuffer();
     m_EndReached = false;
-    struct stat st {};
+    struct stat st = {};
     if (::fstat(m_Fd, &st) != 0) ThrowOsError(errno, true);
     const std::int64_t size = st.st_size;
     const std::int64_t writeEnd = byte == 0 ? std::clamp(size, start, end) : end;
@@ -72,20 +72,25 @@ bool CBufFile::FillRange(std::int64_t start, std::int64_t end, unsigned char byt
 // missing creation or access time takes the last-write time.
 bool CBufFile::GetStatus(const std::string& name, FileStatus& status)
 {
-    struct statx sx {};
+    struct statx sx = {};
     if (::statx(AT_FDCWD, name.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0) return false;
     const std::int64_t written = sx.stx_mtime.tv_sec;
     status.lastWriteTime = written;
-    status.lastAccessTime = (sx.stx_mask & STATX_ATIME) && sx.stx_atime.tv_sec != 0 ? sx.stx_atime.tv_sec : written;
-    status.creationTime = (sx.stx_mask & STATX_BTIME) && sx.stx_btime.tv_sec != 0 ? sx.stx_btime.tv_sec : written;
+    status.lastAccessTime =
+        (sx.stx_mask & STATX_ATIME) && sx.stx_atime.tv_sec != 0 ? sx.stx_atime.tv_sec : written;
+    status.creationTime =
+        (sx.stx_mask & STATX_BTIME) && sx.stx_btime.tv_sec != 0 ? sx.stx_btime.tv_sec : written;
     status.size = static_cast<std::int64_t>(sx.stx_size);
     std::uint32_t attributes = 0;
     if (!(sx.stx_mode & S_IWUSR)) attributes |= kAttrReadOnly;
     const std::size_t slash = name.find_last_of('/');
-    const std::string_view base = slash == std::string::npos ? std::string_view(name) : std::string_view(name).substr(slash + 1);
+    const std::string_view base =
+        slash == std::string::npos ? std::string_view(name) : std::string_view(name).substr(slash + 1);
     if (base.size() > 1 && base[0] == '.' && base != "..") attributes |= kAttrHidden;
-    if (S_ISDIR(sx.stx_mode)) attributes |= kAttrDirectory;
-    else if (!S_ISREG(sx.stx_mode)) attributes |= kAttrSystem; // devices, FIFOs, sockets
+    if (S_ISDIR(sx.stx_mode))
+        attributes |= kAttrDirectory;
+    else if (!S_ISREG(sx.stx_mode))
+        attributes |= kAttrSystem; // devices, FIFOs, sockets
     status.attributes = attributes & 0x7F;
     return true;
 }

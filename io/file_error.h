@@ -7,7 +7,8 @@
 namespace zarvex {
 
 // Causes 0..14; their texts are messages 400..414 (FileErrorText).
-enum FileErrorCause : int {
+enum FileErrorCause : int
+{
     kNoError = 0,
     kGeneric = 1,
     kFileNotFound = 2,
@@ -25,16 +26,18 @@ enum FileErrorCause : int {
     kEndOfFile = 14,
 };
 
-struct FileError {
+struct FileError
+{
     int cause = kNoError;
-    int osError = 0;       // errno
+    int osError = 0; // errno
     std::string fileName;
 };
 
 // Maps an errno value to a cause; `onSeek` selects the seek mapping of EINVAL/ESPIPE.
 int CauseFromErrno(int err, bool onSeek = false);
 
-class FileException : public std::exception {
+class FileException : public std::exception
+{
 public:
     explicit FileException(FileError error) : m_Error(std::move(error)) {}
     const FileError& Error() const { return m_Error; }

@@ -12,7 +12,10 @@
 namespace zarvex {
 
 // Bytes 1..6 and 128..255 look binary; 0 and 7..127 look like text.
-constexpr bool IsBinaryLooking(unsigned char c) { return c >= 128 || (c >= 1 && c <= 6); }
+constexpr bool IsBinaryLooking(unsigned char c)
+{
+    return c >= 128 || (c >= 1 && c <= 6);
+}
 static_assert(IsBinaryLooking(1) && IsBinaryLooking(6) && IsBinaryLooking(128) && IsBinaryLooking(255));
 static_assert(!IsBinaryLooking(0) && !IsBinaryLooking(7) && !IsBinaryLooking('\r') && !IsBinaryLooking(127));
 
@@ -32,16 +35,21 @@ inline std::size_t FindLineBreakPlain(const unsigned char* data, std::size_t n, 
 #if defined(__SSE2__)
 namespace line_break_detail {
 
-struct Block {
-    unsigned breaks;  // bit per lane: CR or LF
-    __m128i binary;   // 0xFF per lane: binary-looking byte
+struct Block
+{
+    unsigned breaks; // bit per lane: CR or LF
+    __m128i binary;  // 0xFF per lane: binary-looking byte
 };
 
-inline __m128i Load(const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+inline __m128i Load(const unsigned char* at)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
 
 inline Block Classify(__m128i v)
 {
-    const __m128i isBreak = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
+    const __m128i isBreak =
+        _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
     // As signed bytes, 128..255 and 0..6 lie below 7; zero is then taken out.
     const __m128i below7 = _mm_cmplt_epi8(v, _mm_set1_epi8(7));
     const __m128i isZero = _mm_cmpeq_epi8(v, _mm_setzero_si128());
@@ -58,7 +66,8 @@ inline __m128i AddLanes(__m128i sum, __m128i marks)
 inline __m128i LaneRange(unsigned from, unsigned to)
 {
     const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    const __m128i atLeastFrom = _mm_cmpgt_epi8(iota, _mm_set1_epi8(static_cast<char>(static_cast<int>(from) - 1)));
+    const __m128i atLeastFrom =
+        _mm_cmpgt_epi8(iota, _mm_set1_epi8(static_cast<char>(static_cast<int>(from) - 1)));
     return _mm_and_si128(atLeastFrom, _mm_cmplt_epi8(iota, _mm_set1_epi8(static_cast<char>(to))));
 }
 
@@ -80,7 +89,8 @@ inline std::size_t FindLineBreak(const unsigned char* data, std::size_t n, std::
     using namespace line_break_detail;
     if (n < 16) {
         const std::size_t k = FindLineBreakPlain(data, n, binary);
-        for (std::size_t j = 0; copy && j < k; ++j) copy[j] = data[j];
+        for (std::size_t j = 0; copy && j < k; ++j)
+            copy[j] = data[j];
         return k;
     }
     __m128i sum = _mm_setzero_si128();
@@ -125,10 +135,12 @@ inline std::int64_t CountBinaryLooking(const unsigned char* data, std::size_t n)
 #if defined(__SSE2__)
     using namespace line_break_detail;
     __m128i sum = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16) sum = AddLanes(sum, Classify(Load(data + i)).binary);
+    for (; i + 16 <= n; i += 16)
+        sum = AddLanes(sum, Classify(Load(data + i)).binary);
     binary = Total(sum);
 #endif
-    for (; i < n; ++i) binary += IsBinaryLooking(data[i]);
+    for (; i < n; ++i)
+        binary += IsBinaryLooking(data[i]);
     return binary;
 }
 

@@ -200,6 +200,8 @@ private:
         }
         int rival = i;
         const CFInfo& element = *m_Group.GetAt(i);
+        // Two sections of one input under one name: the part is placed among
+        // the parts of that name, and only its own number there is a rival.
         if (element.m_File == part.m_File && EqualsIgnoreCase(element.m_DestFile, part.m_DestFile)) {
             rival = -1;
             for (int k = 0; k < m_Group.GetSize(); ++k) {

@@ -11,8 +11,10 @@ class CSortInfo;
 class MyCObArray;
 struct Settings;
 
-// A name the file system accepts (one plain name: never "/", ".", ".."),
-// or empty when nothing usable remains.
+// One plain file name, valid UTF-8 (8-bit text read as Windows-1252), at
+// most 255 bytes, never holding "/" or NUL, never starting with ".". A name
+// left without a stem becomes "file01" (plus its extension); a device name
+// ("CON", "LPT1", ...) gives an empty result, which callers replace.
 std::string CleanName(std::string_view name, bool force83, bool keepEscapes, const Settings& settings);
 // A name from `baseName` (made up when empty) with the type's extension,
 // unique among all output names unless "NoAutoRename" is on.

@@ -5,12 +5,14 @@
 #include "model/records.h"
 #include "model/settings.h"
 #include "text/ascii.h"
+#include "text/display_text.h"
 
 namespace zarvex {
 namespace {
 
 constexpr std::size_t kNameLimit = 255;
 constexpr int kLetterSuffixes = 26 * 26;
+constexpr std::size_t kLongestExtension = 64;
 
 // The DataType whose short name is `ext` (without "."), or 0.
 int TypeOfExtension(std::string_view ext)
@@ -107,7 +109,8 @@ std::string MakeName(MyCObArray& list, int dataType, std::string_view baseName, 
     const Settings& settings = list.GetSettings();
     std::string_view stemText = baseName, extText;
     const std::size_t dot = baseName.rfind('.');
-    if (dot != std::string_view::npos && dot != 0) {
+    // A "." far from the end (a sentence in a subject) starts no extension.
+    if (dot != std::string_view::npos && dot != 0 && baseName.size() - dot <= kLongestExtension) {
         stemText = baseName.substr(0, dot);
         extText = baseName.substr(dot);
     }
@@ -131,7 +134,8 @@ std::string MakeName(MyCObArray& list, int dataType, std::string_view baseName, 
         letters = IsAsciiDigit(stem.back());
     }
 
-    const std::string ext = ExtensionFor(settings, dataType, KeepAllowed(extText, settings.Force8), part);
+    const std::string ext =
+        ExtensionFor(settings, dataType, KeepAllowed(ToDisplayUtf8(extText), settings.Force8), part);
     if (const std::string sibling = SiblingStem(list, part, ext); !sibling.empty()) {
         candidateStem = sibling;
         stem = sibling;

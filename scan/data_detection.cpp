@@ -13,9 +13,15 @@ namespace zarvex::scan {
 namespace {
 
 // The next line, after `skip` bytes.
-std::string_view NextLine(ScanState& s, int skip) { return PeekNext(s, kLineMax, skip); }
+std::string_view NextLine(ScanState& s, int skip)
+{
+    return PeekNext(s, kLineMax, skip);
+}
 
-int Size(std::string_view text) { return static_cast<int>(text.size()); }
+int Size(std::string_view text)
+{
+    return static_cast<int>(text.size());
+}
 
 // Clean-up after the end of a Base64 body.
 void ResetAfterBase64(ScanState& s)
@@ -256,7 +262,8 @@ Next EndInsidePart(ScanState& s)
 void DataDetection(ScanState& s)
 {
     if (s.current) {
-        if (!s.dataSeen && !s.inHeader && s.binHexState == 0 && s.current->m_MsgType != MT_QP) DataInsidePart(s);
+        if (!s.dataSeen && !s.inHeader && s.binHexState == 0 && s.current->m_MsgType != MT_QP)
+            DataInsidePart(s);
     } else if (!s.inHeader && s.len > 60 && s.len < 81) {
         HeaderlessData(s);
     }

@@ -16,22 +16,32 @@ namespace zarvex::scan {
 namespace {
 
 // Only the first 34 characters of the note are compared.
-inline constexpr std::string_view kBinHexNote = std::string_view("(This file must be converted with BinHex 4.0)").substr(0, 34);
+inline constexpr std::string_view kBinHexNote =
+    std::string_view("(This file must be converted with BinHex 4.0)").substr(0, 34);
 inline constexpr std::size_t kMaxNameLength = 255;
 
-bool IsOctal(char c) { return c >= '0' && c <= '7'; }
-bool IsScanSpace(char c) { return IsAsciiSpace(static_cast<unsigned char>(c)); }
+bool IsOctal(char c)
+{
+    return c >= '0' && c <= '7';
+}
+bool IsScanSpace(char c)
+{
+    return IsAsciiSpace(static_cast<unsigned char>(c));
+}
 
 // The format "begin %o %s": an octal mode and a name without blanks. Returns
 // the offset of the name, or -1 when either field is missing.
 int ScanBeginFields(const char* line, int len)
 {
     int i = 5; // "begin"
-    while (i < len && IsScanSpace(line[i])) ++i;
+    while (i < len && IsScanSpace(line[i]))
+        ++i;
     if (i < len && (line[i] == '+' || line[i] == '-')) ++i;
     if (i >= len || !IsOctal(line[i])) return -1;
-    while (i < len && IsOctal(line[i])) ++i;
-    while (i < len && IsScanSpace(line[i])) ++i;
+    while (i < len && IsOctal(line[i]))
+        ++i;
+    while (i < len && IsScanSpace(line[i]))
+        ++i;
     if (i >= len || line[i] == '\0') return -1;
     return i;
 }
@@ -195,9 +205,11 @@ void SectionLine(ScanState& s)
     const std::size_t file = FindIgnoreCase(text, "file", 7);
     if (file != std::string_view::npos) {
         std::size_t from = file + 4;
-        while (from < text.size() && IsScanSpace(text[from])) ++from;
+        while (from < text.size() && IsScanSpace(text[from]))
+            ++from;
         std::size_t to = from;
-        while (to < text.size() && !IsScanSpace(text[to])) ++to;
+        while (to < text.size() && !IsScanSpace(text[to]))
+            ++to;
         if (to > from) {
             const std::string name(text.substr(from, std::min(to - from, kMaxNameLength)));
             part.m_Subject = name;
@@ -206,7 +218,8 @@ void SectionLine(ScanState& s)
         }
     }
     int first = -1, second = -1;
-    if (MatchNumbers(text, "#/#", &first, &second, 0, 7) || MatchNumbers(text, "#of#", &first, &second, 0, 7)) {
+    if (MatchNumbers(text, "#/#", &first, &second, 0, 7) ||
+        MatchNumbers(text, "#of#", &first, &second, 0, 7)) {
         s.subjPart = first;
         s.subjTotal = second;
         if (s.subjTotal == part.m_Total) part.m_Part = s.subjPart;
@@ -224,36 +237,37 @@ Next KeywordLines(ScanState& s)
     case 'b':
         if (!StartsWith(line, len, "begin ")) break;
         BeginLine(s);
-        return Next::AtDateStep;
+        return Next::LateRules;
     case 'e':
         if (!StartsWith(line, len, "end") || len >= 6) break;
         if (s.current) EndLine(s);
-        return Next::AtDateStep;
+        return Next::LateRules;
     case '(':
         if (!StartsWith(line, len, kBinHexNote)) break;
         CloseBeforeNewSection(s);
         OnBinHexNote(s);
-        return Next::AtDateStep;
+        return Next::LateRules;
     case '=':
         if (StartsWith(line, len, "=ybegin ")) {
             const std::string_view text = View(s);
-            if (text.find("name=") != std::string_view::npos && text.find("line=") != std::string_view::npos) {
+            if (text.find("name=") != std::string_view::npos &&
+                text.find("line=") != std::string_view::npos) {
                 CloseBeforeNewSection(s);
                 s.inMimeHeader = false;
                 OnYBegin(s);
             }
-            return Next::AtDateStep;
+            return Next::LateRules;
         }
         if (!StartsWith(line, len, "=yend ")) break;
         if (s.current) OnYEnd(s);
-        return Next::AtDateStep;
+        return Next::LateRules;
     case '<':
         if (!StartsWith(line, len, "<<BPST ")) break;
         if (HasBpstSize(View(s))) {
             CloseBeforeNewSection(s);
             OnBpstLine(s);
         }
-        return Next::AtDateStep;
+        return Next::LateRules;
     default:
         break;
     }

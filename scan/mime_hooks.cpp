@@ -26,7 +26,10 @@ void OnContentType(ScanState& /*s*/) {}
 
 // TODO(mime): the parameters of a Content-Type/-Disposition line and its
 // continuation lines (name=, id=, number=, total=, boundary=, charset=, the type).
-Next OnContentParameters(ScanState& /*s*/) { return Next::Continue; }
+Next OnContentParameters(ScanState& /*s*/)
+{
+    return Next::Continue;
+}
 
 } // namespace
 
@@ -36,14 +39,18 @@ bool IsMimeBoundaryCandidate(const ScanState& s)
 }
 
 // TODO(mime): the boundary rule. Returns EndCycle when the line is skipped or
-// closes the part, AtDateStep when the line was taken as a boundary
+// closes the part, LateRules when the line was taken as a boundary
 // definition (no header-start test then), Continue otherwise.
-Next MimeBoundaryRule(ScanState& /*s*/) { return Next::Continue; }
+Next MimeBoundaryRule(ScanState& /*s*/)
+{
+    return Next::Continue;
+}
 
 void MimeHeaderStartRule(ScanState& s)
 {
     static constexpr std::array<std::string_view, 5> kStarts = {
-        "Mime-Version:", "Content-Type:", "Content-Disposition:", "Content-Location:", "Content-Transfer-Encoding:"};
+        "Mime-Version:", "Content-Type:", "Content-Disposition:", "Content-Location:",
+        "Content-Transfer-Encoding:"};
     // All five begin with "Mi" or "Co" (any case).
     if (s.len < 13) return;
     const unsigned char first = AsciiUpper(static_cast<unsigned char>(s.line[0]));

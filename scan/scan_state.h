@@ -28,20 +28,23 @@ inline constexpr int kLineBufSize = kLineMax + 2;
 inline constexpr int kIndentRunCap = 0x4000;
 
 // What a rule tells the cycle to do next.
-enum class Next {
-    Continue,    // go on with the next step of the cycle
-    EndCycle,    // skip to the end of the cycle (abort test included)
-    SkipLine,    // skip to the end of the cycle without the abort test
-    AtDateStep,  // go on at the "Date:"/"Newsgroups:" step
+enum class Next
+{
+    Continue,  // go on with the next step of the cycle
+    EndCycle,  // skip to the end of the cycle (abort test included)
+    SkipLine,  // skip to the end of the cycle without the abort test
+    LateRules, // skip the keyword and MIME tests, go on with the rules after them
 };
 
 // One line with its length in bytes (zero-terminated at `len`).
-struct LineBuf {
+struct LineBuf
+{
     char text[kLineBufSize] = {};
     int len = 0;
 };
 
-struct ScanState {
+struct ScanState
+{
     ScanState(const std::string& inputPath, MyCObArray& list, Settings& runSettings, Host& runHost)
         : path(inputPath), sortList(list), settings(runSettings), host(runHost)
     {
@@ -58,11 +61,11 @@ struct ScanState {
     std::unique_ptr<CFInfo> current; // the open part, owned until handed over
     CMimeInfo mime;
 
-    std::int64_t pos = 0;        // first byte of the line being processed
-    std::int64_t lineNo = 0;     // number of the line being processed
-    int consumed = 0;            // bytes the line took in the file (break included)
-    std::int64_t scale = 1;      // file length / 1000 + 1, for the progress percentage
-    std::uint64_t stopPos = 0;   // 0: none
+    std::int64_t pos = 0;      // first byte of the line being processed
+    std::int64_t lineNo = 0;   // number of the line being processed
+    int consumed = 0;          // bytes the line took in the file (break included)
+    std::int64_t scale = 1;    // file length / 1000 + 1, for the progress percentage
+    std::uint64_t stopPos = 0; // 0: none
 
     // The line being processed and the two before it (rotated, never copied).
     LineBuf buffers[3];
@@ -132,9 +135,17 @@ void CloseBeforeNewSection(ScanState& s);
 // (empty at the end of the file).
 std::string_view PeekNext(ScanState& s, int max = kLineMax, int skip = 0);
 // The header-line test (strict) of the current line, cached.
-bool IsHeaderLine(ScanState& s);
+bool TestHeaderLine(ScanState& s);
+inline bool IsHeaderLine(ScanState& s)
+{
+    return s.headerLine < 0 ? TestHeaderLine(s) : s.headerLine != 0;
+}
 // True when the current line holds only white space (cached).
-bool IsBlank(ScanState& s);
+bool TestBlankLine(ScanState& s);
+inline bool IsBlank(ScanState& s)
+{
+    return s.blankLine < 0 ? TestBlankLine(s) : s.blankLine != 0;
+}
 
 // ---- Line helpers ---------------------------------------------------------------
 // Every line meets a few dozen prefix tests: the first byte settles nearly all of them.
@@ -146,22 +157,27 @@ inline bool StartsWith(const char* line, int len, std::string_view prefix)
 inline bool StartsWithNoCase(const char* line, int len, std::string_view prefix)
 {
     return len >= static_cast<int>(prefix.size()) &&
-           AsciiUpper(static_cast<unsigned char>(line[0])) == AsciiUpper(static_cast<unsigned char>(prefix[0])) &&
+           AsciiUpper(static_cast<unsigned char>(line[0])) ==
+               AsciiUpper(static_cast<unsigned char>(prefix[0])) &&
            EqualsIgnoreCase({line, prefix.size()}, prefix);
 }
 // The last byte of the line that is not white space; 0 for a blank line.
 inline unsigned char LastNonBlankOf(const char* line, int len)
 {
-    while (len > 0 && IsAsciiSpace(static_cast<unsigned char>(line[len - 1]))) --len;
+    while (len > 0 && IsAsciiSpace(static_cast<unsigned char>(line[len - 1])))
+        --len;
     return len > 0 ? static_cast<unsigned char>(line[len - 1]) : 0;
 }
 bool IsBlankLine(const char* line, int len);
 // The line without its trailing CR and LF bytes.
 std::string_view TrimLineEnd(std::string_view text);
-inline std::string_view View(const ScanState& s) { return {s.line, static_cast<std::size_t>(s.len)}; }
+inline std::string_view View(const ScanState& s)
+{
+    return {s.line, static_cast<std::size_t>(s.len)};
+}
 
 // ---- Rule families --------------------------------------------------------------
-// scanner.cpp: step 11, a quoted reply inside a text part.
+// scanner.cpp: a quoted reply inside a text part.
 void QuotedReply(ScanState& s);
 // subject_lines.cpp
 void FromLine(ScanState& s);

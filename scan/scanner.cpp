@@ -29,7 +29,8 @@ bool IsBlankLine(const char* line, int len)
 
 std::string_view TrimLineEnd(std::string_view text)
 {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
     return text;
 }
 
@@ -44,21 +45,19 @@ std::string_view PeekNext(ScanState& s, int max, int skip)
     return {s.peek.text + skip, static_cast<std::size_t>(n - skip)};
 }
 
-bool IsHeaderLine(ScanState& s)
+bool TestHeaderLine(ScanState& s)
 {
-    if (s.headerLine < 0) {
-        // A header line ending in a line break has a blank after its name;
-        // encoded data lines have none, and skip the full test.
-        const bool noBlank = s.len > 0 && s.line[s.len - 1] == '\n' &&
-                             std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
-        s.headerLine = !noBlank && IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
-    }
+    // A header line ending in a line break has a blank after its name;
+    // encoded data lines have none, and skip the full test.
+    const bool noBlank = s.len > 0 && s.line[s.len - 1] == '\n' &&
+                         std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+    s.headerLine = !noBlank && IsHeaderOrSeparator(s.line, s.len, true) ? 1 : 0;
     return s.headerLine != 0;
 }
 
-bool IsBlank(ScanState& s)
+bool TestBlankLine(ScanState& s)
 {
-    if (s.blankLine < 0) s.blankLine = IsBlankLine(s.line, s.len) ? 1 : 0;
+    s.blankLine = IsBlankLine(s.line, s.len) ? 1 : 0;
     return s.blankLine != 0;
 }
 
@@ -98,7 +97,10 @@ void FinishPart(ScanState& s)
     s.progressDue = true;
 }
 
-void DiscardPart(ScanState& s) { s.current.reset(); }
+void DiscardPart(ScanState& s)
+{
+    s.current.reset();
+}
 
 void CloseBeforeNewSection(ScanState& s)
 {
@@ -111,7 +113,7 @@ void CloseBeforeNewSection(ScanState& s)
     }
 }
 
-// Step 11: a quoted reply inside a text part; its "Subject:" is not a new message.
+// A quoted reply inside a text part; its "Subject:" is not a new message.
 void QuotedReply(ScanState& s)
 {
     if (s.skipOriginalMessage && !IsHeaderLine(s)) s.skipOriginalMessage = false;
@@ -170,18 +172,19 @@ void Finish(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
 
 // ---- The steps of one cycle ---------------------------------------------------------
 
-// Step 1: progress and message dispatching every 256 lines and after each part.
+// Progress and message dispatching every 256 lines and after each part.
 void ShowProgress(ScanState& s, std::int64_t& lastProgressLine)
 {
     const bool lineDue = (s.lineNo & 0xFF) == 0 && s.lineNo != lastProgressLine;
     if (!s.progressDue && !lineDue) return;
     lastProgressLine = s.lineNo;
-    s.host.SetProgress(static_cast<double>(static_cast<float>(static_cast<double>(s.pos / s.scale) * 0.1 + 1.0)));
+    s.host.SetProgress(
+        static_cast<double>(static_cast<float>(static_cast<double>(s.pos / s.scale) * 0.1 + 1.0)));
     if (!s.host.PumpMessages()) s.done = true;
     s.progressDue = false;
 }
 
-// Step 2: the current line becomes the previous one.
+// The current line becomes the previous one.
 void RotateLines(ScanState& s)
 {
     LineBuf* oldest = s.prev2;
@@ -191,7 +194,7 @@ void RotateLines(ScanState& s)
     s.line = s.cur->text;
 }
 
-// Step 5: count the line and fold "\r\n" and "\r\r\n" endings to "\n".
+// Count the line and fold "\r\n" and "\r\r\n" endings to "\n".
 void CountAndFoldLineEnd(ScanState& s, bool complete)
 {
     if (complete) ++s.lineNo;
@@ -214,7 +217,7 @@ void RemovePrefix(ScanState& s, int n)
     s.SetLength(s.len - n);
 }
 
-// Step 6: a quoting prefix shared with the next line is taken off the line.
+// A quoting prefix shared with the next line is taken off the line.
 void QuotePrefix(ScanState& s)
 {
     int q = QuotePrefixLength(s.line, s.len);
@@ -238,11 +241,12 @@ void QuotePrefix(ScanState& s)
     }
 }
 
-// Step 8: where message header blocks begin and end.
+// Where message header blocks begin and end.
 void HeaderBlock(ScanState& s)
 {
     if (s.inHeader && !IsBlank(s) && !IsHeaderLine(s)) {
-        const bool continued = (s.line[0] == ' ' || s.line[0] == '\t') && LastNonBlankOf(s.prev->text, s.prev->len) == ';';
+        const bool continued =
+            (s.line[0] == ' ' || s.line[0] == '\t') && LastNonBlankOf(s.prev->text, s.prev->len) == ';';
         if (!continued) s.inHeader = false;
     }
     if (s.inHeader) return;
@@ -252,7 +256,7 @@ void HeaderBlock(ScanState& s)
         s.inHeader = true;
 }
 
-// Step 9: a blank line after the data marks where the part ends.
+// A blank line after the data marks where the part ends.
 void EndAtBlankLine(ScanState& s)
 {
     if (!IsBlank(s)) return;
@@ -260,7 +264,7 @@ void EndAtBlankLine(ScanState& s)
     if (s.dataSeen && s.current) EndBeforeLine(s, s.lineNo);
 }
 
-// Step 10: the blank-line part of the BinHex header collection.
+// The blank-line part of the BinHex header collection.
 void BinHexCollection(ScanState& s)
 {
     if (IsBlank(s)) {
@@ -270,13 +274,14 @@ void BinHexCollection(ScanState& s)
     BinHexHeaderCollection(s);
 }
 
-// Step 12: "X-Face: " (any case) and "Face: " (exact) header lines.
+// "X-Face: " (any case) and "Face: " (exact) header lines.
 bool IsFaceHeader(ScanState& s)
 {
-    return (StartsWithNoCase(s.line, s.len, "X-Face: ") || StartsWith(s.line, s.len, "Face: ")) && IsHeaderLine(s);
+    return (StartsWithNoCase(s.line, s.len, "X-Face: ") || StartsWith(s.line, s.len, "Face: ")) &&
+           IsHeaderLine(s);
 }
 
-// Step 21: the line is done; the user's stop request ends the scan.
+// The line is done; the user's stop request ends the scan.
 void EndOfCycle(ScanState& s, bool testAbort)
 {
     s.pos += s.consumed;
@@ -286,22 +291,25 @@ void EndOfCycle(ScanState& s, bool testAbort)
     s.done = true;
 }
 
-// Steps 16 to 20, the part of the cycle that every ordinary line reaches.
+// The rules every line reaches that was not taken by a subject or keyword
+// rule: header values, the end of the open part, MIME header fields,
+// digest and section lines, and the detection of data lines.
 void LateSteps(ScanState& s)
 {
-    if (s.inHeader) DateAndNewsgroups(s);                                   // 16
-    if (s.current && EndInsidePart(s) != Next::Continue) return;            // 17
-    if (s.inMimeHeader && MimeHeaderFieldRule(s) != Next::Continue) return; // 18
-    if (s.current && SectionOrArticleLine(s) != Next::Continue) return;     // 19
-    if (s.len > 20) DataDetection(s);                                       // 20
+    if (s.inHeader) DateAndNewsgroups(s);
+    if (s.current && EndInsidePart(s) != Next::Continue) return;
+    if (s.inMimeHeader && MimeHeaderFieldRule(s) != Next::Continue) return;
+    if (s.current && SectionOrArticleLine(s) != Next::Continue) return;
+    if (s.len > 20) DataDetection(s);
 }
 
+// One line through every rule, in their fixed order.
 void Cycle(ScanState& s, std::int64_t& lastProgressLine)
 {
-    ShowProgress(s, lastProgressLine); // 1
-    RotateLines(s);                    // 2
+    ShowProgress(s, lastProgressLine);
+    RotateLines(s);
 
-    int n = 0; // 3
+    int n = 0;
     bool complete = false;
     if (!s.file.ReadLine(s.line, kLineMax, &n, &complete)) {
         s.done = true;
@@ -311,33 +319,34 @@ void Cycle(ScanState& s, std::int64_t& lastProgressLine)
     }
     s.consumed = n;
     s.SetLength(n);
-    if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + s.consumed) > s.stopPos) { // 4
+    // A line reaching past the stop position is left for the next scan.
+    if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + s.consumed) > s.stopPos) {
         s.done = true;
         return;
     }
-    CountAndFoldLineEnd(s, complete);                     // 5
-    if (s.settings.AutoIndentDetect) QuotePrefix(s);      // 6
-    if (s.checkFirstDataLine) CheckFirstDataLine(s);      // 7
-    HeaderBlock(s);                                       // 8
-    EndAtBlankLine(s);                                    // 9
-    if (s.binHexState != 0) BinHexCollection(s);          // 10
-    QuotedReply(s);                                       // 11
-    if (s.settings.EnableXFace && IsFaceHeader(s)) {      // 12
-        OnFaceHeader(s);
+    CountAndFoldLineEnd(s, complete);
+    if (s.settings.AutoIndentDetect) QuotePrefix(s);
+    if (s.checkFirstDataLine) CheckFirstDataLine(s);
+    HeaderBlock(s);
+    EndAtBlankLine(s);
+    if (s.binHexState != 0) BinHexCollection(s);
+    QuotedReply(s);
+    if (s.settings.EnableXFace && IsFaceHeader(s)) {
+        OnFaceHeader(s); // a part of its own; the line needs nothing else
         EndOfCycle(s, false);
         return;
     }
-    if (StartsWithNoCase(s.line, s.len, "From: ")) FromLine(s); // 13
+    if (StartsWithNoCase(s.line, s.len, "From: ")) FromLine(s);
 
     Next next = Next::Continue;
-    if (!s.settings.AssumeSortedOrder && StartsWith(s.line, s.len, "Subject: ")) next = SubjectLine(s); // 14
+    if (!s.settings.AssumeSortedOrder && StartsWith(s.line, s.len, "Subject: ")) next = SubjectLine(s);
     if (next == Next::SkipLine) {
         EndOfCycle(s, false);
         return;
     }
-    if (next == Next::Continue) next = KeywordLines(s); // 15
-    if (next != Next::EndCycle) LateSteps(s);           // 16-20
-    EndOfCycle(s, true);                                // 21
+    if (next == Next::Continue) next = KeywordLines(s);
+    if (next != Next::EndCycle) LateSteps(s);
+    EndOfCycle(s, true);
 }
 
 int FailedScan(ScanState& s)
@@ -351,8 +360,8 @@ int FailedScan(ScanState& s)
 } // namespace
 } // namespace scan
 
-int ScanFile(const std::string& path, MyCObArray& sortList, Settings& settings, Host& host, std::int64_t* startPos,
-             std::int64_t* startLine, std::uint64_t stopPos)
+int ScanFile(const std::string& path, MyCObArray& sortList, Settings& settings, Host& host,
+             std::int64_t* startPos, std::int64_t* startLine, std::uint64_t stopPos)
 {
     auto state = std::make_unique<scan::ScanState>(path, sortList, settings, host);
     scan::ScanState& s = *state;
@@ -360,7 +369,8 @@ int ScanFile(const std::string& path, MyCObArray& sortList, Settings& settings, 
     try {
         scan::Start(s, startPos, startLine);
         std::int64_t lastProgressLine = -1;
-        while (!s.done) scan::Cycle(s, lastProgressLine);
+        while (!s.done)
+            scan::Cycle(s, lastProgressLine);
         scan::Finish(s, startPos, startLine);
         return s.found;
     } catch (const FileException& e) {

@@ -18,7 +18,10 @@ void BinHexHeaderCollection(ScanState& /*s*/) {}
 void OnBpstLine(ScanState& /*s*/) {}
 
 // TODO(bpst): a "BNews" part ends when its size is reached; true when it finished the part.
-bool BpstEndBySize(ScanState& /*s*/) { return false; }
+bool BpstEndBySize(ScanState& /*s*/)
+{
+    return false;
+}
 
 // TODO(face): an "X-Face: "/"Face: " header becomes a part of its own at once.
 void OnFaceHeader(ScanState& /*s*/) {}

@@ -15,7 +15,10 @@ namespace {
 
 inline constexpr int kSubjectPrefix = 8; // "Subject:"
 
-std::string_view SubjectText(const ScanState& s) { return View(s).substr(kSubjectPrefix); }
+std::string_view SubjectText(const ScanState& s)
+{
+    return View(s).substr(kSubjectPrefix);
+}
 
 // The part was opened moments ago by a header, or the line repeats the
 // subject of the message: it closes nothing. Returns true when the line is
@@ -60,7 +63,8 @@ void UnfoldSubject(ScanState& s)
         if (complete) ++s.lineNo;
 
         std::string_view piece = TrimLineEnd({s.peek.text, static_cast<std::size_t>(n)});
-        while (!piece.empty() && (piece.front() == ' ' || piece.front() == '\t')) piece.remove_prefix(1);
+        while (!piece.empty() && (piece.front() == ' ' || piece.front() == '\t'))
+            piece.remove_prefix(1);
         const int base = static_cast<int>(TrimLineEnd(View(s)).size());
         const int room = kLineMax - 2 - base; // keep the LF and the zero
         const int take = std::min(static_cast<int>(piece.size()), std::max(room, 0));
@@ -199,7 +203,7 @@ Next SubjectLine(ScanState& s)
     s.mimeParamsContinue = false;
     s.dataSeen = false;
     s.inHeader = true;
-    return Next::AtDateStep;
+    return Next::LateRules;
 }
 
 void DateAndNewsgroups(ScanState& s)
@@ -211,7 +215,8 @@ void DateAndNewsgroups(ScanState& s)
     } else if (StartsWith(s.line, s.len, "Newsgroups: ")) {
         std::string_view value = View(s).substr(12);
         std::size_t end = 0;
-        while (end < value.size() && static_cast<unsigned char>(value[end]) >= 32) ++end;
+        while (end < value.size() && static_cast<unsigned char>(value[end]) >= 32)
+            ++end;
         (s.current ? s.current->m_Newsgroups : s.mime.m_Newsgroups).assign(value.substr(0, end));
         if (!s.current) s.headerFieldsLine = s.lineNo;
     }

@@ -14,7 +14,10 @@ namespace {
 
 inline constexpr std::size_t kMaxYencName = 256;
 
-bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
+bool IsBlankChar(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // A decimal number ("%d" style: leading white space, a sign, digits) right
 // after `keyword`; none when the keyword is missing or no digit follows.
@@ -23,7 +26,8 @@ std::optional<std::int64_t> ScanNumber(std::string_view text, std::string_view k
     const std::size_t at = text.find(keyword);
     if (at == std::string_view::npos) return std::nullopt;
     std::size_t i = at + keyword.size();
-    while (i < text.size() && IsBlankChar(text[i])) ++i;
+    while (i < text.size() && IsBlankChar(text[i]))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
     if (i >= text.size() || !IsAsciiDigit(static_cast<unsigned char>(text[i]))) return std::nullopt;
@@ -50,9 +54,11 @@ std::optional<std::uint32_t> ScanCrc(std::string_view text, std::string_view key
     const std::size_t at = text.find(keyword);
     if (at == std::string_view::npos) return std::nullopt;
     std::size_t i = at + keyword.size();
-    while (i < text.size() && IsBlankChar(text[i])) ++i;
+    while (i < text.size() && IsBlankChar(text[i]))
+        ++i;
     std::size_t digits = 0;
-    while (i + digits < text.size() && IsAsciiXDigit(static_cast<unsigned char>(text[i + digits]))) ++digits;
+    while (i + digits < text.size() && IsAsciiXDigit(static_cast<unsigned char>(text[i + digits])))
+        ++digits;
     if (digits == 0) return std::nullopt;
     if (digits == 16) i += 8;
     std::uint32_t value = 0;
@@ -69,10 +75,12 @@ std::string ScanName(std::string_view text)
 {
     const std::size_t at = text.find("name=");
     std::string_view name = text.substr(at + 5);
-    while (!name.empty() && IsBlankChar(name.front())) name.remove_prefix(1);
+    while (!name.empty() && IsBlankChar(name.front()))
+        name.remove_prefix(1);
     name = TrimLineEnd(name.substr(0, std::min(name.size(), kMaxYencName)));
     name = name.substr(0, name.find('\0'));
-    while (!name.empty() && IsAsciiSpace(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
+    while (!name.empty() && IsAsciiSpace(static_cast<unsigned char>(name.back())))
+        name.remove_suffix(1);
     return std::string(name);
 }
 
@@ -97,7 +105,8 @@ void ReadPartLine(ScanState& s, std::string_view next)
     const int parts = static_cast<int>(n);
 
     if (part.m_Total <= 1) {
-        const bool keep = (lastPart && part.m_ySize > 1) || (part.m_ySize < part.m_yEnd && part.m_yBegin <= 1);
+        const bool keep =
+            (lastPart && part.m_ySize > 1) || (part.m_ySize < part.m_yEnd && part.m_yBegin <= 1);
         if (!keep) part.m_Total = part.m_yTotal = parts;
     }
     if (part.m_AltNumbers && part.m_ySize > 1 && part.m_Total < parts && part.m_GroupTotal == parts) {

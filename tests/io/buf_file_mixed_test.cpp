@@ -11,7 +11,8 @@
 namespace zarvex {
 namespace {
 
-struct FileModel {
+struct FileModel
+{
     std::string bytes;
     std::size_t pos = 0;
 
@@ -24,7 +25,9 @@ struct FileModel {
     int Get() { return pos < bytes.size() ? static_cast<unsigned char>(bytes[pos++]) : -1; }
 };
 
-class BufFileMixedAccess : public ::testing::TestWithParam<std::uint32_t> {};
+class BufFileMixedAccess : public ::testing::TestWithParam<std::uint32_t>
+{
+};
 
 TEST_P(BufFileMixedAccess, PositionsLengthAndContentFollowTheModel)
 {
@@ -57,7 +60,8 @@ TEST_P(BufFileMixedAccess, PositionsLengthAndContentFollowTheModel)
             f.Seek(static_cast<std::int64_t>(target), 0);
             model.pos = target;
         } else if (roll < 85) {
-            const auto delta = static_cast<std::int64_t>(rng() % 200) - static_cast<std::int64_t>(std::min<std::size_t>(model.pos, 100));
+            const auto delta = static_cast<std::int64_t>(rng() % 200) -
+                               static_cast<std::int64_t>(std::min<std::size_t>(model.pos, 100));
             f.Seek(delta, 1);
             model.pos = static_cast<std::size_t>(static_cast<std::int64_t>(model.pos) + delta);
         } else if (roll < 86) {
@@ -66,8 +70,7 @@ TEST_P(BufFileMixedAccess, PositionsLengthAndContentFollowTheModel)
             ASSERT_TRUE(f.Reopen());
             model.pos = 0;
         } else if (roll < 95) {
-            ASSERT_EQ(f.GetLength(), static_cast<std::int64_t>(model.bytes.size()))
-                << "step " << step;
+            ASSERT_EQ(f.GetLength(), static_cast<std::int64_t>(model.bytes.size())) << "step " << step;
         }
         ASSERT_EQ(f.GetPosition(), static_cast<std::int64_t>(model.pos)) << "step " << step;
     }

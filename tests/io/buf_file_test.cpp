@@ -20,7 +20,8 @@ using test::TempDir;
 constexpr int kMax = 1024;
 
 // The tolerant line reader, one byte at a time, over a string.
-struct ReferenceReader {
+struct ReferenceReader
+{
     std::string data;
     std::size_t pos = 0;
 
@@ -65,7 +66,8 @@ struct ReferenceReader {
     }
 };
 
-struct Line {
+struct Line
+{
     std::optional<std::string> text;
     bool complete = false;
 };
@@ -91,7 +93,8 @@ std::optional<std::string> Peek(CBufFile& file, int max = kMax)
     return std::string(buf.data(), static_cast<std::size_t>(len));
 }
 
-class BufFileLines : public ::testing::Test {
+class BufFileLines : public ::testing::Test
+{
 protected:
     CBufFile& OpenWith(const std::string& content)
     {
@@ -103,7 +106,8 @@ protected:
     {
         CBufFile& f = OpenWith(content);
         std::vector<std::string> lines;
-        while (auto line = Read(f, max).text) lines.push_back(*line);
+        while (auto line = Read(f, max).text)
+            lines.push_back(*line);
         return lines;
     }
 
@@ -226,6 +230,18 @@ TEST_F(BufFileLines, GetPositionAfterOneLineIsOffsetOfNextLine)
     EXPECT_EQ(f.GetPosition(true), 65535) << "the OS has read a whole buffer ahead";
 }
 
+TEST_F(BufFileLines, PeekOfALineAcrossTheBufferEdgeLeavesItForReadLine)
+{
+    const std::string straddling = std::string(40, 's') + "\r\n";
+    CBufFile& f = OpenWith(std::string(65515, 'a') + "\n" + straddling + "after\n");
+    Read(f, 70000);
+    ASSERT_EQ(f.GetPosition(), 65516);
+    EXPECT_EQ(Peek(f), straddling);
+    EXPECT_EQ(f.GetPosition(), 65516);
+    EXPECT_EQ(Read(f).text, straddling);
+    EXPECT_EQ(Read(f).text, "after\n");
+}
+
 // Lines of growing length so that many straddle the 64 KB buffer edges.
 TEST_F(BufFileLines, LinesStraddlingTheBufferEdgeKeepExactPositions)
 {
@@ -234,7 +250,8 @@ TEST_F(BufFileLines, LinesStraddlingTheBufferEdgeKeepExactPositions)
     const char* breaks[] = {"\n", "\r\n", "\n\r", "\r\r\n"};
     for (int i = 0; content.size() < 300000; ++i) {
         starts.push_back(static_cast<std::int64_t>(content.size()));
-        content += std::string(static_cast<std::size_t>(i % 997), static_cast<char>('a' + i % 26)) + breaks[i % 4];
+        content +=
+            std::string(static_cast<std::size_t>(i % 997), static_cast<char>('a' + i % 26)) + breaks[i % 4];
     }
     CBufFile& f = OpenWith(content);
     for (std::size_t i = 0; i < starts.size(); ++i) {
@@ -272,7 +289,9 @@ TEST_F(BufFileLines, BreakFormsAcrossTheBufferEdgeMatchPlainReader)
 
 // Random mixes of CR, LF and text, random line limits, peeks, pushed-back
 // bytes and short backward seeks, against the plain reader.
-class BufFileRandomLines : public ::testing::TestWithParam<std::uint32_t> {};
+class BufFileRandomLines : public ::testing::TestWithParam<std::uint32_t>
+{
+};
 
 std::string RandomText(std::mt19937& rng, std::size_t size)
 {
@@ -281,9 +300,12 @@ std::string RandomText(std::mt19937& rng, std::size_t size)
     s.reserve(size);
     while (s.size() < size) {
         const int roll = static_cast<int>(rng() % 100);
-        if (roll < breakPercent) s += (rng() & 1) ? '\r' : '\n';
-        else if (roll < breakPercent + 2) s += static_cast<char>(rng() & 0xFF);
-        else s += static_cast<char>('A' + rng() % 58);
+        if (roll < breakPercent)
+            s += (rng() & 1) ? '\r' : '\n';
+        else if (roll < breakPercent + 2)
+            s += static_cast<char>(rng() & 0xFF);
+        else
+            s += static_cast<char>('A' + rng() % 58);
     }
     return s;
 }
@@ -299,7 +321,8 @@ TEST_P(BufFileRandomLines, MatchReaderThatTakesOneByteAtATime)
     int seeksLeft = 300; // backward seeks, bounded so the reader always gets to the end
     for (int step = 0;; ++step) {
         const int roll = static_cast<int>(rng() % 100);
-        const int max = (rng() % 4 == 0) ? 1 + static_cast<int>(rng() % 6) : 1 + static_cast<int>(rng() % 1500);
+        const int max =
+            (rng() % 4 == 0) ? 1 + static_cast<int>(rng() % 6) : 1 + static_cast<int>(rng() % 1500);
         if (roll < 12) {
             ReferenceReader copy = ref;
             bool unused = false;
@@ -329,7 +352,8 @@ TEST_P(BufFileRandomLines, MatchReaderThatTakesOneByteAtATime)
     EXPECT_EQ(ref.pos, content.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, BufFileRandomLines, ::testing::Values(1u, 2u, 3u, 17u, 99u, 2024u, 31337u, 424242u));
+INSTANTIATE_TEST_SUITE_P(Seeds, BufFileRandomLines,
+                         ::testing::Values(1u, 2u, 3u, 17u, 99u, 2024u, 31337u, 424242u));
 
 TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
 {
@@ -337,7 +361,8 @@ TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
     std::string s(300, 'a');
     for (int round = 0; round < 5000; ++round) {
         const unsigned breakOdds = 1 + rng() % 200;
-        for (auto& c : s) c = (rng() % breakOdds == 0) ? ((rng() & 1) ? '\r' : '\n') : static_cast<char>(rng() & 0xFF);
+        for (auto& c : s)
+            c = (rng() % breakOdds == 0) ? ((rng() & 1) ? '\r' : '\n') : static_cast<char>(rng() & 0xFF);
         const auto* p = reinterpret_cast<const unsigned char*>(s.data());
         const std::size_t start = rng() % 40;
         const std::size_t n = rng() % (s.size() - start);

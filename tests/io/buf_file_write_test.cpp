@@ -22,8 +22,7 @@ constexpr std::uint32_t kCreate = CBufFile::modeCreate | CBufFile::modeWrite | C
 constexpr std::uint32_t kInput = CBufFile::modeRead | CBufFile::shareDenyNone | CBufFile::typeBinary;
 
 // Runs `body` in a child process and returns its exit code (or -1).
-template <typename F>
-int InChild(F body)
+template <typename F> int InChild(F body)
 {
     const pid_t pid = ::fork();
     if (pid == 0) ::_exit(body());
@@ -38,7 +37,8 @@ TEST(BufFileWrite, PutCharAcrossManyBuffersKeepsEveryByte)
     const Bytes payload = test::RandomBytes(200001, 7);
     CBufFile f;
     ASSERT_TRUE(f.Open(dir / "out.bin", kCreate));
-    for (char c : payload) f.PutChar(static_cast<unsigned char>(c));
+    for (char c : payload)
+        f.PutChar(static_cast<unsigned char>(c));
     EXPECT_EQ(f.GetPosition(), 200001);
     f.Close();
     EXPECT_BYTES_EQ(payload, ReadFile(dir / "out.bin"));
@@ -63,7 +63,8 @@ TEST(BufFileWrite, CountsBinaryAndTextBytesWritten)
     TempDir dir;
     CBufFile f;
     ASSERT_TRUE(f.Open(dir / "out.bin", kCreate));
-    for (unsigned char c : {'a', '\0', '\x01', '\x06', '\x07', '\x7f', '\x80', '\xff'}) f.PutChar(c);
+    for (unsigned char c : {'a', '\0', '\x01', '\x06', '\x07', '\x7f', '\x80', '\xff'})
+        f.PutChar(c);
     f.Write("\x02text", 5);
     EXPECT_EQ(f.BinaryCount(), 5);
     EXPECT_EQ(f.TextCount(), 8);
@@ -111,7 +112,8 @@ TEST(BufFileWrite, FailedWriteRaisesAndKeepsWhatWasWritten)
         if (!f.Open(path, kCreate)) return 101;
         int result = 102;
         try {
-            for (char c : payload) f.PutChar(static_cast<unsigned char>(c));
+            for (char c : payload)
+                f.PutChar(static_cast<unsigned char>(c));
         } catch (const FileException& e) {
             result = e.Error().cause;
         }
@@ -155,8 +157,9 @@ TEST(BufFilePosition, LengthIncludesPendingBytes)
     CBufFile f;
     ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
     f.SeekToEnd();
-    for (int i = 0; i < 10; ++i) f.PutChar('b');
-    struct stat st {};
+    for (int i = 0; i < 10; ++i)
+        f.PutChar('b');
+    struct stat st = {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 1000) << "still pending";
     EXPECT_EQ(f.GetLength(), 1010);
@@ -275,7 +278,7 @@ TEST(BufFileLarge, SparseFileAboveFourGigabytesKeepsPositions)
     f.Seek(kFive - 3, 0);
     EXPECT_EQ(f.GetChar(), 'e');
     f.Close();
-    struct stat st {};
+    struct stat st = {};
     ASSERT_EQ(::stat((dir / "big.bin").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, kFive + (1LL << 30));
     EXPECT_LT(st.st_blocks * 512LL, 64LL << 20) << "zeros were written instead of left sparse";
@@ -351,8 +354,10 @@ TEST(BufFileUnget, RoomInFrontOfAFullBufferIsLimited)
     ASSERT_TRUE(f.Open(dir.Write("f.txt", std::string(100000, '.')), kInput));
     EXPECT_EQ(f.GetChar(), '.');
     f.UngetChar('.');
-    for (int i = 0; i < 300; ++i) f.UngetChar('A' + i % 26);
-    for (int i = 254; i >= 0; --i) ASSERT_EQ(f.GetChar(), 'A' + i % 26) << i;
+    for (int i = 0; i < 300; ++i)
+        f.UngetChar('A' + i % 26);
+    for (int i = 254; i >= 0; --i)
+        ASSERT_EQ(f.GetChar(), 'A' + i % 26) << i;
     EXPECT_EQ(f.GetChar(), '.') << "the bytes beyond the room were dropped";
 }
 

@@ -306,6 +306,28 @@ TEST_F(Duplicates, EqualCopiesKeepTheOldAndChainInArrivalOrder)
     EXPECT_NE(host.LogText().find("dropping newer part"), std::string::npos);
 }
 
+TEST_F(Duplicates, TieGoesToTheSideThatWonBefore)
+{
+    settings.AutoDuplicateRemoval = true;
+    AddPosting("data.zip", 5, {1, 2, 3, 4, 5});
+    PartSpec longer = UuPart("data.zip", 3, 5, 3);
+    longer.file = "/in/b.txt";
+    longer.lines += 10;
+    ASSERT_EQ(Add(longer), 1); // wins on length
+    PartSpec same = longer;
+    same.file = "/in/c.txt";
+    ASSERT_EQ(Add(same), 1); // a tie: arriving copies have won here before
+    const CSortInfo& group = *list.GetAt(0);
+    EXPECT_EQ(group.m_TookNew, 2);
+    EXPECT_EQ(group.m_KeptOld, 0);
+    const CFInfo* head = group.GetAt(2);
+    EXPECT_EQ(head->m_File, "/in/c.txt");
+    ASSERT_NE(head->m_pNextDup, nullptr);
+    EXPECT_EQ(head->m_pNextDup->m_File, "/in/b.txt");
+    ASSERT_NE(head->m_pNextDup->m_pNextDup, nullptr);
+    EXPECT_EQ(head->m_pNextDup->m_pNextDup->m_File, "/in/news.txt");
+}
+
 TEST_F(Duplicates, LosingCopyWithAnotherNameLeavesNoNameBehind)
 {
     settings.AutoDuplicateRemoval = true;

@@ -186,6 +186,10 @@ TEST_F(MakeNames, ExtensionOfAnotherTypeIsReplaced)
 TEST_F(MakeNames, HostileBaseNamesStayInside)
 {
     settings.NoAutoRename = false;
+    Use("a." + std::string(300, 'e'));
+    ExpectPlainName(MakeName(list, DT_UNKNOWN, "a." + std::string(300, 'e'), nullptr));
+    ExpectPlainName(MakeName(list, DT_UNKNOWN, "a.\xE9\xFF", nullptr));
+    EXPECT_EQ(MakeName(list, DT_UNKNOWN, "a.\xE9", nullptr), "a.\xC3\xA9");
     const std::vector<std::string> hostile = {"../../etc/passwd", "..", "/", "a/../../b.zip",
                                               std::string(400, 'x')};
     for (const std::string& name : hostile)

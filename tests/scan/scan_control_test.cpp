@@ -22,7 +22,8 @@ Doc Mailbox()
         AddHeaders(doc, "file " + n);
         doc.Add("Some text before the data.");
         doc.Add("begin 644 file" + n + ".bin");
-        doc.AddAll(UuLines(RandomBytes(400 + 300 * static_cast<std::size_t>(k), static_cast<std::uint32_t>(k))));
+        doc.AddAll(
+            UuLines(RandomBytes(400 + 300 * static_cast<std::size_t>(k), static_cast<std::uint32_t>(k))));
         doc.Add("end");
         doc.Add("");
     }
@@ -101,7 +102,8 @@ TEST_F(ResumeScan, ResumingAtTheEndFindsNothingMore)
 }
 
 // A host that counts progress calls and can ask to quit or fail on cue.
-class CountingHost : public HeadlessHost {
+class CountingHost : public HeadlessHost
+{
 public:
     void SetProgress(double percent) override
     {
@@ -141,7 +143,8 @@ public:
     std::uintmax_t truncateTo = 0;
 };
 
-class ScanHostTest : public ::testing::Test {
+class ScanHostTest : public ::testing::Test
+{
 protected:
     ScanHostTest() { host.KeepLog(true); }
     TempDir dir;
@@ -153,7 +156,8 @@ protected:
 TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndClearedAtTheEnd)
 {
     Doc doc;
-    for (int i = 0; i < 1024; ++i) doc.Add("line " + std::to_string(i));
+    for (int i = 0; i < 1024; ++i)
+        doc.Add("line " + std::to_string(i));
     const std::string path = dir.Write("plain.txt", doc.Text());
     ScanFile(path, list, settings, host);
     // Lines 0 (the start), 256, 512, 768 and 1024, then the final clear.
@@ -165,7 +169,8 @@ TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndClearedAtTheEnd)
 TEST_F(ScanHostTest, QuitDuringDispatchEndsTheScanAfterTheCurrentLine)
 {
     Doc doc;
-    for (int i = 0; i < 1000; ++i) doc.Add("line " + std::to_string(i));
+    for (int i = 0; i < 1000; ++i)
+        doc.Add("line " + std::to_string(i));
     const std::string path = dir.Write("plain.txt", doc.Text());
     host.quitAfterPumps = 1; // the pump at line 256 reports a quit
     std::int64_t startPos = 0, startLine = 0;
@@ -190,7 +195,8 @@ TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
     const int n = ScanFile(path, list, settings, host, &startPos, &startLine);
     EXPECT_GE(n, 1);
     EXPECT_LE(startPos, static_cast<std::int64_t>(doc.Text().size()));
-    for (const auto& p : AllParts(list)) EXPECT_LE(p.ePos, startPos);
+    for (const auto& p : AllParts(list))
+        EXPECT_LE(p.ePos, startPos);
 }
 
 TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)

@@ -21,7 +21,8 @@
 namespace zarvex::test {
 
 // A text file assembled line by line; marks name lines to look their place up later.
-class Doc {
+class Doc
+{
 public:
     // Appends `line` and its terminator ("\n" unless given).
     Doc& Add(const std::string& line, const std::string& eol = "\n")
@@ -37,7 +38,8 @@ public:
     }
     Doc& AddAll(const std::vector<std::string>& lines)
     {
-        for (const auto& l : lines) Add(l);
+        for (const auto& l : lines)
+            Add(l);
         return *this;
     }
     // Offset of the first byte of a marked line, offset after it, and its number.
@@ -53,7 +55,8 @@ public:
     const std::string& Text() const { return m_Text; }
 
 private:
-    struct Place {
+    struct Place
+    {
         std::int64_t pos;
         std::int64_t line;
     };
@@ -63,7 +66,10 @@ private:
     std::int64_t m_Count = 0;
 };
 
-inline char UuChar(unsigned v) { return v == 0 ? '`' : static_cast<char>((v & 0x3F) + 32); }
+inline char UuChar(unsigned v)
+{
+    return v == 0 ? '`' : static_cast<char>((v & 0x3F) + 32);
+}
 
 // UU data lines of `data` (45 bytes a line), followed by the "`" line.
 inline std::vector<std::string> UuLines(const std::string& data)
@@ -74,7 +80,8 @@ inline std::vector<std::string> UuLines(const std::string& data)
         std::string l(1, UuChar(static_cast<unsigned>(n)));
         for (std::size_t i = 0; i < n; i += 3) {
             unsigned char b[3] = {0, 0, 0};
-            for (std::size_t k = 0; k < 3 && i + k < n; ++k) b[k] = static_cast<unsigned char>(data[at + i + k]);
+            for (std::size_t k = 0; k < 3 && i + k < n; ++k)
+                b[k] = static_cast<unsigned char>(data[at + i + k]);
             l += UuChar(b[0] >> 2);
             l += UuChar(((b[0] & 3) << 4) | (b[1] >> 4));
             l += UuChar(((b[1] & 15) << 2) | (b[2] >> 6));
@@ -101,12 +108,14 @@ inline std::vector<std::string> Base64Lines(const std::string& data, std::size_t
         all += n > 2 ? abc[v & 63] : '=';
     }
     std::vector<std::string> lines;
-    for (std::size_t at = 0; at < all.size(); at += width) lines.push_back(all.substr(at, width));
+    for (std::size_t at = 0; at < all.size(); at += width)
+        lines.push_back(all.substr(at, width));
     return lines;
 }
 
 // What the tests look at in a part handed to the sort list.
-struct PartView {
+struct PartView
+{
     std::uint32_t msgType = 0;
     std::int64_t sPos = 0, ePos = 0, startLine = 0, endLine = 0;
     std::string destFile, subject, fullSubj, from;
@@ -141,13 +150,16 @@ inline std::vector<PartView> AllParts(const MyCObArray& list)
     for (int g = 0; g < list.GetSize(); ++g) {
         const CSortInfo* group = list.GetAt(g);
         for (int i = 0; i < group->GetSize(); ++i)
-            for (const CFInfo* p = group->GetAt(i); p; p = p->m_pNextDup.get()) parts.push_back(ViewOf(*p));
+            for (const CFInfo* p = group->GetAt(i); p; p = p->m_pNextDup.get())
+                parts.push_back(ViewOf(*p));
     }
-    std::sort(parts.begin(), parts.end(), [](const PartView& a, const PartView& b) { return a.sPos < b.sPos; });
+    std::sort(parts.begin(), parts.end(),
+              [](const PartView& a, const PartView& b) { return a.sPos < b.sPos; });
     return parts;
 }
 
-class ScanTest : public ::testing::Test {
+class ScanTest : public ::testing::Test
+{
 protected:
     ScanTest() { host.KeepLog(true); }
 
@@ -173,7 +185,8 @@ protected:
 };
 
 // A short header block of one message.
-inline void AddHeaders(Doc& doc, const std::string& subject, const std::string& from = "Ann <ann@example.org>")
+inline void AddHeaders(Doc& doc, const std::string& subject,
+                       const std::string& from = "Ann <ann@example.org>")
 {
     doc.Add("From: " + from);
     doc.Add("Subject: " + subject).Mark("subject:" + subject);

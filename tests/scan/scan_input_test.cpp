@@ -35,7 +35,8 @@ TEST_F(HeaderlessData, Base64RunEndsAtItsPadding)
     doc.Add("");
     auto lines = Base64Lines(RandomBytes(57 * 20 + 10, 22));
     doc.Add(lines[0]).Mark("first");
-    for (std::size_t i = 1; i < lines.size(); ++i) doc.Add(lines[i]);
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        doc.Add(lines[i]);
     doc.Mark("last");
     doc.Add("");
     doc.Add("Bye.");
@@ -64,7 +65,8 @@ TEST_F(QuotedData, QuotedUuIsFoundWithAutoIndentDetect)
     Doc doc;
     doc.Add("Ann wrote:");
     doc.Add("> begin 644 q.bin").Mark("begin");
-    for (const auto& l : UuLines(RandomBytes(45 * 12, 31))) doc.Add("> " + l);
+    for (const auto& l : UuLines(RandomBytes(45 * 12, 31)))
+        doc.Add("> " + l);
     doc.Add("> end").Mark("end");
     doc.Add("> Ann"); // a prefix counts only when the next line shares it
     doc.Add("");
@@ -82,7 +84,8 @@ TEST_F(QuotedData, QuotedUuIsNotASectionWithoutAutoIndentDetect)
 {
     Doc doc;
     doc.Add("> begin 644 q.bin");
-    for (const auto& l : UuLines(RandomBytes(45 * 12, 31))) doc.Add("> " + l);
+    for (const auto& l : UuLines(RandomBytes(45 * 12, 31)))
+        doc.Add("> " + l);
     doc.Add("> end");
     EXPECT_TRUE(ScanDoc(doc).empty());
 }
@@ -185,15 +188,47 @@ std::string KeywordSoup(std::uint32_t seed)
 {
     const auto uu = UuLines(RandomBytes(45 * 4, seed));
     const auto b64 = Base64Lines(RandomBytes(57 * 4, seed + 1));
-    const std::vector<std::string> vocabulary = {
-        "begin 644 a.bin", "begin 644 ", "begin", "end", "end ", "Subject: x (1/2)", "Subject: y (2/2)",
-        "Subject: z", "From: a <b@c>", "From a@b Mon Dec  7 10:00:00 2026", "Date: Mon, 7 Dec 2026 10:00:00",
-        "Newsgroups: a.b", "Mime-Version: 1.0", "Content-Type: text/plain", "--boundary", "--", "",
-        "> quoted", ">", "=ybegin line=128 size=100 name=y.bin", "=ypart begin=1 end=50", "=yend size=100",
-        "=ybegin part=2 line=128 size=1000 name=", "(This file must be converted with BinHex 4.0)",
-        "<<BPST Size=100 File=[x] !BPST>>", "section 1/2 of file a.zip", "Article 5 of x", "X-Face: abc",
-        "Face: abc", "-----Original Message-----", uu[0], uu[1], uu[4], b64[0], b64[1], b64[3], "=",
-        "  folded", "\t", "M", "h" + std::string(61, 'h')};
+    const std::vector<std::string> vocabulary = {"begin 644 a.bin",
+                                                 "begin 644 ",
+                                                 "begin",
+                                                 "end",
+                                                 "end ",
+                                                 "Subject: x (1/2)",
+                                                 "Subject: y (2/2)",
+                                                 "Subject: z",
+                                                 "From: a <b@c>",
+                                                 "From a@b Mon Dec  7 10:00:00 2026",
+                                                 "Date: Mon, 7 Dec 2026 10:00:00",
+                                                 "Newsgroups: a.b",
+                                                 "Mime-Version: 1.0",
+                                                 "Content-Type: text/plain",
+                                                 "--boundary",
+                                                 "--",
+                                                 "",
+                                                 "> quoted",
+                                                 ">",
+                                                 "=ybegin line=128 size=100 name=y.bin",
+                                                 "=ypart begin=1 end=50",
+                                                 "=yend size=100",
+                                                 "=ybegin part=2 line=128 size=1000 name=",
+                                                 "(This file must be converted with BinHex 4.0)",
+                                                 "<<BPST Size=100 File=[x] !BPST>>",
+                                                 "section 1/2 of file a.zip",
+                                                 "Article 5 of x",
+                                                 "X-Face: abc",
+                                                 "Face: abc",
+                                                 "-----Original Message-----",
+                                                 uu[0],
+                                                 uu[1],
+                                                 uu[4],
+                                                 b64[0],
+                                                 b64[1],
+                                                 b64[3],
+                                                 "=",
+                                                 "  folded",
+                                                 "\t",
+                                                 "M",
+                                                 "h" + std::string(61, 'h')};
     std::mt19937 rng(seed);
     std::string text;
     for (int i = 0; i < 3000; ++i) {

@@ -11,10 +11,15 @@
 namespace zarvex::test {
 namespace {
 
-class ScanRules : public ScanTest {
+class ScanRules : public ScanTest
+{
 protected:
     ScanRules() : state(inputPath, list, settings, host) {}
-    enum class LineBufView { Current, TwoBefore };
+    enum class LineBufView
+    {
+        Current,
+        TwoBefore
+    };
 
     void SetLine(LineBufView which, const std::string& text)
     {

@@ -11,7 +11,8 @@ namespace {
 std::vector<std::string> YencData(int lines)
 {
     std::vector<std::string> out;
-    for (int i = 0; i < lines; ++i) out.push_back(std::string(128, static_cast<char>('a' + i % 20)));
+    for (int i = 0; i < lines; ++i)
+        out.push_back(std::string(128, static_cast<char>('a' + i % 20)));
     return out;
 }
 

@@ -46,7 +46,8 @@ TEST_F(UuSection, CrLfLinesGiveTheSamePartsAndPositions)
     Doc doc;
     AddHeaders(doc, "a picture");
     doc.Add("begin 644 a.bin", "\r\n").Mark("begin");
-    for (const auto& l : UuLines(kPayload)) doc.Add(l, "\r\n");
+    for (const auto& l : UuLines(kPayload))
+        doc.Add(l, "\r\n");
     doc.Add("end", "\r\n").Mark("end");
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 1u);
@@ -302,7 +303,8 @@ TEST_F(MultiPartSubjects, VeryLongFoldedSubjectStopsAtTheLineLimit)
 {
     Doc doc;
     doc.Add("Subject: many words (1/2)");
-    for (int i = 0; i < 40; ++i) doc.Add("  " + std::string(100, 'w'));
+    for (int i = 0; i < 40; ++i)
+        doc.Add("  " + std::string(100, 'w'));
     doc.Add("");
     doc.Add("begin 644 x.bin");
     doc.AddAll(UuLines(RandomBytes(300, 9)));

@@ -1,0 +1,42 @@
+#include "app/core_engine.h"
+
+#include "extract/engine.h"
+#include "model/list_dump.h"
+#include "model/records.h"
+#include "model/settings.h"
+#include "scan/scanner.h"
+
+namespace zarvex {
+
+CoreEngine::CoreEngine() = default;
+
+CoreEngine::~CoreEngine()
+{
+    if (m_Extractor) m_Extractor->EndExtractCommand();
+}
+
+int CoreEngine::Scan(const std::string& path, MyCObArray& list, Settings& settings, Host& host)
+{
+    return ScanFile(path, list, settings, host);
+}
+
+void CoreEngine::Evaluate(MyCObArray& list) { list.Evaluate(); }
+
+int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
+                        Settings& settings, Host& host)
+{
+    if (!m_Extractor || m_ExtractorList != &list) {
+        m_Extractor = std::make_unique<Extractor>(list, settings, host);
+        m_ExtractorList = &list;
+    }
+    return m_Extractor->ExtractOutputFile(groupIndex, folder, &answer, settings.IgnoreIncomplete, part);
+}
+
+bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path) { return zarvex::WriteReport(list, path); }
+
+bool CoreEngine::WriteListDump(const MyCObArray& list, const std::string& path)
+{
+    return zarvex::WriteListDump(&list, path);
+}
+
+} // namespace zarvex

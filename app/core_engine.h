@@ -1,0 +1,34 @@
+// The real core behind the Engine interface: the scanner, the grouping's
+// evaluation pass, the extraction engine and the list dump writers.
+#pragma once
+
+#include "app/engine.h"
+
+#include <memory>
+
+namespace zarvex {
+
+class Extractor;
+
+class CoreEngine final : public Engine {
+public:
+    CoreEngine();
+    ~CoreEngine() override;
+    CoreEngine(const CoreEngine&) = delete;
+    CoreEngine& operator=(const CoreEngine&) = delete;
+
+    int Scan(const std::string& path, MyCObArray& list, Settings& settings, Host& host) override;
+    void Evaluate(MyCObArray& list) override;
+    int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
+                Settings& settings, Host& host) override;
+    bool WriteReport(const MyCObArray& list, const std::string& path) override;
+    bool WriteListDump(const MyCObArray& list, const std::string& path) override;
+
+private:
+    // One extractor for the whole run: its output policy (the append target,
+    // names already written) holds across the output files of one command.
+    std::unique_ptr<Extractor> m_Extractor;
+    MyCObArray* m_ExtractorList = nullptr;
+};
+
+} // namespace zarvex

@@ -1,0 +1,221 @@
+#include "app/program.h"
+
+#include "app/command_line.h"
+#include "app/engine.h"
+#include "app/settings_ini.h"
+#include "app/unattended.h"
+#include "app/wildcards.h"
+#include "model/records.h"
+#include "platform/headless_host.h"
+#include "scan/input_sources.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+#include <sys/stat.h>
+
+namespace zarvex {
+namespace {
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+// One unattended run from the parsed command line to the exit status.
+class UnattendedRun {
+public:
+    UnattendedRun(const CommandLine& cl, Engine& engine, const std::string& iniPath, std::ostream& err)
+        : m_Cl(cl), m_Engine(engine), m_IniPath(iniPath), m_Err(err), m_List(m_App.core, &m_Host)
+    {
+    }
+
+    int Run()
+    {
+        LoadSettingsFile();
+        if (!ChooseOutputFolder() || !OpenLogFile()) return kExitCannotStart;
+        m_Host.SetOverwriteAll(m_App.core.Overwrite);
+        if (m_Cl.readClipboard) RefuseClipboard();
+        const bool inputsOk = AddInputs();
+        int result = RunUnattendedExtraction(m_List, m_App.core, m_Host, m_Engine, m_OutDir);
+        if (!WriteDumps() || !inputsOk) result = result >= 0 ? -1 : result;
+        SaveSettingsFile();
+        return ExitStatusFor(result);
+    }
+
+private:
+    void Warn(const std::string& text)
+    {
+        if (!m_Cl.silent) m_Err << "zarvex: " << text << '\n';
+        if (m_Host.HasLog()) m_Host.Log(text + "\r\n");
+    }
+    void Fail(const std::string& text) { m_Err << "zarvex: " << text << '\n'; }
+
+    void LoadSettingsFile()
+    {
+        if (m_IniPath.empty()) return;
+        if (const int e = m_Ini.Load(m_IniPath); e != 0) {
+            // Keep the file as it is: saving defaults over it would lose the user's settings.
+            m_CanSave = false;
+            m_Err << "zarvex: cannot read the settings file " << Quoted(m_IniPath) << ": " << std::strerror(e)
+                  << "; using the defaults, the file is left unchanged\n";
+        }
+        m_App = LoadSettings(m_Ini);
+    }
+
+    void SaveSettingsFile()
+    {
+        if (m_IniPath.empty() || !m_CanSave) return;
+        StoreSettings(m_App, true, m_Ini);
+        if (const int e = m_Ini.Save(m_IniPath); e != 0)
+            m_Err << "zarvex: cannot save the settings file " << Quoted(m_IniPath) << ": " << std::strerror(e)
+                  << '\n';
+    }
+
+    // The folder named by --outdir, else the last extraction folder, else the current one.
+    bool ChooseOutputFolder()
+    {
+        if (m_Cl.hasOutDir) {
+            m_OutDir = m_Cl.outDir;
+            m_App.Dirs[0] = m_OutDir;
+            m_App.StreamDir = m_OutDir;
+        } else {
+            m_OutDir = m_App.Dirs[0].empty() ? "." : m_App.Dirs[0];
+        }
+        if (m_OutDir == "*") return true;
+        switch (FolderState(m_OutDir)) {
+        case 0:
+            Fail("the output folder " + Quoted(m_OutDir) + " does not exist (or is not a folder); nothing was done");
+            return false;
+        case 1:
+            Fail("the output folder " + Quoted(m_OutDir) + " is not writable; nothing was done");
+            return false;
+        default: return true;
+        }
+    }
+
+    bool OpenLogFile()
+    {
+        if (m_Cl.logFile.empty()) return true;
+        if (const int e = m_Host.OpenLogFile(m_Cl.logFile); e != 0) {
+            Fail("cannot open the log file " + Quoted(m_Cl.logFile) + ": " + std::strerror(e) + "; nothing was done");
+            return false;
+        }
+        return true;
+    }
+
+    void RefuseClipboard()
+    {
+        const std::string text = "--readclipboard needs the desktop program, which is not part of this build; "
+                                 "the clipboard was not read";
+        m_Err << "zarvex: " << text << '\n';
+        if (m_Host.HasLog()) m_Host.Log(text + "\r\n");
+        m_InputsOk = false;
+    }
+
+    // Scans every file argument in order; false when one could not be read.
+    bool AddInputs()
+    {
+        InputContext ctx(m_List, m_App.core, m_Host, [this](const std::string& path, MyCObArray& list, Settings& s,
+                                                              Host& h) { return m_Engine.Scan(path, list, s, h); });
+        ctx.quiet = true;
+        if (m_Cl.files.empty()) Warn("no input files were named");
+        for (const std::string& arg : m_Cl.files) {
+            if (HasWildcards(arg) && !Exists(arg)) {
+                for (const std::string& match : ExpandWildcards(arg))
+                    if (!AddOne(match, ctx)) break;
+            } else {
+                AddOne(arg, ctx);
+            }
+        }
+        return m_InputsOk;
+    }
+
+    bool AddOne(const std::string& path, InputContext& ctx)
+    {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) {
+            Warn("skipped " + Quoted(path) + ": " + std::strerror(errno));
+            m_InputsOk = false;
+            return true;
+        }
+        if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+            Warn("skipped " + Quoted(path) + ": not a regular file or folder");
+            m_InputsOk = false;
+            return true;
+        }
+        if (AddInputFile(path, false, ctx) < 0) {
+            Warn("reading " + Quoted(path) + " failed; its parts were dropped");
+            m_InputsOk = false;
+            return false;
+        }
+        return true;
+    }
+
+    static bool Exists(const std::string& path)
+    {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0;
+    }
+
+    bool WriteDumps()
+    {
+        bool ok = true;
+        if (!m_Cl.report.empty() && !m_Engine.WriteReport(m_List, m_Cl.report)) {
+            Fail("cannot write the report " + Quoted(m_Cl.report));
+            ok = false;
+        }
+        if (!m_Cl.listDump.empty() && !m_Engine.WriteListDump(m_List, m_Cl.listDump)) {
+            Fail("cannot write the list dump " + Quoted(m_Cl.listDump));
+            ok = false;
+        }
+        return ok;
+    }
+
+    const CommandLine& m_Cl;
+    Engine& m_Engine;
+    std::string m_IniPath;
+    std::ostream& m_Err;
+    IniFile m_Ini;
+    AppSettings m_App;
+    bool m_CanSave = true;
+    bool m_InputsOk = true;
+    std::string m_OutDir;
+    HeadlessHost m_Host;
+    MyCObArray m_List;
+};
+
+void WarnAboutArguments(const CommandLine& cl, std::ostream& err)
+{
+    if (cl.silent) return;
+    for (const std::string& s : cl.unknown) err << "zarvex: unknown switch " << Quoted(s) << " skipped\n";
+    for (const std::string& s : cl.missingValues) err << "zarvex: " << Quoted(s) << " needs a value; skipped\n";
+}
+
+} // namespace
+
+int RunProgram(const std::vector<std::string>& args, Engine& engine, const IniPathFunction& iniPath,
+               std::ostream& out, std::ostream& err)
+{
+    const CommandLine cl = ParseArguments(args);
+    if (cl.help) {
+        out << UsageText();
+        return 0;
+    }
+    if (cl.version) {
+        out << "zarvex " << kVersion << '\n';
+        return 0;
+    }
+    WarnAboutArguments(cl, err);
+    if (cl.uninstall) {
+        err << "zarvex: --uninstall needs the desktop program, which is not part of this build; nothing was "
+               "changed\n";
+        return kExitNeedsDesktop;
+    }
+    if (!cl.extract) {
+        err << "zarvex: the desktop window is not available in this build; use --extract to extract the files "
+               "named on the command line (see --help)\n";
+        return kExitNeedsDesktop;
+    }
+    UnattendedRun run(cl, engine, iniPath ? iniPath() : std::string(), err);
+    return run.Run();
+}
+
+} // namespace zarvex

@@ -1,0 +1,53 @@
+#include "app/unattended.h"
+
+#include "app/engine.h"
+#include "model/records.h"
+#include "model/settings.h"
+#include "platform/host.h"
+
+#include <climits>
+
+namespace zarvex {
+namespace {
+
+constexpr int kLowStatusBits = 0xF;
+constexpr int kHighestCountStatus = 253;
+
+} // namespace
+
+int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, Engine& engine,
+                            const std::string& outDir)
+{
+    int answer = settings.Overwrite ? overwrite::YesToAll : overwrite::NoToAll;
+    int total = 0;
+    int lastError = 0;
+    engine.Evaluate(list);
+    // Indexes, not iterators: extraction may add groups (recursive decoding)
+    // and change a group's named parts while the loop runs.
+    for (int g = 0; g < list.GetSize() && !host.AbortRequested(); ++g) {
+        CSortInfo* group = list.GetAt(g);
+        for (std::size_t n = 0; n < group->m_Named.size() && !host.AbortRequested(); ++n) {
+            host.SetProgress(100.0 * g / list.GetSize());
+            const int r = engine.Extract(list, g, group->m_Named[n], outDir, answer, settings, host);
+            group = list.GetAt(g);
+            if (r > 0) {
+                total = total > INT_MAX - r ? INT_MAX : total + r;
+                group->m_Status &= kLowStatusBits;
+            } else {
+                // Nothing written is a failure too: a run with failures never reports success.
+                lastError = r == 0 ? -1 : r;
+                group->m_Status |= ST_NOTEXTRACTED;
+            }
+        }
+    }
+    host.SetProgress(-1);
+    return lastError != 0 ? lastError : total;
+}
+
+int ExitStatusFor(int result)
+{
+    if (result >= 0) return result > kHighestCountStatus ? kHighestCountStatus : result;
+    return result == -2 ? 254 : 255;
+}
+
+} // namespace zarvex

@@ -1,0 +1,28 @@
+// The unattended extraction: every named output file of the sort list is
+// written into the extraction folder, and the run's result becomes the
+// process exit status.
+#pragma once
+
+#include <string>
+
+namespace zarvex {
+
+class Engine;
+class Host;
+class MyCObArray;
+struct Settings;
+
+// Extracts each named part's output file, group by group, into `outDir`
+// ("*": each input file's own folder). Existing outputs are replaced only
+// with the "Overwrite" preference. A group that was written loses its status
+// bits above the low four; one that was not gets ST_NOTEXTRACTED.
+// Result: the last error if any (a file that wrote nothing counts as -1),
+// otherwise the number of files written.
+int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, Engine& engine,
+                            const std::string& outDir);
+
+// The POSIX exit status of a run result: a count as itself up to 253 and 253
+// above that; -2 (aborted) is 254; -1 and any other failure 255.
+int ExitStatusFor(int result);
+
+} // namespace zarvex

@@ -1,0 +1,221 @@
+#include "scan/input_sources.h"
+
+#include "model/records.h"
+#include "platform/host.h"
+#include "text/ascii.h"
+#include "text/display_text.h"
+#include "text/messages.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace zarvex {
+namespace {
+
+// A .desktop file larger than this is not a link file.
+constexpr long kMaxDesktopFileSize = 64 * 1024;
+
+bool EndsWith(std::string_view s, std::string_view tail)
+{
+    return s.size() >= tail.size() && s.substr(s.size() - tail.size()) == tail;
+}
+
+std::string BaseName(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view TrimBlanks(std::string_view s)
+{
+    while (!s.empty() && IsAsciiSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsAsciiSpace(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+// "%20" and friends in a file URL; a broken escape stays as it is.
+std::string PercentDecode(std::string_view s)
+{
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && IsAsciiXDigit(s[i + 1]) && IsAsciiXDigit(s[i + 2])) {
+            auto hex = [](char c) { return IsAsciiDigit(c) ? c - '0' : (AsciiUpper(c) - 'A' + 10); };
+            out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// The local path of a "file://" URL ("file:///p" or "file://localhost/p").
+std::optional<std::string> FileUrlPath(std::string_view url)
+{
+    constexpr std::string_view scheme = "file://";
+    if (!StartsWithIgnoreCase(url, scheme)) return std::nullopt;
+    url.remove_prefix(scheme.size());
+    if (StartsWithIgnoreCase(url, "localhost/")) url.remove_prefix(9);
+    if (url.empty() || url.front() != '/') return std::nullopt;
+    std::string path = PercentDecode(url);
+    if (path.find('\0') != std::string::npos) return std::nullopt;
+    return path;
+}
+
+std::string ReadSmallFile(const std::string& path)
+{
+    std::string text;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return text;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= kMaxDesktopFileSize) text.append(buf, n);
+    std::fclose(f);
+    return text;
+}
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The walk over a folder's files; each entry is quiet and counts as a folder entry.
+std::int32_t AddFolder(const std::string& folder, InputContext& ctx)
+{
+    std::int32_t total = 0;
+    const bool wasQuiet = ctx.quiet;
+    for (const std::string& entry : RegularFilesIn(folder)) {
+        ctx.quiet = true;
+        const std::int32_t r = AddInputFile(entry, true, ctx);
+        ctx.quiet = wasQuiet;
+        if (r < 0) return r;
+        total = total > INT32_MAX - r ? INT32_MAX : total + r;
+        if (ctx.host.AbortRequested()) break;
+    }
+    return total;
+}
+
+// A second request for an input already scanned.
+std::int32_t RefuseDuplicate(bool inFolder, const std::string& name, InputContext& ctx)
+{
+    if (inFolder) return 0;
+    ctx.host.Beep();
+    if (ctx.quiet) return 0;
+    return ctx.host.Ask(Prompt::DuplicateInput, name) == button::Cancel ? -1 : 0;
+}
+
+// A scan that found nothing: reported, and the input is forgotten again.
+std::int32_t ReportNoFindings(bool inFolder, const std::string& path, const std::string& name,
+                              InputContext& ctx)
+{
+    std::int32_t result = 0;
+    if (!ctx.host.AbortRequested() && !inFolder) {
+        ctx.host.Beep();
+        if (!ctx.quiet) {
+            if (ctx.host.Ask(Prompt::NoFindings, name) == button::Cancel) result = -1;
+        } else if (ctx.host.HasLog()) {
+            ctx.host.Log(FormatMessage(101, name) + "\r\n");
+        }
+    }
+    ctx.sortList.RemoveInputFile(path);
+    return result;
+}
+
+} // namespace
+
+std::string NormalisedPath(const std::string& path)
+{
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) return {};
+    std::string out(real);
+    std::free(real);
+    return out;
+}
+
+std::optional<std::string> DesktopLinkTarget(const std::string& path)
+{
+    if (!EndsWith(path, ".desktop") || !IsRegularFile(path)) return std::nullopt;
+    const std::string text = ReadSmallFile(path);
+    if (text.size() > kMaxDesktopFileSize) return std::nullopt;
+    bool inEntry = false, isLink = false;
+    std::optional<std::string> target;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line = TrimBlanks(std::string_view(text).substr(pos, end - pos));
+        pos = end + 1;
+        if (!line.empty() && line.front() == '[') {
+            inEntry = line == "[Desktop Entry]";
+            continue;
+        }
+        if (!inEntry) continue;
+        const std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) continue;
+        const std::string_view key = TrimBlanks(line.substr(0, eq));
+        const std::string_view value = TrimBlanks(line.substr(eq + 1));
+        if (key == "Type") isLink = value == "Link";
+        if (key == "URL") target = FileUrlPath(value);
+    }
+    if (!isLink) return std::nullopt;
+    return target;
+}
+
+std::vector<std::string> RegularFilesIn(const std::string& folder)
+{
+    std::vector<std::string> files;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return files;
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        std::string full = prefix + name;
+        if (IsRegularFile(full)) files.push_back(std::move(full));
+    }
+    ::closedir(dir);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::int32_t AddInputFile(const std::string& path, bool inFolder, InputContext& ctx)
+{
+    std::string target = path;
+    if (auto linked = DesktopLinkTarget(path)) target = std::move(*linked);
+    if (IsFolder(target)) return inFolder ? 0 : AddFolder(target, ctx);
+    // Only regular files: a FIFO or a device would block or never end.
+    if (!IsRegularFile(target)) return 0;
+    const std::string real = NormalisedPath(target);
+    if (real.empty() || !ctx.scan) return 0;
+
+    ctx.host.ClearAbort();
+    const std::string name = ToDisplayUtf8(BaseName(real));
+    if (ctx.sortList.AddInputFile(real) != 0) return RefuseDuplicate(inFolder, name, ctx);
+
+    ctx.host.SetStatus(FormatMessage(102, name));
+    ctx.host.SetProgress(0);
+    const std::int32_t count = ctx.scan(real, ctx.sortList, ctx.settings, ctx.host);
+    ctx.host.SetStatus({});
+    ctx.host.SetProgress(-1);
+
+    if (count < 0) {
+        // A scan that failed part-way leaves nothing behind.
+        ctx.sortList.RemoveInputFile(real);
+        return -1;
+    }
+    if (count == 0) return ReportNoFindings(inFolder, real, name, ctx);
+    ctx.inputList.push_back(real);
+    return count;
+}
+
+} // namespace zarvex

@@ -1,0 +1,60 @@
+// Input files and folders on their way to the scanner: folders are expanded
+// (their regular files, not their subfolders), shortcuts resolved, inputs
+// already scanned refused, and inputs without findings reported and
+// forgotten again so that they can be tried once more.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zarvex {
+
+class Host;
+class MyCObArray;
+struct Settings;
+
+// The scanner as AddInputFile calls it: ScanFile for real runs, something
+// smaller in tests. Returns the parts found, or a negative value after a failure.
+using ScanFunction = std::function<int(const std::string& path, MyCObArray& list, Settings& settings, Host& host)>;
+
+struct InputContext {
+    InputContext(MyCObArray& list, Settings& s, Host& h, ScanFunction scanner = {})
+        : sortList(list), settings(s), host(h), scan(std::move(scanner))
+    {
+    }
+
+    MyCObArray& sortList;
+    Settings& settings;
+    Host& host;
+    ScanFunction scan;
+    // No questions are asked (unattended runs); folder walks set it for their entries.
+    bool quiet = false;
+    // The input list: every input that produced parts, in the order scanned.
+    std::vector<std::string> inputList;
+};
+
+// Scans one file, or every regular file directly inside one folder (in
+// sorted order). Result: the number of parts found (summed over a folder), 0
+// when nothing was found or the input was refused, -1 when the batch should
+// stop (Cancel in a question, or a failed scan, whose parts are removed again).
+std::int32_t AddInputFile(const std::string& path, bool inFolder, InputContext& ctx);
+
+// The absolute path with symbolic links, "." and ".." resolved; empty when
+// the file does not exist.
+std::string NormalisedPath(const std::string& path);
+
+// The file a shortcut points to: a ".desktop" file of Type=Link whose URL is
+// a local "file://" URL. Nothing for any other file. (Symbolic links need no
+// help: NormalisedPath follows them.)
+std::optional<std::string> DesktopLinkTarget(const std::string& path);
+
+// The regular files directly inside `folder` (symbolic links to regular files
+// included), as full paths in byte order. Folders, FIFOs, sockets and devices
+// are left out.
+std::vector<std::string> RegularFilesIn(const std::string& folder);
+
+} // namespace zarvex

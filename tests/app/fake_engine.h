@@ -1,0 +1,79 @@
+// A stand-in for the core in tests of the program's own logic: an input
+// line "name" is one part with output name "name" in a group of its own;
+// extracting writes "data:name" into the folder, except names beginning
+// with "fail" (nothing written, 0) and "skip" (-1). A line "crash" makes
+// the scan fail after the parts before it.
+#pragma once
+
+#include "app/engine.h"
+#include "model/records.h"
+#include "support/test_support.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace zarvex::test {
+
+class FakeEngine : public Engine {
+public:
+    int Scan(const std::string& path, MyCObArray& list, Settings&, Host&) override
+    {
+        scanned.push_back(path);
+        std::istringstream in(ReadFile(path));
+        std::string line;
+        int n = 0;
+        while (std::getline(in, line)) {
+            if (line.empty()) continue;
+            if (line == "crash") return n == 0 ? -1 : -n;
+            auto* part = new CFInfo;
+            part->m_File = path;
+            part->m_DestFile = line;
+            CSortInfo* group = list.NewGroup();
+            group->Init(part);
+            group->m_Named.assign(1, part);
+            ++n;
+        }
+        return n;
+    }
+    void Evaluate(MyCObArray&) override { ++evaluations; }
+    int Extract(MyCObArray&, int, CFInfo* part, const std::string& folder, int& answer, Settings&, Host&) override
+    {
+        answers.push_back(answer);
+        const std::string& name = part->m_DestFile;
+        if (name.rfind("fail", 0) == 0) return 0;
+        if (name.rfind("skip", 0) == 0) return -1;
+        std::string dir = folder;
+        if (dir == "*") dir = part->m_File.substr(0, part->m_File.rfind('/'));
+        WriteFile(dir + "/" + name, "data:" + name);
+        extracted.push_back(name);
+        return 1;
+    }
+    bool WriteReport(const MyCObArray& list, const std::string& path) override
+    {
+        std::string text;
+        for (int g = 0; g < list.GetSize(); ++g)
+            text += list.GetAt(g)->GetAt(0)->m_DestFile + " status " + std::to_string(list.GetAt(g)->m_Status) + "\n";
+        return Write(path, text);
+    }
+    bool WriteListDump(const MyCObArray& list, const std::string& path) override
+    {
+        return Write(path, "groups " + std::to_string(list.GetSize()) + "\n");
+    }
+
+    std::vector<std::string> scanned;
+    std::vector<std::string> extracted;
+    std::vector<int> answers;
+    int evaluations = 0;
+
+private:
+    static bool Write(const std::string& path, const std::string& text)
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f) return false;
+        const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        return std::fclose(f) == 0 && ok;
+    }
+};
+
+} // namespace zarvex::test

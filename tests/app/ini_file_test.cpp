@@ -1,0 +1,139 @@
+#include "app/ini_file.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zarvex {
+namespace {
+
+TEST(IniFileRead, SectionsAndKeysIgnoreCaseAndValuesAreTrimmed)
+{
+    const IniFile ini("[Preferences]\nEOLConversion = 0 \n[recent dir list]\nDir1=  /home/me/out  \n");
+    EXPECT_EQ(ini.GetInt("preferences", "eolconversion", 1), 0);
+    EXPECT_EQ(ini.GetString("Recent Dir List", "DIR1"), "/home/me/out");
+    EXPECT_EQ(ini.GetInt("Preferences", "Missing", 7), 7);
+    EXPECT_EQ(ini.GetString("Nowhere", "Dir1"), "");
+}
+
+TEST(IniFileRead, NumbersFollowProfileRules)
+{
+    const IniFile ini("[S]\na=12abc\nb=abc\nc=-5\nd=99999999999999\ne=\nf=-99999999999999\n");
+    EXPECT_EQ(ini.GetInt("S", "a", 0), 12);
+    EXPECT_EQ(ini.GetInt("S", "b", 3), 0) << "a present key without digits reads as 0";
+    EXPECT_EQ(ini.GetInt("S", "c", 0), -5);
+    EXPECT_EQ(ini.GetInt("S", "d", 0), INT32_MAX) << "saturates instead of overflowing";
+    EXPECT_EQ(ini.GetInt("S", "e", 3), 0);
+    EXPECT_EQ(ini.GetInt("S", "f", 0), INT32_MIN);
+}
+
+TEST(IniFileRead, FirstOccurrenceWinsAndCommentsAreNotKeys)
+{
+    const IniFile ini("[S]\n;x=1\n# y=2\nx=3\nx=4\n[S]\nz=5\n");
+    EXPECT_EQ(ini.GetInt("S", "x", 0), 3);
+    EXPECT_FALSE(ini.Get("S", "y").has_value());
+    EXPECT_FALSE(ini.Get("S", "z").has_value()) << "only the first section of a name is read";
+}
+
+TEST(IniFileRead, QuotedValuesLoseTheirQuotes)
+{
+    const IniFile ini("[S]\na=\" spaced \"\nb='x'\nc=\"unbalanced\n");
+    EXPECT_EQ(ini.GetString("S", "a"), " spaced ");
+    EXPECT_EQ(ini.GetString("S", "b"), "x");
+    EXPECT_EQ(ini.GetString("S", "c"), "\"unbalanced");
+}
+
+TEST(IniFileWrite, SettingAKeyKeepsEverythingElse)
+{
+    const std::string text = "; written by hand\n[Preferences]\n; my note\nEOLConversion=1\nMyOwnKey=hello\n"
+                             "\n[Other]\nkeep=me\n";
+    IniFile ini(text);
+    ini.SetInt("Preferences", "EOLConversion", 0);
+    EXPECT_EQ(ini.Text(), "; written by hand\n[Preferences]\n; my note\nEOLConversion=0\nMyOwnKey=hello\n"
+                          "\n[Other]\nkeep=me\n");
+}
+
+TEST(IniFileWrite, NewKeysGoToTheEndOfTheirSectionBeforeBlankLines)
+{
+    IniFile ini("[A]\nx=1\n\n[B]\ny=2\n");
+    ini.Set("A", "z", "3");
+    ini.Set("C", "w", "4");
+    EXPECT_EQ(ini.Text(), "[A]\nx=1\nz=3\n\n[B]\ny=2\n\n[C]\nw=4\n");
+}
+
+TEST(IniFileWrite, CrLfFilesStayCrLf)
+{
+    IniFile ini("[A]\r\nx=1\r\n");
+    ini.Set("A", "y", "2");
+    EXPECT_EQ(ini.Text(), "[A]\r\nx=1\r\ny=2\r\n");
+}
+
+TEST(IniFileWrite, ValuesReadBackExactly)
+{
+    IniFile ini;
+    for (const std::string value : {" lead", "trail ", "\"q\"", "plain", "", "a=b", "semi;colon"}) {
+        ini.Set("S", "k", value);
+        EXPECT_EQ(IniFile(ini.Text()).GetString("S", "k"), value) << value;
+    }
+}
+
+TEST(IniFileWrite, LineBreaksInAValueCannotAddKeys)
+{
+    IniFile ini;
+    ini.Set("Recent Dir List", "Dir1", "/tmp/a\n[Preferences]\nOverwrite=1");
+    const IniFile back(ini.Text());
+    EXPECT_FALSE(back.HasSection("Preferences"));
+    EXPECT_EQ(back.LineCount(), 2u);
+}
+
+TEST(IniFileDisk, MissingFileIsEmptyAndSaveCreatesIt)
+{
+    test::TempDir dir;
+    IniFile ini;
+    EXPECT_EQ(ini.Load(dir / "none.ini"), 0);
+    EXPECT_EQ(ini.LineCount(), 0u);
+    ini.Set("S", "k", "v");
+    ASSERT_EQ(ini.Save(dir / "none.ini"), 0);
+    EXPECT_EQ(test::ReadFile(dir / "none.ini"), "[S]\nk=v\n");
+}
+
+TEST(IniFileDisk, SaveThroughASymbolicLinkKeepsTheLinkAndTheMode)
+{
+    test::TempDir dir;
+    const std::string real = dir.Write("real.ini", "[S]\nk=1\n");
+    ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+    ASSERT_EQ(::symlink(real.c_str(), (dir / "link.ini").c_str()), 0);
+    IniFile ini;
+    ASSERT_EQ(ini.Load(dir / "link.ini"), 0);
+    ini.SetInt("S", "k", 2);
+    ASSERT_EQ(ini.Save(dir / "link.ini"), 0);
+    struct stat st {};
+    ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(test::ReadFile(real), "[S]\nk=2\n");
+}
+
+TEST(IniFileDisk, UnreadableFileReportsTheError)
+{
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    test::TempDir dir;
+    const std::string path = dir.Write("locked.ini", "[S]\nk=1\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    IniFile ini;
+    EXPECT_NE(ini.Load(path), 0);
+    EXPECT_EQ(ini.LineCount(), 0u);
+}
+
+TEST(IniFileDisk, FolderInsteadOfFileIsAnError)
+{
+    test::TempDir dir;
+    IniFile ini;
+    EXPECT_NE(ini.Load(dir.Path().string()), 0);
+}
+
+} // namespace
+} // namespace zarvex

@@ -1,0 +1,92 @@
+#include "app/ini_location.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zarvex {
+namespace {
+
+IniEnvironment EnvWithConfig(const std::string& config)
+{
+    IniEnvironment env;
+    env.xdgConfigHome = config;
+    env.home = "/nonexistent-home";
+    return env;
+}
+
+TEST(IniLocationPortable, NameWithPeUsesTheFileBesideTheProgramAndCreatesIt)
+{
+    test::TempDir dir;
+    const std::string program = dir / "ZarvexPE";
+    const IniLocation loc = LocateIniFile(program, EnvWithConfig(dir / "config"));
+    EXPECT_TRUE(loc.portable);
+    EXPECT_EQ(loc.path, dir / "Zarvex.ini");
+    EXPECT_TRUE(test::FileExists(dir / "Zarvex.ini"));
+    EXPECT_EQ(test::ReadFile(dir / "Zarvex.ini"), " ") << "the probe rewrites the first byte";
+}
+
+TEST(IniLocationPortable, ProbeKeepsTheContent)
+{
+    test::TempDir dir;
+    dir.Write("Zarvex.ini", "[Window]\nCenter=40\n");
+    EXPECT_TRUE(CanRewriteFirstByte(dir / "Zarvex.ini", false));
+    EXPECT_EQ(test::ReadFile(dir / "Zarvex.ini"), "[Window]\nCenter=40\n");
+}
+
+TEST(IniLocationPortable, OnlyTheFileNameCounts)
+{
+    EXPECT_TRUE(IsPortableProgramName("/opt/x/zarvex-pe"));
+    EXPECT_TRUE(IsPortableProgramName("/opt/x/ZARVEXPE"));
+    EXPECT_FALSE(IsPortableProgramName("/home/pete/bin/zarvex"));
+    EXPECT_FALSE(IsPortableProgramName("zarvex"));
+}
+
+TEST(IniLocationUser, WithoutPeAndWithoutAFileBesideTheProgramUsesTheConfigFolder)
+{
+    test::TempDir dir;
+    const IniLocation loc = LocateIniFile(dir / "zarvex", EnvWithConfig(dir / "cfg"));
+    EXPECT_FALSE(loc.portable);
+    EXPECT_EQ(loc.path, dir / "cfg/Zarvex/Zarvex.ini");
+    struct stat st {};
+    EXPECT_EQ(::stat((dir / "cfg/Zarvex").c_str(), &st), 0) << "the folder is created";
+    EXPECT_FALSE(test::FileExists(dir / "Zarvex.ini"));
+}
+
+TEST(IniLocationUser, AnExistingWritableFileBesideTheProgramIsUsed)
+{
+    test::TempDir dir;
+    dir.Write("Zarvex.ini", "");
+    EXPECT_EQ(LocateIniFile(dir / "zarvex", EnvWithConfig(dir / "cfg")).path, dir / "Zarvex.ini");
+}
+
+TEST(IniLocationUser, AReadOnlyFileBesideTheProgramIsPassedOver)
+{
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes every file";
+    test::TempDir dir;
+    const std::string beside = dir.Write("Zarvex.ini", "[S]\n");
+    ASSERT_EQ(::chmod(beside.c_str(), 0444), 0);
+    EXPECT_EQ(LocateIniFile(dir / "zarvexpe", EnvWithConfig(dir / "cfg")).path, dir / "cfg/Zarvex/Zarvex.ini");
+}
+
+TEST(IniLocationUser, RelativeXdgValueFallsBackToHome)
+{
+    test::TempDir dir;
+    IniEnvironment env;
+    env.xdgConfigHome = "relative/config";
+    env.home = dir.Path().string();
+    EXPECT_EQ(LocateIniFile(dir / "zarvex", env).path, dir / ".config/Zarvex/Zarvex.ini");
+}
+
+TEST(IniLocationUser, OverrideWinsAndNoHomeMeansNoFile)
+{
+    IniEnvironment env;
+    env.overridePath = "/some/where/test.ini";
+    EXPECT_EQ(LocateIniFile("/usr/bin/zarvex", env).path, "/some/where/test.ini");
+    EXPECT_TRUE(LocateIniFile("/nonexistent/zarvex", IniEnvironment{}).path.empty());
+}
+
+} // namespace
+} // namespace zarvex

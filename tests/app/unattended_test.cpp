@@ -1,0 +1,78 @@
+#include "app/unattended.h"
+
+#include "fake_engine.h"
+#include "model/settings.h"
+#include "platform/headless_host.h"
+
+#include <gtest/gtest.h>
+
+namespace zarvex {
+namespace {
+
+class Unattended : public ::testing::Test {
+protected:
+    Unattended() : list(settings, &host) {}
+    CSortInfo* AddGroup(std::vector<std::string> names, int status)
+    {
+        CSortInfo* group = list.NewGroup();
+        for (const std::string& name : names) {
+            auto* part = new CFInfo;
+            part->m_File = dir / "in.txt";
+            part->m_DestFile = name;
+            group->Append(part);
+            if (!name.empty()) group->m_Named.push_back(part);
+        }
+        group->m_Status = status;
+        return group;
+    }
+
+    test::TempDir dir;
+    Settings settings;
+    HeadlessHost host;
+    MyCObArray list;
+    test::FakeEngine engine;
+};
+
+TEST_F(Unattended, EveryNamedPartOfEveryGroupInOrder)
+{
+    AddGroup({"a.bin", "", "b.bin"}, GS_COMPLETE);
+    AddGroup({""}, GS_MISSING); // nothing named: nothing to write
+    AddGroup({"c.bin"}, GS_COMPLETE);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), 3);
+    EXPECT_EQ(engine.extracted, (std::vector<std::string>{"a.bin", "b.bin", "c.bin"}));
+}
+
+TEST_F(Unattended, StatusBitsFollowTheResult)
+{
+    CSortInfo* good = AddGroup({"a.bin"}, GS_COMPLETE | ST_DATAERROR | ST_NOTEXTRACTED);
+    CSortInfo* bad = AddGroup({"skip.bin"}, GS_COMPLETE);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), -1);
+    EXPECT_EQ(good->m_Status, GS_COMPLETE) << "a written group loses the bits above the low four";
+    EXPECT_EQ(bad->m_Status, GS_COMPLETE | ST_NOTEXTRACTED);
+}
+
+TEST_F(Unattended, NothingWrittenCountsAsAFailure)
+{
+    AddGroup({"a.bin"}, GS_COMPLETE);
+    AddGroup({"fail.bin"}, GS_COMPLETE);
+    AddGroup({"b.bin"}, GS_COMPLETE);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), -1);
+    EXPECT_EQ(engine.extracted.size(), 2u) << "the run goes on after a failure";
+}
+
+TEST_F(Unattended, OverwritePreferenceSetsTheSharedAnswer)
+{
+    AddGroup({"a.bin", "b.bin"}, GS_COMPLETE);
+    settings.Overwrite = true;
+    RunUnattendedExtraction(list, settings, host, engine, dir.Path().string());
+    EXPECT_EQ(engine.answers, (std::vector<int>{2, 2}));
+}
+
+TEST_F(Unattended, EmptyListWritesNothingAndSucceeds)
+{
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), 0);
+    EXPECT_EQ(engine.evaluations, 1);
+}
+
+} // namespace
+} // namespace zarvex

@@ -1,0 +1,290 @@
+#include "codec/base64.h"
+
+#include "codec/tables.h"
+#include "tests/codec/codec_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace zarvex {
+namespace {
+
+using test::Bytes;
+using test::LineBuffer;
+
+struct Decoded {
+    int result;
+    Bytes bytes;
+};
+
+Decoded DecodeB64(std::string_view line, std::string_view boundary = "", bool raw = false)
+{
+    test::OutputCapture capture;
+    LineBuffer buffer(line);
+    const int result = DecodeBase64Line(capture.File(), buffer.Data(), buffer.Size(), boundary, raw);
+    return {result, capture.Take()};
+}
+
+// Splits the encoding of `data` into lines of `width` characters (a multiple of 4), each with LF.
+std::vector<std::string> Base64Lines(std::string_view data, std::size_t width)
+{
+    const std::string text = test::Base64Encode(data);
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < text.size(); i += width) lines.push_back(text.substr(i, width) + "\n");
+    return lines;
+}
+
+// Decodes lines into one output until a line ends the body; returns the
+// last result.
+int DecodeLines(const std::vector<std::string>& lines, CBufFile* out, std::string_view boundary = "")
+{
+    int result = B64_OK;
+    for (const auto& l : lines) {
+        LineBuffer buffer(l);
+        result = DecodeBase64Line(out, buffer.Data(), buffer.Size(), boundary, false);
+        if (result == B64_END || result == B64_CLOSING) break;
+    }
+    return result;
+}
+
+TEST(Base64DecodeReference, GroupsAndPadding)
+{
+    Decoded d = DecodeB64("QUJD\n");
+    EXPECT_EQ(d.result, B64_OK);
+    EXPECT_BYTES_EQ("ABC", d.bytes);
+    d = DecodeB64("QQ==\n");
+    EXPECT_EQ(d.result, B64_END);
+    EXPECT_BYTES_EQ("A", d.bytes);
+    d = DecodeB64("QUI=\n");
+    EXPECT_EQ(d.result, B64_END);
+    EXPECT_BYTES_EQ("AB", d.bytes);
+    d = DecodeB64("QUJ\n");
+    EXPECT_EQ(d.result, B64_BROKEN_GROUP);
+    EXPECT_TRUE(d.bytes.empty());
+    d = DecodeB64("QUJDQUJ\n");
+    EXPECT_EQ(d.result, B64_BROKEN_GROUP);
+    EXPECT_BYTES_EQ("ABC", d.bytes);
+}
+
+TEST(Base64DecodeReference, NothingToDecode)
+{
+    for (std::string_view line : {"\n", "\nQUJD", "QU\n", "QUJ", "", "--\n"}) EXPECT_EQ(DecodeB64(line).result, B64_NOTHING) << line;
+}
+
+TEST(Base64DecodeReference, Boundaries)
+{
+    EXPECT_EQ(DecodeB64("--xyz\n", "xyz").result, B64_END);
+    EXPECT_EQ(DecodeB64("--xyz--\n", "xyz").result, B64_CLOSING);
+    EXPECT_EQ(DecodeB64("--abc\n", "xyz").result, B64_NOTHING);
+    EXPECT_EQ(DecodeB64("--xyz\n", "").result, B64_NOTHING);
+    EXPECT_EQ(DecodeB64("--xy", "xyz").result, B64_NOTHING);
+    EXPECT_EQ(DecodeB64("--xyz-\n", "xyz").result, B64_END);
+}
+
+TEST(Base64DecodeReference, ForeignCharactersAreSkipped)
+{
+    Decoded d = DecodeB64(" Q U\tJ D \r\n");
+    EXPECT_EQ(d.result, B64_OK);
+    EXPECT_BYTES_EQ("ABC", d.bytes);
+    d = DecodeB64("QUJD*QUJD!\n");
+    EXPECT_EQ(d.result, B64_OK);
+    EXPECT_BYTES_EQ("ABCABC", d.bytes);
+}
+
+TEST(Base64DecodeReference, DataAfterPaddingEndsTheBody)
+{
+    const Decoded d = DecodeB64("QQ==QUJD\n");
+    EXPECT_EQ(d.result, B64_END);
+    EXPECT_BYTES_EQ("A", d.bytes);
+    EXPECT_EQ(DecodeB64("QQ=\n").result, B64_END); // the pad ended the data though the group broke
+    EXPECT_EQ(DecodeB64("QUJD====\n").result, B64_END);
+}
+
+TEST(Base64DecodeReference, LineWithoutLineEnd)
+{
+    const Decoded d = DecodeB64("QUJD");
+    EXPECT_EQ(d.result, B64_OK);
+    EXPECT_BYTES_EQ("ABC", d.bytes);
+}
+
+TEST(Base64DecodeRaw, WritesTheLineWithCRLF)
+{
+    for (std::string_view line : {"QUJD\r\n", "QUJD\n", "QUJD"}) {
+        const Decoded d = DecodeB64(line, "", true);
+        EXPECT_EQ(d.result, B64_OK);
+        EXPECT_BYTES_EQ("QUJD\r\n", d.bytes);
+    }
+    EXPECT_EQ(DecodeB64("--xyz\n", "xyz", true).result, B64_END); // boundaries still count
+}
+
+TEST(Base64DecodeAllBytes, EveryByteValueFromEveryOffsetAndLength)
+{
+    Bytes all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    for (int offset = 0; offset < 256; offset += 3) {
+        const Bytes data = all.substr(static_cast<std::size_t>(offset)) + all.substr(0, static_cast<std::size_t>(offset / 3));
+        for (std::size_t width : {4u, 60u, 76u}) {
+            test::OutputCapture capture;
+            const int result = DecodeLines(Base64Lines(data, width), capture.File());
+            EXPECT_EQ(result, data.size() % 3 ? B64_END : B64_OK);
+            EXPECT_BYTES_EQ(data, capture.Take());
+        }
+    }
+}
+
+TEST(Base64DecodeCorruption, EveryPositionOfALine)
+{
+    const Bytes data = test::RandomBytes(57, 1);
+    const std::string line = test::Base64Encode(data) + "\n";
+    test::OutputCapture capture;
+    for (std::size_t pos = 0; pos < line.size(); ++pos) {
+        for (int bad : {0x00, 0x0A, 0x0D, 0x3D, 0x2D, 0x20, 0x80, 0xFF}) { // NUL LF CR = - blank
+            LineBuffer broken(line);
+            broken.Data()[pos] = static_cast<char>(bad);
+            const int result = DecodeBase64Line(capture.File(), broken.Data(), broken.Size(), "b", false);
+            EXPECT_GE(result, B64_BROKEN_GROUP);
+            EXPECT_LE(result, B64_OK);
+        }
+    }
+    (void)capture.Take();
+}
+
+TEST(Base64DecodeCorruption, InsertedForeignCharactersChangeNothing)
+{
+    // Junk between and inside groups forces the character-by-character path.
+    std::mt19937 rng(2);
+    for (int round = 0; round < 300; ++round) {
+        const Bytes data = test::RandomBytes(1 + rng() % 57, rng());
+        const std::string clean = test::Base64Encode(data);
+        std::string noisy;
+        for (char c : clean) {
+            while (rng() % 3 == 0) noisy += " \t*!.\x01\x80"[rng() % 7];
+            noisy += c;
+        }
+        const Decoded a = DecodeB64(clean + "\n");
+        const Decoded b = DecodeB64(noisy + "\n");
+        EXPECT_EQ(a.result, b.result);
+        EXPECT_BYTES_EQ(data, b.bytes);
+    }
+}
+
+TEST(Base64DecodeCorruption, HostileLinesDoNotCrash)
+{
+    std::mt19937 rng(3);
+    test::OutputCapture capture;
+    for (int round = 0; round < 500; ++round) {
+        std::string line = test::RandomBytes(rng() % 1100, rng());
+        if (round % 2 == 0)
+            for (auto& c : line) c = "ABCxyz019+/=-\n \r"[rng() % 17];
+        LineBuffer a(line), b(line);
+        (void)DecodeBase64Line(nullptr, a.Data(), a.Size(), "xyz", false);
+        (void)DecodeBase64Line(capture.File(), b.Data(), b.Size(), rng() % 2 ? "" : "-", false);
+    }
+}
+
+// The decode of a line written down from the description, character by
+// character, to check the fast group loop against.
+Decoded PlainDecode(std::string_view line)
+{
+    auto significant = [](unsigned char c) { return c == '\n' || c == '=' || kBase64Decode[c] != kInvalid; };
+    Decoded r{B64_OK, {}};
+    bool pad = false;
+    std::size_t pos = 0;
+    for (;;) {
+        while (pos < line.size() && !significant(line[pos])) ++pos;
+        if (pos >= line.size() || line[pos] == '\n') return r.result = pad ? B64_END : B64_OK, r;
+        if (pad) return r.result = B64_END, r;
+        unsigned char g[4];
+        for (int k = 0; k < 4; ++k) {
+            while (pos < line.size() && !significant(line[pos])) ++pos;
+            if (pos >= line.size() || line[pos] == '\n') {
+                for (int i = 0; i < k; ++i) pad = pad || g[i] == '=';
+                return r.result = pad ? B64_END : B64_BROKEN_GROUP, r;
+            }
+            g[k] = line[pos++];
+        }
+        int k = 0;
+        while (k < 4 && g[k] != '=') ++k;
+        unsigned bits = 0;
+        for (int i = 0; i < 4; ++i) bits = (bits << 6) | (i < k ? kBase64Decode[g[i]] : 0);
+        for (int i = 0; i + 1 < k; ++i) r.bytes += static_cast<char>((bits >> (16 - 8 * i)) & 0xFF);
+        pad = k < 4;
+    }
+}
+
+TEST(Base64DecodeFastPath, MatchesPlainDecodeOnRandomLines)
+{
+    std::mt19937 rng(4);
+    for (int round = 0; round < 1500; ++round) {
+        std::string line;
+        const std::size_t n = 4 + rng() % 90;
+        for (std::size_t i = 0; i < n; ++i) line += rng() % 12 ? kBase64Alphabet[rng() % 64] : "= *\n"[rng() % 4];
+        if (line.rfind("--", 0) == 0 || line[0] == '\n') continue;
+        const Decoded plain = PlainDecode(line);
+        const Decoded fast = DecodeB64(line);
+        EXPECT_EQ(plain.result, fast.result) << line;
+        EXPECT_BYTES_EQ(plain.bytes, fast.bytes);
+    }
+}
+
+TEST(Base64DecodeCrossCheck, PythonEncodebytes)
+{
+    if (!test::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+    test::TempDir dir;
+    std::mt19937 rng(5);
+    for (int round = 0; round < 10; ++round) {
+        const Bytes data = test::RandomBytes(rng() % 6000, rng());
+        const std::string path = dir.Write("payload.bin", data);
+        bool ok = false;
+        const std::string text = test::RunCommand(
+            "python3 -c \"import base64,sys; sys.stdout.write(base64.encodebytes(open(sys.argv[1],'rb').read()).decode())\" '" +
+                path + "'",
+            ok);
+        ASSERT_TRUE(ok);
+        test::OutputCapture capture;
+        DecodeLines(test::SplitLines(text), capture.File());
+        EXPECT_BYTES_EQ(data, capture.Take());
+    }
+}
+
+TEST(Base64DecodeCrossCheck, GnuUuencodeBase64)
+{
+    if (!test::HaveProgram("uuencode")) GTEST_SKIP() << "uuencode (sharutils) is not installed";
+    test::TempDir dir;
+    std::mt19937 rng(6);
+    for (int round = 0; round < 10; ++round) {
+        const Bytes data = test::RandomBytes(rng() % 6000, rng());
+        const std::string path = dir.Write("payload.bin", data);
+        bool ok = false;
+        const std::string text = test::RunCommand("uuencode -m '" + path + "' remote.bin", ok);
+        ASSERT_TRUE(ok);
+        std::vector<std::string> lines = test::SplitLines(text);
+        ASSERT_GE(lines.size(), 2u);
+        lines.erase(lines.begin()); // "begin-base64 ..."
+        test::OutputCapture capture;
+        DecodeLines(lines, capture.File());
+        EXPECT_BYTES_EQ(data, capture.Take());
+    }
+}
+
+TEST(Base64Peek, DecodesTheStartOfALine)
+{
+    unsigned char dest[64];
+    EXPECT_EQ(PeekDecodeBase64("QUJD", dest, 0, 0, false), 3);
+    EXPECT_BYTES_EQ("ABC", Bytes(reinterpret_cast<char*>(dest), 3));
+    EXPECT_EQ(PeekDecodeBase64("QQ==\n", dest, 5, 0, false), 1);
+    EXPECT_EQ(PeekDecodeBase64("QUJDQUJD", dest, 0, 4, false), 4);
+    EXPECT_EQ(PeekDecodeBase64("  QUJD", dest, 0, 0, false), 3);
+    EXPECT_EQ(PeekDecodeBase64("  QUJD", dest, 0, 0, true), 0);
+    EXPECT_EQ(PeekDecodeBase64("QU JD", dest, 0, 0, false), 1); // a foreign character inside a group ends it
+    EXPECT_EQ(PeekDecodeBase64(nullptr, dest, 0, 0, false), -1);
+    EXPECT_EQ(PeekDecodeBase64("QUJD", nullptr, 0, 0, false), -1);
+    const Bytes data = test::RandomBytes(48, 7);
+    const std::string line = test::Base64Encode(data) + "\n";
+    EXPECT_EQ(PeekDecodeBase64(line.c_str(), dest, 0, 0, true), 48);
+    EXPECT_BYTES_EQ(data, Bytes(reinterpret_cast<char*>(dest), 48));
+}
+
+} // namespace
+} // namespace zarvex

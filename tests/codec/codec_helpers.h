@@ -1,0 +1,146 @@
+// Helpers for the line codec tests: an output file to decode into, a line
+// buffer like the extraction engine's, simple encoders to build fixtures,
+// and external encoders run through the shell for cross-checks.
+#pragma once
+
+#include "io/buf_file.h"
+#include "support/test_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zarvex::test {
+
+// A CBufFile writing into a fresh temporary file; Take() closes it and
+// returns what was written.
+class OutputCapture {
+public:
+    OutputCapture() : m_Path(m_Dir / "out.bin")
+    {
+        FileError error;
+        if (!m_File.Open(m_Path, CBufFile::modeWrite | CBufFile::modeCreate | CBufFile::typeBinary, &error))
+            ADD_FAILURE() << "cannot open " << m_Path;
+    }
+    CBufFile* File() { return &m_File; }
+    Bytes Take()
+    {
+        m_File.Flush();
+        m_File.Close();
+        return ReadFile(m_Path);
+    }
+
+private:
+    TempDir m_Dir;
+    std::string m_Path;
+    CBufFile m_File;
+};
+
+// A modifiable, zero-terminated copy of a line in a buffer sized exactly, so
+// that the address sanitizer sees any read past the terminator.
+class LineBuffer {
+public:
+    explicit LineBuffer(std::string_view line)
+    {
+        const std::size_t n = std::min<std::size_t>(line.size(), kMaxLine);
+        m_Size = static_cast<int>(n);
+        m_Data = std::make_unique<char[]>(n + 1);
+        std::copy_n(line.begin(), n, m_Data.get());
+        m_Data[n] = '\0';
+    }
+    char* Data() { return m_Data.get(); }
+    int Size() const { return m_Size; }
+
+private:
+    static constexpr std::size_t kMaxLine = 1 << 20;
+    int m_Size = 0;
+    std::unique_ptr<char[]> m_Data;
+};
+
+// Encodes one line of at most 45 bytes with `alphabet` (64 characters): count
+// character, then groups of 4; the last group is padded with zero bits.
+inline std::string EncodeSixBitLine(std::string_view data, std::string_view alphabet)
+{
+    std::string line(1, alphabet[data.size()]);
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        const unsigned a = static_cast<unsigned char>(data[i]);
+        const unsigned b = i + 1 < data.size() ? static_cast<unsigned char>(data[i + 1]) : 0;
+        const unsigned c = i + 2 < data.size() ? static_cast<unsigned char>(data[i + 2]) : 0;
+        line += alphabet[a >> 2];
+        line += alphabet[((a << 4) | (b >> 4)) & 63];
+        line += alphabet[((b << 2) | (c >> 6)) & 63];
+        line += alphabet[c & 63];
+    }
+    return line;
+}
+
+inline constexpr std::string_view kUUAlphabetBackquote =
+    "`!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
+inline constexpr std::string_view kUUAlphabetSpace =
+    " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
+
+// Splits `data` into lines of 45 bytes and encodes each (without line ends).
+inline std::vector<std::string> EncodeSixBitLines(std::string_view data, std::string_view alphabet)
+{
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < data.size(); i += 45) lines.push_back(EncodeSixBitLine(data.substr(i, 45), alphabet));
+    return lines;
+}
+
+inline std::string Base64Encode(std::string_view data)
+{
+    static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        const std::size_t n = data.size() - i < 3 ? data.size() - i : 3;
+        unsigned v = static_cast<unsigned char>(data[i]) << 16;
+        if (n > 1) v |= static_cast<unsigned char>(data[i + 1]) << 8;
+        if (n > 2) v |= static_cast<unsigned char>(data[i + 2]);
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += n > 1 ? kAlphabet[(v >> 6) & 63] : '=';
+        out += n > 2 ? kAlphabet[v & 63] : '=';
+    }
+    return out;
+}
+
+// Runs a shell command and returns its standard output; `ok` is false when
+// it could not run or exited non-zero.
+inline std::string RunCommand(const std::string& command, bool& ok)
+{
+    std::string output;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ok = pipe != nullptr;
+    if (!pipe) return output;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
+    ok = ::pclose(pipe) == 0;
+    return output;
+}
+
+inline bool HaveProgram(const std::string& name)
+{
+    bool ok = false;
+    RunCommand("command -v " + name + " >/dev/null 2>&1", ok);
+    return ok;
+}
+
+// The lines of `text`, each with its LF.
+inline std::vector<std::string> SplitLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string_view::npos ? text.size() : end + 1;
+        lines.emplace_back(text.substr(start, end - start));
+        start = end;
+    }
+    return lines;
+}
+
+} // namespace zarvex::test

@@ -1,0 +1,415 @@
+#include "codec/uuxx.h"
+
+#include "codec/tables.h"
+#include "scan/line_tests.h"
+#include "tests/codec/codec_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace zarvex {
+namespace {
+
+using test::Bytes;
+using test::EncodeSixBitLine;
+using test::kUUAlphabetBackquote;
+using test::kUUAlphabetSpace;
+using test::LineBuffer;
+
+struct Decoded {
+    int status;
+    Bytes bytes;
+};
+
+Decoded DecodeUU(std::string_view line, int previousLength = 0, bool raw = false)
+{
+    test::OutputCapture capture;
+    LineBuffer buffer(line);
+    const int status = DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), previousLength, raw);
+    return {status, capture.Take()};
+}
+
+int StatusWithoutOutput(std::string_view line)
+{
+    LineBuffer buffer(line);
+    return DecodeUULine(buffer.Data(), buffer.Size(), nullptr, 0, false);
+}
+
+// A full line of 45 bytes whose encoding holds one "." and no "..", and
+// that same line with the dot doubled, which a decode without output finds
+// faulty (its last character is no checksum).
+Bytes PayloadWithDot(std::uint32_t seed, std::string& line, std::string& doubled)
+{
+    for (std::uint32_t s = seed;; ++s) {
+        Bytes data = test::RandomBytes(45, s);
+        line = EncodeSixBitLine(data, kUUAlphabetBackquote);
+        if (line.find('.') == std::string::npos || line.find("..") != std::string::npos) continue;
+        doubled = line;
+        doubled.insert(doubled.find('.'), ".");
+        if (StatusWithoutOutput(doubled + "\n") != 0) return data;
+    }
+}
+
+// A full line of random data without "..", so that no dot repair applies.
+Bytes PayloadWithoutDots(std::uint32_t seed, std::string& line)
+{
+    for (std::uint32_t s = seed;; ++s) {
+        Bytes data = test::RandomBytes(45, s);
+        line = EncodeSixBitLine(data, kUUAlphabetBackquote);
+        if (line.find("..") == std::string::npos) return data;
+    }
+}
+
+TEST(UUDecodeReference, FullLineDecodesFortyFiveBytes)
+{
+    const Bytes data = test::RandomBytes(45, 1);
+    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote);
+    ASSERT_EQ(line.size(), 61u);
+    const Decoded d = DecodeUU(line + "\n");
+    EXPECT_EQ(d.status, 0);
+    EXPECT_BYTES_EQ(data, d.bytes);
+}
+
+TEST(UUDecodeReference, ChecksumCharacterOrTrailingBlankIsNoError)
+{
+    const Bytes data = test::RandomBytes(45, 2);
+    const std::string line = EncodeSixBitLine(data, kUUAlphabetSpace);
+    unsigned byteSum = 0, valueSum = 0;
+    for (unsigned char c : data) byteSum += c;
+    for (std::size_t i = 1; i < line.size(); ++i) valueSum += kUUDecode[static_cast<unsigned char>(line[i])];
+    for (const char extra : {kUUAlphabetSpace[byteSum % 64], kUUAlphabetSpace[valueSum % 64], ' ', '\t', 'x'}) {
+        const Decoded d = DecodeUU(line + extra + "\n");
+        EXPECT_EQ(d.status, 0) << "extra " << extra;
+        EXPECT_BYTES_EQ(data, d.bytes);
+    }
+    EXPECT_EQ(DecodeUU(line + "\r\n").status, 0);
+}
+
+TEST(UUDecodeReference, ForeignTrailingCharacterIsLongLine)
+{
+    std::string line;
+    const Bytes data = PayloadWithoutDots(3, line);
+    unsigned byteSum = 0, valueSum = 0;
+    for (unsigned char c : data) byteSum += c;
+    for (std::size_t i = 1; i < line.size(); ++i) valueSum += kUUDecode[static_cast<unsigned char>(line[i])];
+    for (char extra : std::string_view("!#%&*+<>?@[]^_")) {
+        const unsigned v = kUUDecode[static_cast<unsigned char>(extra)];
+        if (v == byteSum % 64 || v == valueSum % 64) continue;
+        const Decoded d = DecodeUU(line + extra + "\n");
+        EXPECT_EQ(d.status, LS_LONG) << "extra " << extra;
+        EXPECT_BYTES_EQ(data, d.bytes);
+    }
+    EXPECT_EQ(DecodeUU(line + "!!\n").status & LS_LONG, LS_LONG);
+}
+
+TEST(UUDecodeReference, ShortLineDecodesWholeGroupsOnly)
+{
+    const Bytes data = test::RandomBytes(45, 4);
+    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote).substr(0, 41); // "M" + 40 characters
+    const Decoded d = DecodeUU(line + "\n");
+    EXPECT_EQ(d.status, LS_SHORT);
+    EXPECT_BYTES_EQ(data.substr(0, 30), d.bytes);
+}
+
+TEST(UUDecodeReference, LoneBackquoteOrBlankDecodesNothing)
+{
+    for (std::string_view line : {"`\n", " \n", "`", "\n", ""}) {
+        const Decoded d = DecodeUU(line);
+        EXPECT_EQ(d.status, 0) << line;
+        EXPECT_TRUE(d.bytes.empty());
+    }
+}
+
+TEST(UUDecodeReference, LowerCaseLettersDecodeAsValueMinus0x60)
+{
+    // "a" (0x61) is 1 like "!"; "~" is 30 like ">".
+    const Decoded upper = DecodeUU("#!>!>\n");
+    const Decoded lower = DecodeUU("#a~a~\n");
+    EXPECT_EQ(lower.status, 0);
+    EXPECT_EQ(lower.bytes.size(), 3u);
+    EXPECT_BYTES_EQ(upper.bytes, lower.bytes);
+    EXPECT_FALSE(IsUULine("#a~a~\n", 6, true));
+    EXPECT_TRUE(IsUULine("#a~a~\n", 6, false));
+}
+
+TEST(UUDecodeReference, TrailingBlanksLostInTransportReadAsZero)
+{
+    // Data whose last character encodes zero bits: with blank padding the
+    // transport may strip it, and the decoder reads the end as a blank.
+    Bytes data = test::RandomBytes(45, 5);
+    data[44] = '\x40'; // low six bits zero
+    std::string line = EncodeSixBitLine(data, kUUAlphabetSpace);
+    ASSERT_EQ(line.back(), ' ');
+    line.pop_back();
+    const Decoded d = DecodeUU(line + "\n");
+    EXPECT_EQ(d.status, 0);
+    EXPECT_BYTES_EQ(data, d.bytes);
+}
+
+TEST(UUDecodeDotRepair, DoubledDotIsRemoved)
+{
+    std::string line, doubled;
+    const Bytes data = PayloadWithDot(10, line, doubled);
+    LineBuffer buffer(doubled + "\n");
+    test::OutputCapture capture;
+    const int status = DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 0, false);
+    EXPECT_EQ(status, LS_DOT_FIXED);
+    EXPECT_BYTES_EQ(data, capture.Take());
+    EXPECT_EQ(std::string(buffer.Data(), 61), line); // repaired in place
+}
+
+TEST(UUDecodeDotRepair, NotWithoutOutputOrWhenPreviousLineWasLongToo)
+{
+    std::string line, doubled;
+    PayloadWithDot(20, line, doubled);
+    doubled += "\n";
+    EXPECT_EQ(StatusWithoutOutput(doubled) & LS_DOT_FIXED, 0);
+    const Decoded d = DecodeUU(doubled, static_cast<int>(doubled.size()));
+    EXPECT_EQ(d.status & LS_DOT_FIXED, 0);
+    EXPECT_NE(d.status & LS_LONG, 0);
+    EXPECT_EQ(d.bytes.size(), 45u);
+}
+
+TEST(UUDecodeJoined, TwoFullLinesRunTogether)
+{
+    const Bytes data = test::RandomBytes(90, 6);
+    const std::string joined =
+        EncodeSixBitLine(data.substr(0, 45), kUUAlphabetBackquote) + EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote);
+    ASSERT_EQ(joined.size(), 122u);
+    const Decoded d = DecodeUU(joined + "\n");
+    EXPECT_EQ(d.status, LS_JOINED);
+    EXPECT_BYTES_EQ(data, d.bytes);
+}
+
+TEST(UUDecodeJoined, ThreeFullLines)
+{
+    const Bytes data = test::RandomBytes(135, 7);
+    std::string joined;
+    for (const auto& l : test::EncodeSixBitLines(data, kUUAlphabetBackquote)) joined += l;
+    ASSERT_EQ(joined.size(), 3 * 61u);
+    const Decoded d = DecodeUU(joined + "\n");
+    EXPECT_EQ(d.status, LS_JOINED);
+    EXPECT_BYTES_EQ(data, d.bytes);
+}
+
+TEST(UUDecodeJoined, SecondLineFlagsAndFirstLineInvalidCharacter)
+{
+    const Bytes data = test::RandomBytes(90, 8);
+    std::string first = EncodeSixBitLine(data.substr(0, 45), kUUAlphabetBackquote);
+    first[7] = '\x01';
+    const std::string second = EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote) + "!!";
+    const Decoded d = DecodeUU(first + second + "\n");
+    EXPECT_EQ(d.status, LS_JOINED | LS_INVALID | LS_LONG);
+    EXPECT_EQ(d.bytes.size(), 90u);
+    EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
+}
+
+TEST(UUDecodeRaw, WritesTheLineWithCRLF)
+{
+    for (std::string_view line : {"M!!!!\r\n", "M!!!!\n", "M!!!!"}) {
+        const Decoded d = DecodeUU(line, 0, true);
+        EXPECT_EQ(d.status, 0);
+        EXPECT_BYTES_EQ("M!!!!\r\n", d.bytes);
+    }
+}
+
+TEST(UUDecodeAllBytes, EveryByteValueFromEveryOffset)
+{
+    Bytes all;
+    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    for (int offset = 0; offset < 256; offset += 7) {
+        const Bytes data = all.substr(static_cast<std::size_t>(offset)) + all.substr(0, static_cast<std::size_t>(offset));
+        for (std::string_view alphabet : {kUUAlphabetBackquote, kUUAlphabetSpace}) {
+            test::OutputCapture capture;
+            int status = 0;
+            for (const auto& l : test::EncodeSixBitLines(data, alphabet)) {
+                LineBuffer buffer(l + "\n");
+                status |= DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 62, false);
+            }
+            EXPECT_EQ(status, 0);
+            EXPECT_BYTES_EQ(data, capture.Take());
+        }
+    }
+}
+
+TEST(UUDecodeCorruption, EveryPositionOfAFullLine)
+{
+    const Bytes data = test::RandomBytes(45, 9);
+    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote) + "\n";
+    test::OutputCapture capture;
+    std::size_t lines = 0;
+    for (std::size_t pos = 0; pos + 1 < line.size(); ++pos) {
+        for (int bad : {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF}) {
+            LineBuffer broken(line);
+            broken.Data()[pos] = static_cast<char>(bad);
+            const int status = DecodeUULine(broken.Data(), broken.Size(), capture.File(), 0, false);
+            EXPECT_NE(status & LS_INVALID, 0) << "pos " << pos << " byte " << bad;
+            ++lines;
+        }
+    }
+    // Every broken line still gave its 45 bytes.
+    EXPECT_EQ(capture.Take().size(), lines * 45);
+}
+
+TEST(UUDecodeCorruption, EveryTruncationAndExtension)
+{
+    const Bytes data = test::RandomBytes(45, 10);
+    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote);
+    for (std::size_t n = 0; n <= line.size(); ++n) {
+        const Decoded d = DecodeUU(line.substr(0, n) + "\n");
+        if (n >= 60) {
+            EXPECT_EQ(d.status, 0) << n;
+            EXPECT_EQ(d.bytes.size(), 45u);
+        } else if (n > 0) {
+            EXPECT_EQ(d.status, LS_SHORT) << n;
+            EXPECT_EQ(d.bytes.size(), n / 4 * 3) << n;
+            // When n is a multiple of 4 the last group lacks its fourth character.
+            const std::size_t sure = n % 4 == 0 && n > 0 ? d.bytes.size() - 1 : d.bytes.size();
+            EXPECT_BYTES_EQ(data.substr(0, sure), d.bytes.substr(0, sure));
+        }
+    }
+    for (int extra = 2; extra < 60; ++extra) {
+        const Decoded d = DecodeUU(line + std::string(static_cast<std::size_t>(extra), '!') + "\n");
+        EXPECT_NE(d.status & LS_LONG, 0) << extra;
+        EXPECT_BYTES_EQ(data, d.bytes);
+    }
+}
+
+TEST(UUDecodeCorruption, HugeAndHostileLinesDoNotCrash)
+{
+    std::mt19937 rng(12);
+    test::OutputCapture capture;
+    for (int round = 0; round < 300; ++round) {
+        const std::size_t n = rng() % 1100;
+        std::string line = test::RandomBytes(n, rng());
+        if (round % 3 == 0)
+            for (auto& c : line) c = static_cast<char>(' ' + rng() % 64);
+        if (round % 2 == 0 && !line.empty()) line[0] = 'M';
+        LineBuffer a(line), b(line);
+        (void)DecodeUULine(a.Data(), a.Size(), nullptr, static_cast<int>(rng() % 200), false);
+        (void)DecodeUULine(b.Data(), b.Size(), capture.File(), static_cast<int>(rng() % 200), false);
+    }
+}
+
+// A plain decoder built from the description, character by character, to
+// check the group loop against.
+Bytes PlainDecode(std::string_view line, int n)
+{
+    Bytes out;
+    unsigned acc = 0;
+    int bits = 0;
+    for (std::size_t i = 1; static_cast<int>(out.size()) < n; ++i) {
+        const unsigned v = i < line.size() ? kUUDecode[static_cast<unsigned char>(line[i])] : 0;
+        acc = (acc << 6) | v;
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((acc >> bits) & 0xFF);
+        }
+        if ((i % 4) == 0) bits = 0, acc = 0; // groups never carry bits over
+    }
+    return out;
+}
+
+TEST(UUDecodeFastPath, MatchesPlainDecodeOnRandomLines)
+{
+    std::mt19937 rng(13);
+    test::OutputCapture capture;
+    Bytes expected;
+    for (int round = 0; round < 2000; ++round) {
+        const int n = 1 + static_cast<int>(rng() % 45);
+        std::string line(1, kUUAlphabetBackquote[static_cast<std::size_t>(n)]);
+        const int chars = (n * 4 / 3 + 3) & ~3;
+        for (int i = 0; i < chars; ++i) line += static_cast<char>(' ' + rng() % 96);
+        expected += PlainDecode(line, n);
+        LineBuffer buffer(line + "\n");
+        DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 0, false);
+    }
+    EXPECT_BYTES_EQ(expected, capture.Take());
+}
+
+TEST(UUPeek, DecodesTheStartOfALine)
+{
+    const Bytes data = test::RandomBytes(45, 14);
+    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote) + "\n";
+    unsigned char dest[64];
+    EXPECT_EQ(PeekDecodeUU(line.c_str(), dest, static_cast<int>(line.size()), 0), 45);
+    EXPECT_BYTES_EQ(data, Bytes(reinterpret_cast<char*>(dest), 45));
+    EXPECT_EQ(PeekDecodeUU(line.c_str(), dest, 0, 0), 45);
+    EXPECT_EQ(PeekDecodeUU(line.c_str(), dest, -1, 10), 10);
+    EXPECT_BYTES_EQ(data.substr(0, 10), Bytes(reinterpret_cast<char*>(dest), 10));
+    const std::string partial = EncodeSixBitLine(data.substr(0, 7), kUUAlphabetBackquote);
+    EXPECT_EQ(PeekDecodeUU(partial.c_str(), dest, 0, 0), 7);
+    EXPECT_BYTES_EQ(data.substr(0, 7), Bytes(reinterpret_cast<char*>(dest), 7));
+}
+
+TEST(UUPeek, BadArgumentsAndCountCharacters)
+{
+    unsigned char dest[64];
+    EXPECT_EQ(PeekDecodeUU(nullptr, dest, 0, 0), -1);
+    EXPECT_EQ(PeekDecodeUU("M!!!!", nullptr, 0, 0), -1);
+    EXPECT_EQ(PeekDecodeUU("N!!!!!!!!", dest, 0, 0), -1); // 46 bytes is over a full line
+    EXPECT_EQ(PeekDecodeUU("\tABCD", dest, 0, 0), -1);
+    EXPECT_EQ(PeekDecodeUU("`\n", dest, 0, 0), 0);
+    // Stops at the first invalid character.
+    EXPECT_EQ(PeekDecodeUU("M!!!!!!\x01!!!!!", dest, 0, 0), 4);
+}
+
+// Decodes the lines of an encoder's output between its "begin" and "end"
+// lines (or all of them when there are none) into one output.
+Bytes DecodeEncoderOutput(const std::string& text, int& status)
+{
+    test::OutputCapture capture;
+    status = 0;
+    int previous = 0;
+    for (const std::string& l : test::SplitLines(text)) {
+        if (l.rfind("begin ", 0) == 0 || l == "end\n") continue;
+        LineBuffer buffer(l);
+        status |= DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), previous, false);
+        previous = buffer.Size();
+    }
+    return capture.Take();
+}
+
+TEST(UUDecodeCrossCheck, GnuUuencodeOutput)
+{
+    if (!test::HaveProgram("uuencode")) GTEST_SKIP() << "uuencode (sharutils) is not installed";
+    test::TempDir dir;
+    std::mt19937 rng(15);
+    for (int round = 0; round < 12; ++round) {
+        const Bytes data = test::RandomBytes(rng() % 6000, rng());
+        const std::string path = dir.Write("payload.bin", data);
+        bool ok = false;
+        const std::string text = test::RunCommand("uuencode '" + path + "' remote.bin", ok);
+        ASSERT_TRUE(ok);
+        int status = 0;
+        EXPECT_BYTES_EQ(data, DecodeEncoderOutput(text, status));
+        EXPECT_EQ(status, 0);
+    }
+}
+
+TEST(UUDecodeCrossCheck, PythonBinasciiWithBlanksAndBackquotes)
+{
+    if (!test::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+    test::TempDir dir;
+    std::mt19937 rng(16);
+    for (const char* backtick : {"True", "False"}) {
+        for (int round = 0; round < 6; ++round) {
+            const Bytes data = test::RandomBytes(rng() % 5000, rng());
+            const std::string path = dir.Write("payload.bin", data);
+            const std::string script = std::string("import binascii,sys; d=open(sys.argv[1],'rb').read(); "
+                                                   "sys.stdout.write(''.join(binascii.b2a_uu(d[i:i+45], backtick=") +
+                                       backtick + ").decode() for i in range(0,len(d),45)))";
+            bool ok = false;
+            const std::string text = test::RunCommand("python3 -c \"" + script + "\" '" + path + "'", ok);
+            ASSERT_TRUE(ok);
+            int status = 0;
+            EXPECT_BYTES_EQ(data, DecodeEncoderOutput(text, status));
+            EXPECT_EQ(status, 0);
+        }
+    }
+}
+
+} // namespace
+} // namespace zarvex
