@@ -15,11 +15,13 @@ namespace {
 using namespace zarvex;
 
 constexpr std::string_view kUUAlphabet = "`!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
-constexpr std::string_view kBase64Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr std::string_view kBase64Alphabet =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // Lines of random encoded data: `chars` characters (after `head`) and a LF,
 // stored one after another, each zero-terminated.
-struct Lines {
+struct Lines
+{
     std::vector<char> text;
     std::vector<std::pair<int, int>> spans; // offset, length
     std::int64_t bytes = 0;
@@ -31,7 +33,8 @@ Lines MakeLines(int count, std::string_view head, int chars, std::string_view al
     Lines lines;
     for (int i = 0; i < count; ++i) {
         std::string line(head);
-        for (int k = 0; k < chars; ++k) line += alphabet[rng() % 64];
+        for (int k = 0; k < chars; ++k)
+            line += alphabet[rng() % 64];
         line += '\n';
         lines.spans.emplace_back(static_cast<int>(lines.text.size()), static_cast<int>(line.size()));
         lines.text.insert(lines.text.end(), line.begin(), line.end());

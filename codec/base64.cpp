@@ -17,7 +17,10 @@ constexpr unsigned char kPad = '=';
 constexpr unsigned kInvalidBit = 0x40; // set in kInvalid, never in a value 0..63
 
 // A character that starts or fills a group; everything else is skipped.
-inline bool IsSignificant(unsigned char c) { return c == '\n' || c == kPad || kBase64Decode[c] != kInvalid; }
+inline bool IsSignificant(unsigned char c)
+{
+    return c == '\n' || c == kPad || kBase64Decode[c] != kInvalid;
+}
 
 int BoundaryResult(const char* line, int len, std::string_view boundary)
 {
@@ -34,13 +37,16 @@ int BoundaryResult(const char* line, int len, std::string_view boundary)
 bool PutGroup(const unsigned char c[4], LineSink& sink)
 {
     int k = 0;
-    while (k < 4 && c[k] != kPad) ++k;
+    while (k < 4 && c[k] != kPad)
+        ++k;
     unsigned v[4] = {0, 0, 0, 0};
-    for (int i = 0; i < k; ++i) v[i] = kBase64Decode[c[i]];
+    for (int i = 0; i < k; ++i)
+        v[i] = kBase64Decode[c[i]];
     const unsigned char bytes[3] = {static_cast<unsigned char>((v[0] << 2) | (v[1] >> 4)),
                                     static_cast<unsigned char>((v[1] << 4) | (v[2] >> 2)),
                                     static_cast<unsigned char>((v[2] << 6) | v[3])};
-    for (int i = 0; i + 1 < k; ++i) sink.Put(bytes[i]);
+    for (int i = 0; i + 1 < k; ++i)
+        sink.Put(bytes[i]);
     return k < 4;
 }
 
@@ -53,8 +59,8 @@ int DecodeGroups(const unsigned char* s, int len, LineSink& sink)
         // Fast path: four alphabet characters in a row.
         if (!padSeen && sink.HasOutput()) {
             while (pos + 4 <= len) {
-                const unsigned a = kBase64Decode[s[pos]], b = kBase64Decode[s[pos + 1]], c = kBase64Decode[s[pos + 2]],
-                               d = kBase64Decode[s[pos + 3]];
+                const unsigned a = kBase64Decode[s[pos]], b = kBase64Decode[s[pos + 1]],
+                               c = kBase64Decode[s[pos + 2]], d = kBase64Decode[s[pos + 3]];
                 if ((a | b | c | d) & kInvalidBit) break;
                 unsigned char* o = sink.Reserve(3);
                 o[0] = static_cast<unsigned char>((a << 2) | (b >> 4));
@@ -65,15 +71,18 @@ int DecodeGroups(const unsigned char* s, int len, LineSink& sink)
             }
         }
         // A group starts at the next significant character.
-        while (pos < len && !IsSignificant(s[pos])) ++pos;
+        while (pos < len && !IsSignificant(s[pos]))
+            ++pos;
         if (pos >= len || s[pos] == '\n') return padSeen ? B64_END : B64_OK;
         if (padSeen) return B64_END;
         unsigned char group[4];
         group[0] = s[pos++];
         for (int k = 1; k < 4; ++k) {
-            while (pos < len && !IsSignificant(s[pos])) ++pos;
+            while (pos < len && !IsSignificant(s[pos]))
+                ++pos;
             if (pos >= len || s[pos] == '\n') {
-                for (int i = 0; i < k; ++i) padSeen = padSeen || group[i] == kPad;
+                for (int i = 0; i < k; ++i)
+                    padSeen = padSeen || group[i] == kPad;
                 return padSeen ? B64_END : B64_BROKEN_GROUP;
             }
             group[k] = s[pos++];

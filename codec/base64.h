@@ -8,7 +8,8 @@ namespace zarvex {
 class CBufFile;
 
 // Results of DecodeBase64Line.
-enum Base64Result : int {
+enum Base64Result : int
+{
     B64_OK = 0,
     B64_NOTHING = -1,     // a foreign "--" line, a line starting with LF, or shorter than 4
     B64_END = -2,         // a boundary line, or the pad character ended the data

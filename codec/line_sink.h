@@ -9,7 +9,8 @@
 
 namespace zarvex::detail {
 
-class LineSink {
+class LineSink
+{
 public:
     explicit LineSink(CBufFile* out) : m_Out(out) {}
     LineSink(const LineSink&) = delete;

@@ -18,8 +18,8 @@ inline void Split(unsigned a, unsigned b, unsigned c, unsigned d, unsigned char 
 
 } // namespace
 
-GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table, unsigned char missing,
-                           LineSink& sink)
+GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table,
+                           unsigned char missing, LineSink& sink)
 {
     GroupsDecoded r;
     unsigned bad = 0, sum = 0;
@@ -27,7 +27,8 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
     // Whole groups that lie inside the line: the hot loop.
     if (sink.HasOutput()) {
         for (; n >= 3 && pos + 4 <= len; pos += 4, n -= 3) {
-            const unsigned a = table[s[pos]], b = table[s[pos + 1]], c = table[s[pos + 2]], d = table[s[pos + 3]];
+            const unsigned a = table[s[pos]], b = table[s[pos + 1]], c = table[s[pos + 2]],
+                           d = table[s[pos + 3]];
             bad |= a | b | c | d;
             unsigned char* o = sink.Reserve(3);
             Split(a, b, c, d, o);
@@ -36,7 +37,8 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
         }
     } else {
         for (; n >= 3 && pos + 4 <= len; pos += 4, n -= 3) {
-            const unsigned a = table[s[pos]], b = table[s[pos + 1]], c = table[s[pos + 2]], d = table[s[pos + 3]];
+            const unsigned a = table[s[pos]], b = table[s[pos + 1]], c = table[s[pos + 2]],
+                           d = table[s[pos + 3]];
             bad |= a | b | c | d;
             unsigned char o[3];
             Split(a, b, c, d, o);
@@ -46,7 +48,8 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
     // The last group: fewer bytes, or characters missing at the line's end.
     for (; n > 0; pos += 4, n -= 3) {
         unsigned v[4];
-        for (int k = 0; k < 4; ++k) v[k] = pos + k < len ? table[s[pos + k]] : missing;
+        for (int k = 0; k < 4; ++k)
+            v[k] = pos + k < len ? table[s[pos + k]] : missing;
         bad |= v[0] | v[1] | v[2] | v[3];
         unsigned char o[3];
         Split(v[0], v[1], v[2], v[3], o);
@@ -65,7 +68,8 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
 unsigned ValueSum(const unsigned char* s, int from, int to, const DecodeTable& table)
 {
     unsigned sum = 0;
-    for (int i = from; i < to; ++i) sum += table[s[i]];
+    for (int i = from; i < to; ++i)
+        sum += table[s[i]];
     return sum & 63;
 }
 

@@ -8,18 +8,19 @@ namespace zarvex::detail {
 
 using DecodeTable = std::array<unsigned char, 256>;
 
-struct GroupsDecoded {
-    int end = 1;           // offset just after the last group
-    bool invalid = false;  // a character outside the alphabet took part
-    unsigned byteSum = 0;  // sum of the decoded bytes (a checksum candidate)
+struct GroupsDecoded
+{
+    int end = 1;          // offset just after the last group
+    bool invalid = false; // a character outside the alphabet took part
+    unsigned byteSum = 0; // sum of the decoded bytes (a checksum candidate)
 };
 
 // Decodes `n` bytes from the 4-character groups that follow the count
 // character. Characters at or past `len` are not read: they take the value
 // `missing`. Invalid characters keep their table value, so the output keeps
 // its length whatever the line holds.
-GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table, unsigned char missing,
-                           LineSink& sink);
+GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table,
+                           unsigned char missing, LineSink& sink);
 
 // Sum modulo 64 of the table values of s[from, to).
 unsigned ValueSum(const unsigned char* s, int from, int to, const DecodeTable& table);

@@ -16,21 +16,28 @@ namespace {
 using detail::DecodeTable;
 using detail::LineSink;
 
-constexpr int kFullCount = 45;       // data bytes of a full line
-constexpr int kJoinedMinimum = 121;  // two full lines run together are at least this long
+constexpr int kFullCount = 45;      // data bytes of a full line
+constexpr int kJoinedMinimum = 121; // two full lines run together are at least this long
 constexpr unsigned char kCarriageReturn = '\r';
 
 // Where the decode of one line stands after its data; `joinAt` >= 0 when the
 // rest of the line, from that offset, is a second line of its own.
-struct Segment {
+struct Segment
+{
     int flags = 0;
     int joinAt = -1;
 };
 
 // The characters that `n` data bytes need (before rounding to whole groups).
-constexpr long long EncodedLength(int n) { return static_cast<long long>(n) * 4 / 3; }
+constexpr long long EncodedLength(int n)
+{
+    return static_cast<long long>(n) * 4 / 3;
+}
 // The line length a count announces: whole groups plus the count character.
-constexpr int ExpectedLength(long long enc) { return static_cast<int>(((enc + 3) & ~3LL) + 1); }
+constexpr int ExpectedLength(long long enc)
+{
+    return static_cast<int>(((enc + 3) & ~3LL) + 1);
+}
 
 // Mail and news transports double a dot that starts a line; undoes the last
 // such doubling in s[0, len). Returns false when there is no "..".
@@ -211,7 +218,8 @@ int PeekSixBit(const char* line, unsigned char* dest, int lineLength, int maxByt
 {
     if (!line || !dest) return -1;
     if (lineLength <= 0) lineLength = static_cast<int>(std::strlen(line));
-    while (lineLength > 0 && (line[lineLength - 1] == '\n' || line[lineLength - 1] == '\r')) --lineLength;
+    while (lineLength > 0 && (line[lineLength - 1] == '\n' || line[lineLength - 1] == '\r'))
+        --lineLength;
     if (lineLength <= 0) return -1;
     const auto* s = reinterpret_cast<const unsigned char*>(line);
     const int n = table[s[0]];

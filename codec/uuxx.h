@@ -7,7 +7,8 @@ namespace zarvex {
 class CBufFile;
 
 // Status bits of the UU and XX line decoders.
-enum LineStatus : int {
+enum LineStatus : int
+{
     LS_INVALID = 1,   // a character outside the alphabet
     LS_SHORT = 2,     // fewer characters than the count announces
     LS_LONG = 4,      // more characters than the count announces

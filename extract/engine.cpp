@@ -186,22 +186,60 @@ bool Extractor::OpenInput(const CFInfo& part)
     return true;
 }
 
+CFInfo* Extractor::ChooseDuplicate(CFInfo& part)
+{
+    if (!m_Settings.YouChooseDuplicate || m_Call.stream || part.m_Total <= 1 || !part.m_pNextDup) return &part;
+    std::vector<const CFInfo*> candidates;
+    for (const CFInfo* p = &part; p; p = p->m_pNextDup.get()) candidates.push_back(p);
+    const int chosen = m_Host.ChooseDuplicatePart(candidates);
+    if (chosen < 0) {
+        m_Host.RequestAbort();
+        m_Call.aborted = true;
+        m_Host.SetStatus(Message(139));
+        return nullptr;
+    }
+    CFInfo* current = &part;
+    for (int i = 0; i < chosen && current->m_pNextDup; ++i) current = current->m_pNextDup.get();
+    return current;
+}
+
+void Extractor::PlaceYencPart(const CFInfo& part)
+{
+    if ((part.m_MsgType & MT_YENC) == 0 || !m_Settings.StrictYenc || part.m_yBegin < 1 || m_Policy.Appending())
+        return;
+    const std::int64_t size = part.m_ySize;
+    if (size > 0 && part.m_yBegin > size) return; // a begin outside the file is ignored
+    CBufFile& out = m_Out->File();
+    // A new output is first given its full size, as a hole: every part lands
+    // at its own offset and a missing part leaves zeros.
+    if (m_Out->GetMode() != OutputFile::Mode::InPlace && size > 0 && !m_Call.zeroFilled &&
+        (m_Call.record->m_Status & 0xF) != GS_COMPLETE) {
+        out.SetLength(size);
+        m_Call.zeroFilled = true;
+    }
+    if (out.GetLength() < part.m_yBegin - 1) out.SetLength(part.m_yBegin - 1);
+    out.Seek(part.m_yBegin - 1, 0);
+}
+
 bool Extractor::DecodePart(CFInfo& part, int index)
 {
-    // Hook: the yEnc placement at "=ypart" offsets (StrictYenc, merge) and
-    // the "You Choose Duplicate Part" dialog come with the yEnc decoder.
-    CFInfo* current = &part;
-    current->m_ByteStart = m_Out->File().GetPosition();
+    PlaceYencPart(part);
+    const std::int64_t start = m_Out->File().GetPosition();
+    part.m_ByteStart = start;
+    CFInfo* current = ChooseDuplicate(part);
+    if (!current) return false;
+    current->m_ByteStart = start;
     for (;;) {
         if (!OpenInput(*current)) return false;
         m_Call.visited.push_back(current);
         if (!ReadPartLines(*current)) return false;
-        if (m_Call.state != DecodeState::SwitchToDuplicate) break;
+        if (m_Call.state != DecodeState::SwitchToDuplicate && EndPart(*current)) break;
         TakeDuplicate(current);
     }
-    if (current != &part) part.m_ByteStart = current->m_ByteStart;
-    EndPart(*current, index);
-    if (current != &part) part.m_Length = current->m_Length;
+    if (current != &part) {
+        part.m_ByteStart = current->m_ByteStart;
+        part.m_Length = current->m_Length;
+    }
     if (m_Call.state == DecodeState::Finished || m_Call.aborted || m_Call.endOfInput) return false;
     return !NextBelongsElsewhere(index);
 }
@@ -247,11 +285,22 @@ void Extractor::TakeDuplicate(CFInfo*& part)
     m_Call.state = DecodeState::SeekingStart;
 }
 
-void Extractor::EndPart(CFInfo& part, int /*index*/)
+bool Extractor::EndPart(CFInfo& part)
 {
+    const std::int64_t length = m_Out->File().GetPosition() - part.m_ByteStart;
     if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
-    // Hook: the yEnc part end (missing footer 322, part size) comes with the yEnc decoder.
+    if (part.m_MsgType & MT_YENC) {
+        if (m_Call.state == DecodeState::InData && !m_Call.saveRaw && !m_Call.aborted) {
+            DamagedLine(322);
+            if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
+        }
+        if (part.m_yEndSize > 0 && length != part.m_yEndSize) {
+            AddStatus(ST_DATAERROR);
+            if (part.m_pNextDup && !m_Settings.YouChooseDuplicate) return false;
+        }
+    }
     if (m_Call.state == DecodeState::InData) m_Call.state = DecodeState::Paused;
+    return true;
 }
 
 bool Extractor::NextBelongsElsewhere(int index) const
@@ -358,93 +407,5 @@ void Extractor::HandleQuotedPrintableLine() {}
 void Extractor::HandleTextLine() {}
 void Extractor::HandleBNewsLine() {}
 void Extractor::HandleFaceLine() {}
-
-// ------------------------------------------------------------ the end
-
-void Extractor::FinishFile()
-{
-    m_Call.finished = true;
-    m_Call.state = DecodeState::Finished;
-    CFInfo& part = *m_Call.part;
-    if ((part.m_Status & 0xF) == GS_STARTED) part.m_Status = (part.m_Status & ~0xF) | GS_COMPLETE;
-    if (m_Call.parent) m_Call.parent->m_Status = part.m_Status;
-    m_Host.SetProgress(100);
-    CloseOutput();
-    LogMoreErrors();
-}
-
-void Extractor::AfterLoop()
-{
-    if (!m_Out->IsOpen()) return;
-    // Hook: a BinHex temporary file is decoded here.
-    const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(0);
-    if (m_Call.aborted) {
-        Log(std::string(Message(139)) + "\r\n");
-    } else if (part->m_MsgType & (MT_UU | MT_XX)) {
-        Log(Message(311));
-    } else if ((part->m_MsgType & MT_HQX) == 0) {
-        Log(Message(307));
-    }
-    CloseOutput();
-    LogMoreErrors();
-    // Hook: recursive decoding of a text-like output is offered here.
-}
-
-void Extractor::CloseOutput()
-{
-    if (!m_Out->IsOpen()) return;
-    bool hasData = m_Call.dataWritten && !m_Call.aborted;
-    if (hasData && m_Out->GetMode() != OutputFile::Mode::InPlace) {
-        // A new or replacing output starts empty: any byte in it is data.
-        try {
-            hasData = m_Out->File().GetPosition() > 0;
-        } catch (const FileException& e) {
-            if (!m_Call.writeFailed) ShowFileError(m_Host, e.Error());
-            m_Call.writeFailed = true;
-        }
-    }
-    if (hasData) {
-        FileError error;
-        if (m_Out->Keep(&error))
-            m_Policy.OutputKept(*m_Out);
-        else if (!m_Call.writeFailed)
-            ShowFileError(m_Host, error);
-        if (!m_Out->Kept()) m_Call.dataWritten = false;
-        return;
-    }
-    Log(Message(308));
-    m_Out->Discard();
-    m_Call.dataWritten = false;
-}
-
-void Extractor::LogMoreErrors()
-{
-    if (m_Call.errorCount <= 5 || m_Call.moreErrorsLogged || !m_Host.HasLog()) return;
-    m_Call.moreErrorsLogged = true;
-    Log(FormatMessage(305, std::to_string(m_Call.errorCount - 5)));
-}
-
-void Extractor::MarkWritten()
-{
-    for (CFInfo* p : m_Call.visited) p->SetFlag(PF_WRITTEN);
-}
-
-void Extractor::AddStatus(std::int32_t bits)
-{
-    if (m_Call.record) m_Call.record->m_Status |= bits;
-    if (m_Call.part) m_Call.part->m_Status |= bits;
-}
-
-void Extractor::MarkNotExtracted()
-{
-    if (!m_Call.record) return;
-    m_Call.record->m_Status |= ST_NOTEXTRACTED;
-    for (int i = 0; i < m_Call.record->GetSize(); ++i) m_Call.record->GetAt(i)->m_Status |= ST_NOTEXTRACTED;
-}
-
-void Extractor::Log(std::string_view text)
-{
-    if (m_Host.HasLog()) m_Host.Log(text);
-}
 
 } // namespace zarvex

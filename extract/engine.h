@@ -87,6 +87,7 @@ private:
         bool announced = false;  // "Extracting ... as file ..." was logged
         bool writeFailed = false; // a file error was reported while writing
         bool moreErrorsLogged = false;
+        bool zeroFilled = false; // a yEnc output got its full size
         bool stream = false;
         bool saveRaw = false;
         int depth = 0;
@@ -110,9 +111,12 @@ private:
     // The part loop.
     void RunParts();
     bool DecodePart(CFInfo& part, int index);
+    CFInfo* ChooseDuplicate(CFInfo& part);
     bool OpenInput(const CFInfo& part);
     bool ReadPartLines(CFInfo& part);
-    void EndPart(CFInfo& part, int index);
+    void PlaceYencPart(const CFInfo& part);
+    // False when the part must be decoded again from its duplicate.
+    bool EndPart(CFInfo& part);
     bool NextBelongsElsewhere(int index) const;
     void TakeDuplicate(CFInfo*& part);
 

@@ -6,8 +6,11 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zarvex {
+
+class CFInfo;
 
 // Questions the core may ask; the value is the message or dialog number.
 enum class Prompt {
@@ -68,6 +71,10 @@ public:
     // Extract command goes into, starting from `suggestedName`. Returns the
     // chosen path, or "" when the user cancelled.
     virtual std::string ChooseAppendTarget(std::string_view /*suggestedName*/) { return {}; }
+    // "Select part to decode" ("You Choose Duplicate Part"): `parts` is a part
+    // and its duplicates. Returns the index of the one to decode, or -1 for
+    // Abort. Without a dialog the part itself is decoded.
+    virtual int ChooseDuplicatePart(const std::vector<const CFInfo*>& /*parts*/) { return 0; }
 };
 
 } // namespace zarvex

@@ -159,13 +159,11 @@ void DataInsidePart(ScanState& s)
     TakeDataType(s, kind);
     if (part.m_Starts == 0) {
         if (!(part.m_MsgType == MT_UU && part.m_DataType == 0)) {
-            part.m_SPos = s.pos;
-            part.m_StartLine = s.lineNo;
+            MoveStartHere(s);
             if (part.m_Part < 2) ++part.m_Starts;
         }
     } else if (part.m_SPos == 0 && part.m_DataType == 0 && part.m_MsgType == MT_UU) {
-        part.m_SPos = s.pos;
-        part.m_StartLine = s.lineNo;
+        MoveStartHere(s);
     }
 }
 
@@ -188,8 +186,7 @@ void HeaderlessData(ScanState& s)
     part.SetFromMime(s.mime);
     if (!s.inMimeHeader) {
         // Without a MIME header the data itself is where the part starts.
-        part.m_SPos = s.pos;
-        part.m_StartLine = s.lineNo;
+        MoveStartHere(s);
     }
     part.m_File = s.path;
     part.m_Subject = s.mime.m_FileName;

@@ -103,8 +103,7 @@ void BeginLine(ScanState& s)
         s.mime.m_FileName.clear();
         part.m_DataType = 0;
         if (s.indentRun > 4) part.m_Indent = s.indent;
-        part.m_SPos = s.pos;
-        part.m_StartLine = s.lineNo;
+        MoveStartHere(s);
         s.checkFirstDataLine = true;
         if (part.m_DestFile != name) part.m_DestFile = name;
     } else {

@@ -13,12 +13,19 @@ namespace {
 
 using Table = std::array<unsigned char, 256>;
 
-constexpr unsigned char Byte(const char* line, int i) { return static_cast<unsigned char>(line[i]); }
-constexpr bool IsLineEnd(unsigned char c) { return c == '\n' || c == '\r'; }
+constexpr unsigned char Byte(const char* line, int i)
+{
+    return static_cast<unsigned char>(line[i]);
+}
+constexpr bool IsLineEnd(unsigned char c)
+{
+    return c == '\n' || c == '\r';
+}
 
 int TrimLineEnds(const char* line, int len)
 {
-    while (len > 0 && IsLineEnd(Byte(line, len - 1))) --len;
+    while (len > 0 && IsLineEnd(Byte(line, len - 1)))
+        --len;
     return len;
 }
 
@@ -36,7 +43,10 @@ bool AllInTable(const char* line, int count, const Table& table, bool strict)
 }
 
 // The encoded length of `n` data bytes, rounded up to whole 4-character groups.
-constexpr int GroupedLength(int n) { return (n * 4 / 3 + 3) & ~3; }
+constexpr int GroupedLength(int n)
+{
+    return (n * 4 / 3 + 3) & ~3;
+}
 
 // Steps 2 and 3 of the classifier: the encoded length the count character
 // announces, or 0 when there is none or it is more than 2 away from `t`.
@@ -56,7 +66,10 @@ bool HasControlByte(const char* line, int t)
     return false;
 }
 
-bool IsQuoteMark(unsigned char c) { return c == '>' || c == '-' || c == ':'; }
+bool IsQuoteMark(unsigned char c)
+{
+    return c == '>' || c == '-' || c == ':';
+}
 
 int WildMatchFrom(const unsigned char* t, const unsigned char* p, bool ignoreCase)
 {
@@ -66,7 +79,8 @@ int WildMatchFrom(const unsigned char* t, const unsigned char* p, bool ignoreCas
         case '?':
             break;
         case '*': {
-            while (p[1] == '*') ++p;
+            while (p[1] == '*')
+                ++p;
             if (p[1] == 0) return 1;
             for (; *t; ++t) {
                 const int r = WildMatchFrom(t, p + 1, ignoreCase);
@@ -110,8 +124,10 @@ bool IsXXLine(const char* line, int len)
 
 bool IsBase64Line(const char* line, int len)
 {
-    while (len > 0 && (Byte(line, len - 1) == '\n' || (Byte(line, len - 1) == '\r' && len > 1))) --len;
-    while (len > 1 && IsAsciiSpace(Byte(line, len - 1))) --len;
+    while (len > 0 && (Byte(line, len - 1) == '\n' || (Byte(line, len - 1) == '\r' && len > 1)))
+        --len;
+    while (len > 1 && IsAsciiSpace(Byte(line, len - 1)))
+        --len;
     if (len <= 0) return false;
     bool data = false; // a lone CR is a blank line, not a Base64 line
     for (int i = 0; i < len; ++i) {
@@ -159,7 +175,8 @@ std::uint32_t ClassifyDataLine(const char* line, int len)
 {
     if (len <= 0) return 0;
     int t = len;
-    while (t > 0 && (IsLineEnd(Byte(line, t - 1)) || (Byte(line, t - 1) == ' ' && t > 64))) --t;
+    while (t > 0 && (IsLineEnd(Byte(line, t - 1)) || (Byte(line, t - 1) == ' ' && t > 64)))
+        --t;
 
     const int e = EstimateLength(line, t, kUUDecode, 45);
     const int x = EstimateLength(line, t, kXXDecode, 63);
@@ -181,9 +198,12 @@ int QuotePrefixLength(const char* line, int len)
     bool marked = false, tabbed = false;
     for (; run < len; ++run) {
         const unsigned char c = Byte(line, run);
-        if (IsQuoteMark(c)) marked = true;
-        else if (c == '\t') tabbed = true;
-        else if (c != ' ') break;
+        if (IsQuoteMark(c))
+            marked = true;
+        else if (c == '\t')
+            tabbed = true;
+        else if (c != ' ')
+            break;
     }
     if (marked) return run;
     if (!tabbed && run < len) return len - 2 > run ? run : 0;
@@ -200,8 +220,8 @@ unsigned char LastNonBlank(const char* line)
 
 int WildMatch(const char* text, const char* pattern, bool ignoreCase)
 {
-    return WildMatchFrom(reinterpret_cast<const unsigned char*>(text), reinterpret_cast<const unsigned char*>(pattern),
-                         ignoreCase);
+    return WildMatchFrom(reinterpret_cast<const unsigned char*>(text),
+                         reinterpret_cast<const unsigned char*>(pattern), ignoreCase);
 }
 
 } // namespace zarvex

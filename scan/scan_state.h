@@ -122,10 +122,15 @@ struct ScanState
 // ---- Common procedures (scanner.cpp) -----------------------------------------
 // Creates the part for a new section starting at this line.
 CFInfo& OpenPart(ScanState& s);
+// The open part now starts at this line; an end recorded before it is dropped.
+void MoveStartHere(ScanState& s);
 // End forms.
 void EndBeforeLine(ScanState& s, std::int64_t endLine);
 void EndAfterLine(ScanState& s);
-// Hands the open part to the sort list (its end already recorded).
+// Hands a complete part to the sort list (its output entry refreshed
+// first) and counts it when accepted. The part is never touched again.
+void HandOver(ScanState& s, std::unique_ptr<CFInfo> part);
+// Hands the open part over (its end already recorded); no part is open then.
 void FinishPart(ScanState& s);
 // Deletes the open part without handing it over.
 void DiscardPart(ScanState& s);

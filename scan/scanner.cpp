@@ -77,6 +77,17 @@ CFInfo& OpenPart(ScanState& s)
     return part;
 }
 
+void MoveStartHere(ScanState& s)
+{
+    CFInfo& part = *s.current;
+    part.m_SPos = s.pos;
+    part.m_StartLine = s.lineNo;
+    if (part.m_EPos < part.m_SPos) {
+        part.m_EPos = 0;
+        part.m_EndLine = 0;
+    }
+}
+
 void EndBeforeLine(ScanState& s, std::int64_t endLine)
 {
     s.current->m_EPos = s.pos;
@@ -89,10 +100,15 @@ void EndAfterLine(ScanState& s)
     s.current->m_EndLine = s.lineNo;
 }
 
+void HandOver(ScanState& s, std::unique_ptr<CFInfo> part)
+{
+    s.host.RefreshOutputEntry(part->m_DestFile);
+    if (s.sortList.AddPart(part.release()) != 0) ++s.found;
+}
+
 void FinishPart(ScanState& s)
 {
-    s.host.RefreshOutputEntry(s.current->m_DestFile);
-    if (s.sortList.AddPart(s.current.release()) != 0) ++s.found;
+    HandOver(s, std::move(s.current));
     s.dataSeen = false;
     s.progressDue = true;
 }

@@ -23,7 +23,8 @@ bool BpstEndBySize(ScanState& /*s*/)
     return false;
 }
 
-// TODO(face): an "X-Face: "/"Face: " header becomes a part of its own at once.
+// TODO(face): an "X-Face: "/"Face: " header becomes a part of its own at once
+// (built apart from the open part and given to HandOver).
 void OnFaceHeader(ScanState& /*s*/) {}
 
 } // namespace zarvex::scan

@@ -126,8 +126,7 @@ void StartNumberedPart(ScanState& s, SubjectInfo& info)
     part.m_File = s.path;
     part.m_Subject = info.name;
     part.m_FullSubj = fullSubj;
-    part.m_SPos = s.pos;
-    part.m_StartLine = s.lineNo;
+    MoveStartHere(s);
     part.m_Part = s.subjPart;
     part.m_Total = s.subjTotal;
     part.m_Group = group;

@@ -133,8 +133,7 @@ void OnYBegin(ScanState& s)
     }
     CFInfo& part = *s.current;
     s.dataSeen = false;
-    part.m_SPos = s.pos;
-    part.m_StartLine = s.lineNo;
+    MoveStartHere(s);
     part.m_Starts = 1;
     part.m_MsgType = MT_YENC;
     s.bodyKind = MT_YENC;

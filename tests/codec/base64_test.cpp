@@ -13,7 +13,8 @@ namespace {
 using test::Bytes;
 using test::LineBuffer;
 
-struct Decoded {
+struct Decoded
+{
     int result;
     Bytes bytes;
 };
@@ -31,7 +32,8 @@ std::vector<std::string> Base64Lines(std::string_view data, std::size_t width)
 {
     const std::string text = test::Base64Encode(data);
     std::vector<std::string> lines;
-    for (std::size_t i = 0; i < text.size(); i += width) lines.push_back(text.substr(i, width) + "\n");
+    for (std::size_t i = 0; i < text.size(); i += width)
+        lines.push_back(text.substr(i, width) + "\n");
     return lines;
 }
 
@@ -69,7 +71,8 @@ TEST(Base64DecodeReference, GroupsAndPadding)
 
 TEST(Base64DecodeReference, NothingToDecode)
 {
-    for (std::string_view line : {"\n", "\nQUJD", "QU\n", "QUJ", "", "--\n"}) EXPECT_EQ(DecodeB64(line).result, B64_NOTHING) << line;
+    for (std::string_view line : {"\n", "\nQUJD", "QU\n", "QUJ", "", "--\n"})
+        EXPECT_EQ(DecodeB64(line).result, B64_NOTHING) << line;
 }
 
 TEST(Base64DecodeReference, Boundaries)
@@ -121,9 +124,11 @@ TEST(Base64DecodeRaw, WritesTheLineWithCRLF)
 TEST(Base64DecodeAllBytes, EveryByteValueFromEveryOffsetAndLength)
 {
     Bytes all;
-    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
     for (int offset = 0; offset < 256; offset += 3) {
-        const Bytes data = all.substr(static_cast<std::size_t>(offset)) + all.substr(0, static_cast<std::size_t>(offset / 3));
+        const Bytes data = all.substr(static_cast<std::size_t>(offset)) +
+                           all.substr(0, static_cast<std::size_t>(offset / 3));
         for (std::size_t width : {4u, 60u, 76u}) {
             test::OutputCapture capture;
             const int result = DecodeLines(Base64Lines(data, width), capture.File());
@@ -159,7 +164,8 @@ TEST(Base64DecodeCorruption, InsertedForeignCharactersChangeNothing)
         const std::string clean = test::Base64Encode(data);
         std::string noisy;
         for (char c : clean) {
-            while (rng() % 3 == 0) noisy += " \t*!.\x01\x80"[rng() % 7];
+            while (rng() % 3 == 0)
+                noisy += " \t*!.\x01\x80"[rng() % 7];
             noisy += c;
         }
         const Decoded a = DecodeB64(clean + "\n");
@@ -176,7 +182,8 @@ TEST(Base64DecodeCorruption, HostileLinesDoNotCrash)
     for (int round = 0; round < 500; ++round) {
         std::string line = test::RandomBytes(rng() % 1100, rng());
         if (round % 2 == 0)
-            for (auto& c : line) c = "ABCxyz019+/=-\n \r"[rng() % 17];
+            for (auto& c : line)
+                c = "ABCxyz019+/=-\n \r"[rng() % 17];
         LineBuffer a(line), b(line);
         (void)DecodeBase64Line(nullptr, a.Data(), a.Size(), "xyz", false);
         (void)DecodeBase64Line(capture.File(), b.Data(), b.Size(), rng() % 2 ? "" : "-", false);
@@ -192,23 +199,29 @@ Decoded PlainDecode(std::string_view line)
     bool pad = false;
     std::size_t pos = 0;
     for (;;) {
-        while (pos < line.size() && !significant(line[pos])) ++pos;
+        while (pos < line.size() && !significant(line[pos]))
+            ++pos;
         if (pos >= line.size() || line[pos] == '\n') return r.result = pad ? B64_END : B64_OK, r;
         if (pad) return r.result = B64_END, r;
         unsigned char g[4];
         for (int k = 0; k < 4; ++k) {
-            while (pos < line.size() && !significant(line[pos])) ++pos;
+            while (pos < line.size() && !significant(line[pos]))
+                ++pos;
             if (pos >= line.size() || line[pos] == '\n') {
-                for (int i = 0; i < k; ++i) pad = pad || g[i] == '=';
+                for (int i = 0; i < k; ++i)
+                    pad = pad || g[i] == '=';
                 return r.result = pad ? B64_END : B64_BROKEN_GROUP, r;
             }
             g[k] = line[pos++];
         }
         int k = 0;
-        while (k < 4 && g[k] != '=') ++k;
+        while (k < 4 && g[k] != '=')
+            ++k;
         unsigned bits = 0;
-        for (int i = 0; i < 4; ++i) bits = (bits << 6) | (i < k ? kBase64Decode[g[i]] : 0);
-        for (int i = 0; i + 1 < k; ++i) r.bytes += static_cast<char>((bits >> (16 - 8 * i)) & 0xFF);
+        for (int i = 0; i < 4; ++i)
+            bits = (bits << 6) | (i < k ? kBase64Decode[g[i]] : 0);
+        for (int i = 0; i + 1 < k; ++i)
+            r.bytes += static_cast<char>((bits >> (16 - 8 * i)) & 0xFF);
         pad = k < 4;
     }
 }
@@ -219,7 +232,8 @@ TEST(Base64DecodeFastPath, MatchesPlainDecodeOnRandomLines)
     for (int round = 0; round < 1500; ++round) {
         std::string line;
         const std::size_t n = 4 + rng() % 90;
-        for (std::size_t i = 0; i < n; ++i) line += rng() % 12 ? kBase64Alphabet[rng() % 64] : "= *\n"[rng() % 4];
+        for (std::size_t i = 0; i < n; ++i)
+            line += rng() % 12 ? kBase64Alphabet[rng() % 64] : "= *\n"[rng() % 4];
         if (line.rfind("--", 0) == 0 || line[0] == '\n') continue;
         const Decoded plain = PlainDecode(line);
         const Decoded fast = DecodeB64(line);
@@ -238,7 +252,8 @@ TEST(Base64DecodeCrossCheck, PythonEncodebytes)
         const std::string path = dir.Write("payload.bin", data);
         bool ok = false;
         const std::string text = test::RunCommand(
-            "python3 -c \"import base64,sys; sys.stdout.write(base64.encodebytes(open(sys.argv[1],'rb').read()).decode())\" '" +
+            "python3 -c \"import base64,sys; "
+            "sys.stdout.write(base64.encodebytes(open(sys.argv[1],'rb').read()).decode())\" '" +
                 path + "'",
             ok);
         ASSERT_TRUE(ok);

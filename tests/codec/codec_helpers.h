@@ -17,7 +17,8 @@ namespace zarvex::test {
 
 // A CBufFile writing into a fresh temporary file; Take() closes it and
 // returns what was written.
-class OutputCapture {
+class OutputCapture
+{
 public:
     OutputCapture() : m_Path(m_Dir / "out.bin")
     {
@@ -41,7 +42,8 @@ private:
 
 // A modifiable, zero-terminated copy of a line in a buffer sized exactly, so
 // that the address sanitizer sees any read past the terminator.
-class LineBuffer {
+class LineBuffer
+{
 public:
     explicit LineBuffer(std::string_view line)
     {
@@ -86,13 +88,15 @@ inline constexpr std::string_view kUUAlphabetSpace =
 inline std::vector<std::string> EncodeSixBitLines(std::string_view data, std::string_view alphabet)
 {
     std::vector<std::string> lines;
-    for (std::size_t i = 0; i < data.size(); i += 45) lines.push_back(EncodeSixBitLine(data.substr(i, 45), alphabet));
+    for (std::size_t i = 0; i < data.size(); i += 45)
+        lines.push_back(EncodeSixBitLine(data.substr(i, 45), alphabet));
     return lines;
 }
 
 inline std::string Base64Encode(std::string_view data)
 {
-    static constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static constexpr std::string_view kAlphabet =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     for (std::size_t i = 0; i < data.size(); i += 3) {
         const std::size_t n = data.size() - i < 3 ? data.size() - i : 3;
@@ -117,7 +121,8 @@ inline std::string RunCommand(const std::string& command, bool& ok)
     if (!pipe) return output;
     char buf[4096];
     std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) output.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
+        output.append(buf, n);
     ok = ::pclose(pipe) == 0;
     return output;
 }

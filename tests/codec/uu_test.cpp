@@ -17,7 +17,8 @@ using test::kUUAlphabetBackquote;
 using test::kUUAlphabetSpace;
 using test::LineBuffer;
 
-struct Decoded {
+struct Decoded
+{
     int status;
     Bytes bytes;
 };
@@ -76,9 +77,12 @@ TEST(UUDecodeReference, ChecksumCharacterOrTrailingBlankIsNoError)
     const Bytes data = test::RandomBytes(45, 2);
     const std::string line = EncodeSixBitLine(data, kUUAlphabetSpace);
     unsigned byteSum = 0, valueSum = 0;
-    for (unsigned char c : data) byteSum += c;
-    for (std::size_t i = 1; i < line.size(); ++i) valueSum += kUUDecode[static_cast<unsigned char>(line[i])];
-    for (const char extra : {kUUAlphabetSpace[byteSum % 64], kUUAlphabetSpace[valueSum % 64], ' ', '\t', 'x'}) {
+    for (unsigned char c : data)
+        byteSum += c;
+    for (std::size_t i = 1; i < line.size(); ++i)
+        valueSum += kUUDecode[static_cast<unsigned char>(line[i])];
+    for (const char extra :
+         {kUUAlphabetSpace[byteSum % 64], kUUAlphabetSpace[valueSum % 64], ' ', '\t', 'x'}) {
         const Decoded d = DecodeUU(line + extra + "\n");
         EXPECT_EQ(d.status, 0) << "extra " << extra;
         EXPECT_BYTES_EQ(data, d.bytes);
@@ -91,8 +95,10 @@ TEST(UUDecodeReference, ForeignTrailingCharacterIsLongLine)
     std::string line;
     const Bytes data = PayloadWithoutDots(3, line);
     unsigned byteSum = 0, valueSum = 0;
-    for (unsigned char c : data) byteSum += c;
-    for (std::size_t i = 1; i < line.size(); ++i) valueSum += kUUDecode[static_cast<unsigned char>(line[i])];
+    for (unsigned char c : data)
+        byteSum += c;
+    for (std::size_t i = 1; i < line.size(); ++i)
+        valueSum += kUUDecode[static_cast<unsigned char>(line[i])];
     for (char extra : std::string_view("!#%&*+<>?@[]^_")) {
         const unsigned v = kUUDecode[static_cast<unsigned char>(extra)];
         if (v == byteSum % 64 || v == valueSum % 64) continue;
@@ -106,7 +112,8 @@ TEST(UUDecodeReference, ForeignTrailingCharacterIsLongLine)
 TEST(UUDecodeReference, ShortLineDecodesWholeGroupsOnly)
 {
     const Bytes data = test::RandomBytes(45, 4);
-    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote).substr(0, 41); // "M" + 40 characters
+    const std::string line =
+        EncodeSixBitLine(data, kUUAlphabetBackquote).substr(0, 41); // "M" + 40 characters
     const Decoded d = DecodeUU(line + "\n");
     EXPECT_EQ(d.status, LS_SHORT);
     EXPECT_BYTES_EQ(data.substr(0, 30), d.bytes);
@@ -174,8 +181,8 @@ TEST(UUDecodeDotRepair, NotWithoutOutputOrWhenPreviousLineWasLongToo)
 TEST(UUDecodeJoined, TwoFullLinesRunTogether)
 {
     const Bytes data = test::RandomBytes(90, 6);
-    const std::string joined =
-        EncodeSixBitLine(data.substr(0, 45), kUUAlphabetBackquote) + EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote);
+    const std::string joined = EncodeSixBitLine(data.substr(0, 45), kUUAlphabetBackquote) +
+                               EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote);
     ASSERT_EQ(joined.size(), 122u);
     const Decoded d = DecodeUU(joined + "\n");
     EXPECT_EQ(d.status, LS_JOINED);
@@ -186,7 +193,8 @@ TEST(UUDecodeJoined, ThreeFullLines)
 {
     const Bytes data = test::RandomBytes(135, 7);
     std::string joined;
-    for (const auto& l : test::EncodeSixBitLines(data, kUUAlphabetBackquote)) joined += l;
+    for (const auto& l : test::EncodeSixBitLines(data, kUUAlphabetBackquote))
+        joined += l;
     ASSERT_EQ(joined.size(), 3 * 61u);
     const Decoded d = DecodeUU(joined + "\n");
     EXPECT_EQ(d.status, LS_JOINED);
@@ -217,9 +225,11 @@ TEST(UUDecodeRaw, WritesTheLineWithCRLF)
 TEST(UUDecodeAllBytes, EveryByteValueFromEveryOffset)
 {
     Bytes all;
-    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
     for (int offset = 0; offset < 256; offset += 7) {
-        const Bytes data = all.substr(static_cast<std::size_t>(offset)) + all.substr(0, static_cast<std::size_t>(offset));
+        const Bytes data =
+            all.substr(static_cast<std::size_t>(offset)) + all.substr(0, static_cast<std::size_t>(offset));
         for (std::string_view alphabet : {kUUAlphabetBackquote, kUUAlphabetSpace}) {
             test::OutputCapture capture;
             int status = 0;
@@ -284,7 +294,8 @@ TEST(UUDecodeCorruption, HugeAndHostileLinesDoNotCrash)
         const std::size_t n = rng() % 1100;
         std::string line = test::RandomBytes(n, rng());
         if (round % 3 == 0)
-            for (auto& c : line) c = static_cast<char>(' ' + rng() % 64);
+            for (auto& c : line)
+                c = static_cast<char>(' ' + rng() % 64);
         if (round % 2 == 0 && !line.empty()) line[0] = 'M';
         LineBuffer a(line), b(line);
         (void)DecodeUULine(a.Data(), a.Size(), nullptr, static_cast<int>(rng() % 200), false);
@@ -321,7 +332,8 @@ TEST(UUDecodeFastPath, MatchesPlainDecodeOnRandomLines)
         const int n = 1 + static_cast<int>(rng() % 45);
         std::string line(1, kUUAlphabetBackquote[static_cast<std::size_t>(n)]);
         const int chars = (n * 4 / 3 + 3) & ~3;
-        for (int i = 0; i < chars; ++i) line += static_cast<char>(' ' + rng() % 96);
+        for (int i = 0; i < chars; ++i)
+            line += static_cast<char>(' ' + rng() % 96);
         expected += PlainDecode(line, n);
         LineBuffer buffer(line + "\n");
         DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 0, false);
@@ -398,9 +410,10 @@ TEST(UUDecodeCrossCheck, PythonBinasciiWithBlanksAndBackquotes)
         for (int round = 0; round < 6; ++round) {
             const Bytes data = test::RandomBytes(rng() % 5000, rng());
             const std::string path = dir.Write("payload.bin", data);
-            const std::string script = std::string("import binascii,sys; d=open(sys.argv[1],'rb').read(); "
-                                                   "sys.stdout.write(''.join(binascii.b2a_uu(d[i:i+45], backtick=") +
-                                       backtick + ").decode() for i in range(0,len(d),45)))";
+            const std::string script =
+                std::string("import binascii,sys; d=open(sys.argv[1],'rb').read(); "
+                            "sys.stdout.write(''.join(binascii.b2a_uu(d[i:i+45], backtick=") +
+                backtick + ").decode() for i in range(0,len(d),45)))";
             bool ok = false;
             const std::string text = test::RunCommand("python3 -c \"" + script + "\" '" + path + "'", ok);
             ASSERT_TRUE(ok);

@@ -14,7 +14,8 @@ using test::Bytes;
 using test::EncodeSixBitLine;
 using test::LineBuffer;
 
-struct Decoded {
+struct Decoded
+{
     int status;
     Bytes bytes;
 };
@@ -27,12 +28,16 @@ Decoded DecodeXX(std::string_view line, bool raw = false)
     return {status, capture.Take()};
 }
 
-std::string XXLine(std::string_view data) { return EncodeSixBitLine(data, kXXAlphabet); }
+std::string XXLine(std::string_view data)
+{
+    return EncodeSixBitLine(data, kXXAlphabet);
+}
 
 unsigned ByteSum(std::string_view data)
 {
     unsigned sum = 0;
-    for (unsigned char c : data) sum += c;
+    for (unsigned char c : data)
+        sum += c;
     return sum % 64;
 }
 
@@ -51,7 +56,8 @@ TEST(XXDecodeReference, OnlyAMatchingChecksumIsTolerated)
     const Bytes data = test::RandomBytes(45, 2);
     const std::string line = XXLine(data);
     unsigned valueSum = 0;
-    for (std::size_t i = 1; i < line.size(); ++i) valueSum += kXXDecode[static_cast<unsigned char>(line[i])];
+    for (std::size_t i = 1; i < line.size(); ++i)
+        valueSum += kXXDecode[static_cast<unsigned char>(line[i])];
     EXPECT_EQ(DecodeXX(line + kXXAlphabet[ByteSum(data)] + "\n").status, 0);
     EXPECT_EQ(DecodeXX(line + kXXAlphabet[valueSum % 64] + "\n").status, 0);
     // No blank or lower-case tolerance as in UU.
@@ -129,9 +135,11 @@ TEST(XXDecodeRaw, WritesTheLineUnchanged)
 TEST(XXDecodeAllBytes, EveryByteValueFromEveryOffset)
 {
     Bytes all;
-    for (int i = 0; i < 256; ++i) all += static_cast<char>(i);
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
     for (int offset = 0; offset < 256; offset += 5) {
-        const Bytes data = all.substr(static_cast<std::size_t>(offset)) + all.substr(0, static_cast<std::size_t>(offset));
+        const Bytes data =
+            all.substr(static_cast<std::size_t>(offset)) + all.substr(0, static_cast<std::size_t>(offset));
         test::OutputCapture capture;
         int status = 0;
         for (const auto& l : test::EncodeSixBitLines(data, kXXAlphabet)) {
@@ -167,7 +175,8 @@ TEST(XXDecodeCorruption, HostileLinesDoNotCrash)
     for (int round = 0; round < 300; ++round) {
         std::string line = test::RandomBytes(rng() % 1100, rng());
         if (round % 3 == 0)
-            for (auto& c : line) c = kXXAlphabet[rng() % 64];
+            for (auto& c : line)
+                c = kXXAlphabet[rng() % 64];
         if (round % 2 == 0 && !line.empty()) line[0] = 'h';
         LineBuffer a(line), b(line);
         (void)DecodeXXLine(a.Data(), a.Size(), nullptr, false);

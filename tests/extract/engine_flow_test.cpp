@@ -158,3 +158,55 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
 
 } // namespace
 } // namespace zarvex::test
+
+namespace zarvex::test {
+namespace {
+
+// yEnc parts: the engine's placement and size checks around the yEnc lines.
+class YencFrame : public ExtractTest {
+protected:
+    CFInfo* YencPart(int number, std::int64_t begin, std::int64_t endSize)
+    {
+        PartSpec spec = WriteSection(dir, "y" + std::to_string(number) + "-" + std::to_string(parts++), "",
+                                     "=ybegin part=1 line=128 size=200 name=y.bin\n=yend size=100\n", "", MT_YENC);
+        spec.part = number;
+        spec.total = 2;
+        CFInfo* p = MakePart(spec, number == 1 ? "y.bin" : "");
+        p->m_yBegin = begin;
+        p->m_ySize = 200;
+        p->m_yEndSize = endSize;
+        return p;
+    }
+    int parts = 0;
+};
+
+TEST_F(YencFrame, StrictPartsStartAtTheirOwnOffsets)
+{
+    settings.StrictYenc = true;
+    CSortInfo* record = AddRecord({YencPart(1, 1, 0), YencPart(2, 101, 0)});
+    Extract(0);
+    EXPECT_EQ(record->GetAt(0)->m_ByteStart, 0);
+    EXPECT_EQ(record->GetAt(1)->m_ByteStart, 100);
+    EXPECT_FALSE(FileExists(Out("y.bin"))) << "nothing decoded: removed";
+}
+
+TEST_F(YencFrame, BeginOutsideTheFileIsIgnored)
+{
+    settings.StrictYenc = true;
+    CSortInfo* record = AddRecord({YencPart(1, 1'000'000'000'000, 0)});
+    Extract(0);
+    EXPECT_EQ(record->GetAt(0)->m_ByteStart, 0);
+}
+
+TEST_F(YencFrame, WrongPartSizeTakesTheDuplicate)
+{
+    CFInfo* part = YencPart(1, 1, 100);
+    part->m_pNextDup.reset(YencPart(1, 1, 0));
+    CSortInfo* record = AddRecord({part});
+    Extract(0);
+    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), 1) << host.PlainLog();
+    EXPECT_NE(record->GetAt(0)->m_Status & ST_DATAERROR, 0);
+}
+
+} // namespace
+} // namespace zarvex::test

@@ -45,6 +45,11 @@ public:
         return b;
     }
     void FlashProgress() override { ++flashes; }
+    int ChooseDuplicatePart(const std::vector<const CFInfo*>& parts) override
+    {
+        duplicateChoices.push_back(static_cast<int>(parts.size()));
+        return chooseDuplicate;
+    }
     std::string ChooseAppendTarget(std::string_view suggested) override
     {
         suggestions.emplace_back(suggested);
@@ -81,6 +86,8 @@ public:
     int flashes = 0;
     std::vector<std::pair<Prompt, std::string>> asked;
     std::vector<std::string> suggestions;
+    int chooseDuplicate = 0;
+    std::vector<int> duplicateChoices; // the number of candidates of each question
 };
 
 // Output of a shell command fed with `input` on its standard input.

@@ -157,6 +157,54 @@ TEST_F(UUDecode, DamagedPartIsReplacedByItsDuplicateAtTheSameOffset)
     EXPECT_EQ(p2->m_pNextDup->m_ByteStart, list[0]->GetAt(0)->m_Length);
 }
 
+class UUChosenDuplicate : public UUDecode {
+protected:
+    void SetUp() override
+    {
+        UUDecode::SetUp();
+        if (IsSkipped()) return;
+        settings.YouChooseDuplicate = true;
+        const std::vector<std::string> lines = Lines(GnuUuencode(payload, "dup.bin", dir));
+        const std::size_t half = lines.size() / 2;
+        PartSpec first = WriteSection(dir, "p1", "", Join(lines, 0, half), "", MT_UU);
+        std::vector<std::string> damaged(lines.begin() + half, lines.end());
+        damaged[4] = Damage(damaged[4]);
+        PartSpec bad = WriteSection(dir, "p2bad", "", Join(damaged, 0, damaged.size()), "", MT_UU);
+        PartSpec good = WriteSection(dir, "p2good", "", Join(lines, half, lines.size()), "", MT_UU);
+        first.total = bad.total = good.total = 2;
+        bad.part = good.part = 2;
+        CFInfo* p2 = MakePart(bad, "");
+        p2->m_pNextDup.reset(MakePart(good, ""));
+        AddRecord({MakePart(first, "dup.bin"), p2});
+    }
+};
+
+TEST_F(UUChosenDuplicate, TheUserPicksTheGoodCopy)
+{
+    host.chooseDuplicate = 1;
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_EQ(host.duplicateChoices, std::vector<int>{2}) << "asked once, for the part that has a duplicate";
+    EXPECT_EQ(host.CountInLog("Trying next duplicate"), 0);
+    EXPECT_EQ(host.CountInLog("Error decoding"), 0);
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
+}
+
+TEST_F(UUChosenDuplicate, ADamagedChoiceIsReportedNotSwitched)
+{
+    host.chooseDuplicate = 0;
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_EQ(host.CountInLog("Error decoding"), 1);
+    EXPECT_EQ(host.CountInLog("Trying next duplicate"), 0);
+}
+
+TEST_F(UUChosenDuplicate, AbortRemovesTheOutput)
+{
+    host.chooseDuplicate = -1;
+    EXPECT_EQ(Extract(0), extract_result::NothingWritten);
+    EXPECT_TRUE(host.abort);
+    EXPECT_FALSE(FileExists(Out("dup.bin")));
+}
+
 TEST_F(UUDecode, EmptyDecodeRemovesTheFile)
 {
     const std::string text = "begin 644 empty.bin\n`\nend\n";

@@ -17,19 +17,38 @@ namespace {
 std::string Cycle(std::string_view alphabet, int n, int start = 0)
 {
     std::string s;
-    for (int i = 0; i < n; ++i) s += alphabet[(start + i) % alphabet.size()];
+    for (int i = 0; i < n; ++i)
+        s += alphabet[(start + i) % alphabet.size()];
     return s;
 }
 
 // Characters that are in both the UU and the Base64 alphabet, upper case only.
 constexpr std::string_view kUUAndBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+/";
 
-bool UU(const std::string& s, bool strict) { return IsUULine(s.c_str(), static_cast<int>(s.size()), strict); }
-bool XX(const std::string& s) { return IsXXLine(s.c_str(), static_cast<int>(s.size())); }
-bool B64(const std::string& s) { return IsBase64Line(s.c_str(), static_cast<int>(s.size())); }
-bool Hqx(const std::string& s) { return IsBinHexLine(s.c_str(), static_cast<int>(s.size())); }
-std::uint32_t Kind(const std::string& s) { return ClassifyDataLine(s.c_str(), static_cast<int>(s.size())); }
-int Quote(const std::string& s) { return QuotePrefixLength(s.c_str(), static_cast<int>(s.size())); }
+bool UU(const std::string& s, bool strict)
+{
+    return IsUULine(s.c_str(), static_cast<int>(s.size()), strict);
+}
+bool XX(const std::string& s)
+{
+    return IsXXLine(s.c_str(), static_cast<int>(s.size()));
+}
+bool B64(const std::string& s)
+{
+    return IsBase64Line(s.c_str(), static_cast<int>(s.size()));
+}
+bool Hqx(const std::string& s)
+{
+    return IsBinHexLine(s.c_str(), static_cast<int>(s.size()));
+}
+std::uint32_t Kind(const std::string& s)
+{
+    return ClassifyDataLine(s.c_str(), static_cast<int>(s.size()));
+}
+int Quote(const std::string& s)
+{
+    return QuotePrefixLength(s.c_str(), static_cast<int>(s.size()));
+}
 
 TEST(IsUULine, FullLineIsStrictWithSixtyOneToSixtyFourBytes)
 {

@@ -252,6 +252,8 @@ TEST_F(BadInput, ShuffledKeywordLinesGiveNoCrash)
             EXPECT_LE(part.sPos, static_cast<std::int64_t>(text.size()));
             EXPECT_LE(part.ePos, static_cast<std::int64_t>(text.size()));
             EXPECT_GE(part.sPos, 0);
+            EXPECT_LE(part.sPos, part.ePos);
+            EXPECT_LE(part.startLine, part.endLine);
         }
     }
 }

@@ -269,6 +269,29 @@ TEST_F(MultiPartSubjects, SubjectWithinNineLinesRenumbersThePart)
     EXPECT_EQ(parts[0].ePos, doc.PosAfter("end"));
 }
 
+TEST_F(MultiPartSubjects, RenumberedPartForgetsAnEndRecordedBeforeItsNewStart)
+{
+    const auto lines = UuLines(RandomBytes(45 * 30, 9));
+    Doc doc;
+    doc.Add("Subject: set.zip (1/3)");
+    doc.Add("");
+    doc.AddAll(std::vector<std::string>(lines.begin(), lines.begin() + 3));
+    doc.Add("");
+    doc.Add("Subject: set.zip (2/3)").Mark("s2");
+    doc.Add("");
+    doc.AddAll(std::vector<std::string>(lines.begin() + 3, lines.begin() + 20));
+    doc.Add("Subject: set.zip (3/3)").Mark("s3");
+    doc.Add("");
+    doc.AddAll(std::vector<std::string>(lines.begin() + 20, lines.end()));
+    doc.Add("end");
+    const auto parts = ScanDoc(doc);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_EQ(parts[0].part, 2);
+    EXPECT_EQ(parts[0].sPos, doc.Pos("s2"));
+    EXPECT_EQ(parts[0].ePos, doc.Pos("s3"));
+    EXPECT_EQ(parts[0].endLine, doc.Line("s3"));
+}
+
 TEST_F(MultiPartSubjects, EndInPartOfUnknownEncodingWithPartEqualToTotalMakesItUu)
 {
     Doc doc;

@@ -1,0 +1,99 @@
+// The end of an output file: finishing it when its section ends, the checks
+// after the last part, and keeping or removing what was written.
+#include "extract/engine.h"
+
+#include "extract/file_error_box.h"
+#include "io/buf_file.h"
+#include "model/records.h"
+#include "platform/host.h"
+#include "text/messages.h"
+
+namespace zarvex {
+
+void Extractor::FinishFile()
+{
+    m_Call.finished = true;
+    m_Call.state = DecodeState::Finished;
+    CFInfo& part = *m_Call.part;
+    if ((part.m_Status & 0xF) == GS_STARTED) part.m_Status = (part.m_Status & ~0xF) | GS_COMPLETE;
+    if (m_Call.parent) m_Call.parent->m_Status = part.m_Status;
+    m_Host.SetProgress(100);
+    CloseOutput();
+    LogMoreErrors();
+}
+
+void Extractor::AfterLoop()
+{
+    if (!m_Out->IsOpen()) return;
+    // Hook: a BinHex temporary file is decoded here.
+    const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(0);
+    if (m_Call.aborted) {
+        Log(std::string(Message(139)) + "\r\n");
+    } else if (part->m_MsgType & (MT_UU | MT_XX)) {
+        Log(Message(311));
+    } else if ((part->m_MsgType & MT_HQX) == 0) {
+        Log(Message(307));
+    }
+    CloseOutput();
+    LogMoreErrors();
+    // Hook: recursive decoding of a text-like output is offered here.
+}
+
+void Extractor::CloseOutput()
+{
+    if (!m_Out->IsOpen()) return;
+    bool hasData = m_Call.dataWritten && !m_Call.aborted;
+    if (hasData && m_Out->GetMode() != OutputFile::Mode::InPlace) {
+        // A new or replacing output starts empty: any byte in it is data.
+        try {
+            hasData = m_Out->File().GetPosition() > 0;
+        } catch (const FileException& e) {
+            if (!m_Call.writeFailed) ShowFileError(m_Host, e.Error());
+            m_Call.writeFailed = true;
+        }
+    }
+    if (hasData) {
+        FileError error;
+        if (m_Out->Keep(&error))
+            m_Policy.OutputKept(*m_Out);
+        else if (!m_Call.writeFailed)
+            ShowFileError(m_Host, error);
+        if (!m_Out->Kept()) m_Call.dataWritten = false;
+        return;
+    }
+    Log(Message(308));
+    m_Out->Discard();
+    m_Call.dataWritten = false;
+}
+
+void Extractor::LogMoreErrors()
+{
+    if (m_Call.errorCount <= 5 || m_Call.moreErrorsLogged || !m_Host.HasLog()) return;
+    m_Call.moreErrorsLogged = true;
+    Log(FormatMessage(305, std::to_string(m_Call.errorCount - 5)));
+}
+
+void Extractor::MarkWritten()
+{
+    for (CFInfo* p : m_Call.visited) p->SetFlag(PF_WRITTEN);
+}
+
+void Extractor::AddStatus(std::int32_t bits)
+{
+    if (m_Call.record) m_Call.record->m_Status |= bits;
+    if (m_Call.part) m_Call.part->m_Status |= bits;
+}
+
+void Extractor::MarkNotExtracted()
+{
+    if (!m_Call.record) return;
+    m_Call.record->m_Status |= ST_NOTEXTRACTED;
+    for (int i = 0; i < m_Call.record->GetSize(); ++i) m_Call.record->GetAt(i)->m_Status |= ST_NOTEXTRACTED;
+}
+
+void Extractor::Log(std::string_view text)
+{
+    if (m_Host.HasLog()) m_Host.Log(text);
+}
+
+} // namespace zarvex
