@@ -1,5 +1,8 @@
 #include "codec/six_bit.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace zarvex::detail {
 
 namespace {
@@ -8,6 +11,9 @@ namespace {
 // the ORed values of a group finds any invalid character in it.
 constexpr unsigned kInvalidBit = 0x40;
 static_assert((kInvalid & kInvalidBit) != 0 && (63 & kInvalidBit) == 0);
+
+// Groups decoded per run of the fast path: 192 bytes, well inside the sink.
+constexpr int kRunGroups = 64;
 
 inline void Split(unsigned a, unsigned b, unsigned c, unsigned d, unsigned char out[3])
 {
@@ -18,7 +24,7 @@ inline void Split(unsigned a, unsigned b, unsigned c, unsigned d, unsigned char 
 
 } // namespace
 
-GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table,
+GroupsDecoded DecodeGroupsPlain(const unsigned char* s, int len, int n, const DecodeTable& table,
                            unsigned char missing, LineSink& sink)
 {
     GroupsDecoded r;
@@ -62,6 +68,62 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
     r.end = pos;
     r.invalid = (bad & kInvalidBit) != 0;
     r.byteSum = sum & 63;
+    return r;
+}
+
+namespace {
+
+// Whole groups s[0, 4 * groups) into out[0, 3 * groups): one 24-bit value
+// per group, no branch per byte. Returns the ORed table values (invalid
+// characters keep their table value, as in Split, so the bytes are the same).
+unsigned DecodeGroupRun(const unsigned char* s, int groups, const DecodeTable& table, unsigned char* out)
+{
+    unsigned bad = 0;
+    for (int g = 0; g < groups; ++g, s += 4, out += 3) {
+        const std::uint32_t a = table[s[0]], b = table[s[1]], c = table[s[2]], d = table[s[3]];
+        bad |= a | b | c | d;
+        const std::uint32_t v = a << 18 | b << 12 | c << 6 | d;
+        out[0] = static_cast<unsigned char>(v >> 16);
+        out[1] = static_cast<unsigned char>(v >> 8);
+        out[2] = static_cast<unsigned char>(v);
+    }
+    return bad;
+}
+
+unsigned ByteSum(const unsigned char* data, int n)
+{
+    unsigned sum = 0;
+    for (int i = 0; i < n; ++i)
+        sum += data[i];
+    return sum;
+}
+
+} // namespace
+
+GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table,
+                           unsigned char missing, LineSink& sink)
+{
+    const int whole = len > 1 ? std::min(n / 3, (len - 1) / 4) : 0;
+    if (whole <= 0) return DecodeGroupsPlain(s, len, n, table, missing, sink);
+    // The whole groups in runs that fit the sink (or a scratch block when
+    // there is no output); the plain path does what is left of the line.
+    unsigned bad = 0, sum = 0;
+    unsigned char scratch[kRunGroups * 3];
+    for (int done = 0; done < whole;) {
+        const int k = std::min(kRunGroups, whole - done);
+        unsigned char* out = sink.HasOutput() ? sink.Reserve(3 * k) : scratch;
+        bad |= DecodeGroupRun(s + 1 + 4 * done, k, table, out);
+        sum += ByteSum(out, 3 * k);
+        if (sink.HasOutput()) sink.Commit(3 * k);
+        done += k;
+    }
+    // The rest starts as a line of its own whose count character is the
+    // last character of the whole groups.
+    const int consumed = 4 * whole;
+    GroupsDecoded r = DecodeGroupsPlain(s + consumed, len - consumed, n - 3 * whole, table, missing, sink);
+    r.end += consumed;
+    r.invalid = r.invalid || (bad & kInvalidBit) != 0;
+    r.byteSum = (r.byteSum + sum) & 63;
     return r;
 }
 

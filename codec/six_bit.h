@@ -21,6 +21,10 @@ struct GroupsDecoded
 // its length whatever the line holds.
 GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table,
                            unsigned char missing, LineSink& sink);
+// The same, one group at a time: the reference the fast path above is
+// tested against.
+GroupsDecoded DecodeGroupsPlain(const unsigned char* s, int len, int n, const DecodeTable& table,
+                                unsigned char missing, LineSink& sink);
 
 // Sum modulo 64 of the table values of s[from, to).
 unsigned ValueSum(const unsigned char* s, int from, int to, const DecodeTable& table);

@@ -1,0 +1,96 @@
+#include "codec/six_bit.h"
+
+#include "codec/tables.h"
+#include "tests/codec/codec_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+namespace zarvex {
+namespace {
+
+using Decoder = detail::GroupsDecoded (*)(const unsigned char*, int, int, const detail::DecodeTable&,
+                                          unsigned char, detail::LineSink&);
+
+detail::GroupsDecoded Decode(Decoder decoder, const std::string& line, int n, const detail::DecodeTable& table,
+                             unsigned char missing, CBufFile* out)
+{
+    detail::LineSink sink(out);
+    const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+    const detail::GroupsDecoded result = decoder(s, static_cast<int>(line.size()), n, table, missing, sink);
+    sink.Flush();
+    return result;
+}
+
+std::string Text(test::OutputCapture& capture)
+{
+    const test::Bytes bytes = capture.Take();
+    return {bytes.begin(), bytes.end()};
+}
+
+// Lines of random length made mostly of alphabet characters, with now and
+// then a byte from anywhere, and counts that fit the line or do not.
+std::string RandomLine(std::mt19937& rng, std::string_view alphabet)
+{
+    const int length = std::uniform_int_distribution<int>(0, 1500)(rng);
+    std::string line(static_cast<std::size_t>(length), ' ');
+    for (char& c : line) {
+        const bool any = rng() % 50 == 0;
+        c = any ? static_cast<char>(rng() % 256) : alphabet[rng() % alphabet.size()];
+    }
+    return line;
+}
+
+// Both paths decode the same lines, with and without output; the outputs
+// of all lines are compared at the end.
+void ExpectSameAsPlain(const detail::DecodeTable& table, std::string_view alphabet, unsigned char missing,
+                       std::uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    test::OutputCapture plainOut, fastOut;
+    for (int round = 0; round < 400; ++round) {
+        const std::string line = RandomLine(rng, alphabet);
+        const int n = std::uniform_int_distribution<int>(-3, 1200)(rng);
+        for (bool withOutput : {true, false}) {
+            const auto plain = Decode(&detail::DecodeGroupsPlain, line, n, table, missing,
+                                      withOutput ? plainOut.File() : nullptr);
+            const auto fast =
+                Decode(&detail::DecodeGroups, line, n, table, missing, withOutput ? fastOut.File() : nullptr);
+            SCOPED_TRACE("round " + std::to_string(round) + ", n " + std::to_string(n));
+            EXPECT_EQ(plain.end, fast.end);
+            EXPECT_EQ(plain.invalid, fast.invalid);
+            EXPECT_EQ(plain.byteSum, fast.byteSum);
+        }
+    }
+    EXPECT_BYTES_EQ(Text(plainOut), Text(fastOut));
+}
+
+TEST(SixBitGroups, FastPathMatchesPlainOnRandomUULines)
+{
+    ExpectSameAsPlain(kUUDecode, test::kUUAlphabetBackquote, 0, 11);
+}
+
+TEST(SixBitGroups, FastPathMatchesPlainOnRandomXXLines)
+{
+    ExpectSameAsPlain(kXXDecode, kXXAlphabet, kInvalid, 12);
+}
+
+TEST(SixBitGroups, FullLineWithInvalidCharacterKeepsItsLengthAndIsFlagged)
+{
+    std::string line = "M" + std::string(60, 'A');
+    line[30] = '\x01';
+    test::OutputCapture plainOut, fastOut;
+    const auto plain = Decode(&detail::DecodeGroupsPlain, line, 45, kUUDecode, 0, plainOut.File());
+    const auto fast = Decode(&detail::DecodeGroups, line, 45, kUUDecode, 0, fastOut.File());
+    const std::string bytes = Text(fastOut);
+    EXPECT_EQ(bytes.size(), 45u);
+    EXPECT_TRUE(fast.invalid);
+    EXPECT_EQ(fast.end, 61);
+    EXPECT_EQ(plain.byteSum, fast.byteSum);
+    EXPECT_BYTES_EQ(Text(plainOut), bytes);
+}
+
+} // namespace
+} // namespace zarvex
