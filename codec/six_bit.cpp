@@ -120,7 +120,9 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
     // The rest starts as a line of its own whose count character is the
     // last character of the whole groups.
     const int consumed = 4 * whole;
-    GroupsDecoded r = DecodeGroupsPlain(s + consumed, len - consumed, n - 3 * whole, table, missing, sink);
+    GroupsDecoded r;
+    if (n - 3 * whole > 0)
+        r = DecodeGroupsPlain(s + consumed, len - consumed, n - 3 * whole, table, missing, sink);
     r.end += consumed;
     r.invalid = r.invalid || (bad & kInvalidBit) != 0;
     r.byteSum = (r.byteSum + sum) & 63;

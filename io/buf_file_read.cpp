@@ -112,7 +112,12 @@ char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplet
             m_ReadIndex += static_cast<int>(k);
             if (k < span) {
                 ++m_ReadIndex;
-                n += StoreLineBreak(out + n, src[k]);
+                // The usual break, an LF whose next byte is in the buffer and
+                // no CR, needs no look-ahead through GetRaw/UngetChar.
+                if (src[k] == '\n' && m_ReadIndex < m_ReadCount && src[k + 1] != '\r')
+                    out[n++] = '\n';
+                else
+                    n += StoreLineBreak(out + n, src[k]);
                 complete = true;
                 break;
             }

@@ -137,6 +137,12 @@ inline std::int64_t CountBinaryLooking(const unsigned char* data, std::size_t n)
     __m128i sum = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16)
         sum = AddLanes(sum, Classify(Load(data + i)).binary);
+    if (i < n && n >= 16) {
+        // The rest as the last 16 bytes, without the lanes counted above.
+        const auto from = static_cast<unsigned>(16 - (n - i));
+        sum = AddLanes(sum, _mm_and_si128(Classify(Load(data + n - 16)).binary, LaneRange(from, 16)));
+        i = n;
+    }
     binary = Total(sum);
 #endif
     for (; i < n; ++i)

@@ -376,6 +376,23 @@ TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
     }
 }
 
+TEST(LineBreakSearch, FastBinaryCountEqualsPlainCountAtEveryLength)
+{
+    std::mt19937 rng(6);
+    std::string s(200, 'a');
+    for (auto& c : s)
+        c = static_cast<char>(rng() & 0xFF);
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    for (std::size_t start = 0; start < 17; ++start) {
+        for (std::size_t n = 0; start + n <= s.size(); ++n) {
+            std::int64_t plain = 0;
+            for (std::size_t i = 0; i < n; ++i)
+                plain += IsBinaryLooking(p[start + i]);
+            ASSERT_EQ(CountBinaryLooking(p + start, n), plain) << "start " << start << ", n " << n;
+        }
+    }
+}
+
 TEST(LineBreakSearch, BinaryCountCoversEveryByteValue)
 {
     std::string all;
