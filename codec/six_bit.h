@@ -26,6 +26,12 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
 GroupsDecoded DecodeGroupsPlain(const unsigned char* s, int len, int n, const DecodeTable& table,
                                 unsigned char missing, LineSink& sink);
 
+// The vector kernel for UU groups: decodes whole groups s[0, 4 * groups)
+// into out[0, 3 * groups) while they hold only UU characters, and returns
+// how many it decoded (0 on CPUs without the instructions it needs). It
+// writes exactly 3 bytes per decoded group.
+int DecodeUUGroupsFast(const unsigned char* s, int groups, unsigned char* out);
+
 // Sum modulo 64 of the table values of s[from, to).
 unsigned ValueSum(const unsigned char* s, int from, int to, const DecodeTable& table);
 

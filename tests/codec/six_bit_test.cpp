@@ -72,6 +72,14 @@ TEST(SixBitGroups, FastPathMatchesPlainOnRandomUULines)
     ExpectSameAsPlain(kUUDecode, test::kUUAlphabetBackquote, 0, 11);
 }
 
+TEST(SixBitGroups, FastPathMatchesPlainOnEveryCharacterUUDecodes)
+{
+    std::string all;
+    for (int c = 32; c <= 127; ++c)
+        all += static_cast<char>(c);
+    ExpectSameAsPlain(kUUDecode, all, 0, 13);
+}
+
 TEST(SixBitGroups, FastPathMatchesPlainOnRandomXXLines)
 {
     ExpectSameAsPlain(kXXDecode, kXXAlphabet, kInvalid, 12);
