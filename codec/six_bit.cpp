@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zarvex::detail {
 
 namespace {
@@ -101,7 +105,15 @@ unsigned DecodeGroupRun(const unsigned char* s, int groups, const DecodeTable& t
 unsigned ByteSum(const unsigned char* data, int n)
 {
     unsigned sum = 0;
-    for (int i = 0; i < n; ++i)
+    int i = 0;
+#if defined(__SSE2__)
+    __m128i sums = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16)
+        sums = _mm_add_epi64(sums, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i)),
+                                                _mm_setzero_si128()));
+    sum = static_cast<unsigned>(_mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(sums, sums)));
+#endif
+    for (; i < n; ++i)
         sum += data[i];
     return sum;
 }
