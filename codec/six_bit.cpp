@@ -127,13 +127,15 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
     if (whole <= 0) return DecodeGroupsPlain(s, len, n, table, missing, sink);
     // The whole groups in runs that fit the sink (or a scratch block when
     // there is no output); the plain path does what is left of the line.
+    // The byte sum only counts when characters follow the groups.
+    const bool needSum = 1 + 4 * whole < len;
     unsigned bad = 0, sum = 0;
     unsigned char scratch[kRunGroups * 3];
     for (int done = 0; done < whole;) {
         const int k = std::min(kRunGroups, whole - done);
         unsigned char* out = sink.HasOutput() ? sink.Reserve(3 * k) : scratch;
         bad |= DecodeGroupRun(s + 1 + 4 * done, k, table, out);
-        sum += ByteSum(out, 3 * k);
+        if (needSum) sum += ByteSum(out, 3 * k);
         if (sink.HasOutput()) sink.Commit(3 * k);
         done += k;
     }

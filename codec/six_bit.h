@@ -12,7 +12,8 @@ struct GroupsDecoded
 {
     int end = 1;          // offset just after the last group
     bool invalid = false; // a character outside the alphabet took part
-    unsigned byteSum = 0; // sum of the decoded bytes (a checksum candidate)
+    unsigned byteSum = 0; // sum of the decoded bytes (a checksum candidate); set only
+                          // when characters follow the groups (end < len)
 };
 
 // Decodes `n` bytes from the 4-character groups that follow the count
