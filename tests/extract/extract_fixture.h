@@ -228,7 +228,7 @@ inline CFInfo* MakePart(const PartSpec& spec, const std::string& name)
     return p;
 }
 
-// An input file holding `before` + `section` + `after`, and the spec of the section in it.
+// An input file holding `before` + `section` + `after`, and where the section lies in it.
 inline PartSpec WriteSection(const TempDir& dir, const std::string& fileName, const std::string& before,
                              const std::string& section, const std::string& after, std::uint32_t type)
 {
