@@ -165,8 +165,10 @@ TEST_F(BadInput, FullDiskReportsFileErrorAndKeepsWrittenData)
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+    EXPECT_EQ(WEXITSTATUS(status) - 10, extract_result::NothingWritten) << "a file cut short is no success";
     const Bytes log = ReadFile(logPath);
     EXPECT_NE(log.find("File Error: "), std::string::npos) << log;
+    EXPECT_EQ(log.find("short file"), std::string::npos) << log;
     const Bytes got = ReadFile(Out("big.bin"));
     EXPECT_GT(got.size(), 0u);
     EXPECT_LE(got.size(), 65536u);
