@@ -191,24 +191,18 @@ TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)
     EXPECT_NE(ReportText(list).find("OutFile: holiday.jpg\r\nOriginalName: Pic.JPG\r\n"), std::string::npos);
 }
 
-TEST_F(Report, EightBitSubjectsAreWrittenAsUtf8)
+TEST_F(Report, EightBitSubjectAsUtf8AndTheFileNumberOfAMultiFilePosting)
 {
     PartSpec s = UuPart("a.zip", 1, 1, 1);
     s.fullSubject = "caf\xE9";
-    ASSERT_EQ(Add(s), 1);
-    list.Evaluate();
-    EXPECT_EQ(ReportText(list).rfind("Subject: caf\xC3\xA9\r\n", 0), 0u);
-    EXPECT_NE(ListDumpText(&list).find("FullSubj:\"caf\xC3\xA9\"\r\n"), std::string::npos);
-}
-
-TEST_F(Report, MultiFilePostingShowsItsFileNumber)
-{
-    PartSpec s = UuPart("a.zip", 1, 1, 1);
     s.group = 2;
     s.groupTotal = 3;
     ASSERT_EQ(Add(s), 1);
     list.Evaluate();
-    EXPECT_NE(ReportText(list).find("Parts: 1 found, 1 expected     Group: 2 of 3\r\n"), std::string::npos);
+    const std::string report = ReportText(list);
+    EXPECT_EQ(report.rfind("Subject: caf\xC3\xA9\r\n", 0), 0u);
+    EXPECT_NE(report.find("Parts: 1 found, 1 expected     Group: 2 of 3\r\n"), std::string::npos);
+    EXPECT_NE(ListDumpText(&list).find("FullSubj:\"caf\xC3\xA9\"\r\n"), std::string::npos);
 }
 
 } // namespace

@@ -25,14 +25,10 @@ TEST(CFInfo, SerialNumbersRiseAndCopiesTakeANewOne)
     EXPECT_EQ(copy.m_Flags, 0u);
 }
 
-TEST(CFInfo, InitialValuesMarkUnknownNumbers)
+TEST(CFInfo, DataEndNeedsAnOutputStart)
 {
     CFInfo part;
-    EXPECT_EQ(part.m_Part, -1);
-    EXPECT_EQ(part.m_Total, -1);
-    EXPECT_EQ(part.m_yBegin, -1);
-    EXPECT_EQ(part.m_ByteStart, -1);
-    EXPECT_FALSE(part.SetDataEnd(100)) << "no output start yet";
+    EXPECT_FALSE(part.SetDataEnd(100));
     part.m_ByteStart = 40;
     EXPECT_TRUE(part.SetDataEnd(100));
     EXPECT_EQ(part.m_Length, 60);
