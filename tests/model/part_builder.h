@@ -6,6 +6,8 @@
 #include "platform/headless_host.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace zarvex::test {
@@ -85,6 +87,26 @@ struct ListFixture
     HeadlessHost host;
     MyCObArray list{settings, &host};
     ListFixture() { host.KeepLog(true); }
+};
+
+// Dates print in local time: tests that show them fix the zone to UTC.
+class UtcZone
+{
+public:
+    UtcZone() : m_Had(std::getenv("TZ") != nullptr), m_Old(m_Had ? std::getenv("TZ") : "")
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    ~UtcZone()
+    {
+        m_Had ? setenv("TZ", m_Old.c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_Had;
+    std::string m_Old;
 };
 
 } // namespace zarvex::test
