@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 
 namespace zarvex {
@@ -179,40 +180,75 @@ TEST(UUDecodeRaw, WritesTheLineWithCRLF)
     }
 }
 
-TEST(UUDecodeAllBytes, EveryByteValueFromEveryOffset)
+// UU and XX share their line format: the checks below run on both.
+struct SixBitCodec
 {
-    for (int offset = 0; offset < 256; offset += 7) {
-        const Bytes data = test::AllBytesFrom(offset);
-        for (std::string_view alphabet : {kUUAlphabetBackquote, kUUAlphabetSpace}) {
+    std::string_view alphabet;
+    std::array<int, 7> badBytes;
+    int (*decode)(char* line, int len, CBufFile* out, int previousLength);
+};
+
+const SixBitCodec kSixBitCodecs[] = {
+    {kUUAlphabetBackquote, {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF},
+     [](char* l, int n, CBufFile* out, int previous) { return DecodeUULine(l, n, out, previous, false); }},
+    {kUUAlphabetSpace, {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF},
+     [](char* l, int n, CBufFile* out, int previous) { return DecodeUULine(l, n, out, previous, false); }},
+    {kXXAlphabet, {0x00, 0x0D, 0x20, 0x3D, 0x60, 0x7F, 0xFF},
+     [](char* l, int n, CBufFile* out, int) { return DecodeXXLine(l, n, out, false); }},
+};
+
+TEST(SixBitDecodeAllBytes, EveryByteValueFromEveryOffset)
+{
+    for (const SixBitCodec& codec : kSixBitCodecs) {
+        for (int offset = 0; offset < 256; offset += 7) {
+            const Bytes data = test::AllBytesFrom(offset);
             test::OutputCapture capture;
             int status = 0;
-            for (const auto& l : test::EncodeSixBitLines(data, alphabet)) {
+            for (const auto& l : test::EncodeSixBitLines(data, codec.alphabet)) {
                 LineBuffer buffer(l + "\n");
-                status |= DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 62, false);
+                status |= codec.decode(buffer.Data(), buffer.Size(), capture.File(), 62);
             }
-            EXPECT_EQ(status, 0);
+            EXPECT_EQ(status, 0) << codec.alphabet;
             EXPECT_BYTES_EQ(data, capture.Take());
         }
     }
 }
 
-TEST(UUDecodeCorruption, EveryPositionOfAFullLine)
+TEST(SixBitDecodeCorruption, EveryPositionOfAFullLineIsInvalidButGivesItsBytes)
 {
-    const Bytes data = test::RandomBytes(45, 9);
-    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote) + "\n";
-    test::OutputCapture capture;
-    std::size_t lines = 0;
-    for (std::size_t pos = 0; pos + 1 < line.size(); ++pos) {
-        for (int bad : {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF}) {
-            LineBuffer broken(line);
-            broken.Data()[pos] = static_cast<char>(bad);
-            const int status = DecodeUULine(broken.Data(), broken.Size(), capture.File(), 0, false);
-            EXPECT_NE(status & LS_INVALID, 0) << "pos " << pos << " byte " << bad;
-            ++lines;
+    for (const SixBitCodec& codec : kSixBitCodecs) {
+        const std::string line = EncodeSixBitLine(test::RandomBytes(45, 9), codec.alphabet) + "\n";
+        test::OutputCapture capture;
+        std::size_t lines = 0;
+        for (std::size_t pos = 0; pos + 1 < line.size(); ++pos) {
+            for (int bad : codec.badBytes) {
+                LineBuffer broken(line);
+                broken.Data()[pos] = static_cast<char>(bad);
+                const int status = codec.decode(broken.Data(), broken.Size(), capture.File(), 0);
+                EXPECT_NE(status & LS_INVALID, 0) << codec.alphabet << " pos " << pos << " byte " << bad;
+                ++lines;
+            }
+        }
+        EXPECT_EQ(capture.Take().size(), lines * 45);
+    }
+}
+
+TEST(SixBitDecodeCorruption, HugeAndHostileLinesDoNotCrash)
+{
+    std::mt19937 rng(12);
+    for (const SixBitCodec& codec : kSixBitCodecs) {
+        test::OutputCapture capture;
+        for (int round = 0; round < 300; ++round) {
+            std::string line = test::RandomBytes(rng() % 1100, rng());
+            if (round % 3 == 0)
+                for (auto& c : line)
+                    c = codec.alphabet[rng() % 64];
+            if (round % 2 == 0 && !line.empty()) line[0] = codec.alphabet[45];
+            LineBuffer a(line), b(line);
+            (void)codec.decode(a.Data(), a.Size(), nullptr, static_cast<int>(rng() % 200));
+            (void)codec.decode(b.Data(), b.Size(), capture.File(), static_cast<int>(rng() % 200));
         }
     }
-    // Every broken line still gave its 45 bytes.
-    EXPECT_EQ(capture.Take().size(), lines * 45);
 }
 
 TEST(UUDecodeCorruption, EveryTruncationAndExtension)
@@ -237,23 +273,6 @@ TEST(UUDecodeCorruption, EveryTruncationAndExtension)
         const Decoded d = DecodeUU(line + std::string(static_cast<std::size_t>(extra), '!') + "\n");
         EXPECT_NE(d.status & LS_LONG, 0) << extra;
         EXPECT_BYTES_EQ(data, d.bytes);
-    }
-}
-
-TEST(UUDecodeCorruption, HugeAndHostileLinesDoNotCrash)
-{
-    std::mt19937 rng(12);
-    test::OutputCapture capture;
-    for (int round = 0; round < 300; ++round) {
-        const std::size_t n = rng() % 1100;
-        std::string line = test::RandomBytes(n, rng());
-        if (round % 3 == 0)
-            for (auto& c : line)
-                c = static_cast<char>(' ' + rng() % 64);
-        if (round % 2 == 0 && !line.empty()) line[0] = 'M';
-        LineBuffer a(line), b(line);
-        (void)DecodeUULine(a.Data(), a.Size(), nullptr, static_cast<int>(rng() % 200), false);
-        (void)DecodeUULine(b.Data(), b.Size(), capture.File(), static_cast<int>(rng() % 200), false);
     }
 }
 

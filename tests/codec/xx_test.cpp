@@ -96,54 +96,6 @@ TEST(XXDecodeRaw, WritesTheLineUnchanged)
     }
 }
 
-TEST(XXDecodeAllBytes, EveryByteValueFromEveryOffset)
-{
-    for (int offset = 0; offset < 256; offset += 5) {
-        const Bytes data = test::AllBytesFrom(offset);
-        test::OutputCapture capture;
-        int status = 0;
-        for (const auto& l : test::EncodeSixBitLines(data, kXXAlphabet)) {
-            LineBuffer buffer(l + "\n");
-            status |= DecodeXXLine(buffer.Data(), buffer.Size(), capture.File(), false);
-        }
-        EXPECT_EQ(status, 0);
-        EXPECT_BYTES_EQ(data, capture.Take());
-    }
-}
-
-TEST(XXDecodeCorruption, EveryPositionOfAFullLine)
-{
-    const std::string line = XXLine(test::RandomBytes(45, 8)) + "\n";
-    test::OutputCapture capture;
-    std::size_t lines = 0;
-    for (std::size_t pos = 0; pos + 1 < line.size(); ++pos) {
-        for (int bad : {0x00, 0x0D, 0x20, 0x3D, 0x60, 0x7F, 0xFF}) {
-            LineBuffer broken(line);
-            broken.Data()[pos] = static_cast<char>(bad);
-            const int status = DecodeXXLine(broken.Data(), broken.Size(), capture.File(), false);
-            EXPECT_NE(status & LS_INVALID, 0) << "pos " << pos << " byte " << bad;
-            ++lines;
-        }
-    }
-    EXPECT_EQ(capture.Take().size(), lines * 45);
-}
-
-TEST(XXDecodeCorruption, HostileLinesDoNotCrash)
-{
-    std::mt19937 rng(9);
-    test::OutputCapture capture;
-    for (int round = 0; round < 300; ++round) {
-        std::string line = test::RandomBytes(rng() % 1100, rng());
-        if (round % 3 == 0)
-            for (auto& c : line)
-                c = kXXAlphabet[rng() % 64];
-        if (round % 2 == 0 && !line.empty()) line[0] = 'h';
-        LineBuffer a(line), b(line);
-        (void)DecodeXXLine(a.Data(), a.Size(), nullptr, false);
-        (void)DecodeXXLine(b.Data(), b.Size(), capture.File(), false);
-    }
-}
-
 TEST(XXDecodeCrossCheck, PythonUuencodeTranslatedToXX)
 {
     if (!test::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
