@@ -19,22 +19,25 @@ using Args = std::vector<std::string>;
 class Program : public ::testing::Test
 {
 protected:
+    Program() { ::mkdir(outDir.c_str(), 0755); }
     int Run(Args args)
     {
         out.str({});
         err.str({});
-        return RunProgram(
-            args, engine, [this] { return iniPath; }, out, err);
+        return RunProgram(args, engine, [this] { return iniPath; }, out, err);
     }
-    std::string MakeOut(const std::string& name = "out")
+    // An extraction run into `outDir` with more arguments.
+    int Extract(const Args& more)
     {
-        const std::string path = dir / name;
-        ::mkdir(path.c_str(), 0755);
-        return path;
+        Args args{"--extract", "--outdir=" + outDir};
+        args.insert(args.end(), more.begin(), more.end());
+        return Run(args);
     }
+    std::string In(const std::string& names) { return dir.Write("in.txt", names); }
 
     test::TempDir dir;
     std::string iniPath = dir / "Zarvex.ini";
+    std::string outDir = dir / "out";
     test::FakeEngine engine;
     std::ostringstream out, err;
 };
@@ -46,7 +49,7 @@ TEST_F(Program, HelpVersionAndRunsThatNeedTheWindowTouchNoSettings)
     EXPECT_TRUE(err.str().empty());
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_EQ(out.str(), "zarvex 0.1.0\n");
-    EXPECT_EQ(Run({dir.Write("in.txt", "a.bin\n")}), kExitNeedsDesktop);
+    EXPECT_EQ(Run({In("a.bin\n")}), kExitNeedsDesktop);
     EXPECT_NE(err.str().find("--extract"), std::string::npos);
     EXPECT_EQ(Run({}), kExitNeedsDesktop);
     EXPECT_EQ(Run({"/uninstall", "/extract"}), kExitNeedsDesktop);
@@ -57,9 +60,7 @@ TEST_F(Program, HelpVersionAndRunsThatNeedTheWindowTouchNoSettings)
 
 TEST_F(Program, ExtractsEveryNamedFileAndExitsWithTheCount)
 {
-    const std::string outDir = MakeOut();
-    const std::string in = dir.Write("in.txt", "a.bin\nb.bin\nc.bin\n");
-    EXPECT_EQ(Run({"/EXTRACT", "/outdir=" + outDir, "/report=" + (dir / "r.txt"), in}), 3);
+    EXPECT_EQ(Run({"/EXTRACT", "/outdir=" + outDir, "/report=" + (dir / "r.txt"), In("a.bin\nb.bin\nc.bin\n")}), 3);
     EXPECT_EQ(test::ReadFile(outDir + "/b.bin"), "data:b.bin");
     EXPECT_EQ(test::ReadFile(dir / "r.txt"), "a.bin status 0\nb.bin status 0\nc.bin status 0\n");
     EXPECT_EQ(engine.evaluations, 1);
@@ -68,9 +69,7 @@ TEST_F(Program, ExtractsEveryNamedFileAndExitsWithTheCount)
 
 TEST_F(Program, AFailedOutputMakesTheRunFail)
 {
-    const std::string outDir = MakeOut();
-    const std::string in = dir.Write("in.txt", "a.bin\nfail.bin\nb.bin\n");
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, "--report=" + (dir / "r.txt"), in}), 255);
+    EXPECT_EQ(Extract({"--report=" + (dir / "r.txt"), In("a.bin\nfail.bin\nb.bin\n")}), 255);
     EXPECT_TRUE(test::FileExists(outDir + "/b.bin")) << "the other files are still written";
     EXPECT_NE(test::ReadFile(dir / "r.txt").find("fail.bin status 64"), std::string::npos)
         << "the failed group is marked not extracted";
@@ -84,7 +83,7 @@ TEST_F(Program, MissingOrReadOnlyOutputFolderStopsBeforeAnything)
     const std::pair<std::string, const char*> cases[] = {{dir / "nowhere", "does not exist"}, {ro, "not writable"}};
     for (const auto& [folder, message] : cases) {
         if (folder == ro && FolderState(ro) != 1) GTEST_SKIP() << "no read-only folder available";
-        EXPECT_EQ(Run({"--extract", "--outdir=" + folder, dir.Write("in.txt", "a.bin\n")}), kExitCannotStart);
+        EXPECT_EQ(Run({"--extract", "--outdir=" + folder, In("a.bin\n")}), kExitCannotStart);
         EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
         EXPECT_TRUE(engine.scanned.empty());
         EXPECT_FALSE(test::FileExists(iniPath)) << "a failed start changes no settings";
@@ -93,103 +92,81 @@ TEST_F(Program, MissingOrReadOnlyOutputFolderStopsBeforeAnything)
 
 TEST_F(Program, MissingInputIsSkippedReportedAndFailsTheRun)
 {
-    const std::string outDir = MakeOut();
-    const std::string in = dir.Write("in.txt", "a.bin\n");
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, dir / "gone.txt", in}), 255);
+    EXPECT_EQ(Extract({dir / "gone.txt", In("a.bin\n")}), 255);
     EXPECT_NE(err.str().find("gone.txt"), std::string::npos);
     EXPECT_TRUE(test::FileExists(outDir + "/a.bin")) << "the existing input is still extracted";
 }
 
-TEST_F(Program, SilentHidesWarningsButNotTheStatus)
+TEST_F(Program, UnknownSwitchesAreSkippedWithAWarningThatSilentHides)
 {
-    const std::string outDir = MakeOut();
-    EXPECT_EQ(Run({"--extract", "/Silent", "--outdir=" + outDir, dir / "gone.txt", "--bogus"}), 255);
-    EXPECT_TRUE(err.str().empty()) << err.str();
-}
-
-TEST_F(Program, UnknownSwitchesAreSkippedWithAWarning)
-{
-    const std::string outDir = MakeOut();
-    EXPECT_EQ(Run({"--extract", "--bogus", "--outdir=" + outDir, dir.Write("in.txt", "a.bin\n")}), 1);
+    EXPECT_EQ(Extract({"--bogus", In("a.bin\n")}), 1);
     EXPECT_NE(err.str().find("--bogus"), std::string::npos);
+    EXPECT_EQ(Extract({"/Silent", dir / "gone.txt", "--bogus"}), 255) << "silent keeps the status";
+    EXPECT_TRUE(err.str().empty()) << err.str();
 }
 
 TEST_F(Program, WildcardsTheShellLeftAreExpanded)
 {
-    const std::string outDir = MakeOut();
     dir.Write("b.txt", "b.bin\n");
     dir.Write("a.txt", "a.bin\n");
     dir.Write("c.eml", "c.bin\n");
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, dir / "*.txt"}), 2);
+    EXPECT_EQ(Extract({dir / "*.txt"}), 2);
     ASSERT_EQ(engine.scanned.size(), 2u);
     EXPECT_NE(engine.scanned[0].find("a.txt"), std::string::npos);
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, dir / "*.none"}), 0) << "no match does nothing";
+    EXPECT_EQ(Extract({dir / "*.none"}), 0) << "no match does nothing";
 }
 
 TEST_F(Program, FailedScanStopsAWildcardRunAndFailsIt)
 {
-    const std::string outDir = MakeOut();
     dir.Write("a.txt", "a.bin\ncrash\n");
     dir.Write("b.txt", "b.bin\n");
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, dir / "?.txt"}), 255);
+    EXPECT_EQ(Extract({dir / "?.txt"}), 255);
     EXPECT_EQ(engine.scanned.size(), 1u);
     EXPECT_FALSE(test::FileExists(outDir + "/a.bin")) << "the failed input's parts were dropped";
 }
 
 TEST_F(Program, LogFileIsTruncatedAndMayBeStandardError)
 {
-    const std::string outDir = MakeOut();
     const std::string log = dir.Write("run.log", "old text that must go\n");
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, "--logfile=" + log, dir / "gone.txt"}), 255);
+    EXPECT_EQ(Extract({"--logfile=" + log, dir / "gone.txt"}), 255);
     const std::string text = test::ReadFile(log);
     EXPECT_EQ(text.find("old text"), std::string::npos);
     EXPECT_NE(text.find("gone.txt"), std::string::npos);
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, "--logfile=" + (dir / "no/such/dir/x.log")}),
-              kExitCannotStart);
+    EXPECT_EQ(Extract({"--logfile=" + (dir / "no/such/dir/x.log")}), kExitCannotStart);
     EXPECT_NE(err.str().find("log file"), std::string::npos);
 }
 
 TEST_F(Program, ClipboardNeedsTheDesktop)
 {
-    const std::string outDir = MakeOut();
-    EXPECT_EQ(Run({"--extract", "--readclipboard", "--outdir=" + outDir, dir.Write("in.txt", "a.bin\n")}),
-              255);
+    EXPECT_EQ(Extract({"--readclipboard", In("a.bin\n")}), 255);
     EXPECT_NE(err.str().find("--readclipboard"), std::string::npos);
     EXPECT_TRUE(test::FileExists(outDir + "/a.bin"));
 }
 
-TEST_F(Program, SettingsAreCreatedAndRememberTheOutputFolder)
+TEST_F(Program, SettingsAreCreatedRememberTheOutputFolderAndKeepHandEdits)
 {
-    const std::string outDir = MakeOut();
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, dir.Write("in.txt", "a.bin\n")}), 1);
-    const AppSettings saved = LoadSettings([&] {
-        IniFile ini;
-        ini.Load(iniPath);
-        return ini;
-    }());
+    EXPECT_EQ(Extract({In("a.bin\n")}), 1);
+    IniFile ini;
+    ASSERT_EQ(ini.Load(iniPath), 0);
+    const AppSettings saved = LoadSettings(ini);
     EXPECT_EQ(saved.Dirs[0], outDir);
     EXPECT_FALSE(saved.Minimized);
     // Without --outdir the remembered folder is used.
     std::remove((outDir + "/a.bin").c_str());
+    ini.Set("Preferences", "MyKey", "1");
+    test::WriteFile(iniPath, "; mine\n" + ini.Text());
     EXPECT_EQ(Run({"--extract", dir / "in.txt"}), 1);
     EXPECT_TRUE(test::FileExists(outDir + "/a.bin"));
+    const std::string text = test::ReadFile(iniPath);
+    EXPECT_EQ(text.rfind("; mine\n", 0), 0u) << text;
+    EXPECT_EQ(IniFile(text).GetString("Preferences", "MyKey"), "1") << text;
 }
 
 TEST_F(Program, WithoutASettingsFileTheCheckedDefaultsApply)
 {
     iniPath.clear();
-    const std::string outDir = MakeOut();
-    EXPECT_EQ(Run({"--extract", "--outdir=" + outDir, dir.Write("in.txt", "a.bin\n")}), 1);
+    EXPECT_EQ(Extract({In("a.bin\n")}), 1);
     EXPECT_EQ(engine.workingDir, DefaultTempFolder()) << "temporary files never go to the current folder";
-}
-
-TEST_F(Program, SettingsFileKeepsHandEdits)
-{
-    test::WriteFile(iniPath, "; mine\n[Preferences]\nMyKey=1\n");
-    const std::string outDir = MakeOut();
-    Run({"--extract", "--outdir=" + outDir, dir.Write("in.txt", "a.bin\n")});
-    const std::string text = test::ReadFile(iniPath);
-    EXPECT_EQ(text.rfind("; mine\n[Preferences]\nMyKey=1\n", 0), 0u) << text;
 }
 
 TEST(ExitStatus, CountsAndFailures)
