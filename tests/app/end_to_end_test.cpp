@@ -186,7 +186,11 @@ TEST_F(EndToEnd, BadFoldersInputsAndSettingsFiles)
         EXPECT_EQ(r.status, c.status);
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(test::FileExists(out + "/picture.dat"), c.outDir == out);
-        if (c.outDir == out) EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
+        if (c.outDir == out) {
+            EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
+        } else {
+            EXPECT_FALSE(test::FileExists(ini)) << "a failed start changes no settings";
+        }
     }
     EXPECT_FALSE(test::FileExists(dir / "missing"));
 }

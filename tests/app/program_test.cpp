@@ -75,28 +75,6 @@ TEST_F(Program, AFailedOutputMakesTheRunFail)
         << "the failed group is marked not extracted";
 }
 
-TEST_F(Program, MissingOrReadOnlyOutputFolderStopsBeforeAnything)
-{
-    std::string ro = dir / "ro";
-    ASSERT_EQ(::mkdir(ro.c_str(), 0555), 0);
-    if (FolderState(ro) == 2) ro = "/proc/sys"; // root writes anywhere; this one is read-only even for root
-    const std::pair<std::string, const char*> cases[] = {{dir / "nowhere", "does not exist"}, {ro, "not writable"}};
-    for (const auto& [folder, message] : cases) {
-        if (folder == ro && FolderState(ro) != 1) GTEST_SKIP() << "no read-only folder available";
-        EXPECT_EQ(Run({"--extract", "--outdir=" + folder, In("a.bin\n")}), kExitCannotStart);
-        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
-        EXPECT_TRUE(engine.scanned.empty());
-        EXPECT_FALSE(test::FileExists(iniPath)) << "a failed start changes no settings";
-    }
-}
-
-TEST_F(Program, MissingInputIsSkippedReportedAndFailsTheRun)
-{
-    EXPECT_EQ(Extract({dir / "gone.txt", In("a.bin\n")}), 255);
-    EXPECT_NE(err.str().find("gone.txt"), std::string::npos);
-    EXPECT_TRUE(test::FileExists(outDir + "/a.bin")) << "the existing input is still extracted";
-}
-
 TEST_F(Program, UnknownSwitchesAreSkippedWithAWarningThatSilentHides)
 {
     EXPECT_EQ(Extract({"--bogus", In("a.bin\n")}), 1);
