@@ -83,40 +83,29 @@ public:
     std::vector<int> duplicateChoices; // the number of candidates of each question
 };
 
-// Output of a shell command fed with `input` on its standard input.
-inline bool RunFilter(const std::string& command, const Bytes& input, Bytes& output, const TempDir& dir)
+// Output of a shell command fed with `input` on its standard input (empty if it failed).
+inline Bytes RunFilter(const std::string& command, const Bytes& input, const TempDir& dir)
 {
-    const std::string in = dir.Write("filter-input.bin", input);
-    const std::string cmd = command + " < '" + in + "'";
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return false;
-    output.clear();
+    std::FILE* p = ::popen((command + " < '" + dir.Write("filter-input.bin", input) + "'").c_str(), "r");
+    if (!p) return {};
+    Bytes output;
     char buf[65536];
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output.append(buf, n);
-    return ::pclose(p) == 0;
+    return ::pclose(p) == 0 ? output : Bytes();
 }
 
 inline bool HaveProgram(const char* path) { return ::access(path, X_OK) == 0; }
-
-inline bool HavePython()
-{
-    return std::system("python3 -c 'import binascii, email' >/dev/null 2>&1") == 0;
-}
+inline bool HavePython() { return std::system("python3 -c 'import binascii, email' >/dev/null 2>&1") == 0; }
 
 // GNU uuencode: "begin 644 name" ... "`" "end".
 inline Bytes GnuUuencode(const Bytes& payload, const std::string& name, const TempDir& dir)
 {
-    Bytes out;
-    if (!RunFilter("/usr/bin/uuencode '" + name + "'", payload, out, dir)) return {};
-    return out;
+    return RunFilter("/usr/bin/uuencode '" + name + "'", payload, dir);
 }
 
 inline Bytes Python(const std::string& script, const Bytes& input, const TempDir& dir)
 {
-    const std::string file = dir.Write("script.py", script);
-    Bytes out;
-    if (!RunFilter("python3 '" + file + "'", input, out, dir)) return {};
-    return out;
+    return RunFilter("python3 '" + dir.Write("script.py", script) + "'", input, dir);
 }
 
 // XXencode: Python's UU lines with every character moved to the XX alphabet.
