@@ -50,13 +50,7 @@ TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilent)
     EXPECT_EQ(Extract(0), extract_result::Skipped) << "silent runs never extract a record with parts missing";
 }
 
-TEST_F(EngineFlow, IndexBeyondTheListBeepsAndWritesNothing)
-{
-    EXPECT_EQ(Extract(3), extract_result::NothingWritten);
-    EXPECT_EQ(host.beeps, 1);
-}
-
-TEST_F(EngineFlow, GivenPartSelectsItsRecord)
+TEST_F(EngineFlow, GivenPartSelectsItsRecordAndAnIndexBeyondTheListBeeps)
 {
     AddUURecord("first.bin");
     CSortInfo* second = AddUURecord("second.bin");
@@ -64,6 +58,8 @@ TEST_F(EngineFlow, GivenPartSelectsItsRecord)
     EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false, second->GetAt(0)), extract_result::Written);
     EXPECT_TRUE(FileExists(Out("second.bin")));
     EXPECT_FALSE(FileExists(Out("first.bin")));
+    EXPECT_EQ(Extract(3), extract_result::NothingWritten);
+    EXPECT_EQ(host.beeps, 1);
 }
 
 TEST_F(EngineFlow, ProgressAndPumpingFollowTheLines)
