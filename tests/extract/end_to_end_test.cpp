@@ -36,7 +36,9 @@ TEST_F(EndToEnd, SinglePartUUAndXXMails)
     if (!uu && !xx) GTEST_SKIP() << "neither GNU uuencode nor python3 is installed";
     const Bytes payload = RandomBytes(40'000, 101);
     std::vector<std::string> inputs;
-    if (uu) inputs.push_back(dir.Write("uu.eml", Mail("holiday picture", "See attached.\n\n" + GnuUuencode(payload, "beach.jpg", dir))));
+    if (uu)
+        inputs.push_back(
+            dir.Write("uu.eml", Mail("holiday picture", "See attached.\n\n" + GnuUuencode(payload, "beach.jpg", dir))));
     if (xx) inputs.push_back(dir.Write("xx.eml", Mail("an xx file", PythonXxencode(payload, "data.zip", dir))));
     EXPECT_EQ(ScanAndExtractAll(inputs), static_cast<int>(inputs.size())) << host.PlainLog();
     if (uu) EXPECT_BYTES_EQ(payload, ReadFile(Out("beach.jpg")));

@@ -26,10 +26,12 @@ protected:
         const std::size_t half = lines.size() / 2;
         std::vector<std::string> damaged(lines.begin() + half, lines.end());
         damaged[4] = Damage(damaged[4]);
-        CFInfo* p2 = MakePart(WriteSection(dir, name + ".bad", before, Join(damaged, 0, damaged.size()), "", MT_UU, 2, 2), "");
-        p2->m_pNextDup.reset(MakePart(
-            WriteSection(dir, name + ".good", "Subject: again\n\n", Join(lines, half, lines.size()), "", MT_UU, 2, 2), ""));
-        AddRecord({MakePart(WriteSection(dir, name + ".1", before, Join(lines, 0, half), "", MT_UU, 1, 2), name), p2});
+        auto part = [&](const std::string& file, const std::string& head, const std::string& text, int number) {
+            return MakePart(WriteSection(dir, name + file, head, text, "", MT_UU, number, 2), number == 1 ? name : "");
+        };
+        CFInfo* p2 = part(".bad", before, Join(damaged, 0, damaged.size()), 2);
+        p2->m_pNextDup.reset(part(".good", "Subject: again\n\n", Join(lines, half, lines.size()), 2));
+        AddRecord({part(".1", before, Join(lines, 0, half), 1), p2});
         return p2;
     }
     const Bytes payload = RandomBytes(20'000, 7);
@@ -47,7 +49,8 @@ TEST_F(UUDecode, SinglePartsEqualTheOriginalDespiteDisturbances)
         {"as encoded", [](auto&) {}, 0},
         {"no begin line", [](auto& l) { l.erase(l.begin()); }, 0},
         {"quote prefix", [](auto& l) { l[5] = "> " + l[5]; }, 0},
-        {"message line", [](auto& l) { l.insert(l.begin() + 20, "\nMessage 2 of 2 follows, with its text here\n"); }, 0},
+        {"message line",
+         [](auto& l) { l.insert(l.begin() + 20, "\nMessage 2 of 2 follows, with its text here\n"); }, 0},
         {"missing end: data kept", [](auto& l) { l.pop_back(); }, 1},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
