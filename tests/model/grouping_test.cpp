@@ -14,7 +14,7 @@ namespace {
 
 using test::ListFixture;
 using test::MakePart;
-using test::PartSpec;
+using test::PartFields;
 using test::UuPart;
 
 std::vector<int> PartNumbers(const CSortInfo& group)
@@ -37,7 +37,7 @@ std::vector<std::string> ChainFiles(const CFInfo* head)
 class Grouping : public ::testing::Test, protected ListFixture
 {
 protected:
-    int Add(const PartSpec& spec) { return list.AddPart(MakePart(spec)); }
+    int Add(const PartFields& fields) { return list.AddPart(MakePart(fields)); }
     void AddPosting(const std::string& name, int total, const std::vector<int>& order, int firstSlot = 0)
     {
         for (int n : order)
@@ -66,7 +66,7 @@ TEST_F(Grouping, IncompletePostingsAreMissingOrStarted)
     AddPosting("a.zip", 5, {2, 5, 3, 4}, 0);
     AddPosting("b.zip", 5, {1, 2, 4, 5}, 10);
     for (int n = 1; n <= 5; ++n) {
-        PartSpec s = UuPart("clip.avi", n, 5, 20 + n);
+        PartFields s = UuPart("clip.avi", n, 5, 20 + n);
         s.msgType = MT_YENC;
         s.name = "clip.avi";
         s.starts = s.dataType = 0;
@@ -87,7 +87,7 @@ TEST_F(Grouping, FilesOfOneMultiFilePostingStayApart)
     // "file 1 of 3" and "file 2 of 3" of one posting share the subject; the
     // yEnc sizes tell the files apart.
     auto part = [](const std::string& name, int file, int n, std::int64_t size, int slot) {
-        PartSpec s;
+        PartFields s;
         s.subject = "holiday [/3] yEnc";
         s.fullSubject = "holiday [" + std::to_string(file) + "/3] \"" + name + "\" yEnc";
         s.name = name;
@@ -121,12 +121,12 @@ TEST_F(Grouping, NumbersSwappedAtMostOncePerInsertion)
 {
     // Same part number, other file number, and swapping changes nothing:
     // the insertion must still end.
-    PartSpec first = UuPart("x.bin", 1, 1, 1);
+    PartFields first = UuPart("x.bin", 1, 1, 1);
     first.group = 2;
     first.groupTotal = 2;
     first.ends = 1;
     ASSERT_EQ(Add(first), 1);
-    PartSpec second = UuPart("x.bin", 1, 1, 2);
+    PartFields second = UuPart("x.bin", 1, 1, 2);
     second.file = "/in/other.txt";
     second.group = 1;
     second.groupTotal = 1;
@@ -135,7 +135,7 @@ TEST_F(Grouping, NumbersSwappedAtMostOncePerInsertion)
 
 TEST_F(Grouping, TextMessageTooShortIsDropped)
 {
-    PartSpec s;
+    PartFields s;
     s.msgType = MT_TXT;
     s.subject = "hello";
     s.lines = 3;
@@ -156,7 +156,7 @@ TEST_F(Grouping, GroupTakesItsFirstPartButNoNamelessYencPart)
     EXPECT_EQ(group.AddPart(MakePart(UuPart("v.bin", 2, 3, 2)), list), 0);
     EXPECT_EQ(group.GetSize(), 1);
     EXPECT_EQ(group.m_Expected, 3);
-    PartSpec nameless = UuPart("v.bin", 3, 3, 3);
+    PartFields nameless = UuPart("v.bin", 3, 3, 3);
     nameless.msgType = MT_YENC;
     EXPECT_EQ(group.AddPart(MakePart(nameless), list), -1);
     EXPECT_EQ(group.GetSize(), 1);
@@ -203,7 +203,7 @@ TEST_F(Grouping, FoundLineIsLoggedForEveryPartTaken)
 TEST_F(Grouping, QuotedPrintableDroppedWhenDisabled)
 {
     settings.EnableQP = false;
-    PartSpec s = UuPart("q.txt", 1, 1, 1);
+    PartFields s = UuPart("q.txt", 1, 1, 1);
     s.msgType = MT_QP;
     EXPECT_EQ(Add(s), 0);
     EXPECT_EQ(list.GetSize(), 0);
@@ -218,7 +218,7 @@ protected:
     // Another copy of part `n`, from input `file`, `extraLines` longer.
     int AddCopy(const std::string& name, int n, int total, const char* file, int extraLines = 0)
     {
-        PartSpec copy = UuPart(name, n, total, n);
+        PartFields copy = UuPart(name, n, total, n);
         copy.file = file;
         copy.lines += extraLines;
         return Add(copy);
@@ -230,7 +230,7 @@ TEST_F(Duplicates, KeptWithoutRemovalAndRenamedAtEvaluation)
     settings.AutoDuplicateRemoval = false;
     settings.AutoMultipartDupeRemoval = false;
     settings.NoAutoRename = false;
-    PartSpec s = UuPart("pic.jpg", 1, 1, 1);
+    PartFields s = UuPart("pic.jpg", 1, 1, 1);
     s.dataType = DT_JPG;
     s.total = s.part = -1;
     ASSERT_EQ(Add(s), 1);
@@ -288,9 +288,9 @@ TEST_F(Duplicates, TieGoesToTheSideThatWonBefore)
 }
 
 // A copy under the same subject that names another file.
-PartSpec Rival(int n, int total)
+PartFields Rival(int n, int total)
 {
-    PartSpec rival = UuPart("b.zip", n, total, 9);
+    PartFields rival = UuPart("b.zip", n, total, 9);
     rival.subject = "a.zip";
     rival.fullSubject = "\"a.zip\" - my upload";
     return rival;
@@ -299,7 +299,7 @@ PartSpec Rival(int n, int total)
 TEST_F(Duplicates, LosingCopyWithAnotherNameLeavesNoNameBehind)
 {
     AddPosting("a.zip", 2, {1, 2});
-    PartSpec rival = Rival(1, 2);
+    PartFields rival = Rival(1, 2);
     rival.lines = 10;
     ASSERT_EQ(Add(rival), 0) << "not the same part: the loser is deleted";
     const CSortInfo& group = *list.GetAt(0);
@@ -312,7 +312,7 @@ TEST_F(Duplicates, LosingCopyWithAnotherNameLeavesNoNameBehind)
 TEST_F(Duplicates, WinningCopyWithAnotherNameIsListedOnce)
 {
     AddPosting("a.zip", 3, {1, 2, 3});
-    PartSpec rival = Rival(3, 3);
+    PartFields rival = Rival(3, 3);
     rival.name = "b.zip";
     rival.starts = 1;
     rival.ends = 0; // not a complete file of its own
@@ -339,7 +339,7 @@ TEST_F(Grouping, FindPartAtLooksIntoDuplicateChains)
 {
     settings.AutoDuplicateRemoval = true;
     AddPosting("data.zip", 2, {1, 2});
-    PartSpec copy = UuPart("data.zip", 2, 2, 7);
+    PartFields copy = UuPart("data.zip", 2, 2, 7);
     copy.file = "/in/b.txt";
     copy.lines = 50; // shorter: the copy loses and hangs below part 2
     ASSERT_EQ(Add(copy), 1);
@@ -356,7 +356,7 @@ TEST_F(Grouping, FindPartAtLooksIntoDuplicateChains)
 TEST_F(Grouping, FindNameInGroupsStartsAfterTheGivenGroup)
 {
     AddPosting("a.zip", 1, {1}, 0);
-    PartSpec other = UuPart("A.ZIP", 1, 1, 5);
+    PartFields other = UuPart("A.ZIP", 1, 1, 5);
     other.subject = "another";
     other.fullSubject = "another";
     ASSERT_EQ(Add(other), 1);
@@ -369,7 +369,7 @@ TEST_F(Grouping, FindNameInGroupsStartsAfterTheGivenGroup)
 TEST_F(Grouping, GuessEncodingTakesTheGroupsEncoding)
 {
     AddPosting("data.zip", 3, {1, 3});
-    PartSpec guess = UuPart("data.zip", 2, 3, 9);
+    PartFields guess = UuPart("data.zip", 2, 3, 9);
     guess.msgType = MT_NONE;
     const std::unique_ptr<CFInfo> probe(MakePart(guess));
     const std::int32_t next = list.m_NextFileNumber;
@@ -452,7 +452,7 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
         const std::vector<std::string> names = {"", "a.zip", "A.ZIP", "b.jpg", "c"};
         const std::vector<std::uint32_t> types = {MT_UU, MT_YENC, MT_B64, MT_NONE};
         auto randomSpec = [&](int slot) {
-            PartSpec s;
+            PartFields s;
             s.file = pick(2) ? "/in/a" : "/in/b";
             s.subject = subjects[static_cast<std::size_t>(pick(5))];
             s.fullSubject = fulls[static_cast<std::size_t>(pick(5))];

@@ -13,14 +13,14 @@ namespace {
 
 using test::ListFixture;
 using test::MakePart;
-using test::PartSpec;
+using test::PartFields;
 using test::UuPart;
 
 class ListDump : public ::testing::Test, protected ListFixture
 {
 protected:
     test::UtcZone zone;
-    int Add(const PartSpec& spec) { return list.AddPart(MakePart(spec)); }
+    int Add(const PartFields& fields) { return list.AddPart(MakePart(fields)); }
     // Serial numbers depend on what ran before: give every part a fixed one.
     void NumberParts()
     {
@@ -40,13 +40,13 @@ TEST_F(ListDump, WithoutAListOnlyTheInvalidParameterLine)
 TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
 {
     settings.AutoDuplicateRemoval = true;
-    PartSpec one = UuPart("a.zip", 1, 2, 1);
+    PartFields one = UuPart("a.zip", 1, 2, 1);
     one.time = 1700000000;
-    PartSpec two = UuPart("a.zip", 2, 2, 2);
+    PartFields two = UuPart("a.zip", 2, 2, 2);
     ASSERT_EQ(Add(one), 1);
     ASSERT_EQ(Add(two), 1);
     for (const char* file : {"/in/b.txt", "/in/c.txt"}) {
-        PartSpec copy = two;
+        PartFields copy = two;
         copy.file = file;
         copy.lines = 60;
         ASSERT_EQ(Add(copy), 1);
@@ -104,7 +104,7 @@ TEST_F(ListDump, DeepChainsStopIndentingAtSixteenTabs)
     settings.AutoDuplicateRemoval = true;
     ASSERT_EQ(Add(UuPart("a.zip", 1, 1, 1)), 1);
     for (int copy = 0; copy < 20; ++copy) {
-        PartSpec s = UuPart("a.zip", 1, 1, 1);
+        PartFields s = UuPart("a.zip", 1, 1, 1);
         s.file = "/in/copy" + std::to_string(copy);
         s.lines = 50;
         ASSERT_EQ(Add(s), 1);
@@ -179,7 +179,7 @@ TEST_F(Report, MissingPartsAreListed)
 
 TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)
 {
-    PartSpec s = UuPart("Pic.JPG", 1, 1, 1);
+    PartFields s = UuPart("Pic.JPG", 1, 1, 1);
     s.dataType = DT_JPG;
     ASSERT_EQ(Add(s), 1);
     list.GetAt(0)->GetAt(0)->m_DestFile = "pic.jpg";
@@ -193,7 +193,7 @@ TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)
 
 TEST_F(Report, EightBitSubjectAsUtf8AndTheFileNumberOfAMultiFilePosting)
 {
-    PartSpec s = UuPart("a.zip", 1, 1, 1);
+    PartFields s = UuPart("a.zip", 1, 1, 1);
     s.fullSubject = "caf\xE9";
     s.group = 2;
     s.groupTotal = 3;

@@ -15,7 +15,7 @@ namespace {
 
 using test::ListFixture;
 using test::MakePart;
-using test::PartSpec;
+using test::PartFields;
 using test::UuPart;
 
 std::string Clean(std::string_view name, const Settings& settings = Settings())
@@ -113,7 +113,7 @@ protected:
     // A group that already uses `name`.
     void Use(const std::string& name)
     {
-        PartSpec s;
+        PartFields s;
         s.name = name;
         list.NewGroup()->Init(MakePart(s));
     }
@@ -171,7 +171,7 @@ class NamingSteps : public ::testing::Test, protected ListFixture
 protected:
     std::unique_ptr<CFInfo> TextPart(std::uint32_t msgType = MT_TXT)
     {
-        std::unique_ptr<CFInfo> part(MakePart(PartSpec{}));
+        std::unique_ptr<CFInfo> part(MakePart(PartFields{}));
         part->m_MsgType = msgType;
         return part;
     }
@@ -198,7 +198,7 @@ TEST_F(NamingSteps, FixExtension)
 TEST_F(NamingSteps, MultipartWithoutExtensionIsTypedAtEvaluation)
 {
     for (int n : {1, 2, 3}) {
-        PartSpec s = UuPart("photo", n, 3, n);
+        PartFields s = UuPart("photo", n, 3, n);
         if (n == 1) s.dataType = DT_JPG;
         ASSERT_EQ(list.AddPart(MakePart(s)), 1);
     }
@@ -227,7 +227,7 @@ TEST_F(NamingSteps, TextMessageNames)
     EXPECT_EQ(part->m_DestFile, "message1.htm");
 
     CSortInfo group;
-    PartSpec taken;
+    PartFields taken;
     taken.name = "message1.txt";
     group.Init(MakePart(taken));
     auto inGroup = TextPart();
@@ -274,7 +274,7 @@ TEST(Renaming, ClashingFilesGetUniqueNames)
                                                          {"pic1.jpg", "pic1aa.jpg"}};
     const char* const kSubjects[] = {"alpha", "beta", "gamma", "delta", "omega"};
     for (int i = 0; i < 5; ++i) {
-        PartSpec s = UuPart(posts[i].first, 1, 1, i + 1);
+        PartFields s = UuPart(posts[i].first, 1, 1, i + 1);
         s.subject = s.fullSubject = kSubjects[i];
         s.dataType = DT_JPG;
         ASSERT_EQ(f.list.AddPart(MakePart(s)), 1);
@@ -293,7 +293,7 @@ TEST(Renaming, LaterPartsOfARenamedFileFollowTheFirst)
     f.settings.NoAutoRename = false;
     for (const char* subject : {"first", "second"})
         for (int n : {1, 2}) {
-            PartSpec s = UuPart("a.zip", n, 2, n + (subject[0] == 's' ? 10 : 0));
+            PartFields s = UuPart("a.zip", n, 2, n + (subject[0] == 's' ? 10 : 0));
             s.subject = s.fullSubject = subject;
             s.msgType = MT_YENC;
             s.name = "a.zip";

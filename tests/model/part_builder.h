@@ -14,7 +14,7 @@ namespace zarvex::test {
 
 // One section of an input file. Positions follow from `slot` so that the
 // sections of one file never overlap.
-struct PartSpec
+struct PartFields
 {
     std::string file = "/in/news.txt";
     std::string subject;
@@ -35,7 +35,7 @@ struct PartSpec
     std::int64_t yBegin = -1;
 };
 
-inline CFInfo* MakePart(const PartSpec& s)
+inline CFInfo* MakePart(const PartFields& s)
 {
     auto* p = new CFInfo;
     p->m_File = s.file;
@@ -62,9 +62,9 @@ inline CFInfo* MakePart(const PartSpec& s)
 
 // Part `n` of `total` of a UU posting of `name`: the first part carries the
 // begin line and the name, the last the end line.
-inline PartSpec UuPart(const std::string& name, int n, int total, int slot)
+inline PartFields UuPart(const std::string& name, int n, int total, int slot)
 {
-    PartSpec s;
+    PartFields s;
     // The subject's name, and the subject line without its part numbers.
     s.subject = name;
     s.fullSubject = "\"" + name + "\" - my upload";
