@@ -1,7 +1,6 @@
-// Helpers for the scanner tests: messages built line by line (with the byte
-// offset and number of every line remembered), small UU and Base64
-// encoders, and a fixture that scans a file and collects every part the
-// sort list received.
+// Helpers for the scanner tests: messages built line by line (remembering
+// each line's offset and number), small UU and Base64 encoders, and a
+// fixture that scans a file and collects every part the sort list received.
 #pragma once
 
 #include "model/records.h"
@@ -36,10 +35,11 @@ public:
         m_Marks[name] = m_Lines.back();
         return *this;
     }
-    Doc& AddAll(const std::vector<std::string>& lines)
+    Doc& AddAll(const std::vector<std::string>& lines, const std::string& prefix = "",
+               const std::string& eol = "\n")
     {
         for (const auto& l : lines)
-            Add(l);
+            Add(prefix + l, eol);
         return *this;
     }
     // Offset of the first byte of a marked line, offset after it, and its number.
@@ -65,6 +65,11 @@ private:
     std::map<std::string, Place> m_Marks;
     std::int64_t m_Count = 0;
 };
+
+inline std::vector<std::string> Slice(const std::vector<std::string>& v, std::size_t from, std::size_t to)
+{
+    return {v.begin() + static_cast<std::ptrdiff_t>(from), v.begin() + static_cast<std::ptrdiff_t>(std::min(to, v.size()))};
+}
 
 inline char UuChar(unsigned v)
 {
@@ -113,48 +118,15 @@ inline std::vector<std::string> Base64Lines(const std::string& data, std::size_t
     return lines;
 }
 
-// What the tests look at in a part handed to the sort list.
-struct PartView
-{
-    std::uint32_t msgType = 0;
-    std::int64_t sPos = 0, ePos = 0, startLine = 0, endLine = 0;
-    std::string destFile, subject, fullSubj, from;
-    int part = 0, total = 0, starts = 0, ends = 0, indent = 0, dataType = 0;
-};
-
-inline PartView ViewOf(const CFInfo& p)
-{
-    PartView v;
-    v.msgType = p.m_MsgType;
-    v.sPos = p.m_SPos;
-    v.ePos = p.m_EPos;
-    v.startLine = p.m_StartLine;
-    v.endLine = p.m_EndLine;
-    v.destFile = p.m_DestFile;
-    v.subject = p.m_Subject;
-    v.fullSubj = p.m_FullSubj;
-    v.from = p.m_From;
-    v.part = p.m_Part;
-    v.total = p.m_Total;
-    v.starts = p.m_Starts;
-    v.ends = p.m_Ends;
-    v.indent = p.m_Indent;
-    v.dataType = p.m_DataType;
-    return v;
-}
-
 // Every part of every group, duplicates included, in file order.
-inline std::vector<PartView> AllParts(const MyCObArray& list)
+inline std::vector<const CFInfo*> AllParts(const MyCObArray& list)
 {
-    std::vector<PartView> parts;
-    for (int g = 0; g < list.GetSize(); ++g) {
-        const CSortInfo* group = list.GetAt(g);
-        for (int i = 0; i < group->GetSize(); ++i)
-            for (const CFInfo* p = group->GetAt(i); p; p = p->m_pNextDup.get())
-                parts.push_back(ViewOf(*p));
-    }
-    std::sort(parts.begin(), parts.end(),
-              [](const PartView& a, const PartView& b) { return a.sPos < b.sPos; });
+    std::vector<const CFInfo*> parts;
+    for (int g = 0; g < list.GetSize(); ++g)
+        for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
+            for (const CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
+                parts.push_back(p);
+    std::sort(parts.begin(), parts.end(), [](const CFInfo* a, const CFInfo* b) { return a->m_SPos < b->m_SPos; });
     return parts;
 }
 
@@ -169,7 +141,7 @@ protected:
         return ScanFile(file, list, settings, host, startPos, startLine, stopPos);
     }
     // Writes `doc` to a file, scans it and returns the parts found.
-    std::vector<PartView> ScanDoc(const Doc& doc, const std::string& name = "in.txt")
+    std::vector<const CFInfo*> ScanDoc(const Doc& doc, const std::string& name = "in.txt")
     {
         path = dir.Write(name, doc.Text());
         result = Scan(path);
