@@ -58,7 +58,7 @@ TEST_F(QuotedData, QuotedUuIsASectionOnlyWithAutoIndentDetect)
     EXPECT_TRUE(ScanDoc(doc).empty());
 
     settings.AutoIndentDetect = true;
-    const auto parts = ScanDoc(doc, "detect.txt");
+    const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_MsgType, MT_UU);
     EXPECT_EQ(parts[0]->m_DestFile, "q.bin");

@@ -64,7 +64,6 @@ TEST_F(YencHeaders, MissingTotalComesFromTheFirstPartsSizeOnly)
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->m_Total, 3);
 
-    list.RemoveAll();
     doc = Doc();
     const CFInfo* last = ScanYenc(
         {"=ybegin part=3 line=128 size=250000 name=c.bin", "=ypart begin=200001 end=250000"}, "=yend size=50000 part=3");

@@ -16,16 +16,12 @@ TEST_F(UuSection, BeginToEndIsOnePartWithLfOrCrLf)
 {
     for (const std::string eol : {"\n", "\r\n"}) {
         SCOPED_TRACE(eol.size());
-        MyCObArray fresh(settings, &host);
         Doc doc;
         AddHeaders(doc, "a picture");
-        doc.Add("begin 644 a.bin", eol).Mark("begin");
-        doc.AddAll(UuLines(kPayload), "", eol);
-        doc.Add("end", eol).Mark("end");
-        doc.Add("", eol);
-        path = dir.Write("in.txt", doc.Text());
-        EXPECT_EQ(ScanFile(path, fresh, settings, host), 1);
-        const auto parts = AllParts(fresh);
+        doc.Add("begin 644 a.bin", eol).Mark("begin").AddAll(UuLines(kPayload), "", eol);
+        doc.Add("end", eol).Mark("end").Add("", eol);
+        const auto parts = ScanDoc(doc);
+        EXPECT_EQ(result, 1);
         ASSERT_EQ(parts.size(), 1u);
         const CFInfo& p = *parts[0];
         EXPECT_EQ(p.m_MsgType, MT_UU);
@@ -54,13 +50,9 @@ TEST_F(UuSection, NamesWithBlanksOrWrappedOntoTheNextLine)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        MyCObArray fresh(settings, &host);
         Doc doc;
-        doc.AddAll(c.beginLines).AddAll(UuLines(kPayload));
-        doc.Add("end").Mark("end");
-        path = dir.Write("in.txt", doc.Text());
-        ScanFile(path, fresh, settings, host);
-        const auto parts = AllParts(fresh);
+        doc.AddAll(c.beginLines).AddAll(UuLines(kPayload)).Add("end").Mark("end");
+        const auto parts = ScanDoc(doc);
         ASSERT_EQ(parts.size(), 1u);
         EXPECT_EQ(parts[0]->m_DestFile, c.name);
         EXPECT_EQ(parts[0]->m_MsgType, MT_UU);
@@ -90,15 +82,10 @@ TEST_F(UuSection, FileEndingInsideThePartEndsItAtTheEndOfFile)
 
 TEST_F(UuSection, Base64AfterBeginTurnsThePartAndSwitchesMimeTextOffForTheRun)
 {
-    Doc uu;
-    uu.Add("begin 644 a.bin").AddAll(UuLines(kPayload)).Add("end");
-    ScanDoc(uu);
+    ScanDoc(Doc().Add("begin 644 a.bin").AddAll(UuLines(kPayload)).Add("end"));
     EXPECT_FALSE(settings.MimeTextOffForRun);
 
-    Doc doc;
-    doc.Add("begin 644 b.bin").AddAll(Base64Lines(kPayload));
-    list.RemoveAll();
-    const auto parts = ScanDoc(doc, "b64.txt");
+    const auto parts = ScanDoc(Doc().Add("begin 644 b.bin").AddAll(Base64Lines(kPayload)));
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_MsgType, MT_B64);
     EXPECT_TRUE(settings.MimeTextOffForRun);
@@ -253,8 +240,7 @@ TEST_F(MultiPartSubjects, FoldedSubjectIsUnfoldedAndLongFoldsStopAtTheLineLimit)
     Doc longer;
     longer.Add("Subject: many words (1/2)").AddAll(std::vector<std::string>(40, "  " + std::string(100, 'w')));
     longer.Add("").Add("begin 644 x.bin").AddAll(UuLines(RandomBytes(300, 9))).Add("end").Mark("end");
-    list.RemoveAll();
-    parts = ScanDoc(longer, "long.txt");
+    parts = ScanDoc(longer);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_EndLine, longer.Line("end"));
 }
