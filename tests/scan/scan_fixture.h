@@ -19,6 +19,17 @@
 
 namespace zarvex::test {
 
+// Where a part lies, "sPos-ePos @ startLine-endLine", to compare in one go.
+inline std::string Where(std::int64_t sPos, std::int64_t ePos, std::int64_t startLine, std::int64_t endLine)
+{
+    return std::to_string(sPos) + "-" + std::to_string(ePos) + " @ " + std::to_string(startLine) + "-" +
+           std::to_string(endLine);
+}
+inline std::string Where(const CFInfo* p)
+{
+    return Where(p->m_SPos, p->m_EPos, p->m_StartLine, p->m_EndLine);
+}
+
 // A text file assembled line by line; marked lines can be looked up later.
 class Doc
 {
@@ -50,6 +61,11 @@ public:
         return next < m_Starts.size() ? m_Starts[next] : static_cast<std::int64_t>(m_Text.size());
     }
     std::int64_t Line(const std::string& name) const { return m_Marks.at(name); }
+    // Where a part from the start of line `from` to the end of line `to` lies.
+    std::string Span(const std::string& from, const std::string& to) const
+    {
+        return Where(Pos(from), PosAfter(to), Line(from), Line(to));
+    }
     std::int64_t LineCount() const { return static_cast<std::int64_t>(m_Starts.size()); }
     const std::string& Text() const { return m_Text; }
 

@@ -36,8 +36,7 @@ TEST_F(HeaderlessData, Base64RunEndsAtItsPadding)
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_MsgType, MT_B64);
-    EXPECT_EQ(parts[0]->m_SPos, doc.Pos("first"));
-    EXPECT_EQ(parts[0]->m_EPos, doc.PosAfter("last"));
+    EXPECT_EQ(Where(parts[0]), doc.Span("first", "last"));
     EXPECT_EQ(parts[0]->m_Ends, 1);
 }
 
@@ -63,8 +62,7 @@ TEST_F(QuotedData, QuotedUuIsASectionOnlyWithAutoIndentDetect)
     EXPECT_EQ(parts[0]->m_MsgType, MT_UU);
     EXPECT_EQ(parts[0]->m_DestFile, "q.bin");
     EXPECT_EQ(parts[0]->m_Indent, 2);
-    EXPECT_EQ(parts[0]->m_SPos, doc.Pos("begin"));
-    EXPECT_EQ(parts[0]->m_EPos, doc.PosAfter("end"));
+    EXPECT_EQ(Where(parts[0]), doc.Span("begin", "end"));
     EXPECT_EQ(parts[0]->m_Ends, 1);
 }
 

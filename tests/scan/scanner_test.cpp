@@ -26,10 +26,7 @@ TEST_F(UuSection, BeginToEndIsOnePartWithLfOrCrLf)
         const CFInfo& p = *parts[0];
         EXPECT_EQ(p.m_MsgType, MT_UU);
         EXPECT_EQ(p.m_DestFile, "a.bin");
-        EXPECT_EQ(p.m_SPos, doc.Pos("begin"));
-        EXPECT_EQ(p.m_StartLine, doc.Line("begin"));
-        EXPECT_EQ(p.m_EPos, doc.PosAfter("end"));
-        EXPECT_EQ(p.m_EndLine, doc.Line("end"));
+        EXPECT_EQ(Where(&p), doc.Span("begin", "end"));
         EXPECT_EQ(p.m_Starts, 1);
         EXPECT_EQ(p.m_Ends, 1);
         EXPECT_EQ(p.m_From, "ann@example.org");
@@ -108,8 +105,7 @@ TEST_F(UuSection, TwoSectionsInOneFileGiveTwoParts)
     EXPECT_EQ(parts[0]->m_DestFile, "one.bin");
     EXPECT_EQ(parts[0]->m_EPos, doc.PosAfter("e1"));
     EXPECT_EQ(parts[1]->m_DestFile, "two.bin");
-    EXPECT_EQ(parts[1]->m_SPos, doc.Pos("b2"));
-    EXPECT_EQ(parts[1]->m_EPos, doc.PosAfter("e2"));
+    EXPECT_EQ(Where(parts[1]), doc.Span("b2", "e2"));
 }
 
 using MultiPartSubjects = ScanTest;
@@ -139,11 +135,9 @@ TEST_F(MultiPartSubjects, EachSubjectWithNumbersStartsAPart)
     EXPECT_EQ(parts[0]->m_DestFile, "holiday.zip");
     EXPECT_EQ(parts[0]->m_Starts, 1);
     // Parts 2 and 3 start at their subject line; a UU part without a type keeps that start.
-    EXPECT_EQ(parts[1]->m_SPos, doc.Pos("subject:holiday.zip (2/3)"));
-    EXPECT_EQ(parts[1]->m_StartLine, doc.Line("subject:holiday.zip (2/3)"));
     // Two header lines in a row (the mailbox separator and "From:") end the part before them.
-    EXPECT_EQ(parts[1]->m_EPos, doc.Pos("sep3"));
-    EXPECT_EQ(parts[1]->m_EndLine, doc.Line("sep3") - 1);
+    const std::string s2 = "subject:holiday.zip (2/3)";
+    EXPECT_EQ(Where(parts[1]), Where(doc.Pos(s2), doc.Pos("sep3"), doc.Line(s2), doc.Line("sep3") - 1));
     EXPECT_EQ(parts[2]->m_Ends, 1);
     EXPECT_EQ(parts[2]->m_EPos, doc.PosAfter("end"));
     EXPECT_EQ(parts[1]->m_FullSubj, parts[2]->m_FullSubj);
@@ -167,11 +161,9 @@ TEST_F(MultiPartSubjects, NextSubjectClosesThePartAtTheBlankLineAfterItsData)
     const Doc doc = TwoPartSet("");
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0]->m_EPos, doc.Pos("break"));
-    EXPECT_EQ(parts[0]->m_EndLine, doc.Line("break"));
-    EXPECT_EQ(parts[1]->m_SPos, doc.Pos("s2"));
+    EXPECT_EQ(Where(parts[0]), Where(doc.Pos("begin"), doc.Pos("break"), doc.Line("begin"), doc.Line("break")));
+    EXPECT_EQ(Where(parts[1]), doc.Span("s2", "end"));
     EXPECT_EQ(parts[1]->m_Part, 2);
-    EXPECT_EQ(parts[1]->m_EPos, doc.PosAfter("end"));
 }
 
 TEST_F(MultiPartSubjects, AssumeSortedOrderIgnoresSubjectsAndHeaderPairs)
@@ -180,8 +172,7 @@ TEST_F(MultiPartSubjects, AssumeSortedOrderIgnoresSubjectsAndHeaderPairs)
     const Doc doc = TwoPartSet("From: Ann <ann@example.org>");
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 1u);
-    EXPECT_EQ(parts[0]->m_SPos, doc.Pos("begin"));
-    EXPECT_EQ(parts[0]->m_EPos, doc.PosAfter("end"));
+    EXPECT_EQ(Where(parts[0]), doc.Span("begin", "end"));
 }
 
 TEST_F(MultiPartSubjects, SubjectWithinNineLinesRenumbersThePart)
@@ -194,8 +185,7 @@ TEST_F(MultiPartSubjects, SubjectWithinNineLinesRenumbersThePart)
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_Part, 2);
     EXPECT_EQ(parts[0]->m_Total, 2);
-    EXPECT_EQ(parts[0]->m_SPos, doc.Pos("s2"));
-    EXPECT_EQ(parts[0]->m_EPos, doc.PosAfter("end"));
+    EXPECT_EQ(Where(parts[0]), doc.Span("s2", "end"));
 }
 
 TEST_F(MultiPartSubjects, RenumberedPartForgetsAnEndRecordedBeforeItsNewStart)
@@ -209,9 +199,7 @@ TEST_F(MultiPartSubjects, RenumberedPartForgetsAnEndRecordedBeforeItsNewStart)
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 2u);
     EXPECT_EQ(parts[0]->m_Part, 2);
-    EXPECT_EQ(parts[0]->m_SPos, doc.Pos("s2"));
-    EXPECT_EQ(parts[0]->m_EPos, doc.Pos("s3"));
-    EXPECT_EQ(parts[0]->m_EndLine, doc.Line("s3"));
+    EXPECT_EQ(Where(parts[0]), Where(doc.Pos("s2"), doc.Pos("s3"), doc.Line("s2"), doc.Line("s3")));
 }
 
 TEST_F(MultiPartSubjects, EndInPartOfUnknownEncodingWithPartEqualToTotalMakesItUu)
