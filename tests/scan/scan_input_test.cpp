@@ -4,6 +4,8 @@
 
 #include "model/data_types.h"
 
+#include <tuple>
+
 #include <random>
 #include <sstream>
 
@@ -89,8 +91,7 @@ TEST_F(DigestLines, SectionLineNamesThePartAndGivesItsNumbers)
     EXPECT_EQ(parts[0]->m_DestFile, "pictures.zip");
     EXPECT_EQ(parts[0]->m_Subject, "pictures.zip");
     // "2/3" after the first eight characters; its total matches the part's, so it renumbers the part.
-    EXPECT_EQ(parts[0]->m_Part, 2);
-    EXPECT_EQ(parts[0]->m_Total, 3);
+    EXPECT_EQ(std::tie(parts[0]->m_Part, parts[0]->m_Total), std::make_tuple(2, 3));
 }
 
 using BadInput = ScanTest;

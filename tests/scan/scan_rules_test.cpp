@@ -3,6 +3,8 @@
 #include "scan_fixture.h"
 
 #include "model/data_types.h"
+
+#include <tuple>
 #include "scan/scan_state.h"
 
 #include <cstring>
@@ -75,8 +77,7 @@ TEST_F(ScanRules, EndInQuotedPrintablePartCountsAfterAUuLine)
     const auto parts = AllParts(list);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_MsgType, MT_UU);
-    EXPECT_EQ(parts[0]->m_Ends, 1);
-    EXPECT_EQ(parts[0]->m_Starts, 0);
+    EXPECT_EQ(std::tie(parts[0]->m_Ends, parts[0]->m_Starts), std::make_tuple(1, 0));
 }
 
 TEST_F(ScanRules, EndInQuotedPrintablePartAfterTextOrInBase64IsText)

@@ -4,6 +4,8 @@
 
 #include "model/data_types.h"
 
+#include <tuple>
+
 namespace zarvex::test {
 namespace {
 
@@ -30,13 +32,11 @@ TEST_F(YencHeaders, SinglePartHeaderGivesNumbersSizeAndName)
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(p->m_MsgType, MT_YENC);
-    EXPECT_EQ(p->m_Part, 1);
-    EXPECT_EQ(p->m_Total, 1);
+    EXPECT_EQ(std::tie(p->m_Part, p->m_Total), std::make_tuple(1, 1));
     EXPECT_EQ(p->m_ySize, 1000);
     EXPECT_EQ(p->m_yLine, 128);
     EXPECT_EQ(p->m_DestFile, "a.bin");
-    EXPECT_EQ(p->m_Starts, 2);
-    EXPECT_EQ(p->m_Ends, 1);
+    EXPECT_EQ(std::tie(p->m_Starts, p->m_Ends), std::make_tuple(2, 1));
     EXPECT_EQ(p->m_yEndSize, 1000);
     EXPECT_EQ(p->m_yPartCrc, 0x1234abcdu);
     EXPECT_EQ(p->m_SPos, 0);
@@ -50,8 +50,7 @@ TEST_F(YencHeaders, PartLineGivesTheByteRange)
                                 "=ypart begin=100001 end=200000"},
                                "=yend size=100000 part=2 pcrc32=0000000011112222");
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->m_Part, 2);
-    EXPECT_EQ(p->m_Total, 5);
+    EXPECT_EQ(std::tie(p->m_Part, p->m_Total), std::make_tuple(2, 5));
     EXPECT_EQ(p->m_yBegin, 100001);
     EXPECT_EQ(p->m_yEnd, 200000);
     EXPECT_EQ(p->m_yPartCrc, 0x11112222u); // the last 8 of 16 digits
@@ -68,8 +67,7 @@ TEST_F(YencHeaders, MissingTotalComesFromTheFirstPartsSizeOnly)
     const CFInfo* last = ScanYenc(
         {"=ybegin part=3 line=128 size=250000 name=c.bin", "=ypart begin=200001 end=250000"}, "=yend size=50000 part=3");
     ASSERT_NE(last, nullptr);
-    EXPECT_EQ(last->m_Part, 3);
-    EXPECT_EQ(last->m_Total, -1);
+    EXPECT_EQ(std::tie(last->m_Part, last->m_Total), std::make_tuple(3, -1));
 }
 
 TEST_F(YencHeaders, NameLosesSurroundingBlanks)

@@ -5,6 +5,8 @@
 
 #include "model/data_types.h"
 
+#include <tuple>
+
 namespace zarvex::test {
 namespace {
 
@@ -73,8 +75,7 @@ TEST_F(UuSection, FileEndingInsideThePartEndsItAtTheEndOfFile)
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_EPos, static_cast<std::int64_t>(doc.Text().size()));
     EXPECT_EQ(parts[0]->m_EndLine, doc.LineCount());
-    EXPECT_EQ(parts[0]->m_Ends, 0);
-    EXPECT_EQ(parts[0]->m_Starts, 1);
+    EXPECT_EQ(std::tie(parts[0]->m_Ends, parts[0]->m_Starts), std::make_tuple(0, 1));
 }
 
 TEST_F(UuSection, Base64AfterBeginTurnsThePartAndSwitchesMimeTextOffForTheRun)
@@ -127,8 +128,7 @@ TEST_F(MultiPartSubjects, EachSubjectWithNumbersStartsAPart)
     ASSERT_EQ(parts.size(), 3u);
     EXPECT_EQ(result, 3);
     for (int k = 0; k < 3; ++k) {
-        EXPECT_EQ(parts[k]->m_Part, k + 1);
-        EXPECT_EQ(parts[k]->m_Total, 3);
+        EXPECT_EQ(std::tie(parts[k]->m_Part, parts[k]->m_Total), std::make_tuple(k + 1, 3));
         EXPECT_EQ(parts[k]->m_MsgType, MT_UU);
     }
     EXPECT_EQ(parts[0]->m_SPos, doc.Pos("begin"));
@@ -183,8 +183,7 @@ TEST_F(MultiPartSubjects, SubjectWithinNineLinesRenumbersThePart)
     doc.AddAll(UuLines(RandomBytes(900, 3))).Add("end").Mark("end");
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 1u);
-    EXPECT_EQ(parts[0]->m_Part, 2);
-    EXPECT_EQ(parts[0]->m_Total, 2);
+    EXPECT_EQ(std::tie(parts[0]->m_Part, parts[0]->m_Total), std::make_tuple(2, 2));
     EXPECT_EQ(Where(parts[0]), doc.Span("s2", "end"));
 }
 
@@ -221,8 +220,7 @@ TEST_F(MultiPartSubjects, FoldedSubjectIsUnfoldedAndLongFoldsStopAtTheLineLimit)
     doc.Add("begin 644 holiday.zip").AddAll(UuLines(RandomBytes(600, 8))).Add("end").Mark("end");
     auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 1u);
-    EXPECT_EQ(parts[0]->m_Part, 1);
-    EXPECT_EQ(parts[0]->m_Total, 2);
+    EXPECT_EQ(std::tie(parts[0]->m_Part, parts[0]->m_Total), std::make_tuple(1, 2));
     EXPECT_EQ(parts[0]->m_EndLine, doc.Line("end"));
 
     Doc longer;
