@@ -6,8 +6,6 @@
 #include "model/data_types.h"
 #include "text/messages.h"
 
-#include <filesystem>
-#include <new>
 
 namespace zarvex::test {
 namespace {
@@ -82,59 +80,20 @@ TEST_F(ResumeScan, FileThatShrankBelowTheSavedPositionIsNotContinued)
     EXPECT_EQ(startLine, 0);
 }
 
-// A host that counts progress calls and can ask to quit or fail on cue.
-class CountingHost : public HeadlessHost
+// Plain text lines "line 0", "line 1", ... in a file.
+std::string PlainLines(TempDir& dir, int n)
 {
-public:
-    void SetProgress(double percent) override
-    {
-        ++progressCalls;
-        lastPercent = percent;
-    }
-    bool PumpMessages() override
-    {
-        if (++pumps == truncateAtPump) std::filesystem::resize_file(truncatePath, 100'000);
-        return pumps <= quitAfterPumps;
-    }
-    bool Silent() const override { return silent; }
-    void Beep() override { ++beeps; }
-    int Ask(Prompt prompt, std::string_view subject) override
-    {
-        asked = static_cast<int>(prompt);
-        askedText = subject;
-        return button::Ok;
-    }
-    void RefreshOutputEntry(std::string_view) override
-    {
-        if (++refreshes == failOnRefresh) throw std::bad_alloc();
-    }
-    int progressCalls = 0, pumps = 0, quitAfterPumps = 1 << 30, refreshes = 0, failOnRefresh = -1;
-    int beeps = 0, asked = 0, truncateAtPump = -1;
-    double lastPercent = 0;
-    bool silent = true;
-    std::string askedText, truncatePath;
-};
+    Doc doc;
+    for (int i = 0; i < n; ++i)
+        doc.Add("line " + std::to_string(i));
+    return dir.Write("plain.txt", doc.Text());
+}
 
-class ScanHostTest : public ::testing::Test
-{
-protected:
-    ScanHostTest() { host.KeepLog(true); }
-    std::string PlainLines(int n)
-    {
-        Doc doc;
-        for (int i = 0; i < n; ++i)
-            doc.Add("line " + std::to_string(i));
-        return dir.Write("plain.txt", doc.Text());
-    }
-    TempDir dir;
-    Settings settings;
-    CountingHost host;
-    MyCObArray list{settings, &host};
-};
+using ScanHostTest = ScanTest;
 
 TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndClearedAtTheEnd)
 {
-    ScanFile(PlainLines(1024), list, settings, host);
+    ScanFile(PlainLines(dir, 1024), list, settings, host);
     // Lines 0 (the start), 256, 512, 768 and 1024, then the final clear.
     EXPECT_EQ(host.pumps, 5);
     EXPECT_EQ(host.progressCalls, 6);
@@ -145,7 +104,7 @@ TEST_F(ScanHostTest, QuitDuringDispatchEndsTheScanAfterTheCurrentLine)
 {
     host.quitAfterPumps = 1; // the pump at line 256 reports a quit
     std::int64_t startPos = 0, startLine = 0;
-    ScanFile(PlainLines(1000), list, settings, host, &startPos, &startLine);
+    ScanFile(PlainLines(dir, 1000), list, settings, host, &startPos, &startLine);
     EXPECT_EQ(startLine, 257);
 }
 
@@ -156,7 +115,7 @@ TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
         AddHeaders(doc, "file " + std::to_string(k));
         doc.Add("begin 644 f" + std::to_string(k) + ".bin").AddAll(UuLines(RandomBytes(45 * 60, k))).Add("end");
     }
-    const std::string path = dir.Write("cut.txt", doc.Text());
+    path = dir.Write("cut.txt", doc.Text());
     host.truncateAtPump = 3; // at line 512, far beyond the first read buffer
     host.truncatePath = path;
     std::int64_t startPos = 0, startLine = 0;

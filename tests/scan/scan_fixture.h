@@ -13,7 +13,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -137,6 +139,40 @@ inline std::vector<const CFInfo*> AllParts(const MyCObArray& list)
     return parts;
 }
 
+// A host that counts progress calls and can quit, fail or cut the file short on cue.
+class CountingHost : public HeadlessHost
+{
+public:
+    void SetProgress(double percent) override
+    {
+        ++progressCalls;
+        lastPercent = percent;
+    }
+    bool PumpMessages() override
+    {
+        if (++pumps == truncateAtPump) std::filesystem::resize_file(truncatePath, 100'000);
+        return pumps <= quitAfterPumps;
+    }
+    bool Silent() const override { return silent; }
+    void Beep() override { ++beeps; }
+    int Ask(Prompt prompt, std::string_view subject) override
+    {
+        asked = static_cast<int>(prompt);
+        askedText = subject;
+        return button::Ok;
+    }
+    void RefreshOutputEntry(std::string_view) override
+    {
+        if (++refreshes == failOnRefresh) throw std::bad_alloc();
+    }
+    int progressCalls = 0, pumps = 0, quitAfterPumps = 1 << 30, refreshes = 0, failOnRefresh = -1;
+    int beeps = 0, asked = 0, truncateAtPump = -1;
+    double lastPercent = 0;
+    bool silent = true;
+    std::string askedText, truncatePath;
+};
+
+
 class ScanTest : public ::testing::Test
 {
 protected:
@@ -158,7 +194,7 @@ protected:
 
     TempDir dir;
     Settings settings;
-    HeadlessHost host;
+    CountingHost host;
     MyCObArray list{settings, &host};
     std::string path;
     int result = 0;
