@@ -6,7 +6,6 @@
 #include "model/data_types.h"
 #include "text/messages.h"
 
-
 namespace zarvex::test {
 namespace {
 
@@ -113,7 +112,9 @@ TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
     Doc doc;
     for (std::uint32_t k = 0; k < 40; ++k) {
         AddHeaders(doc, "file " + std::to_string(k));
-        doc.Add("begin 644 f" + std::to_string(k) + ".bin").AddAll(UuLines(RandomBytes(45 * 60, k))).Add("end");
+        doc.Add("begin 644 f" + std::to_string(k) + ".bin")
+            .AddAll(UuLines(RandomBytes(45 * 60, k)))
+            .Add("end");
     }
     path = dir.Write("cut.txt", doc.Text());
     host.truncateAtPump = 3; // at line 512, far beyond the first read buffer

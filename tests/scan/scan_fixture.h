@@ -56,7 +56,10 @@ public:
         return *this;
     }
     // Offset of the first byte of a marked line, offset after it, and its number (from 1).
-    std::int64_t Pos(const std::string& name) const { return m_Starts[static_cast<std::size_t>(Line(name) - 1)]; }
+    std::int64_t Pos(const std::string& name) const
+    {
+        return m_Starts[static_cast<std::size_t>(Line(name) - 1)];
+    }
     std::int64_t PosAfter(const std::string& name) const
     {
         const auto next = static_cast<std::size_t>(Line(name));
@@ -135,7 +138,8 @@ inline std::vector<const CFInfo*> AllParts(const MyCObArray& list)
         for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
             for (const CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
                 parts.push_back(p);
-    std::sort(parts.begin(), parts.end(), [](const CFInfo* a, const CFInfo* b) { return a->m_SPos < b->m_SPos; });
+    std::sort(parts.begin(), parts.end(),
+              [](const CFInfo* a, const CFInfo* b) { return a->m_SPos < b->m_SPos; });
     return parts;
 }
 
@@ -171,7 +175,6 @@ public:
     bool silent = true;
     std::string askedText, truncatePath;
 };
-
 
 class ScanTest : public ::testing::Test
 {

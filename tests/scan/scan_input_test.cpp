@@ -153,16 +153,18 @@ std::string KeywordSoup(std::uint32_t seed)
 {
     const auto uu = UuLines(RandomBytes(45 * 4, seed));
     const auto b64 = Base64Lines(RandomBytes(57 * 4, seed + 1));
-    std::vector<std::string> words = {uu[0], uu[1], uu[4], b64[0], b64[1], b64[3], "", "h" + std::string(61, 'h')};
-    std::istringstream keywords("begin 644 a.bin\nbegin 644 \nbegin\nend\nend \nSubject: x (1/2)\n"
-                                "Subject: y (2/2)\nSubject: z\nFrom: a <b@c>\nFrom a@b Mon Dec  7 10:00:00 2026\n"
-                                "Date: Mon, 7 Dec 2026 10:00:00\nNewsgroups: a.b\nMime-Version: 1.0\n"
-                                "Content-Type: text/plain\n--boundary\n--\n> quoted\n>\n"
-                                "=ybegin line=128 size=100 name=y.bin\n=ypart begin=1 end=50\n=yend size=100\n"
-                                "=ybegin part=2 line=128 size=1000 name=\n"
-                                "(This file must be converted with BinHex 4.0)\n<<BPST Size=100 File=[x] !BPST>>\n"
-                                "section 1/2 of file a.zip\nArticle 5 of x\nX-Face: abc\nFace: abc\n"
-                                "-----Original Message-----\n=\n  folded\n\t\nM");
+    std::vector<std::string> words = {uu[0],  uu[1],  uu[4], b64[0],
+                                      b64[1], b64[3], "",    "h" + std::string(61, 'h')};
+    std::istringstream keywords(
+        "begin 644 a.bin\nbegin 644 \nbegin\nend\nend \nSubject: x (1/2)\n"
+        "Subject: y (2/2)\nSubject: z\nFrom: a <b@c>\nFrom a@b Mon Dec  7 10:00:00 2026\n"
+        "Date: Mon, 7 Dec 2026 10:00:00\nNewsgroups: a.b\nMime-Version: 1.0\n"
+        "Content-Type: text/plain\n--boundary\n--\n> quoted\n>\n"
+        "=ybegin line=128 size=100 name=y.bin\n=ypart begin=1 end=50\n=yend size=100\n"
+        "=ybegin part=2 line=128 size=1000 name=\n"
+        "(This file must be converted with BinHex 4.0)\n<<BPST Size=100 File=[x] !BPST>>\n"
+        "section 1/2 of file a.zip\nArticle 5 of x\nX-Face: abc\nFace: abc\n"
+        "-----Original Message-----\n=\n  folded\n\t\nM");
     for (std::string line; std::getline(keywords, line);)
         words.push_back(line);
     std::mt19937 rng(seed);

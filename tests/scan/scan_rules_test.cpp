@@ -4,8 +4,8 @@
 
 #include "model/data_types.h"
 
-#include <tuple>
 #include "scan/scan_state.h"
+#include <tuple>
 
 #include <cstring>
 #include <memory>

@@ -28,7 +28,8 @@ protected:
 
 TEST_F(YencHeaders, SinglePartHeaderGivesNumbersSizeAndName)
 {
-    const CFInfo* p = ScanYenc({"=ybegin line=128 size=1000 name=a.bin"}, "=yend size=1000 crc32=1234abcd", 8);
+    const CFInfo* p =
+        ScanYenc({"=ybegin line=128 size=1000 name=a.bin"}, "=yend size=1000 crc32=1234abcd", 8);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(p->m_MsgType, MT_YENC);
@@ -46,9 +47,9 @@ TEST_F(YencHeaders, SinglePartHeaderGivesNumbersSizeAndName)
 
 TEST_F(YencHeaders, PartLineGivesTheByteRange)
 {
-    const CFInfo* p = ScanYenc({"=ybegin part=2 total=5 line=128 size=500000 name=big.bin",
-                                "=ypart begin=100001 end=200000"},
-                               "=yend size=100000 part=2 pcrc32=0000000011112222");
+    const CFInfo* p = ScanYenc(
+        {"=ybegin part=2 total=5 line=128 size=500000 name=big.bin", "=ypart begin=100001 end=200000"},
+        "=yend size=100000 part=2 pcrc32=0000000011112222");
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(std::tie(p->m_Part, p->m_Total), std::make_tuple(2, 5));
     EXPECT_EQ(p->m_yBegin, 100001);
@@ -58,14 +59,16 @@ TEST_F(YencHeaders, PartLineGivesTheByteRange)
 
 TEST_F(YencHeaders, MissingTotalComesFromTheFirstPartsSizeOnly)
 {
-    const CFInfo* first = ScanYenc({"=ybegin part=1 line=128 size=250000 name=c.bin", "=ypart begin=1 end=100000"},
-                                   "=yend size=100000 part=1");
+    const CFInfo* first =
+        ScanYenc({"=ybegin part=1 line=128 size=250000 name=c.bin", "=ypart begin=1 end=100000"},
+                 "=yend size=100000 part=1");
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->m_Total, 3);
 
     doc = Doc();
-    const CFInfo* last = ScanYenc(
-        {"=ybegin part=3 line=128 size=250000 name=c.bin", "=ypart begin=200001 end=250000"}, "=yend size=50000 part=3");
+    const CFInfo* last =
+        ScanYenc({"=ybegin part=3 line=128 size=250000 name=c.bin", "=ypart begin=200001 end=250000"},
+                 "=yend size=50000 part=3");
     ASSERT_NE(last, nullptr);
     EXPECT_EQ(std::tie(last->m_Part, last->m_Total), std::make_tuple(3, -1));
 }
@@ -85,10 +88,11 @@ TEST_F(YencHeaders, HeaderWithoutLineKeywordIsOrdinaryText)
 
 TEST_F(YencHeaders, HugeNumbersSaturateInsteadOfOverflowing)
 {
-    const CFInfo* p = ScanYenc({"=ybegin part=99999999999999999999 total=1 line=128 size=99999999999999999999999 "
-                                "name=x.bin",
-                                "=ypart begin=-5 end=99999999999999999999999"},
-                               "=yend size=99999999999999999999 crc32=zz", 2);
+    const CFInfo* p =
+        ScanYenc({"=ybegin part=99999999999999999999 total=1 line=128 size=99999999999999999999999 "
+                  "name=x.bin",
+                  "=ypart begin=-5 end=99999999999999999999999"},
+                 "=yend size=99999999999999999999 crc32=zz", 2);
     EXPECT_EQ(result, 1);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->m_ySize, 0); // out of range: not taken

@@ -161,7 +161,8 @@ TEST_F(MultiPartSubjects, NextSubjectClosesThePartAtTheBlankLineAfterItsData)
     const Doc doc = TwoPartSet("");
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(Where(parts[0]), Where(doc.Pos("begin"), doc.Pos("break"), doc.Line("begin"), doc.Line("break")));
+    EXPECT_EQ(Where(parts[0]),
+              Where(doc.Pos("begin"), doc.Pos("break"), doc.Line("begin"), doc.Line("break")));
     EXPECT_EQ(Where(parts[1]), doc.Span("s2", "end"));
     EXPECT_EQ(parts[1]->m_Part, 2);
 }
@@ -224,7 +225,8 @@ TEST_F(MultiPartSubjects, FoldedSubjectIsUnfoldedAndLongFoldsStopAtTheLineLimit)
     EXPECT_EQ(parts[0]->m_EndLine, doc.Line("end"));
 
     Doc longer;
-    longer.Add("Subject: many words (1/2)").AddAll(std::vector<std::string>(40, "  " + std::string(100, 'w')));
+    longer.Add("Subject: many words (1/2)")
+        .AddAll(std::vector<std::string>(40, "  " + std::string(100, 'w')));
     longer.Add("").Add("begin 644 x.bin").AddAll(UuLines(RandomBytes(300, 9))).Add("end").Mark("end");
     parts = ScanDoc(longer);
     ASSERT_EQ(parts.size(), 1u);

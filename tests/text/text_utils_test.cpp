@@ -49,10 +49,11 @@ TEST(MessageDates, ParseOrGiveZero)
     };
     for (const auto& d : dates)
         EXPECT_EQ(ParseDate(d.text), LocalTime(d.year, d.month, d.day, d.hour, d.minute, d.second)) << d.text;
-    for (const char* bad : {"32 Dec 2006 10:20:30 X", "5 Dec 1979 10:20:30 X", "5 Dec 2051 10:20:30 X",
-                            "5 Dec 2006 24:20:30 X", "5 Dec 2006 10:60:30 X",
-                            "5 Decemberrrrr 2006 10:20:30", // month text over 10 characters
-                            "99999999999999999999 Dec 2006 10:20:30", "", "Tue, 5", "abc", "garbage text without a date"})
+    for (const char* bad :
+         {"32 Dec 2006 10:20:30 X", "5 Dec 1979 10:20:30 X", "5 Dec 2051 10:20:30 X", "5 Dec 2006 24:20:30 X",
+          "5 Dec 2006 10:60:30 X",
+          "5 Decemberrrrr 2006 10:20:30", // month text over 10 characters
+          "99999999999999999999 Dec 2006 10:20:30", "", "Tue, 5", "abc", "garbage text without a date"})
         EXPECT_EQ(ParseDate(bad), 0) << bad;
 }
 
@@ -105,7 +106,8 @@ TEST(NameUnescaping, EntitiesAndPercentEscapesBecomeUtf8)
     const Conversion cases[] = {
         {"&Agrave;&agrave;", "\xC3\x80\xC3\xA0"},
         {"a&trade;b&shy;c", "abc"},
-        {"&euro;5", "\xE2\x82\xAC" "5"},
+        {"&euro;5", "\xE2\x82\xAC"
+                    "5"},
         {"&bull;", "\xE2\x80\xA2"},
         {"&OElig;&oelig;&Yuml;&yuml;", "\xC5\x92\xC5\x93\xC5\xB8\xC3\xBF"},
         {"Tom &AMP; Jerry &quot;x&quot;", "Tom & Jerry \"x\""},
@@ -144,7 +146,7 @@ TEST(EncodedWords, DecodedToUtf8AndMalformedOnesCopied)
         {"=?utf-7?Q?+AOk-?=", "\xC3\xA9"},
         {"=?UTF-7?Q?a+-b?=", "a+b"},
         {"=?utf-7?Q?+2D3eAA-?=", "\xF0\x9F\x98\x80"}, // a surrogate pair
-        {"=?utf-8?B?77u/?=", ""},                    // a byte order mark alone
+        {"=?utf-8?B?77u/?=", ""},                     // a byte order mark alone
         {"=?x-unknown?B?77u/w6k=?=", "\xC3\xA9"},
         {"Re: =?utf-8?B?w6k=?= x", "Re: \xC3\xA9 x"},
         {"=?utf-8?Q?a?= =?utf-8?Q?b?=", "a b"},
@@ -153,7 +155,9 @@ TEST(EncodedWords, DecodedToUtf8AndMalformedOnesCopied)
         {"x = y", "x = y"},
         {"=?utf-8?B?w6k=", "=?utf-8?B?w6k="},
         {"plain", "plain"},
-        {"\xEF\xBB\xBF" "caf\xC3\xA9", "caf\xC3\xA9"},
+        {"\xEF\xBB\xBF"
+         "caf\xC3\xA9",
+         "caf\xC3\xA9"},
         {"a \xE2\x80\x93 b", "a \xE2\x80\x93 b"},
     };
     for (const auto& c : cases)
