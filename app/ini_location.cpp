@@ -55,7 +55,7 @@ bool MakeFolders(const std::string& dir)
 
 std::string ConfigHome(const IniEnvironment& env)
 {
-    // The base directory specification asks to ignore relative values.
+    // The XDG base-directory rules say relative values are ignored.
     if (!env.xdgConfigHome.empty() && env.xdgConfigHome[0] == '/') return env.xdgConfigHome;
     if (env.home.empty()) return {};
     return JoinPath(env.home, ".config");

@@ -4,6 +4,7 @@
 #include "app/ini_location.h"
 #include "app/program.h"
 
+#include <csignal>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -12,6 +13,9 @@
 
 int main(int argc, char** argv)
 {
+    // A file-size limit must show as "The disk is full!" on the failing
+    // write, not kill the process with half an output file behind it.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
         const auto iniPath = [] {

@@ -88,6 +88,8 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     m_Host.SetProgress(-1);
     if (m_Call.dataWritten) MarkWritten();
     if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
+    // A file cut short by a failing write keeps its data but is no success.
+    if (m_Call.writeFailed) return extract_result::NothingWritten;
     return m_Call.dataWritten ? extract_result::Written : extract_result::NothingWritten;
 }
 

@@ -29,6 +29,8 @@ void Extractor::AfterLoop()
     const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(0);
     if (m_Call.aborted) {
         Log(std::string(Message(139)) + "\r\n");
+    } else if (m_Call.writeFailed) {
+        // The file error was reported; the data did not run short.
     } else if (part->m_MsgType & (MT_UU | MT_XX)) {
         Log(Message(311));
     } else if ((part->m_MsgType & MT_HQX) == 0) {

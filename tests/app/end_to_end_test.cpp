@@ -2,6 +2,7 @@
 // writes, its report and its exit status.
 #include "support/test_support.h"
 
+#include <array>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -23,23 +24,24 @@ std::string ShellQuote(const std::string& s)
     return out + "'";
 }
 
+// The four 6-bit groups of the (up to) three bytes at `at`; missing bytes count as zero.
+std::array<unsigned, 4> Sextets(const std::string& d, std::size_t at)
+{
+    unsigned v = 0;
+    for (std::size_t k = at; k < at + 3; ++k) v = v << 8 | (k < d.size() ? static_cast<unsigned char>(d[k]) : 0u);
+    return {v >> 18 & 63, v >> 12 & 63, v >> 6 & 63, v & 63};
+}
+
 // UUencoded lines of `data` (61-character lines, "`" for zero).
 std::vector<std::string> UuLines(const std::string& data)
 {
-    auto enc = [](unsigned v) { return static_cast<char>(v ? (v & 63) + 32 : '`'); };
+    auto enc = [](unsigned v) { return static_cast<char>(v ? v + 32 : '`'); };
     std::vector<std::string> lines;
     for (std::size_t i = 0; i < data.size(); i += 45) {
         const std::string chunk = data.substr(i, 45);
         std::string line(1, enc(static_cast<unsigned>(chunk.size())));
-        for (std::size_t j = 0; j < chunk.size(); j += 3) {
-            unsigned char b[3] = {0, 0, 0};
-            for (std::size_t k = 0; k < 3 && j + k < chunk.size(); ++k)
-                b[k] = static_cast<unsigned char>(chunk[j + k]);
-            line += enc(b[0] >> 2);
-            line += enc(((b[0] & 3) << 4) | (b[1] >> 4));
-            line += enc(((b[1] & 15) << 2) | (b[2] >> 6));
-            line += enc(b[2] & 63);
-        }
+        for (std::size_t j = 0; j < chunk.size(); j += 3)
+            for (unsigned s : Sextets(chunk, j)) line += enc(s);
         lines.push_back(line);
     }
     return lines;
@@ -50,13 +52,8 @@ std::string Base64(const std::string& data)
     static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out, line;
     for (std::size_t i = 0; i < data.size(); i += 3) {
-        unsigned v = static_cast<unsigned char>(data[i]) << 16;
-        if (i + 1 < data.size()) v |= static_cast<unsigned char>(data[i + 1]) << 8;
-        if (i + 2 < data.size()) v |= static_cast<unsigned char>(data[i + 2]);
-        line += abc[(v >> 18) & 63];
-        line += abc[(v >> 12) & 63];
-        line += i + 1 < data.size() ? abc[(v >> 6) & 63] : '=';
-        line += i + 2 < data.size() ? abc[v & 63] : '=';
+        const std::array<unsigned, 4> s = Sextets(data, i);
+        for (std::size_t k = 0; k < 4; ++k) line += k == 0 || i + k - 1 < data.size() ? abc[s[k]] : '=';
         if (line.size() == 76) out += line + "\n", line.clear();
     }
     return out + (line.empty() ? "" : line + "\n");
@@ -92,11 +89,8 @@ std::string MimeMessage(const std::string& name, const std::string& data)
 {
     return "From: sender@example.org\nSubject: attachment\nMIME-Version: 1.0\n"
            "Content-Type: multipart/mixed; boundary=\"BOUNDARY\"\n\n--BOUNDARY\n"
-           "Content-Type: application/octet-stream; name=\"" +
-           name +
-           "\"\n"
-           "Content-Transfer-Encoding: base64\nContent-Disposition: attachment; filename=\"" +
-           name + "\"\n\n" + Base64(data) + "--BOUNDARY--\n";
+           "Content-Type: application/octet-stream; name=\"" + name + "\"\nContent-Transfer-Encoding: base64\n"
+           "Content-Disposition: attachment; filename=\"" + name + "\"\n\n" + Base64(data) + "--BOUNDARY--\n";
 }
 
 class EndToEnd : public ::testing::Test
@@ -162,23 +156,43 @@ TEST_F(EndToEnd, QuotedNameWithBlanksAndOutdirStar)
     EXPECT_BYTES_EQ(picture, test::ReadFile(dir / "my mail/picture.dat"));
 }
 
-TEST_F(EndToEnd, OutputFolderThatDoesNotExist)
+TEST_F(EndToEnd, BadFoldersInputsAndSettingsFiles)
 {
-    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
-    const Result r = Run({"--extract", "--outdir=" + (dir / "missing"), in});
-    EXPECT_EQ(r.status, 255);
-    EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
-    EXPECT_FALSE(test::FileExists(dir / "missing"));
-}
-
-TEST_F(EndToEnd, MissingInputIsReportedAndTheRestExtracted)
-{
-    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
     const std::string out = MakeFolder("out");
-    const Result r = Run({"--extract", "--outdir=" + out, dir / "nope.txt", in});
-    EXPECT_EQ(r.status, 255);
-    EXPECT_NE(r.err.find("nope.txt"), std::string::npos);
-    EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
+    std::string ro = MakeFolder("ro");
+    ::chmod(ro.c_str(), 0555);
+    if (::access(ro.c_str(), W_OK) == 0) ro = "/proc/sys"; // root writes anywhere; this one stays read-only
+    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
+    struct Case {
+        std::string outDir, extraInput, iniPath;
+        int status;
+        const char* message;
+    };
+    const Case cases[] = {
+        {dir / "missing", "", ini, 255, "does not exist"},
+        {ro, "", ini, 255, "not writable"},
+        {out, dir / "nope.txt", ini, 255, "nope.txt"},
+        {out, "", MakeFolder("ini-is-a-folder"), 1, "settings file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        if (c.outDir == ro && ::access(ro.c_str(), W_OK) == 0) continue; // no read-only folder available
+        ini = c.iniPath;
+        std::remove((out + "/picture.dat").c_str());
+        Args args{"--extract", "--outdir=" + c.outDir};
+        if (!c.extraInput.empty()) args.push_back(c.extraInput);
+        args.push_back(in);
+        const Result r = Run(args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(test::FileExists(out + "/picture.dat"), c.outDir == out);
+        if (c.outDir == out) {
+            EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
+        } else {
+            EXPECT_FALSE(test::FileExists(ini)) << "a failed start changes no settings";
+        }
+    }
+    EXPECT_FALSE(test::FileExists(dir / "missing"));
 }
 
 TEST_F(EndToEnd, FileWithoutFindingsWritesNothing)
@@ -191,23 +205,16 @@ TEST_F(EndToEnd, FileWithoutFindingsWritesNothing)
         << r.err;
 }
 
-TEST_F(EndToEnd, ExistingOutputIsKeptWithoutOverwrite)
+TEST_F(EndToEnd, ExistingOutputIsReplacedOnlyWithOverwrite)
 {
     const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
     const std::string out = MakeFolder("out");
     test::WriteFile(out + "/picture.dat", "precious");
-    const Result r = Run({"--extract", "--outdir=" + out, in});
+    Result r = Run({"--extract", "--outdir=" + out, in});
     EXPECT_NE(r.status, 0) << "the file was not written";
     EXPECT_EQ(test::ReadFile(out + "/picture.dat"), "precious");
-}
-
-TEST_F(EndToEnd, ExistingOutputIsReplacedWithOverwrite)
-{
-    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
-    const std::string out = MakeFolder("out");
-    test::WriteFile(out + "/picture.dat", "old");
     test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
-    const Result r = Run({"--extract", "--outdir=" + out, in});
+    r = Run({"--extract", "--outdir=" + out, in});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
 }
@@ -219,27 +226,6 @@ TEST_F(EndToEnd, HostileNamesStayInsideTheOutputFolder)
     const Result r = Run({"--extract", "--outdir=" + out, in});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_FALSE(test::FileExists(dir / "escape.dat"));
-}
-
-TEST_F(EndToEnd, UnreadableSettingsFileIsReportedAndLeftAlone)
-{
-    ini = MakeFolder("ini-is-a-folder");
-    const std::string out = MakeFolder("out");
-    const Result r =
-        Run({"--extract", "--outdir=" + out, dir.Write("mail.txt", UuPosting("p.dat", picture))});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("settings file"), std::string::npos) << r.err;
-}
-
-TEST_F(EndToEnd, ReadOnlyOutputFolder)
-{
-    std::string ro = MakeFolder("ro");
-    ::chmod(ro.c_str(), 0555);
-    if (::access(ro.c_str(), W_OK) == 0) ro = "/proc/sys"; // root writes anywhere; this one stays read-only
-    if (::access(ro.c_str(), W_OK) == 0) GTEST_SKIP() << "no read-only folder available";
-    const Result r = Run({"--extract", "--outdir=" + ro, dir.Write("mail.txt", UuPosting("p.dat", picture))});
-    EXPECT_EQ(r.status, 255);
-    EXPECT_NE(r.err.find("not writable"), std::string::npos) << r.err;
 }
 
 TEST_F(EndToEnd, ThousandsOfFileArguments)

@@ -12,14 +12,9 @@ namespace {
 TEST(SettingsLoad, EmptyFileGivesTheDefaults)
 {
     const AppSettings a = LoadSettings(IniFile());
-    const Settings defaults;
     EXPECT_EQ(a.Center, 34);
-    EXPECT_FALSE(a.Minimized);
-    EXPECT_TRUE(a.Coordinates.empty());
-    EXPECT_EQ(a.core.EOLConversion, defaults.EOLConversion);
-    EXPECT_TRUE(a.core.MimeText);
-    EXPECT_TRUE(a.core.NoAutoRename);
-    EXPECT_FALSE(a.core.Overwrite);
+    EXPECT_TRUE(a.core.MimeText && a.core.NoAutoRename);
+    EXPECT_FALSE(a.Minimized || a.core.Overwrite);
     EXPECT_EQ(a.core.FileMask, 1);
     for (int type = 1; type < kDataTypeCount; ++type)
         EXPECT_TRUE(a.core.DetectTypes[type]) << type;
@@ -56,28 +51,18 @@ TEST(SettingsLoad, FileMaskAboveEightReadsAsOne)
     EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nFileMask=8\n")).core.FileMask, 8);
 }
 
-TEST(SettingsLoad, WorkingFolderMustBeWritable)
+TEST(SettingsLoad, WorkingAndStreamFoldersMustBeWritable)
 {
     test::TempDir dir;
-    const std::string missing = dir / "gone";
-    EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nWorkingDir=" + missing + "\n")).core.WorkingDir,
-              DefaultTempFolder());
-    const std::string file = dir.Write("plain", "x");
-    EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nWorkingDir=" + file + "\n")).core.WorkingDir,
-              DefaultTempFolder());
-}
-
-TEST(SettingsLoad, StreamStartNeedsAWritableStreamFolder)
-{
-    test::TempDir dir;
-    const AppSettings on = LoadSettings(
-        IniFile("[Recent Dir List]\nStreamDir=" + dir.Path().string() + "\n[Preferences]\nStreamStart=1\n"));
-    EXPECT_TRUE(on.core.StreamStart);
-    EXPECT_TRUE(on.StreamResume);
-    const AppSettings off = LoadSettings(
-        IniFile("[Recent Dir List]\nStreamDir=" + (dir / "nope") + "\n[Preferences]\nStreamStart=1\n"));
-    EXPECT_FALSE(off.core.StreamStart);
-    EXPECT_FALSE(off.StreamResume);
+    for (const std::string& bad : {dir / "gone", dir.Write("plain", "x")})
+        EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nWorkingDir=" + bad + "\n")).core.WorkingDir,
+                  DefaultTempFolder()) << bad;
+    for (const std::string& folder : {dir.Path().string(), dir / "nope"}) {
+        const AppSettings a = LoadSettings(
+            IniFile("[Recent Dir List]\nStreamDir=" + folder + "\n[Preferences]\nStreamStart=1\n"));
+        EXPECT_EQ(a.core.StreamStart, folder == dir.Path().string()) << folder;
+        EXPECT_EQ(a.StreamResume, a.core.StreamStart);
+    }
 }
 
 TEST(SettingsSave, CenterNearTheMiddleIsSavedAsCentred)
@@ -93,36 +78,22 @@ TEST(SettingsSave, CenterNearTheMiddleIsSavedAsCentred)
     EXPECT_EQ(ini.GetInt("Window", "Center", -1), 0);
 }
 
-TEST(SettingsSave, MimeTextIsTheUsersChoiceNotTheRunsSwitchOff)
-{
-    AppSettings a;
-    a.core.MimeText = true;
-    a.core.MimeTextOffForRun = true;
-    IniFile ini;
-    StoreSettings(a, false, ini);
-    EXPECT_EQ(ini.GetInt("Preferences", "MimeText", -1), 1);
-}
-
-TEST(SettingsSave, MinimizedIsNotRememberedFromAnExtractionRun)
-{
-    AppSettings a;
-    a.Minimized = true;
-    IniFile ini;
-    StoreSettings(a, true, ini);
-    EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 0);
-    StoreSettings(a, false, ini);
-    EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 1);
-}
-
-TEST(SettingsSave, ExtractDialogKeysAreLeftAlone)
+TEST(SettingsSave, RunOnlyChoicesAreNotSaved)
 {
     IniFile ini("[Preferences]\nOverwrite=1\n");
     AppSettings a = LoadSettings(ini);
-    a.core.Overwrite = false;
+    a.core.MimeText = true;
+    a.core.MimeTextOffForRun = true; // the run's switch-off, not the user's choice
+    a.core.Overwrite = false;        // the extract dialog's keys are its own
     a.core.IgnoreIncomplete = true;
-    StoreSettings(a, false, ini);
+    a.Minimized = true;
+    StoreSettings(a, true, ini);
+    EXPECT_EQ(ini.GetInt("Preferences", "MimeText", -1), 1);
     EXPECT_EQ(ini.GetInt("Preferences", "Overwrite", -1), 1);
     EXPECT_FALSE(ini.Get("Preferences", "IgnoreIncomplete").has_value());
+    EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 0) << "not remembered from an extraction run";
+    StoreSettings(a, false, ini);
+    EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 1);
 }
 
 TEST(SettingsSave, RoundTripKeepsValuesUnknownKeysAndComments)
@@ -134,8 +105,11 @@ TEST(SettingsSave, RoundTripKeepsValuesUnknownKeysAndComments)
     AppSettings a = LoadSettings(ini);
     a.core.WorkingDir = dir.Path().string();
     a.Dirs[0] = "/dest with blanks";
+    a.core.DetectTypes[DT_PDF] = false;
     StoreSettings(a, false, ini);
     const std::string saved = ini.Text();
+    EXPECT_EQ(ini.GetInt("DetectTypes", "pdf", -1), 0) << "detect types are written by their short names";
+    EXPECT_FALSE(ini.Get("DetectTypes", "---").has_value());
     EXPECT_NE(saved.find("; my settings\n"), std::string::npos);
     EXPECT_NE(saved.find("; keep this\nEOLConversion=0\nFutureKey=abc\n"), std::string::npos);
     EXPECT_NE(saved.find("[Plugins]\nx=1\n"), std::string::npos);
@@ -144,6 +118,7 @@ TEST(SettingsSave, RoundTripKeepsValuesUnknownKeysAndComments)
     EXPECT_FALSE(back.core.EOLConversion);
     EXPECT_EQ(back.Center, 0);
     EXPECT_FALSE(back.core.DetectsType(DT_ZIP));
+    EXPECT_FALSE(back.core.DetectsType(DT_PDF));
     EXPECT_TRUE(back.core.DetectsType(DT_GIF));
     EXPECT_EQ(back.Dirs[0], "/dest with blanks");
     EXPECT_EQ(back.core.WorkingDir, dir.Path().string());
@@ -151,17 +126,6 @@ TEST(SettingsSave, RoundTripKeepsValuesUnknownKeysAndComments)
     // Saving the same values again changes nothing.
     StoreSettings(back, false, ini);
     EXPECT_EQ(ini.Text(), saved);
-}
-
-TEST(SettingsSave, EveryDetectTypeKeyIsWrittenByItsShortName)
-{
-    IniFile ini;
-    AppSettings a;
-    a.core.DetectTypes[DT_PDF] = false;
-    StoreSettings(a, false, ini);
-    for (int type = 1; type < kDataTypeCount; ++type)
-        EXPECT_EQ(ini.GetInt("DetectTypes", kDataTypeNames[type], -1), type == DT_PDF ? 0 : 1) << type;
-    EXPECT_FALSE(ini.Get("DetectTypes", "---").has_value());
 }
 
 TEST(FolderStateTest, MissingReadOnlyAndWritable)

@@ -50,65 +50,44 @@ int DecodeLines(const std::vector<std::string>& lines, CBufFile* out, std::strin
     return result;
 }
 
-TEST(Base64DecodeReference, GroupsAndPadding)
+TEST(Base64DecodeReference, GroupsPaddingBoundariesAndForeignCharacters)
 {
-    Decoded d = DecodeB64("QUJD\n");
-    EXPECT_EQ(d.result, B64_OK);
-    EXPECT_BYTES_EQ("ABC", d.bytes);
-    d = DecodeB64("QQ==\n");
-    EXPECT_EQ(d.result, B64_END);
-    EXPECT_BYTES_EQ("A", d.bytes);
-    d = DecodeB64("QUI=\n");
-    EXPECT_EQ(d.result, B64_END);
-    EXPECT_BYTES_EQ("AB", d.bytes);
-    d = DecodeB64("QUJ\n");
-    EXPECT_EQ(d.result, B64_BROKEN_GROUP);
-    EXPECT_TRUE(d.bytes.empty());
-    d = DecodeB64("QUJDQUJ\n");
-    EXPECT_EQ(d.result, B64_BROKEN_GROUP);
-    EXPECT_BYTES_EQ("ABC", d.bytes);
-}
-
-TEST(Base64DecodeReference, NothingToDecode)
-{
-    for (std::string_view line : {"\n", "\nQUJD", "QU\n", "QUJ", "", "--\n"})
-        EXPECT_EQ(DecodeB64(line).result, B64_NOTHING) << line;
-}
-
-TEST(Base64DecodeReference, Boundaries)
-{
-    EXPECT_EQ(DecodeB64("--xyz\n", "xyz").result, B64_END);
-    EXPECT_EQ(DecodeB64("--xyz--\n", "xyz").result, B64_CLOSING);
-    EXPECT_EQ(DecodeB64("--abc\n", "xyz").result, B64_NOTHING);
-    EXPECT_EQ(DecodeB64("--xyz\n", "").result, B64_NOTHING);
-    EXPECT_EQ(DecodeB64("--xy", "xyz").result, B64_NOTHING);
-    EXPECT_EQ(DecodeB64("--xyz-\n", "xyz").result, B64_END);
-}
-
-TEST(Base64DecodeReference, ForeignCharactersAreSkipped)
-{
-    Decoded d = DecodeB64(" Q U\tJ D \r\n");
-    EXPECT_EQ(d.result, B64_OK);
-    EXPECT_BYTES_EQ("ABC", d.bytes);
-    d = DecodeB64("QUJD*QUJD!\n");
-    EXPECT_EQ(d.result, B64_OK);
-    EXPECT_BYTES_EQ("ABCABC", d.bytes);
-}
-
-TEST(Base64DecodeReference, DataAfterPaddingEndsTheBody)
-{
-    const Decoded d = DecodeB64("QQ==QUJD\n");
-    EXPECT_EQ(d.result, B64_END);
-    EXPECT_BYTES_EQ("A", d.bytes);
-    EXPECT_EQ(DecodeB64("QQ=\n").result, B64_END); // the pad ended the data though the group broke
-    EXPECT_EQ(DecodeB64("QUJD====\n").result, B64_END);
-}
-
-TEST(Base64DecodeReference, LineWithoutLineEnd)
-{
-    const Decoded d = DecodeB64("QUJD");
-    EXPECT_EQ(d.result, B64_OK);
-    EXPECT_BYTES_EQ("ABC", d.bytes);
+    // `bytes` null: the output is not looked at.
+    const struct
+    {
+        std::string_view line, boundary;
+        int result;
+        const char* bytes;
+    } cases[] = {
+        {"QUJD\n", "", B64_OK, "ABC"},
+        {"QUJD", "", B64_OK, "ABC"},
+        {"QQ==\n", "", B64_END, "A"},
+        {"QUI=\n", "", B64_END, "AB"},
+        {"QUJ\n", "", B64_BROKEN_GROUP, ""},
+        {"QUJDQUJ\n", "", B64_BROKEN_GROUP, "ABC"},
+        {" Q U\tJ D \r\n", "", B64_OK, "ABC"}, // foreign characters are skipped
+        {"QUJD*QUJD!\n", "", B64_OK, "ABCABC"},
+        {"QQ==QUJD\n", "", B64_END, "A"}, // data after padding ends the body
+        {"QQ=\n", "", B64_END, nullptr},  // the pad ended the data though the group broke
+        {"QUJD====\n", "", B64_END, nullptr},
+        {"\n", "", B64_NOTHING, nullptr},
+        {"\nQUJD", "", B64_NOTHING, nullptr},
+        {"QU\n", "", B64_NOTHING, nullptr},
+        {"QUJ", "", B64_NOTHING, nullptr},
+        {"", "", B64_NOTHING, nullptr},
+        {"--\n", "", B64_NOTHING, nullptr},
+        {"--xyz\n", "xyz", B64_END, nullptr},
+        {"--xyz--\n", "xyz", B64_CLOSING, nullptr},
+        {"--abc\n", "xyz", B64_NOTHING, nullptr},
+        {"--xyz\n", "", B64_NOTHING, nullptr},
+        {"--xy", "xyz", B64_NOTHING, nullptr},
+        {"--xyz-\n", "xyz", B64_END, nullptr},
+    };
+    for (const auto& c : cases) {
+        const Decoded d = DecodeB64(c.line, c.boundary);
+        EXPECT_EQ(d.result, c.result) << c.line;
+        EXPECT_TRUE(!c.bytes || d.bytes == c.bytes) << c.line;
+    }
 }
 
 TEST(Base64DecodeRaw, WritesTheLineWithCRLF)
@@ -123,12 +102,8 @@ TEST(Base64DecodeRaw, WritesTheLineWithCRLF)
 
 TEST(Base64DecodeAllBytes, EveryByteValueFromEveryOffsetAndLength)
 {
-    Bytes all;
-    for (int i = 0; i < 256; ++i)
-        all += static_cast<char>(i);
     for (int offset = 0; offset < 256; offset += 3) {
-        const Bytes data = all.substr(static_cast<std::size_t>(offset)) +
-                           all.substr(0, static_cast<std::size_t>(offset / 3));
+        const Bytes data = test::AllBytesFrom(offset).substr(0, static_cast<std::size_t>(256 - offset + offset / 3));
         for (std::size_t width : {4u, 60u, 76u}) {
             test::OutputCapture capture;
             const int result = DecodeLines(Base64Lines(data, width), capture.File());
@@ -242,44 +217,22 @@ TEST(Base64DecodeFastPath, MatchesPlainDecodeOnRandomLines)
     }
 }
 
-TEST(Base64DecodeCrossCheck, PythonEncodebytes)
+TEST(Base64DecodeCrossCheck, PythonEncodebytesAndGnuUuencode)
 {
-    if (!test::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
-    test::TempDir dir;
     std::mt19937 rng(5);
-    for (int round = 0; round < 10; ++round) {
-        const Bytes data = test::RandomBytes(rng() % 6000, rng());
-        const std::string path = dir.Write("payload.bin", data);
-        bool ok = false;
-        const std::string text = test::RunCommand(
-            "python3 -c \"import base64,sys; "
-            "sys.stdout.write(base64.encodebytes(open(sys.argv[1],'rb').read()).decode())\" '" +
-                path + "'",
-            ok);
-        ASSERT_TRUE(ok);
-        test::OutputCapture capture;
-        DecodeLines(test::SplitLines(text), capture.File());
-        EXPECT_BYTES_EQ(data, capture.Take());
-    }
-}
-
-TEST(Base64DecodeCrossCheck, GnuUuencodeBase64)
-{
-    if (!test::HaveProgram("uuencode")) GTEST_SKIP() << "uuencode (sharutils) is not installed";
-    test::TempDir dir;
-    std::mt19937 rng(6);
-    for (int round = 0; round < 10; ++round) {
-        const Bytes data = test::RandomBytes(rng() % 6000, rng());
-        const std::string path = dir.Write("payload.bin", data);
-        bool ok = false;
-        const std::string text = test::RunCommand("uuencode -m '" + path + "' remote.bin", ok);
-        ASSERT_TRUE(ok);
-        std::vector<std::string> lines = test::SplitLines(text);
-        ASSERT_GE(lines.size(), 2u);
-        lines.erase(lines.begin()); // "begin-base64 ..."
-        test::OutputCapture capture;
-        DecodeLines(lines, capture.File());
-        EXPECT_BYTES_EQ(data, capture.Take());
+    const std::pair<const char*, std::string> encoders[] = {
+        {"python3", "python3 -c \"import base64,sys; "
+                    "sys.stdout.write(base64.encodebytes(open(sys.argv[1],'rb').read()).decode())\" FILE"},
+        {"uuencode", "uuencode -m FILE remote.bin | sed 1d"}, // without "begin-base64 ..."
+    };
+    for (const auto& [program, command] : encoders) {
+        if (!test::HaveProgram(program)) continue; // python3 and sharutils are optional
+        for (int round = 0; round < 10; ++round) {
+            const Bytes data = test::RandomBytes(rng() % 6000, rng());
+            test::OutputCapture capture;
+            DecodeLines(test::SplitLines(test::EncodeExternally(command, data)), capture.File());
+            EXPECT_BYTES_EQ(data, capture.Take());
+        }
     }
 }
 
@@ -287,7 +240,7 @@ TEST(Base64Peek, DecodesTheStartOfALine)
 {
     unsigned char dest[64];
     EXPECT_EQ(PeekDecodeBase64("QUJD", dest, 0, 0, false), 3);
-    EXPECT_BYTES_EQ("ABC", Bytes(reinterpret_cast<char*>(dest), 3));
+    EXPECT_BYTES_EQ("ABC", test::AsBytes(dest, 3));
     EXPECT_EQ(PeekDecodeBase64("QQ==\n", dest, 5, 0, false), 1);
     EXPECT_EQ(PeekDecodeBase64("QUJDQUJD", dest, 0, 4, false), 4);
     EXPECT_EQ(PeekDecodeBase64("  QUJD", dest, 0, 0, false), 3);
@@ -298,7 +251,7 @@ TEST(Base64Peek, DecodesTheStartOfALine)
     const Bytes data = test::RandomBytes(48, 7);
     const std::string line = test::Base64Encode(data) + "\n";
     EXPECT_EQ(PeekDecodeBase64(line.c_str(), dest, 0, 0, true), 48);
-    EXPECT_BYTES_EQ(data, Bytes(reinterpret_cast<char*>(dest), 48));
+    EXPECT_BYTES_EQ(data, test::AsBytes(dest, 48));
 }
 
 } // namespace

@@ -134,6 +134,32 @@ inline bool HaveProgram(const std::string& name)
     return ok;
 }
 
+// The output of an outside encoder run on a file holding `data`; "FILE" in
+// `command` stands for its quoted path.
+inline std::string EncodeExternally(std::string command, const Bytes& data)
+{
+    TempDir dir;
+    command.replace(command.find("FILE"), 4, "'" + dir.Write("payload.bin", data) + "'");
+    bool ok = false;
+    std::string text = RunCommand(command, ok);
+    EXPECT_TRUE(ok) << command;
+    return text;
+}
+
+// All 256 byte values, starting at `offset`.
+inline Bytes AllBytesFrom(int offset)
+{
+    Bytes all;
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>((i + offset) & 0xFF);
+    return all;
+}
+
+inline Bytes AsBytes(const unsigned char* p, int n)
+{
+    return Bytes(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
+}
+
 // The lines of `text`, each with its LF.
 inline std::vector<std::string> SplitLines(std::string_view text)
 {

@@ -30,14 +30,19 @@ protected:
     }
 };
 
-TEST_F(EndToEnd, SinglePartUUMail)
+TEST_F(EndToEnd, SinglePartUUAndXXMails)
 {
-    if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    const bool uu = HaveProgram("/usr/bin/uuencode"), xx = HavePython();
+    if (!uu && !xx) GTEST_SKIP() << "neither GNU uuencode nor python3 is installed";
     const Bytes payload = RandomBytes(40'000, 101);
-    const std::string in = dir.Write("one.eml", Mail("holiday picture", "See attached.\n\n" +
-                                                                             GnuUuencode(payload, "beach.jpg", dir)));
-    EXPECT_EQ(ScanAndExtractAll({in}), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("beach.jpg")));
+    std::vector<std::string> inputs;
+    if (uu)
+        inputs.push_back(
+            dir.Write("uu.eml", Mail("holiday picture", "See attached.\n\n" + GnuUuencode(payload, "beach.jpg", dir))));
+    if (xx) inputs.push_back(dir.Write("xx.eml", Mail("an xx file", PythonXxencode(payload, "data.zip", dir))));
+    EXPECT_EQ(ScanAndExtractAll(inputs), static_cast<int>(inputs.size())) << host.PlainLog();
+    if (uu) EXPECT_BYTES_EQ(payload, ReadFile(Out("beach.jpg")));
+    if (xx) EXPECT_BYTES_EQ(payload, ReadFile(Out("data.zip")));
 }
 
 TEST_F(EndToEnd, ThreePartUUPostingInOneMailbox)
@@ -57,13 +62,16 @@ TEST_F(EndToEnd, ThreePartUUPostingInOneMailbox)
     EXPECT_BYTES_EQ(payload, ReadFile(Out("song.mp3")));
 }
 
-TEST_F(EndToEnd, XXMail)
+TEST_F(EndToEnd, MultiPartXXPosting)
 {
     if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
-    const Bytes payload = RandomBytes(20'000, 103);
-    const std::string in = dir.Write("xx.eml", Mail("an xx file", PythonXxencode(payload, "data.zip", dir)));
-    EXPECT_EQ(ScanAndExtractAll({in}), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("data.zip")));
+    const Bytes payload = RandomBytes(30'000, 105);
+    const std::vector<std::string> lines = Lines(PythonXxencode(payload, "multi.zip", dir));
+    const std::size_t half = lines.size() / 2;
+    const std::string one = dir.Write("xx1.eml", Mail("multi.zip (1/2)", Join(lines, 0, half)));
+    const std::string two = dir.Write("xx2.eml", Mail("multi.zip (2/2)", Join(lines, half, lines.size())));
+    EXPECT_EQ(ScanAndExtractAll({one, two}), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("multi.zip")));
 }
 
 TEST_F(EndToEnd, MimeMailWithBase64Attachment)

@@ -11,66 +11,46 @@ protected:
     {
         if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
     }
-    CSortInfo* AddUURecord(const std::string& name)
+    CSortInfo* AddUURecord(const std::string& name, int status = GS_COMPLETE, int found = 1, int expected = 1)
     {
-        const Bytes text = GnuUuencode(payload, name, dir);
-        return AddRecord({MakePart(WriteSection(dir, name + ".txt", "Subject: s\n\n", text, "", MT_UU), name)});
+        CSortInfo* record = AddSingle(name, GnuUuencode(payload, name, dir), MT_UU, "Subject: s\n\n");
+        record->m_Status = status;
+        record->m_Found = found;
+        record->m_Expected = expected;
+        return record;
+    }
+    int ExtractSkipping(int index, bool skipIncomplete)
+    {
+        int state = 0;
+        return engine.ExtractOutputFile(index, outDir, &state, skipIncomplete);
     }
     const Bytes payload = RandomBytes(45 * 600, 17); // 600 full lines
 };
 
-TEST_F(EngineFlow, RecordMissingItsStartShowsMessage121)
+TEST_F(EngineFlow, RecordMissingItsStartShowsMessage121UnlessSkipping)
 {
-    CSortInfo* record = AddUURecord("m.bin");
-    record->m_Status = GS_MISSING;
-    record->m_Found = 0;
+    CSortInfo* record = AddUURecord("m.bin", GS_MISSING, 0);
+    EXPECT_EQ(ExtractSkipping(0, true), extract_result::Skipped);
+    EXPECT_TRUE(host.asked.empty());
     EXPECT_EQ(Extract(0), extract_result::Skipped);
     ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0].first, Prompt::MissingStart);
-    EXPECT_EQ(host.asked[0].second, Message(121));
+    EXPECT_EQ(host.asked[0], (std::pair<Prompt, std::string>{Prompt::MissingStart, Message(121)}));
     EXPECT_NE(record->m_Status & ST_NOTEXTRACTED, 0);
     EXPECT_FALSE(FileExists(Out("m.bin")));
 }
 
-TEST_F(EngineFlow, RecordMissingItsStartIsSkippedQuietlyWhenAsked)
+TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilent)
 {
-    CSortInfo* record = AddUURecord("m.bin");
-    record->m_Status = GS_MISSING;
-    record->m_Found = 0;
-    int state = 0;
-    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, true), extract_result::Skipped);
-    EXPECT_TRUE(host.asked.empty());
-}
-
-TEST_F(EngineFlow, RecordWithPartsMissingIsExtractedUnlessSkipping)
-{
-    CSortInfo* record = AddUURecord("p.bin");
-    record->m_Status = GS_MISSING;
-    record->m_Found = 1;
-    record->m_Expected = 3;
+    AddUURecord("p.bin", GS_MISSING, 1, 3);
+    AddUURecord("u.bin", GS_STARTED, 2, 3);
+    EXPECT_EQ(ExtractSkipping(1, true), extract_result::Skipped);
+    EXPECT_EQ(ExtractSkipping(1, false), extract_result::Written);
     EXPECT_EQ(Extract(0), extract_result::Written);
     host.silent = true;
     EXPECT_EQ(Extract(0), extract_result::Skipped) << "silent runs never extract a record with parts missing";
 }
 
-TEST_F(EngineFlow, UnfinishedRecordIsSkippedWithSkipIncomplete)
-{
-    CSortInfo* record = AddUURecord("u.bin");
-    record->m_Status = GS_STARTED;
-    record->m_Found = 2;
-    record->m_Expected = 3;
-    int state = 0;
-    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, true), extract_result::Skipped);
-    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false), extract_result::Written);
-}
-
-TEST_F(EngineFlow, IndexBeyondTheListBeepsAndWritesNothing)
-{
-    EXPECT_EQ(Extract(3), extract_result::NothingWritten);
-    EXPECT_EQ(host.beeps, 1);
-}
-
-TEST_F(EngineFlow, GivenPartSelectsItsRecord)
+TEST_F(EngineFlow, GivenPartSelectsItsRecordAndAnIndexBeyondTheListBeeps)
 {
     AddUURecord("first.bin");
     CSortInfo* second = AddUURecord("second.bin");
@@ -78,6 +58,8 @@ TEST_F(EngineFlow, GivenPartSelectsItsRecord)
     EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false, second->GetAt(0)), extract_result::Written);
     EXPECT_TRUE(FileExists(Out("second.bin")));
     EXPECT_FALSE(FileExists(Out("first.bin")));
+    EXPECT_EQ(Extract(3), extract_result::NothingWritten);
+    EXPECT_EQ(host.beeps, 1);
 }
 
 TEST_F(EngineFlow, ProgressAndPumpingFollowTheLines)
@@ -106,7 +88,7 @@ TEST_F(EngineFlow, UnexpectedDataBetweenFullLinesIsReported)
 {
     std::vector<std::string> lines = Lines(GnuUuencode(payload, "u.bin", dir));
     lines.insert(lines.begin() + 30, "some stray text in the middle\n");
-    AddRecord({MakePart(WriteSection(dir, "in.txt", "", Join(lines, 0, lines.size()), "", MT_UU), "u.bin")});
+    AddSingle("u.bin", Join(lines, 0, lines.size()));
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_EQ(host.CountInLog("\tunexpected data --file probably corrupted."), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("u.bin")));
@@ -118,9 +100,9 @@ TEST_F(EngineFlow, TwoLinesRunTogetherAreSplitAndNoted)
     lines[10].pop_back(); // the line end between lines 10 and 11 got lost
     lines[10] += lines[11];
     lines.erase(lines.begin() + 11);
-    AddRecord({MakePart(WriteSection(dir, "in.txt", "", Join(lines, 0, lines.size()), "", MT_UU), "j.bin")});
+    AddSingle("j.bin", Join(lines, 0, lines.size()));
     EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("\tPossible missing End Of Line @ 11 of " + dir / "in.txt" + ", correcting...\r\n"), 1)
+    EXPECT_EQ(host.CountInLog("\tPossible missing End Of Line @ 11 of " + dir / "in-j.bin" + ", correcting...\r\n"), 1)
         << host.PlainLog();
     EXPECT_EQ(host.CountInLog("Error decoding"), 0);
     EXPECT_BYTES_EQ(payload, ReadFile(Out("j.bin")));
@@ -133,10 +115,8 @@ TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
     std::vector<std::string> lines = Lines(PythonBase64Lines(data, dir));
     const std::string good = Join(lines, 0, lines.size());
     lines[5] = lines[5].substr(0, 70) + "\n";
-    PartSpec bad = WriteSection(dir, "bad", "", Join(lines, 0, lines.size()), "", MT_B64);
-    PartSpec dup = WriteSection(dir, "dup", "", good, "", MT_B64);
-    CFInfo* part = MakePart(bad, "b.bin");
-    part->m_pNextDup.reset(MakePart(dup, "b.bin"));
+    CFInfo* part = MakePart(WriteSection(dir, "bad", "", Join(lines, 0, lines.size()), "", MT_B64), "b.bin");
+    part->m_pNextDup.reset(MakePart(WriteSection(dir, "dup", "", good, "", MT_B64), "b.bin"));
     AddRecord({part});
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_EQ(host.CountInLog(" short line"), 1);
@@ -156,22 +136,15 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
     EXPECT_EQ(parent.m_Status, record->GetAt(0)->m_Status);
 }
 
-} // namespace
-} // namespace zarvex::test
-
-namespace zarvex::test {
-namespace {
-
 // yEnc parts: the engine's placement and size checks around the yEnc lines.
 class YencFrame : public ExtractTest {
 protected:
     CFInfo* YencPart(int number, std::int64_t begin, std::int64_t endSize)
     {
-        PartSpec spec = WriteSection(dir, "y" + std::to_string(number) + "-" + std::to_string(parts++), "",
-                                     "=ybegin part=1 line=128 size=200 name=y.bin\n=yend size=100\n", "", MT_YENC);
-        spec.part = number;
-        spec.total = 2;
-        CFInfo* p = MakePart(spec, number == 1 ? "y.bin" : "");
+        CFInfo* p = MakePart(WriteSection(dir, "y" + std::to_string(parts++), "",
+                                          "=ybegin part=1 line=128 size=200 name=y.bin\n=yend size=100\n", "",
+                                          MT_YENC, number, 2),
+                             number == 1 ? "y.bin" : "");
         p->m_yBegin = begin;
         p->m_ySize = 200;
         p->m_yEndSize = endSize;
@@ -180,7 +153,7 @@ protected:
     int parts = 0;
 };
 
-TEST_F(YencFrame, StrictPartsStartAtTheirOwnOffsets)
+TEST_F(YencFrame, StrictPartsStartAtTheirOwnOffsetsAndBeginsOutsideAreIgnored)
 {
     settings.StrictYenc = true;
     CSortInfo* record = AddRecord({YencPart(1, 1, 0), YencPart(2, 101, 0)});
@@ -188,14 +161,9 @@ TEST_F(YencFrame, StrictPartsStartAtTheirOwnOffsets)
     EXPECT_EQ(record->GetAt(0)->m_ByteStart, 0);
     EXPECT_EQ(record->GetAt(1)->m_ByteStart, 100);
     EXPECT_FALSE(FileExists(Out("y.bin"))) << "nothing decoded: removed";
-}
-
-TEST_F(YencFrame, BeginOutsideTheFileIsIgnored)
-{
-    settings.StrictYenc = true;
-    CSortInfo* record = AddRecord({YencPart(1, 1'000'000'000'000, 0)});
-    Extract(0);
-    EXPECT_EQ(record->GetAt(0)->m_ByteStart, 0);
+    CSortInfo* outside = AddRecord({YencPart(1, 1'000'000'000'000, 0)});
+    Extract(1);
+    EXPECT_EQ(outside->GetAt(0)->m_ByteStart, 0);
 }
 
 TEST_F(YencFrame, WrongPartSizeTakesTheDuplicate)

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -67,63 +68,44 @@ public:
     }
     int Asked(Prompt prompt) const
     {
-        int n = 0;
-        for (const auto& a : asked) n += a.first == prompt;
-        return n;
+        return static_cast<int>(std::count_if(asked.begin(), asked.end(), [&](auto& a) { return a.first == prompt; }));
     }
 
     std::deque<int> answers;
     int fallback = button::No;
-    bool silent = false;
-    bool abort = false;
-    bool quit = false;
-    std::string appendTarget;
-    std::string log;
-    std::string status;
+    bool silent = false, abort = false, quit = false;
+    std::string appendTarget, log, status;
     double lastProgress = 0;
-    int pumps = 0;
-    int beeps = 0;
-    int flashes = 0;
+    int pumps = 0, beeps = 0, flashes = 0;
     std::vector<std::pair<Prompt, std::string>> asked;
     std::vector<std::string> suggestions;
     int chooseDuplicate = 0;
     std::vector<int> duplicateChoices; // the number of candidates of each question
 };
 
-// Output of a shell command fed with `input` on its standard input.
-inline bool RunFilter(const std::string& command, const Bytes& input, Bytes& output, const TempDir& dir)
+// Output of a shell command fed with `input` on its standard input (empty if it failed).
+inline Bytes RunFilter(const std::string& command, const Bytes& input, const TempDir& dir)
 {
-    const std::string in = dir.Write("filter-input.bin", input);
-    const std::string cmd = command + " < '" + in + "'";
-    std::FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return false;
-    output.clear();
+    std::FILE* p = ::popen((command + " < '" + dir.Write("filter-input.bin", input) + "'").c_str(), "r");
+    if (!p) return {};
+    Bytes output;
     char buf[65536];
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output.append(buf, n);
-    return ::pclose(p) == 0;
+    return ::pclose(p) == 0 ? output : Bytes();
 }
 
 inline bool HaveProgram(const char* path) { return ::access(path, X_OK) == 0; }
-
-inline bool HavePython()
-{
-    return std::system("python3 -c 'import binascii, email' >/dev/null 2>&1") == 0;
-}
+inline bool HavePython() { return std::system("python3 -c 'import binascii, email' >/dev/null 2>&1") == 0; }
 
 // GNU uuencode: "begin 644 name" ... "`" "end".
 inline Bytes GnuUuencode(const Bytes& payload, const std::string& name, const TempDir& dir)
 {
-    Bytes out;
-    if (!RunFilter("/usr/bin/uuencode '" + name + "'", payload, out, dir)) return {};
-    return out;
+    return RunFilter("/usr/bin/uuencode '" + name + "'", payload, dir);
 }
 
 inline Bytes Python(const std::string& script, const Bytes& input, const TempDir& dir)
 {
-    const std::string file = dir.Write("script.py", script);
-    Bytes out;
-    if (!RunFilter("python3 '" + file + "'", input, out, dir)) return {};
-    return out;
+    return RunFilter("python3 '" + dir.Write("script.py", script) + "'", input, dir);
 }
 
 // XXencode: Python's UU lines with every character moved to the XX alphabet.
@@ -199,8 +181,8 @@ inline std::int64_t CountLines(std::string_view text)
     return n;
 }
 
-// Describes one section of an input file the test wrote.
-struct PartSpec {
+// Where one section of an input file the test wrote lies.
+struct PartRange {
     std::string file;
     std::int64_t start = 0; // byte offset of the section
     std::int64_t end = 0;   // byte offset after it
@@ -210,35 +192,38 @@ struct PartSpec {
     int total = 1;
 };
 
-// A part record over `spec` with the output name `name`.
-inline CFInfo* MakePart(const PartSpec& spec, const std::string& name)
+// A part record over `range` with the output name `name`.
+inline CFInfo* MakePart(const PartRange& range, const std::string& name)
 {
     auto* p = new CFInfo;
-    p->m_File = spec.file;
-    p->m_SPos = spec.start;
-    p->m_EPos = spec.end;
-    p->m_StartLine = spec.startLine;
-    p->m_EndLine = spec.startLine + 1;
-    p->m_MsgType = spec.type;
+    p->m_File = range.file;
+    p->m_SPos = range.start;
+    p->m_EPos = range.end;
+    p->m_StartLine = range.startLine;
+    p->m_EndLine = range.startLine + 1;
+    p->m_MsgType = range.type;
     p->m_DestFile = name;
     p->m_OrigName = name;
-    p->m_Part = spec.part;
-    p->m_Total = spec.total;
+    p->m_Part = range.part;
+    p->m_Total = range.total;
     p->m_Subject = "test posting";
     return p;
 }
 
-// An input file holding `before` + `section` + `after`, and the spec of the section in it.
-inline PartSpec WriteSection(const TempDir& dir, const std::string& fileName, const std::string& before,
-                             const std::string& section, const std::string& after, std::uint32_t type)
+// An input file holding `before` + `section` + `after`, and where the section lies in it.
+inline PartRange WriteSection(const TempDir& dir, const std::string& fileName, const std::string& before,
+                              const std::string& section, const std::string& after, std::uint32_t type,
+                              int part = 1, int total = 1)
 {
-    PartSpec spec;
-    spec.file = dir.Write(fileName, before + section + after);
-    spec.start = static_cast<std::int64_t>(before.size());
-    spec.end = spec.start + static_cast<std::int64_t>(section.size());
-    spec.startLine = CountLines(before) + 1;
-    spec.type = type;
-    return spec;
+    PartRange range;
+    range.file = dir.Write(fileName, before + section + after);
+    range.start = static_cast<std::int64_t>(before.size());
+    range.end = range.start + static_cast<std::int64_t>(section.size());
+    range.startLine = CountLines(before) + 1;
+    range.type = type;
+    range.part = part;
+    range.total = total;
+    return range;
 }
 
 // One sort list, its settings, a scripted host and the engine over them.
@@ -259,6 +244,30 @@ protected:
         record->m_Status = GS_COMPLETE;
         for (CFInfo* p : parts) list.m_InputNames.insert(p->m_File);
         return record;
+    }
+
+    // A one-part record over `text` written to its own input file.
+    CSortInfo* AddSingle(const std::string& name, const std::string& text, std::uint32_t type = MT_UU,
+                         const std::string& before = "", const std::string& after = "")
+    {
+        return AddRecord({MakePart(WriteSection(dir, "in-" + name, before, text, after, type), name)});
+    }
+
+    // A record of `lines` cut at `cuts` into parts, each in a file of its own after `before`.
+    CSortInfo* AddSplit(const std::string& name, const std::vector<std::string>& lines,
+                        const std::vector<std::size_t>& cuts, std::uint32_t type, const std::string& before = "",
+                        const std::string& after = "")
+    {
+        std::vector<CFInfo*> parts;
+        const int total = static_cast<int>(cuts.size()) + 1;
+        for (int i = 0; i < total; ++i) {
+            const std::size_t from = i == 0 ? 0 : cuts[i - 1];
+            const std::size_t to = i + 1 == total ? lines.size() : cuts[i];
+            parts.push_back(MakePart(WriteSection(dir, name + ".part" + std::to_string(i), before,
+                                                  Join(lines, from, to), after, type, i + 1, total),
+                                     i == 0 ? name : ""));
+        }
+        return AddRecord(parts);
     }
 
     int Extract(int index, int* answerState = nullptr, const std::string& folder = {})

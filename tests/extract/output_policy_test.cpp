@@ -1,6 +1,5 @@
 // Opening outputs: the overwrite and merge questions and the answer kept
-// across one Extract command, appending everything to one file, and that
-// replacing an existing file never loses it to an empty decode.
+// across one Extract command, and appending everything to one file.
 #include "extract_fixture.h"
 
 #include "extract/output_path.h"
@@ -17,90 +16,57 @@ protected:
         for (int i = 0; i < 2; ++i) {
             payloads.push_back(RandomBytes(3000 + i, 20 + i));
             const std::string name = "f" + std::to_string(i) + ".bin";
-            AddRecord({MakePart(WriteSection(dir, "in" + std::to_string(i), "Subject: s\n\n",
-                                             GnuUuencode(payloads[i], name, dir), "", MT_UU),
-                                name)});
+            AddSingle(name, GnuUuencode(payloads[i], name, dir), MT_UU, "Subject: s\n\n");
             WriteFile(Out(name), "old content " + std::to_string(i));
         }
     }
-    // Runs one Extract command over both records.
-    std::vector<int> ExtractBoth(int answer)
-    {
-        answerState = answer;
-        std::vector<int> results;
-        for (int i = 0; i < 2 && !host.abort; ++i) results.push_back(Extract(i, &answerState));
-        engine.EndExtractCommand();
-        return results;
-    }
+    const Bytes Old(int i) const { return "old content " + std::to_string(i); }
     std::vector<Bytes> payloads;
-    int answerState = 0;
 };
 
-TEST_F(OverwritePrompt, NoToAllSkipsBothWithOneQuestion)
+TEST_F(OverwritePrompt, AnswersAreKeptAcrossOneCommandAsGiven)
 {
-    host.answers = {button::NoToAll};
-    EXPECT_EQ(ExtractBoth(answer::Ask), (std::vector<int>{-1, -1}));
-    EXPECT_EQ(host.Asked(Prompt::Overwrite), 1);
-    EXPECT_EQ(answerState, answer::NoToAll);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_NE(list[i]->m_Status & ST_NOTEXTRACTED, 0);
-        EXPECT_EQ(ReadFile(Out("f" + std::to_string(i) + ".bin")), "old content " + std::to_string(i));
+    struct Case {
+        std::deque<int> answers;
+        int state, questions, finalState;
+        std::vector<int> results;
+        bool replaced[2];
+    };
+    const Case cases[] = {
+        {{button::NoToAll}, answer::Ask, 1, answer::NoToAll, {-1, -1}, {false, false}},
+        {{button::Yes, button::No}, answer::Ask, 2, answer::Ask, {1, -1}, {true, false}},
+        {{button::YesToAll}, answer::Ask, 1, answer::YesToAll, {1, 1}, {true, true}},
+        {{}, answer::YesToAll, 0, answer::YesToAll, {1, 1}, {true, true}}, // the overwrite preference
+        {{button::Cancel}, answer::Ask, 1, answer::Ask, {0}, {false, false}},
+    };
+    for (int n = 0; n < 5; ++n) {
+        SCOPED_TRACE(n);
+        const Case& c = cases[n];
+        for (int i = 0; i < 2; ++i) {
+            WriteFile(Out("f" + std::to_string(i) + ".bin"), Old(i));
+            list[i]->m_Status = GS_COMPLETE;
+        }
+        host.asked.clear();
+        host.abort = false;
+        host.answers = c.answers;
+        int state = c.state;
+        std::vector<int> results;
+        for (int i = 0; i < 2 && !host.abort; ++i) results.push_back(Extract(i, &state));
+        engine.EndExtractCommand();
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(host.Asked(Prompt::Overwrite), c.questions);
+        EXPECT_EQ(host.abort, c.answers == std::deque<int>{button::Cancel});
+        if (!host.abort) {
+            EXPECT_EQ(state, c.finalState);
+        }
+        for (int i = 0; i < 2; ++i) {
+            const Bytes got = ReadFile(Out("f" + std::to_string(i) + ".bin"));
+            EXPECT_BYTES_EQ(c.replaced[i] ? payloads[i] : Old(i), got);
+            if (i < static_cast<int>(results.size()) && results[i] != 0) {
+                EXPECT_EQ((list[i]->m_Status & ST_NOTEXTRACTED) != 0, results[i] == -1) << i;
+            }
+        }
     }
-}
-
-TEST_F(OverwritePrompt, YesForOneFileAsksAgainForTheNext)
-{
-    host.answers = {button::Yes, button::No};
-    EXPECT_EQ(ExtractBoth(answer::Ask), (std::vector<int>{1, -1}));
-    EXPECT_EQ(host.Asked(Prompt::Overwrite), 2);
-    EXPECT_EQ(answerState, answer::Ask);
-    EXPECT_BYTES_EQ(payloads[0], ReadFile(Out("f0.bin")));
-    EXPECT_EQ(ReadFile(Out("f1.bin")), "old content 1");
-    EXPECT_EQ(list[0]->m_Status & ST_NOTEXTRACTED, 0);
-}
-
-TEST_F(OverwritePrompt, YesToAllReplacesBothWithOneQuestion)
-{
-    host.answers = {button::YesToAll};
-    EXPECT_EQ(ExtractBoth(answer::Ask), (std::vector<int>{1, 1}));
-    EXPECT_EQ(host.Asked(Prompt::Overwrite), 1);
-    EXPECT_BYTES_EQ(payloads[1], ReadFile(Out("f1.bin")));
-}
-
-TEST_F(OverwritePrompt, OverwritePreferenceAsksNothing)
-{
-    EXPECT_EQ(ExtractBoth(answer::YesToAll), (std::vector<int>{1, 1}));
-    EXPECT_TRUE(host.asked.empty());
-    EXPECT_BYTES_EQ(payloads[0], ReadFile(Out("f0.bin")));
-}
-
-TEST_F(OverwritePrompt, CancelAbortsTheCommand)
-{
-    host.answers = {button::Cancel};
-    EXPECT_EQ(ExtractBoth(answer::Ask), (std::vector<int>{0}));
-    EXPECT_TRUE(host.abort);
-    EXPECT_EQ(ReadFile(Out("f0.bin")), "old content 0");
-}
-
-TEST_F(OverwritePrompt, EmptyDecodeKeepsTheOldFile)
-{
-    // The file the user agreed to replace is only replaced by data.
-    list.RemoveAll();
-    AddRecord({MakePart(WriteSection(dir, "empty", "Subject: s\n\n", "begin 644 f0.bin\n`\nend\n", "", MT_UU),
-                        "f0.bin")});
-    host.answers = {button::Yes};
-    EXPECT_EQ(Extract(0, &answerState), extract_result::NothingWritten);
-    EXPECT_EQ(host.CountInLog("No data written, empty file removed."), 1);
-    EXPECT_EQ(ReadFile(Out("f0.bin")), "old content 0");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir), {}), 2) << "no temporary file left";
-}
-
-TEST_F(OverwritePrompt, AbortedDecodeKeepsTheOldFile)
-{
-    host.answers = {button::Yes};
-    host.abort = true;
-    EXPECT_EQ(Extract(0, &answerState), extract_result::NothingWritten);
-    EXPECT_EQ(ReadFile(Out("f0.bin")), "old content 0");
 }
 
 TEST_F(OverwritePrompt, OutputReplacingAnInputIsSkipped)
@@ -109,33 +75,42 @@ TEST_F(OverwritePrompt, OutputReplacingAnInputIsSkipped)
     // equal to the input's own must not destroy it.
     list.RemoveAll();
     const Bytes text = GnuUuencode(payloads[0], "self.txt", dir);
-    PartSpec spec = WriteSection(dir, "self.txt", "Subject: s\n\n", text, "", MT_UU);
-    AddRecord({MakePart(spec, "self.txt")});
-    answerState = answer::YesToAll;
-    EXPECT_EQ(Extract(0, &answerState, "*"), extract_result::Skipped);
+    PartRange range = WriteSection(dir, "self.txt", "Subject: s\n\n", text, "", MT_UU);
+    AddRecord({MakePart(range, "self.txt")});
+    int state = answer::YesToAll;
+    EXPECT_EQ(Extract(0, &state, "*"), extract_result::Skipped);
     EXPECT_NE(list[0]->m_Status & ST_NOTEXTRACTED, 0);
-    EXPECT_EQ(ReadFile(spec.file), "Subject: s\n\n" + text);
+    EXPECT_EQ(ReadFile(range.file), "Subject: s\n\n" + text);
 }
 
-TEST(OutputPolicyMerge, YencFileOfTheFullSizeGetsTheMergeQuestion)
-{
+// A yEnc record of `total` parts announcing `size` bytes, in strict mode.
+class OutputPolicyMerge : public ::testing::Test {
+protected:
+    void MakeRecord(int total, std::int64_t size)
+    {
+        settings.StrictYenc = true;
+        record = list.NewGroup();
+        auto* part = new CFInfo;
+        part->m_MsgType = MT_YENC;
+        part->m_Total = total;
+        part->m_ySize = size;
+        record->Append(part);
+    }
     TempDir dir;
     Settings settings;
-    settings.StrictYenc = true;
     ScriptedHost host;
-    MyCObArray list(settings, &host);
-    CSortInfo* record = list.NewGroup();
-    auto* part = new CFInfo;
-    part->m_MsgType = MT_YENC;
-    part->m_Total = 3;
-    part->m_ySize = 10;
-    record->Append(part);
-    const std::string path = dir.Write("y.bin", "0123456789");
-    OutputPolicy policy(settings, host);
-    OutputRequest request{path, "y.bin", {}, false};
-
-    host.answers = {button::Yes}; // "&Merge"
+    MyCObArray list{settings, &host};
+    CSortInfo* record = nullptr;
+    OutputPolicy policy{settings, host};
     int state = answer::Ask;
+};
+
+TEST_F(OutputPolicyMerge, YencFileOfTheFullSizeGetsTheMergeQuestion)
+{
+    MakeRecord(3, 10);
+    const std::string path = dir.Write("y.bin", "0123456789");
+    OutputRequest request{path, "y.bin", {}, false};
+    host.answers = {button::Yes}; // "&Merge"
     OutputFile out;
     EXPECT_EQ(policy.Open(request, *record, &state, out), OpenOutcome::Opened);
     EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
@@ -159,22 +134,10 @@ TEST(OutputPolicyMerge, YencFileOfTheFullSizeGetsTheMergeQuestion)
     plain.Discard();
 }
 
-TEST(OutputPolicyMerge, ReplaceAllAnswersEveryLaterFile)
+TEST_F(OutputPolicyMerge, ReplaceAllAnswersEveryLaterFile)
 {
-    TempDir dir;
-    Settings settings;
-    settings.StrictYenc = true;
-    ScriptedHost host;
-    MyCObArray list(settings, &host);
-    CSortInfo* record = list.NewGroup();
-    auto* part = new CFInfo;
-    part->m_MsgType = MT_YENC;
-    part->m_Total = 2;
-    part->m_ySize = 3;
-    record->Append(part);
-    OutputPolicy policy(settings, host);
+    MakeRecord(2, 3);
     host.answers = {button::ReplaceAll};
-    int state = answer::Ask;
     for (int i = 0; i < 2; ++i) {
         const std::string path = dir.Write("y" + std::to_string(i), "abc");
         OutputFile out;
@@ -196,39 +159,35 @@ protected:
         for (int i = 0; i < 3; ++i) {
             payloads.push_back(RandomBytes(1000 + 7 * i, 40 + i));
             const std::string name = "split.r0" + std::to_string(i);
-            AddRecord({MakePart(WriteSection(dir, "in" + std::to_string(i), "Subject: s\n\n",
-                                             GnuUuencode(payloads[i], name, dir), "", MT_UU),
-                                name)});
+            AddSingle(name, GnuUuencode(payloads[i], name, dir), MT_UU, "Subject: s\n\n");
         }
         host.appendTarget = dir / "all.bin";
     }
-    void ExtractAll()
+    std::vector<int> ExtractAll()
     {
+        std::vector<int> results;
         int state = answer::Ask;
         for (int i = 0; i < 3; ++i) results.push_back(Extract(i, &state));
         engine.EndExtractCommand();
+        return results;
     }
     std::vector<Bytes> payloads;
-    std::vector<int> results;
 };
 
-TEST_F(AppendAll, ExistingTargetAnsweredNoKeepsOldContentFirst)
+TEST_F(AppendAll, ExistingTargetIsKeptFirstOrReplacedAsAnswered)
 {
-    WriteFile(host.appendTarget, "OLD");
-    host.answers = {button::No};
-    ExtractAll();
-    EXPECT_EQ(results, (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(host.Asked(Prompt::Overwrite), 1);
-    EXPECT_EQ(host.suggestions, std::vector<std::string>{"split"}) << "asked once, with the archive's base name";
-    EXPECT_BYTES_EQ("OLD" + payloads[0] + payloads[1] + payloads[2], ReadFile(host.appendTarget));
-}
-
-TEST_F(AppendAll, ExistingTargetAnsweredYesIsReplaced)
-{
-    WriteFile(host.appendTarget, "OLD");
-    host.answers = {button::Yes};
-    ExtractAll();
-    EXPECT_BYTES_EQ(payloads[0] + payloads[1] + payloads[2], ReadFile(host.appendTarget));
+    for (int answerButton : {button::No, button::Yes}) {
+        SCOPED_TRACE(answerButton);
+        WriteFile(host.appendTarget, "OLD");
+        host.asked.clear();
+        host.suggestions.clear();
+        host.answers = {answerButton};
+        EXPECT_EQ(ExtractAll(), (std::vector<int>{1, 1, 1}));
+        EXPECT_EQ(host.Asked(Prompt::Overwrite), 1);
+        EXPECT_EQ(host.suggestions, std::vector<std::string>{"split"}) << "asked once, with the archive's base name";
+        EXPECT_BYTES_EQ((answerButton == button::No ? "OLD" : "") + payloads[0] + payloads[1] + payloads[2],
+                        ReadFile(host.appendTarget));
+    }
 }
 
 TEST_F(AppendAll, NewTargetIsCreatedWithoutQuestions)

@@ -2,10 +2,14 @@
 // byte with the originals that independent encoders turned into text.
 #include "extract_fixture.h"
 
+#include <functional>
+
 namespace zarvex::test {
 namespace {
 
 const std::string kHeaders = "From: someone@example.org\nSubject: test posting\n\nHere comes the file.\n\n";
+
+std::string Damage(const std::string& line) { return line.substr(0, 10) + '\x01' + line.substr(11); }
 
 class UUDecode : public ExtractTest {
 protected:
@@ -13,37 +17,68 @@ protected:
     {
         if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
     }
+    std::vector<std::string> UuLines(const std::string& name) { return Lines(GnuUuencode(payload, name, dir)); }
+
+    // Two parts whose second one is damaged, with a good duplicate of it.
+    CFInfo* AddDamagedWithDuplicate(const std::string& name, const std::string& before)
+    {
+        const std::vector<std::string> lines = UuLines(name);
+        const std::size_t half = lines.size() / 2;
+        std::vector<std::string> damaged(lines.begin() + half, lines.end());
+        damaged[4] = Damage(damaged[4]);
+        auto part = [&](const std::string& file, const std::string& head, const std::string& text, int number) {
+            return MakePart(WriteSection(dir, name + file, head, text, "", MT_UU, number, 2), number == 1 ? name : "");
+        };
+        CFInfo* p2 = part(".bad", before, Join(damaged, 0, damaged.size()), 2);
+        p2->m_pNextDup.reset(part(".good", "Subject: again\n\n", Join(lines, half, lines.size()), 2));
+        AddRecord({part(".1", before, Join(lines, 0, half), 1), p2});
+        return p2;
+    }
     const Bytes payload = RandomBytes(20'000, 7);
 };
 
-TEST_F(UUDecode, SinglePartEqualsOriginal)
+TEST_F(UUDecode, SinglePartsEqualTheOriginalDespiteDisturbances)
 {
-    const Bytes text = GnuUuencode(payload, "pic.bin", dir);
-    ASSERT_FALSE(text.empty());
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, text, "-- \nbye\n", MT_UU), "pic.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("pic.bin")));
-    EXPECT_EQ(host.CountInLog("Extracting UUencoded data as file pic.bin"), 1);
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
-    EXPECT_TRUE(list[0]->GetAt(0)->TestFlag(PF_WRITTEN));
-    EXPECT_EQ(list[0]->GetAt(0)->m_ByteStart, 0);
-    EXPECT_EQ(list[0]->GetAt(0)->m_Length, static_cast<std::int64_t>(payload.size()));
+    using Edit = std::function<void(std::vector<std::string>&)>;
+    struct Case {
+        const char* what;
+        Edit edit;
+        int endNotFound;
+    };
+    const std::vector<Case> cases = {
+        {"as encoded", [](auto&) {}, 0},
+        {"no begin line", [](auto& l) { l.erase(l.begin()); }, 0},
+        {"quote prefix", [](auto& l) { l[5] = "> " + l[5]; }, 0},
+        {"message line",
+         [](auto& l) { l.insert(l.begin() + 20, "\nMessage 2 of 2 follows, with its text here\n"); }, 0},
+        {"missing end: data kept", [](auto& l) { l.pop_back(); }, 1},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        host.log.clear();
+        const std::string name = "d" + std::to_string(i) + ".bin";
+        std::vector<std::string> lines = UuLines(name);
+        cases[i].edit(lines);
+        AddSingle(name, Join(lines, 0, lines.size()), MT_UU, kHeaders, i == 0 ? "-- \nbye\n" : "");
+        EXPECT_EQ(Extract(static_cast<int>(i)), extract_result::Written);
+        EXPECT_BYTES_EQ(payload, ReadFile(Out(name)));
+        EXPECT_EQ(host.CountInLog("Extracting UUencoded data as file " + name), 1);
+        if (i != 2) { // the quoted line is reported, yet decoded
+            EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
+        }
+        EXPECT_EQ(host.CountInLog("\tEnd not found, short file.\r\n"), cases[i].endNotFound) << host.PlainLog();
+    }
+    const CFInfo* first = list[0]->GetAt(0);
+    EXPECT_TRUE(first->TestFlag(PF_WRITTEN));
+    EXPECT_EQ(first->m_ByteStart, 0);
+    EXPECT_EQ(first->m_Length, static_cast<std::int64_t>(payload.size()));
 }
 
 TEST_F(UUDecode, ThreePartsInThreeFilesJoinInOrder)
 {
-    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "pic.bin", dir));
+    const std::vector<std::string> lines = UuLines("pic.bin");
     const std::size_t third = lines.size() / 3;
-    std::vector<CFInfo*> parts;
-    for (int i = 0; i < 3; ++i) {
-        const std::size_t to = i == 2 ? lines.size() : (i + 1) * third;
-        PartSpec spec = WriteSection(dir, "part" + std::to_string(i), kHeaders, Join(lines, i * third, to),
-                                     "\n-- \nsignature\n", MT_UU);
-        spec.part = i + 1;
-        spec.total = 3;
-        parts.push_back(MakePart(spec, i == 0 ? "pic.bin" : ""));
-    }
-    AddRecord(parts);
+    AddSplit("pic.bin", lines, {third, 2 * third}, MT_UU, kHeaders, "\n-- \nsignature\n");
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_BYTES_EQ(payload, ReadFile(Out("pic.bin")));
     EXPECT_EQ(list[0]->GetAt(1)->m_ByteStart, list[0]->GetAt(0)->m_Length);
@@ -53,175 +88,97 @@ TEST_F(UUDecode, ShortLastLineBeforeBackquoteAndEndIsDecoded)
 {
     // The last line lost its trailing blank in transport, so it does not look
     // like a UU line any more; only the end handling can decode it.
-    Bytes data = RandomBytes(450, 3) + "ab@";
+    const Bytes data = RandomBytes(450, 3) + "ab@";
     const std::vector<std::string> lines = Lines(GnuUuencode(data, "tail.bin", dir));
     ASSERT_GE(lines.size(), 4u);
-    std::string text = Join(lines, 0, lines.size() - 3);
-    text += "#86)\n`\nend\n";
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, text, "", MT_UU), "tail.bin")});
+    AddSingle("tail.bin", Join(lines, 0, lines.size() - 3) + "#86)\n`\nend\n", MT_UU, kHeaders);
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_BYTES_EQ(data, ReadFile(Out("tail.bin")));
     EXPECT_EQ(host.CountInLog("End not found"), 0) << host.PlainLog();
 }
 
-TEST_F(UUDecode, MissingEndKeepsDataAndSaysShortFile)
+TEST_F(UUDecode, FiveDamagedLinesAreReportedThenOnlyCounted)
 {
-    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "cut.bin", dir));
-    const std::string text = Join(lines, 0, lines.size() - 1); // without "end"
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, text, "", MT_UU), "cut.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("\tEnd not found, short file.\r\n"), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("cut.bin")));
-}
-
-TEST_F(UUDecode, SectionWithoutBeginStartsAtFirstFullLine)
-{
-    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "nobegin.bin", dir));
-    const std::string text = Join(lines, 1, lines.size());
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, text, "", MT_UU), "nobegin.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("nobegin.bin")));
-}
-
-TEST_F(UUDecode, QuotePrefixLeftInLinesIsFoundAgain)
-{
-    std::vector<std::string> lines = Lines(GnuUuencode(payload, "quoted.bin", dir));
-    lines[5] = "> " + lines[5];
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, Join(lines, 0, lines.size()), "", MT_UU),
-                        "quoted.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("quoted.bin")));
-}
-
-TEST_F(UUDecode, MessageLineBetweenPartsDoesNotResumeData)
-{
-    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "msg.bin", dir));
-    std::string text = Join(lines, 0, 20) + "\nMessage 2 of 2 follows, with its text here\n" +
-                       Join(lines, 20, lines.size());
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, text, "", MT_UU), "msg.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("msg.bin")));
-}
-
-// Damages line `index` of the encoded text with a control character.
-std::string Damage(const std::string& line) { return line.substr(0, 10) + '\x01' + line.substr(11); }
-
-TEST_F(UUDecode, SixDamagedLinesGiveFiveReportsAndOneMore)
-{
-    std::vector<std::string> lines = Lines(GnuUuencode(payload, "bad.bin", dir));
-    for (int i = 3; i < 9; ++i) lines[i] = Damage(lines[i]);
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, Join(lines, 0, lines.size()), "", MT_UU),
-                        "bad.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("*Error decoding line"), 5) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("(1 more errors.)\r\n"), 1) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog(" invalid characters "), 5);
-    EXPECT_NE(list[0]->m_Status & ST_DATAERROR, 0);
-    EXPECT_EQ(ReadFile(Out("bad.bin")).size(), payload.size()) << "damaged lines keep the output length";
-}
-
-TEST_F(UUDecode, FiveDamagedLinesGiveFiveReportsAndNoSummary)
-{
-    std::vector<std::string> lines = Lines(GnuUuencode(payload, "bad.bin", dir));
-    for (int i = 3; i < 8; ++i) lines[i] = Damage(lines[i]);
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, Join(lines, 0, lines.size()), "", MT_UU),
-                        "bad.bin")});
-    Extract(0);
-    EXPECT_EQ(host.CountInLog("*Error decoding line"), 5);
-    EXPECT_EQ(host.CountInLog("more errors"), 0);
-    // The line number counts from the start of the input file.
-    EXPECT_EQ(host.CountInLog("*Error decoding line " + std::to_string(CountLines(kHeaders) + 4) + " of "), 1)
-        << host.PlainLog();
+    for (int damaged : {5, 6}) {
+        SCOPED_TRACE(damaged);
+        host.log.clear();
+        const std::string name = "bad" + std::to_string(damaged) + ".bin";
+        std::vector<std::string> lines = UuLines(name);
+        for (int i = 3; i < 3 + damaged; ++i) lines[i] = Damage(lines[i]);
+        CSortInfo* record = AddSingle(name, Join(lines, 0, lines.size()), MT_UU, kHeaders);
+        EXPECT_EQ(Extract(list.GetSize() - 1), extract_result::Written);
+        EXPECT_EQ(host.CountInLog("*Error decoding line"), 5) << host.PlainLog();
+        EXPECT_EQ(host.CountInLog(" invalid characters "), 5);
+        EXPECT_EQ(host.CountInLog("(1 more errors.)\r\n"), damaged - 5) << host.PlainLog();
+        EXPECT_EQ(host.CountInLog("more errors"), damaged - 5);
+        // The line number counts from the start of the input file.
+        EXPECT_EQ(host.CountInLog("*Error decoding line " + std::to_string(CountLines(kHeaders) + 4) + " of "), 1);
+        EXPECT_NE(record->m_Status & ST_DATAERROR, 0);
+        EXPECT_EQ(ReadFile(Out(name)).size(), payload.size()) << "damaged lines keep the output length";
+    }
 }
 
 TEST_F(UUDecode, DamagedPartIsReplacedByItsDuplicateAtTheSameOffset)
 {
-    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "dup.bin", dir));
-    const std::size_t half = lines.size() / 2;
-    PartSpec first = WriteSection(dir, "p1", kHeaders, Join(lines, 0, half), "", MT_UU);
-    first.total = 2;
-    std::vector<std::string> damaged(lines.begin() + half, lines.end());
-    damaged[4] = Damage(damaged[4]);
-    PartSpec second = WriteSection(dir, "p2bad", kHeaders, Join(damaged, 0, damaged.size()), "", MT_UU);
-    second.part = 2;
-    second.total = 2;
-    PartSpec good = WriteSection(dir, "p2good", "Subject: again\n\n", Join(lines, half, lines.size()), "", MT_UU);
-    good.part = 2;
-    good.total = 2;
-    CFInfo* p2 = MakePart(second, "");
-    p2->m_pNextDup.reset(MakePart(good, ""));
-    AddRecord({MakePart(first, "dup.bin"), p2});
+    CFInfo* p2 = AddDamagedWithDuplicate("dup.bin", kHeaders);
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
     EXPECT_EQ(p2->m_pNextDup->m_ByteStart, list[0]->GetAt(0)->m_Length);
 }
 
-class UUChosenDuplicate : public UUDecode {
-protected:
-    void SetUp() override
-    {
-        UUDecode::SetUp();
-        if (IsSkipped()) return;
-        settings.YouChooseDuplicate = true;
-        const std::vector<std::string> lines = Lines(GnuUuencode(payload, "dup.bin", dir));
-        const std::size_t half = lines.size() / 2;
-        PartSpec first = WriteSection(dir, "p1", "", Join(lines, 0, half), "", MT_UU);
-        std::vector<std::string> damaged(lines.begin() + half, lines.end());
-        damaged[4] = Damage(damaged[4]);
-        PartSpec bad = WriteSection(dir, "p2bad", "", Join(damaged, 0, damaged.size()), "", MT_UU);
-        PartSpec good = WriteSection(dir, "p2good", "", Join(lines, half, lines.size()), "", MT_UU);
-        first.total = bad.total = good.total = 2;
-        bad.part = good.part = 2;
-        CFInfo* p2 = MakePart(bad, "");
-        p2->m_pNextDup.reset(MakePart(good, ""));
-        AddRecord({MakePart(first, "dup.bin"), p2});
+TEST_F(UUDecode, UserChosenDuplicateIsUsedAsChosen)
+{
+    settings.YouChooseDuplicate = true;
+    struct Case {
+        int choice, result, errors;
+        bool aborts;
+    };
+    const Case cases[] = {
+        {1, extract_result::Written, 0, false},        // the good copy
+        {0, extract_result::Written, 1, false},        // the damaged one: reported, not switched
+        {-1, extract_result::NothingWritten, 0, true}, // abort removes the output
+    };
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const Case& c = cases[i];
+        host.log.clear();
+        host.duplicateChoices.clear();
+        host.chooseDuplicate = c.choice;
+        const std::string name = "dup" + std::to_string(i) + ".bin";
+        AddDamagedWithDuplicate(name, "");
+        EXPECT_EQ(Extract(i), c.result);
+        EXPECT_EQ(host.duplicateChoices, std::vector<int>{2}) << "asked once, for the part that has a duplicate";
+        EXPECT_EQ(host.CountInLog("Error decoding"), c.errors);
+        EXPECT_EQ(host.CountInLog("Trying next duplicate"), 0);
+        EXPECT_EQ(host.abort, c.aborts);
+        EXPECT_EQ(FileExists(Out(name)), !c.aborts);
+        if (c.choice == 1) EXPECT_BYTES_EQ(payload, ReadFile(Out(name)));
     }
-};
-
-TEST_F(UUChosenDuplicate, TheUserPicksTheGoodCopy)
-{
-    host.chooseDuplicate = 1;
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.duplicateChoices, std::vector<int>{2}) << "asked once, for the part that has a duplicate";
-    EXPECT_EQ(host.CountInLog("Trying next duplicate"), 0);
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
 }
 
-TEST_F(UUChosenDuplicate, ADamagedChoiceIsReportedNotSwitched)
+TEST_F(UUDecode, EmptyOrAbortedDecodeRemovesTheNewFileButKeepsAnOldOne)
 {
-    host.chooseDuplicate = 0;
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("Error decoding"), 1);
-    EXPECT_EQ(host.CountInLog("Trying next duplicate"), 0);
-}
-
-TEST_F(UUChosenDuplicate, AbortRemovesTheOutput)
-{
-    host.chooseDuplicate = -1;
-    EXPECT_EQ(Extract(0), extract_result::NothingWritten);
-    EXPECT_TRUE(host.abort);
-    EXPECT_FALSE(FileExists(Out("dup.bin")));
-}
-
-TEST_F(UUDecode, EmptyDecodeRemovesTheFile)
-{
-    const std::string text = "begin 644 empty.bin\n`\nend\n";
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, text, "", MT_UU), "empty.bin")});
-    EXPECT_EQ(Extract(0), extract_result::NothingWritten);
-    EXPECT_EQ(host.CountInLog("\tNo data written, empty file removed.\r\n"), 1) << host.PlainLog();
-    EXPECT_FALSE(FileExists(Out("empty.bin")));
-}
-
-TEST_F(UUDecode, AbortRemovesTheOutputAndSaysSo)
-{
-    const Bytes text = GnuUuencode(payload, "stop.bin", dir);
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, text, "", MT_UU), "stop.bin")});
-    host.abort = true;
-    EXPECT_EQ(Extract(0), extract_result::NothingWritten);
-    EXPECT_EQ(host.CountInLog("Operation Aborted!"), 1);
-    EXPECT_FALSE(FileExists(Out("stop.bin")));
+    int oldFiles = 0;
+    for (int i = 0; i < 4; ++i) {
+        const bool abort = i >= 2, hadOld = i % 2 == 1;
+        SCOPED_TRACE(i);
+        host.log.clear();
+        const std::string name = "e" + std::to_string(i) + ".bin";
+        if (hadOld) WriteFile(Out(name), "old content"), ++oldFiles;
+        AddSingle(name, abort ? GnuUuencode(payload, name, dir) : "begin 644 " + name + "\n`\nend\n", MT_UU, kHeaders);
+        host.abort = abort;
+        host.answers = {button::Yes};
+        int state = answer::Ask;
+        EXPECT_EQ(Extract(i, &state), extract_result::NothingWritten);
+        EXPECT_EQ(host.CountInLog(abort ? "Operation Aborted!" : "\tNo data written, empty file removed.\r\n"), 1)
+            << host.PlainLog();
+        EXPECT_EQ(FileExists(Out(name)), hadOld);
+        if (hadOld) {
+            EXPECT_EQ(ReadFile(Out(name)), "old content");
+        }
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir), {}), oldFiles) << "no temporary file left";
+    }
 }
 
 class XXDecode : public ExtractTest {
@@ -233,36 +190,22 @@ protected:
     const Bytes payload = RandomBytes(9'999, 11);
 };
 
-TEST_F(XXDecode, SinglePartEqualsOriginal)
+TEST_F(XXDecode, SingleAndTwoPartsEqualOriginalAndEndOnlyAfterThePlusLine)
 {
     const Bytes text = PythonXxencode(payload, "x.bin", dir);
     ASSERT_FALSE(text.empty());
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, text, "\nbye\n", MT_XX), "x.bin")});
+    AddSingle("x.bin", text, MT_XX, kHeaders, "\nbye\n");
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_BYTES_EQ(payload, ReadFile(Out("x.bin")));
     EXPECT_EQ(host.CountInLog("Extracting XXencoded data as file x.bin"), 1);
+    std::vector<std::string> lines = Lines(text);
+    AddSplit("x2.bin", lines, {lines.size() / 2}, MT_XX, kHeaders);
+    EXPECT_EQ(Extract(1), extract_result::Written);
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("x2.bin")));
     EXPECT_EQ(host.CountInLog("End not found"), 0) << host.PlainLog();
-}
-
-TEST_F(XXDecode, TwoPartsJoinAndEndAfterThePlusLine)
-{
-    const std::vector<std::string> lines = Lines(PythonXxencode(payload, "x.bin", dir));
-    const std::size_t half = lines.size() / 2;
-    PartSpec a = WriteSection(dir, "a", kHeaders, Join(lines, 0, half), "\n", MT_XX);
-    PartSpec b = WriteSection(dir, "b", kHeaders, Join(lines, half, lines.size()), "", MT_XX);
-    a.total = b.total = 2;
-    b.part = 2;
-    AddRecord({MakePart(a, "x.bin"), MakePart(b, "")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("x.bin")));
-}
-
-TEST_F(XXDecode, EndWithoutPlusLineIsNotTheEnd)
-{
-    std::vector<std::string> lines = Lines(PythonXxencode(payload, "x.bin", dir));
     lines.erase(lines.end() - 2); // drop "+"
-    AddRecord({MakePart(WriteSection(dir, "in.txt", kHeaders, Join(lines, 0, lines.size()), "", MT_XX), "x.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
+    AddSingle("x3.bin", Join(lines, 0, lines.size()), MT_XX, kHeaders);
+    EXPECT_EQ(Extract(2), extract_result::Written);
     EXPECT_EQ(host.CountInLog("End not found, short file."), 1) << host.PlainLog();
 }
 
@@ -273,77 +216,60 @@ protected:
         if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
     }
     const Bytes payload = RandomBytes(30'000, 5);
+    const std::string kPartHead = "Content-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n\n";
 };
 
-TEST_F(Base64Decode, MimeAttachmentWithBoundaryEqualsOriginal)
+TEST_F(Base64Decode, MimeAndHeaderlessSectionsGiveTheOriginal)
 {
     const Bytes mail = PythonMimeMail(payload, "doc.pdf", dir);
-    ASSERT_FALSE(mail.empty());
-    // The section starts at the message headers; the reader finds the body.
-    AddRecord({MakePart(WriteSection(dir, "mail.eml", "", mail, "\nText after the mail.\nMore text\n", MT_B64),
-                        "doc.pdf")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("doc.pdf")));
-    EXPECT_EQ(host.CountInLog("Extracting Base64 encoded data as file doc.pdf"), 1);
-    EXPECT_EQ(host.CountInLog("short file"), 0) << host.PlainLog();
-}
-
-TEST_F(Base64Decode, HeaderlessLinesEqualOriginal)
-{
-    const Bytes lines = PythonBase64Lines(payload, dir);
-    ASSERT_FALSE(lines.empty());
-    AddRecord({MakePart(WriteSection(dir, "in.txt", "", lines, "", MT_B64), "raw.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("raw.bin")));
-}
-
-TEST_F(Base64Decode, LineBrokenInTwoIsJoined)
-{
-    std::vector<std::string> lines = Lines(PythonBase64Lines(payload, dir));
-    const std::string whole = lines[10];
-    lines[10] = whole.substr(0, 40) + "\n";
-    lines.insert(lines.begin() + 11, whole.substr(40));
-    const std::string body = "Content-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n\n" +
-                             Join(lines, 0, lines.size());
-    AddRecord({MakePart(WriteSection(dir, "in.txt", "Subject: x\n", body, "", MT_B64), "joined.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("joined.bin")));
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
+    const Bytes encoded = PythonBase64Lines(payload, dir);
+    ASSERT_FALSE(mail.empty() || encoded.empty());
+    std::vector<std::string> broken = Lines(encoded);
+    const std::string whole = broken[10];
+    broken[10] = whole.substr(0, 40) + "\n";
+    broken.insert(broken.begin() + 11, whole.substr(40));
+    const std::string cases[] = {
+        // The section starts at the message headers; the reader finds the body.
+        mail,
+        encoded, // headerless
+        "Subject: x\n" + kPartHead + Join(broken, 0, broken.size()), // a line broken in two is joined
+        "Content-Type: multipart/mixed; boundary=\"XyZ\"\n\n--XyZ\n" + kPartHead + encoded +
+            "--XyZ--\nQUJDRA==\nmore text\n", // the closing boundary ends it, whatever follows
+    };
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        host.log.clear();
+        const std::string name = i == 0 ? "doc.pdf" : "b" + std::to_string(i) + ".bin";
+        AddSingle(name, cases[i], MT_B64, "", i == 0 ? "\nText after the mail.\nMore text\n" : "");
+        EXPECT_EQ(Extract(i), extract_result::Written);
+        EXPECT_BYTES_EQ(payload, ReadFile(Out(name)));
+        EXPECT_EQ(host.CountInLog("Extracting Base64 encoded data as file " + name), 1);
+        EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
+        if (i == 0) {
+            EXPECT_EQ(host.CountInLog("short file"), 0) << host.PlainLog();
+        }
+    }
 }
 
 TEST_F(Base64Decode, SecondPartResumesOnlyAtAFullLengthLine)
 {
     const std::vector<std::string> lines = Lines(PythonBase64Lines(payload, dir));
     const std::size_t half = lines.size() / 2;
-    const std::string head = "Content-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n\n";
-    PartSpec a = WriteSection(dir, "a", "Subject: x 1/2\n", head + Join(lines, 0, half), "", MT_B64);
-    PartSpec b = WriteSection(dir, "b", "",
-                              "Subject: x 2/2\nshort\nline of text that is not base64\n\n" +
-                                  Join(lines, half, lines.size()),
-                              "", MT_B64);
-    a.total = b.total = 2;
-    b.part = 2;
+    PartRange a = WriteSection(dir, "a", "Subject: x 1/2\n", kPartHead + Join(lines, 0, half), "", MT_B64, 1, 2);
+    PartRange b = WriteSection(dir, "b", "",
+                               "Subject: x 2/2\nshort\nline of text that is not base64\n\n" +
+                                   Join(lines, half, lines.size()),
+                               "", MT_B64, 2, 2);
     AddRecord({MakePart(a, "two.bin"), MakePart(b, "")});
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_BYTES_EQ(payload, ReadFile(Out("two.bin")));
-}
-
-TEST_F(Base64Decode, ClosingBoundaryFinishesEvenWithTextAfterIt)
-{
-    const Bytes lines = PythonBase64Lines(payload, dir);
-    const std::string body = "Content-Type: multipart/mixed; boundary=\"XyZ\"\n\n--XyZ\n"
-                             "Content-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n\n" +
-                             lines + "--XyZ--\nQUJDRA==\nmore text\n";
-    AddRecord({MakePart(WriteSection(dir, "in.txt", "", body, "", MT_B64), "b.bin")});
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("b.bin")));
 }
 
 TEST_F(Base64Decode, BrokenGroupIsAShortLine)
 {
     std::vector<std::string> lines = Lines(PythonBase64Lines(payload, dir));
     lines[3] = lines[3].substr(0, 74) + "\n"; // 74 characters: ends inside a group
-    AddRecord({MakePart(WriteSection(dir, "in.txt", "", Join(lines, 0, lines.size()), "", MT_B64), "s.bin")});
+    AddSingle("s.bin", Join(lines, 0, lines.size()), MT_B64);
     Extract(0);
     EXPECT_EQ(host.CountInLog(" short line"), 1) << host.PlainLog();
     EXPECT_NE(list[0]->GetAt(0)->m_Status & ST_DATAERROR, 0);

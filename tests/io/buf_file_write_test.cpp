@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -31,31 +32,41 @@ template <typename F> int InChild(F body)
     return WEXITSTATUS(status);
 }
 
-TEST(BufFileWrite, PutCharAcrossManyBuffersKeepsEveryByte)
+// The cause of the FileException `body` raises, or -1 when it raises none.
+template <typename F> int CauseOf(F body)
 {
-    TempDir dir;
-    const Bytes payload = test::RandomBytes(200001, 7);
-    CBufFile f;
-    ASSERT_TRUE(f.Open(dir / "out.bin", kCreate));
-    for (char c : payload)
-        f.PutChar(static_cast<unsigned char>(c));
-    EXPECT_EQ(f.GetPosition(), 200001);
-    f.Close();
-    EXPECT_BYTES_EQ(payload, ReadFile(dir / "out.bin"));
+    try {
+        body();
+    } catch (const FileException& e) {
+        return e.Error().cause;
+    }
+    return -1;
 }
 
-TEST(BufFileWrite, BulkWritesAndSingleBytesInterleaveInOrder)
+std::string NextLine(CBufFile& f)
+{
+    char buf[64];
+    int len = 0;
+    bool complete = false;
+    return f.ReadLine(buf, 64, &len, &complete) ? std::string(buf, static_cast<std::size_t>(len)) : "<none>";
+}
+
+TEST(BufFileWrite, SingleBytesAndBulkWritesAcrossManyBuffersKeepOrder)
 {
     TempDir dir;
     const Bytes big = test::RandomBytes(70000, 3);
+    const Bytes payload = test::RandomBytes(200001, 7);
     CBufFile f;
     ASSERT_TRUE(f.Open(dir / "out.bin", kCreate));
     f.PutChar('<');
     f.Write("small", 5);
     f.Write(big.data(), big.size());
+    for (char c : payload)
+        f.PutChar(static_cast<unsigned char>(c));
     f.PutChar('>');
+    EXPECT_EQ(f.GetPosition(), static_cast<std::int64_t>(7 + big.size() + payload.size()));
     f.Close();
-    EXPECT_BYTES_EQ("<small" + big + ">", ReadFile(dir / "out.bin"));
+    EXPECT_BYTES_EQ("<small" + big + payload + ">", ReadFile(dir / "out.bin"));
 }
 
 TEST(BufFileWrite, CountsBinaryAndTextBytesWritten)
@@ -70,15 +81,13 @@ TEST(BufFileWrite, CountsBinaryAndTextBytesWritten)
     EXPECT_EQ(f.TextCount(), 8);
 }
 
-TEST(BufFileWrite, PutCharOnClosedFileRaisesInvalidHandle)
+TEST(BufFileWrite, ClosedFileAndNegativeSeekRaise)
 {
+    TempDir dir;
     CBufFile f;
-    try {
-        f.PutChar('x');
-        FAIL() << "no exception";
-    } catch (const FileException& e) {
-        EXPECT_EQ(e.Error().cause, kInvalidFile);
-    }
+    EXPECT_EQ(CauseOf([&] { f.PutChar('x'); }), kInvalidFile);
+    ASSERT_TRUE(f.Open(dir.Write("f.txt", "abc"), kInput));
+    EXPECT_EQ(CauseOf([&] { f.Seek(-5, 0); }), kBadSeek);
 }
 
 TEST(BufFileWrite, WriteAfterReadingLandsAtTheLogicalPosition)
@@ -87,75 +96,60 @@ TEST(BufFileWrite, WriteAfterReadingLandsAtTheLogicalPosition)
     const std::string path = dir.Write("rw.txt", "line one\nline two\n");
     CBufFile f;
     ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
-    char buf[64];
-    int len = 0;
-    bool complete = false;
-    ASSERT_TRUE(f.ReadLine(buf, 64, &len, &complete));
+    EXPECT_EQ(NextLine(f), "line one\n");
     f.Write("LINE", 4);
     EXPECT_EQ(f.GetPosition(), 13);
     f.Close();
     EXPECT_EQ(ReadFile(path), "line one\nLINE two\n");
+    ASSERT_TRUE(f.Open(dir.Write("d.txt", "0123456789"), CBufFile::modeReadWrite));
+    EXPECT_EQ(f.GetChar(), '0');
+    f.Seek(3, 1); // relative to the logical position, not the OS one
+    EXPECT_EQ(f.GetChar(), '4');
 }
 
 // A file-size limit in a child process stands in for a full disk.
-TEST(BufFileWrite, FailedWriteRaisesAndKeepsWhatWasWritten)
+int InChildWithSizeLimit(rlim_t limit, const std::string& path, const std::function<int(CBufFile&)>& body)
 {
-    TempDir dir;
-    const std::string path = dir / "full.bin";
-    const Bytes payload = test::RandomBytes(300000, 11);
-    constexpr rlim_t kLimit = 100000;
-    const int cause = InChild([&] {
+    return InChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{kLimit, kLimit};
+        rlimit lim{limit, limit};
         if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 100;
         CBufFile f;
         if (!f.Open(path, kCreate)) return 101;
-        int result = 102;
-        try {
+        return body(f);
+    });
+}
+
+TEST(BufFileWrite, FullDiskRaisesOnceAndKeepsWhatWasWritten)
+{
+    TempDir dir;
+    const Bytes payload = test::RandomBytes(300000, 11);
+    const int cause = InChildWithSizeLimit(100000, dir / "a.bin", [&](CBufFile& f) {
+        const int lost = CauseOf([&] {
             for (char c : payload)
                 f.PutChar(static_cast<unsigned char>(c));
-        } catch (const FileException& e) {
-            result = e.Error().cause;
-        }
-        try {
-            f.Close(); // the lost bytes were reported once; closing works
-        } catch (const FileException&) {
-            return 103;
-        }
-        return result;
+        });
+        return CauseOf([&] { f.Close(); }) == -1 ? lost : 103; // the loss was reported once; closing works
     });
     EXPECT_EQ(cause, kDiskFull);
-    EXPECT_BYTES_EQ(payload.substr(0, kLimit), ReadFile(path));
-}
-
-TEST(BufFileWrite, FailedCloseReportsPendingBytes)
-{
-    TempDir dir;
-    const std::string path = dir / "full.bin";
-    const int cause = InChild([&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{10, 10};
-        if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 100;
-        CBufFile f;
-        if (!f.Open(path, kCreate)) return 101;
+    EXPECT_BYTES_EQ(payload.substr(0, 100000), ReadFile(dir / "a.bin"));
+    const int onClose = InChildWithSizeLimit(10, dir / "b.bin", [](CBufFile& f) {
         f.Write("more than ten bytes", 19);
-        try {
-            f.Close();
-        } catch (const FileException& e) {
-            return e.Error().cause;
-        }
-        return 102;
+        return CauseOf([&] { f.Close(); });
     });
-    EXPECT_EQ(cause, kDiskFull);
-    EXPECT_EQ(ReadFile(path), "more than ");
+    EXPECT_EQ(onClose, kDiskFull) << "pending bytes that cannot be written on close";
+    EXPECT_EQ(ReadFile(dir / "b.bin"), "more than ");
 }
 
-TEST(BufFilePosition, LengthIncludesPendingBytes)
+TEST(BufFilePosition, LengthCountsPendingBytesPastTheEndOnly)
 {
     TempDir dir;
     const std::string path = dir.Write("f.bin", std::string(1000, 'a'));
     CBufFile f;
     ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
+    f.Seek(10, 0);
+    f.Write("xyz", 3);
+    EXPECT_EQ(f.GetLength(), 1000);
     f.SeekToEnd();
     for (int i = 0; i < 10; ++i)
         f.PutChar('b');
@@ -167,92 +161,28 @@ TEST(BufFilePosition, LengthIncludesPendingBytes)
     EXPECT_EQ(f.GetPosition(true), 1000);
 }
 
-TEST(BufFilePosition, PendingBytesOverExistingDataDoNotLengthenTheFile)
+TEST(BufFilePosition, BackwardSeeksReuseTheBufferUntilTheEnd)
 {
     TempDir dir;
-    const std::string path = dir.Write("f.bin", std::string(1000, 'a'));
-    CBufFile f;
-    ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
-    f.Seek(10, 0);
-    f.Write("xyz", 3);
-    EXPECT_EQ(f.GetLength(), 1000);
-}
-
-TEST(BufFilePosition, BackwardSeekInsideTheBufferDoesNotReadAgain)
-{
-    TempDir dir;
-    const std::string path = dir.Write("f.txt", "alpha\nbeta\ngamma\n");
+    const std::string path = dir.Write("f.txt", "alpha\nbeta\n");
     CBufFile f;
     ASSERT_TRUE(f.Open(path, kInput));
-    char buf[64];
-    int len = 0;
-    bool complete = false;
-    f.ReadLine(buf, 64, &len, &complete);
-    f.ReadLine(buf, 64, &len, &complete);
-    test::WriteFile(path, "ALPHA\nBETA\nGAMMA\n"); // only a fresh read would see this
+    NextLine(f);
+    NextLine(f);
+    test::WriteFile(path, "ALPHA\nBETA\n"); // only a fresh read would see this
     EXPECT_EQ(f.Seek(6, 0), 6);
-    f.ReadLine(buf, 64, &len, &complete);
-    EXPECT_EQ(std::string(buf, static_cast<std::size_t>(len)), "beta\n");
+    EXPECT_EQ(NextLine(f), "beta\n");
     EXPECT_EQ(f.GetPosition(), 11);
-}
-
-TEST(BufFilePosition, SeekBackAfterTheEndSeesDataAppendedSince)
-{
-    TempDir dir;
-    const std::string path = dir.Write("grow.txt", "one\ntwo\n");
-    CBufFile f;
-    ASSERT_TRUE(f.Open(path, kInput));
-    char buf[64];
-    int len = 0;
-    bool complete = false;
-    while (f.ReadLine(buf, 64, &len, &complete)) {
-    }
+    EXPECT_EQ(NextLine(f), "<none>");
     CBufFile writer;
     ASSERT_TRUE(writer.Open(path, CBufFile::modeWrite));
     writer.SeekToEnd();
     writer.Write("three\n", 6);
     writer.Close();
-    f.Seek(4, 0);
-    ASSERT_TRUE(f.ReadLine(buf, 64, &len, &complete));
-    EXPECT_EQ(std::string(buf, static_cast<std::size_t>(len)), "two\n");
-    ASSERT_TRUE(f.ReadLine(buf, 64, &len, &complete));
-    EXPECT_EQ(std::string(buf, static_cast<std::size_t>(len)), "three\n");
-}
-
-TEST(BufFilePosition, SeekFromCurrentIsRelativeToTheLogicalPosition)
-{
-    TempDir dir;
-    const std::string path = dir.Write("f.txt", "0123456789");
-    CBufFile f;
-    ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
-    EXPECT_EQ(f.GetChar(), '0');
-    f.Seek(3, 1);
-    EXPECT_EQ(f.GetChar(), '4');
-}
-
-TEST(BufFilePosition, PositionAndLengthRemainAfterClose)
-{
-    TempDir dir;
-    CBufFile f;
-    ASSERT_TRUE(f.Open(dir / "f.bin", kCreate));
-    f.Write("12345", 5);
-    f.Close();
-    EXPECT_FALSE(f.IsOpen());
-    EXPECT_EQ(f.GetPosition(), 5);
-    EXPECT_EQ(f.GetLength(), 5);
-}
-
-TEST(BufFilePosition, SeekToNegativeOffsetRaisesBadSeek)
-{
-    TempDir dir;
-    CBufFile f;
-    ASSERT_TRUE(f.Open(dir.Write("f.txt", "abc"), kInput));
-    try {
-        f.Seek(-5, 0);
-        FAIL() << "no exception";
-    } catch (const FileException& e) {
-        EXPECT_EQ(e.Error().cause, kBadSeek);
-    }
+    f.Seek(6, 0);
+    const std::string again = NextLine(f);
+    EXPECT_TRUE(again == "beta\n" || again == "BETA\n") << again;
+    EXPECT_EQ(NextLine(f), "three\n");
 }
 
 TEST(BufFileLarge, SparseFileAboveFourGigabytesKeepsPositions)
@@ -261,11 +191,8 @@ TEST(BufFileLarge, SparseFileAboveFourGigabytesKeepsPositions)
     constexpr std::int64_t kFive = 5LL << 30;
     CBufFile f;
     ASSERT_TRUE(f.Open(dir / "big.bin", kCreate | CBufFile::modeReadWrite));
-    try {
-        f.SetLength(kFive);
-    } catch (const FileException& e) {
-        GTEST_SKIP() << "the file system refuses 5 GB files (cause " << e.Error().cause << ")";
-    }
+    if (const int cause = CauseOf([&] { f.SetLength(kFive); }); cause >= 0)
+        GTEST_SKIP() << "the file system refuses 5 GB files (cause " << cause << ")";
     EXPECT_EQ(f.GetLength(), kFive);
     EXPECT_EQ(f.Seek(kFive - 3, 0), kFive - 3);
     f.Write("end", 3);
@@ -300,12 +227,14 @@ TEST(BufFileOps, AppendToCopiesTheWholeFileAndRewinds)
     EXPECT_BYTES_EQ("head" + body, ReadFile(dir / "dst.bin"));
 }
 
-TEST(BufFileOps, FillRangeOverwritesExistingBytesAndExtends)
+TEST(BufFileOps, FillRangeOverwritesAndExtendsButRefusesBadRanges)
 {
     TempDir dir;
     const std::string path = dir.Write("f.bin", "abcdefgh");
     CBufFile f;
+    EXPECT_FALSE(f.FillRange(0, 10, 0)) << "closed file";
     ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
+    EXPECT_FALSE(f.FillRange(10, 5, 0));
     ASSERT_TRUE(f.FillRange(2, 4, '*'));
     EXPECT_EQ(f.GetPosition(), 4);
     ASSERT_TRUE(f.FillRange(6, 12, 0));
@@ -314,16 +243,7 @@ TEST(BufFileOps, FillRangeOverwritesExistingBytesAndExtends)
     EXPECT_BYTES_EQ(std::string("ab**ef\0\0\0\0\0\0\0\0++", 16), ReadFile(path));
 }
 
-TEST(BufFileOps, FillRangeRefusesReversedRangeAndClosedFile)
-{
-    TempDir dir;
-    CBufFile f;
-    EXPECT_FALSE(f.FillRange(0, 10, 0));
-    ASSERT_TRUE(f.Open(dir / "f.bin", kCreate));
-    EXPECT_FALSE(f.FillRange(10, 5, 0));
-}
-
-TEST(BufFileOps, SetLengthCutsAndWritesPendingFirst)
+TEST(BufFileOps, SetLengthWritesPendingFirstAndSizesRemainAfterClose)
 {
     TempDir dir;
     CBufFile f;
@@ -331,27 +251,24 @@ TEST(BufFileOps, SetLengthCutsAndWritesPendingFirst)
     f.Write("0123456789", 10);
     f.SetLength(4);
     EXPECT_EQ(f.GetLength(), 4);
+    f.SeekToEnd();
+    f.Write("5", 1);
     f.Close();
-    EXPECT_EQ(ReadFile(dir / "f.bin"), "0123");
+    EXPECT_FALSE(f.IsOpen());
+    EXPECT_EQ(f.GetPosition(), 5);
+    EXPECT_EQ(f.GetLength(), 5);
+    EXPECT_EQ(ReadFile(dir / "f.bin"), "01235");
 }
 
-TEST(BufFileUnget, ByteAtTheFrontIsStoredBeforeTheBuffer)
+TEST(BufFileUnget, RoomInFrontOfTheBufferIsLimited)
 {
     TempDir dir;
     CBufFile f;
     ASSERT_TRUE(f.Open(dir.Write("f.txt", "bc"), kInput));
-    f.UngetChar('a');
+    f.UngetChar('a'); // before anything was read
     EXPECT_EQ(f.GetChar(), 'a');
     EXPECT_EQ(f.GetChar(), 'b');
-    f.UngetChar('b');
-    EXPECT_EQ(f.GetChar(), 'b');
-}
-
-TEST(BufFileUnget, RoomInFrontOfAFullBufferIsLimited)
-{
-    TempDir dir;
-    CBufFile f;
-    ASSERT_TRUE(f.Open(dir.Write("f.txt", std::string(100000, '.')), kInput));
+    ASSERT_TRUE(f.Open(dir.Write("g.txt", std::string(100000, '.')), kInput));
     EXPECT_EQ(f.GetChar(), '.');
     f.UngetChar('.');
     for (int i = 0; i < 300; ++i)
@@ -361,7 +278,7 @@ TEST(BufFileUnget, RoomInFrontOfAFullBufferIsLimited)
     EXPECT_EQ(f.GetChar(), '.') << "the bytes beyond the room were dropped";
 }
 
-TEST(BufFileOpen, MissingFileGivesCauseTwoAndNeverThrows)
+TEST(BufFileOpen, MissingFileOrFolderFailsWithCauseAndNeverThrows)
 {
     TempDir dir;
     CBufFile f;
@@ -372,13 +289,6 @@ TEST(BufFileOpen, MissingFileGivesCauseTwoAndNeverThrows)
     EXPECT_EQ(err.fileName, dir / "missing.txt");
     EXPECT_FALSE(f.Open(dir / "no/such/dir/x", kCreate, &err));
     EXPECT_EQ(err.cause, kFileNotFound);
-}
-
-TEST(BufFileOpen, FolderIsRefusedAsAccessDenied)
-{
-    TempDir dir;
-    CBufFile f;
-    FileError err;
     EXPECT_FALSE(f.Open(dir.Path().string(), kInput, &err));
     EXPECT_EQ(err.cause, kAccessDenied);
     EXPECT_FALSE(f.IsOpen());
@@ -394,36 +304,28 @@ TEST(BufFileOpen, UnreadableFileGivesAccessDenied)
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 100;
         CBufFile f;
         FileError err;
-        if (f.Open(path, kInput, &err)) return 101;
-        return err.cause;
+        return f.Open(path, kInput, &err) ? 101 : err.cause;
     });
     EXPECT_EQ(cause, kAccessDenied);
 }
 
-TEST(BufFileOpen, CreateTruncatesUnlessAskedNotTo)
+TEST(BufFileOpen, CreateTruncatesUnlessAskedNotToAndReopenGivesReadWrite)
 {
     TempDir dir;
     const std::string path = dir.Write("f.txt", "old content");
     CBufFile f;
     ASSERT_TRUE(f.Open(path, kCreate | CBufFile::modeNoTruncate));
     EXPECT_EQ(f.GetLength(), 11);
-    ASSERT_TRUE(f.Open(path, kCreate));
-    EXPECT_EQ(f.GetLength(), 0);
-}
-
-TEST(BufFileOpen, ReopenGivesReadAndWriteAccess)
-{
-    TempDir dir;
-    const std::string path = dir.Write("f.txt", "abc");
-    CBufFile f;
     ASSERT_TRUE(f.Open(path, kInput));
     f.Close();
     ASSERT_TRUE(f.Reopen());
-    EXPECT_EQ(f.GetChar(), 'a');
+    EXPECT_EQ(f.GetChar(), 'o');
     f.SeekToEnd();
-    f.Write("d", 1);
+    f.Write("!", 1);
     f.Close();
-    EXPECT_EQ(ReadFile(path), "abcd");
+    EXPECT_EQ(ReadFile(path), "old content!");
+    ASSERT_TRUE(f.Open(path, kCreate));
+    EXPECT_EQ(f.GetLength(), 0);
 }
 
 TEST(BufFileStatus, ReportsSizeTimesAndFolderBit)
@@ -443,18 +345,17 @@ TEST(BufFileStatus, ReportsSizeTimesAndFolderBit)
 
 TEST(FileErrorCause, ErrnoValuesMapToCauses)
 {
-    EXPECT_EQ(CauseFromErrno(0), kNoError);
-    EXPECT_EQ(CauseFromErrno(ENOENT), kFileNotFound);
-    EXPECT_EQ(CauseFromErrno(ENOTDIR), kBadPath);
-    EXPECT_EQ(CauseFromErrno(EMFILE), kTooManyOpenFiles);
-    EXPECT_EQ(CauseFromErrno(EROFS), kAccessDenied);
-    EXPECT_EQ(CauseFromErrno(EBADF), kInvalidFile);
-    EXPECT_EQ(CauseFromErrno(EIO), kHardIO);
-    EXPECT_EQ(CauseFromErrno(ENOSPC), kDiskFull);
-    EXPECT_EQ(CauseFromErrno(EINVAL), kGeneric);
-    EXPECT_EQ(CauseFromErrno(EINVAL, true), kBadSeek);
-    EXPECT_EQ(CauseFromErrno(ESPIPE, true), kBadSeek);
-    EXPECT_EQ(CauseFromErrno(EXDEV), kGeneric);
+    const struct
+    {
+        int error;
+        bool seeking;
+        int cause;
+    } cases[] = {{0, false, kNoError},           {ENOENT, false, kFileNotFound}, {ENOTDIR, false, kBadPath},
+                 {EMFILE, false, kTooManyOpenFiles}, {EROFS, false, kAccessDenied}, {EBADF, false, kInvalidFile},
+                 {EIO, false, kHardIO},           {ENOSPC, false, kDiskFull},     {EINVAL, false, kGeneric},
+                 {EINVAL, true, kBadSeek},        {ESPIPE, true, kBadSeek},       {EXDEV, false, kGeneric}};
+    for (const auto& c : cases)
+        EXPECT_EQ(CauseFromErrno(c.error, c.seeking), c.cause) << c.error;
 }
 
 } // namespace

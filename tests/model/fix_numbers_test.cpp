@@ -26,35 +26,20 @@ TEST(FixNumbersFromData, SubjectNumbersBecomeGroupNumbers)
     EXPECT_EQ(info.m_FullSubj, "() pics.rar (2/4) (2/4)");
 }
 
-TEST(FixNumbersFromData, LeadingZerosCompareByValue)
+// Leading zeros compare by value; numbers inside longer runs do not count.
+TEST(FixNumbersFromData, OnlyWholeNumbersMatch)
 {
-    CFInfo info = PartWith("pics [03/10] (1/2)", 1, 2);
-    ASSERT_TRUE(info.FixNumbersFromData(3, 10));
-    EXPECT_EQ(info.m_FullSubj, "pics [] (1/2) (1/2)");
-}
-
-TEST(FixNumbersFromData, NoMatchChangesNothing)
-{
-    CFInfo info = PartWith("pics (2/4)", 2, 4);
-    EXPECT_FALSE(info.FixNumbersFromData(3, 10));
-    EXPECT_EQ(info.m_FullSubj, "pics (2/4)");
-    EXPECT_EQ(info.m_Part, 2);
-    EXPECT_EQ(info.m_Group, -1);
-    EXPECT_EQ(info.m_Swapped, 0);
-}
-
-TEST(FixNumbersFromData, NumbersInsideLongerRunsDoNotCount)
-{
-    CFInfo info = PartWith("x 13/10 y (1/2)", 1, 2);
-    EXPECT_FALSE(info.FixNumbersFromData(3, 10));
-    CFInfo other = PartWith("x 3/100 y (1/2)", 1, 2);
-    EXPECT_FALSE(other.FixNumbersFromData(3, 10));
-}
-
-TEST(FixNumbersFromData, EmptySubject)
-{
-    CFInfo info = PartWith("", 1, 2);
-    EXPECT_FALSE(info.FixNumbersFromData(1, 5));
+    CFInfo zeros = PartWith("pics [03/10] (1/2)", 1, 2);
+    ASSERT_TRUE(zeros.FixNumbersFromData(3, 10));
+    EXPECT_EQ(zeros.m_FullSubj, "pics [] (1/2) (1/2)");
+    for (const char* subject : {"pics (2/4)", "x 13/10 y (1/2)", "x 3/100 y (1/2)", ""}) {
+        CFInfo info = PartWith(subject, 2, 4);
+        EXPECT_FALSE(info.FixNumbersFromData(3, 10)) << subject;
+        EXPECT_EQ(info.m_FullSubj, subject);
+        EXPECT_EQ(info.m_Part, 2);
+        EXPECT_EQ(info.m_Group, -1);
+        EXPECT_EQ(info.m_Swapped, 0);
+    }
 }
 
 } // namespace

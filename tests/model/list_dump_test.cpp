@@ -5,47 +5,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
+#include <tuple>
+#include <vector>
 
 namespace zarvex {
 namespace {
 
 using test::ListFixture;
 using test::MakePart;
-using test::PartSpec;
+using test::PartFields;
 using test::UuPart;
-
-// Dates print in local time: the tests fix the zone.
-class UtcZone
-{
-public:
-    UtcZone()
-    {
-        if (const char* tz = std::getenv("TZ")) m_Old = tz, m_Had = true;
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-    ~UtcZone()
-    {
-        if (m_Had) {
-            setenv("TZ", m_Old.c_str(), 1);
-        } else {
-            unsetenv("TZ");
-        }
-        tzset();
-    }
-
-private:
-    std::string m_Old;
-    bool m_Had = false;
-};
 
 class ListDump : public ::testing::Test, protected ListFixture
 {
 protected:
-    UtcZone zone;
-    int Add(const PartSpec& spec) { return list.AddPart(MakePart(spec)); }
+    test::UtcZone zone;
+    int Add(const PartFields& fields) { return list.AddPart(MakePart(fields)); }
     // Serial numbers depend on what ran before: give every part a fixed one.
     void NumberParts()
     {
@@ -65,13 +40,13 @@ TEST_F(ListDump, WithoutAListOnlyTheInvalidParameterLine)
 TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
 {
     settings.AutoDuplicateRemoval = true;
-    PartSpec one = UuPart("a.zip", 1, 2, 1);
+    PartFields one = UuPart("a.zip", 1, 2, 1);
     one.time = 1700000000;
-    PartSpec two = UuPart("a.zip", 2, 2, 2);
+    PartFields two = UuPart("a.zip", 2, 2, 2);
     ASSERT_EQ(Add(one), 1);
     ASSERT_EQ(Add(two), 1);
     for (const char* file : {"/in/b.txt", "/in/c.txt"}) {
-        PartSpec copy = two;
+        PartFields copy = two;
         copy.file = file;
         copy.lines = 60;
         ASSERT_EQ(Add(copy), 1);
@@ -129,7 +104,7 @@ TEST_F(ListDump, DeepChainsStopIndentingAtSixteenTabs)
     settings.AutoDuplicateRemoval = true;
     ASSERT_EQ(Add(UuPart("a.zip", 1, 1, 1)), 1);
     for (int copy = 0; copy < 20; ++copy) {
-        PartSpec s = UuPart("a.zip", 1, 1, 1);
+        PartFields s = UuPart("a.zip", 1, 1, 1);
         s.file = "/in/copy" + std::to_string(copy);
         s.lines = 50;
         ASSERT_EQ(Add(s), 1);
@@ -152,12 +127,12 @@ TEST_F(ListDump, WrittenToAFile)
 
 TEST(MissingParts, GapsOfOneTwoAndMore)
 {
-    EXPECT_EQ(MissingPartList({1, 2, 3}, 3), "");
-    EXPECT_EQ(MissingPartList({1, 3}, 3), "2");
-    EXPECT_EQ(MissingPartList({1, 4}, 4), "2,3");
-    EXPECT_EQ(MissingPartList({1, 5, 6}, 10), "2-4,7-10");
-    EXPECT_EQ(MissingPartList({2, 3}, 3), "1") << "a missing first part is named";
-    EXPECT_EQ(MissingPartList({3, 3, 1}, -1), "2") << "unknown count: no tail";
+    // A missing first part is named; with an unknown count there is no tail.
+    const std::tuple<std::vector<int>, int, const char*> cases[] = {
+        {{1, 2, 3}, 3, ""},          {{1, 3}, 3, "2"}, {{1, 4}, 4, "2,3"},
+        {{1, 5, 6}, 10, "2-4,7-10"}, {{2, 3}, 3, "1"}, {{3, 3, 1}, -1, "2"}};
+    for (const auto& [found, total, expected] : cases)
+        EXPECT_EQ(MissingPartList(found, total), expected) << total;
 }
 
 class Report : public ListDump
@@ -180,33 +155,31 @@ TEST_F(Report, CompletePostingHasNoMissingParts)
                     ReportText(list));
 }
 
-TEST_F(Report, MissingFirstPartIsNamed)
+TEST_F(Report, MissingPartsAreListed)
 {
     for (int n : {3, 2, 5, 4})
         ASSERT_EQ(Add(UuPart("data.zip", n, 5, n)), 1);
     list.Evaluate();
     ASSERT_EQ(list.GetAt(0)->m_Status, GS_MISSING);
-    const std::string report = ReportText(list);
+    std::string report = ReportText(list);
     EXPECT_NE(report.find("OutFile: data.zip\r\n"), std::string::npos) << report;
     EXPECT_NE(report.find("Missing Parts: 1\r\n"), std::string::npos) << report;
     EXPECT_NE(report.find("DataType: unknown\r\n"), std::string::npos) << report;
-}
 
-TEST_F(Report, MissingMiddlePartsAndStatusBits)
-{
+    list.RemoveAll();
     for (int n : {1, 2, 6})
         ASSERT_EQ(Add(UuPart("data.zip", n, 7, n)), 1);
     list.Evaluate();
     list.GetAt(0)->GetAt(1)->m_Status = 2;
     list.GetAt(0)->GetAt(2)->m_Status = 0x41;
-    const std::string report = ReportText(list);
+    report = ReportText(list);
     EXPECT_NE(report.find("Missing Parts: 3-5,7\r\n"), std::string::npos) << report;
     EXPECT_NE(report.find("Extract Status: 65\r\n"), std::string::npos) << report;
 }
 
 TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)
 {
-    PartSpec s = UuPart("Pic.JPG", 1, 1, 1);
+    PartFields s = UuPart("Pic.JPG", 1, 1, 1);
     s.dataType = DT_JPG;
     ASSERT_EQ(Add(s), 1);
     list.GetAt(0)->GetAt(0)->m_DestFile = "pic.jpg";
@@ -218,24 +191,18 @@ TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)
     EXPECT_NE(ReportText(list).find("OutFile: holiday.jpg\r\nOriginalName: Pic.JPG\r\n"), std::string::npos);
 }
 
-TEST_F(Report, EightBitSubjectsAreWrittenAsUtf8)
+TEST_F(Report, EightBitSubjectAsUtf8AndTheFileNumberOfAMultiFilePosting)
 {
-    PartSpec s = UuPart("a.zip", 1, 1, 1);
+    PartFields s = UuPart("a.zip", 1, 1, 1);
     s.fullSubject = "caf\xE9";
-    ASSERT_EQ(Add(s), 1);
-    list.Evaluate();
-    EXPECT_EQ(ReportText(list).rfind("Subject: caf\xC3\xA9\r\n", 0), 0u);
-    EXPECT_NE(ListDumpText(&list).find("FullSubj:\"caf\xC3\xA9\"\r\n"), std::string::npos);
-}
-
-TEST_F(Report, MultiFilePostingShowsItsFileNumber)
-{
-    PartSpec s = UuPart("a.zip", 1, 1, 1);
     s.group = 2;
     s.groupTotal = 3;
     ASSERT_EQ(Add(s), 1);
     list.Evaluate();
-    EXPECT_NE(ReportText(list).find("Parts: 1 found, 1 expected     Group: 2 of 3\r\n"), std::string::npos);
+    const std::string report = ReportText(list);
+    EXPECT_EQ(report.rfind("Subject: caf\xC3\xA9\r\n", 0), 0u);
+    EXPECT_NE(report.find("Parts: 1 found, 1 expected     Group: 2 of 3\r\n"), std::string::npos);
+    EXPECT_NE(ListDumpText(&list).find("FullSubj:\"caf\xC3\xA9\"\r\n"), std::string::npos);
 }
 
 } // namespace

@@ -3,71 +3,51 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace zarvex {
 namespace {
 
-TEST(MimeValues, QuotedValueRunsToItsClosingQuote)
+// Quoted values run to their closing quote, or continue on the next line
+// (-1); unquoted ones end at white space, ";" or a zero byte. Stripping the
+// path drops folders of both kinds, after encoded words are decoded (their
+// Base64 text may hold a "/").
+TEST(MimeValues, FileNames)
 {
-    CMimeInfo mime;
-    EXPECT_EQ(mime.SetFileName("\"my file.zip\"; size=3", false), 1);
-    EXPECT_EQ(mime.m_FileName, "my file.zip");
-    EXPECT_EQ(mime.SetFileName("\"a;b.zip\"", false), 1);
-    EXPECT_EQ(mime.m_FileName, "a;b.zip");
+    const std::tuple<std::string, bool, int, const char*> cases[] = {
+        {"\"my file.zip\"; size=3", false, 1, "my file.zip"},
+        {"\"a;b.zip\"", false, 1, "a;b.zip"},
+        {"\"my long fi", false, -1, "my long fi"},
+        {"\"cut\nle.zip\"", false, -1, "cut"},
+        {"plain.zip; size=3", false, 1, "plain.zip"},
+        {"plain.zip more", false, 1, "plain.zip"},
+        {std::string("a.zip\0b", 7), false, 1, "a.zip"},
+        {"\"C:\\My Files\\x.zip\"", true, 1, "x.zip"},
+        {"/etc/passwd", true, 1, "passwd"},
+        {"../../x.zip", true, 1, "x.zip"},
+        {"dir/x.zip", false, 1, "dir/x.zip"},
+        {"dir/", true, 1, ""},
+        {"\"=?utf-8?B?w78/LmpwZw==?=\"", true, 1, "\xC3\xBF?.jpg"},
+        {"=?utf-8?B?ZC/Dv8O/LmpwZw==?=", true, 1, "\xC3\xBF\xC3\xBF.jpg"},
+    };
+    for (const auto& [value, stripPath, result, expected] : cases) {
+        CMimeInfo mime;
+        EXPECT_EQ(mime.SetFileName(value, stripPath), result) << value;
+        EXPECT_EQ(mime.m_FileName, expected) << value;
+    }
 }
 
-TEST(MimeValues, QuotedValueContinuesOnTheNextLine)
+TEST(MimeValues, OtherValues)
 {
     CMimeInfo mime;
-    EXPECT_EQ(mime.SetFileName("\"my long fi", false), -1);
-    EXPECT_EQ(mime.m_FileName, "my long fi");
-    EXPECT_EQ(mime.SetFileName("\"cut\nle.zip\"", false), -1);
-    EXPECT_EQ(mime.m_FileName, "cut");
     EXPECT_EQ(mime.SetBoundary("\"----=_Part"), -1);
     EXPECT_EQ(mime.SetPartialID("\"id@host"), -1);
-}
-
-TEST(MimeValues, UnquotedValueEndsAtWhiteSpaceOrSemicolon)
-{
-    CMimeInfo mime;
-    EXPECT_EQ(mime.SetFileName("plain.zip; size=3", false), 1);
-    EXPECT_EQ(mime.m_FileName, "plain.zip");
-    EXPECT_EQ(mime.SetFileName("plain.zip more", false), 1);
-    EXPECT_EQ(mime.m_FileName, "plain.zip");
-    EXPECT_EQ(mime.SetFileName(std::string_view("a.zip\0b", 7), false), 1);
-    EXPECT_EQ(mime.m_FileName, "a.zip");
     mime.SetCharset("utf-8; format=flowed");
     EXPECT_EQ(mime.m_Charset, "utf-8");
     mime.SetCharset("\"ISO-8859-1\"");
     EXPECT_EQ(mime.m_Charset, "ISO-8859-1");
     EXPECT_EQ(mime.SetPartialID("\"part.1@host\""), 1);
     EXPECT_EQ(mime.m_PartialID, "part.1@host");
-}
-
-TEST(MimeValues, StripPathDropsFoldersOfBothKinds)
-{
-    CMimeInfo mime;
-    mime.SetFileName("\"C:\\My Files\\x.zip\"", true);
-    EXPECT_EQ(mime.m_FileName, "x.zip");
-    mime.SetFileName("/etc/passwd", true);
-    EXPECT_EQ(mime.m_FileName, "passwd");
-    mime.SetFileName("../../x.zip", true);
-    EXPECT_EQ(mime.m_FileName, "x.zip");
-    mime.SetFileName("dir/x.zip", false);
-    EXPECT_EQ(mime.m_FileName, "dir/x.zip");
-    mime.SetFileName("dir/", true);
-    EXPECT_EQ(mime.m_FileName, "");
-}
-
-TEST(MimeValues, EncodedWordNamesAreDecodedBeforeFoldersAreStripped)
-{
-    CMimeInfo mime;
-    // The Base64 text holds "/", which is no folder separator.
-    mime.SetFileName("\"=?utf-8?B?w78/LmpwZw==?=\"", true);
-    EXPECT_EQ(mime.m_FileName, "\xC3\xBF?.jpg");
-    // A decoded folder part is still dropped.
-    mime.SetFileName("=?utf-8?B?ZC/Dv8O/LmpwZw==?=", true);
-    EXPECT_EQ(mime.m_FileName, "\xC3\xBF\xC3\xBF.jpg");
 }
 
 TEST(MimeValues, ValuesAreCappedAt1023Bytes)
@@ -86,12 +66,10 @@ TEST(MimeBoundary, WithAndWithoutLeadingDashes)
     EXPECT_FALSE(mime.IsBoundary("--anything"));
     mime.SetBoundary("\"----=_Part_1\"");
     EXPECT_EQ(mime.m_Boundary, "----=_Part_1");
-    EXPECT_TRUE(mime.IsBoundary("------=_Part_1\n"));
-    EXPECT_TRUE(mime.IsBoundary("------=_Part_1--\n"));
-    EXPECT_TRUE(mime.IsBoundary("----=_Part_1"));
-    EXPECT_FALSE(mime.IsBoundary("--=_Part_1"));
-    EXPECT_FALSE(mime.IsBoundary(""));
-    EXPECT_FALSE(mime.IsBoundary("-"));
+    for (const char* line : {"------=_Part_1\n", "------=_Part_1--\n", "----=_Part_1"})
+        EXPECT_TRUE(mime.IsBoundary(line)) << line;
+    for (const char* line : {"--=_Part_1", "", "-"})
+        EXPECT_FALSE(mime.IsBoundary(line)) << line;
 }
 
 } // namespace

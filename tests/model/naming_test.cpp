@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
+#include <memory>
+#include <tuple>
 #include <vector>
 
 namespace zarvex {
@@ -15,7 +15,7 @@ namespace {
 
 using test::ListFixture;
 using test::MakePart;
-using test::PartSpec;
+using test::PartFields;
 using test::UuPart;
 
 std::string Clean(std::string_view name, const Settings& settings = Settings())
@@ -30,104 +30,79 @@ void ExpectPlainName(const std::string& name)
     EXPECT_LE(name.size(), 255u) << name;
     EXPECT_EQ(name.find('/'), std::string::npos) << name;
     EXPECT_EQ(name.find('\0'), std::string::npos);
-    EXPECT_NE(name, ".");
-    EXPECT_NE(name, "..");
-    EXPECT_NE(name[0], '.') << name;
+    EXPECT_NE(name[0], '.') << name; // neither "." nor ".." nor hidden
     EXPECT_TRUE(IsValidUtf8(name)) << name;
 }
 
-TEST(CleanName, FoldersAndForbiddenCharactersGo)
+// Folders, forbidden characters and device names go; an empty stem gets a
+// made-up name; escapes and Base64 words are decoded (unless the bytes are no
+// text), then cleaned again; eight-bit names become UTF-8.
+TEST(CleanName, DefaultRules)
 {
-    EXPECT_EQ(Clean("C:\\temp\\a*b?.zip"), "ab.zip");
-    EXPECT_EQ(Clean("C:\\x\\y.txt"), "y.txt");
-    EXPECT_EQ(Clean("pic."), "pic");
-    EXPECT_EQ(Clean("a.b.c.jpg"), "a.b.c.jpg");
-    EXPECT_EQ(Clean("say \"hi\" <now>|.txt"), "say hi now.txt");
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\temp\\a*b?.zip", "ab.zip"},
+        {"pic.", "pic"},
+        {"a.b.c.jpg", "a.b.c.jpg"},
+        {"say \"hi\" <now>|.txt", "say hi now.txt"},
+        {"con", ""},
+        {"LPT1", ""},
+        {"com", "com"},
+        {"lptx", "lptx"},
+        {"con.txt", "con.txt"},
+        {".zip", "file01.zip"},
+        {"???", "file01"},
+        {"my%20file.zip", "my file.zip"},
+        {"%2e%2e", "file01"},
+        {"dGVzdA==.txt", "test.txt"},
+        {"Li4veA==.txt", "x.txt"},
+        {"AAECAw==.bin", "AAECAw==.bin"},
+        {"../../etc/passwd", "passwd"},
+        {"..", "file01"},
+        {".", "file01"},
+        {"/", "file01"},
+        {"dir\\..\\..\\boot.ini", "boot.ini"},
+        {"..hidden", "_..hidden"},
+        {"x/.profile", "file01.profile"},
+        {"caf\xE9.txt", "caf\xC3\xA9.txt"},
+        {"caf\xC3\xA9.txt", "caf\xC3\xA9.txt"},
+    };
+    for (const auto& [name, expected] : cases)
+        EXPECT_EQ(Clean(name), expected) << name;
+    EXPECT_EQ(Clean(std::string("a\0b\x01\x1f\x7f.txt", 10)), "ab.txt");
+    for (const char* hostile : {"../../etc/passwd", "..", ".", "/", "\\", "..\\..", "./.", "..%2F", "a/",
+                                "%00", "..%2F..%2Fetc%2Fpasswd", "\xFF\xFE\x80.bin"})
+        ExpectPlainName(Clean(hostile));
 }
 
-TEST(CleanName, ShortNames)
+TEST(CleanName, ShortNamesAndKeptEscapes)
 {
     Settings settings;
     settings.Force8 = true;
     EXPECT_EQ(Clean("a.b.c.jpg", settings), "a_b_c.jpg");
     EXPECT_EQ(Clean("holidaypictures2021.jpeg", settings), "holi2021.jpe");
     EXPECT_EQ(Clean("my file+1.txt", settings), "myfile1.txt");
-}
-
-TEST(CleanName, DeviceNamesAreRefused)
-{
-    EXPECT_EQ(Clean("con"), "");
-    EXPECT_EQ(Clean("LPT1"), "");
-    EXPECT_EQ(Clean("com"), "com");
-    EXPECT_EQ(Clean("lptx"), "lptx");
-    EXPECT_EQ(Clean("con.txt"), "con.txt");
-}
-
-TEST(CleanName, EmptyStemGetsAFileName)
-{
-    EXPECT_EQ(Clean(".zip"), "file01.zip");
-    EXPECT_EQ(Clean("???"), "file01");
-}
-
-TEST(CleanName, EscapesAreDecodedThenCleaned)
-{
-    EXPECT_EQ(Clean("my%20file.zip"), "my file.zip");
     Settings keep;
     keep.StripPercent = false;
     keep.DecodeUTF8 = false;
     EXPECT_EQ(Clean("my%20file.zip", keep), "my%20file.zip");
-    ExpectPlainName(Clean("..%2F..%2Fetc%2Fpasswd"));
-    EXPECT_EQ(Clean("%2e%2e"), "file01");
 }
 
-TEST(CleanName, Base64WordIsDecodedAndCleanedAgain)
-{
-    EXPECT_EQ(Clean("dGVzdA==.txt"), "test.txt");
-    EXPECT_EQ(Clean("Li4veA==.txt"), "x.txt") << "the decoded \"../x\" is cleaned like any name";
-    EXPECT_EQ(Clean("AAECAw==.bin"), "AAECAw==.bin") << "bytes that are not text stay encoded";
-}
-
-TEST(CleanName, HostileNamesBecomePlainNames)
-{
-    EXPECT_EQ(Clean("../../etc/passwd"), "passwd");
-    EXPECT_EQ(Clean(".."), "file01");
-    EXPECT_EQ(Clean("."), "file01");
-    EXPECT_EQ(Clean("/"), "file01");
-    EXPECT_EQ(Clean("dir\\..\\..\\boot.ini"), "boot.ini");
-    EXPECT_EQ(Clean(std::string("a\0b\x01\x1f\x7f.txt", 10)), "ab.txt");
-    EXPECT_EQ(Clean("..hidden"), "_..hidden");
-    EXPECT_EQ(Clean("x/.profile"), "file01.profile");
-    for (const char* hostile :
-         {"../../etc/passwd", "..", ".", "/", "\\", "..\\..", "./.", "..%2F", "a/", "%00"})
-        ExpectPlainName(Clean(hostile));
-}
-
-TEST(CleanName, LongNamesAreCutToTheLimitKeepingTheExtension)
+TEST(CleanName, LongNamesAreCutKeepingTheExtensionAndWholeCharacters)
 {
     const std::string name = Clean(std::string(300, 'a') + "123.jpg");
     EXPECT_EQ(name.size(), 236u + 4u);
     EXPECT_EQ(name.substr(name.size() - 7), "123.jpg");
-    // A stem just under the cut, with a long extension, still fits 255 bytes.
-    const std::string longExt = Clean(std::string(250, 'b') + ".extension");
-    ExpectPlainName(longExt);
-    EXPECT_EQ(longExt.substr(longExt.size() - 10), ".extension");
-}
-
-TEST(CleanName, CutsNeverSplitAUtf8Character)
-{
-    std::string stem;
+    // A stem just under the cut with a long extension, and a stem of
+    // two-byte characters, still end up as valid names of at most 255 bytes.
+    std::string accents;
     for (int i = 0; i < 150; ++i)
-        stem += "\xC3\xA9"; // é
-    const std::string name = Clean(stem + ".txt");
-    ExpectPlainName(name);
-    EXPECT_EQ(name.substr(name.size() - 4), ".txt");
-}
-
-TEST(CleanName, EightBitNamesBecomeUtf8)
-{
-    EXPECT_EQ(Clean("caf\xE9.txt"), "caf\xC3\xA9.txt");
-    EXPECT_EQ(Clean("caf\xC3\xA9.txt"), "caf\xC3\xA9.txt") << "valid UTF-8 stays";
-    ExpectPlainName(Clean("\xFF\xFE\x80.bin"));
+        accents += "\xC3\xA9";
+    for (const auto& [stem, ext] :
+         {std::pair{std::string(250, 'b'), std::string(".extension")}, {accents, ".txt"}}) {
+        const std::string cut = Clean(stem + ext);
+        ExpectPlainName(cut);
+        EXPECT_EQ(cut.substr(cut.size() - ext.size()), ext);
+    }
 }
 
 // ------------------------------------------------------------ made names
@@ -138,10 +113,9 @@ protected:
     // A group that already uses `name`.
     void Use(const std::string& name)
     {
-        CSortInfo* group = list.NewGroup();
-        PartSpec s;
+        PartFields s;
         s.name = name;
-        group->Init(MakePart(s));
+        list.NewGroup()->Init(MakePart(s));
     }
 };
 
@@ -156,8 +130,10 @@ TEST_F(MakeNames, MadeUpNamesCountOnFromTheListsNumber)
 
 TEST_F(MakeNames, NumberedAndLetteredSuffixes)
 {
-    settings.NoAutoRename = false;
+    settings.NoAutoRename = true;
     Use("pic.jpg");
+    EXPECT_EQ(MakeName(list, DT_JPG, "pic.jpg", nullptr), "pic.jpg") << "no renaming asked for";
+    settings.NoAutoRename = false;
     EXPECT_EQ(MakeName(list, DT_JPG, "pic.jpg", nullptr), "pic01.jpg");
     Use("pic01.jpg");
     EXPECT_EQ(MakeName(list, DT_JPG, "pic.jpg", nullptr), "pic02.jpg");
@@ -165,13 +141,6 @@ TEST_F(MakeNames, NumberedAndLetteredSuffixes)
     EXPECT_EQ(MakeName(list, DT_JPG, "pic1.jpg", nullptr), "pic1aa.jpg");
     Use("file05.zip");
     EXPECT_EQ(MakeName(list, DT_ZIP, "file05.zip", nullptr), "file06.zip");
-}
-
-TEST_F(MakeNames, NoAutoRenameKeepsGivenNames)
-{
-    settings.NoAutoRename = true;
-    Use("pic.jpg");
-    EXPECT_EQ(MakeName(list, DT_JPG, "pic.jpg", nullptr), "pic.jpg");
 }
 
 TEST_F(MakeNames, ExtensionOfAnotherTypeIsReplaced)
@@ -190,9 +159,8 @@ TEST_F(MakeNames, HostileBaseNamesStayInside)
     ExpectPlainName(MakeName(list, DT_UNKNOWN, "a." + std::string(300, 'e'), nullptr));
     ExpectPlainName(MakeName(list, DT_UNKNOWN, "a.\xE9\xFF", nullptr));
     EXPECT_EQ(MakeName(list, DT_UNKNOWN, "a.\xE9", nullptr), "a.\xC3\xA9");
-    const std::vector<std::string> hostile = {"../../etc/passwd", "..", "/", "a/../../b.zip",
-                                              std::string(400, 'x')};
-    for (const std::string& name : hostile)
+    for (const std::string& name : {std::string("../../etc/passwd"), std::string(".."), std::string("/"),
+                                    std::string("a/../../b.zip"), std::string(400, 'x')})
         ExpectPlainName(MakeName(list, DT_ZIP, name, nullptr));
 }
 
@@ -200,38 +168,37 @@ TEST_F(MakeNames, HostileBaseNamesStayInside)
 
 class NamingSteps : public ::testing::Test, protected ListFixture
 {
+protected:
+    std::unique_ptr<CFInfo> TextPart(std::uint32_t msgType = MT_TXT)
+    {
+        std::unique_ptr<CFInfo> part(MakePart(PartFields{}));
+        part->m_MsgType = msgType;
+        return part;
+    }
 };
 
-TEST_F(NamingSteps, VolumeNumbersKeepTheirExtension)
+TEST_F(NamingSteps, FixExtension)
 {
-    PartSpec s = UuPart("data.001", 1, 1, 1);
-    std::unique_ptr<CFInfo> part(MakePart(s));
-    EXPECT_FALSE(FixExtension(list, *part));
-    EXPECT_EQ(part->m_DestFile, "data.001");
-    part->m_DestFile = "data.x";
-    EXPECT_TRUE(FixExtension(list, *part));
-    EXPECT_EQ(part->m_DestFile, "data.zip");
-}
-
-TEST_F(NamingSteps, LongTailIsNoExtension)
-{
-    std::unique_ptr<CFInfo> part(MakePart(UuPart("archive.verylongext", 1, 1, 1)));
-    EXPECT_TRUE(FixExtension(list, *part));
-    EXPECT_EQ(part->m_DestFile, "archive.verylongext.zip");
-}
-
-TEST_F(NamingSteps, AplAlwaysEndsInApl)
-{
-    std::unique_ptr<CFInfo> part(MakePart(UuPart("tool.exe", 1, 1, 1)));
-    part->m_DataType = DT_APL;
-    FixExtension(list, *part);
-    EXPECT_EQ(part->m_DestFile, "tool.apl");
+    // Volume numbers keep their extension; a tail too long for an extension
+    // is none; "apl" data always ends in ".apl".
+    const std::tuple<const char*, int, bool, const char*> cases[] = {
+        {"data.001", DT_ZIP, false, "data.001"},
+        {"data.x", DT_ZIP, true, "data.zip"},
+        {"archive.verylongext", DT_ZIP, true, "archive.verylongext.zip"},
+        {"tool.exe", DT_APL, true, "tool.apl"},
+    };
+    for (const auto& [name, dataType, changed, expected] : cases) {
+        std::unique_ptr<CFInfo> part(MakePart(UuPart(name, 1, 1, 1)));
+        part->m_DataType = dataType;
+        EXPECT_EQ(FixExtension(list, *part), changed) << name;
+        EXPECT_EQ(part->m_DestFile, expected);
+    }
 }
 
 TEST_F(NamingSteps, MultipartWithoutExtensionIsTypedAtEvaluation)
 {
     for (int n : {1, 2, 3}) {
-        PartSpec s = UuPart("photo", n, 3, n);
+        PartFields s = UuPart("photo", n, 3, n);
         if (n == 1) s.dataType = DT_JPG;
         ASSERT_EQ(list.AddPart(MakePart(s)), 1);
     }
@@ -246,8 +213,7 @@ TEST_F(NamingSteps, MultipartWithoutExtensionIsTypedAtEvaluation)
 
 TEST_F(NamingSteps, TextMessageNames)
 {
-    std::unique_ptr<CFInfo> part(MakePart(PartSpec{}));
-    part->m_MsgType = MT_TXT;
+    auto part = TextPart();
     NameTextMessage(list, *part, nullptr);
     EXPECT_EQ(part->m_DestFile, "message1.txt");
     EXPECT_EQ(part->m_DataType, DT_TXT);
@@ -259,16 +225,20 @@ TEST_F(NamingSteps, TextMessageNames)
     part->m_DataType = DT_HTM;
     NameTextMessage(list, *part, nullptr);
     EXPECT_EQ(part->m_DestFile, "message1.htm");
+
+    CSortInfo group;
+    PartFields taken;
+    taken.name = "message1.txt";
+    group.Init(MakePart(taken));
+    auto inGroup = TextPart();
+    NameTextMessage(list, *inGroup, &group);
+    EXPECT_EQ(inGroup->m_DestFile, "message11.txt");
 }
 
 TEST_F(NamingSteps, DatedTextMessageName)
 {
-    const char* old = std::getenv("TZ");
-    const std::string saved = old ? old : "";
-    setenv("TZ", "UTC", 1);
-    tzset();
-    std::unique_ptr<CFInfo> part(MakePart(PartSpec{}));
-    part->m_MsgType = MT_TXT;
+    test::UtcZone zone;
+    auto part = TextPart();
     part->m_Time = 1700000000; // 14 Nov 2023
     NameTextMessage(list, *part, nullptr);
     EXPECT_EQ(part->m_DestFile, "message(14-Nov-2023).txt");
@@ -276,30 +246,11 @@ TEST_F(NamingSteps, DatedTextMessageName)
     part->m_FullSubj = std::string(150, 's');
     NameTextMessage(list, *part, nullptr);
     EXPECT_EQ(part->m_DestFile, "message-" + std::string(100, 's') + "(14-Nov-2023).txt");
-    if (old) {
-        setenv("TZ", saved.c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
-}
-
-TEST_F(NamingSteps, TextMessageNumberedInItsGroup)
-{
-    CSortInfo group;
-    PartSpec s;
-    s.name = "message1.txt";
-    group.Init(MakePart(s));
-    std::unique_ptr<CFInfo> part(MakePart(PartSpec{}));
-    part->m_MsgType = MT_TXT;
-    NameTextMessage(list, *part, &group);
-    EXPECT_EQ(part->m_DestFile, "message11.txt");
 }
 
 TEST_F(NamingSteps, FaceImageNames)
 {
-    std::unique_ptr<CFInfo> part(MakePart(PartSpec{}));
-    part->m_MsgType = MT_XFACE;
+    auto part = TextPart(MT_XFACE);
     NameFaceImage(*part, settings);
     EXPECT_EQ(part->m_DestFile, "X-Face.bmp");
     part->m_DestFile.clear();
@@ -311,60 +262,51 @@ TEST_F(NamingSteps, FaceImageNames)
 
 // ------------------------------------------------------------ renaming
 
-class Renaming : public ::testing::Test, protected ListFixture
+// Clashing names get numbered names; names ending in a digit get letters.
+TEST(Renaming, ClashingFilesGetUniqueNames)
 {
-protected:
-    Renaming() { settings.NoAutoRename = false; }
-    void AddSingle(const std::string& name, const std::string& subject, int slot)
-    {
-        PartSpec s = UuPart(name, 1, 1, slot);
-        s.subject = subject;
-        s.fullSubject = subject;
+    test::ListFixture f;
+    f.settings.NoAutoRename = false;
+    const std::pair<const char*, const char*> posts[] = {{"pic.jpg", "pic.jpg"},
+                                                         {"pic.jpg", "pic01.jpg"},
+                                                         {"pic.jpg", "pic02.jpg"},
+                                                         {"pic1.jpg", "pic1.jpg"},
+                                                         {"pic1.jpg", "pic1aa.jpg"}};
+    const char* const kSubjects[] = {"alpha", "beta", "gamma", "delta", "omega"};
+    for (int i = 0; i < 5; ++i) {
+        PartFields s = UuPart(posts[i].first, 1, 1, i + 1);
+        s.subject = s.fullSubject = kSubjects[i];
         s.dataType = DT_JPG;
-        ASSERT_EQ(list.AddPart(MakePart(s)), 1);
+        ASSERT_EQ(f.list.AddPart(MakePart(s)), 1);
     }
-};
-
-TEST_F(Renaming, ClashingFilesGetNumberedNames)
-{
-    AddSingle("pic.jpg", "first", 1);
-    AddSingle("pic.jpg", "second", 2);
-    AddSingle("pic.jpg", "third", 3);
-    list.Evaluate();
-    ASSERT_EQ(list.GetSize(), 3);
-    EXPECT_EQ(list.GetAt(0)->GetAt(0)->m_DestFile, "pic.jpg");
-    EXPECT_EQ(list.GetAt(1)->GetAt(0)->m_DestFile, "pic01.jpg");
-    EXPECT_EQ(list.GetAt(2)->GetAt(0)->m_DestFile, "pic02.jpg");
-    EXPECT_TRUE(list.GetAt(2)->HasName("pic02.jpg"));
+    f.list.Evaluate();
+    ASSERT_EQ(f.list.GetSize(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(f.list.GetAt(i)->GetAt(0)->m_DestFile, posts[i].second);
+        EXPECT_TRUE(f.list.GetAt(i)->HasName(posts[i].second));
+    }
 }
 
-TEST_F(Renaming, NamesEndingInADigitGetLetters)
+TEST(Renaming, LaterPartsOfARenamedFileFollowTheFirst)
 {
-    AddSingle("pic1.jpg", "first", 1);
-    AddSingle("pic1.jpg", "second", 2);
-    list.Evaluate();
-    EXPECT_EQ(list.GetAt(1)->GetAt(0)->m_DestFile, "pic1aa.jpg");
-}
-
-TEST_F(Renaming, LaterPartsOfARenamedFileFollowTheFirst)
-{
+    test::ListFixture f;
+    f.settings.NoAutoRename = false;
     for (const char* subject : {"first", "second"})
         for (int n : {1, 2}) {
-            PartSpec s = UuPart("a.zip", n, 2, n + (subject[0] == 's' ? 10 : 0));
-            s.subject = subject;
-            s.fullSubject = subject;
+            PartFields s = UuPart("a.zip", n, 2, n + (subject[0] == 's' ? 10 : 0));
+            s.subject = s.fullSubject = subject;
             s.msgType = MT_YENC;
             s.name = "a.zip";
             s.starts = s.ends = 1;
-            ASSERT_EQ(list.AddPart(MakePart(s)), 1);
+            ASSERT_EQ(f.list.AddPart(MakePart(s)), 1);
         }
-    list.Evaluate();
-    ASSERT_EQ(list.GetSize(), 2);
-    const CSortInfo& second = *list.GetAt(1);
+    f.list.Evaluate();
+    ASSERT_EQ(f.list.GetSize(), 2);
+    const CSortInfo& second = *f.list.GetAt(1);
     EXPECT_EQ(second.GetAt(0)->m_DestFile, "a01.zip");
     EXPECT_EQ(second.GetAt(1)->m_DestFile, "a01.zip");
     EXPECT_FALSE(second.GetAt(1)->TestFlag(PF_RENAME));
-    EXPECT_EQ(list.GetAt(0)->GetAt(1)->m_DestFile, "a.zip");
+    EXPECT_EQ(f.list.GetAt(0)->GetAt(1)->m_DestFile, "a.zip");
 }
 
 } // namespace

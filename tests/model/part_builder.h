@@ -6,13 +6,15 @@
 #include "platform/headless_host.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 namespace zarvex::test {
 
 // One section of an input file. Positions follow from `slot` so that the
 // sections of one file never overlap.
-struct PartSpec
+struct PartFields
 {
     std::string file = "/in/news.txt";
     std::string subject;
@@ -33,7 +35,7 @@ struct PartSpec
     std::int64_t yBegin = -1;
 };
 
-inline CFInfo* MakePart(const PartSpec& s)
+inline CFInfo* MakePart(const PartFields& s)
 {
     auto* p = new CFInfo;
     p->m_File = s.file;
@@ -60,9 +62,9 @@ inline CFInfo* MakePart(const PartSpec& s)
 
 // Part `n` of `total` of a UU posting of `name`: the first part carries the
 // begin line and the name, the last the end line.
-inline PartSpec UuPart(const std::string& name, int n, int total, int slot)
+inline PartFields UuPart(const std::string& name, int n, int total, int slot)
 {
-    PartSpec s;
+    PartFields s;
     // The subject's name, and the subject line without its part numbers.
     s.subject = name;
     s.fullSubject = "\"" + name + "\" - my upload";
@@ -85,6 +87,26 @@ struct ListFixture
     HeadlessHost host;
     MyCObArray list{settings, &host};
     ListFixture() { host.KeepLog(true); }
+};
+
+// Dates print in local time: tests that show them fix the zone to UTC.
+class UtcZone
+{
+public:
+    UtcZone() : m_Had(std::getenv("TZ") != nullptr), m_Old(m_Had ? std::getenv("TZ") : "")
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    ~UtcZone()
+    {
+        m_Had ? setenv("TZ", m_Old.c_str(), 1) : unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool m_Had;
+    std::string m_Old;
 };
 
 } // namespace zarvex::test

@@ -63,23 +63,21 @@ protected:
     std::vector<std::string> scanned;
 };
 
-TEST_F(InputSources, FileWithFindingsIsListed)
+TEST_F(InputSources, FileWithFindingsIsListedAndOthersAreNeverScanned)
 {
     const std::string f = dir.Write("a.txt", "parts=3");
     EXPECT_EQ(AddInputFile(f, false, ctx), 3);
     EXPECT_EQ(ctx.inputList, std::vector<std::string>{Real(f)});
     EXPECT_EQ(list.m_InputNames.count(Real(f)), 1u);
     EXPECT_EQ(list.GetSize(), 3);
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    for (const std::string& other : {dir / "nothing-here.txt", dir / "pipe", std::string("/dev/null")})
+        EXPECT_EQ(AddInputFile(other, false, ctx), 0) << other;
+    EXPECT_EQ(scanned.size(), 1u);
+    EXPECT_TRUE(host.asked.empty()) << "missing paths, fifos and devices are skipped silently";
 }
 
-TEST_F(InputSources, MissingPathGivesZeroSilently)
-{
-    EXPECT_EQ(AddInputFile(dir / "nothing-here.txt", false, ctx), 0);
-    EXPECT_TRUE(scanned.empty());
-    EXPECT_TRUE(host.asked.empty());
-}
-
-TEST_F(InputSources, SecondAddIsRefusedWithMessage100)
+TEST_F(InputSources, SecondAddIsRefusedWithMessage100UnlessQuiet)
 {
     const std::string f = dir.Write("a.txt", "parts=1");
     ASSERT_EQ(AddInputFile(f, false, ctx), 1);
@@ -88,20 +86,15 @@ TEST_F(InputSources, SecondAddIsRefusedWithMessage100)
     EXPECT_EQ(host.asked[0].first, 100);
     EXPECT_EQ(scanned.size(), 1u);
     EXPECT_EQ(list.GetSize(), 1) << "the first scan's parts stay";
+    ctx.quiet = true;
+    EXPECT_EQ(AddInputFile(f, false, ctx), 0);
+    EXPECT_EQ(host.asked.size(), 1u);
+    ctx.quiet = false;
     host.answer = button::Cancel;
     EXPECT_EQ(AddInputFile(f, false, ctx), -1) << "Cancel stops the batch";
 }
 
-TEST_F(InputSources, QuietRefusalAsksNothing)
-{
-    const std::string f = dir.Write("a.txt", "parts=1");
-    ctx.quiet = true;
-    AddInputFile(f, false, ctx);
-    EXPECT_EQ(AddInputFile(f, false, ctx), 0);
-    EXPECT_TRUE(host.asked.empty());
-}
-
-TEST_F(InputSources, NoFindingsIsReportedAndForgotten)
+TEST_F(InputSources, NoFindingsIsReportedOrLoggedAndForgotten)
 {
     const std::string f = dir.Write("empty.txt", "hello");
     EXPECT_EQ(AddInputFile(f, false, ctx), 0);
@@ -109,20 +102,15 @@ TEST_F(InputSources, NoFindingsIsReportedAndForgotten)
     EXPECT_EQ(host.asked[0], (std::pair<int, std::string>{101, "empty.txt"}));
     EXPECT_TRUE(list.m_InputNames.empty()) << "can be tried again";
     EXPECT_TRUE(ctx.inputList.empty());
-    EXPECT_EQ(AddInputFile(f, false, ctx), 0);
-    EXPECT_EQ(scanned.size(), 2u);
-    host.answer = button::Cancel;
-    EXPECT_EQ(AddInputFile(f, false, ctx), -1);
-}
-
-TEST_F(InputSources, NoFindingsInQuietModeGoesToTheLog)
-{
     host.KeepLog(true);
     ctx.quiet = true;
-    EXPECT_EQ(AddInputFile(dir.Write("empty.txt", "hello"), false, ctx), 0);
-    EXPECT_TRUE(host.asked.empty());
-    EXPECT_NE(host.LogText().find("No recognized encoded data or messages found in empty.txt"),
-              std::string::npos);
+    EXPECT_EQ(AddInputFile(f, false, ctx), 0);
+    EXPECT_EQ(scanned.size(), 2u);
+    EXPECT_EQ(host.asked.size(), 1u);
+    EXPECT_NE(host.LogText().find("No recognized encoded data or messages found in empty.txt"), std::string::npos);
+    ctx.quiet = false;
+    host.answer = button::Cancel;
+    EXPECT_EQ(AddInputFile(f, false, ctx), -1);
 }
 
 TEST_F(InputSources, FailedScanRemovesItsPartsAgain)
@@ -132,13 +120,13 @@ TEST_F(InputSources, FailedScanRemovesItsPartsAgain)
     ASSERT_EQ(AddInputFile(good, false, ctx), 2);
     EXPECT_EQ(AddInputFile(bad, false, ctx), -1);
     EXPECT_EQ(list.GetSize(), 2) << "only the good file's parts remain";
-    for (int g = 0; g < list.GetSize(); ++g)
-        EXPECT_EQ(list.GetAt(g)->GetAt(0)->m_File, Real(good));
+    for (int g = 0; g < list.GetSize(); ++g) EXPECT_EQ(list.GetAt(g)->GetAt(0)->m_File, Real(good));
     EXPECT_EQ(list.m_InputNames.count(Real(bad)), 0u);
 }
 
-TEST_F(InputSources, FolderScansItsRegularFilesInOrderWithoutSubfolders)
+TEST_F(InputSources, FolderScansItsNewRegularFilesInOrderWithoutSubfolders)
 {
+    ASSERT_EQ(AddInputFile(dir.Write("0.txt", "parts=1"), false, ctx), 1);
     dir.Write("b.txt", "parts=1");
     dir.Write("a.txt", "parts=2");
     dir.Write("c.txt", "nothing");
@@ -146,8 +134,9 @@ TEST_F(InputSources, FolderScansItsRegularFilesInOrderWithoutSubfolders)
     dir.Write("sub/deep.txt", "parts=5");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
     EXPECT_EQ(AddInputFile(dir.Path().string(), false, ctx), 3);
-    EXPECT_EQ(scanned,
-              (std::vector<std::string>{Real(dir / "a.txt"), Real(dir / "b.txt"), Real(dir / "c.txt")}));
+    EXPECT_EQ(scanned, (std::vector<std::string>{Real(dir / "0.txt"), Real(dir / "a.txt"), Real(dir / "b.txt"),
+                                                 Real(dir / "c.txt")}))
+        << "the file scanned before is skipped";
     EXPECT_TRUE(host.asked.empty()) << "a folder walk asks nothing";
     EXPECT_FALSE(ctx.quiet) << "the quiet flag is restored";
 }
@@ -161,53 +150,26 @@ TEST_F(InputSources, FolderWalkStopsAtAFailedScan)
     EXPECT_EQ(scanned.size(), 2u);
 }
 
-TEST_F(InputSources, FolderEntriesAlreadyScannedAreSkippedSilently)
-{
-    const std::string a = dir.Write("a.txt", "parts=1");
-    ASSERT_EQ(AddInputFile(a, false, ctx), 1);
-    dir.Write("b.txt", "parts=1");
-    EXPECT_EQ(AddInputFile(dir.Path().string(), false, ctx), 1);
-    EXPECT_TRUE(host.asked.empty());
-}
-
-TEST_F(InputSources, DeviceOrFifoIsNeverScanned)
-{
-    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-    EXPECT_EQ(AddInputFile(dir / "pipe", false, ctx), 0);
-    EXPECT_EQ(AddInputFile("/dev/null", false, ctx), 0);
-    EXPECT_TRUE(scanned.empty());
-}
-
-TEST_F(InputSources, SymbolicLinkScansItsTargetOnce)
-{
-    const std::string target = dir.Write("real.txt", "parts=1");
-    ASSERT_EQ(::symlink(target.c_str(), (dir / "link.txt").c_str()), 0);
-    EXPECT_EQ(AddInputFile(dir / "link.txt", false, ctx), 1);
-    EXPECT_EQ(scanned, std::vector<std::string>{Real(target)});
-    EXPECT_EQ(AddInputFile(target, false, ctx), 0) << "the target is the same input";
-}
-
-TEST_F(InputSources, DesktopLinkScansItsTarget)
+TEST_F(InputSources, LinksScanTheirTargetOnce)
 {
     const std::string target = dir.Write("my mail.txt", "parts=2");
-    const std::string url = "file://" + dir.Path().string() + "/my%20mail.txt";
-    const std::string link =
-        dir.Write("mail.desktop", "[Desktop Entry]\nName=Mail\nType=Link\nURL=" + url + "\n");
-    EXPECT_EQ(DesktopLinkTarget(link), target);
-    EXPECT_EQ(AddInputFile(link, false, ctx), 2);
-    EXPECT_EQ(scanned, std::vector<std::string>{Real(target)});
+    ASSERT_EQ(::symlink(target.c_str(), (dir / "link.txt").c_str()), 0);
+    EXPECT_EQ(AddInputFile(dir / "link.txt", false, ctx), 2);
+    EXPECT_EQ(AddInputFile(target, false, ctx), 0) << "the target is the same input";
+    const std::string other = dir.Write("other mail.txt", "parts=1");
+    const std::string link = dir.Write("mail.desktop", "[Desktop Entry]\nName=Mail\nType=Link\nURL=file://" +
+                                                           dir.Path().string() + "/other%20mail.txt\n");
+    EXPECT_EQ(DesktopLinkTarget(link), other);
+    EXPECT_EQ(AddInputFile(link, false, ctx), 1);
+    EXPECT_EQ(scanned, (std::vector<std::string>{Real(target), Real(other)}));
 }
 
 TEST_F(InputSources, DesktopFilesThatAreNotLocalLinksAreOrdinaryFiles)
 {
-    const std::string app =
-        dir.Write("app.desktop", "[Desktop Entry]\nType=Application\nURL=file:///etc/passwd\n");
-    EXPECT_FALSE(DesktopLinkTarget(app).has_value());
-    const std::string web =
-        dir.Write("web.desktop", "[Desktop Entry]\nType=Link\nURL=https://example.org/x\n");
-    EXPECT_FALSE(DesktopLinkTarget(web).has_value());
-    const std::string other = dir.Write("o.desktop", "[Other]\nType=Link\nURL=file:///etc/passwd\n");
-    EXPECT_FALSE(DesktopLinkTarget(other).has_value());
+    for (const std::string text : {"[Desktop Entry]\nType=Application\nURL=file:///etc/passwd\n",
+                                   "[Desktop Entry]\nType=Link\nURL=https://example.org/x\n",
+                                   "[Other]\nType=Link\nURL=file:///etc/passwd\n"})
+        EXPECT_FALSE(DesktopLinkTarget(dir.Write("x.desktop", text)).has_value()) << text;
 }
 
 TEST_F(InputSources, RegularFilesInListsSortedFullPaths)

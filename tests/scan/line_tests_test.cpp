@@ -25,237 +25,140 @@ std::string Cycle(std::string_view alphabet, int n, int start = 0)
 // Characters that are in both the UU and the Base64 alphabet, upper case only.
 constexpr std::string_view kUUAndBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+/";
 
-bool UU(const std::string& s, bool strict)
+int Len(const std::string& s)
 {
-    return IsUULine(s.c_str(), static_cast<int>(s.size()), strict);
-}
-bool XX(const std::string& s)
-{
-    return IsXXLine(s.c_str(), static_cast<int>(s.size()));
-}
-bool B64(const std::string& s)
-{
-    return IsBase64Line(s.c_str(), static_cast<int>(s.size()));
-}
-bool Hqx(const std::string& s)
-{
-    return IsBinHexLine(s.c_str(), static_cast<int>(s.size()));
-}
-std::uint32_t Kind(const std::string& s)
-{
-    return ClassifyDataLine(s.c_str(), static_cast<int>(s.size()));
-}
-int Quote(const std::string& s)
-{
-    return QuotePrefixLength(s.c_str(), static_cast<int>(s.size()));
+    return static_cast<int>(s.size());
 }
 
-TEST(IsUULine, FullLineIsStrictWithSixtyOneToSixtyFourBytes)
+TEST(IsUULine, LengthCountAlphabetAndStrictness)
 {
     const std::string full = "M" + Cycle(kUUAndBase64, 60);
-    EXPECT_TRUE(UU(full + "\n", true));
-    EXPECT_TRUE(UU(full + "\r\n", true));
-    EXPECT_TRUE(UU(full + "ABC\n", true));
-    EXPECT_FALSE(UU(full + "ABCD\n", true));
-    EXPECT_TRUE(UU(full + "ABCD\n", false));
-    EXPECT_FALSE(UU(full.substr(0, 60) + "\n", true));
-    EXPECT_FALSE(UU(full.substr(0, 60) + "\n", false));
-}
-
-TEST(IsUULine, LowerCaseLetterPassesOnlyLoose)
-{
-    std::string line = "M" + Cycle(kUUAndBase64, 60) + "\n";
-    line[10] = 'q';
-    EXPECT_FALSE(UU(line, true));
-    EXPECT_TRUE(UU(line, false));
-}
-
-TEST(IsUULine, RejectsBytesOutsideTheAlphabet)
-{
-    std::string line = "M" + Cycle(kUUAndBase64, 60) + "\n";
-    for (int bad : {9, 0, 0x80, 0xFF}) {
-        std::string copy = line;
-        copy[30] = static_cast<char>(bad);
-        EXPECT_FALSE(UU(copy, false)) << int(bad);
+    std::string lower = full + "\n";
+    lower[10] = 'q'; // lower case passes only the loose test
+    const struct
+    {
+        std::string line;
+        bool strict, loose;
+    } cases[] = {
+        {full + "\n", true, true},      {full + "\r\n", true, true},    {full + "ABC\n", true, true},
+        {full + "ABCD\n", false, true}, {full.substr(0, 60) + "\n", false, false},
+        {lower, false, true},           {"`\n", true, true},            {" \n", true, true},
+        {"#0V%T\n", true, true},        {"#0V%\n", false, false},       {"\n", false, false},
+        {"", false, false},             {"\tabc\n", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsUULine(c.line.c_str(), Len(c.line), true), c.strict) << c.line;
+        EXPECT_EQ(IsUULine(c.line.c_str(), Len(c.line), false), c.loose) << c.line;
     }
-    EXPECT_FALSE(UU("\n", false));
-    EXPECT_FALSE(UU("", false));
-    EXPECT_FALSE(UU("\tabc\n", false));
-}
-
-TEST(IsUULine, ShortCountLinesAndGraveAccent)
-{
-    EXPECT_TRUE(UU("`\n", true));
-    EXPECT_TRUE(UU(" \n", true));
-    EXPECT_TRUE(UU("#0V%T\n", true)); // "Cat"
-    EXPECT_FALSE(UU("#0V%\n", true)); // needs more than 4 bytes
+    for (int bad : {9, 0, 0x80, 0xFF}) {
+        std::string copy = full + "\n";
+        copy[30] = static_cast<char>(bad);
+        EXPECT_FALSE(IsUULine(copy.c_str(), Len(copy), false)) << bad;
+    }
 }
 
 TEST(IsXXLine, CountAnnouncesMinimumLength)
 {
     const std::string full = "h" + Cycle(kXXAlphabet, 60);
-    EXPECT_TRUE(XX(full + "\n"));
-    EXPECT_TRUE(XX(full.substr(0, 60) + "\n")); // at least n*4/3 bytes, count included
-    EXPECT_FALSE(XX(full.substr(0, 59) + "\n"));
-    EXPECT_FALSE(XX(full + "=\n"));
-    EXPECT_FALSE(XX("\n"));
-    EXPECT_TRUE(XX("+\n"));
+    // At least n*4/3 bytes, count included.
+    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, bool>>{
+             {full + "\n", true}, {full.substr(0, 60) + "\n", true}, {full.substr(0, 59) + "\n", false},
+             {full + "=\n", false}, {"\n", false}, {"+\n", true}})
+        EXPECT_EQ(IsXXLine(line.c_str(), Len(line)), want) << line;
 }
 
-TEST(IsBase64Line, PaddingOnlyNearTheEnd)
+TEST(IsBase64Line, PaddingOnlyNearTheEndAndNoLengthCondition)
 {
-    EXPECT_TRUE(B64("QUJ=\n"));
-    EXPECT_TRUE(B64("QQ==\r\n"));
-    EXPECT_FALSE(B64("QU=JDEFG\n")); // "=" followed by five more characters
-    EXPECT_TRUE(B64("QU=JDEF\n"));
-    EXPECT_TRUE(B64("QUJD  \t\n")); // trailing white space is dropped
-    EXPECT_FALSE(B64("QU JD\n"));
-    EXPECT_FALSE(B64("\n"));
-    EXPECT_FALSE(B64(""));
-    EXPECT_FALSE(B64("QUJD-\n"));
-    EXPECT_TRUE(B64("=\n"));
-    EXPECT_FALSE(B64("\r\n")); // a blank line with CR LF holds no data
-    EXPECT_FALSE(B64("\r"));
+    // "=" may be followed by at most four characters; trailing white space is dropped;
+    // a blank line with CR LF holds no data.
+    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, bool>>{
+             {"QUJ=\n", true}, {"QQ==\r\n", true}, {"QU=JDEFG\n", false}, {"QU=JDEF\n", true},
+             {"QUJD  \t\n", true}, {"QU JD\n", false}, {"\n", false}, {"", false}, {"QUJD-\n", false},
+             {"=\n", true}, {"\r\n", false}, {"\r", false}, {"Q\n", true},
+             {Cycle(kBase64Alphabet, 500) + "\n", true}})
+        EXPECT_EQ(IsBase64Line(line.c_str(), Len(line)), want) << line;
 }
 
-TEST(IsBase64Line, HasNoLengthCondition)
-{
-    EXPECT_TRUE(B64("Q\n"));
-    EXPECT_TRUE(B64(Cycle(kBase64Alphabet, 500) + "\n"));
-}
-
-TEST(IsBinHexLine, ColonOnlyAtTheStart)
-{
-    const std::string body = Cycle(kBinHexAlphabet, 64);
-    EXPECT_TRUE(Hqx(body + "\n"));
-    EXPECT_TRUE(Hqx(":" + body.substr(0, 63) + "\n"));
-    EXPECT_TRUE(Hqx(":\n"));
-    EXPECT_FALSE(Hqx("abc:\n"));
-    EXPECT_FALSE(Hqx(body.substr(0, 30) + ":\n"));
-    EXPECT_FALSE(Hqx("\n")); // too short
-}
-
-TEST(IsBinHexLine, LengthLimitsAndBlanks)
+TEST(IsBinHexLine, ColonLengthLimitsBlanksAndLineEnd)
 {
     const std::string body = Cycle(kBinHexAlphabet, 70);
-    EXPECT_TRUE(Hqx(body.substr(0, 65) + "\n"));  // len 66
-    EXPECT_FALSE(Hqx(body.substr(0, 66) + "\n")); // len 67 without ":"
-    EXPECT_TRUE(Hqx(":" + body + "\n"));
     std::string blank = body.substr(0, 64) + "\n";
-    blank[10] = ' ';
-    EXPECT_TRUE(Hqx(blank)); // len 65 allows blanks
-    EXPECT_FALSE(Hqx(blank.substr(0, 20) + "\n"));
-    EXPECT_FALSE(Hqx("ABCO\n")); // "O" is not in the alphabet
+    blank[10] = ' '; // a line of 65 allows blanks
+    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, bool>>{
+             {body.substr(0, 64) + "\n", true}, {":" + body.substr(0, 63) + "\n", true}, {":\n", true},
+             {"abc:\n", false}, {body.substr(0, 30) + ":\n", false}, {"\n", false},
+             {body.substr(0, 65) + "\n", true}, {body.substr(0, 66) + "\n", false}, {":" + body + "\n", true},
+             {blank, true}, {blank.substr(0, 20) + "\n", false}, {"ABCO\n", false},
+             {std::string("AB\0??\n", 6), true}, {"AB\r\n", true}})
+        EXPECT_EQ(IsBinHexLine(line.c_str(), Len(line)), want) << line;
 }
 
-TEST(IsBinHexLine, LineEndStopsTheExamination)
+TEST(ClassifyDataLine, KindsAndTheirPrecedence)
 {
-    EXPECT_TRUE(Hqx(std::string("AB\0??\n", 6)));
-    EXPECT_TRUE(Hqx("AB\r\n"));
+    const std::string uu = "M" + Cycle(kUUAndBase64, 60) + "\n";
+    std::string uuLower = uu;
+    uuLower[5] = 'k'; // not strict UU any more
+    const std::string lostBlanks = "M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_", 58);
+    std::string bnewsCtrl = Cycle("{|}~ ", 82) + "\n";
+    bnewsCtrl[3] = '\x01';
+    const std::pair<std::string, std::uint32_t> cases[] = {
+        {uu, LK_UU},
+        {uuLower, LK_BASE64},
+        {"M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_ ", 60) + "\n", LK_UU},
+        {lostBlanks + "\n", LK_UU},
+        {lostBlanks, LK_UU}, // no line end at all: the line's end counts as one
+        {"M" + Cycle("!\"#$%&'()", 56) + "\n", 0u},
+        // "!" to "-" are BinHex characters but neither XX nor Base64; "Z" is no count.
+        {"Z" + Cycle("!\"#$%&'()*+,-", 63) + "\n", LK_BINHEX},
+        // "j" announces 47 bytes, 64 XX characters: an XX line is not BinHex as well.
+        {"j" + Cycle("ABCDEF012345", 63) + "\n", LK_XX | LK_BASE64},
+        {"Z" + Cycle("ABCDEF012345", 63) + "\n", LK_BINHEX | LK_BASE64},
+        {Cycle("{|}~ ", 82) + "\n", LK_BNEWS},
+        {bnewsCtrl, 0u},
+        {"\n", 0u},
+        {"", 0u},
+        {Cycle("abcdefghijklmnopqrstuvwxyz", 76) + "\n", LK_BASE64},
+    };
+    for (const auto& [line, kind] : cases)
+        EXPECT_EQ(ClassifyDataLine(line.c_str(), Len(line)), kind) << line;
+    const std::string xx = "h" + Cycle(kXXAlphabet, 60, 7) + "\n";
+    EXPECT_NE(ClassifyDataLine(xx.c_str(), Len(xx)) & LK_XX, 0u);
 }
 
-TEST(ClassifyDataLine, StrictUUBeatsBase64)
+TEST(LineHelpers, QuotePrefixAndLastNonBlank)
 {
-    const std::string line = "M" + Cycle(kUUAndBase64, 60) + "\n";
-    EXPECT_EQ(Kind(line), LK_UU);
-    std::string lower = line;
-    lower[5] = 'k';
-    EXPECT_EQ(Kind(lower), LK_BASE64);
-}
-
-TEST(ClassifyDataLine, XXLineWithFullCount)
-{
-    std::string line = "h" + Cycle(kXXAlphabet, 60, 7) + "\n";
-    EXPECT_NE(Kind(line) & LK_XX, 0u);
-}
-
-TEST(ClassifyDataLine, UULineWithPunctuationIsOnlyUU)
-{
-    const std::string line = "M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_ ", 60) + "\n";
-    EXPECT_EQ(Kind(line), LK_UU);
-}
-
-TEST(ClassifyDataLine, UULineThatLostTrailingBlanks)
-{
-    const std::string line = "M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_", 58);
-    EXPECT_EQ(Kind(line + "\n"), LK_UU);
-    EXPECT_EQ(Kind(line), LK_UU); // no line end at all: the line's end counts as one
-    EXPECT_EQ(Kind("M" + Cycle("!\"#$%&'()", 56) + "\n"), 0u);
-}
-
-TEST(ClassifyDataLine, BinHexOnlyWhenNotUUOrXX)
-{
-    // "!" to "-" are BinHex characters but neither XX nor Base64; "Z" is no count.
-    const std::string hqx = "Z" + Cycle("!\"#$%&'()*+,-", 63) + "\n";
-    EXPECT_EQ(Kind(hqx), LK_BINHEX);
-    // "j" announces 47 bytes, 64 XX characters: an XX line is not BinHex as well.
-    const std::string xxToo = "j" + Cycle("ABCDEF012345", 63) + "\n";
-    EXPECT_EQ(Kind(xxToo), LK_XX | LK_BASE64);
-    EXPECT_EQ(Kind("Z" + Cycle("ABCDEF012345", 63) + "\n"), LK_BINHEX | LK_BASE64);
-}
-
-TEST(ClassifyDataLine, BNewsLengthWithoutControlBytes)
-{
-    const std::string line = Cycle("{|}~ ", 82) + "\n";
-    EXPECT_EQ(Kind(line), LK_BNEWS);
-    std::string ctrl = line;
-    ctrl[3] = '\x01';
-    EXPECT_EQ(Kind(ctrl), 0u);
-    EXPECT_EQ(Kind("\n"), 0u); // an empty line is not a data line
-    EXPECT_EQ(Kind(""), 0u);
-}
-
-TEST(ClassifyDataLine, Base64LineOfAnyLength)
-{
-    EXPECT_EQ(Kind(Cycle("abcdefghijklmnopqrstuvwxyz", 76) + "\n"), LK_BASE64);
-}
-
-TEST(QuotePrefixLength, MarksBlanksAndTabs)
-{
-    EXPECT_EQ(Quote("> > text\n"), 4);
-    EXPECT_EQ(Quote("    text\n"), 4);
-    EXPECT_EQ(Quote("    \n"), 0);
-    EXPECT_EQ(Quote("\ttext\n"), 0);
-    EXPECT_EQ(Quote("\t> text\n"), 3);
-    EXPECT_EQ(Quote("text\n"), 0);
-    EXPECT_EQ(Quote(":-)\n"), 2);
-    EXPECT_EQ(Quote(">>>"), 3);
-    EXPECT_EQ(Quote(""), 0);
+    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, int>>{
+             {"> > text\n", 4}, {"    text\n", 4}, {"    \n", 0}, {"\ttext\n", 0}, {"\t> text\n", 3},
+             {"text\n", 0}, {":-)\n", 2}, {">>>", 3}, {"", 0}})
+        EXPECT_EQ(QuotePrefixLength(line.c_str(), Len(line)), want) << line;
     EXPECT_EQ(QuotePrefixLength(">>>>", 2), 2);
-}
-
-TEST(LastNonBlank, SkipsTrailingWhiteSpace)
-{
     EXPECT_EQ(LastNonBlank("abc=  \r\n"), '=');
     EXPECT_EQ(LastNonBlank(" \t\r\n"), 0);
     EXPECT_EQ(LastNonBlank(""), 0);
     EXPECT_EQ(LastNonBlank("\xE4\n"), 0xE4);
 }
 
-TEST(WildMatch, OriginalMessageSeparator)
+TEST(WildMatch, StarsQuestionMarksEscapesAndCase)
 {
-    EXPECT_EQ(WildMatch("-----Original Message-----\n", "*--*Original Message*--*", false), 1);
-    EXPECT_EQ(WildMatch("-----original message-----\n", "*--*Original Message*--*", true), 1);
-    EXPECT_EQ(WildMatch("-----original message-----\n", "*--*Original Message*--*", false), -1);
-}
-
-TEST(WildMatch, StarsQuestionMarksAndEscapes)
-{
-    EXPECT_EQ(WildMatch("abc", "abc", false), 1);
-    EXPECT_EQ(WildMatch("abc", "a?c", false), 1);
-    EXPECT_EQ(WildMatch("abc", "a***c", false), 1);
-    EXPECT_EQ(WildMatch("abc", "*", false), 1);
-    EXPECT_EQ(WildMatch("", "*", false), 1);
-    EXPECT_EQ(WildMatch("", "", false), 1);
-    EXPECT_EQ(WildMatch("abcd", "abc", false), 0);
-    EXPECT_EQ(WildMatch("abd", "abc", false), 0);
-    EXPECT_EQ(WildMatch("ab", "abc", false), -1);
-    EXPECT_EQ(WildMatch("ab", "ab?", false), -1);
-    EXPECT_EQ(WildMatch("a*c", "a/*c", false), 1);
-    EXPECT_EQ(WildMatch("abc", "a/*c", false), 0);
-    EXPECT_EQ(WildMatch("a?", "A/?", true), 1);
-    EXPECT_EQ(WildMatch("ax", "a/X", true), 0); // an escaped byte matches exactly
-    EXPECT_EQ(WildMatch("a/", "a/", false), 1); // a trailing "/" stands for itself
+    const struct
+    {
+        const char *text, *pattern;
+        bool ignoreCase;
+        int want;
+    } cases[] = {
+        {"-----Original Message-----\n", "*--*Original Message*--*", false, 1},
+        {"-----original message-----\n", "*--*Original Message*--*", true, 1},
+        {"-----original message-----\n", "*--*Original Message*--*", false, -1},
+        {"abc", "abc", false, 1},   {"abc", "a?c", false, 1},   {"abc", "a***c", false, 1},
+        {"abc", "*", false, 1},     {"", "*", false, 1},        {"", "", false, 1},
+        {"abcd", "abc", false, 0},  {"abd", "abc", false, 0},   {"ab", "abc", false, -1},
+        {"ab", "ab?", false, -1},   {"a*c", "a/*c", false, 1},  {"abc", "a/*c", false, 0},
+        {"a?", "A/?", true, 1},
+        {"ax", "a/X", true, 0}, // an escaped byte matches exactly
+        {"a/", "a/", false, 1}, // a trailing "/" stands for itself
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(WildMatch(c.text, c.pattern, c.ignoreCase), c.want) << c.text << " ~ " << c.pattern;
 }
 
 TEST(LineTestsRobustness, RandomBytesNeverReadPastTheLength)

@@ -1,7 +1,6 @@
-// Helpers for the scanner tests: messages built line by line (with the byte
-// offset and number of every line remembered), small UU and Base64
-// encoders, and a fixture that scans a file and collects every part the
-// sort list received.
+// Helpers for the scanner tests: messages built line by line (remembering
+// each line's offset and number), small UU and Base64 encoders, and a
+// fixture that scans a file and collects every part the sort list received.
 #pragma once
 
 #include "model/records.h"
@@ -14,79 +13,103 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
 namespace zarvex::test {
 
-// A text file assembled line by line; marks name lines to look their place up later.
+// Where a part lies, "sPos-ePos @ startLine-endLine", to compare in one go.
+inline std::string Where(std::int64_t sPos, std::int64_t ePos, std::int64_t startLine, std::int64_t endLine)
+{
+    return std::to_string(sPos) + "-" + std::to_string(ePos) + " @ " + std::to_string(startLine) + "-" +
+           std::to_string(endLine);
+}
+inline std::string Where(const CFInfo* p)
+{
+    return Where(p->m_SPos, p->m_EPos, p->m_StartLine, p->m_EndLine);
+}
+
+// A text file assembled line by line; marked lines can be looked up later.
 class Doc
 {
 public:
-    // Appends `line` and its terminator ("\n" unless given).
+    // Appends `line` and its terminator.
     Doc& Add(const std::string& line, const std::string& eol = "\n")
     {
-        m_Lines.push_back({static_cast<std::int64_t>(m_Text.size()), ++m_Count});
+        m_Starts.push_back(static_cast<std::int64_t>(m_Text.size()));
         m_Text += line + eol;
+        return *this;
+    }
+    Doc& AddAll(const std::vector<std::string>& lines, const std::string& prefix = "",
+                const std::string& eol = "\n")
+    {
+        for (const auto& l : lines)
+            Add(prefix + l, eol);
         return *this;
     }
     Doc& Mark(const std::string& name)
     {
-        m_Marks[name] = m_Lines.back();
+        m_Marks[name] = LineCount();
         return *this;
     }
-    Doc& AddAll(const std::vector<std::string>& lines)
+    // Offset of the first byte of a marked line, offset after it, and its number (from 1).
+    std::int64_t Pos(const std::string& name) const
     {
-        for (const auto& l : lines)
-            Add(l);
-        return *this;
+        return m_Starts[static_cast<std::size_t>(Line(name) - 1)];
     }
-    // Offset of the first byte of a marked line, offset after it, and its number.
-    std::int64_t Pos(const std::string& name) const { return m_Marks.at(name).pos; }
     std::int64_t PosAfter(const std::string& name) const
     {
-        const auto& m = m_Marks.at(name);
-        const std::size_t i = static_cast<std::size_t>(m.line);
-        return i < m_Lines.size() ? m_Lines[i].pos : static_cast<std::int64_t>(m_Text.size());
+        const auto next = static_cast<std::size_t>(Line(name));
+        return next < m_Starts.size() ? m_Starts[next] : static_cast<std::int64_t>(m_Text.size());
     }
-    std::int64_t Line(const std::string& name) const { return m_Marks.at(name).line; }
-    std::int64_t LineCount() const { return m_Count; }
+    std::int64_t Line(const std::string& name) const { return m_Marks.at(name); }
+    // Where a part from the start of line `from` to the end of line `to` lies.
+    std::string Span(const std::string& from, const std::string& to) const
+    {
+        return Where(Pos(from), PosAfter(to), Line(from), Line(to));
+    }
+    std::int64_t LineCount() const { return static_cast<std::int64_t>(m_Starts.size()); }
     const std::string& Text() const { return m_Text; }
 
 private:
-    struct Place
-    {
-        std::int64_t pos;
-        std::int64_t line;
-    };
     std::string m_Text;
-    std::vector<Place> m_Lines;
-    std::map<std::string, Place> m_Marks;
-    std::int64_t m_Count = 0;
+    std::vector<std::int64_t> m_Starts;
+    std::map<std::string, std::int64_t> m_Marks;
 };
 
-inline char UuChar(unsigned v)
+inline std::vector<std::string> Slice(const std::vector<std::string>& v, std::size_t from, std::size_t to)
 {
-    return v == 0 ? '`' : static_cast<char>((v & 0x3F) + 32);
+    return {v.begin() + static_cast<std::ptrdiff_t>(from),
+            v.begin() + static_cast<std::ptrdiff_t>(std::min(to, v.size()))};
+}
+
+// The four 6-bit values of each 3-byte group of `data` (zero-padded).
+inline std::vector<unsigned> Sextets(const std::string& data, std::size_t at, std::size_t n)
+{
+    std::vector<unsigned> out;
+    for (std::size_t i = 0; i < n; i += 3) {
+        unsigned v = 0;
+        for (std::size_t k = 0; k < 3; ++k)
+            v = (v << 8) | (i + k < n ? static_cast<unsigned char>(data[at + i + k]) : 0u);
+        for (int shift = 18; shift >= 0; shift -= 6)
+            out.push_back((v >> shift) & 63);
+    }
+    return out;
 }
 
 // UU data lines of `data` (45 bytes a line), followed by the "`" line.
 inline std::vector<std::string> UuLines(const std::string& data)
 {
+    const auto uuChar = [](unsigned v) { return v == 0 ? '`' : static_cast<char>(v + 32); };
     std::vector<std::string> lines;
     for (std::size_t at = 0; at < data.size(); at += 45) {
         const std::size_t n = std::min<std::size_t>(45, data.size() - at);
-        std::string l(1, UuChar(static_cast<unsigned>(n)));
-        for (std::size_t i = 0; i < n; i += 3) {
-            unsigned char b[3] = {0, 0, 0};
-            for (std::size_t k = 0; k < 3 && i + k < n; ++k)
-                b[k] = static_cast<unsigned char>(data[at + i + k]);
-            l += UuChar(b[0] >> 2);
-            l += UuChar(((b[0] & 3) << 4) | (b[1] >> 4));
-            l += UuChar(((b[1] & 15) << 2) | (b[2] >> 6));
-            l += UuChar(b[2] & 63);
-        }
+        std::string l(1, uuChar(static_cast<unsigned>(n)));
+        for (const unsigned s : Sextets(data, at, n))
+            l += uuChar(s);
         lines.push_back(l);
     }
     lines.push_back("`");
@@ -97,66 +120,61 @@ inline std::vector<std::string> Base64Lines(const std::string& data, std::size_t
 {
     static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string all;
-    for (std::size_t i = 0; i < data.size(); i += 3) {
-        const std::size_t n = std::min<std::size_t>(3, data.size() - i);
-        unsigned v = 0;
-        for (std::size_t k = 0; k < 3; ++k)
-            v = (v << 8) | (k < n ? static_cast<unsigned char>(data[i + k]) : 0u);
-        all += abc[(v >> 18) & 63];
-        all += abc[(v >> 12) & 63];
-        all += n > 1 ? abc[(v >> 6) & 63] : '=';
-        all += n > 2 ? abc[v & 63] : '=';
-    }
+    for (const unsigned s : Sextets(data, 0, data.size()))
+        all += abc[s];
+    const std::size_t pad = (3 - data.size() % 3) % 3;
+    all.replace(all.size() - pad, pad, pad, '=');
     std::vector<std::string> lines;
     for (std::size_t at = 0; at < all.size(); at += width)
         lines.push_back(all.substr(at, width));
     return lines;
 }
 
-// What the tests look at in a part handed to the sort list.
-struct PartView
-{
-    std::uint32_t msgType = 0;
-    std::int64_t sPos = 0, ePos = 0, startLine = 0, endLine = 0;
-    std::string destFile, subject, fullSubj, from;
-    int part = 0, total = 0, starts = 0, ends = 0, indent = 0, dataType = 0;
-};
-
-inline PartView ViewOf(const CFInfo& p)
-{
-    PartView v;
-    v.msgType = p.m_MsgType;
-    v.sPos = p.m_SPos;
-    v.ePos = p.m_EPos;
-    v.startLine = p.m_StartLine;
-    v.endLine = p.m_EndLine;
-    v.destFile = p.m_DestFile;
-    v.subject = p.m_Subject;
-    v.fullSubj = p.m_FullSubj;
-    v.from = p.m_From;
-    v.part = p.m_Part;
-    v.total = p.m_Total;
-    v.starts = p.m_Starts;
-    v.ends = p.m_Ends;
-    v.indent = p.m_Indent;
-    v.dataType = p.m_DataType;
-    return v;
-}
-
 // Every part of every group, duplicates included, in file order.
-inline std::vector<PartView> AllParts(const MyCObArray& list)
+inline std::vector<const CFInfo*> AllParts(const MyCObArray& list)
 {
-    std::vector<PartView> parts;
-    for (int g = 0; g < list.GetSize(); ++g) {
-        const CSortInfo* group = list.GetAt(g);
-        for (int i = 0; i < group->GetSize(); ++i)
-            for (const CFInfo* p = group->GetAt(i); p; p = p->m_pNextDup.get())
-                parts.push_back(ViewOf(*p));
-    }
+    std::vector<const CFInfo*> parts;
+    for (int g = 0; g < list.GetSize(); ++g)
+        for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
+            for (const CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
+                parts.push_back(p);
     std::sort(parts.begin(), parts.end(),
-              [](const PartView& a, const PartView& b) { return a.sPos < b.sPos; });
+              [](const CFInfo* a, const CFInfo* b) { return a->m_SPos < b->m_SPos; });
     return parts;
 }
+
+// A host that counts progress calls and can quit, fail or cut the file short on cue.
+class CountingHost : public HeadlessHost
+{
+public:
+    void SetProgress(double percent) override
+    {
+        ++progressCalls;
+        lastPercent = percent;
+    }
+    bool PumpMessages() override
+    {
+        if (++pumps == truncateAtPump) std::filesystem::resize_file(truncatePath, 100'000);
+        return pumps <= quitAfterPumps;
+    }
+    bool Silent() const override { return silent; }
+    void Beep() override { ++beeps; }
+    int Ask(Prompt prompt, std::string_view subject) override
+    {
+        asked = static_cast<int>(prompt);
+        askedText = subject;
+        return button::Ok;
+    }
+    void RefreshOutputEntry(std::string_view) override
+    {
+        if (++refreshes == failOnRefresh) throw std::bad_alloc();
+    }
+    int progressCalls = 0, pumps = 0, quitAfterPumps = 1 << 30, refreshes = 0, failOnRefresh = -1;
+    int beeps = 0, asked = 0, truncateAtPump = -1;
+    double lastPercent = 0;
+    bool silent = true;
+    std::string askedText, truncatePath;
+};
 
 class ScanTest : public ::testing::Test
 {
@@ -168,30 +186,29 @@ protected:
     {
         return ScanFile(file, list, settings, host, startPos, startLine, stopPos);
     }
-    // Writes `doc` to a file, scans it and returns the parts found.
-    std::vector<PartView> ScanDoc(const Doc& doc, const std::string& name = "in.txt")
+    // Writes `doc` to a file, scans it into a fresh list and returns the parts found.
+    std::vector<const CFInfo*> ScanDoc(const Doc& doc, const std::string& name = "in.txt")
     {
         path = dir.Write(name, doc.Text());
+        list.RemoveAll();
         result = Scan(path);
         return AllParts(list);
     }
 
     TempDir dir;
     Settings settings;
-    HeadlessHost host;
+    CountingHost host;
     MyCObArray list{settings, &host};
     std::string path;
     int result = 0;
 };
 
 // A short header block of one message.
-inline void AddHeaders(Doc& doc, const std::string& subject,
-                       const std::string& from = "Ann <ann@example.org>")
+inline void AddHeaders(Doc& doc, const std::string& subject)
 {
-    doc.Add("From: " + from);
+    doc.Add("From: Ann <ann@example.org>");
     doc.Add("Subject: " + subject).Mark("subject:" + subject);
-    doc.Add("Date: Mon, 7 Dec 2026 10:00:00 +0000");
-    doc.Add("");
+    doc.Add("Date: Mon, 7 Dec 2026 10:00:00 +0000").Add("");
 }
 
 } // namespace zarvex::test
