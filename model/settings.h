@@ -57,6 +57,9 @@ struct Settings {
     bool MimeTextOffForRun = false;   // set when "begin" turned out to be Base64
     bool YouChooseDuplicate = false;  // "You Choose Duplicate Part" (Extract dialog)
     bool AppendAllToOneFile = false;  // "A&ppend All to One File" (Extract dialog)
+    // Every line goes through every scanner rule, the quiet-line shortcut
+    // left out (tests compare both ways; the results must be the same).
+    bool ScanFullRulesOnly = false;
 
     // "MimeText" as it holds for the rest of this run.
     bool MimeTextInEffect() const { return MimeText && !MimeTextOffForRun; }

@@ -181,6 +181,12 @@ inline std::string_view View(const ScanState& s)
     return {s.line, static_cast<std::size_t>(s.len)};
 }
 
+// ---- The quiet-line shortcut (quiet_lines.cpp) -----------------------------------
+// Inside a UU, XX or Base64 body whose data has begun, a line that can start
+// nothing (no blank, no keyword or header lead) meets no rule: only its
+// bookkeeping is done. True when the line was taken.
+bool TakeQuietDataLine(ScanState& s);
+
 // ---- Rule families --------------------------------------------------------------
 // scanner.cpp: a quoted reply inside a text part.
 void QuotedReply(ScanState& s);

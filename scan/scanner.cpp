@@ -341,6 +341,10 @@ void Cycle(ScanState& s, std::int64_t& lastProgressLine)
         return;
     }
     CountAndFoldLineEnd(s, complete);
+    if (TakeQuietDataLine(s)) {
+        EndOfCycle(s, true);
+        return;
+    }
     if (s.settings.AutoIndentDetect) QuotePrefix(s);
     if (s.checkFirstDataLine) CheckFirstDataLine(s);
     HeaderBlock(s);

@@ -1,0 +1,85 @@
+// The quiet-line shortcut. Long runs of encoded lines make up most of a
+// typical input, and each of them would otherwise pass through every rule of
+// the cycle only to be left alone. A line qualifies when the scan is in the
+// plain middle of a UU, XX or Base64 body (data seen, no header block, MIME
+// header, BinHex header, first line after "begin" or skipped quoted message
+// pending) and the line cannot start anything:
+//  - it holds no blank: every keyword ("begin ", "=ybegin ", "<<BPST ",
+//    "Article ", "section ", "From: ", "Subject: ", "X-Face: ", ...), every
+//    "From " separator and the quoted "Original Message" marker need one,
+//    and so does a header line that ends in a line break;
+//  - it is at least 6 bytes long ("end" lines are shorter), ends in a line
+//    break, and its first bytes start neither a MIME header field ("Mi..."
+//    or "Co..." in any case), nor a MIME boundary, nor a quoting prefix,
+//    nor a blank line;
+//  - the part has no indent (the header test of an indented line looks past
+//    the indent and skips the line-break shortcut);
+//  - in a Base64 body, it has exactly the body's line length and does not
+//    end in "=" padding, so the line-length rule only counts it.
+#include "model/data_types.h"
+#include "model/settings.h"
+#include "scan/scan_state.h"
+#include "text/ascii.h"
+
+#include <cstring>
+
+namespace zarvex::scan {
+
+namespace {
+
+inline constexpr int kShortest = 6;
+
+// The scan states in which no rule but the end rules of the body reads a line.
+bool QuietState(const ScanState& s)
+{
+    return s.current && s.dataSeen && !s.inHeader && !s.inMimeHeader && !s.mimeParamsContinue &&
+           !s.checkFirstDataLine && s.binHexState == 0 && !s.skipOriginalMessage && s.current->m_Indent == 0;
+}
+
+// With indent detection on, a line without a quoting prefix only counts the
+// indent run; that is all it does once the run is past its fifth line and
+// no prefix is in use.
+bool IndentQuiet(const ScanState& s)
+{
+    return !s.settings.AutoIndentDetect || (s.indent == 0 && s.indentRun >= 5);
+}
+
+bool QuietLead(const char* line)
+{
+    const auto first = static_cast<unsigned char>(line[0]);
+    if (IsAsciiSpace(first) || first == '-' || first == '>' || first == ':') return false;
+    const unsigned char a = AsciiUpper(first);
+    const unsigned char b = AsciiUpper(static_cast<unsigned char>(line[1]));
+    return !((a == 'M' && b == 'I') || (a == 'C' && b == 'O'));
+}
+
+bool QuietForType(const ScanState& s)
+{
+    switch (s.current->m_MsgType) {
+    case MT_UU:
+    case MT_XX:
+        return true;
+    case MT_B64: {
+        const auto last = static_cast<unsigned char>(s.line[s.len - 2]);
+        return s.b64LineLength != 0 && s.len == s.b64LineLength && last != '=' && !IsAsciiSpace(last);
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool TakeQuietDataLine(ScanState& s)
+{
+    if (s.settings.ScanFullRulesOnly || !QuietState(s) || !IndentQuiet(s)) return false;
+    if (s.len < kShortest || s.line[s.len - 1] != '\n' || !QuietLead(s.line)) return false;
+    if (!QuietForType(s)) return false;
+    if (std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) != nullptr) return false;
+    // The bookkeeping the skipped rules would have done.
+    if (s.settings.AutoIndentDetect && s.indentRun < kIndentRunCap) ++s.indentRun;
+    if (s.current->m_MsgType == MT_B64) ++s.b64FullLines;
+    return true;
+}
+
+} // namespace zarvex::scan
