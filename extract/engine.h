@@ -143,6 +143,8 @@ private:
     void DecodeXXData(LineBuffer& line);
     bool UUEndOfFile();
     bool XXEndOfFile();
+    // The common end of a UU or XX file at its "end" line.
+    bool FinishAtEndLine();
     void PushHistory();
     void ClearHistory();
     bool JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart);

@@ -105,6 +105,11 @@ bool Extractor::UUEndOfFile()
     // A short last line that did not qualify as data waits in the history.
     LineBuffer& tail = IsZeroLengthUULine(m_Call.history1) ? m_Call.history2 : m_Call.history1;
     if (!tail.Empty()) DecodeUUData(tail, 0);
+    return FinishAtEndLine();
+}
+
+bool Extractor::FinishAtEndLine()
+{
     ClearHistory();
     if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
     if ((m_Call.part->m_Status & 0xF) == 3) return false; // more parts than expected: read on
@@ -168,11 +173,7 @@ void Extractor::HandleUULine()
 bool Extractor::XXEndOfFile()
 {
     if (!m_Call.history2.Empty()) DecodeXXData(m_Call.history2);
-    ClearHistory();
-    if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
-    if ((m_Call.part->m_Status & 0xF) == 3) return false;
-    FinishFile();
-    return true;
+    return FinishAtEndLine();
 }
 
 void Extractor::HandleXXLine()
