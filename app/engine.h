@@ -3,6 +3,8 @@
 // (CoreEngine); tests pass a stand-in to check the run's own logic.
 #pragma once
 
+#include "extract/output_answer.h"
+
 #include <string>
 
 namespace zarvex {
@@ -11,14 +13,6 @@ class CFInfo;
 class Host;
 class MyCObArray;
 struct Settings;
-
-// Remembered answer of the overwrite question, shared by every output file
-// of one run: 0 ask, 1 yes for this file, 2 yes to all, -1 no to all.
-namespace overwrite {
-inline constexpr int Ask = 0;
-inline constexpr int YesToAll = 2;
-inline constexpr int NoToAll = -1;
-} // namespace overwrite
 
 class Engine
 {

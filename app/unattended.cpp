@@ -19,7 +19,7 @@ constexpr int kExitFailed = 255;  // any other failure
 int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, Engine& engine,
                             const std::string& outDir)
 {
-    int answer = settings.Overwrite ? overwrite::YesToAll : overwrite::NoToAll;
+    int answer = settings.Overwrite ? answer::YesToAll : answer::NoToAll;
     int total = 0;
     int lastError = 0;
     engine.Evaluate(list);

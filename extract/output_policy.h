@@ -3,6 +3,7 @@
 // outputs to one file, and files that cannot be opened.
 #pragma once
 
+#include "extract/output_answer.h"
 #include "extract/output_file.h"
 
 #include <string>
@@ -13,15 +14,6 @@ namespace zarvex {
 class CSortInfo;
 class Host;
 struct Settings;
-
-// Remembered answers of the overwrite question (shared by the engine calls
-// of one Extract command).
-namespace answer {
-inline constexpr int Ask = 0;
-inline constexpr int YesOnce = 1;
-inline constexpr int YesToAll = 2;
-inline constexpr int NoToAll = -1;
-} // namespace answer
 
 struct OutputRequest {
     std::string path;                // the output path built from the folder and the name

@@ -1,6 +1,7 @@
 // Encoding bits of a part (its message type) and the file type table.
 #pragma once
 
+#include "codec/msg_type.h"
 #include "model/settings.h"
 
 #include <array>
@@ -8,21 +9,6 @@
 #include <string_view>
 
 namespace zarvex {
-
-// Encoding bits (`CFInfo::m_MsgType`).
-enum MsgType : std::uint32_t {
-    MT_NONE = 0,
-    MT_TXT = 0x001,
-    MT_UU = 0x002,
-    MT_XX = 0x004,
-    MT_B64 = 0x008,
-    MT_HQX = 0x010,
-    MT_YENC = 0x020,
-    MT_QP = 0x040,
-    MT_BNEWS = 0x080,
-    MT_XFACE = 0x100,
-    MT_FACE = 0x200,
-};
 
 // The name of the lowest named bit; "?" for 0, "Multi" for none of the named bits.
 std::string_view MsgTypeName(std::uint32_t msgType);

@@ -107,8 +107,8 @@ std::uint32_t ConfirmWithNextLine(ScanState& s, std::uint32_t kind)
     const std::string_view next = NextLine(s, s.indentRun != 0 ? s.indent : 0);
     const std::uint32_t shared = kind & ClassifyDataLine(next.data(), Size(next));
     if (shared == 0) return 0;
-    if ((shared & LK_UU) != 0 && s.line[0] != 'M') return 0;
-    if ((shared & LK_XX) != 0 && s.line[0] != 'h') return 0;
+    if ((shared & MT_UU) != 0 && s.line[0] != 'M') return 0;
+    if ((shared & MT_XX) != 0 && s.line[0] != 'h') return 0;
     return kind;
 }
 
@@ -140,9 +140,9 @@ void DataInsidePart(ScanState& s)
         if (kind != 0) kind = ConfirmWithNextLine(s, kind);
     }
     if ((s.bodyKind == 0 || s.bodyKind == MT_TXT) && kind != 0) {
-        if (kind & LK_UU) s.bodyKind = MT_UU;
-        if (kind & LK_XX) s.bodyKind = MT_XX;
-        if (kind & LK_BASE64) {
+        if (kind & MT_UU) s.bodyKind = MT_UU;
+        if (kind & MT_XX) s.bodyKind = MT_XX;
+        if (kind & MT_B64) {
             if (s.settings.MimeTextInEffect() && s.mime.m_MsgType == MT_TXT) {
                 s.dataSeen = true; // Base64-looking text in a text part
                 s.mime.m_bPartial = 0;
@@ -151,7 +151,7 @@ void DataInsidePart(ScanState& s)
                 if (s.b64LineLength == 0) s.b64LineLength = s.len;
             }
         }
-        if (kind & LK_BINHEX) s.bodyKind = MT_HQX;
+        if (kind & MT_HQX) s.bodyKind = MT_HQX;
         part.m_MsgType = s.bodyKind;
     }
     if (s.bodyKind <= MT_TXT || kind == 0) return;
@@ -176,12 +176,12 @@ void HeaderlessData(ScanState& s)
         const std::string_view next = TrimLineEnd(NextLine(s, s.indentRun != 0 ? s.indent : 0));
         if (next.empty() || (kind & ClassifyDataLine(next.data(), Size(next))) == 0) return;
     }
-    if ((kind & (LK_UU | LK_BASE64)) == 0) return;
+    if ((kind & (MT_UU | MT_B64)) == 0) return;
 
     CFInfo& part = OpenPart(s);
     s.dataSeen = true;
     s.mime.m_bPartial = 0;
-    s.bodyKind = (kind & LK_BASE64) ? MT_B64 : MT_UU;
+    s.bodyKind = (kind & MT_B64) ? MT_B64 : MT_UU;
     s.mime.m_MsgType = s.bodyKind;
     part.SetFromMime(s.mime);
     if (!s.inMimeHeader) {

@@ -181,14 +181,14 @@ std::uint32_t ClassifyDataLine(const char* line, int len)
     const int e = EstimateLength(line, t, kUUDecode, 45);
     const int x = EstimateLength(line, t, kXXDecode, 63);
     std::uint32_t kind = 0;
-    if (e && UUPrefixValid(line, e + 1, len, false)) kind |= LK_UU;
-    if (x && XXPrefixValid(line, x + 1, len)) kind |= LK_XX;
-    if (kind == 0 && (t == 64 || (t < len && line[t] == ':')) && IsBinHexLine(line, t)) kind = LK_BINHEX;
-    if (IsBase64Line(line, std::min(t + 1, len))) kind |= LK_BASE64;
-    if (t > 0 && t % 41 == 0 && !HasControlByte(line, t)) kind |= LK_BNEWS;
+    if (e && UUPrefixValid(line, e + 1, len, false)) kind |= MT_UU;
+    if (x && XXPrefixValid(line, x + 1, len)) kind |= MT_XX;
+    if (kind == 0 && (t == 64 || (t < len && line[t] == ':')) && IsBinHexLine(line, t)) kind = MT_HQX;
+    if (IsBase64Line(line, std::min(t + 1, len))) kind |= MT_B64;
+    if (t > 0 && t % 41 == 0 && !HasControlByte(line, t)) kind |= MT_BNEWS;
 
-    if ((kind & LK_BASE64) && (kind & LK_UU))
-        return UUPrefixValid(line, e + 1, len, true) ? LK_UU : LK_BASE64;
+    if ((kind & MT_B64) && (kind & MT_UU))
+        return UUPrefixValid(line, e + 1, len, true) ? MT_UU : MT_B64;
     return kind;
 }
 

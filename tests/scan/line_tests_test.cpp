@@ -102,27 +102,27 @@ TEST(ClassifyDataLine, KindsAndTheirPrecedence)
     std::string bnewsCtrl = Cycle("{|}~ ", 82) + "\n";
     bnewsCtrl[3] = '\x01';
     const std::pair<std::string, std::uint32_t> cases[] = {
-        {uu, LK_UU},
-        {uuLower, LK_BASE64},
-        {"M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_ ", 60) + "\n", LK_UU},
-        {lostBlanks + "\n", LK_UU},
-        {lostBlanks, LK_UU}, // no line end at all: the line's end counts as one
+        {uu, MT_UU},
+        {uuLower, MT_B64},
+        {"M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_ ", 60) + "\n", MT_UU},
+        {lostBlanks + "\n", MT_UU},
+        {lostBlanks, MT_UU}, // no line end at all: the line's end counts as one
         {"M" + Cycle("!\"#$%&'()", 56) + "\n", 0u},
         // "!" to "-" are BinHex characters but neither XX nor Base64; "Z" is no count.
-        {"Z" + Cycle("!\"#$%&'()*+,-", 63) + "\n", LK_BINHEX},
+        {"Z" + Cycle("!\"#$%&'()*+,-", 63) + "\n", MT_HQX},
         // "j" announces 47 bytes, 64 XX characters: an XX line is not BinHex as well.
-        {"j" + Cycle("ABCDEF012345", 63) + "\n", LK_XX | LK_BASE64},
-        {"Z" + Cycle("ABCDEF012345", 63) + "\n", LK_BINHEX | LK_BASE64},
-        {Cycle("{|}~ ", 82) + "\n", LK_BNEWS},
+        {"j" + Cycle("ABCDEF012345", 63) + "\n", MT_XX | MT_B64},
+        {"Z" + Cycle("ABCDEF012345", 63) + "\n", MT_HQX | MT_B64},
+        {Cycle("{|}~ ", 82) + "\n", MT_BNEWS},
         {bnewsCtrl, 0u},
         {"\n", 0u},
         {"", 0u},
-        {Cycle("abcdefghijklmnopqrstuvwxyz", 76) + "\n", LK_BASE64},
+        {Cycle("abcdefghijklmnopqrstuvwxyz", 76) + "\n", MT_B64},
     };
     for (const auto& [line, kind] : cases)
         EXPECT_EQ(ClassifyDataLine(line.c_str(), Len(line)), kind) << line;
     const std::string xx = "h" + Cycle(kXXAlphabet, 60, 7) + "\n";
-    EXPECT_NE(ClassifyDataLine(xx.c_str(), Len(xx)) & LK_XX, 0u);
+    EXPECT_NE(ClassifyDataLine(xx.c_str(), Len(xx)) & MT_XX, 0u);
 }
 
 TEST(LineHelpers, QuotePrefixAndLastNonBlank)
