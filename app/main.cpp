@@ -10,6 +10,7 @@
 #endif
 
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -29,8 +30,14 @@ int main(int argc, char** argv)
 #ifdef ZARVEX_WINDOW
         // Only a run that shows the window connects to a display.
         const zarvex::CommandLine cl = zarvex::ParseArguments(args);
-        if (!cl.extract && !cl.help && !cl.version && !cl.uninstall)
+        if (!cl.extract && !cl.help && !cl.version && !cl.uninstall) {
+            if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+                std::cerr << "zarvex: no display to open the window on; use --extract to extract the files "
+                             "named on the command line (see --help)\n";
+                return zarvex::kExitNeedsDesktop;
+            }
             return zarvex::RunWindow(argc, argv, cl, iniPath());
+        }
 #endif
         zarvex::CoreEngine engine;
         return zarvex::RunProgram(args, engine, iniPath, std::cout, std::cerr);

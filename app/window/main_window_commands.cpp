@@ -146,7 +146,8 @@ void CZarvexDlg::UpdateCommands()
     const bool hasInput = idle && !m_InputEntries.empty();
     const bool hasSelection = idle && nSelected > 0;
     const bool hasOutput = idle && outputs > 0;
-    const CSortInfo* focused = FocusedGroup();
+    // While busy the core may be changing the records: they are not read then.
+    const CSortInfo* focused = idle ? FocusedGroup() : nullptr;
     const bool extractable = hasOutput && (nSelected > 1 || (focused && IsExtractable(*focused)));
 
     auto set = [this](int id, bool on) {

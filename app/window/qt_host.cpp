@@ -17,7 +17,8 @@ void QtHost::SetProgress(double percent)
 bool QtHost::PumpMessages()
 {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    return !m_Quit;
+    // The application is shutting down: the running operation ends at its next line.
+    return !QCoreApplication::closingDown();
 }
 
 void QtHost::Log(std::string_view markedText)

@@ -30,15 +30,12 @@ public:
     int ChooseDuplicatePart(const std::vector<const CFInfo*>& parts) override;
 
     void SetSilent(bool on) { m_Silent = on; }
-    // The program is closing: scans and extractions end at their next line.
-    void RequestQuit() { m_Quit = true; }
     // True once an error (dark red text) was logged since the last call.
     bool TakeErrorsLogged();
 
 private:
     CZarvexDlg& m_Window;
     bool m_Abort = false;
-    bool m_Quit = false;
     bool m_Silent = false;
     bool m_ErrorsLogged = false;
 };
