@@ -368,33 +368,33 @@ std::vector<PropertyLine> PropertyLines(const CSortInfo& group, const CFInfo* na
     std::vector<PropertyLine> lines;
     if (group.GetSize() == 0) return lines;
     const CFInfo* first = named ? named : group.GetAt(0);
-    auto add = [&](int item, int id, const std::string& value) {
+    auto add = [&](int item, msg::Id id, const std::string& value) {
         lines.push_back({item, std::string(Message(id)) + value});
     };
-    add(40021, 129, Cut100(first->m_Subject));
-    add(40029, 130, Cut100(first->m_DestFile));
-    add(40023, 131, std::string(MsgTypeName(first->m_MsgType)));
-    if (!first->m_Newsgroups.empty()) add(40022, 154, first->m_Newsgroups);
+    add(40021, msg::SubjectLabel, Cut100(first->m_Subject));
+    add(40029, msg::FilenameLabel, Cut100(first->m_DestFile));
+    add(40023, msg::EncodingLabel, std::string(MsgTypeName(first->m_MsgType)));
+    if (!first->m_Newsgroups.empty()) add(40022, msg::NewsgroupsLabel, first->m_Newsgroups);
     if (first->m_Time > 0) {
         char date[64] = {};
         const std::time_t t = static_cast<std::time_t>(first->m_Time);
         std::tm tm{};
         if (gmtime_r(&t, &tm)) std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S GMT", &tm);
-        add(40029, 155, date);
+        add(40029, msg::PostedLabel, date);
     }
-    add(40024, 132, first->m_DataType > 0 ? std::string(DataTypeName(first->m_DataType)) : std::string(Message(135)));
-    lines.push_back({40025, FormatMessage(133, std::to_string(group.m_Found), std::to_string(group.m_Expected))});
+    add(40024, msg::MessageTypeLabel, first->m_DataType > 0 ? std::string(DataTypeName(first->m_DataType)) : std::string(Message(msg::Unknown)));
+    lines.push_back({40025, FormatMessage(msg::PartsFound, std::to_string(group.m_Found), std::to_string(group.m_Expected))});
     if (group.m_GroupTotal > 1)
-        lines.push_back({40025, FormatMessage(149, std::to_string(group.m_Group), std::to_string(group.m_GroupTotal))});
+        lines.push_back({40025, FormatMessage(msg::GroupOf, std::to_string(group.m_Group), std::to_string(group.m_GroupTotal))});
     std::vector<int> present;
     for (int i = 0; i < group.GetSize(); ++i)
         if (group.GetAt(i)->m_Part > 0) present.push_back(group.GetAt(i)->m_Part);
     std::sort(present.begin(), present.end());
     const std::string missing = MissingPartList(present, group.m_Expected);
-    add(40026, 134, missing.empty() ? std::string(Message(128)) : missing);
-    lines.push_back({40027, FormatMessage(136, std::to_string(group.GetAt(0)->m_StartLine),
+    add(40026, msg::MissingPartsLabel, missing.empty() ? std::string(Message(msg::None)) : missing);
+    lines.push_back({40027, FormatMessage(msg::MessageSpan, std::to_string(group.GetAt(0)->m_StartLine),
                                           std::to_string(group.GetAt(group.GetSize() - 1)->m_EndLine))});
-    if (!first->m_OrigName.empty()) add(40028, 145, Cut100(first->m_OrigName));
+    if (!first->m_OrigName.empty()) add(40028, msg::OriginalFilename, Cut100(first->m_OrigName));
     return lines;
 }
 

@@ -93,7 +93,7 @@ QColor LogWindow::MarkerColour(std::string_view six)
     return QColor(pair(0), pair(2), pair(4));
 }
 
-void LogWindow::AppendMessage(int id, std::string_view arg1, std::string_view arg2)
+void LogWindow::AppendMessage(msg::Id id, std::string_view arg1, std::string_view arg2)
 {
     Append(FormatMessage(id, arg1, arg2));
 }

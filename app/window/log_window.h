@@ -3,6 +3,8 @@
 // the message templates, optionally copied without markers to a log file.
 #pragma once
 
+#include "text/message_ids.h"
+
 #include <QDialog>
 
 #include <string>
@@ -29,7 +31,7 @@ public:
     // Adds one message (UTF-8 with colour markers; it carries its own line ends).
     void Append(std::string_view marked);
     // The string-table message `id`, "%1"/"%2" replaced by text that stays text.
-    void AppendMessage(int id, std::string_view arg1 = {}, std::string_view arg2 = {});
+    void AppendMessage(msg::Id id, std::string_view arg1 = {}, std::string_view arg2 = {});
     void Clear();
     // Opens the log file (truncated when asked); 0 or the errno value. An
     // empty name leaves logging to file off and fails.

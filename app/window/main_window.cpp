@@ -370,7 +370,7 @@ void CZarvexDlg::AddInputEntry(const std::string& path)
 
 void CZarvexDlg::RebuildOutputList(bool full)
 {
-    SetStatusText(Q(Message(153)));
+    SetStatusText(Q(Message(msg::Validating)));
     // Selection survives the rebuild by group and named part.
     std::vector<std::pair<const CSortInfo*, const CFInfo*>> selected;
     for (int row : SelectedRows()) selected.emplace_back(m_Entries[row].group, m_Entries[row].named);

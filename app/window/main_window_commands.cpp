@@ -218,7 +218,7 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
         BusyScope busy(*this);
         m_Host.ClearAbort();
         if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
-        int answer = overwrite::Ask;
+        int answer = answer::Ask;
         (void)saveRaw;
         int index = 0;
         for (const auto& [group, named] : chosen) {

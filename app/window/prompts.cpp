@@ -28,7 +28,9 @@ QString Q(std::string_view s)
 // or after it; a subject that already is the whole message stays as it is.
 QString PromptText(Prompt prompt, std::string_view subject)
 {
-    const std::string_view tmpl = Message(static_cast<int>(prompt));
+    // The dialogs (overwrite, yEnc merge) have no message of their own.
+    const bool dialog = prompt == Prompt::Overwrite || prompt == Prompt::YencMerge;
+    const std::string_view tmpl = Message(dialog ? msg::NoMessage : static_cast<msg::Id>(prompt));
     const std::string shown = ToDisplayUtf8(subject);
     const std::string_view fixedStart = tmpl.substr(0, tmpl.find('%'));
     if (tmpl.empty() || (!shown.empty() && shown.rfind(fixedStart, 0) == 0)) return Q(shown);

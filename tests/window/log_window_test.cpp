@@ -29,7 +29,7 @@ TEST(LogWindow, TemplateMarkersColourTheTextAndArgumentsStayText)
     LogWindow log;
     ASSERT_EQ(log.OpenLogFile(dir / "log.txt", true), 0);
     // A file name carrying the marker byte must not change the colour.
-    log.AppendMessage(300, "12", "na\xFD" "00FF00me");
+    log.AppendMessage(msg::LineError, "12", "na\xFD" "00FF00me");
     log.Append("next\r\n");
     const QColor red(0x80, 0, 0), black(0, 0, 0);
     EXPECT_EQ(ColourAt(log, Find(log, "Error")), red);
