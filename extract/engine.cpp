@@ -205,24 +205,6 @@ CFInfo* Extractor::ChooseDuplicate(CFInfo& part)
     return current;
 }
 
-void Extractor::PlaceYencPart(const CFInfo& part)
-{
-    if ((part.m_MsgType & MT_YENC) == 0 || !m_Settings.StrictYenc || part.m_yBegin < 1 || m_Policy.Appending())
-        return;
-    const std::int64_t size = part.m_ySize;
-    if (size > 0 && part.m_yBegin > size) return; // a begin outside the file is ignored
-    CBufFile& out = m_Out->File();
-    // A new output is first given its full size, as a hole: every part lands
-    // at its own offset and a missing part leaves zeros.
-    if (m_Out->GetMode() != OutputFile::Mode::InPlace && size > 0 && !m_Call.zeroFilled &&
-        (m_Call.record->m_Status & GS_MASK) != GS_COMPLETE) {
-        out.SetLength(size);
-        m_Call.zeroFilled = true;
-    }
-    if (out.GetLength() < part.m_yBegin - 1) out.SetLength(part.m_yBegin - 1);
-    out.Seek(part.m_yBegin - 1, 0);
-}
-
 bool Extractor::DecodePart(CFInfo& part, int index)
 {
     PlaceYencPart(part);
@@ -277,8 +259,9 @@ void Extractor::TakeDuplicate(CFInfo*& part)
     Log(std::string(Message(msg::TryingNextDuplicate)) + "\r\n");
     CFInfo* dup = part->m_pNextDup.get();
     dup->m_ByteStart = part->m_ByteStart;
-    // The damaged part's bytes go: the duplicate writes from the same offset.
-    if (part->m_MsgType & MT_YENC)
+    // The damaged part's bytes go: the duplicate writes from the same offset
+    // (over them where the output keeps its full size for placed yEnc parts).
+    if ((part->m_MsgType & MT_YENC) && (m_Call.zeroFilled || m_Out->GetMode() == OutputFile::Mode::InPlace))
         m_Out->File().Seek(part->m_ByteStart, 0);
     else
         m_Out->File().SetLength(part->m_ByteStart);
@@ -403,7 +386,6 @@ void Extractor::DispatchLine()
 
 // Section handling still to come: these encodings are read but not decoded
 // yet, so their outputs end with "Possible short file" and are removed empty.
-void Extractor::HandleYencLine() {}
 void Extractor::HandleBinHexLine() {}
 void Extractor::HandleQuotedPrintableLine() {}
 void Extractor::HandleTextLine() {}

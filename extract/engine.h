@@ -9,6 +9,7 @@
 #include "extract/line_buffer.h"
 #include "extract/output_file.h"
 #include "extract/output_policy.h"
+#include "extract/yenc_section.h"
 #include "text/message_ids.h"
 
 #include <chrono>
@@ -97,6 +98,7 @@ private:
         LineBuffer history1; // the previous line kept for the end handling
         LineBuffer history2; // and the one before it
         std::vector<CFInfo*> visited; // parts whose lines were read
+        YencCallState yenc;
     };
 
     // One call with a fresh state (ExtractOutputFile keeps the caller's).
@@ -134,6 +136,13 @@ private:
     void HandleBase64Line();
     void HandleYencLine();
     void HandleBinHexLine();
+    void YencBeginLine();
+    void YencDataLine();
+    void YencEndLine();
+    bool YencCrcChecks(std::string_view line);
+    bool YencFileDone(std::string_view line) const;
+    bool YencArticleIsDotStuffed(const CFInfo& part);
+    bool YencPlacementFits(const CFInfo& part) const;
     void HandleQuotedPrintableLine();
     void HandleTextLine();
     void HandleBNewsLine();

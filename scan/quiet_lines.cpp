@@ -1,7 +1,7 @@
 // The quiet-line shortcut. Long runs of encoded lines make up most of a
 // typical input, and each of them would otherwise pass through every rule of
 // the cycle only to be left alone. A line qualifies when the scan is in the
-// plain middle of a UU, XX or Base64 body (data seen, no header block, MIME
+// plain middle of a UU, XX, Base64 or yEnc body (data seen, no header block, MIME
 // header, BinHex header, first line after "begin" or skipped quoted message
 // pending) and the line cannot start anything:
 //  - it holds no blank: every keyword ("begin ", "=ybegin ", "<<BPST ",
@@ -15,7 +15,11 @@
 //  - the part has no indent (the header test of an indented line looks past
 //    the indent and skips the line-break shortcut);
 //  - in a Base64 body, it has exactly the body's line length and does not
-//    end in "=" padding, so the line-length rule only counts it.
+//    end in "=" padding, so the line-length rule only counts it;
+//  - in a yEnc body, where data lines may hold blanks, the first byte
+//    instead is no ASCII letter (every keyword and header name starts with
+//    one) and none of the other leads above, nor the "=" of "=yend", nor
+//    the "(" and "<" of the BinHex and BPST openers.
 #include "model/data_types.h"
 #include "model/settings.h"
 #include "scan/scan_state.h"
@@ -58,10 +62,15 @@ bool QuietForType(const ScanState& s)
     switch (s.current->m_MsgType) {
     case MT_UU:
     case MT_XX:
-        return true;
+        return std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+    case MT_YENC: {
+        const auto first = static_cast<unsigned char>(s.line[0]);
+        return first != '=' && first != '(' && first != '<' && !IsAsciiAlpha(first);
+    }
     case MT_B64: {
         const auto last = static_cast<unsigned char>(s.line[s.len - 2]);
-        return s.b64LineLength != 0 && s.len == s.b64LineLength && last != '=' && !IsAsciiSpace(last);
+        return s.b64LineLength != 0 && s.len == s.b64LineLength && last != '=' && !IsAsciiSpace(last) &&
+               std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
     }
     default:
         return false;
@@ -75,7 +84,6 @@ bool TakeQuietDataLine(ScanState& s)
     if (s.settings.ScanFullRulesOnly || !QuietState(s) || !IndentQuiet(s)) return false;
     if (s.len < kShortest || s.line[s.len - 1] != '\n' || !QuietLead(s.line)) return false;
     if (!QuietForType(s)) return false;
-    if (std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) != nullptr) return false;
     // The bookkeeping the skipped rules would have done.
     if (s.settings.AutoIndentDetect && s.indentRun < kIndentRunCap) ++s.indentRun;
     if (s.current->m_MsgType == MT_B64) ++s.b64FullLines;

@@ -3,6 +3,7 @@
 // anywhere in the line (case matters); numbers saturate instead of
 // overflowing.
 #include "scan/scan_state.h"
+#include "text/display_text.h"
 
 #include <cstdint>
 #include <limits>
@@ -70,18 +71,20 @@ std::optional<std::uint32_t> ScanCrc(std::string_view text, std::string_view key
 }
 
 // The "name=" value: white space after the keyword skipped, at most 256
-// bytes, trailing line break and white space removed.
-std::string ScanName(std::string_view text)
+// bytes, cut at a NUL or at an "=ypart" that shares the line, trailing line
+// break and white space removed. yEnc names carry no character set: valid
+// UTF-8 stays as it is, anything else is read as Windows-1252.
+std::string ScanName(std::string_view text, std::size_t at)
 {
-    const std::size_t at = text.find("name=");
     std::string_view name = text.substr(at + 5);
     while (!name.empty() && IsBlankChar(name.front()))
         name.remove_prefix(1);
     name = TrimLineEnd(name.substr(0, std::min(name.size(), kMaxYencName)));
     name = name.substr(0, name.find('\0'));
+    name = name.substr(0, name.find(" =ypart "));
     while (!name.empty() && IsAsciiSpace(static_cast<unsigned char>(name.back())))
         name.remove_suffix(1);
-    return std::string(name);
+    return ToDisplayUtf8(name);
 }
 
 // The "=ypart" line after "=ybegin": the byte range of this part, and from
@@ -120,7 +123,11 @@ void ReadPartLine(ScanState& s, std::string_view next)
 
 void OnYBegin(ScanState& s)
 {
-    const std::string_view text = View(s);
+    const std::string_view line = View(s);
+    // Everything after "name=" is the name: the other keywords are read
+    // before it, so a name such as "filesize=2.bin" cannot pose as one.
+    const std::size_t nameAt = line.find("name=");
+    const std::string_view text = line.substr(0, nameAt);
     if (!s.current) {
         CFInfo& fresh = *(s.current = std::make_unique<CFInfo>());
         fresh.SetFromMime(s.mime);
@@ -153,7 +160,7 @@ void OnYBegin(ScanState& s)
     const auto size = ScanNumber(text, "size=");
     if (size && *size > 0 && *size < std::numeric_limits<std::int64_t>::max()) part.m_ySize = *size;
 
-    const std::string name = ScanName(text);
+    const std::string name = ScanName(line, nameAt);
     if (name == "(null)") {
         part.m_DestFile = part.m_Subject;
     } else {
@@ -161,8 +168,12 @@ void OnYBegin(ScanState& s)
         part.m_Subject = name;
     }
 
+    // "=ypart" normally has a line of its own; some posters put it on this one.
+    const std::size_t inlinePart = line.find(" =ypart ", nameAt);
     const std::string_view next = PeekNext(s);
-    if (next.find("=ypart") != std::string_view::npos) {
+    if (inlinePart != std::string_view::npos) {
+        ReadPartLine(s, line.substr(inlinePart));
+    } else if (next.find("=ypart") != std::string_view::npos) {
         ReadPartLine(s, next);
     } else if (next.size() > 126) {
         s.inMimeHeader = false;

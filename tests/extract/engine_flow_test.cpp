@@ -153,19 +153,6 @@ protected:
     int parts = 0;
 };
 
-TEST_F(YencFrame, StrictPartsStartAtTheirOwnOffsetsAndBeginsOutsideAreIgnored)
-{
-    settings.StrictYenc = true;
-    CSortInfo* record = AddRecord({YencPart(1, 1, 0), YencPart(2, 101, 0)});
-    Extract(0);
-    EXPECT_EQ(record->GetAt(0)->m_ByteStart, 0);
-    EXPECT_EQ(record->GetAt(1)->m_ByteStart, 100);
-    EXPECT_FALSE(FileExists(Out("y.bin"))) << "nothing decoded: removed";
-    CSortInfo* outside = AddRecord({YencPart(1, 1'000'000'000'000, 0)});
-    Extract(1);
-    EXPECT_EQ(outside->GetAt(0)->m_ByteStart, 0);
-}
-
 TEST_F(YencFrame, WrongPartSizeTakesTheDuplicate)
 {
     CFInfo* part = YencPart(1, 1, 100);

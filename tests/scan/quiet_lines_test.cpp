@@ -113,11 +113,24 @@ private:
         return lines;
     }
 
+    // yEnc data lines hold blanks, letters and every other byte but the escaped ones.
+    std::vector<std::string> YencLines(const Bytes& data)
+    {
+        std::vector<std::string> lines(1);
+        for (unsigned char b : data) {
+            const auto c = static_cast<unsigned char>(b + 42);
+            if (c == 0 || c == '\n' || c == '\r' || c == '=') lines.back() += '=';
+            lines.back() += static_cast<char>(c == 0 || c == '\n' || c == '\r' || c == '=' ? c + 64 : c);
+            if (lines.back().size() >= 128) lines.emplace_back();
+        }
+        return lines;
+    }
+
     void Message(int n)
     {
         m_Quote = Chance(15) ? "> " : "";
         m_CrLf = Chance(15);
-        const int kind = Pick(6);
+        const int kind = Pick(7);
         Headers(n, kind == 2);
         if (Chance(50)) Line("Here is the file you asked for.");
         const Bytes data = RandomBytes(static_cast<std::size_t>(100 + Pick(3000)), m_Rng());
@@ -141,8 +154,7 @@ private:
             break;
         default:
             Line("=ybegin line=128 size=" + std::to_string(data.size()) + " name=" + Name());
-            for (int i = 0; i < 10; ++i)
-                Line(std::string(static_cast<std::size_t>(60 + Pick(68)), static_cast<char>('!' + Pick(90))));
+            Data(YencLines(data));
             Line("=yend size=" + std::to_string(data.size()));
             break;
         }

@@ -111,5 +111,56 @@ TEST_F(YencHeaders, YbeginClosesAUuPartBeforeIt)
     EXPECT_EQ(parts[1]->m_DestFile, "y.bin");
 }
 
+struct NameCase
+{
+    std::string header; // the "=ybegin" line
+    std::string name;   // the output name it gives
+};
+class YencNames : public YencHeaders, public ::testing::WithParamInterface<NameCase> {};
+
+TEST_P(YencNames, NameIsUtf8AndEndsWhereItShould)
+{
+    doc.Add("Subject: the subject line");
+    const CFInfo* p = ScanYenc({GetParam().header}, "=yend size=10", 1);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->m_DestFile, GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Headers, YencNames,
+    ::testing::Values(NameCase{"=ybegin line=128 size=10 name=caf\xC3\xA9.txt", "caf\xC3\xA9.txt"},
+                      NameCase{"=ybegin line=128 size=10 name=caf\xE9 \x80.txt", "caf\xC3\xA9 \xE2\x82\xAC.txt"},
+                      NameCase{"=ybegin line=128 size=10 name=(null)", "the subject line"},
+                      NameCase{"=ybegin line=128 size=10 name=a.bin =ypart begin=1 end=10", "a.bin"},
+                      NameCase{"=ybegin name=part=3 size=7.bin line=128", "part=3 size=7.bin line=128"}));
+
+TEST_F(YencHeaders, KeywordsAfterTheNameBelongToTheName)
+{
+    const CFInfo* p = ScanYenc({"=ybegin line=128 name=filesize=2 part=3.bin"}, "=yend size=10", 1);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->m_ySize, 0);
+    EXPECT_EQ(std::tie(p->m_Part, p->m_Total), std::make_tuple(1, 1));
+}
+
+TEST_F(YencHeaders, PartRangeOnTheHeaderLineItself)
+{
+    const CFInfo* p = ScanYenc({"=ybegin part=1 line=128 size=300 name=r.bin =ypart begin=1 end=100"},
+                               "=yend size=100 part=1", 1);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(std::tie(p->m_yBegin, p->m_yEnd), std::make_tuple(std::int64_t{1}, std::int64_t{300 - 200}));
+    EXPECT_EQ(p->m_Total, 3);
+}
+
+TEST_F(YencHeaders, SizesBeyondFourGigabytes)
+{
+    const CFInfo* p = ScanYenc({"=ybegin part=1 total=2 line=128 size=6000000000 name=big.iso",
+                                "=ypart begin=1 end=3000000000"},
+                               "=yend size=3000000000 part=1", 1);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->m_ySize, 6'000'000'000);
+    EXPECT_EQ(p->m_yEnd, 3'000'000'000);
+    EXPECT_EQ(p->m_yEndSize, 3'000'000'000);
+}
+
 } // namespace
 } // namespace zarvex::test

@@ -1,0 +1,229 @@
+// yEnc section handling: "=ybegin" starts or resumes the data, data lines go
+// through the line decoder into the output and both CRC registers, and the
+// "=yend" trailer judges the part (size, part CRC, whole-file CRC), switches
+// to a duplicate when the part is damaged, and finishes the file after its
+// last part. With "StrictYenc" each part is placed at its "=ypart" offset.
+#include "extract/engine.h"
+
+#include "codec/yenc.h"
+#include "io/buf_file.h"
+#include "model/records.h"
+#include "model/settings.h"
+#include "text/ascii.h"
+#include "text/message_ids.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace zarvex {
+namespace {
+
+constexpr std::string_view kBegin = "=ybegin ";
+constexpr std::string_view kPart = "=ypart";
+constexpr std::string_view kEnd = "=yend";
+constexpr std::string_view kFileCrc = " crc32=";
+
+bool Has(std::string_view text, std::string_view key) { return text.find(key) != std::string_view::npos; }
+
+// The hexadecimal value after `key`: up to 8 digits (either case), or the
+// last 8 of exactly 16.
+std::optional<std::uint32_t> HexAfter(std::string_view text, std::string_view key)
+{
+    const std::size_t at = text.find(key);
+    if (at == std::string_view::npos) return std::nullopt;
+    std::size_t i = at + key.size(), digits = 0;
+    while (i + digits < text.size() && IsAsciiXDigit(static_cast<unsigned char>(text[i + digits]))) ++digits;
+    if (digits == 0) return std::nullopt;
+    if (digits == 16) i += 8;
+    std::uint32_t value = 0;
+    for (std::size_t k = 0; k < 8 && k < digits; ++k) {
+        const unsigned char c = AsciiLower(static_cast<unsigned char>(text[i + k]));
+        value = (value << 4) | static_cast<std::uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    return value;
+}
+
+bool IsMultiPart(const CFInfo& part) { return part.m_yTotal > 1 || part.m_Total > 1 || part.m_yPart > 1; }
+
+} // namespace
+
+void Extractor::HandleYencLine()
+{
+    LineBuffer& line = m_Call.line;
+    line.StripLineEnd();
+    DecodeState& state = m_Call.state;
+    const bool begin = line.View().starts_with(kBegin);
+
+    if (state == DecodeState::SeekingStart || state == DecodeState::Paused) {
+        if (!begin) return;
+        if (state == DecodeState::SeekingStart) Announce(msg::YencData);
+        state = DecodeState::InData;
+        YencBeginLine();
+        return;
+    }
+    if (state != DecodeState::InData) return;
+    if (begin) {
+        // A second header inside the part: the data start again here.
+        YencBeginLine();
+        return;
+    }
+    if (line.View().starts_with(kPart)) return;
+    if (line.View().starts_with(kEnd)) {
+        state = DecodeState::Paused;
+        YencEndLine();
+        return;
+    }
+    YencDataLine();
+}
+
+void Extractor::YencBeginLine()
+{
+    YencCallState& y = m_Call.yenc;
+    const CFInfo& part = *m_Call.part;
+    Crc32Reset(&y.partCrc);
+    y.line.pendingEscape = false;
+    const int number = part.m_Part;
+    if (number < 2) {
+        Crc32Reset(&y.fileCrc);
+        y.fileCrcValid = true;
+        y.nextPart = 1;
+        y.partInProgress = -1;
+    }
+    if (number == y.partInProgress) {
+        // A duplicate in place of the part in progress: its bytes replace the damaged ones.
+        y.fileCrc = y.fileCrcAtPart;
+    } else {
+        y.fileCrcAtPart = y.fileCrc;
+        y.partInProgress = number;
+        if (number != y.nextPart) y.fileCrcValid = false;
+    }
+    y.dotStuffed = YencArticleIsDotStuffed(part);
+}
+
+void Extractor::YencDataLine()
+{
+    YencCallState& y = m_Call.yenc;
+    LineBuffer& line = m_Call.line;
+    // News transports double a leading dot; the article's lone "." line shows it.
+    if (y.dotStuffed && line.len >= 2 && line.text[0] == '.' && line.text[1] == '.') line.CutFront(1);
+    CBufFile& out = m_Out->File();
+    const std::int64_t before = out.GetPosition();
+    const int result = DecodeYencLine(line.text, line.len, &out, &y.partCrc, &y.fileCrc, m_Call.part->m_yLine,
+                                      m_Call.saveRaw, m_Settings.StrictYenc, y.line);
+    if (result == 0 || (result > 0 && out.GetPosition() != before)) m_Call.dataWritten = true;
+}
+
+void Extractor::YencEndLine()
+{
+    YencCallState& y = m_Call.yenc;
+    const std::string_view text = m_Call.line.View();
+    YencCrcChecks(text);
+    if (m_Call.state == DecodeState::SwitchToDuplicate) return;
+    y.nextPart = m_Call.part->m_Part + 1;
+    y.partInProgress = -1;
+    if (YencFileDone(text)) FinishFile();
+}
+
+bool Extractor::YencCrcChecks(std::string_view text)
+{
+    const YencCallState& y = m_Call.yenc;
+    CFInfo& part = *m_Call.part;
+    const std::optional<std::uint32_t> fileCrc = HexAfter(text, kFileCrc);
+    const bool lastPart = part.m_yTotal > 0 && part.m_yPart == part.m_yTotal;
+    // The whole-file CRC means something only when this call decoded every
+    // part before this one, in order.
+    const bool allParts = y.fileCrcValid && y.nextPart == part.m_Part;
+    const bool partCrcGiven = Has(text, "pcrc32=") || Has(text, "pcrc=");
+    // On a multi-part trailer without a part CRC, " crc32=" is the whole file's.
+    const bool partCrcKnown = part.m_yPartCrc != 1 && (partCrcGiven || !IsMultiPart(part));
+    const bool crcWord = FindIgnoreCase(text, "crc") != std::string_view::npos;
+
+    if (m_Settings.StrictYenc) {
+        if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
+        if (Has(text, "size=") && part.m_Length != part.m_yEndSize) {
+            DamagedLine(msg::PartSizeWrong);
+            return false;
+        }
+        if (fileCrc && lastPart && allParts) {
+            if (*fileCrc == ~y.fileCrc) return true;
+            DamagedLine(msg::FileCrcFails);
+            return false;
+        }
+        if (!crcWord || !partCrcKnown || part.m_yPartCrc == ~y.partCrc) return true;
+        DamagedLine(msg::PartCrcFails);
+        return false;
+    }
+    if (!crcWord) return true;
+    if (!partCrcKnown) {
+        if (!fileCrc || !lastPart || !allParts || *fileCrc == ~y.fileCrc) return true;
+        DamagedLine(msg::FileCrcFails);
+        return false;
+    }
+    if (part.m_yPartCrc == ~y.partCrc || part.m_yPartCrc == y.partCrc) return true;
+    DamagedLine(msg::PartCrcFails);
+    return false;
+}
+
+bool Extractor::YencFileDone(std::string_view text) const
+{
+    const CFInfo& part = *m_Call.part;
+    if (part.m_yTotal > 0 && part.m_yPart == part.m_yTotal && Has(text, kFileCrc)) return true;
+    if (part.m_Total > 0) return part.m_Total == part.m_Part;
+    return part.m_Part > 1 && part.m_Part == m_Call.record->m_Expected;
+}
+
+bool Extractor::YencArticleIsDotStuffed(const CFInfo& part)
+{
+    // An article as the news transport sent it ends with a line holding only
+    // "." right after its last line; saved articles do not.
+    if (part.m_EPos <= 0) return false;
+    const std::int64_t back = m_In->GetPosition();
+    m_In->Seek(part.m_EPos, 0);
+    bool stuffed = false;
+    LineBuffer probe;
+    for (int i = 0; i < 3 && !stuffed; ++i) {
+        int n = 0;
+        bool complete = false;
+        if (!m_In->ReadLine(probe.text, kLineBufferSize, &n, &complete)) break;
+        probe.len = n;
+        probe.StripLineEnd();
+        stuffed = probe.View() == ".";
+        if (!probe.Empty() && !stuffed) break;
+    }
+    m_In->Seek(back, 0);
+    return stuffed;
+}
+
+bool Extractor::YencPlacementFits(const CFInfo& part) const
+{
+    // "=ypart" values outside 1..size say nothing about where the part goes.
+    const std::int64_t size = part.m_ySize;
+    if (size <= 0 || part.m_yBegin > size || part.m_yEnd > size) return false;
+    // yEnc never decodes to more bytes than it reads: the announced size must
+    // be one that parts as large as the biggest one found can carry.
+    std::int64_t largest = 0;
+    const CSortInfo& record = *m_Call.record;
+    for (int i = 0; i < record.GetSize(); ++i)
+        largest = std::max(largest, record.GetAt(i)->m_EPos - record.GetAt(i)->m_SPos);
+    const std::int64_t count = std::max<std::int64_t>({record.m_Expected, record.GetSize(), 1});
+    return largest > 0 && size / count <= largest;
+}
+
+void Extractor::PlaceYencPart(const CFInfo& part)
+{
+    if ((part.m_MsgType & MT_YENC) == 0 || !m_Settings.StrictYenc || part.m_yBegin < 1 || m_Policy.Appending())
+        return;
+    if (!YencPlacementFits(part)) return;
+    CBufFile& out = m_Out->File();
+    // A new output is first given its full size, as a hole: every part lands
+    // at its own offset and a missing part leaves zeros.
+    if (m_Out->GetMode() != OutputFile::Mode::InPlace && !m_Call.zeroFilled &&
+        (m_Call.record->m_Status & GS_MASK) != GS_COMPLETE) {
+        out.SetLength(part.m_ySize);
+        m_Call.zeroFilled = true;
+    }
+    if (out.GetLength() < part.m_yBegin - 1) out.SetLength(part.m_yBegin - 1);
+    out.Seek(part.m_yBegin - 1, 0);
+}
+
+} // namespace zarvex

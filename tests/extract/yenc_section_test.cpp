@@ -1,0 +1,160 @@
+// yEnc postings scanned, grouped and extracted by the real scanner, grouping
+// and engine: the output against the original, and the part-level checks.
+#include "extract_fixture.h"
+
+#include "codec/crc32.h"
+#include "scan/scanner.h"
+#include "support/yenc_posting.h"
+
+#include <algorithm>
+#include <random>
+
+namespace zarvex::test {
+namespace {
+
+class YencExtract : public ExtractTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override { settings.StrictYenc = GetParam(); }
+    // Writes each article to a file of its own, scans them all and extracts every record.
+    int ScanAndExtract(const std::vector<std::string>& articles, const std::string& prefix = "art")
+    {
+        for (std::size_t i = 0; i < articles.size(); ++i) {
+            const std::string in = dir.Write(prefix + std::to_string(i) + ".ntx", articles[i]);
+            list.AddInputFile(in);
+            ScanFile(in, list, settings, host);
+        }
+        list.Evaluate();
+        int written = 0, state = 0;
+        for (int i = 0; i < list.GetSize(); ++i)
+            written += engine.ExtractOutputFile(i, outDir, &state, false) == extract_result::Written;
+        return written;
+    }
+    const Bytes payload = RandomBytes(50'000, 77);
+};
+
+TEST_P(YencExtract, SinglePartWithCrLfLines)
+{
+    YencPostingOptions crlf;
+    crlf.eol = "\r\n";
+    EXPECT_EQ(ScanAndExtract(YencArticles(payload, "one.bin", payload.size(), crlf)), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("one.bin")));
+    EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
+    EXPECT_EQ(host.CountInLog("yEncoded data"), 1);
+}
+
+TEST_P(YencExtract, MultiPartPostingShuffledAcrossFiles)
+{
+    std::vector<std::string> articles = YencArticles(payload, "multi.bin", 9'000);
+    std::shuffle(articles.begin(), articles.end(), std::mt19937(4));
+    EXPECT_EQ(ScanAndExtract(articles), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("multi.bin")));
+    EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
+}
+
+TEST_P(YencExtract, DamagedPartIsReplacedByItsGoodDuplicate)
+{
+    std::vector<std::string> articles = YencArticles(payload, "dup.bin", 20'000);
+    std::string damaged = articles[1];
+    const std::size_t at = damaged.find("=ypart");
+    damaged[damaged.find('\n', at) + 10] ^= 1; // one data byte changed
+    articles.insert(articles.begin() + 1, damaged);
+    EXPECT_EQ(ScanAndExtract(articles), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
+    EXPECT_EQ(host.CountInLog("part fails CRC check"), 1) << host.PlainLog();
+    EXPECT_EQ(host.CountInLog("Trying next duplicate part"), 1) << host.PlainLog();
+}
+
+TEST_P(YencExtract, WrongWholeFileCrcIsReportedWhenEveryPartWasDecoded)
+{
+    std::vector<std::string> articles = YencArticles(payload, "bad.bin", 20'000);
+    std::string& last = articles.back();
+    const std::size_t at = last.find(" crc32=") + 7;
+    last[at] = last[at] == '0' ? '1' : '0';
+    ScanAndExtract(articles);
+    // Lenient decoding trusts the part CRCs, which all pass.
+    EXPECT_EQ(host.CountInLog("File fails CRC check"), GetParam() ? 1 : 0) << host.PlainLog();
+}
+
+INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencExtract, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "Lenient"; });
+
+class YencStrictPlacement : public YencExtract {};
+
+TEST_P(YencStrictPlacement, MissingPartLeavesZerosAndLaterPartsMergeIn)
+{
+    const std::vector<std::string> articles = YencArticles(payload, "holes.bin", 15'000);
+    ASSERT_EQ(articles.size(), 4u);
+    EXPECT_EQ(ScanAndExtract({articles[0], articles[2], articles[3]}), 1) << host.PlainLog();
+    Bytes expected = payload;
+    std::fill(expected.begin() + 15'000, expected.begin() + 30'000, '\0');
+    EXPECT_BYTES_EQ(expected, ReadFile(Out("holes.bin")));
+    EXPECT_NE(list.GetAt(0)->m_Status & GS_MASK, GS_COMPLETE);
+    // The whole-file CRC covers parts this call did not decode: not checked.
+    EXPECT_EQ(host.CountInLog("CRC check"), 0) << host.PlainLog();
+
+    // A later extraction of the missing part (and the last one) merges into the file.
+    list.RemoveAll();
+    list.m_InputNames.clear();
+    host.log.clear();
+    host.answers = {button::Yes}; // "&Merge"
+    EXPECT_EQ(ScanAndExtract({articles[1], articles[3]}, "later"), 1) << host.PlainLog();
+    EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("holes.bin")));
+    EXPECT_EQ(host.CountInLog("CRC check"), 0) << host.PlainLog();
+}
+
+INSTANTIATE_TEST_SUITE_P(Strict, YencStrictPlacement, ::testing::Values(true));
+
+class YencArticleQuirks : public YencExtract {};
+
+// Leading dots doubled by the news transport are undone only in articles
+// that end with the transport's lone "." line.
+TEST_P(YencArticleQuirks, DoubledDotsOnlyInTransportArticles)
+{
+    Bytes dots(300, static_cast<char>('.' - 42)); // every line starts with "."
+    YencPostingOptions stuffed;
+    stuffed.dotStuffed = true;
+    stuffed.width = 64;
+    EXPECT_EQ(ScanAndExtract(YencArticles(dots, "dots.bin", dots.size(), stuffed)), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(dots, ReadFile(Out("dots.bin")));
+
+    list.RemoveAll();
+    list.m_InputNames.clear();
+    YencPostingOptions saved;
+    saved.width = 64;
+    Bytes twoDots = dots;
+    twoDots[64] = twoDots[65] = static_cast<char>('.' - 42);
+    EXPECT_EQ(ScanAndExtract(YencArticles(twoDots, "saved.bin", twoDots.size(), saved), "saved"), 1);
+    EXPECT_BYTES_EQ(twoDots, ReadFile(Out("saved.bin")));
+}
+
+TEST_P(YencArticleQuirks, MissingTrailerIsReported)
+{
+    std::string article = YencArticles(payload, "cut.bin", payload.size())[0];
+    article.erase(article.find("=yend"));
+    ScanAndExtract({article});
+    EXPECT_EQ(host.CountInLog("missing YENC footer"), 1) << host.PlainLog();
+}
+
+// Headers that announce more than the input holds never make a big file.
+TEST_P(YencArticleQuirks, AnnouncedSizesDoNotMakeBigFiles)
+{
+    std::string lines;
+    for (const std::string& l : YencLines(payload.substr(0, 1000))) lines += l + "\n";
+    const std::vector<std::string> articles = {
+        "=ybegin part=1 total=2 line=128 size=1099511627776 name=tera.bin\n=ypart begin=1 end=1000\n" + lines +
+            "=yend size=1000 part=1\n",
+        "=ybegin part=2 total=2 line=128 size=-5 name=neg.bin\n=ypart begin=-100 end=99999999999\n" + lines +
+            "=yend size=1000 part=2\n",
+        "=ybegin line=128 size=1000 name=twice.bin\n=ybegin line=128 size=1000 name=twice.bin\n" + lines +
+            "=yend size=1000\n"};
+    ScanAndExtract(articles);
+    for (const auto& entry : std::filesystem::directory_iterator(outDir))
+        EXPECT_LE(entry.file_size(), 2000u) << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencArticleQuirks, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "Lenient"; });
+
+} // namespace
+} // namespace zarvex::test
