@@ -401,13 +401,8 @@ void Extractor::DispatchLine()
     }
 }
 
-// Section handling still to come: these encodings are read but not decoded
-// yet, so their outputs end with "Possible short file" and are removed empty.
+// yEnc section handling is still to come: its lines are read but not
+// decoded yet, so its outputs end with "Possible short file" and are removed empty.
 void Extractor::HandleYencLine() {}
-void Extractor::HandleBinHexLine() {}
-void Extractor::HandleQuotedPrintableLine() {}
-void Extractor::HandleTextLine() {}
-void Extractor::HandleBNewsLine() {}
-void Extractor::HandleFaceLine() {}
 
 } // namespace zarvex
