@@ -384,12 +384,5 @@ void Extractor::DispatchLine()
     }
 }
 
-// Section handling still to come: these encodings are read but not decoded
-// yet, so their outputs end with "Possible short file" and are removed empty.
-void Extractor::HandleBinHexLine() {}
-void Extractor::HandleQuotedPrintableLine() {}
-void Extractor::HandleTextLine() {}
-void Extractor::HandleBNewsLine() {}
-void Extractor::HandleFaceLine() {}
 
 } // namespace zarvex

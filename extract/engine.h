@@ -6,6 +6,9 @@
 // in the program's fixed wording. All talk with the user goes through Host.
 #pragma once
 
+#include "codec/bnews.h"
+#include "codec/face.h"
+#include "extract/binhex_collector.h"
 #include "extract/line_buffer.h"
 #include "extract/output_file.h"
 #include "extract/output_policy.h"
@@ -99,6 +102,11 @@ private:
         LineBuffer history2; // and the one before it
         std::vector<CFInfo*> visited; // parts whose lines were read
         YencCallState yenc;
+        BinHexCollector binHex;       // the characters of a BinHex section
+        BNewsState bnews;
+        XFaceWork xface;
+        std::string faceText; // the Base64 text of a "Face:" image
+        bool textHeaderContinues = false; // a text part's "Content-" header ended in ";"
     };
 
     // One call with a fresh state (ExtractOutputFile keeps the caller's).
@@ -147,6 +155,9 @@ private:
     void HandleTextLine();
     void HandleBNewsLine();
     void HandleFaceLine();
+    // Decodes the collected BinHex characters into the output and logs the outcome.
+    void DecodeCollectedBinHex(bool atClosingColon);
+    void BNewsDamage(msg::Id reason);
     bool UUQualifiesInPause();
     void UUDropBeforeM();
     void DecodeUUData(LineBuffer& line, int hint);

@@ -25,7 +25,8 @@ void Extractor::FinishFile()
 void Extractor::AfterLoop()
 {
     if (!m_Out->IsOpen()) return;
-    // Hook: a BinHex temporary file is decoded here.
+    // A BinHex section whose closing ":" never came is decoded from what was collected.
+    if (m_Call.binHex.IsOpen() && !m_Call.aborted) DecodeCollectedBinHex(false);
     const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(0);
     if (m_Call.aborted) {
         Log(std::string(Message(msg::Aborted)) + "\r\n");

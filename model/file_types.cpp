@@ -2,6 +2,8 @@
 #include "model/file_types.h"
 
 #include "codec/base64.h"
+#include "codec/binhex.h"
+#include "codec/bnews.h"
 #include "codec/uuxx.h"
 #include "codec/yenc.h"
 #include "model/data_types.h"
@@ -27,10 +29,9 @@ int PeekDecode(const char* line, int len, std::uint32_t msgType, unsigned char* 
     case MT_YENC:
         return PeekDecodeYenc(line, sample, len, kTypeSampleFill);
     case MT_HQX:
+        return PeekDecodeBinHex(line, len, sample, kTypeSampleFill);
     case MT_BNEWS:
-        // Their peek decoders come with the BinHex and BNews decoders; until
-        // then these sections stay untyped.
-        return 0;
+        return PeekDecodeBNews(line, len, sample, kTypeSampleFill);
     default:
         return 0;
     }

@@ -82,6 +82,7 @@ struct ScanState
     bool dataSeen = false;
     bool checkFirstDataLine = false;
     int binHexState = 0;
+    std::string binHexBuffer; // the BinHex start line and the header after it (1,024 bytes at most)
     bool skipOriginalMessage = false;
     std::uint32_t bodyKind = 0;
     std::int32_t mimeDataType = 0;

@@ -88,6 +88,12 @@ std::string MakeTempFile(const std::string& dir)
     return path;
 }
 
+std::string OpenTempFile(const std::string& dir, int& fd)
+{
+    fd = -1;
+    return CreateExclusive(dir.empty() ? GetTempDirectory() : dir, "~ZRV", fd);
+}
+
 int CanWriteDirectory(const std::string& dir)
 {
     std::string path = dir;

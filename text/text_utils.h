@@ -28,6 +28,8 @@ std::string GetTempDirectory();
 // `dir` is empty) and returns its path. An existing file is never taken over:
 // when every name is in use or the folder refuses new files, the result is empty.
 std::string MakeTempFile(const std::string& dir);
+// The same, with the new file left open for writing in `fd` (-1 on failure).
+std::string OpenTempFile(const std::string& dir, int& fd);
 // 0 missing (or not a folder), 1 present but not writable, 2 writable.
 int CanWriteDirectory(const std::string& dir);
 // Overwrites a regular file with zero bytes and deletes it. A symbolic link is
