@@ -1,10 +1,16 @@
 // zarvex: finds, assembles and decodes binary files sent as text in mail and
-// news. This build runs unattended: "zarvex --extract --outdir=DIR FILE...".
+// news. "zarvex --extract --outdir=DIR FILE..." runs unattended and needs no
+// display; without --extract the desktop window opens (when built with Qt).
+#include "app/command_line.h"
 #include "app/core_engine.h"
 #include "app/ini_location.h"
 #include "app/program.h"
+#ifdef ZARVEX_WINDOW
+#include "app/window/run_window.h"
+#endif
 
 #include <csignal>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -21,6 +27,18 @@ int main(int argc, char** argv)
         const auto iniPath = [] {
             return zarvex::LocateIniFile(zarvex::ProgramPath(), zarvex::IniEnvironment::FromProcess()).path;
         };
+#ifdef ZARVEX_WINDOW
+        // Only a run that shows the window connects to a display.
+        const zarvex::CommandLine cl = zarvex::ParseArguments(args);
+        if (!cl.extract && !cl.help && !cl.version && !cl.uninstall) {
+            if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
+                std::cerr << "zarvex: no display to open the window on; use --extract to extract the files "
+                             "named on the command line (see --help)\n";
+                return zarvex::kExitNeedsDesktop;
+            }
+            return zarvex::RunWindow(argc, argv, cl, iniPath());
+        }
+#endif
         zarvex::CoreEngine engine;
         return zarvex::RunProgram(args, engine, iniPath, std::cout, std::cerr);
     } catch (const std::bad_alloc&) {

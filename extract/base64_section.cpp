@@ -135,8 +135,8 @@ void Extractor::DecodeBase64Data()
     if (result == B64_OK) m_Call.shortDataLine = line.len < m_Call.expectedLength;
     switch (result) {
     case B64_BROKEN_GROUP:
-        DamagedLine(302);
-        if (m_Call.state == DecodeState::SwitchToDuplicate && m_Call.errorCount <= 5) ReportLineError(318);
+        DamagedLine(msg::ShortLine);
+        if (m_Call.state == DecodeState::SwitchToDuplicate && m_Call.errorCount <= 5) ReportLineError(msg::TryingAlternate);
         break;
     case B64_END:
         m_Call.dataWritten = true;
@@ -172,7 +172,7 @@ void Extractor::HandleBase64Line()
         }
         m_Call.expectedLength = firstLength;
         state = DecodeState::InData;
-        Announce(110);
+        Announce(msg::Base64Data);
     } else if (state == DecodeState::Paused) {
         if (line.len == m_Call.expectedLength && IsBase64(line)) {
             state = DecodeState::InData;

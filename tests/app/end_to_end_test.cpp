@@ -104,8 +104,8 @@ protected:
 
     Result Run(const Args& args)
     {
-        std::string cmd = "cd " + ShellQuote(dir.Path().string()) + " && ZARVEX_INI=" + ShellQuote(ini) +
-                          " " + ShellQuote(ZARVEX_BINARY);
+        std::string cmd = "cd " + ShellQuote(dir.Path().string()) + " && " + envPrefix +
+                          "ZARVEX_INI=" + ShellQuote(ini) + " " + ShellQuote(ZARVEX_BINARY);
         for (const std::string& a : args)
             cmd += " " + ShellQuote(a);
         cmd += " >" + ShellQuote(dir / "stdout.txt") + " 2>" + ShellQuote(dir / "stderr.txt");
@@ -123,10 +123,27 @@ protected:
     }
 
     test::TempDir dir;
+    std::string envPrefix; // e.g. "env -u DISPLAY "
     std::string ini = dir / "Zarvex.ini";
     const std::string picture = test::RandomBytes(5000, 11);
     const std::string archive = test::RandomBytes(3000, 12);
 };
+
+TEST_F(EndToEnd, UnattendedRunNeedsNoDisplay)
+{
+    // A run that tried to reach a display would fail here.
+    envPrefix = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb ";
+    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
+    const std::string out = MakeFolder("out");
+    const Result r = Run({"--extract", "--outdir=" + out, in});
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
+    // Asking for the window without a display is refused with a message, not a crash.
+    envPrefix = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+    const Result w = Run({in});
+    EXPECT_EQ(w.status, 2);
+    EXPECT_NE(w.err.find("--extract"), std::string::npos) << w.err;
+}
 
 TEST_F(EndToEnd, MailboxWithUuAndBase64IsDecoded)
 {

@@ -1,0 +1,67 @@
+// The log window: a modeless, resizable, initially hidden transcript of what
+// the scanner and the extractor do, coloured by the 0xFD RRGGBB markers of
+// the message templates, optionally copied without markers to a log file.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+#include <string_view>
+
+class QTextEdit;
+class QLineEdit;
+class QCheckBox;
+
+namespace zarvex {
+
+class IniFile;
+
+class LogWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    // The text limit of the view in characters.
+    static constexpr int kTextLimit = 1'000'000;
+
+    explicit LogWindow(QWidget* parent = nullptr);
+    ~LogWindow() override;
+
+    // Adds one message (UTF-8 with colour markers; it carries its own line ends).
+    void Append(std::string_view marked);
+    // The string-table message `id`, "%1"/"%2" replaced by text that stays text.
+    void AppendMessage(int id, std::string_view arg1 = {}, std::string_view arg2 = {});
+    void Clear();
+    // Opens the log file (truncated when asked); 0 or the errno value. An
+    // empty name leaves logging to file off and fails.
+    int OpenLogFile(const std::string& path, bool truncate);
+    void CloseLogFile();
+    bool HasLogFile() const { return m_LogFd >= 0; }
+
+    // Searches from the current selection; false (and a beep) on a miss.
+    bool FindNext(const QString& text, bool matchCase, bool wholeWord, bool backward);
+    // Writes the view's text (no markers) to `path`; false when that failed.
+    bool SaveTo(const QString& path) const;
+
+    // "Coordinates" of section "LogWindow".
+    void RestorePosition(const IniFile& ini);
+    void StorePosition(IniFile& ini) const;
+
+    QTextEdit* View() const { return m_View; }
+    // The colour a marker's six characters stand for, read as the log always
+    // has: a-f as A-F, a digit's value its code (less 7 above "9") modulo 16.
+    static QColor MarkerColour(std::string_view sixChars);
+
+private:
+    void WriteToFile(std::string_view marked);
+    void TrimForRoom(int incoming, int& selStart, int& selEnd, bool follow);
+    void OnFind();
+    void OnSave();
+
+    QTextEdit* m_View;
+    QLineEdit* m_FindText;
+    QCheckBox* m_MatchCase;
+    QColor m_Colour;
+    int m_LogFd = -1;
+};
+
+} // namespace zarvex

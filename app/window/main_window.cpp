@@ -1,0 +1,452 @@
+#include "app/window/main_window.h"
+
+#include "app/engine.h"
+#include "app/window/commands.h"
+#include "app/window/log_window.h"
+#include "model/records.h"
+#include "scan/input_sources.h"
+#include "text/display_text.h"
+#include "text/messages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+namespace zarvex {
+namespace {
+
+QString Q(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+constexpr int kEntryRole = Qt::UserRole + 1;
+
+// A selected output entry is drawn in its status colour as background with
+// the window colour as text, so the status stays visible while selected.
+class OutputDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem opt(option);
+        if (opt.state & QStyle::State_Selected) {
+            const QColor colour = index.data(Qt::ForegroundRole).value<QBrush>().color();
+            opt.palette.setColor(QPalette::Highlight, colour);
+            opt.palette.setColor(QPalette::HighlightedText, opt.palette.color(QPalette::Base));
+        }
+        QStyledItemDelegate::paint(painter, opt, index);
+    }
+};
+
+// Covers the lists while busy so that mouse input does not reach them.
+class BusyOverlay : public QWidget
+{
+public:
+    explicit BusyOverlay(QWidget* parent) : QWidget(parent)
+    {
+        setAttribute(Qt::WA_NoSystemBackground);
+        setCursor(Qt::BusyCursor);
+        setGeometry(parent->rect());
+        show();
+        raise();
+    }
+};
+
+std::int64_t FileSize(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : 0;
+}
+
+} // namespace
+
+CZarvexDlg::CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl, QWidget* parent)
+    : QMainWindow(parent), m_Engine(engine), m_IniPath(std::move(iniPath)), m_Cl(std::move(cl)), m_Host(*this)
+{
+    setWindowTitle("Zarv32 Windows");
+    setObjectName("ZarvexTNG");
+    m_Log = new LogWindow(this);
+    LoadSettings();
+    m_List = std::make_unique<MyCObArray>(m_App.core, &m_Host);
+    BuildLayout();
+    BuildCommands();
+    setAcceptDrops(true);
+    m_BlinkTimer = new QTimer(this);
+    connect(m_BlinkTimer, &QTimer::timeout, this, [this] {
+        if (--m_BlinkTicks <= 0) {
+            m_BlinkTimer->stop();
+            m_Status->setStyleSheet({});
+            m_Status->setText(cmd::kReady);
+            return;
+        }
+        m_Status->setStyleSheet(m_BlinkTicks % 2 ? "background: #ffd0d0; color: #800000" : "color: #800000");
+    });
+    UpdateCommands();
+}
+
+CZarvexDlg::~CZarvexDlg()
+{
+    // The sort list logs through the host, which needs the log window.
+    m_List.reset();
+}
+
+void CZarvexDlg::LoadSettings()
+{
+    if (!m_IniPath.empty()) m_Ini.Load(m_IniPath);
+    m_App = zarvex::LoadSettings(m_Ini);
+    if (m_Cl.hasOutDir) m_App.Dirs[0] = m_Cl.outDir;
+    resize(760, 420);
+    setMinimumSize(480, 260);
+    int l = 0, t = 0, r = 0, b = 0;
+    if (std::sscanf(m_App.Coordinates.c_str(), "%d,%d,%d,%d", &l, &t, &r, &b) == 4) {
+        QRect rect(l, t, std::max(r - l, minimumWidth()), std::max(b - t, minimumHeight()));
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableVirtualGeometry();
+            rect.setSize(rect.size().boundedTo(area.size()));
+            rect.moveLeft(std::clamp(rect.left(), area.left(), area.right() - rect.width() + 1));
+            rect.moveTop(std::clamp(rect.top(), area.top(), area.bottom() - rect.height() + 1));
+        }
+        setGeometry(rect);
+    }
+    m_Log->RestorePosition(m_Ini);
+}
+
+void CZarvexDlg::SaveSettings()
+{
+    const QRect g = normalGeometry();
+    m_App.Coordinates = QString("%1,%2,%3,%4")
+                            .arg(g.left())
+                            .arg(g.top())
+                            .arg(g.left() + g.width())
+                            .arg(g.top() + g.height())
+                            .toStdString();
+    m_App.Minimized = isMinimized();
+    m_App.core.ToolBar = m_ToolBar->isVisible() || (!isVisible() && m_App.core.ToolBar);
+    m_App.core.StatusBar = statusBar()->isVisible() || (!isVisible() && m_App.core.StatusBar);
+    if (m_IniPath.empty()) return;
+    StoreSettings(m_App, m_Cl.extract, m_Ini);
+    m_Log->StorePosition(m_Ini);
+    m_Ini.Save(m_IniPath);
+}
+
+void CZarvexDlg::BuildLayout()
+{
+    auto* central = new QWidget(this);
+    m_Splitter = new QSplitter(Qt::Horizontal, central);
+    m_Splitter->setChildrenCollapsible(false);
+
+    auto pane = [this](const QString& label, QWidget* list, QPushButton* button) {
+        auto* w = new QWidget(m_Splitter);
+        auto* title = new QLabel(label, w);
+        title->setBuddy(list);
+        auto* v = new QVBoxLayout(w);
+        v->setContentsMargins(6, 6, 6, 6);
+        v->addWidget(title);
+        v->addWidget(list, 1);
+        auto* h = new QHBoxLayout;
+        h->addStretch();
+        h->addWidget(button);
+        h->addStretch();
+        v->addLayout(h);
+        return w;
+    };
+
+    m_Inputs = new QListWidget;
+    m_Inputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_Inputs->setSortingEnabled(true);
+    m_Outputs = new QTreeWidget;
+    m_Outputs->setColumnCount(2);
+    m_Outputs->setHeaderHidden(true);
+    m_Outputs->setRootIsDecorated(false);
+    m_Outputs->setUniformRowHeights(true);
+    m_Outputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_Outputs->setItemDelegate(new OutputDelegate(m_Outputs));
+    m_Outputs->header()->setStretchLastSection(false);
+    m_Outputs->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_Outputs->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_Outputs->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_Outputs, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { ShowPropertiesMenu(m_Outputs->viewport()->mapToGlobal(p)); });
+    connect(m_Outputs, &QTreeWidget::itemSelectionChanged, this, &CZarvexDlg::UpdateCommands);
+    connect(m_Outputs, &QTreeWidget::currentItemChanged, this, &CZarvexDlg::UpdateCommands);
+    connect(m_Inputs, &QListWidget::itemSelectionChanged, this, &CZarvexDlg::UpdateCommands);
+
+    m_ClearButton = new QPushButton("&Clear");
+    m_ClearButton->setToolTip("Clear all files");
+    m_ExtractButton = new QPushButton("E&xtract...");
+    m_ExtractButton->setToolTip("Extract (selected) output files");
+    m_Splitter->addWidget(pane("&Input files:", m_Inputs, m_ClearButton));
+    m_Splitter->addWidget(pane("O&utput files:", m_Outputs, m_ExtractButton));
+    connect(m_Splitter, &QSplitter::splitterMoved, this, [this](int pos, int) {
+        m_App.Center = SplitterPercent(pos, m_Splitter->width());
+    });
+
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_Splitter);
+    setCentralWidget(central);
+
+    m_Status = new QLabel(cmd::kReady);
+    m_Progress = new QProgressBar;
+    m_Progress->setRange(0, 100);
+    m_Progress->setMaximumWidth(180);
+    m_Progress->setTextVisible(false);
+    m_Progress->hide();
+    statusBar()->addWidget(m_Status, 1);
+    statusBar()->addPermanentWidget(m_Progress);
+    statusBar()->setSizeGripEnabled(true);
+}
+
+void CZarvexDlg::ApplySplitter()
+{
+    const int width = m_Splitter->width();
+    const int minSide = m_ClearButton->sizeHint().width() + 12;
+    const int s = SplitPosition(m_App.Center, width, minSide);
+    m_Splitter->setSizes({s, std::max(width - s - m_Splitter->handleWidth(), 1)});
+}
+
+void CZarvexDlg::MoveSplitter(int x)
+{
+    const int width = m_Splitter->width();
+    m_Splitter->setSizes({x, std::max(width - x - m_Splitter->handleWidth(), 1)});
+    m_App.Center = SplitterPercent(x, width);
+}
+
+void CZarvexDlg::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_Overlay) m_Overlay->setGeometry(centralWidget()->rect());
+    ApplySplitter();
+}
+
+void CZarvexDlg::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_SplitterSet) {
+        m_SplitterSet = true;
+        ApplySplitter();
+    }
+}
+
+void CZarvexDlg::StartUp()
+{
+    if (!m_Cl.logFile.empty()) m_Log->OpenLogFile(m_Cl.logFile, true);
+    std::vector<std::string> files;
+    for (const std::string& f : m_Cl.files) files.push_back(f);
+    if (!files.empty()) AddInputs(files);
+}
+
+// ------------------------------------------------------------ busy mode
+
+void CZarvexDlg::EnterBusy()
+{
+    if (m_Busy++ == 0) {
+        setAcceptDrops(false);
+        m_Overlay = new BusyOverlay(centralWidget());
+        UpdateCommands();
+    } else if (m_Overlay) {
+        m_Overlay->raise();
+    }
+}
+
+void CZarvexDlg::LeaveBusy()
+{
+    if (m_Busy == 0 || --m_Busy > 0) return;
+    delete m_Overlay;
+    m_Overlay = nullptr;
+    setAcceptDrops(true);
+    SetItemProgress(1, 1);
+    SetItemPercent(-1);
+    UpdateCommands();
+    // A close asked for while busy happens now that the operation is over.
+    if (m_CloseWhenIdle) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void CZarvexDlg::closeEvent(QCloseEvent* event)
+{
+    if (IsBusy()) {
+        m_Host.RequestAbort();
+        m_CloseWhenIdle = true;
+        event->ignore();
+        return;
+    }
+    m_Closing = true;
+    SaveSettings();
+    m_Log->hide();
+    event->accept();
+}
+
+// ------------------------------------------------------------ status bar
+
+void CZarvexDlg::SetStatusText(const QString& text)
+{
+    if (m_BlinkTimer->isActive()) return;
+    m_Status->setText(text.isEmpty() ? QString(cmd::kReady) : text);
+}
+
+QString CZarvexDlg::StatusText() const
+{
+    return m_Status->text();
+}
+
+int CZarvexDlg::ProgressValue() const
+{
+    return m_Progress->isVisible() || !m_Progress->isHidden() ? m_Progress->value() : -1;
+}
+
+void CZarvexDlg::SetItemProgress(int index, int count)
+{
+    m_ItemIndex = std::max(index, 1);
+    m_ItemCount = std::max(count, 1);
+    if (m_ItemIndex == 1 && m_ItemCount == 1) {
+        m_LastPercent = -1;
+        m_Progress->setValue(0);
+    }
+}
+
+void CZarvexDlg::SetItemPercent(double percent)
+{
+    if (percent < 0) {
+        m_Progress->hide();
+        m_LastPercent = -1;
+        return;
+    }
+    const int p = static_cast<int>(std::min(percent, 100.0));
+    const int shown = ((m_ItemIndex - 1) * 100 + p) / m_ItemCount;
+    if (shown == m_LastPercent) return;
+    m_LastPercent = shown;
+    m_Progress->setValue(std::clamp(shown, 0, 100));
+    m_Progress->show();
+}
+
+void CZarvexDlg::BlinkErrors(int intervalMs, int ticks)
+{
+    m_BlinkTimer->stop();
+    m_Status->setText(cmd::kErrorsDetected);
+    m_BlinkTicks = std::max(ticks, 1);
+    m_Status->setStyleSheet("color: #800000");
+    m_BlinkTimer->start(intervalMs);
+}
+
+// ------------------------------------------------------------ lists
+
+void CZarvexDlg::AddInputEntry(const std::string& path)
+{
+    for (const InputEntry& e : m_InputEntries)
+        if (e.path == path) return;
+    InputEntry entry{path, FileSize(path), false};
+    auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(path, entry.size, entry.monitored))));
+    item->setData(kEntryRole, Q(path));
+    item->setToolTip(Q(ToDisplayUtf8(path)));
+    if (entry.monitored) item->setForeground(QColor(0, 128, 0));
+    m_InputEntries.push_back(std::move(entry));
+    m_Inputs->addItem(item);
+}
+
+void CZarvexDlg::RebuildOutputList(bool full)
+{
+    SetStatusText(Q(Message(153)));
+    // Selection survives the rebuild by group and named part.
+    std::vector<std::pair<const CSortInfo*, const CFInfo*>> selected;
+    for (int row : SelectedRows()) selected.emplace_back(m_Entries[row].group, m_Entries[row].named);
+    const int top = m_Outputs->indexAt(QPoint(0, 0)).row();
+    if (full)
+        for (int i = 0; i < m_List->GetSize(); ++i) m_List->GetAt(i)->m_ExtractMark = 0;
+    m_Engine.Evaluate(*m_List);
+    m_Outputs->setUpdatesEnabled(false);
+    m_Outputs->clear();
+    m_Entries = EntriesFor(*m_List);
+    QList<QTreeWidgetItem*> items;
+    for (std::size_t row = 0; row < m_Entries.size(); ++row) {
+        const OutputEntry& e = m_Entries[row];
+        const std::uint32_t rgb = EntryColour(*e.group);
+        const QColor colour((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+        const std::string_view name = EntryName(e.text);
+        auto* item = new QTreeWidgetItem({Q(ToDisplayUtf8(name)), Q(e.text.substr(name.size() + 1))});
+        item->setForeground(0, colour);
+        item->setForeground(1, colour);
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setData(0, kEntryRole, static_cast<int>(row));
+        items.push_back(item);
+    }
+    m_Outputs->addTopLevelItems(items);
+    for (std::size_t row = 0; row < m_Entries.size(); ++row)
+        for (const auto& [g, n] : selected)
+            if (m_Entries[row].group == g && m_Entries[row].named == n) items[static_cast<int>(row)]->setSelected(true);
+    if (top > 0 && top < static_cast<int>(items.size())) m_Outputs->scrollToItem(items[top], QAbstractItemView::PositionAtTop);
+    m_Outputs->setUpdatesEnabled(true);
+    SetStatusText(cmd::kReady);
+    UpdateCommands();
+}
+
+std::vector<int> CZarvexDlg::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (int i = 0; i < m_Outputs->topLevelItemCount(); ++i)
+        if (m_Outputs->topLevelItem(i)->isSelected()) rows.push_back(i);
+    return rows;
+}
+
+int CZarvexDlg::FocusedRow() const
+{
+    QTreeWidgetItem* item = m_Outputs->currentItem();
+    return item ? m_Outputs->indexOfTopLevelItem(item) : (m_Entries.empty() ? -1 : 0);
+}
+
+CSortInfo* CZarvexDlg::FocusedGroup() const
+{
+    const int row = FocusedRow();
+    return row >= 0 && row < static_cast<int>(m_Entries.size()) ? m_Entries[row].group : nullptr;
+}
+
+int CZarvexDlg::GroupIndexOf(const CSortInfo* group) const
+{
+    for (int i = 0; i < m_List->GetSize(); ++i)
+        if (m_List->GetAt(i) == group) return i;
+    return -1;
+}
+
+// ------------------------------------------------------------ drops
+
+void CZarvexDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!IsBusy() && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CZarvexDlg::dropEvent(QDropEvent* event)
+{
+    if (IsBusy()) return;
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+    event->acceptProposedAction();
+    // Reading starts after the drop has finished, outside the drag's own loop.
+    QTimer::singleShot(0, this, [this, paths] { AddInputs(paths); });
+}
+
+} // namespace zarvex

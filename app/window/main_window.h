@@ -1,0 +1,176 @@
+// The main window: the input list and the output list side by side, the
+// menu, toolbar and status bar with every command, busy mode around every
+// long operation, and the log window it owns.
+#pragma once
+
+#include "app/command_line.h"
+#include "app/ini_file.h"
+#include "app/output_entries.h"
+#include "app/settings_ini.h"
+#include "app/window/qt_host.h"
+
+#include <QMainWindow>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTimer;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace zarvex {
+
+class Engine;
+class LogWindow;
+class MyCObArray;
+
+class CZarvexDlg : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // `iniPath` empty: defaults, nothing saved. `cl`: the command line of
+    // this start (files to read, "/logfile=", "/outdir=").
+    CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl = {}, QWidget* parent = nullptr);
+    ~CZarvexDlg() override;
+
+    // The deferred start-up step: opens the log file and reads the files of the command line.
+    void StartUp();
+
+    // Reads input files (or folders) in busy mode and rebuilds the output list.
+    void AddInputs(const std::vector<std::string>& paths);
+    // Extracts the selected output entries (all when none is selected) into
+    // `folder`; the number of files written, or the last negative result.
+    int ExtractTo(const std::string& folder, bool saveRaw = false);
+    void RebuildOutputList(bool full);
+
+    // Busy mode nests: the window is idle again when every Enter has its Leave.
+    void EnterBusy();
+    void LeaveBusy();
+    bool IsBusy() const { return m_Busy > 0; }
+    int BusyDepth() const { return m_Busy; }
+    // Enables and disables every command for the current state.
+    void UpdateCommands();
+
+    // The small commands, callable without their dialogs.
+    void ClearAll();
+    void DeleteSelectedInputs();
+    void RemoveSelectedOutputs();
+    // Returns the number of entries selected.
+    int FindAndSelect(const std::string& text, bool matchCase);
+    void SelectAllComplete();
+    void PadPartNumbers();
+    // Renames the selected entries (the focused one when none is selected)
+    // by dialog 500's rules; `to` is the To text. False when refused.
+    bool RenameSelected(const std::string& to);
+    void Rescan();
+
+    // Progress: an item position (negative counts as 1; (1, 1) resets) and
+    // the current item's own percentage (negative hides the bar).
+    void SetItemProgress(int index, int count);
+    void SetItemPercent(double percent);
+    void SetStatusText(const QString& text);
+    // Shows "Errors detected. See log window." and blinks it `ticks` times.
+    void BlinkErrors(int intervalMs, int ticks);
+
+    QAction* Action(int id) const;
+    QListWidget* InputList() const { return m_Inputs; }
+    QTreeWidget* OutputList() const { return m_Outputs; }
+    LogWindow* Log() const { return m_Log; }
+    QtHost& CoreHost() { return m_Host; }
+    MyCObArray& SortList() { return *m_List; }
+    AppSettings& Preferences() { return m_App; }
+    const std::vector<OutputEntry>& Entries() const { return m_Entries; }
+    QString StatusText() const;
+    int ProgressValue() const;
+    int SplitPercent() const { return m_App.Center; }
+    // Sets the splitter to `x` pixels from the left as a drag would.
+    void MoveSplitter(int x);
+    // Writes the settings file now (also done at close).
+    void SaveSettings();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    struct InputEntry
+    {
+        std::string path;
+        std::int64_t size = 0;
+        bool monitored = false;
+    };
+
+    void BuildLayout();
+    void BuildCommands();
+    QAction* AddCommand(int id, const QString& text, const QKeySequence& key, void (CZarvexDlg::*slot)());
+    void LoadSettings();
+    void ApplySplitter();
+    void AddInputEntry(const std::string& path);
+    std::vector<int> SelectedRows() const;
+    int FocusedRow() const;
+    CSortInfo* FocusedGroup() const;
+    int GroupIndexOf(const CSortInfo* group) const;
+    void ShowPropertiesMenu(const QPoint& at);
+    void AfterOperation();
+
+    // Command slots.
+    void OnOpen();
+    void OnExtract();
+    void OnSaveRaw();
+    void OnRename();
+    void OnFind();
+    void OnProperties();
+    void OnToggleLog();
+    void OnToggleToolBar();
+    void OnToggleStatusBar();
+    void OnSortFiles();
+    void OnAlwaysOnTop();
+    void OnAbout();
+    void OnAbort();
+
+    Engine& m_Engine;
+    std::string m_IniPath;
+    CommandLine m_Cl;
+    IniFile m_Ini;
+    AppSettings m_App;
+    QtHost m_Host;
+    std::unique_ptr<MyCObArray> m_List;
+    std::vector<InputEntry> m_InputEntries;
+    std::vector<OutputEntry> m_Entries;
+
+    LogWindow* m_Log = nullptr;
+    QSplitter* m_Splitter = nullptr;
+    QListWidget* m_Inputs = nullptr;
+    QTreeWidget* m_Outputs = nullptr;
+    QPushButton* m_ClearButton = nullptr;
+    QPushButton* m_ExtractButton = nullptr;
+    QWidget* m_Overlay = nullptr;
+    QToolBar* m_ToolBar = nullptr;
+    QLabel* m_Status = nullptr;
+    QProgressBar* m_Progress = nullptr;
+    QTimer* m_BlinkTimer = nullptr;
+    int m_BlinkTicks = 0;
+    std::map<int, QAction*> m_Actions;
+
+    int m_Busy = 0;
+    bool m_CloseWhenIdle = false;
+    bool m_Closing = false;
+    int m_ItemIndex = 1, m_ItemCount = 1;
+    int m_LastPercent = -1;
+    bool m_SplitterSet = false;
+};
+
+} // namespace zarvex

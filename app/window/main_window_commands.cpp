@@ -1,0 +1,532 @@
+// The main window's commands: the menu and toolbar, their enabling rules, and
+// the work each command does.
+#include "app/engine.h"
+#include "app/program.h"
+#include "app/window/commands.h"
+#include "app/window/log_window.h"
+#include "app/window/main_window.h"
+#include "app/window/prompts.h"
+#include "model/records.h"
+#include "model/naming.h"
+#include "scan/input_sources.h"
+#include "text/display_text.h"
+#include "text/messages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeWidget>
+
+namespace zarvex {
+namespace {
+
+QString Q(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Keeps the window busy for one scope.
+class BusyScope
+{
+public:
+    explicit BusyScope(CZarvexDlg& w) : m_W(w) { m_W.EnterBusy(); }
+    ~BusyScope() { m_W.LeaveBusy(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    CZarvexDlg& m_W;
+};
+
+} // namespace
+
+QAction* CZarvexDlg::AddCommand(int id, const QString& text, const QKeySequence& key, void (CZarvexDlg::*slot)())
+{
+    auto* action = new QAction(text, this);
+    action->setData(id);
+    if (!key.isEmpty()) action->setShortcut(key);
+    if (slot) connect(action, &QAction::triggered, this, slot);
+    addAction(action); // shortcuts work wherever the focus is in the window
+    m_Actions[id] = action;
+    return action;
+}
+
+QAction* CZarvexDlg::Action(int id) const
+{
+    const auto it = m_Actions.find(id);
+    return it == m_Actions.end() ? nullptr : it->second;
+}
+
+void CZarvexDlg::BuildCommands()
+{
+    using K = QKeySequence;
+    QMenu* file = menuBar()->addMenu("&File");
+    file->addAction(AddCommand(cmd::Open, "&Open...", K(Qt::CTRL | Qt::Key_O), &CZarvexDlg::OnOpen));
+    file->addAction(AddCommand(cmd::Extract, "&Extract...", K(Qt::ALT | Qt::Key_X), &CZarvexDlg::OnExtract));
+    file->addAction(AddCommand(cmd::SaveRaw, "Save Raw...", K(), &CZarvexDlg::OnSaveRaw));
+    file->addAction(AddCommand(cmd::ExtractStream, "Extract Stream...", K(), nullptr));
+    file->addSeparator();
+    file->addAction(AddCommand(cmd::Exit, "E&xit", K(Qt::ALT | Qt::Key_F4), nullptr));
+    connect(Action(cmd::Exit), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = menuBar()->addMenu("&Edit");
+    edit->addAction(AddCommand(cmd::Paste, "&Paste", K(Qt::CTRL | Qt::Key_V), nullptr));
+    edit->addAction(AddCommand(cmd::DeleteInputs, "&Delete", K(Qt::Key_Delete), &CZarvexDlg::DeleteSelectedInputs));
+    edit->addAction(AddCommand(cmd::Clear, "&Clear", K(), &CZarvexDlg::ClearAll));
+    edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), nullptr));
+    edit->addSeparator();
+    edit->addAction(AddCommand(cmd::Rename, "&Rename...", K(Qt::Key_F2), &CZarvexDlg::OnRename));
+    edit->addAction(AddCommand(cmd::RenameFromSubject, "Rename &from Subject...", K(Qt::Key_F8), nullptr));
+    edit->addAction(AddCommand(cmd::Remove, "R&emove", K(Qt::CTRL | Qt::Key_Delete), &CZarvexDlg::RemoveSelectedOutputs));
+    edit->addSeparator();
+    edit->addAction(AddCommand(cmd::FindSelect, "&Find && Select", K(Qt::CTRL | Qt::Key_F), &CZarvexDlg::OnFind));
+    edit->addAction(AddCommand(cmd::SelectAll, "&Select All", K(Qt::CTRL | Qt::Key_A), &CZarvexDlg::SelectAllComplete));
+    edit->addAction(AddCommand(cmd::PadNumbers, "Pad Part &Numbers...", K(), &CZarvexDlg::PadPartNumbers));
+    edit->addSeparator();
+    edit->addAction(AddCommand(cmd::Properties, "File Pr&operties...", K(Qt::ALT | Qt::Key_Return), &CZarvexDlg::OnProperties));
+    edit->addAction(AddCommand(cmd::Preview, "File Pre&view...", K(Qt::SHIFT | Qt::Key_Return), nullptr));
+
+    QMenu* view = menuBar()->addMenu("&View");
+    view->addAction(AddCommand(cmd::Rescan, "Rescan/Refres&h Files", K(Qt::Key_F5), &CZarvexDlg::Rescan));
+    view->addAction(AddCommand(cmd::ToolBar, "&Toolbar", K(), &CZarvexDlg::OnToggleToolBar));
+    view->addAction(AddCommand(cmd::StatusBar, "&Status Bar", K(), &CZarvexDlg::OnToggleStatusBar));
+    view->addAction(AddCommand(cmd::LogWindow, "&Log Window", K(Qt::Key_F11), &CZarvexDlg::OnToggleLog));
+    view->addSeparator();
+    view->addAction(AddCommand(cmd::SortFiles, "S&ort Files", K(), &CZarvexDlg::OnSortFiles));
+    view->addAction(AddCommand(cmd::AlwaysOnTop, "&Always on Top", K(), &CZarvexDlg::OnAlwaysOnTop));
+    view->addSeparator();
+    view->addAction(AddCommand(cmd::Preferences, "&Preferences...", K(), nullptr));
+    view->addAction(AddCommand(cmd::AdvancedPreferences, "A&dvanced Preferences...", K(), nullptr));
+    for (int id : {cmd::ToolBar, cmd::StatusBar, cmd::LogWindow, cmd::SortFiles, cmd::AlwaysOnTop})
+        Action(id)->setCheckable(true);
+    Action(cmd::ExtractStream)->setCheckable(true);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction(AddCommand(cmd::HelpContents, "&Contents...", K(), nullptr));
+    help->addAction(AddCommand(cmd::HelpSearch, "&Search...", K(), nullptr));
+    help->addAction(AddCommand(cmd::HelpUsing, "&Using Help...", K(), nullptr));
+    help->addSeparator();
+    help->addAction(AddCommand(cmd::About, "&About...", K(), &CZarvexDlg::OnAbout));
+
+    // Esc stops a running operation: it must work inside the operation's own event pumping.
+    AddCommand(cmd::Abort, "Stop", K(Qt::Key_Escape), &CZarvexDlg::OnAbort)->setShortcutContext(Qt::WindowShortcut);
+    AddCommand(cmd::ListDump, "List Dump", K(Qt::SHIFT | Qt::Key_F12), nullptr);
+
+    m_ToolBar = addToolBar("Toolbar");
+    m_ToolBar->setObjectName("toolbar");
+    for (int id : {cmd::Open, cmd::Extract, cmd::Rename, cmd::Remove, cmd::FindSelect, cmd::Rescan, cmd::LogWindow})
+        m_ToolBar->addAction(Action(id));
+    m_ToolBar->addSeparator();
+    m_ToolBar->addAction(Action(cmd::Abort));
+    m_ToolBar->setVisible(m_App.core.ToolBar);
+    statusBar()->setVisible(m_App.core.StatusBar);
+    Action(cmd::SortFiles)->setChecked(m_App.core.SortFiles);
+
+    connect(m_ClearButton, &QPushButton::clicked, this, &CZarvexDlg::ClearAll);
+    connect(m_ExtractButton, &QPushButton::clicked, this, &CZarvexDlg::OnExtract);
+}
+
+void CZarvexDlg::UpdateCommands()
+{
+    const bool idle = !IsBusy();
+    const int outputs = static_cast<int>(m_Entries.size());
+    const auto selected = SelectedRows();
+    const int nSelected = static_cast<int>(selected.size());
+    const bool hasInput = idle && !m_InputEntries.empty();
+    const bool hasSelection = idle && nSelected > 0;
+    const bool hasOutput = idle && outputs > 0;
+    // While busy the core may be changing the records: they are not read then.
+    const CSortInfo* focused = idle ? FocusedGroup() : nullptr;
+    const bool extractable = hasOutput && (nSelected > 1 || (focused && IsExtractable(*focused)));
+
+    auto set = [this](int id, bool on) {
+        if (QAction* a = Action(id)) a->setEnabled(on);
+    };
+    for (int id : {cmd::Open, cmd::Rescan, cmd::SortFiles, cmd::About}) set(id, idle);
+    set(cmd::Exit, idle);
+    set(cmd::Extract, extractable);
+    set(cmd::SaveRaw, extractable);
+    set(cmd::DeleteInputs, hasInput);
+    set(cmd::Clear, hasInput);
+    set(cmd::Rename, hasSelection);
+    set(cmd::Remove, hasSelection);
+    set(cmd::FindSelect, hasOutput);
+    set(cmd::SelectAll, hasOutput);
+    set(cmd::PadNumbers, hasSelection);
+    set(cmd::Properties, idle && outputs > 0 && m_Outputs->currentItem() != nullptr);
+    // Not built yet in this window: Extract Stream, Paste, Copy, Rename from
+    // Subject, Preview, the preferences dialogs, help and the list dump.
+    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::RenameFromSubject, cmd::Preview, cmd::Preferences,
+                   cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing, cmd::ListDump})
+        set(id, false);
+    for (int id : {cmd::ToolBar, cmd::StatusBar, cmd::LogWindow, cmd::AlwaysOnTop, cmd::Abort}) set(id, true);
+    Action(cmd::LogWindow)->setChecked(m_Log->isVisible());
+    Action(cmd::ToolBar)->setChecked(m_ToolBar->isVisible() || (!isVisible() && m_App.core.ToolBar));
+    Action(cmd::StatusBar)->setChecked(statusBar()->isVisible() || (!isVisible() && m_App.core.StatusBar));
+    m_ClearButton->setEnabled(hasInput);
+    m_ExtractButton->setEnabled(extractable);
+}
+
+// ------------------------------------------------------------ reading and extracting
+
+void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
+{
+    if (IsBusy() || paths.empty()) return;
+    {
+        BusyScope busy(*this);
+        m_Host.ClearAbort();
+        InputContext ctx(*m_List, m_App.core, m_Host,
+                         [this](const std::string& path, MyCObArray& list, Settings& s, Host& h) {
+                             return m_Engine.Scan(path, list, s, h);
+                         });
+        ctx.quiet = m_Host.Silent();
+        int index = 0;
+        for (const std::string& path : paths) {
+            SetItemProgress(++index, static_cast<int>(paths.size()));
+            const int result = AddInputFile(path, false, ctx);
+            for (const std::string& scanned : ctx.inputList) AddInputEntry(scanned);
+            ctx.inputList.clear();
+            if (result < 0 || m_Host.AbortRequested()) break;
+        }
+        RebuildOutputList(false);
+    }
+    AfterOperation();
+}
+
+int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
+{
+    if (IsBusy() || m_Entries.empty()) return 0;
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty())
+        for (int i = 0; i < static_cast<int>(m_Entries.size()); ++i) rows.push_back(i);
+    // Work from record pointers: extraction may change the list's order.
+    std::vector<std::pair<CSortInfo*, CFInfo*>> chosen;
+    for (int row : rows) chosen.emplace_back(m_Entries[row].group, m_Entries[row].named);
+    int written = 0, lastError = 0;
+    {
+        BusyScope busy(*this);
+        m_Host.ClearAbort();
+        if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
+        int answer = overwrite::Ask;
+        (void)saveRaw;
+        int index = 0;
+        for (const auto& [group, named] : chosen) {
+            SetItemProgress(++index, static_cast<int>(chosen.size()));
+            const int g = GroupIndexOf(group);
+            if (g < 0) continue;
+            const int result = m_Engine.Extract(*m_List, g, named, folder, answer, m_App.core, m_Host);
+            if (result > 0) written += result;
+            if (result < 0) lastError = result;
+            if (m_Host.AbortRequested()) break;
+        }
+        RebuildOutputList(false);
+    }
+    AfterOperation();
+    return lastError < 0 ? lastError : written;
+}
+
+void CZarvexDlg::AfterOperation()
+{
+    if (m_Host.TakeErrorsLogged()) BlinkErrors(500, 10);
+}
+
+void CZarvexDlg::OnOpen()
+{
+    if (IsBusy()) return;
+    const QStringList files = QFileDialog::getOpenFileNames(this, "Open", Q(m_App.OpenDir));
+    if (files.isEmpty()) return;
+    std::vector<std::string> paths;
+    for (const QString& f : files) paths.push_back(f.toStdString());
+    m_App.OpenDir = QFileInfo(files.front()).absolutePath().toStdString();
+    AddInputs(paths);
+}
+
+void CZarvexDlg::OnExtract()
+{
+    if (IsBusy()) return;
+    const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
+    const QString folder = QFileDialog::getExistingDirectory(this, "Extract to folder", start);
+    if (!folder.isEmpty()) ExtractTo(folder.toStdString());
+}
+
+void CZarvexDlg::OnSaveRaw()
+{
+    OnExtract();
+}
+
+// ------------------------------------------------------------ list commands
+
+void CZarvexDlg::ClearAll()
+{
+    if (IsBusy()) return;
+    m_Outputs->clear();
+    m_Entries.clear();
+    m_Inputs->clear();
+    m_InputEntries.clear();
+    m_List->RemoveAll();
+    m_Cl = CommandLine{};
+    m_Log->Clear();
+    SetStatusText(cmd::kReady);
+    UpdateCommands();
+}
+
+void CZarvexDlg::DeleteSelectedInputs()
+{
+    if (IsBusy()) return;
+    bool any = false;
+    for (int row = m_Inputs->count() - 1; row >= 0; --row) {
+        QListWidgetItem* item = m_Inputs->item(row);
+        if (!item->isSelected()) continue;
+        const std::string path = item->data(Qt::UserRole + 1).toString().toStdString();
+        m_List->RemoveInputFile(path);
+        std::erase_if(m_InputEntries, [&](const InputEntry& e) { return e.path == path; });
+        delete m_Inputs->takeItem(row);
+        any = true;
+    }
+    if (any) RebuildOutputList(true);
+    UpdateCommands();
+}
+
+void CZarvexDlg::RemoveSelectedOutputs()
+{
+    if (IsBusy()) return;
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        QApplication::beep();
+        return;
+    }
+    // Take each entry out of its record; records are looked up again each
+    // time because a removal may delete one.
+    std::vector<std::tuple<CSortInfo*, CFInfo*, std::string>> removals;
+    for (int row : rows)
+        removals.emplace_back(m_Entries[row].group, m_Entries[row].named, std::string(EntryName(m_Entries[row].text)));
+    for (auto& [group, named, name] : removals) {
+        if (GroupIndexOf(group) < 0) continue;
+        if (named && group->IndexOfPart(named) < 0) named = nullptr;
+        RemoveOutput(*m_List, *group, named, name);
+    }
+    m_Outputs->clearSelection();
+    RebuildOutputList(false);
+    if (m_Outputs->topLevelItemCount() > 0)
+        m_Outputs->setCurrentItem(m_Outputs->topLevelItem(std::min(rows.front(), m_Outputs->topLevelItemCount() - 1)),
+                                  0, QItemSelectionModel::NoUpdate);
+    UpdateCommands();
+}
+
+int CZarvexDlg::FindAndSelect(const std::string& text, bool matchCase)
+{
+    int count = 0;
+    QTreeWidgetItem* first = nullptr;
+    for (int row = 0; row < m_Outputs->topLevelItemCount(); ++row) {
+        const OutputEntry& e = m_Entries[row];
+        const bool hit = (e.group->m_Status & 0xF) != 0 && FindMatches(EntryName(e.text), text, matchCase);
+        QTreeWidgetItem* item = m_Outputs->topLevelItem(row);
+        item->setSelected(hit);
+        if (hit && !first) first = item;
+        count += hit;
+    }
+    if (first)
+        m_Outputs->scrollToItem(first, QAbstractItemView::PositionAtTop);
+    else
+        QApplication::beep();
+    UpdateCommands();
+    return count;
+}
+
+void CZarvexDlg::OnFind()
+{
+    if (IsBusy()) return;
+    bool ok = false;
+    const QString text = QInputDialog::getText(this, "Find & Select", "Fi&nd what:", QLineEdit::Normal, {}, &ok);
+    if (ok) FindAndSelect(text.toStdString(), false);
+}
+
+void CZarvexDlg::SelectAllComplete()
+{
+    if (IsBusy()) return;
+    BusyScope busy(*this);
+    for (int row = 0; row < m_Outputs->topLevelItemCount(); ++row) {
+        const int status = m_Entries[row].group->m_Status & 0xF;
+        m_Outputs->topLevelItem(row)->setSelected(status != GS_CHANGED && status != GS_MISSING);
+    }
+}
+
+void CZarvexDlg::PadPartNumbers()
+{
+    if (IsBusy()) return;
+    const std::vector<int> rows = SelectedRows();
+    std::vector<std::string> names;
+    for (int row : rows) names.emplace_back(EntryName(m_Entries[row].text));
+    const auto padded = PaddedNames(names);
+    {
+        BusyScope busy(*this);
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            SetItemProgress(static_cast<int>(i + 1), static_cast<int>(rows.size()));
+            if (!padded[i]) continue;
+            OutputEntry& e = m_Entries[rows[i]];
+            CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
+            if (!part) continue;
+            e.group->ReplaceName(names[i], *padded[i]);
+            e.group->RenameAll(part, *padded[i]);
+        }
+        m_List->InvalidateGroupIndex();
+    }
+    RebuildOutputList(false);
+}
+
+bool CZarvexDlg::RenameSelected(const std::string& to)
+{
+    if (IsBusy()) return false;
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty() && FocusedRow() >= 0) rows.push_back(FocusedRow());
+    if (rows.empty()) return false;
+    std::vector<std::string> names;
+    for (int row : rows) names.emplace_back(EntryName(m_Entries[row].text));
+    auto rename = [&](OutputEntry& e, const std::string& oldName, std::string newName) {
+        newName = CleanName(newName, m_App.core.Force8, false, m_App.core);
+        while (!newName.empty() && newName.back() == ' ') newName.pop_back();
+        while (!newName.empty() && newName.front() == ' ') newName.erase(0, 1);
+        if (newName.empty() || newName == oldName) return;
+        CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
+        if (!part) return;
+        e.group->ReplaceName(oldName, newName);
+        e.group->RenameAll(part, newName);
+    };
+    if (rows.size() == 1) {
+        rename(m_Entries[rows[0]], names[0], to);
+    } else {
+        const std::string from = WildcardPattern(names);
+        if (!WildcardsAgree(from, to)) return false;
+        if (to == from) return true;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (const auto renamed = WildcardRename(names[i], from, to)) rename(m_Entries[rows[i]], names[i], *renamed);
+    }
+    m_List->InvalidateGroupIndex();
+    RebuildOutputList(false);
+    m_Outputs->setFocus();
+    return true;
+}
+
+void CZarvexDlg::OnRename()
+{
+    if (IsBusy()) return;
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty() && FocusedRow() >= 0) rows.push_back(FocusedRow());
+    if (rows.empty()) return;
+    std::vector<std::string> names;
+    for (int row : rows) names.emplace_back(EntryName(m_Entries[row].text));
+    RenameDialog dialog(this, names);
+    if (dialog.exec() == QDialog::Accepted) RenameSelected(dialog.To());
+}
+
+void CZarvexDlg::Rescan()
+{
+    if (IsBusy()) return;
+    for (int i = 0; i < m_List->GetSize(); ++i) m_List->GetAt(i)->m_Status = GS_CHANGED;
+    RebuildOutputList(true);
+}
+
+// ------------------------------------------------------------ properties and menus
+
+void CZarvexDlg::ShowPropertiesMenu(const QPoint& at)
+{
+    if (IsBusy()) return;
+    const int row = FocusedRow();
+    if (row < 0 || row >= static_cast<int>(m_Entries.size())) return;
+    const OutputEntry entry = m_Entries[row];
+    QMenu menu(this);
+    menu.addAction(Action(cmd::Copy));
+    menu.addAction(Action(cmd::Remove));
+    menu.addAction(Action(cmd::Rename));
+    menu.addAction(Action(cmd::Extract));
+    menu.addSeparator();
+    for (const PropertyLine& line : PropertyLines(*entry.group, entry.named)) {
+        QAction* a = menu.addAction(Q(ToDisplayUtf8(line.text)));
+        const int id = line.itemId;
+        connect(a, &QAction::triggered, this, [this, entry, id] {
+            if (GroupIndexOf(entry.group) < 0) return;
+            const std::string text = PropertyClipboardText(*entry.group, entry.named, id);
+            if (!text.empty()) QApplication::clipboard()->setText(Q(ToDisplayUtf8(text)));
+        });
+    }
+    menu.exec(at);
+}
+
+void CZarvexDlg::OnProperties()
+{
+    const QTreeWidgetItem* item = m_Outputs->currentItem();
+    if (!item) return;
+    const QRect r = m_Outputs->visualItemRect(item);
+    ShowPropertiesMenu(m_Outputs->viewport()->mapToGlobal(r.topRight()));
+}
+
+void CZarvexDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(Action(cmd::Paste));
+    menu.exec(event->globalPos());
+}
+
+// ------------------------------------------------------------ toggles
+
+void CZarvexDlg::OnToggleLog()
+{
+    m_Log->setVisible(!m_Log->isVisible());
+    UpdateCommands();
+}
+
+void CZarvexDlg::OnToggleToolBar()
+{
+    m_ToolBar->setVisible(!m_ToolBar->isVisible());
+    m_App.core.ToolBar = m_ToolBar->isVisible();
+    UpdateCommands();
+}
+
+void CZarvexDlg::OnToggleStatusBar()
+{
+    statusBar()->setVisible(!statusBar()->isVisible());
+    m_App.core.StatusBar = statusBar()->isVisible();
+    UpdateCommands();
+}
+
+void CZarvexDlg::OnSortFiles()
+{
+    if (IsBusy()) return;
+    m_App.core.SortFiles = !m_App.core.SortFiles;
+    Action(cmd::SortFiles)->setChecked(m_App.core.SortFiles);
+    RebuildOutputList(true);
+}
+
+void CZarvexDlg::OnAlwaysOnTop()
+{
+    const bool on = !(windowFlags() & Qt::WindowStaysOnTopHint);
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    Action(cmd::AlwaysOnTop)->setChecked(on);
+    show();
+}
+
+void CZarvexDlg::OnAbout()
+{
+    QMessageBox::about(this, "About Zarvex",
+                       QString("Zarvex %1\n\nFinds, assembles and decodes binary files sent as text in mail and news "
+                               "(UU, XX, Base64, yEnc, BinHex, Quoted-Printable, BNews, faces).")
+                           .arg(Q(kVersion)));
+}
+
+void CZarvexDlg::OnAbort()
+{
+    m_Host.RequestAbort();
+}
+
+} // namespace zarvex

@@ -1,0 +1,148 @@
+#include "app/output_entries.h"
+#include "model/records.h"
+#include "model/settings.h"
+
+#include <gtest/gtest.h>
+
+namespace zarvex {
+namespace {
+
+using Names = std::vector<std::string>;
+using Padded = std::vector<std::optional<std::string>>;
+
+TEST(PadPartNumbers, ShortNumbersGetLeadingZerosPerStem)
+{
+    EXPECT_EQ(PaddedNames({"pic1.jpg", "pic10.jpg"}), (Padded{"pic01.jpg", std::nullopt}));
+    // Different text around the number: each stem on its own.
+    EXPECT_EQ(PaddedNames({"a1.jpg", "b10.jpg", "a100.jpg"}), (Padded{"a001.jpg", std::nullopt, std::nullopt}));
+    // No digits, or digits only at the start: left alone.
+    EXPECT_EQ(PaddedNames({"photo.jpg", "1photo.jpg", "22photo.jpg"}), (Padded{std::nullopt, std::nullopt, std::nullopt}));
+    // The last run of digits is the number.
+    EXPECT_EQ(PaddedNames({"v2-part3.rar", "v2-part12.rar"}), (Padded{"v2-part03.rar", std::nullopt}));
+}
+
+struct PatternCase
+{
+    Names names;
+    std::string pattern;
+};
+
+class RenamePattern : public ::testing::TestWithParam<PatternCase>
+{
+};
+
+TEST_P(RenamePattern, IsBuiltFromTheSelectedNames)
+{
+    EXPECT_EQ(WildcardPattern(GetParam().names), GetParam().pattern);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RenamePattern,
+                         ::testing::Values(PatternCase{{"pic01.jpg", "pic10.jpg"}, "pic??.jpg"},
+                                           PatternCase{{"PIC01.jpg", "pic02.JPG"}, "PIC0?.jpg"},
+                                           PatternCase{{"a.txt", "abc.txt"}, "a*.txt"},
+                                           PatternCase{{"abc.txt", "a.txt"}, "a*.txt"},
+                                           PatternCase{{"holiday.jpg", "birthday.png"}, "*day.*"},
+                                           PatternCase{{"readme", "readme2"}, "readme*."}));
+
+TEST(WildcardRename, CarriesWhatTheWildcardsMatched)
+{
+    EXPECT_TRUE(WildcardsAgree("pic??.jpg", "rome??.jpeg"));
+    EXPECT_FALSE(WildcardsAgree("pic??.jpg", "rome*.jpg"));
+    EXPECT_FALSE(WildcardsAgree("pic??.jpg", "rome.jpg"));
+    EXPECT_EQ(WildcardRename("pic07.jpg", "pic??.jpg", "rome??.jpeg"), "rome07.jpeg");
+    EXPECT_EQ(WildcardRename("PIC07.JPG", "pic??.jpg", "x??.jpg"), "x07.jpg");
+    EXPECT_EQ(WildcardRename("readme", "read*.", "doc*."), "docme");
+    EXPECT_EQ(WildcardRename("other.jpg", "pic??.jpg", "x??.jpg"), std::nullopt);
+}
+
+TEST(SplitterRule, CentredBandSavesAsZero)
+{
+    EXPECT_EQ(SplitterPercent(500, 1000), 0);
+    EXPECT_EQ(SplitterPercent(470, 1000), 0);
+    EXPECT_EQ(SplitterPercent(539, 1000), 0);
+    EXPECT_EQ(SplitterPercent(460, 1000), 46);
+    EXPECT_EQ(SplitterPercent(540, 1000), 54);
+    EXPECT_EQ(SplitPosition(0, 1000, 80), 500);
+    EXPECT_EQ(SplitPosition(34, 1000, 80), 340);
+    EXPECT_EQ(SplitPosition(2, 1000, 80), 80); // keeps room for the buttons
+    EXPECT_EQ(SplitPosition(99, 1000, 80), 920);
+}
+
+TEST(FindSelect, MatchesAnywhereIgnoringCaseUnlessAsked)
+{
+    EXPECT_TRUE(FindMatches("Holiday.JPG", "day.j", false));
+    EXPECT_FALSE(FindMatches("Holiday.JPG", "day.j", true));
+    EXPECT_TRUE(FindMatches("Holiday.JPG", "h?l", false));
+    EXPECT_FALSE(FindMatches("work.bin", "day", false));
+}
+
+TEST(InputEntryText, SizeUnitsFollowTheThresholds)
+{
+    EXPECT_EQ(InputEntryText("/m/box.txt", 1024, false), "box.txt 1024 ");
+    EXPECT_EQ(InputEntryText("/m/box.txt", 1025, true), ">box.txt 1 K");
+    EXPECT_EQ(InputEntryText("box.txt", 0xA000000, false), "box.txt 163840 K");
+    EXPECT_EQ(InputEntryText("box.txt", 0xA000001, false), "box.txt 160 M");
+}
+
+class OutputRecords : public ::testing::Test
+{
+protected:
+    CFInfo* AddPart(CSortInfo& g, const std::string& name, int part, std::uint32_t type = MT_UU)
+    {
+        auto* p = new CFInfo;
+        p->m_DestFile = name;
+        p->m_Part = part;
+        p->m_Total = part > 0 ? 2 : -1;
+        p->m_MsgType = type;
+        p->m_SPos = 0;
+        p->m_EPos = 4096;
+        g.Append(p);
+        return p;
+    }
+    Settings settings;
+    MyCObArray list{settings};
+};
+
+TEST_F(OutputRecords, EntriesColoursAndExtractableFollowTheStatus)
+{
+    CSortInfo& g = *list.NewGroup();
+    AddPart(g, "a.bin", 1);
+    AddPart(g, "a.bin", 2);
+    g.RebuildNames(true);
+    g.m_Status = GS_COMPLETE;
+    const auto entries = EntriesFor(g);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].text, "a.bin\t6K");
+    EXPECT_EQ(EntryColour(g), 0x008000u);
+    EXPECT_TRUE(IsExtractable(g));
+    g.m_Status = GS_STARTED;
+    EXPECT_EQ(EntryColour(g), 0x000080u);
+    g.m_Status = GS_MISSING;
+    g.m_Found = 1;
+    g.m_Expected = 1;
+    EXPECT_FALSE(IsExtractable(g));
+    g.m_Expected = 3;
+    EXPECT_TRUE(IsExtractable(g));
+    g.GetAt(0)->SetFlag(PF_OPENBUF); // a stream output is open: teal
+    EXPECT_EQ(EntryColour(g), 0x008080u);
+    g.GetAt(0)->ClearFlag(PF_OPENBUF);
+}
+
+TEST_F(OutputRecords, RemovingTheLastOutputTakesTheGroupAway)
+{
+    CSortInfo& g = *list.NewGroup();
+    AddPart(g, "", 0, MT_TXT); // a description part goes with the part after it
+    AddPart(g, "a.bin", 1);
+    AddPart(g, "b.bin", 1);
+    g.RebuildNames(true);
+    ASSERT_EQ(g.m_Named.size(), 2u);
+    RemoveOutput(list, g, g.m_Named[0], "a.bin");
+    ASSERT_EQ(list.GetSize(), 1);
+    ASSERT_EQ(g.GetSize(), 1);
+    EXPECT_EQ(g.GetAt(0)->m_DestFile, "b.bin");
+    RemoveOutput(list, g, g.m_Named[0], "b.bin");
+    EXPECT_EQ(list.GetSize(), 0);
+}
+
+} // namespace
+} // namespace zarvex

@@ -1,0 +1,93 @@
+#include "app/window/log_window.h"
+#include "support/test_support.h"
+#include "text/messages.h"
+
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+
+namespace zarvex::test {
+namespace {
+
+// The colour of the character at `pos` of the log view.
+QColor ColourAt(const LogWindow& log, int pos)
+{
+    QTextCursor c(log.View()->document());
+    c.setPosition(pos + 1);
+    return c.charFormat().foreground().color();
+}
+
+int Find(const LogWindow& log, const QString& text)
+{
+    return static_cast<int>(log.View()->toPlainText().indexOf(text));
+}
+
+TEST(LogWindow, TemplateMarkersColourTheTextAndArgumentsStayText)
+{
+    TempDir dir;
+    LogWindow log;
+    ASSERT_EQ(log.OpenLogFile(dir / "log.txt", true), 0);
+    // A file name carrying the marker byte must not change the colour.
+    log.AppendMessage(300, "12", "na\xFD" "00FF00me");
+    log.Append("next\r\n");
+    const QColor red(0x80, 0, 0), black(0, 0, 0);
+    EXPECT_EQ(ColourAt(log, Find(log, "Error")), red);
+    EXPECT_EQ(ColourAt(log, Find(log, "of ")), red);
+    const int name = Find(log, "na");
+    ASSERT_GE(name, 0);
+    EXPECT_EQ(ColourAt(log, name), black);
+    EXPECT_EQ(ColourAt(log, name + 4), black); // the "00FF00" of the name is text
+    EXPECT_EQ(ColourAt(log, Find(log, ",")), black);
+    EXPECT_EQ(ColourAt(log, Find(log, "next")), red); // the template left dark red in force
+    log.CloseLogFile();
+    const std::string file = ReadFile(dir / "log.txt");
+    EXPECT_EQ(file.find('\xFD'), std::string::npos);
+    EXPECT_NE(file.find("*Error decoding line 12 of "), std::string::npos) << file;
+}
+
+TEST(LogWindow, LowerCaseDigitsGiveTheSameColour)
+{
+    EXPECT_EQ(LogWindow::MarkerColour("8a00fF"), LogWindow::MarkerColour("8A00FF"));
+    EXPECT_EQ(LogWindow::MarkerColour("008000"), QColor(0, 128, 0));
+}
+
+TEST(LogWindow, AShortMarkerAtTheEndIsShownAsText)
+{
+    LogWindow log;
+    log.Append("cut \xFD" "80");
+    EXPECT_EQ(log.View()->toPlainText(), QString::fromUtf8("cut \u00FD80"));
+}
+
+TEST(LogWindow, ASelectionInTheMiddleStaysWhileTextArrives)
+{
+    LogWindow log;
+    for (int i = 0; i < 50; ++i) log.Append("line " + std::to_string(i) + "\r\n");
+    QTextCursor c(log.View()->document());
+    c.setPosition(Find(log, "line 10"));
+    c.setPosition(Find(log, "line 10") + 7, QTextCursor::KeepAnchor);
+    log.View()->setTextCursor(c);
+    log.Append("more\r\n");
+    EXPECT_EQ(log.View()->textCursor().selectedText(), "line 10");
+    log.View()->moveCursor(QTextCursor::End);
+    log.Append("last\r\n");
+    EXPECT_FALSE(log.View()->textCursor().hasSelection());
+    EXPECT_EQ(log.View()->textCursor().position(), log.View()->document()->characterCount() - 1);
+}
+
+TEST(LogWindow, AFullViewDropsWholeLinesFromTheTop)
+{
+    LogWindow log;
+    const std::string line(999, 'x');
+    std::string chunk;
+    for (int i = 0; i < 100; ++i) chunk += line + "\n";
+    for (int i = 0; i < 10; ++i) log.Append(chunk);
+    log.Append("tail\n");
+    const QString text = log.View()->toPlainText();
+    EXPECT_LE(text.size(), LogWindow::kTextLimit);
+    EXPECT_TRUE(text.endsWith("tail\n"));
+    EXPECT_TRUE(text.startsWith(QString(999, 'x') + "\n")); // whole lines only
+}
+
+} // namespace
+} // namespace zarvex::test

@@ -1,0 +1,203 @@
+#include "app/window/commands.h"
+#include "app/window/log_window.h"
+#include "model/records.h"
+#include "window_fixture.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QSplitter>
+#include <QTest>
+#include <QTimer>
+
+namespace zarvex::test {
+namespace {
+
+bool Enabled(const CZarvexDlg& w, int id)
+{
+    return w.Action(id)->isEnabled();
+}
+
+// Many small postings in one file: long enough for the scanner to pump
+// events (every 256 lines) many times before it ends.
+std::string ManyPostings(int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += "From poster@example.net\n";
+        for (const auto& m : UuPosting("f" + std::to_string(i) + ".bin", RandomBytes(400, i), 1)) text += m;
+    }
+    return text;
+}
+
+TEST_F(WindowTest, CommandsFollowTheListsAndSelection)
+{
+    EXPECT_TRUE(Enabled(*window, cmd::Open));
+    for (int id : {cmd::Extract, cmd::Clear, cmd::DeleteInputs, cmd::Rename, cmd::Remove, cmd::FindSelect})
+        EXPECT_FALSE(Enabled(*window, id)) << id;
+
+    Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
+    ASSERT_EQ(Names(), std::vector<std::string>{"whole.bin"});
+    EXPECT_EQ(window->InputList()->count(), 2);
+    EXPECT_TRUE(Enabled(*window, cmd::Clear));
+    EXPECT_TRUE(Enabled(*window, cmd::Extract)); // the first entry is complete
+    EXPECT_TRUE(Enabled(*window, cmd::FindSelect));
+    EXPECT_FALSE(Enabled(*window, cmd::Rename)); // nothing selected yet
+    Select({"whole.bin"});
+    EXPECT_TRUE(Enabled(*window, cmd::Rename));
+    EXPECT_TRUE(Enabled(*window, cmd::Remove));
+
+    window->ClearAll();
+    EXPECT_TRUE(window->Entries().empty());
+    EXPECT_EQ(window->InputList()->count(), 0);
+    EXPECT_FALSE(Enabled(*window, cmd::Clear));
+}
+
+TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesTheFile)
+{
+    const std::string payload = RandomBytes(3000, 2);
+    Read(UuPosting("whole.bin", payload, 2), "a");
+    Read(UuPosting("half.bin", RandomBytes(3000, 3), 3, {1, 2}), "b");
+    const int whole = RowOf("whole.bin"), half = RowOf("half.bin");
+    ASSERT_GE(whole, 0);
+    ASSERT_GE(half, 0);
+    auto colour = [&](int row) { return window->OutputList()->topLevelItem(row)->foreground(0).color(); };
+    EXPECT_EQ(colour(whole), QColor(0, 128, 0));
+    EXPECT_NE(colour(half), QColor(0, 128, 0));
+    EXPECT_EQ(window->Entries()[half].group->m_Status & 0xF, GS_STARTED);
+    EXPECT_EQ(colour(half), QColor(0, 0, 128));
+
+    const std::string out = dir / "out";
+    std::filesystem::create_directory(out);
+    Select({"whole.bin"});
+    EXPECT_EQ(window->ExtractTo(out), 1);
+    EXPECT_BYTES_EQ(payload, ReadFile(out + "/whole.bin"));
+    EXPECT_FALSE(window->IsBusy());
+}
+
+TEST_F(WindowTest, BusyModeNestsAndDisablesCommands)
+{
+    Read(UuPosting("whole.bin", RandomBytes(3000, 1), 1), "a");
+    window->EnterBusy();
+    window->EnterBusy();
+    window->LeaveBusy();
+    EXPECT_TRUE(window->IsBusy());
+    for (int id : {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit})
+        EXPECT_FALSE(Enabled(*window, id)) << id;
+    EXPECT_TRUE(Enabled(*window, cmd::Abort));
+    EXPECT_TRUE(Enabled(*window, cmd::LogWindow));
+    window->ClearAll(); // refused while busy
+    EXPECT_EQ(window->Entries().size(), 1u);
+    window->LeaveBusy();
+    EXPECT_FALSE(window->IsBusy());
+    EXPECT_TRUE(Enabled(*window, cmd::Clear));
+}
+
+TEST_F(WindowTest, EscDuringAScanStopsItAndTheWindowComesBack)
+{
+    const std::string big = dir.Write("big.mbox", ManyPostings(300));
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    bool busyInside = false, openInside = true, abortInside = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        busyInside = window->IsBusy();
+        openInside = Enabled(*window, cmd::Open);
+        abortInside = Enabled(*window, cmd::Abort);
+        window->Action(cmd::Abort)->trigger();
+    });
+    window->AddInputs({big});
+    EXPECT_TRUE(busyInside);
+    EXPECT_FALSE(openInside);
+    EXPECT_TRUE(abortInside);
+    EXPECT_LT(window->Entries().size(), 300u); // stopped early
+    EXPECT_FALSE(window->IsBusy());
+    EXPECT_TRUE(Enabled(*window, cmd::Open));
+
+    // Without a stop the same file gives every posting.
+    window->ClearAll();
+    window->AddInputs({big});
+    EXPECT_EQ(window->Entries().size(), 300u);
+}
+
+TEST_F(WindowTest, CloseWhileBusyAbortsAndClosesAfterwards)
+{
+    const std::string big = dir.Write("big.mbox", ManyPostings(300));
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    bool visibleAfterClose = false;
+    QTimer::singleShot(0, window.get(), [&] {
+        window->close();
+        visibleAfterClose = window->isVisible();
+    });
+    window->AddInputs({big});
+    EXPECT_TRUE(visibleAfterClose); // the close waits for the scan
+    EXPECT_TRUE(window->CoreHost().AbortRequested());
+    EXPECT_LT(window->Entries().size(), 300u);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 60000);
+    EXPECT_TRUE(FileExists(dir / "Zarvex.ini")); // settings saved on the real close
+}
+
+TEST_F(WindowTest, FindSelectAndSelectAllPickByStatusAndText)
+{
+    Read(UuPosting("Holiday.jpg", RandomBytes(2000, 1), 1), "a");
+    Read(UuPosting("holiday2.bin", RandomBytes(2000, 2), 2, {1}), "b");
+    Read(UuPosting("work.bin", RandomBytes(2000, 3), 1), "c");
+    EXPECT_EQ(window->FindAndSelect("HOLI", false), 2);
+    EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("Holiday.jpg"))->isSelected());
+    EXPECT_FALSE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
+    EXPECT_EQ(window->FindAndSelect("HOLI", true), 0);
+
+    window->SelectAllComplete();
+    EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
+    EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("holiday2.bin"))->isSelected()); // started: status 1
+}
+
+TEST_F(WindowTest, RenameAndPadNumbersChangeTheOutputNames)
+{
+    Read(UuPosting("pic1.jpg", RandomBytes(900, 1), 1), "a");
+    Read(UuPosting("pic10.jpg", RandomBytes(900, 2), 1), "b");
+    Select({"pic1.jpg", "pic10.jpg"});
+    window->PadPartNumbers();
+    EXPECT_GE(RowOf("pic01.jpg"), 0);
+    EXPECT_GE(RowOf("pic10.jpg"), 0);
+
+    Select({"pic01.jpg", "pic10.jpg"});
+    EXPECT_FALSE(window->RenameSelected("holiday.jpg")); // the wildcards of "pic??.jpg" are lost
+    EXPECT_TRUE(window->RenameSelected("rome??.jpg"));
+    EXPECT_GE(RowOf("rome01.jpg"), 0);
+    EXPECT_GE(RowOf("rome10.jpg"), 0);
+
+    Select({"rome01.jpg"});
+    EXPECT_TRUE(window->RenameSelected("  ../first.jpg "));
+    EXPECT_EQ(RowOf("rome01.jpg"), -1);
+    for (const auto& n : Names()) EXPECT_EQ(n.find('/'), std::string::npos) << n;
+}
+
+TEST_F(WindowTest, RemoveDropsTheOutputButKeepsTheInputs)
+{
+    Read(UuPosting("keep.bin", RandomBytes(900, 1), 1), "a");
+    Read(UuPosting("drop.bin", RandomBytes(900, 2), 1), "b");
+    Select({"drop.bin"});
+    window->RemoveSelectedOutputs();
+    EXPECT_EQ(Names(), std::vector<std::string>{"keep.bin"});
+    EXPECT_EQ(window->InputList()->count(), 2);
+    EXPECT_TRUE(FileExists(dir / "b0.txt"));
+}
+
+TEST_F(WindowTest, SplitterPositionIsSavedWithTheCentredRule)
+{
+    window->resize(1000, 400);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const int width = window->findChild<QSplitter*>()->width();
+    window->MoveSplitter(width * 46 / 100 + 1);
+    EXPECT_EQ(window->SplitPercent(), 46);
+    window->MoveSplitter(width / 2);
+    EXPECT_EQ(window->SplitPercent(), 0);
+    window->MoveSplitter(width * 30 / 100 + 1);
+    window->close();
+    NewWindow();
+    EXPECT_EQ(window->SplitPercent(), 30);
+}
+
+} // namespace
+} // namespace zarvex::test

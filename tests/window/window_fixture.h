@@ -1,0 +1,105 @@
+// A main window over the real core, fed with generated mail files.
+#pragma once
+
+#include "app/core_engine.h"
+#include "app/window/main_window.h"
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QTreeWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zarvex::test {
+
+// UUencoded lines of `data` (45 bytes a line, "`" for zero).
+inline std::vector<std::string> UuBody(const std::string& data)
+{
+    auto enc = [](unsigned v) { return static_cast<char>(v ? v + 32 : '`'); };
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < data.size(); i += 45) {
+        const std::string chunk = data.substr(i, 45);
+        std::string line(1, enc(static_cast<unsigned>(chunk.size())));
+        for (std::size_t j = 0; j < chunk.size(); j += 3) {
+            unsigned v = 0;
+            for (std::size_t k = j; k < j + 3; ++k)
+                v = v << 8 | (k < chunk.size() ? static_cast<unsigned char>(chunk[k]) : 0u);
+            for (int shift : {18, 12, 6, 0}) line += enc(v >> shift & 63);
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The messages of one UUencoded file posted in `parts` pieces; with `keep`
+// only those part numbers (from 1) are returned.
+inline std::vector<std::string> UuPosting(const std::string& name, const std::string& data, int parts,
+                                          std::vector<int> keep = {})
+{
+    const auto lines = UuBody(data);
+    std::vector<std::string> messages;
+    const std::size_t per = (lines.size() + parts - 1) / parts;
+    for (int p = 1; p <= parts; ++p) {
+        std::string m = "From: poster@example.net\nSubject: " + name + " (" + std::to_string(p) + "/" +
+                        std::to_string(parts) + ")\n\n";
+        if (p == 1) m += "begin 644 " + name + "\n";
+        for (std::size_t i = (p - 1) * per; i < std::min(lines.size(), p * per); ++i) m += lines[i] + "\n";
+        if (p == parts) m += "`\nend\n";
+        if (keep.empty() || std::find(keep.begin(), keep.end(), p) != keep.end()) messages.push_back(m);
+    }
+    return messages;
+}
+
+class WindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { NewWindow(); }
+
+    void NewWindow()
+    {
+        window.reset();
+        window = std::make_unique<CZarvexDlg>(engine, dir / "Zarvex.ini");
+        window->CoreHost().SetSilent(true);
+    }
+
+    // Writes each message to its own file and reads them all.
+    void Read(const std::vector<std::string>& messages, const std::string& stem)
+    {
+        std::vector<std::string> paths;
+        for (std::size_t i = 0; i < messages.size(); ++i)
+            paths.push_back(dir.Write(stem + std::to_string(i) + ".txt", messages[i]));
+        window->AddInputs(paths);
+    }
+
+    std::vector<std::string> Names() const
+    {
+        std::vector<std::string> names;
+        for (const auto& e : window->Entries()) names.emplace_back(EntryName(e.text));
+        return names;
+    }
+
+    int RowOf(const std::string& name) const
+    {
+        const auto names = Names();
+        const auto it = std::find(names.begin(), names.end(), name);
+        return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+    }
+
+    void Select(const std::vector<std::string>& names)
+    {
+        window->OutputList()->clearSelection();
+        for (const auto& n : names) {
+            const int row = RowOf(n);
+            ASSERT_GE(row, 0) << n;
+            window->OutputList()->topLevelItem(row)->setSelected(true);
+        }
+    }
+
+    TempDir dir;
+    CoreEngine engine;
+    std::unique_ptr<CZarvexDlg> window;
+};
+
+} // namespace zarvex::test
