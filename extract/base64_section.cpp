@@ -34,6 +34,27 @@ bool IsBoundaryLine(std::string_view line, std::string_view boundary)
 
 } // namespace
 
+bool Extractor::EndsItsFile() const
+{
+    // The output ends with this part when no part of the same file follows
+    // it: it is the record's last element, or the next one carries a name
+    // of its own.
+    const CSortInfo& record = *m_Call.record;
+    for (int i = 0; i < record.GetSize(); ++i)
+        for (const CFInfo* p = record.GetAt(i); p; p = p->m_pNextDup.get())
+            if (p == m_Call.part) return i + 1 == record.GetSize() || record.IndexOfNamed(record.GetAt(i + 1)) >= 0;
+    return false;
+}
+
+bool Extractor::AtBoundaryEndingTheFile(const LineBuffer& line) const
+{
+    const std::string_view text = line.View();
+    if (!m_Call.boundary.empty()) return IsBoundaryLine(text, m_Call.boundary);
+    // The body's boundary was given in a header outside the part: a "--"
+    // line that closes the part ends the data.
+    return text.size() >= 3 && text.starts_with("--") && !BeforePartEnd() && m_Call.record && EndsItsFile();
+}
+
 bool Extractor::JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart)
 {
     LineBuffer next;
@@ -111,6 +132,7 @@ void Extractor::DecodeBase64Data()
     line.text[line.len + 1] = '\0';
     const int result = DecodeBase64Line(&m_Out->File(), line.text, line.len + 1, m_Call.boundary, m_Call.saveRaw);
     line.text[line.len] = '\0';
+    if (result == B64_OK) m_Call.shortDataLine = line.len < m_Call.expectedLength;
     switch (result) {
     case B64_BROKEN_GROUP:
         DamagedLine(msg::ShortLine);
@@ -154,14 +176,23 @@ void Extractor::HandleBase64Line()
     } else if (state == DecodeState::Paused) {
         if (line.len == m_Call.expectedLength && IsBase64(line)) {
             state = DecodeState::InData;
-        } else if (IsBoundaryLine(line.View(), m_Call.boundary)) {
+        } else if (AtBoundaryEndingTheFile(line)) {
             // The body ended with a blank line before its boundary: the
             // data are complete, not short.
             FinishFile();
             return;
         }
     }
+    if (state == DecodeState::InData && m_Call.boundary.empty() && AtBoundaryEndingTheFile(line)) {
+        FinishFile();
+        return;
+    }
     if (state == DecodeState::InData) DecodeBase64Data();
+    // The part ends after a short data line (an encoder writes full lines
+    // up to the last one): the data are complete even without a boundary
+    // or "=" padding to tell so.
+    if (!m_Call.finished && m_Call.shortDataLine && m_Call.dataWritten && !BeforePartEnd() && EndsItsFile())
+        FinishFile();
 }
 
 } // namespace zarvex

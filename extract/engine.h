@@ -97,6 +97,7 @@ private:
         bool saveRaw = false;
         int depth = 0;
         std::string boundary;
+        bool shortDataLine = false; // the last Base64 line decoded was shorter than the body's lines
         LineBuffer line;     // the current line
         LineBuffer history1; // the previous line kept for the end handling
         LineBuffer history2; // and the one before it
@@ -173,6 +174,10 @@ private:
     void DecodeBase64Data();
     void Announce(msg::Id typeName);
     void ParseBoundary(std::string_view line);
+    // The boundary line after the data of a Base64 body (the file is complete).
+    bool AtBoundaryEndingTheFile(const LineBuffer& line) const;
+    // No later part of the record continues the output of the current part.
+    bool EndsItsFile() const;
 
     // Damaged data, notes and the end of the file.
     void DamagedLine(msg::Id reason);

@@ -121,15 +121,18 @@ bool FixExtension(MyCObArray& list, CFInfo& part, std::string* beforeExtension)
     const int type = part.m_DataType;
     const bool detect = settings.AutoExtensionDetect && settings.DetectsType(type);
     const std::size_t dot = ExtensionDot(name);
+    // "application/octet-stream" says nothing of what the file is: a name
+    // that came with it keeps its own extension, as a generic body's does.
+    const bool generic = type == DT_APP || type == DT_OCT;
     if (dot == std::string::npos) {
-        if (detect && type != DT_HQX && type != DT_APP) {
+        if (detect && type != DT_HQX && !generic) {
             if (part.m_Total < 2) {
                 part.m_DestFile = AppendTypeExtension(name, type);
             } else {
                 part.SetFlag(PF_RETYPE);
             }
         }
-    } else if (detect && type != DT_APP && part.m_MsgType != MT_HQX &&
+    } else if (detect && !generic && part.m_MsgType != MT_HQX &&
                !IsVolumeNumber(name.substr(dot + 1))) {
         part.m_DestFile = TypedName(name, type);
     }

@@ -35,6 +35,15 @@ void ResetAfterBase64(ScanState& s)
     s.b64FullLines = 0;
 }
 
+// A blank line before the boundary of the MIME body: the boundary ends the
+// part, so that the part holds the line that tells its data are complete.
+bool BoundaryFollows(const ScanState& s, std::string_view next)
+{
+    if (!s.inMimeHeader || s.mime.m_Boundary.empty() || !next.starts_with("--")) return false;
+    const std::string_view b = s.mime.m_Boundary;
+    return next.substr(2).starts_with(b) && TrimLineEnd(next).size() <= b.size() + 4;
+}
+
 // The Base64 line-length rule: the body ends at its padding, or at a short
 // header or blank line after at least six full lines. Returns true when it ended.
 bool Base64LengthRule(ScanState& s)
@@ -61,7 +70,7 @@ bool Base64LengthRule(ScanState& s)
     }
     if (s.len < s.b64LineLength && s.b64FullLines >= 6 && (blank || IsHeaderLine(s))) {
         const std::string_view next = NextLine(s, s.indent);
-        if (!IsBase64Line(next.data(), Size(next))) {
+        if (!IsBase64Line(next.data(), Size(next)) && !(blank && BoundaryFollows(s, next))) {
             ++part.m_Ends;
             EndBeforeLine(s, s.lineNo - 1);
             if ((part.m_Total == 1 || part.m_Total == -1) && part.m_Part == 1) ++part.m_Ends;

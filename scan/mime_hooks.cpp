@@ -1,10 +1,12 @@
-// MIME boundaries and header fields met while scanning. The keyword tests
-// that decide which rule a line goes to live here; the rules themselves
-// (what each Content- header does to the header state and the open part)
-// are still to be filled in: until then MIME headers are read as ordinary
-// header lines and MIME bodies are found by their data lines.
+// MIME boundaries and the start of MIME header blocks met while scanning,
+// and the read-ahead to a closing boundary that tells a digest of messages
+// from an ordinary multipart body. The Content- header fields themselves are
+// read in mime_fields.cpp.
+#include "model/settings.h"
+#include "platform/host.h"
 #include "scan/line_tests.h"
-#include "scan/scan_state.h"
+#include "scan/mime_rules.h"
+#include "text/text_utils.h"
 
 #include <array>
 
@@ -12,38 +14,156 @@ namespace zarvex::scan {
 
 namespace {
 
-// TODO(mime): a Mime-Version: or Content- line starts a MIME header block.
-void OnMimeHeaderStart(ScanState& /*s*/, bool /*mimeVersion*/) {}
-
-// TODO(mime): "Content-Disposition:" and its "ilename=" parameter.
-void OnContentDisposition(ScanState& /*s*/) {}
-
-// TODO(mime): "Content-Transfer-Encoding:" (Base64, uue, yEnc, 7bit, QP, ...).
-void OnContentTransferEncoding(ScanState& /*s*/) {}
-
-// TODO(mime): "Content-Type:" starts a parameter list.
-void OnContentType(ScanState& /*s*/) {}
-
-// TODO(mime): the parameters of a Content-Type/-Disposition line and its
-// continuation lines (name=, id=, number=, total=, boundary=, charset=, the type).
-Next OnContentParameters(ScanState& /*s*/)
+std::string_view TrimRight(std::string_view text)
 {
-    return Next::Continue;
+    while (!text.empty() && IsAsciiSpace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    return text;
+}
+
+// "--" boundary, or the closing form "--" boundary "--".
+bool IsKnownBoundaryLine(const CMimeInfo& mime, std::string_view line)
+{
+    const std::string& b = mime.m_Boundary;
+    line = TrimRight(line);
+    if (b.empty() || line.size() < b.size() + 2 || !line.starts_with("--") || line.substr(2, b.size()) != b)
+        return false;
+    const std::string_view rest = line.substr(2 + b.size());
+    return rest.empty() || rest == "--";
+}
+
+// The open part now starts on the line after this one (its data have not begun).
+void MoveStartPastLine(ScanState& s)
+{
+    s.current->m_SPos = s.pos + s.consumed;
+    s.current->m_StartLine = s.lineNo + 1;
+}
+
+// Clean-up after a boundary finished a part.
+void AfterBoundaryEnd(ScanState& s, bool textPart)
+{
+    s.mime.m_FileName.clear();
+    s.mime.m_MsgType = 0;
+    s.mimeDataType = 0;
+    if (!textPart) s.bodyKind = 0;
+}
+
+// Case 1: a "--" line while a MIME header is pending and a part is open.
+Next BoundaryInPart(ScanState& s)
+{
+    CFInfo& part = *s.current;
+    const std::string_view line = View(s);
+    const bool isBoundary = s.mime.IsBoundary(line);
+    const std::uint32_t type = part.m_MsgType;
+    const bool mimeText = s.settings.MimeTextInEffect();
+    const bool textOrQp = type == MT_TXT || type == MT_QP;
+
+    // Another boundary (of an enclosing or enclosed body): skipped; a part
+    // without data starts after it.
+    if (!s.mime.m_Boundary.empty() && !isBoundary) {
+        if (!s.dataSeen && !textOrQp) MoveStartPastLine(s);
+        return Next::EndCycle;
+    }
+    // The closing boundary of a partial message ends it. A Base64 part keeps
+    // the closing line, so that its decoding sees where the data end.
+    if (s.mime.m_bPartial && IsClosingBoundary(s.mime, line)) {
+        s.mime.Reset();
+        if (type == MT_B64)
+            EndAfterLine(s);
+        else
+            EndBeforeLine(s, s.lineNo);
+        FinishPart(s);
+        s.mimeDataType = 0;
+        return Next::EndCycle;
+    }
+    if (mimeText && s.mime.m_bMultipart && (type == MT_TXT || type == MT_B64) && !isBoundary) {
+        if (type == MT_B64 && !s.dataSeen) MoveStartPastLine(s);
+        return Next::EndCycle;
+    }
+    if (type == MT_HQX && IsBinHexLine(s.line, s.len)) return Next::EndCycle;
+    if (((!mimeText && type == MT_QP) || (mimeText && textOrQp)) && !isBoundary) {
+        if (!s.mime.m_Boundary.empty()) return Next::EndCycle;
+        const std::string_view next = PeekNext(s);
+        if (!IsHeaderOrSeparator(next.data(), static_cast<int>(next.size()), true)) return Next::EndCycle;
+    }
+
+    // The boundary closes the part.
+    s.inMimeHeader = false;
+    if (textOrQp && !s.mime.m_Boundary.empty()) {
+        EndBeforeLine(s, s.lineNo - 1);
+        ++part.m_Ends;
+        if (part.m_Starts < 1) part.m_Starts = 1;
+        FinishPart(s);
+        AfterBoundaryEnd(s, true);
+        return Next::EndCycle;
+    }
+    EndAfterLine(s);
+    ++part.m_Ends;
+    if (type != 0) {
+        FinishPart(s);
+        AfterBoundaryEnd(s, false);
+    }
+    return Next::EndCycle;
+}
+
+// Case 3: no header pending, no part open: a "--" line followed by a
+// Content- line defines the boundary of a multipart body.
+Next BoundaryDefinition(ScanState& s)
+{
+    if (LastNonBlankOf(s.line, s.len) == '-') return Next::LateRules; // a closing boundary
+    const std::string_view next = PeekNext(s, kLineMax, s.indentRun != 0 ? s.indent : 0);
+    if (!StartsWithIgnoreCase(next, "Content-")) return Next::Continue;
+    const std::string_view text = TrimRight(View(s));
+    s.mime.SetBoundary(text.substr(2));
+    s.mime.m_bMultipart = 1;
+    return Next::LateRules;
+}
+
+void OnMimeHeaderStart(ScanState& s, bool mimeVersion)
+{
+    s.inMimeHeader = true;
+    s.mime.m_SPos = s.pos;
+    s.mime.m_StartLine = s.lineNo;
+    s.b64LineLength = 0;
+    s.b64FullLines = 0;
+    s.b64AfterBlank = false;
+    // A new body part: the character set of the one before is not its own.
+    s.mime.m_Charset.clear();
+    if (mimeVersion) {
+        s.mime.m_bMultipart = 0;
+    } else if (s.current && s.current->m_MsgType == MT_TXT) {
+        EndBeforeLine(s, s.lineNo);
+        FinishPart(s);
+    }
 }
 
 } // namespace
 
-bool IsMimeBoundaryCandidate(const ScanState& s)
+bool IsClosingBoundary(const CMimeInfo& mime, std::string_view line)
 {
-    return s.len > 2 && s.line[0] == '-' && s.line[1] == '-' && LastNonBlankOf(s.line, s.len) != '=';
+    const std::string& b = mime.m_Boundary;
+    line = TrimRight(line);
+    return !b.empty() && line.size() == b.size() + 4 && line.starts_with("--") && line.ends_with("--") &&
+           line.substr(2, b.size()) == b;
 }
 
-// TODO(mime): the boundary rule. Returns EndCycle when the line is skipped or
-// closes the part, LateRules when the line was taken as a boundary
-// definition (no header-start test then), Continue otherwise.
-Next MimeBoundaryRule(ScanState& /*s*/)
+bool IsMimeBoundaryCandidate(const ScanState& s)
 {
-    return Next::Continue;
+    if (s.len <= 2 || s.line[0] != '-' || s.line[1] != '-') return false;
+    // A "--" line ending in "=" is a Quoted-Printable soft break, unless it
+    // is the known boundary itself (many mail programs end theirs in "=").
+    return LastNonBlankOf(s.line, s.len) != '=' || IsKnownBoundaryLine(s.mime, View(s));
+}
+
+Next MimeBoundaryRule(ScanState& s)
+{
+    if (s.inMimeHeader && s.current) return BoundaryInPart(s);
+    if (s.inMimeHeader) {
+        s.inMimeHeader = false;
+        return Next::LateRules;
+    }
+    if (s.current || s.binHexState != 0) return Next::Continue;
+    return BoundaryDefinition(s);
 }
 
 void MimeHeaderStartRule(ScanState& s)
@@ -74,6 +194,37 @@ Next MimeHeaderFieldRule(ScanState& s)
         OnContentType(s);
     if (s.mimeParamsContinue) return OnContentParameters(s);
     return Next::Continue;
+}
+
+std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
+{
+    closingOffset = -1;
+    const std::int64_t start = s.file.GetPosition();
+    std::int32_t subjects = 0;
+    std::int64_t read = 0;
+    LineBuf& buf = s.peek;
+    for (std::int64_t lines = 1; s.readAheadLeft > 0; ++lines) {
+        int n = 0;
+        bool complete = false;
+        if (!s.file.ReadLine(buf.text, kLineMax, &n, &complete)) break;
+        s.readAheadLeft -= n;
+        const std::string_view text(buf.text, static_cast<std::size_t>(n));
+        if (text.starts_with("Subject:")) {
+            ++subjects;
+        } else if (IsClosingBoundary(s.mime, text)) {
+            closingOffset = read;
+            break;
+        } else if (text.starts_with("From ") && IsHeaderOrSeparator(buf.text, n, true)) {
+            break; // the next message of a mailbox
+        }
+        read += n;
+        if ((lines & 0xFF) == 0 && !s.host.PumpMessages()) {
+            s.done = true;
+            break;
+        }
+    }
+    s.file.Seek(start, 0);
+    return subjects;
 }
 
 } // namespace zarvex::scan

@@ -1,9 +1,11 @@
 // The quiet-line shortcut. Long runs of encoded lines make up most of a
 // typical input, and each of them would otherwise pass through every rule of
 // the cycle only to be left alone. A line qualifies when the scan is in the
-// plain middle of a UU, XX, Base64 or yEnc body (data seen, no header block, MIME
-// header, BinHex header, first line after "begin" or skipped quoted message
-// pending) and the line cannot start anything:
+// plain middle of a UU, XX, Base64 or yEnc body (data seen, no header block,
+// continued MIME parameters, BinHex header, first line after "begin" or
+// skipped quoted message pending; the fields of a pending MIME header are
+// read only from "Co..." lines and its boundaries from "--" lines, which
+// never qualify) and the line cannot start anything:
 //  - it holds no blank: every keyword ("begin ", "=ybegin ", "<<BPST ",
 //    "Article ", "section ", "From: ", "Subject: ", "X-Face: ", ...), every
 //    "From " separator and the quoted "Original Message" marker need one,
@@ -36,7 +38,7 @@ inline constexpr int kShortest = 6;
 // The scan states in which no rule but the end rules of the body reads a line.
 bool QuietState(const ScanState& s)
 {
-    return s.current && s.dataSeen && !s.inHeader && !s.inMimeHeader && !s.mimeParamsContinue &&
+    return s.current && s.dataSeen && !s.inHeader && !s.mimeParamsContinue &&
            !s.checkFirstDataLine && s.binHexState == 0 && !s.skipOriginalMessage && s.current->m_Indent == 0;
 }
 

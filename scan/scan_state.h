@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,6 +35,26 @@ enum class Next
     EndCycle,  // skip to the end of the cycle (abort test included)
     SkipLine,  // skip to the end of the cycle without the abort test
     LateRules, // skip the keyword and MIME tests, go on with the rules after them
+};
+
+// The sections of an RFC 2231 name parameter ("filename*0*=", "name*1=", ...)
+// of the header being read.
+struct Rfc2231Name
+{
+    struct Section
+    {
+        std::string text;
+        bool encoded = false; // percent escapes
+    };
+    bool fromFilename = false; // "filename*" wins over "name*"
+    std::string charset;
+    std::map<int, Section> sections;
+    void Clear()
+    {
+        fromFilename = false;
+        charset.clear();
+        sections.clear();
+    }
 };
 
 // One line with its length in bytes (zero-terminated at `len`).
@@ -91,6 +112,10 @@ struct ScanState
     int b64LineLength = 0;
     int b64FullLines = 0;
     bool b64AfterBlank = false;
+    Rfc2231Name rfc2231;
+    // Bytes the boundary read-ahead may still read (set at the start from the
+    // file length, so that many boundaries cannot make the scan quadratic).
+    std::int64_t readAheadLeft = 0;
     std::int32_t subjPart = 0;
     std::int32_t subjTotal = 0;
     bool progressDue = false;

@@ -153,6 +153,8 @@ void Start(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
     std::int64_t size = opened ? s.file.GetLength() : 0;
     if (size <= 0) size = 1;
     s.scale = size / 1000 + 1;
+    // The boundary read-ahead may read the file four times over, plus 16 MB.
+    s.readAheadLeft = 4 * size + (std::int64_t{16} << 20);
 
     if (startPos && *startPos != 0) {
         // A file that shrank below the saved position cannot be continued.

@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcompfaceg1-dev
   qt6-base-dev xvfb xauth
-  sharutils python3
+  sharutils python3 mpack
   # Tools no one here wrote, run by the tests to check decoded output.
   macutils compface
 )

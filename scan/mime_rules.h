@@ -1,0 +1,50 @@
+// The pieces of the MIME rules shared by their files (private to scan/):
+// the Content- field rules, the parts they open, and the reading of
+// parameter values (continued values, RFC 2231 names, 8-bit names).
+#pragma once
+
+#include "scan/scan_state.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zarvex::scan {
+
+// ---- mime_fields.cpp --------------------------------------------------------------
+void OnContentDisposition(ScanState& s);
+void OnContentTransferEncoding(ScanState& s);
+void OnContentType(ScanState& s);
+// The parameters of a Content-Type/-Disposition line and of its continuation lines.
+Next OnContentParameters(ScanState& s);
+
+// ---- mime_hooks.cpp ----------------------------------------------------------------
+// Reads ahead from the current position (restored afterwards) to the closing
+// boundary "--" boundary "--"; returns the number of "Subject:" lines met on
+// the way and sets `closingOffset` to the bytes read up to the closing line
+// (-1 when it was not found). The read-ahead also stops at a mailbox "From "
+// separator (a new message cannot lie inside this one) and when the scan's
+// read-ahead allowance is spent.
+std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset);
+// "--" boundary "--" (trailing white space allowed).
+bool IsClosingBoundary(const CMimeInfo& mime, std::string_view line);
+
+// ---- mime_names.cpp ----------------------------------------------------------------
+// The value after `name` ("ilename=", "name=", "boundary=") found at `at` in
+// the line; blanks before it are skipped.
+std::string_view ValueAt(const ScanState& s, std::size_t at, std::size_t nameLength);
+// Joins the next line (its leading white space removed) to the current one,
+// which stays within the line buffer (1,023 bytes of text). The joined line
+// is taken from the file: it counts into the line's consumed bytes.
+bool JoinNextLine(ScanState& s);
+// A name as the header gave it, made UTF-8: valid UTF-8 stays, other bytes
+// are read in `charset` when one is given, else as Windows-1252.
+std::string NameToUtf8(std::string_view name, std::string_view charset);
+// Bytes in `charset` converted to UTF-8 (Windows-1252 when the character set
+// is unknown).
+std::string CharsetToUtf8(std::string_view bytes, std::string_view charset);
+// RFC 2231 parameters ("filename*=", "name*0*=", ...) of the line are
+// collected; true when they give a complete name, stored in `name`.
+bool CollectRfc2231Name(ScanState& s, std::string& name);
+
+} // namespace zarvex::scan

@@ -1,0 +1,322 @@
+// MIME mail from input file to output files through the real scanner,
+// grouping and engine: messages made by Python's email package and by mpack
+// (both written by others), and hand-written ones in the shapes other mail
+// programs send.
+#include "extract_fixture.h"
+
+#include "scan/scan_fixture.h"
+#include "scan/scanner.h"
+
+#include <filesystem>
+#include <map>
+
+namespace zarvex::test {
+namespace {
+
+using Files = std::map<std::string, Bytes>; // output name -> content
+
+// Where each part lies, for failure messages.
+std::string PartList(const MyCObArray& list)
+{
+    std::string text;
+    for (const CFInfo* p : AllParts(list))
+        text += "  " + p->m_DestFile + " type " + std::to_string(p->m_MsgType) + " " + Where(p) + " starts " +
+                std::to_string(p->m_Starts) + " ends " + std::to_string(p->m_Ends) + "\n";
+    return text;
+}
+
+class MimeMail : public ExtractTest {
+protected:
+    MimeMail()
+    {
+        settings.MimeText = false; // text parts are not what these tests look at
+        for (int i = 1; i <= 3; ++i) payload[i] = RandomBytes(3000 + 1140 * static_cast<std::size_t>(i), 400 + i);
+        payload[4] = RandomBytes(57 * 20, 404); // 20 full lines, no "=" padding
+    }
+
+    // Runs a Python script whose `out` is the message; data(i) is payload i.
+    Bytes PyMail(const std::string& code)
+    {
+        for (const auto& [i, bytes] : payload) dir.Write("p" + std::to_string(i) + ".bin", bytes);
+        return Python("import sys\n"
+                      "from email.mime.multipart import MIMEMultipart\n"
+                      "from email.mime.application import MIMEApplication\n"
+                      "from email.mime.image import MIMEImage\n"
+                      "from email.mime.text import MIMEText\n"
+                      "from email.mime.message import MIMEMessage\n"
+                      "def data(i): return open('" + dir.Path().string() + "/p%d.bin' % i, 'rb').read()\n"
+                      "def att(i, name, sub='octet-stream'):\n"
+                      "    a = MIMEApplication(data(i), sub)\n"
+                      "    a.add_header('Content-Disposition', 'attachment', filename=name)\n"
+                      "    return a\n"
+                      "def mail(subject, *parts, sub='mixed'):\n"
+                      "    m = MIMEMultipart(sub)\n"
+                      "    m['Subject'] = subject\n"
+                      "    m['From'] = 'ann@example.org'\n"
+                      "    for p in parts: m.attach(p)\n"
+                      "    return m\n" +
+                          code + "\nsys.stdout.write(out.as_string())\n",
+                      "", dir);
+    }
+
+    int ScanAndExtractAll(const std::vector<std::string>& inputs)
+    {
+        for (const std::string& in : inputs) {
+            list.AddInputFile(in);
+            ScanFile(in, list, settings, host);
+        }
+        list.Evaluate();
+        // One output per named part, as the unattended run extracts them.
+        int written = 0, state = 0;
+        for (int g = 0; g < list.GetSize(); ++g) {
+            const std::vector<CFInfo*> named = list.GetAt(g)->m_Named;
+            if (named.empty()) written += engine.ExtractOutputFile(g, outDir, &state, false) == extract_result::Written;
+            for (CFInfo* part : named)
+                written += engine.ExtractOutputFile(g, outDir, &state, false, part) == extract_result::Written;
+        }
+        return written;
+    }
+
+    // Scans `in` and extracts every Base64 part found as a file of its own,
+    // under the name the sort list gave it: what the scanner recorded,
+    // whatever records the parts were grouped into.
+    Files ExtractEachPart(const std::string& in)
+    {
+        list.RemoveAll();
+        list.AddInputFile(in);
+        ScanFile(in, list, settings, host);
+        MyCObArray single(settings, &host);
+        Extractor each(single, settings, host);
+        int state = 0;
+        for (const CFInfo* p : AllParts(list)) {
+            if (p->m_MsgType != MT_B64) continue;
+            auto* copy = new CFInfo(*p);
+            copy->m_MsgType = p->m_MsgType;
+            CSortInfo* record = single.NewGroup();
+            record->Append(copy);
+            record->m_Expected = record->m_Found = 1;
+            record->m_Status = GS_COMPLETE;
+            single.m_InputNames.insert(in);
+            each.ExtractOutputFile(single.GetSize() - 1, outDir, &state, false);
+        }
+        return Written();
+    }
+
+    void ExpectFiles(const Files& files, const std::map<std::string, int>& expected)
+    {
+        EXPECT_EQ(files.size(), expected.size()) << host.PlainLog() << PartList(list);
+        for (const auto& [name, index] : expected) {
+            ASSERT_EQ(files.count(name), 1u) << name << "\n" << host.PlainLog() << PartList(list);
+            EXPECT_BYTES_EQ(payload[index], files.at(name));
+        }
+        EXPECT_EQ(host.CountInLog("Possible short file"), 0) << host.PlainLog() << PartList(list);
+    }
+
+    Files Written() const
+    {
+        Files files;
+        for (const auto& e : std::filesystem::directory_iterator(outDir))
+            files[e.path().filename().string()] = ReadFile(e.path().string());
+        return files;
+    }
+
+    std::map<int, Bytes> payload;
+};
+
+// A hand-written message: a line "@@N" stands for payload N as Base64 lines.
+struct HandCase {
+    const char* name;
+    std::string text;
+    std::map<std::string, int> expected; // output name -> payload
+};
+
+class HandWritten : public MimeMail, public ::testing::WithParamInterface<HandCase> {};
+
+std::string Expand(const std::string& text, const std::map<int, Bytes>& payload, const std::string& eol)
+{
+    std::string out;
+    for (const std::string& line : Lines(text)) {
+        const std::string body = line.substr(0, line.size() - (line.back() == '\n'));
+        if (body.starts_with("@@")) {
+            for (const std::string& l : Base64Lines(payload.at(std::stoi(body.substr(2))))) out += l + eol;
+        } else {
+            out += body + (line.back() == '\n' ? eol : "");
+        }
+    }
+    return out;
+}
+
+const std::string kTop = "From: bob@example.org\nSubject: files for you\nMIME-Version: 1.0\n";
+
+const HandCase kHandCases[] = {
+    {"MuttBoundaryOnTheNextLineAndOddCharacters",
+     kTop + "Content-Type: multipart/mixed;\n\tboundary=\"'()+_,-./:=? x\"\n\n"
+            "--'()+_,-./:=? x\nContent-Type: text/plain; charset=us-ascii\nContent-Disposition: inline\n\nHi.\n\n"
+            "--'()+_,-./:=? x\nContent-Type: application/x-gzip\nContent-Disposition: attachment; filename=\"a.tar.gz\"\n"
+            "Content-Transfer-Encoding: base64\n\n@@1\n--'()+_,-./:=? x--\n",
+     {{"a.tar.gz", 1}}},
+    {"NameSplitAcrossLinesAndContentLocation",
+     kTop + "Content-Type: multipart/mixed; boundary=b1\n\n--b1\nContent-Location: http://example.org/x\n"
+            "Content-Type: application/octet-stream; name=\"split\n  name.bin\"\nContent-Transfer-Encoding: base64\n\n"
+            "@@2\n--b1--\n",
+     {{"splitname.bin", 2}}},
+    {"Rfc2231ContinuedName",
+     kTop + "Content-Type: multipart/mixed; boundary=\"=_b=\"\n\n--=_b=\nContent-Type: application/octet-stream\n"
+            "Content-Transfer-Encoding: base64\nContent-Disposition: attachment;\n filename*0*=iso-8859-1''caf%E9;\n"
+            " filename*1=\"-menu.dat\"\n\n@@3\n--=_b=--\n",
+     {{"caf\xC3\xA9-menu.dat", 3}}},
+    {"BoundaryRightAfterUnpaddedDataAndAForeignDashLine",
+     kTop + "Content-Type: multipart/mixed; boundary=\"XyZ\"\n\n--XyZ\nContent-Type: application/zip; name=\"n.zip\"\n"
+            "Content-Transfer-Encoding: base64\n\n--not-the-boundary\n@@4\n--XyZ--\n",
+     {{"n.zip", 4}}},
+    {"SingleBase64MailWithoutMultipart",
+     kTop + "Content-Type: application/octet-stream; name=\"solo.bin\"\nContent-Transfer-Encoding: base64\n\n@@1\n",
+     {{"solo.bin", 1}}},
+    {"EncodedWordAndRaw8BitNames",
+     kTop + "Content-Type: multipart/mixed; boundary=\"b\"\n\n--b\nContent-Type: application/zip;\n"
+            " name=\"=?utf-8?q?caf=C3=A9.zip?=\"\nContent-Transfer-Encoding: base64\n\n@@1\n--b\n"
+            "Content-Type: application/octet-stream; charset=koi8-r; name=\"\xF0\xD2\xC9.bin\"\n"
+            "Content-Transfer-Encoding: base64\n\n@@2\n--b\nContent-Type: application/octet-stream; name=\"d\xE9j\xE0.bin\"\n"
+            "Content-Transfer-Encoding: base64\n\n@@3\n--b--\n",
+     {{"caf\xC3\xA9.zip", 1}, {"\xD0\x9F\xD1\x80\xD0\xB8.bin", 2}, {"d\xC3\xA9j\xC3\xA0.bin", 3}}},
+};
+
+TEST_P(HandWritten, AttachmentsGetTheirOwnNames)
+{
+    for (const std::string eol : {"\n", "\r\n"}) {
+        SCOPED_TRACE(eol.size() == 1 ? "LF" : "CR LF");
+        std::filesystem::remove_all(outDir);
+        std::filesystem::create_directory(outDir);
+        host.log.clear();
+        ExpectFiles(ExtractEachPart(dir.Write("hand.eml", Expand(GetParam().text, payload, eol))),
+                    GetParam().expected);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, HandWritten, ::testing::ValuesIn(kHandCases),
+                         [](const ::testing::TestParamInfo<HandCase>& p) { return std::string(p.param.name); });
+
+struct PyCase {
+    const char* name;
+    const char* code;
+    std::map<std::string, int> expected;
+    bool crlf = false;
+};
+
+class PythonMail : public MimeMail, public ::testing::WithParamInterface<PyCase> {};
+
+const PyCase kPyCases[] = {
+    {"NestedMixedWithTextHtmlAndAttachments",
+     "alt = MIMEMultipart('alternative')\nalt.attach(MIMEText('Hello'))\nalt.attach(MIMEText('<p>Hi</p>', 'html'))\n"
+     "img = MIMEImage(data(2), 'png')\nimg.add_header('Content-Disposition', 'attachment', filename='pic.png')\n"
+     "inner = MIMEMultipart('mixed')\ninner.attach(att(3, 'inner.dat'))\n"
+     "out = mail('files', alt, att(1, 'notes.zip', 'zip'), img, inner)",
+     {{"notes.zip", 1}, {"pic.png", 2}, {"inner.dat", 3}}},
+    {"QuotedNameWithBlanksAndUnpaddedBody", "out = mail('x', att(4, 'my holiday notes.zip', 'zip'))",
+     {{"my holiday notes.zip", 4}}},
+    {"Rfc2231AndEncodedWordNames",
+     "a = MIMEApplication(data(1))\na.add_header('Content-Disposition', 'attachment', filename=('utf-8', '', "
+     "'na\\u00efve.dat'))\nb = MIMEApplication(data(2))\nb['Content-Disposition'] = 'attachment; "
+     "filename=\"=?utf-8?b?w7xiZXIuYmlu?=\"'\nout = mail('x', a, b)",
+     {{"na\xC3\xAFve.dat", 1}, {"\xC3\xBC" "ber.bin", 2}}},
+    {"NameOnlyInTheContentType", "out = mail('x', MIMEApplication(data(1), Name='typed.bin'))", {{"typed.bin", 1}}},
+    {"CrLfMailbox", "out = mail('x', att(1, 'one.zip', 'zip'), att(4, 'two.zip', 'zip'))", {{"one.zip", 1}, {"two.zip", 4}}, true},
+    {"DigestOfMessagesEachWithAnAttachment",
+     "out = mail('digest', MIMEMessage(mail('first', att(1, 'first.zip', 'zip'))), MIMEMessage(mail('second', "
+     "att(2, 'second.zip', 'zip'))), sub='digest')",
+     {{"first.zip", 1}, {"second.zip", 2}}},
+};
+
+TEST_P(PythonMail, AttachmentsGetTheirOwnNames)
+{
+    if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
+    Bytes text = PyMail(GetParam().code);
+    ASSERT_FALSE(text.empty());
+    if (GetParam().crlf) {
+        Bytes crlf;
+        for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        text = crlf;
+    }
+    ExpectFiles(ExtractEachPart(dir.Write("py.eml", text)), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, PythonMail, ::testing::ValuesIn(kPyCases),
+                         [](const ::testing::TestParamInfo<PyCase>& p) { return std::string(p.param.name); });
+
+TEST_F(MimeMail, MpackPartialMessagesMakeOneFileInSeparateFilesAndInOneMailbox)
+{
+    if (!HaveProgram("/usr/bin/mpack")) GTEST_SKIP() << "mpack is not installed";
+    const Bytes data = RandomBytes(9000, 410);
+    const std::string src = dir.Write("photo.jpg", data);
+    ASSERT_EQ(std::system(("cd '" + dir.Path().string() + "' && mpack -s holiday -m 4000 -o split photo.jpg "
+                           ">/dev/null 2>&1").c_str()),
+              0);
+    std::vector<std::string> parts;
+    std::string mailbox;
+    for (int i = 1; std::filesystem::exists(dir / ("split.0" + std::to_string(i))); ++i) {
+        parts.push_back(dir / ("split.0" + std::to_string(i)));
+        mailbox += "From mpack@example.org Mon Dec  7 10:00:00 2026\n" + ReadFile(parts.back()) + "\n";
+    }
+    ASSERT_GE(parts.size(), 3u);
+    for (const auto& inputs : {parts, std::vector<std::string>{dir.Write("all.mbox", mailbox)}}) {
+        SCOPED_TRACE(inputs.size());
+        std::filesystem::remove_all(outDir);
+        std::filesystem::create_directory(outDir);
+        list.RemoveAll();
+        EXPECT_EQ(ScanAndExtractAll(inputs), 1) << host.PlainLog() << PartList(list);
+        const Files files = Written();
+        ASSERT_EQ(files.count("photo.jpg"), 1u) << host.PlainLog() << PartList(list);
+        EXPECT_BYTES_EQ(data, files.at("photo.jpg"));
+    }
+}
+
+TEST_F(MimeMail, ManyMailsWithOneAttachmentEachGiveOneFileEach)
+{
+    std::string mbox;
+    for (int i = 0; i < 60; ++i)
+        mbox += "From bob@example.org Mon Dec  7 10:00:00 2026\n" +
+                Expand("From: bob@example.org\nSubject: file " + std::to_string(i) +
+                           "\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"b" + std::to_string(i) + "\"\n\n--b" +
+                           std::to_string(i) + "\nContent-Type: application/octet-stream\n"
+                           "Content-Disposition: attachment; filename=\"f" + std::to_string(i) + ".bin\"\n"
+                           "Content-Transfer-Encoding: base64\n\n@@" + std::to_string(1 + i % 4) + "\n--b" +
+                           std::to_string(i) + "--\n",
+                       payload, "\n");
+    EXPECT_EQ(ScanAndExtractAll({dir.Write("many.mbox", mbox)}), 60) << host.PlainLog() << PartList(list);
+    Files files = Written();
+    EXPECT_EQ(files.size(), 60u);
+    EXPECT_BYTES_EQ(payload[2], files["f5.bin"]);
+}
+
+class SameName : public MimeMail, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SameName, TwoMailsWithTheSameAttachmentName)
+{
+    settings.NoAutoRename = GetParam();
+    std::string mbox;
+    for (int i = 1; i <= 2; ++i)
+        mbox += "From bob@example.org Mon Dec  7 10:00:00 2026\n" +
+                Expand("From: bob@example.org\nSubject: mail " + std::to_string(i) +
+                           "\nMIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=\"b\"\n\n--b\n"
+                           "Content-Type: application/zip; name=\"same.zip\"\nContent-Transfer-Encoding: base64\n\n@@" +
+                           std::to_string(i) + "\n--b--\n",
+                       payload, "\n");
+    const int written = ScanAndExtractAll({dir.Write("same.mbox", mbox)});
+    Files files = Written();
+    EXPECT_BYTES_EQ(payload[1], files["same.zip"]);
+    if (!GetParam()) {
+        EXPECT_EQ(written, 2) << host.PlainLog() << PartList(list);
+        EXPECT_BYTES_EQ(payload[2], files["same01.zip"]);
+    } else {
+        // The second is not written over the first, and says why.
+        EXPECT_EQ(written, 1) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(files.size(), 1u);
+        EXPECT_EQ(list.GetSize(), 2);
+        EXPECT_EQ(host.Asked(Prompt::Overwrite), 1) << host.PlainLog() << PartList(list);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(NoAutoRename, SameName, ::testing::Bool());
+
+} // namespace
+} // namespace zarvex::test
