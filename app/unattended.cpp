@@ -10,8 +10,9 @@
 namespace zarvex {
 namespace {
 
-constexpr int kLowStatusBits = 0xF;
 constexpr int kHighestCountStatus = 253;
+constexpr int kExitAborted = 254; // the run result -2
+constexpr int kExitFailed = 255;  // any other failure
 
 } // namespace
 
@@ -32,7 +33,7 @@ int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, En
             group = list.GetAt(g);
             if (r > 0) {
                 total = total > INT_MAX - r ? INT_MAX : total + r;
-                group->m_Status &= kLowStatusBits;
+                group->m_Status &= GS_MASK;
             } else {
                 // Nothing written is a failure too: a run with failures never reports success.
                 lastError = r == 0 ? -1 : r;
@@ -47,7 +48,7 @@ int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, En
 int ExitStatusFor(int result)
 {
     if (result >= 0) return result > kHighestCountStatus ? kHighestCountStatus : result;
-    return result == -2 ? 254 : 255;
+    return result == -2 ? kExitAborted : kExitFailed;
 }
 
 } // namespace zarvex

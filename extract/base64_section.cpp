@@ -113,8 +113,8 @@ void Extractor::DecodeBase64Data()
     line.text[line.len] = '\0';
     switch (result) {
     case B64_BROKEN_GROUP:
-        DamagedLine(302);
-        if (m_Call.state == DecodeState::SwitchToDuplicate && m_Call.errorCount <= 5) ReportLineError(318);
+        DamagedLine(msg::ShortLine);
+        if (m_Call.state == DecodeState::SwitchToDuplicate && m_Call.errorCount <= 5) ReportLineError(msg::TryingAlternate);
         break;
     case B64_END:
         m_Call.dataWritten = true;
@@ -150,7 +150,7 @@ void Extractor::HandleBase64Line()
         }
         m_Call.expectedLength = firstLength;
         state = DecodeState::InData;
-        Announce(110);
+        Announce(msg::Base64Data);
     } else if (state == DecodeState::Paused) {
         if (line.len == m_Call.expectedLength && IsBase64(line)) {
             state = DecodeState::InData;

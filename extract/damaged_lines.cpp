@@ -16,7 +16,7 @@ constexpr auto kBeepInterval = std::chrono::seconds(10);
 
 } // namespace
 
-void Extractor::DamagedLine(int reason)
+void Extractor::DamagedLine(msg::Id reason)
 {
     const bool report = m_Call.errorCount < kReportedErrors;
     ++m_Call.errorCount;
@@ -38,26 +38,26 @@ void Extractor::BeepAtMostEvery10s()
     m_Host.Beep();
 }
 
-void Extractor::ReportLineError(int reason)
+void Extractor::ReportLineError(msg::Id reason)
 {
     BeepAtMostEvery10s();
     const CFInfo& part = *m_Call.part;
     Log(LineErrorText(reason, m_Call.lineNo, part.m_Part, part.m_Total, part.m_File, part.m_Subject));
 }
 
-void Extractor::LogCountedNote(int id)
+void Extractor::LogCountedNote(msg::Id id)
 {
     if (m_Call.errorCount < kReportedErrors)
         Log(FormatMessage(id, std::to_string(m_Call.lineNo), m_Call.part->m_File));
     ++m_Call.errorCount;
 }
 
-void Extractor::Announce(int typeNameId)
+void Extractor::Announce(msg::Id typeName)
 {
     // One announcement per output file, also when a duplicate part restarts the section.
     if (m_Call.announced) return;
     m_Call.announced = true;
-    Log(FormatMessage(330, Message(typeNameId), m_Call.outputName));
+    Log(FormatMessage(msg::ExtractingAs, Message(typeName), m_Call.outputName));
 }
 
 } // namespace zarvex

@@ -69,7 +69,7 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     const int opened = OpenOutput(outDir, answerState ? answerState : &localAnswer);
     if (opened != extract_result::Written) return opened;
 
-    m_Host.SetStatus(FormatMessage(120, m_Call.outputName));
+    m_Host.SetStatus(FormatMessage(msg::ExtractingFile, m_Call.outputName));
     if (!OpenInput(*record->GetAt(0))) {
         m_Out->Discard();
         m_Host.SetProgress(-1);
@@ -109,7 +109,7 @@ CSortInfo* Extractor::FindRecord(int index, CFInfo* part) const
 
 bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
 {
-    const int status = record.m_Status & 0xF;
+    const int status = record.m_Status & GS_MASK;
     const bool unfinished = status == GS_STARTED && record.m_Found >= 2 && record.m_Expected >= 2 &&
                             record.m_Found != record.m_Expected;
     const bool silent = m_Host.Silent();
@@ -118,7 +118,7 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
     if (!skip && status == GS_MISSING && !(record.m_Found >= 1 && record.m_Expected >= 2)) {
         if (!skipIncomplete) {
             m_Host.Beep();
-            m_Host.Ask(Prompt::MissingStart, Message(121));
+            m_Host.Ask(Prompt::MissingStart, Message(msg::MissingStart));
         }
         skip = true;
     }
@@ -154,7 +154,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         return extract_result::Written;
     case OpenOutcome::Aborted:
         m_Call.aborted = true;
-        m_Host.SetStatus(Message(139));
+        m_Host.SetStatus(Message(msg::Aborted));
         return extract_result::NothingWritten;
     case OpenOutcome::Skipped:
     case OpenOutcome::Failed:
@@ -197,7 +197,7 @@ CFInfo* Extractor::ChooseDuplicate(CFInfo& part)
     if (chosen < 0) {
         m_Host.RequestAbort();
         m_Call.aborted = true;
-        m_Host.SetStatus(Message(139));
+        m_Host.SetStatus(Message(msg::Aborted));
         return nullptr;
     }
     CFInfo* current = &part;
@@ -215,7 +215,7 @@ void Extractor::PlaceYencPart(const CFInfo& part)
     // A new output is first given its full size, as a hole: every part lands
     // at its own offset and a missing part leaves zeros.
     if (m_Out->GetMode() != OutputFile::Mode::InPlace && size > 0 && !m_Call.zeroFilled &&
-        (m_Call.record->m_Status & 0xF) != GS_COMPLETE) {
+        (m_Call.record->m_Status & GS_MASK) != GS_COMPLETE) {
         out.SetLength(size);
         m_Call.zeroFilled = true;
     }
@@ -256,7 +256,7 @@ bool Extractor::ReadPartLines(CFInfo& part)
     while (m_Call.state != DecodeState::SwitchToDuplicate && BeforePartEnd()) {
         if (m_Host.AbortRequested()) {
             m_Call.aborted = true;
-            m_Host.SetStatus(Message(139));
+            m_Host.SetStatus(Message(msg::Aborted));
             return false;
         }
         if (m_Call.endOfInput) return false;
@@ -274,7 +274,7 @@ bool Extractor::ReadPartLines(CFInfo& part)
 
 void Extractor::TakeDuplicate(CFInfo*& part)
 {
-    Log(std::string(Message(344)) + "\r\n");
+    Log(std::string(Message(msg::TryingNextDuplicate)) + "\r\n");
     CFInfo* dup = part->m_pNextDup.get();
     dup->m_ByteStart = part->m_ByteStart;
     // The damaged part's bytes go: the duplicate writes from the same offset.
@@ -293,7 +293,7 @@ bool Extractor::EndPart(CFInfo& part)
     if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
     if (part.m_MsgType & MT_YENC) {
         if (m_Call.state == DecodeState::InData && !m_Call.saveRaw && !m_Call.aborted) {
-            DamagedLine(322);
+            DamagedLine(msg::MissingYencFooter);
             if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
         }
         if (part.m_yEndSize > 0 && length != part.m_yEndSize) {

@@ -9,6 +9,7 @@
 #include "extract/line_buffer.h"
 #include "extract/output_file.h"
 #include "extract/output_policy.h"
+#include "text/message_ids.h"
 
 #include <chrono>
 #include <cstdint>
@@ -150,13 +151,13 @@ private:
     bool JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart);
     int ReadMimeHeaders();
     void DecodeBase64Data();
-    void Announce(int typeNameId);
+    void Announce(msg::Id typeName);
     void ParseBoundary(std::string_view line);
 
     // Damaged data, notes and the end of the file.
-    void DamagedLine(int reason);
-    void ReportLineError(int reason);
-    void LogCountedNote(int id);
+    void DamagedLine(msg::Id reason);
+    void ReportLineError(msg::Id reason);
+    void LogCountedNote(msg::Id id);
     void BeepAtMostEvery10s();
     void Log(std::string_view text);
     void FinishFile();

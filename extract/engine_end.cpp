@@ -15,7 +15,7 @@ void Extractor::FinishFile()
     m_Call.finished = true;
     m_Call.state = DecodeState::Finished;
     CFInfo& part = *m_Call.part;
-    if ((part.m_Status & 0xF) == GS_STARTED) part.m_Status = (part.m_Status & ~0xF) | GS_COMPLETE;
+    if ((part.m_Status & GS_MASK) == GS_STARTED) part.m_Status = (part.m_Status & ~GS_MASK) | GS_COMPLETE;
     if (m_Call.parent) m_Call.parent->m_Status = part.m_Status;
     m_Host.SetProgress(100);
     CloseOutput();
@@ -28,13 +28,13 @@ void Extractor::AfterLoop()
     // Hook: a BinHex temporary file is decoded here.
     const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(0);
     if (m_Call.aborted) {
-        Log(std::string(Message(139)) + "\r\n");
+        Log(std::string(Message(msg::Aborted)) + "\r\n");
     } else if (m_Call.writeFailed) {
         // The file error was reported; the data did not run short.
     } else if (part->m_MsgType & (MT_UU | MT_XX)) {
-        Log(Message(311));
+        Log(Message(msg::EndNotFound));
     } else if ((part->m_MsgType & MT_HQX) == 0) {
-        Log(Message(307));
+        Log(Message(msg::PossiblyShort));
     }
     CloseOutput();
     LogMoreErrors();
@@ -63,7 +63,7 @@ void Extractor::CloseOutput()
         if (!m_Out->Kept()) m_Call.dataWritten = false;
         return;
     }
-    Log(Message(308));
+    Log(Message(msg::NothingWritten));
     m_Out->Discard();
     m_Call.dataWritten = false;
 }
@@ -72,7 +72,7 @@ void Extractor::LogMoreErrors()
 {
     if (m_Call.errorCount <= 5 || m_Call.moreErrorsLogged || !m_Host.HasLog()) return;
     m_Call.moreErrorsLogged = true;
-    Log(FormatMessage(305, std::to_string(m_Call.errorCount - 5)));
+    Log(FormatMessage(msg::MoreErrors, std::to_string(m_Call.errorCount - 5)));
 }
 
 void Extractor::MarkWritten()

@@ -8,7 +8,7 @@ namespace zarvex {
 
 std::string FileErrorMessage(const FileError& error, std::string_view extra)
 {
-    std::string text(Message(416));
+    std::string text(Message(msg::FileErrorLabel));
     text += ToDisplayUtf8(extra);
     text += FileErrorText(error.cause);
     return text;

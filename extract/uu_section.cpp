@@ -49,13 +49,13 @@ void Extractor::DecodeUUData(LineBuffer& line, int hint)
     const int flags = DecodeUULine(line.text, line.len, &m_Out->File(), hint, m_Call.saveRaw);
     m_Call.dataWritten = true;
     if (flags & LS_LONG)
-        DamagedLine(301);
+        DamagedLine(msg::LongLine);
     else if (flags & LS_SHORT)
-        DamagedLine(302);
+        DamagedLine(msg::ShortLine);
     else if (flags & LS_INVALID)
-        DamagedLine(304);
-    if (flags & LS_JOINED) LogCountedNote(309);
-    if (flags & LS_DOT_FIXED) LogCountedNote(313);
+        DamagedLine(msg::InvalidCharacters);
+    if (flags & LS_JOINED) LogCountedNote(msg::MissingLineEnd);
+    if (flags & LS_DOT_FIXED) LogCountedNote(msg::DuplicateDot);
 }
 
 void Extractor::DecodeXXData(LineBuffer& line)
@@ -63,11 +63,11 @@ void Extractor::DecodeXXData(LineBuffer& line)
     const int flags = DecodeXXLine(line.text, line.len, &m_Out->File(), m_Call.saveRaw);
     m_Call.dataWritten = true;
     if (flags & LS_LONG)
-        DamagedLine(301);
+        DamagedLine(msg::LongLine);
     else if (flags & LS_SHORT)
-        DamagedLine(302);
+        DamagedLine(msg::ShortLine);
     else if (flags & LS_INVALID)
-        DamagedLine(304);
+        DamagedLine(msg::InvalidCharacters);
 }
 
 bool Extractor::UUQualifiesInPause()
@@ -112,7 +112,7 @@ bool Extractor::FinishAtEndLine()
 {
     ClearHistory();
     if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
-    if ((m_Call.part->m_Status & 0xF) == 3) return false; // more parts than expected: read on
+    if ((m_Call.part->m_Status & GS_MASK) == GS_TOO_MANY) return false; // more parts than expected: read on
     FinishFile();
     return true;
 }
@@ -127,7 +127,7 @@ void Extractor::HandleUULine()
         !IsUULine(line.text, line.len, true)) {
         LineBuffer next;
         if (PeekNextLine(next) && next.First() == 'M') {
-            DamagedLine(315);
+            DamagedLine(msg::UnexpectedData);
             if (state == DecodeState::SwitchToDuplicate) return;
         }
     }
@@ -135,7 +135,7 @@ void Extractor::HandleUULine()
     if (state == DecodeState::SeekingStart) {
         if (StartsWithIgnoreCase(line.View(), "begin ")) {
             state = DecodeState::Paused;
-            Announce(109);
+            Announce(msg::UuData);
             return;
         }
         if (line.First() != 'M' || line.len <= kFullLine - 1 || !IsUULine(line.text, line.len, false)) {
@@ -146,7 +146,7 @@ void Extractor::HandleUULine()
             return;
         }
         state = DecodeState::Paused;
-        Announce(109);
+        Announce(msg::UuData);
     }
 
     if (state == DecodeState::Paused && UUQualifiesInPause()) state = DecodeState::InData;
@@ -186,7 +186,7 @@ void Extractor::HandleXXLine()
     if (state == DecodeState::SeekingStart) {
         if (StartsWithIgnoreCase(line.View(), "begin ")) {
             state = DecodeState::InData;
-            Announce(111);
+            Announce(msg::XxData);
             return;
         }
         if (!fullHLine) {
@@ -197,7 +197,7 @@ void Extractor::HandleXXLine()
             return;
         }
         state = DecodeState::InData;
-        Announce(111);
+        Announce(msg::XxData);
     }
 
     if (state == DecodeState::Paused && fullHLine && m_Call.previousEndedLF) state = DecodeState::InData;

@@ -1,8 +1,10 @@
-// Feeds arbitrary lines to the UU, XX and Base64 line decoders, the peek
+// Feeds arbitrary lines to the UU, XX, Base64 and yEnc line decoders, the peek
 // decoders and the line tests. The first input byte picks the options
 // (raw mode, previous-line hint, boundary); the rest is the line.
 #include "codec/base64.h"
 #include "codec/uuxx.h"
+#include "codec/yenc.h"
+#include "codec/yenc_kernels.h"
 #include "io/buf_file.h"
 #include "scan/line_tests.h"
 
@@ -55,11 +57,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto c = Copy(data, size);
     DecodeBase64Line(out, c.data(), len, (options & 4) ? "" : "=_b", raw);
 
+    auto y = Copy(data, size);
+    std::uint32_t partCrc = 0, fileCrc = 0;
+    YencLineState state{(options & 8) != 0};
+    if (out) DecodeYencLine(y.data(), len, out, &partCrc, (options & 4) ? &fileCrc : nullptr, options >> 4, raw,
+                            (options & 2) != 0, state);
+    // Every kernel must agree with the plain decoder.
+    std::vector<unsigned char> plain(size + 64), fast(size + 64);
+    bool p1 = (options & 8) != 0, p2 = p1;
+    const auto* u = reinterpret_cast<const unsigned char*>(y.data());
+    const auto rp = detail::DecodeYencPlain(u, len, options >> 3, (options & 2) != 0, p1, plain.data());
+    const auto rf = detail::DecodeYencWith(detail::BestYencKernel(), u, len, options >> 3, (options & 2) != 0, p2,
+                                           fast.data());
+    if (rp.taken != rf.taken || rp.produced != rf.produced || rp.loneEscape != rf.loneEscape || p1 != p2 ||
+        std::memcmp(plain.data(), fast.data(), static_cast<std::size_t>(rp.produced)) != 0)
+        __builtin_trap();
+
     unsigned char dest[64];
     auto d = Copy(data, size);
     PeekDecodeUU(d.data(), dest, len, 64);
     PeekDecodeXX(d.data(), dest, len, 64);
     PeekDecodeBase64(d.data(), dest, len, 64, (options & 8) != 0);
+    PeekDecodeYenc(d.data(), dest, len, 64);
     if (std::memchr(d.data(), 0, size) == nullptr) {
         std::vector<unsigned char> big(size + 64);
         PeekDecodeUU(d.data(), big.data(), 0, 0);

@@ -34,7 +34,7 @@ void LogFound(Host* host, const CFInfo& part)
     what += ToDisplayUtf8(part.m_FullSubj.empty() ? part.m_Subject : part.m_FullSubj);
     what += " ]";
     const std::string numbers = std::to_string(part.m_Part) + "/" + std::to_string(part.m_Total);
-    host->Log(FormatMessage(333, what, numbers));
+    host->Log(FormatMessage(msg::FoundPart, what, numbers));
 }
 
 // Another group than `self` that uses `name`.

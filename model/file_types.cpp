@@ -3,6 +3,7 @@
 
 #include "codec/base64.h"
 #include "codec/uuxx.h"
+#include "codec/yenc.h"
 #include "model/data_types.h"
 
 #include <array>
@@ -12,25 +13,6 @@ namespace {
 
 // Shorter lines carry too few bytes to tell anything.
 constexpr int kShortestExaminedLine = 16;
-
-// yEnc needs no state for a peek: "=" escapes the next character by 64 and
-// every byte is shifted by 42. A lone "=" at the line's end ends the data.
-int PeekDecodeYenc(const char* line, unsigned char* dest, int lineLength, int maxBytes)
-{
-    int stored = 0;
-    for (int i = 0; i < lineLength && stored < maxBytes; ++i) {
-        unsigned char c = static_cast<unsigned char>(line[i]);
-        if (c == '\n' || c == '\r') break;
-        if (c == '=') {
-            if (++i == lineLength) break;
-            c = static_cast<unsigned char>(line[i]);
-            if (c == '\n' || c == '\r') break;
-            c = static_cast<unsigned char>(c - 64);
-        }
-        dest[stored++] = static_cast<unsigned char>(c - 42);
-    }
-    return stored;
-}
 
 // Bytes decoded from `line` into `sample`, 0 for encodings without a peek decoder.
 int PeekDecode(const char* line, int len, std::uint32_t msgType, unsigned char* sample)

@@ -56,7 +56,7 @@ public:
 private:
     static constexpr int kRestart = -2;
 
-    void Log(int id, std::string_view arg = {}) const
+    void Log(msg::Id id, std::string_view arg = {}) const
     {
         Host* host = m_List.GetHost();
         if (host && host->HasLog()) host->Log(FormatMessage(id, arg));
@@ -235,7 +235,7 @@ private:
         } else {
             ++m_Group.m_Found;
         }
-        Log(341);
+        Log(msg::KeepingDuplicate);
         const int own = m_Group.IndexOfName(part.m_DestFile);
         int index = own >= 0 ? own : rival;
         while (index < m_Group.GetSize() &&
@@ -276,7 +276,7 @@ private:
             if (m_Group.m_TookNew > m_Group.m_KeptOld) ++newScore;
         }
         const bool newWins = newScore > oldScore;
-        Log(336, Message(newWins ? 338 : 337));
+        Log(msg::DroppingDuplicate, Message(newWins ? msg::Existing : msg::Newer));
         return newWins ? TakeNew(slot) : KeepOld(slot);
     }
 

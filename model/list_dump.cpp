@@ -218,10 +218,10 @@ std::string ReportText(const MyCObArray& list)
         for (const CFInfo* part : parts) {
             if (!encoding) encoding = part->m_MsgType;
             if (!dataType) dataType = part->m_DataType;
-            if (!status || (part->m_Status & ~0xF) != 0) status = part->m_Status ? part->m_Status : status;
+            if (!status || (part->m_Status & ~GS_MASK) != 0) status = part->m_Status ? part->m_Status : status;
             numbers.push_back(part->m_Part);
         }
-        out += Message(129);
+        out += Message(msg::SubjectLabel);
         out += Shown(chosen.m_FullSubj.empty() ? chosen.m_Subject : chosen.m_FullSubj);
         out += "\r\n";
         AppendFormat(out, "InFile: %s\r\n", Shown(chosen.m_File).c_str());
@@ -233,11 +233,11 @@ std::string ReportText(const MyCObArray& list)
                      dataType ? std::string(DataTypeName(dataType)).c_str() : "unknown");
         AppendFormat(out, "Parts: %d found, %d expected ", group.m_Found, group.m_Expected);
         if (chosen.m_GroupTotal > 1 && chosen.m_Group > 0)
-            out += FormatMessage(149, std::to_string(chosen.m_Group), std::to_string(chosen.m_GroupTotal));
+            out += FormatMessage(msg::GroupOf, std::to_string(chosen.m_Group), std::to_string(chosen.m_GroupTotal));
         out += "\r\n";
         const std::string missing = MissingPartList(numbers, group.m_Expected);
-        out += Message(134);
-        out += missing.empty() ? std::string(Message(128)) : missing;
+        out += Message(msg::MissingPartsLabel);
+        out += missing.empty() ? std::string(Message(msg::None)) : missing;
         out += "\r\n";
         AppendFormat(out, "Extract Status: %d\r\n\r\n", status);
     }

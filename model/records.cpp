@@ -330,7 +330,7 @@ std::uint32_t CSortInfo::StatusColour() const
         checkFail |= part->TestFlag(PF_CHECKFAIL);
     }
     if (open) return checkFail ? 0x800080 : 0x808000;
-    switch (m_Status & 0xF) {
+    switch (m_Status & GS_MASK) {
     case GS_CHANGED: return 0x000000;
     case GS_STARTED: return 0x800000;
     case GS_COMPLETE: return 0x008000;

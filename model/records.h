@@ -35,7 +35,8 @@ enum PartFlag : std::uint32_t {
 inline constexpr std::int32_t ST_DATAERROR = 0x20;    // damaged data met while decoding
 inline constexpr std::int32_t ST_NOTEXTRACTED = 0x40; // skipped, or the output could not be opened
 
-// Group status (low four bits of `CSortInfo::m_Status`).
+// Group status (low four bits of `CSortInfo::m_Status`, `GS_MASK`).
+inline constexpr std::int32_t GS_MASK = 0xF;
 inline constexpr std::int32_t GS_CHANGED = 0; // to be evaluated
 inline constexpr std::int32_t GS_STARTED = 1; // started but not finished
 inline constexpr std::int32_t GS_COMPLETE = 2;

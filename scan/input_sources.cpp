@@ -131,7 +131,7 @@ std::int32_t ReportNoFindings(bool inFolder, const std::string& path, const std:
         if (!ctx.quiet) {
             if (ctx.host.Ask(Prompt::NoFindings, name) == button::Cancel) result = -1;
         } else if (ctx.host.HasLog()) {
-            ctx.host.Log(FormatMessage(101, name) + "\r\n");
+            ctx.host.Log(FormatMessage(msg::NoFindings, name) + "\r\n");
         }
     }
     ctx.sortList.RemoveInputFile(path);
@@ -209,7 +209,7 @@ std::int32_t AddInputFile(const std::string& path, bool inFolder, InputContext& 
     const std::string name = ToDisplayUtf8(BaseName(real));
     if (ctx.sortList.AddInputFile(real) != 0) return RefuseDuplicate(inFolder, name, ctx);
 
-    ctx.host.SetStatus(FormatMessage(102, name));
+    ctx.host.SetStatus(FormatMessage(msg::ProcessingInput, name));
     ctx.host.SetProgress(0);
     const std::int32_t count = ctx.scan(real, ctx.sortList, ctx.settings, ctx.host);
     ctx.host.SetStatus({});

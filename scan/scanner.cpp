@@ -162,12 +162,12 @@ void Start(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
         }
         s.pos = *startPos;
         if (startLine && *startLine != 0) s.lineNo = *startLine;
-        if (s.host.HasLog()) s.host.Log(FormatMessage(332, ToDisplayUtf8(s.path)));
+        if (s.host.HasLog()) s.host.Log(FormatMessage(msg::ContinueProcessing, ToDisplayUtf8(s.path)));
         return;
     }
     s.pos = 0;
     s.lineNo = 0;
-    if (s.host.HasLog()) s.host.Log(FormatMessage(331, ToDisplayUtf8(s.path)));
+    if (s.host.HasLog()) s.host.Log(FormatMessage(msg::ProcessingLog, ToDisplayUtf8(s.path)));
 }
 
 void Finish(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
@@ -303,7 +303,7 @@ void EndOfCycle(ScanState& s, bool testAbort)
     s.pos += s.consumed;
     if (!testAbort || !s.host.AbortRequested()) return;
     DiscardPart(s);
-    s.host.Log(std::string(Message(139)) + "\r\n");
+    s.host.Log(std::string(Message(msg::Aborted)) + "\r\n");
     s.done = true;
 }
 
@@ -403,7 +403,7 @@ int ScanFile(const std::string& path, MyCObArray& sortList, Settings& settings, 
         // In practice memory exhaustion (std::bad_alloc and its kin).
         if (!host.Silent()) {
             host.Beep();
-            host.Ask(Prompt::OutOfMemory, Message(116));
+            host.Ask(Prompt::OutOfMemory, Message(msg::OutOfMemory));
         }
         return scan::FailedScan(s);
     }

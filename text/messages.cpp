@@ -126,9 +126,24 @@ constexpr bool IsSortedById()
 }
 static_assert(IsSortedById(), "message table must be sorted by id");
 
+constexpr bool HasText(int id)
+{
+    for (const auto& entry : kMessages)
+        if (entry.first == id) return !entry.second.empty();
+    return false;
+}
+
+constexpr bool EveryNamedIdHasText()
+{
+    for (const msg::Id id : msg::kAll)
+        if (!HasText(id)) return false;
+    return true;
+}
+static_assert(EveryNamedIdHasText(), "every id in message_ids.h needs a row in the table");
+
 } // namespace
 
-std::string_view Message(int id)
+std::string_view Message(msg::Id id)
 {
     auto it = std::lower_bound(std::begin(kMessages), std::end(kMessages), id,
                                [](const auto& entry, int key) { return entry.first < key; });
@@ -151,7 +166,7 @@ std::string FormatTemplate(std::string_view tmpl, std::string_view arg1, std::st
     return out;
 }
 
-std::string FormatMessage(int id, std::string_view arg1, std::string_view arg2)
+std::string FormatMessage(msg::Id id, std::string_view arg1, std::string_view arg2)
 {
     // Arguments are shown as text: converted to UTF-8, which never holds the
     // marker byte, so a name with a 0xFD byte cannot change the log colour.
@@ -160,8 +175,8 @@ std::string FormatMessage(int id, std::string_view arg1, std::string_view arg2)
 
 std::string_view FileErrorText(int cause)
 {
-    if (cause < 0 || cause > 14) return Message(415);
-    return Message(400 + cause);
+    if (cause < 0 || cause > msg::FileErrorEndOfFile - msg::FileErrorNone) return Message(msg::FileErrorUnknown);
+    return Message(static_cast<msg::Id>(msg::FileErrorNone + cause));
 }
 
 std::string StripColourMarkers(std::string_view marked)

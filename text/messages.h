@@ -3,17 +3,19 @@
 // RRGGBB is a colour marker for the log ("\xFD" "000000" returns to black).
 #pragma once
 
+#include "text/message_ids.h"
+
 #include <string>
 #include <string_view>
 
 namespace zarvex {
 
-// Returns the text of message `id`, or an empty view for an unknown id.
-std::string_view Message(int id);
+// Returns the text of message `id` (empty for `msg::NoMessage`).
+std::string_view Message(msg::Id id);
 
 // Message `id` with "%1" (and "%2") replaced by the arguments. Only the
 // template's own markers are markers: arguments are inserted as they are.
-std::string FormatMessage(int id, std::string_view arg1 = {}, std::string_view arg2 = {});
+std::string FormatMessage(msg::Id id, std::string_view arg1 = {}, std::string_view arg2 = {});
 
 // Replaces "%1" and "%2" in any template.
 std::string FormatTemplate(std::string_view tmpl, std::string_view arg1 = {}, std::string_view arg2 = {});

@@ -34,7 +34,7 @@ TEST_F(EngineFlow, RecordMissingItsStartShowsMessage121UnlessSkipping)
     EXPECT_TRUE(host.asked.empty());
     EXPECT_EQ(Extract(0), extract_result::Skipped);
     ASSERT_EQ(host.asked.size(), 1u);
-    EXPECT_EQ(host.asked[0], (std::pair<Prompt, std::string>{Prompt::MissingStart, Message(121)}));
+    EXPECT_EQ(host.asked[0], (std::pair<Prompt, std::string>{Prompt::MissingStart, Message(msg::MissingStart)}));
     EXPECT_NE(record->m_Status & ST_NOTEXTRACTED, 0);
     EXPECT_FALSE(FileExists(Out("m.bin")));
 }

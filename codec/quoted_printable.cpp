@@ -1,0 +1,118 @@
+#include "codec/quoted_printable.h"
+
+#include "codec/line_sink.h"
+#include "text/ascii.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace zarvex {
+
+namespace {
+
+using detail::LineSink;
+
+// A line of 80 bytes or more (line feed included) breaks the 76-character
+// rule; on such lines a stray "=" is dropped rather than written.
+constexpr int kLongLine = 80;
+
+int Hex(unsigned char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    c = AsciiUpper(c);
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Cuts a soft break ("=" as the last non-blank byte, not "==") or the
+// trailing blanks before the line feed. Returns the new length.
+int TrimLine(char* line, int len)
+{
+    int end = len;
+    while (end > 0 && IsAsciiSpace(static_cast<unsigned char>(line[end - 1])))
+        --end;
+    if (end > 0 && line[end - 1] == '=' && !(end > 1 && line[end - 2] == '=')) {
+        line[end - 1] = '\0';
+        return end - 1;
+    }
+    const bool lf = len > 0 && line[len - 1] == '\n';
+    int cut = lf ? len - 1 : len;
+    while (cut > 0 && IsBlank(line[cut - 1]))
+        --cut;
+    if (lf) line[cut++] = '\n';
+    line[cut] = '\0';
+    return cut;
+}
+
+bool IsHeader(const char* line, int len)
+{
+    const std::string_view text(line, static_cast<std::size_t>(len));
+    return StartsWithIgnoreCase(text, "Content-") || text.substr(0, 8) == "Article ";
+}
+
+} // namespace
+
+int DecodeQPLine(char* line, int len, CBufFile* out, bool crlf)
+{
+    if (!line || len <= 0) return QP_OK;
+    const bool longLine = len >= kLongLine;
+    len = TrimLine(line, len);
+    if (IsHeader(line, len)) return QP_HEADER;
+
+    LineSink sink(out);
+    int result = QP_OK;
+    for (int i = 0; i < len; ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c == '\n') {
+            if (crlf) sink.Put('\r');
+            sink.Put('\n');
+            continue;
+        }
+        if (c != '=') {
+            sink.Put(c);
+            continue;
+        }
+        const int hi = i + 1 < len ? Hex(static_cast<unsigned char>(line[i + 1])) : -1;
+        const int lo = hi >= 0 && i + 2 < len ? Hex(static_cast<unsigned char>(line[i + 2])) : -1;
+        if (lo >= 0) {
+            sink.Put(static_cast<unsigned char>(hi * 16 + lo));
+            i += 2;
+            continue;
+        }
+        result = QP_BAD_ESCAPE;
+        if (!longLine) {
+            sink.Put('=');
+        } else if (i + 1 < len && line[i + 1] == ' ') {
+            ++i; // "= " goes
+        }
+        // Otherwise the "=" goes and the next byte is taken as it is.
+    }
+    sink.Flush();
+    return result;
+}
+
+int PeekDecodeQP(const char* line, unsigned char* dest, int lineLength, int maxBytes)
+{
+    if (!line || !dest) return 0;
+    const int len = lineLength > 0 ? lineLength : static_cast<int>(std::strlen(line));
+    int stored = 0;
+    for (int i = 0; i < len && (maxBytes <= 0 || stored < maxBytes); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        const int hi = c == '=' && i + 2 < len ? Hex(static_cast<unsigned char>(line[i + 1])) : -1;
+        const int lo = hi >= 0 ? Hex(static_cast<unsigned char>(line[i + 2])) : -1;
+        if (lo >= 0) {
+            dest[stored++] = static_cast<unsigned char>(hi * 16 + lo);
+            i += 2;
+        } else {
+            dest[stored++] = c;
+        }
+    }
+    return stored;
+}
+
+} // namespace zarvex

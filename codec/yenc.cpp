@@ -1,0 +1,149 @@
+#include "codec/yenc.h"
+
+#include "codec/crc32.h"
+#include "codec/yenc_kernels.h"
+#include "io/buf_file.h"
+
+#include <cstring>
+#include <memory>
+
+namespace zarvex {
+
+namespace detail {
+
+namespace {
+
+inline bool EndsLine(unsigned char c)
+{
+    return c == '\0' || c == '\n' || c == '\r';
+}
+
+} // namespace
+
+YencDecoded DecodeYencPlain(const unsigned char* s, int len, int budget, bool strict, bool& pending,
+                            unsigned char* out)
+{
+    YencDecoded r;
+    int i = 0, o = 0;
+    if (strict && pending) {
+        // An escape that a kernel left at the end of its last block.
+        pending = false;
+        if (len <= 0 || EndsLine(s[0])) {
+            r.loneEscape = true;
+            return r;
+        }
+        out[o++] = static_cast<unsigned char>(s[i++] - 64 - 42);
+    }
+    while (i < len) {
+        unsigned char c = s[i];
+        if (EndsLine(c)) break;
+        if (strict && i >= budget) break;
+        ++i;
+        if (c == '=') {
+            if (!strict) {
+                // The escaped character may be the first of the next line.
+                pending = true;
+                continue;
+            }
+            // An escape pair begun inside the budget is completed.
+            if (i >= len || EndsLine(s[i])) {
+                r.loneEscape = true;
+                break;
+            }
+            c = static_cast<unsigned char>(s[i++] - 64);
+        } else if (pending) {
+            pending = false;
+            if (c >= 64) c = static_cast<unsigned char>(c - 64);
+        }
+        out[o++] = static_cast<unsigned char>(c - 42);
+    }
+    r.taken = i;
+    r.produced = o;
+    return r;
+}
+
+YencDecoded DecodeYencWith(YencKernel kernel, const unsigned char* s, int len, int budget, bool strict,
+                           bool& pending, unsigned char* out)
+{
+    int produced = 0, consumed = 0;
+    if (kernel != YencKernel::Scalar) {
+        const int n = strict && budget < len ? (budget > 0 ? budget : 0) : len;
+        consumed = DecodeYencBlocks(kernel, s, n, strict, pending, out, produced);
+    }
+    YencDecoded r = DecodeYencPlain(s + consumed, len - consumed, budget - consumed, strict, pending, out + produced);
+    r.taken += consumed;
+    r.produced += produced;
+    return r;
+}
+
+} // namespace detail
+
+namespace {
+
+// Lines from the engine hold at most 1,023 characters; longer ones (other
+// callers) get a heap buffer.
+constexpr int kStackLine = 1024;
+
+int LineEnd(const char* line, int len)
+{
+    while (len > 0 && (line[len - 1] == '\n' || line[len - 1] == '\r')) --len;
+    return len;
+}
+
+} // namespace
+
+int DecodeYencLine(const char* line, int len, CBufFile* out, std::uint32_t* partCrc, std::uint32_t* fileCrc,
+                   int lineLength, bool raw, bool strict, YencLineState& state)
+{
+    if (!line || !out || !partCrc) return -1;
+    const int textLen = LineEnd(line, len > 0 ? len : 0);
+    if (raw) {
+        out->Write(line, static_cast<std::size_t>(textLen));
+        out->Write("\r\n", 2);
+    }
+    // Strict decoding never carries an escape over from another line.
+    if (strict) state.pendingEscape = false;
+    const int budget = lineLength > 0 ? lineLength : textLen;
+
+    unsigned char stackBuf[kStackLine + detail::kYencOutputSlack];
+    std::unique_ptr<unsigned char[]> heapBuf;
+    unsigned char* buf = stackBuf;
+    if (textLen > kStackLine) {
+        heapBuf = std::make_unique<unsigned char[]>(static_cast<std::size_t>(textLen) + detail::kYencOutputSlack);
+        buf = heapBuf.get();
+    }
+    const auto* s = reinterpret_cast<const unsigned char*>(line);
+    const detail::YencDecoded r =
+        detail::DecodeYencWith(detail::BestYencKernel(), s, textLen, budget, strict, state.pendingEscape, buf);
+
+    const auto n = static_cast<std::size_t>(r.produced);
+    if (!raw) out->Write(buf, n);
+    *partCrc = Crc32UpdateBulk(*partCrc, buf, n);
+    if (fileCrc) *fileCrc = Crc32UpdateBulk(*fileCrc, buf, n);
+
+    int result = r.loneEscape ? YL_LONE_ESCAPE : 0;
+    // Characters left over that are not the end of the line.
+    if (strict && r.taken < textLen && line[r.taken] != '\0') result += YL_LONG;
+    return result;
+}
+
+int PeekDecodeYenc(const char* line, unsigned char* dest, int lineLength, int maxBytes)
+{
+    if (!line || !dest) return -1;
+    const int len = lineLength > 0 ? lineLength : static_cast<int>(std::strlen(line));
+    int stored = 0;
+    for (int i = 0; i < len && (maxBytes <= 0 || stored < maxBytes); ++i) {
+        auto c = static_cast<unsigned char>(line[i]);
+        if (c == '\n' || c == '\r') break;
+        if (c == '=') {
+            if (++i >= len) break;
+            c = static_cast<unsigned char>(line[i]);
+            if (c == '\n' || c == '\r') break;
+            c = static_cast<unsigned char>(c - 64);
+        }
+        dest[stored++] = static_cast<unsigned char>(c - 42);
+    }
+    return stored;
+}
+
+} // namespace zarvex

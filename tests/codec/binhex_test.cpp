@@ -1,0 +1,206 @@
+#include "codec/binhex.h"
+
+#include "support/binhex_writer.h"
+#include "tests/codec/codec_helpers.h"
+#include "text/text_utils.h"
+
+#include <gtest/gtest.h>
+
+namespace zarvex {
+namespace {
+
+using test::BinHexFile;
+using test::Bytes;
+
+struct Decoded
+{
+    int result;
+    Bytes bytes;
+};
+
+// Feeds the characters after the opening ":" in pieces of `piece` characters.
+Decoded Decode(const std::vector<std::string>& lines, std::size_t piece = 1 << 20)
+{
+    std::string chars;
+    for (const auto& l : lines)
+        chars += l;
+    test::OutputCapture capture;
+    BinHexDecoder decoder(capture.File());
+    for (std::size_t i = 1; i < chars.size(); i += piece)
+        decoder.Feed(chars.data() + i, std::min(piece, chars.size() - i));
+    const int result = decoder.Finish();
+    return {result, capture.Take()};
+}
+
+TEST(Crc16, CatalogueCheckValue)
+{
+    const std::string text = "123456789";
+    EXPECT_EQ(Crc16Xmodem(0, reinterpret_cast<const unsigned char*>(text.data()), text.size()), 0x31C3);
+}
+
+struct ForkCase
+{
+    const char* label;
+    std::size_t dataSize, resourceSize;
+    int result;
+    bool expectResource;
+};
+
+class BinHexForks : public ::testing::TestWithParam<ForkCase>
+{};
+
+TEST_P(BinHexForks, LargerForkIsWritten)
+{
+    const ForkCase& c = GetParam();
+    BinHexFile f;
+    f.data = test::RandomBytes(c.dataSize, 1);
+    f.resource = test::RandomBytes(c.resourceSize, 2);
+    const Decoded d = Decode(test::BinHexLines(f));
+    EXPECT_EQ(d.result, c.result);
+    EXPECT_BYTES_EQ(c.expectResource ? f.resource : f.data, d.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Choice, BinHexForks,
+                         ::testing::Values(ForkCase{"DataOnly", 3000, 0, HQX_DATA_FORK, false},
+                                           ForkCase{"ResourceLarger", 1000, 2000, HQX_RESOURCE_FORK, true},
+                                           ForkCase{"EqualTakesResource", 500, 500, HQX_RESOURCE_FORK, true},
+                                           ForkCase{"BothEmpty", 0, 0, HQX_RESOURCE_FORK, true}),
+                         [](const auto& p) { return std::string(p.param.label); });
+
+struct PayloadCase
+{
+    const char* label;
+    Bytes data;
+    bool runLength;
+};
+
+class BinHexPayloads : public ::testing::TestWithParam<PayloadCase>
+{};
+
+TEST_P(BinHexPayloads, DecodeByteExactAtEverySplit)
+{
+    BinHexFile f;
+    f.data = GetParam().data;
+    f.runLength = GetParam().runLength;
+    const auto lines = test::BinHexLines(f);
+    for (std::size_t piece : {1u, 2u, 3u, 5u, 64u, 1000u}) {
+        const Decoded d = Decode(lines, piece);
+        EXPECT_EQ(d.result, HQX_DATA_FORK) << piece;
+        EXPECT_BYTES_EQ(f.data, d.bytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Data, BinHexPayloads,
+    ::testing::Values(PayloadCase{"AllBytes", test::AllBytesFrom(0) + test::AllBytesFrom(7), true},
+                      PayloadCase{"Runs", Bytes(300, 'A') + "B" + Bytes(4, '\x90') + "\x90" + Bytes(3, '\0'), true},
+                      PayloadCase{"MarkerAlone", Bytes("x\x90y", 3), true},
+                      PayloadCase{"NoRunLength", test::RandomBytes(777, 9), false}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+struct DamageCase
+{
+    const char* label;
+    BinHexFile file;
+    int result;
+    std::size_t bytesKept; // of the data fork
+    std::size_t trailing = 0; // bytes after them that the stream still carried (CRCs read as data)
+};
+
+BinHexFile Damaged(void (*change)(BinHexFile&))
+{
+    BinHexFile f;
+    f.data = test::RandomBytes(2000, 4);
+    change(f);
+    return f;
+}
+
+class BinHexDamage : public ::testing::TestWithParam<DamageCase>
+{};
+
+TEST_P(BinHexDamage, ClearResultAndOnlyRealBytes)
+{
+    const DamageCase& c = GetParam();
+    const Decoded d = Decode(test::BinHexLines(c.file));
+    EXPECT_EQ(d.result, c.result);
+    EXPECT_EQ(d.bytes.size(), c.bytesKept + c.trailing);
+    EXPECT_BYTES_EQ(c.file.data.substr(0, c.bytesKept), d.bytes.substr(0, c.bytesKept));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BinHexDamage,
+    ::testing::Values(DamageCase{"HeaderCrc", Damaged([](BinHexFile& f) { f.headerCrcDelta = 1; }), HQX_BAD_HEADER, 0},
+                      DamageCase{"DataCrc", Damaged([](BinHexFile& f) { f.dataCrcDelta = 1; }), HQX_BAD_CRC, 2000},
+                      DamageCase{"CutInData", Damaged([](BinHexFile& f) { f.cutAfterBytes = 1000; }),
+                                 HQX_END_OF_FILE, 1000 - 30},
+                      DamageCase{"CutInHeader", Damaged([](BinHexFile& f) { f.cutAfterBytes = 12; }),
+                                 HQX_BAD_HEADER, 0},
+                      DamageCase{"LengthBeyondData", Damaged([](BinHexFile& f) { f.dataLengthDelta = 4'000'000'000; }),
+                                 HQX_END_OF_FILE, 2000, 4}),
+    [](const auto& p) { return std::string(p.param.label); });
+
+TEST(BinHexFileDecode, CollectedFileIsDeletedWhateverTheResult)
+{
+    test::TempDir dir;
+    for (const int delta : {0, 1}) {
+        BinHexFile f;
+        f.data = "hello";
+        f.headerCrcDelta = delta;
+        std::string chars;
+        for (const auto& l : test::BinHexLines(f))
+            chars += l;
+        const std::string path = MakeTempFile(dir.Path().string());
+        test::WriteFile(path, chars);
+        test::OutputCapture capture;
+        EXPECT_EQ(DecodeBinHexFile(path, *capture.File()), delta ? HQX_BAD_HEADER : HQX_DATA_FORK);
+        EXPECT_FALSE(test::FileExists(path));
+        EXPECT_EQ(capture.Take(), delta ? "" : "hello");
+    }
+    const std::string notBinHex = dir.Write("plain.txt", "no colon here");
+    test::OutputCapture capture;
+    EXPECT_EQ(DecodeBinHexFile(notBinHex, *capture.File()), HQX_BAD_HEADER);
+    EXPECT_FALSE(test::FileExists(notBinHex));
+}
+
+TEST(BinHexHeader, NameAndSampleFromTheFirstLines)
+{
+    BinHexFile f;
+    f.name = "picture.gif  ";
+    f.data = "GIF89a" + test::RandomBytes(500, 3);
+    const auto lines = test::BinHexLines(f);
+    std::string text = lines[0] + "\n" + lines[1] + "\n";
+    unsigned char sample[64] = {};
+    EXPECT_EQ(PeekDecodeBinHex(text.data(), static_cast<int>(text.size()), sample, 6), 6);
+    EXPECT_EQ(test::AsBytes(sample, 6), "GIF89a");
+    EXPECT_TRUE(BinHexHeaderName(text));
+    EXPECT_EQ(text, "picture.gif");
+
+    std::string hash = "#" + lines[0].substr(1);
+    EXPECT_FALSE(BinHexHeaderName(hash));
+    EXPECT_EQ(hash, "");
+    std::string tooShort = ":";
+    EXPECT_FALSE(BinHexHeaderName(tooShort));
+}
+
+// Files hexified by macutils' binhex (data or resource files) decode byte for byte.
+TEST(BinHexTool, HexifiedFilesDecodeByteExact)
+{
+    if (!test::HaveProgram("binhex")) GTEST_SKIP() << "macutils binhex is not installed";
+    const Bytes payload = Bytes(400, '\x90') + test::RandomBytes(5000, 11) + Bytes(1000, 'z');
+    for (const auto& [flag, result] : {std::pair{"-d", HQX_DATA_FORK}, std::pair{"-r", HQX_RESOURCE_FORK}}) {
+        const std::string text = test::EncodeExternally(std::string("binhex ") + flag + " FILE", payload);
+        const auto all = test::SplitLines(text);
+        std::vector<std::string> lines;
+        for (const auto& l : all)
+            if (!l.empty() && l[0] == ':') lines.push_back(l);
+            else if (!lines.empty()) lines.push_back(l);
+        for (auto& l : lines)
+            l = l.substr(0, l.find('\n'));
+        const Decoded d = Decode(lines);
+        EXPECT_EQ(d.result, result) << flag;
+        EXPECT_BYTES_EQ(payload, d.bytes);
+    }
+}
+
+} // namespace
+} // namespace zarvex

@@ -1,0 +1,66 @@
+#include "codec/crc32.h"
+
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+namespace zarvex::test {
+namespace {
+
+class Crc32Kernels : public ::testing::TestWithParam<Crc32Kernel> {
+protected:
+    void SetUp() override
+    {
+        if (!Crc32KernelAvailable(GetParam())) GTEST_SKIP() << "this CPU lacks the kernel";
+    }
+    std::uint32_t Finished(std::string_view text) const
+    {
+        return ~Crc32UpdateWith(GetParam(), kCrc32Preset, text.data(), text.size());
+    }
+};
+
+TEST_P(Crc32Kernels, PublishedCheckValues)
+{
+    EXPECT_EQ(Finished(""), 0u);
+    EXPECT_EQ(Finished("abc"), 0x352441C2u);
+    EXPECT_EQ(Finished("123456789"), 0xCBF43926u);
+    EXPECT_EQ(Finished("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
+    EXPECT_EQ(Finished(std::string(1000, 'a')), Crc32Of(std::string(1000, 'a').data(), 1000));
+}
+
+// Every length around the kernels' block sizes, at every alignment, from a
+// running register: the result equals one table step per byte.
+TEST_P(Crc32Kernels, EqualsSingleByteUpdatesForEveryLengthAndOffset)
+{
+    const Bytes data = RandomBytes(700, 11);
+    for (std::size_t offset = 0; offset < 16; offset += 5) {
+        for (std::size_t n = 0; n + offset <= data.size(); ++n) {
+            std::uint32_t expected = 0x9E3779B9u;
+            for (std::size_t i = 0; i < n; ++i) Crc32Update(static_cast<unsigned char>(data[offset + i]), &expected);
+            ASSERT_EQ(Crc32UpdateWith(GetParam(), 0x9E3779B9u, data.data() + offset, n), expected)
+                << "length " << n << " offset " << offset;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKernels, Crc32Kernels,
+                         ::testing::Values(Crc32Kernel::Table, Crc32Kernel::Slicing8, Crc32Kernel::CarryLess));
+
+TEST(Crc32, ResetPresetsAndNullRegistersAreIgnored)
+{
+    std::uint32_t reg = 0;
+    Crc32Reset(&reg);
+    EXPECT_EQ(reg, 0xFFFFFFFFu);
+    for (unsigned char c : std::string_view("abc")) Crc32Update(c, &reg);
+    EXPECT_EQ(~reg, 0x352441C2u);
+    Crc32Update('x', nullptr);
+    Crc32Reset(nullptr);
+    const Bytes big = RandomBytes(100'000, 3);
+    EXPECT_EQ(Crc32UpdateBulk(reg, big.data(), big.size()),
+              Crc32UpdateWith(Crc32Kernel::Table, reg, big.data(), big.size()));
+}
+
+} // namespace
+} // namespace zarvex::test

@@ -1,0 +1,124 @@
+#include "codec/face.h"
+
+#include "tests/codec/codec_helpers.h"
+
+#include <gtest/gtest.h>
+
+namespace zarvex {
+namespace {
+
+// A known face: a ring with a diagonal hatch.
+FaceBitmap KnownFace()
+{
+    FaceBitmap f{};
+    for (int y = 0; y < kFaceSide; ++y)
+        for (int x = 0; x < kFaceSide; ++x) {
+            const int d = (x - 24) * (x - 24) + (y - 24) * (y - 24);
+            f[static_cast<std::size_t>(y * kFaceSide + x)] = (d < 400 && d > 150) || (x + y) % 7 == 0;
+        }
+    return f;
+}
+
+// The face in compface's text form: 48 rows of three "0xXXXX," words.
+std::string FaceWords(const FaceBitmap& f)
+{
+    std::string out;
+    char word[16];
+    for (int y = 0; y < kFaceSide; ++y) {
+        for (int w = 0; w < 3; ++w) {
+            unsigned v = 0;
+            for (int b = 0; b < 16; ++b)
+                v = (v << 1) | (f[static_cast<std::size_t>(y * kFaceSide + w * 16 + b)] ? 1u : 0u);
+            std::snprintf(word, sizeof word, "0x%04X,", v);
+            out += word;
+        }
+        out += '\n';
+    }
+    return out;
+}
+
+// The pixel (x, y) of a 48 by 48 one-bit BMP, true when black.
+bool BmpBlack(const std::string& bmp, int x, int y)
+{
+    const std::size_t row = 62 + static_cast<std::size_t>(kFaceSide - 1 - y) * 8;
+    return ((static_cast<unsigned char>(bmp[row + static_cast<std::size_t>(x / 8)]) >> (7 - x % 8)) & 1) == 0;
+}
+
+TEST(FaceBmp, LayoutAndPixels)
+{
+    const FaceBitmap face = KnownFace();
+    const std::string bmp = FaceBmp(face);
+    ASSERT_EQ(bmp.size(), kFaceBmpSize);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    EXPECT_EQ(static_cast<unsigned char>(bmp[2]) | static_cast<unsigned char>(bmp[3]) << 8, 446);
+    EXPECT_EQ(bmp[10], 62);
+    EXPECT_EQ(bmp[28], 1); // bits per pixel
+    EXPECT_EQ(bmp.substr(54, 8), std::string("\0\0\0\0\xFF\xFF\xFF\0", 8));
+    for (int y = 0; y < kFaceSide; ++y)
+        for (int x = 0; x < kFaceSide; ++x)
+            ASSERT_EQ(BmpBlack(bmp, x, y), face[static_cast<std::size_t>(y * kFaceSide + x)] != 0) << x << "," << y;
+}
+
+// compface's own tool compresses a known bitmap; it comes back pixel for pixel.
+TEST(XFace, ToolCompressedFaceComesBack)
+{
+    if (!test::HaveProgram("compface")) GTEST_SKIP() << "the compface tool is not installed";
+    const FaceBitmap face = KnownFace();
+    const std::string header = test::EncodeExternally("compface < FILE", FaceWords(face));
+    ASSERT_FALSE(header.empty());
+    FaceBitmap back{};
+    ASSERT_TRUE(UncompressXFace(header, back));
+    EXPECT_TRUE(back == face);
+}
+
+struct HostileCase
+{
+    const char* label;
+    std::string text;
+};
+
+class XFaceHostile : public ::testing::TestWithParam<HostileCase>
+{};
+
+TEST_P(XFaceHostile, RefusedBeforeUncompressing)
+{
+    EXPECT_FALSE(IsXFaceText(GetParam().text));
+    FaceBitmap f{};
+    EXPECT_FALSE(UncompressXFace(GetParam().text, f));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, XFaceHostile,
+                         ::testing::Values(HostileCase{"Empty", ""}, HostileCase{"OnlyBlanks", " \n\t "},
+                                           HostileCase{"TooLong", std::string(1000, 'z')},
+                                           HostileCase{"JustTooLong", std::string(kMaxXFaceChars + 1, '~')},
+                                           HostileCase{"EightBit", "abc\xE9" "def"},
+                                           HostileCase{"ControlByte", std::string("ab\0cd", 5)}),
+                         [](const auto& p) { return std::string(p.param.label); });
+
+TEST(XFace, LongestAcceptedValueDecodesSafely)
+{
+    FaceBitmap f{};
+    EXPECT_TRUE(UncompressXFace(std::string(kMaxXFaceChars, 'z'), f));
+}
+
+TEST(XFace, LinesCollectAndFailureGivesMinusOne)
+{
+    XFaceWork work;
+    EXPECT_EQ(DecodeXFaceLine(work, "X-Face: abc\n", 12, nullptr, false), 1);
+    EXPECT_EQ(work.text, "abc\n");
+    EXPECT_EQ(DecodeXFaceLine(work, " \xE9\n", 3, nullptr, true), -1);
+}
+
+TEST(Face, Base64LinesGiveTheImage)
+{
+    const std::string png = "\x89PNG\r\n\x1a\n" + test::RandomBytes(200, 6);
+    const std::string b64 = test::Base64Encode(png);
+    std::string text;
+    AddFaceLine(text, "face: " + b64.substr(0, 100) + "\r\n");
+    AddFaceLine(text, "\t" + b64.substr(100) + "\n");
+    EXPECT_EQ(text, b64);
+    EXPECT_EQ(DecodeFaceText(text), png);
+}
+
+} // namespace
+} // namespace zarvex

@@ -1,0 +1,260 @@
+#include "codec/yenc.h"
+
+#include "codec/crc32.h"
+#include "codec/yenc_kernels.h"
+#include "tests/codec/codec_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace zarvex::test {
+namespace {
+
+using detail::YencKernel;
+
+// Decodes `lines` (no line ends) one after the other into a fresh file.
+struct Decoded
+{
+    Bytes bytes;
+    std::vector<int> results;
+    std::uint32_t crc = kCrc32Preset;
+    bool pending = false;
+};
+Decoded DecodeLines(const std::vector<std::string>& lines, bool strict, int lineLength = 0, bool raw = false)
+{
+    OutputCapture out;
+    Decoded d;
+    YencLineState state;
+    for (const std::string& text : lines) {
+        zarvex::test::LineBuffer line(text);
+        d.results.push_back(
+            DecodeYencLine(line.Data(), line.Size(), out.File(), &d.crc, nullptr, lineLength, raw, strict, state));
+    }
+    d.bytes = out.Take();
+    d.pending = state.pendingEscape;
+    return d;
+}
+
+// The yEnc rule every encoder follows: NUL, LF, CR and "=" escaped, lines
+// broken after `width` characters (an escape pair may make one longer).
+std::vector<std::string> Encode(std::string_view data, int width = 128)
+{
+    std::vector<std::string> lines(1);
+    for (unsigned char b : data) {
+        const auto c = static_cast<unsigned char>(b + 42);
+        if (c == 0 || c == '\n' || c == '\r' || c == '=') {
+            lines.back() += '=';
+            lines.back() += static_cast<char>(c + 64);
+        } else {
+            lines.back() += static_cast<char>(c);
+        }
+        if (static_cast<int>(lines.back().size()) >= width) lines.emplace_back();
+    }
+    if (lines.back().empty()) lines.pop_back();
+    return lines;
+}
+
+TEST(YencLine, EscapePairsDecodeToTheirBytes)
+{
+    const Decoded d = DecodeLines({"=@=J=}*"}, false);
+    EXPECT_BYTES_EQ(Bytes("\xD6\xE0\x13\x00", 4), d.bytes);
+    EXPECT_EQ(d.results, std::vector<int>{0});
+}
+
+TEST(YencLine, LenientEscapeAtLineEndJoinsTheNextLine)
+{
+    const Decoded d = DecodeLines({"abc=", "}def"}, false);
+    EXPECT_BYTES_EQ(Bytes("\x37\x38\x39\x13\x3A\x3B\x3C"), d.bytes);
+    EXPECT_EQ(d.results, (std::vector<int>{0, 0}));
+    EXPECT_TRUE(DecodeLines({"abc="}, false).pending);
+}
+
+TEST(YencLine, StrictLoneEscapeReturnsOneAndLosesTheByte)
+{
+    const Decoded d = DecodeLines({"abc=", "}def"}, true);
+    EXPECT_BYTES_EQ(Bytes("\x37\x38\x39\x53\x3A\x3B\x3C"), d.bytes);
+    EXPECT_EQ(d.results, (std::vector<int>{YL_LONE_ESCAPE, 0}));
+    EXPECT_FALSE(d.pending);
+}
+
+struct BudgetCase
+{
+    std::string line;
+    int lineLength;
+    int result;
+    std::size_t bytes;
+};
+class YencStrictBudget : public ::testing::TestWithParam<BudgetCase> {};
+
+TEST_P(YencStrictBudget, StopsAfterTheHeaderLineLength)
+{
+    const BudgetCase& c = GetParam();
+    const Decoded d = DecodeLines({c.line}, true, c.lineLength);
+    EXPECT_EQ(d.results, std::vector<int>{c.result});
+    EXPECT_EQ(d.bytes.size(), c.bytes);
+    // Lenient mode reads the whole line whatever the header says.
+    EXPECT_EQ(DecodeLines({c.line}, false, c.lineLength).results, std::vector<int>{0});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, YencStrictBudget,
+    ::testing::Values(BudgetCase{std::string(130, 'a'), 128, YL_LONG, 128},
+                      BudgetCase{std::string(128, 'a'), 128, 0, 128},
+                      // The pair that starts at the 128th character is finished.
+                      BudgetCase{std::string(127, 'a') + "=}", 128, 0, 128},
+                      BudgetCase{std::string(127, 'a') + "=}b", 128, YL_LONG, 128},
+                      BudgetCase{std::string(40, 'a'), 0, 0, 40},
+                      BudgetCase{std::string(10, 'a') + "\r\n", 10, 0, 10}));
+
+TEST(YencLine, MissingArgumentsAndRawCopies)
+{
+    std::uint32_t crc = kCrc32Preset;
+    YencLineState state;
+    OutputCapture out;
+    EXPECT_EQ(DecodeYencLine(nullptr, 0, out.File(), &crc, nullptr, 0, false, false, state), -1);
+    EXPECT_EQ(DecodeYencLine("a", 1, nullptr, &crc, nullptr, 0, false, false, state), -1);
+    EXPECT_EQ(DecodeYencLine("a", 1, out.File(), nullptr, nullptr, 0, false, false, state), -1);
+    std::uint32_t file = kCrc32Preset;
+    EXPECT_EQ(DecodeYencLine("\x8B\x8C\x8D\n", 4, out.File(), &crc, &file, 0, true, false, state), 0);
+    EXPECT_BYTES_EQ("\x8B\x8C\x8D\r\n", out.Take());
+    EXPECT_EQ(~crc, 0x352441C2u) << "raw copies still feed the CRC";
+    EXPECT_EQ(file, crc);
+}
+
+TEST(YencPeek, UnescapesUpToTheLineEndAndTheLimit)
+{
+    unsigned char dest[16] = {};
+    EXPECT_EQ(PeekDecodeYenc("\x8B=}\x8C\n\x8D", dest, 0, 0), 3);
+    EXPECT_BYTES_EQ("\x61\x13\x62", AsBytes(dest, 3));
+    EXPECT_EQ(PeekDecodeYenc("\x8B\x8C\x8D", dest, 0, 2), 2);
+    EXPECT_EQ(PeekDecodeYenc("\x8B=", dest, 2, 0), 1);
+    EXPECT_EQ(PeekDecodeYenc(nullptr, dest, 0, 0), -1);
+    EXPECT_EQ(PeekDecodeYenc("a", nullptr, 0, 0), -1);
+}
+
+// Every kernel against the plain decoder.
+class YencKernels : public ::testing::TestWithParam<YencKernel> {
+protected:
+    void SetUp() override
+    {
+        if (!detail::YencKernelAvailable(GetParam())) GTEST_SKIP() << "this CPU lacks the kernel";
+    }
+    // Plain and kernel decodes of one line agree in every respect.
+    void ExpectSame(const std::string& line, int budget, bool strict, bool pendingIn)
+    {
+        const auto* s = reinterpret_cast<const unsigned char*>(line.data());
+        const int n = static_cast<int>(line.size());
+        std::vector<unsigned char> a(line.size() + 64), b(line.size() + 64);
+        bool pa = pendingIn, pb = pendingIn;
+        const auto ra = detail::DecodeYencPlain(s, n, budget, strict, pa, a.data());
+        const auto rb = detail::DecodeYencWith(GetParam(), s, n, budget, strict, pb, b.data());
+        ASSERT_EQ(ra.taken, rb.taken) << Describe(line, budget, strict, pendingIn);
+        ASSERT_EQ(ra.produced, rb.produced) << Describe(line, budget, strict, pendingIn);
+        ASSERT_EQ(ra.loneEscape, rb.loneEscape) << Describe(line, budget, strict, pendingIn);
+        ASSERT_EQ(pa, pb) << Describe(line, budget, strict, pendingIn);
+        ASSERT_EQ(AsBytes(a.data(), ra.produced), AsBytes(b.data(), rb.produced))
+            << Describe(line, budget, strict, pendingIn);
+    }
+    static std::string Describe(const std::string& line, int budget, bool strict, bool pending)
+    {
+        std::string where;
+        for (std::size_t i = 0; i < line.size(); ++i)
+            if (line[i] == '=') where += std::to_string(i) + " ";
+        return "length " + std::to_string(line.size()) + " budget " + std::to_string(budget) +
+               (strict ? " strict" : " lenient") + (pending ? " pending" : "") + " escapes at " + where;
+    }
+    void ExpectSameAllModes(const std::string& line)
+    {
+        const int n = static_cast<int>(line.size());
+        for (bool strict : {false, true})
+            for (bool pending : {false, true})
+                for (int budget : {n, n / 2, 128, 127})
+                    ASSERT_NO_FATAL_FAILURE(ExpectSame(line, budget, strict, pending && !strict));
+    }
+    std::mt19937 rng{20260101};
+    // A character no escape or line end: '*' ... 0xFF and 1 ... 60.
+    char Plain()
+    {
+        for (;;) {
+            const auto c = static_cast<unsigned char>(rng());
+            if (c != 0 && c != '\n' && c != '\r' && c != '=') return static_cast<char>(c);
+        }
+    }
+};
+
+TEST_P(YencKernels, EveryEscapePositionInRandomLines)
+{
+    for (int len = 1; len <= 140; ++len) {
+        for (int at = 0; at < len; ++at) {
+            std::string line;
+            for (int i = 0; i < len; ++i) line += Plain();
+            line[static_cast<std::size_t>(at)] = '=';
+            ASSERT_NO_FATAL_FAILURE(ExpectSameAllModes(line));
+            // A second escape right after the pair, and an escaped "=".
+            if (at + 2 < len) {
+                line[static_cast<std::size_t>(at) + 2] = '=';
+                ASSERT_NO_FATAL_FAILURE(ExpectSameAllModes(line));
+                line[static_cast<std::size_t>(at) + 1] = '=';
+                ASSERT_NO_FATAL_FAILURE(ExpectSameAllModes(line));
+            }
+        }
+    }
+}
+
+TEST_P(YencKernels, RandomLinesWithEscapesLineEndsAndNuls)
+{
+    static constexpr char kSpecial[] = {'=', '=', '=', '\0', '\r', '\n'};
+    for (int round = 0; round < 3000; ++round) {
+        const int len = static_cast<int>(rng() % 300);
+        std::string line;
+        for (int i = 0; i < len; ++i)
+            line += rng() % 20 == 0 ? kSpecial[rng() % (round % 2 == 0 ? 3 : 6)] : Plain();
+        ASSERT_NO_FATAL_FAILURE(ExpectSameAllModes(line));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKernels, YencKernels,
+                         ::testing::Values(YencKernel::Scalar, YencKernel::Sse2, YencKernel::Ssse3, YencKernel::Avx2));
+
+// Round trips: the tiny encoder above for every byte value at every line
+// start and end, and an outside encoder when the system has one.
+class YencRoundTrip : public ::testing::TestWithParam<bool> {};
+
+TEST_P(YencRoundTrip, EveryByteValueAtEveryLineOffset)
+{
+    Bytes data;
+    for (int offset = 0; offset < 256; offset += 7) data += AllBytesFrom(offset);
+    for (int width : {1, 2, 61, 128}) {
+        const Decoded d = DecodeLines(Encode(data, width), GetParam(), width);
+        EXPECT_BYTES_EQ(data, d.bytes);
+        EXPECT_EQ(~d.crc, Crc32Of(data.data(), data.size()));
+    }
+}
+
+TEST_P(YencRoundTrip, OutsideEncoderWithItsCrc)
+{
+    const std::string python = "/usr/bin/python3";
+    bool ok = false;
+    RunCommand(python + " -c 'import sabyenc3' 2>/dev/null", ok);
+    if (!ok) GTEST_SKIP() << "python3-sabyenc is not installed";
+    const Bytes data = RandomBytes(300'000, 5) + AllBytesFrom(0) + AllBytesFrom(128);
+    const std::string text = EncodeExternally(
+        python + " -c \"import sys, sabyenc3; e, c = sabyenc3.encode(open(sys.argv[1], 'rb').read()); "
+                 "sys.stdout.buffer.write(b'%08x\\n' % c + e)\" FILE",
+        data);
+    std::vector<std::string> lines = SplitLines(text);
+    ASSERT_GT(lines.size(), 2u);
+    const std::uint32_t published = static_cast<std::uint32_t>(std::stoul(lines.front(), nullptr, 16));
+    lines.erase(lines.begin());
+    const Decoded d = DecodeLines(lines, GetParam(), 128);
+    EXPECT_BYTES_EQ(data, d.bytes);
+    EXPECT_EQ(~d.crc, published);
+    for (int r : d.results) ASSERT_EQ(r, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencRoundTrip, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "Lenient"; });
+
+} // namespace
+} // namespace zarvex::test
