@@ -128,6 +128,22 @@ TEST_F(OutputRecords, EntriesColoursAndExtractableFollowTheStatus)
     g.GetAt(0)->ClearFlag(PF_OPENBUF);
 }
 
+TEST_F(OutputRecords, PropertiesListMissingPartsAndCutLongTexts)
+{
+    CSortInfo& g = *list.NewGroup();
+    for (int part : {1, 2, 5}) AddPart(g, "a.bin", part)->m_Subject = std::string(150, 's');
+    g.RebuildNames(false);
+    g.m_Expected = 9;
+    const auto lines = PropertyLines(g, g.m_Named[0]);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].text, "Subject: " + std::string(100, 's') + "...");
+    bool missing = false;
+    for (const auto& l : lines) missing |= l.text == "Missing Parts: 3,4,6-9";
+    EXPECT_TRUE(missing);
+    // The subject line copies the whole subject.
+    EXPECT_EQ(PropertyClipboardText(g, g.m_Named[0], 40021), std::string(150, 's'));
+}
+
 TEST_F(OutputRecords, RemovingTheLastOutputTakesTheGroupAway)
 {
     CSortInfo& g = *list.NewGroup();

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QSplitter>
 #include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 
 namespace zarvex::test {
@@ -72,6 +73,35 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesTheFile)
     EXPECT_EQ(window->ExtractTo(out), 1);
     EXPECT_BYTES_EQ(payload, ReadFile(out + "/whole.bin"));
     EXPECT_FALSE(window->IsBusy());
+}
+
+TEST_F(WindowTest, DamagedDataIsLoggedInRedAndTheStatusBarSaysSo)
+{
+    auto messages = UuPosting("bad.bin", RandomBytes(3000, 5), 1);
+    // Cut a data line short in the middle of the body.
+    const std::size_t begin = messages[0].find("begin 644");
+    std::size_t line = begin;
+    for (int i = 0; i < 10; ++i) line = messages[0].find('\n', line) + 1;
+    messages[0].erase(line + 20, 12);
+    Read(messages, "a");
+    ASSERT_EQ(Names(), std::vector<std::string>{"bad.bin"});
+    const std::string out = dir / "out";
+    std::filesystem::create_directory(out);
+    window->ExtractTo(out);
+    EXPECT_EQ(window->StatusText().toStdString(), cmd::kErrorsDetected);
+    EXPECT_TRUE(window->Log()->View()->toPlainText().contains("Error"));
+}
+
+TEST_F(WindowTest, ProgressCombinesTheItemAndItsOwnPercentage)
+{
+    window->SetItemProgress(2, 4);
+    window->SetItemPercent(50);
+    EXPECT_EQ(window->ProgressValue(), 37);
+    window->SetItemProgress(-3, 0); // counts as (1, 1): reset
+    window->SetItemPercent(80);
+    EXPECT_EQ(window->ProgressValue(), 80);
+    window->SetItemPercent(-1);
+    EXPECT_EQ(window->ProgressValue(), -1);
 }
 
 TEST_F(WindowTest, BusyModeNestsAndDisablesCommands)
