@@ -78,13 +78,15 @@ std::string CommonPattern(const std::vector<std::string>& parts)
         std::size_t j = i;
         while (j < pattern.size() && pattern[j] == '?') ++j;
         if (j - i > 3) {
-            out += '*';
+            if (out.empty() || out.back() != '*') out += '*';
             i = j;
         } else if (j > i) {
             out.append(j - i, '?');
             i = j;
         } else {
-            out += pattern[i++];
+            // "**" matches what "*" does; a doubled star would only confuse the rename.
+            if (pattern[i] != '*' || out.empty() || out.back() != '*') out += pattern[i];
+            ++i;
         }
     }
     return out;
