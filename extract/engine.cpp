@@ -57,7 +57,7 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     m_Call.saveRaw = saveRaw;
     m_Call.parent = parentPart;
 
-    CSortInfo* record = FindRecord(index, part);
+    CSortInfo* record = FindRecord(index, part, &m_Call.first);
     if (!record || record->GetSize() == 0) {
         if (!m_Host.Silent()) m_Host.Beep();
         return extract_result::NothingWritten;
@@ -70,7 +70,7 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     if (opened != extract_result::Written) return opened;
 
     m_Host.SetStatus(FormatMessage(msg::ExtractingFile, m_Call.outputName));
-    if (!OpenInput(*record->GetAt(0))) {
+    if (!OpenInput(*record->GetAt(m_Call.first))) {
         m_Out->Discard();
         m_Host.SetProgress(-1);
         return extract_result::Skipped;
@@ -95,14 +95,18 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
 
 // ------------------------------------------------------------ preparation
 
-CSortInfo* Extractor::FindRecord(int index, CFInfo* part) const
+CSortInfo* Extractor::FindRecord(int index, CFInfo* part, int* first) const
 {
+    *first = 0;
     if (!part) return index >= 0 && index < m_List.GetSize() ? m_List.GetAt(index) : nullptr;
     for (int g = 0; g < m_List.GetSize(); ++g) {
         CSortInfo* record = m_List.GetAt(g);
         for (int i = 0; i < record->GetSize(); ++i)
             for (const CFInfo* p = record->GetAt(i); p; p = p->m_pNextDup.get())
-                if (p == part) return record;
+                if (p == part) {
+                    *first = i;
+                    return record;
+                }
     }
     return nullptr;
 }
@@ -136,7 +140,7 @@ std::vector<std::string> Extractor::RunInputs() const
 
 int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 {
-    const CFInfo& first = *m_Call.record->GetAt(0);
+    const CFInfo& first = *m_Call.record->GetAt(m_Call.first);
     m_Call.outputName = first.m_DestFile;
     const std::string folder = ResolveOutputFolder(outDir, first.m_File);
     OutputRequest request;
@@ -168,9 +172,14 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 
 void Extractor::RunParts()
 {
-    m_Call.totalLines = m_Call.record->DataLength(0);
-    for (int i = 0; i < m_Call.record->GetSize(); ++i)
-        if (!DecodePart(*m_Call.record->GetAt(i), i)) break;
+    const CSortInfo& record = *m_Call.record;
+    m_Call.totalLines = record.DataLength(m_Call.first);
+    for (int i = m_Call.first; i < record.GetSize(); ++i) {
+        CFInfo& part = *record.GetAt(i);
+        // A named part starts an output file of its own.
+        if (i > m_Call.first && record.IndexOfNamed(&part) >= 0) break;
+        if (!DecodePart(part, i)) break;
+    }
 }
 
 bool Extractor::OpenInput(const CFInfo& part)

@@ -54,8 +54,11 @@ public:
     Extractor(const Extractor&) = delete;
     Extractor& operator=(const Extractor&) = delete;
 
-    // Extracts the record at `index` of the sort list (or the record of
-    // `part` when given) into `outDir` ("*": the folder of its first input).
+    // Extracts the output file that starts at `part` (a named part, which
+    // gives the output its name) into `outDir` ("*": the folder of its
+    // input); the parts that follow it in its record up to the next named
+    // part continue the file. Without `part`, the output that starts at the
+    // first element of the record at `index` of the sort list.
     // `answerState` is shared by all calls of one Extract command.
     int ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
                           CFInfo* part = nullptr, int depth = 0, bool stream = false, bool saveRaw = false,
@@ -70,6 +73,7 @@ private:
     struct CallState {
         DecodeState state = DecodeState::SeekingStart;
         CSortInfo* record = nullptr;
+        int first = 0;            // the element the output starts at
         CFInfo* part = nullptr;   // the part whose lines are read now
         CFInfo* parent = nullptr; // the enclosing file's part (nested decoding)
         std::string outputName;
@@ -115,7 +119,7 @@ private:
                 bool stream, bool saveRaw, CFInfo* parentPart);
 
     // Preparation.
-    CSortInfo* FindRecord(int index, CFInfo* part) const;
+    CSortInfo* FindRecord(int index, CFInfo* part, int* first) const;
     bool MayExtract(CSortInfo& record, bool skipIncomplete);
     int OpenOutput(const std::string& outDir, int* answerState);
     std::vector<std::string> RunInputs() const;

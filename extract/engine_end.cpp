@@ -27,7 +27,7 @@ void Extractor::AfterLoop()
     if (!m_Out->IsOpen()) return;
     // A BinHex section whose closing ":" never came is decoded from what was collected.
     if (m_Call.binHex.IsOpen() && !m_Call.aborted) DecodeCollectedBinHex(false);
-    const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(0);
+    const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(m_Call.first);
     if (m_Call.aborted) {
         Log(std::string(Message(msg::Aborted)) + "\r\n");
     } else if (m_Call.writeFailed) {

@@ -1,5 +1,7 @@
 #include "app/unattended.h"
 
+#include "app/core_engine.h"
+#include "extract/extract_fixture.h"
 #include "fake_engine.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
@@ -63,6 +65,40 @@ TEST_F(Unattended, OverwritePreferenceSetsTheSharedAnswerAndEmptyListSucceeds)
     settings.Overwrite = true;
     RunUnattendedExtraction(list, settings, host, engine, dir.Path().string());
     EXPECT_EQ(engine.answers, (std::vector<int>{2, 2}));
+}
+
+// The same run over the real core: scanned mails, every named part written.
+class UnattendedCore : public ::testing::Test
+{
+protected:
+    UnattendedCore() : list(settings, &host) {}
+    void SetUp() override
+    {
+        if (!test::HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    }
+    void Scan(const std::string& name, const std::string& body)
+    {
+        const std::string path = dir.Write(name, "From: poster@example.org\nSubject: files\n\n" + body);
+        list.AddInputFile(path);
+        engine.Scan(path, list, settings, host);
+    }
+    int Run() { return RunUnattendedExtraction(list, settings, host, engine, dir / "out"); }
+
+    test::TempDir dir;
+    Settings settings;
+    HeadlessHost host;
+    MyCObArray list;
+    CoreEngine engine;
+};
+
+TEST_F(UnattendedCore, TwoBeginSectionsInOneMailGiveTwoFiles)
+{
+    const test::Bytes one = test::RandomBytes(4'500, 1), two = test::RandomBytes(2'000, 2);
+    Scan("two.eml", test::GnuUuencode(one, "one.bin", dir) + "\n" + test::GnuUuencode(two, "two.bin", dir));
+    std::filesystem::create_directory(dir / "out");
+    EXPECT_EQ(Run(), 2);
+    EXPECT_EQ(test::ReadFile(dir / "out/one.bin"), one);
+    EXPECT_EQ(test::ReadFile(dir / "out/two.bin"), two);
 }
 
 } // namespace

@@ -9,7 +9,8 @@ namespace {
 
 class EndToEnd : public ExtractTest {
 protected:
-    // Scans every input, evaluates the groups and extracts them all.
+    // Scans every input, evaluates the groups and extracts the output of
+    // every named part, as the Extract command and the unattended run do.
     int ScanAndExtractAll(const std::vector<std::string>& inputs)
     {
         for (const std::string& in : inputs) {
@@ -20,7 +21,8 @@ protected:
         int written = 0;
         int state = 0;
         for (int i = 0; i < list.GetSize(); ++i)
-            written += engine.ExtractOutputFile(i, outDir, &state, false) == extract_result::Written;
+            for (CFInfo* named : std::vector<CFInfo*>(list[i]->m_Named))
+                written += engine.ExtractOutputFile(i, outDir, &state, false, named) == extract_result::Written;
         return written;
     }
     std::string Mail(const std::string& subject, const std::string& body) const
@@ -72,6 +74,26 @@ TEST_F(EndToEnd, MultiPartXXPosting)
     const std::string two = dir.Write("xx2.eml", Mail("multi.zip (2/2)", Join(lines, half, lines.size())));
     EXPECT_EQ(ScanAndExtractAll({one, two}), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("multi.zip")));
+}
+
+// Every named part is an output file of its own: two "begin" sections in one
+// mail, and a single part posted twice whose second copy is renamed.
+TEST_F(EndToEnd, EachNamedPartIsWrittenUnderItsOwnName)
+{
+    if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    const Bytes one = RandomBytes(4'500, 106), two = RandomBytes(3'000, 107);
+    const std::string both = dir.Write(
+        "two.eml", Mail("two files", GnuUuencode(one, "one.bin", dir) + "\n" + GnuUuencode(two, "two.bin", dir)));
+    EXPECT_EQ(ScanAndExtractAll({both}), 2) << host.PlainLog();
+    EXPECT_BYTES_EQ(one, ReadFile(Out("one.bin")));
+    EXPECT_BYTES_EQ(two, ReadFile(Out("two.bin")));
+
+    settings.NoAutoRename = false;
+    const std::string posting = Mail("a picture", GnuUuencode(one, "pic.bin", dir));
+    EXPECT_EQ(ScanAndExtractAll({dir.Write("pic1.eml", posting), dir.Write("pic2.eml", posting)}), 2)
+        << host.PlainLog();
+    EXPECT_BYTES_EQ(one, ReadFile(Out("pic.bin")));
+    EXPECT_BYTES_EQ(one, ReadFile(Out("pic01.bin")));
 }
 
 TEST_F(EndToEnd, MimeMailWithBase64Attachment)
