@@ -96,6 +96,36 @@ TEST_F(EndToEnd, EachNamedPartIsWrittenUnderItsOwnName)
     EXPECT_BYTES_EQ(one, ReadFile(Out("pic01.bin")));
 }
 
+// Two messages that each carry one Base64 section without a name are two
+// files: bare lines without any header, or MIME bodies without a file name
+// under one subject.
+class NamelessSections : public EndToEnd, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(NamelessSections, StayApart)
+{
+    if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
+    const Bytes a = RandomBytes(5'700, 108), b = RandomBytes(5'700, 109);
+    const bool subject = GetParam();
+    auto message = [&](const Bytes& data) {
+        const Bytes lines = PythonBase64Lines(data, dir);
+        return subject ? "Subject: pictures\nMIME-Version: 1.0\nContent-Type: application/octet-stream\n"
+                         "Content-Transfer-Encoding: base64\n\n" + lines
+                       : lines;
+    };
+    EXPECT_EQ(ScanAndExtractAll({dir.Write("a.txt", message(a)), dir.Write("b.txt", message(b))}), 2)
+        << host.PlainLog();
+    int matchA = 0, matchB = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(outDir)) {
+        const Bytes got = ReadFile(entry.path());
+        matchA += got == a;
+        matchB += got == b;
+    }
+    EXPECT_EQ(matchA, 1);
+    EXPECT_EQ(matchB, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BareAndMime, NamelessSections, ::testing::Bool());
+
 TEST_F(EndToEnd, MimeMailWithBase64Attachment)
 {
     if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
