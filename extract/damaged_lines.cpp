@@ -22,7 +22,7 @@ void Extractor::DamagedLine(msg::Id reason)
     ++m_Call.errorCount;
     AddStatus(ST_DATAERROR);
     if (report) ReportLineError(reason);
-    if (m_Call.part->m_pNextDup && !m_Settings.YouChooseDuplicate)
+    if (AlternateOf(*m_Call.part) && !m_Settings.YouChooseDuplicate)
         m_Call.state = DecodeState::SwitchToDuplicate;
     else if (m_Call.errorCount < kReportedErrors)
         m_Host.FlashProgress();

@@ -176,10 +176,38 @@ void Extractor::RunParts()
     m_Call.totalLines = record.DataLength(m_Call.first);
     for (int i = m_Call.first; i < record.GetSize(); ++i) {
         CFInfo& part = *record.GetAt(i);
+        // Only one copy of a part number contributes data; a kept duplicate
+        // is the other's alternate.
+        if (i > m_Call.first && IsRepeat(part)) continue;
         // A named part starts an output file of its own.
         if (i > m_Call.first && record.IndexOfNamed(&part) >= 0) break;
+        m_Call.element = i;
         if (!DecodePart(part, i)) break;
     }
+}
+
+bool Extractor::IsRepeat(const CFInfo& part) const
+{
+    if (part.m_Part <= 0) return false;
+    return std::any_of(m_Call.visited.begin(), m_Call.visited.end(), [&](const CFInfo* p) {
+        return p->m_Part == part.m_Part && p->m_MsgType == part.m_MsgType;
+    });
+}
+
+CFInfo* Extractor::AlternateOf(const CFInfo& part) const
+{
+    if (part.m_pNextDup) return part.m_pNextDup.get();
+    if (part.m_Part <= 0 || !m_Call.record) return nullptr;
+    const CSortInfo& record = *m_Call.record;
+    for (int i = m_Call.element + 1; i < record.GetSize(); ++i) {
+        CFInfo* other = record.GetAt(i);
+        const bool visited = std::find(m_Call.visited.begin(), m_Call.visited.end(), other) != m_Call.visited.end();
+        if (!visited && other->m_Part == part.m_Part && other->m_Total == part.m_Total &&
+            other->m_MsgType == part.m_MsgType)
+            return other;
+        if (record.IndexOfNamed(other) >= 0) break;
+    }
+    return nullptr;
 }
 
 bool Extractor::OpenInput(const CFInfo& part)
@@ -266,7 +294,7 @@ bool Extractor::ReadPartLines(CFInfo& part)
 void Extractor::TakeDuplicate(CFInfo*& part)
 {
     Log(std::string(Message(msg::TryingNextDuplicate)) + "\r\n");
-    CFInfo* dup = part->m_pNextDup.get();
+    CFInfo* dup = AlternateOf(*part);
     dup->m_ByteStart = part->m_ByteStart;
     // The damaged part's bytes go: the duplicate writes from the same offset
     // (over them where the output keeps its full size for placed yEnc parts).
@@ -290,7 +318,7 @@ bool Extractor::EndPart(CFInfo& part)
         }
         if (part.m_yEndSize > 0 && length != part.m_yEndSize) {
             AddStatus(ST_DATAERROR);
-            if (part.m_pNextDup && !m_Settings.YouChooseDuplicate) return false;
+            if (AlternateOf(part) && !m_Settings.YouChooseDuplicate) return false;
         }
     }
     if (m_Call.state == DecodeState::InData) m_Call.state = DecodeState::Paused;

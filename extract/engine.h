@@ -74,6 +74,7 @@ private:
         DecodeState state = DecodeState::SeekingStart;
         CSortInfo* record = nullptr;
         int first = 0;            // the element the output starts at
+        int element = 0;          // the element being decoded
         CFInfo* part = nullptr;   // the part whose lines are read now
         CFInfo* parent = nullptr; // the enclosing file's part (nested decoding)
         std::string outputName;
@@ -134,6 +135,11 @@ private:
     // False when the part must be decoded again from its duplicate.
     bool EndPart(CFInfo& part);
     bool NextBelongsElsewhere(int index) const;
+    // A part number that an earlier part of this output decoded already.
+    bool IsRepeat(const CFInfo& part) const;
+    // The copy that replaces `part` when it is damaged: its duplicate, or a
+    // kept copy of the same part further on in the record.
+    CFInfo* AlternateOf(const CFInfo& part) const;
     void TakeDuplicate(CFInfo*& part);
 
     // Lines.

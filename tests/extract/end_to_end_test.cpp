@@ -126,6 +126,32 @@ TEST_P(NamelessSections, StayApart)
 
 INSTANTIATE_TEST_SUITE_P(BareAndMime, NamelessSections, ::testing::Bool());
 
+// A part posted twice and kept ("AutoMultipartDupeRemoval" off) gives its
+// data once; when the copy decoded first is damaged, the other replaces it.
+class KeptDuplicate : public EndToEnd, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KeptDuplicate, ContributesItsDataOnce)
+{
+    if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    settings.AutoMultipartDupeRemoval = false;
+    const Bytes payload = RandomBytes(4'500, 110);
+    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "dup.bin", dir));
+    const std::size_t third = lines.size() / 3;
+    auto part = [&](int i) {
+        const std::size_t to = i == 2 ? lines.size() : (i + 1) * third;
+        return "From poster@example.org Mon Jan  1 10:00:00 2024\n" +
+               Mail("dup.bin (" + std::to_string(i + 1) + "/3)", Join(lines, i * third, to));
+    };
+    std::string damaged = part(1);
+    if (GetParam()) damaged.erase(damaged.find("\nM", damaged.find("\nM") + 1) + 30, 10); // a short line
+    const std::string in = dir.Write("posting.mbox", part(0) + damaged + part(1) + part(2));
+    EXPECT_EQ(ScanAndExtractAll({in}), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
+    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), GetParam() ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(IntactAndDamaged, KeptDuplicate, ::testing::Bool());
+
 TEST_F(EndToEnd, MimeMailWithBase64Attachment)
 {
     if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
