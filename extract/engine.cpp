@@ -72,6 +72,7 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     m_Host.SetStatus(FormatMessage(msg::ExtractingFile, m_Call.outputName));
     if (!OpenInput(*record->GetAt(m_Call.first))) {
         m_Out->Discard();
+        MarkNotExtracted();
         m_Host.SetProgress(-1);
         return extract_result::Skipped;
     }

@@ -3,6 +3,7 @@
 #include "app/core_engine.h"
 #include "extract/extract_fixture.h"
 #include "fake_engine.h"
+#include "model/list_dump.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 
@@ -99,6 +100,23 @@ TEST_F(UnattendedCore, TwoBeginSectionsInOneMailGiveTwoFiles)
     EXPECT_EQ(Run(), 2);
     EXPECT_EQ(test::ReadFile(dir / "out/one.bin"), one);
     EXPECT_EQ(test::ReadFile(dir / "out/two.bin"), two);
+}
+
+TEST_F(UnattendedCore, AnOutputThatWroteNothingFailsAndItsPartSaysSo)
+{
+    const std::string uu = test::GnuUuencode(test::RandomBytes(4'500, 3), "gone.bin", dir);
+    Scan("gone.eml", uu);
+    // Every line after "begin" is overwritten after the scan: the output gets no data.
+    std::string text = test::ReadFile(dir / "gone.eml");
+    for (std::size_t i = text.find('\n', text.find("begin ")); i < text.size(); ++i)
+        if (text[i] != '\n') text[i] = 'x';
+    test::WriteFile(dir / "gone.eml", text);
+    std::filesystem::create_directory(dir / "out");
+    host.KeepLog(true);
+    EXPECT_EQ(Run(), -1) << host.LogText();
+    const CFInfo& part = *list[0]->GetAt(0);
+    EXPECT_NE(part.m_Status & ST_NOTEXTRACTED, 0);
+    EXPECT_NE(ReportText(list).find("Extract Status: " + std::to_string(part.m_Status) + "\r\n"), std::string::npos);
 }
 
 } // namespace
