@@ -183,6 +183,15 @@ void Extractor::RunParts()
         // A named part starts an output file of its own.
         if (i > m_Call.first && record.IndexOfNamed(&part) >= 0) break;
         m_Call.element = i;
+        if (m_Call.state == DecodeState::Finished) {
+            // The file ended in an earlier part: the parts after it are
+            // passed over, placed at the end of the output.
+            if (!part.m_DestFile.empty() && !EqualsIgnoreCase(part.m_DestFile, m_Call.outputName)) break;
+            part.m_ByteStart = m_Out->File().GetPosition();
+            part.m_Length = 0;
+            m_Call.visited.push_back(&part);
+            continue;
+        }
         if (!DecodePart(part, i)) break;
     }
 }
@@ -262,8 +271,8 @@ bool Extractor::DecodePart(CFInfo& part, int index)
         part.m_ByteStart = current->m_ByteStart;
         part.m_Length = current->m_Length;
     }
-    if (m_Call.state == DecodeState::Finished || m_Call.aborted || m_Call.endOfInput) return false;
-    return !NextBelongsElsewhere(index);
+    if (m_Call.aborted || m_Call.endOfInput) return false;
+    return m_Call.state == DecodeState::Finished || !NextBelongsElsewhere(index);
 }
 
 bool Extractor::ReadPartLines(CFInfo& part)
@@ -286,8 +295,9 @@ bool Extractor::ReadPartLines(CFInfo& part)
                 m_Call.aborted = true;
             return !m_Call.aborted;
         }
-        DispatchLine();
-        if (m_Call.state == DecodeState::Finished || m_Call.aborted) break;
+        // After the end of the file the part's remaining lines are read and ignored.
+        if (m_Call.state != DecodeState::Finished) DispatchLine();
+        if (m_Call.aborted) break;
     }
     return true;
 }
