@@ -54,7 +54,7 @@ void Extractor::LogCountedNote(msg::Id id)
 
 void Extractor::Announce(msg::Id typeName)
 {
-    // One announcement per output file, also when a duplicate part restarts the section.
+    // One announcement per start of the section (a duplicate part restarts it).
     if (m_Call.announced) return;
     m_Call.announced = true;
     Log(FormatMessage(msg::ExtractingAs, Message(typeName), m_Call.outputName));

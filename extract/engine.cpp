@@ -316,6 +316,7 @@ void Extractor::TakeDuplicate(CFInfo*& part)
     part = dup;
     ClearHistory();
     m_Call.state = DecodeState::SeekingStart;
+    m_Call.announced = false; // the restarted section is announced again
 }
 
 bool Extractor::EndPart(CFInfo& part)

@@ -121,6 +121,7 @@ TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_EQ(host.CountInLog(" short line"), 1);
     EXPECT_EQ(host.CountInLog(", trying alternate part instead."), 1) << host.PlainLog();
+    EXPECT_EQ(host.CountInLog("Extracting Base64 encoded data as file b.bin"), 2) << "the restart is announced";
     EXPECT_BYTES_EQ(data, ReadFile(Out("b.bin")));
 }
 
