@@ -171,8 +171,7 @@ private:
     void BNewsDamage(msg::Id reason);
     bool UUQualifiesInPause();
     void UUDropBeforeM();
-    void DecodeUUData(LineBuffer& line, int hint);
-    void DecodeXXData(LineBuffer& line);
+    void DecodeSixBitData(LineBuffer& line, bool xx, int hint);
     bool UUEndOfFile();
     bool XXEndOfFile();
     // The common end of a UU or XX file at its "end" line.
