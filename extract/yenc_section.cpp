@@ -81,6 +81,7 @@ void Extractor::YencBeginLine()
     YencCallState& y = m_Call.yenc;
     const CFInfo& part = *m_Call.part;
     Crc32Reset(&y.partCrc);
+    y.partBytes = 0;
     y.line.pendingEscape = false;
     const int number = part.m_Part;
     if (number < 2) {
@@ -108,8 +109,10 @@ void Extractor::YencDataLine()
     if (y.dotStuffed && line.len >= 2 && line.text[0] == '.' && line.text[1] == '.') line.CutFront(1);
     CBufFile& out = m_Out->File();
     const std::int64_t before = out.GetPosition();
-    const int result = DecodeYencLine(line.text, line.len, &out, &y.partCrc, &y.fileCrc, m_Call.part->m_yLine,
-                                      m_Call.saveRaw, m_Settings.StrictYenc, y.line);
+    int decoded = 0;
+    const int result = DecodeYencLine(line.text, line.len, &out, &y.partCrc, nullptr, m_Call.part->m_yLine,
+                                      m_Call.saveRaw, m_Settings.StrictYenc, y.line, &decoded);
+    y.partBytes += static_cast<std::uint64_t>(decoded);
     if (result == 0 || (result > 0 && out.GetPosition() != before)) m_Call.dataWritten = true;
 }
 
@@ -117,6 +120,7 @@ void Extractor::YencEndLine()
 {
     YencCallState& y = m_Call.yenc;
     const std::string_view text = m_Call.line.View();
+    y.fileCrc = Crc32Combine(y.fileCrcAtPart, y.partCrc, y.partBytes);
     YencCrcChecks(text);
     if (m_Call.state == DecodeState::SwitchToDuplicate) return;
     y.nextPart = m_Call.part->m_Part + 1;
