@@ -27,6 +27,14 @@ void AppendUtf8(std::string& out, std::uint32_t cp)
     }
 }
 
+void AppendEscape(std::string& out, const char* prefix, unsigned value)
+{
+    constexpr std::string_view kHex = "0123456789abcdef";
+    out += prefix;
+    out += kHex[(value >> 4) & 0xF];
+    out += kHex[value & 0xF];
+}
+
 } // namespace
 
 bool IsValidUtf8(std::string_view text)
@@ -80,6 +88,25 @@ std::string ToDisplayUtf8(std::string_view text)
             AppendUtf8(out, cp ? cp : c);
         } else {
             AppendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+std::string ToShownText(std::string_view text)
+{
+    const std::string utf8 = ToDisplayUtf8(text);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            AppendEscape(out, "\\x", c);
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+            // U+0080..U+009F: C1 controls (0x9B starts a terminal sequence too).
+            AppendEscape(out, "\\u00", static_cast<unsigned char>(utf8[++i]));
+        } else {
+            out += static_cast<char>(c);
         }
     }
     return out;

@@ -14,4 +14,10 @@ bool IsValidUtf8(std::string_view text);
 // so it can be inserted into log text without being taken for a colour marker.
 std::string ToDisplayUtf8(std::string_view text);
 
+// Text from an input (a name, a subject, a path) as the log, the report and
+// the list dump show it: ToDisplayUtf8, then every control character but the
+// tab written as an escape ("\x1b" for C0 and DEL, "\u009b" for C1), so the
+// text can neither start a line of its own nor send terminal control sequences.
+std::string ToShownText(std::string_view text);
+
 } // namespace zarvex

@@ -4,6 +4,7 @@
 #include "scan_fixture.h"
 
 #include "model/data_types.h"
+#include "model/list_dump.h"
 
 #include <tuple>
 
@@ -231,6 +232,24 @@ TEST_F(MultiPartSubjects, FoldedSubjectIsUnfoldedAndLongFoldsStopAtTheLineLimit)
     parts = ScanDoc(longer);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_EndLine, longer.Line("end"));
+}
+
+using HostileText = ScanTest;
+
+// Control bytes in a decoded subject or name cannot add a line of their own
+// or reach a terminal: the report, the list dump and the log escape them.
+TEST_F(HostileText, ControlCharactersAreShownEscaped)
+{
+    Doc doc;
+    AddHeaders(doc, "=?utf-8?q?x=0D=0AOutFile:_fake=1B]0;t=07?=");
+    doc.Add(std::string("begin 644 a\x1b[2J\xC2\x9B") + ".bin").AddAll(UuLines(kPayload)).Add("end");
+    ASSERT_EQ(ScanDoc(doc).size(), 1u);
+    for (const std::string& text : {ReportText(list), ListDumpText(&list), host.LogText()}) {
+        EXPECT_EQ(text.find("\nOutFile: fake"), std::string::npos) << text;
+        EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+        EXPECT_NE(text.find("x\\x0d\\x0aOutFile: fake\\x1b]0;t\\x07"), std::string::npos) << text;
+    }
+    EXPECT_NE(ReportText(list).find("OutFile: a[2J\\u009b.bin\r\n"), std::string::npos) << ReportText(list);
 }
 
 } // namespace
