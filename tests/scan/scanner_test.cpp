@@ -189,18 +189,26 @@ TEST_F(MultiPartSubjects, SubjectWithinNineLinesRenumbersThePart)
     EXPECT_EQ(Where(parts[0]), doc.Span("s2", "end"));
 }
 
-TEST_F(MultiPartSubjects, RenumberedPartForgetsAnEndRecordedBeforeItsNewStart)
+// A part that already holds data lines is closed by the next numbered
+// subject however few lines it has (a tiny posting loses no part).
+TEST_F(MultiPartSubjects, TinyPartsWithDataAreClosedByTheNextSubject)
 {
-    const auto lines = UuLines(RandomBytes(45 * 30, 9));
+    const auto lines = UuLines(RandomBytes(45 * 15, 9));
     Doc doc;
-    doc.Add("Subject: set.zip (1/3)").Add("").AddAll(Slice(lines, 0, 3)).Add("");
-    doc.Add("Subject: set.zip (2/3)").Mark("s2").Add("").AddAll(Slice(lines, 3, 20));
-    doc.Add("Subject: set.zip (3/3)").Mark("s3").Add("").AddAll(Slice(lines, 20, lines.size()));
-    doc.Add("end");
+    for (int n = 1; n <= 3; ++n) {
+        const std::string subject = "big.bin (" + std::to_string(n) + "/3)";
+        AddHeaders(doc, subject);
+        if (n == 1) doc.Add("begin 644 big.bin");
+        doc.AddAll(Slice(lines, 5 * (n - 1), 5 * n));
+        if (n == 3) doc.Add("`").Add("end").Mark("end");
+    }
     const auto parts = ScanDoc(doc);
-    ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0]->m_Part, 2);
-    EXPECT_EQ(Where(parts[0]), Where(doc.Pos("s2"), doc.Pos("s3"), doc.Line("s2"), doc.Line("s3")));
+    ASSERT_EQ(parts.size(), 3u);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(std::tie(parts[n - 1]->m_Part, parts[n - 1]->m_Total), std::make_tuple(n, 3));
+    EXPECT_EQ(parts[0]->m_EPos, doc.Pos("subject:big.bin (2/3)"));
+    EXPECT_EQ(parts[1]->m_EPos, doc.Pos("subject:big.bin (3/3)"));
+    EXPECT_EQ(parts[2]->m_EndLine, doc.Line("end"));
 }
 
 TEST_F(MultiPartSubjects, EndInPartOfUnknownEncodingWithPartEqualToTotalMakesItUu)
