@@ -93,6 +93,37 @@ std::string ToDisplayUtf8(std::string_view text)
     return out;
 }
 
+std::string_view CapText(std::string_view text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes) return text;
+    std::size_t end = maxBytes;
+    if (IsValidUtf8(text))
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+    return text.substr(0, end);
+}
+
+std::string CapName(std::string_view name, std::size_t maxBytes)
+{
+    if (name.size() <= maxBytes) return std::string(name);
+    constexpr std::size_t kLongestExtension = 16; // with its "."
+    const std::size_t dot = name.rfind('.');
+    std::string_view ext;
+    if (dot != std::string_view::npos && dot > 0 && name.size() - dot <= kLongestExtension &&
+        name.size() - dot < maxBytes)
+        ext = name.substr(dot);
+    // The stem is cut as part of the whole name, so a Windows-1252 name is
+    // not mistaken for UTF-8 by the test on its stem alone.
+    const bool utf8 = IsValidUtf8(name);
+    std::size_t end = maxBytes - ext.size();
+    if (utf8)
+        while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+            --end;
+    std::string out(name.substr(0, end));
+    out += ext;
+    return out;
+}
+
 std::string ToShownText(std::string_view text)
 {
     const std::string utf8 = ToDisplayUtf8(text);

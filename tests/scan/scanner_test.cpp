@@ -260,5 +260,25 @@ TEST_F(HostileText, ControlCharactersAreShownEscaped)
     EXPECT_NE(ReportText(list).find("OutFile: a[2J\\u009b.bin\r\n"), std::string::npos) << ReportText(list);
 }
 
+// Long UTF-8 names are cut between characters and keep their extension.
+TEST_F(HostileText, LongNamesAreCutBetweenCharacters)
+{
+    std::string longName;
+    for (int i = 0; i < 200; ++i) longName += "\xC3\xA9"; // "é"
+    std::string expected;
+    for (int i = 0; i < 125; ++i) expected += "\xC3\xA9";
+    expected += ".bin";
+    const std::string uu = "begin 644 " + longName + ".bin";
+    const std::string yenc = "=ybegin line=128 size=10 name=" + longName + ".bin";
+    for (const std::string& opener : {uu, yenc}) {
+        Doc doc;
+        AddHeaders(doc, "long");
+        doc.Add(opener).AddAll(UuLines(kPayload)).Add("end");
+        const auto parts = ScanDoc(doc);
+        ASSERT_FALSE(parts.empty()) << opener;
+        EXPECT_EQ(parts[0]->m_DestFile, expected) << opener.substr(0, 8);
+    }
+}
+
 } // namespace
 } // namespace zarvex::test
