@@ -82,7 +82,8 @@ void MoveStartHere(ScanState& s)
     CFInfo& part = *s.current;
     part.m_SPos = s.pos;
     part.m_StartLine = s.lineNo;
-    if (part.m_EPos < part.m_SPos) {
+    // An end set before the new start (at this very line or earlier) no longer holds.
+    if (part.m_EPos <= part.m_SPos || part.m_EndLine < part.m_StartLine) {
         part.m_EPos = 0;
         part.m_EndLine = 0;
     }
