@@ -85,6 +85,14 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
         AddStatus(ST_DATAERROR);
         ShowFileError(m_Host, e.Error());
     }
+    if (m_Call.inputFailed) {
+        // A later part cannot be read: the file is given up like one whose
+        // first input cannot be opened.
+        m_Out->Discard();
+        MarkNotExtracted();
+        m_Host.SetProgress(-1);
+        return extract_result::Skipped;
+    }
     AfterLoop();
     m_Host.SetProgress(-1);
     if (m_Call.dataWritten) MarkWritten();
@@ -261,7 +269,10 @@ bool Extractor::DecodePart(CFInfo& part, int index)
     if (!current) return false;
     current->m_ByteStart = start;
     for (;;) {
-        if (!OpenInput(*current)) return false;
+        if (!OpenInput(*current)) {
+            m_Call.inputFailed = true;
+            return false;
+        }
         m_Call.visited.push_back(current);
         if (!ReadPartLines(*current)) return false;
         if (m_Call.state != DecodeState::SwitchToDuplicate && EndPart(*current)) break;

@@ -96,6 +96,7 @@ private:
         bool endOfInput = false; // the user interface asked to quit
         bool announced = false;  // "Extracting ... as file ..." was logged
         bool writeFailed = false; // a file error was reported while writing
+        bool inputFailed = false; // the input of a part could not be opened
         bool moreErrorsLogged = false;
         bool zeroFilled = false; // a yEnc output got its full size
         bool stream = false;

@@ -137,6 +137,16 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
     EXPECT_EQ(parent.m_Status, record->GetAt(0)->m_Status);
 }
 
+TEST_F(EngineFlow, LaterPartWhoseInputIsGoneEndsTheCallWithMinusOne)
+{
+    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "g.bin", dir));
+    CSortInfo* record = AddSplit("g.bin", lines, {lines.size() / 2}, MT_UU);
+    std::filesystem::remove(record->GetAt(1)->m_File);
+    EXPECT_EQ(Extract(0), extract_result::Skipped);
+    EXPECT_FALSE(FileExists(Out("g.bin")));
+    EXPECT_NE(record->GetAt(0)->m_Status & ST_NOTEXTRACTED, 0);
+}
+
 TEST_F(EngineFlow, PartsAfterTheEndOfTheFileArePlacedAtItsEnd)
 {
     CFInfo* whole = MakePart(WriteSection(dir, "whole", "", GnuUuencode(payload, "w.bin", dir), "trailer\n", MT_UU,
