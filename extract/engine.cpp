@@ -3,6 +3,7 @@
 #include "extract/file_error_box.h"
 #include "extract/output_path.h"
 #include "io/buf_file.h"
+#include "model/naming.h"
 #include "model/records.h"
 #include "model/settings.h"
 #include "platform/host.h"
@@ -151,6 +152,10 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 {
     const CFInfo& first = *m_Call.record->GetAt(m_Call.first);
     m_Call.outputName = first.m_DestFile;
+    // A record missing its start has no name from a "begin" line: it is
+    // named as a file without one.
+    if (m_Call.outputName.empty() && (m_Call.record->m_Status & GS_MASK) == GS_MISSING)
+        m_Call.outputName = MakeName(m_List, first.m_DataType, first.m_Subject, nullptr);
     const std::string folder = ResolveOutputFolder(outDir, first.m_File);
     OutputRequest request;
     request.path = BuildOutputPath(folder, m_Call.outputName, m_Call.saveRaw ? ".uu" : "");

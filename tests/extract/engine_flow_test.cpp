@@ -50,6 +50,16 @@ TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilent)
     EXPECT_EQ(Extract(0), extract_result::Skipped) << "silent runs never extract a record with parts missing";
 }
 
+TEST_F(EngineFlow, RecordMissingItsStartIsNamedFromTheSubject)
+{
+    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "lost.bin", dir));
+    CSortInfo* record = AddRecord({MakePart(WriteSection(dir, "p2", "", Join(lines, 1, 101), "", MT_UU, 2, 3), "")});
+    record->m_Status = GS_MISSING;
+    record->m_Expected = 3;
+    EXPECT_EQ(Extract(0), extract_result::Written) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload.substr(0, 100 * 45), ReadFile(Out("test posting")));
+}
+
 TEST_F(EngineFlow, GivenPartSelectsItsRecordAndAnIndexBeyondTheListBeeps)
 {
     AddUURecord("first.bin");
