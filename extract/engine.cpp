@@ -30,8 +30,7 @@ Extractor::Extractor(MyCObArray& list, Settings& settings, Host& host)
 
 Extractor::~Extractor() = default;
 
-int Extractor::ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
-                                 CFInfo* part, int depth, bool stream, bool saveRaw, CFInfo* parentPart)
+int Extractor::ExtractOutputFile(const ExtractRequest& request)
 {
     // A nested call (the decoding of a decoded file) gets a state of its own
     // and leaves the caller's as it found it.
@@ -41,7 +40,7 @@ int Extractor::ExtractOutputFile(int index, const std::string& outDir, int* answ
     m_Call = CallState{};
     m_In = std::make_unique<CBufFile>();
     m_Out = std::make_unique<OutputFile>();
-    const int result = Extract(index, outDir, answerState, skipIncomplete, part, depth, stream, saveRaw, parentPart);
+    const int result = Extract(request);
     m_Out.reset(); // an output still open here is unfinished and discarded
     m_In.reset();
     m_Call = std::move(outer);
@@ -50,24 +49,23 @@ int Extractor::ExtractOutputFile(int index, const std::string& outDir, int* answ
     return result;
 }
 
-int Extractor::Extract(int index, const std::string& outDir, int* answerState, bool skipIncomplete, CFInfo* part,
-                       int depth, bool stream, bool saveRaw, CFInfo* parentPart)
+int Extractor::Extract(const ExtractRequest& request)
 {
-    m_Call.depth = depth;
-    m_Call.stream = stream;
-    m_Call.saveRaw = saveRaw;
-    m_Call.parent = parentPart;
+    m_Call.depth = request.depth;
+    m_Call.stream = request.stream;
+    m_Call.saveRaw = request.saveRaw;
+    m_Call.parent = request.parentPart;
 
-    CSortInfo* record = FindRecord(index, part, &m_Call.first);
+    CSortInfo* record = FindRecord(request.index, request.part, &m_Call.first);
     if (!record || record->GetSize() == 0) {
         if (!m_Host.Silent()) m_Host.Beep();
         return extract_result::NothingWritten;
     }
     m_Call.record = record;
-    if (!MayExtract(*record, skipIncomplete)) return extract_result::Skipped;
+    if (!MayExtract(*record, request.skipIncomplete)) return extract_result::Skipped;
 
     int localAnswer = answer::Ask;
-    const int opened = OpenOutput(outDir, answerState ? answerState : &localAnswer);
+    const int opened = OpenOutput(request.outDir, request.answerState ? request.answerState : &localAnswer);
     if (opened != extract_result::Written) return opened;
 
     m_Host.SetStatus(FormatMessage(msg::ExtractingFile, m_Call.outputName));

@@ -140,9 +140,12 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
     CSortInfo* record = AddUURecord("s.bin");
     record->GetAt(0)->m_Status = GS_STARTED;
     CFInfo parent;
-    int state = 0;
-    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false, nullptr, 1, false, false, &parent),
-              extract_result::Written);
+    ExtractRequest request;
+    request.index = 0;
+    request.outDir = outDir;
+    request.depth = 1;
+    request.parentPart = &parent;
+    EXPECT_EQ(engine.ExtractOutputFile(request), extract_result::Written);
     EXPECT_EQ(record->GetAt(0)->m_Status & 0xF, GS_COMPLETE);
     EXPECT_EQ(parent.m_Status, record->GetAt(0)->m_Status);
 }
