@@ -188,11 +188,16 @@ void Extractor::RunParts()
     m_Call.totalLines = record.DataLength(m_Call.first);
     for (int i = m_Call.first; i < record.GetSize(); ++i) {
         CFInfo& part = *record.GetAt(i);
-        // Only one copy of a part number contributes data; a kept duplicate
-        // is the other's alternate.
-        if (i > m_Call.first && IsRepeat(part)) continue;
-        // A named part starts an output file of its own.
-        if (i > m_Call.first && record.IndexOfNamed(&part) >= 0) break;
+        if (i > m_Call.first) {
+            // Only one copy of a part number contributes data; a kept
+            // duplicate is the other's alternate, also when it is listed
+            // under the same name as an output of its own.
+            const bool repeat = IsRepeat(part);
+            const bool sameName = EqualsIgnoreCase(part.m_DestFile, m_Call.outputName);
+            // Any other named part starts an output file of its own.
+            if (record.IndexOfNamed(&part) >= 0 && !(repeat && sameName)) break;
+            if (repeat) continue;
+        }
         m_Call.element = i;
         if (m_Call.state == DecodeState::Finished) {
             // The file ended in an earlier part: the parts after it are

@@ -127,12 +127,20 @@ TEST_P(NamelessSections, StayApart)
 INSTANTIATE_TEST_SUITE_P(BareAndMime, NamelessSections, ::testing::Bool());
 
 // A part posted twice and kept ("AutoMultipartDupeRemoval" off) gives its
-// data once; when the copy decoded first is damaged, the other replaces it.
-class KeptDuplicate : public EndToEnd, public ::testing::WithParamInterface<bool> {};
+// data once: part 2 twice, the first copy intact or damaged (the other
+// replaces it), or part 1 twice (its copy is a named output of its own).
+struct DuplicateCase {
+    const char* label;
+    int repeated; // index of the part posted twice
+    bool damaged; // the first copy has a short line
+};
+
+class KeptDuplicate : public EndToEnd, public ::testing::WithParamInterface<DuplicateCase> {};
 
 TEST_P(KeptDuplicate, ContributesItsDataOnce)
 {
     if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    const DuplicateCase& c = GetParam();
     settings.AutoMultipartDupeRemoval = false;
     const Bytes payload = RandomBytes(4'500, 110);
     const std::vector<std::string> lines = Lines(GnuUuencode(payload, "dup.bin", dir));
@@ -142,15 +150,23 @@ TEST_P(KeptDuplicate, ContributesItsDataOnce)
         return "From poster@example.org Mon Jan  1 10:00:00 2024\n" +
                Mail("dup.bin (" + std::to_string(i + 1) + "/3)", Join(lines, i * third, to));
     };
-    std::string damaged = part(1);
-    if (GetParam()) damaged.erase(damaged.find("\nM", damaged.find("\nM") + 1) + 30, 10); // a short line
-    const std::string in = dir.Write("posting.mbox", part(0) + damaged + part(1) + part(2));
-    EXPECT_EQ(ScanAndExtractAll({in}), 1) << host.PlainLog();
+    std::string mbox;
+    for (int i = 0; i < 3; ++i) {
+        std::string copy = part(i);
+        if (i == c.repeated && c.damaged) copy.erase(copy.find("\nM", copy.find("\nM") + 1) + 30, 10);
+        mbox += copy;
+        if (i == c.repeated) mbox += part(i);
+    }
+    EXPECT_EQ(ScanAndExtractAll({dir.Write("posting.mbox", mbox)}), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
-    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), GetParam() ? 1 : 0);
+    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), c.damaged ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(IntactAndDamaged, KeptDuplicate, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Copies, KeptDuplicate,
+                         ::testing::Values(DuplicateCase{"SecondPartTwice", 1, false},
+                                           DuplicateCase{"SecondPartTwiceFirstCopyDamaged", 1, true},
+                                           DuplicateCase{"FirstPartTwice", 0, false}),
+                         [](const auto& p) { return std::string(p.param.label); });
 
 TEST_F(EndToEnd, MimeMailWithBase64Attachment)
 {
