@@ -227,7 +227,8 @@ CFInfo* Extractor::AlternateOf(const CFInfo& part) const
     const CSortInfo& record = *m_Call.record;
     for (int i = m_Call.element + 1; i < record.GetSize(); ++i) {
         CFInfo* other = record.GetAt(i);
-        const bool visited = std::find(m_Call.visited.begin(), m_Call.visited.end(), other) != m_Call.visited.end();
+        const bool visited =
+            std::find(m_Call.visited.begin(), m_Call.visited.end(), other) != m_Call.visited.end();
         if (!visited && other->m_Part == part.m_Part && other->m_Total == part.m_Total &&
             other->m_MsgType == part.m_MsgType)
             return other;

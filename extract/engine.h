@@ -48,7 +48,8 @@ inline constexpr int StreamAborted = -2; // aborted while stream decoding
 } // namespace extract_result
 
 // What one call of ExtractOutputFile is to do.
-struct ExtractRequest {
+struct ExtractRequest
+{
     // The named part the output starts at (it gives the output its name);
     // without one, the output that starts at the first element of the
     // record at `index` of the sort list.
@@ -57,7 +58,7 @@ struct ExtractRequest {
     std::string outDir;         // "*": the folder of the part's input
     int* answerState = nullptr; // shared by all calls of one Extract command
     bool skipIncomplete = false;
-    int depth = 0;               // nesting of recursive decoding
+    int depth = 0; // nesting of recursive decoding
     bool stream = false;
     bool saveRaw = false;
     CFInfo* parentPart = nullptr; // the enclosing file's part (nested decoding)
@@ -79,8 +80,8 @@ public:
                           CFInfo* part = nullptr, int depth = 0, bool stream = false, bool saveRaw = false,
                           CFInfo* parentPart = nullptr)
     {
-        return ExtractOutputFile(ExtractRequest{part, index, outDir, answerState, skipIncomplete, depth, stream,
-                                                saveRaw, parentPart});
+        return ExtractOutputFile(ExtractRequest{part, index, outDir, answerState, skipIncomplete, depth,
+                                                stream, saveRaw, parentPart});
     }
 
     // The Extract command ended: the append target is forgotten.

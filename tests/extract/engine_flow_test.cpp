@@ -53,7 +53,8 @@ TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilent)
 TEST_F(EngineFlow, RecordMissingItsStartIsNamedFromTheSubject)
 {
     const std::vector<std::string> lines = Lines(GnuUuencode(payload, "lost.bin", dir));
-    CSortInfo* record = AddRecord({MakePart(WriteSection(dir, "p2", "", Join(lines, 1, 101), "", MT_UU, 2, 3), "")});
+    CSortInfo* record =
+        AddRecord({MakePart(WriteSection(dir, "p2", "", Join(lines, 1, 101), "", MT_UU, 2, 3), "")});
     record->m_Status = GS_MISSING;
     record->m_Expected = 3;
     EXPECT_EQ(Extract(0), extract_result::Written) << host.PlainLog();
@@ -131,7 +132,8 @@ TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_EQ(host.CountInLog(" short line"), 1);
     EXPECT_EQ(host.CountInLog(", trying alternate part instead."), 1) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("Extracting Base64 encoded data as file b.bin"), 2) << "the restart is announced";
+    EXPECT_EQ(host.CountInLog("Extracting Base64 encoded data as file b.bin"), 2)
+        << "the restart is announced";
     EXPECT_BYTES_EQ(data, ReadFile(Out("b.bin")));
 }
 
@@ -162,9 +164,9 @@ TEST_F(EngineFlow, LaterPartWhoseInputIsGoneEndsTheCallWithMinusOne)
 
 TEST_F(EngineFlow, PartsAfterTheEndOfTheFileArePlacedAtItsEnd)
 {
-    CFInfo* whole = MakePart(WriteSection(dir, "whole", "", GnuUuencode(payload, "w.bin", dir), "trailer\n", MT_UU,
-                                          1, 2),
-                             "w.bin");
+    CFInfo* whole =
+        MakePart(WriteSection(dir, "whole", "", GnuUuencode(payload, "w.bin", dir), "trailer\n", MT_UU, 1, 2),
+                 "w.bin");
     whole->m_EPos += 8; // the section goes on after "end"
     CFInfo* after = MakePart(WriteSection(dir, "after", "", "more text\n", "", MT_UU, 2, 2), "");
     AddRecord({whole, after});
