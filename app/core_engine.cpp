@@ -32,7 +32,13 @@ int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const st
         m_Extractor = std::make_unique<Extractor>(list, settings, host);
         m_ExtractorList = &list;
     }
-    return m_Extractor->ExtractOutputFile(groupIndex, folder, &answer, settings.IgnoreIncomplete, part);
+    ExtractRequest request;
+    request.part = part;
+    request.index = groupIndex;
+    request.outDir = folder;
+    request.answerState = &answer;
+    request.skipIncomplete = settings.IgnoreIncomplete;
+    return m_Extractor->ExtractOutputFile(request);
 }
 
 bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path)

@@ -3,6 +3,7 @@
 #include "extract/file_error_box.h"
 #include "extract/output_path.h"
 #include "io/buf_file.h"
+#include "model/naming.h"
 #include "model/records.h"
 #include "model/settings.h"
 #include "platform/host.h"
@@ -29,8 +30,7 @@ Extractor::Extractor(MyCObArray& list, Settings& settings, Host& host)
 
 Extractor::~Extractor() = default;
 
-int Extractor::ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
-                                 CFInfo* part, int depth, bool stream, bool saveRaw, CFInfo* parentPart)
+int Extractor::ExtractOutputFile(const ExtractRequest& request)
 {
     // A nested call (the decoding of a decoded file) gets a state of its own
     // and leaves the caller's as it found it.
@@ -40,7 +40,7 @@ int Extractor::ExtractOutputFile(int index, const std::string& outDir, int* answ
     m_Call = CallState{};
     m_In = std::make_unique<CBufFile>();
     m_Out = std::make_unique<OutputFile>();
-    const int result = Extract(index, outDir, answerState, skipIncomplete, part, depth, stream, saveRaw, parentPart);
+    const int result = Extract(request);
     m_Out.reset(); // an output still open here is unfinished and discarded
     m_In.reset();
     m_Call = std::move(outer);
@@ -49,24 +49,23 @@ int Extractor::ExtractOutputFile(int index, const std::string& outDir, int* answ
     return result;
 }
 
-int Extractor::Extract(int index, const std::string& outDir, int* answerState, bool skipIncomplete, CFInfo* part,
-                       int depth, bool stream, bool saveRaw, CFInfo* parentPart)
+int Extractor::Extract(const ExtractRequest& request)
 {
-    m_Call.depth = depth;
-    m_Call.stream = stream;
-    m_Call.saveRaw = saveRaw;
-    m_Call.parent = parentPart;
+    m_Call.depth = request.depth;
+    m_Call.stream = request.stream;
+    m_Call.saveRaw = request.saveRaw;
+    m_Call.parent = request.parentPart;
 
-    CSortInfo* record = FindRecord(index, part, &m_Call.first);
+    CSortInfo* record = FindRecord(request.index, request.part, &m_Call.first);
     if (!record || record->GetSize() == 0) {
         if (!m_Host.Silent()) m_Host.Beep();
         return extract_result::NothingWritten;
     }
     m_Call.record = record;
-    if (!MayExtract(*record, skipIncomplete)) return extract_result::Skipped;
+    if (!MayExtract(*record, request.skipIncomplete)) return extract_result::Skipped;
 
     int localAnswer = answer::Ask;
-    const int opened = OpenOutput(outDir, answerState ? answerState : &localAnswer);
+    const int opened = OpenOutput(request.outDir, request.answerState ? request.answerState : &localAnswer);
     if (opened != extract_result::Written) return opened;
 
     m_Host.SetStatus(FormatMessage(msg::ExtractingFile, m_Call.outputName));
@@ -84,6 +83,14 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
         m_Call.writeFailed = true;
         AddStatus(ST_DATAERROR);
         ShowFileError(m_Host, e.Error());
+    }
+    if (m_Call.inputFailed) {
+        // A later part cannot be read: the file is given up like one whose
+        // first input cannot be opened.
+        m_Out->Discard();
+        MarkNotExtracted();
+        m_Host.SetProgress(-1);
+        return extract_result::Skipped;
     }
     AfterLoop();
     m_Host.SetProgress(-1);
@@ -143,6 +150,10 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 {
     const CFInfo& first = *m_Call.record->GetAt(m_Call.first);
     m_Call.outputName = first.m_DestFile;
+    // A record missing its start has no name from a "begin" line: it is
+    // named as a file without one.
+    if (m_Call.outputName.empty() && (m_Call.record->m_Status & GS_MASK) == GS_MISSING)
+        m_Call.outputName = MakeName(m_List, first.m_DataType, first.m_Subject, nullptr);
     const std::string folder = ResolveOutputFolder(outDir, first.m_File);
     OutputRequest request;
     request.path = BuildOutputPath(folder, m_Call.outputName, m_Call.saveRaw ? ".uu" : "");
@@ -177,11 +188,16 @@ void Extractor::RunParts()
     m_Call.totalLines = record.DataLength(m_Call.first);
     for (int i = m_Call.first; i < record.GetSize(); ++i) {
         CFInfo& part = *record.GetAt(i);
-        // Only one copy of a part number contributes data; a kept duplicate
-        // is the other's alternate.
-        if (i > m_Call.first && IsRepeat(part)) continue;
-        // A named part starts an output file of its own.
-        if (i > m_Call.first && record.IndexOfNamed(&part) >= 0) break;
+        if (i > m_Call.first) {
+            // Only one copy of a part number contributes data; a kept
+            // duplicate is the other's alternate, also when it is listed
+            // under the same name as an output of its own.
+            const bool repeat = IsRepeat(part);
+            const bool sameName = EqualsIgnoreCase(part.m_DestFile, m_Call.outputName);
+            // Any other named part starts an output file of its own.
+            if (record.IndexOfNamed(&part) >= 0 && !(repeat && sameName)) break;
+            if (repeat) continue;
+        }
         m_Call.element = i;
         if (m_Call.state == DecodeState::Finished) {
             // The file ended in an earlier part: the parts after it are
@@ -211,7 +227,8 @@ CFInfo* Extractor::AlternateOf(const CFInfo& part) const
     const CSortInfo& record = *m_Call.record;
     for (int i = m_Call.element + 1; i < record.GetSize(); ++i) {
         CFInfo* other = record.GetAt(i);
-        const bool visited = std::find(m_Call.visited.begin(), m_Call.visited.end(), other) != m_Call.visited.end();
+        const bool visited =
+            std::find(m_Call.visited.begin(), m_Call.visited.end(), other) != m_Call.visited.end();
         if (!visited && other->m_Part == part.m_Part && other->m_Total == part.m_Total &&
             other->m_MsgType == part.m_MsgType)
             return other;
@@ -261,7 +278,10 @@ bool Extractor::DecodePart(CFInfo& part, int index)
     if (!current) return false;
     current->m_ByteStart = start;
     for (;;) {
-        if (!OpenInput(*current)) return false;
+        if (!OpenInput(*current)) {
+            m_Call.inputFailed = true;
+            return false;
+        }
         m_Call.visited.push_back(current);
         if (!ReadPartLines(*current)) return false;
         if (m_Call.state != DecodeState::SwitchToDuplicate && EndPart(*current)) break;

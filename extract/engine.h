@@ -47,6 +47,23 @@ inline constexpr int Skipped = -1;       // skipped, or the output cannot be ope
 inline constexpr int StreamAborted = -2; // aborted while stream decoding
 } // namespace extract_result
 
+// What one call of ExtractOutputFile is to do.
+struct ExtractRequest
+{
+    // The named part the output starts at (it gives the output its name);
+    // without one, the output that starts at the first element of the
+    // record at `index` of the sort list.
+    CFInfo* part = nullptr;
+    int index = -1;
+    std::string outDir;         // "*": the folder of the part's input
+    int* answerState = nullptr; // shared by all calls of one Extract command
+    bool skipIncomplete = false;
+    int depth = 0; // nesting of recursive decoding
+    bool stream = false;
+    bool saveRaw = false;
+    CFInfo* parentPart = nullptr; // the enclosing file's part (nested decoding)
+};
+
 class Extractor {
 public:
     Extractor(MyCObArray& list, Settings& settings, Host& host);
@@ -54,15 +71,18 @@ public:
     Extractor(const Extractor&) = delete;
     Extractor& operator=(const Extractor&) = delete;
 
-    // Extracts the output file that starts at `part` (a named part, which
-    // gives the output its name) into `outDir` ("*": the folder of its
-    // input); the parts that follow it in its record up to the next named
-    // part continue the file. Without `part`, the output that starts at the
-    // first element of the record at `index` of the sort list.
-    // `answerState` is shared by all calls of one Extract command.
+    // Extracts the output file of `request` into its folder: the parts that
+    // follow its first part in the record, up to the next named part,
+    // continue the file.
+    int ExtractOutputFile(const ExtractRequest& request);
+    // The same with the request's fields as arguments.
     int ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
                           CFInfo* part = nullptr, int depth = 0, bool stream = false, bool saveRaw = false,
-                          CFInfo* parentPart = nullptr);
+                          CFInfo* parentPart = nullptr)
+    {
+        return ExtractOutputFile(ExtractRequest{part, index, outDir, answerState, skipIncomplete, depth,
+                                                stream, saveRaw, parentPart});
+    }
 
     // The Extract command ended: the append target is forgotten.
     void EndExtractCommand() { m_Policy.EndCommand(); }
@@ -96,6 +116,7 @@ private:
         bool endOfInput = false; // the user interface asked to quit
         bool announced = false;  // "Extracting ... as file ..." was logged
         bool writeFailed = false; // a file error was reported while writing
+        bool inputFailed = false; // the input of a part could not be opened
         bool moreErrorsLogged = false;
         bool zeroFilled = false; // a yEnc output got its full size
         bool stream = false;
@@ -116,8 +137,7 @@ private:
     };
 
     // One call with a fresh state (ExtractOutputFile keeps the caller's).
-    int Extract(int index, const std::string& outDir, int* answerState, bool skipIncomplete, CFInfo* part, int depth,
-                bool stream, bool saveRaw, CFInfo* parentPart);
+    int Extract(const ExtractRequest& request);
 
     // Preparation.
     CSortInfo* FindRecord(int index, CFInfo* part, int* first) const;

@@ -124,7 +124,8 @@ private:
             CFInfo& element = *m_Group.GetAt(i);
             // Empty first-given names never match.
             if (part.m_OrigName.empty() || element.m_OrigName != part.m_OrigName ||
-                element.m_MsgType != part.m_MsgType || element.m_DataType == DT_APL || part.m_DataType == DT_APL)
+                element.m_MsgType != part.m_MsgType || element.m_DataType == DT_APL ||
+                part.m_DataType == DT_APL)
                 continue;
             if (element.m_DataType != DT_UNKNOWN || part.m_DataType == DT_UNKNOWN) {
                 part.m_DestFile = element.m_DestFile;

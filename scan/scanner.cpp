@@ -279,7 +279,6 @@ void HeaderBlock(ScanState& s)
 void EndAtBlankLine(ScanState& s)
 {
     if (!IsBlank(s)) return;
-    s.lastBlankLine = s.lineNo;
     if (s.dataSeen && s.current) EndBeforeLine(s, s.lineNo);
 }
 

@@ -116,7 +116,8 @@ TEST_F(UnattendedCore, AnOutputThatWroteNothingFailsAndItsPartSaysSo)
     EXPECT_EQ(Run(), -1) << host.LogText();
     const CFInfo& part = *list[0]->GetAt(0);
     EXPECT_NE(part.m_Status & ST_NOTEXTRACTED, 0);
-    EXPECT_NE(ReportText(list).find("Extract Status: " + std::to_string(part.m_Status) + "\r\n"), std::string::npos);
+    EXPECT_NE(ReportText(list).find("Extract Status: " + std::to_string(part.m_Status) + "\r\n"),
+              std::string::npos);
 }
 
 } // namespace

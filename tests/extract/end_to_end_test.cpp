@@ -22,7 +22,8 @@ protected:
         int state = 0;
         for (int i = 0; i < list.GetSize(); ++i)
             for (CFInfo* named : std::vector<CFInfo*>(list[i]->m_Named))
-                written += engine.ExtractOutputFile(i, outDir, &state, false, named) == extract_result::Written;
+                written +=
+                    engine.ExtractOutputFile(i, outDir, &state, false, named) == extract_result::Written;
         return written;
     }
     std::string Mail(const std::string& subject, const std::string& body) const
@@ -82,8 +83,8 @@ TEST_F(EndToEnd, EachNamedPartIsWrittenUnderItsOwnName)
 {
     if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
     const Bytes one = RandomBytes(4'500, 106), two = RandomBytes(3'000, 107);
-    const std::string both = dir.Write(
-        "two.eml", Mail("two files", GnuUuencode(one, "one.bin", dir) + "\n" + GnuUuencode(two, "two.bin", dir)));
+    const std::string both = dir.Write("two.eml", Mail("two files", GnuUuencode(one, "one.bin", dir) + "\n" +
+                                                                        GnuUuencode(two, "two.bin", dir)));
     EXPECT_EQ(ScanAndExtractAll({both}), 2) << host.PlainLog();
     EXPECT_BYTES_EQ(one, ReadFile(Out("one.bin")));
     EXPECT_BYTES_EQ(two, ReadFile(Out("two.bin")));
@@ -99,7 +100,9 @@ TEST_F(EndToEnd, EachNamedPartIsWrittenUnderItsOwnName)
 // Two messages that each carry one Base64 section without a name are two
 // files: bare lines without any header, or MIME bodies without a file name
 // under one subject.
-class NamelessSections : public EndToEnd, public ::testing::WithParamInterface<bool> {};
+class NamelessSections : public EndToEnd, public ::testing::WithParamInterface<bool>
+{
+};
 
 TEST_P(NamelessSections, StayApart)
 {
@@ -108,9 +111,10 @@ TEST_P(NamelessSections, StayApart)
     const bool subject = GetParam();
     auto message = [&](const Bytes& data) {
         const Bytes lines = PythonBase64Lines(data, dir);
-        return subject ? "Subject: pictures\nMIME-Version: 1.0\nContent-Type: application/octet-stream\n"
-                         "Content-Transfer-Encoding: base64\n\n" + lines
-                       : lines;
+        if (!subject) return lines;
+        return "Subject: pictures\nMIME-Version: 1.0\nContent-Type: application/octet-stream\n"
+               "Content-Transfer-Encoding: base64\n\n" +
+               lines;
     };
     EXPECT_EQ(ScanAndExtractAll({dir.Write("a.txt", message(a)), dir.Write("b.txt", message(b))}), 2)
         << host.PlainLog();
@@ -127,12 +131,23 @@ TEST_P(NamelessSections, StayApart)
 INSTANTIATE_TEST_SUITE_P(BareAndMime, NamelessSections, ::testing::Bool());
 
 // A part posted twice and kept ("AutoMultipartDupeRemoval" off) gives its
-// data once; when the copy decoded first is damaged, the other replaces it.
-class KeptDuplicate : public EndToEnd, public ::testing::WithParamInterface<bool> {};
+// data once: part 2 twice, the first copy intact or damaged (the other
+// replaces it), or part 1 twice (its copy is a named output of its own).
+struct DuplicateCase
+{
+    const char* label;
+    int repeated; // index of the part posted twice
+    bool damaged; // the first copy has a short line
+};
+
+class KeptDuplicate : public EndToEnd, public ::testing::WithParamInterface<DuplicateCase>
+{
+};
 
 TEST_P(KeptDuplicate, ContributesItsDataOnce)
 {
     if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    const DuplicateCase& c = GetParam();
     settings.AutoMultipartDupeRemoval = false;
     const Bytes payload = RandomBytes(4'500, 110);
     const std::vector<std::string> lines = Lines(GnuUuencode(payload, "dup.bin", dir));
@@ -142,15 +157,23 @@ TEST_P(KeptDuplicate, ContributesItsDataOnce)
         return "From poster@example.org Mon Jan  1 10:00:00 2024\n" +
                Mail("dup.bin (" + std::to_string(i + 1) + "/3)", Join(lines, i * third, to));
     };
-    std::string damaged = part(1);
-    if (GetParam()) damaged.erase(damaged.find("\nM", damaged.find("\nM") + 1) + 30, 10); // a short line
-    const std::string in = dir.Write("posting.mbox", part(0) + damaged + part(1) + part(2));
-    EXPECT_EQ(ScanAndExtractAll({in}), 1) << host.PlainLog();
+    std::string mbox;
+    for (int i = 0; i < 3; ++i) {
+        std::string copy = part(i);
+        if (i == c.repeated && c.damaged) copy.erase(copy.find("\nM", copy.find("\nM") + 1) + 30, 10);
+        mbox += copy;
+        if (i == c.repeated) mbox += part(i);
+    }
+    EXPECT_EQ(ScanAndExtractAll({dir.Write("posting.mbox", mbox)}), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
-    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), GetParam() ? 1 : 0);
+    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), c.damaged ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(IntactAndDamaged, KeptDuplicate, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Copies, KeptDuplicate,
+                         ::testing::Values(DuplicateCase{"SecondPartTwice", 1, false},
+                                           DuplicateCase{"SecondPartTwiceFirstCopyDamaged", 1, true},
+                                           DuplicateCase{"FirstPartTwice", 0, false}),
+                         [](const auto& p) { return std::string(p.param.label); });
 
 TEST_F(EndToEnd, MimeMailWithBase64Attachment)
 {

@@ -50,6 +50,17 @@ TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilent)
     EXPECT_EQ(Extract(0), extract_result::Skipped) << "silent runs never extract a record with parts missing";
 }
 
+TEST_F(EngineFlow, RecordMissingItsStartIsNamedFromTheSubject)
+{
+    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "lost.bin", dir));
+    CSortInfo* record =
+        AddRecord({MakePart(WriteSection(dir, "p2", "", Join(lines, 1, 101), "", MT_UU, 2, 3), "")});
+    record->m_Status = GS_MISSING;
+    record->m_Expected = 3;
+    EXPECT_EQ(Extract(0), extract_result::Written) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload.substr(0, 100 * 45), ReadFile(Out("test posting")));
+}
+
 TEST_F(EngineFlow, GivenPartSelectsItsRecordAndAnIndexBeyondTheListBeeps)
 {
     AddUURecord("first.bin");
@@ -121,7 +132,8 @@ TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_EQ(host.CountInLog(" short line"), 1);
     EXPECT_EQ(host.CountInLog(", trying alternate part instead."), 1) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("Extracting Base64 encoded data as file b.bin"), 2) << "the restart is announced";
+    EXPECT_EQ(host.CountInLog("Extracting Base64 encoded data as file b.bin"), 2)
+        << "the restart is announced";
     EXPECT_BYTES_EQ(data, ReadFile(Out("b.bin")));
 }
 
@@ -130,18 +142,31 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
     CSortInfo* record = AddUURecord("s.bin");
     record->GetAt(0)->m_Status = GS_STARTED;
     CFInfo parent;
-    int state = 0;
-    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false, nullptr, 1, false, false, &parent),
-              extract_result::Written);
+    ExtractRequest request;
+    request.index = 0;
+    request.outDir = outDir;
+    request.depth = 1;
+    request.parentPart = &parent;
+    EXPECT_EQ(engine.ExtractOutputFile(request), extract_result::Written);
     EXPECT_EQ(record->GetAt(0)->m_Status & 0xF, GS_COMPLETE);
     EXPECT_EQ(parent.m_Status, record->GetAt(0)->m_Status);
 }
 
+TEST_F(EngineFlow, LaterPartWhoseInputIsGoneEndsTheCallWithMinusOne)
+{
+    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "g.bin", dir));
+    CSortInfo* record = AddSplit("g.bin", lines, {lines.size() / 2}, MT_UU);
+    std::filesystem::remove(record->GetAt(1)->m_File);
+    EXPECT_EQ(Extract(0), extract_result::Skipped);
+    EXPECT_FALSE(FileExists(Out("g.bin")));
+    EXPECT_NE(record->GetAt(0)->m_Status & ST_NOTEXTRACTED, 0);
+}
+
 TEST_F(EngineFlow, PartsAfterTheEndOfTheFileArePlacedAtItsEnd)
 {
-    CFInfo* whole = MakePart(WriteSection(dir, "whole", "", GnuUuencode(payload, "w.bin", dir), "trailer\n", MT_UU,
-                                          1, 2),
-                             "w.bin");
+    CFInfo* whole =
+        MakePart(WriteSection(dir, "whole", "", GnuUuencode(payload, "w.bin", dir), "trailer\n", MT_UU, 1, 2),
+                 "w.bin");
     whole->m_EPos += 8; // the section goes on after "end"
     CFInfo* after = MakePart(WriteSection(dir, "after", "", "more text\n", "", MT_UU, 2, 2), "");
     AddRecord({whole, after});
