@@ -125,6 +125,11 @@ struct ScanState
     // Cached tests of `line` (-1 not yet known).
     int headerLine = -1;
     int blankLine = -1;
+    // Where the sender, date and newsgroups of `mime` were last read, and the
+    // last blank line: values read after that blank line belong to the
+    // header block of the message being read.
+    std::int64_t headerFieldsLine = -1;
+    std::int64_t lastBlankLine = 0;
 
     bool InSection() const { return current != nullptr; }
     std::uint32_t CurrentType() const { return current ? current->m_MsgType : 0; }

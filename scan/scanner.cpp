@@ -279,6 +279,7 @@ void HeaderBlock(ScanState& s)
 void EndAtBlankLine(ScanState& s)
 {
     if (!IsBlank(s)) return;
+    s.lastBlankLine = s.lineNo;
     if (s.dataSeen && s.current) EndBeforeLine(s, s.lineNo);
 }
 

@@ -89,6 +89,22 @@ void DecodeSubjectWords(ScanState& s)
     s.SetLength(kSubjectPrefix + take + 1);
 }
 
+// A new message: the header state of the last one is forgotten, but the
+// sender, date and newsgroups read in this header block (usually just
+// before the subject) stay.
+void ResetMimeKeepingSender(ScanState& s)
+{
+    const bool keep = s.headerFieldsLine > s.lastBlankLine;
+    std::string from = std::move(s.mime.m_From);
+    std::string newsgroups = std::move(s.mime.m_Newsgroups);
+    const std::int64_t time = s.mime.m_Time;
+    s.mime.Reset();
+    if (!keep) return;
+    s.mime.m_From = std::move(from);
+    s.mime.m_Newsgroups = std::move(newsgroups);
+    s.mime.m_Time = time;
+}
+
 // A subject with part numbers: the part it belongs to starts here.
 void StartNumberedPart(ScanState& s, SubjectInfo& info)
 {
@@ -137,6 +153,7 @@ void FromLine(ScanState& s)
     else
         sender = text.substr(std::min<std::size_t>(6, text.size()));
     s.mime.m_From.assign(sender);
+    s.headerFieldsLine = s.lineNo;
     if (s.current) s.current->m_From = s.mime.m_From;
 }
 
@@ -154,9 +171,7 @@ Next SubjectLine(ScanState& s)
             return Next::SkipLine;
         }
     }
-    // A new message: the header state read so far (sender, date and
-    // newsgroups too) is forgotten unless a MIME header is pending.
-    if (!s.inMimeHeader) s.mime.Reset();
+    if (!s.inMimeHeader) ResetMimeKeepingSender(s);
     if (s.mime.m_bPartial && s.current && s.current->m_Part == 1 && s.mime.m_Part == 1 &&
         !s.current->m_FullSubj.empty()) {
         s.mime.m_bPartial = 0;
@@ -198,12 +213,14 @@ void DateAndNewsgroups(ScanState& s)
     if (StartsWith(s.line, s.len, "Date:")) {
         const std::int64_t when = ParseDate(TrimLineEnd(View(s).substr(5)));
         (s.current ? s.current->m_Time : s.mime.m_Time) = when;
+        if (!s.current) s.headerFieldsLine = s.lineNo;
     } else if (StartsWith(s.line, s.len, "Newsgroups: ")) {
         std::string_view value = View(s).substr(12);
         std::size_t end = 0;
         while (end < value.size() && static_cast<unsigned char>(value[end]) >= 32)
             ++end;
         (s.current ? s.current->m_Newsgroups : s.mime.m_Newsgroups).assign(value.substr(0, end));
+        if (!s.current) s.headerFieldsLine = s.lineNo;
     }
 }
 

@@ -123,7 +123,7 @@ TEST_P(FaceHeaders, PartCoversTheHeaderAndItsContinuation)
 {
     const FaceCase& c = GetParam();
     Doc doc;
-    doc.Add("Subject: hello").Add("From: Ann <ann@example.org>");
+    doc.Add("From: Ann <ann@example.org>").Add("Subject: hello");
     doc.Add(std::string(c.header) + std::string(70, 'A')).Mark("face");
     for (int i = 0; i < c.more; ++i)
         doc.Add(" " + std::string(78, 'B')).Mark("line" + std::to_string(i + 1));
