@@ -3,6 +3,7 @@
 #include "text/subject.h"
 
 #include "text/ascii.h"
+#include "text/display_text.h"
 #include "text/text_utils.h"
 
 #include <algorithm>
@@ -60,7 +61,7 @@ bool IsNameChar(unsigned char c)
 
 std::string Capped(std::string_view s, std::size_t cap)
 {
-    return std::string(s.substr(0, cap));
+    return std::string(CapText(s, cap));
 }
 
 // Step 1 and the leading blanks, tabs and dashes of step 2.
@@ -227,7 +228,7 @@ std::string NameFromSubject(std::string_view w, int body, int textEnd, const Num
         if (k >= body)
             name = w.substr(static_cast<std::size_t>(body), static_cast<std::size_t>(k - body + 1));
     }
-    return Capped(DropVolumeWord(std::move(name)), kNameCap);
+    return CapName(DropVolumeWord(std::move(name)), kNameCap);
 }
 
 // Step 9: the subject without the matched numbers.
@@ -262,7 +263,7 @@ bool ParseAtDepth(std::string_view subject, const SubjectRules& rules, SubjectIn
     Span name = FindQuotedName(w, body, quoted);
     if (!name.Found()) name = FindWordName(w, body);
     if (name.Found())
-        out.name = Capped(
+        out.name = CapName(
             w.substr(static_cast<std::size_t>(name.start), static_cast<std::size_t>(name.length)), kNameCap);
 
     NumberMatch m = FindNumbers(w, name);
@@ -290,7 +291,7 @@ bool ParseAtDepth(std::string_view subject, const SubjectRules& rules, SubjectIn
     if (!ParseAtDepth(quoted.text, rules, inner, depth + 1)) return false;
     out.part = inner.part;
     out.total = inner.total;
-    out.name = Capped(inner.subjectWithoutNumbers, kNameCap);
+    out.name = CapName(inner.subjectWithoutNumbers, kNameCap);
     const std::size_t at = w.find(quoted.text);
     if (at != std::string_view::npos) {
         std::string key(w.substr(0, at));

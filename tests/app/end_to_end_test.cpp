@@ -1,10 +1,17 @@
 // Runs the installed program on generated mail files and checks what it
 // writes, its report and its exit status.
+#include "app/core_engine.h"
+#include "app/interrupts.h"
+#include "app/program.h"
+#include "platform/host.h"
 #include "support/encoders.h"
 #include "support/test_support.h"
 
+#include <array>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -216,6 +223,78 @@ TEST_F(EndToEnd, HostileNamesStayInsideTheOutputFolder)
     const Result r = Run({"--extract", "--outdir=" + out, in});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_FALSE(test::FileExists(dir / "escape.dat"));
+}
+
+// The real core, with a signal sent to the process from inside the
+// extraction, after 256 lines of data: a deterministic "Ctrl-C mid-write".
+class SignalInsideExtraction final : public Engine
+{
+public:
+    explicit SignalInsideExtraction(int signo, std::string folder) : m_Signal(signo), m_Folder(std::move(folder)) {}
+    int Scan(const std::string& p, MyCObArray& l, Settings& s, Host& h) override { return m_Core.Scan(p, l, s, h); }
+    void Evaluate(MyCObArray& l) override { m_Core.Evaluate(l); }
+    int Extract(MyCObArray& l, int g, CFInfo* part, const std::string& folder, int& answer, Settings& s,
+                Host& h) override
+    {
+        Signalling host(h, *this);
+        return m_Core.Extract(l, g, part, folder, answer, s, host);
+    }
+    bool WriteReport(const MyCObArray& l, const std::string& p) override { return m_Core.WriteReport(l, p); }
+    bool WriteListDump(const MyCObArray& l, const std::string& p) override { return m_Core.WriteListDump(l, p); }
+
+    int filesWhenSignalled = -1; // files in the output folder when the signal went
+
+private:
+    struct Signalling final : Host {
+        Signalling(Host& h, SignalInsideExtraction& e) : inner(h), engine(e) {}
+        void SetProgress(double p) override { inner.SetProgress(p); }
+        bool PumpMessages() override
+        {
+            if (engine.filesWhenSignalled < 0) {
+                engine.filesWhenSignalled = static_cast<int>(RegularFiles(engine.m_Folder).size());
+                ::raise(engine.m_Signal);
+            }
+            return inner.PumpMessages();
+        }
+        bool AbortRequested() const override { return inner.AbortRequested(); }
+        void RequestAbort() override { inner.RequestAbort(); }
+        void ClearAbort() override { inner.ClearAbort(); }
+        bool HasLog() const override { return inner.HasLog(); }
+        void Log(std::string_view t) override { inner.Log(t); }
+        void SetStatus(std::string_view t) override { inner.SetStatus(t); }
+        bool Silent() const override { return inner.Silent(); }
+        void Beep() override { inner.Beep(); }
+        int Ask(Prompt p, std::string_view s) override { return inner.Ask(p, s); }
+        Host& inner;
+        SignalInsideExtraction& engine;
+    };
+    int m_Signal;
+    std::string m_Folder;
+    CoreEngine m_Core;
+};
+
+TEST_F(EndToEnd, InterruptRemovesTheOutputBeingWritten)
+{
+    const std::string big = test::RandomBytes(200'000, 13);
+    const std::string in = dir.Write("mail.txt", UuPosting("big.dat", big));
+    for (int signo : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signo);
+        const std::string out = MakeFolder("out" + std::to_string(signo));
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            InstallInterruptHandlers();
+            SignalInsideExtraction engine(signo, out);
+            std::ostringstream o, e;
+            const int status = RunProgram({"--extract", "--outdir=" + out, in}, engine, {}, o, e);
+            ::_exit(engine.filesWhenSignalled == 1 ? status : 100 + engine.filesWhenSignalled);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "the signal ended the process before it cleaned up";
+        EXPECT_EQ(WEXITSTATUS(status), 254) << "100 + n: n files in the output folder at the signal";
+        EXPECT_TRUE(RegularFiles(out).empty()) << RegularFiles(out).front();
+    }
 }
 
 TEST_F(EndToEnd, ThousandsOfFileArguments)
