@@ -3,9 +3,9 @@
 #include "model/data_types.h"
 #include "model/list_dump.h"
 #include "model/records.h"
-#include "scan/line_tests.h"
 #include "text/ascii.h"
 #include "text/messages.h"
+#include "text/wild_match.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,6 +1,6 @@
 #include "app/wildcards.h"
 
-#include "scan/line_tests.h"
+#include "text/wild_match.h"
 
 #include <algorithm>
 #include <dirent.h>

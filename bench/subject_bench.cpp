@@ -1,6 +1,5 @@
 // Subject parsing and header-line recognition run once per header line of
 // every scanned message, so their cost matters on large mailboxes.
-#include "model/settings.h"
 #include "text/subject.h"
 #include "text/text_utils.h"
 
@@ -22,11 +21,11 @@ constexpr std::array<std::string_view, 6> kSubjects = {
 
 void BM_ParseSubject(benchmark::State& state)
 {
-    const zarvex::Settings settings;
+    const zarvex::SubjectRules rules;
     std::size_t i = 0;
     for (auto _ : state) {
         zarvex::SubjectInfo info;
-        benchmark::DoNotOptimize(zarvex::ParseSubject(kSubjects[i++ % kSubjects.size()], settings, info));
+        benchmark::DoNotOptimize(zarvex::ParseSubject(kSubjects[i++ % kSubjects.size()], rules, info));
         benchmark::DoNotOptimize(info.part);
     }
     state.SetItemsProcessed(state.iterations());

@@ -4,10 +4,10 @@
 #include "extract/engine.h"
 
 #include "codec/base64.h"
+#include "codec/line_tests.h"
 #include "io/buf_file.h"
 #include "model/records.h"
 #include "platform/host.h"
-#include "scan/line_tests.h"
 #include "text/ascii.h"
 #include "text/text_utils.h"
 

@@ -4,12 +4,12 @@
 #include "extract/engine.h"
 
 #include "codec/binhex.h"
+#include "codec/line_tests.h"
 #include "extract/file_error_box.h"
 #include "io/buf_file.h"
 #include "model/records.h"
 #include "model/settings.h"
 #include "platform/host.h"
-#include "scan/line_tests.h"
 #include "text/ascii.h"
 #include "text/messages.h"
 #include "text/text_utils.h"

@@ -3,11 +3,11 @@
 // and (with "DecodeUTF8") UTF-8 bodies as UTF-8 text.
 #include "extract/engine.h"
 
+#include "codec/line_tests.h"
 #include "codec/text_lines.h"
 #include "io/buf_file.h"
 #include "model/records.h"
 #include "model/settings.h"
-#include "scan/line_tests.h"
 #include "text/ascii.h"
 
 namespace zarvex {

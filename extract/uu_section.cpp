@@ -4,10 +4,10 @@
 // and "end" that only the end handling decodes).
 #include "extract/engine.h"
 
+#include "codec/line_tests.h"
 #include "codec/uuxx.h"
 #include "io/buf_file.h"
 #include "model/records.h"
-#include "scan/line_tests.h"
 #include "text/ascii.h"
 
 namespace zarvex {

@@ -2,11 +2,12 @@
 // decoders and the line tests. The first input byte picks the options
 // (raw mode, previous-line hint, boundary); the rest is the line.
 #include "codec/base64.h"
+#include "codec/line_tests.h"
 #include "codec/uuxx.h"
 #include "codec/yenc.h"
 #include "codec/yenc_kernels.h"
 #include "io/buf_file.h"
-#include "scan/line_tests.h"
+#include "text/wild_match.h"
 
 #include <cstddef>
 #include <cstdint>

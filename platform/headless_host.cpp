@@ -1,6 +1,6 @@
 #include "platform/headless_host.h"
 
-#include "text/messages.h"
+#include "platform/colour_markers.h"
 
 #include <cerrno>
 

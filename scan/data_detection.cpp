@@ -2,9 +2,9 @@
 // rules inside an open part (BinHex end line, the Base64 line-length rule,
 // two header lines in a row) and the detection of data lines inside and
 // outside parts.
+#include "codec/line_tests.h"
 #include "model/file_types.h"
 #include "model/settings.h"
-#include "scan/line_tests.h"
 #include "scan/scan_state.h"
 #include "text/text_utils.h"
 

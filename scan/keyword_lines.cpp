@@ -2,8 +2,8 @@
 // sections, the openers of BinHex, yEnc and BPST sections, MIME boundaries
 // and headers, and the "section "/"Article " lines of digests and
 // multi-section postings.
+#include "codec/line_tests.h"
 #include "model/settings.h"
-#include "scan/line_tests.h"
 #include "scan/scan_state.h"
 #include "text/display_text.h"
 #include "text/subject.h"

@@ -2,9 +2,9 @@
 // and the read-ahead to a closing boundary that tells a digest of messages
 // from an ordinary multipart body. The Content- header fields themselves are
 // read in mime_fields.cpp.
+#include "codec/line_tests.h"
 #include "model/settings.h"
 #include "platform/host.h"
-#include "scan/line_tests.h"
 #include "scan/mime_rules.h"
 #include "text/text_utils.h"
 

@@ -3,14 +3,15 @@
 // own file and is called here by its name.
 #include "scan/scanner.h"
 
+#include "codec/line_tests.h"
 #include "io/file_error.h"
 #include "model/settings.h"
 #include "platform/host.h"
-#include "scan/line_tests.h"
 #include "scan/scan_state.h"
 #include "text/display_text.h"
 #include "text/messages.h"
 #include "text/text_utils.h"
+#include "text/wild_match.h"
 
 #include <cstring>
 #include <exception>

@@ -165,7 +165,7 @@ Next SubjectLine(ScanState& s)
     }
     SubjectInfo info;
     if (s.current && s.PartAge() < 20) {
-        const bool numbered = ParseSubject(SubjectText(s), s.settings, info);
+        const bool numbered = ParseSubject(SubjectText(s), SubjectRules{s.settings.OnlyUseLastParen}, info);
         if (!numbered || (info.part < 1 && info.total < 1)) {
             s.skipOriginalMessage = false;
             return Next::SkipLine;
@@ -187,7 +187,7 @@ Next SubjectLine(ScanState& s)
 
     s.mime.m_FullSubj.clear();
     info = SubjectInfo{};
-    const bool numbered = ParseSubject(SubjectText(s), s.settings, info);
+    const bool numbered = ParseSubject(SubjectText(s), SubjectRules{s.settings.OnlyUseLastParen}, info);
     s.subjPart = info.part;
     s.subjTotal = info.total;
     if (numbered) {

@@ -2,8 +2,8 @@
 // messages of a mailbox.
 #include "text/text_utils.h"
 
-#include "scan/line_tests.h"
 #include "text/ascii.h"
+#include "text/wild_match.h"
 
 #include <array>
 #include <string>

@@ -3,6 +3,7 @@
 // RRGGBB is a colour marker for the log ("\xFD" "000000" returns to black).
 #pragma once
 
+#include "platform/colour_markers.h"
 #include "text/message_ids.h"
 
 #include <string>
@@ -23,8 +24,5 @@ std::string FormatTemplate(std::string_view tmpl, std::string_view arg1 = {}, st
 
 // The text of a file error cause 0..14 (messages 400..414), 415 "Unknown" otherwise.
 std::string_view FileErrorText(int cause);
-
-// Removes colour markers (0xFD + six characters) from marked log text.
-std::string StripColourMarkers(std::string_view marked);
 
 } // namespace zarvex

@@ -2,7 +2,6 @@
 // with the numbers taken out (the key on which parts are grouped).
 #include "text/subject.h"
 
-#include "model/settings.h"
 #include "text/ascii.h"
 #include "text/display_text.h"
 #include "text/text_utils.h"
@@ -253,7 +252,7 @@ std::string WithoutNumbers(std::string_view w, const NumberMatch& m, const Span&
     return Capped(out, kLineCap - 1);
 }
 
-bool ParseAtDepth(std::string_view subject, const Settings& settings, SubjectInfo& out, int depth)
+bool ParseAtDepth(std::string_view subject, const SubjectRules& rules, SubjectInfo& out, int depth)
 {
     out = SubjectInfo{};
     const std::string work = WorkText(subject);
@@ -268,7 +267,7 @@ bool ParseAtDepth(std::string_view subject, const Settings& settings, SubjectInf
             w.substr(static_cast<std::size_t>(name.start), static_cast<std::size_t>(name.length)), kNameCap);
 
     NumberMatch m = FindNumbers(w, name);
-    if (m.Found() && m.pattern == NumberPattern::kParen && !settings.OnlyUseLastParen)
+    if (m.Found() && m.pattern == NumberPattern::kParen && !rules.OnlyUseLastParen)
         out.altFlag = SecondPairFlag(w, name, m);
 
     int textEnd = Size(w);
@@ -289,7 +288,7 @@ bool ParseAtDepth(std::string_view subject, const Settings& settings, SubjectInf
     // The numbers may hide inside a quoted name: parse it once more, one level deep.
     if (!quoted.kept || depth > 0) return false;
     SubjectInfo inner;
-    if (!ParseAtDepth(quoted.text, settings, inner, depth + 1)) return false;
+    if (!ParseAtDepth(quoted.text, rules, inner, depth + 1)) return false;
     out.part = inner.part;
     out.total = inner.total;
     out.name = CapName(inner.subjectWithoutNumbers, kNameCap);
@@ -305,9 +304,9 @@ bool ParseAtDepth(std::string_view subject, const Settings& settings, SubjectInf
 
 } // namespace
 
-bool ParseSubject(std::string_view subject, const Settings& settings, SubjectInfo& out)
+bool ParseSubject(std::string_view subject, const SubjectRules& rules, SubjectInfo& out)
 {
-    return ParseAtDepth(subject, settings, out, 0);
+    return ParseAtDepth(subject, rules, out, 0);
 }
 
 } // namespace zarvex

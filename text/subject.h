@@ -6,8 +6,6 @@
 
 namespace zarvex {
 
-struct Settings;
-
 // The number patterns of subject lines ("\t" is a white-space run).
 namespace NumberPattern {
 inline constexpr std::string_view kParen = "(#/#)";
@@ -44,8 +42,14 @@ struct SubjectInfo
     std::string subjectWithoutNumbers; // the grouping key (at most 1,023 bytes)
 };
 
-// Returns true when the subject carries part numbers. Reads "OnlyUseLastParen".
-bool ParseSubject(std::string_view subject, const Settings& settings, SubjectInfo& out);
+// What of the settings subject parsing follows: the "OnlyUseLastParen" switch.
+struct SubjectRules
+{
+    bool OnlyUseLastParen = false;
+};
+
+// Returns true when the subject carries part numbers.
+bool ParseSubject(std::string_view subject, const SubjectRules& rules, SubjectInfo& out);
 
 // Group numbers ("file 2 of 4", "[2/4]") in a subject whose part numbers were
 // already removed. Numbers above 499 are no group numbers: both become -1.

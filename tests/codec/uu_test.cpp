@@ -1,7 +1,7 @@
 #include "codec/uuxx.h"
 
+#include "codec/line_tests.h"
 #include "codec/tables.h"
-#include "scan/line_tests.h"
 #include "tests/codec/codec_helpers.h"
 
 #include <gtest/gtest.h>

@@ -2,6 +2,7 @@
 
 #include "codec/crc32.h"
 #include "codec/yenc_kernels.h"
+#include "support/yenc_posting.h"
 #include "tests/codec/codec_helpers.h"
 
 #include <gtest/gtest.h>
@@ -34,25 +35,6 @@ Decoded DecodeLines(const std::vector<std::string>& lines, bool strict, int line
     d.bytes = out.Take();
     d.pending = state.pendingEscape;
     return d;
-}
-
-// The yEnc rule every encoder follows: NUL, LF, CR and "=" escaped, lines
-// broken after `width` characters (an escape pair may make one longer).
-std::vector<std::string> Encode(std::string_view data, int width = 128)
-{
-    std::vector<std::string> lines(1);
-    for (unsigned char b : data) {
-        const auto c = static_cast<unsigned char>(b + 42);
-        if (c == 0 || c == '\n' || c == '\r' || c == '=') {
-            lines.back() += '=';
-            lines.back() += static_cast<char>(c + 64);
-        } else {
-            lines.back() += static_cast<char>(c);
-        }
-        if (static_cast<int>(lines.back().size()) >= width) lines.emplace_back();
-    }
-    if (lines.back().empty()) lines.pop_back();
-    return lines;
 }
 
 TEST(YencLine, EscapePairsDecodeToTheirBytes)
@@ -226,7 +208,7 @@ TEST_P(YencRoundTrip, EveryByteValueAtEveryLineOffset)
     Bytes data;
     for (int offset = 0; offset < 256; offset += 7) data += AllBytesFrom(offset);
     for (int width : {1, 2, 61, 128}) {
-        const Decoded d = DecodeLines(Encode(data, width), GetParam(), width);
+        const Decoded d = DecodeLines(YencLines(data, width), GetParam(), width);
         EXPECT_BYTES_EQ(data, d.bytes);
         EXPECT_EQ(~d.crc, Crc32Of(data.data(), data.size()));
     }

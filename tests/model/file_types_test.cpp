@@ -2,6 +2,7 @@
 
 #include "model/data_types.h"
 #include "support/encoders.h"
+#include "support/yenc_posting.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -43,19 +44,10 @@ std::string B64Line(const Bytes& data)
     return test::Base64Encode(data) + "\n";
 }
 
+// All of `data` on one yEnc line.
 std::string YencLine(const Bytes& data)
 {
-    std::string out;
-    for (unsigned char b : data) {
-        const unsigned char c = static_cast<unsigned char>(b + 42);
-        if (c == 0 || c == '\n' || c == '\r' || c == '=') {
-            out += '=';
-            out += static_cast<char>(c + 64);
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\n";
+    return test::YencLines(data, 1 << 20)[0] + "\n";
 }
 
 int DetectLine(const std::string& line, std::uint32_t msgType)

@@ -5,6 +5,7 @@
 #include "scan_fixture.h"
 
 #include "model/list_dump.h"
+#include "support/yenc_posting.h"
 
 #include <random>
 #include <utility>
@@ -110,19 +111,6 @@ private:
             lines.push_back(l);
         }
         lines.push_back("+");
-        return lines;
-    }
-
-    // yEnc data lines hold blanks, letters and every other byte but the escaped ones.
-    std::vector<std::string> YencLines(const Bytes& data)
-    {
-        std::vector<std::string> lines(1);
-        for (unsigned char b : data) {
-            const auto c = static_cast<unsigned char>(b + 42);
-            if (c == 0 || c == '\n' || c == '\r' || c == '=') lines.back() += '=';
-            lines.back() += static_cast<char>(c == 0 || c == '\n' || c == '\r' || c == '=' ? c + 64 : c);
-            if (lines.back().size() >= 128) lines.emplace_back();
-        }
         return lines;
     }
 

@@ -1,7 +1,5 @@
 #include "text/subject.h"
 
-#include "model/settings.h"
-
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -34,9 +32,9 @@ class SubjectTable : public ::testing::TestWithParam<SubjectCase>
 TEST_P(SubjectTable, GivesNumbersNameAndKey)
 {
     const SubjectCase& c = GetParam();
-    Settings settings;
+    SubjectRules rules;
     SubjectInfo info;
-    EXPECT_EQ(ParseSubject(c.subject, settings, info), c.ok);
+    EXPECT_EQ(ParseSubject(c.subject, rules, info), c.ok);
     EXPECT_EQ(info.part, c.part);
     EXPECT_EQ(info.total, c.total);
     EXPECT_EQ(info.name, c.name);
@@ -115,10 +113,10 @@ INSTANTIATE_TEST_SUITE_P(RealSubjects, SubjectTable, ::testing::ValuesIn(kSubjec
 
 TEST(SubjectSettings, OnlyUseLastParenLeavesTheFlagOff)
 {
-    Settings settings;
-    settings.OnlyUseLastParen = true;
+    SubjectRules rules;
+    rules.OnlyUseLastParen = true;
     SubjectInfo info;
-    ASSERT_TRUE(ParseSubject("repost: pics (1/3) (2/10)", settings, info));
+    ASSERT_TRUE(ParseSubject("repost: pics (1/3) (2/10)", rules, info));
     EXPECT_EQ(info.part, 2);
     EXPECT_EQ(info.total, 10);
     EXPECT_EQ(info.altFlag, 0);
@@ -126,19 +124,19 @@ TEST(SubjectSettings, OnlyUseLastParenLeavesTheFlagOff)
 
 TEST(SubjectLimits, HugeSubjectsAndNamesStayWithinTheirBuffers)
 {
-    Settings settings;
+    SubjectRules rules;
     SubjectInfo info;
-    ParseSubject(std::string(5000, 'x') + ".zip (1/2)", settings, info);
+    ParseSubject(std::string(5000, 'x') + ".zip (1/2)", rules, info);
     EXPECT_LE(info.subjectWithoutNumbers.size(), 1022U);
     EXPECT_LE(info.name.size(), 255U);
-    ASSERT_TRUE(ParseSubject("\"" + std::string(400, 'n') + ".jpg\" (1/2)", settings, info));
+    ASSERT_TRUE(ParseSubject("\"" + std::string(400, 'n') + ".jpg\" (1/2)", rules, info));
     EXPECT_EQ(info.name, std::string(251, 'n') + ".jpg") << "the extension is kept";
 }
 
 TEST(SubjectLimits, HostileBytesNeverCrash)
 {
     static constexpr std::string_view kAlphabet = "()[]<>/\"0123456789 .-_pPartOF=?qQbB\t\r\n\xE9";
-    Settings settings;
+    SubjectRules rules;
     for (int seed = 0; seed < 200; ++seed) {
         std::string s;
         unsigned x = static_cast<unsigned>(seed) * 2654435761U + 1;
@@ -147,7 +145,7 @@ TEST(SubjectLimits, HostileBytesNeverCrash)
             s += kAlphabet[(x >> 16) % kAlphabet.size()];
         }
         SubjectInfo info;
-        ParseSubject(s, settings, info);
+        ParseSubject(s, rules, info);
         EXPECT_TRUE(info.part == -1 || info.part <= (info.total == -1 ? 0 : info.total + 1)) << s;
     }
 }

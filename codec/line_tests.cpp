@@ -1,7 +1,7 @@
 // Line tests: pure functions over the bytes of one line. No test reads past
 // `len`; where a length handed on to another test reaches beyond the line,
 // the line's end counts as its line end.
-#include "scan/line_tests.h"
+#include "codec/line_tests.h"
 
 #include "codec/tables.h"
 #include "text/ascii.h"
@@ -69,35 +69,6 @@ bool HasControlByte(const char* line, int t)
 bool IsQuoteMark(unsigned char c)
 {
     return c == '>' || c == '-' || c == ':';
-}
-
-int WildMatchFrom(const unsigned char* t, const unsigned char* p, bool ignoreCase)
-{
-    for (; *p; ++t, ++p) {
-        if (*t == 0 && *p != '*') return -1;
-        switch (*p) {
-        case '?':
-            break;
-        case '*': {
-            while (p[1] == '*')
-                ++p;
-            if (p[1] == 0) return 1;
-            for (; *t; ++t) {
-                const int r = WildMatchFrom(t, p + 1, ignoreCase);
-                if (r != 0) return r;
-            }
-            return -1;
-        }
-        case '/':
-            if (p[1] != 0) ++p; // a trailing "/" stands for itself
-            if (*t != *p) return 0;
-            break;
-        default:
-            if (ignoreCase ? AsciiUpper(*t) != AsciiUpper(*p) : *t != *p) return 0;
-            break;
-        }
-    }
-    return *t == 0 ? 1 : 0;
 }
 
 } // namespace
@@ -216,12 +187,6 @@ unsigned char LastNonBlank(const char* line)
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(line); *p; ++p)
         if (!IsAsciiSpace(*p)) last = *p;
     return last;
-}
-
-int WildMatch(const char* text, const char* pattern, bool ignoreCase)
-{
-    return WildMatchFrom(reinterpret_cast<const unsigned char*>(text),
-                         reinterpret_cast<const unsigned char*>(pattern), ignoreCase);
 }
 
 } // namespace zarvex

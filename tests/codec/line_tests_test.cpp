@@ -1,4 +1,5 @@
-#include "scan/line_tests.h"
+#include "codec/line_tests.h"
+#include "text/wild_match.h"
 
 #include "codec/tables.h"
 #include "support/test_support.h"

@@ -18,7 +18,5 @@ std::uint32_t ClassifyDataLine(const char* line, int len);
 int QuotePrefixLength(const char* line, int len);
 // The last byte of the zero-terminated line that is not white space; 0 for a blank line.
 unsigned char LastNonBlank(const char* line);
-// 1 match, 0 mismatch, -1 the text ended before the pattern. Both zero-terminated.
-int WildMatch(const char* text, const char* pattern, bool ignoreCase);
 
 } // namespace zarvex
