@@ -126,12 +126,17 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
     return !skip;
 }
 
-std::vector<std::string> Extractor::RunInputs() const
+const InputFiles& Extractor::RunInputs()
 {
-    std::vector<std::string> inputs(m_List.m_InputNames.begin(), m_List.m_InputNames.end());
-    for (int i = 0; i < m_Call.record->GetSize(); ++i)
-        for (const CFInfo* p = m_Call.record->GetAt(i); p; p = p->m_pNextDup.get()) inputs.push_back(p->m_File);
-    return inputs;
+    for (const std::string& name : m_List.m_InputNames) m_Inputs.Add(name);
+    // A record with thousands of outputs is walked once, not once per output.
+    if (m_Call.record != m_InputsRecord || m_Call.record->GetSize() != m_InputsRecordSize) {
+        m_InputsRecord = m_Call.record;
+        m_InputsRecordSize = m_Call.record->GetSize();
+        for (int i = 0; i < m_Call.record->GetSize(); ++i)
+            for (const CFInfo* p = m_Call.record->GetAt(i); p; p = p->m_pNextDup.get()) m_Inputs.Add(p->m_File);
+    }
+    return m_Inputs;
 }
 
 int Extractor::OpenOutput(const std::string& outDir, int* answerState)
@@ -148,7 +153,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         MarkNotExtracted();
         return extract_result::Skipped;
     }
-    request.inputs = RunInputs();
+    request.inputs = &RunInputs();
     switch (m_Policy.Open(request, *m_Call.record, answerState, *m_Out)) {
     case OpenOutcome::Opened:
         return extract_result::Written;
