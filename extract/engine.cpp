@@ -98,6 +98,22 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
 CSortInfo* Extractor::FindRecord(int index, CFInfo* part) const
 {
     if (!part) return index >= 0 && index < m_List.GetSize() ? m_List.GetAt(index) : nullptr;
+    // The record at `index` first, from where the last part was found there:
+    // the outputs of a record come in order.
+    if (index >= 0 && index < m_List.GetSize()) {
+        CSortInfo* record = m_List.GetAt(index);
+        const int n = record->GetSize();
+        const int from = record == m_FoundRecord && m_FoundAt < n ? m_FoundAt : 0;
+        for (int k = 0; k < n; ++k) {
+            const int i = (from + k) % n;
+            for (const CFInfo* p = record->GetAt(i); p; p = p->m_pNextDup.get())
+                if (p == part) {
+                    m_FoundRecord = record;
+                    m_FoundAt = i;
+                    return record;
+                }
+        }
+    }
     for (int g = 0; g < m_List.GetSize(); ++g) {
         CSortInfo* record = m_List.GetAt(g);
         for (int i = 0; i < record->GetSize(); ++i)

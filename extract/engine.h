@@ -202,6 +202,13 @@ private:
     InputFiles m_Inputs;
     const CSortInfo* m_InputsRecord = nullptr;
     int m_InputsRecordSize = -1;
+    // Where the last named part was found, so that a record's outputs,
+    // asked for in order, are found without a search from its start.
+    mutable const CSortInfo* m_FoundRecord = nullptr;
+    mutable int m_FoundAt = 0;
+    // The record whose parts were all marked "not extracted" last, and its size then.
+    const CSortInfo* m_MarkedRecord = nullptr;
+    int m_MarkedSize = -1;
     std::chrono::steady_clock::time_point m_LastBeep{};
     bool m_HasBeeped = false;
 

@@ -90,8 +90,17 @@ void Extractor::AddStatus(std::int32_t bits)
 void Extractor::MarkNotExtracted()
 {
     if (!m_Call.record) return;
-    m_Call.record->m_Status |= ST_NOTEXTRACTED;
-    for (int i = 0; i < m_Call.record->GetSize(); ++i) m_Call.record->GetAt(i)->m_Status |= ST_NOTEXTRACTED;
+    CSortInfo& record = *m_Call.record;
+    const bool marked = (record.m_Status & ST_NOTEXTRACTED) != 0;
+    record.m_Status |= ST_NOTEXTRACTED;
+    // Every output of a record skipped in turn: its parts were marked already.
+    const int n = record.GetSize();
+    if (marked && &record == m_MarkedRecord && n == m_MarkedSize && n > 0 &&
+        (record.GetAt(0)->m_Status & record.GetAt(n - 1)->m_Status & ST_NOTEXTRACTED) != 0)
+        return;
+    for (int i = 0; i < n; ++i) record.GetAt(i)->m_Status |= ST_NOTEXTRACTED;
+    m_MarkedRecord = &record;
+    m_MarkedSize = n;
 }
 
 void Extractor::Log(std::string_view text)
