@@ -9,6 +9,8 @@ packages=(
   libcompfaceg1-dev
   qt6-base-dev xvfb xauth
   sharutils python3 mpack
+  # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
+  clang libclang-rt-14-dev
   # Tools no one here wrote, run by the tests to check decoded output.
   macutils compface
 )
