@@ -80,12 +80,13 @@ namespace {
 // Whole groups s[0, 4 * groups) into out[0, 3 * groups): one 24-bit value
 // per group, no branch per byte. Returns the ORed table values (invalid
 // characters keep their table value, as in Split, so the bytes are the same).
-unsigned DecodeGroupRun(const unsigned char* s, int groups, const DecodeTable& table, unsigned char* out)
+unsigned DecodeGroupRun(const unsigned char* s, int groups, const DecodeTable& table, unsigned char* out,
+                        SixBitKernel kernel)
 {
     unsigned bad = 0;
     // The UU alphabet decodes by arithmetic: the vector kernel does what it
     // can (only valid characters, so nothing for `bad`), the loop the rest.
-    if (&table == &kUUDecode) {
+    if (&table == &kUUDecode && kernel == SixBitKernel::Best) {
         const int fast = DecodeUUGroupsFast(s, groups, out);
         groups -= fast;
         s += 4 * fast;
@@ -121,7 +122,7 @@ unsigned ByteSum(const unsigned char* data, int n)
 } // namespace
 
 GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table,
-                           unsigned char missing, LineSink& sink)
+                           unsigned char missing, LineSink& sink, SixBitKernel kernel)
 {
     const int whole = len > 1 ? std::min(n / 3, (len - 1) / 4) : 0;
     if (whole <= 0) return DecodeGroupsPlain(s, len, n, table, missing, sink);
@@ -134,7 +135,7 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
     for (int done = 0; done < whole;) {
         const int k = std::min(kRunGroups, whole - done);
         unsigned char* out = sink.HasOutput() ? sink.Reserve(3 * k) : scratch;
-        bad |= DecodeGroupRun(s + 1 + 4 * done, k, table, out);
+        bad |= DecodeGroupRun(s + 1 + 4 * done, k, table, out, kernel);
         if (needSum) sum += ByteSum(out, 3 * k);
         if (sink.HasOutput()) sink.Commit(3 * k);
         done += k;

@@ -20,8 +20,15 @@ struct GroupsDecoded
 // character. Characters at or past `len` are not read: they take the value
 // `missing`. Invalid characters keep their table value, so the output keeps
 // its length whatever the line holds.
+// The kernel for the whole groups of DecodeGroups: the best this CPU has,
+// or the scalar loop alone (tests and fuzz targets force it to compare).
+enum class SixBitKernel
+{
+    Best,
+    Scalar,
+};
 GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeTable& table,
-                           unsigned char missing, LineSink& sink);
+                           unsigned char missing, LineSink& sink, SixBitKernel kernel = SixBitKernel::Best);
 // The same, one group at a time: the reference the fast path above is
 // tested against.
 GroupsDecoded DecodeGroupsPlain(const unsigned char* s, int len, int n, const DecodeTable& table,

@@ -146,8 +146,9 @@ void Extractor::DecodeBase64Data()
         FinishFile();
         break;
     case B64_NOTHING:
+        // A blank line pauses the body; the bytes go out with the next
+        // write or the close (no sync per line).
         m_Call.state = DecodeState::Paused;
-        m_Out->File().Flush();
         break;
     default:
         m_Call.dataWritten = true;

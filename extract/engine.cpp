@@ -107,6 +107,22 @@ CSortInfo* Extractor::FindRecord(int index, CFInfo* part, int* first) const
 {
     *first = 0;
     if (!part) return index >= 0 && index < m_List.GetSize() ? m_List.GetAt(index) : nullptr;
+    // The record at `index` first, from where the last part was found there:
+    // the outputs of a record come in order.
+    if (index >= 0 && index < m_List.GetSize()) {
+        CSortInfo* record = m_List.GetAt(index);
+        const int n = record->GetSize();
+        const int from = record == m_FoundRecord && m_FoundAt < n ? m_FoundAt : 0;
+        for (int k = 0; k < n; ++k) {
+            const int i = (from + k) % n;
+            for (const CFInfo* p = record->GetAt(i); p; p = p->m_pNextDup.get())
+                if (p == part) {
+                    m_FoundRecord = record;
+                    m_FoundAt = i;
+                    return record;
+                }
+        }
+    }
     for (int g = 0; g < m_List.GetSize(); ++g) {
         CSortInfo* record = m_List.GetAt(g);
         for (int i = 0; i < record->GetSize(); ++i)
@@ -138,12 +154,17 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
     return !skip;
 }
 
-std::vector<std::string> Extractor::RunInputs() const
+const InputFiles& Extractor::RunInputs()
 {
-    std::vector<std::string> inputs(m_List.m_InputNames.begin(), m_List.m_InputNames.end());
-    for (int i = 0; i < m_Call.record->GetSize(); ++i)
-        for (const CFInfo* p = m_Call.record->GetAt(i); p; p = p->m_pNextDup.get()) inputs.push_back(p->m_File);
-    return inputs;
+    for (const std::string& name : m_List.m_InputNames) m_Inputs.Add(name);
+    // A record with thousands of outputs is walked once, not once per output.
+    if (m_Call.record != m_InputsRecord || m_Call.record->GetSize() != m_InputsRecordSize) {
+        m_InputsRecord = m_Call.record;
+        m_InputsRecordSize = m_Call.record->GetSize();
+        for (int i = 0; i < m_Call.record->GetSize(); ++i)
+            for (const CFInfo* p = m_Call.record->GetAt(i); p; p = p->m_pNextDup.get()) m_Inputs.Add(p->m_File);
+    }
+    return m_Inputs;
 }
 
 int Extractor::OpenOutput(const std::string& outDir, int* answerState)
@@ -164,7 +185,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         MarkNotExtracted();
         return extract_result::Skipped;
     }
-    request.inputs = RunInputs();
+    request.inputs = &RunInputs();
     switch (m_Policy.Open(request, *m_Call.record, answerState, *m_Out)) {
     case OpenOutcome::Opened:
         return extract_result::Written;

@@ -143,7 +143,7 @@ private:
     CSortInfo* FindRecord(int index, CFInfo* part, int* first) const;
     bool MayExtract(CSortInfo& record, bool skipIncomplete);
     int OpenOutput(const std::string& outDir, int* answerState);
-    std::vector<std::string> RunInputs() const;
+    const InputFiles& RunInputs();
 
     // The part loop.
     void RunParts();
@@ -226,6 +226,15 @@ private:
     Settings& m_Settings;
     Host& m_Host;
     OutputPolicy m_Policy;
+    // Every input of the run so far; the files of the last record are added
+    // once for all of its outputs.
+    InputFiles m_Inputs;
+    const CSortInfo* m_InputsRecord = nullptr;
+    int m_InputsRecordSize = -1;
+    // Where the last named part was found, so that a record's outputs,
+    // asked for in order, are found without a search from its start.
+    mutable const CSortInfo* m_FoundRecord = nullptr;
+    mutable int m_FoundAt = 0;
     std::chrono::steady_clock::time_point m_LastBeep{};
     bool m_HasBeeped = false;
 

@@ -82,6 +82,19 @@ bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& ot
     return false;
 }
 
+void InputFiles::Add(const std::string& path)
+{
+    if (!m_Paths.insert(path).second) return;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) m_Ids.emplace(st.st_dev, st.st_ino);
+}
+
+bool InputFiles::Holds(const std::string& path) const
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && m_Ids.count({st.st_dev, st.st_ino}) != 0;
+}
+
 std::string AppendSuggestion(std::string_view outputName)
 {
     const std::size_t n = outputName.size();

@@ -91,7 +91,7 @@ OpenOutcome OutputPolicy::Open(const OutputRequest& request, const CSortInfo& gr
     const std::string& path = request.path;
     if (!Exists(path)) return Finish(out, path, OutputFile::Mode::CreateNew, false);
     // Decoding over a file this run is still reading would destroy it.
-    if (IsSameFileAsAny(path, request.inputs)) return OpenOutcome::Skipped;
+    if (request.inputs && request.inputs->Holds(path)) return OpenOutcome::Skipped;
 
     const bool yencMerge = IsYencMergeCandidate(group, path);
     if (!request.streamOpen) {
@@ -126,7 +126,7 @@ OpenOutcome OutputPolicy::OpenForAppend(const OutputRequest& request, int* answe
         m_AppendReplacePending = false;
         return Finish(out, path, OutputFile::Mode::CreateNew, false);
     }
-    if (IsSameFileAsAny(path, request.inputs)) return OpenOutcome::Skipped;
+    if (request.inputs && request.inputs->Holds(path)) return OpenOutcome::Skipped;
     if (*answerState != answer::NoToAll) {
         const int pressed = request.streamOpen ? button::Yes : m_Host.Ask(Prompt::Overwrite, path);
         if (pressed == button::Cancel) {

@@ -50,8 +50,10 @@ void GroupIndex::AddGroup(const CSortInfo& group, int index)
 
 void GroupIndex::AddNames(const CSortInfo& group, int index)
 {
-    for (const std::string& name : group.m_Names)
-        AddKey(m_ByName, name, index);
+    // Each distinct name once: a group may hold thousands of equal names.
+    const auto& names = group.m_Names;
+    for (auto it = names.begin(); it != names.end(); it = names.upper_bound(*it))
+        AddKey(m_ByName, *it, index);
 }
 
 void GroupIndex::AddSpan(const CFInfo& part, int group)

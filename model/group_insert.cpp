@@ -240,9 +240,16 @@ private:
         Log(msg::KeepingDuplicate);
         const int own = m_Group.IndexOfName(part.m_DestFile);
         int index = own >= 0 ? own : rival;
+        // The run of this name ended where the last duplicate went in, when
+        // nothing but that insertion changed the group since.
+        CSortInfo::NameRun& run = m_Group.m_LastRun;
+        if (run.first == index && run.size == m_Group.GetSize() && run.end <= m_Group.GetSize() &&
+            EqualsIgnoreCase(m_Group.GetAt(run.end - 1)->m_DestFile, part.m_DestFile))
+            index = run.end;
         while (index < m_Group.GetSize() &&
                EqualsIgnoreCase(m_Group.GetAt(index)->m_DestFile, part.m_DestFile))
             ++index;
+        run = {own >= 0 ? own : rival, index + 1, m_Group.GetSize() + 1};
         return InsertAt(index);
     }
 

@@ -211,7 +211,7 @@ public:
     bool ReleaseBuffers(CBufFile* buf, bool all, std::uint32_t bits);
     std::int64_t DataLength(int from) const;
     void Clear();
-    bool HasName(std::string_view name) const { return m_Names.count(name) != 0; }
+    bool HasName(std::string_view name) const { return m_Names.find(name) != m_Names.end(); }
     // The list colour as 0xBBGGRR.
     std::uint32_t StatusColour() const;
 
@@ -227,6 +227,14 @@ public:
     std::int32_t m_GroupTotal = -1;
     std::vector<CFInfo*> m_Named;                  // not owned
     std::multiset<std::string, CaseLess> m_Names;
+    // Where the last duplicate of a name was kept (the grouping's shortcut
+    // for a run of thousands of equal names): the run's first index, the
+    // index after it, and the group size then. Valid only while the size is
+    // the one recorded.
+    struct NameRun
+    {
+        int first = -1, end = -1, size = -1;
+    } m_LastRun;
 
 private:
     std::vector<std::unique_ptr<CFInfo>> m_Parts;

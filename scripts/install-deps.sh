@@ -11,6 +11,8 @@ packages=(
   sharutils python3 mpack
   # yEnc decoder no one here wrote, for the end-to-end benchmark.
   python3-sabyenc
+  # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
+  clang libclang-rt-14-dev
   # Tools no one here wrote, run by the tests to check decoded output.
   macutils compface
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Zarvex and runs the whole test suite: once in a normal build with
-# warnings as errors, once with AddressSanitizer + UndefinedBehaviorSanitizer.
+# warnings as errors, once with AddressSanitizer + UndefinedBehaviorSanitizer;
+# then builds the fuzz targets with clang and runs each briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,3 +20,6 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARVEX_WERROR=O
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+# Every fuzz target for a few seconds from its seeds (ZARVEX_FUZZ_SECONDS, 12).
+ZARVEX_FUZZ_JOBS="$jobs" bash scripts/fuzz.sh "${ZARVEX_FUZZ_SECONDS:-12}"

@@ -1,0 +1,60 @@
+// Pieces shared by the fuzz targets: a private scratch folder for the
+// process, input bytes written to a file there, and the two scanner
+// settings every scanning target runs with.
+#pragma once
+
+#include "model/settings.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+namespace zarvex::fuzz {
+
+// A folder of this process's own, made once (on tmpfs when there is one).
+inline const std::string& ScratchFolder()
+{
+    static const std::string folder = [] {
+        const char* base = std::getenv("ZARVEX_FUZZ_TMP");
+        if (!base) base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        std::string templ = std::string(base) + "/zarvex-fuzz-XXXXXX";
+        if (!::mkdtemp(templ.data())) std::abort();
+        return templ;
+    }();
+    return folder;
+}
+
+// Writes `size` bytes to `path`, replacing what was there.
+inline void WriteBytes(const std::string& path, const std::uint8_t* data, std::size_t size)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) std::abort();
+    if (size && std::fwrite(data, 1, size, f) != size) std::abort();
+    std::fclose(f);
+}
+
+// Default settings, or every scanner preference switched on.
+inline Settings ScanSettings(bool allOn)
+{
+    Settings s;
+    if (allOn) {
+        s.AutoIndentDetect = true;
+        s.MimeText = true;
+        s.EnableXFace = true;
+        s.EnableQP = true;
+        s.ExtendedMatching = true;
+        s.AssumeSortedOrder = true;
+        s.DecodeUTF8 = true;
+        s.StripPercent = true;
+        s.StrictYenc = true;
+        s.Force8 = true;
+        s.AutoDuplicateRemoval = true;
+        s.NoAutoRename = false;
+    }
+    return s;
+}
+
+} // namespace zarvex::fuzz
