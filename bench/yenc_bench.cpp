@@ -85,7 +85,8 @@ BENCHMARK_CAPTURE(DecodeAndCrc, Scalar, YencKernel::Scalar, false);
 BENCHMARK_CAPTURE(DecodeAndCrc, Sse2, YencKernel::Sse2, false);
 BENCHMARK_CAPTURE(DecodeAndCrc, Ssse3, YencKernel::Ssse3, false);
 BENCHMARK_CAPTURE(DecodeAndCrc, Avx2, YencKernel::Avx2, false);
-BENCHMARK_CAPTURE(DecodeAndCrc, Avx2Strict, YencKernel::Avx2, true);
+BENCHMARK_CAPTURE(DecodeAndCrc, Avx512, YencKernel::Avx512, false);
+BENCHMARK_CAPTURE(DecodeAndCrc, Avx512Strict, YencKernel::Avx512, true);
 
 // The engine's call: best kernel, the part register (the file register is
 // joined at the part's end), the bytes written out.
