@@ -3,6 +3,7 @@
 // display; without --extract the desktop window opens (when built with Qt).
 #include "app/command_line.h"
 #include "app/core_engine.h"
+#include "app/interrupts.h"
 #include "app/ini_location.h"
 #include "app/program.h"
 #ifdef ZARVEX_WINDOW
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
             return zarvex::RunWindow(argc, argv, cl, iniPath());
         }
 #endif
+        zarvex::InstallInterruptHandlers();
         zarvex::CoreEngine engine;
         return zarvex::RunProgram(args, engine, iniPath, std::cout, std::cerr);
     } catch (const std::bad_alloc&) {

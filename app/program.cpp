@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/engine.h"
+#include "app/interrupts.h"
 #include "app/settings_ini.h"
 #include "app/unattended.h"
 #include "app/wildcards.h"
@@ -36,9 +37,15 @@ public:
         LoadSettingsFile();
         if (!ChooseOutputFolder() || !OpenLogFile()) return kExitCannotStart;
         m_Host.SetOverwriteAll(m_App.core.Overwrite);
+        m_Host.WatchStopFlag(InterruptFlag());
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
         int result = RunUnattendedExtraction(m_List, m_App.core, m_Host, m_Engine, m_OutDir);
+        if (m_Host.StopFlagged()) {
+            // Interrupted: the output being written was removed; nothing more is written.
+            Fail("interrupted; the output file being written was removed");
+            return ExitStatusFor(-2);
+        }
         if (!WriteDumps() || !inputsOk) result = result >= 0 ? -1 : result;
         SaveSettingsFile();
         return ExitStatusFor(result);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zarvex {
@@ -22,26 +23,26 @@ void Fill(FileError* error, int err, const std::string& path)
     error->fileName = path;
 }
 
-} // namespace
-
-int CreateExclusive(const std::string& path)
+bool Exists(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) return errno ? errno : EIO;
-    ::close(fd);
-    return 0;
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string CreateTempIn(const std::string& folder, int* err)
+} // namespace
+
+std::string CreateTempIn(const std::string& folder, int* err, int* fd)
 {
+    *fd = -1;
     std::string base = folder.empty() ? std::string(".") : folder;
     if (base.back() != '/') base += '/';
     unsigned number = std::random_device{}() & 8191u;
     int last = EEXIST;
     for (int attempt = 0; attempt < 8192; ++attempt, number = (number + 1) & 8191u) {
         const std::string path = base + "~ZRV" + std::to_string(number) + ".TMP";
-        last = CreateExclusive(path);
-        if (last == 0) return path;
+        *fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (*fd >= 0) return path;
+        last = errno ? errno : EIO;
         if (last != EEXIST) break;
     }
     if (err) *err = last;
@@ -50,38 +51,35 @@ std::string CreateTempIn(const std::string& folder, int* err)
 
 OutputFile::~OutputFile()
 {
-    if (IsOpen()) Discard();
+    if (IsOpen() || m_Created) Discard();
 }
 
-bool OutputFile::Open(const std::string& path, Mode mode, bool atEnd, FileError* error)
+bool OutputFile::Open(const std::string& path, Mode mode, bool atEnd, FileError* error, const CreatedHook& created)
 {
     m_Path = path;
     m_Mode = mode;
     m_Created = false;
     m_Kept = false;
-    int err = 0;
-    switch (mode) {
-    case Mode::CreateNew:
+    if (mode == Mode::InPlace) {
         m_WritePath = path;
-        err = CreateExclusive(path);
-        break;
-    case Mode::Replace:
-        m_WritePath = CreateTempIn(FolderOf(path), &err);
-        break;
-    case Mode::InPlace:
-        m_WritePath = path;
-        break;
-    }
-    if (err != 0) {
-        Fill(error, err, path);
-        return false;
-    }
-    m_Created = mode != Mode::InPlace;
-    if (!m_File.Open(m_WritePath, kOutputMode, error)) {
-        if (m_Created) ::unlink(m_WritePath.c_str());
-        m_Created = false;
-        if (error) error->fileName = path;
-        return false;
+        if (!m_File.Open(path, kOutputMode, error)) {
+            if (error) error->fileName = path;
+            return false;
+        }
+    } else {
+        int err = 0, fd = -1;
+        m_WritePath = CreateTempIn(FolderOf(path), &err, &fd);
+        if (fd < 0) {
+            Fill(error, err, path);
+            return false;
+        }
+        struct stat st {};
+        ::fstat(fd, &st);
+        m_Device = st.st_dev;
+        m_Inode = st.st_ino;
+        m_File.Attach(fd, m_WritePath, kOutputMode);
+        m_Created = true;
+        if (created) created(m_WritePath);
     }
     try {
         if (atEnd) m_File.SeekToEnd();
@@ -110,26 +108,61 @@ bool OutputFile::CloseQuietly(FileError* error)
     return false;
 }
 
+bool OutputFile::StillOurs() const
+{
+    struct stat st {};
+    return ::lstat(m_WritePath.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == m_Device &&
+           st.st_ino == m_Inode;
+}
+
+int OutputFile::MoveIntoPlace() const
+{
+    if (m_Mode == Mode::Replace) return std::rename(m_WritePath.c_str(), m_Path.c_str()) == 0 ? 0 : errno;
+    // A new output never takes the place of a file that appeared meanwhile.
+    if (::renameat2(AT_FDCWD, m_WritePath.c_str(), AT_FDCWD, m_Path.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // File systems without that rename: a hard link fails just the same on an existing name.
+    if (::link(m_WritePath.c_str(), m_Path.c_str()) == 0) {
+        ::unlink(m_WritePath.c_str());
+        return 0;
+    }
+    if (errno == EEXIST) return EEXIST;
+    if (Exists(m_Path)) return EEXIST;
+    return std::rename(m_WritePath.c_str(), m_Path.c_str()) == 0 ? 0 : errno;
+}
+
 bool OutputFile::Keep(FileError* error)
 {
     const bool closed = CloseQuietly(error);
-    if (m_Mode == Mode::Replace && m_Created) {
-        if (std::rename(m_WritePath.c_str(), m_Path.c_str()) != 0) {
-            Fill(error, errno, m_Path);
-            ::unlink(m_WritePath.c_str());
-            m_Created = false;
-            return false;
-        }
+    if (m_Mode == Mode::InPlace) {
+        m_Kept = true;
+        return closed;
+    }
+    if (!closed) {
+        Discard();
+        return false;
+    }
+    if (!StillOurs()) {
+        // Someone put another file or a link under the temporary name: it is
+        // neither renamed nor deleted.
+        Fill(error, EACCES, m_Path);
+        m_Created = false;
+        return false;
+    }
+    if (const int err = MoveIntoPlace(); err != 0) {
+        Fill(error, err, m_Path);
+        Discard();
+        return false;
     }
     m_Created = false;
     m_Kept = true;
-    return closed;
+    return true;
 }
 
 void OutputFile::Discard()
 {
     CloseQuietly(nullptr);
-    if (m_Created) ::unlink(m_WritePath.c_str());
+    if (m_Created && StillOurs()) ::unlink(m_WritePath.c_str());
     m_Created = false;
 }
 

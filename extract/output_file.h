@@ -1,16 +1,21 @@
 // One output file of an extraction, and what happens to it at the end.
 //
-// A new output is created exclusively under its own name. An output that
-// replaces an existing file is written under a temporary name in the same
-// folder and renamed over the old file only when it is closed with data, so
-// an empty or aborted decode never costs the user the old file. Merged and
-// appended outputs are written in place. Whatever goes wrong, only a file
-// this object created is ever deleted.
+// A new output, and one that replaces an existing file, is decoded into a
+// temporary "~ZRV<n>.TMP" created exclusively (never following a link) in the
+// output folder and written through the descriptor that creation returned;
+// nothing reopens it by name. Only Keep() gives it the output's name: a new
+// output never takes the place of a file that appeared meanwhile, a
+// replacing one is renamed over the old file in one step. Until then the old
+// file is untouched, and an interrupted run leaves at most the temporary
+// file behind. Merged and appended outputs are written in place. Whatever
+// goes wrong, only a file this object created is ever deleted.
 #pragma once
 
 #include "io/buf_file.h"
 #include "io/file_error.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zarvex {
@@ -18,8 +23,8 @@ namespace zarvex {
 class OutputFile {
 public:
     enum class Mode {
-        CreateNew, // the path must not exist; it is created
-        Replace,   // the path exists; write a temporary file, rename over it on success
+        CreateNew, // the path does not exist; a temporary file takes its name on success
+        Replace,   // the path exists; a temporary file is renamed over it on success
         InPlace,   // the path exists; open it without truncation (merge, append)
     };
 
@@ -28,9 +33,12 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    // Called with the path of a file this object created, before any byte is written.
+    using CreatedHook = std::function<void(const std::string& writePath)>;
+
     // Opens `path`; `atEnd` moves the position to the end (append). On
     // failure fills `error` and returns false.
-    bool Open(const std::string& path, Mode mode, bool atEnd, FileError* error);
+    bool Open(const std::string& path, Mode mode, bool atEnd, FileError* error, const CreatedHook& created = {});
     bool IsOpen() const { return m_File.IsOpen(); }
     CBufFile& File() { return m_File; }
     const std::string& Path() const { return m_Path; }
@@ -38,9 +46,11 @@ public:
     const std::string& WritePath() const { return m_WritePath; }
     Mode GetMode() const { return m_Mode; }
 
-    // Closes the file and keeps what it holds (a replacement takes the
-    // target's name). Returns false with `error` filled when a pending write
-    // or the rename fails; the file is closed all the same.
+    // Closes the file and keeps what it holds: the temporary file takes the
+    // output's name. Returns false with `error` filled when a pending write
+    // or the rename fails, or when the temporary name no longer holds the
+    // file this object wrote; the file is closed all the same and nothing
+    // is renamed.
     bool Keep(FileError* error);
     // Closes the file and deletes it when this object created it.
     void Discard();
@@ -49,20 +59,23 @@ public:
 
 private:
     bool CloseQuietly(FileError* error);
+    // The temporary name still holds the file this object created.
+    bool StillOurs() const;
+    // Gives the temporary file the output's name (see Keep).
+    int MoveIntoPlace() const;
 
     CBufFile m_File;
     std::string m_Path;
     std::string m_WritePath;
     Mode m_Mode = Mode::CreateNew;
     bool m_Created = false; // m_WritePath was created by this object
+    std::uint64_t m_Device = 0, m_Inode = 0; // identity of the file created
     bool m_Kept = false;
 };
 
-// Creates `path` with O_CREAT|O_EXCL (never following or reusing an existing
-// name) and closes it. Returns 0 or the errno value.
-int CreateExclusive(const std::string& path);
-// Creates an empty "~ZRV<n>.TMP" in `folder`, taking the next number when a
-// name is in use, and returns its path ("" with `err` set on failure).
-std::string CreateTempIn(const std::string& folder, int* err);
+// Creates an empty "~ZRV<n>.TMP" in `folder` with O_CREAT|O_EXCL|O_NOFOLLOW,
+// taking the next number when a name is in use. Returns its path with the
+// open descriptor in `fd` ("" with `err` set on failure).
+std::string CreateTempIn(const std::string& folder, int* err, int* fd);
 
 } // namespace zarvex

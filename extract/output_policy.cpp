@@ -78,7 +78,8 @@ bool OutputPolicy::AskOverwrite(bool yencMerge, const std::string& path, int* an
 OpenOutcome OutputPolicy::Finish(OutputFile& out, const std::string& path, OutputFile::Mode mode, bool atEnd)
 {
     FileError error;
-    if (out.Open(path, mode, atEnd, &error)) return OpenOutcome::Opened;
+    if (out.Open(path, mode, atEnd, &error, [this](const std::string& made) { m_Host.OutputCreated(made); }))
+        return OpenOutcome::Opened;
     ShowFileError(m_Host, error);
     return OpenOutcome::Failed;
 }

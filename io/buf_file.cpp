@@ -94,6 +94,19 @@ bool CBufFile::Open(const std::string& name, std::uint32_t mode, FileError* erro
     return true;
 }
 
+void CBufFile::Attach(int fd, const std::string& name, std::uint32_t mode)
+{
+    if (m_Fd >= 0) Close();
+    m_Mode = mode;
+    m_Path = name;
+    m_WriteIndex = -1;
+    ResetReadBuffer();
+    m_EndReached = false;
+    const off_t at = ::lseek(fd, 0, SEEK_CUR);
+    m_OsPos = at > 0 ? at : 0;
+    m_Fd = fd;
+}
+
 bool CBufFile::Reopen(FileError* error)
 {
     const std::string path = m_Path; // Open() assigns m_Path from its argument

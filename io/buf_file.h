@@ -79,6 +79,10 @@ public:
     // Never throws; on failure fills `error` (cause, errno, name).
     bool Open(const std::string& name, std::uint32_t mode, FileError* error = nullptr);
     bool Reopen(FileError* error = nullptr);
+    // Takes over `fd`, a descriptor the caller opened (an exclusively created
+    // output): the file is written through it and never opened again by
+    // name. `name` is kept for messages; `mode` as for Open.
+    void Attach(int fd, const std::string& name, std::uint32_t mode);
     void Close();
     bool IsOpen() const { return m_Fd >= 0; }
     const std::string& GetFilePath() const { return m_Path; }

@@ -5,6 +5,7 @@
 
 #include "platform/host.h"
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -25,10 +26,14 @@ public:
     void KeepLog(bool keep) { m_KeepLog = keep; }
     const std::string& LogText() const { return m_LogText; }
     void SetOverwriteAll(bool on) { m_OverwriteAll = on; }
+    // A flag set from outside (a signal handler): while it is non-zero, the
+    // stop is requested, and ClearAbort does not take it back.
+    void WatchStopFlag(const volatile std::sig_atomic_t* flag) { m_StopFlag = flag; }
+    bool StopFlagged() const { return m_StopFlag && *m_StopFlag != 0; }
 
     void SetProgress(double) override {}
     bool PumpMessages() override { return true; }
-    bool AbortRequested() const override { return m_Abort; }
+    bool AbortRequested() const override { return m_Abort || StopFlagged(); }
     void RequestAbort() override { m_Abort = true; }
     void ClearAbort() override { m_Abort = false; }
     bool HasLog() const override { return m_LogFile != nullptr || m_KeepLog; }
@@ -43,6 +48,7 @@ public:
 private:
     bool m_OverwriteAll;
     bool m_Abort = false;
+    const volatile std::sig_atomic_t* m_StopFlag = nullptr;
     bool m_KeepLog = false;
     std::string m_LogText;
     std::FILE* m_LogFile = nullptr;

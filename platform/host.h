@@ -65,6 +65,9 @@ public:
     virtual int Ask(Prompt prompt, std::string_view subject) = 0;
     // A short visual hint that a damaged line was met.
     virtual void FlashProgress() {}
+    // An output file was just created at `writePath` (its temporary name), and
+    // nothing has been written to it yet.
+    virtual void OutputCreated(std::string_view /*writePath*/) {}
     // Called with the output name of each part just before it is grouped.
     virtual void RefreshOutputEntry(std::string_view /*outputName*/) {}
     // "A&ppend All to One File": asks for the one file every output of the

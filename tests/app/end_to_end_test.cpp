@@ -1,10 +1,17 @@
 // Runs the installed program on generated mail files and checks what it
 // writes, its report and its exit status.
+#include "app/core_engine.h"
+#include "app/interrupts.h"
+#include "app/program.h"
+#include "platform/host.h"
+#include "support/encoders.h"
 #include "support/test_support.h"
 
 #include <array>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,39 +31,12 @@ std::string ShellQuote(const std::string& s)
     return out + "'";
 }
 
-// The four 6-bit groups of the (up to) three bytes at `at`; missing bytes count as zero.
-std::array<unsigned, 4> Sextets(const std::string& d, std::size_t at)
-{
-    unsigned v = 0;
-    for (std::size_t k = at; k < at + 3; ++k) v = v << 8 | (k < d.size() ? static_cast<unsigned char>(d[k]) : 0u);
-    return {v >> 18 & 63, v >> 12 & 63, v >> 6 & 63, v & 63};
-}
-
-// UUencoded lines of `data` (61-character lines, "`" for zero).
-std::vector<std::string> UuLines(const std::string& data)
-{
-    auto enc = [](unsigned v) { return static_cast<char>(v ? v + 32 : '`'); };
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < data.size(); i += 45) {
-        const std::string chunk = data.substr(i, 45);
-        std::string line(1, enc(static_cast<unsigned>(chunk.size())));
-        for (std::size_t j = 0; j < chunk.size(); j += 3)
-            for (unsigned s : Sextets(chunk, j)) line += enc(s);
-        lines.push_back(line);
-    }
-    return lines;
-}
-
+// Base64 of `data` in lines of 76 characters, each with its LF.
 std::string Base64(const std::string& data)
 {
-    static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out, line;
-    for (std::size_t i = 0; i < data.size(); i += 3) {
-        const std::array<unsigned, 4> s = Sextets(data, i);
-        for (std::size_t k = 0; k < 4; ++k) line += k == 0 || i + k - 1 < data.size() ? abc[s[k]] : '=';
-        if (line.size() == 76) out += line + "\n", line.clear();
-    }
-    return out + (line.empty() ? "" : line + "\n");
+    std::string out;
+    for (const std::string& line : test::Base64Lines(data)) out += line + "\n";
+    return out;
 }
 
 std::vector<std::string> RegularFiles(const std::string& folder)
@@ -76,7 +56,7 @@ std::string Message(const std::string& subject, const std::string& body)
 // A two-part UU posting of `data` as two messages.
 std::string UuPosting(const std::string& name, const std::string& data)
 {
-    const std::vector<std::string> lines = UuLines(data);
+    const std::vector<std::string> lines = test::EncodeSixBitLines(data, test::kUUAlphabetBackquote);
     const std::size_t half = lines.size() / 2;
     std::string one = "begin 644 " + name + "\n", two;
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -245,6 +225,78 @@ TEST_F(EndToEnd, HostileNamesStayInsideTheOutputFolder)
     EXPECT_FALSE(test::FileExists(dir / "escape.dat"));
 }
 
+// The real core, with a signal sent to the process from inside the
+// extraction, after 256 lines of data: a deterministic "Ctrl-C mid-write".
+class SignalInsideExtraction final : public Engine
+{
+public:
+    explicit SignalInsideExtraction(int signo, std::string folder) : m_Signal(signo), m_Folder(std::move(folder)) {}
+    int Scan(const std::string& p, MyCObArray& l, Settings& s, Host& h) override { return m_Core.Scan(p, l, s, h); }
+    void Evaluate(MyCObArray& l) override { m_Core.Evaluate(l); }
+    int Extract(MyCObArray& l, int g, CFInfo* part, const std::string& folder, int& answer, Settings& s,
+                Host& h) override
+    {
+        Signalling host(h, *this);
+        return m_Core.Extract(l, g, part, folder, answer, s, host);
+    }
+    bool WriteReport(const MyCObArray& l, const std::string& p) override { return m_Core.WriteReport(l, p); }
+    bool WriteListDump(const MyCObArray& l, const std::string& p) override { return m_Core.WriteListDump(l, p); }
+
+    int filesWhenSignalled = -1; // files in the output folder when the signal went
+
+private:
+    struct Signalling final : Host {
+        Signalling(Host& h, SignalInsideExtraction& e) : inner(h), engine(e) {}
+        void SetProgress(double p) override { inner.SetProgress(p); }
+        bool PumpMessages() override
+        {
+            if (engine.filesWhenSignalled < 0) {
+                engine.filesWhenSignalled = static_cast<int>(RegularFiles(engine.m_Folder).size());
+                ::raise(engine.m_Signal);
+            }
+            return inner.PumpMessages();
+        }
+        bool AbortRequested() const override { return inner.AbortRequested(); }
+        void RequestAbort() override { inner.RequestAbort(); }
+        void ClearAbort() override { inner.ClearAbort(); }
+        bool HasLog() const override { return inner.HasLog(); }
+        void Log(std::string_view t) override { inner.Log(t); }
+        void SetStatus(std::string_view t) override { inner.SetStatus(t); }
+        bool Silent() const override { return inner.Silent(); }
+        void Beep() override { inner.Beep(); }
+        int Ask(Prompt p, std::string_view s) override { return inner.Ask(p, s); }
+        Host& inner;
+        SignalInsideExtraction& engine;
+    };
+    int m_Signal;
+    std::string m_Folder;
+    CoreEngine m_Core;
+};
+
+TEST_F(EndToEnd, InterruptRemovesTheOutputBeingWritten)
+{
+    const std::string big = test::RandomBytes(200'000, 13);
+    const std::string in = dir.Write("mail.txt", UuPosting("big.dat", big));
+    for (int signo : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signo);
+        const std::string out = MakeFolder("out" + std::to_string(signo));
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            InstallInterruptHandlers();
+            SignalInsideExtraction engine(signo, out);
+            std::ostringstream o, e;
+            const int status = RunProgram({"--extract", "--outdir=" + out, in}, engine, {}, o, e);
+            ::_exit(engine.filesWhenSignalled == 1 ? status : 100 + engine.filesWhenSignalled);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << "the signal ended the process before it cleaned up";
+        EXPECT_EQ(WEXITSTATUS(status), 254) << "100 + n: n files in the output folder at the signal";
+        EXPECT_TRUE(RegularFiles(out).empty()) << RegularFiles(out).front();
+    }
+}
+
 TEST_F(EndToEnd, ThousandsOfFileArguments)
 {
     const std::string out = MakeFolder("out");
@@ -253,9 +305,9 @@ TEST_F(EndToEnd, ThousandsOfFileArguments)
     for (int i = 0; i < 2000; ++i) {
         const std::string name = "f" + std::to_string(i) + ".dat";
         std::string body = "begin 644 " + name + "\n";
-        for (const std::string& line : UuLines(single))
+        for (const std::string& line : test::UuLines(single))
             body += line + "\n";
-        args.push_back(dir.Write("in" + std::to_string(i) + ".txt", Message(name, body + "`\nend\n")));
+        args.push_back(dir.Write("in" + std::to_string(i) + ".txt", Message(name, body + "end\n")));
     }
     const Result r = Run(args);
     EXPECT_EQ(r.status, 253) << r.err;

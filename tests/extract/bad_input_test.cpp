@@ -58,6 +58,73 @@ TEST_F(BadInput, SymbolicLinkInTheOutputFolderIsReplacedNotFollowed)
     EXPECT_BYTES_EQ(payload, ReadFile(Out("dangling.bin")));
 }
 
+TEST_F(BadInput, LinkSwappedInAfterCreationIsNeverWrittenThrough)
+{
+    // Whoever can write into the output folder swaps the file just created
+    // for a link to a file elsewhere: the decoded data must not go there.
+    const std::string outside = dir.Write("outside.txt", "keep me");
+    const Bytes text = GnuUuencode(payload, "x", dir);
+    AddSingle("new.bin", text);
+    AddSingle("old.bin", text);
+    WriteFile(Out("old.bin"), "old");
+    int swapped = 0;
+    host.onOutputCreated = [&](const std::string& path) {
+        ++swapped;
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink(outside, path);
+    };
+    int state = answer::YesToAll;
+    EXPECT_EQ(Extract(0, &state), extract_result::NothingWritten);
+    EXPECT_EQ(Extract(1, &state), extract_result::NothingWritten);
+    EXPECT_EQ(swapped, 2);
+    EXPECT_TRUE(ReadFile(outside) == "keep me") << "written through the link";
+    EXPECT_FALSE(FileExists(Out("new.bin")));
+    EXPECT_EQ(ReadFile(Out("old.bin")), "old");
+    EXPECT_EQ(host.CountInLog("File Error: "), 2) << host.PlainLog();
+}
+
+// The files of the output folder whose names are those of temporary files.
+std::vector<std::string> TemporaryFilesIn(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().starts_with("~ZRV")) found.push_back(e.path().string());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+TEST_F(BadInput, KilledMidWriteLeavesNoShortFileUnderTheOutputName)
+{
+    AddSingle("big.bin", GnuUuencode(payload, "big.bin", dir));
+    WriteFile(Out("old.bin"), "old");
+    AddSingle("old.bin", GnuUuencode(payload, "old.bin", dir));
+    for (int index : {0, 1}) {
+        SCOPED_TRACE(index);
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            host.onPump = [] { ::raise(SIGKILL); }; // after 256 lines: well inside the data
+            int state = answer::YesToAll;
+            engine.ExtractOutputFile(index, outDir, &state, false);
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the child was to be killed while writing";
+    }
+    EXPECT_FALSE(FileExists(Out("big.bin")));
+    EXPECT_EQ(ReadFile(Out("old.bin")), "old");
+    const std::vector<std::string> left = TemporaryFilesIn(outDir);
+    EXPECT_EQ(left.size(), 2u);
+    // The next run ignores what the killed one left and writes the file whole.
+    int state = answer::YesToAll;
+    EXPECT_EQ(Extract(0, &state), extract_result::Written);
+    EXPECT_EQ(Extract(1, &state), extract_result::Written);
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("big.bin")));
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("old.bin")));
+    EXPECT_EQ(TemporaryFilesIn(outDir), left);
+}
+
 TEST_F(BadInput, MissingOutputFolderGivesTheFileError)
 {
     AddSingle("nf.bin", GnuUuencode(payload, "x", dir));

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -28,7 +29,12 @@ namespace zarvex::test {
 class ScriptedHost : public Host {
 public:
     void SetProgress(double percent) override { lastProgress = percent; }
-    bool PumpMessages() override { return ++pumps, !quit; }
+    bool PumpMessages() override
+    {
+        ++pumps;
+        if (onPump) onPump();
+        return !quit;
+    }
     bool AbortRequested() const override { return abort; }
     void RequestAbort() override { abort = true; }
     void ClearAbort() override { abort = false; }
@@ -46,6 +52,10 @@ public:
         return b;
     }
     void FlashProgress() override { ++flashes; }
+    void OutputCreated(std::string_view writePath) override
+    {
+        if (onOutputCreated) onOutputCreated(std::string(writePath));
+    }
     int ChooseDuplicatePart(const std::vector<const CFInfo*>& parts) override
     {
         duplicateChoices.push_back(static_cast<int>(parts.size()));
@@ -72,6 +82,8 @@ public:
     }
 
     std::deque<int> answers;
+    std::function<void(const std::string&)> onOutputCreated; // runs inside OutputCreated
+    std::function<void()> onPump;                             // runs inside PumpMessages
     int fallback = button::No;
     bool silent = false, abort = false, quit = false;
     std::string appendTarget, log, status;
