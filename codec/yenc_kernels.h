@@ -13,13 +13,14 @@ enum class YencKernel
     Sse2,
     Ssse3,
     Avx2,
+    Avx512, // AVX-512 BW with VBMI2's byte compress
 };
 bool YencKernelAvailable(YencKernel kernel);
 // The best kernel this CPU has (decided once).
 YencKernel BestYencKernel();
 
 // Extra room a kernel may write past the bytes it produces.
-inline constexpr int kYencOutputSlack = 32;
+inline constexpr int kYencOutputSlack = 64;
 
 struct YencDecoded
 {

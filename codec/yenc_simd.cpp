@@ -1,7 +1,8 @@
-// Vector kernels for yEnc lines: 16 (SSE2, SSSE3) or 32 (AVX2) characters
-// per step. A step finds the escapes with one compare, subtracts 42 from
-// every character and 64 more from each escaped one, and drops the "="
-// characters by a shuffle (SSE2: a short loop). A step that holds a line
+// Vector kernels for yEnc lines: 16 (SSE2, SSSE3), 32 (AVX2) or 64
+// (AVX-512) characters per step. A step finds the escapes with one compare,
+// subtracts 42 from every character and 64 more from each escaped one, and
+// drops the "=" characters by a shuffle (SSE2: a short loop; AVX-512: one
+// byte compress). A step that holds a line
 // end, a NUL or an escaped "=" ends the run; the plain decoder takes over
 // there, so the kernels never decide anything the plain decoder would
 // decide differently.
@@ -153,12 +154,53 @@ __attribute__((target("avx2"))) int BlocksAvx2(const unsigned char* s, int n, bo
     return i;
 }
 
+__attribute__((target("avx512f,avx512bw,avx512vbmi2,popcnt"))) int Blocks64(const unsigned char* s, int n,
+                                                                            bool strict, bool& pending,
+                                                                            unsigned char* out, int& produced)
+{
+    int i = 0, o = 0;
+    const __m512i equals = _mm512_set1_epi8('='), sixtyFour = _mm512_set1_epi8(64);
+    const __m512i fortyTwo = _mm512_set1_epi8(42), lf = _mm512_set1_epi8('\n'), cr = _mm512_set1_epi8('\r');
+    for (; i + 64 <= n; i += 64) {
+        const __m512i c = _mm512_loadu_si512(s + i);
+        if ((_mm512_testn_epi8_mask(c, c) | _mm512_cmpeq_epi8_mask(c, lf) | _mm512_cmpeq_epi8_mask(c, cr)) != 0)
+            break;
+        const std::uint64_t m = _mm512_cmpeq_epi8_mask(c, equals);
+        if ((m & (m << 1)) != 0 || (pending && (m & 1u))) break; // "=" escaped: the plain decoder's case
+        std::uint64_t escaped = (m << 1) | (pending ? 1u : 0u);
+        if (!strict) escaped &= _mm512_cmpge_epu8_mask(c, sixtyFour);
+        const __m512i v = _mm512_sub_epi8(c, fortyTwo);
+        pending = (m >> 63) != 0;
+        _mm512_storeu_si512(out + o, _mm512_maskz_compress_epi8(~m, _mm512_mask_sub_epi8(v, escaped, v, sixtyFour)));
+        o += 64 - __builtin_popcountll(m);
+    }
+    produced += o;
+    return i;
+}
+
 struct Cpu
 {
     bool sse2 = __builtin_cpu_supports("sse2");
     bool ssse3 = __builtin_cpu_supports("ssse3");
     bool avx2 = __builtin_cpu_supports("avx2");
+    bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
+                  __builtin_cpu_supports("popcnt");
 };
+
+// After the widest steps ran out of room (fewer than their width left), the
+// narrower ones take what still fits.
+int NarrowerSteps(int done, int width, const unsigned char* s, int n, bool strict, bool& pending,
+                  unsigned char* out, int& produced)
+{
+    if (n - done >= width) return done; // stopped at a character the plain decoder must see
+    if (width > 32 && n - done >= 32) {
+        const int more = BlocksAvx2(s + done, n - done, strict, pending, out + produced, produced);
+        done += more;
+        if (more == 0 || n - done >= 32) return done;
+    }
+    if (n - done >= 16) done += Blocks16(s + done, n - done, strict, pending, out + produced, produced);
+    return done;
+}
 const Cpu& TheCpu()
 {
     static const Cpu cpu;
@@ -178,13 +220,16 @@ bool YencKernelAvailable(YencKernel kernel)
         return TheCpu().ssse3;
     case YencKernel::Avx2:
         return TheCpu().avx2;
+    case YencKernel::Avx512:
+        return TheCpu().avx512;
     }
     return false;
 }
 
 YencKernel BestYencKernel()
 {
-    static const YencKernel best = YencKernelAvailable(YencKernel::Avx2)    ? YencKernel::Avx2
+    static const YencKernel best = YencKernelAvailable(YencKernel::Avx512)  ? YencKernel::Avx512
+                                   : YencKernelAvailable(YencKernel::Avx2)  ? YencKernel::Avx2
                                    : YencKernelAvailable(YencKernel::Ssse3) ? YencKernel::Ssse3
                                    : YencKernelAvailable(YencKernel::Sse2)  ? YencKernel::Sse2
                                                                             : YencKernel::Scalar;
@@ -202,13 +247,12 @@ int DecodeYencBlocks(YencKernel kernel, const unsigned char* s, int n, bool stri
         return BlocksSse2(s, n, strict, pending, out, produced);
     case YencKernel::Ssse3:
         return Blocks16(s, n, strict, pending, out, produced);
-    case YencKernel::Avx2: {
-        int done = BlocksAvx2(s, n, strict, pending, out, produced);
-        // A 16-character step may still fit after the 32-character ones.
-        if (n - done >= 16 && n - done < 32)
-            done += Blocks16(s + done, n - done, strict, pending, out + produced, produced);
-        return done;
-    }
+    case YencKernel::Avx2:
+        return NarrowerSteps(BlocksAvx2(s, n, strict, pending, out, produced), 32, s, n, strict, pending, out,
+                             produced);
+    case YencKernel::Avx512:
+        return NarrowerSteps(Blocks64(s, n, strict, pending, out, produced), 64, s, n, strict, pending, out,
+                             produced);
     }
     return 0;
 }

@@ -17,8 +17,8 @@ bool HaveWideLineBreak()
     return have;
 }
 
-__attribute__((target("avx2,popcnt"))) std::size_t FindLineBreakWide(const unsigned char* data, std::size_t n,
-                                                                     std::int64_t& binary, unsigned char* copy)
+__attribute__((target("avx2,popcnt"))) std::size_t
+FindLineBreakWide(const unsigned char* data, std::size_t n, std::int64_t& binary, unsigned char* copy)
 {
     std::size_t i = 0;
     std::int64_t counted = 0;
@@ -44,9 +44,13 @@ __attribute__((target("avx2,popcnt"))) std::size_t FindLineBreakWide(const unsig
 
 #else
 
-bool HaveWideLineBreak() { return false; }
+bool HaveWideLineBreak()
+{
+    return false;
+}
 
-std::size_t FindLineBreakWide(const unsigned char* data, std::size_t n, std::int64_t& binary, unsigned char* copy)
+std::size_t FindLineBreakWide(const unsigned char* data, std::size_t n, std::int64_t& binary,
+                              unsigned char* copy)
 {
     return FindLineBreak(data, n, binary, copy);
 }

@@ -18,10 +18,11 @@
 //    the indent and skips the line-break shortcut);
 //  - in a Base64 body, it has exactly the body's line length and does not
 //    end in "=" padding, so the line-length rule only counts it;
-//  - in a yEnc body, where data lines may hold blanks, the first byte
-//    instead is no ASCII letter (every keyword and header name starts with
-//    one) and none of the other leads above, nor the "=" of "=yend", nor
-//    the "(" and "<" of the BinHex and BPST openers.
+//  - in a yEnc body, where data lines may hold blanks, the line holds no
+//    blank or its first byte is no ASCII letter (every keyword and header
+//    name starts with one), and the first byte is none of the other leads
+//    above, nor the "=" of "=yend", nor the "(" and "<" of the BinHex and
+//    BPST openers.
 #include "model/data_types.h"
 #include "model/settings.h"
 #include "scan/scan_state.h"
@@ -67,7 +68,8 @@ bool QuietForType(const ScanState& s)
         return std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
     case MT_YENC: {
         const auto first = static_cast<unsigned char>(s.line[0]);
-        return first != '=' && first != '(' && first != '<' && !IsAsciiAlpha(first);
+        if (first == '=' || first == '(' || first == '<') return false;
+        return !IsAsciiAlpha(first) || std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
     }
     case MT_B64: {
         const auto last = static_cast<unsigned char>(s.line[s.len - 2]);

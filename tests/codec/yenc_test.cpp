@@ -197,7 +197,8 @@ TEST_P(YencKernels, RandomLinesWithEscapesLineEndsAndNuls)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllKernels, YencKernels,
-                         ::testing::Values(YencKernel::Scalar, YencKernel::Sse2, YencKernel::Ssse3, YencKernel::Avx2));
+                         ::testing::Values(YencKernel::Scalar, YencKernel::Sse2, YencKernel::Ssse3, YencKernel::Avx2,
+                                           YencKernel::Avx512));
 
 // Round trips: the tiny encoder above for every byte value at every line
 // start and end, and an outside encoder when the system has one.
