@@ -115,9 +115,7 @@ void Extractor::HandleBinHexLine()
 void Extractor::DecodeCollectedBinHex(bool atClosingColon)
 {
     if (!m_Call.binHex.Close()) {
-        m_Call.writeFailed = true;
-        AddStatus(ST_DATAERROR);
-        ShowFileError(m_Host, FileError{CauseFromErrno(m_Call.binHex.Error()), m_Call.binHex.Error(), {}});
+        WriteFailed(FileError{CauseFromErrno(m_Call.binHex.Error()), m_Call.binHex.Error(), {}});
         return;
     }
     CFInfo& part = *m_Call.part;
@@ -128,10 +126,8 @@ void Extractor::DecodeCollectedBinHex(bool atClosingColon)
     try {
         result = DecodeBinHexFile(m_Call.binHex.Release(), m_Out->File());
     } catch (const FileException& e) {
-        // The output cannot take the data (a full disk): what reached it stays.
-        m_Call.writeFailed = true;
-        AddStatus(ST_DATAERROR);
-        ShowFileError(m_Host, e.Error());
+        // The output cannot take the data (a full disk).
+        WriteFailed(e.Error());
         return;
     }
     if (result > 0) {

@@ -78,17 +78,14 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     try {
         RunParts();
     } catch (const FileException& e) {
-        // A write or seek failed (a full disk, a vanished file): what was
-        // written so far stays, the rest of this file is given up.
-        m_Call.writeFailed = true;
-        AddStatus(ST_DATAERROR);
-        ShowFileError(m_Host, e.Error());
+        // A write or seek failed (a full disk, a vanished file): the rest
+        // of this file is given up.
+        WriteFailed(e.Error());
     }
     AfterLoop();
     m_Host.SetProgress(-1);
     if (m_Call.dataWritten) MarkWritten();
     if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
-    // A file cut short by a failing write keeps its data but is no success.
     if (m_Call.writeFailed) return extract_result::NothingWritten;
     return m_Call.dataWritten ? extract_result::Written : extract_result::NothingWritten;
 }

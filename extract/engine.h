@@ -13,6 +13,7 @@
 #include "extract/output_file.h"
 #include "extract/output_policy.h"
 #include "extract/yenc_section.h"
+#include "io/file_error.h"
 #include "text/message_ids.h"
 
 #include <chrono>
@@ -189,6 +190,8 @@ private:
     void AfterLoop();
     void CloseOutput();
     void LogMoreErrors();
+    // A write to the output failed: reported, and the output is given up.
+    void WriteFailed(const FileError& error);
     void MarkWritten();
     void MarkNotExtracted();
     void AddStatus(std::int32_t bits);

@@ -45,14 +45,21 @@ void Extractor::AfterLoop()
 void Extractor::CloseOutput()
 {
     if (!m_Out->IsOpen()) return;
+    if (m_Call.writeFailed && m_Out->GetMode() != OutputFile::Mode::InPlace) {
+        // A write failed (a full disk): the output is incomplete. Its
+        // temporary file goes; a file it was to replace stays as it was.
+        Log(FormatMessage(msg::WriteFailedRemoved, m_Call.outputName));
+        m_Out->Discard();
+        m_Call.dataWritten = false;
+        return;
+    }
     bool hasData = m_Call.dataWritten && !m_Call.aborted;
     if (hasData && m_Out->GetMode() != OutputFile::Mode::InPlace) {
         // A new or replacing output starts empty: any byte in it is data.
         try {
             hasData = m_Out->File().GetPosition() > 0;
         } catch (const FileException& e) {
-            if (!m_Call.writeFailed) ShowFileError(m_Host, e.Error());
-            m_Call.writeFailed = true;
+            if (!m_Call.writeFailed) WriteFailed(e.Error());
         }
     }
     if (hasData) {
@@ -67,6 +74,14 @@ void Extractor::CloseOutput()
     Log(Message(msg::NothingWritten));
     m_Out->Discard();
     m_Call.dataWritten = false;
+}
+
+void Extractor::WriteFailed(const FileError& error)
+{
+    m_Call.writeFailed = true;
+    AddStatus(ST_DATAERROR);
+    ShowFileError(m_Host, error);
+    m_Host.SetStatus(FileErrorMessage(error));
 }
 
 void Extractor::LogMoreErrors()
