@@ -85,6 +85,8 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     AfterLoop();
     m_Host.SetProgress(-1);
     if (m_Call.dataWritten) MarkWritten();
+    // The record's data-error bit tells whether the output written is damaged.
+    if (m_Call.dataWritten && !OutputDamaged()) record->m_Status &= ~ST_DATAERROR;
     if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
     if (m_Call.writeFailed) return extract_result::NothingWritten;
     return m_Call.dataWritten ? extract_result::Written : extract_result::NothingWritten;
@@ -256,6 +258,7 @@ void Extractor::TakeDuplicate(CFInfo*& part)
     Log(std::string(Message(msg::TryingNextDuplicate)) + "\r\n");
     CFInfo* dup = part->m_pNextDup.get();
     dup->m_ByteStart = part->m_ByteStart;
+    m_Call.replacedParts.push_back(part);
     // The damaged part's bytes go: the duplicate writes from the same offset
     // (over them where the output keeps its full size for placed yEnc parts).
     if ((part->m_MsgType & MT_YENC) && (m_Call.zeroFilled || m_Out->GetMode() == OutputFile::Mode::InPlace))

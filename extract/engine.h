@@ -92,6 +92,9 @@ private:
         bool endOfInput = false; // the user interface asked to quit
         bool announced = false;  // "Extracting ... as file ..." was logged
         bool writeFailed = false; // a file error was reported while writing
+        bool shortFile = false;   // the data ended before the end of the file was found
+        std::vector<CFInfo*> damagedParts;  // parts in which damaged data were met
+        std::vector<CFInfo*> replacedParts; // damaged parts that a duplicate replaced
         bool moreErrorsLogged = false;
         bool zeroFilled = false; // a yEnc output got its full size
         bool stream = false;
@@ -195,6 +198,10 @@ private:
     void MarkWritten();
     void MarkNotExtracted();
     void AddStatus(std::int32_t bits);
+    void MarkShort();
+    // The output holds damaged data: it ended short, or a part met damage
+    // that no duplicate repaired.
+    bool OutputDamaged() const;
 
     MyCObArray& m_List;
     Settings& m_Settings;

@@ -5,6 +5,7 @@
 
 #include "extract/output_answer.h"
 #include "extract/output_file.h"
+#include "text/message_ids.h"
 
 #include <string>
 #include <vector>
@@ -50,6 +51,8 @@ private:
     bool AskOverwrite(bool yencMerge, const std::string& path, int* answerState);
     bool IsYencMergeCandidate(const CSortInfo& group, const std::string& path) const;
     OpenOutcome OpenForAppend(const OutputRequest& request, int* answerState, OutputFile& out);
+    // Logs why the output at `path` is not written.
+    OpenOutcome Skip(msg::Id reason, const std::string& path);
     OpenOutcome Finish(OutputFile& out, const std::string& path, OutputFile::Mode mode, bool atEnd);
 
     const Settings& m_Settings;

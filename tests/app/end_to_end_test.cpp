@@ -233,8 +233,9 @@ TEST_F(EndToEnd, ExistingOutputIsReplacedOnlyWithOverwrite)
     const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
     const std::string out = MakeFolder("out");
     test::WriteFile(out + "/picture.dat", "precious");
-    Result r = Run({"--extract", "--outdir=" + out, in});
+    Result r = Run({"--extract", "--outdir=" + out, "--logfile=-", in});
     EXPECT_NE(r.status, 0) << "the file was not written";
+    EXPECT_NE(r.err.find("picture.dat skipped: the file exists."), std::string::npos) << r.err;
     EXPECT_EQ(test::ReadFile(out + "/picture.dat"), "precious");
     test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
     r = Run({"--extract", "--outdir=" + out, in});
@@ -255,6 +256,35 @@ TEST_F(EndToEnd, FullDiskKeepsTheOldFileAndFails)
     EXPECT_NE(r.err.find("File Error: The disk is full!"), std::string::npos) << r.err;
     EXPECT_EQ(test::ReadFile(out + "/big.dat"), "precious");
     EXPECT_EQ(RegularFiles(out), std::vector<std::string>{out + "/big.dat"}) << "no temporary or short file";
+}
+
+TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
+{
+    // A "begin" line with one of its three data lines and no "end".
+    const std::string data = test::RandomBytes(135, 15);
+    const std::string in =
+        dir.Write("mail.txt", Message("short.dat", "begin 644 short.dat\n" + UuLines(data)[0] + "\n"));
+    test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing);
+        const std::string out = MakeFolder(existing ? "old" : "new");
+        if (existing) test::WriteFile(out + "/short.dat", "good");
+        const Result r = Run({"--extract", "--outdir=" + out, "--logfile=-", "--report=" + out + ".report", in});
+        EXPECT_EQ(r.status, 255) << r.err;
+        EXPECT_NE(r.err.find("End not found, short file."), std::string::npos) << r.err;
+        if (existing) {
+            EXPECT_EQ(test::ReadFile(out + "/short.dat"), "good");
+            EXPECT_NE(r.err.find("short.dat was not replaced: the new output is damaged."), std::string::npos)
+                << r.err;
+        } else {
+            EXPECT_BYTES_EQ(data.substr(0, 45), test::ReadFile(out + "/short.dat"));
+        }
+        EXPECT_EQ(RegularFiles(out).size(), 1u);
+        const std::string report = test::ReadFile(out + ".report");
+        const std::size_t at = report.find("Extract Status: ");
+        ASSERT_NE(at, std::string::npos) << report;
+        EXPECT_NE(std::stoi(report.substr(at + 16)) & 0x20, 0) << report;
+    }
 }
 
 TEST_F(EndToEnd, HostileNamesStayInsideTheOutputFolder)
