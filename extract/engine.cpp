@@ -125,14 +125,6 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
     return !skip;
 }
 
-std::vector<std::string> Extractor::RunInputs() const
-{
-    std::vector<std::string> inputs(m_List.m_InputNames.begin(), m_List.m_InputNames.end());
-    for (int i = 0; i < m_Call.record->GetSize(); ++i)
-        for (const CFInfo* p = m_Call.record->GetAt(i); p; p = p->m_pNextDup.get()) inputs.push_back(p->m_File);
-    return inputs;
-}
-
 int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 {
     const CFInfo& first = *m_Call.record->GetAt(0);
@@ -147,7 +139,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         MarkNotExtracted();
         return extract_result::Skipped;
     }
-    request.inputs = RunInputs();
+    request.inputs = &m_List.m_RunInputs;
     switch (m_Policy.Open(request, *m_Call.record, answerState, *m_Out)) {
     case OpenOutcome::Opened:
         return extract_result::Written;

@@ -122,7 +122,6 @@ private:
     CSortInfo* FindRecord(int index, CFInfo* part) const;
     bool MayExtract(CSortInfo& record, bool skipIncomplete);
     int OpenOutput(const std::string& outDir, int* answerState);
-    std::vector<std::string> RunInputs() const;
 
     // The part loop.
     void RunParts();

@@ -2,7 +2,6 @@
 
 #include "text/ascii.h"
 
-#include <sys/stat.h>
 
 namespace zarvex {
 namespace {
@@ -69,17 +68,6 @@ std::string BuildOutputPath(std::string_view folder, std::string_view name, std:
     path += safe;
     if (path.size() > kMaxPathBytes) return {};
     return path;
-}
-
-bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& others)
-{
-    struct stat target {};
-    if (::stat(path.c_str(), &target) != 0) return false;
-    for (const std::string& other : others) {
-        struct stat st {};
-        if (::stat(other.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) return true;
-    }
-    return false;
 }
 
 std::string AppendSuggestion(std::string_view outputName)

@@ -4,7 +4,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace zarvex {
 
@@ -27,9 +26,6 @@ std::string SafeOutputName(std::string_view name, std::string_view suffix = {});
 
 // Folder + "/" + the safe name, or "" when no safe path can be made.
 std::string BuildOutputPath(std::string_view folder, std::string_view name, std::string_view suffix = {});
-
-// True when `path` names the same file (device and inode) as one of `others`.
-bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& others);
 
 // The name to suggest for an append target: a split archive's base name
 // (".r01", ".001", ".rar" cut off), else the name itself.

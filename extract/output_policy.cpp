@@ -98,7 +98,7 @@ OpenOutcome OutputPolicy::Open(const OutputRequest& request, const CSortInfo& gr
     const std::string& path = request.path;
     if (!Exists(path)) return Finish(out, path, OutputFile::Mode::CreateNew, false);
     // Decoding over a file this run is still reading would destroy it.
-    if (IsSameFileAsAny(path, request.inputs)) return Skip(msg::SkippedInput, path);
+    if (request.inputs && request.inputs->Contains(path)) return Skip(msg::SkippedInput, path);
 
     const bool yencMerge = IsYencMergeCandidate(group, path);
     if (!request.streamOpen) {
@@ -133,7 +133,7 @@ OpenOutcome OutputPolicy::OpenForAppend(const OutputRequest& request, int* answe
         m_AppendReplacePending = false;
         return Finish(out, path, OutputFile::Mode::CreateNew, false);
     }
-    if (IsSameFileAsAny(path, request.inputs)) return Skip(msg::SkippedInput, path);
+    if (request.inputs && request.inputs->Contains(path)) return Skip(msg::SkippedInput, path);
     if (*answerState != answer::NoToAll) {
         const int pressed = request.streamOpen ? button::Yes : m_Host.Ask(Prompt::Overwrite, path);
         if (pressed == button::Cancel) {

@@ -5,6 +5,7 @@
 
 #include "extract/output_answer.h"
 #include "extract/output_file.h"
+#include "io/file_identity.h"
 #include "text/message_ids.h"
 
 #include <string>
@@ -19,7 +20,7 @@ struct Settings;
 struct OutputRequest {
     std::string path;                // the output path built from the folder and the name
     std::string outputName;          // the record's output name (append suggestion)
-    std::vector<std::string> inputs; // the run's input files: never replaced by an output
+    const FileIdentitySet* inputs = nullptr; // the run's input files: never replaced by an output
     bool streamOpen = false;         // the stream decoder holds this output open
 };
 

@@ -287,6 +287,37 @@ TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
     }
 }
 
+TEST_F(EndToEnd, NoOutputLogOrReportReplacesAnInput)
+{
+    MakeFolder("box");
+    const std::string mail = UuPosting("picture.dat", picture);
+    const std::string in = dir.Write("box/mail.txt", mail);
+    const std::string other = dir.Write("box/notes.txt", "no findings here\n");
+    const std::string out = MakeFolder("out");
+    // Log, report and list dump naming an input, also one inside a folder given as input.
+    const Args cases[] = {
+        {"--logfile=" + in, in},
+        {"--report=" + in, in},
+        {"--listdump=" + other, dir / "box"},
+    };
+    for (const Args& c : cases) {
+        SCOPED_TRACE(c[0]);
+        const Result r = Run({"--extract", "--outdir=" + out, c[0], c[1]});
+        EXPECT_EQ(r.status, 255);
+        EXPECT_NE(r.err.find("is one of the input files"), std::string::npos) << r.err;
+        EXPECT_EQ(test::ReadFile(in), mail);
+        EXPECT_EQ(test::ReadFile(other), "no findings here\n");
+        EXPECT_TRUE(RegularFiles(out).empty());
+    }
+    // An input without findings, named like another input's attachment, with "Overwrite" on.
+    const std::string same = dir.Write("box/picture.dat", "no findings either\n");
+    test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
+    const Result r = Run({"--extract", "--outdir=*", "--logfile=-", same, in});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_NE(r.err.find("picture.dat skipped: it is one of the input files."), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(same), "no findings either\n");
+}
+
 TEST_F(EndToEnd, HostileNamesStayInsideTheOutputFolder)
 {
     const std::string out = MakeFolder("out");
