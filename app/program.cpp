@@ -192,6 +192,10 @@ private:
                 AddOne(arg, ctx);
             }
         }
+        for (const auto& [path, err] : ctx.unreadable) {
+            if (m_Cl.logFile != "-") m_Err << "zarvex: cannot read " << Quoted(path) << ": " << std::strerror(err) << '\n';
+            m_InputsOk = false;
+        }
         return m_InputsOk;
     }
 

@@ -228,6 +228,31 @@ TEST_F(EndToEnd, FileWithoutFindingsWritesNothing)
         << r.err;
 }
 
+TEST_F(EndToEnd, UnreadableInputIsAnError)
+{
+    if (::geteuid() == 0) {
+        // Root reads any file: run the program without that power.
+        if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
+        envPrefix = "/usr/bin/setpriv --bounding-set=-dac_override,-dac_read_search env ";
+    }
+    const std::string locked = dir.Write("locked.txt", UuPosting("secret.dat", archive));
+    ::chmod(locked.c_str(), 0);
+    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
+    const std::string out = MakeFolder("out");
+    for (const std::string& log : {std::string("-"), dir / "run.log"}) {
+        const Result r = Run({"--extract", "--outdir=" + out, "--logfile=" + log, locked, in});
+        const std::string text = log == "-" ? r.err : test::ReadFile(log);
+        EXPECT_EQ(r.status, 255) << r.err;
+        EXPECT_NE(text.find("Cannot read locked.txt: Access denied."), std::string::npos) << text;
+        EXPECT_EQ(text.find("No recognized encoded data"), std::string::npos) << text;
+        if (log != "-") {
+            EXPECT_NE(r.err.find("cannot read '" + locked + "': Permission denied"), std::string::npos) << r.err;
+        }
+        EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat")); // the other inputs are read
+        std::remove((out + "/picture.dat").c_str());
+    }
+}
+
 TEST_F(EndToEnd, ExistingOutputIsReplacedOnlyWithOverwrite)
 {
     const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
