@@ -225,7 +225,7 @@ std::string InputEntryText(std::string_view path, std::int64_t size, bool monito
 
 bool IsExtractable(const CSortInfo& group)
 {
-    const int status = group.m_Status & 0xF;
+    const int status = group.m_Status & GS_MASK;
     if (status >= 1 && status <= 3) return true;
     return status >= 4 && group.m_Found > 0 && group.m_Expected > 1;
 }

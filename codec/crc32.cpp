@@ -51,7 +51,40 @@ std::uint32_t UpdateCarryLess(std::uint32_t reg, const unsigned char* p, std::si
     return UpdateSlicing8(reg, p + done, n - done);
 }
 
+// a * b modulo the polynomial, both in the reflected order of the register
+// (bit 31 holds x^0).
+constexpr std::uint32_t MultiplyModP(std::uint32_t a, std::uint32_t b)
+{
+    std::uint32_t product = 0;
+    for (std::uint32_t m = 1u << 31; m != 0; m >>= 1) {
+        if (a & m) product ^= b;
+        b = (b & 1u) ? (b >> 1) ^ kCrc32Polynomial : b >> 1;
+    }
+    return product;
+}
+
+// kPowers[k] = x^(2^k) modulo the polynomial.
+constexpr std::array<std::uint32_t, 67> MakePowers()
+{
+    std::array<std::uint32_t, 67> t{}; // up to x^(8 * 2^63)
+    t[0] = 1u << 30; // x^1
+    for (std::size_t k = 1; k < t.size(); ++k) t[k] = MultiplyModP(t[k - 1], t[k - 1]);
+    return t;
+}
+constexpr auto kPowers = MakePowers();
+
 } // namespace
+
+std::uint32_t Crc32Combine(std::uint32_t reg, std::uint32_t blockReg, std::uint64_t n)
+{
+    // Feeding n zero bytes multiplies the register by x^(8n); the block's own
+    // register adds the data's share and the preset's shifted share, which
+    // the shifted preset in (reg ^ preset) cancels.
+    std::uint32_t shift = 1u << 31; // x^0
+    for (std::size_t k = 3; n != 0; n >>= 1, ++k)
+        if (n & 1u) shift = MultiplyModP(kPowers[k], shift);
+    return MultiplyModP(shift, reg ^ kCrc32Preset) ^ blockReg;
+}
 
 bool Crc32KernelAvailable(Crc32Kernel kernel)
 {

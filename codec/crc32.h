@@ -50,6 +50,12 @@ inline void Crc32Reset(std::uint32_t* reg)
 // The register after `n` single updates with data[0, n).
 std::uint32_t Crc32UpdateBulk(std::uint32_t reg, const void* data, std::size_t n);
 
+// The register that updating `reg` with a block gives, from the block's own
+// register `blockReg` (the preset updated with the block) and its length:
+// one pass over data can feed a part register and, at the part's end, the
+// whole-file register. Works by multiplying with x^(8n) modulo the polynomial.
+std::uint32_t Crc32Combine(std::uint32_t reg, std::uint32_t blockReg, std::uint64_t n);
+
 // The finished CRC-32 of a block (preset, update, complement).
 inline std::uint32_t Crc32Of(const void* data, std::size_t n)
 {

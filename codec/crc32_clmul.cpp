@@ -1,6 +1,7 @@
 // CRC-32 by carry-less multiplication: four 128-bit lanes are folded 64
-// bytes ahead at a time, then into one lane, which a Barrett reduction
-// turns into the 32-bit register. The constants are powers of x modulo the
+// bytes ahead at a time, then into one lane; the last 1 to 15 bytes are
+// taken by one more fold over a shuffled block, and a Barrett reduction
+// turns the lane into the 32-bit register. The constants are powers of x modulo the
 // (bit-reflected) polynomial, shifted for the reflected bit order:
 //   k1 = x^(4*128+32) mod P << 1, k2 = x^(4*128-32) mod P << 1  (64 bytes ahead)
 //   k3 = x^(128+32) mod P << 1,   k4 = x^(128-32) mod P << 1    (16 bytes ahead)
@@ -23,6 +24,15 @@ constexpr long long kK3 = 0x1751997d0LL, kK4 = 0x0ccaa009eLL;
 constexpr long long kK5 = 0x163cd6124LL;
 constexpr long long kPoly = 0x1db710641LL, kMu = 0x1f7011641LL;
 
+// A sliding window of shuffle indexes: 16 + r places on, the bytes of a
+// block moved down by r places; r places on, moved up by 16 - r places
+// (0x80 gives a zero byte).
+alignas(16) constexpr unsigned char kShift[48] = {
+    0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+    0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
+    0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+};
+
 __attribute__((target("pclmul,sse2"))) inline __m128i Load(const unsigned char* p)
 {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -36,9 +46,11 @@ __attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i x, __m128i k,
     return _mm_xor_si128(_mm_xor_si128(lo, hi), next);
 }
 
-__attribute__((target("pclmul,sse2"))) std::uint32_t Kernel(std::uint32_t reg, const unsigned char* p,
-                                                             std::size_t n)
+// The register after all of p[0, n), n at least 64.
+__attribute__((target("pclmul,ssse3"))) std::uint32_t Kernel(std::uint32_t reg, const unsigned char* p,
+                                                              std::size_t n)
 {
+    const unsigned char* const end = p + n;
     const __m128i k12 = _mm_set_epi64x(kK2, kK1);
     const __m128i k34 = _mm_set_epi64x(kK4, kK3);
     __m128i x0 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
@@ -55,6 +67,14 @@ __attribute__((target("pclmul,sse2"))) std::uint32_t Kernel(std::uint32_t reg, c
     x0 = Fold(x0, k34, x2);
     x0 = Fold(x0, k34, x3);
     for (; n >= 16; p += 16, n -= 16) x0 = Fold(x0, k34, Load(p));
+    if (n > 0) {
+        // The lane and the n bytes after it, as 16 + n bytes: the first n of
+        // them (the lane moved up) fold onto the last 16 (the lane moved
+        // down, and the tail from a load that ends at the end).
+        const __m128i up = Load(kShift + n), down = Load(kShift + 16 + n);
+        const __m128i tail = _mm_and_si128(Load(end - 16), _mm_cmplt_epi8(down, _mm_setzero_si128()));
+        x0 = Fold(_mm_shuffle_epi8(x0, up), k34, _mm_or_si128(_mm_shuffle_epi8(x0, down), tail));
+    }
 
     // 128 bits to 64: the low half times k4, added to the high half.
     const __m128i mask32 = _mm_set_epi32(0, 0, 0, -1);
@@ -74,7 +94,7 @@ __attribute__((target("pclmul,sse2"))) std::uint32_t Kernel(std::uint32_t reg, c
 
 bool HaveCarryLess()
 {
-    static const bool have = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
+    static const bool have = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("ssse3");
     return have;
 }
 
@@ -82,8 +102,8 @@ std::uint32_t Crc32CarryLess(std::uint32_t reg, const unsigned char* data, std::
 {
     done = 0;
     if (n < 64 || !HaveCarryLess()) return reg;
-    done = n & ~static_cast<std::size_t>(15);
-    return Kernel(reg, data, done);
+    done = n;
+    return Kernel(reg, data, n);
 }
 
 #else

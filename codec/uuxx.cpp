@@ -59,19 +59,37 @@ int StatusBits(bool invalid, bool shortLine, bool longLine)
     return (invalid ? LS_INVALID : 0) | (shortLine ? LS_SHORT : 0) | (longLine ? LS_LONG : 0);
 }
 
-// One UU line without its line feed, s[0, len).
-Segment DecodeUUSegment(char* line, int& len, LineSink& sink, int previousLength)
+// What sets UU and XX lines apart; the decoding path below is shared.
+struct SixBitDialect
+{
+    const DecodeTable& table;
+    unsigned char missing;       // the value DecodeGroups gives a character past the line
+    unsigned char fullCount;     // the count character of a full line ("M", "h")
+    bool repairsDots;            // a doubled dot on a full line is undone
+    bool longOnlyWhenFull;       // only a full line can be too long
+    bool checksumOverAnnounced;  // the value sum runs over the announced length, else to the last character
+    bool anyLowerCaseIsChecksum; // any character 0x60..0x7F after the data passes as a checksum
+    bool toleratesTrailingBlank; // one blank or tab left by the transport is no error
+    int joinedFlag;              // the status bit of a line with a second one run into it
+    bool rawAddsCRLF;            // raw mode writes the line with CR LF instead of unchanged
+};
+
+constexpr SixBitDialect kUU{kUUDecode, 0, 'M', true, false, true, true, true, LS_JOINED, true};
+constexpr SixBitDialect kXX{kXXDecode, kInvalid, 'h', false, true, false, false, false, 0, false};
+
+// One line without its line feed, s[0, len).
+Segment DecodeSegment(const SixBitDialect& d, char* line, int& len, LineSink& sink, int previousLength)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(line);
     if (len <= 0) return {};
     // The count character; an invalid one still lets the line's groups decode.
-    int n = kUUDecode[s[0]];
+    int n = d.table[s[0]];
     bool invalid = false;
     if (n == kInvalid) {
         invalid = true;
         n = (len / 4) * 3;
     }
-    if (n == 0) return {}; // a lone "`" or blank: nothing to decode, no error
+    if (n == 0) return {}; // a lone "`", blank or "+": nothing to decode, no error
     bool shortLine = false, longLine = false, dotFixed = false;
     const long long enc = EncodedLength(n);
     if (enc > len) {
@@ -79,18 +97,19 @@ Segment DecodeUUSegment(char* line, int& len, LineSink& sink, int previousLength
         n = (len / 4) * 3;
     }
     int expected = ExpectedLength(enc);
-    if (expected < len) {
+    if (expected < len && (!d.longOnlyWhenFull || n == kFullCount)) {
         longLine = true;
         // One extra character on a full line may be a doubled dot; only
         // repair it when a decode without output finds the line faulty and
         // the previous line was not one character longer than normal too.
-        if (n == kFullCount && sink.HasOutput() && len == expected + 1 && len != previousLength - 1 &&
-            DecodeUULine(line, len, nullptr, previousLength, false) != 0 && RemoveDoubledDot(line, len)) {
+        if (d.repairsDots && n == kFullCount && sink.HasOutput() && len == expected + 1 &&
+            len != previousLength - 1 && DecodeUULine(line, len, nullptr, previousLength, false) != 0 &&
+            RemoveDoubledDot(line, len)) {
             dotFixed = true;
             longLine = false;
         }
     }
-    const detail::GroupsDecoded groups = detail::DecodeGroups(s, len, n, kUUDecode, 0, sink);
+    const detail::GroupsDecoded groups = detail::DecodeGroups(s, len, n, d.table, d.missing, sink);
     invalid = invalid || groups.invalid;
 
     // After the data: a carriage return, then perhaps a checksum character.
@@ -98,55 +117,20 @@ Segment DecodeUUSegment(char* line, int& len, LineSink& sink, int previousLength
     if (p < len && s[p] == kCarriageReturn) ++p;
     if (p < len) {
         const unsigned char c = s[p];
-        const unsigned v = kUUDecode[c];
-        const unsigned s1 = detail::ValueSum(s, 1, expected < len ? expected : len, kUUDecode);
-        if (!shortLine && (v == s1 || v == groups.byteSum || (c >= 0x60 && c <= 0x7F))) {
+        const unsigned v = d.table[c];
+        const int sumEnd = d.checksumOverAnnounced ? (expected < len ? expected : len) : len - 1;
+        const unsigned s1 = detail::ValueSum(s, 1, sumEnd, d.table);
+        if (!shortLine &&
+            (v == s1 || v == groups.byteSum || (d.anyLowerCaseIsChecksum && c >= 0x60 && c <= 0x7F))) {
             ++expected;
             if (expected == len) longLine = false;
         }
-        if (c == 'M' && len >= kJoinedMinimum) return {StatusBits(invalid, shortLine, false) | LS_JOINED, p};
+        if (c == d.fullCount && len >= kJoinedMinimum)
+            return {StatusBits(invalid, shortLine, false) | d.joinedFlag, p};
     }
-    // One trailing blank or tab left by the transport is no error.
-    if (longLine && expected + 1 == len && IsAsciiSpace(s[expected])) longLine = false;
+    if (d.toleratesTrailingBlank && longLine && expected + 1 == len && IsAsciiSpace(s[expected]))
+        longLine = false;
     return {StatusBits(invalid, shortLine, longLine) | (dotFixed ? LS_DOT_FIXED : 0), -1};
-}
-
-// One XX line without its line feed, s[0, len).
-Segment DecodeXXSegment(const char* line, int len, LineSink& sink)
-{
-    const auto* s = reinterpret_cast<const unsigned char*>(line);
-    if (len <= 0) return {};
-    int n = kXXDecode[s[0]];
-    bool invalid = false;
-    if (n == kInvalid) {
-        invalid = true;
-        n = (len / 4) * 3;
-    }
-    if (n == 0) return {};
-    bool shortLine = false;
-    const long long enc = EncodedLength(n);
-    if (enc > len) {
-        shortLine = true;
-        n = (len / 4) * 3;
-    }
-    int expected = ExpectedLength(enc);
-    bool longLine = expected < len && n == kFullCount;
-    const detail::GroupsDecoded groups = detail::DecodeGroups(s, len, n, kXXDecode, kInvalid, sink);
-    invalid = invalid || groups.invalid;
-
-    int p = groups.end;
-    if (p < len && s[p] == kCarriageReturn) ++p;
-    if (p < len) {
-        const unsigned char c = s[p];
-        const unsigned v = kXXDecode[c];
-        const unsigned s1 = detail::ValueSum(s, 1, len - 1, kXXDecode);
-        if (!shortLine && (v == s1 || v == groups.byteSum)) {
-            ++expected;
-            if (expected == len) longLine = false;
-        }
-        if (c == 'h' && len >= kJoinedMinimum) return {StatusBits(invalid, shortLine, false), p};
-    }
-    return {StatusBits(invalid, shortLine, longLine), -1};
 }
 
 // Length without a trailing LF, or without CR LF when `withCR`.
@@ -166,20 +150,21 @@ void WriteRaw(CBufFile* out, const char* data, int n, bool appendCRLF)
     if (appendCRLF) out->Write("\r\n", 2);
 }
 
-} // namespace
-
-int DecodeUULine(char* line, int len, CBufFile* out, int previousLength, bool raw)
+int DecodeLine(const SixBitDialect& d, char* line, int len, CBufFile* out, int previousLength, bool raw)
 {
     if (!line) return 0;
     if (raw) {
-        WriteRaw(out, line, WithoutLineEnd(line, len, true), true);
+        if (d.rawAddsCRLF)
+            WriteRaw(out, line, WithoutLineEnd(line, len, true), true);
+        else
+            WriteRaw(out, line, len, false);
         return 0;
     }
     len = WithoutLineEnd(line, len, false);
     LineSink sink(out);
     int carried = 0; // bits of the lines that came before in a joined line
     for (;;) {
-        const Segment seg = DecodeUUSegment(line, len, sink, previousLength);
+        const Segment seg = DecodeSegment(d, line, len, sink, previousLength);
         if (seg.joinAt < 0) {
             sink.Flush();
             return carried | seg.flags;
@@ -189,30 +174,6 @@ int DecodeUULine(char* line, int len, CBufFile* out, int previousLength, bool ra
         len -= seg.joinAt;
     }
 }
-
-int DecodeXXLine(char* line, int len, CBufFile* out, bool raw)
-{
-    if (!line) return 0;
-    if (raw) {
-        WriteRaw(out, line, len, false);
-        return 0;
-    }
-    len = WithoutLineEnd(line, len, false);
-    LineSink sink(out);
-    int carried = 0;
-    for (;;) {
-        const Segment seg = DecodeXXSegment(line, len, sink);
-        if (seg.joinAt < 0) {
-            sink.Flush();
-            return carried | seg.flags;
-        }
-        carried |= seg.flags & (LS_INVALID | LS_SHORT);
-        line += seg.joinAt;
-        len -= seg.joinAt;
-    }
-}
-
-namespace {
 
 int PeekSixBit(const char* line, unsigned char* dest, int lineLength, int maxBytes, const DecodeTable& table)
 {
@@ -231,14 +192,24 @@ int PeekSixBit(const char* line, unsigned char* dest, int lineLength, int maxByt
 
 } // namespace
 
+int DecodeUULine(char* line, int len, CBufFile* out, int previousLength, bool raw)
+{
+    return DecodeLine(kUU, line, len, out, previousLength, raw);
+}
+
+int DecodeXXLine(char* line, int len, CBufFile* out, bool raw)
+{
+    return DecodeLine(kXX, line, len, out, 0, raw);
+}
+
 int PeekDecodeUU(const char* line, unsigned char* dest, int lineLength, int maxBytes)
 {
-    return PeekSixBit(line, dest, lineLength, maxBytes, kUUDecode);
+    return PeekSixBit(line, dest, lineLength, maxBytes, kUU.table);
 }
 
 int PeekDecodeXX(const char* line, unsigned char* dest, int lineLength, int maxBytes)
 {
-    return PeekSixBit(line, dest, lineLength, maxBytes, kXXDecode);
+    return PeekSixBit(line, dest, lineLength, maxBytes, kXX.table);
 }
 
 } // namespace zarvex

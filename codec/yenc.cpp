@@ -93,8 +93,9 @@ int LineEnd(const char* line, int len)
 } // namespace
 
 int DecodeYencLine(const char* line, int len, CBufFile* out, std::uint32_t* partCrc, std::uint32_t* fileCrc,
-                   int lineLength, bool raw, bool strict, YencLineState& state)
+                   int lineLength, bool raw, bool strict, YencLineState& state, int* decoded)
 {
+    if (decoded) *decoded = 0;
     if (!line || !out || !partCrc) return -1;
     const int textLen = LineEnd(line, len > 0 ? len : 0);
     if (raw) {
@@ -120,6 +121,7 @@ int DecodeYencLine(const char* line, int len, CBufFile* out, std::uint32_t* part
     if (!raw) out->Write(buf, n);
     *partCrc = Crc32UpdateBulk(*partCrc, buf, n);
     if (fileCrc) *fileCrc = Crc32UpdateBulk(*fileCrc, buf, n);
+    if (decoded) *decoded = r.produced;
 
     int result = r.loneEscape ? YL_LONE_ESCAPE : 0;
     // Characters left over that are not the end of the line.

@@ -35,10 +35,14 @@ struct YencLineState
 // decodes the whole line and carries a final "=" over in `state`.
 // Raw mode writes the line itself plus CR LF instead of the bytes (the
 // registers still get the decoded bytes).
+// `decoded`, when given, gets the number of bytes the line stands for (what
+// went into the registers), so that a caller can leave *fileCrc out and
+// join the part to the file later (Crc32Combine) instead of running the
+// CRC twice.
 // Returns 0, an OR of YencLineResult bits, or -1 for a missing line, output
 // or part register. Output: at most `len` bytes. No allocation.
 int DecodeYencLine(const char* line, int len, CBufFile* out, std::uint32_t* partCrc, std::uint32_t* fileCrc,
-                   int lineLength, bool raw, bool strict, YencLineState& state);
+                   int lineLength, bool raw, bool strict, YencLineState& state, int* decoded = nullptr);
 
 // Decodes the start of a line into `dest` for file type detection: up to
 // its line end, "=" pairs unescaped, at most `maxBytes` bytes (0 or less:

@@ -115,7 +115,7 @@ void Extractor::DecodeCollectedBinHex(bool atClosingColon)
         return;
     }
     CFInfo& part = *m_Call.part;
-    if ((part.m_Status & 0xF) == GS_STARTED) part.m_Status = (part.m_Status & ~0xF) | GS_COMPLETE;
+    if ((part.m_Status & GS_MASK) == GS_STARTED) part.m_Status = (part.m_Status & ~GS_MASK) | GS_COMPLETE;
     Announce(msg::BinHexData);
     m_Host.SetStatus(Message(msg::DecodingBinHex));
     int result = HQX_END_OF_FILE;

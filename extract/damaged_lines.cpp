@@ -22,7 +22,7 @@ void Extractor::DamagedLine(msg::Id reason)
     ++m_Call.errorCount;
     AddStatus(ST_DATAERROR);
     if (report) ReportLineError(reason);
-    if (m_Call.part->m_pNextDup && !m_Settings.YouChooseDuplicate)
+    if (AlternateOf(*m_Call.part) && !m_Settings.YouChooseDuplicate)
         m_Call.state = DecodeState::SwitchToDuplicate;
     else if (m_Call.errorCount < kReportedErrors)
         m_Host.FlashProgress();
@@ -54,7 +54,7 @@ void Extractor::LogCountedNote(msg::Id id)
 
 void Extractor::Announce(msg::Id typeName)
 {
-    // One announcement per output file, also when a duplicate part restarts the section.
+    // One announcement per start of the section (a duplicate part restarts it).
     if (m_Call.announced) return;
     m_Call.announced = true;
     Log(FormatMessage(msg::ExtractingAs, Message(typeName), m_Call.outputName));

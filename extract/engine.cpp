@@ -57,7 +57,7 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     m_Call.saveRaw = saveRaw;
     m_Call.parent = parentPart;
 
-    CSortInfo* record = FindRecord(index, part);
+    CSortInfo* record = FindRecord(index, part, &m_Call.first);
     if (!record || record->GetSize() == 0) {
         if (!m_Host.Silent()) m_Host.Beep();
         return extract_result::NothingWritten;
@@ -70,8 +70,9 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
     if (opened != extract_result::Written) return opened;
 
     m_Host.SetStatus(FormatMessage(msg::ExtractingFile, m_Call.outputName));
-    if (!OpenInput(*record->GetAt(0))) {
+    if (!OpenInput(*record->GetAt(m_Call.first))) {
         m_Out->Discard();
+        MarkNotExtracted();
         m_Host.SetProgress(-1);
         return extract_result::Skipped;
     }
@@ -94,14 +95,18 @@ int Extractor::Extract(int index, const std::string& outDir, int* answerState, b
 
 // ------------------------------------------------------------ preparation
 
-CSortInfo* Extractor::FindRecord(int index, CFInfo* part) const
+CSortInfo* Extractor::FindRecord(int index, CFInfo* part, int* first) const
 {
+    *first = 0;
     if (!part) return index >= 0 && index < m_List.GetSize() ? m_List.GetAt(index) : nullptr;
     for (int g = 0; g < m_List.GetSize(); ++g) {
         CSortInfo* record = m_List.GetAt(g);
         for (int i = 0; i < record->GetSize(); ++i)
             for (const CFInfo* p = record->GetAt(i); p; p = p->m_pNextDup.get())
-                if (p == part) return record;
+                if (p == part) {
+                    *first = i;
+                    return record;
+                }
     }
     return nullptr;
 }
@@ -127,7 +132,7 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
 
 int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 {
-    const CFInfo& first = *m_Call.record->GetAt(0);
+    const CFInfo& first = *m_Call.record->GetAt(m_Call.first);
     m_Call.outputName = first.m_DestFile;
     const std::string folder = ResolveOutputFolder(outDir, first.m_File);
     OutputRequest request;
@@ -159,9 +164,51 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 
 void Extractor::RunParts()
 {
-    m_Call.totalLines = m_Call.record->DataLength(0);
-    for (int i = 0; i < m_Call.record->GetSize(); ++i)
-        if (!DecodePart(*m_Call.record->GetAt(i), i)) break;
+    const CSortInfo& record = *m_Call.record;
+    m_Call.totalLines = record.DataLength(m_Call.first);
+    for (int i = m_Call.first; i < record.GetSize(); ++i) {
+        CFInfo& part = *record.GetAt(i);
+        // Only one copy of a part number contributes data; a kept duplicate
+        // is the other's alternate.
+        if (i > m_Call.first && IsRepeat(part)) continue;
+        // A named part starts an output file of its own.
+        if (i > m_Call.first && record.IndexOfNamed(&part) >= 0) break;
+        m_Call.element = i;
+        if (m_Call.state == DecodeState::Finished) {
+            // The file ended in an earlier part: the parts after it are
+            // passed over, placed at the end of the output.
+            if (!part.m_DestFile.empty() && !EqualsIgnoreCase(part.m_DestFile, m_Call.outputName)) break;
+            part.m_ByteStart = m_Out->File().GetPosition();
+            part.m_Length = 0;
+            m_Call.visited.push_back(&part);
+            continue;
+        }
+        if (!DecodePart(part, i)) break;
+    }
+}
+
+bool Extractor::IsRepeat(const CFInfo& part) const
+{
+    if (part.m_Part <= 0) return false;
+    return std::any_of(m_Call.visited.begin(), m_Call.visited.end(), [&](const CFInfo* p) {
+        return p->m_Part == part.m_Part && p->m_MsgType == part.m_MsgType;
+    });
+}
+
+CFInfo* Extractor::AlternateOf(const CFInfo& part) const
+{
+    if (part.m_pNextDup) return part.m_pNextDup.get();
+    if (part.m_Part <= 0 || !m_Call.record) return nullptr;
+    const CSortInfo& record = *m_Call.record;
+    for (int i = m_Call.element + 1; i < record.GetSize(); ++i) {
+        CFInfo* other = record.GetAt(i);
+        const bool visited = std::find(m_Call.visited.begin(), m_Call.visited.end(), other) != m_Call.visited.end();
+        if (!visited && other->m_Part == part.m_Part && other->m_Total == part.m_Total &&
+            other->m_MsgType == part.m_MsgType)
+            return other;
+        if (record.IndexOfNamed(other) >= 0) break;
+    }
+    return nullptr;
 }
 
 bool Extractor::OpenInput(const CFInfo& part)
@@ -215,8 +262,8 @@ bool Extractor::DecodePart(CFInfo& part, int index)
         part.m_ByteStart = current->m_ByteStart;
         part.m_Length = current->m_Length;
     }
-    if (m_Call.state == DecodeState::Finished || m_Call.aborted || m_Call.endOfInput) return false;
-    return !NextBelongsElsewhere(index);
+    if (m_Call.aborted || m_Call.endOfInput) return false;
+    return m_Call.state == DecodeState::Finished || !NextBelongsElsewhere(index);
 }
 
 bool Extractor::ReadPartLines(CFInfo& part)
@@ -239,8 +286,9 @@ bool Extractor::ReadPartLines(CFInfo& part)
                 m_Call.aborted = true;
             return !m_Call.aborted;
         }
-        DispatchLine();
-        if (m_Call.state == DecodeState::Finished || m_Call.aborted) break;
+        // After the end of the file the part's remaining lines are read and ignored.
+        if (m_Call.state != DecodeState::Finished) DispatchLine();
+        if (m_Call.aborted) break;
     }
     return true;
 }
@@ -248,7 +296,7 @@ bool Extractor::ReadPartLines(CFInfo& part)
 void Extractor::TakeDuplicate(CFInfo*& part)
 {
     Log(std::string(Message(msg::TryingNextDuplicate)) + "\r\n");
-    CFInfo* dup = part->m_pNextDup.get();
+    CFInfo* dup = AlternateOf(*part);
     dup->m_ByteStart = part->m_ByteStart;
     m_Call.replacedParts.push_back(part);
     // The damaged part's bytes go: the duplicate writes from the same offset
@@ -260,6 +308,7 @@ void Extractor::TakeDuplicate(CFInfo*& part)
     part = dup;
     ClearHistory();
     m_Call.state = DecodeState::SeekingStart;
+    m_Call.announced = false; // the restarted section is announced again
 }
 
 bool Extractor::EndPart(CFInfo& part)
@@ -273,7 +322,7 @@ bool Extractor::EndPart(CFInfo& part)
         }
         if (part.m_yEndSize > 0 && length != part.m_yEndSize) {
             AddStatus(ST_DATAERROR);
-            if (part.m_pNextDup && !m_Settings.YouChooseDuplicate) return false;
+            if (AlternateOf(part) && !m_Settings.YouChooseDuplicate) return false;
         }
     }
     if (m_Call.state == DecodeState::InData) m_Call.state = DecodeState::Paused;

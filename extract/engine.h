@@ -55,8 +55,11 @@ public:
     Extractor(const Extractor&) = delete;
     Extractor& operator=(const Extractor&) = delete;
 
-    // Extracts the record at `index` of the sort list (or the record of
-    // `part` when given) into `outDir` ("*": the folder of its first input).
+    // Extracts the output file that starts at `part` (a named part, which
+    // gives the output its name) into `outDir` ("*": the folder of its
+    // input); the parts that follow it in its record up to the next named
+    // part continue the file. Without `part`, the output that starts at the
+    // first element of the record at `index` of the sort list.
     // `answerState` is shared by all calls of one Extract command.
     int ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
                           CFInfo* part = nullptr, int depth = 0, bool stream = false, bool saveRaw = false,
@@ -71,6 +74,8 @@ private:
     struct CallState {
         DecodeState state = DecodeState::SeekingStart;
         CSortInfo* record = nullptr;
+        int first = 0;            // the element the output starts at
+        int element = 0;          // the element being decoded
         CFInfo* part = nullptr;   // the part whose lines are read now
         CFInfo* parent = nullptr; // the enclosing file's part (nested decoding)
         std::string outputName;
@@ -119,7 +124,7 @@ private:
                 bool stream, bool saveRaw, CFInfo* parentPart);
 
     // Preparation.
-    CSortInfo* FindRecord(int index, CFInfo* part) const;
+    CSortInfo* FindRecord(int index, CFInfo* part, int* first) const;
     bool MayExtract(CSortInfo& record, bool skipIncomplete);
     int OpenOutput(const std::string& outDir, int* answerState);
 
@@ -133,6 +138,11 @@ private:
     // False when the part must be decoded again from its duplicate.
     bool EndPart(CFInfo& part);
     bool NextBelongsElsewhere(int index) const;
+    // A part number that an earlier part of this output decoded already.
+    bool IsRepeat(const CFInfo& part) const;
+    // The copy that replaces `part` when it is damaged: its duplicate, or a
+    // kept copy of the same part further on in the record.
+    CFInfo* AlternateOf(const CFInfo& part) const;
     void TakeDuplicate(CFInfo*& part);
 
     // Lines.
@@ -164,8 +174,7 @@ private:
     void BNewsDamage(msg::Id reason);
     bool UUQualifiesInPause();
     void UUDropBeforeM();
-    void DecodeUUData(LineBuffer& line, int hint);
-    void DecodeXXData(LineBuffer& line);
+    void DecodeSixBitData(LineBuffer& line, bool xx, int hint);
     bool UUEndOfFile();
     bool XXEndOfFile();
     // The common end of a UU or XX file at its "end" line.

@@ -29,7 +29,7 @@ void Extractor::AfterLoop()
     if (!m_Out->IsOpen()) return;
     // A BinHex section whose closing ":" never came is decoded from what was collected.
     if (m_Call.binHex.IsOpen() && !m_Call.aborted) DecodeCollectedBinHex(false);
-    const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(0);
+    const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(m_Call.first);
     if (m_Call.aborted) {
         Log(std::string(Message(msg::Aborted)) + "\r\n");
     } else if (m_Call.writeFailed) {
@@ -86,6 +86,7 @@ void Extractor::CloseOutput()
     Log(Message(msg::NothingWritten));
     m_Out->Discard();
     m_Call.dataWritten = false;
+    MarkNotExtracted();
 }
 
 void Extractor::WriteFailed(const FileError& error)
@@ -105,7 +106,10 @@ void Extractor::LogMoreErrors()
 
 void Extractor::MarkWritten()
 {
-    for (CFInfo* p : m_Call.visited) p->SetFlag(PF_WRITTEN);
+    for (CFInfo* p : m_Call.visited) {
+        p->SetFlag(PF_WRITTEN);
+        p->m_Status &= ~ST_NOTEXTRACTED;
+    }
 }
 
 void Extractor::AddStatus(std::int32_t bits)
@@ -134,8 +138,16 @@ bool Extractor::OutputDamaged() const
 void Extractor::MarkNotExtracted()
 {
     if (!m_Call.record) return;
-    m_Call.record->m_Status |= ST_NOTEXTRACTED;
-    for (int i = 0; i < m_Call.record->GetSize(); ++i) m_Call.record->GetAt(i)->m_Status |= ST_NOTEXTRACTED;
+    // The bit goes on the record and on the parts of this output (the named
+    // part it starts at and those that continue it), where the report and
+    // the list read it.
+    CSortInfo& record = *m_Call.record;
+    record.m_Status |= ST_NOTEXTRACTED;
+    for (int i = m_Call.first; i < record.GetSize(); ++i) {
+        CFInfo* part = record.GetAt(i);
+        if (i > m_Call.first && record.IndexOfNamed(part) >= 0) break;
+        part->m_Status |= ST_NOTEXTRACTED;
+    }
 }
 
 void Extractor::Log(std::string_view text)

@@ -9,7 +9,7 @@ namespace zarvex {
 std::string FileErrorMessage(const FileError& error, std::string_view extra)
 {
     std::string text(Message(msg::FileErrorLabel));
-    text += ToDisplayUtf8(extra);
+    text += ToShownText(extra);
     text += FileErrorText(error.cause);
     return text;
 }

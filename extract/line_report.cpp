@@ -15,7 +15,7 @@ std::string LineErrorText(msg::Id reason, std::int64_t lineNo, int part, int tot
                           : FormatMessage(msg::PartNumber, std::to_string(part));
         if (!subject.empty()) {
             text += " in ";
-            text += ToDisplayUtf8(subject);
+            text += ToShownText(subject);
         }
         text += ')';
     }

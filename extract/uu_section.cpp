@@ -44,9 +44,11 @@ void Extractor::ClearHistory()
     m_Call.history2.Clear();
 }
 
-void Extractor::DecodeUUData(LineBuffer& line, int hint)
+// Decodes one UU or XX data line and reports what was wrong with it.
+void Extractor::DecodeSixBitData(LineBuffer& line, bool xx, int hint)
 {
-    const int flags = DecodeUULine(line.text, line.len, &m_Out->File(), hint, m_Call.saveRaw);
+    const int flags = xx ? DecodeXXLine(line.text, line.len, &m_Out->File(), m_Call.saveRaw)
+                         : DecodeUULine(line.text, line.len, &m_Out->File(), hint, m_Call.saveRaw);
     m_Call.dataWritten = true;
     if (flags & LS_LONG)
         DamagedLine(msg::LongLine);
@@ -56,18 +58,6 @@ void Extractor::DecodeUUData(LineBuffer& line, int hint)
         DamagedLine(msg::InvalidCharacters);
     if (flags & LS_JOINED) LogCountedNote(msg::MissingLineEnd);
     if (flags & LS_DOT_FIXED) LogCountedNote(msg::DuplicateDot);
-}
-
-void Extractor::DecodeXXData(LineBuffer& line)
-{
-    const int flags = DecodeXXLine(line.text, line.len, &m_Out->File(), m_Call.saveRaw);
-    m_Call.dataWritten = true;
-    if (flags & LS_LONG)
-        DamagedLine(msg::LongLine);
-    else if (flags & LS_SHORT)
-        DamagedLine(msg::ShortLine);
-    else if (flags & LS_INVALID)
-        DamagedLine(msg::InvalidCharacters);
 }
 
 bool Extractor::UUQualifiesInPause()
@@ -104,7 +94,7 @@ bool Extractor::UUEndOfFile()
 {
     // A short last line that did not qualify as data waits in the history.
     LineBuffer& tail = IsZeroLengthUULine(m_Call.history1) ? m_Call.history2 : m_Call.history1;
-    if (!tail.Empty()) DecodeUUData(tail, 0);
+    if (!tail.Empty()) DecodeSixBitData(tail, false, 0);
     return FinishAtEndLine();
 }
 
@@ -156,7 +146,7 @@ void Extractor::HandleUULine()
         if (line.First() == '`' || (line.First() != 'M' && !IsUULine(line.text, line.len, true))) {
             state = DecodeState::Paused;
         } else {
-            DecodeUUData(line, m_Call.hint);
+            DecodeSixBitData(line, false, m_Call.hint);
             ClearHistory();
             return;
         }
@@ -172,7 +162,7 @@ void Extractor::HandleUULine()
 
 bool Extractor::XXEndOfFile()
 {
-    if (!m_Call.history2.Empty()) DecodeXXData(m_Call.history2);
+    if (!m_Call.history2.Empty()) DecodeSixBitData(m_Call.history2, true, 0);
     return FinishAtEndLine();
 }
 
@@ -204,7 +194,7 @@ void Extractor::HandleXXLine()
 
     if (state == DecodeState::InData) {
         if (line.First() == 'h') {
-            DecodeXXData(line);
+            DecodeSixBitData(line, true, 0);
             ClearHistory();
             return;
         }

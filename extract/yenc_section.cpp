@@ -81,6 +81,7 @@ void Extractor::YencBeginLine()
     YencCallState& y = m_Call.yenc;
     const CFInfo& part = *m_Call.part;
     Crc32Reset(&y.partCrc);
+    y.partBytes = 0;
     y.line.pendingEscape = false;
     const int number = part.m_Part;
     if (number < 2) {
@@ -104,12 +105,18 @@ void Extractor::YencDataLine()
 {
     YencCallState& y = m_Call.yenc;
     LineBuffer& line = m_Call.line;
-    // News transports double a leading dot; the article's lone "." line shows it.
-    if (y.dotStuffed && line.len >= 2 && line.text[0] == '.' && line.text[1] == '.') line.CutFront(1);
+    // News transports double a leading dot; the article's lone "." line shows
+    // it, and is itself no data (it is reached when the trailer is missing).
+    if (y.dotStuffed && line.len >= 1 && line.text[0] == '.') {
+        if (line.len == 1) return;
+        if (line.text[1] == '.') line.CutFront(1);
+    }
     CBufFile& out = m_Out->File();
     const std::int64_t before = out.GetPosition();
-    const int result = DecodeYencLine(line.text, line.len, &out, &y.partCrc, &y.fileCrc, m_Call.part->m_yLine,
-                                      m_Call.saveRaw, m_Settings.StrictYenc, y.line);
+    int decoded = 0;
+    const int result = DecodeYencLine(line.text, line.len, &out, &y.partCrc, nullptr, m_Call.part->m_yLine,
+                                      m_Call.saveRaw, m_Settings.StrictYenc, y.line, &decoded);
+    y.partBytes += static_cast<std::uint64_t>(decoded);
     if (result == 0 || (result > 0 && out.GetPosition() != before)) m_Call.dataWritten = true;
 }
 
@@ -117,6 +124,7 @@ void Extractor::YencEndLine()
 {
     YencCallState& y = m_Call.yenc;
     const std::string_view text = m_Call.line.View();
+    y.fileCrc = Crc32Combine(y.fileCrcAtPart, y.partCrc, y.partBytes);
     YencCrcChecks(text);
     if (m_Call.state == DecodeState::SwitchToDuplicate) return;
     y.nextPart = m_Call.part->m_Part + 1;
@@ -175,20 +183,33 @@ bool Extractor::YencFileDone(std::string_view text) const
 bool Extractor::YencArticleIsDotStuffed(const CFInfo& part)
 {
     // An article as the news transport sent it ends with a line holding only
-    // "." right after its last line; saved articles do not.
-    if (part.m_EPos <= 0) return false;
+    // "." right after its last line ("=yend"); saved articles do not.
     const std::int64_t back = m_In->GetPosition();
-    m_In->Seek(part.m_EPos, 0);
     bool stuffed = false;
     LineBuffer probe;
-    for (int i = 0; i < 3 && !stuffed; ++i) {
-        int n = 0;
-        bool complete = false;
-        if (!m_In->ReadLine(probe.text, kLineBufferSize, &n, &complete)) break;
-        probe.len = n;
-        probe.StripLineEnd();
-        stuffed = probe.View() == ".";
-        if (!probe.Empty() && !stuffed) break;
+    int n = 0;
+    bool complete = false;
+    if (part.m_Ends == 0) {
+        // No trailer: the part runs to the end of its article, whose last
+        // line is then the "." (read once, for damaged parts only).
+        bool lastIsDot = false;
+        std::int64_t pos = m_In->GetPosition();
+        while ((part.m_EPos <= 0 || pos < part.m_EPos) && m_In->ReadLine(probe.text, kLineBufferSize, &n, &complete)) {
+            pos += n;
+            probe.len = n;
+            probe.StripLineEnd();
+            if (!probe.Empty()) lastIsDot = probe.View() == ".";
+        }
+        stuffed = lastIsDot;
+    } else if (part.m_EPos > 0) {
+        m_In->Seek(part.m_EPos, 0);
+        for (int i = 0; i < 3 && !stuffed; ++i) {
+            if (!m_In->ReadLine(probe.text, kLineBufferSize, &n, &complete)) break;
+            probe.len = n;
+            probe.StripLineEnd();
+            stuffed = probe.View() == ".";
+            if (!probe.Empty() && !stuffed) break;
+        }
     }
     m_In->Seek(back, 0);
     return stuffed;

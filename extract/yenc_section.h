@@ -16,11 +16,14 @@ struct YencCallState {
     YencLineState line; // the pending escape of lenient decoding
     // The whole-file register covers parts 1 .. nextPart - 1 of this call,
     // in order; `fileCrcAtPart` is its value before the part in progress
-    // (a duplicate decoded in its place starts from there again).
+    // (a duplicate decoded in its place starts from there again). The data
+    // lines feed only the part register; at the part's "=yend" the part
+    // (`partBytes` bytes) is joined to the file register.
     bool fileCrcValid = false;
     int nextPart = 0;
     int partInProgress = -1;
     std::uint32_t fileCrcAtPart = kCrc32Preset;
+    std::uint64_t partBytes = 0;
     bool dotStuffed = false; // the part's article doubled leading dots
 };
 

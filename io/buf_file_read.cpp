@@ -1,5 +1,6 @@
 // CBufFile: refilling, pushing back and tolerant line reading.
 #include "io/buf_file.h"
+#include "io/line_break_wide.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -100,6 +101,7 @@ char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplet
     std::int64_t binary = 0;
     if (max > 1) {
         const int limit = max - 1;
+        const bool wide = HaveWideLineBreak();
         for (;;) {
             if (m_ReadIndex >= m_ReadCount && !Refill()) {
                 complete = true; // the end of the file ends the line
@@ -107,7 +109,8 @@ char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplet
             }
             const unsigned char* src = m_ReadBuf.get() + m_ReadIndex;
             const auto span = static_cast<std::size_t>(std::min(m_ReadCount - m_ReadIndex, limit - n));
-            const std::size_t k = FindLineBreak(src, span, binary, out + n);
+            const std::size_t k = wide ? FindLineBreakWide(src, span, binary, out + n)
+                                       : FindLineBreak(src, span, binary, out + n);
             n += static_cast<int>(k);
             m_ReadIndex += static_cast<int>(k);
             if (k < span) {

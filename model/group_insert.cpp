@@ -122,8 +122,9 @@ private:
         CFInfo& part = *m_Part;
         for (int i = 0; i < m_Group.GetSize(); ++i) {
             CFInfo& element = *m_Group.GetAt(i);
-            if (element.m_OrigName != part.m_OrigName || element.m_MsgType != part.m_MsgType ||
-                element.m_DataType == DT_APL || part.m_DataType == DT_APL)
+            // Empty first-given names never match.
+            if (part.m_OrigName.empty() || element.m_OrigName != part.m_OrigName ||
+                element.m_MsgType != part.m_MsgType || element.m_DataType == DT_APL || part.m_DataType == DT_APL)
                 continue;
             if (element.m_DataType != DT_UNKNOWN || part.m_DataType == DT_UNKNOWN) {
                 part.m_DestFile = element.m_DestFile;

@@ -49,10 +49,11 @@ std::string LocalTime(std::int64_t seconds)
     return std::string(text, n);
 }
 
-// Names and subjects as the user sees them: UTF-8 (8-bit text read as Windows-1252).
+// Names and subjects as the user sees them: UTF-8 (8-bit text read as
+// Windows-1252), control characters escaped.
 std::string Shown(const std::string& text)
 {
-    return ToDisplayUtf8(text);
+    return ToShownText(text);
 }
 
 unsigned long Low32(std::int64_t value)

@@ -120,7 +120,8 @@ bool CFInfo::IsSamePart(const CFInfo& other) const
 
 bool CFInfo::IsSameFile(const CFInfo& other) const
 {
-    if (m_OrigName != other.m_OrigName) return false;
+    // Two parts that were given no name say nothing about belonging together.
+    if (m_OrigName.empty() || m_OrigName != other.m_OrigName) return false;
     if (m_Total != other.m_Total && m_Total > 0 && other.m_Total > 0) return false;
     return m_MsgType == other.m_MsgType;
 }

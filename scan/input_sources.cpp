@@ -91,6 +91,15 @@ bool IsRegularFile(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The entry itself, not what it points to: a folder walk follows no links.
+bool IsPlainRegularFile(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool IsFolder(const std::string& path)
 {
     struct stat st
@@ -212,7 +221,7 @@ std::vector<std::string> RegularFilesIn(const std::string& folder)
         const std::string name = e->d_name;
         if (name == "." || name == "..") continue;
         std::string full = prefix + name;
-        if (IsRegularFile(full)) files.push_back(std::move(full));
+        if (IsPlainRegularFile(full)) files.push_back(std::move(full));
     }
     ::closedir(dir);
     std::sort(files.begin(), files.end());
@@ -222,10 +231,13 @@ std::vector<std::string> RegularFilesIn(const std::string& folder)
 std::int32_t AddInputFile(const std::string& path, bool inFolder, InputContext& ctx)
 {
     std::string target = path;
-    if (auto linked = DesktopLinkTarget(path)) target = std::move(*linked);
+    // A link named by the user is followed; inside a folder walk nothing is
+    // (a link file there is scanned as the text it is).
+    if (!inFolder)
+        if (auto linked = DesktopLinkTarget(path)) target = std::move(*linked);
     if (IsFolder(target)) return inFolder ? 0 : AddFolder(target, ctx);
     // Only regular files: a FIFO or a device would block or never end.
-    if (!IsRegularFile(target)) return 0;
+    if (inFolder ? !IsPlainRegularFile(target) : !IsRegularFile(target)) return 0;
     const std::string real = NormalisedPath(target);
     if (real.empty() || !ctx.scan) return 0;
 

@@ -1,5 +1,6 @@
 // Input files and folders on their way to the scanner: folders are expanded
-// (their regular files, not their subfolders), shortcuts resolved, inputs
+// (their regular files, not their subfolders or links), shortcuts named by
+// the user resolved, inputs
 // already scanned refused, and inputs without findings reported and
 // forgotten again so that they can be tried once more.
 #pragma once
@@ -56,8 +57,8 @@ std::string NormalisedPath(const std::string& path);
 // help: NormalisedPath follows them.)
 std::optional<std::string> DesktopLinkTarget(const std::string& path);
 
-// The regular files directly inside `folder` (symbolic links to regular files
-// included), as full paths in byte order. Folders, FIFOs, sockets and devices
+// The regular files directly inside `folder`, as full paths in byte order.
+// Symbolic links (even to regular files), folders, FIFOs, sockets and devices
 // are left out.
 std::vector<std::string> RegularFilesIn(const std::string& folder);
 

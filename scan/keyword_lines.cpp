@@ -5,6 +5,7 @@
 #include "model/settings.h"
 #include "scan/line_tests.h"
 #include "scan/scan_state.h"
+#include "text/display_text.h"
 #include "text/subject.h"
 
 #include <algorithm>
@@ -83,7 +84,7 @@ void BeginLine(ScanState& s)
     // (a NUL byte ends it).
     std::string_view rest = View(s).substr(static_cast<std::size_t>(nameAt));
     rest = TrimLineEnd(rest.substr(0, rest.find('\0')));
-    const std::string name(rest.substr(0, kMaxNameLength));
+    const std::string name = CapName(rest, kMaxNameLength);
 
     if (s.current) {
         const CFInfo& part = *s.current;
@@ -210,7 +211,7 @@ void SectionLine(ScanState& s)
         while (to < text.size() && !IsScanSpace(text[to]))
             ++to;
         if (to > from) {
-            const std::string name(text.substr(from, std::min(to - from, kMaxNameLength)));
+            const std::string name = CapName(text.substr(from, to - from), kMaxNameLength);
             part.m_Subject = name;
             part.m_FullSubj = name;
             part.m_DestFile = name;

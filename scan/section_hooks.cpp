@@ -7,6 +7,7 @@
 #include "codec/binhex.h"
 #include "model/file_types.h"
 #include "scan/scan_state.h"
+#include "text/display_text.h"
 #include "text/text_utils.h"
 
 #include <limits>
@@ -53,7 +54,7 @@ void TakeBinHexHeader(ScanState& s)
         std::string name = s.binHexBuffer;
         if (BinHexHeaderName(name)) {
             CFInfo& part = *s.current;
-            part.m_DestFile = name.substr(0, kMaxNameLength);
+            part.m_DestFile = CapName(name, kMaxNameLength);
             if (part.m_Subject.empty()) part.m_Subject = part.m_DestFile;
         }
     }
@@ -144,7 +145,7 @@ void OnBpstLine(ScanState& s)
     if (file != std::string_view::npos) {
         std::string_view name = text.substr(file + 6);
         name = name.substr(0, name.find(']'));
-        const std::string cut(name.substr(0, kMaxNameLength));
+        const std::string cut = CapName(name, kMaxNameLength);
         if (part.m_DestFile.empty()) part.m_DestFile = cut;
         part.m_Subject = cut;
     }

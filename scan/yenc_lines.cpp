@@ -13,7 +13,7 @@ namespace zarvex::scan {
 
 namespace {
 
-inline constexpr std::size_t kMaxYencName = 256;
+inline constexpr std::size_t kMaxYencName = 255;
 
 bool IsBlankChar(char c)
 {
@@ -70,21 +70,22 @@ std::optional<std::uint32_t> ScanCrc(std::string_view text, std::string_view key
     return value;
 }
 
-// The "name=" value: white space after the keyword skipped, at most 256
-// bytes, cut at a NUL or at an "=ypart" that shares the line, trailing line
-// break and white space removed. yEnc names carry no character set: valid
-// UTF-8 stays as it is, anything else is read as Windows-1252.
+// The "name=" value: white space after the keyword skipped, cut at a NUL
+// or at an "=ypart" that shares the line, trailing line break and white
+// space removed, at most 255 bytes (between characters, the extension
+// kept). yEnc names carry no character set: valid UTF-8 stays as it is,
+// anything else is read as Windows-1252.
 std::string ScanName(std::string_view text, std::size_t at)
 {
     std::string_view name = text.substr(at + 5);
     while (!name.empty() && IsBlankChar(name.front()))
         name.remove_prefix(1);
-    name = TrimLineEnd(name.substr(0, std::min(name.size(), kMaxYencName)));
+    name = TrimLineEnd(name);
     name = name.substr(0, name.find('\0'));
     name = name.substr(0, name.find(" =ypart "));
     while (!name.empty() && IsAsciiSpace(static_cast<unsigned char>(name.back())))
         name.remove_suffix(1);
-    return ToDisplayUtf8(name);
+    return ToDisplayUtf8(CapName(name, kMaxYencName));
 }
 
 // The "=ypart" line after "=ybegin": the byte range of this part, and from

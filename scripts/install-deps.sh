@@ -9,6 +9,8 @@ packages=(
   libcompfaceg1-dev
   qt6-base-dev xvfb xauth
   sharutils python3 mpack
+  # yEnc decoder no one here wrote, for the end-to-end benchmark.
+  python3-sabyenc
   # Tools no one here wrote, run by the tests to check decoded output.
   macutils compface
 )

@@ -27,6 +27,14 @@ void AppendUtf8(std::string& out, std::uint32_t cp)
     }
 }
 
+void AppendEscape(std::string& out, const char* prefix, unsigned value)
+{
+    constexpr std::string_view kHex = "0123456789abcdef";
+    out += prefix;
+    out += kHex[(value >> 4) & 0xF];
+    out += kHex[value & 0xF];
+}
+
 } // namespace
 
 bool IsValidUtf8(std::string_view text)
@@ -80,6 +88,56 @@ std::string ToDisplayUtf8(std::string_view text)
             AppendUtf8(out, cp ? cp : c);
         } else {
             AppendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+std::string_view CapText(std::string_view text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes) return text;
+    std::size_t end = maxBytes;
+    if (IsValidUtf8(text))
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;
+    return text.substr(0, end);
+}
+
+std::string CapName(std::string_view name, std::size_t maxBytes)
+{
+    if (name.size() <= maxBytes) return std::string(name);
+    constexpr std::size_t kLongestExtension = 16; // with its "."
+    const std::size_t dot = name.rfind('.');
+    std::string_view ext;
+    if (dot != std::string_view::npos && dot > 0 && name.size() - dot <= kLongestExtension &&
+        name.size() - dot < maxBytes)
+        ext = name.substr(dot);
+    // The stem is cut as part of the whole name, so a Windows-1252 name is
+    // not mistaken for UTF-8 by the test on its stem alone.
+    const bool utf8 = IsValidUtf8(name);
+    std::size_t end = maxBytes - ext.size();
+    if (utf8)
+        while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80)
+            --end;
+    std::string out(name.substr(0, end));
+    out += ext;
+    return out;
+}
+
+std::string ToShownText(std::string_view text)
+{
+    const std::string utf8 = ToDisplayUtf8(text);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+            AppendEscape(out, "\\x", c);
+        } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
+            // U+0080..U+009F: C1 controls (0x9B starts a terminal sequence too).
+            AppendEscape(out, "\\u00", static_cast<unsigned char>(utf8[++i]));
+        } else {
+            out += static_cast<char>(c);
         }
     }
     return out;

@@ -1,6 +1,7 @@
 // Turning 8-bit text from messages into text fit for names and display.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,18 @@ bool IsValidUtf8(std::string_view text);
 // Windows-1252 and converted to UTF-8. The result never holds the byte 0xFD,
 // so it can be inserted into log text without being taken for a colour marker.
 std::string ToDisplayUtf8(std::string_view text);
+
+// Text from an input (a name, a subject, a path) as the log, the report and
+// the list dump show it: ToDisplayUtf8, then every control character but the
+// tab written as an escape ("\x1b" for C0 and DEL, "\u009b" for C1), so the
+// text can neither start a line of its own nor send terminal control sequences.
+std::string ToShownText(std::string_view text);
+
+// `text` cut to at most `maxBytes` bytes; UTF-8 text is cut between characters.
+std::string_view CapText(std::string_view text, std::size_t maxBytes);
+
+// A name cut to at most `maxBytes` bytes as CapText cuts, keeping its
+// extension (the last "." and up to 15 bytes after it) when there is room.
+std::string CapName(std::string_view name, std::size_t maxBytes);
 
 } // namespace zarvex

@@ -175,8 +175,9 @@ std::string FormatTemplate(std::string_view tmpl, std::string_view arg1, std::st
 std::string FormatMessage(msg::Id id, std::string_view arg1, std::string_view arg2)
 {
     // Arguments are shown as text: converted to UTF-8, which never holds the
-    // marker byte, so a name with a 0xFD byte cannot change the log colour.
-    return FormatTemplate(Message(id), ToDisplayUtf8(arg1), ToDisplayUtf8(arg2));
+    // marker byte, so a name with a 0xFD byte cannot change the log colour,
+    // and with control characters escaped, so it cannot add lines either.
+    return FormatTemplate(Message(id), ToShownText(arg1), ToShownText(arg2));
 }
 
 std::string_view FileErrorText(int cause)

@@ -14,7 +14,8 @@ namespace zarvex {
 std::string_view Message(msg::Id id);
 
 // Message `id` with "%1" (and "%2") replaced by the arguments. Only the
-// template's own markers are markers: arguments are inserted as they are.
+// template's own markers are markers: arguments are inserted as text, their
+// control characters (tab excepted) escaped.
 std::string FormatMessage(msg::Id id, std::string_view arg1 = {}, std::string_view arg2 = {});
 
 // Replaces "%1" and "%2" in any template.

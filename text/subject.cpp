@@ -4,6 +4,7 @@
 
 #include "model/settings.h"
 #include "text/ascii.h"
+#include "text/display_text.h"
 #include "text/text_utils.h"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ bool IsNameChar(unsigned char c)
 
 std::string Capped(std::string_view s, std::size_t cap)
 {
-    return std::string(s.substr(0, cap));
+    return std::string(CapText(s, cap));
 }
 
 // Step 1 and the leading blanks, tabs and dashes of step 2.
@@ -228,7 +229,7 @@ std::string NameFromSubject(std::string_view w, int body, int textEnd, const Num
         if (k >= body)
             name = w.substr(static_cast<std::size_t>(body), static_cast<std::size_t>(k - body + 1));
     }
-    return Capped(DropVolumeWord(std::move(name)), kNameCap);
+    return CapName(DropVolumeWord(std::move(name)), kNameCap);
 }
 
 // Step 9: the subject without the matched numbers.
@@ -263,7 +264,7 @@ bool ParseAtDepth(std::string_view subject, const Settings& settings, SubjectInf
     Span name = FindQuotedName(w, body, quoted);
     if (!name.Found()) name = FindWordName(w, body);
     if (name.Found())
-        out.name = Capped(
+        out.name = CapName(
             w.substr(static_cast<std::size_t>(name.start), static_cast<std::size_t>(name.length)), kNameCap);
 
     NumberMatch m = FindNumbers(w, name);
@@ -291,7 +292,7 @@ bool ParseAtDepth(std::string_view subject, const Settings& settings, SubjectInf
     if (!ParseAtDepth(quoted.text, settings, inner, depth + 1)) return false;
     out.part = inner.part;
     out.total = inner.total;
-    out.name = Capped(inner.subjectWithoutNumbers, kNameCap);
+    out.name = CapName(inner.subjectWithoutNumbers, kNameCap);
     const std::size_t at = w.find(quoted.text);
     if (at != std::string_view::npos) {
         std::string key(w.substr(0, at));

@@ -330,7 +330,7 @@ int CZarvexDlg::FindAndSelect(const std::string& text, bool matchCase)
     QTreeWidgetItem* first = nullptr;
     for (int row = 0; row < m_Outputs->topLevelItemCount(); ++row) {
         const OutputEntry& e = m_Entries[row];
-        const bool hit = (e.group->m_Status & 0xF) != 0 && FindMatches(EntryName(e.text), text, matchCase);
+        const bool hit = (e.group->m_Status & GS_MASK) != 0 && FindMatches(EntryName(e.text), text, matchCase);
         QTreeWidgetItem* item = m_Outputs->topLevelItem(row);
         item->setSelected(hit);
         if (hit && !first) first = item;
@@ -357,7 +357,7 @@ void CZarvexDlg::SelectAllComplete()
     if (IsBusy()) return;
     BusyScope busy(*this);
     for (int row = 0; row < m_Outputs->topLevelItemCount(); ++row) {
-        const int status = m_Entries[row].group->m_Status & 0xF;
+        const int status = m_Entries[row].group->m_Status & GS_MASK;
         m_Outputs->topLevelItem(row)->setSelected(status != GS_CHANGED && status != GS_MISSING);
     }
 }

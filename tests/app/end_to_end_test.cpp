@@ -4,6 +4,7 @@
 #include "app/interrupts.h"
 #include "app/program.h"
 #include "platform/host.h"
+#include "support/encoders.h"
 #include "support/test_support.h"
 
 #include <array>
@@ -30,39 +31,12 @@ std::string ShellQuote(const std::string& s)
     return out + "'";
 }
 
-// The four 6-bit groups of the (up to) three bytes at `at`; missing bytes count as zero.
-std::array<unsigned, 4> Sextets(const std::string& d, std::size_t at)
-{
-    unsigned v = 0;
-    for (std::size_t k = at; k < at + 3; ++k) v = v << 8 | (k < d.size() ? static_cast<unsigned char>(d[k]) : 0u);
-    return {v >> 18 & 63, v >> 12 & 63, v >> 6 & 63, v & 63};
-}
-
-// UUencoded lines of `data` (61-character lines, "`" for zero).
-std::vector<std::string> UuLines(const std::string& data)
-{
-    auto enc = [](unsigned v) { return static_cast<char>(v ? v + 32 : '`'); };
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < data.size(); i += 45) {
-        const std::string chunk = data.substr(i, 45);
-        std::string line(1, enc(static_cast<unsigned>(chunk.size())));
-        for (std::size_t j = 0; j < chunk.size(); j += 3)
-            for (unsigned s : Sextets(chunk, j)) line += enc(s);
-        lines.push_back(line);
-    }
-    return lines;
-}
-
+// Base64 of `data` in lines of 76 characters, each with its LF.
 std::string Base64(const std::string& data)
 {
-    static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out, line;
-    for (std::size_t i = 0; i < data.size(); i += 3) {
-        const std::array<unsigned, 4> s = Sextets(data, i);
-        for (std::size_t k = 0; k < 4; ++k) line += k == 0 || i + k - 1 < data.size() ? abc[s[k]] : '=';
-        if (line.size() == 76) out += line + "\n", line.clear();
-    }
-    return out + (line.empty() ? "" : line + "\n");
+    std::string out;
+    for (const std::string& line : test::Base64Lines(data)) out += line + "\n";
+    return out;
 }
 
 std::vector<std::string> RegularFiles(const std::string& folder)
@@ -82,7 +56,7 @@ std::string Message(const std::string& subject, const std::string& body)
 // A two-part UU posting of `data` as two messages.
 std::string UuPosting(const std::string& name, const std::string& data)
 {
-    const std::vector<std::string> lines = UuLines(data);
+    const std::vector<std::string> lines = test::EncodeSixBitLines(data, test::kUUAlphabetBackquote);
     const std::size_t half = lines.size() / 2;
     std::string one = "begin 644 " + name + "\n", two;
     for (std::size_t i = 0; i < lines.size(); ++i)
@@ -432,9 +406,9 @@ TEST_F(EndToEnd, ThousandsOfFileArguments)
     for (int i = 0; i < 2000; ++i) {
         const std::string name = "f" + std::to_string(i) + ".dat";
         std::string body = "begin 644 " + name + "\n";
-        for (const std::string& line : UuLines(single))
+        for (const std::string& line : test::UuLines(single))
             body += line + "\n";
-        args.push_back(dir.Write("in" + std::to_string(i) + ".txt", Message(name, body + "`\nend\n")));
+        args.push_back(dir.Write("in" + std::to_string(i) + ".txt", Message(name, body + "end\n")));
     }
     const Result r = Run(args);
     EXPECT_EQ(r.status, 253) << r.err;

@@ -1,6 +1,9 @@
 #include "app/unattended.h"
 
+#include "app/core_engine.h"
+#include "extract/extract_fixture.h"
 #include "fake_engine.h"
+#include "model/list_dump.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 
@@ -68,6 +71,57 @@ TEST_F(Unattended, OverwritePreferenceSetsTheSharedAnswerAndEmptyListSucceeds)
     settings.Overwrite = true;
     RunUnattendedExtraction(list, settings, host, engine, dir.Path().string());
     EXPECT_EQ(engine.answers, (std::vector<int>{2, 2}));
+}
+
+// The same run over the real core: scanned mails, every named part written.
+class UnattendedCore : public ::testing::Test
+{
+protected:
+    UnattendedCore() : list(settings, &host) {}
+    void SetUp() override
+    {
+        if (!test::HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    }
+    void Scan(const std::string& name, const std::string& body)
+    {
+        const std::string path = dir.Write(name, "From: poster@example.org\nSubject: files\n\n" + body);
+        list.AddInputFile(path);
+        engine.Scan(path, list, settings, host);
+    }
+    int Run() { return RunUnattendedExtraction(list, settings, host, engine, dir / "out"); }
+
+    test::TempDir dir;
+    Settings settings;
+    HeadlessHost host;
+    MyCObArray list;
+    CoreEngine engine;
+};
+
+TEST_F(UnattendedCore, TwoBeginSectionsInOneMailGiveTwoFiles)
+{
+    const test::Bytes one = test::RandomBytes(4'500, 1), two = test::RandomBytes(2'000, 2);
+    Scan("two.eml", test::GnuUuencode(one, "one.bin", dir) + "\n" + test::GnuUuencode(two, "two.bin", dir));
+    std::filesystem::create_directory(dir / "out");
+    EXPECT_EQ(Run(), 2);
+    EXPECT_EQ(test::ReadFile(dir / "out/one.bin"), one);
+    EXPECT_EQ(test::ReadFile(dir / "out/two.bin"), two);
+}
+
+TEST_F(UnattendedCore, AnOutputThatWroteNothingFailsAndItsPartSaysSo)
+{
+    const std::string uu = test::GnuUuencode(test::RandomBytes(4'500, 3), "gone.bin", dir);
+    Scan("gone.eml", uu);
+    // Every line after "begin" is overwritten after the scan: the output gets no data.
+    std::string text = test::ReadFile(dir / "gone.eml");
+    for (std::size_t i = text.find('\n', text.find("begin ")); i < text.size(); ++i)
+        if (text[i] != '\n') text[i] = 'x';
+    test::WriteFile(dir / "gone.eml", text);
+    std::filesystem::create_directory(dir / "out");
+    host.KeepLog(true);
+    EXPECT_EQ(Run(), -1) << host.LogText();
+    const CFInfo& part = *list[0]->GetAt(0);
+    EXPECT_NE(part.m_Status & ST_NOTEXTRACTED, 0);
+    EXPECT_NE(ReportText(list).find("Extract Status: " + std::to_string(part.m_Status) + "\r\n"), std::string::npos);
 }
 
 } // namespace

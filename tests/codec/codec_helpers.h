@@ -1,9 +1,9 @@
 // Helpers for the line codec tests: an output file to decode into, a line
-// buffer like the extraction engine's, simple encoders to build fixtures,
-// and external encoders run through the shell for cross-checks.
+// buffer like the extraction engine's, and external encoders run through the shell for cross-checks.
 #pragma once
 
 #include "io/buf_file.h"
+#include "support/encoders.h"
 #include "support/test_support.h"
 
 #include <algorithm>
@@ -61,55 +61,6 @@ private:
     int m_Size = 0;
     std::unique_ptr<char[]> m_Data;
 };
-
-// Encodes one line of at most 45 bytes with `alphabet` (64 characters): count
-// character, then groups of 4; the last group is padded with zero bits.
-inline std::string EncodeSixBitLine(std::string_view data, std::string_view alphabet)
-{
-    std::string line(1, alphabet[data.size()]);
-    for (std::size_t i = 0; i < data.size(); i += 3) {
-        const unsigned a = static_cast<unsigned char>(data[i]);
-        const unsigned b = i + 1 < data.size() ? static_cast<unsigned char>(data[i + 1]) : 0;
-        const unsigned c = i + 2 < data.size() ? static_cast<unsigned char>(data[i + 2]) : 0;
-        line += alphabet[a >> 2];
-        line += alphabet[((a << 4) | (b >> 4)) & 63];
-        line += alphabet[((b << 2) | (c >> 6)) & 63];
-        line += alphabet[c & 63];
-    }
-    return line;
-}
-
-inline constexpr std::string_view kUUAlphabetBackquote =
-    "`!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
-inline constexpr std::string_view kUUAlphabetSpace =
-    " !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_";
-
-// Splits `data` into lines of 45 bytes and encodes each (without line ends).
-inline std::vector<std::string> EncodeSixBitLines(std::string_view data, std::string_view alphabet)
-{
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < data.size(); i += 45)
-        lines.push_back(EncodeSixBitLine(data.substr(i, 45), alphabet));
-    return lines;
-}
-
-inline std::string Base64Encode(std::string_view data)
-{
-    static constexpr std::string_view kAlphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < data.size(); i += 3) {
-        const std::size_t n = data.size() - i < 3 ? data.size() - i : 3;
-        unsigned v = static_cast<unsigned char>(data[i]) << 16;
-        if (n > 1) v |= static_cast<unsigned char>(data[i + 1]) << 8;
-        if (n > 2) v |= static_cast<unsigned char>(data[i + 2]);
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += n > 1 ? kAlphabet[(v >> 6) & 63] : '=';
-        out += n > 2 ? kAlphabet[v & 63] : '=';
-    }
-    return out;
-}
 
 // Runs a shell command and returns its standard output; `ok` is false when
 // it could not run or exited non-zero.

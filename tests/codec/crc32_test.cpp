@@ -62,5 +62,18 @@ TEST(Crc32, ResetPresetsAndNullRegistersAreIgnored)
               Crc32UpdateWith(Crc32Kernel::Table, reg, big.data(), big.size()));
 }
 
+// A block's own register joined to a running one gives the register of the
+// whole run, for every split of the data (empty halves too).
+TEST(Crc32, CombineJoinsABlockRegisterToARunningOne)
+{
+    const Bytes data = RandomBytes(3000, 8);
+    const std::uint32_t whole = Crc32UpdateBulk(kCrc32Preset, data.data(), data.size());
+    for (std::size_t split : {0, 1, 7, 128, 1000, 2999, 3000}) {
+        const std::uint32_t first = Crc32UpdateBulk(kCrc32Preset, data.data(), split);
+        const std::uint32_t block = Crc32UpdateBulk(kCrc32Preset, data.data() + split, data.size() - split);
+        EXPECT_EQ(Crc32Combine(first, block, data.size() - split), whole) << "split " << split;
+    }
+}
+
 } // namespace
 } // namespace zarvex::test

@@ -96,7 +96,7 @@ TEST(SixBitGroups, ByteSumOfAFullLineWithAChecksumCharacter)
 
 TEST(SixBitGroups, FastPathMatchesPlainOnRandomXXLines)
 {
-    ExpectSameAsPlain(kXXDecode, kXXAlphabet, kInvalid, 12);
+    ExpectSameAsPlain(kXXDecode, test::kXXAlphabetText, kInvalid, 12);
 }
 
 TEST(SixBitGroups, FullLineWithInvalidCharacterKeepsItsLengthAndIsFlagged)

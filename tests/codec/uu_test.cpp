@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <random>
 
 namespace zarvex {
@@ -171,86 +170,6 @@ TEST(UUDecodeJoined, SecondLineFlagsAndFirstLineInvalidCharacter)
     EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
 }
 
-TEST(UUDecodeRaw, WritesTheLineWithCRLF)
-{
-    for (std::string_view line : {"M!!!!\r\n", "M!!!!\n", "M!!!!"}) {
-        const Decoded d = DecodeUU(line, 0, true);
-        EXPECT_EQ(d.status, 0);
-        EXPECT_BYTES_EQ("M!!!!\r\n", d.bytes);
-    }
-}
-
-// UU and XX share their line format: the checks below run on both.
-struct SixBitCodec
-{
-    std::string_view alphabet;
-    std::array<int, 7> badBytes;
-    int (*decode)(char* line, int len, CBufFile* out, int previousLength);
-};
-
-const SixBitCodec kSixBitCodecs[] = {
-    {kUUAlphabetBackquote, {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF},
-     [](char* l, int n, CBufFile* out, int previous) { return DecodeUULine(l, n, out, previous, false); }},
-    {kUUAlphabetSpace, {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF},
-     [](char* l, int n, CBufFile* out, int previous) { return DecodeUULine(l, n, out, previous, false); }},
-    {kXXAlphabet, {0x00, 0x0D, 0x20, 0x3D, 0x60, 0x7F, 0xFF},
-     [](char* l, int n, CBufFile* out, int) { return DecodeXXLine(l, n, out, false); }},
-};
-
-TEST(SixBitDecodeAllBytes, EveryByteValueFromEveryOffset)
-{
-    for (const SixBitCodec& codec : kSixBitCodecs) {
-        for (int offset = 0; offset < 256; offset += 7) {
-            const Bytes data = test::AllBytesFrom(offset);
-            test::OutputCapture capture;
-            int status = 0;
-            for (const auto& l : test::EncodeSixBitLines(data, codec.alphabet)) {
-                LineBuffer buffer(l + "\n");
-                status |= codec.decode(buffer.Data(), buffer.Size(), capture.File(), 62);
-            }
-            EXPECT_EQ(status, 0) << codec.alphabet;
-            EXPECT_BYTES_EQ(data, capture.Take());
-        }
-    }
-}
-
-TEST(SixBitDecodeCorruption, EveryPositionOfAFullLineIsInvalidButGivesItsBytes)
-{
-    for (const SixBitCodec& codec : kSixBitCodecs) {
-        const std::string line = EncodeSixBitLine(test::RandomBytes(45, 9), codec.alphabet) + "\n";
-        test::OutputCapture capture;
-        std::size_t lines = 0;
-        for (std::size_t pos = 0; pos + 1 < line.size(); ++pos) {
-            for (int bad : codec.badBytes) {
-                LineBuffer broken(line);
-                broken.Data()[pos] = static_cast<char>(bad);
-                const int status = codec.decode(broken.Data(), broken.Size(), capture.File(), 0);
-                EXPECT_NE(status & LS_INVALID, 0) << codec.alphabet << " pos " << pos << " byte " << bad;
-                ++lines;
-            }
-        }
-        EXPECT_EQ(capture.Take().size(), lines * 45);
-    }
-}
-
-TEST(SixBitDecodeCorruption, HugeAndHostileLinesDoNotCrash)
-{
-    std::mt19937 rng(12);
-    for (const SixBitCodec& codec : kSixBitCodecs) {
-        test::OutputCapture capture;
-        for (int round = 0; round < 300; ++round) {
-            std::string line = test::RandomBytes(rng() % 1100, rng());
-            if (round % 3 == 0)
-                for (auto& c : line)
-                    c = codec.alphabet[rng() % 64];
-            if (round % 2 == 0 && !line.empty()) line[0] = codec.alphabet[45];
-            LineBuffer a(line), b(line);
-            (void)codec.decode(a.Data(), a.Size(), nullptr, static_cast<int>(rng() % 200));
-            (void)codec.decode(b.Data(), b.Size(), capture.File(), static_cast<int>(rng() % 200));
-        }
-    }
-}
-
 TEST(UUDecodeCorruption, EveryTruncationAndExtension)
 {
     const Bytes data = test::RandomBytes(45, 10);
@@ -333,37 +252,6 @@ TEST(UUPeek, DecodesTheStartOfALineAndRefusesBadCounts)
     EXPECT_EQ(PeekDecodeUU("\tABCD", dest, 0, 0), -1);
     EXPECT_EQ(PeekDecodeUU("`\n", dest, 0, 0), 0);
     EXPECT_EQ(PeekDecodeUU("M!!!!!!\x01!!!!!", dest, 0, 0), 4); // stops at the first invalid character
-}
-
-TEST(UUDecodeCrossCheck, GnuUuencodeAndPythonBinascii)
-{
-    const std::string python = "python3 -c \"import binascii,sys; d=open(sys.argv[1],'rb').read(); "
-                               "sys.stdout.write(''.join(binascii.b2a_uu(d[i:i+45], backtick=";
-    const std::string pythonEnd = ").decode() for i in range(0,len(d),45)))\" FILE";
-    const std::pair<const char*, std::string> encoders[] = {
-        {"uuencode", "uuencode FILE remote.bin"},
-        {"python3", python + "True" + pythonEnd},
-        {"python3", python + "False" + pythonEnd},
-    };
-    std::mt19937 rng(15);
-    for (const auto& [program, command] : encoders) {
-        if (!test::HaveProgram(program)) continue; // sharutils and python3 are optional
-        for (int round = 0; round < 8; ++round) {
-            const Bytes data = test::RandomBytes(rng() % 6000, rng());
-            // Decodes the lines between "begin" and "end", if any, into one output.
-            test::OutputCapture capture;
-            int status = 0;
-            int previous = 0;
-            for (const std::string& l : test::SplitLines(test::EncodeExternally(command, data))) {
-                if (l.rfind("begin ", 0) == 0 || l == "end\n") continue;
-                LineBuffer buffer(l);
-                status |= DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), previous, false);
-                previous = buffer.Size();
-            }
-            EXPECT_BYTES_EQ(data, capture.Take());
-            EXPECT_EQ(status, 0) << command;
-        }
-    }
 }
 
 } // namespace

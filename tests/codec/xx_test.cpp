@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 
 namespace zarvex {
 namespace {
@@ -30,7 +29,7 @@ Decoded DecodeXX(std::string_view line, bool raw = false)
 
 std::string XXLine(std::string_view data)
 {
-    return EncodeSixBitLine(data, kXXAlphabet);
+    return EncodeSixBitLine(data, test::kXXAlphabetText);
 }
 
 TEST(XXDecodeReference, OnlyAMatchingChecksumIsTolerated)
@@ -85,39 +84,6 @@ TEST(XXDecodeJoined, TwoFullLinesWithoutJoinedBitKeepFirstLineFlags)
     d = DecodeXX(first + XXLine(data.substr(45)) + "\n");
     EXPECT_EQ(d.status, LS_INVALID);
     EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
-}
-
-TEST(XXDecodeRaw, WritesTheLineUnchanged)
-{
-    for (std::string_view line : {"h+-+-\r\n", "h+-+-\n", "h+-+-"}) {
-        const Decoded d = DecodeXX(line, true);
-        EXPECT_EQ(d.status, 0);
-        EXPECT_BYTES_EQ(line, d.bytes);
-    }
-}
-
-TEST(XXDecodeCrossCheck, PythonUuencodeTranslatedToXX)
-{
-    if (!test::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
-    // Python's UU lines, each character mapped from the UU value to the XX alphabet.
-    std::mt19937 rng(10);
-    for (int round = 0; round < 8; ++round) {
-        const Bytes data = test::RandomBytes(rng() % 5000, rng());
-        const std::string text = test::EncodeExternally(
-            "python3 -c \"import binascii,sys; d=open(sys.argv[1],'rb').read(); "
-            "sys.stdout.write(''.join(binascii.b2a_uu(d[i:i+45]).decode() for i in range(0,len(d),45)))\" FILE",
-            data);
-        test::OutputCapture capture;
-        int status = 0;
-        for (std::string line : test::SplitLines(text)) {
-            for (std::size_t i = 0; i + 1 < line.size(); ++i)
-                line[i] = kXXAlphabet[(static_cast<unsigned char>(line[i]) - 32) & 63];
-            LineBuffer buffer(line);
-            status |= DecodeXXLine(buffer.Data(), buffer.Size(), capture.File(), false);
-        }
-        EXPECT_EQ(status, 0);
-        EXPECT_BYTES_EQ(data, capture.Take());
-    }
 }
 
 TEST(XXPeek, DecodesTheStartOfALine)

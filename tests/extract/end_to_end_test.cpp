@@ -9,7 +9,8 @@ namespace {
 
 class EndToEnd : public ExtractTest {
 protected:
-    // Scans every input, evaluates the groups and extracts them all.
+    // Scans every input, evaluates the groups and extracts the output of
+    // every named part, as the Extract command and the unattended run do.
     int ScanAndExtractAll(const std::vector<std::string>& inputs)
     {
         for (const std::string& in : inputs) {
@@ -20,7 +21,8 @@ protected:
         int written = 0;
         int state = 0;
         for (int i = 0; i < list.GetSize(); ++i)
-            written += engine.ExtractOutputFile(i, outDir, &state, false) == extract_result::Written;
+            for (CFInfo* named : std::vector<CFInfo*>(list[i]->m_Named))
+                written += engine.ExtractOutputFile(i, outDir, &state, false, named) == extract_result::Written;
         return written;
     }
     std::string Mail(const std::string& subject, const std::string& body) const
@@ -73,6 +75,82 @@ TEST_F(EndToEnd, MultiPartXXPosting)
     EXPECT_EQ(ScanAndExtractAll({one, two}), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("multi.zip")));
 }
+
+// Every named part is an output file of its own: two "begin" sections in one
+// mail, and a single part posted twice whose second copy is renamed.
+TEST_F(EndToEnd, EachNamedPartIsWrittenUnderItsOwnName)
+{
+    if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    const Bytes one = RandomBytes(4'500, 106), two = RandomBytes(3'000, 107);
+    const std::string both = dir.Write(
+        "two.eml", Mail("two files", GnuUuencode(one, "one.bin", dir) + "\n" + GnuUuencode(two, "two.bin", dir)));
+    EXPECT_EQ(ScanAndExtractAll({both}), 2) << host.PlainLog();
+    EXPECT_BYTES_EQ(one, ReadFile(Out("one.bin")));
+    EXPECT_BYTES_EQ(two, ReadFile(Out("two.bin")));
+
+    settings.NoAutoRename = false;
+    const std::string posting = Mail("a picture", GnuUuencode(one, "pic.bin", dir));
+    EXPECT_EQ(ScanAndExtractAll({dir.Write("pic1.eml", posting), dir.Write("pic2.eml", posting)}), 2)
+        << host.PlainLog();
+    EXPECT_BYTES_EQ(one, ReadFile(Out("pic.bin")));
+    EXPECT_BYTES_EQ(one, ReadFile(Out("pic01.bin")));
+}
+
+// Two messages that each carry one Base64 section without a name are two
+// files: bare lines without any header, or MIME bodies without a file name
+// under one subject.
+class NamelessSections : public EndToEnd, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(NamelessSections, StayApart)
+{
+    if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
+    const Bytes a = RandomBytes(5'700, 108), b = RandomBytes(5'700, 109);
+    const bool subject = GetParam();
+    auto message = [&](const Bytes& data) {
+        const Bytes lines = PythonBase64Lines(data, dir);
+        return subject ? "Subject: pictures\nMIME-Version: 1.0\nContent-Type: application/octet-stream\n"
+                         "Content-Transfer-Encoding: base64\n\n" + lines
+                       : lines;
+    };
+    EXPECT_EQ(ScanAndExtractAll({dir.Write("a.txt", message(a)), dir.Write("b.txt", message(b))}), 2)
+        << host.PlainLog();
+    int matchA = 0, matchB = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(outDir)) {
+        const Bytes got = ReadFile(entry.path());
+        matchA += got == a;
+        matchB += got == b;
+    }
+    EXPECT_EQ(matchA, 1);
+    EXPECT_EQ(matchB, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(BareAndMime, NamelessSections, ::testing::Bool());
+
+// A part posted twice and kept ("AutoMultipartDupeRemoval" off) gives its
+// data once; when the copy decoded first is damaged, the other replaces it.
+class KeptDuplicate : public EndToEnd, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KeptDuplicate, ContributesItsDataOnce)
+{
+    if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
+    settings.AutoMultipartDupeRemoval = false;
+    const Bytes payload = RandomBytes(4'500, 110);
+    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "dup.bin", dir));
+    const std::size_t third = lines.size() / 3;
+    auto part = [&](int i) {
+        const std::size_t to = i == 2 ? lines.size() : (i + 1) * third;
+        return "From poster@example.org Mon Jan  1 10:00:00 2024\n" +
+               Mail("dup.bin (" + std::to_string(i + 1) + "/3)", Join(lines, i * third, to));
+    };
+    std::string damaged = part(1);
+    if (GetParam()) damaged.erase(damaged.find("\nM", damaged.find("\nM") + 1) + 30, 10); // a short line
+    const std::string in = dir.Write("posting.mbox", part(0) + damaged + part(1) + part(2));
+    EXPECT_EQ(ScanAndExtractAll({in}), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
+    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), GetParam() ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(IntactAndDamaged, KeptDuplicate, ::testing::Bool());
 
 TEST_F(EndToEnd, MimeMailWithBase64Attachment)
 {

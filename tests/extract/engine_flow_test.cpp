@@ -121,6 +121,7 @@ TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
     EXPECT_EQ(Extract(0), extract_result::Written);
     EXPECT_EQ(host.CountInLog(" short line"), 1);
     EXPECT_EQ(host.CountInLog(", trying alternate part instead."), 1) << host.PlainLog();
+    EXPECT_EQ(host.CountInLog("Extracting Base64 encoded data as file b.bin"), 2) << "the restart is announced";
     EXPECT_BYTES_EQ(data, ReadFile(Out("b.bin")));
 }
 
@@ -134,6 +135,20 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
               extract_result::Written);
     EXPECT_EQ(record->GetAt(0)->m_Status & 0xF, GS_COMPLETE);
     EXPECT_EQ(parent.m_Status, record->GetAt(0)->m_Status);
+}
+
+TEST_F(EngineFlow, PartsAfterTheEndOfTheFileArePlacedAtItsEnd)
+{
+    CFInfo* whole = MakePart(WriteSection(dir, "whole", "", GnuUuencode(payload, "w.bin", dir), "trailer\n", MT_UU,
+                                          1, 2),
+                             "w.bin");
+    whole->m_EPos += 8; // the section goes on after "end"
+    CFInfo* after = MakePart(WriteSection(dir, "after", "", "more text\n", "", MT_UU, 2, 2), "");
+    AddRecord({whole, after});
+    EXPECT_EQ(Extract(0), extract_result::Written);
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("w.bin")));
+    EXPECT_EQ(after->m_ByteStart, static_cast<std::int64_t>(payload.size()));
+    EXPECT_TRUE(after->TestFlag(PF_WRITTEN));
 }
 
 // yEnc parts: the engine's placement and size checks around the yEnc lines.

@@ -128,12 +128,26 @@ TEST_P(YencArticleQuirks, DoubledDotsOnlyInTransportArticles)
     EXPECT_BYTES_EQ(twoDots, ReadFile(Out("saved.bin")));
 }
 
+// A saved article cut before its trailer, and a transport article that lost
+// it (its lone "." line then ends the data and is no byte of the file).
 TEST_P(YencArticleQuirks, MissingTrailerIsReported)
 {
-    std::string article = YencArticles(payload, "cut.bin", payload.size())[0];
-    article.erase(article.find("=yend"));
-    ScanAndExtract({article});
-    EXPECT_EQ(host.CountInLog("missing YENC footer"), 1) << host.PlainLog();
+    for (const bool transport : {false, true}) {
+        YencPostingOptions options;
+        options.dotStuffed = transport;
+        std::string article = YencArticles(payload, "cut.bin", payload.size(), options)[0];
+        article.erase(article.find("=yend"));
+        if (transport) article += ".\n";
+        const std::string prefix = transport ? "transport" : "saved";
+        ScanAndExtract({article}, prefix);
+        EXPECT_EQ(host.CountInLog("missing YENC footer"), 1) << prefix << "\n" << host.PlainLog();
+        SCOPED_TRACE(prefix);
+        EXPECT_BYTES_EQ(payload, ReadFile(Out("cut.bin")));
+        list.RemoveAll();
+        list.m_InputNames.clear();
+        host.log.clear();
+        std::filesystem::remove(Out("cut.bin"));
+    }
 }
 
 // Headers that announce more than the input holds never make a big file.

@@ -2,6 +2,7 @@
 // randomized comparison against a plain byte-at-a-time reader.
 #include "io/buf_file.h"
 #include "io/line_break.h"
+#include "io/line_break_wide.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -293,8 +294,11 @@ TEST_P(BufFileRandomLines, MatchReaderThatTakesOneByteAtATime)
 
 INSTANTIATE_TEST_SUITE_P(Seeds, BufFileRandomLines, ::testing::Values(1u, 17u, 2024u, 424242u));
 
+// Both fast searches (the wide one where the CPU has it) against the plain one.
 TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
 {
+    using Search = std::size_t (*)(const unsigned char*, std::size_t, std::int64_t&, unsigned char*);
+    const Search wide = HaveWideLineBreak() ? &FindLineBreakWide : &FindLineBreak;
     std::mt19937 rng(5);
     std::string s(300, 'a');
     for (int round = 0; round < 5000; ++round) {
@@ -304,13 +308,15 @@ TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
         const auto* p = reinterpret_cast<const unsigned char*>(s.data());
         const std::size_t start = rng() % 40;
         const std::size_t n = rng() % (s.size() - start);
-        std::int64_t fastBinary = 0;
         std::int64_t plainBinary = 0;
-        std::vector<unsigned char> copy(n); // exactly n bytes: the sanitizer sees any overrun
         const std::size_t plain = FindLineBreakPlain(p + start, n, plainBinary);
-        ASSERT_EQ(FindLineBreak(p + start, n, fastBinary, copy.data()), plain) << "round " << round;
-        ASSERT_EQ(fastBinary, plainBinary) << "round " << round;
-        ASSERT_TRUE(std::equal(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(plain), p + start));
+        for (const Search search : {Search(&FindLineBreak), wide}) {
+            std::int64_t fastBinary = 0;
+            std::vector<unsigned char> copy(n); // exactly n bytes: the sanitizer sees any overrun
+            ASSERT_EQ(search(p + start, n, fastBinary, copy.data()), plain) << "round " << round;
+            ASSERT_EQ(fastBinary, plainBinary) << "round " << round;
+            ASSERT_TRUE(std::equal(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(plain), p + start));
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #include "model/file_types.h"
 
 #include "model/data_types.h"
+#include "support/encoders.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -28,37 +29,18 @@ template <std::size_t N> Bytes L(const char (&text)[N])
 // ---------------------------------------------------------------- encoders
 // Each returns one data line of its encoding, with its line feed.
 
-constexpr std::string_view kB64Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr std::string_view kXXAlphabet = "+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-
-char UUChar(unsigned v)
+// UU/XX lines hold at most 45 bytes; Base64 lines get a multiple of 3 (no padding).
+std::string UULine(const Bytes& data)
 {
-    return v == 0 ? '`' : static_cast<char>(' ' + v);
+    return test::EncodeSixBitLine(data, test::kUUAlphabetBackquote) + "\n";
 }
-char XXChar(unsigned v)
+std::string XXLine(const Bytes& data)
 {
-    return kXXAlphabet[v];
+    return test::EncodeSixBitLine(data, test::kXXAlphabetText) + "\n";
 }
-char B64Char(unsigned v)
+std::string B64Line(const Bytes& data)
 {
-    return kB64Alphabet[v];
-}
-
-// Base64 lines get a multiple of 3 bytes (no padding); UU/XX lines at most 45.
-std::string SixBitLine(const Bytes& data, char (*enc)(unsigned), bool lengthChar)
-{
-    std::string out;
-    if (lengthChar) out += enc(static_cast<unsigned>(data.size()));
-    for (std::size_t i = 0; i < data.size(); i += 3) {
-        const unsigned b0 = static_cast<unsigned char>(data[i]);
-        const unsigned b1 = i + 1 < data.size() ? static_cast<unsigned char>(data[i + 1]) : 0;
-        const unsigned b2 = i + 2 < data.size() ? static_cast<unsigned char>(data[i + 2]) : 0;
-        out += enc(b0 >> 2);
-        out += enc(((b0 & 3) << 4) | (b1 >> 4));
-        out += enc(((b1 & 15) << 2) | (b2 >> 6));
-        out += enc(b2 & 63);
-    }
-    return out + "\n";
+    return test::Base64Encode(data) + "\n";
 }
 
 std::string YencLine(const Bytes& data)
@@ -187,9 +169,9 @@ TEST(DetectDataType, RealHeadersInEveryEncoding)
     for (const RealHeader& header : headers) {
         const Bytes head = header.head + test::RandomBytes(57 - header.head.size(), 11);
         const std::vector<std::pair<std::string, std::uint32_t>> lines = {
-            {SixBitLine(head.substr(0, 45), UUChar, true), MT_UU},
-            {SixBitLine(head.substr(0, 45), XXChar, true), MT_XX},
-            {SixBitLine(head, B64Char, false), MT_B64},
+            {UULine(head.substr(0, 45)), MT_UU},
+            {XXLine(head.substr(0, 45)), MT_XX},
+            {B64Line(head), MT_B64},
             {YencLine(head), MT_YENC}};
         for (const auto& [line, msgType] : lines)
             EXPECT_EQ(DetectLine(line, msgType), header.dataType) << line;

@@ -124,7 +124,7 @@ TEST_F(InputSources, FailedScanRemovesItsPartsAgain)
     EXPECT_EQ(list.m_InputNames.count(Real(bad)), 0u);
 }
 
-TEST_F(InputSources, FolderScansItsNewRegularFilesInOrderWithoutSubfolders)
+TEST_F(InputSources, FolderScansItsNewRegularFilesInOrderFollowingNothing)
 {
     ASSERT_EQ(AddInputFile(dir.Write("0.txt", "parts=1"), false, ctx), 1);
     dir.Write("b.txt", "parts=1");
@@ -133,9 +133,13 @@ TEST_F(InputSources, FolderScansItsNewRegularFilesInOrderWithoutSubfolders)
     ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0755), 0);
     dir.Write("sub/deep.txt", "parts=5");
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    // Links inside the folder are not followed: a symbolic link is skipped,
+    // a link file is read as the text it is.
+    ASSERT_EQ(::symlink((dir / "sub/deep.txt").c_str(), (dir / "d-link.txt").c_str()), 0);
+    dir.Write("e.desktop", "[Desktop Entry]\nType=Link\nURL=file://" + dir.Path().string() + "/sub\n");
     EXPECT_EQ(AddInputFile(dir.Path().string(), false, ctx), 3);
     EXPECT_EQ(scanned, (std::vector<std::string>{Real(dir / "0.txt"), Real(dir / "a.txt"), Real(dir / "b.txt"),
-                                                 Real(dir / "c.txt")}))
+                                                 Real(dir / "c.txt"), Real(dir / "e.desktop")}))
         << "the file scanned before is skipped";
     EXPECT_TRUE(host.asked.empty()) << "a folder walk asks nothing";
     EXPECT_FALSE(ctx.quiet) << "the quiet flag is restored";

@@ -1,12 +1,12 @@
 // Helpers for the scanner tests: messages built line by line (remembering
-// each line's offset and number), small UU and Base64 encoders, and a
-// fixture that scans a file and collects every part the sort list received.
+// each line's offset and number) and a fixture that scans a file and collects every part the sort list received.
 #pragma once
 
 #include "model/records.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 #include "scan/scanner.h"
+#include "support/encoders.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -84,50 +84,6 @@ inline std::vector<std::string> Slice(const std::vector<std::string>& v, std::si
 {
     return {v.begin() + static_cast<std::ptrdiff_t>(from),
             v.begin() + static_cast<std::ptrdiff_t>(std::min(to, v.size()))};
-}
-
-// The four 6-bit values of each 3-byte group of `data` (zero-padded).
-inline std::vector<unsigned> Sextets(const std::string& data, std::size_t at, std::size_t n)
-{
-    std::vector<unsigned> out;
-    for (std::size_t i = 0; i < n; i += 3) {
-        unsigned v = 0;
-        for (std::size_t k = 0; k < 3; ++k)
-            v = (v << 8) | (i + k < n ? static_cast<unsigned char>(data[at + i + k]) : 0u);
-        for (int shift = 18; shift >= 0; shift -= 6)
-            out.push_back((v >> shift) & 63);
-    }
-    return out;
-}
-
-// UU data lines of `data` (45 bytes a line), followed by the "`" line.
-inline std::vector<std::string> UuLines(const std::string& data)
-{
-    const auto uuChar = [](unsigned v) { return v == 0 ? '`' : static_cast<char>(v + 32); };
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < data.size(); at += 45) {
-        const std::size_t n = std::min<std::size_t>(45, data.size() - at);
-        std::string l(1, uuChar(static_cast<unsigned>(n)));
-        for (const unsigned s : Sextets(data, at, n))
-            l += uuChar(s);
-        lines.push_back(l);
-    }
-    lines.push_back("`");
-    return lines;
-}
-
-inline std::vector<std::string> Base64Lines(const std::string& data, std::size_t width = 76)
-{
-    static const char* abc = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string all;
-    for (const unsigned s : Sextets(data, 0, data.size()))
-        all += abc[s];
-    const std::size_t pad = (3 - data.size() % 3) % 3;
-    all.replace(all.size() - pad, pad, pad, '=');
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < all.size(); at += width)
-        lines.push_back(all.substr(at, width));
-    return lines;
 }
 
 // Every part of every group, duplicates included, in file order.

@@ -4,6 +4,7 @@
 #include "scan_fixture.h"
 
 #include "model/data_types.h"
+#include "model/list_dump.h"
 
 #include <tuple>
 
@@ -188,18 +189,26 @@ TEST_F(MultiPartSubjects, SubjectWithinNineLinesRenumbersThePart)
     EXPECT_EQ(Where(parts[0]), doc.Span("s2", "end"));
 }
 
-TEST_F(MultiPartSubjects, RenumberedPartForgetsAnEndRecordedBeforeItsNewStart)
+// A part that already holds data lines is closed by the next numbered
+// subject however few lines it has (a tiny posting loses no part).
+TEST_F(MultiPartSubjects, TinyPartsWithDataAreClosedByTheNextSubject)
 {
-    const auto lines = UuLines(RandomBytes(45 * 30, 9));
+    const auto lines = UuLines(RandomBytes(45 * 15, 9));
     Doc doc;
-    doc.Add("Subject: set.zip (1/3)").Add("").AddAll(Slice(lines, 0, 3)).Add("");
-    doc.Add("Subject: set.zip (2/3)").Mark("s2").Add("").AddAll(Slice(lines, 3, 20));
-    doc.Add("Subject: set.zip (3/3)").Mark("s3").Add("").AddAll(Slice(lines, 20, lines.size()));
-    doc.Add("end");
+    for (int n = 1; n <= 3; ++n) {
+        const std::string subject = "big.bin (" + std::to_string(n) + "/3)";
+        AddHeaders(doc, subject);
+        if (n == 1) doc.Add("begin 644 big.bin");
+        doc.AddAll(Slice(lines, 5 * (n - 1), 5 * n));
+        if (n == 3) doc.Add("`").Add("end").Mark("end");
+    }
     const auto parts = ScanDoc(doc);
-    ASSERT_EQ(parts.size(), 2u);
-    EXPECT_EQ(parts[0]->m_Part, 2);
-    EXPECT_EQ(Where(parts[0]), Where(doc.Pos("s2"), doc.Pos("s3"), doc.Line("s2"), doc.Line("s3")));
+    ASSERT_EQ(parts.size(), 3u);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(std::tie(parts[n - 1]->m_Part, parts[n - 1]->m_Total), std::make_tuple(n, 3));
+    EXPECT_EQ(parts[0]->m_EPos, doc.Pos("subject:big.bin (2/3)"));
+    EXPECT_EQ(parts[1]->m_EPos, doc.Pos("subject:big.bin (3/3)"));
+    EXPECT_EQ(parts[2]->m_EndLine, doc.Line("end"));
 }
 
 TEST_F(MultiPartSubjects, EndInPartOfUnknownEncodingWithPartEqualToTotalMakesItUu)
@@ -231,6 +240,44 @@ TEST_F(MultiPartSubjects, FoldedSubjectIsUnfoldedAndLongFoldsStopAtTheLineLimit)
     parts = ScanDoc(longer);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_EndLine, longer.Line("end"));
+}
+
+using HostileText = ScanTest;
+
+// Control bytes in a decoded subject or name cannot add a line of their own
+// or reach a terminal: the report, the list dump and the log escape them.
+TEST_F(HostileText, ControlCharactersAreShownEscaped)
+{
+    Doc doc;
+    AddHeaders(doc, "=?utf-8?q?x=0D=0AOutFile:_fake=1B]0;t=07?=");
+    doc.Add(std::string("begin 644 a\x1b[2J\xC2\x9B") + ".bin").AddAll(UuLines(kPayload)).Add("end");
+    ASSERT_EQ(ScanDoc(doc).size(), 1u);
+    for (const std::string& text : {ReportText(list), ListDumpText(&list), host.LogText()}) {
+        EXPECT_EQ(text.find("\nOutFile: fake"), std::string::npos) << text;
+        EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+        EXPECT_NE(text.find("x\\x0d\\x0aOutFile: fake\\x1b]0;t\\x07"), std::string::npos) << text;
+    }
+    EXPECT_NE(ReportText(list).find("OutFile: a[2J\\u009b.bin\r\n"), std::string::npos) << ReportText(list);
+}
+
+// Long UTF-8 names are cut between characters and keep their extension.
+TEST_F(HostileText, LongNamesAreCutBetweenCharacters)
+{
+    std::string longName;
+    for (int i = 0; i < 200; ++i) longName += "\xC3\xA9"; // "é"
+    std::string expected;
+    for (int i = 0; i < 125; ++i) expected += "\xC3\xA9";
+    expected += ".bin";
+    const std::string uu = "begin 644 " + longName + ".bin";
+    const std::string yenc = "=ybegin line=128 size=10 name=" + longName + ".bin";
+    for (const std::string& opener : {uu, yenc}) {
+        Doc doc;
+        AddHeaders(doc, "long");
+        doc.Add(opener).AddAll(UuLines(kPayload)).Add("end");
+        const auto parts = ScanDoc(doc);
+        ASSERT_FALSE(parts.empty()) << opener;
+        EXPECT_EQ(parts[0]->m_DestFile, expected) << opener.substr(0, 8);
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "app/core_engine.h"
 #include "app/window/main_window.h"
+#include "support/encoders.h"
 #include "support/test_support.h"
 
 #include <QApplication>
@@ -14,31 +15,12 @@
 
 namespace zarvex::test {
 
-// UUencoded lines of `data` (45 bytes a line, "`" for zero).
-inline std::vector<std::string> UuBody(const std::string& data)
-{
-    auto enc = [](unsigned v) { return static_cast<char>(v ? v + 32 : '`'); };
-    std::vector<std::string> lines;
-    for (std::size_t i = 0; i < data.size(); i += 45) {
-        const std::string chunk = data.substr(i, 45);
-        std::string line(1, enc(static_cast<unsigned>(chunk.size())));
-        for (std::size_t j = 0; j < chunk.size(); j += 3) {
-            unsigned v = 0;
-            for (std::size_t k = j; k < j + 3; ++k)
-                v = v << 8 | (k < chunk.size() ? static_cast<unsigned char>(chunk[k]) : 0u);
-            for (int shift : {18, 12, 6, 0}) line += enc(v >> shift & 63);
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // The messages of one UUencoded file posted in `parts` pieces; with `keep`
 // only those part numbers (from 1) are returned.
 inline std::vector<std::string> UuPosting(const std::string& name, const std::string& data, int parts,
                                           std::vector<int> keep = {})
 {
-    const auto lines = UuBody(data);
+    const auto lines = EncodeSixBitLines(data, kUUAlphabetBackquote);
     std::vector<std::string> messages;
     const std::size_t per = (lines.size() + parts - 1) / parts;
     for (int p = 1; p <= parts; ++p) {

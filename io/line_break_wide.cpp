@@ -1,0 +1,56 @@
+#include "io/line_break_wide.h"
+
+#include "io/line_break.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define ZARVEX_HAVE_WIDE_LINE_BREAK 1
+#endif
+
+namespace zarvex {
+
+#if defined(ZARVEX_HAVE_WIDE_LINE_BREAK)
+
+bool HaveWideLineBreak()
+{
+    static const bool have = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+    return have;
+}
+
+__attribute__((target("avx2,popcnt"))) std::size_t FindLineBreakWide(const unsigned char* data, std::size_t n,
+                                                                     std::int64_t& binary, unsigned char* copy)
+{
+    std::size_t i = 0;
+    std::int64_t counted = 0;
+    const __m256i cr = _mm256_set1_epi8('\r'), lf = _mm256_set1_epi8('\n'), seven = _mm256_set1_epi8(7);
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+        if (copy) _mm256_storeu_si256(reinterpret_cast<__m256i*>(copy + i), v);
+        const auto breaks = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf))));
+        // As signed bytes, 128..255 and 0..6 lie below 7; zero is then taken out.
+        const auto looks = static_cast<unsigned>(_mm256_movemask_epi8(
+            _mm256_andnot_si256(_mm256_cmpeq_epi8(v, _mm256_setzero_si256()), _mm256_cmpgt_epi8(seven, v))));
+        if (breaks != 0) {
+            const unsigned before = (breaks & (0u - breaks)) - 1u; // lanes below the first break
+            binary += counted + __builtin_popcount(looks & before);
+            return i + static_cast<std::size_t>(__builtin_ctz(breaks));
+        }
+        counted += __builtin_popcount(looks);
+    }
+    binary += counted;
+    return i + FindLineBreak(data + i, n - i, binary, copy ? copy + i : nullptr);
+}
+
+#else
+
+bool HaveWideLineBreak() { return false; }
+
+std::size_t FindLineBreakWide(const unsigned char* data, std::size_t n, std::int64_t& binary, unsigned char* copy)
+{
+    return FindLineBreak(data, n, binary, copy);
+}
+
+#endif
+
+} // namespace zarvex

@@ -1,0 +1,15 @@
+// The line-break search of io/line_break.h 32 bytes at a time, for CPUs
+// with AVX2 (chosen at run time by the caller). Same results as
+// FindLineBreakPlain, same copy contract as FindLineBreak.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zarvex {
+
+bool HaveWideLineBreak();
+std::size_t FindLineBreakWide(const unsigned char* data, std::size_t n, std::int64_t& binary,
+                              unsigned char* copy = nullptr);
+
+} // namespace zarvex

@@ -1,0 +1,196 @@
+// The checks every line codec of the family (UU, XX, Base64) must pass:
+// all byte values, raw mode, corruption, and lines written by outside
+// encoders. Codec-specific rules stay in uu_test, xx_test and base64_test.
+#include "codec/base64.h"
+#include "codec/uuxx.h"
+
+#include "tests/codec/codec_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <random>
+
+namespace zarvex {
+namespace {
+
+using test::Bytes;
+using test::LineBuffer;
+
+struct LineCodec
+{
+    const char* name;
+    std::vector<std::string> (*encode)(std::string_view data); // lines without line ends
+    // Decodes one line; 0 when the line was clean.
+    int (*decode)(char* line, int len, CBufFile* out, int previousLength, bool raw);
+    bool rawAddsCrLf;
+    std::array<int, 7> badBytes; // bytes no position of a full line may hold (six-bit codecs)
+};
+
+int DecodeUU(char* l, int n, CBufFile* out, int previous, bool raw)
+{
+    return DecodeUULine(l, n, out, previous, raw);
+}
+int DecodeXX(char* l, int n, CBufFile* out, int, bool raw)
+{
+    return DecodeXXLine(l, n, out, raw);
+}
+// Ends of the body count as clean; only a broken group is a fault here.
+int DecodeB64(char* l, int n, CBufFile* out, int, bool raw)
+{
+    const int result = DecodeBase64Line(out, l, n, "", raw);
+    return result == B64_BROKEN_GROUP ? result : 0;
+}
+
+const LineCodec kUU = {
+    "UU",
+    [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetBackquote); },
+    &DecodeUU,
+    true,
+    {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF}};
+const LineCodec kUUSpace = {
+    "UUSpace",
+    [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetSpace); },
+    &DecodeUU,
+    true,
+    {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF}};
+const LineCodec kXX = {"XX",
+                       [](std::string_view d) { return test::EncodeSixBitLines(d, test::kXXAlphabetText); },
+                       &DecodeXX,
+                       false,
+                       {0x00, 0x0D, 0x20, 0x3D, 0x60, 0x7F, 0xFF}};
+const LineCodec kBase64 = {
+    "Base64", [](std::string_view d) { return test::Base64Lines(d); }, &DecodeB64, true, {}};
+const LineCodec kBase64Width4 = {
+    "Base64Width4", [](std::string_view d) { return test::Base64Lines(d, 4); }, &DecodeB64, true, {}};
+
+// Decodes `lines` (each with or without its LF) into one output, skipping
+// the "begin" and "end" lines around UU and XX data; returns the ORed status.
+int DecodeAll(const LineCodec& codec, const std::vector<std::string>& lines, CBufFile* out)
+{
+    int status = 0, previous = 0;
+    for (const std::string& l : lines) {
+        if (l.rfind("begin ", 0) == 0 || l == "end\n") continue;
+        LineBuffer buffer(l.back() == '\n' ? l : l + "\n");
+        status |= codec.decode(buffer.Data(), buffer.Size(), out, previous, false);
+        previous = buffer.Size();
+    }
+    return status;
+}
+
+class LineCodecs : public ::testing::TestWithParam<LineCodec>
+{
+};
+class SixBitCodecs : public LineCodecs
+{
+};
+
+std::string Name(const ::testing::TestParamInfo<LineCodec>& info)
+{
+    return info.param.name;
+}
+
+TEST_P(LineCodecs, EveryByteValueFromEveryOffsetAndLength)
+{
+    const LineCodec& codec = GetParam();
+    for (int offset = 0; offset < 256; offset += 5) {
+        // Lengths vary so that every padding and short last line turns up.
+        const Bytes data = test::AllBytesFrom(offset).substr(0, static_cast<std::size_t>(256 - offset % 7));
+        test::OutputCapture capture;
+        EXPECT_EQ(DecodeAll(codec, codec.encode(data), capture.File()), 0) << offset;
+        EXPECT_BYTES_EQ(data, capture.Take());
+    }
+}
+
+TEST_P(LineCodecs, RawModeCopiesTheLine)
+{
+    const LineCodec& codec = GetParam();
+    const std::string line = codec.encode("raw")[0];
+    for (const std::string& input : {line + "\r\n", line + "\n", line}) {
+        test::OutputCapture capture;
+        LineBuffer buffer(input);
+        EXPECT_EQ(codec.decode(buffer.Data(), buffer.Size(), capture.File(), 0, true), 0);
+        EXPECT_BYTES_EQ(codec.rawAddsCrLf ? line + "\r\n" : input, capture.Take());
+    }
+}
+
+TEST_P(SixBitCodecs, EveryPositionOfAFullLineIsInvalidButGivesItsBytes)
+{
+    const LineCodec& codec = GetParam();
+    const std::string line = codec.encode(test::RandomBytes(45, 9))[0] + "\n";
+    test::OutputCapture capture;
+    std::size_t lines = 0;
+    for (std::size_t pos = 0; pos + 1 < line.size(); ++pos) {
+        for (int bad : codec.badBytes) {
+            LineBuffer broken(line);
+            broken.Data()[pos] = static_cast<char>(bad);
+            const int status = codec.decode(broken.Data(), broken.Size(), capture.File(), 0, false);
+            EXPECT_NE(status & LS_INVALID, 0) << "pos " << pos << " byte " << bad;
+            ++lines;
+        }
+    }
+    EXPECT_EQ(capture.Take().size(), lines * 45);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, LineCodecs, ::testing::Values(kUU, kUUSpace, kXX, kBase64, kBase64Width4),
+                         Name);
+INSTANTIATE_TEST_SUITE_P(Codecs, SixBitCodecs, ::testing::Values(kUU, kUUSpace, kXX), Name);
+
+// Lines written by encoders nobody here wrote; skipped where the tool is missing.
+struct OutsideEncoder
+{
+    const char* name;
+    const char* program;
+    std::string command; // "FILE" stands for the payload's path
+    const LineCodec* codec;
+};
+
+const std::string kPythonUu = "python3 -c \"import binascii,sys; d=open(sys.argv[1],'rb').read(); ";
+const std::string kPythonUuLines = "''.join(binascii.b2a_uu(d[i:i+45]";
+const std::string kPythonUuEnd = " for i in range(0,len(d),45))";
+
+class OutsideEncoders : public ::testing::TestWithParam<OutsideEncoder>
+{
+};
+
+TEST_P(OutsideEncoders, DecodeByteExact)
+{
+    const OutsideEncoder& encoder = GetParam();
+    if (!test::HaveProgram(encoder.program)) GTEST_SKIP() << encoder.program << " is not installed";
+    std::mt19937 rng(15);
+    for (int round = 0; round < 8; ++round) {
+        const Bytes data = test::RandomBytes(rng() % 6000, rng());
+        test::OutputCapture capture;
+        const auto lines = test::SplitLines(test::EncodeExternally(encoder.command, data));
+        EXPECT_EQ(DecodeAll(*encoder.codec, lines, capture.File()), 0) << encoder.command;
+        EXPECT_BYTES_EQ(data, capture.Take());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tools, OutsideEncoders,
+    ::testing::Values(
+        OutsideEncoder{"GnuUuencode", "uuencode", "uuencode FILE remote.bin", &kUU},
+        OutsideEncoder{"PythonUuBackquote", "python3",
+                       kPythonUu + "sys.stdout.write(" + kPythonUuLines + ", backtick=True).decode()" +
+                           kPythonUuEnd + ")\" FILE",
+                       &kUU},
+        OutsideEncoder{"PythonUuSpace", "python3",
+                       kPythonUu + "sys.stdout.write(" + kPythonUuLines + ").decode()" + kPythonUuEnd +
+                           ")\" FILE",
+                       &kUU},
+        // Python's UU lines with each character moved from its UU value to the XX alphabet.
+        OutsideEncoder{"PythonXx", "python3",
+                       kPythonUu + "t=bytes.maketrans(bytes(range(32,97)), b'" +
+                           std::string(test::kXXAlphabetText) + "+'); sys.stdout.write(" + kPythonUuLines +
+                           ").translate(t).decode()" + kPythonUuEnd + ")\" FILE",
+                       &kXX},
+        OutsideEncoder{"PythonBase64", "python3",
+                       "python3 -c \"import base64,sys; "
+                       "sys.stdout.write(base64.encodebytes(open(sys.argv[1],'rb').read()).decode())\" FILE",
+                       &kBase64},
+        OutsideEncoder{"GnuUuencodeBase64", "uuencode", "uuencode -m FILE remote.bin | sed 1d", &kBase64}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+} // namespace
+} // namespace zarvex
