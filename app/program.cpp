@@ -6,6 +6,7 @@
 #include "app/settings_ini.h"
 #include "app/unattended.h"
 #include "app/wildcards.h"
+#include "io/file_identity.h"
 #include "model/records.h"
 #include "platform/headless_host.h"
 #include "scan/input_sources.h"
@@ -14,6 +15,8 @@
 #include <cstring>
 #include <ostream>
 #include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 namespace zarvex {
 namespace {
@@ -35,7 +38,7 @@ public:
     int Run()
     {
         LoadSettingsFile();
-        if (!ChooseOutputFolder() || !OpenLogFile()) return kExitCannotStart;
+        if (!ChooseOutputFolder() || !KeepInputsSafe() || !OpenLogFile()) return kExitCannotStart;
         m_Host.SetOverwriteAll(m_App.core.Overwrite);
         m_Host.WatchStopFlag(InterruptFlag());
         if (m_Cl.readClipboard) RefuseClipboard();
@@ -104,6 +107,53 @@ private:
         }
     }
 
+    // The log, report and list dump files are never one of the inputs: writing
+    // them would destroy what the run reads.
+    bool KeepInputsSafe()
+    {
+        FileIdentitySet inputs;
+        CollectInputFiles(inputs);
+        for (const auto& [what, path] : RunFiles()) {
+            if (inputs.Contains(path)) {
+                Fail("the " + what + " " + Quoted(path) + " is one of the input files; nothing was done");
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The files the run writes about itself, by what they are.
+    std::vector<std::pair<std::string, std::string>> RunFiles() const
+    {
+        std::vector<std::pair<std::string, std::string>> files;
+        if (!m_Cl.logFile.empty() && m_Cl.logFile != "-") files.emplace_back("log file", m_Cl.logFile);
+        if (!m_Cl.report.empty()) files.emplace_back("report", m_Cl.report);
+        if (!m_Cl.listDump.empty()) files.emplace_back("list dump", m_Cl.listDump);
+        return files;
+    }
+
+    // Every file the named inputs stand for: the files, the targets of link
+    // files, and the files directly inside folders (what a walk reads).
+    void CollectInputFiles(FileIdentitySet& into) const
+    {
+        std::vector<std::string> paths;
+        for (const std::string& arg : m_Cl.files) {
+            if (HasWildcards(arg) && !Exists(arg)) {
+                for (const std::string& match : ExpandWildcards(arg)) paths.push_back(match);
+            } else {
+                paths.push_back(arg);
+            }
+        }
+        for (std::string path : paths) {
+            into.Add(path);
+            if (auto target = DesktopLinkTarget(path)) {
+                path = *target;
+                into.Add(path);
+            }
+            for (const std::string& entry : RegularFilesIn(path)) into.Add(entry);
+        }
+    }
+
     bool OpenLogFile()
     {
         if (m_Cl.logFile.empty()) return true;
@@ -142,6 +192,10 @@ private:
                 AddOne(arg, ctx);
             }
         }
+        for (const auto& [path, err] : ctx.unreadable) {
+            if (m_Cl.logFile != "-") m_Err << "zarvex: cannot read " << Quoted(path) << ": " << std::strerror(err) << '\n';
+            m_InputsOk = false;
+        }
         return m_InputsOk;
     }
 
@@ -179,6 +233,12 @@ private:
     bool WriteDumps()
     {
         bool ok = true;
+        for (const auto& [what, path] : RunFiles()) {
+            if (what != "log file" && m_List.m_RunInputs.Contains(path)) {
+                Fail("the " + what + " " + Quoted(path) + " is one of the input files; it was not written");
+                return false;
+            }
+        }
         if (!m_Cl.report.empty() && !m_Engine.WriteReport(m_List, m_Cl.report)) {
             Fail("cannot write the report " + Quoted(m_Cl.report));
             ok = false;

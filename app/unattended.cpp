@@ -31,7 +31,11 @@ int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, En
             host.SetProgress(100.0 * g / list.GetSize());
             const int r = engine.Extract(list, g, group->m_Named[n], outDir, answer, settings, host);
             group = list.GetAt(g);
-            if (r > 0) {
+            if (r > 0 && (group->m_Status & ST_DATAERROR)) {
+                // Written, but damaged (short, or data errors no duplicate repaired): no success.
+                lastError = -1;
+                group->m_Status = (group->m_Status & GS_MASK) | ST_DATAERROR;
+            } else if (r > 0) {
                 total = total > INT_MAX - r ? INT_MAX : total + r;
                 group->m_Status &= GS_MASK;
             } else {

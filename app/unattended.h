@@ -15,7 +15,8 @@ struct Settings;
 // Extracts each named part's output file, group by group, into `outDir`
 // ("*": each input file's own folder). Existing outputs are replaced only
 // with the "Overwrite" preference. A group that was written loses its status
-// bits above the low four; one that was not gets ST_NOTEXTRACTED.
+// bits above the low four, except ST_DATAERROR when its output is damaged
+// (which counts as a failure); one that was not gets ST_NOTEXTRACTED.
 // Result: the last error if any (a file that wrote nothing counts as -1),
 // otherwise the number of files written.
 int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, Engine& engine,

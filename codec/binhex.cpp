@@ -5,6 +5,7 @@
 #include "text/ascii.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string_view>
 #include <unistd.h>
@@ -238,31 +239,25 @@ void BinHexDecoder::EndFork()
 
 // ---- The collected file, names and type samples --------------------------------------
 
-int DecodeBinHexFile(const std::string& path, CBufFile& out)
+int DecodeBinHexFile(int fd, CBufFile& out)
 {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) {
-        ::unlink(path.c_str());
-        return HQX_END_OF_FILE;
-    }
-    int result = HQX_BAD_HEADER;
-    try {
-        if (std::fgetc(in) == ':') {
-            BinHexDecoder decoder(&out);
-            char buf[16384];
-            for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;)
-                decoder.Feed(buf, n);
-            result = decoder.Finish();
+    char buf[16384];
+    off_t at = 0;
+    auto read = [&]() -> ssize_t {
+        for (;;) {
+            const ssize_t n = ::pread(fd, buf, sizeof buf, at);
+            if (n < 0 && errno == EINTR) continue;
+            if (n > 0) at += n;
+            return n;
         }
-    } catch (...) {
-        // A failing write: the collected file goes all the same.
-        std::fclose(in);
-        ::unlink(path.c_str());
-        throw;
-    }
-    std::fclose(in);
-    ::unlink(path.c_str());
-    return result;
+    };
+    ssize_t n = read();
+    if (n < 0) return HQX_END_OF_FILE;
+    if (n == 0 || buf[0] != ':') return HQX_BAD_HEADER;
+    BinHexDecoder decoder(&out);
+    decoder.Feed(buf + 1, static_cast<std::size_t>(n - 1));
+    while ((n = read()) > 0) decoder.Feed(buf, static_cast<std::size_t>(n));
+    return decoder.Finish();
 }
 
 namespace {

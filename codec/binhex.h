@@ -113,10 +113,11 @@ private:
     int m_SampleFill = 0;
 };
 
-// Decodes the collected characters in the file `path` (which must start
-// with ":") into `out`, and deletes `path` in every case. Result as above;
-// a file that cannot be opened gives HQX_END_OF_FILE.
-int DecodeBinHexFile(const std::string& path, CBufFile& out);
+// Decodes the collected characters of the file open as `fd` (from its
+// start, which must be ":") into `out`. The file is read through the
+// descriptor only, never opened again by name. Result as above; a file that
+// cannot be read gives HQX_END_OF_FILE.
+int DecodeBinHexFile(int fd, CBufFile& out);
 
 // Replaces `text` (BinHex characters, a leading ":" skipped) by the file
 // name at the start of the header it decodes to, trailing white space

@@ -1,11 +1,12 @@
 // The temporary file into which the BinHex section handling collects the
 // characters of a section before it is decoded as a whole. The file is
-// created exclusively (an existing file or link is never taken over) and
-// removed when the collector goes, unless the decoder took it over.
+// created exclusively (an existing file or link is never taken over), read
+// back through the same descriptor, and removed when the collector goes.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
@@ -36,30 +37,29 @@ public:
     bool IsOpen() const { return m_Fd >= 0; }
     // Buffered; false once a write failed.
     bool Append(std::string_view chars);
-    // Writes the rest and closes; false when a write failed.
-    bool Close();
-    // The closed file's path; the caller deletes it from now on.
-    std::string Release()
-    {
-        std::string path = std::move(m_Path);
-        m_Path.clear();
-        return path;
-    }
+    // Writes the rest; false when a write failed. The file stays open for reading.
+    bool Finish();
+    int Fd() const { return m_Fd; }
     int Error() const { return m_Errno; }
-
-private:
-    bool Flush();
-    // Closes and deletes a file nobody took over.
+    // Closes and deletes the file (only while its name still holds it).
     void Discard()
     {
+        if (m_Fd >= 0 && !m_Path.empty()) {
+            struct stat held {}, named {};
+            if (::fstat(m_Fd, &held) == 0 && ::lstat(m_Path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+                held.st_ino == named.st_ino)
+                ::unlink(m_Path.c_str());
+        }
         if (m_Fd >= 0) ::close(m_Fd);
         m_Fd = -1;
-        if (!m_Path.empty()) ::unlink(m_Path.c_str());
         m_Path.clear();
         m_Pending.clear();
         m_Failed = false;
         m_Errno = 0;
     }
+
+private:
+    bool Flush();
 
     int m_Fd = -1;
     int m_Errno = 0;

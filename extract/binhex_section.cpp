@@ -58,15 +58,10 @@ bool BinHexCollector::Flush()
     return !m_Failed;
 }
 
-bool BinHexCollector::Close()
+bool BinHexCollector::Finish()
 {
     if (m_Fd < 0) return !m_Failed;
     Flush();
-    if (::close(m_Fd) != 0 && !m_Failed) {
-        m_Errno = errno;
-        m_Failed = true;
-    }
-    m_Fd = -1;
     return !m_Failed;
 }
 
@@ -114,10 +109,9 @@ void Extractor::HandleBinHexLine()
 
 void Extractor::DecodeCollectedBinHex(bool atClosingColon)
 {
-    if (!m_Call.binHex.Close()) {
-        m_Call.writeFailed = true;
-        AddStatus(ST_DATAERROR);
-        ShowFileError(m_Host, FileError{CauseFromErrno(m_Call.binHex.Error()), m_Call.binHex.Error(), {}});
+    if (!m_Call.binHex.Finish()) {
+        WriteFailed(FileError{CauseFromErrno(m_Call.binHex.Error()), m_Call.binHex.Error(), {}});
+        m_Call.binHex.Discard();
         return;
     }
     CFInfo& part = *m_Call.part;
@@ -126,14 +120,14 @@ void Extractor::DecodeCollectedBinHex(bool atClosingColon)
     m_Host.SetStatus(Message(msg::DecodingBinHex));
     int result = HQX_END_OF_FILE;
     try {
-        result = DecodeBinHexFile(m_Call.binHex.Release(), m_Out->File());
+        result = DecodeBinHexFile(m_Call.binHex.Fd(), m_Out->File());
     } catch (const FileException& e) {
-        // The output cannot take the data (a full disk): what reached it stays.
-        m_Call.writeFailed = true;
-        AddStatus(ST_DATAERROR);
-        ShowFileError(m_Host, e.Error());
+        // The output cannot take the data (a full disk).
+        m_Call.binHex.Discard();
+        WriteFailed(e.Error());
         return;
     }
+    m_Call.binHex.Discard();
     if (result > 0) {
         m_Call.dataWritten = true;
     } else {

@@ -78,11 +78,9 @@ int Extractor::Extract(const ExtractRequest& request)
     try {
         RunParts();
     } catch (const FileException& e) {
-        // A write or seek failed (a full disk, a vanished file): what was
-        // written so far stays, the rest of this file is given up.
-        m_Call.writeFailed = true;
-        AddStatus(ST_DATAERROR);
-        ShowFileError(m_Host, e.Error());
+        // A write or seek failed (a full disk, a vanished file): the rest
+        // of this file is given up.
+        WriteFailed(e.Error());
     }
     if (m_Call.inputFailed) {
         // A later part cannot be read: the file is given up like one whose
@@ -95,8 +93,9 @@ int Extractor::Extract(const ExtractRequest& request)
     AfterLoop();
     m_Host.SetProgress(-1);
     if (m_Call.dataWritten) MarkWritten();
+    // The record's data-error bit tells whether the output written is damaged.
+    if (m_Call.dataWritten && !OutputDamaged()) record->m_Status &= ~ST_DATAERROR;
     if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
-    // A file cut short by a failing write keeps its data but is no success.
     if (m_Call.writeFailed) return extract_result::NothingWritten;
     return m_Call.dataWritten ? extract_result::Written : extract_result::NothingWritten;
 }
@@ -154,19 +153,6 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
     return !skip;
 }
 
-const InputFiles& Extractor::RunInputs()
-{
-    for (const std::string& name : m_List.m_InputNames) m_Inputs.Add(name);
-    // A record with thousands of outputs is walked once, not once per output.
-    if (m_Call.record != m_InputsRecord || m_Call.record->GetSize() != m_InputsRecordSize) {
-        m_InputsRecord = m_Call.record;
-        m_InputsRecordSize = m_Call.record->GetSize();
-        for (int i = 0; i < m_Call.record->GetSize(); ++i)
-            for (const CFInfo* p = m_Call.record->GetAt(i); p; p = p->m_pNextDup.get()) m_Inputs.Add(p->m_File);
-    }
-    return m_Inputs;
-}
-
 int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 {
     const CFInfo& first = *m_Call.record->GetAt(m_Call.first);
@@ -185,7 +171,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         MarkNotExtracted();
         return extract_result::Skipped;
     }
-    request.inputs = &RunInputs();
+    request.inputs = &m_List.m_RunInputs;
     switch (m_Policy.Open(request, *m_Call.record, answerState, *m_Out)) {
     case OpenOutcome::Opened:
         return extract_result::Written;
@@ -348,6 +334,7 @@ void Extractor::TakeDuplicate(CFInfo*& part)
     Log(std::string(Message(msg::TryingNextDuplicate)) + "\r\n");
     CFInfo* dup = AlternateOf(*part);
     dup->m_ByteStart = part->m_ByteStart;
+    m_Call.replacedParts.push_back(part);
     // The damaged part's bytes go: the duplicate writes from the same offset
     // (over them where the output keeps its full size for placed yEnc parts).
     if ((part->m_MsgType & MT_YENC) && (m_Call.zeroFilled || m_Out->GetMode() == OutputFile::Mode::InPlace))

@@ -13,6 +13,7 @@
 #include "extract/output_file.h"
 #include "extract/output_policy.h"
 #include "extract/yenc_section.h"
+#include "io/file_error.h"
 #include "text/message_ids.h"
 
 #include <chrono>
@@ -117,6 +118,9 @@ private:
         bool announced = false;  // "Extracting ... as file ..." was logged
         bool writeFailed = false; // a file error was reported while writing
         bool inputFailed = false; // the input of a part could not be opened
+        bool shortFile = false;   // the data ended before the end of the file was found
+        std::vector<CFInfo*> damagedParts;  // parts in which damaged data were met
+        std::vector<CFInfo*> replacedParts; // damaged parts that a duplicate replaced
         bool moreErrorsLogged = false;
         bool zeroFilled = false; // a yEnc output got its full size
         bool stream = false;
@@ -143,7 +147,6 @@ private:
     CSortInfo* FindRecord(int index, CFInfo* part, int* first) const;
     bool MayExtract(CSortInfo& record, bool skipIncomplete);
     int OpenOutput(const std::string& outDir, int* answerState);
-    const InputFiles& RunInputs();
 
     // The part loop.
     void RunParts();
@@ -218,19 +221,20 @@ private:
     void AfterLoop();
     void CloseOutput();
     void LogMoreErrors();
+    // A write to the output failed: reported, and the output is given up.
+    void WriteFailed(const FileError& error);
     void MarkWritten();
     void MarkNotExtracted();
     void AddStatus(std::int32_t bits);
+    void MarkShort();
+    // The output holds damaged data: it ended short, or a part met damage
+    // that no duplicate repaired.
+    bool OutputDamaged() const;
 
     MyCObArray& m_List;
     Settings& m_Settings;
     Host& m_Host;
     OutputPolicy m_Policy;
-    // Every input of the run so far; the files of the last record are added
-    // once for all of its outputs.
-    InputFiles m_Inputs;
-    const CSortInfo* m_InputsRecord = nullptr;
-    int m_InputsRecordSize = -1;
     // Where the last named part was found, so that a record's outputs,
     // asked for in order, are found without a search from its start.
     mutable const CSortInfo* m_FoundRecord = nullptr;

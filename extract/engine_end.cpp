@@ -8,6 +8,8 @@
 #include "platform/host.h"
 #include "text/messages.h"
 
+#include <algorithm>
+
 namespace zarvex {
 
 void Extractor::FinishFile()
@@ -34,8 +36,10 @@ void Extractor::AfterLoop()
         // The file error was reported; the data did not run short.
     } else if (part->m_MsgType & (MT_UU | MT_XX)) {
         Log(Message(msg::EndNotFound));
+        MarkShort();
     } else if ((part->m_MsgType & MT_HQX) == 0) {
         Log(Message(msg::PossiblyShort));
+        if ((part->m_MsgType & MT_TXT) == 0) MarkShort(); // text has no end that could be missing
     }
     CloseOutput();
     LogMoreErrors();
@@ -45,15 +49,30 @@ void Extractor::AfterLoop()
 void Extractor::CloseOutput()
 {
     if (!m_Out->IsOpen()) return;
+    if (m_Call.writeFailed && m_Out->GetMode() != OutputFile::Mode::InPlace) {
+        // A write failed (a full disk): the output is incomplete. Its
+        // temporary file goes; a file it was to replace stays as it was.
+        Log(FormatMessage(msg::WriteFailedRemoved, m_Call.outputName));
+        m_Out->Discard();
+        m_Call.dataWritten = false;
+        return;
+    }
     bool hasData = m_Call.dataWritten && !m_Call.aborted;
     if (hasData && m_Out->GetMode() != OutputFile::Mode::InPlace) {
         // A new or replacing output starts empty: any byte in it is data.
         try {
             hasData = m_Out->File().GetPosition() > 0;
         } catch (const FileException& e) {
-            if (!m_Call.writeFailed) ShowFileError(m_Host, e.Error());
-            m_Call.writeFailed = true;
+            if (!m_Call.writeFailed) WriteFailed(e.Error());
         }
+    }
+    if (hasData && OutputDamaged() && m_Out->GetMode() == OutputFile::Mode::Replace) {
+        // Damaged data keep their bytes only in a file of their own, never
+        // in the place of a file that exists.
+        Log(FormatMessage(msg::DamagedKeptOld, m_Call.outputName));
+        m_Out->Discard();
+        m_Call.dataWritten = false;
+        return;
     }
     if (hasData) {
         FileError error;
@@ -68,6 +87,14 @@ void Extractor::CloseOutput()
     m_Out->Discard();
     m_Call.dataWritten = false;
     MarkNotExtracted();
+}
+
+void Extractor::WriteFailed(const FileError& error)
+{
+    m_Call.writeFailed = true;
+    AddStatus(ST_DATAERROR);
+    ShowFileError(m_Host, error);
+    m_Host.SetStatus(FileErrorMessage(error));
 }
 
 void Extractor::LogMoreErrors()
@@ -89,6 +116,23 @@ void Extractor::AddStatus(std::int32_t bits)
 {
     if (m_Call.record) m_Call.record->m_Status |= bits;
     if (m_Call.part) m_Call.part->m_Status |= bits;
+    if ((bits & ST_DATAERROR) && m_Call.part) m_Call.damagedParts.push_back(m_Call.part);
+}
+
+void Extractor::MarkShort()
+{
+    m_Call.shortFile = true;
+    AddStatus(ST_DATAERROR);
+}
+
+bool Extractor::OutputDamaged() const
+{
+    if (m_Call.shortFile) return true;
+    // Damage in a part that a duplicate then replaced is repaired.
+    const auto& replaced = m_Call.replacedParts;
+    return std::any_of(m_Call.damagedParts.begin(), m_Call.damagedParts.end(), [&](const CFInfo* p) {
+        return std::find(replaced.begin(), replaced.end(), p) == replaced.end();
+    });
 }
 
 void Extractor::MarkNotExtracted()

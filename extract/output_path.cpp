@@ -2,7 +2,6 @@
 
 #include "text/ascii.h"
 
-#include <sys/stat.h>
 
 namespace zarvex {
 namespace {
@@ -69,30 +68,6 @@ std::string BuildOutputPath(std::string_view folder, std::string_view name, std:
     path += safe;
     if (path.size() > kMaxPathBytes) return {};
     return path;
-}
-
-bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& others)
-{
-    struct stat target {};
-    if (::stat(path.c_str(), &target) != 0) return false;
-    for (const std::string& other : others) {
-        struct stat st {};
-        if (::stat(other.c_str(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) return true;
-    }
-    return false;
-}
-
-void InputFiles::Add(const std::string& path)
-{
-    if (!m_Paths.insert(path).second) return;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) m_Ids.emplace(st.st_dev, st.st_ino);
-}
-
-bool InputFiles::Holds(const std::string& path) const
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && m_Ids.count({st.st_dev, st.st_ino}) != 0;
 }
 
 std::string AppendSuggestion(std::string_view outputName)

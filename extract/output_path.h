@@ -6,8 +6,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace zarvex {
 
@@ -30,23 +28,6 @@ std::string SafeOutputName(std::string_view name, std::string_view suffix = {});
 
 // Folder + "/" + the safe name, or "" when no safe path can be made.
 std::string BuildOutputPath(std::string_view folder, std::string_view name, std::string_view suffix = {});
-
-// True when `path` names the same file (device and inode) as one of `others`.
-bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& others);
-
-// The input files of a run by identity (device and inode). Each path is
-// looked up once, when it is first added, so comparing every output with
-// every input costs one lookup of the output, not one per input and output.
-class InputFiles {
-public:
-    void Add(const std::string& path);
-    // True when `path` names one of the inputs added so far.
-    bool Holds(const std::string& path) const;
-
-private:
-    std::set<std::string> m_Paths;
-    std::set<std::pair<std::uint64_t, std::uint64_t>> m_Ids;
-};
 
 // The name to suggest for an append target: a split archive's base name
 // (".r01", ".001", ".rar" cut off), else the name itself.

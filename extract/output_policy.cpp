@@ -5,6 +5,7 @@
 #include "model/records.h"
 #include "model/settings.h"
 #include "platform/host.h"
+#include "text/messages.h"
 
 #include <array>
 #include <sys/stat.h>
@@ -75,6 +76,12 @@ bool OutputPolicy::AskOverwrite(bool yencMerge, const std::string& path, int* an
     return true;
 }
 
+OpenOutcome OutputPolicy::Skip(msg::Id reason, const std::string& path)
+{
+    if (m_Host.HasLog()) m_Host.Log(FormatMessage(reason, path));
+    return OpenOutcome::Skipped;
+}
+
 OpenOutcome OutputPolicy::Finish(OutputFile& out, const std::string& path, OutputFile::Mode mode, bool atEnd)
 {
     FileError error;
@@ -91,7 +98,7 @@ OpenOutcome OutputPolicy::Open(const OutputRequest& request, const CSortInfo& gr
     const std::string& path = request.path;
     if (!Exists(path)) return Finish(out, path, OutputFile::Mode::CreateNew, false);
     // Decoding over a file this run is still reading would destroy it.
-    if (request.inputs && request.inputs->Holds(path)) return OpenOutcome::Skipped;
+    if (request.inputs && request.inputs->Contains(path)) return Skip(msg::SkippedInput, path);
 
     const bool yencMerge = IsYencMergeCandidate(group, path);
     if (!request.streamOpen) {
@@ -102,7 +109,7 @@ OpenOutcome OutputPolicy::Open(const OutputRequest& request, const CSortInfo& gr
                 return OpenOutcome::Aborted;
             }
         }
-        if (*answerState < answer::YesOnce) return OpenOutcome::Skipped;
+        if (*answerState < answer::YesOnce) return Skip(msg::SkippedExists, path);
         if (*answerState == answer::YesOnce) *answerState = answer::Ask;
     }
     // Merging fills in a yEnc file in place; everything else is replaced,
@@ -126,7 +133,7 @@ OpenOutcome OutputPolicy::OpenForAppend(const OutputRequest& request, int* answe
         m_AppendReplacePending = false;
         return Finish(out, path, OutputFile::Mode::CreateNew, false);
     }
-    if (request.inputs && request.inputs->Holds(path)) return OpenOutcome::Skipped;
+    if (request.inputs && request.inputs->Contains(path)) return Skip(msg::SkippedInput, path);
     if (*answerState != answer::NoToAll) {
         const int pressed = request.streamOpen ? button::Yes : m_Host.Ask(Prompt::Overwrite, path);
         if (pressed == button::Cancel) {

@@ -5,7 +5,8 @@
 
 #include "extract/output_answer.h"
 #include "extract/output_file.h"
-#include "extract/output_path.h"
+#include "io/file_identity.h"
+#include "text/message_ids.h"
 
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ struct Settings;
 struct OutputRequest {
     std::string path;                // the output path built from the folder and the name
     std::string outputName;          // the record's output name (append suggestion)
-    const InputFiles* inputs = nullptr; // the run's input files: never replaced by an output
+    const FileIdentitySet* inputs = nullptr; // the run's input files: never replaced by an output
     bool streamOpen = false;         // the stream decoder holds this output open
 };
 
@@ -51,6 +52,8 @@ private:
     bool AskOverwrite(bool yencMerge, const std::string& path, int* answerState);
     bool IsYencMergeCandidate(const CSortInfo& group, const std::string& path) const;
     OpenOutcome OpenForAppend(const OutputRequest& request, int* answerState, OutputFile& out);
+    // Logs why the output at `path` is not written.
+    OpenOutcome Skip(msg::Id reason, const std::string& path);
     OpenOutcome Finish(OutputFile& out, const std::string& path, OutputFile::Mode mode, bool atEnd);
 
     const Settings& m_Settings;

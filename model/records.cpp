@@ -355,7 +355,11 @@ CSortInfo* MyCObArray::NewGroup()
 
 void MyCObArray::RemoveGroupAt(int i) { m_Groups.erase(m_Groups.begin() + i); }
 
-int MyCObArray::AddInputFile(const std::string& path) { return m_InputNames.insert(path).second ? 0 : -1; }
+int MyCObArray::AddInputFile(const std::string& path)
+{
+    m_RunInputs.Add(path);
+    return m_InputNames.insert(path).second ? 0 : -1;
+}
 
 bool MyCObArray::RemoveInputFile(const std::string& path)
 {
@@ -402,6 +406,7 @@ void MyCObArray::RemoveAll()
     for (auto& group : m_Groups) group->Clear();
     m_Groups.clear();
     m_InputNames.clear();
+    m_RunInputs.Clear();
     m_NextFileNumber = 1;
 }
 

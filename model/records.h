@@ -5,6 +5,7 @@
 //   CMimeInfo  the header state of the message being scanned.
 #pragma once
 
+#include "io/file_identity.h"
 #include "model/data_types.h"
 #include "platform/object.h"
 #include "text/ascii.h"
@@ -288,6 +289,10 @@ public:
 
     // Input paths compare exactly (they are the bytes the file system gave).
     std::set<std::string> m_InputNames;
+    // Every file given to AddInputFile, with findings or without, by
+    // identity: no output, log or report may replace one of them. Kept
+    // until RemoveAll.
+    FileIdentitySet m_RunInputs;
     std::int32_t m_NextFileNumber = 1;
 
 private:

@@ -1,5 +1,6 @@
 #include "scan/input_sources.h"
 
+#include "io/file_error.h"
 #include "model/records.h"
 #include "platform/host.h"
 #include "text/ascii.h"
@@ -9,7 +10,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace zarvex {
@@ -130,6 +133,27 @@ std::int32_t RefuseDuplicate(bool inFolder, const std::string& name, InputContex
     return ctx.host.Ask(Prompt::DuplicateInput, name) == button::Cancel ? -1 : 0;
 }
 
+// An input that cannot be opened for reading is an error, not an input without findings.
+std::int32_t ReportUnreadable(const std::string& path, const std::string& name, int err, InputContext& ctx)
+{
+    ctx.unreadable.emplace_back(path, err);
+    const std::string text = FormatMessage(msg::CannotRead, name, FileErrorText(CauseFromErrno(err)));
+    if (ctx.host.HasLog()) ctx.host.Log(text + "\r\n");
+    if (ctx.quiet || ctx.host.Silent()) return 0;
+    return ctx.host.Ask(Prompt::FileError, StripColourMarkers(text)) == button::Cancel ? -1 : 0;
+}
+
+bool CanOpenForReading(const std::string& path, int* err)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        *err = errno;
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 // A scan that found nothing: reported, and the input is forgotten again.
 std::int32_t ReportNoFindings(bool inFolder, const std::string& path, const std::string& name,
                               InputContext& ctx)
@@ -219,6 +243,7 @@ std::int32_t AddInputFile(const std::string& path, bool inFolder, InputContext& 
 
     ctx.host.ClearAbort();
     const std::string name = ToDisplayUtf8(BaseName(real));
+    if (int err = 0; !CanOpenForReading(real, &err)) return ReportUnreadable(real, name, err, ctx);
     if (ctx.sortList.AddInputFile(real) != 0) return RefuseDuplicate(inFolder, name, ctx);
 
     ctx.host.SetStatus(FormatMessage(msg::ProcessingInput, name));

@@ -38,6 +38,8 @@ struct InputContext
     bool quiet = false;
     // The input list: every input that produced parts, in the order scanned.
     std::vector<std::string> inputList;
+    // Inputs that could not be opened for reading, with the errno value.
+    std::vector<std::pair<std::string, int>> unreadable;
 };
 
 // Scans one file, or every regular file directly inside one folder (in

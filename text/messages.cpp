@@ -95,6 +95,12 @@ constexpr std::pair<int, std::string_view> kMessages[] = {
     {342, "Decoding binhex data..."},
     {344, "Trying next duplicate part to correct errors..."},
     {345, "Ready"},
+    // The program's own notes about outputs it did not write or replace.
+    {350, "\t" RED "%1 was not written: a write failed. A file of that name keeps its old content." BLACK "\r\n"},
+    {351, "\t" RED "%1 was not replaced: the new output is damaged. The existing file keeps its content." BLACK "\r\n"},
+    {352, "\t" RED "%1 skipped: the file exists." BLACK "\r\n"},
+    {353, "\t" RED "%1 skipped: it is one of the input files." BLACK "\r\n"},
+    {354, RED "Cannot read %1: %2" BLACK},
     {400, "No error occurred"},
     {401, "An unspecified error occurred."},
     {402, "The file could not be located."},

@@ -39,7 +39,7 @@ std::string CreateExclusive(const std::string& dir, const char* prefix, int& fd)
     for (unsigned attempt = 0; attempt < kNameRange; ++attempt) {
         const std::string path =
             JoinPath(dir, prefix + std::to_string((start + attempt) % kNameRange) + ".TMP");
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd >= 0) return path;
         if (errno != EEXIST) return {};
     }

@@ -202,18 +202,119 @@ TEST_F(EndToEnd, FileWithoutFindingsWritesNothing)
         << r.err;
 }
 
+TEST_F(EndToEnd, UnreadableInputIsAnError)
+{
+    if (::geteuid() == 0) {
+        // Root reads any file: run the program without that power.
+        if (::access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "setpriv is not installed";
+        envPrefix = "/usr/bin/setpriv --bounding-set=-dac_override,-dac_read_search env ";
+    }
+    const std::string locked = dir.Write("locked.txt", UuPosting("secret.dat", archive));
+    ::chmod(locked.c_str(), 0);
+    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
+    const std::string out = MakeFolder("out");
+    for (const std::string& log : {std::string("-"), dir / "run.log"}) {
+        const Result r = Run({"--extract", "--outdir=" + out, "--logfile=" + log, locked, in});
+        const std::string text = log == "-" ? r.err : test::ReadFile(log);
+        EXPECT_EQ(r.status, 255) << r.err;
+        EXPECT_NE(text.find("Cannot read locked.txt: Access denied."), std::string::npos) << text;
+        EXPECT_EQ(text.find("No recognized encoded data"), std::string::npos) << text;
+        if (log != "-") {
+            EXPECT_NE(r.err.find("cannot read '" + locked + "': Permission denied"), std::string::npos) << r.err;
+        }
+        EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat")); // the other inputs are read
+        std::remove((out + "/picture.dat").c_str());
+    }
+}
+
 TEST_F(EndToEnd, ExistingOutputIsReplacedOnlyWithOverwrite)
 {
     const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
     const std::string out = MakeFolder("out");
     test::WriteFile(out + "/picture.dat", "precious");
-    Result r = Run({"--extract", "--outdir=" + out, in});
+    Result r = Run({"--extract", "--outdir=" + out, "--logfile=-", in});
     EXPECT_NE(r.status, 0) << "the file was not written";
+    EXPECT_NE(r.err.find("picture.dat skipped: the file exists."), std::string::npos) << r.err;
     EXPECT_EQ(test::ReadFile(out + "/picture.dat"), "precious");
     test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
     r = Run({"--extract", "--outdir=" + out, in});
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
+}
+
+TEST_F(EndToEnd, FullDiskKeepsTheOldFileAndFails)
+{
+    const std::string big = test::RandomBytes(400'000, 14);
+    const std::string in = dir.Write("mail.txt", UuPosting("big.dat", big) + UuPosting("new.dat", big));
+    const std::string out = MakeFolder("out");
+    test::WriteFile(out + "/big.dat", "precious");
+    test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
+    envPrefix = "ulimit -f 128 && "; // 64 or 128 KB, by the shell's block size
+    const Result r = Run({"--extract", "--outdir=" + out, "--logfile=-", in});
+    EXPECT_EQ(r.status, 255) << r.err;
+    EXPECT_NE(r.err.find("File Error: The disk is full!"), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(out + "/big.dat"), "precious");
+    EXPECT_EQ(RegularFiles(out), std::vector<std::string>{out + "/big.dat"}) << "no temporary or short file";
+}
+
+TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
+{
+    // A "begin" line with one of its three data lines and no "end".
+    const std::string data = test::RandomBytes(135, 15);
+    const std::string in =
+        dir.Write("mail.txt", Message("short.dat", "begin 644 short.dat\n" + UuLines(data)[0] + "\n"));
+    test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
+    for (const bool existing : {false, true}) {
+        SCOPED_TRACE(existing);
+        const std::string out = MakeFolder(existing ? "old" : "new");
+        if (existing) test::WriteFile(out + "/short.dat", "good");
+        const Result r = Run({"--extract", "--outdir=" + out, "--logfile=-", "--report=" + out + ".report", in});
+        EXPECT_EQ(r.status, 255) << r.err;
+        EXPECT_NE(r.err.find("End not found, short file."), std::string::npos) << r.err;
+        if (existing) {
+            EXPECT_EQ(test::ReadFile(out + "/short.dat"), "good");
+            EXPECT_NE(r.err.find("short.dat was not replaced: the new output is damaged."), std::string::npos)
+                << r.err;
+        } else {
+            EXPECT_BYTES_EQ(data.substr(0, 45), test::ReadFile(out + "/short.dat"));
+        }
+        EXPECT_EQ(RegularFiles(out).size(), 1u);
+        const std::string report = test::ReadFile(out + ".report");
+        const std::size_t at = report.find("Extract Status: ");
+        ASSERT_NE(at, std::string::npos) << report;
+        EXPECT_NE(std::stoi(report.substr(at + 16)) & 0x20, 0) << report;
+    }
+}
+
+TEST_F(EndToEnd, NoOutputLogOrReportReplacesAnInput)
+{
+    MakeFolder("box");
+    const std::string mail = UuPosting("picture.dat", picture);
+    const std::string in = dir.Write("box/mail.txt", mail);
+    const std::string other = dir.Write("box/notes.txt", "no findings here\n");
+    const std::string out = MakeFolder("out");
+    // Log, report and list dump naming an input, also one inside a folder given as input.
+    const Args cases[] = {
+        {"--logfile=" + in, in},
+        {"--report=" + in, in},
+        {"--listdump=" + other, dir / "box"},
+    };
+    for (const Args& c : cases) {
+        SCOPED_TRACE(c[0]);
+        const Result r = Run({"--extract", "--outdir=" + out, c[0], c[1]});
+        EXPECT_EQ(r.status, 255);
+        EXPECT_NE(r.err.find("is one of the input files"), std::string::npos) << r.err;
+        EXPECT_EQ(test::ReadFile(in), mail);
+        EXPECT_EQ(test::ReadFile(other), "no findings here\n");
+        EXPECT_TRUE(RegularFiles(out).empty());
+    }
+    // An input without findings, named like another input's attachment, with "Overwrite" on.
+    const std::string same = dir.Write("box/picture.dat", "no findings either\n");
+    test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
+    const Result r = Run({"--extract", "--outdir=*", "--logfile=-", same, in});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_NE(r.err.find("picture.dat skipped: it is one of the input files."), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(same), "no findings either\n");
 }
 
 TEST_F(EndToEnd, HostileNamesStayInsideTheOutputFolder)

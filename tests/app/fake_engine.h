@@ -39,13 +39,15 @@ public:
         return n;
     }
     void Evaluate(MyCObArray&) override { ++evaluations; }
-    int Extract(MyCObArray&, int, CFInfo* part, const std::string& folder, int& answer, Settings&,
+    int Extract(MyCObArray& list, int group, CFInfo* part, const std::string& folder, int& answer, Settings&,
                 Host&) override
     {
         answers.push_back(answer);
         const std::string& name = part->m_DestFile;
         if (name.rfind("fail", 0) == 0) return 0;
         if (name.rfind("skip", 0) == 0) return -1;
+        // "damaged...": written, with data errors, as the engine marks them.
+        if (name.rfind("damaged", 0) == 0) list.GetAt(group)->m_Status |= ST_DATAERROR;
         std::string dir = folder;
         if (dir == "*") dir = part->m_File.substr(0, part->m_File.rfind('/'));
         WriteFile(dir + "/" + name, "data:" + name);

@@ -48,7 +48,7 @@ TEST_F(Unattended, EveryNamedPartOfEveryGroupInOrder)
 
 TEST_F(Unattended, FailuresFailTheRunWhichGoesOnAndStatusBitsFollowTheResult)
 {
-    CSortInfo* good = AddGroup({"a.bin"}, GS_COMPLETE | ST_DATAERROR | ST_NOTEXTRACTED);
+    CSortInfo* good = AddGroup({"a.bin"}, GS_COMPLETE | ST_NOTEXTRACTED);
     CSortInfo* skipped = AddGroup({"skip.bin"}, GS_COMPLETE);
     AddGroup({"fail.bin"}, GS_COMPLETE); // nothing written
     AddGroup({"b.bin"}, GS_COMPLETE);
@@ -56,6 +56,11 @@ TEST_F(Unattended, FailuresFailTheRunWhichGoesOnAndStatusBitsFollowTheResult)
     EXPECT_EQ(engine.extracted, (std::vector<std::string>{"a.bin", "b.bin"}));
     EXPECT_EQ(good->m_Status, GS_COMPLETE) << "a written group loses the bits above the low four";
     EXPECT_EQ(skipped->m_Status, GS_COMPLETE | ST_NOTEXTRACTED);
+    // A damaged output is written but fails the run and keeps its mark.
+    list.RemoveAll();
+    CSortInfo* damaged = AddGroup({"damaged.bin"}, GS_COMPLETE | ST_NOTEXTRACTED);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), -1);
+    EXPECT_EQ(damaged->m_Status, GS_COMPLETE | ST_DATAERROR);
 }
 
 TEST_F(Unattended, OverwritePreferenceSetsTheSharedAnswerAndEmptyListSucceeds)

@@ -4,7 +4,10 @@
 #include "tests/codec/codec_helpers.h"
 #include "text/text_utils.h"
 
+#include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace zarvex {
 namespace {
@@ -139,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  HQX_END_OF_FILE, 2000, 4}),
     [](const auto& p) { return std::string(p.param.label); });
 
-TEST(BinHexFileDecode, CollectedFileIsDeletedWhateverTheResult)
+TEST(BinHexFileDecode, CollectedCharactersAreReadThroughTheDescriptor)
 {
     test::TempDir dir;
     for (const int delta : {0, 1}) {
@@ -149,17 +152,22 @@ TEST(BinHexFileDecode, CollectedFileIsDeletedWhateverTheResult)
         std::string chars;
         for (const auto& l : test::BinHexLines(f))
             chars += l;
-        const std::string path = MakeTempFile(dir.Path().string());
-        test::WriteFile(path, chars);
+        int fd = -1;
+        const std::string path = OpenTempFile(dir.Path().string(), fd);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, chars.data(), chars.size()), static_cast<ssize_t>(chars.size()));
+        // Someone swaps another file in under the name: the decoder never sees it.
+        std::remove(path.c_str());
+        test::WriteFile(path, ":not the collected characters");
         test::OutputCapture capture;
-        EXPECT_EQ(DecodeBinHexFile(path, *capture.File()), delta ? HQX_BAD_HEADER : HQX_DATA_FORK);
-        EXPECT_FALSE(test::FileExists(path));
+        EXPECT_EQ(DecodeBinHexFile(fd, *capture.File()), delta ? HQX_BAD_HEADER : HQX_DATA_FORK);
         EXPECT_EQ(capture.Take(), delta ? "" : "hello");
+        ::close(fd);
     }
-    const std::string notBinHex = dir.Write("plain.txt", "no colon here");
+    const int plain = ::open(dir.Write("plain.txt", "no colon here").c_str(), O_RDONLY);
     test::OutputCapture capture;
-    EXPECT_EQ(DecodeBinHexFile(notBinHex, *capture.File()), HQX_BAD_HEADER);
-    EXPECT_FALSE(test::FileExists(notBinHex));
+    EXPECT_EQ(DecodeBinHexFile(plain, *capture.File()), HQX_BAD_HEADER);
+    ::close(plain);
 }
 
 TEST(BinHexHeader, NameAndSampleFromTheFirstLines)

@@ -254,7 +254,7 @@ protected:
         record->m_Expected = parts.front()->m_Total;
         record->m_Found = static_cast<int>(parts.size());
         record->m_Status = GS_COMPLETE;
-        for (CFInfo* p : parts) list.m_InputNames.insert(p->m_File);
+        for (CFInfo* p : parts) list.AddInputFile(p->m_File);
         return record;
     }
 
