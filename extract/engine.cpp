@@ -118,6 +118,7 @@ CSortInfo* Extractor::FindRecord(int index, CFInfo* part, int* first) const
                 if (p == part) {
                     m_FoundRecord = record;
                     m_FoundAt = i;
+                    *first = i;
                     return record;
                 }
         }

@@ -262,7 +262,7 @@ TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
     // A "begin" line with one of its three data lines and no "end".
     const std::string data = test::RandomBytes(135, 15);
     const std::string in =
-        dir.Write("mail.txt", Message("short.dat", "begin 644 short.dat\n" + UuLines(data)[0] + "\n"));
+        dir.Write("mail.txt", Message("short.dat", "begin 644 short.dat\n" + test::UuLines(data)[0] + "\n"));
     test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
     for (const bool existing : {false, true}) {
         SCOPED_TRACE(existing);
