@@ -42,10 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     LooksLikeUtf8(decoded);
     UnescapeName(raw);
 
-    Settings settings = fuzz::ScanSettings((how & 16) != 0);
-    settings.OnlyUseLastParen = (how & 32) != 0;
     SubjectInfo info;
-    const bool numbers = ParseSubject(raw, settings, info);
+    const bool numbers = ParseSubject(raw, SubjectRules{(how & 32) != 0}, info);
     Check(info.name.size() <= 255 && info.subjectWithoutNumbers.size() <= 1023);
     Check(!numbers || info.total != 0);
     // Names are cut between characters: UTF-8 in, UTF-8 out. Encoded words
