@@ -136,24 +136,24 @@ TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
     EXPECT_NE(host.LogText().find("Operation Aborted!"), std::string::npos);
 }
 
-TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbortSilently)
+// A memory failure ends the scan with minus the count of parts (the one that
+// failed included) and requests an abort; only an interactive run before
+// any part beeps and asks.
+TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbort)
 {
-    host.failOnRefresh = 3;
-    EXPECT_EQ(ScanFile(dir.Write("box.txt", Mailbox().Text()), list, settings, host), -2);
-    EXPECT_TRUE(host.AbortRequested());
-    EXPECT_EQ(host.lastPercent, -1.0);
-    EXPECT_EQ(host.beeps, 0);
-    EXPECT_EQ(host.asked, 0);
-}
-
-TEST_F(ScanHostTest, MemoryFailureBeforeAnyPartInAnInteractiveRunBeepsAndAsks)
-{
-    host.silent = false;
-    host.failOnRefresh = 1;
-    EXPECT_EQ(ScanFile(dir.Write("box.txt", Mailbox().Text()), list, settings, host), -1);
-    EXPECT_EQ(host.beeps, 1);
-    EXPECT_EQ(host.asked, 116);
-    EXPECT_EQ(host.askedText, "Insufficient memory to complete operation!");
+    const std::string box = dir.Write("box.txt", Mailbox().Text());
+    for (const bool silent : {true, false}) {
+        CountingHost failing;
+        failing.silent = silent;
+        failing.failOnRefresh = silent ? 3 : 1;
+        MyCObArray fresh(settings, &failing);
+        EXPECT_EQ(ScanFile(box, fresh, settings, failing), silent ? -2 : -1);
+        EXPECT_TRUE(failing.AbortRequested());
+        EXPECT_EQ(failing.lastPercent, -1.0);
+        EXPECT_EQ(std::tie(failing.beeps, failing.asked),
+                  silent ? std::make_tuple(0, 0) : std::make_tuple(1, 116));
+        EXPECT_EQ(failing.askedText, silent ? "" : "Insufficient memory to complete operation!");
+    }
 }
 
 using ScanLog = ScanTest;

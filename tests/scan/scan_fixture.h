@@ -1,5 +1,6 @@
 // Helpers for the scanner tests: messages built line by line (remembering
-// each line's offset and number) and a fixture that scans a file and collects every part the sort list received.
+// each line's offset and number) and a fixture that scans a file and collects every part the sort list
+// received.
 #pragma once
 
 #include "model/records.h"

@@ -36,7 +36,7 @@ TEST_F(UuSection, BeginToEndIsOnePartWithLfOrCrLf)
     }
 }
 
-TEST_F(UuSection, NamesWithBlanksOrWrappedOntoTheNextLine)
+TEST_F(UuSection, NamesWithBlanksWrappedOrWithFolders)
 {
     const std::string wrapped = "begin 644 a_rather_long_file_name_that_wraps_over_the_edge";
     const struct
@@ -47,6 +47,7 @@ TEST_F(UuSection, NamesWithBlanksOrWrappedOntoTheNextLine)
         {{"begin 644 my file.zip"}, "my file.zip"},
         {{wrapped, "of_the_line.zip"}, "a_rather_long_file_name_that_wraps_over_the_edgeof_the_line.zip"},
         {{"begin 644 ", "short.zip"}, "short.zip"}, // 11 bytes with its LF
+        {{"begin 644 ../../etc/passwd"}, "passwd"}, // folders are dropped
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -264,9 +265,11 @@ TEST_F(HostileText, ControlCharactersAreShownEscaped)
 TEST_F(HostileText, LongNamesAreCutBetweenCharacters)
 {
     std::string longName;
-    for (int i = 0; i < 200; ++i) longName += "\xC3\xA9"; // "é"
+    for (int i = 0; i < 200; ++i)
+        longName += "\xC3\xA9"; // "é"
     std::string expected;
-    for (int i = 0; i < 125; ++i) expected += "\xC3\xA9";
+    for (int i = 0; i < 125; ++i)
+        expected += "\xC3\xA9";
     expected += ".bin";
     const std::string uu = "begin 644 " + longName + ".bin";
     const std::string yenc = "=ybegin line=128 size=10 name=" + longName + ".bin";
