@@ -153,7 +153,9 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"=ybegin line=128 size=10 name=   spaced name.txt   ", "spaced name.txt"},
                       NameCase{"=ybegin line=128 size=10 name=(null)", "the subject line"},
                       NameCase{"=ybegin line=128 size=10 name=a.bin =ypart begin=1 end=10", "a.bin"},
-                      NameCase{"=ybegin name=part=3 size=7.bin line=128", "part=3 size=7.bin line=128"}));
+                      NameCase{"=ybegin name=part=3 size=7.bin line=128", "part=3 size=7.bin line=128"},
+                      NameCase{"=ybegin line=128 size=10 name=" + Repeat("\xC3\xA9", 200) + ".bin",
+                               Repeat("\xC3\xA9", 125) + ".bin"})); // long names are cut between characters
 
 } // namespace
 } // namespace zarvex::test
