@@ -50,7 +50,8 @@ TEST_F(WindowTest, CommandsFollowTheListsTheSelectionAndBusyMode)
     window->EnterBusy();
     window->LeaveBusy();
     EXPECT_TRUE(window->IsBusy());
-    for (int id : {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit})
+    for (int id :
+         {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit})
         EXPECT_FALSE(Enabled(*window, id)) << id;
     EXPECT_TRUE(Enabled(*window, cmd::Abort));
     EXPECT_TRUE(Enabled(*window, cmd::LogWindow));
