@@ -249,41 +249,28 @@ TEST_F(Duplicates, ContestsOfCopiesAndTheirChains)
     }
 }
 
-// A copy under the same subject that names another file.
-PartFields Rival(int n, int total)
-{
-    PartFields rival = UuPart("b.zip", n, total, 9);
-    rival.subject = "a.zip";
-    rival.fullSubject = "\"a.zip\" - my upload";
-    return rival;
-}
-
-TEST_F(Duplicates, LosingCopyWithAnotherNameLeavesNoNameBehind)
-{
-    AddPosting("a.zip", 2, {1, 2});
-    PartFields rival = Rival(1, 2);
-    rival.lines = 10;
-    ASSERT_EQ(Add(rival), 0) << "not the same part: the loser is deleted";
-    const CSortInfo& group = *list.GetAt(0);
-    EXPECT_EQ(group.GetSize(), 2);
-    ASSERT_EQ(group.m_Named.size(), 1u);
-    EXPECT_EQ(group.m_Named[0], group.GetAt(0));
-    EXPECT_FALSE(group.HasName("b.zip"));
-}
-
-TEST_F(Duplicates, WinningCopyWithAnotherNameIsListedOnce)
+// Copies under the same subject that name another file: a short one for
+// part 1 loses and leaves no name behind; a long one for part 3 with a begin
+// (but no end) wins and is listed once.
+TEST_F(Duplicates, CopiesWithAnotherNameLeaveOneNameEach)
 {
     AddPosting("a.zip", 3, {1, 2, 3});
-    PartFields rival = Rival(3, 3);
-    rival.name = "b.zip";
-    rival.starts = 1;
-    rival.ends = 0; // not a complete file of its own
-    rival.dataType = DT_ZIP;
-    ASSERT_EQ(Add(rival), 1);
+    for (int n : {1, 3}) {
+        PartFields rival = UuPart("b.zip", n, 3, 9);
+        rival.subject = "a.zip";
+        rival.fullSubject = "\"a.zip\" - my upload";
+        rival.lines = n == 1 ? 10 : 100;
+        rival.name = "b.zip";
+        rival.starts = 1;
+        rival.ends = 0;
+        rival.dataType = DT_ZIP;
+        ASSERT_EQ(Add(rival), n == 1 ? 0 : 1) << n;
+    }
     const CSortInfo& group = *list.GetAt(0);
     ASSERT_EQ(group.GetSize(), 3);
+    EXPECT_EQ(group.m_Named, (std::vector<CFInfo*>{group.GetAt(0), group.GetAt(2)}));
     EXPECT_EQ(group.GetAt(2)->m_DestFile, "b.zip");
-    EXPECT_EQ(std::count(group.m_Named.begin(), group.m_Named.end(), group.GetAt(2)), 1);
+    EXPECT_EQ(group.GetAt(0)->m_DestFile, "a.zip");
 }
 
 TEST_F(Duplicates, MultipartContestOnlyForMultipartWhenAutoDuplicateOff)
