@@ -45,28 +45,16 @@ protected:
     }
 };
 
-TEST_F(Grouping, ShuffledPostingComesOutCompleteInPartOrder)
+// Parts come out in order. Without part 1 nothing can be written: missing
+// (also for yEnc parts whose first part has no begin); with the begin but a
+// gap: started.
+TEST_F(Grouping, PostingsAreSortedAndCompleteMissingOrStarted)
 {
-    AddPosting("data.zip", 5, {3, 5, 1, 4, 2});
-    list.Evaluate();
-    ASSERT_EQ(list.GetSize(), 1);
-    const CSortInfo& group = *list.GetAt(0);
-    EXPECT_EQ(PartNumbers(group), (std::vector<int>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(group.m_Found, 5);
-    EXPECT_EQ(group.m_Expected, 5);
-    EXPECT_EQ(group.m_Status, GS_COMPLETE);
-    ASSERT_EQ(group.m_Named.size(), 1u);
-    EXPECT_EQ(group.m_Named[0]->m_DestFile, "data.zip");
-}
-
-// Without part 1 nothing can be written: missing (also for yEnc parts whose
-// first part has no begin). With the begin but a gap: started.
-TEST_F(Grouping, IncompletePostingsAreMissingOrStarted)
-{
-    AddPosting("a.zip", 5, {2, 5, 3, 4}, 0);
-    AddPosting("b.zip", 5, {1, 2, 4, 5}, 10);
+    AddPosting("data.zip", 5, {3, 5, 1, 4, 2}, 0);
+    AddPosting("a.zip", 5, {2, 5, 3, 4}, 10);
+    AddPosting("b.zip", 5, {1, 2, 4, 5}, 20);
     for (int n = 1; n <= 5; ++n) {
-        PartFields s = UuPart("clip.avi", n, 5, 20 + n);
+        PartFields s = UuPart("clip.avi", n, 5, 30 + n);
         s.msgType = MT_YENC;
         s.name = "clip.avi";
         s.starts = s.dataType = 0;
@@ -74,39 +62,37 @@ TEST_F(Grouping, IncompletePostingsAreMissingOrStarted)
         ASSERT_EQ(Add(s), 1);
     }
     list.Evaluate();
-    ASSERT_EQ(list.GetSize(), 3);
-    EXPECT_EQ(list.GetAt(0)->m_Found, 4);
-    EXPECT_EQ(list.GetAt(0)->m_Status, GS_MISSING);
-    EXPECT_EQ(list.GetAt(1)->m_Status, GS_STARTED);
-    EXPECT_EQ(list.GetAt(2)->m_Found, 5);
-    EXPECT_EQ(list.GetAt(2)->m_Status, GS_MISSING);
+    ASSERT_EQ(list.GetSize(), 4);
+    const CSortInfo& data = *list.GetAt(0);
+    EXPECT_EQ(PartNumbers(data), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(std::tie(data.m_Found, data.m_Expected), std::make_tuple(5, 5));
+    ASSERT_EQ(data.m_Named.size(), 1u);
+    EXPECT_EQ(data.m_Named[0]->m_DestFile, "data.zip");
+    EXPECT_EQ(list.GetAt(1)->m_Found, 4);
+    const std::vector<int> status = {GS_COMPLETE, GS_MISSING, GS_STARTED, GS_MISSING};
+    for (int g = 0; g < 4; ++g)
+        EXPECT_EQ(list.GetAt(g)->m_Status, status[g]) << g;
 }
 
+// "file 1 of 3" and "file 2 of 3" of one posting share the subject; the
+// yEnc sizes tell the files apart.
 TEST_F(Grouping, FilesOfOneMultiFilePostingStayApart)
 {
-    // "file 1 of 3" and "file 2 of 3" of one posting share the subject; the
-    // yEnc sizes tell the files apart.
-    auto part = [](const std::string& name, int file, int n, std::int64_t size, int slot) {
-        PartFields s;
+    for (int slot = 1; slot <= 4; ++slot) {
+        const int file = 2 - slot % 2, n = (slot + 1) / 2;
+        const std::string name = file == 1 ? "a.jpg" : "b.jpg";
+        PartFields s = UuPart(name, n, 2, slot);
         s.subject = "holiday [/3] yEnc";
         s.fullSubject = "holiday [" + std::to_string(file) + "/3] \"" + name + "\" yEnc";
         s.name = name;
         s.msgType = MT_YENC;
-        s.part = n;
-        s.total = 2;
         s.group = file;
         s.groupTotal = 3;
-        s.starts = n == 1;
         s.ends = 1;
-        s.slot = slot;
-        s.ySize = size;
-        s.yBegin = n == 1 ? 1 : size / 2 + 1;
-        return s;
-    };
-    ASSERT_EQ(Add(part("a.jpg", 1, 1, 1000, 1)), 1);
-    ASSERT_EQ(Add(part("b.jpg", 2, 1, 3000, 2)), 1);
-    ASSERT_EQ(Add(part("a.jpg", 1, 2, 1000, 3)), 1);
-    ASSERT_EQ(Add(part("b.jpg", 2, 2, 3000, 4)), 1);
+        s.ySize = file * 2000 - 1000;
+        s.yBegin = n == 1 ? 1 : s.ySize / 2 + 1;
+        ASSERT_EQ(Add(s), 1);
+    }
     list.Evaluate();
     ASSERT_EQ(list.GetSize(), 2);
     for (int g = 0; g < 2; ++g) {
@@ -117,58 +103,55 @@ TEST_F(Grouping, FilesOfOneMultiFilePostingStayApart)
     }
 }
 
+// Same part number, other file number, and swapping changes nothing: the
+// insertion must still end.
 TEST_F(Grouping, NumbersSwappedAtMostOncePerInsertion)
 {
-    // Same part number, other file number, and swapping changes nothing:
-    // the insertion must still end.
     PartFields first = UuPart("x.bin", 1, 1, 1);
-    first.group = 2;
-    first.groupTotal = 2;
-    first.ends = 1;
+    first.group = first.groupTotal = 2;
     ASSERT_EQ(Add(first), 1);
     PartFields second = UuPart("x.bin", 1, 1, 2);
     second.file = "/in/other.txt";
-    second.group = 1;
-    second.groupTotal = 1;
+    second.group = second.groupTotal = 1;
     EXPECT_EQ(Add(second), 1);
 }
 
-TEST_F(Grouping, TextMessageTooShortIsDropped)
+// A text message under 50 bytes, a Quoted-Printable part when that is off
+// and a section scanned before add nothing.
+TEST_F(Grouping, PartsThatAddNothing)
 {
-    PartFields s;
-    s.msgType = MT_TXT;
-    s.subject = "hello";
-    s.lines = 3;
-    CFInfo* shortText = MakePart(s);
-    shortText->m_EPos = shortText->m_SPos + 40;
-    EXPECT_EQ(list.AddPart(shortText), 0);
-    CFInfo* longer = MakePart(s);
-    longer->m_EPos = longer->m_SPos + 60;
-    EXPECT_EQ(list.AddPart(longer), 1);
-    ASSERT_EQ(list.GetSize(), 1);
-    EXPECT_EQ(list.GetAt(0)->GetAt(0)->m_DestFile, "message1.txt");
-    EXPECT_EQ(list.GetAt(0)->m_Status, GS_COMPLETE);
+    AddPosting("data.zip", 2, {1, 2});
+    for (int n = 1; n <= 2; ++n)
+        EXPECT_EQ(Add(UuPart("data.zip", n, 2, n)), 0) << "the same section again";
+    settings.EnableQP = false;
+    PartFields qp = UuPart("q.txt", 1, 1, 5);
+    qp.msgType = MT_QP;
+    EXPECT_EQ(Add(qp), 0);
+    PartFields text;
+    text.msgType = MT_TXT;
+    text.subject = "hello";
+    text.slot = 6;
+    text.lines = 3;
+    for (int bytes : {40, 60}) {
+        CFInfo* part = MakePart(text);
+        part->m_EPos = part->m_SPos + bytes;
+        EXPECT_EQ(list.AddPart(part), bytes > 50) << bytes;
+    }
+    ASSERT_EQ(list.GetSize(), 2);
+    EXPECT_EQ(list.GetAt(0)->GetSize(), 2);
+    EXPECT_EQ(list.GetAt(1)->GetAt(0)->m_DestFile, "message1.txt");
+    EXPECT_EQ(list.GetAt(1)->m_Status, GS_COMPLETE);
 }
 
 TEST_F(Grouping, GroupTakesItsFirstPartButNoNamelessYencPart)
 {
     CSortInfo group;
     EXPECT_EQ(group.AddPart(MakePart(UuPart("v.bin", 2, 3, 2)), list), 0);
-    EXPECT_EQ(group.GetSize(), 1);
-    EXPECT_EQ(group.m_Expected, 3);
+    EXPECT_EQ(std::make_pair(group.GetSize(), group.m_Expected), std::make_pair(1, 3));
     PartFields nameless = UuPart("v.bin", 3, 3, 3);
     nameless.msgType = MT_YENC;
     EXPECT_EQ(group.AddPart(MakePart(nameless), list), -1);
     EXPECT_EQ(group.GetSize(), 1);
-}
-
-TEST_F(Grouping, SameFileScannedTwiceAddsNothing)
-{
-    AddPosting("data.zip", 3, {1, 2, 3});
-    for (int n = 1; n <= 3; ++n)
-        EXPECT_EQ(Add(UuPart("data.zip", n, 3, n)), 0);
-    ASSERT_EQ(list.GetSize(), 1);
-    EXPECT_EQ(list.GetAt(0)->GetSize(), 3);
 }
 
 TEST_F(Grouping, GrownPartReplacesItselfKeepingItsFlags)
@@ -177,16 +160,15 @@ TEST_F(Grouping, GrownPartReplacesItselfKeepingItsFlags)
     CFInfo* old = list.GetAt(0)->GetAt(2);
     old->SetFlag(PF_WRITTEN | PF_CHECKFAIL);
     old->m_ByteStart = 5000;
-    const std::int64_t oldEnd = old->m_EPos;
+    const std::int64_t grownEnd = old->m_EPos + 500;
     CFInfo* grown = MakePart(UuPart("data.zip", 3, 3, 3));
-    grown->m_EPos = oldEnd + 500;
+    grown->m_EPos = grownEnd;
     grown->SetFlag(PF_RENAME);
     EXPECT_EQ(list.AddPart(grown), 1);
     const CSortInfo& group = *list.GetAt(0);
     ASSERT_EQ(group.GetSize(), 3);
     EXPECT_EQ(group.GetAt(2), grown);
-    EXPECT_EQ(grown->m_EPos, oldEnd + 500);
-    EXPECT_EQ(grown->m_ByteStart, 5000);
+    EXPECT_EQ(std::tie(grown->m_EPos, grown->m_ByteStart), std::make_tuple(grownEnd, std::int64_t{5000}));
     EXPECT_TRUE(grown->TestFlag(PF_CHECKFAIL));
     EXPECT_FALSE(grown->TestFlag(PF_WRITTEN));
     EXPECT_FALSE(grown->TestFlag(PF_RENAME)) << "its own low flags are dropped";
@@ -200,15 +182,6 @@ TEST_F(Grouping, FoundLineIsLoggedForEveryPartTaken)
                               "\tfound ------------\t[ \"data.zip\" - my upload ] (2/2)\r\n");
 }
 
-TEST_F(Grouping, QuotedPrintableDroppedWhenDisabled)
-{
-    settings.EnableQP = false;
-    PartFields s = UuPart("q.txt", 1, 1, 1);
-    s.msgType = MT_QP;
-    EXPECT_EQ(Add(s), 0);
-    EXPECT_EQ(list.GetSize(), 0);
-}
-
 // ------------------------------------------------------------ duplicates
 
 class Duplicates : public Grouping
@@ -216,7 +189,7 @@ class Duplicates : public Grouping
 protected:
     Duplicates() { settings.AutoDuplicateRemoval = true; }
     // Another copy of part `n`, from input `file`, `extraLines` longer.
-    int AddCopy(const std::string& name, int n, int total, const char* file, int extraLines = 0)
+    int AddCopy(const std::string& name, int n, int total, const std::string& file, int extraLines = 0)
     {
         PartFields copy = UuPart(name, n, total, n);
         copy.file = file;
@@ -227,9 +200,7 @@ protected:
 
 TEST_F(Duplicates, KeptWithoutRemovalAndRenamedAtEvaluation)
 {
-    settings.AutoDuplicateRemoval = false;
-    settings.AutoMultipartDupeRemoval = false;
-    settings.NoAutoRename = false;
+    settings.AutoDuplicateRemoval = settings.AutoMultipartDupeRemoval = settings.NoAutoRename = false;
     PartFields s = UuPart("pic.jpg", 1, 1, 1);
     s.dataType = DT_JPG;
     s.total = s.part = -1;
@@ -248,80 +219,58 @@ TEST_F(Duplicates, KeptWithoutRemovalAndRenamedAtEvaluation)
     EXPECT_EQ(group.m_Named.size(), 2u);
 }
 
-TEST_F(Duplicates, LongerCopyWinsAndOldHangsInItsChain)
+// A longer copy wins and the old one hangs in its chain; of equal copies the
+// old one stays, except that a side that won before wins a tie.
+TEST_F(Duplicates, ContestsOfCopiesAndTheirChains)
 {
-    ASSERT_EQ(Add(UuPart("pic.jpg", 1, 1, 1)), 1);
-    CFInfo* first = list.GetAt(0)->GetAt(0);
-    ASSERT_EQ(AddCopy("pic.jpg", 1, 1, "/in/second.txt", 4), 1);
-    const CSortInfo& group = *list.GetAt(0);
-    ASSERT_EQ(group.GetSize(), 1);
-    EXPECT_EQ(group.GetAt(0)->m_File, "/in/second.txt");
-    EXPECT_EQ(group.GetAt(0)->m_pNextDup.get(), first);
-    EXPECT_EQ(group.m_TookNew, 1);
-    EXPECT_NE(host.LogText().find("\tDuplicate part detected --dropping existing part.\r\n"),
-              std::string::npos);
+    const struct
+    {
+        std::vector<int> extraLines; // of the copies from b.txt and c.txt
+        std::vector<std::string> chain;
+        int tookNew, keptOld;
+        const char* log;
+    } cases[] = {
+        {{4}, {"/in/b.txt", "/in/news.txt"}, 1, 0, "\tDuplicate part detected --dropping existing part.\r\n"},
+        {{0, 0}, {"/in/news.txt", "/in/b.txt", "/in/c.txt"}, 0, 2, "dropping newer part"},
+        {{10, 10}, {"/in/c.txt", "/in/b.txt", "/in/news.txt"}, 2, 0, "dropping existing part"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keptOld);
+        list.RemoveAll();
+        const std::size_t logFrom = host.LogText().size();
+        AddPosting("data.zip", 5, {1, 2, 3, 4, 5});
+        const std::string files[] = {"/in/b.txt", "/in/c.txt"};
+        for (std::size_t i = 0; i < c.extraLines.size(); ++i)
+            ASSERT_EQ(AddCopy("data.zip", 3, 5, files[i], c.extraLines[i]), 1);
+        const CSortInfo& group = *list.GetAt(0);
+        ASSERT_EQ(group.GetSize(), 5);
+        EXPECT_EQ(ChainFiles(group.GetAt(2)), c.chain);
+        EXPECT_EQ(std::tie(group.m_TookNew, group.m_KeptOld), std::tie(c.tookNew, c.keptOld));
+        EXPECT_NE(host.LogText().find(c.log, logFrom), std::string::npos);
+    }
 }
 
-TEST_F(Duplicates, EqualCopiesKeepTheOldAndChainInArrivalOrder)
-{
-    AddPosting("data.zip", 5, {1, 2, 3, 4, 5});
-    ASSERT_EQ(AddCopy("data.zip", 3, 5, "/in/b.txt"), 1);
-    ASSERT_EQ(AddCopy("data.zip", 3, 5, "/in/c.txt"), 1);
-    const CSortInfo& group = *list.GetAt(0);
-    ASSERT_EQ(group.GetSize(), 5);
-    EXPECT_EQ(ChainFiles(group.GetAt(2)),
-              (std::vector<std::string>{"/in/news.txt", "/in/b.txt", "/in/c.txt"}));
-    EXPECT_EQ(group.m_KeptOld, 2);
-    EXPECT_NE(host.LogText().find("dropping newer part"), std::string::npos);
-}
-
-TEST_F(Duplicates, TieGoesToTheSideThatWonBefore)
-{
-    AddPosting("data.zip", 5, {1, 2, 3, 4, 5});
-    ASSERT_EQ(AddCopy("data.zip", 3, 5, "/in/b.txt", 10), 1); // wins on length
-    ASSERT_EQ(AddCopy("data.zip", 3, 5, "/in/c.txt", 10), 1); // a tie: arriving copies have won before
-    const CSortInfo& group = *list.GetAt(0);
-    EXPECT_EQ(group.m_TookNew, 2);
-    EXPECT_EQ(group.m_KeptOld, 0);
-    EXPECT_EQ(ChainFiles(group.GetAt(2)),
-              (std::vector<std::string>{"/in/c.txt", "/in/b.txt", "/in/news.txt"}));
-}
-
-// A copy under the same subject that names another file.
-PartFields Rival(int n, int total)
-{
-    PartFields rival = UuPart("b.zip", n, total, 9);
-    rival.subject = "a.zip";
-    rival.fullSubject = "\"a.zip\" - my upload";
-    return rival;
-}
-
-TEST_F(Duplicates, LosingCopyWithAnotherNameLeavesNoNameBehind)
-{
-    AddPosting("a.zip", 2, {1, 2});
-    PartFields rival = Rival(1, 2);
-    rival.lines = 10;
-    ASSERT_EQ(Add(rival), 0) << "not the same part: the loser is deleted";
-    const CSortInfo& group = *list.GetAt(0);
-    EXPECT_EQ(group.GetSize(), 2);
-    ASSERT_EQ(group.m_Named.size(), 1u);
-    EXPECT_EQ(group.m_Named[0], group.GetAt(0));
-    EXPECT_FALSE(group.HasName("b.zip"));
-}
-
-TEST_F(Duplicates, WinningCopyWithAnotherNameIsListedOnce)
+// Copies under the same subject that name another file: a short one for
+// part 1 loses and leaves no name behind; a long one for part 3 with a begin
+// (but no end) wins and is listed once.
+TEST_F(Duplicates, CopiesWithAnotherNameLeaveOneNameEach)
 {
     AddPosting("a.zip", 3, {1, 2, 3});
-    PartFields rival = Rival(3, 3);
-    rival.name = "b.zip";
-    rival.starts = 1;
-    rival.ends = 0; // not a complete file of its own
-    rival.dataType = DT_ZIP;
-    ASSERT_EQ(Add(rival), 1);
+    for (int n : {1, 3}) {
+        PartFields rival = UuPart("b.zip", n, 3, 9);
+        rival.subject = "a.zip";
+        rival.fullSubject = "\"a.zip\" - my upload";
+        rival.lines = n == 1 ? 10 : 100;
+        rival.name = "b.zip";
+        rival.starts = 1;
+        rival.ends = 0;
+        rival.dataType = DT_ZIP;
+        ASSERT_EQ(Add(rival), n == 1 ? 0 : 1) << n;
+    }
     const CSortInfo& group = *list.GetAt(0);
     ASSERT_EQ(group.GetSize(), 3);
+    EXPECT_EQ(group.m_Named, (std::vector<CFInfo*>{group.GetAt(0), group.GetAt(2)}));
     EXPECT_EQ(group.GetAt(2)->m_DestFile, "b.zip");
-    EXPECT_EQ(std::count(group.m_Named.begin(), group.m_Named.end(), group.GetAt(2)), 1);
+    EXPECT_EQ(group.GetAt(0)->m_DestFile, "a.zip");
 }
 
 TEST_F(Duplicates, MultipartContestOnlyForMultipartWhenAutoDuplicateOff)
@@ -335,21 +284,14 @@ TEST_F(Duplicates, MultipartContestOnlyForMultipartWhenAutoDuplicateOff)
 
 // ------------------------------------------------------------ lookups
 
-TEST_F(Grouping, FindPartAtLooksIntoDuplicateChains)
+TEST_F(Duplicates, FindPartAtLooksIntoDuplicateChains)
 {
-    settings.AutoDuplicateRemoval = true;
     AddPosting("data.zip", 2, {1, 2});
-    PartFields copy = UuPart("data.zip", 2, 2, 7);
-    copy.file = "/in/b.txt";
-    copy.lines = 50; // shorter: the copy loses and hangs below part 2
-    ASSERT_EQ(Add(copy), 1);
+    ASSERT_EQ(AddCopy("data.zip", 2, 2, "/in/b.txt", -50), 1); // shorter: hangs below part 2
     int g = -1, i = -1, depth = -1;
-    CFInfo* found = list.FindPartAt("/in/b.txt", 7 * 100000 + 10, &g, &i, &depth);
-    ASSERT_NE(found, nullptr);
-    EXPECT_EQ(g, 0);
-    EXPECT_EQ(i, 1);
-    EXPECT_EQ(depth, 1);
-    EXPECT_EQ(list.FindPartAt("/IN/B.TXT", 7 * 100000 + 10, &g, &i, &depth), nullptr)
+    ASSERT_NE(list.FindPartAt("/in/b.txt", 2 * 100000 + 10, &g, &i, &depth), nullptr);
+    EXPECT_EQ(std::vector<int>({g, i, depth}), std::vector<int>({0, 1, 1}));
+    EXPECT_EQ(list.FindPartAt("/IN/B.TXT", 2 * 100000 + 10, &g, &i, &depth), nullptr)
         << "paths compare exactly";
 }
 
@@ -357,13 +299,12 @@ TEST_F(Grouping, FindNameInGroupsStartsAfterTheGivenGroup)
 {
     AddPosting("a.zip", 1, {1}, 0);
     PartFields other = UuPart("A.ZIP", 1, 1, 5);
-    other.subject = "another";
-    other.fullSubject = "another";
+    other.subject = other.fullSubject = "another";
     ASSERT_EQ(Add(other), 1);
-    EXPECT_EQ(list.FindNameInGroups("a.zip", -1), 0);
-    EXPECT_EQ(list.FindNameInGroups("a.zip", 0), 1);
-    EXPECT_EQ(list.FindNameInGroups("a.zip", 1), -1);
-    EXPECT_EQ(list.FindNameInGroups("a.zip", 7), 0) << "out of range starts at the front";
+    // Out of range starts at the front.
+    const std::pair<int, int> cases[] = {{-1, 0}, {0, 1}, {1, -1}, {7, 0}};
+    for (const auto& [after, found] : cases)
+        EXPECT_EQ(list.FindNameInGroups("a.zip", after), found) << after;
 }
 
 TEST_F(Grouping, GuessEncodingTakesTheGroupsEncoding)
@@ -388,6 +329,7 @@ public:
     int pumps = 0;
 };
 
+// Messages are pumped every eighth group; one group divides by one.
 TEST(Evaluate, ProgressAndMessagePumping)
 {
     Settings settings;
@@ -397,13 +339,10 @@ TEST(Evaluate, ProgressAndMessagePumping)
         for (int g = 0; g < groups; ++g)
             ASSERT_EQ(list.AddPart(MakePart(UuPart("f" + std::to_string(g) + ".zip", 1, 1, g))), 1);
         list.Evaluate();
-        if (groups == 1) {
-            // One group divides by one: no division by zero.
+        if (groups == 1)
             EXPECT_EQ(host.values, (std::vector<double>{0.0, -1.0}));
-        } else {
-            EXPECT_EQ(host.pumps, 2) << "every eighth group";
-            EXPECT_EQ(host.values[16], 100.0);
-        }
+        else
+            EXPECT_EQ(std::tie(host.pumps, host.values[16]), std::make_tuple(2, 100.0));
     }
 }
 
@@ -436,10 +375,29 @@ const CFInfo* PartCovering(const MyCObArray& list, const std::string& path, std:
     return nullptr;
 }
 
-// The indexed lookups give the answers of the plain walks over every group.
+// Every listed name is a part of its group, listed once.
+void ExpectNamedAreElements(const MyCObArray& list)
+{
+    for (int g = 0; g < list.GetSize(); ++g) {
+        const auto& named = list.GetAt(g)->m_Named;
+        for (const CFInfo* part : named) {
+            ASSERT_GE(list.GetAt(g)->IndexOfPart(part), 0);
+            ASSERT_EQ(std::count(named.begin(), named.end(), part), 1);
+        }
+    }
+}
+
+// The indexed lookups give the answers of the plain walks over every group,
+// empty names included. Sections of one input may overlap and repeat: a part
+// of the same place may replace another (re-scan) or join as a copy.
 TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
 {
+    const std::vector<std::string> subjects = {"", "alpha", "ALPHA", "beta", "gamma"};
+    const std::vector<std::string> fulls = {"", "alpha (1/3)", "Alpha (2/3)", "beta [1/2]", "other"};
+    const std::vector<std::string> names = {"", "a.zip", "A.ZIP", "b.jpg", "c"};
+    const std::vector<std::uint32_t> types = {MT_UU, MT_YENC, MT_B64, MT_NONE};
     for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+        SCOPED_TRACE(seed);
         std::mt19937 rng(seed);
         Settings settings;
         settings.ExtendedMatching = seed % 2 == 0;
@@ -447,17 +405,16 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
         settings.AutoDuplicateRemoval = seed % 4 < 2;
         MyCObArray list(settings);
         auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<std::uint32_t>(n)); };
-        const std::vector<std::string> subjects = {"", "alpha", "ALPHA", "beta", "gamma"};
-        const std::vector<std::string> fulls = {"", "alpha (1/3)", "Alpha (2/3)", "beta [1/2]", "other"};
-        const std::vector<std::string> names = {"", "a.zip", "A.ZIP", "b.jpg", "c"};
-        const std::vector<std::uint32_t> types = {MT_UU, MT_YENC, MT_B64, MT_NONE};
+        auto any = [&](const auto& v) {
+            return v[static_cast<std::size_t>(pick(static_cast<int>(v.size())))];
+        };
         auto randomSpec = [&](int slot) {
             PartFields s;
             s.file = pick(2) ? "/in/a" : "/in/b";
-            s.subject = subjects[static_cast<std::size_t>(pick(5))];
-            s.fullSubject = fulls[static_cast<std::size_t>(pick(5))];
-            s.name = names[static_cast<std::size_t>(pick(5))];
-            s.msgType = types[static_cast<std::size_t>(pick(4))];
+            s.subject = any(subjects);
+            s.fullSubject = any(fulls);
+            s.name = any(names);
+            s.msgType = any(types);
             s.dataType = pick(3) == 0 ? DT_ZIP : DT_UNKNOWN;
             s.total = pick(4) - 1;
             s.part = s.total > 0 ? 1 + pick(s.total) : -1;
@@ -474,31 +431,18 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
         for (int i = 0; i < 300; ++i) {
             const std::unique_ptr<CFInfo> probe(MakePart(randomSpec(100000 + i)));
             probe->m_OrigName = probe->m_DestFile;
-            ASSERT_EQ(list.FindGroup(*probe), list.FindGroupLinear(*probe))
-                << "seed " << seed << " step " << i;
+            ASSERT_EQ(list.FindGroup(*probe), list.FindGroupLinear(*probe)) << "step " << i;
             for (const std::string& name : names)
                 for (int after : {-1, 0, 3})
                     ASSERT_EQ(list.FindNameInGroups(name, after), NameInAnyGroup(list, name, after));
             const std::string path = pick(2) ? "/in/a" : "/in/b";
             const std::int64_t pos = static_cast<std::int64_t>(pick(i + 1)) * 100000 + pick(7000);
             ASSERT_EQ(list.FindPartAt(path, pos, nullptr, nullptr, nullptr), PartCovering(list, path, pos));
-            // Sections of one input may overlap and repeat: a part of the
-            // same place may replace another (re-scan) or join as a copy.
-            auto listedAreElements = [&](const char* after) {
-                for (int g = 0; g < list.GetSize(); ++g)
-                    for (const CFInfo* part : list.GetAt(g)->m_Named) {
-                        const auto& named = list.GetAt(g)->m_Named;
-                        ASSERT_GE(list.GetAt(g)->IndexOfPart(part), 0)
-                            << after << " seed " << seed << " " << i;
-                        ASSERT_EQ(std::count(named.begin(), named.end(), part), 1) << after << " " << seed;
-                    }
-            };
             list.AddPart(MakePart(randomSpec(pick(3) == 0 ? pick(i + 1) : i)));
-            listedAreElements("AddPart");
+            ASSERT_NO_FATAL_FAILURE(ExpectNamedAreElements(list)) << "AddPart " << i;
             if (i % 97 == 96) list.Evaluate();
-            listedAreElements("Evaluate");
             if (i % 151 == 150) list.RemovePartsOf("/in/b");
-            listedAreElements("RemovePartsOf");
+            ASSERT_NO_FATAL_FAILURE(ExpectNamedAreElements(list)) << "Evaluate/RemovePartsOf " << i;
         }
     }
 }

@@ -32,11 +32,6 @@ protected:
     }
 };
 
-TEST_F(ListDump, WithoutAListOnlyTheInvalidParameterLine)
-{
-    EXPECT_EQ(ListDumpText(nullptr), "Invalid parameter to DumpList");
-}
-
 TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
 {
     settings.AutoDuplicateRemoval = true;
@@ -45,12 +40,9 @@ TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
     PartFields two = UuPart("a.zip", 2, 2, 2);
     ASSERT_EQ(Add(one), 1);
     ASSERT_EQ(Add(two), 1);
-    for (const char* file : {"/in/b.txt", "/in/c.txt"}) {
-        PartFields copy = two;
-        copy.file = file;
-        copy.lines = 60;
-        ASSERT_EQ(Add(copy), 1);
-    }
+    two.file = "/in/b.txt";
+    two.lines = 60;
+    ASSERT_EQ(Add(two), 1);
     list.Evaluate();
     NumberParts();
     list.GetAt(0)->GetAt(0)->m_ByteStart = 4096;
@@ -87,18 +79,11 @@ TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
         "\t        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 "
         "00:00:00\r\n"
         "\t        SPos:200000, EPos:203720, Sl#:2001, El#:2061, MsgType:UU\tByteStart:0, Length:0, "
-        "Status:0, Flags:0000 ID:102\r\n"
-        "\t\t        File:/in/c.txt\r\n"
-        "\t\t        Subject: \"a.zip\"\r\n"
-        "\t\t        FullSubj:\"\"a.zip\" - my upload\"\r\n"
-        "\t\t        DestFile: ---> \r\n"
-        "\t\t        Msg:2 of 2, Group:-1 of -1, Starts:0, Ends:1, Indent:0, DataType:---\tTime:1970-01-01 "
-        "00:00:00\r\n"
-        "\t\t        SPos:200000, EPos:203720, Sl#:2001, El#:2061, MsgType:UU\tByteStart:0, Length:0, "
-        "Status:0, Flags:0000 ID:103\r\n";
+        "Status:0, Flags:0000 ID:102\r\n";
     EXPECT_BYTES_EQ(expected, ListDumpText(&list));
 }
 
+// Each copy deeper in a chain is indented by one more tab, up to sixteen.
 TEST_F(ListDump, DeepChainsStopIndentingAtSixteenTabs)
 {
     settings.AutoDuplicateRemoval = true;
@@ -110,7 +95,11 @@ TEST_F(ListDump, DeepChainsStopIndentingAtSixteenTabs)
         ASSERT_EQ(Add(s), 1);
     }
     const std::string text = ListDumpText(&list);
-    EXPECT_NE(text.find(std::string(16, '\t') + "        File:/in/copy19\r\n"), std::string::npos);
+    for (const auto& [copy, tabs] : {std::pair{1, 2}, {14, 15}, {15, 16}, {19, 16}})
+        EXPECT_NE(text.find("\n" + std::string(tabs, '\t') + "        File:/in/copy" + std::to_string(copy) +
+                            "\r\n"),
+                  std::string::npos)
+            << copy;
     EXPECT_EQ(text.find(std::string(17, '\t')), std::string::npos);
 }
 
@@ -121,6 +110,7 @@ TEST_F(ListDump, WrittenToAFile)
     ASSERT_TRUE(WriteListDump(&list, dir / "dump.txt"));
     EXPECT_EQ(test::ReadFile(dir / "dump.txt"), ListDumpText(&list));
     EXPECT_FALSE(WriteListDump(&list, dir / "no/such/folder/dump.txt"));
+    EXPECT_EQ(ListDumpText(nullptr), "Invalid parameter to DumpList");
 }
 
 // ---------------------------------------------------------------- report
@@ -135,9 +125,7 @@ TEST(MissingParts, GapsOfOneTwoAndMore)
         EXPECT_EQ(MissingPartList(found, total), expected) << total;
 }
 
-class Report : public ListDump
-{
-};
+using Report = ListDump;
 
 TEST_F(Report, CompletePostingHasNoMissingParts)
 {
@@ -155,26 +143,20 @@ TEST_F(Report, CompletePostingHasNoMissingParts)
                     ReportText(list));
 }
 
+// Without part 1 the name comes from the subject and the type is unknown;
+// the extract status comes from the parts.
 TEST_F(Report, MissingPartsAreListed)
 {
-    for (int n : {3, 2, 5, 4})
-        ASSERT_EQ(Add(UuPart("data.zip", n, 5, n)), 1);
-    list.Evaluate();
-    ASSERT_EQ(list.GetAt(0)->m_Status, GS_MISSING);
-    std::string report = ReportText(list);
-    EXPECT_NE(report.find("OutFile: data.zip\r\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("Missing Parts: 1\r\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("DataType: unknown\r\n"), std::string::npos) << report;
-
-    list.RemoveAll();
-    for (int n : {1, 2, 6})
+    for (int n : {3, 2, 6})
         ASSERT_EQ(Add(UuPart("data.zip", n, 7, n)), 1);
     list.Evaluate();
+    ASSERT_EQ(list.GetAt(0)->m_Status, GS_MISSING);
     list.GetAt(0)->GetAt(1)->m_Status = 2;
     list.GetAt(0)->GetAt(2)->m_Status = 0x41;
-    report = ReportText(list);
-    EXPECT_NE(report.find("Missing Parts: 3-5,7\r\n"), std::string::npos) << report;
-    EXPECT_NE(report.find("Extract Status: 65\r\n"), std::string::npos) << report;
+    const std::string report = ReportText(list);
+    for (const char* line : {"OutFile: data.zip\r\n", "Missing Parts: 1,4,5,7\r\n", "DataType: unknown\r\n",
+                             "Extract Status: 65\r\n"})
+        EXPECT_NE(report.find(line), std::string::npos) << line << report;
 }
 
 TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)

@@ -39,38 +39,22 @@ void ExpectPlainName(const std::string& name)
 // text), then cleaned again; eight-bit names become UTF-8.
 TEST(CleanName, DefaultRules)
 {
-    const std::pair<const char*, const char*> cases[] = {
-        {"C:\\temp\\a*b?.zip", "ab.zip"},
-        {"pic.", "pic"},
-        {"a.b.c.jpg", "a.b.c.jpg"},
-        {"say \"hi\" <now>|.txt", "say hi now.txt"},
-        {"con", ""},
-        {"LPT1", ""},
-        {"com", "com"},
-        {"lptx", "lptx"},
-        {"con.txt", "con.txt"},
-        {".zip", "file01.zip"},
-        {"???", "file01"},
+    // clang-format off
+    const std::pair<std::string, const char*> cases[] = {
+        {"C:\\temp\\a*b?.zip", "ab.zip"}, {"pic.", "pic"}, {"a.b.c.jpg", "a.b.c.jpg"},
+        {"say \"hi\" <now>|.txt", "say hi now.txt"}, {"con", ""}, {"LPT1", ""}, {"com", "com"},
+        {"lptx", "lptx"}, {"con.txt", "con.txt"}, {".zip", "file01.zip"}, {"???", "file01"},
         {"my%20file.zip", "my file.zip"},
-        {"%2e%2e", "file01"},
-        {"dGVzdA==.txt", "test.txt"},
-        {"Li4veA==.txt", "x.txt"},
-        {"AAECAw==.bin", "AAECAw==.bin"},
-        {"../../etc/passwd", "passwd"},
-        {"..", "file01"},
-        {".", "file01"},
-        {"/", "file01"},
-        {"dir\\..\\..\\boot.ini", "boot.ini"},
-        {"..hidden", "_..hidden"},
-        {"x/.profile", "file01.profile"},
-        {"caf\xE9.txt", "caf\xC3\xA9.txt"},
-        {"caf\xC3\xA9.txt", "caf\xC3\xA9.txt"},
-    };
+        {"%2e%2e", "file01"}, {"dGVzdA==.txt", "test.txt"}, {"Li4veA==.txt", "x.txt"},
+        {"AAECAw==.bin", "AAECAw==.bin"}, {"../../etc/passwd", "passwd"}, {"..", "file01"}, {".", "file01"},
+        {"/", "file01"}, {"dir\\..\\..\\boot.ini", "boot.ini"}, {"..hidden", "_..hidden"},
+        {"x/.profile", "file01.profile"}, {"caf\xE9.txt", "caf\xC3\xA9.txt"},
+        {"caf\xC3\xA9.txt", "caf\xC3\xA9.txt"}, {std::string("a\0b\x01\x1f\x7f.txt", 10), "ab.txt"}};
+    // clang-format on
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(Clean(name), expected) << name;
-    EXPECT_EQ(Clean(std::string("a\0b\x01\x1f\x7f.txt", 10)), "ab.txt");
-    for (const char* hostile : {"../../etc/passwd", "..", ".", "/", "\\", "..\\..", "./.", "..%2F", "a/",
-                                "%00", "..%2F..%2Fetc%2Fpasswd", "\xFF\xFE\x80.bin"})
+    for (const char* hostile :
+         {"\\", "..\\..", "./.", "..%2F", "a/", "%00", "..%2F..%2Fetc%2Fpasswd", "\xFF\xFE\x80.bin"})
         ExpectPlainName(Clean(hostile));
 }
 
@@ -107,7 +91,7 @@ TEST(CleanName, LongNamesAreCutKeepingTheExtensionAndWholeCharacters)
 
 // ------------------------------------------------------------ made names
 
-class MakeNames : public ::testing::Test, protected ListFixture
+class Naming : public ::testing::Test, protected ListFixture
 {
 protected:
     // A group that already uses `name`.
@@ -117,9 +101,22 @@ protected:
         s.name = name;
         list.NewGroup()->Init(MakePart(s));
     }
+    std::unique_ptr<CFInfo> TextPart(std::uint32_t msgType = MT_TXT)
+    {
+        std::unique_ptr<CFInfo> part(MakePart(PartFields{}));
+        part->m_MsgType = msgType;
+        return part;
+    }
+    // Adds one-part postings under their own subjects (or parts of them) and evaluates.
+    void AddAndEvaluate(const std::vector<PartFields>& parts)
+    {
+        for (const PartFields& s : parts)
+            ASSERT_EQ(list.AddPart(MakePart(s)), 1) << s.name;
+        list.Evaluate();
+    }
 };
 
-TEST_F(MakeNames, MadeUpNamesCountOnFromTheListsNumber)
+TEST_F(Naming, MadeUpNamesCountOnFromTheListsNumber)
 {
     const std::string first = MakeName(list, DT_JPG, "", nullptr);
     EXPECT_EQ(first, "file01.jpg");
@@ -128,59 +125,46 @@ TEST_F(MakeNames, MadeUpNamesCountOnFromTheListsNumber)
     EXPECT_EQ(list.m_NextFileNumber, 3);
 }
 
-TEST_F(MakeNames, NumberedAndLetteredSuffixes)
+// Names in use compare without case; a made-up name counts on.
+TEST_F(Naming, SuffixesOnlyWhenRenamingIsAskedFor)
 {
     settings.NoAutoRename = true;
     Use("pic.jpg");
-    EXPECT_EQ(MakeName(list, DT_JPG, "pic.jpg", nullptr), "pic.jpg") << "no renaming asked for";
+    EXPECT_EQ(MakeName(list, DT_JPG, "pic.jpg", nullptr), "pic.jpg");
     settings.NoAutoRename = false;
-    EXPECT_EQ(MakeName(list, DT_JPG, "pic.jpg", nullptr), "pic01.jpg");
-    Use("pic01.jpg");
-    EXPECT_EQ(MakeName(list, DT_JPG, "pic.jpg", nullptr), "pic02.jpg");
-    Use("PIC1.JPG");
-    EXPECT_EQ(MakeName(list, DT_JPG, "pic1.jpg", nullptr), "pic1aa.jpg");
+    EXPECT_EQ(MakeName(list, DT_JPG, "Pic.JPG", nullptr), "Pic01.JPG");
     Use("file05.zip");
     EXPECT_EQ(MakeName(list, DT_ZIP, "file05.zip", nullptr), "file06.zip");
 }
 
-TEST_F(MakeNames, ExtensionOfAnotherTypeIsReplaced)
+TEST_F(Naming, ExtensionOfAnotherTypeIsReplaced)
 {
-    EXPECT_EQ(MakeName(list, DT_JPG, "photo.gif", nullptr), "photo.jpg");
-    EXPECT_EQ(MakeName(list, DT_JPG, "photo.holiday", nullptr), "photo.holiday");
-    EXPECT_EQ(MakeName(list, DT_MSAPP, "sheet.xls", nullptr), "sheet.xls");
-    EXPECT_EQ(MakeName(list, DT_MSAPP, "sheet", nullptr), "sheet.doc");
-    EXPECT_EQ(MakeName(list, DT_UNKNOWN, "notes", nullptr), "notes");
+    const std::tuple<int, const char*, const char*> cases[] = {{DT_JPG, "photo.gif", "photo.jpg"},
+                                                               {DT_JPG, "photo.holiday", "photo.holiday"},
+                                                               {DT_MSAPP, "sheet.xls", "sheet.xls"},
+                                                               {DT_MSAPP, "sheet", "sheet.doc"},
+                                                               {DT_UNKNOWN, "notes", "notes"}};
+    for (const auto& [dataType, name, expected] : cases)
+        EXPECT_EQ(MakeName(list, dataType, name, nullptr), expected);
 }
 
-TEST_F(MakeNames, HostileBaseNamesStayInside)
+TEST_F(Naming, HostileBaseNamesStayInside)
 {
     settings.NoAutoRename = false;
     Use("a." + std::string(300, 'e'));
-    ExpectPlainName(MakeName(list, DT_UNKNOWN, "a." + std::string(300, 'e'), nullptr));
-    ExpectPlainName(MakeName(list, DT_UNKNOWN, "a.\xE9\xFF", nullptr));
     EXPECT_EQ(MakeName(list, DT_UNKNOWN, "a.\xE9", nullptr), "a.\xC3\xA9");
-    for (const std::string& name : {std::string("../../etc/passwd"), std::string(".."), std::string("/"),
-                                    std::string("a/../../b.zip"), std::string(400, 'x')})
+    for (const std::string& name :
+         {"a." + std::string(300, 'e'), std::string("a.\xE9\xFF"), std::string("../../etc/passwd"),
+          std::string(".."), std::string("/"), std::string("a/../../b.zip"), std::string(400, 'x')})
         ExpectPlainName(MakeName(list, DT_ZIP, name, nullptr));
 }
 
 // ------------------------------------------------------------ entry steps
 
-class NamingSteps : public ::testing::Test, protected ListFixture
+// Volume numbers keep their extension; a tail too long for an extension is
+// none; "apl" data always ends in ".apl".
+TEST_F(Naming, FixExtension)
 {
-protected:
-    std::unique_ptr<CFInfo> TextPart(std::uint32_t msgType = MT_TXT)
-    {
-        std::unique_ptr<CFInfo> part(MakePart(PartFields{}));
-        part->m_MsgType = msgType;
-        return part;
-    }
-};
-
-TEST_F(NamingSteps, FixExtension)
-{
-    // Volume numbers keep their extension; a tail too long for an extension
-    // is none; "apl" data always ends in ".apl".
     const std::tuple<const char*, int, bool, const char*> cases[] = {
         {"data.001", DT_ZIP, false, "data.001"},
         {"data.x", DT_ZIP, true, "data.zip"},
@@ -195,15 +179,13 @@ TEST_F(NamingSteps, FixExtension)
     }
 }
 
-TEST_F(NamingSteps, MultipartWithoutExtensionIsTypedAtEvaluation)
+TEST_F(Naming, MultipartWithoutExtensionIsTypedAtEvaluation)
 {
-    for (int n : {1, 2, 3}) {
-        PartFields s = UuPart("photo", n, 3, n);
-        if (n == 1) s.dataType = DT_JPG;
-        ASSERT_EQ(list.AddPart(MakePart(s)), 1);
-    }
+    PartFields first = UuPart("photo", 1, 3, 1);
+    first.dataType = DT_JPG;
+    ASSERT_EQ(list.AddPart(MakePart(first)), 1);
     EXPECT_TRUE(list.GetAt(0)->GetAt(0)->TestFlag(PF_RETYPE));
-    list.Evaluate();
+    AddAndEvaluate({UuPart("photo", 2, 3, 2), UuPart("photo", 3, 3, 3)});
     const CSortInfo& group = *list.GetAt(0);
     EXPECT_EQ(group.GetAt(0)->m_DestFile, "photo.jpg");
     EXPECT_FALSE(group.GetAt(0)->TestFlag(PF_RETYPE));
@@ -211,21 +193,31 @@ TEST_F(NamingSteps, MultipartWithoutExtensionIsTypedAtEvaluation)
     EXPECT_FALSE(group.HasName("photo"));
 }
 
-TEST_F(NamingSteps, TextMessageNames)
+// A subject is not a path; a date and a long subject go into the name.
+TEST_F(Naming, TextMessageNames)
 {
-    auto part = TextPart();
-    NameTextMessage(list, *part, nullptr);
-    EXPECT_EQ(part->m_DestFile, "message1.txt");
-    EXPECT_EQ(part->m_DataType, DT_TXT);
-    part->m_DestFile.clear();
-    part->m_FullSubj = "pics (1/2) of c:\\x";
-    NameTextMessage(list, *part, nullptr);
-    EXPECT_EQ(part->m_DestFile, "message1-pics (12) of cx.txt") << "a subject is not a path";
-    part->m_DestFile.clear();
-    part->m_DataType = DT_HTM;
-    NameTextMessage(list, *part, nullptr);
-    EXPECT_EQ(part->m_DestFile, "message1.htm");
-
+    test::UtcZone zone;
+    const struct
+    {
+        int dataType;
+        std::string subject;
+        std::int64_t time;
+        std::string name;
+    } cases[] = {{DT_UNKNOWN, "", 0, "message1.txt"},
+                 {DT_UNKNOWN, "pics (1/2) of c:\\x", 0, "message1-pics (12) of cx.txt"},
+                 {DT_HTM, "", 0, "message1.htm"},
+                 {DT_UNKNOWN, "", 1700000000, "message(14-Nov-2023).txt"},
+                 {DT_UNKNOWN, std::string(150, 's'), 1700000000,
+                  "message-" + std::string(100, 's') + "(14-Nov-2023).txt"}};
+    for (const auto& c : cases) {
+        auto part = TextPart();
+        part->m_DataType = c.dataType;
+        part->m_FullSubj = c.subject;
+        part->m_Time = c.time;
+        NameTextMessage(list, *part, nullptr);
+        EXPECT_EQ(part->m_DestFile, c.name);
+        EXPECT_EQ(part->m_DataType, c.dataType == DT_UNKNOWN ? DT_TXT : c.dataType);
+    }
     CSortInfo group;
     PartFields taken;
     taken.name = "message1.txt";
@@ -235,20 +227,7 @@ TEST_F(NamingSteps, TextMessageNames)
     EXPECT_EQ(inGroup->m_DestFile, "message11.txt");
 }
 
-TEST_F(NamingSteps, DatedTextMessageName)
-{
-    test::UtcZone zone;
-    auto part = TextPart();
-    part->m_Time = 1700000000; // 14 Nov 2023
-    NameTextMessage(list, *part, nullptr);
-    EXPECT_EQ(part->m_DestFile, "message(14-Nov-2023).txt");
-    part->m_DestFile.clear();
-    part->m_FullSubj = std::string(150, 's');
-    NameTextMessage(list, *part, nullptr);
-    EXPECT_EQ(part->m_DestFile, "message-" + std::string(100, 's') + "(14-Nov-2023).txt");
-}
-
-TEST_F(NamingSteps, FaceImageNames)
+TEST_F(Naming, FaceImageNames)
 {
     auto part = TextPart(MT_XFACE);
     NameFaceImage(*part, settings);
@@ -263,50 +242,43 @@ TEST_F(NamingSteps, FaceImageNames)
 // ------------------------------------------------------------ renaming
 
 // Clashing names get numbered names; names ending in a digit get letters.
-TEST(Renaming, ClashingFilesGetUniqueNames)
+TEST_F(Naming, ClashingFilesGetUniqueNames)
 {
-    test::ListFixture f;
-    f.settings.NoAutoRename = false;
-    const std::pair<const char*, const char*> posts[] = {{"pic.jpg", "pic.jpg"},
-                                                         {"pic.jpg", "pic01.jpg"},
-                                                         {"pic.jpg", "pic02.jpg"},
-                                                         {"pic1.jpg", "pic1.jpg"},
-                                                         {"pic1.jpg", "pic1aa.jpg"}};
-    const char* const kSubjects[] = {"alpha", "beta", "gamma", "delta", "omega"};
+    settings.NoAutoRename = false;
+    const char* const names[] = {"pic.jpg", "pic.jpg", "pic.jpg", "pic1.jpg", "pic1.jpg"};
+    const char* const expected[] = {"pic.jpg", "pic01.jpg", "pic02.jpg", "pic1.jpg", "pic1aa.jpg"};
+    std::vector<PartFields> posts;
     for (int i = 0; i < 5; ++i) {
-        PartFields s = UuPart(posts[i].first, 1, 1, i + 1);
-        s.subject = s.fullSubject = kSubjects[i];
-        s.dataType = DT_JPG;
-        ASSERT_EQ(f.list.AddPart(MakePart(s)), 1);
+        posts.push_back(UuPart(names[i], 1, 1, i + 1));
+        posts.back().subject = posts.back().fullSubject = "subject " + std::to_string(i);
+        posts.back().dataType = DT_JPG;
     }
-    f.list.Evaluate();
-    ASSERT_EQ(f.list.GetSize(), 5);
+    AddAndEvaluate(posts);
+    ASSERT_EQ(list.GetSize(), 5);
     for (int i = 0; i < 5; ++i) {
-        EXPECT_EQ(f.list.GetAt(i)->GetAt(0)->m_DestFile, posts[i].second);
-        EXPECT_TRUE(f.list.GetAt(i)->HasName(posts[i].second));
+        EXPECT_EQ(list.GetAt(i)->GetAt(0)->m_DestFile, expected[i]);
+        EXPECT_TRUE(list.GetAt(i)->HasName(expected[i]));
     }
 }
 
-TEST(Renaming, LaterPartsOfARenamedFileFollowTheFirst)
+TEST_F(Naming, LaterPartsOfARenamedFileFollowTheFirst)
 {
-    test::ListFixture f;
-    f.settings.NoAutoRename = false;
-    for (const char* subject : {"first", "second"})
-        for (int n : {1, 2}) {
-            PartFields s = UuPart("a.zip", n, 2, n + (subject[0] == 's' ? 10 : 0));
-            s.subject = s.fullSubject = subject;
-            s.msgType = MT_YENC;
-            s.name = "a.zip";
-            s.starts = s.ends = 1;
-            ASSERT_EQ(f.list.AddPart(MakePart(s)), 1);
-        }
-    f.list.Evaluate();
-    ASSERT_EQ(f.list.GetSize(), 2);
-    const CSortInfo& second = *f.list.GetAt(1);
+    settings.NoAutoRename = false;
+    std::vector<PartFields> parts;
+    for (int slot : {1, 2, 11, 12}) {
+        parts.push_back(UuPart("a.zip", 2 - slot % 2, 2, slot));
+        parts.back().subject = parts.back().fullSubject = slot < 10 ? "first" : "second";
+        parts.back().msgType = MT_YENC;
+        parts.back().name = "a.zip";
+        parts.back().starts = parts.back().ends = 1;
+    }
+    AddAndEvaluate(parts);
+    ASSERT_EQ(list.GetSize(), 2);
+    const CSortInfo& second = *list.GetAt(1);
     EXPECT_EQ(second.GetAt(0)->m_DestFile, "a01.zip");
     EXPECT_EQ(second.GetAt(1)->m_DestFile, "a01.zip");
     EXPECT_FALSE(second.GetAt(1)->TestFlag(PF_RENAME));
-    EXPECT_EQ(f.list.GetAt(0)->GetAt(1)->m_DestFile, "a.zip");
+    EXPECT_EQ(list.GetAt(0)->GetAt(1)->m_DestFile, "a.zip");
 }
 
 } // namespace

@@ -3,18 +3,23 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace zarvex {
 namespace {
+
+std::vector<int> Numbers(const CFInfo& p)
+{
+    return {p.m_Part, p.m_Total, p.m_Group, p.m_GroupTotal};
+}
 
 TEST(CFInfo, SerialNumbersRiseAndCopiesTakeANewOne)
 {
     const std::int32_t next = CFInfo::PeekNextSerial();
     CFInfo a;
     CFInfo b;
-    EXPECT_EQ(a.m_ID, next);
-    EXPECT_EQ(b.m_ID, next + 1);
+    EXPECT_EQ(std::tie(a.m_ID, b.m_ID), std::make_tuple(next, next + 1));
     a.m_MsgType = MT_UU;
     a.m_Flags = PF_RENAME;
     a.m_DestFile = "x.zip";
@@ -42,8 +47,7 @@ TEST(CFInfo, SwapNumbersTogglesTheMark)
     part.m_Group = 1;
     part.m_GroupTotal = 3;
     part.SwapNumbers();
-    EXPECT_EQ(std::vector<int>({part.m_Part, part.m_Total, part.m_Group, part.m_GroupTotal}),
-              std::vector<int>({1, 3, 2, 5}));
+    EXPECT_EQ(Numbers(part), (std::vector<int>{1, 3, 2, 5}));
     EXPECT_EQ(part.m_Swapped, 1);
     part.SwapNumbers();
     EXPECT_EQ(part.m_Swapped, 0);
@@ -58,6 +62,30 @@ TEST(CFInfo, SameFileAcceptsUnknownTotals)
     for (int total : {-1, 0, 5, 6}) {
         b.m_Total = total;
         EXPECT_EQ(a.IsSameFile(b), total != 6) << total;
+    }
+}
+
+// Numbers in the data that the subject also gives make the subject's pair
+// the file numbers, and are cut from the subject. Leading zeros compare by
+// value; numbers inside longer runs do not count.
+TEST(CFInfo, FixNumbersFromDataTakesOnlyWholeSubjectNumbers)
+{
+    const std::tuple<const char*, const char*, std::vector<int>> cases[] = {
+        {"(3/10) pics.rar (2/4)", "() pics.rar (2/4) (2/4)", {3, 10, 2, 4}},
+        {"pics [03/10] (2/4)", "pics [] (2/4) (2/4)", {3, 10, 2, 4}},
+        {"pics (2/4)", nullptr, {}},
+        {"x 13/10 y (1/2)", nullptr, {}},
+        {"x 3/100 y (1/2)", nullptr, {}},
+        {"", nullptr, {}}};
+    for (const auto& [subject, fixed, numbers] : cases) {
+        CFInfo info;
+        info.m_FullSubj = subject;
+        info.m_Part = 2;
+        info.m_Total = 4;
+        EXPECT_EQ(info.FixNumbersFromData(3, 10), fixed != nullptr) << subject;
+        EXPECT_EQ(info.m_FullSubj, fixed ? fixed : subject);
+        EXPECT_EQ(Numbers(info), fixed ? numbers : std::vector<int>({2, 4, -1, -1})) << subject;
+        EXPECT_EQ(info.m_Swapped, fixed ? 1 : 0);
     }
 }
 
@@ -96,10 +124,10 @@ TEST(MyCObArray, InputNamesCompareExactly)
 
 TEST(MsgTypeName, LowestNamedBitWins)
 {
-    EXPECT_EQ(MsgTypeName(0x22), "UU");
-    EXPECT_EQ(MsgTypeName(0x400), "Multi");
-    EXPECT_EQ(MsgTypeName(0), "?");
-    EXPECT_EQ(MsgTypeName(MT_FACE), "Face");
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {0x22, "UU"}, {0x400, "Multi"}, {0, "?"}, {MT_FACE, "Face"}};
+    for (const auto& [type, name] : cases)
+        EXPECT_EQ(MsgTypeName(type), name) << type;
 }
 
 } // namespace

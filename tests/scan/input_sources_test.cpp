@@ -107,7 +107,8 @@ TEST_F(InputSources, NoFindingsIsReportedOrLoggedAndForgotten)
     EXPECT_EQ(AddInputFile(f, false, ctx), 0);
     EXPECT_EQ(scanned.size(), 2u);
     EXPECT_EQ(host.asked.size(), 1u);
-    EXPECT_NE(host.LogText().find("No recognized encoded data or messages found in empty.txt"), std::string::npos);
+    EXPECT_NE(host.LogText().find("No recognized encoded data or messages found in empty.txt"),
+              std::string::npos);
     ctx.quiet = false;
     host.answer = button::Cancel;
     EXPECT_EQ(AddInputFile(f, false, ctx), -1);
@@ -120,7 +121,8 @@ TEST_F(InputSources, FailedScanRemovesItsPartsAgain)
     ASSERT_EQ(AddInputFile(good, false, ctx), 2);
     EXPECT_EQ(AddInputFile(bad, false, ctx), -1);
     EXPECT_EQ(list.GetSize(), 2) << "only the good file's parts remain";
-    for (int g = 0; g < list.GetSize(); ++g) EXPECT_EQ(list.GetAt(g)->GetAt(0)->m_File, Real(good));
+    for (int g = 0; g < list.GetSize(); ++g)
+        EXPECT_EQ(list.GetAt(g)->GetAt(0)->m_File, Real(good));
     EXPECT_EQ(list.m_InputNames.count(Real(bad)), 0u);
 }
 
@@ -138,8 +140,9 @@ TEST_F(InputSources, FolderScansItsNewRegularFilesInOrderFollowingNothing)
     ASSERT_EQ(::symlink((dir / "sub/deep.txt").c_str(), (dir / "d-link.txt").c_str()), 0);
     dir.Write("e.desktop", "[Desktop Entry]\nType=Link\nURL=file://" + dir.Path().string() + "/sub\n");
     EXPECT_EQ(AddInputFile(dir.Path().string(), false, ctx), 3);
-    EXPECT_EQ(scanned, (std::vector<std::string>{Real(dir / "0.txt"), Real(dir / "a.txt"), Real(dir / "b.txt"),
-                                                 Real(dir / "c.txt"), Real(dir / "e.desktop")}))
+    EXPECT_EQ(scanned,
+              (std::vector<std::string>{Real(dir / "0.txt"), Real(dir / "a.txt"), Real(dir / "b.txt"),
+                                        Real(dir / "c.txt"), Real(dir / "e.desktop")}))
         << "the file scanned before is skipped";
     EXPECT_TRUE(host.asked.empty()) << "a folder walk asks nothing";
     EXPECT_FALSE(ctx.quiet) << "the quiet flag is restored";

@@ -33,38 +33,32 @@ std::vector<std::string> Describe(const std::vector<const CFInfo*>& parts)
 
 using ResumeScan = ScanTest;
 
-TEST_F(ResumeScan, StopInsideALineThenResumeGivesTheSamePartsAsOneScan)
+TEST_F(ResumeScan, StopThenResumeGivesTheSamePartsAsOneScan)
 {
     const Doc doc = Mailbox();
     path = dir.Write("box.txt", doc.Text());
     ASSERT_EQ(Scan(path), 3);
     const auto whole = AllParts(list);
 
-    MyCObArray split(settings, &host);
-    std::int64_t startPos = 0, startLine = 0;
-    const std::uint64_t stop = static_cast<std::uint64_t>(doc.Pos("sep2") + 10);
-    EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, stop), 1);
-    EXPECT_EQ(startPos, doc.Pos("sep2"));
-    EXPECT_EQ(startLine, doc.Line("sep2") - 1);
-    EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 2);
-    EXPECT_EQ(startPos, static_cast<std::int64_t>(doc.Text().size()));
-    EXPECT_EQ(startLine, doc.LineCount());
-    EXPECT_EQ(Describe(AllParts(split)), Describe(whole));
+    // A stop at a line boundary leaves that line for the next scan.
+    for (const auto& [stop, first] : {std::pair{doc.Pos("sep2") + 10, 1}, {doc.Pos("sep3"), 2}}) {
+        SCOPED_TRACE(stop);
+        MyCObArray split(settings, &host);
+        std::int64_t startPos = 0, startLine = 0;
+        const std::string sep = "sep" + std::to_string(first + 1);
+        EXPECT_EQ(
+            ScanFile(path, split, settings, host, &startPos, &startLine, static_cast<std::uint64_t>(stop)),
+            first);
+        EXPECT_EQ(std::tie(startPos, startLine), std::make_tuple(doc.Pos(sep), doc.Line(sep) - 1));
+        EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 3 - first);
+        EXPECT_EQ(std::tie(startPos, startLine),
+                  std::make_tuple(std::int64_t(doc.Text().size()), doc.LineCount()));
+        EXPECT_EQ(Describe(AllParts(split)), Describe(whole));
+        // Resuming at the end finds nothing more.
+        EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 0);
+        EXPECT_EQ(startPos, static_cast<std::int64_t>(doc.Text().size()));
+    }
     EXPECT_NE(host.LogText().find("Continue processing  " + path), std::string::npos);
-    // Resuming at the end finds nothing more.
-    EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 0);
-    EXPECT_EQ(startPos, static_cast<std::int64_t>(doc.Text().size()));
-}
-
-TEST_F(ResumeScan, StopAtALineBoundaryProcessesThatLineNextTime)
-{
-    const Doc doc = Mailbox();
-    path = dir.Write("box.txt", doc.Text());
-    std::int64_t startPos = 0, startLine = 0;
-    Scan(path, &startPos, &startLine, static_cast<std::uint64_t>(doc.Pos("sep3")));
-    EXPECT_EQ(startPos, doc.Pos("sep3"));
-    EXPECT_EQ(Scan(path, &startPos, &startLine), 1);
-    EXPECT_EQ(AllParts(list).size(), 3u);
 }
 
 TEST_F(ResumeScan, FileThatShrankBelowTheSavedPositionIsNotContinued)
@@ -90,20 +84,17 @@ std::string PlainLines(TempDir& dir, int n)
 
 using ScanHostTest = ScanTest;
 
-TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndClearedAtTheEnd)
+// Lines 0 (the start), 256, 512, 768 and 1024 show progress, then it is
+// cleared; a quit reported by the pump at line 256 ends the scan after that line.
+TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndAQuitEndsTheScan)
 {
-    ScanFile(PlainLines(dir, 1024), list, settings, host);
-    // Lines 0 (the start), 256, 512, 768 and 1024, then the final clear.
-    EXPECT_EQ(host.pumps, 5);
-    EXPECT_EQ(host.progressCalls, 6);
-    EXPECT_EQ(host.lastPercent, -1.0);
-}
-
-TEST_F(ScanHostTest, QuitDuringDispatchEndsTheScanAfterTheCurrentLine)
-{
-    host.quitAfterPumps = 1; // the pump at line 256 reports a quit
+    const std::string plain = PlainLines(dir, 1024);
+    ScanFile(plain, list, settings, host);
+    EXPECT_EQ(std::tie(host.pumps, host.progressCalls, host.lastPercent), std::make_tuple(5, 6, -1.0));
+    CountingHost quitting;
+    quitting.quitAfterPumps = 1;
     std::int64_t startPos = 0, startLine = 0;
-    ScanFile(PlainLines(dir, 1000), list, settings, host, &startPos, &startLine);
+    ScanFile(plain, list, settings, quitting, &startPos, &startLine);
     EXPECT_EQ(startLine, 257);
 }
 
@@ -136,24 +127,24 @@ TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
     EXPECT_NE(host.LogText().find("Operation Aborted!"), std::string::npos);
 }
 
-TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbortSilently)
+// A memory failure ends the scan with minus the count of parts (the one that
+// failed included) and requests an abort; only an interactive run before
+// any part beeps and asks.
+TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbort)
 {
-    host.failOnRefresh = 3;
-    EXPECT_EQ(ScanFile(dir.Write("box.txt", Mailbox().Text()), list, settings, host), -2);
-    EXPECT_TRUE(host.AbortRequested());
-    EXPECT_EQ(host.lastPercent, -1.0);
-    EXPECT_EQ(host.beeps, 0);
-    EXPECT_EQ(host.asked, 0);
-}
-
-TEST_F(ScanHostTest, MemoryFailureBeforeAnyPartInAnInteractiveRunBeepsAndAsks)
-{
-    host.silent = false;
-    host.failOnRefresh = 1;
-    EXPECT_EQ(ScanFile(dir.Write("box.txt", Mailbox().Text()), list, settings, host), -1);
-    EXPECT_EQ(host.beeps, 1);
-    EXPECT_EQ(host.asked, 116);
-    EXPECT_EQ(host.askedText, "Insufficient memory to complete operation!");
+    const std::string box = dir.Write("box.txt", Mailbox().Text());
+    for (const bool silent : {true, false}) {
+        CountingHost failing;
+        failing.silent = silent;
+        failing.failOnRefresh = silent ? 3 : 1;
+        MyCObArray fresh(settings, &failing);
+        EXPECT_EQ(ScanFile(box, fresh, settings, failing), silent ? -2 : -1);
+        EXPECT_TRUE(failing.AbortRequested());
+        EXPECT_EQ(failing.lastPercent, -1.0);
+        EXPECT_EQ(std::tie(failing.beeps, failing.asked),
+                  silent ? std::make_tuple(0, 0) : std::make_tuple(1, 116));
+        EXPECT_EQ(failing.askedText, silent ? "" : "Insufficient memory to complete operation!");
+    }
 }
 
 using ScanLog = ScanTest;

@@ -1,5 +1,6 @@
 // Helpers for the scanner tests: messages built line by line (remembering
-// each line's offset and number) and a fixture that scans a file and collects every part the sort list received.
+// each line's offset and number) and a fixture that scans a file and
+// collects every part the sort list received.
 #pragma once
 
 #include "model/records.h"
@@ -79,6 +80,14 @@ private:
     std::vector<std::int64_t> m_Starts;
     std::map<std::string, std::int64_t> m_Marks;
 };
+
+inline std::string Repeat(std::string_view text, int times)
+{
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
 
 inline std::vector<std::string> Slice(const std::vector<std::string>& v, std::size_t from, std::size_t to)
 {

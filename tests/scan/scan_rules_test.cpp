@@ -38,59 +38,58 @@ protected:
     scan::ScanState state;
 };
 
-TEST_F(ScanRules, OriginalMessageSeparatorInATextPartSkipsTheQuotedSubject)
-{
-    OpenPartOfType(MT_TXT);
-    SetLine("-----Original Message-----\n");
-    scan::QuotedReply(state);
-    EXPECT_TRUE(state.skipOriginalMessage);
-
-    SetLine("Subject: old (1/2)\n");
-    EXPECT_EQ(scan::SubjectLine(state), scan::Next::SkipLine);
-    EXPECT_FALSE(state.skipOriginalMessage);
-    EXPECT_EQ(state.current->m_Part, -1); // the quoted subject renumbered nothing
-}
-
-TEST_F(ScanRules, SeparatorOutsideTextPartsIsOrdinaryAndATextLineClearsTheMark)
+// In a text or Quoted-Printable part the separator makes the quoted subject
+// renumber nothing; a plain text line clears the mark; elsewhere the
+// separator is an ordinary line.
+TEST_F(ScanRules, OriginalMessageSeparatorSkipsTheQuotedSubjectOfATextPart)
 {
     OpenPartOfType(MT_UU);
     SetLine("-----Original Message-----\n");
     scan::QuotedReply(state);
     EXPECT_FALSE(state.skipOriginalMessage);
-
     OpenPartOfType(MT_QP);
     scan::QuotedReply(state);
     ASSERT_TRUE(state.skipOriginalMessage);
     SetLine("Thanks for the pictures.\n");
     scan::QuotedReply(state);
     EXPECT_FALSE(state.skipOriginalMessage);
+
+    OpenPartOfType(MT_TXT);
+    SetLine("-----Original Message-----\n");
+    scan::QuotedReply(state);
+    EXPECT_TRUE(state.skipOriginalMessage);
+    SetLine("Subject: old (1/2)\n");
+    EXPECT_EQ(scan::SubjectLine(state), scan::Next::SkipLine);
+    EXPECT_FALSE(state.skipOriginalMessage);
+    EXPECT_EQ(state.current->m_Part, -1);
 }
 
-TEST_F(ScanRules, EndInQuotedPrintablePartCountsAfterAUuLine)
+// An "end" line closes a Quoted-Printable part as UU only after a UU line;
+// after text, or in a Base64 part, it is text.
+TEST_F(ScanRules, EndLineInQuotedPrintableOrBase64Part)
 {
-    OpenPartOfType(MT_QP);
-    SetLine(UuLines(RandomBytes(45, 71))[0] + "\n", true);
-    SetLine("end\n");
-    scan::KeywordLines(state);
-    EXPECT_EQ(state.current, nullptr);
-    EXPECT_EQ(state.found, 1);
-    const auto parts = AllParts(list);
-    ASSERT_EQ(parts.size(), 1u);
-    EXPECT_EQ(parts[0]->m_MsgType, MT_UU);
-    EXPECT_EQ(std::tie(parts[0]->m_Ends, parts[0]->m_Starts), std::make_tuple(1, 0));
-}
-
-TEST_F(ScanRules, EndInQuotedPrintablePartAfterTextOrInBase64IsText)
-{
-    for (const std::uint32_t type : {MT_QP, MT_B64}) {
-        SCOPED_TRACE(type);
+    const std::string uu = UuLines(RandomBytes(45, 71))[0] + "\n";
+    for (const auto& [type, before] : {std::pair{MT_QP, "See you soon.\n"},
+                                       {MT_B64, "See you soon.\n"},
+                                       {MT_B64, uu.c_str()},
+                                       {MT_QP, uu.c_str()}}) {
+        SCOPED_TRACE(before);
         OpenPartOfType(type);
-        SetLine("See you soon.\n", true);
+        SetLine(before, true);
         SetLine("end\n");
         scan::KeywordLines(state);
-        ASSERT_NE(state.current, nullptr);
-        EXPECT_EQ(state.current->m_MsgType, type);
-        EXPECT_EQ(state.found, 0);
+        if (type != MT_QP || before != uu) {
+            ASSERT_NE(state.current, nullptr);
+            EXPECT_EQ(state.current->m_MsgType, type);
+            EXPECT_EQ(state.found, 0);
+            continue;
+        }
+        EXPECT_EQ(state.current, nullptr);
+        EXPECT_EQ(state.found, 1);
+        const auto parts = AllParts(list);
+        ASSERT_EQ(parts.size(), 1u);
+        EXPECT_EQ(parts[0]->m_MsgType, MT_UU);
+        EXPECT_EQ(std::tie(parts[0]->m_Ends, parts[0]->m_Starts), std::make_tuple(1, 0));
     }
 }
 

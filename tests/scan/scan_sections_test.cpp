@@ -62,7 +62,8 @@ struct BpstCase
 };
 
 class BpstOpeners : public ScanTest, public ::testing::WithParamInterface<BpstCase>
-{};
+{
+};
 
 // A section of 1,000 bytes: four full lines and one short line, then text.
 TEST_P(BpstOpeners, SectionEndsAtItsShortLastLine)
@@ -90,7 +91,8 @@ TEST_P(BpstOpeners, SectionEndsAtItsShortLastLine)
 INSTANTIATE_TEST_SUITE_P(
     Lines, BpstOpeners,
     ::testing::Values(BpstCase{"Sized", "<<BPST Size=1000 File=[pic.gif] !BPST>>", true, 1000},
-                      BpstCase{"SizeOutOfRange", "<<BPST Size=99999999999999999999 File=[pic.gif] !BPST>>", true, 0},
+                      BpstCase{"SizeOutOfRange", "<<BPST Size=99999999999999999999 File=[pic.gif] !BPST>>",
+                               true, 0},
                       BpstCase{"NoClosingMark", "<<BPST Size=1000 File=[pic.gif]", false, 0},
                       BpstCase{"MarkBeforeSize", "<<BPST !BPST>> Size=1000 File=[pic.gif]", false, 0}),
     [](const auto& p) { return std::string(p.param.label); });
@@ -110,14 +112,15 @@ struct FaceCase
 {
     const char* label;
     const char* header;
-    int more;     // continuation lines in the message
-    int covered;  // of them in the part
+    int more;    // continuation lines in the message
+    int covered; // of them in the part
     std::uint32_t type;
     int dataType;
 };
 
 class FaceHeaders : public ScanTest, public ::testing::WithParamInterface<FaceCase>
-{};
+{
+};
 
 TEST_P(FaceHeaders, PartCoversTheHeaderAndItsContinuation)
 {
@@ -149,7 +152,10 @@ INSTANTIATE_TEST_SUITE_P(Headers, FaceHeaders,
 TEST_F(ScanSections, XFaceOffLeavesAnOrdinaryHeaderLine)
 {
     settings.EnableXFace = false;
-    doc.Add("From: Ann <ann@example.org>").Add("X-Face: " + std::string(70, 'A')).Add("Subject: hello").Add("");
+    doc.Add("From: Ann <ann@example.org>")
+        .Add("X-Face: " + std::string(70, 'A'))
+        .Add("Subject: hello")
+        .Add("");
     doc.Add("Body text.");
     for (const CFInfo* p : ScanDoc(doc))
         EXPECT_EQ(p->m_MsgType & (MT_XFACE | MT_FACE), 0u);

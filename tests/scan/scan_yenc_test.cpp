@@ -33,63 +33,87 @@ TEST_F(YencHeaders, SinglePartHeaderGivesNumbersSizeAndName)
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(p->m_MsgType, MT_YENC);
-    EXPECT_EQ(std::tie(p->m_Part, p->m_Total), std::make_tuple(1, 1));
-    EXPECT_EQ(p->m_ySize, 1000);
+    EXPECT_EQ(std::tie(p->m_Part, p->m_Total, p->m_Starts, p->m_Ends), std::make_tuple(1, 1, 2, 1));
+    EXPECT_EQ(std::tie(p->m_ySize, p->m_yEndSize), std::make_tuple(1000, 1000));
     EXPECT_EQ(p->m_yLine, 128);
     EXPECT_EQ(p->m_DestFile, "a.bin");
-    EXPECT_EQ(std::tie(p->m_Starts, p->m_Ends), std::make_tuple(2, 1));
-    EXPECT_EQ(p->m_yEndSize, 1000);
     EXPECT_EQ(p->m_yPartCrc, 0x1234abcdu);
-    EXPECT_EQ(p->m_SPos, 0);
-    EXPECT_EQ(p->m_EPos, doc.PosAfter("end"));
-    EXPECT_EQ(p->m_EndLine, doc.Line("end"));
+    EXPECT_EQ(Where(p), Where(0, doc.PosAfter("end"), 1, doc.Line("end")));
 }
 
-TEST_F(YencHeaders, PartLineGivesTheByteRange)
+// The fields of a part as "part/total size=... range=begin-end yend=... crc=...".
+std::string Fields(const CFInfo& p)
 {
-    const CFInfo* p = ScanYenc(
-        {"=ybegin part=2 total=5 line=128 size=500000 name=big.bin", "=ypart begin=100001 end=200000"},
-        "=yend size=100000 part=2 pcrc32=0000000011112222");
+    char crc[16];
+    std::snprintf(crc, sizeof crc, "%x", p.m_yPartCrc);
+    return std::to_string(p.m_Part) + "/" + std::to_string(p.m_Total) + " size=" + std::to_string(p.m_ySize) +
+           " range=" + std::to_string(p.m_yBegin) + "-" + std::to_string(p.m_yEnd) +
+           " yend=" + std::to_string(p.m_yEndSize) + " crc=" + crc;
+}
+
+struct FieldCase
+{
+    const char* label;
+    std::vector<std::string> head;
+    std::string tail;
+    std::string fields; // empty: no part at all
+};
+class YencFields : public YencHeaders, public ::testing::WithParamInterface<FieldCase>
+{
+};
+
+// A missing total comes from the first part's range and the size; the
+// pcrc32 keeps its last eight digits; numbers out of range are not taken;
+// keywords after the name belong to the name.
+TEST_P(YencFields, HeaderLinesGiveTheFields)
+{
+    const CFInfo* p = ScanYenc(GetParam().head, GetParam().tail, 1);
+    if (GetParam().fields.empty()) {
+        EXPECT_EQ(p, nullptr);
+        EXPECT_EQ(list.GetSize(), 0);
+        return;
+    }
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(std::tie(p->m_Part, p->m_Total), std::make_tuple(2, 5));
-    EXPECT_EQ(p->m_yBegin, 100001);
-    EXPECT_EQ(p->m_yEnd, 200000);
-    EXPECT_EQ(p->m_yPartCrc, 0x11112222u); // the last 8 of 16 digits
+    EXPECT_EQ(Fields(*p), GetParam().fields);
 }
 
-TEST_F(YencHeaders, MissingTotalComesFromTheFirstPartsSizeOnly)
-{
-    const CFInfo* first =
-        ScanYenc({"=ybegin part=1 line=128 size=250000 name=c.bin", "=ypart begin=1 end=100000"},
-                 "=yend size=100000 part=1");
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->m_Total, 3);
-
-    doc = Doc();
-    const CFInfo* last =
-        ScanYenc({"=ybegin part=3 line=128 size=250000 name=c.bin", "=ypart begin=200001 end=250000"},
-                 "=yend size=50000 part=3");
-    ASSERT_NE(last, nullptr);
-    EXPECT_EQ(std::tie(last->m_Part, last->m_Total), std::make_tuple(3, -1));
-}
-
-TEST_F(YencHeaders, HeaderWithoutLineKeywordIsOrdinaryText)
-{
-    EXPECT_EQ(ScanYenc({"=ybegin size=10 name=x.bin"}, "=yend size=10", 0), nullptr);
-    EXPECT_EQ(list.GetSize(), 0);
-}
-
-TEST_F(YencHeaders, HugeNumbersSaturateInsteadOfOverflowing)
-{
-    const CFInfo* p =
-        ScanYenc({"=ybegin part=99999999999999999999 total=1 line=128 size=99999999999999999999999 "
-                  "name=x.bin",
-                  "=ypart begin=-5 end=99999999999999999999999"},
-                 "=yend size=99999999999999999999 crc32=zz", 2);
-    EXPECT_EQ(result, 1);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->m_ySize, 0); // out of range: not taken
-}
+INSTANTIATE_TEST_SUITE_P(
+    Headers, YencFields,
+    ::testing::Values(
+        FieldCase{
+            "PartLine",
+            {"=ybegin part=2 total=5 line=128 size=500000 name=big.bin", "=ypart begin=100001 end=200000"},
+            "=yend size=100000 part=2 pcrc32=0000000011112222",
+            "2/5 size=500000 range=100001-200000 yend=100000 crc=11112222"},
+        FieldCase{"TotalFromFirstPart",
+                  {"=ybegin part=1 line=128 size=250000 name=c.bin", "=ypart begin=1 end=100000"},
+                  "=yend size=100000 part=1",
+                  "1/3 size=250000 range=1-100000 yend=100000 crc=0"},
+        FieldCase{"NoTotalFromALaterPart",
+                  {"=ybegin part=3 line=128 size=250000 name=c.bin", "=ypart begin=200001 end=250000"},
+                  "=yend size=50000 part=3",
+                  "3/-1 size=250000 range=200001-250000 yend=50000 crc=0"},
+        FieldCase{"RangeOnTheHeaderLine",
+                  {"=ybegin part=1 line=128 size=300 name=r.bin =ypart begin=1 end=100"},
+                  "=yend size=100 part=1",
+                  "1/3 size=300 range=1-100 yend=100 crc=0"},
+        FieldCase{
+            "BeyondFourGigabytes",
+            {"=ybegin part=1 total=2 line=128 size=6000000000 name=big.iso", "=ypart begin=1 end=3000000000"},
+            "=yend size=3000000000 part=1",
+            "1/2 size=6000000000 range=1-3000000000 yend=3000000000 crc=0"},
+        FieldCase{
+            "HugeNumbersSaturate",
+            {"=ybegin part=99999999999999999999 total=1 line=128 size=99999999999999999999999 name=x.bin",
+             "=ypart begin=-5 end=99999999999999999999999"},
+            "=yend size=99999999999999999999 crc32=zz",
+            "2147483647/1 size=0 range=-5-9223372036854775807 yend=9223372036854775807 crc=0"},
+        FieldCase{"KeywordsAfterTheName",
+                  {"=ybegin line=128 name=filesize=2 part=3.bin"},
+                  "=yend size=10",
+                  "1/1 size=0 range=-1--1 yend=10 crc=0"},
+        FieldCase{"NoLineKeyword", {"=ybegin size=10 name=x.bin"}, "=yend size=10", ""}),
+    [](const auto& p) { return std::string(p.param.label); });
 
 TEST_F(YencHeaders, YbeginClosesAUuPartBeforeIt)
 {
@@ -109,7 +133,9 @@ struct NameCase
     std::string header; // the "=ybegin" line
     std::string name;   // the output name it gives
 };
-class YencNames : public YencHeaders, public ::testing::WithParamInterface<NameCase> {};
+class YencNames : public YencHeaders, public ::testing::WithParamInterface<NameCase>
+{
+};
 
 TEST_P(YencNames, NameIsUtf8AndEndsWhereItShould)
 {
@@ -122,39 +148,14 @@ TEST_P(YencNames, NameIsUtf8AndEndsWhereItShould)
 INSTANTIATE_TEST_SUITE_P(
     Headers, YencNames,
     ::testing::Values(NameCase{"=ybegin line=128 size=10 name=caf\xC3\xA9.txt", "caf\xC3\xA9.txt"},
-                      NameCase{"=ybegin line=128 size=10 name=caf\xE9 \x80.txt", "caf\xC3\xA9 \xE2\x82\xAC.txt"},
+                      NameCase{"=ybegin line=128 size=10 name=caf\xE9 \x80.txt",
+                               "caf\xC3\xA9 \xE2\x82\xAC.txt"},
                       NameCase{"=ybegin line=128 size=10 name=   spaced name.txt   ", "spaced name.txt"},
                       NameCase{"=ybegin line=128 size=10 name=(null)", "the subject line"},
                       NameCase{"=ybegin line=128 size=10 name=a.bin =ypart begin=1 end=10", "a.bin"},
-                      NameCase{"=ybegin name=part=3 size=7.bin line=128", "part=3 size=7.bin line=128"}));
-
-TEST_F(YencHeaders, KeywordsAfterTheNameBelongToTheName)
-{
-    const CFInfo* p = ScanYenc({"=ybegin line=128 name=filesize=2 part=3.bin"}, "=yend size=10", 1);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->m_ySize, 0);
-    EXPECT_EQ(std::tie(p->m_Part, p->m_Total), std::make_tuple(1, 1));
-}
-
-TEST_F(YencHeaders, PartRangeOnTheHeaderLineItself)
-{
-    const CFInfo* p = ScanYenc({"=ybegin part=1 line=128 size=300 name=r.bin =ypart begin=1 end=100"},
-                               "=yend size=100 part=1", 1);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(std::tie(p->m_yBegin, p->m_yEnd), std::make_tuple(std::int64_t{1}, std::int64_t{300 - 200}));
-    EXPECT_EQ(p->m_Total, 3);
-}
-
-TEST_F(YencHeaders, SizesBeyondFourGigabytes)
-{
-    const CFInfo* p = ScanYenc({"=ybegin part=1 total=2 line=128 size=6000000000 name=big.iso",
-                                "=ypart begin=1 end=3000000000"},
-                               "=yend size=3000000000 part=1", 1);
-    ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->m_ySize, 6'000'000'000);
-    EXPECT_EQ(p->m_yEnd, 3'000'000'000);
-    EXPECT_EQ(p->m_yEndSize, 3'000'000'000);
-}
+                      NameCase{"=ybegin name=part=3 size=7.bin line=128", "part=3 size=7.bin line=128"},
+                      NameCase{"=ybegin line=128 size=10 name=" + Repeat("\xC3\xA9", 200) + ".bin",
+                               Repeat("\xC3\xA9", 125) + ".bin"})); // long names are cut between characters
 
 } // namespace
 } // namespace zarvex::test

@@ -46,14 +46,10 @@ TEST(LogWindow, TemplateMarkersColourTheTextAndArgumentsStayText)
     EXPECT_NE(file.find("*Error decoding line 12 of "), std::string::npos) << file;
 }
 
-TEST(LogWindow, LowerCaseDigitsGiveTheSameColour)
+TEST(LogWindow, MarkerDigitsInEitherCaseAndAShortMarkerAtTheEndIsText)
 {
     EXPECT_EQ(LogWindow::MarkerColour("8a00fF"), LogWindow::MarkerColour("8A00FF"));
     EXPECT_EQ(LogWindow::MarkerColour("008000"), QColor(0, 128, 0));
-}
-
-TEST(LogWindow, AShortMarkerAtTheEndIsShownAsText)
-{
     LogWindow log;
     log.Append("cut \xFD" "80");
     EXPECT_EQ(log.View()->toPlainText(), QString::fromUtf8("cut \u00FD80"));

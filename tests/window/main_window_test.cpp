@@ -30,40 +30,57 @@ std::string ManyPostings(int count)
     return text;
 }
 
-TEST_F(WindowTest, CommandsFollowTheListsAndSelection)
+TEST_F(WindowTest, CommandsFollowTheListsTheSelectionAndBusyMode)
 {
     EXPECT_TRUE(Enabled(*window, cmd::Open));
     for (int id : {cmd::Extract, cmd::Clear, cmd::DeleteInputs, cmd::Rename, cmd::Remove, cmd::FindSelect})
         EXPECT_FALSE(Enabled(*window, id)) << id;
-
     Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
     ASSERT_EQ(Names(), std::vector<std::string>{"whole.bin"});
     EXPECT_EQ(window->InputList()->count(), 2);
-    EXPECT_TRUE(Enabled(*window, cmd::Clear));
-    EXPECT_TRUE(Enabled(*window, cmd::Extract)); // the first entry is complete
-    EXPECT_TRUE(Enabled(*window, cmd::FindSelect));
+    for (int id : {cmd::Clear, cmd::Extract, cmd::FindSelect}) // the first entry is complete
+        EXPECT_TRUE(Enabled(*window, id)) << id;
     EXPECT_FALSE(Enabled(*window, cmd::Rename)); // nothing selected yet
     Select({"whole.bin"});
     EXPECT_TRUE(Enabled(*window, cmd::Rename));
     EXPECT_TRUE(Enabled(*window, cmd::Remove));
 
+    // Busy mode nests and leaves only the stop and the log window.
+    window->EnterBusy();
+    window->EnterBusy();
+    window->LeaveBusy();
+    EXPECT_TRUE(window->IsBusy());
+    for (int id :
+         {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit})
+        EXPECT_FALSE(Enabled(*window, id)) << id;
+    EXPECT_TRUE(Enabled(*window, cmd::Abort));
+    EXPECT_TRUE(Enabled(*window, cmd::LogWindow));
+    window->ClearAll(); // refused while busy
+    EXPECT_EQ(window->Entries().size(), 1u);
+    window->LeaveBusy();
+    EXPECT_FALSE(window->IsBusy());
+    EXPECT_TRUE(Enabled(*window, cmd::Clear));
     window->ClearAll();
     EXPECT_TRUE(window->Entries().empty());
     EXPECT_EQ(window->InputList()->count(), 0);
     EXPECT_FALSE(Enabled(*window, cmd::Clear));
 }
 
-TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesTheFile)
+TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesOrReportsDamage)
 {
     const std::string payload = RandomBytes(3000, 2);
     Read(UuPosting("whole.bin", payload, 2), "a");
     Read(UuPosting("half.bin", RandomBytes(3000, 3), 3, {1, 2}), "b");
+    auto bad = UuPosting("bad.bin", RandomBytes(3000, 5), 1);
+    std::size_t line = bad[0].find("begin 644"); // a data line in the middle of the body is cut short
+    for (int i = 0; i < 10; ++i)
+        line = bad[0].find('\n', line) + 1;
+    bad[0].erase(line + 20, 12);
+    Read(bad, "c");
     const int whole = RowOf("whole.bin"), half = RowOf("half.bin");
-    ASSERT_GE(whole, 0);
-    ASSERT_GE(half, 0);
+    ASSERT_GE(std::min(whole, half), 0);
     auto colour = [&](int row) { return window->OutputList()->topLevelItem(row)->foreground(0).color(); };
     EXPECT_EQ(colour(whole), QColor(0, 128, 0));
-    EXPECT_NE(colour(half), QColor(0, 128, 0));
     EXPECT_EQ(window->Entries()[half].group->m_Status & 0xF, GS_STARTED);
     EXPECT_EQ(colour(half), QColor(0, 0, 128));
 
@@ -73,20 +90,8 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesTheFile)
     EXPECT_EQ(window->ExtractTo(out), 1);
     EXPECT_BYTES_EQ(payload, ReadFile(out + "/whole.bin"));
     EXPECT_FALSE(window->IsBusy());
-}
-
-TEST_F(WindowTest, DamagedDataIsLoggedInRedAndTheStatusBarSaysSo)
-{
-    auto messages = UuPosting("bad.bin", RandomBytes(3000, 5), 1);
-    // Cut a data line short in the middle of the body.
-    const std::size_t begin = messages[0].find("begin 644");
-    std::size_t line = begin;
-    for (int i = 0; i < 10; ++i) line = messages[0].find('\n', line) + 1;
-    messages[0].erase(line + 20, 12);
-    Read(messages, "a");
-    ASSERT_EQ(Names(), std::vector<std::string>{"bad.bin"});
-    const std::string out = dir / "out";
-    std::filesystem::create_directory(out);
+    EXPECT_NE(window->StatusText().toStdString(), cmd::kErrorsDetected);
+    Select({"bad.bin"});
     window->ExtractTo(out);
     EXPECT_EQ(window->StatusText().toStdString(), cmd::kErrorsDetected);
     EXPECT_TRUE(window->Log()->View()->toPlainText().contains("Error"));
@@ -104,29 +109,10 @@ TEST_F(WindowTest, ProgressCombinesTheItemAndItsOwnPercentage)
     EXPECT_EQ(window->ProgressValue(), -1);
 }
 
-TEST_F(WindowTest, BusyModeNestsAndDisablesCommands)
-{
-    Read(UuPosting("whole.bin", RandomBytes(3000, 1), 1), "a");
-    window->EnterBusy();
-    window->EnterBusy();
-    window->LeaveBusy();
-    EXPECT_TRUE(window->IsBusy());
-    for (int id : {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit})
-        EXPECT_FALSE(Enabled(*window, id)) << id;
-    EXPECT_TRUE(Enabled(*window, cmd::Abort));
-    EXPECT_TRUE(Enabled(*window, cmd::LogWindow));
-    window->ClearAll(); // refused while busy
-    EXPECT_EQ(window->Entries().size(), 1u);
-    window->LeaveBusy();
-    EXPECT_FALSE(window->IsBusy());
-    EXPECT_TRUE(Enabled(*window, cmd::Clear));
-}
-
 TEST_F(WindowTest, EscDuringAScanStopsItAndTheWindowComesBack)
 {
     const std::string big = dir.Write("big.mbox", ManyPostings(300));
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_NO_FATAL_FAILURE(Show());
     bool busyInside = false, openInside = true, abortInside = false;
     QTimer::singleShot(0, window.get(), [&] {
         busyInside = window->IsBusy();
@@ -151,8 +137,7 @@ TEST_F(WindowTest, EscDuringAScanStopsItAndTheWindowComesBack)
 TEST_F(WindowTest, CloseWhileBusyAbortsAndClosesAfterwards)
 {
     const std::string big = dir.Write("big.mbox", ManyPostings(300));
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_NO_FATAL_FAILURE(Show());
     bool visibleAfterClose = false;
     QTimer::singleShot(0, window.get(), [&] {
         window->close();
@@ -181,34 +166,29 @@ TEST_F(WindowTest, FindSelectAndSelectAllPickByStatusAndText)
     EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("holiday2.bin"))->isSelected()); // started: status 1
 }
 
-TEST_F(WindowTest, RenameAndPadNumbersChangeTheOutputNames)
+TEST_F(WindowTest, RenamePadNumbersAndRemoveChangeTheOutputsOnly)
 {
     Read(UuPosting("pic1.jpg", RandomBytes(900, 1), 1), "a");
     Read(UuPosting("pic10.jpg", RandomBytes(900, 2), 1), "b");
     Select({"pic1.jpg", "pic10.jpg"});
     window->PadPartNumbers();
-    EXPECT_GE(RowOf("pic01.jpg"), 0);
-    EXPECT_GE(RowOf("pic10.jpg"), 0);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"pic01.jpg", "pic10.jpg"}));
 
     Select({"pic01.jpg", "pic10.jpg"});
     EXPECT_FALSE(window->RenameSelected("holiday.jpg")); // the wildcards of "pic??.jpg" are lost
     EXPECT_TRUE(window->RenameSelected("rome??.jpg"));
-    EXPECT_GE(RowOf("rome01.jpg"), 0);
-    EXPECT_GE(RowOf("rome10.jpg"), 0);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"rome01.jpg", "rome10.jpg"}));
 
     Select({"rome01.jpg"});
     EXPECT_TRUE(window->RenameSelected("  ../first.jpg "));
     EXPECT_EQ(RowOf("rome01.jpg"), -1);
-    for (const auto& n : Names()) EXPECT_EQ(n.find('/'), std::string::npos) << n;
-}
+    for (const auto& n : Names())
+        EXPECT_EQ(n.find('/'), std::string::npos) << n;
 
-TEST_F(WindowTest, RemoveDropsTheOutputButKeepsTheInputs)
-{
-    Read(UuPosting("keep.bin", RandomBytes(900, 1), 1), "a");
-    Read(UuPosting("drop.bin", RandomBytes(900, 2), 1), "b");
-    Select({"drop.bin"});
+    Select({"rome10.jpg"});
     window->RemoveSelectedOutputs();
-    EXPECT_EQ(Names(), std::vector<std::string>{"keep.bin"});
+    EXPECT_EQ(Names().size(), 1u);
+    EXPECT_EQ(RowOf("rome10.jpg"), -1);
     EXPECT_EQ(window->InputList()->count(), 2);
     EXPECT_TRUE(FileExists(dir / "b0.txt"));
 }
@@ -216,8 +196,7 @@ TEST_F(WindowTest, RemoveDropsTheOutputButKeepsTheInputs)
 TEST_F(WindowTest, SplitterPositionIsSavedWithTheCentredRule)
 {
     window->resize(1000, 400);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ASSERT_NO_FATAL_FAILURE(Show());
     const int width = window->findChild<QSplitter*>()->width();
     window->MoveSplitter(width * 46 / 100 + 1);
     EXPECT_EQ(window->SplitPercent(), 46);

@@ -7,6 +7,7 @@
 #include "support/test_support.h"
 
 #include <QApplication>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <memory>
@@ -44,6 +45,12 @@ protected:
         window.reset();
         window = std::make_unique<CZarvexDlg>(engine, dir / "Zarvex.ini");
         window->CoreHost().SetSilent(true);
+    }
+
+    void Show()
+    {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     }
 
     // Writes each message to its own file and reads them all.
