@@ -16,9 +16,11 @@ namespace zarvex::scan {
 
 namespace {
 
-// Only the first 34 characters of the note are compared.
-inline constexpr std::string_view kBinHexNote =
-    std::string_view("(This file must be converted with BinHex 4.0)").substr(0, 34);
+// The note that opens a BinHex 4.0 section: "(This file must be converted
+// with BinHex 4.0)". Encoders word its end differently (one writes "(This
+// file must be converted; you knew that already.)"), so only the words they
+// share are compared.
+inline constexpr std::string_view kBinHexNote = "(This file must be converted";
 inline constexpr std::size_t kMaxNameLength = 255;
 
 bool IsOctal(char c)
@@ -30,11 +32,11 @@ bool IsScanSpace(char c)
     return IsAsciiSpace(static_cast<unsigned char>(c));
 }
 
-// The format "begin %o %s": an octal mode and a name without blanks. Returns
-// the offset of the name, or -1 when either field is missing.
-int ScanBeginFields(const char* line, int len)
+// The format "begin %o %s" (or "begin-base64 %o %s"): an octal mode and a
+// name. Returns the offset of the name, or -1 when either field is missing.
+int ScanBeginFields(const char* line, int len, int keywordLength)
 {
-    int i = 5; // "begin"
+    int i = keywordLength;
     while (i < len && IsScanSpace(line[i]))
         ++i;
     if (i < len && (line[i] == '+' || line[i] == '-')) ++i;
@@ -74,11 +76,13 @@ void JoinWrappedName(ScanState& s)
     s.file.Seek(after, 0);
 }
 
-// A "begin " line: opens a UU section (the first data line may still make it XX or Base64).
-void BeginLine(ScanState& s)
+// A "begin " line: opens a UU section (the first data line may still make it
+// XX or Base64). A "begin-base64 " line, as uuencode -m writes it, opens a
+// Base64 section that ends with a "====" line.
+void BeginLine(ScanState& s, bool base64)
 {
     if (s.len > 55 || s.len < 12) JoinWrappedName(s);
-    const int nameAt = ScanBeginFields(s.line, s.len);
+    const int nameAt = ScanBeginFields(s.line, s.len, base64 ? 12 : 5);
     if (nameAt < 0) return;
     // The name runs to the end of the line, so names with blanks stay whole
     // (a NUL byte ends it).
@@ -133,6 +137,12 @@ void BeginLine(ScanState& s)
         s.inMimeHeader = false;
     }
     s.current->m_Starts = 1;
+    if (base64) {
+        // Known to be Base64 already: the first data line decides nothing.
+        s.current->m_MsgType = MT_B64;
+        s.bodyKind = MT_B64;
+        s.checkFirstDataLine = false;
+    }
 }
 
 // An "end" line closes a UU or XX section (or one whose encoding is still
@@ -235,8 +245,9 @@ Next KeywordLines(ScanState& s)
     // The keywords differ in their first byte, so one switch keeps their order.
     switch (line[0]) {
     case 'b':
-        if (!StartsWith(line, len, "begin ")) break;
-        BeginLine(s);
+        if (StartsWith(line, len, "begin ")) BeginLine(s, false);
+        else if (StartsWith(line, len, "begin-base64 ")) BeginLine(s, true);
+        else break;
         return Next::LateRules;
     case 'e':
         if (!StartsWith(line, len, "end") || len >= 6) break;
