@@ -120,21 +120,17 @@ TEST(UUDecodeReference, EmptyLowerCaseAndLostTrailingBlanks)
     EXPECT_BYTES_EQ(data, d.bytes);
 }
 
+// Repaired in place, but not without output or when the previous line was long too.
 TEST(UUDecodeDotRepair, DoubledDotIsRemoved)
 {
     std::string line, doubled;
     const Bytes data = PayloadWithDot(10, line, doubled);
     LineBuffer buffer(doubled + "\n");
     test::OutputCapture capture;
-    const int status = DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 0, false);
-    EXPECT_EQ(status, LS_DOT_FIXED);
+    EXPECT_EQ(DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 0, false), LS_DOT_FIXED);
     EXPECT_BYTES_EQ(data, capture.Take());
-    EXPECT_EQ(std::string(buffer.Data(), 61), line); // repaired in place
-}
+    EXPECT_EQ(std::string(buffer.Data(), 61), line);
 
-TEST(UUDecodeDotRepair, NotWithoutOutputOrWhenPreviousLineWasLongToo)
-{
-    std::string line, doubled;
     PayloadWithDot(20, line, doubled);
     doubled += "\n";
     EXPECT_EQ(StatusWithoutOutput(doubled) & LS_DOT_FIXED, 0);
@@ -144,27 +140,23 @@ TEST(UUDecodeDotRepair, NotWithoutOutputOrWhenPreviousLineWasLongToo)
     EXPECT_EQ(d.bytes.size(), 45u);
 }
 
-TEST(UUDecodeJoined, TwoOrThreeFullLinesRunTogether)
+// Two or three full lines run together decode whole; the second line's flags
+// and an invalid character in the first are reported.
+TEST(UUDecodeJoined, FullLinesRunTogether)
 {
     for (std::size_t count : {2u, 3u}) {
         const Bytes data = test::RandomBytes(45 * count, static_cast<std::uint32_t>(count));
         std::string joined;
         for (const auto& l : test::EncodeSixBitLines(data, kUUAlphabetBackquote))
             joined += l;
-        ASSERT_EQ(joined.size(), count * 61);
         const Decoded d = DecodeUU(joined + "\n");
-        EXPECT_EQ(d.status, LS_JOINED);
+        EXPECT_EQ(d.status, LS_JOINED) << count;
         EXPECT_BYTES_EQ(data, d.bytes);
     }
-}
-
-TEST(UUDecodeJoined, SecondLineFlagsAndFirstLineInvalidCharacter)
-{
     const Bytes data = test::RandomBytes(90, 8);
     std::string first = EncodeSixBitLine(data.substr(0, 45), kUUAlphabetBackquote);
     first[7] = '\x01';
-    const std::string second = EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote) + "!!";
-    const Decoded d = DecodeUU(first + second + "\n");
+    const Decoded d = DecodeUU(first + EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote) + "!!\n");
     EXPECT_EQ(d.status, LS_JOINED | LS_INVALID | LS_LONG);
     EXPECT_EQ(d.bytes.size(), 90u);
     EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
