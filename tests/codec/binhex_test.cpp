@@ -47,7 +47,9 @@ TEST(BinHexDecode, LargerForkIsWritten)
     {
         std::size_t dataSize, resourceSize;
         int result;
-    } cases[] = {{3000, 0, HQX_DATA_FORK}, {1000, 2000, HQX_RESOURCE_FORK}, {500, 500, HQX_RESOURCE_FORK},
+    } cases[] = {{3000, 0, HQX_DATA_FORK},
+                 {1000, 2000, HQX_RESOURCE_FORK},
+                 {500, 500, HQX_RESOURCE_FORK},
                  {0, 0, HQX_RESOURCE_FORK}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dataSize);
@@ -96,7 +98,8 @@ TEST(BinHexDecode, DamageGivesAClearResultAndOnlyRealBytes)
         {"data CRC", [](BinHexFile& f) { f.dataCrcDelta = 1; }, HQX_BAD_CRC, 2000, 0},
         {"cut in data", [](BinHexFile& f) { f.cutAfterBytes = 1000; }, HQX_END_OF_FILE, 1000 - 30, 0},
         {"cut in header", [](BinHexFile& f) { f.cutAfterBytes = 12; }, HQX_BAD_HEADER, 0, 0},
-        {"length beyond data", [](BinHexFile& f) { f.dataLengthDelta = 4'000'000'000; }, HQX_END_OF_FILE, 2000, 4}};
+        {"length beyond data", [](BinHexFile& f) { f.dataLengthDelta = 4'000'000'000; }, HQX_END_OF_FILE,
+         2000, 4}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         BinHexFile f;
@@ -167,8 +170,10 @@ TEST(BinHexTool, HexifiedFilesDecodeByteExact)
         const auto all = test::SplitLines(text);
         std::vector<std::string> lines;
         for (const auto& l : all)
-            if (!l.empty() && l[0] == ':') lines.push_back(l);
-            else if (!lines.empty()) lines.push_back(l);
+            if (!l.empty() && l[0] == ':')
+                lines.push_back(l);
+            else if (!lines.empty())
+                lines.push_back(l);
         for (auto& l : lines)
             l = l.substr(0, l.find('\n'));
         const Decoded d = Decode(lines);

@@ -25,8 +25,8 @@ Decoded DecodeAll(const std::vector<std::string>& lines, std::int64_t expected, 
     Decoded run;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string line = lines[i] + "\n";
-        run.status.push_back(DecodeBNewsLine(line.data(), static_cast<int>(line.size()), capture.File(), state, raw,
-                                             i + 1 == lines.size()));
+        run.status.push_back(DecodeBNewsLine(line.data(), static_cast<int>(line.size()), capture.File(),
+                                             state, raw, i + 1 == lines.size()));
     }
     run.bytes = capture.Take();
     return run;

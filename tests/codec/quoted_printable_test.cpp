@@ -70,12 +70,14 @@ TEST(QPPython, MatchesQuopri)
     for (std::size_t i = 0; i < random.size(); ++i)
         text += (i % 61 == 60) ? '\n' : random[i];
     text += '\n';
-    const Bytes encoded = test::Python("import sys, quopri\n"
-                                       "sys.stdout.buffer.write(quopri.encodestring(sys.stdin.buffer.read()))\n",
-                                       text, dir);
-    const Bytes expected = test::Python("import sys, quopri\n"
-                                        "sys.stdout.buffer.write(quopri.decodestring(sys.stdin.buffer.read()))\n",
-                                        encoded, dir);
+    const Bytes encoded =
+        test::Python("import sys, quopri\n"
+                     "sys.stdout.buffer.write(quopri.encodestring(sys.stdin.buffer.read()))\n",
+                     text, dir);
+    const Bytes expected =
+        test::Python("import sys, quopri\n"
+                     "sys.stdout.buffer.write(quopri.decodestring(sys.stdin.buffer.read()))\n",
+                     encoded, dir);
     ASSERT_FALSE(expected.empty());
     const auto [results, bytes] = DecodeLines(test::SplitLines(encoded), false);
     EXPECT_BYTES_EQ(expected, bytes);

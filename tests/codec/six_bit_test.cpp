@@ -16,26 +16,21 @@ using Decoder = detail::GroupsDecoded (*)(const unsigned char*, int, int, const 
                                           unsigned char, detail::LineSink&);
 
 // The fast path with the best kernel this CPU has.
-detail::GroupsDecoded DecodeGroupsBest(const unsigned char* s, int len, int n, const detail::DecodeTable& table,
-                                       unsigned char missing, detail::LineSink& sink)
+detail::GroupsDecoded DecodeGroupsBest(const unsigned char* s, int len, int n,
+                                       const detail::DecodeTable& table, unsigned char missing,
+                                       detail::LineSink& sink)
 {
     return detail::DecodeGroups(s, len, n, table, missing, sink);
 }
 
-detail::GroupsDecoded Decode(Decoder decoder, const std::string& line, int n, const detail::DecodeTable& table,
-                             unsigned char missing, CBufFile* out)
+detail::GroupsDecoded Decode(Decoder decoder, const std::string& line, int n,
+                             const detail::DecodeTable& table, unsigned char missing, CBufFile* out)
 {
     detail::LineSink sink(out);
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     const detail::GroupsDecoded result = decoder(s, static_cast<int>(line.size()), n, table, missing, sink);
     sink.Flush();
     return result;
-}
-
-std::string Text(test::OutputCapture& capture)
-{
-    const test::Bytes bytes = capture.Take();
-    return {bytes.begin(), bytes.end()};
 }
 
 // Lines of random length made mostly of alphabet characters, with now and
@@ -74,7 +69,7 @@ void ExpectSameAsPlain(const detail::DecodeTable& table, std::string_view alphab
             }
         }
     }
-    EXPECT_BYTES_EQ(Text(plainOut), Text(fastOut));
+    EXPECT_BYTES_EQ(plainOut.Take(), fastOut.Take());
 }
 
 TEST(SixBitGroups, FastPathMatchesPlainOnRandomLines)
@@ -100,7 +95,7 @@ TEST(SixBitGroups, FullLinesWithAChecksumOrAnInvalidCharacter)
         test::OutputCapture plainOut, fastOut;
         const auto plain = Decode(&detail::DecodeGroupsPlain, line, 45, kUUDecode, 0, plainOut.File());
         const auto fast = Decode(&DecodeGroupsBest, line, 45, kUUDecode, 0, fastOut.File());
-        const std::string bytes = Text(fastOut);
+        const std::string bytes = fastOut.Take();
         EXPECT_EQ(bytes.size(), 45u);
         EXPECT_EQ(fast.end, 61);
         EXPECT_EQ(fast.invalid, invalid);
@@ -108,7 +103,7 @@ TEST(SixBitGroups, FullLinesWithAChecksumOrAnInvalidCharacter)
         if (!invalid) {
             EXPECT_EQ(plain.byteSum, fast.byteSum);
         }
-        EXPECT_BYTES_EQ(Text(plainOut), bytes);
+        EXPECT_BYTES_EQ(plainOut.Take(), bytes);
     }
 }
 

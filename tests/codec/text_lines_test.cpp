@@ -25,11 +25,12 @@ TEST(Utf7Lines, BecomeUtf8)
 
 TEST(Utf8Lines, BrokenSequencesBecomeQuestionMarks)
 {
-    const Conversion cases[] = {{"gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80", "gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80"},
-                                {"caf\xE9!", "caf?!"},
-                                {"\xC0\xAF", "??"},         // overlong
-                                {"\xED\xA0\x80", "???"},    // a surrogate
-                                {"ab\xE6\x97", "ab??"}};    // cut at the end
+    const Conversion cases[] = {
+        {"gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80", "gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80"},
+        {"caf\xE9!", "caf?!"},
+        {"\xC0\xAF", "??"},      // overlong
+        {"\xED\xA0\x80", "???"}, // a surrogate
+        {"ab\xE6\x97", "ab??"}}; // cut at the end
     for (const auto& [in, out] : cases)
         EXPECT_EQ(CleanUtf8(in), out) << in;
 }
