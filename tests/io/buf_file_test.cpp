@@ -47,7 +47,9 @@ struct ReferenceReader
             }
             complete = true;
             const std::size_t at = pos;
-            auto next = [&](std::string_view s) { return data.compare(at, s.size(), s) == 0 && (pos += s.size()); };
+            auto next = [&](std::string_view s) {
+                return data.compare(at, s.size(), s) == 0 && (pos += s.size());
+            };
             if (c == '\n') return line + (next("\r") ? "\r\n" : "\n");
             if (next("\n")) return line + "\r\n";
             return line + (next("\r\n") ? "\r\r\n" : "\n");
@@ -254,7 +256,8 @@ TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
             std::vector<unsigned char> copy(n); // exactly n bytes: the sanitizer sees any overrun
             ASSERT_EQ(search(p + start, n, fastBinary, copy.data()), plain) << "round " << round;
             ASSERT_EQ(fastBinary, plainBinary) << "round " << round;
-            ASSERT_TRUE(std::equal(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(plain), p + start));
+            ASSERT_TRUE(
+                std::equal(copy.begin(), copy.begin() + static_cast<std::ptrdiff_t>(plain), p + start));
         }
     }
 }

@@ -300,10 +300,12 @@ TEST(FileErrorCause, ErrnoValuesMapToCauses)
         int error;
         bool seeking;
         int cause;
-    } cases[] = {{0, false, kNoError},           {ENOENT, false, kFileNotFound}, {ENOTDIR, false, kBadPath},
-                 {EMFILE, false, kTooManyOpenFiles}, {EROFS, false, kAccessDenied}, {EBADF, false, kInvalidFile},
-                 {EIO, false, kHardIO},           {ENOSPC, false, kDiskFull},     {EINVAL, false, kGeneric},
-                 {EINVAL, true, kBadSeek},        {ESPIPE, true, kBadSeek},       {EXDEV, false, kGeneric}};
+    } cases[] = {{0, false, kNoError},          {ENOENT, false, kFileNotFound},
+                 {ENOTDIR, false, kBadPath},    {EMFILE, false, kTooManyOpenFiles},
+                 {EROFS, false, kAccessDenied}, {EBADF, false, kInvalidFile},
+                 {EIO, false, kHardIO},         {ENOSPC, false, kDiskFull},
+                 {EINVAL, false, kGeneric},     {EINVAL, true, kBadSeek},
+                 {ESPIPE, true, kBadSeek},      {EXDEV, false, kGeneric}};
     for (const auto& c : cases)
         EXPECT_EQ(CauseFromErrno(c.error, c.seeking), c.cause) << c.error;
 }
