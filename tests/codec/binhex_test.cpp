@@ -37,110 +37,80 @@ Decoded Decode(const std::vector<std::string>& lines, std::size_t piece = 1 << 2
 
 TEST(Crc16, CatalogueCheckValue)
 {
-    const std::string text = "123456789";
-    EXPECT_EQ(Crc16Xmodem(0, reinterpret_cast<const unsigned char*>(text.data()), text.size()), 0x31C3);
+    EXPECT_EQ(Crc16Xmodem(0, reinterpret_cast<const unsigned char*>("123456789"), 9), 0x31C3);
 }
 
-struct ForkCase
+// The larger fork is written, the resource fork when both are the same size.
+TEST(BinHexDecode, LargerForkIsWritten)
 {
-    const char* label;
-    std::size_t dataSize, resourceSize;
-    int result;
-    bool expectResource;
-};
-
-class BinHexForks : public ::testing::TestWithParam<ForkCase>
-{};
-
-TEST_P(BinHexForks, LargerForkIsWritten)
-{
-    const ForkCase& c = GetParam();
-    BinHexFile f;
-    f.data = test::RandomBytes(c.dataSize, 1);
-    f.resource = test::RandomBytes(c.resourceSize, 2);
-    const Decoded d = Decode(test::BinHexLines(f));
-    EXPECT_EQ(d.result, c.result);
-    EXPECT_BYTES_EQ(c.expectResource ? f.resource : f.data, d.bytes);
-}
-
-INSTANTIATE_TEST_SUITE_P(Choice, BinHexForks,
-                         ::testing::Values(ForkCase{"DataOnly", 3000, 0, HQX_DATA_FORK, false},
-                                           ForkCase{"ResourceLarger", 1000, 2000, HQX_RESOURCE_FORK, true},
-                                           ForkCase{"EqualTakesResource", 500, 500, HQX_RESOURCE_FORK, true},
-                                           ForkCase{"BothEmpty", 0, 0, HQX_RESOURCE_FORK, true}),
-                         [](const auto& p) { return std::string(p.param.label); });
-
-struct PayloadCase
-{
-    const char* label;
-    Bytes data;
-    bool runLength;
-};
-
-class BinHexPayloads : public ::testing::TestWithParam<PayloadCase>
-{};
-
-TEST_P(BinHexPayloads, DecodeByteExactAtEverySplit)
-{
-    BinHexFile f;
-    f.data = GetParam().data;
-    f.runLength = GetParam().runLength;
-    const auto lines = test::BinHexLines(f);
-    for (std::size_t piece : {1u, 2u, 3u, 5u, 64u, 1000u}) {
-        const Decoded d = Decode(lines, piece);
-        EXPECT_EQ(d.result, HQX_DATA_FORK) << piece;
-        EXPECT_BYTES_EQ(f.data, d.bytes);
+    const struct
+    {
+        std::size_t dataSize, resourceSize;
+        int result;
+    } cases[] = {{3000, 0, HQX_DATA_FORK},
+                 {1000, 2000, HQX_RESOURCE_FORK},
+                 {500, 500, HQX_RESOURCE_FORK},
+                 {0, 0, HQX_RESOURCE_FORK}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dataSize);
+        BinHexFile f;
+        f.data = test::RandomBytes(c.dataSize, 1);
+        f.resource = test::RandomBytes(c.resourceSize, 2);
+        const Decoded d = Decode(test::BinHexLines(f));
+        EXPECT_EQ(d.result, c.result);
+        EXPECT_BYTES_EQ(c.result == HQX_RESOURCE_FORK ? f.resource : f.data, d.bytes);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Data, BinHexPayloads,
-    ::testing::Values(PayloadCase{"AllBytes", test::AllBytesFrom(0) + test::AllBytesFrom(7), true},
-                      PayloadCase{"Runs", Bytes(300, 'A') + "B" + Bytes(4, '\x90') + "\x90" + Bytes(3, '\0'), true},
-                      PayloadCase{"MarkerAlone", Bytes("x\x90y", 3), true},
-                      PayloadCase{"NoRunLength", test::RandomBytes(777, 9), false}),
-    [](const auto& p) { return std::string(p.param.label); });
-
-struct DamageCase
+TEST(BinHexDecode, ByteExactAtEverySplit)
 {
-    const char* label;
-    BinHexFile file;
-    int result;
-    std::size_t bytesKept; // of the data fork
-    std::size_t trailing = 0; // bytes after them that the stream still carried (CRCs read as data)
-};
-
-BinHexFile Damaged(void (*change)(BinHexFile&))
-{
-    BinHexFile f;
-    f.data = test::RandomBytes(2000, 4);
-    change(f);
-    return f;
+    const std::pair<Bytes, bool> payloads[] = {
+        {test::AllBytesFrom(0) + test::AllBytesFrom(7), true},
+        {Bytes(300, 'A') + "B" + Bytes(4, '\x90') + "\x90" + Bytes(3, '\0'), true}, // runs
+        {Bytes("x\x90y", 3), true},                                                 // the run marker alone
+        {test::RandomBytes(777, 9), false}};
+    for (const auto& [data, runLength] : payloads) {
+        BinHexFile f;
+        f.data = data;
+        f.runLength = runLength;
+        const auto lines = test::BinHexLines(f);
+        for (std::size_t piece : {1u, 2u, 3u, 5u, 64u, 1000u}) {
+            SCOPED_TRACE("size " + std::to_string(data.size()) + ", piece " + std::to_string(piece));
+            const Decoded d = Decode(lines, piece);
+            EXPECT_EQ(d.result, HQX_DATA_FORK);
+            EXPECT_BYTES_EQ(f.data, d.bytes);
+        }
+    }
 }
 
-class BinHexDamage : public ::testing::TestWithParam<DamageCase>
-{};
-
-TEST_P(BinHexDamage, ClearResultAndOnlyRealBytes)
+// A clear result and only real bytes of the data fork; `trailing` bytes after
+// them that the stream still carried (CRCs read as data).
+TEST(BinHexDecode, DamageGivesAClearResultAndOnlyRealBytes)
 {
-    const DamageCase& c = GetParam();
-    const Decoded d = Decode(test::BinHexLines(c.file));
-    EXPECT_EQ(d.result, c.result);
-    EXPECT_EQ(d.bytes.size(), c.bytesKept + c.trailing);
-    EXPECT_BYTES_EQ(c.file.data.substr(0, c.bytesKept), d.bytes.substr(0, c.bytesKept));
+    const struct
+    {
+        const char* label;
+        void (*change)(BinHexFile&);
+        int result;
+        std::size_t bytesKept, trailing;
+    } cases[] = {
+        {"header CRC", [](BinHexFile& f) { f.headerCrcDelta = 1; }, HQX_BAD_HEADER, 0, 0},
+        {"data CRC", [](BinHexFile& f) { f.dataCrcDelta = 1; }, HQX_BAD_CRC, 2000, 0},
+        {"cut in data", [](BinHexFile& f) { f.cutAfterBytes = 1000; }, HQX_END_OF_FILE, 1000 - 30, 0},
+        {"cut in header", [](BinHexFile& f) { f.cutAfterBytes = 12; }, HQX_BAD_HEADER, 0, 0},
+        {"length beyond data", [](BinHexFile& f) { f.dataLengthDelta = 4'000'000'000; }, HQX_END_OF_FILE,
+         2000, 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        BinHexFile f;
+        f.data = test::RandomBytes(2000, 4);
+        c.change(f);
+        const Decoded d = Decode(test::BinHexLines(f));
+        EXPECT_EQ(d.result, c.result);
+        EXPECT_EQ(d.bytes.size(), c.bytesKept + c.trailing);
+        EXPECT_BYTES_EQ(f.data.substr(0, c.bytesKept), d.bytes.substr(0, c.bytesKept));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, BinHexDamage,
-    ::testing::Values(DamageCase{"HeaderCrc", Damaged([](BinHexFile& f) { f.headerCrcDelta = 1; }), HQX_BAD_HEADER, 0},
-                      DamageCase{"DataCrc", Damaged([](BinHexFile& f) { f.dataCrcDelta = 1; }), HQX_BAD_CRC, 2000},
-                      DamageCase{"CutInData", Damaged([](BinHexFile& f) { f.cutAfterBytes = 1000; }),
-                                 HQX_END_OF_FILE, 1000 - 30},
-                      DamageCase{"CutInHeader", Damaged([](BinHexFile& f) { f.cutAfterBytes = 12; }),
-                                 HQX_BAD_HEADER, 0},
-                      DamageCase{"LengthBeyondData", Damaged([](BinHexFile& f) { f.dataLengthDelta = 4'000'000'000; }),
-                                 HQX_END_OF_FILE, 2000, 4}),
-    [](const auto& p) { return std::string(p.param.label); });
 
 TEST(BinHexFileDecode, CollectedCharactersAreReadThroughTheDescriptor)
 {
@@ -200,8 +170,10 @@ TEST(BinHexTool, HexifiedFilesDecodeByteExact)
         const auto all = test::SplitLines(text);
         std::vector<std::string> lines;
         for (const auto& l : all)
-            if (!l.empty() && l[0] == ':') lines.push_back(l);
-            else if (!lines.empty()) lines.push_back(l);
+            if (!l.empty() && l[0] == ':')
+                lines.push_back(l);
+            else if (!lines.empty())
+                lines.push_back(l);
         for (auto& l : lines)
             l = l.substr(0, l.find('\n'));
         const Decoded d = Decode(lines);

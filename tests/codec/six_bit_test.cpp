@@ -7,6 +7,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 
 namespace zarvex {
 namespace {
@@ -15,26 +16,21 @@ using Decoder = detail::GroupsDecoded (*)(const unsigned char*, int, int, const 
                                           unsigned char, detail::LineSink&);
 
 // The fast path with the best kernel this CPU has.
-detail::GroupsDecoded DecodeGroupsBest(const unsigned char* s, int len, int n, const detail::DecodeTable& table,
-                                       unsigned char missing, detail::LineSink& sink)
+detail::GroupsDecoded DecodeGroupsBest(const unsigned char* s, int len, int n,
+                                       const detail::DecodeTable& table, unsigned char missing,
+                                       detail::LineSink& sink)
 {
     return detail::DecodeGroups(s, len, n, table, missing, sink);
 }
 
-detail::GroupsDecoded Decode(Decoder decoder, const std::string& line, int n, const detail::DecodeTable& table,
-                             unsigned char missing, CBufFile* out)
+detail::GroupsDecoded Decode(Decoder decoder, const std::string& line, int n,
+                             const detail::DecodeTable& table, unsigned char missing, CBufFile* out)
 {
     detail::LineSink sink(out);
     const auto* s = reinterpret_cast<const unsigned char*>(line.data());
     const detail::GroupsDecoded result = decoder(s, static_cast<int>(line.size()), n, table, missing, sink);
     sink.Flush();
     return result;
-}
-
-std::string Text(test::OutputCapture& capture)
-{
-    const test::Bytes bytes = capture.Take();
-    return {bytes.begin(), bytes.end()};
 }
 
 // Lines of random length made mostly of alphabet characters, with now and
@@ -73,52 +69,42 @@ void ExpectSameAsPlain(const detail::DecodeTable& table, std::string_view alphab
             }
         }
     }
-    EXPECT_BYTES_EQ(Text(plainOut), Text(fastOut));
+    EXPECT_BYTES_EQ(plainOut.Take(), fastOut.Take());
 }
 
-TEST(SixBitGroups, FastPathMatchesPlainOnRandomUULines)
+TEST(SixBitGroups, FastPathMatchesPlainOnRandomLines)
 {
-    ExpectSameAsPlain(kUUDecode, test::kUUAlphabetBackquote, 0, 11);
-}
-
-TEST(SixBitGroups, FastPathMatchesPlainOnEveryCharacterUUDecodes)
-{
-    std::string all;
+    std::string everyUUCharacter;
     for (int c = 32; c <= 127; ++c)
-        all += static_cast<char>(c);
-    ExpectSameAsPlain(kUUDecode, all, 0, 13);
-}
-
-TEST(SixBitGroups, ByteSumOfAFullLineWithAChecksumCharacter)
-{
-    std::string line = "M" + std::string(60, 'A') + "B";
-    line[7] = 'x';
-    test::OutputCapture plainOut, fastOut;
-    const auto plain = Decode(&detail::DecodeGroupsPlain, line, 45, kUUDecode, 0, plainOut.File());
-    const auto fast = Decode(&DecodeGroupsBest, line, 45, kUUDecode, 0, fastOut.File());
-    EXPECT_EQ(fast.end, 61);
-    EXPECT_EQ(plain.byteSum, fast.byteSum);
-    EXPECT_BYTES_EQ(Text(plainOut), Text(fastOut));
-}
-
-TEST(SixBitGroups, FastPathMatchesPlainOnRandomXXLines)
-{
+        everyUUCharacter += static_cast<char>(c);
+    ExpectSameAsPlain(kUUDecode, test::kUUAlphabetBackquote, 0, 11);
+    ExpectSameAsPlain(kUUDecode, everyUUCharacter, 0, 13);
     ExpectSameAsPlain(kXXDecode, test::kXXAlphabetText, kInvalid, 12);
 }
 
-TEST(SixBitGroups, FullLineWithInvalidCharacterKeepsItsLengthAndIsFlagged)
+// A full line with a checksum character after it, or with an invalid
+// character inside (which keeps its length and is flagged).
+TEST(SixBitGroups, FullLinesWithAChecksumOrAnInvalidCharacter)
 {
-    std::string line = "M" + std::string(60, 'A');
-    line[30] = '\x01';
-    test::OutputCapture plainOut, fastOut;
-    const auto plain = Decode(&detail::DecodeGroupsPlain, line, 45, kUUDecode, 0, plainOut.File());
-    const auto fast = Decode(&DecodeGroupsBest, line, 45, kUUDecode, 0, fastOut.File());
-    const std::string bytes = Text(fastOut);
-    EXPECT_EQ(bytes.size(), 45u);
-    EXPECT_TRUE(fast.invalid);
-    EXPECT_EQ(fast.end, 61);
-    EXPECT_EQ(plain.invalid, fast.invalid);
-    EXPECT_BYTES_EQ(Text(plainOut), bytes);
+    for (const auto& [at, c, invalid] : {std::tuple{61, 'B', false}, std::tuple{30, '\x01', true}}) {
+        std::string line = "M" + std::string(60, 'A');
+        line[7] = 'x';
+        line.insert(line.begin() + at, c);
+        if (invalid) line.erase(31, 1);
+        SCOPED_TRACE(line);
+        test::OutputCapture plainOut, fastOut;
+        const auto plain = Decode(&detail::DecodeGroupsPlain, line, 45, kUUDecode, 0, plainOut.File());
+        const auto fast = Decode(&DecodeGroupsBest, line, 45, kUUDecode, 0, fastOut.File());
+        const std::string bytes = fastOut.Take();
+        EXPECT_EQ(bytes.size(), 45u);
+        EXPECT_EQ(fast.end, 61);
+        EXPECT_EQ(fast.invalid, invalid);
+        EXPECT_EQ(plain.invalid, fast.invalid);
+        if (!invalid) {
+            EXPECT_EQ(plain.byteSum, fast.byteSum);
+        }
+        EXPECT_BYTES_EQ(plainOut.Take(), bytes);
+    }
 }
 
 } // namespace

@@ -37,57 +37,50 @@ Decoded DecodeLines(const std::vector<std::string>& lines, bool strict, int line
     return d;
 }
 
-TEST(YencLine, EscapePairsDecodeToTheirBytes)
+// An escape at a line end joins the next line when lenient; strict, it
+// returns YL_LONE_ESCAPE and the byte is lost.
+TEST(YencLine, EscapePairsAndEscapesAtTheLineEnd)
 {
-    const Decoded d = DecodeLines({"=@=J=}*"}, false);
-    EXPECT_BYTES_EQ(Bytes("\xD6\xE0\x13\x00", 4), d.bytes);
-    EXPECT_EQ(d.results, std::vector<int>{0});
+    const struct
+    {
+        std::vector<std::string> lines;
+        bool strict;
+        Bytes bytes;
+        std::vector<int> results;
+        bool pending;
+    } cases[] = {{{"=@=J=}*"}, false, Bytes("\xD6\xE0\x13\x00", 4), {0}, false},
+                 {{"abc=", "}def"}, false, "\x37\x38\x39\x13\x3A\x3B\x3C", {0, 0}, false},
+                 {{"abc="}, false, "\x37\x38\x39", {0}, true},
+                 {{"abc=", "}def"}, true, "\x37\x38\x39\x53\x3A\x3B\x3C", {YL_LONE_ESCAPE, 0}, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines[0] + (c.strict ? " strict" : " lenient"));
+        const Decoded d = DecodeLines(c.lines, c.strict);
+        EXPECT_BYTES_EQ(c.bytes, d.bytes);
+        EXPECT_EQ(d.results, c.results);
+        EXPECT_EQ(d.pending, c.pending);
+    }
 }
 
-TEST(YencLine, LenientEscapeAtLineEndJoinsTheNextLine)
+// Strict decoding stops after the header's line length (a pair that starts at
+// the last character is finished); lenient decoding reads the whole line.
+TEST(YencLine, StrictStopsAfterTheHeaderLineLength)
 {
-    const Decoded d = DecodeLines({"abc=", "}def"}, false);
-    EXPECT_BYTES_EQ(Bytes("\x37\x38\x39\x13\x3A\x3B\x3C"), d.bytes);
-    EXPECT_EQ(d.results, (std::vector<int>{0, 0}));
-    EXPECT_TRUE(DecodeLines({"abc="}, false).pending);
+    const struct
+    {
+        std::string line;
+        int lineLength, result;
+        std::size_t bytes;
+    } cases[] = {{std::string(130, 'a'), 128, YL_LONG, 128},      {std::string(128, 'a'), 128, 0, 128},
+                 {std::string(127, 'a') + "=}", 128, 0, 128},      {std::string(127, 'a') + "=}b", 128, YL_LONG, 128},
+                 {std::string(40, 'a'), 0, 0, 40},                 {std::string(10, 'a') + "\r\n", 10, 0, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Decoded d = DecodeLines({c.line}, true, c.lineLength);
+        EXPECT_EQ(d.results, std::vector<int>{c.result});
+        EXPECT_EQ(d.bytes.size(), c.bytes);
+        EXPECT_EQ(DecodeLines({c.line}, false, c.lineLength).results, std::vector<int>{0});
+    }
 }
-
-TEST(YencLine, StrictLoneEscapeReturnsOneAndLosesTheByte)
-{
-    const Decoded d = DecodeLines({"abc=", "}def"}, true);
-    EXPECT_BYTES_EQ(Bytes("\x37\x38\x39\x53\x3A\x3B\x3C"), d.bytes);
-    EXPECT_EQ(d.results, (std::vector<int>{YL_LONE_ESCAPE, 0}));
-    EXPECT_FALSE(d.pending);
-}
-
-struct BudgetCase
-{
-    std::string line;
-    int lineLength;
-    int result;
-    std::size_t bytes;
-};
-class YencStrictBudget : public ::testing::TestWithParam<BudgetCase> {};
-
-TEST_P(YencStrictBudget, StopsAfterTheHeaderLineLength)
-{
-    const BudgetCase& c = GetParam();
-    const Decoded d = DecodeLines({c.line}, true, c.lineLength);
-    EXPECT_EQ(d.results, std::vector<int>{c.result});
-    EXPECT_EQ(d.bytes.size(), c.bytes);
-    // Lenient mode reads the whole line whatever the header says.
-    EXPECT_EQ(DecodeLines({c.line}, false, c.lineLength).results, std::vector<int>{0});
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, YencStrictBudget,
-    ::testing::Values(BudgetCase{std::string(130, 'a'), 128, YL_LONG, 128},
-                      BudgetCase{std::string(128, 'a'), 128, 0, 128},
-                      // The pair that starts at the 128th character is finished.
-                      BudgetCase{std::string(127, 'a') + "=}", 128, 0, 128},
-                      BudgetCase{std::string(127, 'a') + "=}b", 128, YL_LONG, 128},
-                      BudgetCase{std::string(40, 'a'), 0, 0, 40},
-                      BudgetCase{std::string(10, 'a') + "\r\n", 10, 0, 10}));
 
 TEST(YencLine, MissingArgumentsAndRawCopies)
 {

@@ -5,8 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <functional>
 #include <csignal>
+#include <functional>
+#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,6 +44,21 @@ template <typename F> int CauseOf(F body)
     return -1;
 }
 
+// A fresh folder and a file object for each test.
+class BufFileTest : public ::testing::Test
+{
+protected:
+    TempDir dir;
+    CBufFile f;
+};
+using BufFileWrite = BufFileTest;
+using BufFilePosition = BufFileTest;
+using BufFileLarge = BufFileTest;
+using BufFileOps = BufFileTest;
+using BufFileUnget = BufFileTest;
+using BufFileOpen = BufFileTest;
+using BufFileStatus = BufFileTest;
+
 std::string NextLine(CBufFile& f)
 {
     char buf[64];
@@ -51,28 +67,8 @@ std::string NextLine(CBufFile& f)
     return f.ReadLine(buf, 64, &len, &complete) ? std::string(buf, static_cast<std::size_t>(len)) : "<none>";
 }
 
-TEST(BufFileWrite, SingleBytesAndBulkWritesAcrossManyBuffersKeepOrder)
+TEST_F(BufFileWrite, CountsBinaryAndTextBytesWritten)
 {
-    TempDir dir;
-    const Bytes big = test::RandomBytes(70000, 3);
-    const Bytes payload = test::RandomBytes(200001, 7);
-    CBufFile f;
-    ASSERT_TRUE(f.Open(dir / "out.bin", kCreate));
-    f.PutChar('<');
-    f.Write("small", 5);
-    f.Write(big.data(), big.size());
-    for (char c : payload)
-        f.PutChar(static_cast<unsigned char>(c));
-    f.PutChar('>');
-    EXPECT_EQ(f.GetPosition(), static_cast<std::int64_t>(7 + big.size() + payload.size()));
-    f.Close();
-    EXPECT_BYTES_EQ("<small" + big + payload + ">", ReadFile(dir / "out.bin"));
-}
-
-TEST(BufFileWrite, CountsBinaryAndTextBytesWritten)
-{
-    TempDir dir;
-    CBufFile f;
     ASSERT_TRUE(f.Open(dir / "out.bin", kCreate));
     for (unsigned char c : {'a', '\0', '\x01', '\x06', '\x07', '\x7f', '\x80', '\xff'})
         f.PutChar(c);
@@ -81,30 +77,22 @@ TEST(BufFileWrite, CountsBinaryAndTextBytesWritten)
     EXPECT_EQ(f.TextCount(), 8);
 }
 
-TEST(BufFileWrite, ClosedFileAndNegativeSeekRaise)
+TEST_F(BufFileWrite, ClosedFileAndNegativeSeekRaise)
 {
-    TempDir dir;
-    CBufFile f;
     EXPECT_EQ(CauseOf([&] { f.PutChar('x'); }), kInvalidFile);
     ASSERT_TRUE(f.Open(dir.Write("f.txt", "abc"), kInput));
     EXPECT_EQ(CauseOf([&] { f.Seek(-5, 0); }), kBadSeek);
 }
 
-TEST(BufFileWrite, WriteAfterReadingLandsAtTheLogicalPosition)
+TEST_F(BufFileWrite, WriteAfterReadingLandsAtTheLogicalPosition)
 {
-    TempDir dir;
     const std::string path = dir.Write("rw.txt", "line one\nline two\n");
-    CBufFile f;
     ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
     EXPECT_EQ(NextLine(f), "line one\n");
     f.Write("LINE", 4);
     EXPECT_EQ(f.GetPosition(), 13);
     f.Close();
     EXPECT_EQ(ReadFile(path), "line one\nLINE two\n");
-    ASSERT_TRUE(f.Open(dir.Write("d.txt", "0123456789"), CBufFile::modeReadWrite));
-    EXPECT_EQ(f.GetChar(), '0');
-    f.Seek(3, 1); // relative to the logical position, not the OS one
-    EXPECT_EQ(f.GetChar(), '4');
 }
 
 // A file-size limit in a child process stands in for a full disk.
@@ -120,52 +108,29 @@ int InChildWithSizeLimit(rlim_t limit, const std::string& path, const std::funct
     });
 }
 
-TEST(BufFileWrite, FullDiskRaisesOnceAndKeepsWhatWasWritten)
+TEST_F(BufFileWrite, FullDiskRaisesOnceAndKeepsWhatWasWritten)
 {
-    TempDir dir;
     const Bytes payload = test::RandomBytes(300000, 11);
-    const int cause = InChildWithSizeLimit(100000, dir / "a.bin", [&](CBufFile& f) {
+    const int cause = InChildWithSizeLimit(100000, dir / "a.bin", [&](CBufFile& out) {
         const int lost = CauseOf([&] {
             for (char c : payload)
-                f.PutChar(static_cast<unsigned char>(c));
+                out.PutChar(static_cast<unsigned char>(c));
         });
-        return CauseOf([&] { f.Close(); }) == -1 ? lost : 103; // the loss was reported once; closing works
+        return CauseOf([&] { out.Close(); }) == -1 ? lost : 103; // the loss was reported once; closing works
     });
     EXPECT_EQ(cause, kDiskFull);
     EXPECT_BYTES_EQ(payload.substr(0, 100000), ReadFile(dir / "a.bin"));
-    const int onClose = InChildWithSizeLimit(10, dir / "b.bin", [](CBufFile& f) {
-        f.Write("more than ten bytes", 19);
-        return CauseOf([&] { f.Close(); });
+    const int onClose = InChildWithSizeLimit(10, dir / "b.bin", [](CBufFile& out) {
+        out.Write("more than ten bytes", 19);
+        return CauseOf([&] { out.Close(); });
     });
     EXPECT_EQ(onClose, kDiskFull) << "pending bytes that cannot be written on close";
     EXPECT_EQ(ReadFile(dir / "b.bin"), "more than ");
 }
 
-TEST(BufFilePosition, LengthCountsPendingBytesPastTheEndOnly)
+TEST_F(BufFilePosition, BackwardSeeksReuseTheBufferUntilTheEnd)
 {
-    TempDir dir;
-    const std::string path = dir.Write("f.bin", std::string(1000, 'a'));
-    CBufFile f;
-    ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
-    f.Seek(10, 0);
-    f.Write("xyz", 3);
-    EXPECT_EQ(f.GetLength(), 1000);
-    f.SeekToEnd();
-    for (int i = 0; i < 10; ++i)
-        f.PutChar('b');
-    struct stat st = {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, 1000) << "still pending";
-    EXPECT_EQ(f.GetLength(), 1010);
-    EXPECT_EQ(f.GetPosition(), 1010);
-    EXPECT_EQ(f.GetPosition(true), 1000);
-}
-
-TEST(BufFilePosition, BackwardSeeksReuseTheBufferUntilTheEnd)
-{
-    TempDir dir;
     const std::string path = dir.Write("f.txt", "alpha\nbeta\n");
-    CBufFile f;
     ASSERT_TRUE(f.Open(path, kInput));
     NextLine(f);
     NextLine(f);
@@ -185,11 +150,9 @@ TEST(BufFilePosition, BackwardSeeksReuseTheBufferUntilTheEnd)
     EXPECT_EQ(NextLine(f), "three\n");
 }
 
-TEST(BufFileLarge, SparseFileAboveFourGigabytesKeepsPositions)
+TEST_F(BufFileLarge, SparseFileAboveFourGigabytesKeepsPositions)
 {
-    TempDir dir;
     constexpr std::int64_t kFive = 5LL << 30;
-    CBufFile f;
     ASSERT_TRUE(f.Open(dir / "big.bin", kCreate | CBufFile::modeReadWrite));
     if (const int cause = CauseOf([&] { f.SetLength(kFive); }); cause >= 0)
         GTEST_SKIP() << "the file system refuses 5 GB files (cause " << cause << ")";
@@ -211,9 +174,8 @@ TEST(BufFileLarge, SparseFileAboveFourGigabytesKeepsPositions)
     EXPECT_LT(st.st_blocks * 512LL, 64LL << 20) << "zeros were written instead of left sparse";
 }
 
-TEST(BufFileOps, AppendToCopiesTheWholeFileAndRewinds)
+TEST_F(BufFileOps, AppendToCopiesTheWholeFileAndRewinds)
 {
-    TempDir dir;
     const Bytes body = test::RandomBytes(150000, 21);
     CBufFile src;
     CBufFile dst;
@@ -227,11 +189,9 @@ TEST(BufFileOps, AppendToCopiesTheWholeFileAndRewinds)
     EXPECT_BYTES_EQ("head" + body, ReadFile(dir / "dst.bin"));
 }
 
-TEST(BufFileOps, FillRangeOverwritesAndExtendsButRefusesBadRanges)
+TEST_F(BufFileOps, FillRangeOverwritesAndExtendsButRefusesBadRanges)
 {
-    TempDir dir;
     const std::string path = dir.Write("f.bin", "abcdefgh");
-    CBufFile f;
     EXPECT_FALSE(f.FillRange(0, 10, 0)) << "closed file";
     ASSERT_TRUE(f.Open(path, CBufFile::modeReadWrite));
     EXPECT_FALSE(f.FillRange(10, 5, 0));
@@ -243,10 +203,8 @@ TEST(BufFileOps, FillRangeOverwritesAndExtendsButRefusesBadRanges)
     EXPECT_BYTES_EQ(std::string("ab**ef\0\0\0\0\0\0\0\0++", 16), ReadFile(path));
 }
 
-TEST(BufFileOps, SetLengthWritesPendingFirstAndSizesRemainAfterClose)
+TEST_F(BufFileOps, SetLengthWritesPendingFirstAndSizesRemainAfterClose)
 {
-    TempDir dir;
-    CBufFile f;
     ASSERT_TRUE(f.Open(dir / "f.bin", kCreate));
     f.Write("0123456789", 10);
     f.SetLength(4);
@@ -260,10 +218,8 @@ TEST(BufFileOps, SetLengthWritesPendingFirstAndSizesRemainAfterClose)
     EXPECT_EQ(ReadFile(dir / "f.bin"), "01235");
 }
 
-TEST(BufFileUnget, RoomInFrontOfTheBufferIsLimited)
+TEST_F(BufFileUnget, RoomInFrontOfTheBufferIsLimited)
 {
-    TempDir dir;
-    CBufFile f;
     ASSERT_TRUE(f.Open(dir.Write("f.txt", "bc"), kInput));
     f.UngetChar('a'); // before anything was read
     EXPECT_EQ(f.GetChar(), 'a');
@@ -278,10 +234,8 @@ TEST(BufFileUnget, RoomInFrontOfTheBufferIsLimited)
     EXPECT_EQ(f.GetChar(), '.') << "the bytes beyond the room were dropped";
 }
 
-TEST(BufFileOpen, MissingFileOrFolderFailsWithCauseAndNeverThrows)
+TEST_F(BufFileOpen, MissingFileOrFolderFailsWithCauseAndNeverThrows)
 {
-    TempDir dir;
-    CBufFile f;
     FileError err;
     EXPECT_FALSE(f.Open(dir / "missing.txt", kInput, &err));
     EXPECT_EQ(err.cause, kFileNotFound);
@@ -294,26 +248,23 @@ TEST(BufFileOpen, MissingFileOrFolderFailsWithCauseAndNeverThrows)
     EXPECT_FALSE(f.IsOpen());
 }
 
-TEST(BufFileOpen, UnreadableFileGivesAccessDenied)
+TEST_F(BufFileOpen, UnreadableFileGivesAccessDenied)
 {
-    TempDir dir;
     const std::string path = dir.Write("secret.txt", "x");
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     // The superuser reads anything: try it as an ordinary user in a child.
     const int cause = InChild([&] {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 100;
-        CBufFile f;
+        CBufFile other;
         FileError err;
-        return f.Open(path, kInput, &err) ? 101 : err.cause;
+        return other.Open(path, kInput, &err) ? 101 : err.cause;
     });
     EXPECT_EQ(cause, kAccessDenied);
 }
 
-TEST(BufFileOpen, CreateTruncatesUnlessAskedNotToAndReopenGivesReadWrite)
+TEST_F(BufFileOpen, CreateTruncatesUnlessAskedNotToAndReopenGivesReadWrite)
 {
-    TempDir dir;
     const std::string path = dir.Write("f.txt", "old content");
-    CBufFile f;
     ASSERT_TRUE(f.Open(path, kCreate | CBufFile::modeNoTruncate));
     EXPECT_EQ(f.GetLength(), 11);
     ASSERT_TRUE(f.Open(path, kInput));
@@ -328,9 +279,8 @@ TEST(BufFileOpen, CreateTruncatesUnlessAskedNotToAndReopenGivesReadWrite)
     EXPECT_EQ(f.GetLength(), 0);
 }
 
-TEST(BufFileStatus, ReportsSizeTimesAndFolderBit)
+TEST_F(BufFileStatus, ReportsSizeTimesAndFolderBit)
 {
-    TempDir dir;
     FileStatus st;
     ASSERT_TRUE(CBufFile::GetStatus(dir.Write("f.txt", "12345"), st));
     EXPECT_EQ(st.size, 5);
@@ -350,13 +300,86 @@ TEST(FileErrorCause, ErrnoValuesMapToCauses)
         int error;
         bool seeking;
         int cause;
-    } cases[] = {{0, false, kNoError},           {ENOENT, false, kFileNotFound}, {ENOTDIR, false, kBadPath},
-                 {EMFILE, false, kTooManyOpenFiles}, {EROFS, false, kAccessDenied}, {EBADF, false, kInvalidFile},
-                 {EIO, false, kHardIO},           {ENOSPC, false, kDiskFull},     {EINVAL, false, kGeneric},
-                 {EINVAL, true, kBadSeek},        {ESPIPE, true, kBadSeek},       {EXDEV, false, kGeneric}};
+    } cases[] = {{0, false, kNoError},          {ENOENT, false, kFileNotFound},
+                 {ENOTDIR, false, kBadPath},    {EMFILE, false, kTooManyOpenFiles},
+                 {EROFS, false, kAccessDenied}, {EBADF, false, kInvalidFile},
+                 {EIO, false, kHardIO},         {ENOSPC, false, kDiskFull},
+                 {EINVAL, false, kGeneric},     {EINVAL, true, kBadSeek},
+                 {ESPIPE, true, kBadSeek},      {EXDEV, false, kGeneric}};
     for (const auto& c : cases)
         EXPECT_EQ(CauseFromErrno(c.error, c.seeking), c.cause) << c.error;
 }
+
+// Random mixes of reads, writes, seeks and pushed-back bytes on one file
+// opened for reading and writing, against a string that models the file.
+struct FileModel
+{
+    std::string bytes;
+    std::size_t pos = 0;
+
+    void Put(const std::string& s)
+    {
+        if (pos > bytes.size()) bytes.resize(pos, '\0'); // a gap reads as zeros
+        bytes.replace(pos, std::min(s.size(), bytes.size() - pos), s);
+        pos += s.size();
+    }
+    int Get() { return pos < bytes.size() ? static_cast<unsigned char>(bytes[pos++]) : -1; }
+};
+
+class BufFileMixedAccess : public ::testing::TestWithParam<std::uint32_t>
+{
+};
+
+TEST_P(BufFileMixedAccess, PositionsLengthAndContentFollowTheModel)
+{
+    std::mt19937 rng(GetParam());
+    test::TempDir dir;
+    const std::string path = dir / "mixed.bin";
+    CBufFile f;
+    ASSERT_TRUE(f.Open(path, CBufFile::modeCreate | CBufFile::modeReadWrite));
+    FileModel model;
+    for (int step = 0; step < 20000; ++step) {
+        const int roll = static_cast<int>(rng() % 100);
+        if (roll < 30) {
+            const auto c = static_cast<unsigned char>(rng());
+            f.PutChar(c);
+            model.Put(std::string(1, static_cast<char>(c)));
+        } else if (roll < 33) {
+            const std::size_t n = (rng() % 8 == 0) ? rng() % 90000 : rng() % 300;
+            const std::string s = test::RandomBytes(n, rng());
+            f.Write(s.data(), s.size());
+            model.Put(s);
+        } else if (roll < 70) {
+            const int c = f.GetChar();
+            ASSERT_EQ(c, model.Get()) << "step " << step;
+            if (c >= 0 && rng() % 4 == 0) {
+                f.UngetChar(c);
+                --model.pos;
+            }
+        } else if (roll < 80) {
+            const std::size_t target = rng() % (model.bytes.size() + 20);
+            f.Seek(static_cast<std::int64_t>(target), 0);
+            model.pos = target;
+        } else if (roll < 85) {
+            const auto delta = static_cast<std::int64_t>(rng() % 200) -
+                               static_cast<std::int64_t>(std::min<std::size_t>(model.pos, 100));
+            f.Seek(delta, 1);
+            model.pos = static_cast<std::size_t>(static_cast<std::int64_t>(model.pos) + delta);
+        } else if (roll < 86) {
+            f.Close();
+            ASSERT_EQ(f.GetPosition(), static_cast<std::int64_t>(model.pos));
+            ASSERT_TRUE(f.Reopen());
+            model.pos = 0;
+        } else if (roll < 95) {
+            ASSERT_EQ(f.GetLength(), static_cast<std::int64_t>(model.bytes.size())) << "step " << step;
+        }
+        ASSERT_EQ(f.GetPosition(), static_cast<std::int64_t>(model.pos)) << "step " << step;
+    }
+    f.Close();
+    EXPECT_BYTES_EQ(model.bytes, test::ReadFile(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, BufFileMixedAccess, ::testing::Values(1u, 7u, 19u, 123u, 4096u));
 
 } // namespace
 } // namespace zarvex

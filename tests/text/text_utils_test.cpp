@@ -29,67 +29,62 @@ std::int64_t LocalTime(int year, int month, int day, int hour, int minute, int s
     return std::mktime(&tm);
 }
 
-// Two-digit years fold into 1950-2049; weekday and zone are ignored.
+// Two-digit years fold into 1950-2049; weekday and zone are ignored; an
+// unknown month is January; month text over 10 characters is refused.
 TEST(MessageDates, ParseOrGiveZero)
 {
     const struct
     {
         const char* text;
         int year, month, day, hour, minute, second;
-    } dates[] = {
-        {"Tue, 5 Dec 2006 10:20:30 +0100", 2006, 12, 5, 10, 20, 30},
-        {"5 Dec 06 10:20:30 GMT", 2006, 12, 5, 10, 20, 30},
-        {"5 Dec 49 1:2:3 X", 2049, 12, 5, 1, 2, 3},
-        {"5 Dec 99 1:2:3 X", 1999, 12, 5, 1, 2, 3},
-        {"Dec 5 10:20:30 2006", 2006, 12, 5, 10, 20, 30},
-        {"5 December 2006 10:20:30", 2006, 12, 5, 10, 20, 30},
-        {"5 DEC 2006 10:20:30", 2006, 12, 5, 10, 20, 30},
-        {"5 Xyz 2006 10:20:30", 2006, 1, 5, 10, 20, 30}, // unknown month: January
-        {"5 Dec 2006", 2006, 12, 5, 0, 0, 0},
-    };
+    } dates[] = {{"Tue, 5 Dec 2006 10:20:30 +0100", 2006, 12, 5, 10, 20, 30},
+                 {"5 Dec 06 10:20:30 GMT", 2006, 12, 5, 10, 20, 30},
+                 {"5 Dec 49 1:2:3 X", 2049, 12, 5, 1, 2, 3},
+                 {"5 Dec 99 1:2:3 X", 1999, 12, 5, 1, 2, 3},
+                 {"Dec 5 10:20:30 2006", 2006, 12, 5, 10, 20, 30},
+                 {"5 December 2006 10:20:30", 2006, 12, 5, 10, 20, 30},
+                 {"5 DEC 2006 10:20:30", 2006, 12, 5, 10, 20, 30},
+                 {"5 Xyz 2006 10:20:30", 2006, 1, 5, 10, 20, 30},
+                 {"5 Dec 2006", 2006, 12, 5, 0, 0, 0}};
     for (const auto& d : dates)
         EXPECT_EQ(ParseDate(d.text), LocalTime(d.year, d.month, d.day, d.hour, d.minute, d.second)) << d.text;
     for (const char* bad :
          {"32 Dec 2006 10:20:30 X", "5 Dec 1979 10:20:30 X", "5 Dec 2051 10:20:30 X", "5 Dec 2006 24:20:30 X",
-          "5 Dec 2006 10:60:30 X",
-          "5 Decemberrrrr 2006 10:20:30", // month text over 10 characters
-          "99999999999999999999 Dec 2006 10:20:30", "", "Tue, 5", "abc", "garbage text without a date"})
+          "5 Dec 2006 10:60:30 X", "5 Decemberrrrr 2006 10:20:30", "99999999999999999999 Dec 2006 10:20:30",
+          "", "Tue, 5", "abc", "garbage text without a date"})
         EXPECT_EQ(ParseDate(bad), 0) << bad;
 }
 
+// A mailbox separator needs an address and a capital F; otherwise name,
+// colon, blank, value (unknown names only when not strict); wildcard entries
+// match the whole line; without white space after a colon the table decides.
 TEST(HeaderLines, RecognisedByTheTableOrNameColonBlank)
 {
     const struct
     {
         std::string_view line;
         bool strict, header;
-    } cases[] = {
-        // A mailbox separator needs an address and a capital F.
-        {"From joe@example.com Sat Jan  1 00:00:00 2000\n", true, true},
-        {"From someone without address\n", true, false},
-        {"from joe@example.com Sat Jan  1 00:00:00 2000\n", true, false},
-        // Name, colon, blank, value; unknown names only when not strict.
-        {"From: Joe <joe@example.com>\n", true, true},
-        {"subject: hello\n", true, true},
-        {"Xyz: 1\n", false, true},
-        {"Xyz: 1\n", true, false},
-        {" Subject: hello\n", false, false},
-        {"\tcontinued\n", false, false},
-        {"", false, false},
-        // Wildcard entries match the whole line.
-        {"X-Whatever: 1", true, true},
-        {"Content-Type: text/plain\n", true, true},
-        {"NNTP-Posting-Host: news.example.com\n", true, true},
-        {"Content-Type:text/plain", true, false},
-        {"Xyz:1", true, false},
-        // The first white space must follow a colon; without any, the table decides.
-        {"Hello world\n", false, false},
-        {"Subject:\tx\n", false, false},
-        {"Article 123 of comp.misc\n", true, false},
-        {"Status:RO", false, true},
-        {"To:x", false, false},
-        {"begin", false, false},
-    };
+    } cases[] = {{"From joe@example.com Sat Jan  1 00:00:00 2000\n", true, true},
+                 {"From someone without address\n", true, false},
+                 {"from joe@example.com Sat Jan  1 00:00:00 2000\n", true, false},
+                 {"From: Joe <joe@example.com>\n", true, true},
+                 {"subject: hello\n", true, true},
+                 {"Xyz: 1\n", false, true},
+                 {"Xyz: 1\n", true, false},
+                 {" Subject: hello\n", false, false},
+                 {"\tcontinued\n", false, false},
+                 {"", false, false},
+                 {"X-Whatever: 1", true, true},
+                 {"Content-Type: text/plain\n", true, true},
+                 {"NNTP-Posting-Host: news.example.com\n", true, true},
+                 {"Content-Type:text/plain", true, false},
+                 {"Xyz:1", true, false},
+                 {"Hello world\n", false, false},
+                 {"Subject:\tx\n", false, false},
+                 {"Article 123 of comp.misc\n", true, false},
+                 {"Status:RO", false, true},
+                 {"To:x", false, false},
+                 {"begin", false, false}};
     for (const auto& c : cases)
         EXPECT_EQ(IsHeaderOrSeparator(c.line.data(), static_cast<int>(c.line.size()), c.strict), c.header)
             << c.line;
@@ -101,84 +96,73 @@ struct Conversion
     std::string_view in, out;
 };
 
+// Unknown entities stay; numeric ones 128-159 are Windows-1252; a lone or
+// broken percent escape loses its percent sign, "%%" gives one.
 TEST(NameUnescaping, EntitiesAndPercentEscapesBecomeUtf8)
 {
-    const Conversion cases[] = {
-        {"&Agrave;&agrave;", "\xC3\x80\xC3\xA0"},
-        {"a&trade;b&shy;c", "abc"},
-        {"&euro;5", "\xE2\x82\xAC"
-                    "5"},
-        {"&bull;", "\xE2\x80\xA2"},
-        {"&OElig;&oelig;&Yuml;&yuml;", "\xC5\x92\xC5\x93\xC5\xB8\xC3\xBF"},
-        {"Tom &AMP; Jerry &quot;x&quot;", "Tom & Jerry \"x\""},
-        // Unknown entities stay.
-        {"a&b", "a&b"},
-        {"&foo;", "&foo;"},
-        {"&", "&"},
-        {"&#;", "&#;"},
-        {"&#12345;", "&#12345;"},
-        // Numeric entities; 128-159 are Windows-1252.
-        {"&#65;&#X41;", "AA"},
-        {"&#233;&#xE9;", "\xC3\xA9\xC3\xA9"},
-        {"&#x20AC;", "\xE2\x82\xAC"},
-        {"&#150;", "\xE2\x80\x93"},
-        // Percent escapes; a lone or broken one loses its percent sign, "%%" gives one.
-        {"a%20b", "a b"},
-        {"a%2fb%2Fc", "a/b/c"},
-        {"100%", "100"},
-        {"a%4", "a4"},
-        {"50%%", "50%"},
-        {"%zz.txt", "%zz.txt"},
-        {"plain.txt", "plain.txt"},
-    };
+    const Conversion cases[] = {{"&Agrave;&agrave;", "\xC3\x80\xC3\xA0"},
+                                {"a&trade;b&shy;c", "abc"},
+                                {"&euro;5", "\xE2\x82\xAC"
+                                            "5"},
+                                {"&bull;", "\xE2\x80\xA2"},
+                                {"&OElig;&oelig;&Yuml;&yuml;", "\xC5\x92\xC5\x93\xC5\xB8\xC3\xBF"},
+                                {"Tom &AMP; Jerry &quot;x&quot;", "Tom & Jerry \"x\""},
+                                {"a&b", "a&b"},
+                                {"&foo;", "&foo;"},
+                                {"&", "&"},
+                                {"&#;", "&#;"},
+                                {"&#12345;", "&#12345;"},
+                                {"&#65;&#X41;", "AA"},
+                                {"&#233;&#xE9;", "\xC3\xA9\xC3\xA9"},
+                                {"&#x20AC;", "\xE2\x82\xAC"},
+                                {"&#150;", "\xE2\x80\x93"},
+                                {"a%20b", "a b"},
+                                {"a%2fb%2Fc", "a/b/c"},
+                                {"100%", "100"},
+                                {"a%4", "a4"},
+                                {"50%%", "50%"},
+                                {"%zz.txt", "%zz.txt"},
+                                {"plain.txt", "plain.txt"}};
     for (const auto& c : cases)
         EXPECT_EQ(UnescapeName(c.in), c.out) << c.in;
 }
 
+// `word` tells whether IsEncodedWord finds something to decode.
 TEST(EncodedWords, DecodedToUtf8AndMalformedOnesCopied)
 {
-    const Conversion cases[] = {
-        {"=?utf-8?B?w6k=?=", "\xC3\xA9"},
-        {"=?UTF-8?b?w6k?=", "\xC3\xA9"}, // no padding
-        {"=?iso-8859-1?Q?caf=E9?=", "caf\xC3\xA9"},
-        {"=?utf-8?Q?a_b=3F?=", "a b?"},
-        {"=?utf-8?q?=E2=82=AC?=", "\xE2\x82\xAC"},
-        {"=?utf-7?Q?+AOk-?=", "\xC3\xA9"},
-        {"=?UTF-7?Q?a+-b?=", "a+b"},
-        {"=?utf-7?Q?+2D3eAA-?=", "\xF0\x9F\x98\x80"}, // a surrogate pair
-        {"=?utf-8?B?77u/?=", ""},                     // a byte order mark alone
-        {"=?x-unknown?B?77u/w6k=?=", "\xC3\xA9"},
-        {"Re: =?utf-8?B?w6k=?= x", "Re: \xC3\xA9 x"},
-        {"=?utf-8?Q?a?= =?utf-8?Q?b?=", "a b"},
-        {"=?utf-8?X?abc?=", "=?utf-8?X?abc?="},
-        {"a =? b", "a =? b"},
-        {"x = y", "x = y"},
-        {"=?utf-8?B?w6k=", "=?utf-8?B?w6k="},
-        {"plain", "plain"},
-        {"\xEF\xBB\xBF"
-         "caf\xC3\xA9",
-         "caf\xC3\xA9"},
-        {"a \xE2\x80\x93 b", "a \xE2\x80\x93 b"},
-    };
-    for (const auto& c : cases)
+    const struct
+    {
+        std::string_view in, out;
+        bool word;
+    } cases[] = {{"=?utf-8?B?w6k=?=", "\xC3\xA9", true},
+                 {"=?UTF-8?b?w6k?=", "\xC3\xA9", true}, // no padding
+                 {"=?iso-8859-1?Q?caf=E9?=", "caf\xC3\xA9", true},
+                 {"=?utf-8?Q?a_b=3F?=", "a b?", true},
+                 {"=?utf-8?q?=E2=82=AC?=", "\xE2\x82\xAC", true},
+                 {"=?utf-7?Q?+AOk-?=", "\xC3\xA9", true},
+                 {"=?UTF-7?Q?a+-b?=", "a+b", true},
+                 {"=?utf-7?Q?+2D3eAA-?=", "\xF0\x9F\x98\x80", true}, // a surrogate pair
+                 {"=?utf-8?B?77u/?=", "", true},                     // a byte order mark alone
+                 {"=?x-unknown?B?77u/w6k=?=", "\xC3\xA9", true},
+                 {"Re: =?utf-8?B?w6k=?= x", "Re: \xC3\xA9 x", true},
+                 {"=?utf-8?Q?a?= =?utf-8?Q?b?=", "a b", true},
+                 {"=?utf-8?X?abc?=", "=?utf-8?X?abc?=", false},
+                 {"a =? b", "a =? b", false},
+                 {"x = y", "x = y", false},
+                 {"=?utf-8?B?w6k=", "=?utf-8?B?w6k=", false},
+                 {"plain", "plain", false},
+                 {"\xEF\xBB\xBF"
+                  "caf\xC3\xA9",
+                  "caf\xC3\xA9", true},
+                 {"a \xE2\x80\x93 b", "a \xE2\x80\x93 b", true}};
+    for (const auto& c : cases) {
         EXPECT_EQ(DecodeHeaderText(c.in), c.out) << c.in;
+        EXPECT_EQ(IsEncodedWord(c.in), c.word) << c.in;
+    }
+    for (const auto& [text, utf8] : {std::pair{"\xEF\xBB\xBFx", true}, std::pair{"\xE2\x82\xAC", true},
+                                     std::pair{"caf\xE9", false}, std::pair{"\xE2", false}})
+        EXPECT_EQ(LooksLikeUtf8(text), utf8) << text;
 }
-
-TEST(EncodedWords, RecognitionAndUtf8Test)
-{
-    EXPECT_TRUE(IsEncodedWord("=?utf-8?B?w6k=?="));
-    EXPECT_TRUE(IsEncodedWord("=?utf-8?Q?=E9?="));
-    EXPECT_TRUE(IsEncodedWord("x =?iso-8859-1?q?a?= y"));
-    EXPECT_TRUE(IsEncodedWord("a \xE2\x80\x93 b"));
-    EXPECT_FALSE(IsEncodedWord("=?utf-8?X?abc?="));
-    EXPECT_FALSE(IsEncodedWord("plain text"));
-    EXPECT_TRUE(LooksLikeUtf8("\xEF\xBB\xBFx"));
-    EXPECT_TRUE(LooksLikeUtf8("\xE2\x82\xAC"));
-    EXPECT_FALSE(LooksLikeUtf8("caf\xE9"));
-    EXPECT_FALSE(LooksLikeUtf8("\xE2"));
-}
-
-// ------------------------------------------------------------ temporaries
 
 TEST(TempFiles, NamesAreNewAndDistinct)
 {
@@ -186,10 +170,8 @@ TEST(TempFiles, NamesAreNewAndDistinct)
     const std::string a = MakeTempFile(dir.Path().string());
     const std::string b = MakeTempFile(dir.Path().string() + "/");
     ASSERT_FALSE(a.empty());
-    ASSERT_FALSE(b.empty());
     EXPECT_NE(a, b);
-    EXPECT_TRUE(test::FileExists(a));
-    EXPECT_TRUE(test::FileExists(b));
+    EXPECT_TRUE(test::FileExists(a) && test::FileExists(b));
     const std::string name = std::filesystem::path(a).filename().string();
     EXPECT_EQ(name.substr(0, 4), "~ZRV");
     EXPECT_EQ(name.substr(name.size() - 4), ".TMP");
@@ -198,30 +180,22 @@ TEST(TempFiles, NamesAreNewAndDistinct)
     EXPECT_EQ(MakeTempFile(dir / "missing"), "");
 }
 
-TEST(TempFiles, ExistingFilesAreNeverTakenOver)
-{
-    test::TempDir dir;
-    // Every name but one is taken: the one free name is found, and none of
-    // the existing files is touched.
-    const std::string kept = dir.Write("kept", "keep");
-    for (int n = 0; n < 8192; ++n) {
-        const std::string name = dir / ("~ZRV" + std::to_string(n) + ".TMP");
-        if (n == 4321) continue;
-        ASSERT_EQ(link(kept.c_str(), name.c_str()), 0);
-    }
-    const std::string made = MakeTempFile(dir.Path().string());
-    EXPECT_EQ(made, dir / "~ZRV4321.TMP");
-    EXPECT_EQ(test::ReadFile(dir / "~ZRV17.TMP"), "keep");
-    // With every name taken nothing is created and nothing is returned.
-    EXPECT_EQ(MakeTempFile(dir.Path().string()), "");
-}
-
-TEST(TempFiles, PlantedLinkIsNotFollowed)
+// Every name but one is taken by a file or a planted link: the free name is
+// found, no link is followed and no file touched; with every name taken
+// nothing is returned.
+TEST(TempFiles, ExistingFilesAndPlantedLinksAreNeverTakenOver)
 {
     test::TempDir dir;
     const std::string target = dir.Write("target", "secret");
-    for (int n = 0; n < 8192; ++n)
-        std::filesystem::create_symlink(target, dir / ("~ZRV" + std::to_string(n) + ".TMP"));
+    for (int n = 0; n < 8192; ++n) {
+        const std::string name = dir / ("~ZRV" + std::to_string(n) + ".TMP");
+        if (n == 4321) continue;
+        if (n % 2)
+            std::filesystem::create_symlink(target, name);
+        else
+            ASSERT_EQ(link(target.c_str(), name.c_str()), 0);
+    }
+    EXPECT_EQ(MakeTempFile(dir.Path().string()), dir / "~ZRV4321.TMP");
     EXPECT_EQ(MakeTempFile(dir.Path().string()), "");
     EXPECT_EQ(test::ReadFile(target), "secret");
 }
@@ -308,13 +282,15 @@ TEST(NumericCompare, DigitRunsByValueAndOptions)
 
 TEST(IntToString, PaddingAndSign)
 {
-    EXPECT_EQ(IntToString(5, 3), "005");
-    EXPECT_EQ(IntToString(-5, 3), "-005");
-    EXPECT_EQ(IntToString(0, 0), "0");
-    EXPECT_EQ(IntToString(1234, 2), "1234");
-    EXPECT_EQ(IntToString(7, 17), "7");
-    EXPECT_EQ(IntToString(7, -1), "7");
-    EXPECT_EQ(IntToString(LLONG_MIN, 0), "-9223372036854775808");
+    const std::tuple<long long, int, const char*> cases[] = {{5, 3, "005"},
+                                                             {-5, 3, "-005"},
+                                                             {0, 0, "0"},
+                                                             {1234, 2, "1234"},
+                                                             {7, 17, "7"},
+                                                             {7, -1, "7"},
+                                                             {LLONG_MIN, 0, "-9223372036854775808"}};
+    for (const auto& [n, width, text] : cases)
+        EXPECT_EQ(IntToString(n, width), text) << n << " " << width;
 }
 
 TEST(Streams, UserAttributesAreListedWithTheirSize)

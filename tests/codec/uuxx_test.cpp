@@ -1,6 +1,5 @@
 #include "codec/uuxx.h"
 
-#include "codec/line_tests.h"
 #include "codec/tables.h"
 #include "tests/codec/codec_helpers.h"
 
@@ -29,6 +28,19 @@ Decoded DecodeUU(std::string_view line, int previousLength = 0, bool raw = false
     LineBuffer buffer(line);
     const int status = DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), previousLength, raw);
     return {status, capture.Take()};
+}
+
+Decoded DecodeXX(std::string_view line, bool raw = false)
+{
+    test::OutputCapture capture;
+    LineBuffer buffer(line);
+    const int status = DecodeXXLine(buffer.Data(), buffer.Size(), capture.File(), raw);
+    return {status, capture.Take()};
+}
+
+std::string XXLine(std::string_view data)
+{
+    return EncodeSixBitLine(data, test::kXXAlphabetText);
 }
 
 int StatusWithoutOutput(std::string_view line)
@@ -106,8 +118,6 @@ TEST(UUDecodeReference, EmptyLowerCaseAndLostTrailingBlanks)
     EXPECT_EQ(lower.status, 0);
     EXPECT_EQ(lower.bytes.size(), 3u);
     EXPECT_BYTES_EQ(DecodeUU("#!>!>\n").bytes, lower.bytes);
-    EXPECT_FALSE(IsUULine("#a~a~\n", 6, true));
-    EXPECT_TRUE(IsUULine("#a~a~\n", 6, false));
     // With blank padding the transport may strip a last character that encodes
     // zero bits; the decoder reads the missing end as a blank.
     Bytes data = test::RandomBytes(45, 5);
@@ -120,21 +130,17 @@ TEST(UUDecodeReference, EmptyLowerCaseAndLostTrailingBlanks)
     EXPECT_BYTES_EQ(data, d.bytes);
 }
 
+// Repaired in place, but not without output or when the previous line was long too.
 TEST(UUDecodeDotRepair, DoubledDotIsRemoved)
 {
     std::string line, doubled;
     const Bytes data = PayloadWithDot(10, line, doubled);
     LineBuffer buffer(doubled + "\n");
     test::OutputCapture capture;
-    const int status = DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 0, false);
-    EXPECT_EQ(status, LS_DOT_FIXED);
+    EXPECT_EQ(DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 0, false), LS_DOT_FIXED);
     EXPECT_BYTES_EQ(data, capture.Take());
-    EXPECT_EQ(std::string(buffer.Data(), 61), line); // repaired in place
-}
+    EXPECT_EQ(std::string(buffer.Data(), 61), line);
 
-TEST(UUDecodeDotRepair, NotWithoutOutputOrWhenPreviousLineWasLongToo)
-{
-    std::string line, doubled;
     PayloadWithDot(20, line, doubled);
     doubled += "\n";
     EXPECT_EQ(StatusWithoutOutput(doubled) & LS_DOT_FIXED, 0);
@@ -144,27 +150,23 @@ TEST(UUDecodeDotRepair, NotWithoutOutputOrWhenPreviousLineWasLongToo)
     EXPECT_EQ(d.bytes.size(), 45u);
 }
 
-TEST(UUDecodeJoined, TwoOrThreeFullLinesRunTogether)
+// Two or three full lines run together decode whole; the second line's flags
+// and an invalid character in the first are reported.
+TEST(UUDecodeJoined, FullLinesRunTogether)
 {
     for (std::size_t count : {2u, 3u}) {
         const Bytes data = test::RandomBytes(45 * count, static_cast<std::uint32_t>(count));
         std::string joined;
         for (const auto& l : test::EncodeSixBitLines(data, kUUAlphabetBackquote))
             joined += l;
-        ASSERT_EQ(joined.size(), count * 61);
         const Decoded d = DecodeUU(joined + "\n");
-        EXPECT_EQ(d.status, LS_JOINED);
+        EXPECT_EQ(d.status, LS_JOINED) << count;
         EXPECT_BYTES_EQ(data, d.bytes);
     }
-}
-
-TEST(UUDecodeJoined, SecondLineFlagsAndFirstLineInvalidCharacter)
-{
     const Bytes data = test::RandomBytes(90, 8);
     std::string first = EncodeSixBitLine(data.substr(0, 45), kUUAlphabetBackquote);
     first[7] = '\x01';
-    const std::string second = EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote) + "!!";
-    const Decoded d = DecodeUU(first + second + "\n");
+    const Decoded d = DecodeUU(first + EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote) + "!!\n");
     EXPECT_EQ(d.status, LS_JOINED | LS_INVALID | LS_LONG);
     EXPECT_EQ(d.bytes.size(), 90u);
     EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
@@ -252,6 +254,74 @@ TEST(UUPeek, DecodesTheStartOfALineAndRefusesBadCounts)
     EXPECT_EQ(PeekDecodeUU("\tABCD", dest, 0, 0), -1);
     EXPECT_EQ(PeekDecodeUU("`\n", dest, 0, 0), 0);
     EXPECT_EQ(PeekDecodeUU("M!!!!!!\x01!!!!!", dest, 0, 0), 4); // stops at the first invalid character
+}
+
+TEST(XXDecodeReference, OnlyAMatchingChecksumIsTolerated)
+{
+    const Bytes data = test::RandomBytes(45, 2);
+    const std::string line = XXLine(data);
+    unsigned byteSum = 0, valueSum = 0;
+    for (unsigned char c : data)
+        byteSum += c;
+    for (std::size_t i = 1; i < line.size(); ++i)
+        valueSum += kXXDecode[static_cast<unsigned char>(line[i])];
+    EXPECT_EQ(DecodeXX(line + kXXAlphabet[byteSum % 64] + "\n").status, 0);
+    EXPECT_EQ(DecodeXX(line + kXXAlphabet[valueSum % 64] + "\n").status, 0);
+    EXPECT_EQ(DecodeXX(line + " \n").status, LS_LONG) << "no blank or lower-case tolerance as in UU";
+    for (char extra : std::string_view("+-0Aaz")) {
+        const unsigned v = kXXDecode[static_cast<unsigned char>(extra)];
+        if (v == byteSum % 64 || v == valueSum % 64) continue;
+        const Decoded d = DecodeXX(line + extra + "\n");
+        EXPECT_EQ(d.status, LS_LONG) << extra;
+        EXPECT_BYTES_EQ(data, d.bytes);
+    }
+}
+
+TEST(XXDecodeReference, ShortPartialMissingAndEmptyLines)
+{
+    const Bytes data = test::RandomBytes(45, 3);
+    Decoded d = DecodeXX(XXLine(data).substr(0, 41) + "\n");
+    EXPECT_EQ(d.status, LS_SHORT) << "whole groups only";
+    EXPECT_BYTES_EQ(data.substr(0, 30), d.bytes);
+    d = DecodeXX(XXLine(data).substr(0, 60) + "\n");
+    EXPECT_EQ(d.status, LS_INVALID) << "the fourth character is missing";
+    EXPECT_EQ(d.bytes.size(), 45u);
+    EXPECT_BYTES_EQ(data.substr(0, 44), d.bytes.substr(0, 44));
+    d = DecodeXX(XXLine(data.substr(0, 10)) + "++++++\n");
+    EXPECT_EQ(d.status, 0) << "partial lines are never long";
+    EXPECT_BYTES_EQ(data.substr(0, 10), d.bytes);
+    for (std::string_view line : {"+\n", "+", "\n", ""}) {
+        d = DecodeXX(line);
+        EXPECT_EQ(d.status, 0);
+        EXPECT_TRUE(d.bytes.empty());
+    }
+}
+
+TEST(XXDecodeJoined, TwoFullLinesWithoutJoinedBitKeepFirstLineFlags)
+{
+    const Bytes data = test::RandomBytes(90, 6);
+    std::string first = XXLine(data.substr(0, 45));
+    Decoded d = DecodeXX(first + XXLine(data.substr(45)) + "\n");
+    EXPECT_EQ(d.status, 0);
+    EXPECT_BYTES_EQ(data, d.bytes);
+    first[9] = '*';
+    d = DecodeXX(first + XXLine(data.substr(45)) + "\n");
+    EXPECT_EQ(d.status, LS_INVALID);
+    EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
+}
+
+TEST(XXPeek, DecodesTheStartOfALine)
+{
+    const Bytes data = test::RandomBytes(45, 11);
+    const std::string line = XXLine(data) + "\n";
+    unsigned char dest[64];
+    EXPECT_EQ(PeekDecodeXX(line.c_str(), dest, 0, 0), 45);
+    EXPECT_BYTES_EQ(data, test::AsBytes(dest, 45));
+    EXPECT_EQ(PeekDecodeXX(line.c_str(), dest, static_cast<int>(line.size()), 16), 16);
+    EXPECT_EQ(PeekDecodeXX(nullptr, dest, 0, 0), -1);
+    EXPECT_EQ(PeekDecodeXX("i++++", dest, 0, 0), -1); // 46
+    EXPECT_EQ(PeekDecodeXX("=++++", dest, 0, 0), -1);
+    EXPECT_EQ(PeekDecodeXX("h+++ +++", dest, 0, 0), 2);
 }
 
 } // namespace
