@@ -29,6 +29,7 @@ class CFInfo;
 class CSortInfo;
 class Host;
 class MyCObArray;
+struct RunContext;
 struct Settings;
 
 // Where the section handling of one output file stands.
@@ -67,7 +68,7 @@ struct ExtractRequest
 
 class Extractor {
 public:
-    Extractor(MyCObArray& list, Settings& settings, Host& host);
+    Extractor(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host);
     ~Extractor();
     Extractor(const Extractor&) = delete;
     Extractor& operator=(const Extractor&) = delete;
@@ -232,7 +233,8 @@ private:
     bool OutputDamaged() const;
 
     MyCObArray& m_List;
-    Settings& m_Settings;
+    const Settings& m_Settings;
+    const RunContext& m_Run;
     Host& m_Host;
     OutputPolicy m_Policy;
     // Where the last named part was found, so that a record's outputs,

@@ -4,6 +4,7 @@
 #include "extract/extract_fixture.h"
 #include "fake_engine.h"
 #include "model/list_dump.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 
@@ -32,6 +33,7 @@ protected:
 
     test::TempDir dir;
     Settings settings;
+    RunContext run;
     HeadlessHost host;
     MyCObArray list;
     test::FakeEngine engine;
@@ -42,7 +44,7 @@ TEST_F(Unattended, EveryNamedPartOfEveryGroupInOrder)
     AddGroup({"a.bin", "", "b.bin"}, GS_COMPLETE);
     AddGroup({""}, GS_MISSING); // nothing named: nothing to write
     AddGroup({"c.bin"}, GS_COMPLETE);
-    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), 3);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string()), 3);
     EXPECT_EQ(engine.extracted, (std::vector<std::string>{"a.bin", "b.bin", "c.bin"}));
 }
 
@@ -52,24 +54,24 @@ TEST_F(Unattended, FailuresFailTheRunWhichGoesOnAndStatusBitsFollowTheResult)
     CSortInfo* skipped = AddGroup({"skip.bin"}, GS_COMPLETE);
     AddGroup({"fail.bin"}, GS_COMPLETE); // nothing written
     AddGroup({"b.bin"}, GS_COMPLETE);
-    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), -1);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string()), -1);
     EXPECT_EQ(engine.extracted, (std::vector<std::string>{"a.bin", "b.bin"}));
     EXPECT_EQ(good->m_Status, GS_COMPLETE) << "a written group loses the bits above the low four";
     EXPECT_EQ(skipped->m_Status, GS_COMPLETE | ST_NOTEXTRACTED);
     // A damaged output is written but fails the run and keeps its mark.
     list.RemoveAll();
     CSortInfo* damaged = AddGroup({"damaged.bin"}, GS_COMPLETE | ST_NOTEXTRACTED);
-    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), -1);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string()), -1);
     EXPECT_EQ(damaged->m_Status, GS_COMPLETE | ST_DATAERROR);
 }
 
 TEST_F(Unattended, OverwritePreferenceSetsTheSharedAnswerAndEmptyListSucceeds)
 {
-    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), 0);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string()), 0);
     EXPECT_EQ(engine.evaluations, 1);
     AddGroup({"a.bin", "b.bin"}, GS_COMPLETE);
     settings.Overwrite = true;
-    RunUnattendedExtraction(list, settings, host, engine, dir.Path().string());
+    RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string());
     EXPECT_EQ(engine.answers, (std::vector<int>{2, 2}));
 }
 
@@ -86,12 +88,13 @@ protected:
     {
         const std::string path = dir.Write(name, "From: poster@example.org\nSubject: files\n\n" + body);
         list.AddInputFile(path);
-        engine.Scan(path, list, settings, host);
+        engine.Scan(path, list, settings, run, host);
     }
-    int Run() { return RunUnattendedExtraction(list, settings, host, engine, dir / "out"); }
+    int Run() { return RunUnattendedExtraction(list, settings, run, host, engine, dir / "out"); }
 
     test::TempDir dir;
     Settings settings;
+    RunContext run;
     HeadlessHost host;
     MyCObArray list;
     CoreEngine engine;

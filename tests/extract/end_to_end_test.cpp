@@ -15,7 +15,7 @@ protected:
     {
         for (const std::string& in : inputs) {
             list.AddInputFile(in);
-            ScanFile(in, list, settings, host);
+            ScanFile(in, list, settings, run, host);
         }
         list.Evaluate();
         int written = 0;

@@ -6,6 +6,7 @@
 
 #include "extract/engine.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "support/test_support.h"
@@ -241,7 +242,7 @@ inline PartRange WriteSection(const TempDir& dir, const std::string& fileName, c
 // One sort list, its settings, a scripted host and the engine over them.
 class ExtractTest : public ::testing::Test {
 protected:
-    ExtractTest() : list(settings, &host), engine(list, settings, host)
+    ExtractTest() : list(settings, &host), engine(list, settings, run, host)
     {
         std::filesystem::create_directory(outDir);
     }
@@ -294,6 +295,7 @@ protected:
     TempDir dir;
     std::string outDir = dir / "out";
     Settings settings;
+    RunContext run;
     ScriptedHost host;
     MyCObArray list;
     Extractor engine;

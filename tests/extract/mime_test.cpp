@@ -63,7 +63,7 @@ protected:
     {
         for (const std::string& in : inputs) {
             list.AddInputFile(in);
-            ScanFile(in, list, settings, host);
+            ScanFile(in, list, settings, run, host);
         }
         list.Evaluate();
         // One output per named part, as the unattended run extracts them.
@@ -84,9 +84,9 @@ protected:
     {
         list.RemoveAll();
         list.AddInputFile(in);
-        ScanFile(in, list, settings, host);
+        ScanFile(in, list, settings, run, host);
         MyCObArray single(settings, &host);
-        Extractor each(single, settings, host);
+        Extractor each(single, settings, run, host);
         int state = 0;
         for (const CFInfo* p : AllParts(list)) {
             if (p->m_MsgType != MT_B64) continue;

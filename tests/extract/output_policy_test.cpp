@@ -98,10 +98,11 @@ protected:
     }
     TempDir dir;
     Settings settings;
+    RunContext run;
     ScriptedHost host;
     MyCObArray list{settings, &host};
     CSortInfo* record = nullptr;
-    OutputPolicy policy{settings, host};
+    OutputPolicy policy{settings, run, host};
     int state = answer::Ask;
 };
 
@@ -155,7 +156,7 @@ protected:
     void SetUp() override
     {
         if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
-        settings.AppendAllToOneFile = true;
+        run.AppendAllToOneFile = true;
         for (int i = 0; i < 3; ++i) {
             payloads.push_back(RandomBytes(1000 + 7 * i, 40 + i));
             const std::string name = "split.r0" + std::to_string(i);

@@ -129,7 +129,7 @@ TEST_F(UUDecode, DamagedPartIsReplacedByItsDuplicateAtTheSameOffset)
 
 TEST_F(UUDecode, UserChosenDuplicateIsUsedAsChosen)
 {
-    settings.YouChooseDuplicate = true;
+    run.YouChooseDuplicate = true;
     struct Case {
         int choice, result, errors;
         bool aborts;

@@ -26,7 +26,7 @@ protected:
     {
         const std::string in = dir.Write("in.eml", mail);
         list.AddInputFile(in);
-        ScanFile(in, list, settings, host);
+        ScanFile(in, list, settings, run, host);
         list.Evaluate();
         int written = 0, state = 0;
         for (int i = 0; i < list.GetSize(); ++i)

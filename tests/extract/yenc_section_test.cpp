@@ -21,7 +21,7 @@ protected:
         for (std::size_t i = 0; i < articles.size(); ++i) {
             const std::string in = dir.Write(prefix + std::to_string(i) + ".ntx", articles[i]);
             list.AddInputFile(in);
-            ScanFile(in, list, settings, host);
+            ScanFile(in, list, settings, run, host);
         }
         list.Evaluate();
         int written = 0, state = 0;

@@ -192,22 +192,23 @@ struct Outcome
 class QuietLines : public ::testing::Test
 {
 protected:
-    Outcome Scan(const std::string& file, const Settings& base, bool fullRules, std::uint64_t stopPos)
+    Outcome Scan(const std::string& file, const Settings& settings, RunContext run, bool fullRules,
+                 std::uint64_t stopPos)
     {
-        Settings settings = base; // the scan may change the run's settings
-        settings.ScanFullRulesOnly = fullRules;
+        run.ScanFullRulesOnly = fullRules; // a copy: the scan may change the run context
         CountingHost host;
         MyCObArray list{settings, &host};
         Outcome out;
-        out.found = ScanFile(file, list, settings, host, &out.stopPos, &out.stopLine, stopPos);
+        out.found = ScanFile(file, list, settings, run, host, &out.stopPos, &out.stopLine, stopPos);
         out.dump = RelativeIds(ListDumpText(&list));
         return out;
     }
 
-    void ExpectSameBothWays(const std::string& file, const Settings& settings, std::uint64_t stopPos)
+    void ExpectSameBothWays(const std::string& file, const Settings& settings, const RunContext& run,
+                            std::uint64_t stopPos)
     {
-        const Outcome full = Scan(file, settings, true, stopPos);
-        const Outcome quick = Scan(file, settings, false, stopPos);
+        const Outcome full = Scan(file, settings, run, true, stopPos);
+        const Outcome quick = Scan(file, settings, run, false, stopPos);
         EXPECT_EQ(quick.found, full.found);
         EXPECT_EQ(quick.stopPos, full.stopPos);
         EXPECT_EQ(quick.stopLine, full.stopLine);
@@ -230,11 +231,12 @@ TEST_F(QuietLines, GeneratedMailboxesGiveTheSameListWithAndWithoutTheShortcut)
         std::mt19937 rng(seed * 7919u);
         settings.AutoIndentDetect = rng() % 2 == 0;
         settings.EnableXFace = rng() % 4 != 0;
-        settings.AssumeSortedOrder = rng() % 5 == 0;
+        RunContext run;
+        run.AssumeSortedOrder = rng() % 5 == 0;
         settings.MimeText = rng() % 3 != 0;
-        ExpectSameBothWays(file, settings, 0);
+        ExpectSameBothWays(file, settings, run, 0);
         // Stopped part-way, inside whatever run of lines is there.
-        ExpectSameBothWays(file, settings, 1 + rng() % text.size());
+        ExpectSameBothWays(file, settings, run, 1 + rng() % text.size());
         if (HasFailure()) return;
     }
     EXPECT_GT(m_ScansWithParts, 200); // the mailboxes did hold sections

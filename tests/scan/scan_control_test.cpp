@@ -43,16 +43,16 @@ TEST_F(ResumeScan, StopInsideALineThenResumeGivesTheSamePartsAsOneScan)
     MyCObArray split(settings, &host);
     std::int64_t startPos = 0, startLine = 0;
     const std::uint64_t stop = static_cast<std::uint64_t>(doc.Pos("sep2") + 10);
-    EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, stop), 1);
+    EXPECT_EQ(ScanFile(path, split, settings, run, host, &startPos, &startLine, stop), 1);
     EXPECT_EQ(startPos, doc.Pos("sep2"));
     EXPECT_EQ(startLine, doc.Line("sep2") - 1);
-    EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 2);
+    EXPECT_EQ(ScanFile(path, split, settings, run, host, &startPos, &startLine, 0), 2);
     EXPECT_EQ(startPos, static_cast<std::int64_t>(doc.Text().size()));
     EXPECT_EQ(startLine, doc.LineCount());
     EXPECT_EQ(Describe(AllParts(split)), Describe(whole));
     EXPECT_NE(host.LogText().find("Continue processing  " + path), std::string::npos);
     // Resuming at the end finds nothing more.
-    EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 0);
+    EXPECT_EQ(ScanFile(path, split, settings, run, host, &startPos, &startLine, 0), 0);
     EXPECT_EQ(startPos, static_cast<std::int64_t>(doc.Text().size()));
 }
 
@@ -92,7 +92,7 @@ using ScanHostTest = ScanTest;
 
 TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndClearedAtTheEnd)
 {
-    ScanFile(PlainLines(dir, 1024), list, settings, host);
+    ScanFile(PlainLines(dir, 1024), list, settings, run, host);
     // Lines 0 (the start), 256, 512, 768 and 1024, then the final clear.
     EXPECT_EQ(host.pumps, 5);
     EXPECT_EQ(host.progressCalls, 6);
@@ -103,7 +103,7 @@ TEST_F(ScanHostTest, QuitDuringDispatchEndsTheScanAfterTheCurrentLine)
 {
     host.quitAfterPumps = 1; // the pump at line 256 reports a quit
     std::int64_t startPos = 0, startLine = 0;
-    ScanFile(PlainLines(dir, 1000), list, settings, host, &startPos, &startLine);
+    ScanFile(PlainLines(dir, 1000), list, settings, run, host, &startPos, &startLine);
     EXPECT_EQ(startLine, 257);
 }
 
@@ -120,7 +120,7 @@ TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
     host.truncateAtPump = 3; // at line 512, far beyond the first read buffer
     host.truncatePath = path;
     std::int64_t startPos = 0, startLine = 0;
-    EXPECT_GE(ScanFile(path, list, settings, host, &startPos, &startLine), 1);
+    EXPECT_GE(ScanFile(path, list, settings, run, host, &startPos, &startLine), 1);
     EXPECT_LE(startPos, static_cast<std::int64_t>(doc.Text().size()));
     for (const CFInfo* p : AllParts(list))
         EXPECT_LE(p->m_EPos, startPos);
@@ -131,7 +131,7 @@ TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
     Doc doc;
     doc.Add("begin 644 a.bin").AddAll(UuLines(RandomBytes(900, 4)));
     host.RequestAbort();
-    EXPECT_EQ(ScanFile(dir.Write("a.txt", doc.Text()), list, settings, host), 0);
+    EXPECT_EQ(ScanFile(dir.Write("a.txt", doc.Text()), list, settings, run, host), 0);
     EXPECT_EQ(list.GetSize(), 0);
     EXPECT_NE(host.LogText().find("Operation Aborted!"), std::string::npos);
 }
@@ -139,7 +139,7 @@ TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
 TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbortSilently)
 {
     host.failOnRefresh = 3;
-    EXPECT_EQ(ScanFile(dir.Write("box.txt", Mailbox().Text()), list, settings, host), -2);
+    EXPECT_EQ(ScanFile(dir.Write("box.txt", Mailbox().Text()), list, settings, run, host), -2);
     EXPECT_TRUE(host.AbortRequested());
     EXPECT_EQ(host.lastPercent, -1.0);
     EXPECT_EQ(host.beeps, 0);
@@ -150,7 +150,7 @@ TEST_F(ScanHostTest, MemoryFailureBeforeAnyPartInAnInteractiveRunBeepsAndAsks)
 {
     host.silent = false;
     host.failOnRefresh = 1;
-    EXPECT_EQ(ScanFile(dir.Write("box.txt", Mailbox().Text()), list, settings, host), -1);
+    EXPECT_EQ(ScanFile(dir.Write("box.txt", Mailbox().Text()), list, settings, run, host), -1);
     EXPECT_EQ(host.beeps, 1);
     EXPECT_EQ(host.asked, 116);
     EXPECT_EQ(host.askedText, "Insufficient memory to complete operation!");
@@ -164,7 +164,7 @@ TEST_F(ScanLog, ProcessingLineIsLoggedWithThePathOnlyWithALog)
     Scan(path);
     EXPECT_EQ(host.LogText(), "Processing file " + path + "...\r\n");
     HeadlessHost quiet;
-    ScanFile(path, list, settings, quiet);
+    ScanFile(path, list, settings, run, quiet);
     EXPECT_FALSE(quiet.HasLog());
 }
 
