@@ -34,13 +34,11 @@ int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const st
         m_Extractor = std::make_unique<Extractor>(list, settings, run, host);
         m_ExtractorList = &list;
     }
-    ExtractRequest request;
-    request.part = part;
-    request.index = groupIndex;
-    request.outDir = folder;
-    request.answerState = &answer;
-    request.skipIncomplete = settings.IgnoreIncomplete;
-    return m_Extractor->ExtractOutputFile(request);
+    return m_Extractor->ExtractOutputFile({.part = part,
+                                           .index = groupIndex,
+                                           .outDir = folder,
+                                           .answerState = &answer,
+                                           .skipIncomplete = settings.IgnoreIncomplete});
 }
 
 bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path)

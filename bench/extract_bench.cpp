@@ -135,7 +135,7 @@ int ScanAndExtract(const std::string& input, const fs::path& outDir)
     int written = 0;
     int answerState = 2;
     for (int i = 0; i < list.GetSize(); ++i)
-        written += engine.ExtractOutputFile(i, outDir.string(), &answerState, false) == 1;
+        written += engine.ExtractOutputFile({.index = i, .outDir = outDir.string(), .answerState = &answerState}) == 1;
     return written;
 }
 

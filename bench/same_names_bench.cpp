@@ -73,7 +73,8 @@ void SameNamedOutputs(benchmark::State& state)
         for (int g = 0; g < list.GetSize(); ++g) {
             CSortInfo* group = list.GetAt(g);
             for (std::size_t n = 0; n < group->m_Named.size(); ++n, ++outputs)
-                engine.ExtractOutputFile(g, outDir.string(), &answer, false, list.GetAt(g)->m_Named[n]);
+                engine.ExtractOutputFile(
+                    {.part = list.GetAt(g)->m_Named[n], .index = g, .outDir = outDir.string(), .answerState = &answer});
         }
         benchmark::DoNotOptimize(outputs);
     }

@@ -77,14 +77,6 @@ public:
     // follow its first part in the record, up to the next named part,
     // continue the file.
     int ExtractOutputFile(const ExtractRequest& request);
-    // The same with the request's fields as arguments.
-    int ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
-                          CFInfo* part = nullptr, int depth = 0, bool stream = false, bool saveRaw = false,
-                          CFInfo* parentPart = nullptr)
-    {
-        return ExtractOutputFile(ExtractRequest{part, index, outDir, answerState, skipIncomplete, depth,
-                                                stream, saveRaw, parentPart});
-    }
 
     // The Extract command ended: the append target is forgotten.
     void EndExtractCommand() { m_Policy.EndCommand(); }

@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     list.Evaluate();
     Extractor engine(list, settings, run, host);
     int answer = settings.Overwrite ? 2 : 0;
-    for (int g = 0; g < list.GetSize() && g < 64; ++g) engine.ExtractOutputFile(g, out, &answer, false);
+    for (int g = 0; g < list.GetSize() && g < 64; ++g) engine.ExtractOutputFile({.index = g, .outDir = out, .answerState = &answer});
 
     // Only the input, the output folder and the working folder side by
     // side; no temporary file stays behind.

@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((how & 8) == 0) return 0;
     Extractor engine(list, settings, run, host);
     int answer = 2;
-    for (int g = 0; g < list.GetSize() && g < 8; ++g) engine.ExtractOutputFile(g, folder, &answer, false);
+    for (int g = 0; g < list.GetSize() && g < 8; ++g) engine.ExtractOutputFile({.index = g, .outDir = folder, .answerState = &answer});
     // Whatever the header says, the data on disk stays small (sizes are
     // reached by sparse extension, never by writing zeros).
     DIR* dir = ::opendir(folder.c_str());

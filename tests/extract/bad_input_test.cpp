@@ -29,7 +29,7 @@ TEST_P(HostileName, NeverWritesOutsideTheOutputFolder)
     std::filesystem::create_directories(outDir + "/sub");
     const Bytes text = GnuUuencode(payload, "x", dir);
     AddRecord({MakePart(WriteSection(dir, "in.txt", "Subject: s\n\n", text, "", MT_UU), GetParam())});
-    EXPECT_EQ(engine.ExtractOutputFile(0, outDir + "/sub", nullptr, false), extract_result::Skipped);
+    EXPECT_EQ(engine.ExtractOutputFile({.index = 0, .outDir = outDir + "/sub"}), extract_result::Skipped);
     EXPECT_NE(list[0]->m_Status & ST_NOTEXTRACTED, 0);
     EXPECT_EQ(host.CountInLog("File Error: All or part of the path is invalid."), 1) << host.PlainLog();
     EXPECT_EQ(std::distance(std::filesystem::recursive_directory_iterator(outDir), {}), 1);
@@ -112,7 +112,7 @@ TEST_F(BadInput, KilledMidWriteLeavesNoShortFileUnderTheOutputName)
         if (pid == 0) {
             host.onPump = [] { ::raise(SIGKILL); }; // after 256 lines: well inside the data
             int state = answer::YesToAll;
-            engine.ExtractOutputFile(index, outDir, &state, false);
+            engine.ExtractOutputFile({.index = index, .outDir = outDir, .answerState = &state});
             ::_exit(0);
         }
         int status = 0;
@@ -136,7 +136,7 @@ TEST_F(BadInput, MissingOutputFolderGivesTheFileError)
 {
     AddSingle("nf.bin", GnuUuencode(payload, "x", dir));
     int state = 0;
-    EXPECT_EQ(engine.ExtractOutputFile(0, dir / "no-such-folder", &state, false), extract_result::Skipped);
+    EXPECT_EQ(engine.ExtractOutputFile({.index = 0, .outDir = dir / "no-such-folder", .answerState = &state}), extract_result::Skipped);
     EXPECT_EQ(host.CountInLog("File Error: The file could not be located."), 1) << host.PlainLog();
     EXPECT_EQ(host.Asked(Prompt::FileError), 1);
     EXPECT_NE(list[0]->m_Status & ST_NOTEXTRACTED, 0);
@@ -210,7 +210,7 @@ TEST_F(BadInput, FullDiskRemovesTheOutputAndKeepsTheOldFile)
         ::setrlimit(RLIMIT_FSIZE, &limit);
         int answerState = answer::YesToAll;
         int results = 0;
-        for (int i = 0; i < 2; ++i) results = results * 10 + engine.ExtractOutputFile(i, outDir, &answerState, false);
+        for (int i = 0; i < 2; ++i) results = results * 10 + engine.ExtractOutputFile({.index = i, .outDir = outDir, .answerState = &answerState});
         limit = {RLIM_INFINITY, RLIM_INFINITY};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         WriteFile(logPath, host.PlainLog() + "\nstatus: " + host.status);

@@ -23,7 +23,8 @@ protected:
         for (int i = 0; i < list.GetSize(); ++i)
             for (CFInfo* named : std::vector<CFInfo*>(list[i]->m_Named))
                 written +=
-                    engine.ExtractOutputFile(i, outDir, &state, false, named) == extract_result::Written;
+                    engine.ExtractOutputFile({.part = named, .index = i, .outDir = outDir, .answerState = &state}) ==
+                    extract_result::Written;
         return written;
     }
     std::string Mail(const std::string& subject, const std::string& body) const

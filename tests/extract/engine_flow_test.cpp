@@ -22,7 +22,8 @@ protected:
     int ExtractSkipping(int index, bool skipIncomplete)
     {
         int state = 0;
-        return engine.ExtractOutputFile(index, outDir, &state, skipIncomplete);
+        return engine.ExtractOutputFile(
+            {.index = index, .outDir = outDir, .answerState = &state, .skipIncomplete = skipIncomplete});
     }
     const Bytes payload = RandomBytes(45 * 600, 17); // 600 full lines
 };
@@ -66,7 +67,7 @@ TEST_F(EngineFlow, GivenPartSelectsItsRecordAndAnIndexBeyondTheListBeeps)
     AddUURecord("first.bin");
     CSortInfo* second = AddUURecord("second.bin");
     int state = 0;
-    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false, second->GetAt(0)), extract_result::Written);
+    EXPECT_EQ(engine.ExtractOutputFile({.part = second->GetAt(0), .index = 0, .outDir = outDir, .answerState = &state}), extract_result::Written);
     EXPECT_TRUE(FileExists(Out("second.bin")));
     EXPECT_FALSE(FileExists(Out("first.bin")));
     EXPECT_EQ(Extract(3), extract_result::NothingWritten);
@@ -142,12 +143,8 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
     CSortInfo* record = AddUURecord("s.bin");
     record->GetAt(0)->m_Status = GS_STARTED;
     CFInfo parent;
-    ExtractRequest request;
-    request.index = 0;
-    request.outDir = outDir;
-    request.depth = 1;
-    request.parentPart = &parent;
-    EXPECT_EQ(engine.ExtractOutputFile(request), extract_result::Written);
+    EXPECT_EQ(engine.ExtractOutputFile({.index = 0, .outDir = outDir, .depth = 1, .parentPart = &parent}),
+              extract_result::Written);
     EXPECT_EQ(record->GetAt(0)->m_Status & 0xF, GS_COMPLETE);
     EXPECT_EQ(parent.m_Status, record->GetAt(0)->m_Status);
 }

@@ -286,8 +286,9 @@ protected:
     int Extract(int index, int* answerState = nullptr, const std::string& folder = {})
     {
         int local = 0;
-        return engine.ExtractOutputFile(index, folder.empty() ? outDir : folder, answerState ? answerState : &local,
-                                        false);
+        return engine.ExtractOutputFile({.index = index,
+                                         .outDir = folder.empty() ? outDir : folder,
+                                         .answerState = answerState ? answerState : &local});
     }
 
     std::string Out(const std::string& name) const { return outDir + "/" + name; }

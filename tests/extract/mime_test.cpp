@@ -70,9 +70,11 @@ protected:
         int written = 0, state = 0;
         for (int g = 0; g < list.GetSize(); ++g) {
             const std::vector<CFInfo*> named = list.GetAt(g)->m_Named;
-            if (named.empty()) written += engine.ExtractOutputFile(g, outDir, &state, false) == extract_result::Written;
+            if (named.empty()) written += engine.ExtractOutputFile({.index = g, .outDir = outDir, .answerState = &state}) ==
+                                   extract_result::Written;
             for (CFInfo* part : named)
-                written += engine.ExtractOutputFile(g, outDir, &state, false, part) == extract_result::Written;
+                written += engine.ExtractOutputFile({.part = part, .index = g, .outDir = outDir, .answerState = &state}) ==
+                           extract_result::Written;
         }
         return written;
     }
@@ -97,7 +99,7 @@ protected:
             record->m_Expected = record->m_Found = 1;
             record->m_Status = GS_COMPLETE;
             single.m_InputNames.insert(in);
-            each.ExtractOutputFile(single.GetSize() - 1, outDir, &state, false);
+            each.ExtractOutputFile({.index = single.GetSize() - 1, .outDir = outDir, .answerState = &state});
         }
         return Written();
     }

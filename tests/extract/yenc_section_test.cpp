@@ -26,7 +26,8 @@ protected:
         list.Evaluate();
         int written = 0, state = 0;
         for (int i = 0; i < list.GetSize(); ++i)
-            written += engine.ExtractOutputFile(i, outDir, &state, false) == extract_result::Written;
+            written += engine.ExtractOutputFile({.index = i, .outDir = outDir, .answerState = &state}) ==
+                       extract_result::Written;
         return written;
     }
     const Bytes payload = RandomBytes(50'000, 77);
