@@ -31,6 +31,7 @@ class Host;
 class MyCObArray;
 struct RunContext;
 struct Settings;
+struct SixBitEncoding;
 
 // Where the section handling of one output file stands.
 enum class DecodeState {
@@ -185,13 +186,14 @@ private:
     // Decodes the collected BinHex characters into the output and logs the outcome.
     void DecodeCollectedBinHex(bool atClosingColon);
     void BNewsDamage(msg::Id reason);
+    // UU and XX share one section handler, told apart by their encoding's row.
+    void HandleSixBitLine(const SixBitEncoding& form);
+    bool UUStrayLine();
     bool UUQualifiesInPause();
     void UUDropBeforeM();
-    void DecodeSixBitData(LineBuffer& line, bool xx, int hint);
-    bool UUEndOfFile();
-    bool XXEndOfFile();
-    // The common end of a UU or XX file at its "end" line.
-    bool FinishAtEndLine();
+    void DecodeSixBitData(const SixBitEncoding& form, LineBuffer& line, int hint);
+    // The end of a UU or XX file at its "end" line.
+    void SixBitEndOfFile(const SixBitEncoding& form);
     void PushHistory();
     void ClearHistory();
     bool JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart);
