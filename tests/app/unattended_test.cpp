@@ -80,10 +80,6 @@ class UnattendedCore : public ::testing::Test
 {
 protected:
     UnattendedCore() : list(settings, &host) {}
-    void SetUp() override
-    {
-        if (!test::HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
-    }
     void Scan(const std::string& name, const std::string& body)
     {
         const std::string path = dir.Write(name, "From: poster@example.org\nSubject: files\n\n" + body);
@@ -103,7 +99,7 @@ protected:
 TEST_F(UnattendedCore, TwoBeginSectionsInOneMailGiveTwoFiles)
 {
     const test::Bytes one = test::RandomBytes(4'500, 1), two = test::RandomBytes(2'000, 2);
-    Scan("two.eml", test::GnuUuencode(one, "one.bin", dir) + "\n" + test::GnuUuencode(two, "two.bin", dir));
+    Scan("two.eml", test::UuFile(one, "one.bin") + "\n" + test::UuFile(two, "two.bin"));
     std::filesystem::create_directory(dir / "out");
     EXPECT_EQ(Run(), 2);
     EXPECT_EQ(test::ReadFile(dir / "out/one.bin"), one);
@@ -112,7 +108,7 @@ TEST_F(UnattendedCore, TwoBeginSectionsInOneMailGiveTwoFiles)
 
 TEST_F(UnattendedCore, AnOutputThatWroteNothingFailsAndItsPartSaysSo)
 {
-    const std::string uu = test::GnuUuencode(test::RandomBytes(4'500, 3), "gone.bin", dir);
+    const std::string uu = test::UuFile(test::RandomBytes(4'500, 3), "gone.bin");
     Scan("gone.eml", uu);
     // Every line after "begin" is overwritten after the scan: the output gets no data.
     std::string text = test::ReadFile(dir / "gone.eml");

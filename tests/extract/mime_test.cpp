@@ -5,10 +5,6 @@
 #include "extract_fixture.h"
 
 #include "scan/scan_fixture.h"
-#include "scan/scanner.h"
-
-#include <filesystem>
-#include <map>
 
 namespace zarvex::test {
 namespace {
@@ -59,26 +55,6 @@ protected:
                       "", dir);
     }
 
-    int ScanAndExtractAll(const std::vector<std::string>& inputs)
-    {
-        for (const std::string& in : inputs) {
-            list.AddInputFile(in);
-            ScanFile(in, list, settings, run, host);
-        }
-        list.Evaluate();
-        // One output per named part, as the unattended run extracts them.
-        int written = 0, state = 0;
-        for (int g = 0; g < list.GetSize(); ++g) {
-            const std::vector<CFInfo*> named = list.GetAt(g)->m_Named;
-            if (named.empty()) written += engine.ExtractOutputFile({.index = g, .outDir = outDir, .answerState = &state}) ==
-                                   extract_result::Written;
-            for (CFInfo* part : named)
-                written += engine.ExtractOutputFile({.part = part, .index = g, .outDir = outDir, .answerState = &state}) ==
-                           extract_result::Written;
-        }
-        return written;
-    }
-
     // Scans `in` and extracts every Base64 part found as a file of its own,
     // under the name the sort list gave it: what the scanner recorded,
     // whatever records the parts were grouped into.
@@ -112,14 +88,6 @@ protected:
             EXPECT_BYTES_EQ(payload[index], files.at(name));
         }
         EXPECT_EQ(host.CountInLog("Possible short file"), 0) << host.PlainLog() << PartList(list);
-    }
-
-    Files Written() const
-    {
-        Files files;
-        for (const auto& e : std::filesystem::directory_iterator(outDir))
-            files[e.path().filename().string()] = ReadFile(e.path().string());
-        return files;
     }
 
     std::map<int, Bytes> payload;
@@ -187,9 +155,7 @@ TEST_P(HandWritten, AttachmentsGetTheirOwnNames)
 {
     for (const std::string eol : {"\n", "\r\n"}) {
         SCOPED_TRACE(eol.size() == 1 ? "LF" : "CR LF");
-        std::filesystem::remove_all(outDir);
-        std::filesystem::create_directory(outDir);
-        host.log.clear();
+        Restart();
         ExpectFiles(ExtractEachPart(dir.Write("hand.eml", Expand(GetParam().text, payload, eol))),
                     GetParam().expected);
     }
@@ -262,10 +228,8 @@ TEST_F(MimeMail, MpackPartialMessagesMakeOneFileInSeparateFilesAndInOneMailbox)
     ASSERT_GE(parts.size(), 3u);
     for (const auto& inputs : {parts, std::vector<std::string>{dir.Write("all.mbox", mailbox)}}) {
         SCOPED_TRACE(inputs.size());
-        std::filesystem::remove_all(outDir);
-        std::filesystem::create_directory(outDir);
-        list.RemoveAll();
-        EXPECT_EQ(ScanAndExtractAll(inputs), 1) << host.PlainLog() << PartList(list);
+        Restart();
+        EXPECT_EQ(ScanAndExtract(inputs), 1) << host.PlainLog() << PartList(list);
         const Files files = Written();
         ASSERT_EQ(files.count("photo.jpg"), 1u) << host.PlainLog() << PartList(list);
         EXPECT_BYTES_EQ(data, files.at("photo.jpg"));
@@ -284,7 +248,7 @@ TEST_F(MimeMail, ManyMailsWithOneAttachmentEachGiveOneFileEach)
                            "Content-Transfer-Encoding: base64\n\n@@" + std::to_string(1 + i % 4) + "\n--b" +
                            std::to_string(i) + "--\n",
                        payload, "\n");
-    EXPECT_EQ(ScanAndExtractAll({dir.Write("many.mbox", mbox)}), 60) << host.PlainLog() << PartList(list);
+    EXPECT_EQ(ScanAndExtract({dir.Write("many.mbox", mbox)}), 60) << host.PlainLog() << PartList(list);
     Files files = Written();
     EXPECT_EQ(files.size(), 60u);
     EXPECT_BYTES_EQ(payload[2], files["f5.bin"]);
@@ -303,7 +267,7 @@ TEST_P(SameName, TwoMailsWithTheSameAttachmentName)
                            "Content-Type: application/zip; name=\"same.zip\"\nContent-Transfer-Encoding: base64\n\n@@" +
                            std::to_string(i) + "\n--b--\n",
                        payload, "\n");
-    const int written = ScanAndExtractAll({dir.Write("same.mbox", mbox)});
+    const int written = ScanAndExtract({dir.Write("same.mbox", mbox)});
     Files files = Written();
     EXPECT_BYTES_EQ(payload[1], files["same.zip"]);
     if (!GetParam()) {
