@@ -212,23 +212,6 @@ TEST_F(BadInput, FullDiskRemovesTheOutputAndKeepsTheOldFile)
     EXPECT_TRUE(TemporaryFilesIn(outDir).empty());
 }
 
-class BinaryInput : public ExtractTest, public ::testing::WithParamInterface<std::uint32_t> {};
-
-TEST_P(BinaryInput, RandomBytesAndHugeLinesNeverCrash)
-{
-    Bytes junk = RandomBytes(300'000, 77);
-    junk += "begin 644 x\n" + std::string(1'000'000, 'M') + "\nContent-Transfer-Encoding: base64\n\n" +
-            std::string(500'000, 'Q') + "\n--\n" + std::string(70'000, '\r') + "end\n";
-    const std::string in = dir.Write("junk.bin", junk);
-    AddRecord({MakePart(PartRange{in, 0, static_cast<std::int64_t>(junk.size()), 1, GetParam(), 1, 1}, "j.out")});
-    const int result = Extract(0);
-    EXPECT_GE(result, extract_result::NothingWritten);
-    EXPECT_LE(result, extract_result::Written);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir), {}), result == 1 ? 1 : 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(Encodings, BinaryInput, ::testing::Values(MT_UU, MT_XX, MT_B64, MT_YENC, MT_TXT, 0x400u));
-
 TEST(OutputPathRules, OnePlainNameInsideTheFolder)
 {
     EXPECT_EQ(BuildOutputPath("/out", "a.bin"), "/out/a.bin");

@@ -36,7 +36,8 @@ inline int CountOf(const std::string& text, std::string_view what)
     return n;
 }
 
-// Answers questions with the buttons it was given, in order (then `fallback`).
+// Answers questions with the buttons it was given, in order (then No), and
+// records what it was asked and told.
 class ScriptedHost : public Host {
 public:
     void SetProgress(double percent) override { lastProgress = percent; }
@@ -57,12 +58,11 @@ public:
     int Ask(Prompt prompt, std::string_view subject) override
     {
         asked.emplace_back(prompt, std::string(subject));
-        if (answers.empty()) return fallback;
+        if (answers.empty()) return button::No;
         const int b = answers.front();
         answers.pop_front();
         return b;
     }
-    void FlashProgress() override { ++flashes; }
     void OutputCreated(std::string_view writePath) override
     {
         if (onOutputCreated) onOutputCreated(std::string(writePath));
@@ -78,7 +78,6 @@ public:
         return appendTarget;
     }
 
-    // The log without colour markers.
     std::string PlainLog() const { return StripColourMarkers(log); }
     int CountInLog(std::string_view what) const { return CountOf(PlainLog(), what); }
     int Asked(Prompt prompt) const
@@ -89,14 +88,12 @@ public:
     std::deque<int> answers;
     std::function<void(const std::string&)> onOutputCreated; // runs inside OutputCreated
     std::function<void()> onPump;                             // runs inside PumpMessages
-    int fallback = button::No;
     bool silent = false, abort = false, quit = false;
     std::string appendTarget, log, status;
     double lastProgress = 0;
-    int pumps = 0, beeps = 0, flashes = 0;
+    int pumps = 0, beeps = 0, chooseDuplicate = 0;
     std::vector<std::pair<Prompt, std::string>> asked;
     std::vector<std::string> suggestions;
-    int chooseDuplicate = 0;
     std::vector<int> duplicateChoices; // the number of candidates of each question
 };
 
@@ -113,7 +110,7 @@ inline Bytes RunFilter(const std::string& command, const Bytes& input, const Tem
 
 inline bool HaveProgram(const char* path) { return ::access(path, X_OK) == 0; }
 inline bool HavePython() { return std::system("python3 -c 'import binascii, email' >/dev/null 2>&1") == 0; }
-
+// The output of a Python script (empty when there is no python3).
 inline Bytes Python(const std::string& script, const Bytes& input, const TempDir& dir)
 {
     return RunFilter("python3 '" + dir.Write("script.py", script) + "'", input, dir);
@@ -158,12 +155,7 @@ inline std::string Join(const std::vector<std::string>& lines, std::size_t from,
     return out;
 }
 
-inline std::int64_t CountLines(std::string_view text)
-{
-    std::int64_t n = 0;
-    for (char c : text) n += c == '\n';
-    return n;
-}
+inline std::int64_t CountLines(std::string_view text) { return std::count(text.begin(), text.end(), '\n'); }
 
 // A news article with `body`.
 inline std::string Mail(const std::string& subject, const std::string& body)

@@ -104,15 +104,6 @@ TEST_F(UUDecode, FiveDamagedLinesAreReportedThenOnlyCounted)
     }
 }
 
-TEST_F(UUDecode, DamagedPartIsReplacedByItsDuplicateAtTheSameOffset)
-{
-    CFInfo* p2 = AddDamagedWithDuplicate("dup.bin", kHeaders);
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
-    EXPECT_EQ(p2->m_pNextDup->m_ByteStart, list[0]->GetAt(0)->m_Length);
-}
-
 TEST_F(UUDecode, UserChosenDuplicateIsUsedAsChosen)
 {
     run.YouChooseDuplicate = true;
