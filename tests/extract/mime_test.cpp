@@ -4,22 +4,13 @@
 // programs send.
 #include "extract_fixture.h"
 
+#include "model/list_dump.h"
 #include "scan/scan_fixture.h"
 
 namespace zarvex::test {
 namespace {
 
 using Files = std::map<std::string, Bytes>; // output name -> content
-
-// Where each part lies, for failure messages.
-std::string PartList(const MyCObArray& list)
-{
-    std::string text;
-    for (const CFInfo* p : AllParts(list))
-        text += "  " + p->m_DestFile + " type " + std::to_string(p->m_MsgType) + " " + Where(p) + " starts " +
-                std::to_string(p->m_Starts) + " ends " + std::to_string(p->m_Ends) + "\n";
-    return text;
-}
 
 class MimeMail : public ExtractTest {
 protected:
@@ -82,12 +73,12 @@ protected:
 
     void ExpectFiles(const Files& files, const std::map<std::string, int>& expected)
     {
-        EXPECT_EQ(files.size(), expected.size()) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(files.size(), expected.size()) << host.PlainLog() << ListDumpText(&list);
         for (const auto& [name, index] : expected) {
-            ASSERT_EQ(files.count(name), 1u) << name << "\n" << host.PlainLog() << PartList(list);
+            ASSERT_EQ(files.count(name), 1u) << name << "\n" << host.PlainLog() << ListDumpText(&list);
             EXPECT_BYTES_EQ(payload[index], files.at(name));
         }
-        EXPECT_EQ(host.CountInLog("Possible short file"), 0) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(host.CountInLog("Possible short file"), 0) << host.PlainLog() << ListDumpText(&list);
     }
 
     std::map<int, Bytes> payload;
@@ -228,9 +219,9 @@ TEST_F(MimeMail, MpackPartialMessagesMakeOneFileInSeparateFilesAndInOneMailbox)
     for (const auto& inputs : {parts, std::vector<std::string>{dir.Write("all.mbox", mailbox)}}) {
         SCOPED_TRACE(inputs.size());
         Restart();
-        EXPECT_EQ(ScanAndExtract(inputs), 1) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(ScanAndExtract(inputs), 1) << host.PlainLog() << ListDumpText(&list);
         const Files files = Written();
-        ASSERT_EQ(files.count("photo.jpg"), 1u) << host.PlainLog() << PartList(list);
+        ASSERT_EQ(files.count("photo.jpg"), 1u) << host.PlainLog() << ListDumpText(&list);
         EXPECT_BYTES_EQ(data, files.at("photo.jpg"));
     }
 }
@@ -247,7 +238,7 @@ TEST_F(MimeMail, ManyMailsWithOneAttachmentEachGiveOneFileEach)
                            "Content-Transfer-Encoding: base64\n\n@@" + std::to_string(1 + i % 4) + "\n--b" +
                            std::to_string(i) + "--\n",
                        payload, "\n");
-    EXPECT_EQ(ScanAndExtract({dir.Write("many.mbox", mbox)}), 60) << host.PlainLog() << PartList(list);
+    EXPECT_EQ(ScanAndExtract({dir.Write("many.mbox", mbox)}), 60) << host.PlainLog() << ListDumpText(&list);
     Files files = Written();
     EXPECT_EQ(files.size(), 60u);
     EXPECT_BYTES_EQ(payload[2], files["f5.bin"]);
@@ -270,14 +261,14 @@ TEST_P(SameName, TwoMailsWithTheSameAttachmentName)
     Files files = Written();
     EXPECT_BYTES_EQ(payload[1], files["same.zip"]);
     if (!GetParam()) {
-        EXPECT_EQ(written, 2) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(written, 2) << host.PlainLog() << ListDumpText(&list);
         EXPECT_BYTES_EQ(payload[2], files["same01.zip"]);
     } else {
         // The second is not written over the first, and says why.
-        EXPECT_EQ(written, 1) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(written, 1) << host.PlainLog() << ListDumpText(&list);
         EXPECT_EQ(files.size(), 1u);
         EXPECT_EQ(list.GetSize(), 2);
-        EXPECT_EQ(host.Asked(Prompt::Overwrite), 1) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(host.Asked(Prompt::Overwrite), 1) << host.PlainLog() << ListDumpText(&list);
     }
 }
 

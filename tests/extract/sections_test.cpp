@@ -107,19 +107,6 @@ TEST_F(Sections, BinHexKeepsWhatCameBeforeTheStreamEnded)
     EXPECT_TRUE(WorkEmpty());
 }
 
-// A file hexified by macutils' binhex, with the standard note in front of it.
-TEST_F(Sections, BinHexFromTheToolDecodesByteExact)
-{
-    if (!HaveProgram("/usr/bin/binhex")) GTEST_SKIP() << "macutils binhex is not installed";
-    const Bytes payload = Bytes(1000, '\0') + RandomBytes(30'000, 7);
-    const std::string file = dir.Write("data.bin", payload);
-    const Bytes text = RunFilter("/usr/bin/binhex -d '" + file + "'", "", dir);
-    ASSERT_NE(text.find("\n:"), std::string::npos);
-    EXPECT_EQ(ScanMail(Article(std::string(kNote) + "\n" + text.substr(text.find("\n:") + 1))), 1)
-        << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("data.bin")));
-}
-
 // A BPST section ends after its size; one announcing more than it holds is a short file.
 TEST_F(Sections, BpstSectionDecodesItsSize)
 {
