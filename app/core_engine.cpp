@@ -3,6 +3,7 @@
 #include "extract/engine.h"
 #include "model/list_dump.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "scan/scanner.h"
 
@@ -15,9 +16,10 @@ CoreEngine::~CoreEngine()
     if (m_Extractor) m_Extractor->EndExtractCommand();
 }
 
-int CoreEngine::Scan(const std::string& path, MyCObArray& list, Settings& settings, Host& host)
+int CoreEngine::Scan(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
+                     Host& host)
 {
-    return ScanFile(path, list, settings, host);
+    return ScanFile(path, list, settings, run, host);
 }
 
 void CoreEngine::Evaluate(MyCObArray& list)
@@ -26,19 +28,17 @@ void CoreEngine::Evaluate(MyCObArray& list)
 }
 
 int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
-                        int& answer, Settings& settings, Host& host)
+                        int& answer, const Settings& settings, const RunContext& run, Host& host)
 {
     if (!m_Extractor || m_ExtractorList != &list) {
-        m_Extractor = std::make_unique<Extractor>(list, settings, host);
+        m_Extractor = std::make_unique<Extractor>(list, settings, run, host);
         m_ExtractorList = &list;
     }
-    ExtractRequest request;
-    request.part = part;
-    request.index = groupIndex;
-    request.outDir = folder;
-    request.answerState = &answer;
-    request.skipIncomplete = settings.IgnoreIncomplete;
-    return m_Extractor->ExtractOutputFile(request);
+    return m_Extractor->ExtractOutputFile({.part = part,
+                                           .index = groupIndex,
+                                           .outDir = folder,
+                                           .answerState = &answer,
+                                           .skipIncomplete = settings.IgnoreIncomplete});
 }
 
 bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path)

@@ -18,10 +18,11 @@ public:
     CoreEngine(const CoreEngine&) = delete;
     CoreEngine& operator=(const CoreEngine&) = delete;
 
-    int Scan(const std::string& path, MyCObArray& list, Settings& settings, Host& host) override;
+    int Scan(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
+             Host& host) override;
     void Evaluate(MyCObArray& list) override;
     int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
-                Settings& settings, Host& host) override;
+                const Settings& settings, const RunContext& run, Host& host) override;
     bool WriteReport(const MyCObArray& list, const std::string& path) override;
     bool WriteListDump(const MyCObArray& list, const std::string& path) override;
 

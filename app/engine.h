@@ -12,6 +12,7 @@ namespace zarvex {
 class CFInfo;
 class Host;
 class MyCObArray;
+struct RunContext;
 struct Settings;
 
 class Engine
@@ -20,14 +21,16 @@ public:
     virtual ~Engine() = default;
 
     // Scans one input file; the number of parts found, negative after a failure.
-    virtual int Scan(const std::string& path, MyCObArray& list, Settings& settings, Host& host) = 0;
+    // The scan may change the run context (the "MimeText" switch-off for the run).
+    virtual int Scan(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
+                     Host& host) = 0;
     // Recomputes the status and names of every changed output file.
     virtual void Evaluate(MyCObArray& list) = 0;
     // Writes the output file of `part` (a named part of group `groupIndex`)
     // into `folder` ("*": the folder of the part's input file). Result: 1
     // written, 0 nothing written, -1 skipped or not openable, -2 aborted.
     virtual int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
-                        int& answer, Settings& settings, Host& host) = 0;
+                        int& answer, const Settings& settings, const RunContext& run, Host& host) = 0;
     virtual bool WriteReport(const MyCObArray& list, const std::string& path) = 0;
     virtual bool WriteListDump(const MyCObArray& list, const std::string& path) = 0;
 };

@@ -8,6 +8,7 @@
 #include "app/wildcards.h"
 #include "io/file_identity.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "platform/headless_host.h"
 #include "scan/input_sources.h"
 
@@ -43,7 +44,7 @@ public:
         m_Host.WatchStopFlag(InterruptFlag());
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
-        int result = RunUnattendedExtraction(m_List, m_App.core, m_Host, m_Engine, m_OutDir);
+        int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir);
         if (m_Host.StopFlagged()) {
             // Interrupted: the output being written was removed; nothing more is written.
             Fail("interrupted; the output file being written was removed");
@@ -178,10 +179,9 @@ private:
     // Scans every file argument in order; false when one could not be read.
     bool AddInputs()
     {
-        InputContext ctx(m_List, m_App.core, m_Host,
-                         [this](const std::string& path, MyCObArray& list, Settings& s, Host& h) {
-                             return m_Engine.Scan(path, list, s, h);
-                         });
+        InputContext ctx(m_List, m_App.core, m_Run, m_Host,
+                         [this](const std::string& path, MyCObArray& list, const Settings& s, RunContext& r,
+                                Host& h) { return m_Engine.Scan(path, list, s, r, h); });
         ctx.quiet = true;
         if (m_Cl.files.empty()) Warn("no input files were named");
         for (const std::string& arg : m_Cl.files) {
@@ -256,6 +256,7 @@ private:
     std::ostream& m_Err;
     IniFile m_Ini;
     AppSettings m_App;
+    RunContext m_Run; // what this run learns and chooses; never saved
     bool m_CanSave = true;
     bool m_InputsOk = true;
     std::string m_OutDir;

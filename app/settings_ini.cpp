@@ -152,7 +152,7 @@ void StoreSettings(const AppSettings& a, bool extractionRun, IniFile& ini)
     ini.Set(kRecent, "OpenDir", a.OpenDir);
     ini.Set(kRecent, "StreamDir", a.StreamDir);
     // The saved "MimeText" is the user's choice: the scanner's switch-off for
-    // the current run lives in Settings::MimeTextOffForRun and is never saved.
+    // the current run lives in RunContext, which is never saved.
     const Settings& s = a.core;
     for (const PrefKey& key : kPrefKeys) {
         if (!key.savedAtExit) continue;

@@ -16,8 +16,8 @@ constexpr int kExitFailed = 255;  // any other failure
 
 } // namespace
 
-int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, Engine& engine,
-                            const std::string& outDir)
+int RunUnattendedExtraction(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host,
+                            Engine& engine, const std::string& outDir)
 {
     int answer = settings.Overwrite ? answer::YesToAll : answer::NoToAll;
     int total = 0;
@@ -29,7 +29,7 @@ int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, En
         CSortInfo* group = list.GetAt(g);
         for (std::size_t n = 0; n < group->m_Named.size() && !host.AbortRequested(); ++n) {
             host.SetProgress(100.0 * g / list.GetSize());
-            const int r = engine.Extract(list, g, group->m_Named[n], outDir, answer, settings, host);
+            const int r = engine.Extract(list, g, group->m_Named[n], outDir, answer, settings, run, host);
             group = list.GetAt(g);
             if (r > 0 && (group->m_Status & ST_DATAERROR)) {
                 // Written, but damaged (short, or data errors no duplicate repaired): no success.

@@ -10,6 +10,7 @@ namespace zarvex {
 class Engine;
 class Host;
 class MyCObArray;
+struct RunContext;
 struct Settings;
 
 // Extracts each named part's output file, group by group, into `outDir`
@@ -19,8 +20,8 @@ struct Settings;
 // (which counts as a failure); one that was not gets ST_NOTEXTRACTED.
 // Result: the last error if any (a file that wrote nothing counts as -1),
 // otherwise the number of files written.
-int RunUnattendedExtraction(MyCObArray& list, Settings& settings, Host& host, Engine& engine,
-                            const std::string& outDir);
+int RunUnattendedExtraction(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host,
+                            Engine& engine, const std::string& outDir);
 
 // The POSIX exit status of a run result: a count as itself up to 253 and 253
 // above that; -2 (aborted) is 254; -1 and any other failure 255.

@@ -6,6 +6,7 @@
 // printed after the benchmarks. ZARVEX_BENCH_MB sets the payload size (100).
 #include "extract/engine.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 #include "scan/scanner.h"
@@ -125,15 +126,16 @@ int ScanAndExtract(const std::string& input, const fs::path& outDir)
     fs::remove_all(outDir);
     fs::create_directories(outDir);
     Settings settings;
+    zarvex::RunContext run;
     HeadlessHost host(true);
     MyCObArray list(settings, &host);
-    zarvex::ScanFile(input, list, settings, host);
+    zarvex::ScanFile(input, list, settings, run, host);
     list.Evaluate();
-    zarvex::Extractor engine(list, settings, host);
+    zarvex::Extractor engine(list, settings, run, host);
     int written = 0;
     int answerState = 2;
     for (int i = 0; i < list.GetSize(); ++i)
-        written += engine.ExtractOutputFile(i, outDir.string(), &answerState, false) == 1;
+        written += engine.ExtractOutputFile({.index = i, .outDir = outDir.string(), .answerState = &answerState}) == 1;
     return written;
 }
 

@@ -4,6 +4,7 @@
 // output should stay flat from 1,000 to 100,000 outputs.
 #include "extract/engine.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 #include "scan/scanner.h"
@@ -61,17 +62,19 @@ void SameNamedOutputs(benchmark::State& state)
         fs::create_directories(outDir);
         state.ResumeTiming();
         Settings settings;
+        RunContext run;
         HeadlessHost host;
         MyCObArray list(settings, &host);
-        ScanFile(input, list, settings, host);
+        ScanFile(input, list, settings, run, host);
         list.Evaluate();
-        Extractor engine(list, settings, host);
+        Extractor engine(list, settings, run, host);
         int answer = 0; // no to all: an existing output stays
         int outputs = 0;
         for (int g = 0; g < list.GetSize(); ++g) {
             CSortInfo* group = list.GetAt(g);
             for (std::size_t n = 0; n < group->m_Named.size(); ++n, ++outputs)
-                engine.ExtractOutputFile(g, outDir.string(), &answer, false, list.GetAt(g)->m_Named[n]);
+                engine.ExtractOutputFile(
+                    {.part = list.GetAt(g)->m_Named[n], .index = g, .outDir = outDir.string(), .answerState = &answer});
         }
         benchmark::DoNotOptimize(outputs);
     }

@@ -3,6 +3,7 @@
 // figure to watch is bytes per second: the scan should run at the speed of
 // reading lines.
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 #include "scan/scanner.h"
@@ -149,11 +150,12 @@ void BM_ScanMailbox(benchmark::State& state)
     const std::string& path = MailboxPath();
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path));
     Settings settings;
+    RunContext run;
     HeadlessHost host;
     int found = 0;
     for (auto _ : state) {
         MyCObArray list(settings, &host);
-        found = ScanFile(path, list, settings, host);
+        found = ScanFile(path, list, settings, run, host);
         benchmark::DoNotOptimize(found);
     }
     state.counters["parts"] = found;

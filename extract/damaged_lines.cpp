@@ -4,6 +4,7 @@
 
 #include "extract/line_report.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "text/messages.h"
@@ -22,7 +23,7 @@ void Extractor::DamagedLine(msg::Id reason)
     ++m_Call.errorCount;
     AddStatus(ST_DATAERROR);
     if (report) ReportLineError(reason);
-    if (AlternateOf(*m_Call.part) && !m_Settings.YouChooseDuplicate)
+    if (AlternateOf(*m_Call.part) && !m_Run.YouChooseDuplicate)
         m_Call.state = DecodeState::SwitchToDuplicate;
     else if (m_Call.errorCount < kReportedErrors)
         m_Host.FlashProgress();

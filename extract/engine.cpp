@@ -5,6 +5,7 @@
 #include "io/buf_file.h"
 #include "model/naming.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "text/ascii.h"
@@ -23,8 +24,8 @@ constexpr std::int64_t kPumpEvery = 256;
 
 } // namespace
 
-Extractor::Extractor(MyCObArray& list, Settings& settings, Host& host)
-    : m_List(list), m_Settings(settings), m_Host(host), m_Policy(settings, host)
+Extractor::Extractor(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host)
+    : m_List(list), m_Settings(settings), m_Run(run), m_Host(host), m_Policy(settings, run, host)
 {
 }
 
@@ -166,7 +167,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
     OutputRequest request;
     request.path = BuildOutputPath(folder, m_Call.outputName, m_Call.saveRaw ? ".uu" : "");
     request.outputName = m_Call.outputName;
-    if (request.path.empty() && !m_Settings.AppendAllToOneFile) {
+    if (request.path.empty() && !m_Run.AppendAllToOneFile) {
         // The name would leave the output folder or is no file name at all.
         ShowFileError(m_Host, FileError{kBadPath, 0, m_Call.outputName});
         MarkNotExtracted();
@@ -262,7 +263,7 @@ bool Extractor::OpenInput(const CFInfo& part)
 
 CFInfo* Extractor::ChooseDuplicate(CFInfo& part)
 {
-    if (!m_Settings.YouChooseDuplicate || m_Call.stream || part.m_Total <= 1 || !part.m_pNextDup) return &part;
+    if (!m_Run.YouChooseDuplicate || m_Call.stream || part.m_Total <= 1 || !part.m_pNextDup) return &part;
     std::vector<const CFInfo*> candidates;
     for (const CFInfo* p = &part; p; p = p->m_pNextDup.get()) candidates.push_back(p);
     const int chosen = m_Host.ChooseDuplicatePart(candidates);
@@ -359,7 +360,7 @@ bool Extractor::EndPart(CFInfo& part)
         }
         if (part.m_yEndSize > 0 && length != part.m_yEndSize) {
             AddStatus(ST_DATAERROR);
-            if (AlternateOf(part) && !m_Settings.YouChooseDuplicate) return false;
+            if (AlternateOf(part) && !m_Run.YouChooseDuplicate) return false;
         }
     }
     if (m_Call.state == DecodeState::InData) m_Call.state = DecodeState::Paused;

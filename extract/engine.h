@@ -29,7 +29,9 @@ class CFInfo;
 class CSortInfo;
 class Host;
 class MyCObArray;
+struct RunContext;
 struct Settings;
+struct SixBitEncoding;
 
 // Where the section handling of one output file stands.
 enum class DecodeState {
@@ -67,7 +69,7 @@ struct ExtractRequest
 
 class Extractor {
 public:
-    Extractor(MyCObArray& list, Settings& settings, Host& host);
+    Extractor(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host);
     ~Extractor();
     Extractor(const Extractor&) = delete;
     Extractor& operator=(const Extractor&) = delete;
@@ -76,14 +78,6 @@ public:
     // follow its first part in the record, up to the next named part,
     // continue the file.
     int ExtractOutputFile(const ExtractRequest& request);
-    // The same with the request's fields as arguments.
-    int ExtractOutputFile(int index, const std::string& outDir, int* answerState, bool skipIncomplete,
-                          CFInfo* part = nullptr, int depth = 0, bool stream = false, bool saveRaw = false,
-                          CFInfo* parentPart = nullptr)
-    {
-        return ExtractOutputFile(ExtractRequest{part, index, outDir, answerState, skipIncomplete, depth,
-                                                stream, saveRaw, parentPart});
-    }
 
     // The Extract command ended: the append target is forgotten.
     void EndExtractCommand() { m_Policy.EndCommand(); }
@@ -192,13 +186,14 @@ private:
     // Decodes the collected BinHex characters into the output and logs the outcome.
     void DecodeCollectedBinHex(bool atClosingColon);
     void BNewsDamage(msg::Id reason);
+    // UU and XX share one section handler, told apart by their encoding's row.
+    void HandleSixBitLine(const SixBitEncoding& form);
+    bool UUStrayLine();
     bool UUQualifiesInPause();
     void UUDropBeforeM();
-    void DecodeSixBitData(LineBuffer& line, bool xx, int hint);
-    bool UUEndOfFile();
-    bool XXEndOfFile();
-    // The common end of a UU or XX file at its "end" line.
-    bool FinishAtEndLine();
+    void DecodeSixBitData(const SixBitEncoding& form, LineBuffer& line, int hint);
+    // The end of a UU or XX file at its "end" line.
+    void SixBitEndOfFile(const SixBitEncoding& form);
     void PushHistory();
     void ClearHistory();
     bool JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart);
@@ -232,7 +227,8 @@ private:
     bool OutputDamaged() const;
 
     MyCObArray& m_List;
-    Settings& m_Settings;
+    const Settings& m_Settings;
+    const RunContext& m_Run;
     Host& m_Host;
     OutputPolicy m_Policy;
     // Where the last named part was found, so that a record's outputs,

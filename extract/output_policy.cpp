@@ -3,6 +3,7 @@
 #include "extract/file_error_box.h"
 #include "extract/output_path.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "text/messages.h"
@@ -55,7 +56,7 @@ bool Exists(const std::string& path, struct stat* st = nullptr)
 
 } // namespace
 
-bool OutputPolicy::Appending() const { return m_Settings.AppendAllToOneFile; }
+bool OutputPolicy::Appending() const { return m_Run.AppendAllToOneFile; }
 
 bool OutputPolicy::IsYencMergeCandidate(const CSortInfo& group, const std::string& path) const
 {

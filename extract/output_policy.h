@@ -15,6 +15,7 @@ namespace zarvex {
 
 class CSortInfo;
 class Host;
+struct RunContext;
 struct Settings;
 
 struct OutputRequest {
@@ -33,7 +34,10 @@ enum class OpenOutcome {
 
 class OutputPolicy {
 public:
-    OutputPolicy(const Settings& settings, Host& host) : m_Settings(settings), m_Host(host) {}
+    OutputPolicy(const Settings& settings, const RunContext& run, Host& host)
+        : m_Settings(settings), m_Run(run), m_Host(host)
+    {
+    }
 
     OpenOutcome Open(const OutputRequest& request, const CSortInfo& group, int* answerState, OutputFile& out);
 
@@ -57,6 +61,7 @@ private:
     OpenOutcome Finish(OutputFile& out, const std::string& path, OutputFile::Mode mode, bool atEnd);
 
     const Settings& m_Settings;
+    const RunContext& m_Run;
     Host& m_Host;
     bool m_Merge = false;
     std::string m_AppendTarget;

@@ -30,6 +30,52 @@ bool IsZeroLengthUULine(const LineBuffer& line)
     return true;
 }
 
+int DecodeXX(char* line, int len, CBufFile* out, int /*hint*/, bool raw) { return DecodeXXLine(line, len, out, raw); }
+
+// UU: a full line opens the data (its pause test then decides);
+// the count character is "M".
+bool OpensUU(const LineBuffer& line)
+{
+    return line.First() == 'M' && line.len > kFullLine - 1 && IsUULine(line.text, line.len, false);
+}
+bool IsUUData(const LineBuffer& line)
+{
+    return line.First() != '`' && (line.First() == 'M' || IsUULine(line.text, line.len, true));
+}
+
+// XX: the count character of a full line is "h"; "+" is the line of zero bytes.
+bool OpensXX(const LineBuffer& line)
+{
+    return line.First() == 'h' && line.len > kFullLine && IsXXLine(line.text, line.len);
+}
+bool IsXXData(const LineBuffer& line) { return line.First() == 'h'; }
+bool IsZeroLengthXXLine(const LineBuffer& line) { return line.First() == '+'; }
+
+} // namespace
+
+// What tells the two six-bit encodings apart in their section handling.
+struct SixBitEncoding
+{
+    msg::Id typeName;
+    DecodeState afterStart; // the state after the "begin" line or the first full line
+    bool (*opensData)(const LineBuffer&);  // a line that starts (or resumes) the data
+    bool (*isData)(const LineBuffer&);     // a line that continues the data
+    bool (*isZeroLine)(const LineBuffer&); // the line of zero bytes before "end"
+    bool endNeedsZeroLine;                 // "end" ends the file only after that line
+    // UU only: a stray line between full lines is reported, a pause ends
+    // only on a line that qualifies (the next line looked at), and a quote
+    // prefix before a full line is cut off.
+    bool strayLineRules;
+    int (*decode)(char* line, int len, CBufFile* out, int hint, bool raw);
+};
+
+namespace {
+
+constexpr SixBitEncoding kUU{msg::UuData, DecodeState::Paused, OpensUU, IsUUData, IsZeroLengthUULine,
+                             false, true, DecodeUULine};
+constexpr SixBitEncoding kXX{msg::XxData, DecodeState::InData, OpensXX, IsXXData, IsZeroLengthXXLine,
+                             true, false, DecodeXX};
+
 } // namespace
 
 void Extractor::PushHistory()
@@ -45,10 +91,9 @@ void Extractor::ClearHistory()
 }
 
 // Decodes one UU or XX data line and reports what was wrong with it.
-void Extractor::DecodeSixBitData(LineBuffer& line, bool xx, int hint)
+void Extractor::DecodeSixBitData(const SixBitEncoding& form, LineBuffer& line, int hint)
 {
-    const int flags = xx ? DecodeXXLine(line.text, line.len, &m_Out->File(), m_Call.saveRaw)
-                         : DecodeUULine(line.text, line.len, &m_Out->File(), hint, m_Call.saveRaw);
+    const int flags = form.decode(line.text, line.len, &m_Out->File(), hint, m_Call.saveRaw);
     m_Call.dataWritten = true;
     if (flags & LS_LONG)
         DamagedLine(msg::LongLine);
@@ -58,6 +103,15 @@ void Extractor::DecodeSixBitData(LineBuffer& line, bool xx, int hint)
         DamagedLine(msg::InvalidCharacters);
     if (flags & LS_JOINED) LogCountedNote(msg::MissingLineEnd);
     if (flags & LS_DOT_FIXED) LogCountedNote(msg::DuplicateDot);
+}
+
+bool Extractor::UUStrayLine()
+{
+    // A line that is no data, between full lines.
+    const LineBuffer& line = m_Call.line;
+    if (line.First() == 'M' || line.len <= 5 || IsUULine(line.text, line.len, true)) return false;
+    LineBuffer next;
+    return PeekNextLine(next) && next.First() == 'M';
 }
 
 bool Extractor::UUQualifiesInPause()
@@ -81,6 +135,7 @@ void Extractor::UUDropBeforeM()
 {
     // A quote prefix that the indent did not remove: find the full line in it.
     LineBuffer& line = m_Call.line;
+    if (line.len <= kFullLine || line.First() == 'M' || m_Call.saveRaw) return;
     line.StripLineEnd();
     for (int i = 1; i <= line.len - (kFullLine - 1); ++i) {
         if (line.text[i] == 'M' && IsUULine(line.text + i, line.len - i, true)) {
@@ -90,121 +145,65 @@ void Extractor::UUDropBeforeM()
     }
 }
 
-bool Extractor::UUEndOfFile()
+void Extractor::SixBitEndOfFile(const SixBitEncoding& form)
 {
-    // A short last line that did not qualify as data waits in the history.
-    LineBuffer& tail = IsZeroLengthUULine(m_Call.history1) ? m_Call.history2 : m_Call.history1;
-    if (!tail.Empty()) DecodeSixBitData(tail, false, 0);
-    return FinishAtEndLine();
-}
-
-bool Extractor::FinishAtEndLine()
-{
+    // A short last line that did not qualify as data waits in the history,
+    // before the line of zero bytes if there is one.
+    LineBuffer& tail = form.isZeroLine(m_Call.history1) ? m_Call.history2 : m_Call.history1;
+    if (!tail.Empty()) DecodeSixBitData(form, tail, 0);
     ClearHistory();
-    if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
-    if ((m_Call.part->m_Status & GS_MASK) == GS_TOO_MANY) return false; // more parts than expected: read on
+    if (m_Call.state == DecodeState::SwitchToDuplicate) return;
+    if ((m_Call.part->m_Status & GS_MASK) == GS_TOO_MANY) return; // more parts than expected: read on
     FinishFile();
-    return true;
 }
 
-void Extractor::HandleUULine()
+void Extractor::HandleUULine() { HandleSixBitLine(kUU); }
+
+void Extractor::HandleXXLine() { HandleSixBitLine(kXX); }
+
+void Extractor::HandleSixBitLine(const SixBitEncoding& form)
 {
     LineBuffer& line = m_Call.line;
     if (m_Call.saveRaw) line.StripLineEnd();
     DecodeState& state = m_Call.state;
 
-    if (state == DecodeState::InData && line.First() != 'M' && line.len > 5 &&
-        !IsUULine(line.text, line.len, true)) {
-        LineBuffer next;
-        if (PeekNextLine(next) && next.First() == 'M') {
-            DamagedLine(msg::UnexpectedData);
-            if (state == DecodeState::SwitchToDuplicate) return;
-        }
+    if (form.strayLineRules && state == DecodeState::InData && UUStrayLine()) {
+        DamagedLine(msg::UnexpectedData);
+        if (state == DecodeState::SwitchToDuplicate) return;
     }
 
     if (state == DecodeState::SeekingStart) {
-        if (StartsWithIgnoreCase(line.View(), "begin ")) {
-            state = DecodeState::Paused;
-            Announce(msg::UuData);
-            return;
-        }
-        if (line.First() != 'M' || line.len <= kFullLine - 1 || !IsUULine(line.text, line.len, false)) {
+        const bool begin = StartsWithIgnoreCase(line.View(), "begin ");
+        if (!begin && !form.opensData(line)) {
             if (StartsWith(line, "end"))
                 state = DecodeState::Paused;
             else
                 PushHistory();
             return;
         }
-        state = DecodeState::Paused;
-        Announce(msg::UuData);
+        state = form.afterStart;
+        Announce(form.typeName);
+        if (begin) return;
     }
 
-    if (state == DecodeState::Paused && UUQualifiesInPause()) state = DecodeState::InData;
+    if (state == DecodeState::Paused &&
+        (form.strayLineRules ? UUQualifiesInPause() : form.opensData(line) && m_Call.previousEndedLF))
+        state = DecodeState::InData;
 
     if (state == DecodeState::InData) {
-        if (line.len > kFullLine && line.First() != 'M' && !m_Call.saveRaw) UUDropBeforeM();
-        if (line.First() == '`' || (line.First() != 'M' && !IsUULine(line.text, line.len, true))) {
+        if (form.strayLineRules) UUDropBeforeM();
+        if (!form.isData(line)) {
             state = DecodeState::Paused;
         } else {
-            DecodeSixBitData(line, false, m_Call.hint);
+            DecodeSixBitData(form, line, m_Call.hint);
             ClearHistory();
             return;
         }
     }
 
     if (state != DecodeState::Paused) return;
-    if (IsEndLine(line)) {
-        UUEndOfFile();
-        return;
-    }
-    if (!IsLoneLineFeed(line)) PushHistory();
-}
-
-bool Extractor::XXEndOfFile()
-{
-    if (!m_Call.history2.Empty()) DecodeSixBitData(m_Call.history2, true, 0);
-    return FinishAtEndLine();
-}
-
-void Extractor::HandleXXLine()
-{
-    LineBuffer& line = m_Call.line;
-    if (m_Call.saveRaw) line.StripLineEnd();
-    DecodeState& state = m_Call.state;
-    const bool fullHLine = line.First() == 'h' && line.len > kFullLine && IsXXLine(line.text, line.len);
-
-    if (state == DecodeState::SeekingStart) {
-        if (StartsWithIgnoreCase(line.View(), "begin ")) {
-            state = DecodeState::InData;
-            Announce(msg::XxData);
-            return;
-        }
-        if (!fullHLine) {
-            if (StartsWith(line, "end"))
-                state = DecodeState::Paused;
-            else
-                PushHistory();
-            return;
-        }
-        state = DecodeState::InData;
-        Announce(msg::XxData);
-    }
-
-    if (state == DecodeState::Paused && fullHLine && m_Call.previousEndedLF) state = DecodeState::InData;
-
-    if (state == DecodeState::InData) {
-        if (line.First() == 'h') {
-            DecodeSixBitData(line, true, 0);
-            ClearHistory();
-            return;
-        }
-        state = DecodeState::Paused;
-    }
-
-    if (state != DecodeState::Paused) return;
-    // The end: "end" after the XX line of zero bytes ("+").
-    if (IsEndLine(line) && m_Call.history1.First() == '+') {
-        XXEndOfFile();
+    if (IsEndLine(line) && (!form.endNeedsZeroLine || form.isZeroLine(m_Call.history1))) {
+        SixBitEndOfFile(form);
         return;
     }
     if (!IsLoneLineFeed(line)) PushHistory();

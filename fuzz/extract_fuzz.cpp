@@ -59,15 +59,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteBytes(input, data + 1, size - 1);
 
     Settings settings = fuzz::ScanSettings((options & 1) != 0);
+    RunContext run = fuzz::ScanRun((options & 1) != 0);
     settings.Overwrite = (options & 2) != 0;
     settings.WorkingDir = temp;
     HeadlessHost host(settings.Overwrite);
     MyCObArray list(settings, &host);
-    ScanFile(input, list, settings, host);
+    ScanFile(input, list, settings, run, host);
     list.Evaluate();
-    Extractor engine(list, settings, host);
+    Extractor engine(list, settings, run, host);
     int answer = settings.Overwrite ? 2 : 0;
-    for (int g = 0; g < list.GetSize() && g < 64; ++g) engine.ExtractOutputFile(g, out, &answer, false);
+    for (int g = 0; g < list.GetSize() && g < 64; ++g) engine.ExtractOutputFile({.index = g, .outDir = out, .answerState = &answer});
 
     // Only the input, the output folder and the working folder side by
     // side; no temporary file stays behind.

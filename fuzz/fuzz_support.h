@@ -3,6 +3,7 @@
 // settings every scanning target runs with.
 #pragma once
 
+#include "model/run_context.h"
 #include "model/settings.h"
 
 #include <cstddef>
@@ -46,7 +47,6 @@ inline Settings ScanSettings(bool allOn)
         s.EnableXFace = true;
         s.EnableQP = true;
         s.ExtendedMatching = true;
-        s.AssumeSortedOrder = true;
         s.DecodeUTF8 = true;
         s.StripPercent = true;
         s.StrictYenc = true;
@@ -55,6 +55,14 @@ inline Settings ScanSettings(bool allOn)
         s.NoAutoRename = false;
     }
     return s;
+}
+
+// A fresh run, or one that assumes sorted message order as well.
+inline RunContext ScanRun(bool allOn)
+{
+    RunContext run;
+    run.AssumeSortedOrder = allOn;
+    return run;
 }
 
 } // namespace zarvex::fuzz

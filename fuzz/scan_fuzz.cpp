@@ -20,11 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool allOn = (data[0] & 1) != 0;
     const std::string path = fuzz::ScratchFolder() + "/scan.txt";
     fuzz::WriteBytes(path, data + 1, size - 1);
-    Settings settings = fuzz::ScanSettings(allOn);
+    const Settings settings = fuzz::ScanSettings(allOn);
+    RunContext run = fuzz::ScanRun(allOn);
     HeadlessHost host(true);
     host.KeepLog(true);
     MyCObArray list(settings, &host);
-    const int found = ScanFile(path, list, settings, host);
+    const int found = ScanFile(path, list, settings, run, host);
     if (found < 0) std::abort(); // only memory exhaustion may fail a scan
     list.Evaluate();
     const std::string report = ReportText(list);

@@ -57,10 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteBytes(input, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 
     Settings settings = fuzz::ScanSettings((how & 4) != 0);
+    RunContext run = fuzz::ScanRun((how & 4) != 0);
     settings.WorkingDir = folder;
     HeadlessHost host(true);
     MyCObArray list(settings, &host);
-    ScanFile(input, list, settings, host);
+    ScanFile(input, list, settings, run, host);
     list.Evaluate();
     for (int g = 0; g < list.GetSize(); ++g)
         for (int i = 0; i < list.GetAt(g)->GetSize(); ++i) {
@@ -68,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (p.m_DestFile.size() > 255 || p.m_ySize < 0) std::abort();
         }
     if ((how & 8) == 0) return 0;
-    Extractor engine(list, settings, host);
+    Extractor engine(list, settings, run, host);
     int answer = 2;
-    for (int g = 0; g < list.GetSize() && g < 8; ++g) engine.ExtractOutputFile(g, folder, &answer, false);
+    for (int g = 0; g < list.GetSize() && g < 8; ++g) engine.ExtractOutputFile({.index = g, .outDir = folder, .answerState = &answer});
     // Whatever the header says, the data on disk stays small (sizes are
     // reached by sparse extension, never by writing zeros).
     DIR* dir = ::opendir(folder.c_str());

@@ -1,5 +1,6 @@
-// The user's preferences as the core reads them. One value is passed to the
-// scanner, the grouping and the extractor; nothing in the core reads globals.
+// The user's preferences as the core reads them. One value is passed, read
+// only, to the scanner, the grouping and the extractor; nothing in the core
+// reads globals. What changes during a run lives in RunContext beside it.
 // The INI file that stores these values is read and written by the program
 // shell; field names follow the INI keys of section "Preferences".
 #pragma once
@@ -52,17 +53,6 @@ struct Settings {
         return all;
     }();
 
-    // Settings of the running program only, never written to the INI file.
-    bool AssumeSortedOrder = false;   // "Assume &Sorted Message Order (last chance)"
-    bool MimeTextOffForRun = false;   // set when "begin" turned out to be Base64
-    bool YouChooseDuplicate = false;  // "You Choose Duplicate Part" (Extract dialog)
-    bool AppendAllToOneFile = false;  // "A&ppend All to One File" (Extract dialog)
-    // Every line goes through every scanner rule, the quiet-line shortcut
-    // left out (tests compare both ways; the results must be the same).
-    bool ScanFullRulesOnly = false;
-
-    // "MimeText" as it holds for the rest of this run.
-    bool MimeTextInEffect() const { return MimeText && !MimeTextOffForRun; }
     bool DetectsType(int dataType) const
     {
         return dataType > 0 && dataType < kDataTypeCount && DetectTypes[dataType];

@@ -4,6 +4,7 @@
 // outside parts.
 #include "codec/line_tests.h"
 #include "model/file_types.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "scan/scan_state.h"
 #include "text/text_utils.h"
@@ -98,7 +99,7 @@ bool IsHeaderAt(const char* text, int len, int skip)
 void TwoHeaderLinesRule(ScanState& s)
 {
     const CFInfo& part = *s.current;
-    if (s.mimeParamsContinue || s.settings.AssumeSortedOrder) return;
+    if (s.mimeParamsContinue || s.run.AssumeSortedOrder) return;
     if (s.PartAge() <= 20 || part.m_MsgType == MT_QP) return;
     const int skip = part.m_Indent;
     if (skip == 0 ? !IsHeaderLine(s) : !IsHeaderAt(s.line, s.len, skip)) return;
@@ -152,7 +153,7 @@ void DataInsidePart(ScanState& s)
         if (kind & MT_UU) s.bodyKind = MT_UU;
         if (kind & MT_XX) s.bodyKind = MT_XX;
         if (kind & MT_B64) {
-            if (s.settings.MimeTextInEffect() && s.mime.m_MsgType == MT_TXT) {
+            if (MimeTextInEffect(s.settings, s.run) && s.mime.m_MsgType == MT_TXT) {
                 s.dataSeen = true; // Base64-looking text in a text part
                 s.mime.m_bPartial = 0;
             } else {
@@ -234,7 +235,7 @@ void CheckFirstDataLine(ScanState& s)
     } else if (s.len > 60) {
         if (!strictUU && uuPart && IsBase64Line(s.line, s.len)) {
             makeType(MT_B64);
-            s.settings.MimeTextOffForRun = true; // for the rest of this run only
+            s.run.MimeTextOffForRun = true; // for the rest of this run only
         } else if (strictUU) {
             s.bodyKind = MT_UU;
         }

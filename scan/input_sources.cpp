@@ -248,7 +248,7 @@ std::int32_t AddInputFile(const std::string& path, bool inFolder, InputContext& 
 
     ctx.host.SetStatus(FormatMessage(msg::ProcessingInput, name));
     ctx.host.SetProgress(0);
-    const std::int32_t count = ctx.scan(real, ctx.sortList, ctx.settings, ctx.host);
+    const std::int32_t count = ctx.scan(real, ctx.sortList, ctx.settings, ctx.run, ctx.host);
     ctx.host.SetStatus({});
     ctx.host.SetProgress(-1);
 

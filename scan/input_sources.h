@@ -16,22 +16,25 @@ namespace zarvex {
 
 class Host;
 class MyCObArray;
+struct RunContext;
 struct Settings;
 
 // The scanner as AddInputFile calls it: ScanFile for real runs, something
 // smaller in tests. Returns the parts found, or a negative value after a failure.
 using ScanFunction =
-    std::function<int(const std::string& path, MyCObArray& list, Settings& settings, Host& host)>;
+    std::function<int(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
+                      Host& host)>;
 
 struct InputContext
 {
-    InputContext(MyCObArray& list, Settings& s, Host& h, ScanFunction scanner = {})
-        : sortList(list), settings(s), host(h), scan(std::move(scanner))
+    InputContext(MyCObArray& list, const Settings& s, RunContext& r, Host& h, ScanFunction scanner = {})
+        : sortList(list), settings(s), run(r), host(h), scan(std::move(scanner))
     {
     }
 
     MyCObArray& sortList;
-    Settings& settings;
+    const Settings& settings;
+    RunContext& run;
     Host& host;
     ScanFunction scan;
     // No questions are asked (unattended runs); folder walks set it for their entries.

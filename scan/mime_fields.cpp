@@ -2,6 +2,7 @@
 // and the content type decide the encoding and file type of the part to
 // come (and open it where the body begins), the disposition and the
 // parameters give its name, partial-message numbers, boundary and charset.
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "scan/mime_rules.h"
 #include "text/ascii.h"
@@ -329,7 +330,7 @@ void ApplyContentType(ScanState& s, const SubtypeRow& row)
         s.mime.m_MsgType = MT_TXT;
         MimeStartHere(s);
         if (row.effect == E::TextHtml) s.mime.m_DataType = DT_HTM;
-        if (s.settings.MimeTextInEffect()) OpenTextPart(s, row.dataType);
+        if (MimeTextInEffect(s.settings, s.run)) OpenTextPart(s, row.dataType);
         break;
     case E::CountStartUnlessUU:
         if (s.current && s.current->m_MsgType != MT_UU) ++s.current->m_Starts;
@@ -405,7 +406,7 @@ void OnContentTransferEncoding(ScanState& s)
     } else if (Contains(line, "x-yEnc")) {
         YencEncoding(s);
     } else if (Contains(line, "7bit")) {
-        if (s.settings.MimeTextInEffect()) SevenBit(s);
+        if (MimeTextInEffect(s.settings, s.run)) SevenBit(s);
     } else if (Contains(line, "8bit") || Contains(line, "binary")) {
         // the body is the data itself: nothing to find
     } else if (Contains(line, "quoted-printable")) {

@@ -3,6 +3,7 @@
 // from an ordinary multipart body. The Content- header fields themselves are
 // read in mime_fields.cpp.
 #include "codec/line_tests.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "scan/mime_rules.h"
@@ -55,7 +56,7 @@ Next BoundaryInPart(ScanState& s)
     const std::string_view line = View(s);
     const bool isBoundary = s.mime.IsBoundary(line);
     const std::uint32_t type = part.m_MsgType;
-    const bool mimeText = s.settings.MimeTextInEffect();
+    const bool mimeText = MimeTextInEffect(s.settings, s.run);
     const bool textOrQp = type == MT_TXT || type == MT_QP;
 
     // Another boundary (of an enclosing or enclosed body): skipped; a part

@@ -24,6 +24,7 @@
 //    above, nor the "=" of "=yend", nor the "(" and "<" of the BinHex and
 //    BPST openers.
 #include "model/data_types.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "scan/scan_state.h"
 #include "text/ascii.h"
@@ -85,7 +86,7 @@ bool QuietForType(const ScanState& s)
 
 bool TakeQuietDataLine(ScanState& s)
 {
-    if (s.settings.ScanFullRulesOnly || !QuietState(s) || !IndentQuiet(s)) return false;
+    if (s.run.ScanFullRulesOnly || !QuietState(s) || !IndentQuiet(s)) return false;
     if (s.len < kShortest || s.line[s.len - 1] != '\n' || !QuietLead(s.line)) return false;
     if (!QuietForType(s)) return false;
     // The bookkeeping the skipped rules would have done.

@@ -17,6 +17,7 @@
 namespace zarvex {
 
 class Host;
+struct RunContext;
 struct Settings;
 
 namespace scan {
@@ -66,8 +67,9 @@ struct LineBuf
 
 struct ScanState
 {
-    ScanState(const std::string& inputPath, MyCObArray& list, Settings& runSettings, Host& runHost)
-        : path(inputPath), sortList(list), settings(runSettings), host(runHost)
+    ScanState(const std::string& inputPath, MyCObArray& list, const Settings& runSettings, RunContext& runContext,
+              Host& runHost)
+        : path(inputPath), sortList(list), settings(runSettings), run(runContext), host(runHost)
     {
     }
     ScanState(const ScanState&) = delete;
@@ -75,7 +77,8 @@ struct ScanState
 
     const std::string& path;
     MyCObArray& sortList;
-    Settings& settings;
+    const Settings& settings;
+    RunContext& run;
     Host& host;
     CBufFile file;
 

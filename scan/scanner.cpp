@@ -5,6 +5,7 @@
 
 #include "codec/line_tests.h"
 #include "io/file_error.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "scan/scan_state.h"
@@ -363,7 +364,7 @@ void Cycle(ScanState& s, std::int64_t& lastProgressLine)
     if (StartsWithNoCase(s.line, s.len, "From: ")) FromLine(s);
 
     Next next = Next::Continue;
-    if (!s.settings.AssumeSortedOrder && StartsWith(s.line, s.len, "Subject: ")) next = SubjectLine(s);
+    if (!s.run.AssumeSortedOrder && StartsWith(s.line, s.len, "Subject: ")) next = SubjectLine(s);
     if (next == Next::SkipLine) {
         EndOfCycle(s, false);
         return;
@@ -384,10 +385,10 @@ int FailedScan(ScanState& s)
 } // namespace
 } // namespace scan
 
-int ScanFile(const std::string& path, MyCObArray& sortList, Settings& settings, Host& host,
+int ScanFile(const std::string& path, MyCObArray& sortList, const Settings& settings, RunContext& run, Host& host,
              std::int64_t* startPos, std::int64_t* startLine, std::uint64_t stopPos)
 {
-    auto state = std::make_unique<scan::ScanState>(path, sortList, settings, host);
+    auto state = std::make_unique<scan::ScanState>(path, sortList, settings, run, host);
     scan::ScanState& s = *state;
     s.stopPos = stopPos;
     try {

@@ -8,6 +8,7 @@
 #include "app/output_entries.h"
 #include "app/settings_ini.h"
 #include "app/window/qt_host.h"
+#include "model/run_context.h"
 
 #include <QMainWindow>
 
@@ -146,6 +147,7 @@ private:
     CommandLine m_Cl;
     IniFile m_Ini;
     AppSettings m_App;
+    RunContext m_Run; // what this run of the program learns and chooses; never saved
     QtHost m_Host;
     std::unique_ptr<MyCObArray> m_List;
     std::vector<InputEntry> m_InputEntries;

@@ -186,10 +186,9 @@ void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
     {
         BusyScope busy(*this);
         m_Host.ClearAbort();
-        InputContext ctx(*m_List, m_App.core, m_Host,
-                         [this](const std::string& path, MyCObArray& list, Settings& s, Host& h) {
-                             return m_Engine.Scan(path, list, s, h);
-                         });
+        InputContext ctx(*m_List, m_App.core, m_Run, m_Host,
+                         [this](const std::string& path, MyCObArray& list, const Settings& s, RunContext& r,
+                                Host& h) { return m_Engine.Scan(path, list, s, r, h); });
         ctx.quiet = m_Host.Silent();
         int index = 0;
         for (const std::string& path : paths) {
@@ -225,7 +224,7 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
             SetItemProgress(++index, static_cast<int>(chosen.size()));
             const int g = GroupIndexOf(group);
             if (g < 0) continue;
-            const int result = m_Engine.Extract(*m_List, g, named, folder, answer, m_App.core, m_Host);
+            const int result = m_Engine.Extract(*m_List, g, named, folder, answer, m_App.core, m_Run, m_Host);
             if (result > 0) written += result;
             if (result < 0) lastError = result;
             if (m_Host.AbortRequested()) break;

@@ -144,6 +144,23 @@ TEST_F(EndToEnd, MailboxWithUuAndBase64IsDecoded)
     EXPECT_TRUE(test::FileExists(ini)) << "the settings are written at exit";
 }
 
+TEST_F(EndToEnd, BeginBeforeBase64SwitchesMimeTextOffForTheRunOnly)
+{
+    const std::string body = "--BOUNDARY\nContent-Type: text/plain\n\nHello there, this is the body of the mail.\n\n";
+    std::string mime = MimeMessage("archive.dat", archive);
+    mime.insert(mime.find("--BOUNDARY\n"), body);
+    const std::string both = dir.Write("both.txt", Message("one", "begin 644 picture.dat\n" + Base64(picture)) + mime);
+    test::WriteFile(ini, "[Preferences]\nMimeText=1\n");
+    const std::string out = MakeFolder("out");
+    EXPECT_EQ(Run({"--extract", "--outdir=" + out, both}).status, 2) << "no text part after the switch-off";
+    EXPECT_BYTES_EQ(picture, test::ReadFile(out + "/picture.dat"));
+    EXPECT_NE(test::ReadFile(ini).find("MimeText=1"), std::string::npos) << "the preference is saved as chosen";
+    // The next run starts with "MimeText" on again: the text part is written.
+    const std::string next = MakeFolder("next");
+    EXPECT_EQ(Run({"--extract", "--outdir=" + next, dir.Write("mime.txt", mime)}).status, 2);
+    EXPECT_EQ(RegularFiles(next).size(), 2u);
+}
+
 TEST_F(EndToEnd, QuotedNameWithBlanksAndOutdirStar)
 {
     MakeFolder("my mail");
@@ -332,13 +349,16 @@ class SignalInsideExtraction final : public Engine
 {
 public:
     explicit SignalInsideExtraction(int signo, std::string folder) : m_Signal(signo), m_Folder(std::move(folder)) {}
-    int Scan(const std::string& p, MyCObArray& l, Settings& s, Host& h) override { return m_Core.Scan(p, l, s, h); }
+    int Scan(const std::string& p, MyCObArray& l, const Settings& s, RunContext& r, Host& h) override
+    {
+        return m_Core.Scan(p, l, s, r, h);
+    }
     void Evaluate(MyCObArray& l) override { m_Core.Evaluate(l); }
-    int Extract(MyCObArray& l, int g, CFInfo* part, const std::string& folder, int& answer, Settings& s,
-                Host& h) override
+    int Extract(MyCObArray& l, int g, CFInfo* part, const std::string& folder, int& answer, const Settings& s,
+                const RunContext& r, Host& h) override
     {
         Signalling host(h, *this);
-        return m_Core.Extract(l, g, part, folder, answer, s, host);
+        return m_Core.Extract(l, g, part, folder, answer, s, r, host);
     }
     bool WriteReport(const MyCObArray& l, const std::string& p) override { return m_Core.WriteReport(l, p); }
     bool WriteListDump(const MyCObArray& l, const std::string& p) override { return m_Core.WriteListDump(l, p); }

@@ -18,7 +18,7 @@ namespace zarvex::test {
 class FakeEngine : public Engine
 {
 public:
-    int Scan(const std::string& path, MyCObArray& list, Settings& settings, Host&) override
+    int Scan(const std::string& path, MyCObArray& list, const Settings& settings, RunContext&, Host&) override
     {
         scanned.push_back(path);
         workingDir = settings.WorkingDir;
@@ -39,8 +39,8 @@ public:
         return n;
     }
     void Evaluate(MyCObArray&) override { ++evaluations; }
-    int Extract(MyCObArray& list, int group, CFInfo* part, const std::string& folder, int& answer, Settings&,
-                Host&) override
+    int Extract(MyCObArray& list, int group, CFInfo* part, const std::string& folder, int& answer, const Settings&,
+                const RunContext&, Host&) override
     {
         answers.push_back(answer);
         const std::string& name = part->m_DestFile;

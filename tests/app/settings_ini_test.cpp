@@ -82,13 +82,10 @@ TEST(SettingsSave, RunOnlyChoicesAreNotSaved)
 {
     IniFile ini("[Preferences]\nOverwrite=1\n");
     AppSettings a = LoadSettings(ini);
-    a.core.MimeText = true;
-    a.core.MimeTextOffForRun = true; // the run's switch-off, not the user's choice
-    a.core.Overwrite = false;        // the extract dialog's keys are its own
+    a.core.Overwrite = false; // the extract dialog's keys are its own
     a.core.IgnoreIncomplete = true;
     a.Minimized = true;
     StoreSettings(a, true, ini);
-    EXPECT_EQ(ini.GetInt("Preferences", "MimeText", -1), 1);
     EXPECT_EQ(ini.GetInt("Preferences", "Overwrite", -1), 1);
     EXPECT_FALSE(ini.Get("Preferences", "IgnoreIncomplete").has_value());
     EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 0) << "not remembered from an extraction run";

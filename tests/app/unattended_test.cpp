@@ -4,6 +4,7 @@
 #include "extract/extract_fixture.h"
 #include "fake_engine.h"
 #include "model/list_dump.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 
@@ -32,6 +33,7 @@ protected:
 
     test::TempDir dir;
     Settings settings;
+    RunContext run;
     HeadlessHost host;
     MyCObArray list;
     test::FakeEngine engine;
@@ -42,7 +44,7 @@ TEST_F(Unattended, EveryNamedPartOfEveryGroupInOrder)
     AddGroup({"a.bin", "", "b.bin"}, GS_COMPLETE);
     AddGroup({""}, GS_MISSING); // nothing named: nothing to write
     AddGroup({"c.bin"}, GS_COMPLETE);
-    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), 3);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string()), 3);
     EXPECT_EQ(engine.extracted, (std::vector<std::string>{"a.bin", "b.bin", "c.bin"}));
 }
 
@@ -52,24 +54,24 @@ TEST_F(Unattended, FailuresFailTheRunWhichGoesOnAndStatusBitsFollowTheResult)
     CSortInfo* skipped = AddGroup({"skip.bin"}, GS_COMPLETE);
     AddGroup({"fail.bin"}, GS_COMPLETE); // nothing written
     AddGroup({"b.bin"}, GS_COMPLETE);
-    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), -1);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string()), -1);
     EXPECT_EQ(engine.extracted, (std::vector<std::string>{"a.bin", "b.bin"}));
     EXPECT_EQ(good->m_Status, GS_COMPLETE) << "a written group loses the bits above the low four";
     EXPECT_EQ(skipped->m_Status, GS_COMPLETE | ST_NOTEXTRACTED);
     // A damaged output is written but fails the run and keeps its mark.
     list.RemoveAll();
     CSortInfo* damaged = AddGroup({"damaged.bin"}, GS_COMPLETE | ST_NOTEXTRACTED);
-    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), -1);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string()), -1);
     EXPECT_EQ(damaged->m_Status, GS_COMPLETE | ST_DATAERROR);
 }
 
 TEST_F(Unattended, OverwritePreferenceSetsTheSharedAnswerAndEmptyListSucceeds)
 {
-    EXPECT_EQ(RunUnattendedExtraction(list, settings, host, engine, dir.Path().string()), 0);
+    EXPECT_EQ(RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string()), 0);
     EXPECT_EQ(engine.evaluations, 1);
     AddGroup({"a.bin", "b.bin"}, GS_COMPLETE);
     settings.Overwrite = true;
-    RunUnattendedExtraction(list, settings, host, engine, dir.Path().string());
+    RunUnattendedExtraction(list, settings, run, host, engine, dir.Path().string());
     EXPECT_EQ(engine.answers, (std::vector<int>{2, 2}));
 }
 
@@ -78,20 +80,17 @@ class UnattendedCore : public ::testing::Test
 {
 protected:
     UnattendedCore() : list(settings, &host) {}
-    void SetUp() override
-    {
-        if (!test::HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
-    }
     void Scan(const std::string& name, const std::string& body)
     {
         const std::string path = dir.Write(name, "From: poster@example.org\nSubject: files\n\n" + body);
         list.AddInputFile(path);
-        engine.Scan(path, list, settings, host);
+        engine.Scan(path, list, settings, run, host);
     }
-    int Run() { return RunUnattendedExtraction(list, settings, host, engine, dir / "out"); }
+    int Run() { return RunUnattendedExtraction(list, settings, run, host, engine, dir / "out"); }
 
     test::TempDir dir;
     Settings settings;
+    RunContext run;
     HeadlessHost host;
     MyCObArray list;
     CoreEngine engine;
@@ -100,7 +99,7 @@ protected:
 TEST_F(UnattendedCore, TwoBeginSectionsInOneMailGiveTwoFiles)
 {
     const test::Bytes one = test::RandomBytes(4'500, 1), two = test::RandomBytes(2'000, 2);
-    Scan("two.eml", test::GnuUuencode(one, "one.bin", dir) + "\n" + test::GnuUuencode(two, "two.bin", dir));
+    Scan("two.eml", test::UuFile(one, "one.bin") + "\n" + test::UuFile(two, "two.bin"));
     std::filesystem::create_directory(dir / "out");
     EXPECT_EQ(Run(), 2);
     EXPECT_EQ(test::ReadFile(dir / "out/one.bin"), one);
@@ -109,7 +108,7 @@ TEST_F(UnattendedCore, TwoBeginSectionsInOneMailGiveTwoFiles)
 
 TEST_F(UnattendedCore, AnOutputThatWroteNothingFailsAndItsPartSaysSo)
 {
-    const std::string uu = test::GnuUuencode(test::RandomBytes(4'500, 3), "gone.bin", dir);
+    const std::string uu = test::UuFile(test::RandomBytes(4'500, 3), "gone.bin");
     Scan("gone.eml", uu);
     // Every line after "begin" is overwritten after the scan: the output gets no data.
     std::string text = test::ReadFile(dir / "gone.eml");

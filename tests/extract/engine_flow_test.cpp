@@ -7,13 +7,9 @@ namespace {
 
 class EngineFlow : public ExtractTest {
 protected:
-    void SetUp() override
-    {
-        if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
-    }
     CSortInfo* AddUURecord(const std::string& name, int status = GS_COMPLETE, int found = 1, int expected = 1)
     {
-        CSortInfo* record = AddSingle(name, GnuUuencode(payload, name, dir), MT_UU, "Subject: s\n\n");
+        CSortInfo* record = AddSingle(name, UuFile(payload, name), MT_UU, "Subject: s\n\n");
         record->m_Status = status;
         record->m_Found = found;
         record->m_Expected = expected;
@@ -22,12 +18,13 @@ protected:
     int ExtractSkipping(int index, bool skipIncomplete)
     {
         int state = 0;
-        return engine.ExtractOutputFile(index, outDir, &state, skipIncomplete);
+        return engine.ExtractOutputFile(
+            {.index = index, .outDir = outDir, .answerState = &state, .skipIncomplete = skipIncomplete});
     }
     const Bytes payload = RandomBytes(45 * 600, 17); // 600 full lines
 };
 
-TEST_F(EngineFlow, RecordMissingItsStartShowsMessage121UnlessSkipping)
+TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilentAndOneMissingItsStartIsRefused)
 {
     CSortInfo* record = AddUURecord("m.bin", GS_MISSING, 0);
     EXPECT_EQ(ExtractSkipping(0, true), extract_result::Skipped);
@@ -37,10 +34,8 @@ TEST_F(EngineFlow, RecordMissingItsStartShowsMessage121UnlessSkipping)
     EXPECT_EQ(host.asked[0], (std::pair<Prompt, std::string>{Prompt::MissingStart, Message(msg::MissingStart)}));
     EXPECT_NE(record->m_Status & ST_NOTEXTRACTED, 0);
     EXPECT_FALSE(FileExists(Out("m.bin")));
-}
 
-TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilent)
-{
+    list.RemoveAll();
     AddUURecord("p.bin", GS_MISSING, 1, 3);
     AddUURecord("u.bin", GS_STARTED, 2, 3);
     EXPECT_EQ(ExtractSkipping(1, true), extract_result::Skipped);
@@ -52,7 +47,7 @@ TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilent)
 
 TEST_F(EngineFlow, RecordMissingItsStartIsNamedFromTheSubject)
 {
-    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "lost.bin", dir));
+    const std::vector<std::string> lines = Lines(UuFile(payload, "lost.bin"));
     CSortInfo* record =
         AddRecord({MakePart(WriteSection(dir, "p2", "", Join(lines, 1, 101), "", MT_UU, 2, 3), "")});
     record->m_Status = GS_MISSING;
@@ -65,15 +60,14 @@ TEST_F(EngineFlow, GivenPartSelectsItsRecordAndAnIndexBeyondTheListBeeps)
 {
     AddUURecord("first.bin");
     CSortInfo* second = AddUURecord("second.bin");
-    int state = 0;
-    EXPECT_EQ(engine.ExtractOutputFile(0, outDir, &state, false, second->GetAt(0)), extract_result::Written);
+    EXPECT_EQ(engine.ExtractOutputFile({.part = second->GetAt(0), .index = 0, .outDir = outDir}), extract_result::Written);
     EXPECT_TRUE(FileExists(Out("second.bin")));
     EXPECT_FALSE(FileExists(Out("first.bin")));
     EXPECT_EQ(Extract(3), extract_result::NothingWritten);
     EXPECT_EQ(host.beeps, 1);
 }
 
-TEST_F(EngineFlow, ProgressAndPumpingFollowTheLines)
+TEST_F(EngineFlow, ProgressAndPumpingFollowTheLinesAndQuitEndsAtTheNextLineKeepingData)
 {
     AddUURecord("p.bin");
     list[0]->GetAt(0)->m_EndLine = list[0]->GetAt(0)->m_StartLine + 604;
@@ -81,13 +75,11 @@ TEST_F(EngineFlow, ProgressAndPumpingFollowTheLines)
     EXPECT_EQ(host.pumps, 604 / 256);
     EXPECT_EQ(host.lastProgress, -1) << "hidden at the end";
     EXPECT_EQ(host.status, "Extracting file p.bin...");
-}
 
-TEST_F(EngineFlow, QuitRequestEndsAtTheNextLineAndKeepsData)
-{
     AddUURecord("q.bin");
     host.quit = true;
-    EXPECT_EQ(Extract(0), extract_result::Written);
+    host.pumps = 0;
+    EXPECT_EQ(Extract(1), extract_result::Written);
     EXPECT_EQ(host.pumps, 1);
     EXPECT_EQ(host.CountInLog("End not found, short file."), 1);
     const Bytes got = ReadFile(Out("q.bin"));
@@ -97,7 +89,7 @@ TEST_F(EngineFlow, QuitRequestEndsAtTheNextLineAndKeepsData)
 
 TEST_F(EngineFlow, UnexpectedDataBetweenFullLinesIsReported)
 {
-    std::vector<std::string> lines = Lines(GnuUuencode(payload, "u.bin", dir));
+    std::vector<std::string> lines = Lines(UuFile(payload, "u.bin"));
     lines.insert(lines.begin() + 30, "some stray text in the middle\n");
     AddSingle("u.bin", Join(lines, 0, lines.size()));
     EXPECT_EQ(Extract(0), extract_result::Written);
@@ -107,7 +99,7 @@ TEST_F(EngineFlow, UnexpectedDataBetweenFullLinesIsReported)
 
 TEST_F(EngineFlow, TwoLinesRunTogetherAreSplitAndNoted)
 {
-    std::vector<std::string> lines = Lines(GnuUuencode(payload, "j.bin", dir));
+    std::vector<std::string> lines = Lines(UuFile(payload, "j.bin"));
     lines[10].pop_back(); // the line end between lines 10 and 11 got lost
     lines[10] += lines[11];
     lines.erase(lines.begin() + 11);
@@ -121,9 +113,8 @@ TEST_F(EngineFlow, TwoLinesRunTogetherAreSplitAndNoted)
 
 TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
 {
-    if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
     const Bytes data = RandomBytes(5700, 2);
-    std::vector<std::string> lines = Lines(PythonBase64Lines(data, dir));
+    std::vector<std::string> lines = Lines(Text(Base64Lines(data)));
     const std::string good = Join(lines, 0, lines.size());
     lines[5] = lines[5].substr(0, 70) + "\n";
     CFInfo* part = MakePart(WriteSection(dir, "bad", "", Join(lines, 0, lines.size()), "", MT_B64), "b.bin");
@@ -142,19 +133,15 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
     CSortInfo* record = AddUURecord("s.bin");
     record->GetAt(0)->m_Status = GS_STARTED;
     CFInfo parent;
-    ExtractRequest request;
-    request.index = 0;
-    request.outDir = outDir;
-    request.depth = 1;
-    request.parentPart = &parent;
-    EXPECT_EQ(engine.ExtractOutputFile(request), extract_result::Written);
+    EXPECT_EQ(engine.ExtractOutputFile({.index = 0, .outDir = outDir, .depth = 1, .parentPart = &parent}),
+              extract_result::Written);
     EXPECT_EQ(record->GetAt(0)->m_Status & 0xF, GS_COMPLETE);
     EXPECT_EQ(parent.m_Status, record->GetAt(0)->m_Status);
 }
 
 TEST_F(EngineFlow, LaterPartWhoseInputIsGoneEndsTheCallWithMinusOne)
 {
-    const std::vector<std::string> lines = Lines(GnuUuencode(payload, "g.bin", dir));
+    const std::vector<std::string> lines = Lines(UuFile(payload, "g.bin"));
     CSortInfo* record = AddSplit("g.bin", lines, {lines.size() / 2}, MT_UU);
     std::filesystem::remove(record->GetAt(1)->m_File);
     EXPECT_EQ(Extract(0), extract_result::Skipped);
@@ -165,7 +152,7 @@ TEST_F(EngineFlow, LaterPartWhoseInputIsGoneEndsTheCallWithMinusOne)
 TEST_F(EngineFlow, PartsAfterTheEndOfTheFileArePlacedAtItsEnd)
 {
     CFInfo* whole =
-        MakePart(WriteSection(dir, "whole", "", GnuUuencode(payload, "w.bin", dir), "trailer\n", MT_UU, 1, 2),
+        MakePart(WriteSection(dir, "whole", "", UuFile(payload, "w.bin"), "trailer\n", MT_UU, 1, 2),
                  "w.bin");
     whole->m_EPos += 8; // the section goes on after "end"
     CFInfo* after = MakePart(WriteSection(dir, "after", "", "more text\n", "", MT_UU, 2, 2), "");

@@ -1,13 +1,16 @@
 // Shared pieces of the extraction tests: a host that answers from a script
-// and records what it was asked, encoders that nobody here wrote (GNU
-// uuencode, Python's binascii and email) run at test time, and hand-built
-// records over input files the tests write.
+// and records what it was asked, whole encoded files from the test
+// encoders, Python's email package for MIME shapes nobody here wrote, and
+// hand-built records over input files the tests write.
 #pragma once
 
 #include "extract/engine.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
+#include "scan/scanner.h"
+#include "support/encoders.h"
 #include "support/test_support.h"
 #include "text/messages.h"
 
@@ -18,6 +21,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -25,7 +29,15 @@
 
 namespace zarvex::test {
 
-// Answers questions with the buttons it was given, in order (then `fallback`).
+inline int CountOf(const std::string& text, std::string_view what)
+{
+    int n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// Answers questions with the buttons it was given, in order (then No), and
+// records what it was asked and told.
 class ScriptedHost : public Host {
 public:
     void SetProgress(double percent) override { lastProgress = percent; }
@@ -46,12 +58,11 @@ public:
     int Ask(Prompt prompt, std::string_view subject) override
     {
         asked.emplace_back(prompt, std::string(subject));
-        if (answers.empty()) return fallback;
+        if (answers.empty()) return button::No;
         const int b = answers.front();
         answers.pop_front();
         return b;
     }
-    void FlashProgress() override { ++flashes; }
     void OutputCreated(std::string_view writePath) override
     {
         if (onOutputCreated) onOutputCreated(std::string(writePath));
@@ -67,15 +78,8 @@ public:
         return appendTarget;
     }
 
-    // The log without colour markers.
     std::string PlainLog() const { return StripColourMarkers(log); }
-    int CountInLog(std::string_view what) const
-    {
-        const std::string plain = PlainLog();
-        int n = 0;
-        for (std::size_t at = plain.find(what); at != std::string::npos; at = plain.find(what, at + 1)) ++n;
-        return n;
-    }
+    int CountInLog(std::string_view what) const { return CountOf(PlainLog(), what); }
     int Asked(Prompt prompt) const
     {
         return static_cast<int>(std::count_if(asked.begin(), asked.end(), [&](auto& a) { return a.first == prompt; }));
@@ -84,14 +88,12 @@ public:
     std::deque<int> answers;
     std::function<void(const std::string&)> onOutputCreated; // runs inside OutputCreated
     std::function<void()> onPump;                             // runs inside PumpMessages
-    int fallback = button::No;
     bool silent = false, abort = false, quit = false;
     std::string appendTarget, log, status;
     double lastProgress = 0;
-    int pumps = 0, beeps = 0, flashes = 0;
+    int pumps = 0, beeps = 0, chooseDuplicate = 0;
     std::vector<std::pair<Prompt, std::string>> asked;
     std::vector<std::string> suggestions;
-    int chooseDuplicate = 0;
     std::vector<int> duplicateChoices; // the number of candidates of each question
 };
 
@@ -108,61 +110,28 @@ inline Bytes RunFilter(const std::string& command, const Bytes& input, const Tem
 
 inline bool HaveProgram(const char* path) { return ::access(path, X_OK) == 0; }
 inline bool HavePython() { return std::system("python3 -c 'import binascii, email' >/dev/null 2>&1") == 0; }
-
-// GNU uuencode: "begin 644 name" ... "`" "end".
-inline Bytes GnuUuencode(const Bytes& payload, const std::string& name, const TempDir& dir)
-{
-    return RunFilter("/usr/bin/uuencode '" + name + "'", payload, dir);
-}
-
+// The output of a Python script (empty when there is no python3).
 inline Bytes Python(const std::string& script, const Bytes& input, const TempDir& dir)
 {
     return RunFilter("python3 '" + dir.Write("script.py", script) + "'", input, dir);
 }
 
-// XXencode: Python's UU lines with every character moved to the XX alphabet.
-inline Bytes PythonXxencode(const Bytes& payload, const std::string& name, const TempDir& dir)
+// Lines joined, each with its LF.
+inline std::string Text(const std::vector<std::string>& lines)
 {
-    return Python("import sys, binascii\n"
-                  "data = sys.stdin.buffer.read()\n"
-                  "uu = b' !\"#$%&\\'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\\\]^_'\n"
-                  "xx = b'+-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz'\n"
-                  "table = bytes.maketrans(uu + b'`', xx + b'+')\n"
-                  "out = sys.stdout.buffer\n"
-                  "out.write(b'begin 644 " + name + "\\n')\n"
-                  "for i in range(0, len(data), 45):\n"
-                  "    out.write(binascii.b2a_uu(data[i:i+45]).translate(table))\n"
-                  "out.write(b'+\\nend\\n')\n",
-                  payload, dir);
+    std::string out;
+    for (const std::string& l : lines) out += l + "\n";
+    return out;
 }
 
-// Base64 lines of 76 characters, nothing around them.
-inline Bytes PythonBase64Lines(const Bytes& payload, const TempDir& dir)
+// Whole encoded files: "begin", the data lines, the line of zero bytes and "end".
+inline Bytes UuFile(const Bytes& payload, const std::string& name)
 {
-    return Python("import sys, binascii\n"
-                  "data = sys.stdin.buffer.read()\n"
-                  "for i in range(0, len(data), 57):\n"
-                  "    sys.stdout.buffer.write(binascii.b2a_base64(data[i:i+57]))\n",
-                  payload, dir);
+    return "begin 644 " + name + "\n" + Text(UuLines(payload)) + "end\n";
 }
-
-// A MIME mail with a text part and the payload as a Base64 attachment.
-inline Bytes PythonMimeMail(const Bytes& payload, const std::string& name, const TempDir& dir)
+inline Bytes XxFile(const Bytes& payload, const std::string& name)
 {
-    return Python("import sys\n"
-                  "from email.mime.multipart import MIMEMultipart\n"
-                  "from email.mime.application import MIMEApplication\n"
-                  "from email.mime.text import MIMEText\n"
-                  "data = sys.stdin.buffer.read()\n"
-                  "m = MIMEMultipart()\n"
-                  "m['Subject'] = 'a file'\n"
-                  "m['From'] = 'someone@example.org'\n"
-                  "m.attach(MIMEText('Here it is.'))\n"
-                  "a = MIMEApplication(data, Name='" + name + "')\n"
-                  "a['Content-Disposition'] = 'attachment; filename=\"" + name + "\"'\n"
-                  "m.attach(a)\n"
-                  "sys.stdout.write(m.as_string())\n",
-                  payload, dir);
+    return "begin 644 " + name + "\n" + Text(EncodeSixBitLines(payload, kXXAlphabetText)) + "+\nend\n";
 }
 
 // Splits text into lines, each with its line end.
@@ -186,11 +155,13 @@ inline std::string Join(const std::vector<std::string>& lines, std::size_t from,
     return out;
 }
 
-inline std::int64_t CountLines(std::string_view text)
+inline std::int64_t CountLines(std::string_view text) { return std::count(text.begin(), text.end(), '\n'); }
+
+// A news article with `body`.
+inline std::string Mail(const std::string& subject, const std::string& body)
 {
-    std::int64_t n = 0;
-    for (char c : text) n += c == '\n';
-    return n;
+    return "From: poster@example.org\nNewsgroups: alt.binaries.test\nSubject: " + subject +
+           "\nDate: Mon, 1 Jan 2024 10:00:00 +0000\n\n" + body + "\n";
 }
 
 // Where one section of an input file the test wrote lies.
@@ -241,7 +212,7 @@ inline PartRange WriteSection(const TempDir& dir, const std::string& fileName, c
 // One sort list, its settings, a scripted host and the engine over them.
 class ExtractTest : public ::testing::Test {
 protected:
-    ExtractTest() : list(settings, &host), engine(list, settings, host)
+    ExtractTest() : list(settings, &host), engine(list, settings, run, host)
     {
         std::filesystem::create_directory(outDir);
     }
@@ -285,15 +256,60 @@ protected:
     int Extract(int index, int* answerState = nullptr, const std::string& folder = {})
     {
         int local = 0;
-        return engine.ExtractOutputFile(index, folder.empty() ? outDir : folder, answerState ? answerState : &local,
-                                        false);
+        return engine.ExtractOutputFile({.index = index,
+                                         .outDir = folder.empty() ? outDir : folder,
+                                         .answerState = answerState ? answerState : &local});
     }
 
+    // Scans every input, evaluates the groups and extracts the output of
+    // every named part (of a record without one, its first element), as the
+    // Extract command does. The number of files written.
+    int ScanAndExtract(const std::vector<std::string>& inputs)
+    {
+        for (const std::string& in : inputs) {
+            list.AddInputFile(in);
+            ScanFile(in, list, settings, run, host);
+        }
+        list.Evaluate();
+        int written = 0, state = 0;
+        for (int g = 0; g < list.GetSize(); ++g) {
+            std::vector<CFInfo*> named = list[g]->m_Named;
+            if (named.empty()) named.push_back(nullptr);
+            for (CFInfo* part : named)
+                written += engine.ExtractOutputFile({.part = part, .index = g, .outDir = outDir, .answerState = &state}) ==
+                           extract_result::Written;
+        }
+        return written;
+    }
+    // A new list, log and output folder.
+    void Restart()
+    {
+        list.RemoveAll();
+        list.m_InputNames.clear();
+        host.log.clear();
+        std::filesystem::remove_all(outDir);
+        std::filesystem::create_directory(outDir);
+    }
+    // The output files by name.
+    std::map<std::string, Bytes> Written() const
+    {
+        std::map<std::string, Bytes> files;
+        for (const auto& e : std::filesystem::directory_iterator(outDir))
+            files[e.path().filename().string()] = ReadFile(e.path().string());
+        return files;
+    }
+    int OutputsEqualTo(const Bytes& content) const
+    {
+        int n = 0;
+        for (const auto& [name, bytes] : Written()) n += bytes == content;
+        return n;
+    }
     std::string Out(const std::string& name) const { return outDir + "/" + name; }
 
     TempDir dir;
     std::string outDir = dir / "out";
     Settings settings;
+    RunContext run;
     ScriptedHost host;
     MyCObArray list;
     Extractor engine;

@@ -4,26 +4,13 @@
 // programs send.
 #include "extract_fixture.h"
 
+#include "model/list_dump.h"
 #include "scan/scan_fixture.h"
-#include "scan/scanner.h"
-
-#include <filesystem>
-#include <map>
 
 namespace zarvex::test {
 namespace {
 
 using Files = std::map<std::string, Bytes>; // output name -> content
-
-// Where each part lies, for failure messages.
-std::string PartList(const MyCObArray& list)
-{
-    std::string text;
-    for (const CFInfo* p : AllParts(list))
-        text += "  " + p->m_DestFile + " type " + std::to_string(p->m_MsgType) + " " + Where(p) + " starts " +
-                std::to_string(p->m_Starts) + " ends " + std::to_string(p->m_Ends) + "\n";
-    return text;
-}
 
 class MimeMail : public ExtractTest {
 protected:
@@ -59,24 +46,6 @@ protected:
                       "", dir);
     }
 
-    int ScanAndExtractAll(const std::vector<std::string>& inputs)
-    {
-        for (const std::string& in : inputs) {
-            list.AddInputFile(in);
-            ScanFile(in, list, settings, host);
-        }
-        list.Evaluate();
-        // One output per named part, as the unattended run extracts them.
-        int written = 0, state = 0;
-        for (int g = 0; g < list.GetSize(); ++g) {
-            const std::vector<CFInfo*> named = list.GetAt(g)->m_Named;
-            if (named.empty()) written += engine.ExtractOutputFile(g, outDir, &state, false) == extract_result::Written;
-            for (CFInfo* part : named)
-                written += engine.ExtractOutputFile(g, outDir, &state, false, part) == extract_result::Written;
-        }
-        return written;
-    }
-
     // Scans `in` and extracts every Base64 part found as a file of its own,
     // under the name the sort list gave it: what the scanner recorded,
     // whatever records the parts were grouped into.
@@ -84,9 +53,9 @@ protected:
     {
         list.RemoveAll();
         list.AddInputFile(in);
-        ScanFile(in, list, settings, host);
+        ScanFile(in, list, settings, run, host);
         MyCObArray single(settings, &host);
-        Extractor each(single, settings, host);
+        Extractor each(single, settings, run, host);
         int state = 0;
         for (const CFInfo* p : AllParts(list)) {
             if (p->m_MsgType != MT_B64) continue;
@@ -97,27 +66,19 @@ protected:
             record->m_Expected = record->m_Found = 1;
             record->m_Status = GS_COMPLETE;
             single.m_InputNames.insert(in);
-            each.ExtractOutputFile(single.GetSize() - 1, outDir, &state, false);
+            each.ExtractOutputFile({.index = single.GetSize() - 1, .outDir = outDir, .answerState = &state});
         }
         return Written();
     }
 
     void ExpectFiles(const Files& files, const std::map<std::string, int>& expected)
     {
-        EXPECT_EQ(files.size(), expected.size()) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(files.size(), expected.size()) << host.PlainLog() << ListDumpText(&list);
         for (const auto& [name, index] : expected) {
-            ASSERT_EQ(files.count(name), 1u) << name << "\n" << host.PlainLog() << PartList(list);
+            ASSERT_EQ(files.count(name), 1u) << name << "\n" << host.PlainLog() << ListDumpText(&list);
             EXPECT_BYTES_EQ(payload[index], files.at(name));
         }
-        EXPECT_EQ(host.CountInLog("Possible short file"), 0) << host.PlainLog() << PartList(list);
-    }
-
-    Files Written() const
-    {
-        Files files;
-        for (const auto& e : std::filesystem::directory_iterator(outDir))
-            files[e.path().filename().string()] = ReadFile(e.path().string());
-        return files;
+        EXPECT_EQ(host.CountInLog("Possible short file"), 0) << host.PlainLog() << ListDumpText(&list);
     }
 
     std::map<int, Bytes> payload;
@@ -185,9 +146,7 @@ TEST_P(HandWritten, AttachmentsGetTheirOwnNames)
 {
     for (const std::string eol : {"\n", "\r\n"}) {
         SCOPED_TRACE(eol.size() == 1 ? "LF" : "CR LF");
-        std::filesystem::remove_all(outDir);
-        std::filesystem::create_directory(outDir);
-        host.log.clear();
+        Restart();
         ExpectFiles(ExtractEachPart(dir.Write("hand.eml", Expand(GetParam().text, payload, eol))),
                     GetParam().expected);
     }
@@ -229,9 +188,8 @@ const PyCase kPyCases[] = {
 
 TEST_P(PythonMail, AttachmentsGetTheirOwnNames)
 {
-    if (!HavePython()) GTEST_SKIP() << "python3 is not installed";
     Bytes text = PyMail(GetParam().code);
-    ASSERT_FALSE(text.empty());
+    if (text.empty()) GTEST_SKIP() << "python3 is not installed";
     if (GetParam().crlf) {
         Bytes crlf;
         for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
@@ -260,12 +218,10 @@ TEST_F(MimeMail, MpackPartialMessagesMakeOneFileInSeparateFilesAndInOneMailbox)
     ASSERT_GE(parts.size(), 3u);
     for (const auto& inputs : {parts, std::vector<std::string>{dir.Write("all.mbox", mailbox)}}) {
         SCOPED_TRACE(inputs.size());
-        std::filesystem::remove_all(outDir);
-        std::filesystem::create_directory(outDir);
-        list.RemoveAll();
-        EXPECT_EQ(ScanAndExtractAll(inputs), 1) << host.PlainLog() << PartList(list);
+        Restart();
+        EXPECT_EQ(ScanAndExtract(inputs), 1) << host.PlainLog() << ListDumpText(&list);
         const Files files = Written();
-        ASSERT_EQ(files.count("photo.jpg"), 1u) << host.PlainLog() << PartList(list);
+        ASSERT_EQ(files.count("photo.jpg"), 1u) << host.PlainLog() << ListDumpText(&list);
         EXPECT_BYTES_EQ(data, files.at("photo.jpg"));
     }
 }
@@ -282,7 +238,7 @@ TEST_F(MimeMail, ManyMailsWithOneAttachmentEachGiveOneFileEach)
                            "Content-Transfer-Encoding: base64\n\n@@" + std::to_string(1 + i % 4) + "\n--b" +
                            std::to_string(i) + "--\n",
                        payload, "\n");
-    EXPECT_EQ(ScanAndExtractAll({dir.Write("many.mbox", mbox)}), 60) << host.PlainLog() << PartList(list);
+    EXPECT_EQ(ScanAndExtract({dir.Write("many.mbox", mbox)}), 60) << host.PlainLog() << ListDumpText(&list);
     Files files = Written();
     EXPECT_EQ(files.size(), 60u);
     EXPECT_BYTES_EQ(payload[2], files["f5.bin"]);
@@ -301,18 +257,18 @@ TEST_P(SameName, TwoMailsWithTheSameAttachmentName)
                            "Content-Type: application/zip; name=\"same.zip\"\nContent-Transfer-Encoding: base64\n\n@@" +
                            std::to_string(i) + "\n--b--\n",
                        payload, "\n");
-    const int written = ScanAndExtractAll({dir.Write("same.mbox", mbox)});
+    const int written = ScanAndExtract({dir.Write("same.mbox", mbox)});
     Files files = Written();
     EXPECT_BYTES_EQ(payload[1], files["same.zip"]);
     if (!GetParam()) {
-        EXPECT_EQ(written, 2) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(written, 2) << host.PlainLog() << ListDumpText(&list);
         EXPECT_BYTES_EQ(payload[2], files["same01.zip"]);
     } else {
         // The second is not written over the first, and says why.
-        EXPECT_EQ(written, 1) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(written, 1) << host.PlainLog() << ListDumpText(&list);
         EXPECT_EQ(files.size(), 1u);
         EXPECT_EQ(list.GetSize(), 2);
-        EXPECT_EQ(host.Asked(Prompt::Overwrite), 1) << host.PlainLog() << PartList(list);
+        EXPECT_EQ(host.Asked(Prompt::Overwrite), 1) << host.PlainLog() << ListDumpText(&list);
     }
 }
 

@@ -12,12 +12,10 @@ class OverwritePrompt : public ExtractTest {
 protected:
     void SetUp() override
     {
-        if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
         for (int i = 0; i < 2; ++i) {
             payloads.push_back(RandomBytes(3000 + i, 20 + i));
             const std::string name = "f" + std::to_string(i) + ".bin";
-            AddSingle(name, GnuUuencode(payloads[i], name, dir), MT_UU, "Subject: s\n\n");
-            WriteFile(Out(name), "old content " + std::to_string(i));
+            AddSingle(name, UuFile(payloads[i], name), MT_UU, "Subject: s\n\n");
         }
     }
     const Bytes Old(int i) const { return "old content " + std::to_string(i); }
@@ -74,7 +72,7 @@ TEST_F(OverwritePrompt, OutputReplacingAnInputIsSkipped)
     // With the output folder "*" the output lands beside the input; a name
     // equal to the input's own must not destroy it.
     list.RemoveAll();
-    const Bytes text = GnuUuencode(payloads[0], "self.txt", dir);
+    const Bytes text = UuFile(payloads[0], "self.txt");
     PartRange range = WriteSection(dir, "self.txt", "Subject: s\n\n", text, "", MT_UU);
     AddRecord({MakePart(range, "self.txt")});
     int state = answer::YesToAll;
@@ -98,10 +96,11 @@ protected:
     }
     TempDir dir;
     Settings settings;
+    RunContext run;
     ScriptedHost host;
     MyCObArray list{settings, &host};
     CSortInfo* record = nullptr;
-    OutputPolicy policy{settings, host};
+    OutputPolicy policy{settings, run, host};
     int state = answer::Ask;
 };
 
@@ -150,56 +149,35 @@ TEST_F(OutputPolicyMerge, ReplaceAllAnswersEveryLaterFile)
     EXPECT_EQ(state, answer::YesToAll);
 }
 
-class AppendAll : public ExtractTest {
-protected:
-    void SetUp() override
-    {
-        if (!HaveProgram("/usr/bin/uuencode")) GTEST_SKIP() << "GNU uuencode is not installed";
-        settings.AppendAllToOneFile = true;
-        for (int i = 0; i < 3; ++i) {
-            payloads.push_back(RandomBytes(1000 + 7 * i, 40 + i));
-            const std::string name = "split.r0" + std::to_string(i);
-            AddSingle(name, GnuUuencode(payloads[i], name, dir), MT_UU, "Subject: s\n\n");
-        }
-        host.appendTarget = dir / "all.bin";
-    }
-    std::vector<int> ExtractAll()
-    {
-        std::vector<int> results;
-        int state = answer::Ask;
-        for (int i = 0; i < 3; ++i) results.push_back(Extract(i, &state));
-        engine.EndExtractCommand();
-        return results;
-    }
-    std::vector<Bytes> payloads;
-};
-
-TEST_F(AppendAll, ExistingTargetIsKeptFirstOrReplacedAsAnswered)
+// "Append All to One File": one target, named once for the command, new or
+// existing (kept in front or replaced as answered); none chosen aborts.
+TEST_F(OverwritePrompt, AppendAllWritesEveryOutputIntoOneFile)
 {
-    for (int answerButton : {button::No, button::Yes}) {
-        SCOPED_TRACE(answerButton);
-        WriteFile(host.appendTarget, "OLD");
+    run.AppendAllToOneFile = true;
+    list.RemoveAll();
+    payloads.clear();
+    for (int i = 0; i < 3; ++i) {
+        payloads.push_back(RandomBytes(1000 + 7 * i, 40 + i));
+        const std::string name = "split.r0" + std::to_string(i);
+        AddSingle(name, UuFile(payloads[i], name), MT_UU, "Subject: s\n\n");
+    }
+    host.appendTarget = dir / "all.bin";
+    for (const std::string old : {"", "OLD", "REPLACED"}) {
+        SCOPED_TRACE(old);
+        if (!old.empty()) WriteFile(host.appendTarget, old);
         host.asked.clear();
         host.suggestions.clear();
-        host.answers = {answerButton};
-        EXPECT_EQ(ExtractAll(), (std::vector<int>{1, 1, 1}));
-        EXPECT_EQ(host.Asked(Prompt::Overwrite), 1);
+        host.answers = {old == "OLD" ? button::No : button::Yes};
+        int state = answer::Ask;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(Extract(i, &state), extract_result::Written);
+        engine.EndExtractCommand();
+        EXPECT_EQ(host.Asked(Prompt::Overwrite), old.empty() ? 0 : 1);
         EXPECT_EQ(host.suggestions, std::vector<std::string>{"split"}) << "asked once, with the archive's base name";
-        EXPECT_BYTES_EQ((answerButton == button::No ? "OLD" : "") + payloads[0] + payloads[1] + payloads[2],
+        EXPECT_BYTES_EQ((old == "OLD" ? old : "") + payloads[0] + payloads[1] + payloads[2],
                         ReadFile(host.appendTarget));
+        std::filesystem::remove(host.appendTarget);
     }
-}
-
-TEST_F(AppendAll, NewTargetIsCreatedWithoutQuestions)
-{
-    ExtractAll();
-    EXPECT_TRUE(host.asked.empty());
-    EXPECT_BYTES_EQ(payloads[0] + payloads[1] + payloads[2], ReadFile(host.appendTarget));
     EXPECT_FALSE(FileExists(Out("split.r00")));
-}
-
-TEST_F(AppendAll, NoTargetChosenAbortsTheCommand)
-{
     host.appendTarget.clear();
     EXPECT_EQ(Extract(0), extract_result::NothingWritten);
     EXPECT_TRUE(host.abort);

@@ -16,18 +16,12 @@ class YencExtract : public ExtractTest, public ::testing::WithParamInterface<boo
 protected:
     void SetUp() override { settings.StrictYenc = GetParam(); }
     // Writes each article to a file of its own, scans them all and extracts every record.
-    int ScanAndExtract(const std::vector<std::string>& articles, const std::string& prefix = "art")
+    int ScanArticles(const std::vector<std::string>& articles, const std::string& prefix = "art")
     {
-        for (std::size_t i = 0; i < articles.size(); ++i) {
-            const std::string in = dir.Write(prefix + std::to_string(i) + ".ntx", articles[i]);
-            list.AddInputFile(in);
-            ScanFile(in, list, settings, host);
-        }
-        list.Evaluate();
-        int written = 0, state = 0;
-        for (int i = 0; i < list.GetSize(); ++i)
-            written += engine.ExtractOutputFile(i, outDir, &state, false) == extract_result::Written;
-        return written;
+        std::vector<std::string> inputs;
+        for (std::size_t i = 0; i < articles.size(); ++i)
+            inputs.push_back(dir.Write(prefix + std::to_string(i) + ".ntx", articles[i]));
+        return ScanAndExtract(inputs);
     }
     const Bytes payload = RandomBytes(50'000, 77);
 };
@@ -36,7 +30,7 @@ TEST_P(YencExtract, SinglePartWithCrLfLines)
 {
     YencPostingOptions crlf;
     crlf.eol = "\r\n";
-    EXPECT_EQ(ScanAndExtract(YencArticles(payload, "one.bin", payload.size(), crlf)), 1) << host.PlainLog();
+    EXPECT_EQ(ScanArticles(YencArticles(payload, "one.bin", payload.size(), crlf)), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("one.bin")));
     EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
     EXPECT_EQ(host.CountInLog("yEncoded data"), 1);
@@ -46,7 +40,7 @@ TEST_P(YencExtract, MultiPartPostingShuffledAcrossFiles)
 {
     std::vector<std::string> articles = YencArticles(payload, "multi.bin", 9'000);
     std::shuffle(articles.begin(), articles.end(), std::mt19937(4));
-    EXPECT_EQ(ScanAndExtract(articles), 1) << host.PlainLog();
+    EXPECT_EQ(ScanArticles(articles), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("multi.bin")));
     EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
 }
@@ -58,7 +52,7 @@ TEST_P(YencExtract, DamagedPartIsReplacedByItsGoodDuplicate)
     const std::size_t at = damaged.find("=ypart");
     damaged[damaged.find('\n', at) + 10] ^= 1; // one data byte changed
     articles.insert(articles.begin() + 1, damaged);
-    EXPECT_EQ(ScanAndExtract(articles), 1) << host.PlainLog();
+    EXPECT_EQ(ScanArticles(articles), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
     EXPECT_EQ(host.CountInLog("part fails CRC check"), 1) << host.PlainLog();
     EXPECT_EQ(host.CountInLog("Trying next duplicate part"), 1) << host.PlainLog();
@@ -70,7 +64,7 @@ TEST_P(YencExtract, WrongWholeFileCrcIsReportedWhenEveryPartWasDecoded)
     std::string& last = articles.back();
     const std::size_t at = last.find(" crc32=") + 7;
     last[at] = last[at] == '0' ? '1' : '0';
-    ScanAndExtract(articles);
+    ScanArticles(articles);
     // Lenient decoding trusts the part CRCs, which all pass.
     EXPECT_EQ(host.CountInLog("File fails CRC check"), GetParam() ? 1 : 0) << host.PlainLog();
 }
@@ -84,7 +78,7 @@ TEST_P(YencStrictPlacement, MissingPartLeavesZerosAndLaterPartsMergeIn)
 {
     const std::vector<std::string> articles = YencArticles(payload, "holes.bin", 15'000);
     ASSERT_EQ(articles.size(), 4u);
-    EXPECT_EQ(ScanAndExtract({articles[0], articles[2], articles[3]}), 1) << host.PlainLog();
+    EXPECT_EQ(ScanArticles({articles[0], articles[2], articles[3]}), 1) << host.PlainLog();
     Bytes expected = payload;
     std::fill(expected.begin() + 15'000, expected.begin() + 30'000, '\0');
     EXPECT_BYTES_EQ(expected, ReadFile(Out("holes.bin")));
@@ -95,9 +89,8 @@ TEST_P(YencStrictPlacement, MissingPartLeavesZerosAndLaterPartsMergeIn)
     // A later extraction of the missing part (and the last one) merges into the file.
     list.RemoveAll();
     list.m_InputNames.clear();
-    host.log.clear();
     host.answers = {button::Yes}; // "&Merge"
-    EXPECT_EQ(ScanAndExtract({articles[1], articles[3]}, "later"), 1) << host.PlainLog();
+    EXPECT_EQ(ScanArticles({articles[1], articles[3]}, "later"), 1) << host.PlainLog();
     EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
     EXPECT_BYTES_EQ(payload, ReadFile(Out("holes.bin")));
     EXPECT_EQ(host.CountInLog("CRC check"), 0) << host.PlainLog();
@@ -115,16 +108,15 @@ TEST_P(YencArticleQuirks, DoubledDotsOnlyInTransportArticles)
     YencPostingOptions stuffed;
     stuffed.dotStuffed = true;
     stuffed.width = 64;
-    EXPECT_EQ(ScanAndExtract(YencArticles(dots, "dots.bin", dots.size(), stuffed)), 1) << host.PlainLog();
+    EXPECT_EQ(ScanArticles(YencArticles(dots, "dots.bin", dots.size(), stuffed)), 1) << host.PlainLog();
     EXPECT_BYTES_EQ(dots, ReadFile(Out("dots.bin")));
 
-    list.RemoveAll();
-    list.m_InputNames.clear();
+    Restart();
     YencPostingOptions saved;
     saved.width = 64;
     Bytes twoDots = dots;
     twoDots[64] = twoDots[65] = static_cast<char>('.' - 42);
-    EXPECT_EQ(ScanAndExtract(YencArticles(twoDots, "saved.bin", twoDots.size(), saved), "saved"), 1);
+    EXPECT_EQ(ScanArticles(YencArticles(twoDots, "saved.bin", twoDots.size(), saved), "saved"), 1);
     EXPECT_BYTES_EQ(twoDots, ReadFile(Out("saved.bin")));
 }
 
@@ -133,20 +125,16 @@ TEST_P(YencArticleQuirks, DoubledDotsOnlyInTransportArticles)
 TEST_P(YencArticleQuirks, MissingTrailerIsReported)
 {
     for (const bool transport : {false, true}) {
+        SCOPED_TRACE(transport);
+        Restart();
         YencPostingOptions options;
         options.dotStuffed = transport;
         std::string article = YencArticles(payload, "cut.bin", payload.size(), options)[0];
         article.erase(article.find("=yend"));
         if (transport) article += ".\n";
-        const std::string prefix = transport ? "transport" : "saved";
-        ScanAndExtract({article}, prefix);
-        EXPECT_EQ(host.CountInLog("missing YENC footer"), 1) << prefix << "\n" << host.PlainLog();
-        SCOPED_TRACE(prefix);
+        ScanArticles({article}, transport ? "transport" : "saved");
+        EXPECT_EQ(host.CountInLog("missing YENC footer"), 1) << host.PlainLog();
         EXPECT_BYTES_EQ(payload, ReadFile(Out("cut.bin")));
-        list.RemoveAll();
-        list.m_InputNames.clear();
-        host.log.clear();
-        std::filesystem::remove(Out("cut.bin"));
     }
 }
 
@@ -162,7 +150,7 @@ TEST_P(YencArticleQuirks, AnnouncedSizesDoNotMakeBigFiles)
             "=yend size=1000 part=2\n",
         "=ybegin line=128 size=1000 name=twice.bin\n=ybegin line=128 size=1000 name=twice.bin\n" + lines +
             "=yend size=1000\n"};
-    ScanAndExtract(articles);
+    ScanArticles(articles);
     for (const auto& entry : std::filesystem::directory_iterator(outDir))
         EXPECT_LE(entry.file_size(), 2000u) << entry.path();
 }

@@ -1,6 +1,7 @@
 #include "scan/input_sources.h"
 
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 #include "support/test_support.h"
@@ -32,9 +33,9 @@ public:
 class InputSources : public ::testing::Test
 {
 protected:
-    InputSources() : list(settings, &host), ctx(list, settings, host)
+    InputSources() : list(settings, &host), ctx(list, settings, run, host)
     {
-        ctx.scan = [this](const std::string& path, MyCObArray& l, Settings&, Host&) {
+        ctx.scan = [this](const std::string& path, MyCObArray& l, const Settings&, RunContext&, Host&) {
             scanned.push_back(path);
             const std::string text = test::ReadFile(path);
             if (text.rfind("fail", 0) == 0) {
@@ -57,6 +58,7 @@ protected:
 
     test::TempDir dir;
     Settings settings;
+    RunContext run;
     AskingHost host;
     MyCObArray list;
     InputContext ctx;

@@ -47,15 +47,15 @@ TEST_F(ResumeScan, StopThenResumeGivesTheSamePartsAsOneScan)
         std::int64_t startPos = 0, startLine = 0;
         const std::string sep = "sep" + std::to_string(first + 1);
         EXPECT_EQ(
-            ScanFile(path, split, settings, host, &startPos, &startLine, static_cast<std::uint64_t>(stop)),
+            ScanFile(path, split, settings, run, host, &startPos, &startLine, static_cast<std::uint64_t>(stop)),
             first);
         EXPECT_EQ(std::tie(startPos, startLine), std::make_tuple(doc.Pos(sep), doc.Line(sep) - 1));
-        EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 3 - first);
+        EXPECT_EQ(ScanFile(path, split, settings, run, host, &startPos, &startLine, 0), 3 - first);
         EXPECT_EQ(std::tie(startPos, startLine),
                   std::make_tuple(std::int64_t(doc.Text().size()), doc.LineCount()));
         EXPECT_EQ(Describe(AllParts(split)), Describe(whole));
         // Resuming at the end finds nothing more.
-        EXPECT_EQ(ScanFile(path, split, settings, host, &startPos, &startLine, 0), 0);
+        EXPECT_EQ(ScanFile(path, split, settings, run, host, &startPos, &startLine, 0), 0);
         EXPECT_EQ(startPos, static_cast<std::int64_t>(doc.Text().size()));
     }
     EXPECT_NE(host.LogText().find("Continue processing  " + path), std::string::npos);
@@ -89,12 +89,12 @@ using ScanHostTest = ScanTest;
 TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndAQuitEndsTheScan)
 {
     const std::string plain = PlainLines(dir, 1024);
-    ScanFile(plain, list, settings, host);
+    ScanFile(plain, list, settings, run, host);
     EXPECT_EQ(std::tie(host.pumps, host.progressCalls, host.lastPercent), std::make_tuple(5, 6, -1.0));
     CountingHost quitting;
     quitting.quitAfterPumps = 1;
     std::int64_t startPos = 0, startLine = 0;
-    ScanFile(plain, list, settings, quitting, &startPos, &startLine);
+    ScanFile(plain, list, settings, run, quitting, &startPos, &startLine);
     EXPECT_EQ(startLine, 257);
 }
 
@@ -111,7 +111,7 @@ TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
     host.truncateAtPump = 3; // at line 512, far beyond the first read buffer
     host.truncatePath = path;
     std::int64_t startPos = 0, startLine = 0;
-    EXPECT_GE(ScanFile(path, list, settings, host, &startPos, &startLine), 1);
+    EXPECT_GE(ScanFile(path, list, settings, run, host, &startPos, &startLine), 1);
     EXPECT_LE(startPos, static_cast<std::int64_t>(doc.Text().size()));
     for (const CFInfo* p : AllParts(list))
         EXPECT_LE(p->m_EPos, startPos);
@@ -122,7 +122,7 @@ TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
     Doc doc;
     doc.Add("begin 644 a.bin").AddAll(UuLines(RandomBytes(900, 4)));
     host.RequestAbort();
-    EXPECT_EQ(ScanFile(dir.Write("a.txt", doc.Text()), list, settings, host), 0);
+    EXPECT_EQ(ScanFile(dir.Write("a.txt", doc.Text()), list, settings, run, host), 0);
     EXPECT_EQ(list.GetSize(), 0);
     EXPECT_NE(host.LogText().find("Operation Aborted!"), std::string::npos);
 }
@@ -138,7 +138,7 @@ TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbort)
         failing.silent = silent;
         failing.failOnRefresh = silent ? 3 : 1;
         MyCObArray fresh(settings, &failing);
-        EXPECT_EQ(ScanFile(box, fresh, settings, failing), silent ? -2 : -1);
+        EXPECT_EQ(ScanFile(box, fresh, settings, run, failing), silent ? -2 : -1);
         EXPECT_TRUE(failing.AbortRequested());
         EXPECT_EQ(failing.lastPercent, -1.0);
         EXPECT_EQ(std::tie(failing.beeps, failing.asked),
@@ -155,7 +155,7 @@ TEST_F(ScanLog, ProcessingLineIsLoggedWithThePathOnlyWithALog)
     Scan(path);
     EXPECT_EQ(host.LogText(), "Processing file " + path + "...\r\n");
     HeadlessHost quiet;
-    ScanFile(path, list, settings, quiet);
+    ScanFile(path, list, settings, run, quiet);
     EXPECT_FALSE(quiet.HasLog());
 }
 

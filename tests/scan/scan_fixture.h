@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/headless_host.h"
 #include "scan/scanner.h"
@@ -149,7 +150,7 @@ protected:
     int Scan(const std::string& file, std::int64_t* startPos = nullptr, std::int64_t* startLine = nullptr,
              std::uint64_t stopPos = 0)
     {
-        return ScanFile(file, list, settings, host, startPos, startLine, stopPos);
+        return ScanFile(file, list, settings, run, host, startPos, startLine, stopPos);
     }
     // Writes `doc` to a file, scans it into a fresh list and returns the parts found.
     std::vector<const CFInfo*> ScanDoc(const Doc& doc, const std::string& name = "in.txt")
@@ -162,6 +163,7 @@ protected:
 
     TempDir dir;
     Settings settings;
+    RunContext run;
     CountingHost host;
     MyCObArray list{settings, &host};
     std::string path;

@@ -168,10 +168,10 @@ TEST_F(BadInput, ShuffledKeywordLinesKeepPartsInsideTheFile)
     for (std::uint32_t seed = 1; seed <= 8; ++seed) {
         SCOPED_TRACE(seed);
         settings.AutoIndentDetect = seed % 2 == 0;
-        settings.AssumeSortedOrder = seed % 3 == 0;
+        run.AssumeSortedOrder = seed % 3 == 0;
         MyCObArray soup(settings, &host);
         const std::string text = KeywordSoup(seed);
-        EXPECT_GE(ScanFile(dir.Write("soup" + std::to_string(seed), text), soup, settings, host), 0);
+        EXPECT_GE(ScanFile(dir.Write("soup" + std::to_string(seed), text), soup, settings, run, host), 0);
         for (const CFInfo* part : AllParts(soup)) {
             EXPECT_GE(part->m_SPos, 0);
             EXPECT_LE(part->m_SPos, part->m_EPos);

@@ -16,7 +16,7 @@ namespace {
 class ScanRules : public ScanTest
 {
 protected:
-    ScanRules() : state(inputPath, list, settings, host) {}
+    ScanRules() : state(inputPath, list, settings, run, host) {}
 
     // Puts `text` into the current line buffer, or into the one two lines back.
     void SetLine(const std::string& text, bool twoBefore = false)

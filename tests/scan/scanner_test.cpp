@@ -88,14 +88,14 @@ TEST_F(UuSection, FileEndingInsideThePartEndsItAtTheEndOfFile)
 TEST_F(UuSection, Base64AfterBeginTurnsThePartAndSwitchesMimeTextOffForTheRun)
 {
     ScanDoc(Doc().Add("begin 644 a.bin").AddAll(UuLines(kPayload)).Add("end"));
-    EXPECT_FALSE(settings.MimeTextOffForRun);
+    EXPECT_FALSE(run.MimeTextOffForRun);
 
     const auto parts = ScanDoc(Doc().Add("begin 644 b.bin").AddAll(Base64Lines(kPayload)));
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_MsgType, MT_B64);
-    EXPECT_TRUE(settings.MimeTextOffForRun);
+    EXPECT_TRUE(run.MimeTextOffForRun);
     EXPECT_TRUE(settings.MimeText); // the saved preference is untouched
-    EXPECT_FALSE(settings.MimeTextInEffect());
+    EXPECT_FALSE(MimeTextInEffect(settings, run));
 }
 
 using MultiPartSubjects = ScanTest;
@@ -158,7 +158,7 @@ TEST_F(MultiPartSubjects, NextSubjectClosesThePartAtTheBlankLineAfterItsData)
 
 TEST_F(MultiPartSubjects, AssumeSortedOrderIgnoresSubjectsAndHeaderPairs)
 {
-    settings.AssumeSortedOrder = true;
+    run.AssumeSortedOrder = true;
     const Doc doc = TwoPartSet("From: Ann <ann@example.org>");
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 1u);

@@ -1,0 +1,28 @@
+// What holds for one run of the program and is never a preference: the
+// choices of a dialog for the command being carried out, what the scanner
+// learnt about the input, and flags only tests set. Passed beside the
+// read-only Settings: by reference where it is written, const where only read.
+// None of it is written to the INI file.
+#pragma once
+
+#include "model/settings.h"
+
+namespace zarvex {
+
+struct RunContext {
+    bool AssumeSortedOrder = false;  // "Assume &Sorted Message Order (last chance)"
+    bool MimeTextOffForRun = false;  // set when "begin" turned out to be Base64
+    bool YouChooseDuplicate = false; // "You Choose Duplicate Part" (Extract dialog)
+    bool AppendAllToOneFile = false; // "A&ppend All to One File" (Extract dialog)
+    // Every line goes through every scanner rule, the quiet-line shortcut
+    // left out (tests compare both ways; the results must be the same).
+    bool ScanFullRulesOnly = false;
+};
+
+// "MimeText" as it holds for the rest of this run.
+inline bool MimeTextInEffect(const Settings& settings, const RunContext& run)
+{
+    return settings.MimeText && !run.MimeTextOffForRun;
+}
+
+} // namespace zarvex
