@@ -160,6 +160,11 @@ std::uint32_t ClassifyDataLine(const char* line, int len)
 
     if ((kind & MT_B64) && (kind & MT_UU))
         return UUPrefixValid(line, e + 1, len, true) ? MT_UU : MT_B64;
+    // All XX characters but "-" are Base64 characters, so a good third of
+    // XX lines look like Base64 too. Whole Base64 lines come in groups of
+    // four characters; an XX line whose length agrees with its count
+    // character and that breaks the groups of four is XX.
+    if ((kind & MT_B64) && (kind & MT_XX) && t % 4 != 0) kind &= ~MT_B64;
     return kind;
 }
 

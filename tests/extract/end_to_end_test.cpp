@@ -54,7 +54,10 @@ INSTANTIATE_TEST_SUITE_P(Encodings, Postings,
                          ::testing::Values(PostingCase{"UuSingle", false, 1, 40'000, 101},
                                            PostingCase{"UuThreeParts", false, 3, 60'000, 102},
                                            PostingCase{"XxSingle", true, 1, 40'000, 101},
-                                           PostingCase{"XxTwoParts", true, 2, 30'000, 105}),
+                                           PostingCase{"XxTwoParts", true, 2, 30'000, 105},
+                                           // Part 2 opens with a line that holds no "-"
+                                           // (valid Base64 characters only).
+                                           PostingCase{"XxTwoPartsBase64LookingLine", true, 2, 40'000, 101}),
                          [](const auto& p) { return std::string(p.param.label); });
 
 // A single part posted twice is two outputs: the second copy is renamed.
