@@ -145,8 +145,9 @@ TEST(EncodedWords, DecodedToUtf8AndMalformedOnesCopied)
         {"=?utf-8?q?=E2=82=AC?=", "\xE2\x82\xAC"},
         {"=?utf-7?Q?+AOk-?=", "\xC3\xA9"},
         {"=?UTF-7?Q?a+-b?=", "a+b"},
-        {"=?utf-7?Q?+2D3eAA-?=", "\xF0\x9F\x98\x80"}, // a surrogate pair
-        {"=?utf-8?B?77u/?=", ""},                     // a byte order mark alone
+        {"=?utf-7?Q?+2D3eAA-?=", "\xF0\x9F\x98\x80"},           // a surrogate pair
+        {"=?utf-7?B?0KFPaPay?=", "\uFFFD\uFFFDOh\uFFFD\uFFFD"}, // 8-bit bytes are not UTF-7
+        {"=?utf-8?B?77u/?=", ""},                               // a byte order mark alone
         {"=?x-unknown?B?77u/w6k=?=", "\xC3\xA9"},
         {"Re: =?utf-8?B?w6k=?= x", "Re: \xC3\xA9 x"},
         {"=?utf-8?Q?a?= =?utf-8?Q?b?=", "a b"},
