@@ -75,6 +75,23 @@ TEST_P(YencExtract, WrongWholeFileCrcIsReportedWhenEveryPartWasDecoded)
     EXPECT_EQ(host.CountInLog("File fails CRC check"), GetParam() ? 1 : 0) << host.PlainLog();
 }
 
+TEST_P(YencExtract, UnsoundOutputNeverReplacesAnExistingFile)
+{
+    // The size or the CRC the trailer states is wrong; "Overwrite" is answered.
+    for (const std::string key : {" size=", " crc32="}) {
+        SCOPED_TRACE(key);
+        std::string article = YencArticles(payload, "sound.bin", payload.size())[0];
+        const std::size_t at = article.rfind(key) + key.size();
+        article[at] = article[at] == '1' ? '2' : '1';
+        WriteFile(Out("sound.bin"), "good old file");
+        host.fallback = button::YesToAll;
+        list.RemoveAll();
+        ScanAndExtract({article}, key.substr(1, 4));
+        EXPECT_BYTES_EQ("good old file", ReadFile(Out("sound.bin")));
+        EXPECT_NE(list.GetAt(0)->m_Status & ST_DATAERROR, 0);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencExtract, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "Lenient"; });
 
