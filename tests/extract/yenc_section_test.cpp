@@ -120,6 +120,19 @@ TEST_P(YencStrictPlacement, MissingPartLeavesZerosAndLaterPartsMergeIn)
     EXPECT_EQ(host.CountInLog("CRC check"), 0) << host.PlainLog();
 }
 
+TEST_P(YencStrictPlacement, StoppedMergeLeavesTheFileAsItWas)
+{
+    const Bytes whole = RandomBytes(300'000, 5), old = RandomBytes(whole.size(), 6);
+    WriteFile(Out("merge.bin"), old);                           // of the announced size: a merge target
+    host.answers = {button::Yes};                               // "&Merge"
+    host.onPump = [this] { host.abort = !host.asked.empty(); }; // 256 lines into the merge
+    ScanAndExtract(YencArticles(whole, "merge.bin", 100'000));
+    EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
+    EXPECT_TRUE(host.abort);
+    EXPECT_BYTES_EQ(old, ReadFile(Out("merge.bin")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir), {}), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Strict, YencStrictPlacement, ::testing::Values(true));
 
 class YencArticleQuirks : public YencExtract {};
