@@ -1,5 +1,6 @@
 #include "app/wildcards.h"
 
+#include "text/text_utils.h"
 #include "text/wild_match.h"
 
 #include <algorithm>
@@ -26,6 +27,7 @@ std::vector<std::string> ExpandWildcards(const std::string& arg)
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
         if (name[0] == '.' && pattern[0] != '.') continue;
+        if (IsTempFileName(name) && pattern[0] != '~') continue; // a leftover of a killed run
         if (WildMatch(name.c_str(), pattern.c_str(), false) != 1) continue;
         std::string full = prefix + name;
         struct stat st

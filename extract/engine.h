@@ -177,6 +177,7 @@ private:
     void YencEndLine();
     bool YencCrcChecks(std::string_view line);
     bool YencFileDone(std::string_view line) const;
+    bool YencLastPartSizeFits();
     bool YencArticleIsDotStuffed(const CFInfo& part);
     bool YencPlacementFits(const CFInfo& part) const;
     void HandleQuotedPrintableLine();

@@ -49,9 +49,10 @@ void Extractor::AfterLoop()
 void Extractor::CloseOutput()
 {
     if (!m_Out->IsOpen()) return;
-    if (m_Call.writeFailed && m_Out->GetMode() != OutputFile::Mode::InPlace) {
+    if (m_Call.writeFailed) {
         // A write failed (a full disk): the output is incomplete. Its
-        // temporary file goes; a file it was to replace stays as it was.
+        // temporary file goes (an appended one is cut back); a file it was
+        // to replace, merge into or append to stays as it was.
         Log(FormatMessage(msg::WriteFailedRemoved, m_Call.outputName));
         m_Out->Discard();
         m_Call.dataWritten = false;

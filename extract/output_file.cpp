@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <random>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,6 +28,24 @@ bool Exists(const std::string& path)
 {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Copies the regular file `path` (not through a link) into `to` from its
+// start, with its permission bits, and rewinds `to`. 0 or an errno value.
+int CopyInto(const std::string& path, int to)
+{
+    const int from = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (from < 0) return errno;
+    struct stat st {};
+    int err = ::fstat(from, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EINVAL;
+    for (ssize_t n = 1; err == 0 && n != 0;) {
+        n = ::sendfile(to, from, nullptr, 1 << 30);
+        if (n < 0 && errno != EINTR) err = errno;
+    }
+    ::close(from);
+    if (err == 0 && ::fchmod(to, st.st_mode & 07777) != 0) err = errno;
+    if (err == 0 && ::lseek(to, 0, SEEK_SET) != 0) err = errno;
+    return err;
 }
 
 } // namespace
@@ -60,35 +79,48 @@ bool OutputFile::Open(const std::string& path, Mode mode, bool atEnd, FileError*
     m_Mode = mode;
     m_Created = false;
     m_Kept = false;
-    if (mode == Mode::InPlace) {
+    m_OldLength = -1;
+    if (mode == Mode::InPlace && atEnd) {
         m_WritePath = path;
         if (!m_File.Open(path, kOutputMode, error)) {
             if (error) error->fileName = path;
             return false;
         }
-    } else {
-        int err = 0, fd = -1;
-        m_WritePath = CreateTempIn(FolderOf(path), &err, &fd);
-        if (fd < 0) {
-            Fill(error, err, path);
-            return false;
-        }
-        struct stat st {};
-        ::fstat(fd, &st);
-        m_Device = st.st_dev;
-        m_Inode = st.st_ino;
-        m_File.Attach(fd, m_WritePath, kOutputMode);
-        m_Created = true;
-        if (created) created(m_WritePath);
+    } else if (!OpenTemporary(path, mode == Mode::InPlace, error, created)) {
+        return false;
     }
     try {
-        if (atEnd) m_File.SeekToEnd();
+        if (atEnd) m_OldLength = m_File.SeekToEnd();
     } catch (const FileException& e) {
         if (error) *error = e.Error();
         Discard();
         return false;
     }
     return true;
+}
+
+bool OutputFile::OpenTemporary(const std::string& path, bool copy, FileError* error,
+                               const CreatedHook& created)
+{
+    int err = 0, fd = -1;
+    m_WritePath = CreateTempIn(FolderOf(path), &err, &fd);
+    if (fd < 0) {
+        Fill(error, err, path);
+        return false;
+    }
+    struct stat st {};
+    ::fstat(fd, &st);
+    m_Device = st.st_dev;
+    m_Inode = st.st_ino;
+    m_Created = true;
+    if (created) created(m_WritePath);
+    // A merge changes bytes inside the old file: it works on a copy of it.
+    if (copy) err = CopyInto(path, fd);
+    m_File.Attach(fd, m_WritePath, kOutputMode);
+    if (err == 0) return true;
+    Fill(error, err, path);
+    Discard();
+    return false;
 }
 
 bool OutputFile::CloseQuietly(FileError* error)
@@ -117,7 +149,7 @@ bool OutputFile::StillOurs() const
 
 int OutputFile::MoveIntoPlace() const
 {
-    if (m_Mode == Mode::Replace) return std::rename(m_WritePath.c_str(), m_Path.c_str()) == 0 ? 0 : errno;
+    if (m_Mode != Mode::CreateNew) return std::rename(m_WritePath.c_str(), m_Path.c_str()) == 0 ? 0 : errno;
     // A new output never takes the place of a file that appeared meanwhile.
     if (::renameat2(AT_FDCWD, m_WritePath.c_str(), AT_FDCWD, m_Path.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return errno;
@@ -131,13 +163,42 @@ int OutputFile::MoveIntoPlace() const
     return std::rename(m_WritePath.c_str(), m_Path.c_str()) == 0 ? 0 : errno;
 }
 
+bool OutputFile::SettleAppend(FileError* error)
+{
+    try {
+        m_File.Seek(0, 1); // writes what is pending, staying where it is
+        return true;
+    } catch (const FileException& e) {
+        if (error) *error = e.Error();
+    }
+    CutBack();
+    return false;
+}
+
+void OutputFile::CutBack()
+{
+    // Cutting first writes what is pending; when that fails the pending
+    // bytes are dropped and the second try cuts.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            m_File.SetLength(m_OldLength);
+            return;
+        } catch (const FileException&) {
+        }
+    }
+}
+
 bool OutputFile::Keep(FileError* error)
 {
-    const bool closed = CloseQuietly(error);
-    if (m_Mode == Mode::InPlace) {
-        m_Kept = true;
-        return closed;
+    if (m_OldLength >= 0) {
+        // Appended in place: every byte reached the file, or none stays.
+        const bool settled = SettleAppend(error);
+        m_OldLength = -1;
+        const bool closed = CloseQuietly(settled ? error : nullptr);
+        m_Kept = settled;
+        return settled && closed;
     }
+    const bool closed = CloseQuietly(error);
     if (!closed) {
         Discard();
         return false;
@@ -161,6 +222,8 @@ bool OutputFile::Keep(FileError* error)
 
 void OutputFile::Discard()
 {
+    if (m_OldLength >= 0 && m_File.IsOpen()) CutBack();
+    m_OldLength = -1;
     CloseQuietly(nullptr);
     if (m_Created && StillOurs()) ::unlink(m_WritePath.c_str());
     m_Created = false;

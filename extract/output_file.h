@@ -7,8 +7,12 @@
 // output never takes the place of a file that appeared meanwhile, a
 // replacing one is renamed over the old file in one step. Until then the old
 // file is untouched, and an interrupted run leaves at most the temporary
-// file behind. Merged and appended outputs are written in place. Whatever
-// goes wrong, only a file this object created is ever deleted.
+// file behind. A merge (parts written inside an existing file) works on a
+// temporary copy of that file, renamed over it in the same way. Appended
+// outputs are written in place, after the file's old end; whatever stops
+// them short of Keep() cuts the file back to its old length. Whatever goes
+// wrong, only a file this object created is ever deleted, and an existing
+// file keeps its old content byte for byte.
 #pragma once
 
 #include "io/buf_file.h"
@@ -25,7 +29,7 @@ public:
     enum class Mode {
         CreateNew, // the path does not exist; a temporary file takes its name on success
         Replace,   // the path exists; a temporary file is renamed over it on success
-        InPlace,   // the path exists; open it without truncation (merge, append)
+        InPlace,   // the path exists; its content stays and is added to (merge, append)
     };
 
     OutputFile() = default;
@@ -36,7 +40,8 @@ public:
     // Called with the path of a file this object created, before any byte is written.
     using CreatedHook = std::function<void(const std::string& writePath)>;
 
-    // Opens `path`; `atEnd` moves the position to the end (append). On
+    // Opens `path`; `atEnd` moves the position to the end (append: written
+    // in place; an InPlace open without it is a merge, into a copy). On
     // failure fills `error` and returns false.
     bool Open(const std::string& path, Mode mode, bool atEnd, FileError* error, const CreatedHook& created = {});
     bool IsOpen() const { return m_File.IsOpen(); }
@@ -52,13 +57,20 @@ public:
     // file this object wrote; the file is closed all the same and nothing
     // is renamed.
     bool Keep(FileError* error);
-    // Closes the file and deletes it when this object created it.
+    // Closes the file and deletes it when this object created it; an
+    // appended file is cut back to its old length.
     void Discard();
     // The output holds this call's data under its own name (after Keep).
     bool Kept() const { return m_Kept; }
 
 private:
     bool CloseQuietly(FileError* error);
+    // Creates the temporary file beside `path`, holding a copy of it when `copy`.
+    bool OpenTemporary(const std::string& path, bool copy, FileError* error, const CreatedHook& created);
+    // Appending: the pending bytes are written (true), or the file is cut
+    // back to its old length (false, `error` filled).
+    bool SettleAppend(FileError* error);
+    void CutBack();
     // The temporary name still holds the file this object created.
     bool StillOurs() const;
     // Gives the temporary file the output's name (see Keep).
@@ -70,6 +82,7 @@ private:
     Mode m_Mode = Mode::CreateNew;
     bool m_Created = false; // m_WritePath was created by this object
     std::uint64_t m_Device = 0, m_Inode = 0; // identity of the file created
+    std::int64_t m_OldLength = -1;           // appending in place: the length to cut back to
     bool m_Kept = false;
 };
 

@@ -7,6 +7,7 @@
 #include "model/settings.h"
 #include "platform/host.h"
 #include "text/messages.h"
+#include "text/text_utils.h"
 
 #include <array>
 #include <sys/stat.h>
@@ -52,6 +53,13 @@ bool Exists(const std::string& path, struct stat* st = nullptr)
 {
     struct stat local {};
     return ::lstat(path.c_str(), st ? st : &local) == 0;
+}
+
+// A temporary file left by a killed run is no earlier output: it is never
+// replaced, merged into or appended to.
+bool IsLeftover(const std::string& path)
+{
+    return IsTempFileName(std::string_view(path).substr(path.rfind('/') + 1));
 }
 
 } // namespace
@@ -100,6 +108,7 @@ OpenOutcome OutputPolicy::Open(const OutputRequest& request, const CSortInfo& gr
     if (!Exists(path)) return Finish(out, path, OutputFile::Mode::CreateNew, false);
     // Decoding over a file this run is still reading would destroy it.
     if (request.inputs && request.inputs->Contains(path)) return Skip(msg::SkippedInput, path);
+    if (IsLeftover(path)) return Skip(msg::SkippedExists, path);
 
     const bool yencMerge = IsYencMergeCandidate(group, path);
     if (!request.streamOpen) {
@@ -135,6 +144,7 @@ OpenOutcome OutputPolicy::OpenForAppend(const OutputRequest& request, int* answe
         return Finish(out, path, OutputFile::Mode::CreateNew, false);
     }
     if (request.inputs && request.inputs->Contains(path)) return Skip(msg::SkippedInput, path);
+    if (IsLeftover(path)) return Skip(msg::SkippedExists, path);
     if (*answerState != answer::NoToAll) {
         const int pressed = request.streamOpen ? button::Yes : m_Host.Ask(Prompt::Overwrite, path);
         if (pressed == button::Cancel) {

@@ -127,9 +127,23 @@ void Extractor::YencEndLine()
     y.fileCrc = Crc32Combine(y.fileCrcAtPart, y.partCrc, y.partBytes);
     YencCrcChecks(text);
     if (m_Call.state == DecodeState::SwitchToDuplicate) return;
+    const bool done = YencFileDone(text);
+    if (done && !YencLastPartSizeFits()) return; // its duplicate is tried when the part ends
     y.nextPart = m_Call.part->m_Part + 1;
     y.partInProgress = -1;
-    if (YencFileDone(text)) FinishFile();
+    if (done) FinishFile();
+}
+
+bool Extractor::YencLastPartSizeFits()
+{
+    // The size a trailer states is otherwise judged when the part ends, after
+    // the finished file was closed and had perhaps replaced an existing one:
+    // the part that finishes the file is judged before that.
+    const CFInfo& part = *m_Call.part;
+    if (part.m_yEndSize <= 0 || m_Out->File().GetPosition() - part.m_ByteStart == part.m_yEndSize)
+        return true;
+    AddStatus(ST_DATAERROR);
+    return !AlternateOf(part) || m_Settings.YouChooseDuplicate;
 }
 
 bool Extractor::YencCrcChecks(std::string_view text)

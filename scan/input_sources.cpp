@@ -6,6 +6,7 @@
 #include "text/ascii.h"
 #include "text/display_text.h"
 #include "text/messages.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -219,7 +220,8 @@ std::vector<std::string> RegularFilesIn(const std::string& folder)
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     while (const dirent* e = ::readdir(dir)) {
         const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+        // A temporary file left by a killed run is neither input nor output.
+        if (name == "." || name == ".." || IsTempFileName(name)) continue;
         std::string full = prefix + name;
         if (IsPlainRegularFile(full)) files.push_back(std::move(full));
     }

@@ -61,8 +61,8 @@ std::string NormalisedPath(const std::string& path);
 std::optional<std::string> DesktopLinkTarget(const std::string& path);
 
 // The regular files directly inside `folder`, as full paths in byte order.
-// Symbolic links (even to regular files), folders, FIFOs, sockets and devices
-// are left out.
+// Symbolic links (even to regular files), folders, FIFOs, sockets, devices
+// and temporary files of this program ("~ZRV<n>.TMP") are left out.
 std::vector<std::string> RegularFilesIn(const std::string& folder);
 
 } // namespace zarvex

@@ -45,7 +45,9 @@ for t in "${targets[@]}"; do
   /usr/bin/time -f "%U %S" -o "build/fuzz/$t.time" \
     "$bin" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
       -artifact_prefix="$findings/" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
-  cpu=$(awk '{printf "%.1f", $1 + $2}' "build/fuzz/$t.time")
+  # A failing run makes time(1) put "Command exited with non-zero status N"
+  # (or "terminated by signal N") before the figures: read the last line only.
+  cpu=$(tail -n 1 "build/fuzz/$t.time" | awk '{printf "%.1f", $1 + $2}')
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo "?")
   if [ "$status" -ne 0 ]; then
     failed=1

@@ -80,13 +80,19 @@ std::string DecodeQWord(std::string_view text)
 }
 
 // UTF-7 (RFC 2152) to UTF-8. A "+" run of Base64 carries 16-bit units;
-// surrogate pairs are joined, lone surrogates become "?".
+// surrogate pairs are joined, lone surrogates become "?". UTF-7 is 7-bit:
+// an 8-bit byte (a mislabelled or broken word) becomes U+FFFD, so the
+// result is always valid UTF-8.
 std::string Utf7ToUtf8(std::string_view text)
 {
     std::string out;
     std::size_t i = 0;
     while (i < text.size()) {
         const unsigned char c = text[i++];
+        if (c >= 0x80) {
+            AppendCodePoint(out, 0xFFFD);
+            continue;
+        }
         if (c != '+') {
             out += static_cast<char>(c);
             continue;

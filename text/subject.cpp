@@ -217,7 +217,11 @@ std::string NameFromSubject(std::string_view w, int body, int textEnd, const Num
 {
     std::string name;
     if (m.start <= 1) {
+        // The character after the numbers is passed over: in UTF-8 text all of it.
         int k = m.end + 1;
+        if (IsValidUtf8(w))
+            while (k < textEnd && (static_cast<unsigned char>(At(w, k)) & 0xC0) == 0x80)
+                ++k;
         while (k < textEnd && IsAsciiSpace(At(w, k)))
             ++k;
         if (k < textEnd) name = w.substr(static_cast<std::size_t>(k), static_cast<std::size_t>(textEnd - k));

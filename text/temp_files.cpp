@@ -47,6 +47,19 @@ std::string CreateExclusive(const std::string& dir, const char* prefix, int& fd)
     return {};
 }
 
+} // namespace
+
+bool IsTempFileName(std::string_view name)
+{
+    if (!name.starts_with("~ZRV") && !name.starts_with("~TMP")) return false;
+    if (!name.ends_with(".TMP")) return false;
+    const std::string_view number = name.substr(4, name.size() < 8 ? 0 : name.size() - 8);
+    return !number.empty() && number.size() <= 4 &&
+           std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+namespace {
+
 bool IsDirectory(const std::string& path)
 {
     struct stat st

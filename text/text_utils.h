@@ -30,6 +30,9 @@ std::string GetTempDirectory();
 std::string MakeTempFile(const std::string& dir);
 // The same, with the new file left open for writing in `fd` (-1 on failure).
 std::string OpenTempFile(const std::string& dir, int& fd);
+// "~ZRV<n>.TMP" or "~TMP<n>.TMP": the name of a temporary file this program
+// makes (one left in a folder by a run that was killed, perhaps).
+bool IsTempFileName(std::string_view name);
 // 0 missing (or not a folder), 1 present but not writable, 2 writable.
 int CanWriteDirectory(const std::string& dir);
 // Overwrites a regular file with zero bytes and deletes it. A symbolic link is

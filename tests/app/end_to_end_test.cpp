@@ -274,6 +274,22 @@ TEST_F(EndToEnd, FullDiskKeepsTheOldFileAndFails)
     EXPECT_EQ(RegularFiles(out), std::vector<std::string>{out + "/big.dat"}) << "no temporary or short file";
 }
 
+TEST_F(EndToEnd, LeftoverTemporaryFileIsNeitherInputNorOutput)
+{
+    // A killed run left "~ZRV17.TMP" in a folder that is input and output;
+    // it happens to hold a posting, and another posting is named like it.
+    const std::string spool = MakeFolder("spool"), leftover = spool + "/~ZRV17.TMP";
+    test::WriteFile(leftover, UuPosting("inside.dat", archive));
+    test::WriteFile(spool + "/mail.txt",
+                    UuPosting("picture.dat", picture) + UuPosting("~ZRV17.TMP", archive));
+    test::WriteFile(ini, "[Preferences]\nOverwrite=1\n");
+    const Result r = Run({"--extract", "--outdir=" + spool, "--logfile=-", spool});
+    EXPECT_BYTES_EQ(picture, test::ReadFile(spool + "/picture.dat"));
+    EXPECT_FALSE(test::FileExists(spool + "/inside.dat")) << "the leftover was scanned";
+    EXPECT_EQ(test::ReadFile(leftover), UuPosting("inside.dat", archive));
+    EXPECT_NE(r.err.find("~ZRV17.TMP skipped: the file exists."), std::string::npos) << r.err;
+}
+
 TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
 {
     // A "begin" line with one of its three data lines and no "end".

@@ -5,6 +5,10 @@
 #include "extract/output_path.h"
 #include "extract/output_policy.h"
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 namespace zarvex::test {
 namespace {
 
@@ -190,6 +194,30 @@ TEST(AppendSuggestionName, SplitArchivesSuggestTheirBaseName)
     EXPECT_EQ(AppendSuggestion("movie.RAR"), "movie");
     EXPECT_EQ(AppendSuggestion("movie.avi"), "movie.avi");
     EXPECT_EQ(AppendSuggestion("movie.a1"), "movie.a1");
+}
+
+TEST_F(AppendAll, StoppedOrFailedAppendLeavesTheTargetAsItWas)
+{
+    const Bytes big = RandomBytes(300'000, 9), old = "OLD" + RandomBytes(5000, 3);
+    AddSingle("split.r03", GnuUuencode(big, "split.r03", dir), MT_UU, "Subject: s\n\n");
+    for (const bool fullDisk : {false, true}) {
+        SCOPED_TRACE(fullDisk);
+        WriteFile(host.appendTarget, old);
+        const pid_t pid = ::fork(); // the child may not write past 64 KB after the old end
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{old.size() + 65536, old.size() + 65536};
+            if (fullDisk) ::setrlimit(RLIMIT_FSIZE, &limit);
+            host.onPump = [this, fullDisk] { host.abort = !fullDisk; }; // 256 lines into the data
+            int state = answer::NoToAll;                                // appended without a question
+            ::_exit(Extract(3, &state) == extract_result::Written ? 1 : 0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_BYTES_EQ(old, ReadFile(host.appendTarget));
+    }
 }
 
 } // namespace

@@ -69,6 +69,23 @@ TEST_P(YencExtract, WrongWholeFileCrcIsReportedWhenEveryPartWasDecoded)
     EXPECT_EQ(host.CountInLog("File fails CRC check"), GetParam() ? 1 : 0) << host.PlainLog();
 }
 
+TEST_P(YencExtract, UnsoundOutputNeverReplacesAnExistingFile)
+{
+    // The size or the CRC the trailer states is wrong; "Overwrite" is answered.
+    for (const std::string key : {" size=", " crc32="}) {
+        SCOPED_TRACE(key);
+        std::string article = YencArticles(payload, "sound.bin", payload.size())[0];
+        const std::size_t at = article.rfind(key) + key.size();
+        article[at] = article[at] == '1' ? '2' : '1';
+        WriteFile(Out("sound.bin"), "good old file");
+        host.fallback = button::YesToAll;
+        list.RemoveAll();
+        ScanAndExtract({article}, key.substr(1, 4));
+        EXPECT_BYTES_EQ("good old file", ReadFile(Out("sound.bin")));
+        EXPECT_NE(list.GetAt(0)->m_Status & ST_DATAERROR, 0);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencExtract, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "Lenient"; });
 
@@ -94,6 +111,19 @@ TEST_P(YencStrictPlacement, MissingPartLeavesZerosAndLaterPartsMergeIn)
     EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
     EXPECT_BYTES_EQ(payload, ReadFile(Out("holes.bin")));
     EXPECT_EQ(host.CountInLog("CRC check"), 0) << host.PlainLog();
+}
+
+TEST_P(YencStrictPlacement, StoppedMergeLeavesTheFileAsItWas)
+{
+    const Bytes whole = RandomBytes(300'000, 5), old = RandomBytes(whole.size(), 6);
+    WriteFile(Out("merge.bin"), old);                           // of the announced size: a merge target
+    host.answers = {button::Yes};                               // "&Merge"
+    host.onPump = [this] { host.abort = !host.asked.empty(); }; // 256 lines into the merge
+    ScanAndExtract(YencArticles(whole, "merge.bin", 100'000));
+    EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
+    EXPECT_TRUE(host.abort);
+    EXPECT_BYTES_EQ(old, ReadFile(Out("merge.bin")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir), {}), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Strict, YencStrictPlacement, ::testing::Values(true));

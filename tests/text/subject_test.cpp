@@ -103,6 +103,7 @@ const SubjectCase kSubjects[] = {
     // Encoded words are decoded first; names come out as UTF-8.
     {"=?utf-8?B?w6kuanBnICgxLzIp?=", true, 1, 2, "\xC3\xA9.jpg", "\xC3\xA9.jpg ", 0},
     {"=?iso-8859-1?Q?caf=E9.jpg_(1/2)?=", true, 1, 2, "caf\xC3\xA9.jpg", "caf\xC3\xA9.jpg ", 0},
+    {"(1/2)\xC3\xA9t\xC3\xA9", true, 1, 2, "t\xC3\xA9", "\xC3\xA9t\xC3\xA9", 0}, // not cut inside a character
     // Nothing to find.
     {"Subject with no numbers", false, -1, -1, "Subject with no numbers", "Subject with no numbers", 0},
     {"", false, -1, -1, "", "", 0},

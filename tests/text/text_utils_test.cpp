@@ -142,6 +142,7 @@ TEST(EncodedWords, DecodedToUtf8AndMalformedOnesCopied)
                  {"=?utf-7?Q?+AOk-?=", "\xC3\xA9", true},
                  {"=?UTF-7?Q?a+-b?=", "a+b", true},
                  {"=?utf-7?Q?+2D3eAA-?=", "\xF0\x9F\x98\x80", true}, // a surrogate pair
+                 {"=?utf-7?B?0KFPaPay?=", "\uFFFD\uFFFDOh\uFFFD\uFFFD", true}, // 8-bit bytes are not UTF-7
                  {"=?utf-8?B?77u/?=", "", true},                     // a byte order mark alone
                  {"=?x-unknown?B?77u/w6k=?=", "\xC3\xA9", true},
                  {"Re: =?utf-8?B?w6k=?= x", "Re: \xC3\xA9 x", true},
