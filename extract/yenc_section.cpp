@@ -8,6 +8,7 @@
 #include "codec/yenc.h"
 #include "io/buf_file.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "model/settings.h"
 #include "text/ascii.h"
 #include "text/message_ids.h"
@@ -143,7 +144,7 @@ bool Extractor::YencLastPartSizeFits()
     if (part.m_yEndSize <= 0 || m_Out->File().GetPosition() - part.m_ByteStart == part.m_yEndSize)
         return true;
     AddStatus(ST_DATAERROR);
-    return !AlternateOf(part) || m_Settings.YouChooseDuplicate;
+    return !AlternateOf(part) || m_Run.YouChooseDuplicate;
 }
 
 bool Extractor::YencCrcChecks(std::string_view text)

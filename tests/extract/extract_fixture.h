@@ -58,7 +58,7 @@ public:
     int Ask(Prompt prompt, std::string_view subject) override
     {
         asked.emplace_back(prompt, std::string(subject));
-        if (answers.empty()) return button::No;
+        if (answers.empty()) return fallback;
         const int b = answers.front();
         answers.pop_front();
         return b;
@@ -85,7 +85,8 @@ public:
         return static_cast<int>(std::count_if(asked.begin(), asked.end(), [&](auto& a) { return a.first == prompt; }));
     }
 
-    std::deque<int> answers;
+    std::deque<int> answers; // the buttons to answer with, in order; then `fallback`
+    int fallback = button::No;
     std::function<void(const std::string&)> onOutputCreated; // runs inside OutputCreated
     std::function<void()> onPump;                             // runs inside PumpMessages
     bool silent = false, abort = false, quit = false;

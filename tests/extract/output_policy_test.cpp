@@ -196,10 +196,14 @@ TEST(AppendSuggestionName, SplitArchivesSuggestTheirBaseName)
     EXPECT_EQ(AppendSuggestion("movie.a1"), "movie.a1");
 }
 
-TEST_F(AppendAll, StoppedOrFailedAppendLeavesTheTargetAsItWas)
+// A stopped append or one that hits a full disk cuts the target back to
+// what it held before.
+TEST_F(OverwritePrompt, StoppedOrFailedAppendLeavesTheTargetAsItWas)
 {
+    run.AppendAllToOneFile = true;
+    host.appendTarget = dir / "all.bin";
     const Bytes big = RandomBytes(300'000, 9), old = "OLD" + RandomBytes(5000, 3);
-    AddSingle("split.r03", GnuUuencode(big, "split.r03", dir), MT_UU, "Subject: s\n\n");
+    AddSingle("split.r03", UuFile(big, "split.r03"), MT_UU, "Subject: s\n\n");
     for (const bool fullDisk : {false, true}) {
         SCOPED_TRACE(fullDisk);
         WriteFile(host.appendTarget, old);
@@ -211,7 +215,7 @@ TEST_F(AppendAll, StoppedOrFailedAppendLeavesTheTargetAsItWas)
             if (fullDisk) ::setrlimit(RLIMIT_FSIZE, &limit);
             host.onPump = [this, fullDisk] { host.abort = !fullDisk; }; // 256 lines into the data
             int state = answer::NoToAll;                                // appended without a question
-            ::_exit(Extract(3, &state) == extract_result::Written ? 1 : 0);
+            ::_exit(Extract(2, &state) == extract_result::Written ? 1 : 0);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);

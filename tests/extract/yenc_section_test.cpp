@@ -80,7 +80,7 @@ TEST_P(YencExtract, UnsoundOutputNeverReplacesAnExistingFile)
         WriteFile(Out("sound.bin"), "good old file");
         host.fallback = button::YesToAll;
         list.RemoveAll();
-        ScanAndExtract({article}, key.substr(1, 4));
+        ScanArticles({article}, key.substr(1, 4));
         EXPECT_BYTES_EQ("good old file", ReadFile(Out("sound.bin")));
         EXPECT_NE(list.GetAt(0)->m_Status & ST_DATAERROR, 0);
     }
@@ -119,7 +119,7 @@ TEST_P(YencStrictPlacement, StoppedMergeLeavesTheFileAsItWas)
     WriteFile(Out("merge.bin"), old);                           // of the announced size: a merge target
     host.answers = {button::Yes};                               // "&Merge"
     host.onPump = [this] { host.abort = !host.asked.empty(); }; // 256 lines into the merge
-    ScanAndExtract(YencArticles(whole, "merge.bin", 100'000));
+    ScanArticles(YencArticles(whole, "merge.bin", 100'000));
     EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
     EXPECT_TRUE(host.abort);
     EXPECT_BYTES_EQ(old, ReadFile(Out("merge.bin")));
