@@ -90,6 +90,22 @@ EOF
 )sh";
 }
 
+// A plain-text and an HTML part made by Python's email package; want/ holds
+// their decoded bodies with CR LF line ends. A part keeps the line end
+// before the next boundary.
+constexpr const char* kTextParts = R"sh(python3 - <<'EOF'
+from email.message import EmailMessage
+m = EmailMessage()
+m["From"], m["Subject"] = "Ann <ann@example.org>", "hello"
+m.set_content("Plain line one\nline two with caf\u00e9\n", cte="8bit")
+m.add_alternative("<html><body><p>Hi &amp; bye</p></body></html>\n", subtype="html")
+open("in.eml", "wb").write(bytes(m))
+for part, name in zip(m.iter_parts(), ["message1-hello.txt", "message1.htm"]):
+    body = part.get_payload(decode=True).replace(b"\n", b"\r\n") + b"\r\n"
+    open("want/" + name, "wb").write(body)
+EOF
+)sh";
+
 // A known 48 by 48 bitmap drawn by ImageMagick and compressed by compface.
 constexpr const char* kXFaceMail = R"sh(
 /usr/bin/convert -size 48x48 pattern:crosshatch30 -fill black -draw "circle 24,24 24,10" \
@@ -144,8 +160,13 @@ const PeerCase kCases[] = {
          "mkdir hb && cd hb && hexbin -d ../in.hqx 2>&1 | grep 'CRC mismatch'",
      "[ $(wc -c < out/data.bin) -eq 40000 ]", kDefaults, 255, "Invalid CRC, file corrupt!",
      "Extract Status: 32"},
+    {"BinHexResourceForkLikeHexbin", "binhex hexbin python3",
+     std::string(kRunsPayload) +
+         "binhex -r data.bin > in.hqx\n(cd want && hexbin -r ../in.hqx && mv data.bin.rsrc data.bin)",
+     "", kDefaults, 1, "BinHex4 encoded data"},
     {"QuotedPrintableCrLf", "python3", QuotedPrintable("\\r\\n"), "", kDefaults, 1, "Quoted-Printable data"},
     {"QuotedPrintableLf", "python3", QuotedPrintable("\\n"), "", kLfLines, 1, "Quoted-Printable data"},
+    {"TextPartsLikePythonEmail", "python3", kTextParts, "", kDefaults, 2, "Text data"},
     {"XFaceOfAKnownBitmap", "/usr/bin/convert compface", kXFaceMail, kXFacePixels, kDefaults, 1},
     {"FacePng", "/usr/bin/convert /usr/bin/identify python3", kFaceMail, kFacePng, kDefaults, 1,
      "Face PNG data"},
