@@ -25,7 +25,8 @@ inline constexpr std::size_t kMaxXFaceChars = 640;
 // kMaxXFaceChars of them.
 bool IsXFaceText(std::string_view text);
 // Uncompresses an X-Face value into `pixels`; false when the text is no
-// X-Face value or the uncompression fails. Calls are serialised (the
+// X-Face value, the uncompression fails or the text carries more than one
+// face. Calls are serialised (the
 // uncompressor keeps global state).
 bool UncompressXFace(std::string_view text, FaceBitmap& pixels);
 // The 446-byte monochrome BMP of a face: black and white palette, rows

@@ -57,6 +57,10 @@ bool UncompressXFace(std::string_view text, FaceBitmap& pixels)
     std::lock_guard<std::mutex> lock(g_CompfaceLock);
     compface_xbitmap = 0;
     if (uncompface(buffer) < 0) return false;
+    // A face uses up the whole number its text spells; what is left over
+    // means the text held more than a face (junk that would otherwise still
+    // give some made-up image).
+    if (B.b_words != 0) return false;
     return ParseFaceWords(buffer, pixels);
 }
 

@@ -255,6 +255,9 @@ Next KeywordLines(ScanState& s)
         return Next::LateRules;
     case '(':
         if (!StartsWith(line, len, kBinHexNote)) break;
+        // A second note before any data (an encoder's own note after the
+        // standard one) belongs to the section the first one opened.
+        if (s.binHexState == 1 && s.current && s.current->m_MsgType == MT_HQX) return Next::LateRules;
         CloseBeforeNewSection(s);
         OnBinHexNote(s);
         return Next::LateRules;

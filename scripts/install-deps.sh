@@ -14,7 +14,7 @@ packages=(
   # The fuzz targets: clang with its libFuzzer and sanitizer runtimes.
   clang libclang-rt-14-dev
   # Tools no one here wrote, run by the tests to check decoded output.
-  macutils compface
+  macutils compface imagemagick
 )
 
 missing=()

@@ -72,7 +72,8 @@ TEST(XFace, ToolCompressedFaceComesBack)
     EXPECT_TRUE(back == face);
 }
 
-// Hostile values are refused before uncompressing; the longest accepted one decodes safely.
+// Hostile values are refused before uncompressing; the longest that reaches
+// the uncompressor runs safely and is refused for the number it leaves over.
 TEST(XFace, HostileValuesRefusedBeforeUncompressing)
 {
     for (const std::string& text :
@@ -83,7 +84,8 @@ TEST(XFace, HostileValuesRefusedBeforeUncompressing)
         EXPECT_FALSE(UncompressXFace(text, f)) << text;
     }
     FaceBitmap f{};
-    EXPECT_TRUE(UncompressXFace(std::string(kMaxXFaceChars, 'z'), f));
+    EXPECT_TRUE(IsXFaceText(std::string(kMaxXFaceChars, 'z')));
+    EXPECT_FALSE(UncompressXFace(std::string(kMaxXFaceChars, 'z'), f));
 }
 
 TEST(XFace, LinesCollectAndFailureGivesMinusOne)

@@ -1,10 +1,10 @@
 // BinHex, BPST, Quoted-Printable, text and face-image sections decoded by the
 // engine: from generated messages through the real scanner where the
 // scanner finds them by itself, from hand-built records for the parts that
-// MIME headers announce.
+// MIME headers announce. The comparisons with tools no one here wrote are
+// in peer_formats_test.cpp.
 #include "extract_fixture.h"
 
-#include "codec/face.h"
 #include "scan/scanner.h"
 #include "support/binhex_writer.h"
 #include "support/bnews_writer.h"
@@ -121,49 +121,6 @@ TEST_F(Sections, BpstSectionDecodesItsSize)
         EXPECT_EQ(host.CountInLog("Short file"), huge ? 1 : 0) << host.PlainLog();
         EXPECT_NE(host.PlainLog().find("BNews encoded data"), std::string::npos);
     }
-}
-
-// A known bitmap compressed by compface's own tool comes out as a BMP with its pixels.
-TEST_F(Sections, XFaceBecomesTheBitmapItWasMadeFrom)
-{
-    if (!HaveProgram("/usr/bin/compface")) GTEST_SKIP() << "the compface tool is not installed";
-    std::string words;
-    FaceBitmap face{};
-    for (int y = 0; y < kFaceSide; ++y) {
-        for (int w = 0; w < 3; ++w) {
-            unsigned v = 0;
-            for (int b = 0; b < 16; ++b) {
-                const int x = w * 16 + b;
-                // A ring: real faces compress into the five lines a header may take.
-                const int d = (x - 24) * (x - 24) + (y - 24) * (y - 24);
-                const bool set = d < 400 && d > 150;
-                face[static_cast<std::size_t>(y * kFaceSide + x)] = set;
-                v = (v << 1) | set;
-            }
-            char buf[16];
-            std::snprintf(buf, sizeof buf, "0x%04X,", v);
-            words += buf;
-        }
-        words += "\n";
-    }
-    Bytes header = RunFilter("/usr/bin/compface", words, dir);
-    ASSERT_FALSE(header.empty());
-    while (!header.empty() && header.back() == '\n') header.pop_back();
-    const std::string mail = "From: Ann <ann@example.org>\nX-Face:" + header +
-                             "\nSubject: hello\nDate: Mon, 7 Dec 2026 10:00:00 +0000\n\nHi.\n";
-    EXPECT_EQ(ScanMail(mail), 1) << host.PlainLog();
-    const auto out = Outputs();
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0], FaceBmp(face));
-}
-
-TEST_F(Sections, HostileXFaceLeavesNoOutput)
-{
-    std::string mail = "From: Ann <ann@example.org>\nX-Face: " + std::string(70, 'z') + "\n";
-    for (int i = 0; i < 4; ++i) mail += " " + std::string(300, 'z') + "\n";
-    ScanMail(mail + "Subject: hello\n\nHi.\n");
-    EXPECT_TRUE(Outputs().empty());
-    EXPECT_NE(host.PlainLog().find("No data written, empty file removed."), std::string::npos) << host.PlainLog();
 }
 
 TEST_F(Sections, FaceHeaderGivesItsPng)

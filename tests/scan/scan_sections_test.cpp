@@ -40,17 +40,20 @@ TEST_F(ScanSections, BinHexNameFromItsHeaderAndColonLineEndsIt)
     EXPECT_EQ(Where(p), doc.Span("note", "end"));
 }
 
-TEST_F(ScanSections, BinHexOneLineBodyEndsOnItsLine)
+// An encoder's own note after the standard one stays in the same section.
+TEST_F(ScanSections, BinHexOneLineBodyAfterTwoNotesEndsOnItsLine)
 {
     BinHexFile f;
     f.name = "tiny.txt";
     f.data = "hi";
     const auto lines = BinHexLines(f);
     ASSERT_EQ(lines.size(), 1u);
-    doc.Add(kNote).Mark("note").Add(lines[0] + std::string(" ")).Mark("end").Add("more text");
+    doc.Add(kNote).Mark("note").Add("").Add("(This file must be converted; you knew that already.)").Add("");
+    doc.Add(lines[0] + std::string(" ")).Mark("end").Add("more text");
     const auto parts = ScanDoc(doc);
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(parts[0]->m_DestFile, "tiny.txt");
+    EXPECT_EQ(parts[0]->m_StartLine, doc.Line("note"));
 }
 
 struct BpstCase
