@@ -33,15 +33,6 @@ namespace zarvex {
 
 namespace {
 
-// The length of the line break at data[k] (a CR or LF found there), or 0
-// when its form is not one the run takes: LF followed by something else
-// than CR, or CR LF.
-std::size_t PlainBreak(const unsigned char* data, std::size_t k)
-{
-    if (data[k] == '\n') return data[k + 1] != '\r' ? 1 : 0;
-    return data[k + 1] == '\n' ? 2 : 0;
-}
-
 // The message types that the line dispatch hands to the yEnc handler: yEnc
 // and no lower encoding bit.
 bool YencHandlerReads(std::uint32_t msgType) { return (msgType & (MT_YENC | (MT_YENC - 1))) == MT_YENC; }
@@ -87,7 +78,7 @@ bool Extractor::TakeYencDataRun()
         std::int64_t binary = 0;
         const std::size_t k = wide ? FindLineBreakWide(src, span, binary) : FindLineBreak(src, span, binary);
         if (k >= span || k + 1 >= available) break;
-        const std::size_t lineBreak = PlainBreak(src, k);
+        const std::size_t lineBreak = PlainLineBreak(src, k);
         if (lineBreak == 0) break;
         if (k >= 2 && src[0] == '=' && src[1] == 'y') break; // header, part or trailer line
         if (y.dotStuffed && k >= 1 && src[0] == '.') break;

@@ -1,5 +1,6 @@
 // CBufFile: opening, closing, writing and positioning.
 #include "io/buf_file.h"
+#include "io/line_break_wide.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -199,7 +200,7 @@ void CBufFile::WritePending()
 
 void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
 {
-    const std::int64_t binary = CountBinaryLooking(data, n);
+    const std::int64_t binary = HaveWideLineBreak() ? CountBinaryLookingWide(data, n) : CountBinaryLooking(data, n);
     m_Counts[kBinary] += binary;
     m_Counts[kText] += static_cast<std::int64_t>(n) - binary;
 }

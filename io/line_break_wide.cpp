@@ -42,6 +42,21 @@ FindLineBreakWide(const unsigned char* data, std::size_t n, std::int64_t& binary
     return i + FindLineBreak(data + i, n - i, binary, copy ? copy + i : nullptr);
 }
 
+__attribute__((target("avx2,popcnt"))) std::int64_t CountBinaryLookingWide(const unsigned char* data,
+                                                                          std::size_t n)
+{
+    std::size_t i = 0;
+    std::int64_t counted = 0;
+    const __m256i seven = _mm256_set1_epi8(7), zero = _mm256_setzero_si256();
+    for (; i + 32 <= n; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+        // As signed bytes, 128..255 and 0..6 lie below 7; zero is then taken out.
+        const __m256i looks = _mm256_andnot_si256(_mm256_cmpeq_epi8(v, zero), _mm256_cmpgt_epi8(seven, v));
+        counted += __builtin_popcount(static_cast<unsigned>(_mm256_movemask_epi8(looks)));
+    }
+    return counted + CountBinaryLooking(data + i, n - i);
+}
+
 #else
 
 bool HaveWideLineBreak()
@@ -53,6 +68,11 @@ std::size_t FindLineBreakWide(const unsigned char* data, std::size_t n, std::int
                               unsigned char* copy)
 {
     return FindLineBreak(data, n, binary, copy);
+}
+
+std::int64_t CountBinaryLookingWide(const unsigned char* data, std::size_t n)
+{
+    return CountBinaryLooking(data, n);
 }
 
 #endif

@@ -11,5 +11,7 @@ namespace zarvex {
 bool HaveWideLineBreak();
 std::size_t FindLineBreakWide(const unsigned char* data, std::size_t n, std::int64_t& binary,
                               unsigned char* copy = nullptr);
+// CountBinaryLooking 32 bytes at a time (CPUs with AVX2; the plain count elsewhere).
+std::int64_t CountBinaryLookingWide(const unsigned char* data, std::size_t n);
 
 } // namespace zarvex

@@ -333,6 +333,9 @@ TEST(LineBreakSearch, FastBinaryCountEqualsPlainCountAtEveryLength)
             for (std::size_t i = 0; i < n; ++i)
                 plain += IsBinaryLooking(p[start + i]);
             ASSERT_EQ(CountBinaryLooking(p + start, n), plain) << "start " << start << ", n " << n;
+            if (HaveWideLineBreak()) {
+                ASSERT_EQ(CountBinaryLookingWide(p + start, n), plain) << "wide, n " << n;
+            }
         }
     }
 }
