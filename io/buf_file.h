@@ -126,6 +126,10 @@ public:
     // ReadLine keeps (a line break counts as text).
     const unsigned char* BufferedInput(std::size_t& available);
     void ConsumeBuffered(std::size_t n, std::int64_t binary);
+    // Up to `n` bytes at offset `pos`, read past the buffers without moving
+    // anything (nor counting them): a look ahead that costs no refill.
+    // Returns the number read (fewer at the end of the file or on an error).
+    std::size_t ReadAt(std::int64_t pos, void* data, std::size_t n);
     // Bytes made straight in the write buffer: room for at least `need`
     // (at most kReadChunk) bytes, pending bytes written out first when there
     // is less; `room` gets the bytes that fit. CommitWrite then takes the

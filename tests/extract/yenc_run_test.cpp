@@ -127,5 +127,50 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"StrictLinesLongerThanAnnounced", 128, "\n", false, true, 0, false, 0, 100}),
     [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
 
+// What follows the trailer decides whether the article doubled its leading
+// dots: the first of the next three lines that is not empty is ".", with
+// every form of line break.
+struct Tail {
+    const char* text;
+    bool stuffed;
+};
+void PrintTo(const Tail& t, std::ostream* os) { *os << ::testing::PrintToString(std::string(t.text)); }
+
+class YencArticleEnd : public ::testing::TestWithParam<Tail> {};
+
+TEST_P(YencArticleEnd, TellsWhetherLeadingDotsWereDoubled)
+{
+    YencPostingOptions o;
+    o.dotStuffed = GetParam().stuffed;
+    Bytes payload = RandomBytes(300'000, 12);
+    payload[0] = payload[1] = '.' - 42; // a first line starting ".." (doubled: "...")
+    std::string text = YencArticles(payload, "end.bin", payload.size(), o).front();
+    if (o.dotStuffed) text.resize(text.size() - 2); // the generated ".\n"
+    TempDir dir;
+    Settings settings;
+    ScriptedHost host;
+    MyCObArray list{settings, &host};
+    Extractor engine(list, settings, host);
+    const std::string in = dir.Write("in.ntx", text + GetParam().text);
+    list.AddInputFile(in);
+    ScanFile(in, list, settings, host);
+    list.Evaluate();
+    std::filesystem::create_directory(dir / "out");
+    int state = 0;
+    ExtractRequest request;
+    request.index = 0;
+    request.outDir = dir / "out";
+    request.answerState = &state;
+    engine.ExtractOutputFile(request);
+    EXPECT_BYTES_EQ(payload, ReadFile(dir / "out/end.bin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Tails, YencArticleEnd,
+                         ::testing::Values(Tail{".\n", true}, Tail{".\r\n", true}, Tail{".", true},
+                                           Tail{"\n\n.\n", true}, Tail{"\r\n\n\r.\r\n", true},
+                                           Tail{"\r\r\n.\n", true}, Tail{"\r\r.\n", true},
+                                           Tail{"\n\n\n.\n", false}, Tail{".x\n", false}, Tail{"", false},
+                                           Tail{"\n", false}, Tail{"x\n.\n", false}));
+
 } // namespace
 } // namespace zarvex::test
