@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -163,6 +164,26 @@ void BM_ScanMailbox(benchmark::State& state)
 }
 // CPU time: the machine is shared, and the scan is one thread reading from the page cache.
 BENCHMARK(BM_ScanMailbox)->Unit(benchmark::kMillisecond);
+
+// The scan alone over a file of one's own: ZARVEX_SCAN_FILE=path (for
+// instance the spool that bench/yenc_end_to_end.sh keeps with YENC_KEEP=1).
+void BM_ScanGivenFile(benchmark::State& state)
+{
+    const char* path = std::getenv("ZARVEX_SCAN_FILE");
+    if (!path) {
+        state.SkipWithError("ZARVEX_SCAN_FILE not set");
+        return;
+    }
+    Settings settings;
+    HeadlessHost host;
+    for (auto _ : state) {
+        RunContext run;
+        MyCObArray list(settings, &host);
+        benchmark::DoNotOptimize(ScanFile(path, list, settings, run, host));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+BENCHMARK(BM_ScanGivenFile)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

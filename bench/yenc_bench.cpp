@@ -8,9 +8,12 @@
 #include "codec/yenc.h"
 #include "codec/yenc_kernels.h"
 #include "io/buf_file.h"
+#include "io/line_break.h"
+#include "io/line_break_wide.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -87,6 +90,53 @@ BENCHMARK_CAPTURE(DecodeAndCrc, Ssse3, YencKernel::Ssse3, false);
 BENCHMARK_CAPTURE(DecodeAndCrc, Avx2, YencKernel::Avx2, false);
 BENCHMARK_CAPTURE(DecodeAndCrc, Avx512, YencKernel::Avx512, false);
 BENCHMARK_CAPTURE(DecodeAndCrc, Avx512Strict, YencKernel::Avx512, true);
+
+// The engine's loop over a run of data lines (CR LF ends): each line
+// break found in the input (its bytes counted on the way), the line decoded
+// straight into a 64 KB output buffer, the CRC once per full buffer.
+void DecodeRunAndCrc(benchmark::State& state, YencKernel kernel)
+{
+    if (!detail::YencKernelAvailable(kernel)) {
+        state.SkipWithError("kernel not available on this CPU");
+        return;
+    }
+    static const std::string text = [] {
+        std::string t;
+        const Lines& lines = RandomLines();
+        for (const auto& [offset, length] : lines.spans)
+            t.append(lines.text.data() + offset, static_cast<std::size_t>(length)).append("\r\n");
+        return t;
+    }();
+    const bool wide = HaveWideLineBreak();
+    std::vector<unsigned char> out(65536 + 1024 + detail::kYencOutputSlack);
+    for (auto _ : state) {
+        std::uint32_t crc = kCrc32Preset;
+        bool pending = false;
+        std::size_t made = 0;
+        std::int64_t binary = 0;
+        const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+        const auto* end = p + text.size();
+        while (p < end) {
+            const std::size_t span = std::min<std::size_t>(static_cast<std::size_t>(end - p), 1023);
+            const std::size_t k = wide ? FindLineBreakWide(p, span, binary) : FindLineBreak(p, span, binary);
+            const int n = static_cast<int>(k);
+            made += static_cast<std::size_t>(detail::DecodeYencWith(kernel, p, n, n, false, pending, &out[made]).produced);
+            if (made >= 65536) {
+                crc = Crc32UpdateBulk(crc, out.data(), made);
+                made = 0;
+            }
+            p += k + 2;
+        }
+        benchmark::DoNotOptimize(Crc32UpdateBulk(crc, out.data(), made));
+        benchmark::DoNotOptimize(binary);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK_CAPTURE(DecodeRunAndCrc, Scalar, YencKernel::Scalar);
+BENCHMARK_CAPTURE(DecodeRunAndCrc, Sse2, YencKernel::Sse2);
+BENCHMARK_CAPTURE(DecodeRunAndCrc, Ssse3, YencKernel::Ssse3);
+BENCHMARK_CAPTURE(DecodeRunAndCrc, Avx2, YencKernel::Avx2);
+BENCHMARK_CAPTURE(DecodeRunAndCrc, Avx512, YencKernel::Avx512);
 
 // The engine's call: best kernel, the part register (the file register is
 // joined at the part's end), the bytes written out.

@@ -92,6 +92,23 @@ int LineEnd(const char* line, int len)
 
 } // namespace
 
+static_assert(kYencDecodeSlack >= detail::kYencOutputSlack);
+
+int DecodeYencText(const unsigned char* s, int len, unsigned char* out, int lineLength, bool strict,
+                   YencLineState& state, int& produced)
+{
+    // Strict decoding never carries an escape over from another line.
+    if (strict) state.pendingEscape = false;
+    const int budget = lineLength > 0 ? lineLength : len;
+    const detail::YencDecoded r =
+        detail::DecodeYencWith(detail::BestYencKernel(), s, len, budget, strict, state.pendingEscape, out);
+    produced = r.produced;
+    int result = r.loneEscape ? YL_LONE_ESCAPE : 0;
+    // Characters left over that are not the end of the line.
+    if (strict && r.taken < len && s[r.taken] != '\0') result += YL_LONG;
+    return result;
+}
+
 int DecodeYencLine(const char* line, int len, CBufFile* out, std::uint32_t* partCrc, std::uint32_t* fileCrc,
                    int lineLength, bool raw, bool strict, YencLineState& state, int* decoded)
 {
@@ -102,30 +119,21 @@ int DecodeYencLine(const char* line, int len, CBufFile* out, std::uint32_t* part
         out->Write(line, static_cast<std::size_t>(textLen));
         out->Write("\r\n", 2);
     }
-    // Strict decoding never carries an escape over from another line.
-    if (strict) state.pendingEscape = false;
-    const int budget = lineLength > 0 ? lineLength : textLen;
-
-    unsigned char stackBuf[kStackLine + detail::kYencOutputSlack];
+    unsigned char stackBuf[kStackLine + kYencDecodeSlack];
     std::unique_ptr<unsigned char[]> heapBuf;
     unsigned char* buf = stackBuf;
     if (textLen > kStackLine) {
-        heapBuf = std::make_unique<unsigned char[]>(static_cast<std::size_t>(textLen) + detail::kYencOutputSlack);
+        heapBuf = std::make_unique<unsigned char[]>(static_cast<std::size_t>(textLen) + kYencDecodeSlack);
         buf = heapBuf.get();
     }
-    const auto* s = reinterpret_cast<const unsigned char*>(line);
-    const detail::YencDecoded r =
-        detail::DecodeYencWith(detail::BestYencKernel(), s, textLen, budget, strict, state.pendingEscape, buf);
-
-    const auto n = static_cast<std::size_t>(r.produced);
+    int produced = 0;
+    const int result = DecodeYencText(reinterpret_cast<const unsigned char*>(line), textLen, buf, lineLength,
+                                      strict, state, produced);
+    const auto n = static_cast<std::size_t>(produced);
     if (!raw) out->Write(buf, n);
     *partCrc = Crc32UpdateBulk(*partCrc, buf, n);
     if (fileCrc) *fileCrc = Crc32UpdateBulk(*fileCrc, buf, n);
-    if (decoded) *decoded = r.produced;
-
-    int result = r.loneEscape ? YL_LONE_ESCAPE : 0;
-    // Characters left over that are not the end of the line.
-    if (strict && r.taken < textLen && line[r.taken] != '\0') result += YL_LONG;
+    if (decoded) *decoded = produced;
     return result;
 }
 

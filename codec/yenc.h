@@ -44,6 +44,15 @@ struct YencLineState
 int DecodeYencLine(const char* line, int len, CBufFile* out, std::uint32_t* partCrc, std::uint32_t* fileCrc,
                    int lineLength, bool raw, bool strict, YencLineState& state, int* decoded = nullptr);
 
+// What DecodeYencLine does to one line, for callers that keep the output
+// and the CRC themselves: the line's text s[0, len) (no line break; a NUL
+// ends the data) decoded into `out`, which needs room for
+// len + kYencDecodeSlack bytes (bytes past the decoded ones are scratch).
+// `produced` gets the number of bytes decoded. Returns the result bits.
+inline constexpr int kYencDecodeSlack = 64;
+int DecodeYencText(const unsigned char* s, int len, unsigned char* out, int lineLength, bool strict,
+                   YencLineState& state, int& produced);
+
 // Decodes the start of a line into `dest` for file type detection: up to
 // its line end, "=" pairs unescaped, at most `maxBytes` bytes (0 or less:
 // no limit). `lineLength` <= 0: the line is measured (zero-terminated).

@@ -318,6 +318,10 @@ bool Extractor::ReadPartLines(CFInfo& part)
             return false;
         }
         if (m_Call.endOfInput) return false;
+        if (TakeYencDataRun()) {
+            if (m_Call.aborted) return false;
+            continue;
+        }
         if (!ReadNextLine(m_Call.line)) {
             // The input is shorter than when it was scanned.
             if (m_Call.endPos > 0 && !ShowFileError(m_Host, FileError{kEndOfFile, 0, part.m_File}))

@@ -174,6 +174,7 @@ private:
     void HandleBinHexLine();
     void YencBeginLine();
     void YencDataLine();
+    bool TakeYencDataRun(); // extract/yenc_run.cpp
     void YencEndLine();
     bool YencCrcChecks(std::string_view line);
     bool YencFileDone(std::string_view line) const;

@@ -44,6 +44,36 @@ std::optional<std::uint32_t> HexAfter(std::string_view text, std::string_view ke
     return value;
 }
 
+// Whether the first of the three lines at `pos` that is not empty holds only
+// ".", the lines broken as ReadLine breaks them, from a few bytes read
+// ahead; no answer when those bytes do not settle it.
+std::optional<bool> DotLineAt(CBufFile& in, std::int64_t pos)
+{
+    unsigned char buf[2048];
+    const std::size_t got = in.ReadAt(pos, buf, sizeof buf);
+    const bool fileEnds = got < sizeof buf;
+    std::size_t at = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (at >= got) return fileEnds ? std::optional<bool>(false) : std::nullopt;
+        std::size_t k = at;
+        while (k < got && buf[k] != '\n' && buf[k] != '\r') ++k;
+        const std::size_t textLen = k - at;
+        if (textLen >= static_cast<std::size_t>(kMaxLineText)) return false; // a long line: neither empty nor "."
+        if (k + 2 >= got && !fileEnds) return std::nullopt; // the break's form lies past the bytes read
+        if (textLen > 0) return textLen == 1 && buf[at] == '.';
+        if (k >= got) return false; // the file ends: nothing more to read
+        // The break: LF CR, CR LF and CR CR LF are one; CR CR leaves the second CR to the next line.
+        std::size_t next = k + 1;
+        if (next < got && ((buf[k] == '\n' && buf[next] == '\r') || (buf[k] == '\r' && buf[next] == '\n'))) {
+            ++next;
+        } else if (buf[k] == '\r' && next + 1 < got && buf[next] == '\r' && buf[next + 1] == '\n') {
+            next += 2;
+        }
+        at = next;
+    }
+    return false;
+}
+
 bool IsMultiPart(const CFInfo& part) { return part.m_yTotal > 1 || part.m_Total > 1 || part.m_yPart > 1; }
 
 } // namespace
@@ -216,6 +246,8 @@ bool Extractor::YencArticleIsDotStuffed(const CFInfo& part)
             if (!probe.Empty()) lastIsDot = probe.View() == ".";
         }
         stuffed = lastIsDot;
+    } else if (const std::optional<bool> dot = part.m_EPos > 0 ? DotLineAt(*m_In, part.m_EPos) : std::nullopt) {
+        stuffed = *dot;
     } else if (part.m_EPos > 0) {
         m_In->Seek(part.m_EPos, 0);
         for (int i = 0; i < 3 && !stuffed; ++i) {

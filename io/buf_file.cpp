@@ -1,5 +1,6 @@
 // CBufFile: opening, closing, writing and positioning.
 #include "io/buf_file.h"
+#include "io/line_break_wide.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -199,7 +200,7 @@ void CBufFile::WritePending()
 
 void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
 {
-    const std::int64_t binary = CountBinaryLooking(data, n);
+    const std::int64_t binary = HaveWideLineBreak() ? CountBinaryLookingWide(data, n) : CountBinaryLooking(data, n);
     m_Counts[kBinary] += binary;
     m_Counts[kText] += static_cast<std::int64_t>(n) - binary;
 }
@@ -211,6 +212,9 @@ void CBufFile::PutCharSlow(unsigned char byte)
     PutChar(byte);
 }
 
+// Once the pending bytes and `n` reach a full buffer, both go out (the
+// bytes reach the file at the same points as with two writes, but in one
+// call when they fit the buffer: no short write after every full one).
 void CBufFile::Write(const void* data, std::size_t n)
 {
     if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
@@ -219,13 +223,37 @@ void CBufFile::Write(const void* data, std::size_t n)
     CountBytes(bytes, n);
     const std::size_t pending = static_cast<std::size_t>(m_WriteIndex + 1);
     if (pending + n + 1 >= static_cast<std::size_t>(kReadChunk)) {
-        WritePending();
-        WriteAll(bytes, n);
+        if (pending + n > static_cast<std::size_t>(kWriteBufferSize)) {
+            WritePending();
+            WriteAll(bytes, n);
+            return;
+        }
+        std::memcpy(m_WriteBuf.get() + pending, bytes, n);
+        m_WriteIndex = -1;
+        WriteAll(m_WriteBuf.get(), pending + n);
         return;
     }
     if (n == 0) return;
     std::memcpy(m_WriteBuf.get() + pending, bytes, n);
     m_WriteIndex += static_cast<int>(n);
+}
+
+unsigned char* CBufFile::WriteRoom(std::size_t need, std::size_t& room)
+{
+    if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
+    if (m_ReadCount != 0) DropReadBuffer();
+    if (static_cast<std::size_t>(kReadChunk - (m_WriteIndex + 1)) < need) WritePending();
+    const int pending = m_WriteIndex + 1;
+    room = static_cast<std::size_t>(kReadChunk - pending);
+    return m_WriteBuf.get() + pending;
+}
+
+void CBufFile::CommitWrite(std::size_t n)
+{
+    if (n == 0) return;
+    CountBytes(m_WriteBuf.get() + m_WriteIndex + 1, n);
+    m_WriteIndex += static_cast<int>(n);
+    if (m_WriteIndex >= kLastWriteIndex) WritePending();
 }
 
 void CBufFile::Flush()

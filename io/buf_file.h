@@ -119,6 +119,24 @@ public:
     // ReadLine without moving the position (cheap on files opened for reading).
     char* PeekLine(char* buffer, int max, int* outLength);
 
+    // Lines taken straight from the read buffer, without the copy of
+    // ReadLine: the unread bytes (refilled first when none are left; none
+    // at the end of the file), then ConsumeBuffered with the number of bytes
+    // taken and how many of them look binary, so the counts stay those that
+    // ReadLine keeps (a line break counts as text).
+    const unsigned char* BufferedInput(std::size_t& available);
+    void ConsumeBuffered(std::size_t n, std::int64_t binary);
+    // Up to `n` bytes at offset `pos`, read past the buffers without moving
+    // anything (nor counting them): a look ahead that costs no refill.
+    // Returns the number read (fewer at the end of the file or on an error).
+    std::size_t ReadAt(std::int64_t pos, void* data, std::size_t n);
+    // Bytes made straight in the write buffer: room for at least `need`
+    // (at most kReadChunk) bytes, pending bytes written out first when there
+    // is less; `room` gets the bytes that fit. CommitWrite then takes the
+    // first `n` of them as Write would (counted, written out when full).
+    unsigned char* WriteRoom(std::size_t need, std::size_t& room);
+    void CommitWrite(std::size_t n);
+
     // Copies this whole file to the end of `target`; this file is left at
     // its beginning. False when either file is closed.
     bool AppendTo(CBufFile& target);

@@ -127,6 +127,17 @@ inline std::size_t FindLineBreak(const unsigned char* data, std::size_t n, std::
 #endif
 }
 
+// For readers that take lines straight from the read buffer: the length of
+// the line break at data[k] (a CR or LF; data[k + 1] must be readable) when
+// ReadLine stores it as LF or CR LF with nothing after it read (LF not
+// followed by CR, or CR LF); 0 for the other forms, which such readers
+// leave to ReadLine.
+inline std::size_t PlainLineBreak(const unsigned char* data, std::size_t k)
+{
+    if (data[k] == '\n') return data[k + 1] != '\r' ? 1 : 0;
+    return data[k + 1] == '\n' ? 2 : 0;
+}
+
 // The number of binary-looking bytes in data[0..n).
 inline std::int64_t CountBinaryLooking(const unsigned char* data, std::size_t n)
 {

@@ -14,8 +14,9 @@ struct RunContext {
     bool MimeTextOffForRun = false;  // set when "begin" turned out to be Base64
     bool YouChooseDuplicate = false; // "You Choose Duplicate Part" (Extract dialog)
     bool AppendAllToOneFile = false; // "A&ppend All to One File" (Extract dialog)
-    // Every line goes through every scanner rule, the quiet-line shortcut
-    // left out (tests compare both ways; the results must be the same).
+    // Every line goes through every scanner rule and the engine reads every
+    // line on its own: the quiet-line shortcut and the runs of yEnc data
+    // lines left out (tests compare both ways; the results must be the same).
     bool ScanFullRulesOnly = false;
 };
 

@@ -61,21 +61,22 @@ bool QuietLead(const char* line)
     return !((a == 'M' && b == 'I') || (a == 'C' && b == 'O'));
 }
 
-bool QuietForType(const ScanState& s)
+// `text` is the line without its break (k bytes, the folded line k + 1).
+bool QuietForType(const ScanState& s, const char* text, int k)
 {
+    const auto blank = [&] { return std::memchr(text, ' ', static_cast<std::size_t>(k)) != nullptr; };
     switch (s.current->m_MsgType) {
     case MT_UU:
     case MT_XX:
-        return std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+        return !blank();
     case MT_YENC: {
-        const auto first = static_cast<unsigned char>(s.line[0]);
+        const auto first = static_cast<unsigned char>(text[0]);
         if (first == '=' || first == '(' || first == '<') return false;
-        return !IsAsciiAlpha(first) || std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+        return !IsAsciiAlpha(first) || !blank();
     }
     case MT_B64: {
-        const auto last = static_cast<unsigned char>(s.line[s.len - 2]);
-        return s.b64LineLength != 0 && s.len == s.b64LineLength && last != '=' && !IsAsciiSpace(last) &&
-               std::memchr(s.line, ' ', static_cast<std::size_t>(s.len)) == nullptr;
+        const auto last = static_cast<unsigned char>(text[k - 1]);
+        return s.b64LineLength != 0 && k + 1 == s.b64LineLength && last != '=' && !IsAsciiSpace(last) && !blank();
     }
     default:
         return false;
@@ -84,14 +85,28 @@ bool QuietForType(const ScanState& s)
 
 } // namespace
 
-bool TakeQuietDataLine(ScanState& s)
+bool QuietLinesMayFollow(const ScanState& s)
 {
-    if (s.run.ScanFullRulesOnly || !QuietState(s) || !IndentQuiet(s)) return false;
-    if (s.len < kShortest || s.line[s.len - 1] != '\n' || !QuietLead(s.line)) return false;
-    if (!QuietForType(s)) return false;
+    return !s.run.ScanFullRulesOnly && QuietState(s) && IndentQuiet(s);
+}
+
+bool QuietText(const ScanState& s, const char* text, int k)
+{
+    return k + 1 >= kShortest && QuietLead(text) && QuietForType(s, text, k);
+}
+
+void CountQuietLine(ScanState& s)
+{
     // The bookkeeping the skipped rules would have done.
     if (s.settings.AutoIndentDetect && s.indentRun < kIndentRunCap) ++s.indentRun;
     if (s.current->m_MsgType == MT_B64) ++s.b64FullLines;
+}
+
+bool TakeQuietDataLine(ScanState& s)
+{
+    if (!QuietLinesMayFollow(s) || s.len < 1 || s.line[s.len - 1] != '\n') return false;
+    if (!QuietText(s, s.line, s.len - 1)) return false;
+    CountQuietLine(s);
     return true;
 }
 

@@ -215,6 +215,12 @@ inline std::string_view View(const ScanState& s)
 // nothing (no blank, no keyword or header lead) meets no rule: only its
 // bookkeeping is done. True when the line was taken.
 bool TakeQuietDataLine(ScanState& s);
+// Its parts, for runs of such lines taken straight from the read buffer:
+// the scan state lets quiet lines through; the line text[0, k), followed
+// by a break that folds to LF, is one; the bookkeeping of a line taken.
+bool QuietLinesMayFollow(const ScanState& s);
+bool QuietText(const ScanState& s, const char* text, int k);
+void CountQuietLine(ScanState& s);
 
 // ---- Rule families --------------------------------------------------------------
 // scanner.cpp: a quoted reply inside a text part.

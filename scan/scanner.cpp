@@ -6,6 +6,8 @@
 #include "codec/line_tests.h"
 #include "io/file_error.h"
 #include "model/run_context.h"
+#include "io/line_break.h"
+#include "io/line_break_wide.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "scan/scan_state.h"
@@ -14,6 +16,7 @@
 #include "text/text_utils.h"
 #include "text/wild_match.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 
@@ -324,6 +327,58 @@ void LateSteps(ScanState& s)
     if (s.len > 20) DataDetection(s);
 }
 
+// The quiet lines that follow a quiet line in the read buffer, each taken
+// as its own cycle would take it (progress, position, line count, the stop
+// request) but without copying it out. The last three stay as the current
+// and previous lines. A line whose break or length needs ReadLine's care,
+// that reaches past the stop position or is not quiet, and the end of the
+// buffered bytes, end the run; the next cycle goes on from there.
+void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
+{
+    if (s.done || !QuietLinesMayFollow(s)) return;
+    std::size_t available = 0;
+    const unsigned char* src = s.file.BufferedInput(available);
+    if (!src) return;
+    const bool wide = HaveWideLineBreak();
+    const unsigned char* recent[3] = {};
+    int recentLen[3] = {};
+    int taken = 0;
+    for (std::size_t at = 0; !s.done;) {
+        const unsigned char* text = src + at;
+        const std::size_t span = std::min<std::size_t>(available - at, kLineMax - 1);
+        std::int64_t binary = 0;
+        const std::size_t k = wide ? FindLineBreakWide(text, span, binary) : FindLineBreak(text, span, binary);
+        if (k >= span || at + k + 1 >= available) break;
+        const std::size_t lineBreak = PlainLineBreak(text, k);
+        const int textLen = static_cast<int>(k);
+        if (lineBreak == 0 || !QuietText(s, reinterpret_cast<const char*>(text), textLen)) break;
+        const auto consumed = static_cast<int>(k + lineBreak);
+        if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + consumed) > s.stopPos) break;
+        ShowProgress(s, lastProgressLine);
+        RotateLines(s);
+        s.file.ConsumeBuffered(static_cast<std::size_t>(consumed), binary);
+        s.consumed = consumed;
+        ++s.lineNo;
+        CountQuietLine(s);
+        recent[taken % 3] = text;
+        recentLen[taken % 3] = textLen;
+        ++taken;
+        at += static_cast<std::size_t>(consumed);
+        EndOfCycle(s, true);
+    }
+    // The lines as their cycles would have left them: folded to one LF.
+    LineBuf* const slots[3] = {s.cur, s.prev, s.prev2};
+    for (int back = std::min(taken, 3) - 1; back >= 0; --back) {
+        const int i = (taken - 1 - back) % 3;
+        LineBuf& slot = *slots[back];
+        std::memcpy(slot.text, recent[i], static_cast<std::size_t>(recentLen[i]));
+        slot.text[recentLen[i]] = '\n';
+        slot.text[recentLen[i] + 1] = '\0';
+        slot.len = recentLen[i] + 1;
+    }
+    if (taken > 0) s.SetLength(s.cur->len);
+}
+
 // One line through every rule, in their fixed order.
 void Cycle(ScanState& s, std::int64_t& lastProgressLine)
 {
@@ -348,6 +403,7 @@ void Cycle(ScanState& s, std::int64_t& lastProgressLine)
     CountAndFoldLineEnd(s, complete);
     if (TakeQuietDataLine(s)) {
         EndOfCycle(s, true);
+        TakeQuietRun(s, lastProgressLine);
         return;
     }
     if (s.settings.AutoIndentDetect) QuotePrefix(s);

@@ -235,11 +235,12 @@ TEST_P(BufFileRandomLines, MatchReaderThatTakesOneByteAtATime)
 
 INSTANTIATE_TEST_SUITE_P(Seeds, BufFileRandomLines, ::testing::Values(1u, 17u, 2024u, 424242u));
 
-// Both fast searches (the wide one where the CPU has it) against the plain one.
+// The fast searches (the wide ones where the CPU has them) against the plain one.
 TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
 {
     using Search = std::size_t (*)(const unsigned char*, std::size_t, std::int64_t&, unsigned char*);
     const Search wide = HaveWideLineBreak() ? &FindLineBreakWide : &FindLineBreak;
+    const Search wide32 = HaveWideLineBreak() ? &FindLineBreakAvx2 : &FindLineBreak;
     std::mt19937 rng(5);
     std::string s(300, 'a');
     for (int round = 0; round < 5000; ++round) {
@@ -251,7 +252,7 @@ TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
         const std::size_t n = rng() % (s.size() - start);
         std::int64_t plainBinary = 0;
         const std::size_t plain = FindLineBreakPlain(p + start, n, plainBinary);
-        for (const Search search : {Search(&FindLineBreak), wide}) {
+        for (const Search search : {Search(&FindLineBreak), wide, wide32}) {
             std::int64_t fastBinary = 0;
             std::vector<unsigned char> copy(n); // exactly n bytes: the sanitizer sees any overrun
             ASSERT_EQ(search(p + start, n, fastBinary, copy.data()), plain) << "round " << round;
@@ -275,6 +276,9 @@ TEST(LineBreakSearch, FastBinaryCountEqualsPlainCountAtEveryLength)
             for (std::size_t i = 0; i < n; ++i)
                 plain += IsBinaryLooking(p[start + i]);
             ASSERT_EQ(CountBinaryLooking(p + start, n), plain) << "start " << start << ", n " << n;
+            if (HaveWideLineBreak()) {
+                ASSERT_EQ(CountBinaryLookingWide(p + start, n), plain) << "wide, n " << n;
+            }
         }
     }
 }

@@ -1,0 +1,121 @@
+// Runs of yEnc data lines taken straight from the input's read buffer and
+// decoded straight into the output's write buffer. Most of a yEnc part is
+// such lines; read one at a time, each would be copied into the line
+// buffer, dispatched, decoded into a scratch buffer, copied again and run
+// through the CRC on its own. Here the CRC runs once over all the bytes of
+// the run.
+//
+// A line joins the run only when the engine would read it the same way:
+// it ends with LF or CR LF inside the buffered bytes (the byte after the
+// break there too, since it decides the break's form), it is shorter than
+// the line buffer, and the yEnc handler would take it as data (not "=y...",
+// no dot of a dot-stuffed article). Per line the run keeps the bookkeeping
+// of ReadNextLine (position, line count, progress, the length history) and
+// asks the host about a stop exactly where the line loop would; the first
+// line that does not qualify is left to the line loop.
+#include "extract/engine.h"
+
+#include "codec/crc32.h"
+#include "codec/msg_type.h"
+#include "codec/yenc.h"
+#include "io/buf_file.h"
+#include "io/line_break.h"
+#include "io/line_break_wide.h"
+#include "model/records.h"
+#include "model/run_context.h"
+#include "model/settings.h"
+#include "platform/host.h"
+#include "text/messages.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zarvex {
+
+namespace {
+
+// The message types that the line dispatch hands to the yEnc handler: yEnc
+// and no lower encoding bit.
+bool YencHandlerReads(std::uint32_t msgType) { return (msgType & (MT_YENC | (MT_YENC - 1))) == MT_YENC; }
+
+} // namespace
+
+bool Extractor::TakeYencDataRun()
+{
+    const CFInfo& part = *m_Call.part;
+    if (m_Run.ScanFullRulesOnly || m_Call.state != DecodeState::InData || m_Call.saveRaw ||
+        part.m_Indent != 0 || !YencHandlerReads(part.m_MsgType))
+        return false;
+    YencCallState& y = m_Call.yenc;
+    CBufFile& out = m_Out->File();
+    const bool strict = m_Settings.StrictYenc;
+    const bool wide = HaveWideLineBreak();
+    constexpr std::size_t kNeed = kMaxLineText + kYencDecodeSlack;
+
+    std::size_t room = 0, made = 0;
+    unsigned char* dest = nullptr;
+    const unsigned char* last = nullptr; // the last line taken, while still buffered
+    std::size_t lastLen = 0;
+    int taken = 0;
+    auto commit = [&] {
+        y.partCrc = Crc32UpdateBulk(y.partCrc, dest, made);
+        out.CommitWrite(made);
+        made = 0;
+    };
+    auto keepLast = [&] {
+        if (!last) return;
+        std::memcpy(m_Call.line.text, last, lastLen);
+        m_Call.line.len = static_cast<int>(lastLen);
+        m_Call.line.text[lastLen] = '\0';
+        last = nullptr;
+    };
+    for (;; ++taken) {
+        // The line loop's checks before each line (the first one had them).
+        if (taken > 0 && (!BeforePartEnd() || m_Call.endOfInput)) break;
+        std::size_t available = 0;
+        const unsigned char* src = m_In->BufferedInput(available);
+        if (!src) break;
+        const std::size_t span = std::min<std::size_t>(available, kMaxLineText);
+        std::int64_t binary = 0;
+        const std::size_t k = wide ? FindLineBreakWide(src, span, binary) : FindLineBreak(src, span, binary);
+        if (k >= span || k + 1 >= available) break;
+        const std::size_t lineBreak = PlainLineBreak(src, k);
+        if (lineBreak == 0) break;
+        if (k >= 2 && src[0] == '=' && src[1] == 'y') break; // header, part or trailer line
+        if (y.dotStuffed && k >= 1 && src[0] == '.') break;
+        if (taken > 0 && m_Host.AbortRequested()) {
+            m_Call.aborted = true;
+            m_Host.SetStatus(Message(msg::Aborted));
+            break;
+        }
+        if (!dest || room - made < k + kYencDecodeSlack) {
+            if (dest) commit();
+            dest = out.WriteRoom(kNeed, room);
+        }
+        int produced = 0;
+        const int result = DecodeYencText(src, static_cast<int>(k), dest + made, part.m_yLine, strict, y.line,
+                                          produced);
+        made += static_cast<std::size_t>(produced);
+        y.partBytes += static_cast<std::uint64_t>(produced);
+        if (result == 0 || produced > 0) m_Call.dataWritten = true;
+
+        // ReadNextLine's bookkeeping; the line keeps its text as the yEnc
+        // handler leaves it (no line break).
+        const std::size_t consumed = k + lineBreak;
+        m_In->ConsumeBuffered(consumed, binary);
+        m_Call.pos += static_cast<std::int64_t>(consumed);
+        CountLine();
+        m_Call.hint = m_Call.previousLength;
+        m_Call.previousLength = static_cast<int>(k) + 1;
+        m_Call.previousEndedLF = m_Call.currentEndedLF;
+        m_Call.currentEndedLF = true;
+        last = src;
+        lastLen = k;
+        if (consumed == available) keepLast(); // the next refill reuses the buffer
+    }
+    if (dest) commit();
+    keepLast();
+    return taken > 0;
+}
+
+} // namespace zarvex

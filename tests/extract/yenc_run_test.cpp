@@ -1,0 +1,170 @@
+// The engine's runs of yEnc data lines (taken straight from the read
+// buffer) against reading every line on its own (ScanFullRulesOnly): the
+// same output, log, progress calls and stop points, for postings of every
+// shape the runs must step aside for.
+#include "extract_fixture.h"
+
+#include "scan/scanner.h"
+#include "support/yenc_posting.h"
+
+#include <random>
+
+namespace zarvex::test {
+namespace {
+
+struct RunCase {
+    const char* name;
+    int width = 128;
+    const char* eol = "\n";
+    bool dotStuffed = false;
+    bool strict = false;
+    int damage = 0;       // bytes of the data changed (a CRC failure), or:
+    bool oddLines = false; // lone "=" at line ends, "=y" and NUL data, CR CR LF, LF CR, empty lines
+    int abortAtPump = 0;  // the host asks for a stop at this pump
+    int headerLine = 0;   // a "line=" value other than the width
+};
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
+struct Outcome {
+    int result = 0;
+    Bytes output;
+    std::string log, status;
+    int pumps = 0;
+    double progress = 0;
+};
+
+class YencRuns : public ::testing::TestWithParam<RunCase> {
+protected:
+    static std::string Article(const RunCase& c)
+    {
+        YencPostingOptions o;
+        o.width = c.width;
+        o.eol = c.eol;
+        o.dotStuffed = c.dotStuffed;
+        const Bytes payload = RandomBytes(300'000, 12);
+        std::string text = YencArticles(payload, "run.bin", payload.size(), o).front();
+        if (c.headerLine > 0) {
+            const std::string from = "line=" + std::to_string(c.width);
+            text.replace(text.find(from), from.size(), "line=" + std::to_string(c.headerLine));
+        }
+        std::mt19937 rng(5);
+        const std::size_t body = text.find("=ybegin");
+        for (int i = 0; i < c.damage; ++i) {
+            const std::size_t at = body + 200 + rng() % (text.size() - body - 400);
+            if (text[at] != '\n' && text[at] != '\r' && text[at] != '=') text[at] = 'k';
+        }
+        if (c.oddLines) {
+            const char* odd[] = {"=",   "=y", "=yx\x01", "abc=", "\r\r\n", "\n\r", "\0x\0", "", ".", "=ypart x"};
+            for (int i = 0; i < 400; ++i) {
+                std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
+                const char* piece = odd[rng() % std::size(odd)];
+                text.insert(at + 1, std::string(piece, std::strlen(piece) + (piece[1] == 'x' ? 3 : 0)) + c.eol);
+            }
+        }
+        return text;
+    }
+
+    Outcome Extract(const std::string& in, const RunCase& c, bool linesOnly)
+    {
+        Settings settings;
+        settings.StrictYenc = c.strict;
+        ScriptedHost host;
+        host.onPump = [&] {
+            if (host.pumps == c.abortAtPump) host.abort = true;
+        };
+        RunContext run;
+        MyCObArray list{settings, &host};
+        Extractor engine(list, settings, run, host);
+        list.AddInputFile(in);
+        ScanFile(in, list, settings, run, host);
+        list.Evaluate();
+        run.ScanFullRulesOnly = linesOnly; // the engine's switch only: both scans are the same
+        const std::string outDir = dir / (linesOnly ? "lines" : "runs");
+        std::filesystem::create_directory(outDir);
+        int state = 0;
+        Outcome out;
+        out.result = engine.ExtractOutputFile({.index = 0, .outDir = outDir, .answerState = &state});
+        for (const auto& entry : std::filesystem::directory_iterator(outDir))
+            out.output += ReadFile(entry.path().string());
+        out.log = host.log;
+        out.status = host.status;
+        out.pumps = host.pumps;
+        out.progress = host.lastProgress;
+        return out;
+    }
+
+    TempDir dir;
+};
+
+TEST_P(YencRuns, GiveWhatReadingLineByLineGives)
+{
+    const RunCase& c = GetParam();
+    const std::string in = dir.Write("in.ntx", Article(c));
+    const Outcome lines = Extract(in, c, true);
+    const Outcome runs = Extract(in, c, false);
+    EXPECT_EQ(runs.result, lines.result);
+    EXPECT_BYTES_EQ(lines.output, runs.output);
+    EXPECT_EQ(runs.log, lines.log);
+    EXPECT_EQ(runs.status, lines.status);
+    EXPECT_EQ(runs.pumps, lines.pumps);
+    EXPECT_EQ(runs.progress, lines.progress);
+    EXPECT_GT(lines.pumps, 0) << "the posting spans several pumps";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Postings, YencRuns,
+    ::testing::Values(RunCase{"Lf"}, RunCase{"CrLf", 128, "\r\n"}, RunCase{"Strict", 128, "\r\n", false, true},
+                      RunCase{"DotStuffed", 128, "\r\n", true}, RunCase{"ShortLines", 61},
+                      RunCase{"LinesLongerThanTheLineBuffer", 1500},
+                      RunCase{"Damaged", 128, "\n", false, false, 3},
+                      RunCase{"StrictDamaged", 128, "\n", false, true, 3},
+                      RunCase{"OddLines", 128, "\n", false, false, 0, true},
+                      RunCase{"StrictOddLines", 128, "\r\n", false, true, 0, true},
+                      RunCase{"StopRequested", 128, "\r\n", false, false, 0, false, 3},
+                      RunCase{"StrictLinesLongerThanAnnounced", 128, "\n", false, true, 0, false, 0, 100}),
+    [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
+
+// What follows the trailer decides whether the article doubled its leading
+// dots: the first of the next three lines that is not empty is ".", with
+// every form of line break.
+struct Tail {
+    const char* text;
+    bool stuffed;
+};
+void PrintTo(const Tail& t, std::ostream* os) { *os << ::testing::PrintToString(std::string(t.text)); }
+
+class YencArticleEnd : public ::testing::TestWithParam<Tail> {};
+
+TEST_P(YencArticleEnd, TellsWhetherLeadingDotsWereDoubled)
+{
+    YencPostingOptions o;
+    o.dotStuffed = GetParam().stuffed;
+    Bytes payload = RandomBytes(300'000, 12);
+    payload[0] = payload[1] = '.' - 42; // a first line starting ".." (doubled: "...")
+    std::string text = YencArticles(payload, "end.bin", payload.size(), o).front();
+    if (o.dotStuffed) text.resize(text.size() - 2); // the generated ".\n"
+    TempDir dir;
+    Settings settings;
+    RunContext run;
+    ScriptedHost host;
+    MyCObArray list{settings, &host};
+    Extractor engine(list, settings, run, host);
+    const std::string in = dir.Write("in.ntx", text + GetParam().text);
+    list.AddInputFile(in);
+    ScanFile(in, list, settings, run, host);
+    list.Evaluate();
+    std::filesystem::create_directory(dir / "out");
+    int state = 0;
+    engine.ExtractOutputFile({.index = 0, .outDir = dir / "out", .answerState = &state});
+    EXPECT_BYTES_EQ(payload, ReadFile(dir / "out/end.bin"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Tails, YencArticleEnd,
+                         ::testing::Values(Tail{".\n", true}, Tail{".\r\n", true}, Tail{".", true},
+                                           Tail{"\n\n.\n", true}, Tail{"\r\n\n\r.\r\n", true},
+                                           Tail{"\r\r\n.\n", true}, Tail{"\r\r.\n", true},
+                                           Tail{"\n\n\n.\n", false}, Tail{".x\n", false}, Tail{"", false},
+                                           Tail{"\n", false}, Tail{"x\n.\n", false}));
+
+} // namespace
+} // namespace zarvex::test
