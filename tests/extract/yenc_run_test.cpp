@@ -8,6 +8,7 @@
 #include "support/yenc_posting.h"
 
 #include <random>
+#include <string_view>
 
 namespace zarvex::test {
 namespace {
@@ -54,11 +55,12 @@ protected:
             if (text[at] != '\n' && text[at] != '\r' && text[at] != '=') text[at] = 'k';
         }
         if (c.oddLines) {
-            const char* odd[] = {"=",   "=y", "=yx\x01", "abc=", "\r\r\n", "\n\r", "\0x\0", "", ".", "=ypart x"};
+            using namespace std::string_view_literals;
+            const std::string_view odd[] = {"="sv,      "=y"sv,   "=yx\x01"sv, "abc="sv, "\r\r\n"sv,
+                                            "\n\r"sv,   "\0x\0"sv, ""sv,        "."sv,    "=ypart x"sv};
             for (int i = 0; i < 400; ++i) {
                 std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
-                const char* piece = odd[rng() % std::size(odd)];
-                text.insert(at + 1, std::string(piece, std::strlen(piece) + (piece[1] == 'x' ? 3 : 0)) + c.eol);
+                text.insert(at + 1, std::string(odd[rng() % std::size(odd)]) + c.eol);
             }
         }
         return text;
