@@ -5,6 +5,10 @@
 #include "codec/line_sink.h"
 #include "codec/tables.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 
 namespace zarvex {
@@ -50,26 +54,65 @@ bool PutGroup(const unsigned char c[4], LineSink& sink)
     return k < 4;
 }
 
+// The decode table shifted to each position of a group: the four entries of
+// a group ORed together give its 24 bits; the top bit marks a character
+// outside the alphabet.
+struct ShiftedTables
+{
+    std::array<std::uint32_t, 256> at[4];
+};
+
+constexpr ShiftedTables MakeShiftedTables()
+{
+    ShiftedTables t{};
+    for (int c = 0; c < 256; ++c) {
+        const unsigned v = kBase64Decode[static_cast<std::size_t>(c)];
+        for (int k = 0; k < 4; ++k)
+            t.at[k][static_cast<std::size_t>(c)] = v == kInvalid ? 0x80000000u : v << (18 - 6 * k);
+    }
+    return t;
+}
+
+constexpr ShiftedTables kShifted = MakeShiftedTables();
+
+// The four bytes of `v`, most significant first.
+inline void StoreBigEndian(unsigned char* o, std::uint32_t v)
+{
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+    std::memcpy(o, &v, 4);
+}
+
+// Decodes the groups of four alphabet characters from `pos` on until one
+// holds another character or fewer than four are left; returns where it
+// stopped.
+int DecodeWholeGroups(const unsigned char* s, int pos, int len, LineSink& sink)
+{
+    for (;;) {
+        const int groups = std::min((len - pos) / 4, (LineSink::kSize - 1) / 3);
+        if (groups <= 0) return pos;
+        // One byte more than the groups give: each group stores four.
+        unsigned char* o = sink.Reserve(groups * 3 + 1);
+        int done = 0;
+        for (; done < groups; ++done, pos += 4, o += 3) {
+            const std::uint32_t v = kShifted.at[0][s[pos]] | kShifted.at[1][s[pos + 1]] |
+                                    kShifted.at[2][s[pos + 2]] | kShifted.at[3][s[pos + 3]];
+            if (v & 0x80000000u) break;
+            StoreBigEndian(o, v << 8);
+        }
+        sink.Commit(done * 3);
+        if (done < groups) return pos;
+    }
+}
+
 // The scan of step 4 onwards; `s[0, len)` is a data line.
 int DecodeGroups(const unsigned char* s, int len, LineSink& sink)
 {
     bool padSeen = false;
     int pos = 0;
     for (;;) {
-        // Fast path: four alphabet characters in a row.
-        if (!padSeen && sink.HasOutput()) {
-            while (pos + 4 <= len) {
-                const unsigned a = kBase64Decode[s[pos]], b = kBase64Decode[s[pos + 1]],
-                               c = kBase64Decode[s[pos + 2]], d = kBase64Decode[s[pos + 3]];
-                if ((a | b | c | d) & kInvalidBit) break;
-                unsigned char* o = sink.Reserve(3);
-                o[0] = static_cast<unsigned char>((a << 2) | (b >> 4));
-                o[1] = static_cast<unsigned char>((b << 4) | (c >> 2));
-                o[2] = static_cast<unsigned char>((c << 6) | d);
-                sink.Commit(3);
-                pos += 4;
-            }
-        }
+        // Fast path: groups of four alphabet characters in a row, the room
+        // for all of them taken at once.
+        if (!padSeen && sink.HasOutput()) pos = DecodeWholeGroups(s, pos, len, sink);
         // A group starts at the next significant character.
         while (pos < len && !IsSignificant(s[pos]))
             ++pos;

@@ -45,8 +45,9 @@ public:
         m_Count = 0;
     }
 
-private:
     static constexpr int kSize = 768;
+
+private:
     CBufFile* m_Out;
     int m_Count = 0;
     unsigned char m_Buf[kSize];

@@ -97,7 +97,7 @@ int MyCObArray::AddTextMessage(CFInfo* raw)
     NoteGroupChange(g, taken);
     group->AddPart(part.release(), *this);
     group->m_Status = GS_CHANGED;
-    NoteGroupChange(g, nullptr);
+    NoteSubjectChange(g);
     return 1;
 }
 
@@ -168,7 +168,7 @@ int MyCObArray::JoinGroup(CFInfo* raw, const std::string& broughtName)
     const std::string extendedName = part->m_DestFile;
     const int index = group.AddPart(part.release(), *this);
     group.m_Status = GS_CHANGED;
-    NoteGroupChange(g, nullptr);
+    NoteSubjectChange(g);
     if (index < 0) return 0;
     if (!broughtName.empty() && group.GetAt(index) == taken) {
         group.ReplaceName(extendedName, broughtName);

@@ -74,7 +74,10 @@ void GroupIndex::Note(const MyCObArray& list, int group, const CFInfo& part)
 {
     Sync(list);
     if (group < 0 || group >= static_cast<int>(m_Groups.size())) return;
-    RefreshGroup(list, group);
+    // Only the arriving part's name is new: walking every name of the group
+    // for each part would make a group of many names quadratic.
+    RefreshSubject(list, group);
+    if (!part.m_DestFile.empty()) AddKey(m_ByName, part.m_DestFile, group);
     if (!part.m_FullSubj.empty()) AddKey(m_ByFullSubject, part.m_FullSubj, group);
     AddSpan(part, group);
 }
@@ -82,8 +85,14 @@ void GroupIndex::Note(const MyCObArray& list, int group, const CFInfo& part)
 void GroupIndex::RefreshGroup(const MyCObArray& list, int group)
 {
     if (group < 0 || group >= static_cast<int>(m_Groups.size())) return;
+    AddNames(*list.GetAt(group), group);
+    RefreshSubject(list, group);
+}
+
+void GroupIndex::RefreshSubject(const MyCObArray& list, int group)
+{
+    if (group < 0 || group >= static_cast<int>(m_Groups.size())) return;
     const CSortInfo& sort = *list.GetAt(group);
-    AddNames(sort, group);
     std::string& known = m_Subject[static_cast<std::size_t>(group)];
     if (EqualsIgnoreCase(known, sort.m_Subject)) return;
     auto old = m_BySubject.find(std::string_view(known));

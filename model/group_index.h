@@ -45,13 +45,16 @@ public:
     // Brings the index up to date with the list: new groups at the end are
     // added; removed or replaced groups make it start again.
     void Sync(const MyCObArray& list);
-    // A part entered group `group` (as an element or a duplicate): its full
-    // subject and its place in the input become keys, and the group is filed
-    // again (RefreshGroup).
+    // A part enters group `group` (as an element or a duplicate): its name,
+    // full subject and place in the input become keys, and the group is
+    // filed again under its subject (RefreshSubject). Its other names are
+    // those of parts already filed, or were filed by RefreshGroup.
     void Note(const MyCObArray& list, int group, const CFInfo& part);
     // Files group `group` again under its subject when that changed, and
     // under every output name it now holds.
     void RefreshGroup(const MyCObArray& list, int group);
+    // Files group `group` again under its subject when that changed.
+    void RefreshSubject(const MyCObArray& list, int group);
     void Clear();
 
     // Groups (ascending) whose subject equals `subject` ignoring case, those

@@ -124,6 +124,13 @@ void MyCObArray::NoteGroupChange(int group, const CFInfo* part)
     }
 }
 
+void MyCObArray::NoteSubjectChange(int group)
+{
+    if (!m_Index) return;
+    m_Index->Sync(*this);
+    m_Index->RefreshSubject(*this, group);
+}
+
 int MyCObArray::FindGroup(const CFInfo& part)
 {
     return FindGroupImpl(part, true, nullptr);

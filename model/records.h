@@ -304,6 +304,9 @@ private:
     // Keeps the index in step: a part about to enter `group`, or (null) a
     // group that was created or changed its subject.
     void NoteGroupChange(int group, const CFInfo* part);
+    // A part that NoteGroupChange announced has entered `group`: only the
+    // group's subject may be new (its names are filed already).
+    void NoteSubjectChange(int group);
     // The steps of AddPart: text messages, re-scanned parts, joining a group.
     int AddTextMessage(CFInfo* part);
     int ReplaceRescannedPart(std::unique_ptr<CFInfo>& part);
