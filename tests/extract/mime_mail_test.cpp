@@ -107,17 +107,7 @@ protected:
             for (const std::string& l : Base64Lines(payload))
                 mail += l + "\n";
         }
-        const std::string in = dir.Write("mail.eml", mail);
-        list.AddInputFile(in);
-        ScanFile(in, list, settings, host);
-        list.Evaluate();
-        int state = 0;
-        for (int g = 0; g < list.GetSize(); ++g) {
-            const std::vector<CFInfo*> named = list.GetAt(g)->m_Named;
-            if (named.empty()) engine.ExtractOutputFile(g, outDir, &state, false);
-            for (CFInfo* part : named)
-                engine.ExtractOutputFile(g, outDir, &state, false, part);
-        }
+        ExtractTest::ScanAndExtract({dir.Write("mail.eml", mail)});
     }
 
     const Bytes payload = RandomBytes(57 * 30 + 1, 1313);
