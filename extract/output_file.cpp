@@ -1,11 +1,11 @@
 #include "extract/output_file.h"
 
 #include "extract/output_path.h"
+#include "text/text_utils.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
-#include <random>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,20 +52,11 @@ int CopyInto(const std::string& path, int to)
 
 std::string CreateTempIn(const std::string& folder, int* err, int* fd)
 {
-    *fd = -1;
-    std::string base = folder.empty() ? std::string(".") : folder;
-    if (base.back() != '/') base += '/';
-    unsigned number = std::random_device{}() & 8191u;
-    int last = EEXIST;
-    for (int attempt = 0; attempt < 8192; ++attempt, number = (number + 1) & 8191u) {
-        const std::string path = base + "~ZRV" + std::to_string(number) + ".TMP";
-        *fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (*fd >= 0) return path;
-        last = errno ? errno : EIO;
-        if (last != EEXIST) break;
-    }
-    if (err) *err = last;
-    return {};
+    // An output gets the permissions a new file of the user's gets.
+    errno = 0;
+    std::string path = OpenTempFile(folder.empty() ? std::string(".") : folder, *fd, 0666);
+    if (*fd < 0 && err) *err = errno ? errno : EIO;
+    return path;
 }
 
 OutputFile::~OutputFile()

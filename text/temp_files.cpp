@@ -18,11 +18,15 @@ namespace {
 
 constexpr unsigned kNameRange = 8192; // numbers 0..8191 in "~ZRV<n>.TMP"
 
+// Where the search for a free number starts. Asking the system for random
+// bytes for every file costs more than decoding a small attachment, so
+// each thread seeds a cheap generator once.
 unsigned RandomStart()
 {
-    std::random_device device;
-    const auto now = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
-    return (device() ^ now) % kNameRange;
+    thread_local std::minstd_rand numbers(
+        std::random_device{}() ^
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    return static_cast<unsigned>(numbers() % kNameRange);
 }
 
 std::string JoinPath(const std::string& dir, const std::string& name)
@@ -33,13 +37,13 @@ std::string JoinPath(const std::string& dir, const std::string& name)
 
 // Creates "<prefix><n>.TMP" in `dir` exclusively, trying the following numbers
 // on collision. Returns the path (file left open in `fd`), or empty with errno set.
-std::string CreateExclusive(const std::string& dir, const char* prefix, int& fd)
+std::string CreateExclusive(const std::string& dir, const char* prefix, int& fd, unsigned mode = 0600)
 {
     const unsigned start = RandomStart();
     for (unsigned attempt = 0; attempt < kNameRange; ++attempt) {
         const std::string path =
             JoinPath(dir, prefix + std::to_string((start + attempt) % kNameRange) + ".TMP");
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0) return path;
         if (errno != EEXIST) return {};
     }
@@ -101,10 +105,10 @@ std::string MakeTempFile(const std::string& dir)
     return path;
 }
 
-std::string OpenTempFile(const std::string& dir, int& fd)
+std::string OpenTempFile(const std::string& dir, int& fd, unsigned mode)
 {
     fd = -1;
-    return CreateExclusive(dir.empty() ? GetTempDirectory() : dir, "~ZRV", fd);
+    return CreateExclusive(dir.empty() ? GetTempDirectory() : dir, "~ZRV", fd, mode);
 }
 
 int CanWriteDirectory(const std::string& dir)

@@ -28,8 +28,9 @@ std::string GetTempDirectory();
 // `dir` is empty) and returns its path. An existing file is never taken over:
 // when every name is in use or the folder refuses new files, the result is empty.
 std::string MakeTempFile(const std::string& dir);
-// The same, with the new file left open for writing in `fd` (-1 on failure).
-std::string OpenTempFile(const std::string& dir, int& fd);
+// The same, with the new file left open for writing in `fd` (-1 on failure
+// with errno set), created with `mode` (less the umask).
+std::string OpenTempFile(const std::string& dir, int& fd, unsigned mode = 0600);
 // "~ZRV<n>.TMP" or "~TMP<n>.TMP": the name of a temporary file this program
 // makes (one left in a folder by a run that was killed, perhaps).
 bool IsTempFileName(std::string_view name);
