@@ -246,14 +246,13 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
 
 void JsonReport::AddInput(const std::string& path, bool read, const std::string& why)
 {
-    for (json& input : m_Inputs) {
-        if (input["path"] == Text(path)) {
-            input["read"] = read;
-            input["reason"] = read ? json(nullptr) : json(Text(why));
-            return;
-        }
-    }
-    m_Inputs.push_back({{"path", Text(path)}, {"read", read}, {"reason", read ? json(nullptr) : json(Text(why))}});
+    json entry = {{"path", Text(path)}, {"read", read}, {"reason", read ? json(nullptr) : json(Text(why))}};
+    // An input met again (a scan that failed, then listed as unreadable) keeps one entry, the last word.
+    const auto [at, added] = m_InputIndex.try_emplace(path, m_Inputs.size());
+    if (added)
+        m_Inputs.push_back(std::move(entry));
+    else
+        m_Inputs[at->second] = std::move(entry);
 }
 
 json JsonReport::Document(std::string_view version, int exitStatus) const

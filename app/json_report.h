@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,7 @@ private:
     nlohmann::ordered_json m_Outputs = nlohmann::ordered_json::array();
     nlohmann::ordered_json m_Inputs = nlohmann::ordered_json::array();
     std::string m_OutputFolder;
+    std::map<std::string, std::size_t> m_InputIndex; // path to its place in m_Inputs
 };
 
 // Writes `text` to `path` ("-": standard output) in one step: a temporary

@@ -50,7 +50,8 @@ int RunUnattendedExtraction(MyCObArray& list, const Settings& settings, const Ru
                 lastError = r == 0 ? -1 : r;
                 group->m_Status |= ST_NOTEXTRACTED;
             }
-            if (watcher) watcher->Finished(*group, *named, r);
+            // The part list may have changed under the extraction: the named part as it stands now.
+            if (watcher) watcher->Finished(*group, n < group->m_Named.size() ? *group->m_Named[n] : *named, r);
         }
     }
     host.SetProgress(-1);
