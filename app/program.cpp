@@ -57,6 +57,7 @@ public:
         if (m_Host.StopFlagged()) {
             // Interrupted: the output being written was removed; nothing more is written.
             Fail("interrupted; the output file being written was removed");
+            WriteJsonReport(ExitStatusFor(-2));
             return ExitStatusFor(-2);
         }
         if (!WriteDumps() || !inputsOk) result = result >= 0 ? -1 : result;
@@ -116,7 +117,10 @@ private:
         if (!m_Json) return true;
         for (const auto& [path, why] : m_NotRead)
             m_Json->AddInput(path, false, why);
-        const std::string text = m_Json->Document(kVersion, exitStatus).dump(2) + "\n";
+        // Every string was made valid UTF-8; the replacing handler only guards against a slip.
+        const std::string text =
+            m_Json->Document(kVersion, exitStatus).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+            "\n";
         if (WriteFileAtomically(m_Cl.reportJson, text)) return true;
         Fail("cannot write the JSON report " + Quoted(m_Cl.reportJson));
         return false;
