@@ -41,20 +41,22 @@ void Sha256::Block(const std::uint8_t* p)
         const std::uint32_t s1 = Rotr(w[i - 2], 17) ^ Rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    auto v = m_H; // a..h
+    std::uint32_t a = m_H[0], b = m_H[1], c = m_H[2], d = m_H[3], e = m_H[4], f = m_H[5], g = m_H[6], h = m_H[7];
     for (int i = 0; i < 64; ++i) {
-        const std::uint32_t s1 = Rotr(v[4], 6) ^ Rotr(v[4], 11) ^ Rotr(v[4], 25);
-        const std::uint32_t ch = (v[4] & v[5]) ^ (~v[4] & v[6]);
-        const std::uint32_t t1 = v[7] + s1 + ch + kRound[i] + w[i];
-        const std::uint32_t s0 = Rotr(v[0], 2) ^ Rotr(v[0], 13) ^ Rotr(v[0], 22);
-        const std::uint32_t maj = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-        for (int k = 7; k > 0; --k)
-            v[k] = v[k - 1];
-        v[4] += t1;
-        v[0] = t1 + s0 + maj;
+        const std::uint32_t t1 = h + (Rotr(e, 6) ^ Rotr(e, 11) ^ Rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+        const std::uint32_t t2 = (Rotr(a, 2) ^ Rotr(a, 13) ^ Rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        h = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
     }
+    const std::array<std::uint32_t, 8> add = {a, b, c, d, e, f, g, h};
     for (int k = 0; k < 8; ++k)
-        m_H[k] += v[k];
+        m_H[k] += add[k];
 }
 
 void Sha256::Update(const void* data, std::size_t size)
