@@ -30,6 +30,7 @@ constexpr std::array kGnuSwitches = {
     SwitchName{"--report=", ArgCode::Report},      SwitchName{"--listdump=", ArgCode::ListDump},
     SwitchName{"--logfile=", ArgCode::LogFile},    SwitchName{"--silent", ArgCode::Silent},
     SwitchName{"--help", ArgCode::Help},           SwitchName{"--version", ArgCode::Version},
+    SwitchName{"--report-json=", ArgCode::ReportJson}, SwitchName{"--keep-dates", ArgCode::KeepDates},
 };
 
 bool TakesValue(std::string_view name)
@@ -52,7 +53,7 @@ const SwitchName* FindSwitch(std::string_view token, const auto& table)
 bool IsValueSwitch(ArgCode code)
 {
     return code == ArgCode::OutDir || code == ArgCode::Report || code == ArgCode::ListDump ||
-           code == ArgCode::LogFile;
+           code == ArgCode::LogFile || code == ArgCode::ReportJson;
 }
 
 bool IsBlank(char c)
@@ -127,6 +128,12 @@ void Apply(CommandLine& cl, ArgCode code, std::string value, std::string_view or
         break;
     case ArgCode::Version:
         cl.version = true;
+        break;
+    case ArgCode::ReportJson:
+        cl.reportJson = std::move(value);
+        break;
+    case ArgCode::KeepDates:
+        cl.keepDates = true;
         break;
     }
 }
@@ -250,7 +257,12 @@ std::string UsageText()
            "  --report=F, /report=F      write a report of the output list to F\n"
            "  --listdump=F, /listdump=F  write the list dump (diagnostics) to F\n"
            "  --logfile=F, /logfile=F    write the log to F (\"-\": standard error)\n"
-           "  --silent, /Silent          no warnings about skipped arguments\n"
+           "  --report-json=F            write a JSON report of the run to F (\"-\":\n"
+           "                             standard output)\n"
+           "  --keep-dates               give each output file the date of its first\n"
+           "                             part's message\n"
+           "  --silent, /Silent          no warnings about skipped arguments, and no\n"
+           "                             progress line on a terminal\n"
            "  --readclipboard            read the clipboard as an input (desktop only)\n"
            "  --uninstall                remove the file associations (desktop only)\n"
            "  --help                     show this text and exit\n"

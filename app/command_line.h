@@ -29,6 +29,8 @@ enum class ArgCode : int
     Silent = 9,
     Help = 10,
     Version = 11,
+    ReportJson = 12, // GNU spelling only, like those after it
+    KeepDates = 13,
 };
 
 // Takes one token from the front of a command line held as one text (the
@@ -54,6 +56,8 @@ struct CommandLine
     std::string report;
     std::string listDump;
     std::string logFile;                    // "-" means standard error
+    std::string reportJson;                 // "-" means standard output
+    bool keepDates = false;                 // outputs get their message's date
     std::vector<std::string> files;         // file names and patterns, in order
     std::vector<std::string> unknown;       // switches that were skipped
     std::vector<std::string> missingValues; // switches given without their value

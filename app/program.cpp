@@ -3,19 +3,26 @@
 #include "app/command_line.h"
 #include "app/engine.h"
 #include "app/interrupts.h"
+#include "app/json_report.h"
 #include "app/settings_ini.h"
 #include "app/unattended.h"
 #include "app/wildcards.h"
+#include "extract/output_path.h"
 #include "io/file_identity.h"
 #include "model/records.h"
 #include "model/run_context.h"
 #include "platform/headless_host.h"
 #include "scan/input_sources.h"
+#include "text/display_text.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <memory>
 #include <ostream>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -28,7 +35,7 @@ std::string Quoted(const std::string& s)
 }
 
 // One unattended run from the parsed command line to the exit status.
-class UnattendedRun
+class UnattendedRun : private OutputWatcher
 {
 public:
     UnattendedRun(const CommandLine& cl, Engine& engine, const std::string& iniPath, std::ostream& err)
@@ -42,26 +49,94 @@ public:
         if (!ChooseOutputFolder() || !KeepInputsSafe() || !OpenLogFile()) return kExitCannotStart;
         m_Host.SetOverwriteAll(m_App.core.Overwrite);
         m_Host.WatchStopFlag(InterruptFlag());
+        StartReporting();
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
-        int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir);
+        int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir, this);
+        m_Host.EndProgressLine();
         if (m_Host.StopFlagged()) {
             // Interrupted: the output being written was removed; nothing more is written.
             Fail("interrupted; the output file being written was removed");
+            WriteJsonReport(ExitStatusFor(-2));
             return ExitStatusFor(-2);
         }
         if (!WriteDumps() || !inputsOk) result = result >= 0 ? -1 : result;
         SaveSettingsFile();
+        if (!WriteJsonReport(ExitStatusFor(result))) result = -1;
         return ExitStatusFor(result);
     }
 
 private:
+    // The JSON report collects the log of each output; the progress line
+    // shows only on a terminal that the run writes nothing else to.
+    void StartReporting()
+    {
+        if (!m_Cl.reportJson.empty()) {
+            m_Json = std::make_unique<JsonReport>();
+            m_Json->SetOutputFolder(m_OutDir);
+            m_Host.KeepLog(true);
+        }
+        if (&m_Err == &std::cerr && !m_Cl.silent && m_Cl.logFile != "-" && ::isatty(STDERR_FILENO))
+            m_Host.ShowProgressOn(stderr);
+    }
+
+    void Starting(const CFInfo& named, int number, int count) override
+    {
+        if (m_Json) m_Host.TakeLogText(); // what came before belongs to no output
+        m_Host.SetProgressTask("writing output " + std::to_string(number) + " of " + std::to_string(count) + ": " +
+                                   ShortName(named.m_DestFile),
+                               0);
+        m_Host.SetProgress(0);
+    }
+
+    void Finished(const CSortInfo& group, const CFInfo& named, int result) override
+    {
+        const std::string path = OutputPath(named);
+        if (m_Cl.keepDates && result > 0 && named.m_Time != 0 && !path.empty()) {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(named.m_Time), 0}};
+            if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+                Warn("cannot set the date of " + Quoted(ToShownText(path)) + ": " + std::strerror(errno));
+        }
+        if (m_Json) m_Json->AddOutput(group, named, path, m_Host.TakeLogText(), result);
+    }
+
+    // Where the output of `named` was written (as the extraction builds it).
+    std::string OutputPath(const CFInfo& named) const
+    {
+        return BuildOutputPath(ResolveOutputFolder(m_OutDir, named.m_File), named.m_DestFile);
+    }
+
+    static std::string ShortName(const std::string& path)
+    {
+        const std::size_t slash = path.rfind('/');
+        return ToShownText(CapText(slash == std::string::npos ? path : path.substr(slash + 1), 48));
+    }
+
+    bool WriteJsonReport(int exitStatus)
+    {
+        if (!m_Json) return true;
+        for (const auto& [path, why] : m_NotRead)
+            m_Json->AddInput(path, false, why);
+        // Every string was made valid UTF-8; the replacing handler only guards against a slip.
+        const std::string text =
+            m_Json->Document(kVersion, exitStatus).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+            "\n";
+        if (WriteFileAtomically(m_Cl.reportJson, text)) return true;
+        Fail("cannot write the JSON report " + Quoted(m_Cl.reportJson));
+        return false;
+    }
+
     void Warn(const std::string& text)
     {
+        m_Host.EndProgressLine();
         if (!m_Cl.silent) m_Err << "zarvex: " << text << '\n';
         if (m_Host.HasLog() && m_Cl.logFile != "-") m_Host.Log(text + "\r\n");
     }
-    void Fail(const std::string& text) { m_Err << "zarvex: " << text << '\n'; }
+    void Fail(const std::string& text)
+    {
+        m_Host.EndProgressLine();
+        m_Err << "zarvex: " << text << '\n';
+    }
 
     // Without a settings file the defaults apply, checked like loaded values.
     void LoadSettingsFile()
@@ -130,6 +205,7 @@ private:
         if (!m_Cl.logFile.empty() && m_Cl.logFile != "-") files.emplace_back("log file", m_Cl.logFile);
         if (!m_Cl.report.empty()) files.emplace_back("report", m_Cl.report);
         if (!m_Cl.listDump.empty()) files.emplace_back("list dump", m_Cl.listDump);
+        if (!m_Cl.reportJson.empty() && m_Cl.reportJson != "-") files.emplace_back("JSON report", m_Cl.reportJson);
         return files;
     }
 
@@ -181,7 +257,7 @@ private:
     {
         InputContext ctx(m_List, m_App.core, m_Run, m_Host,
                          [this](const std::string& path, MyCObArray& list, const Settings& s, RunContext& r,
-                                Host& h) { return m_Engine.Scan(path, list, s, r, h); });
+                                Host& h) { return ScanOne(path, list, s, r, h); });
         ctx.quiet = true;
         if (m_Cl.files.empty()) Warn("no input files were named");
         for (const std::string& arg : m_Cl.files) {
@@ -193,10 +269,26 @@ private:
             }
         }
         for (const auto& [path, err] : ctx.unreadable) {
+            m_NotRead.emplace_back(path, std::strerror(err));
             if (m_Cl.logFile != "-") m_Err << "zarvex: cannot read " << Quoted(path) << ": " << std::strerror(err) << '\n';
             m_InputsOk = false;
         }
         return m_InputsOk;
+    }
+
+    // Scans one file, with the progress line showing it and the report noting it.
+    int ScanOne(const std::string& path, MyCObArray& list, const Settings& s, RunContext& r, Host& h)
+    {
+        struct stat st
+        {
+        };
+        const std::int64_t size = ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
+        m_Host.SetProgressTask("scanning " + ShortName(path), size);
+        m_Host.SetProgress(0);
+        const int found = m_Engine.Scan(path, list, s, r, h);
+        m_Host.EndProgressLine();
+        if (m_Json) m_Json->AddInput(path, found >= 0, "the scan failed");
+        return found;
     }
 
     bool AddOne(const std::string& path, InputContext& ctx)
@@ -205,12 +297,15 @@ private:
         {
         };
         if (::stat(path.c_str(), &st) != 0) {
-            Warn("skipped " + Quoted(path) + ": " + std::strerror(errno));
+            const int e = errno;
+            Warn("skipped " + Quoted(path) + ": " + std::strerror(e));
+            m_NotRead.emplace_back(path, std::strerror(e));
             m_InputsOk = false;
             return true;
         }
         if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
             Warn("skipped " + Quoted(path) + ": not a regular file or folder");
+            m_NotRead.emplace_back(path, "not a regular file or folder");
             m_InputsOk = false;
             return true;
         }
@@ -262,6 +357,8 @@ private:
     std::string m_OutDir;
     HeadlessHost m_Host;
     MyCObArray m_List;
+    std::unique_ptr<JsonReport> m_Json;
+    std::vector<std::pair<std::string, std::string>> m_NotRead; // inputs not read, and why
 };
 
 void WarnAboutArguments(const CommandLine& cl, std::ostream& err)

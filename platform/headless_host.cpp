@@ -8,6 +8,7 @@ namespace zarvex {
 
 HeadlessHost::~HeadlessHost()
 {
+    EndProgressLine();
     if (m_OwnsLogFile && m_LogFile) std::fclose(m_LogFile);
 }
 
@@ -49,6 +50,49 @@ void HeadlessHost::Log(std::string_view markedText)
             std::fflush(m_LogFile);
         }
     }
+}
+
+void HeadlessHost::SetProgressTask(std::string label, std::int64_t bytes)
+{
+    m_ProgressLabel = std::move(label);
+    m_ProgressBytes = bytes;
+    m_TaskStart = std::chrono::steady_clock::now();
+    m_FreshTask = true;
+}
+
+void HeadlessHost::SetProgress(double percent)
+{
+    if (!m_ProgressOut || percent < 0 || m_ProgressLabel.empty()) return;
+    using namespace std::chrono;
+    const auto now = steady_clock::now();
+    // A few redraws a second are enough for the eye and cost nothing.
+    if (!m_FreshTask && now - m_LastDrawn < milliseconds(200)) return;
+    m_FreshTask = false;
+    m_LastDrawn = now;
+    if (percent > 100) percent = 100;
+    std::string line = "\r" + m_ProgressLabel;
+    char tail[64];
+    std::snprintf(tail, sizeof tail, " %3d%%", static_cast<int>(percent));
+    line += tail;
+    const double seconds = duration<double>(now - m_TaskStart).count();
+    if (m_ProgressBytes > 0 && seconds > 0) {
+        const double mb = static_cast<double>(m_ProgressBytes) * percent / 100.0 / 1e6;
+        std::snprintf(tail, sizeof tail, " %.1f MB/s", mb / seconds);
+        line += tail;
+    }
+    line += "\x1b[K"; // clears what a longer line left behind
+    std::fwrite(line.data(), 1, line.size(), m_ProgressOut);
+    std::fflush(m_ProgressOut);
+    m_ProgressShown = true;
+}
+
+void HeadlessHost::EndProgressLine()
+{
+    m_ProgressLabel.clear();
+    if (!m_ProgressOut || !m_ProgressShown) return;
+    std::fputs("\r\x1b[K", m_ProgressOut);
+    std::fflush(m_ProgressOut);
+    m_ProgressShown = false;
 }
 
 int HeadlessHost::Ask(Prompt prompt, std::string_view)

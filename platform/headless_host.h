@@ -5,9 +5,12 @@
 
 #include "platform/host.h"
 
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace zarvex {
 
@@ -31,7 +34,18 @@ public:
     void WatchStopFlag(const volatile std::sig_atomic_t* flag) { m_StopFlag = flag; }
     bool StopFlagged() const { return m_StopFlag && *m_StopFlag != 0; }
 
-    void SetProgress(double) override {}
+    // The one updating progress line (null: none, the default). The caller
+    // passes standard error only when it is a terminal.
+    void ShowProgressOn(std::FILE* terminal) { m_ProgressOut = terminal; }
+    // What the progress line shows from now on: `label`, the percent, and the
+    // rate when `bytes` (the amount behind 100 percent) is known.
+    void SetProgressTask(std::string label, std::int64_t bytes);
+    // Erases the progress line, if one is shown.
+    void EndProgressLine();
+    // The log text kept (KeepLog) since the last call, handed over.
+    std::string TakeLogText() { return std::exchange(m_LogText, {}); }
+
+    void SetProgress(double percent) override;
     bool PumpMessages() override { return true; }
     bool AbortRequested() const override { return m_Abort || StopFlagged(); }
     void RequestAbort() override { m_Abort = true; }
@@ -53,6 +67,12 @@ private:
     std::string m_LogText;
     std::FILE* m_LogFile = nullptr;
     bool m_OwnsLogFile = false;
+    std::FILE* m_ProgressOut = nullptr;
+    std::string m_ProgressLabel;
+    std::int64_t m_ProgressBytes = 0;
+    std::chrono::steady_clock::time_point m_TaskStart{}, m_LastDrawn{};
+    bool m_ProgressShown = false;
+    bool m_FreshTask = false;
 };
 
 } // namespace zarvex

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcompfaceg1-dev
+  libcompfaceg1-dev nlohmann-json3-dev
   qt6-base-dev xvfb xauth
   sharutils python3 mpack
   # yEnc decoder no one here wrote, for the end-to-end benchmark.

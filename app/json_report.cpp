@@ -1,0 +1,312 @@
+#include "app/json_report.h"
+
+#include "app/sha256.h"
+#include "codec/msg_type.h"
+#include "extract/output_path.h"
+#include "model/data_types.h"
+#include "model/list_dump.h"
+#include "model/records.h"
+#include "text/ascii.h"
+#include "text/display_text.h"
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <iostream>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace zarvex {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// The state words of the low four status bits.
+constexpr std::array<const char*, 5> kStateWords = {"changed", "started", "complete", "too many parts",
+                                                    "missing parts"};
+
+json Text(std::string_view text)
+{
+    return JsonSafeText(text);
+}
+
+// Length of the UTF-8 sequence a lead byte starts (0: not a lead byte).
+std::size_t SequenceLength(unsigned char lead)
+{
+    if (lead < 0x80) return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) return 2;
+    if (lead >= 0xE0 && lead <= 0xEF) return 3;
+    if (lead >= 0xF0 && lead <= 0xF4) return 4;
+    return 0;
+}
+
+// The parts an output is written from: the named part and those that follow
+// it in the record up to the next output's named part.
+std::vector<const CFInfo*> OutputParts(const CSortInfo& group, const CFInfo& named)
+{
+    std::vector<const CFInfo*> parts;
+    const int first = group.IndexOfPart(&named);
+    if (first < 0) return {&named};
+    for (int i = first; i < group.GetSize(); ++i) {
+        const CFInfo* part = group.GetAt(i);
+        if (i > first && group.IndexOfNamed(part) >= 0 && !EqualsIgnoreCase(part->m_DestFile, named.m_DestFile))
+            break;
+        parts.push_back(part);
+    }
+    return parts;
+}
+
+// The log lines of one output, without colour markers and line ends.
+std::vector<std::string> LogLines(std::string_view log)
+{
+    std::vector<std::string> lines;
+    while (!log.empty()) {
+        const std::size_t end = log.find('\n');
+        std::string_view line = log.substr(0, end);
+        log.remove_prefix(end == std::string_view::npos ? log.size() : end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.remove_suffix(1);
+        while (!line.empty() && line.front() == '\t')
+            line.remove_prefix(1);
+        if (!line.empty()) lines.emplace_back(line);
+    }
+    return lines;
+}
+
+// Whether a log line reports a line of `part` ("... line 12 of <input>,").
+bool NamesLineOf(const std::string& line, const CFInfo& part)
+{
+    const std::string of = " of " + part.m_File + ",";
+    for (std::size_t at = line.find("line "); at != std::string::npos; at = line.find("line ", at + 1)) {
+        std::size_t p = at + 5;
+        std::int64_t n = 0;
+        const std::size_t digits = p;
+        while (p < line.size() && IsAsciiDigit(static_cast<unsigned char>(line[p])))
+            n = n * 10 + (line[p++] - '0');
+        if (p == digits || line.compare(p, of.size(), of) != 0) continue;
+        if (n >= part.m_StartLine && (part.m_EndLine <= 0 || n <= part.m_EndLine)) return true;
+    }
+    return false;
+}
+
+json Checks(const CFInfo& part, const std::vector<std::string>& log)
+{
+    json checks = {{"damaged", (part.m_Status & ST_DATAERROR) != 0}};
+    if (part.m_MsgType & MT_YENC) {
+        if (part.m_yEndSize > 0) checks["yencSize"] = {{"stated", part.m_yEndSize}, {"written", part.m_Length}};
+        if (part.m_yPartCrc != 0) {
+            char crc[9];
+            std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(part.m_yPartCrc));
+            checks["yencPartCrc"] = crc;
+        }
+    }
+    json messages = json::array();
+    for (const std::string& line : log)
+        if (NamesLineOf(line, part)) messages.push_back(Text(line));
+    checks["messages"] = std::move(messages);
+    return checks;
+}
+
+// The copy of `part` that was decoded instead of it, if one was.
+const CFInfo* DuplicateUsed(const CFInfo& part)
+{
+    for (const CFInfo* dup = part.m_pNextDup.get(); dup; dup = dup->m_pNextDup.get())
+        if (dup->TestFlag(PF_WRITTEN)) return dup;
+    return nullptr;
+}
+
+json PartJson(const CFInfo& part, const std::vector<std::string>& log)
+{
+    json j = {
+        {"input", Text(part.m_File)},
+        {"bytes", {{"start", part.m_SPos}, {"end", part.m_EPos}}},
+        {"lines", {{"first", part.m_StartLine}, {"last", part.m_EndLine}}},
+        {"subject", Text(part.m_FullSubj.empty() ? part.m_Subject : part.m_FullSubj)},
+        {"from", Text(part.m_From)},
+        {"date", IsoDate(part.m_Time)},
+        {"newsgroups", Text(part.m_Newsgroups)},
+        {"part", part.m_Part},
+        {"total", part.m_Total},
+        {"checks", Checks(part, log)},
+    };
+    const CFInfo* dup = DuplicateUsed(part);
+    j["duplicateUsed"] = dup != nullptr;
+    if (dup) {
+        j["duplicate"] = {{"input", Text(dup->m_File)},
+                          {"lines", {{"first", dup->m_StartLine}, {"last", dup->m_EndLine}}},
+                          {"checks", Checks(*dup, log)}};
+    }
+    return j;
+}
+
+// The status number the text report shows for these parts.
+int ReportStatus(const std::vector<const CFInfo*>& parts)
+{
+    int status = 0;
+    for (const CFInfo* part : parts)
+        if (!status || (part->m_Status & ~GS_MASK) != 0) status = part->m_Status ? part->m_Status : status;
+    return status;
+}
+
+json MissingNumbers(const std::vector<const CFInfo*>& parts, int expected)
+{
+    std::set<int> present;
+    for (const CFInfo* part : parts)
+        present.insert(part->m_Part);
+    json missing = json::array();
+    for (int n = 1; n <= expected; ++n)
+        if (!present.contains(n)) missing.push_back(n);
+    return missing;
+}
+
+std::string ResultWord(const CSortInfo& group, int result)
+{
+    if (result <= 0) return "not written";
+    return (group.m_Status & ST_DATAERROR) ? "damaged" : "written";
+}
+
+} // namespace
+
+std::string JsonSafeText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = SequenceLength(static_cast<unsigned char>(text[i]));
+        if (n > 0 && i + n <= text.size() && IsValidUtf8(text.substr(i, n))) {
+            out.append(text.substr(i, n));
+            i += n;
+            continue;
+        }
+        char escape[5];
+        std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned char>(text[i]));
+        out += escape;
+        ++i;
+    }
+    return out;
+}
+
+json IsoDate(std::int64_t seconds)
+{
+    if (seconds == 0) return nullptr;
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    char text[40];
+    if (!gmtime_r(&t, &tm) || std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm) == 0) return nullptr;
+    return text;
+}
+
+void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const std::string& path,
+                           std::string_view log, int result)
+{
+    const std::vector<const CFInfo*> parts = OutputParts(group, named);
+    const std::vector<std::string> lines = LogLines(log);
+    std::uint32_t encoding = 0;
+    int dataType = 0;
+    for (const CFInfo* part : parts) {
+        if (!encoding) encoding = part->m_MsgType;
+        if (!dataType) dataType = part->m_DataType;
+    }
+    const int status = ReportStatus(parts);
+    json out = {
+        {"name", Text(named.m_DestFile)},
+        {"originalName", Text(named.m_OrigName.empty() ? named.m_DestFile : named.m_OrigName)},
+        {"folder", Text(path.empty() ? std::string() : FolderOf(path))},
+        {"result", ResultWord(group, result)},
+        {"encoding", std::string(MsgTypeName(encoding))},
+        {"dataType", dataType ? std::string(DataTypeName(dataType)) : "unknown"},
+        {"status",
+         {{"code", status},
+          {"state", kStateWords[static_cast<std::size_t>(group.m_Status & GS_MASK) % kStateWords.size()]},
+          {"damaged", (group.m_Status & ST_DATAERROR) != 0},
+          {"notExtracted", (group.m_Status & ST_NOTEXTRACTED) != 0}}},
+        {"parts", {{"expected", group.m_Expected}, {"found", group.m_Found}}},
+        {"missingParts", MissingNumbers(parts, group.m_Expected)},
+    };
+    struct stat st{};
+    const bool exists = result > 0 && !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    out["size"] = exists ? json(static_cast<std::int64_t>(st.st_size)) : json(nullptr);
+    const auto sha = exists ? Sha256OfFile(path) : std::nullopt;
+    out["sha256"] = sha ? json(*sha) : json(nullptr);
+    json partList = json::array();
+    for (const CFInfo* part : parts)
+        partList.push_back(PartJson(*part, lines));
+    out["partList"] = std::move(partList);
+    json logJson = json::array();
+    for (const std::string& line : lines)
+        logJson.push_back(Text(line));
+    out["log"] = std::move(logJson);
+    m_Outputs.push_back(std::move(out));
+}
+
+void JsonReport::AddInput(const std::string& path, bool read, const std::string& why)
+{
+    json entry = {{"path", Text(path)}, {"read", read}, {"reason", read ? json(nullptr) : json(Text(why))}};
+    // An input met again (a scan that failed, then listed as unreadable) keeps one entry, the last word.
+    const auto [at, added] = m_InputIndex.try_emplace(path, m_Inputs.size());
+    if (added)
+        m_Inputs.push_back(std::move(entry));
+    else
+        m_Inputs[at->second] = std::move(entry);
+}
+
+json JsonReport::Document(std::string_view version, int exitStatus) const
+{
+    int written = 0, damaged = 0, read = 0;
+    for (const json& out : m_Outputs) {
+        written += out["result"] == "written";
+        damaged += out["result"] == "damaged";
+    }
+    for (const json& in : m_Inputs)
+        read += in["read"] == true;
+    const int outputs = static_cast<int>(m_Outputs.size());
+    const int inputs = static_cast<int>(m_Inputs.size());
+    return {
+        {"program", "zarvex"},
+        {"version", std::string(version)},
+        {"exitStatus", exitStatus},
+        {"outputFolder", Text(m_OutputFolder)},
+        {"counts",
+         {{"outputs", outputs},
+          {"written", written},
+          {"damaged", damaged},
+          {"notWritten", outputs - written - damaged},
+          {"inputs", inputs},
+          {"inputsRead", read},
+          {"inputsNotRead", inputs - read}}},
+        {"outputs", m_Outputs},
+        {"inputs", m_Inputs},
+    };
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& text)
+{
+    if (path == "-") {
+        std::cout << text << std::flush;
+        return static_cast<bool>(std::cout);
+    }
+    const std::string folder = FolderOf(path);
+    std::string temp = (folder.empty() ? std::string(".") : folder) + "/.zarvex-report-XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    bool ok = ::fchmod(fd, 0666 & ~mask) == 0;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += static_cast<std::size_t>(n);
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+} // namespace zarvex

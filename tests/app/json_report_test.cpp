@@ -1,0 +1,202 @@
+// The run report for scripts (--report-json), message dates on outputs
+// (--keep-dates) and the progress line on a terminal, through the built program.
+#include "app/json_report.h"
+#include "app/sha256.h"
+#include "support/encoders.h"
+#include "support/test_support.h"
+#include "support/yenc_posting.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#ifdef ZARVEX_BINARY
+
+namespace zarvex {
+namespace {
+
+using nlohmann::json;
+
+std::string Quote(const std::string& s)
+{
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string Mail(const std::string& subject, const std::string& body)
+{
+    return "From: poster@example.org\nNewsgroups: alt.test\nSubject: " + subject +
+           "\nDate: Fri, 2 Jan 2026 03:04:05 +0000\n\n" + body + "\n";
+}
+
+// A UU posting of `data` in `total` messages; `damagedCopy` (1-based) is
+// posted twice, its first copy missing ten characters of a data line.
+std::string UuPosting(const std::string& name, const std::string& data, int total, int damagedCopy = 0)
+{
+    std::vector<std::string> lines = test::UuLines(data);
+    lines.insert(lines.begin(), "begin 644 " + name);
+    lines.insert(lines.end(), {"`", "end"});
+    const std::size_t each = lines.size() / total;
+    std::string mbox;
+    for (int i = 0; i < total; ++i) {
+        std::string body;
+        for (std::size_t k = i * each; k < (i + 1 == total ? lines.size() : (i + 1) * each); ++k)
+            body += lines[k] + "\n";
+        const std::string mail =
+            Mail(total == 1 ? name : name + " (" + std::to_string(i + 1) + "/" + std::to_string(total) + ")", body);
+        if (i + 1 == damagedCopy) {
+            std::string copy = mail;
+            copy.erase(copy.find("\nM", copy.find("\nM") + 1) + 30, 10);
+            mbox += copy;
+        }
+        mbox += mail;
+    }
+    return mbox;
+}
+
+class JsonReportRun : public ::testing::Test
+{
+protected:
+    // Runs the program in the test folder; `shell` wraps the command line.
+    int Run(const std::vector<std::string>& args, const std::string& redirect = " 2>" + Quote("stderr.txt"))
+    {
+        std::string cmd = "ZARVEX_INI=" + Quote(dir / "Zarvex.ini") + " " + Quote(ZARVEX_BINARY);
+        for (const std::string& a : args)
+            cmd += " " + Quote(a);
+        const int w = std::system(("cd " + Quote(dir.Path().string()) + " && " + cmd + redirect).c_str());
+        return WIFEXITED(w) ? WEXITSTATUS(w) : -1;
+    }
+    std::string Out(const std::string& name) { return dir / ("out/" + name); }
+    std::string Read(const std::string& name) { return test::ReadFile(dir / name); }
+    json ReportOf(const std::string& name)
+    {
+        const std::string path = dir / name;
+        EXPECT_EQ(std::system(("python3 -c 'import json,sys; json.load(sys.stdin)' <" + Quote(path)).c_str()), 0)
+            << "a JSON parser reads the report";
+        return json::parse(test::ReadFile(path));
+    }
+    static const json& OutputNamed(const json& report, const std::string& name)
+    {
+        for (const json& out : report["outputs"])
+            if (out["name"] == name) return out;
+        static const json none;
+        ADD_FAILURE() << "no output " << name;
+        return none;
+    }
+
+    test::TempDir dir;
+    bool made = (::mkdir((dir / "out").c_str(), 0755), true);
+};
+
+TEST(Sha256, GivesTheFipsDigests)
+{
+    EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(Sha256Hex(std::string(1'000'000, 'a')),
+              "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
+{
+    const std::string picture = test::RandomBytes(3'000, 1), movie = test::RandomBytes(9'000, 2),
+                      repaired = test::RandomBytes(4'500, 3);
+    std::string mbox = UuPosting("picture.dat", picture, 1) + UuPosting("repaired.dat", repaired, 3, 2);
+    const std::vector<std::string> articles = test::YencArticles(movie, "movie.bin", 3'000);
+    mbox += articles[0] + "\n" + articles[2] + "\n";
+    dir.Write("mail.mbox", mbox);
+    EXPECT_EQ(Run({"--extract", "--outdir=out", "--report-json=report.json", "mail.mbox", "missing.mbox"}), 255);
+    const json report = ReportOf("report.json");
+    EXPECT_EQ(report["exitStatus"], 255);
+    EXPECT_EQ(report["counts"]["outputs"], 3);
+    EXPECT_EQ(report["counts"]["inputsNotRead"], 1);
+
+    const json& pic = OutputNamed(report, "picture.dat");
+    EXPECT_EQ(pic["result"], "written");
+    EXPECT_EQ(pic["encoding"], "UU");
+    EXPECT_EQ(pic["size"], picture.size());
+    EXPECT_EQ(pic["sha256"], Sha256Hex(picture));
+    EXPECT_EQ(pic["partList"][0]["date"], "2026-01-02T03:04:05Z");
+    EXPECT_EQ(pic["partList"][0]["newsgroups"], "alt.test");
+
+    const json& mov = OutputNamed(report, "movie.bin");
+    EXPECT_EQ(mov["encoding"], "yEnc");
+    EXPECT_EQ(mov["parts"]["expected"], 3);
+    EXPECT_EQ(mov["parts"]["found"], 2);
+    EXPECT_EQ(mov["missingParts"], json::array({2}));
+    EXPECT_NE(mov["status"]["state"], "complete");
+
+    const json& rep = OutputNamed(report, "repaired.dat");
+    EXPECT_EQ(rep["result"], "written");
+    EXPECT_EQ(rep["sha256"], Sha256Hex(repaired));
+    const json& second = rep["partList"][1];
+    EXPECT_TRUE(second["duplicateUsed"]);
+    EXPECT_TRUE(second["checks"]["damaged"]);
+    ASSERT_EQ(second["checks"]["messages"].size(), 1u) << rep.dump(2);
+    EXPECT_NE(second["checks"]["messages"][0].get<std::string>().find("short line"), std::string::npos);
+    EXPECT_FALSE(rep["partList"][0]["duplicateUsed"]);
+
+    bool missingNoted = false;
+    for (const json& in : report["inputs"])
+        missingNoted |= in["path"] == "missing.mbox" && in["read"] == false && !in["reason"].get<std::string>().empty();
+    EXPECT_TRUE(missingNoted) << report["inputs"].dump();
+}
+
+TEST_F(JsonReportRun, NamesWithInvalidUtf8AndControlCharactersComeOutEscaped)
+{
+    EXPECT_EQ(JsonSafeText("caf\xc3\xa9 \xff\xc3("), "caf\xc3\xa9 \\xff\\xc3(");
+    dir.Write("mail.mbox", UuPosting("bad\x01\xff\x1bname.dat", test::RandomBytes(500, 4), 1));
+    Run({"--extract", "--outdir=out", "--report-json=report.json", "mail.mbox"});
+    const std::string text = Read("report.json");
+    EXPECT_NE(text.find("bad\\u0001\\\\xff\\u001bname.dat"), std::string::npos) << text;
+    EXPECT_EQ(ReportOf("report.json")["counts"]["outputs"], 1);
+}
+
+TEST_F(JsonReportRun, ReportGoesToStandardOutputAndNeverOverAnInput)
+{
+    dir.Write("mail.mbox", UuPosting("a.dat", "data", 1));
+    EXPECT_EQ(Run({"--extract", "--outdir=out", "--report-json=-", "mail.mbox"}, " >report.json 2>/dev/null"), 1);
+    EXPECT_EQ(ReportOf("report.json")["outputs"][0]["sha256"], Sha256Hex("data"));
+    EXPECT_EQ(Run({"--extract", "--outdir=out", "--report-json=mail.mbox", "mail.mbox"}), 255);
+    EXPECT_EQ(Read("mail.mbox"), UuPosting("a.dat", "data", 1));
+}
+
+TEST_F(JsonReportRun, KeepDatesGivesTheMessageTime)
+{
+    dir.Write("mail.mbox", UuPosting("a.dat", "data", 1));
+    ::mkdir((dir / "plain").c_str(), 0755);
+    EXPECT_EQ(Run({"--extract", "--keep-dates", "--outdir=out", "mail.mbox"}), 1);
+    EXPECT_EQ(Run({"--extract", "--outdir=plain", "mail.mbox"}), 1);
+    struct stat kept{}, plain{};
+    ASSERT_EQ(::stat(Out("a.dat").c_str(), &kept), 0);
+    ASSERT_EQ(::stat((dir / "plain/a.dat").c_str(), &plain), 0);
+    EXPECT_EQ(kept.st_mtime, 1767323045); // 2026-01-02T03:04:05Z
+    EXPECT_NE(plain.st_mtime, 1767323045);
+}
+
+TEST_F(JsonReportRun, ProgressLineOnlyOnATerminal)
+{
+    dir.Write("mail.mbox", UuPosting("big.dat", test::RandomBytes(200'000, 5), 2));
+    EXPECT_EQ(Run({"--extract", "--outdir=out", "mail.mbox"}, " 2>stderr.txt"), 1);
+    EXPECT_EQ(Read("stderr.txt"), "");
+    // Under a pseudo-terminal: the line shows the input, then the output, and is erased.
+    std::string inner = "ZARVEX_INI=" + Quote(dir / "Zarvex.ini") + " " + Quote(ZARVEX_BINARY) +
+                        " --extract --outdir=out2 mail.mbox";
+    ::mkdir((dir / "out2").c_str(), 0755);
+    const std::string cmd = "cd " + Quote(dir.Path().string()) + " && script -q -e -c " + Quote(inner) +
+                            " /dev/null >tty.txt 2>&1 </dev/null";
+    const int w = std::system(cmd.c_str());
+    EXPECT_EQ(WIFEXITED(w) ? WEXITSTATUS(w) : -1, 1);
+    const std::string tty = Read("tty.txt");
+    EXPECT_NE(tty.find("\rscanning mail.mbox"), std::string::npos) << tty;
+    EXPECT_NE(tty.find("MB/s"), std::string::npos) << tty;
+    EXPECT_NE(tty.find("\rwriting output 1 of 1: big.dat"), std::string::npos) << tty;
+    EXPECT_EQ(tty.substr(tty.size() - 4), "\r\x1b[K") << tty;
+}
+
+} // namespace
+} // namespace zarvex
+
+#endif
