@@ -444,7 +444,8 @@ Next OnContentParameters(ScanState& s)
     std::string name;
     if (CollectRfc2231Name(s, name)) {
         s.mime.m_FileName = std::move(name);
-        NameTheOpenPart(s, outsideHeader);
+        // "filename*=" counts as "filename=" does: the part gets its begin marker.
+        NameTheOpenPart(s, outsideHeader || s.rfc2231.fromFilename);
     }
 
     // The numbers and id of a partial message.

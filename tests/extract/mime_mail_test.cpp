@@ -140,5 +140,22 @@ INSTANTIATE_TEST_SUITE_P(Mails, HostileMail, ::testing::ValuesIn(Cases()),
                              return std::string(p.param.label);
                          });
 
+// A text attachment named only by an RFC 2231 parameter is as complete as
+// one named by "filename=": the name gives the part its begin marker.
+TEST_F(ExtractTest, Rfc2231NamedTextAttachmentIsComplete)
+{
+    const Bytes text = "Gr\xC3\xBC\xC3\x9F" "e\n";
+    std::string mail = Mail("--b\nContent-Type: text/plain\n\nHello.\n\n--b\nContent-Type: text/plain\n"
+                            "Content-Transfer-Encoding: base64\n"
+                            "Content-Disposition: attachment; filename*=utf-8''%C3%BCber.txt\n\n");
+    for (const std::string& line : Base64Lines(text)) mail += line + "\n";
+    EXPECT_GE(ScanAndExtract({dir.Write("mail.eml", mail + "\n--b--\n")}), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(text, ReadFile(Out("\xC3\xBC" "ber.txt")));
+    for (int g = 0; g < list.GetSize(); ++g) {
+        SCOPED_TRACE(list[g]->GetAt(0)->m_DestFile);
+        EXPECT_EQ(list[g]->m_Status & GS_MASK, 2);
+    }
+}
+
 } // namespace
 } // namespace zarvex::test
