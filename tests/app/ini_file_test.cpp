@@ -1,7 +1,9 @@
 #include "app/ini_file.h"
+#include "app/ini_location.h"
 
 #include "support/test_support.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,43 +30,31 @@ TEST(IniFileRead, SectionsKeysNumbersQuotesAndComments)
     EXPECT_EQ(ini.GetString("S", "q3"), "\"unbalanced");
 }
 
-TEST(IniFileWrite, SettingAKeyKeepsEverythingElse)
+TEST(IniFileWrite, SettingAKeyKeepsEverythingElseAndNewKeysGoToTheEndOfTheirSection)
 {
-    const std::string text = "; written by hand\n[Preferences]\n; my note\nEOLConversion=1\nMyOwnKey=hello\n"
-                             "\n[Other]\nkeep=me\n";
+    const std::string text = "; by hand\n[Preferences]\n; note\nEOLConversion=1\nMyOwnKey=hello\n\n[B]\ny=2\n";
     IniFile ini(text);
     ini.SetInt("Preferences", "EOLConversion", 0);
-    EXPECT_EQ(ini.Text(), "; written by hand\n[Preferences]\n; my note\nEOLConversion=0\nMyOwnKey=hello\n"
-                          "\n[Other]\nkeep=me\n");
-}
-
-TEST(IniFileWrite, NewKeysGoToTheEndOfTheirSectionAndCrLfStays)
-{
-    IniFile ini("[A]\nx=1\n\n[B]\ny=2\n");
-    ini.Set("A", "z", "3");
+    ini.Set("Preferences", "z", "3");
     ini.Set("C", "w", "4");
-    EXPECT_EQ(ini.Text(), "[A]\nx=1\nz=3\n\n[B]\ny=2\n\n[C]\nw=4\n");
+    EXPECT_EQ(ini.Text(), "; by hand\n[Preferences]\n; note\nEOLConversion=0\nMyOwnKey=hello\nz=3\n\n[B]\ny=2\n"
+                          "\n[C]\nw=4\n");
     IniFile crlf("[A]\r\nx=1\r\n");
     crlf.Set("A", "y", "2");
     EXPECT_EQ(crlf.Text(), "[A]\r\nx=1\r\ny=2\r\n");
 }
 
-TEST(IniFileWrite, ValuesReadBackExactly)
+TEST(IniFileWrite, ValuesReadBackExactlyAndLineBreaksCannotAddKeys)
 {
     IniFile ini;
     for (const std::string value : {" lead", "trail ", "\"q\"", "plain", "", "a=b", "semi;colon"}) {
         ini.Set("S", "k", value);
         EXPECT_EQ(IniFile(ini.Text()).GetString("S", "k"), value) << value;
     }
-}
-
-TEST(IniFileWrite, LineBreaksInAValueCannotAddKeys)
-{
-    IniFile ini;
-    ini.Set("Recent Dir List", "Dir1", "/tmp/a\n[Preferences]\nOverwrite=1");
-    const IniFile back(ini.Text());
-    EXPECT_FALSE(back.HasSection("Preferences"));
-    EXPECT_EQ(back.LineCount(), 2u);
+    IniFile dirs;
+    dirs.Set("Recent Dir List", "Dir1", "/tmp/a\n[Preferences]\nOverwrite=1");
+    EXPECT_FALSE(IniFile(dirs.Text()).HasSection("Preferences"));
+    EXPECT_EQ(IniFile(dirs.Text()).LineCount(), 2u);
 }
 
 TEST(IniFileDisk, MissingFileIsEmptyAndSaveCreatesIt)
@@ -88,9 +78,7 @@ TEST(IniFileDisk, SaveThroughASymbolicLinkKeepsTheLinkAndTheMode)
     ASSERT_EQ(ini.Load(dir / "link.ini"), 0);
     ini.SetInt("S", "k", 2);
     ASSERT_EQ(ini.Save(dir / "link.ini"), 0);
-    struct stat st
-    {
-    };
+    struct stat st{};
     ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
@@ -108,6 +96,58 @@ TEST(IniFileDisk, UnreadableFileOrFolderIsAnError)
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     EXPECT_NE(ini.Load(path), 0);
     EXPECT_EQ(ini.LineCount(), 0u);
+}
+
+IniEnvironment EnvWithConfig(const std::string& config)
+{
+    IniEnvironment env;
+    env.xdgConfigHome = config;
+    env.home = "/nonexistent-home";
+    return env;
+}
+
+TEST(IniLocationPortable, NameWithPeUsesTheFileBesideTheProgramAndCreatesIt)
+{
+    test::TempDir dir;
+    const IniLocation loc = LocateIniFile(dir / "ZarvexPE", EnvWithConfig(dir / "config"));
+    EXPECT_TRUE(loc.portable);
+    EXPECT_EQ(loc.path, dir / "Zarvex.ini");
+    EXPECT_EQ(test::ReadFile(dir / "Zarvex.ini"), " ") << "the probe rewrites the first byte";
+    test::WriteFile(dir / "Zarvex.ini", "[Window]\nCenter=40\n");
+    EXPECT_TRUE(CanRewriteFirstByte(dir / "Zarvex.ini", false));
+    EXPECT_EQ(test::ReadFile(dir / "Zarvex.ini"), "[Window]\nCenter=40\n") << "the probe keeps the content";
+    EXPECT_TRUE(IsPortableProgramName("/opt/x/zarvex-pe"));
+    EXPECT_TRUE(IsPortableProgramName("/opt/x/ZARVEXPE"));
+    EXPECT_FALSE(IsPortableProgramName("/home/pete/bin/zarvex")) << "only the file name counts";
+    EXPECT_FALSE(IsPortableProgramName("zarvex"));
+}
+
+TEST(IniLocationUser, ConfigFolderUnlessAWritableFileIsBesideTheProgram)
+{
+    test::TempDir dir;
+    const IniLocation loc = LocateIniFile(dir / "zarvex", EnvWithConfig(dir / "cfg"));
+    EXPECT_FALSE(loc.portable);
+    EXPECT_EQ(loc.path, dir / "cfg/Zarvex/Zarvex.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "cfg/Zarvex")) << "the folder is created";
+    EXPECT_FALSE(test::FileExists(dir / "Zarvex.ini"));
+    const std::string beside = dir.Write("Zarvex.ini", "[S]\n");
+    EXPECT_EQ(LocateIniFile(dir / "zarvex", EnvWithConfig(dir / "cfg")).path, beside);
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes every file";
+    ASSERT_EQ(::chmod(beside.c_str(), 0444), 0);
+    EXPECT_EQ(LocateIniFile(dir / "zarvexpe", EnvWithConfig(dir / "cfg")).path, dir / "cfg/Zarvex/Zarvex.ini")
+        << "a read-only file beside the program is passed over";
+}
+
+TEST(IniLocationUser, RelativeXdgFallsBackToHomeOverrideWinsAndNoHomeMeansNoFile)
+{
+    test::TempDir dir;
+    IniEnvironment env;
+    env.xdgConfigHome = "relative/config";
+    env.home = dir.Path().string();
+    EXPECT_EQ(LocateIniFile(dir / "zarvex", env).path, dir / ".config/Zarvex/Zarvex.ini");
+    env.overridePath = "/some/where/test.ini";
+    EXPECT_EQ(LocateIniFile("/usr/bin/zarvex", env).path, "/some/where/test.ini");
+    EXPECT_TRUE(LocateIniFile("/nonexistent/zarvex", IniEnvironment{}).path.empty());
 }
 
 } // namespace

@@ -58,23 +58,6 @@ TEST_F(Program, HelpVersionAndRunsThatNeedTheWindowTouchNoSettings)
     EXPECT_FALSE(test::FileExists(iniPath));
 }
 
-TEST_F(Program, ExtractsEveryNamedFileAndExitsWithTheCount)
-{
-    EXPECT_EQ(Run({"/EXTRACT", "/outdir=" + outDir, "/report=" + (dir / "r.txt"), In("a.bin\nb.bin\nc.bin\n")}), 3);
-    EXPECT_EQ(test::ReadFile(outDir + "/b.bin"), "data:b.bin");
-    EXPECT_EQ(test::ReadFile(dir / "r.txt"), "a.bin status 0\nb.bin status 0\nc.bin status 0\n");
-    EXPECT_EQ(engine.evaluations, 1);
-    EXPECT_TRUE(err.str().empty()) << err.str();
-}
-
-TEST_F(Program, AFailedOutputMakesTheRunFail)
-{
-    EXPECT_EQ(Extract({"--report=" + (dir / "r.txt"), In("a.bin\nfail.bin\nb.bin\n")}), 255);
-    EXPECT_TRUE(test::FileExists(outDir + "/b.bin")) << "the other files are still written";
-    EXPECT_NE(test::ReadFile(dir / "r.txt").find("fail.bin status 64"), std::string::npos)
-        << "the failed group is marked not extracted";
-}
-
 TEST_F(Program, UnknownSwitchesAreSkippedWithAWarningThatSilentHides)
 {
     EXPECT_EQ(Extract({"--bogus", In("a.bin\n")}), 1);
