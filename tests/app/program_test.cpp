@@ -58,10 +58,13 @@ TEST_F(Program, HelpVersionAndRunsThatNeedTheWindowTouchNoSettings)
     EXPECT_FALSE(test::FileExists(iniPath));
 }
 
-TEST_F(Program, UnknownSwitchesAreSkippedWithAWarningThatSilentHides)
+TEST_F(Program, UnknownSwitchesAndTheClipboardAreSkippedWithAWarningThatSilentHides)
 {
     EXPECT_EQ(Extract({"--bogus", In("a.bin\n")}), 1);
     EXPECT_NE(err.str().find("--bogus"), std::string::npos);
+    EXPECT_EQ(Extract({"--readclipboard", In("b.bin\n")}), 255) << "the clipboard needs the desktop";
+    EXPECT_NE(err.str().find("--readclipboard"), std::string::npos);
+    EXPECT_TRUE(test::FileExists(outDir + "/b.bin"));
     EXPECT_EQ(Extract({"/Silent", dir / "gone.txt", "--bogus"}), 255) << "silent keeps the status";
     EXPECT_TRUE(err.str().empty()) << err.str();
 }
@@ -95,13 +98,6 @@ TEST_F(Program, LogFileIsTruncatedAndMayBeStandardError)
     EXPECT_NE(text.find("gone.txt"), std::string::npos);
     EXPECT_EQ(Extract({"--logfile=" + (dir / "no/such/dir/x.log")}), kExitCannotStart);
     EXPECT_NE(err.str().find("log file"), std::string::npos);
-}
-
-TEST_F(Program, ClipboardNeedsTheDesktop)
-{
-    EXPECT_EQ(Extract({"--readclipboard", In("a.bin\n")}), 255);
-    EXPECT_NE(err.str().find("--readclipboard"), std::string::npos);
-    EXPECT_TRUE(test::FileExists(outDir + "/a.bin"));
 }
 
 TEST_F(Program, SettingsAreCreatedRememberTheOutputFolderAndKeepHandEdits)
