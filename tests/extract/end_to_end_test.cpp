@@ -51,9 +51,7 @@ TEST_P(Postings, GiveTheOriginalWithEachPartAtItsOffset)
 }
 
 INSTANTIATE_TEST_SUITE_P(Encodings, Postings,
-                         ::testing::Values(PostingCase{"UuSingle", false, 1, 40'000, 101},
-                                           PostingCase{"UuThreeParts", false, 3, 60'000, 102},
-                                           PostingCase{"XxSingle", true, 1, 40'000, 101},
+                         ::testing::Values(PostingCase{"UuThreeParts", false, 3, 60'000, 102},
                                            PostingCase{"XxTwoParts", true, 2, 30'000, 105},
                                            // Part 2 opens with a line that holds no "-"
                                            // (valid Base64 characters only).

@@ -113,6 +113,18 @@ TEST_F(OutputPolicyMerge, YencFileOfTheFullSizeGetsTheMergeQuestion)
     EXPECT_EQ(policy.Open(request, *record, &state, skipped), OpenOutcome::Skipped);
     EXPECT_EQ(state, answer::NoToAll);
 
+    state = answer::Ask;
+    host.answers = {button::ReplaceAll}; // answers every later file too
+    for (int i = 0; i < 2; ++i) {
+        OutputFile replaced;
+        EXPECT_EQ(policy.Open(request, *record, &state, replaced), OpenOutcome::Opened);
+        EXPECT_FALSE(policy.Merging());
+        replaced.Discard();
+        EXPECT_EQ(ReadFile(path), "0123456789");
+    }
+    EXPECT_EQ(host.Asked(Prompt::YencMerge), 3);
+    EXPECT_EQ(state, answer::YesToAll);
+
     settings.StrictYenc = false;
     state = answer::Ask;
     host.answers = {button::Yes};
@@ -121,22 +133,6 @@ TEST_F(OutputPolicyMerge, YencFileOfTheFullSizeGetsTheMergeQuestion)
     EXPECT_EQ(host.Asked(Prompt::Overwrite), 1);
     EXPECT_FALSE(policy.Merging());
     plain.Discard();
-}
-
-TEST_F(OutputPolicyMerge, ReplaceAllAnswersEveryLaterFile)
-{
-    MakeRecord(2, 3);
-    host.answers = {button::ReplaceAll};
-    for (int i = 0; i < 2; ++i) {
-        const std::string path = dir.Write("y" + std::to_string(i), "abc");
-        OutputFile out;
-        EXPECT_EQ(policy.Open(OutputRequest{path, "y", {}, false}, *record, &state, out), OpenOutcome::Opened);
-        EXPECT_FALSE(policy.Merging());
-        out.Discard();
-        EXPECT_EQ(ReadFile(path), "abc");
-    }
-    EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
-    EXPECT_EQ(state, answer::YesToAll);
 }
 
 // "Append All to One File": one target, named once for the command, new or

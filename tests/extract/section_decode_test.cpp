@@ -224,15 +224,5 @@ TEST_F(Base64Decode, SecondPartResumesOnlyAtAFullLengthLine)
     EXPECT_BYTES_EQ(payload, ReadFile(Out("two.bin")));
 }
 
-TEST_F(Base64Decode, BrokenGroupIsAShortLine)
-{
-    std::vector<std::string> lines = Lines(encoded);
-    lines[3] = lines[3].substr(0, 74) + "\n"; // 74 characters: ends inside a group
-    AddSingle("s.bin", Join(lines, 0, lines.size()), MT_B64);
-    Extract(0);
-    EXPECT_EQ(host.CountInLog(" short line"), 1) << host.PlainLog();
-    EXPECT_NE(list[0]->GetAt(0)->m_Status & ST_DATAERROR, 0);
-}
-
 } // namespace
 } // namespace zarvex::test

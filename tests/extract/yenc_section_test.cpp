@@ -26,16 +26,6 @@ protected:
     const Bytes payload = RandomBytes(50'000, 77);
 };
 
-TEST_P(YencExtract, SinglePartWithCrLfLines)
-{
-    YencPostingOptions crlf;
-    crlf.eol = "\r\n";
-    EXPECT_EQ(ScanArticles(YencArticles(payload, "one.bin", payload.size(), crlf)), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("one.bin")));
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("yEncoded data"), 1);
-}
-
 TEST_P(YencExtract, MultiPartPostingShuffledAcrossFiles)
 {
     std::vector<std::string> articles = YencArticles(payload, "multi.bin", 9'000);
