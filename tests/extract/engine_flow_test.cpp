@@ -89,30 +89,6 @@ TEST_F(EngineFlow, ProgressAndPumpingFollowTheLinesAndQuitEndsAtTheNextLineKeepi
     EXPECT_BYTES_EQ(payload.substr(0, got.size()), got);
 }
 
-TEST_F(EngineFlow, UnexpectedDataBetweenFullLinesIsReported)
-{
-    std::vector<std::string> lines = Lines(UuFile(payload, "u.bin"));
-    lines.insert(lines.begin() + 30, "some stray text in the middle\n");
-    AddSingle("u.bin", Join(lines, 0, lines.size()));
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("\tunexpected data --file probably corrupted."), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("u.bin")));
-}
-
-TEST_F(EngineFlow, TwoLinesRunTogetherAreSplitAndNoted)
-{
-    std::vector<std::string> lines = Lines(UuFile(payload, "j.bin"));
-    lines[10].pop_back(); // the line end between lines 10 and 11 got lost
-    lines[10] += lines[11];
-    lines.erase(lines.begin() + 11);
-    AddSingle("j.bin", Join(lines, 0, lines.size()));
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("\tPossible missing End Of Line @ 11 of " + dir / "in-j.bin" + ", correcting...\r\n"), 1)
-        << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("j.bin")));
-}
-
 TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
 {
     const Bytes data = RandomBytes(5700, 2);
