@@ -206,10 +206,8 @@ TEST(SettingsLoad, WorkingAndStreamFoldersMustBeWritable)
 
 TEST(SettingsSave, CenterNearTheMiddleIsSavedAsCentred)
 {
-    for (int c : {47, 50, 53})
-        EXPECT_EQ(CenterForSaving(c), 0) << c;
-    for (int c : {0, 34, 46, 54})
-        EXPECT_EQ(CenterForSaving(c), c) << c;
+    for (const auto& [c, saved] : {std::pair{47, 0}, {50, 0}, {53, 0}, {0, 0}, {34, 34}, {46, 46}, {54, 54}})
+        EXPECT_EQ(CenterForSaving(c), saved) << c;
     AppSettings a;
     a.Center = 49;
     IniFile ini;
