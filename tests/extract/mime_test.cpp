@@ -5,7 +5,6 @@
 #include "extract_fixture.h"
 
 #include "model/list_dump.h"
-#include "scan/scan_fixture.h"
 
 namespace zarvex::test {
 namespace {
@@ -46,33 +45,11 @@ protected:
                       "", dir);
     }
 
-    // Scans `in` and extracts every Base64 part found as a file of its own,
-    // under the name the sort list gave it: what the scanner recorded,
-    // whatever records the parts were grouped into.
-    Files ExtractEachPart(const std::string& in)
+    // Every output of the grouping against the payloads it was to hold.
+    void ExpectFiles(int written, const std::map<std::string, int>& expected)
     {
-        list.RemoveAll();
-        list.AddInputFile(in);
-        ScanFile(in, list, settings, run, host);
-        MyCObArray single(settings, &host);
-        Extractor each(single, settings, run, host);
-        int state = 0;
-        for (const CFInfo* p : AllParts(list)) {
-            if (p->m_MsgType != MT_B64) continue;
-            auto* copy = new CFInfo(*p);
-            copy->m_MsgType = p->m_MsgType;
-            CSortInfo* record = single.NewGroup();
-            record->Append(copy);
-            record->m_Expected = record->m_Found = 1;
-            record->m_Status = GS_COMPLETE;
-            single.m_InputNames.insert(in);
-            each.ExtractOutputFile({.index = single.GetSize() - 1, .outDir = outDir, .answerState = &state});
-        }
-        return Written();
-    }
-
-    void ExpectFiles(const Files& files, const std::map<std::string, int>& expected)
-    {
+        const Files files = Written();
+        EXPECT_EQ(written, static_cast<int>(expected.size()));
         EXPECT_EQ(files.size(), expected.size()) << host.PlainLog() << ListDumpText(&list);
         for (const auto& [name, index] : expected) {
             ASSERT_EQ(files.count(name), 1u) << name << "\n" << host.PlainLog() << ListDumpText(&list);
@@ -147,7 +124,7 @@ TEST_P(HandWritten, AttachmentsGetTheirOwnNames)
     for (const std::string eol : {"\n", "\r\n"}) {
         SCOPED_TRACE(eol.size() == 1 ? "LF" : "CR LF");
         Restart();
-        ExpectFiles(ExtractEachPart(dir.Write("hand.eml", Expand(GetParam().text, payload, eol))),
+        ExpectFiles(ScanAndExtract({dir.Write("hand.eml", Expand(GetParam().text, payload, eol))}),
                     GetParam().expected);
     }
 }
@@ -182,7 +159,7 @@ TEST_P(PythonMail, AttachmentsGetTheirOwnNames)
 {
     const Bytes text = PyMail(GetParam().code);
     if (text.empty()) GTEST_SKIP() << "python3 is not installed";
-    ExpectFiles(ExtractEachPart(dir.Write("py.eml", text)), GetParam().expected);
+    ExpectFiles(ScanAndExtract({dir.Write("py.eml", text)}), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, PythonMail, ::testing::ValuesIn(kPyCases),
