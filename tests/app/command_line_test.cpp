@@ -10,35 +10,6 @@ namespace {
 
 using Args = std::vector<std::string>;
 using Names = Args;
-using Tokens = std::vector<std::pair<ArgCode, std::string>>;
-
-// Every token of `line` with its value (empty for switches without one).
-Tokens AllTokens(std::string_view rest)
-{
-    Tokens tokens;
-    std::string value;
-    for (ArgCode code; (code = NextToken(rest, value)) != ArgCode::End;) {
-        const bool hasValue = code == ArgCode::Plain || code == ArgCode::OutDir || code == ArgCode::Report ||
-                              code == ArgCode::ListDump || code == ArgCode::LogFile;
-        tokens.emplace_back(code, hasValue ? value : "");
-    }
-    return tokens;
-}
-
-TEST(CommandLineTokens, LinesSplitIntoSwitchesAndNames)
-{
-    const std::vector<std::pair<const char*, Tokens>> cases = {
-        {"/extract /EXTRACT /Extract /eXtRaCt", Tokens(4, {ArgCode::Extract, ""})},
-        {"/OutDir=/tmp/x /REPORT=r.txt /ListDump=d.txt /LOGFILE=- /UnInstall /ReadClipboard",
-         {{ArgCode::OutDir, "/tmp/x"}, {ArgCode::Report, "r.txt"}, {ArgCode::ListDump, "d.txt"},
-          {ArgCode::LogFile, "-"}, {ArgCode::Uninstall, ""}, {ArgCode::ReadClipboard, ""}}},
-        {"  \"my mail.txt\" /outdir=\"C D/out dir\" plain.txt",
-         {{ArgCode::Plain, "my mail.txt"}, {ArgCode::OutDir, "C D/out dir"}, {ArgCode::Plain, "plain.txt"}}},
-        {"\"open ended name", {{ArgCode::Plain, "open ended name"}}},
-        {"/extract\"junk\" more.txt", {{ArgCode::Extract, ""}}}, // a quote glued to a switch drops the rest
-    };
-    for (const auto& [line, expected] : cases) EXPECT_EQ(AllTokens(line), expected) << line;
-}
 
 // The parsed line in one text: the flags set, then every value and list.
 std::string Summary(const CommandLine& cl)
@@ -46,25 +17,32 @@ std::string Summary(const CommandLine& cl)
     std::string s;
     const std::pair<bool, char> flags[] = {{cl.extract, 'x'}, {cl.uninstall, 'u'}, {cl.readClipboard, 'c'},
                                            {cl.silent, 's'},  {cl.help, 'h'},      {cl.version, 'v'}};
-    for (const auto& [on, c] : flags) if (on) s += c;
+    for (const auto& [on, c] : flags)
+        if (on) s += c;
     if (cl.hasOutDir) s += " out=" + cl.outDir;
     for (const auto& [key, value] : {std::pair{" report=", cl.report}, {" dump=", cl.listDump}, {" log=", cl.logFile}})
         if (!value.empty()) s += key + value;
-    for (const auto& [key, list] : {std::pair{" files:", cl.files}, {" unknown:", cl.unknown}, {" missing:", cl.missingValues}})
-        if (!list.empty()) {
-            s += key;
-            for (const std::string& v : list) s += "[" + v + "]";
-        }
+    for (const auto& [key, list] :
+         {std::pair{" files:", cl.files}, {" unknown:", cl.unknown}, {" missing:", cl.missingValues}}) {
+        if (!list.empty()) s += key;
+        for (const std::string& v : list) s += "[" + v + "]";
+    }
     return s;
 }
 
-TEST(CommandLineText, PathsThatBeginWithSlashAreFilesAndQuotesKeepBlanks)
+TEST(CommandLineText, SwitchesIgnoreCaseQuotesKeepBlanksAndPathsThatBeginWithSlashAreFiles)
 {
     // clang-format off
     const std::pair<const char*, const char*> cases[] = {
         {"/home/me/mail.txt /extracted/x.txt /extract /outdir=/o", "x out=/o files:[/home/me/mail.txt][/extracted/x.txt]"},
         {"\"/home/me/My Mail/inbox.txt\" /Extract /Outdir=*", "x out=* files:[/home/me/My Mail/inbox.txt]"},
         {"/extract", "x"},
+        {"/extract /EXTRACT /Extract /eXtRaCt", "x"},
+        {"/OutDir=/tmp/x /REPORT=r.txt /ListDump=d.txt /LOGFILE=- /UnInstall /ReadClipboard",
+         "uc out=/tmp/x report=r.txt dump=d.txt log=-"},
+        {"  \"my mail.txt\" /outdir=\"C D/out dir\" plain.txt", " out=C D/out dir files:[my mail.txt][plain.txt]"},
+        {"\"open ended name", " files:[open ended name]"},
+        {"/extract\"junk\" more.txt", "x"}, // a quote glued to a switch drops the rest
     };
     // clang-format on
     for (const auto& [line, expected] : cases) EXPECT_EQ(Summary(ParseCommandLineText(line)), expected) << line;
