@@ -1,103 +1,108 @@
 #include "app/command_line.h"
+#include "app/wildcards.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace zarvex {
 namespace {
 
 using Args = std::vector<std::string>;
-using Tokens = std::vector<std::pair<ArgCode, std::string>>;
+using Names = Args;
 
-// Every token of `line` with its value (empty for switches without one).
-Tokens AllTokens(std::string_view rest)
+// The parsed line in one text: the flags set, then every value and list.
+std::string Summary(const CommandLine& cl)
 {
-    Tokens tokens;
-    std::string value;
-    for (ArgCode code; (code = NextToken(rest, value)) != ArgCode::End;) {
-        const bool hasValue = code == ArgCode::Plain || code == ArgCode::OutDir || code == ArgCode::Report ||
-                              code == ArgCode::ListDump || code == ArgCode::LogFile;
-        tokens.emplace_back(code, hasValue ? value : "");
+    std::string s;
+    const std::pair<bool, char> flags[] = {{cl.extract, 'x'}, {cl.uninstall, 'u'}, {cl.readClipboard, 'c'},
+                                           {cl.silent, 's'},  {cl.help, 'h'},      {cl.version, 'v'}};
+    for (const auto& [on, c] : flags)
+        if (on) s += c;
+    if (cl.hasOutDir) s += " out=" + cl.outDir;
+    for (const auto& [key, value] : {std::pair{" report=", cl.report}, {" dump=", cl.listDump}, {" log=", cl.logFile}})
+        if (!value.empty()) s += key + value;
+    for (const auto& [key, list] :
+         {std::pair{" files:", cl.files}, {" unknown:", cl.unknown}, {" missing:", cl.missingValues}}) {
+        if (!list.empty()) s += key;
+        for (const std::string& v : list) s += "[" + v + "]";
     }
-    return tokens;
+    return s;
 }
 
-TEST(CommandLineTokens, LinesSplitIntoSwitchesAndNames)
+TEST(CommandLineText, SwitchesIgnoreCaseQuotesKeepBlanksAndPathsThatBeginWithSlashAreFiles)
 {
-    const std::vector<std::pair<const char*, Tokens>> cases = {
-        {"/extract /EXTRACT /Extract /eXtRaCt", Tokens(4, {ArgCode::Extract, ""})},
+    // clang-format off
+    const std::pair<const char*, const char*> cases[] = {
+        {"/home/me/mail.txt /extracted/x.txt /extract /outdir=/o", "x out=/o files:[/home/me/mail.txt][/extracted/x.txt]"},
+        {"\"/home/me/My Mail/inbox.txt\" /Extract /Outdir=*", "x out=* files:[/home/me/My Mail/inbox.txt]"},
+        {"/extract", "x"},
+        {"/extract /EXTRACT /Extract /eXtRaCt", "x"},
         {"/OutDir=/tmp/x /REPORT=r.txt /ListDump=d.txt /LOGFILE=- /UnInstall /ReadClipboard",
-         {{ArgCode::OutDir, "/tmp/x"}, {ArgCode::Report, "r.txt"}, {ArgCode::ListDump, "d.txt"},
-          {ArgCode::LogFile, "-"}, {ArgCode::Uninstall, ""}, {ArgCode::ReadClipboard, ""}}},
-        {"  \"my mail.txt\" /outdir=\"C D/out dir\" plain.txt",
-         {{ArgCode::Plain, "my mail.txt"}, {ArgCode::OutDir, "C D/out dir"}, {ArgCode::Plain, "plain.txt"}}},
-        {"\"open ended name", {{ArgCode::Plain, "open ended name"}}},
-        {"/extract\"junk\" more.txt", {{ArgCode::Extract, ""}}}, // a quote glued to a switch drops the rest
+         "uc out=/tmp/x report=r.txt dump=d.txt log=-"},
+        {"  \"my mail.txt\" /outdir=\"C D/out dir\" plain.txt", " out=C D/out dir files:[my mail.txt][plain.txt]"},
+        {"\"open ended name", " files:[open ended name]"},
+        {"/extract\"junk\" more.txt", "x"}, // a quote glued to a switch drops the rest
     };
-    for (const auto& [line, expected] : cases) EXPECT_EQ(AllTokens(line), expected) << line;
+    // clang-format on
+    for (const auto& [line, expected] : cases) EXPECT_EQ(Summary(ParseCommandLineText(line)), expected) << line;
 }
 
-TEST(CommandLineText, PathsThatBeginWithSlashAreFilesAndQuotesKeepBlanks)
+TEST(CommandLineArgs, EachArgumentIsOneTokenWithGnuSpellingsUnknownsAndDoubleDash)
 {
-    CommandLine cl = ParseCommandLineText("/home/me/mail.txt /extracted/x.txt /extract /outdir=/o");
-    EXPECT_EQ(cl.files, (Args{"/home/me/mail.txt", "/extracted/x.txt"}));
-    EXPECT_TRUE(cl.extract);
-    EXPECT_EQ(cl.outDir, "/o");
-    cl = ParseCommandLineText("\"/home/me/My Mail/inbox.txt\" /Extract /Outdir=*");
-    EXPECT_EQ(cl.files, Args{"/home/me/My Mail/inbox.txt"});
-    EXPECT_TRUE(cl.extract && cl.hasOutDir);
-    EXPECT_EQ(cl.outDir, "*");
-    cl = ParseCommandLineText("/extract");
-    EXPECT_TRUE(cl.extract);
-    EXPECT_TRUE(cl.files.empty());
-}
-
-TEST(CommandLineArgs, EachArgumentIsOneTokenAndFlagsAreWholeArguments)
-{
-    CommandLine cl = ParseArguments({"my mail.txt", "/EXTRACT", "/OutDir=out dir", "/Silent"});
-    EXPECT_EQ(cl.files, Args{"my mail.txt"});
-    EXPECT_TRUE(cl.extract && cl.silent);
-    EXPECT_EQ(cl.outDir, "out dir");
-    cl = ParseArguments({"/extracted/x.txt", "/home/me/mail.txt", "/silentnight.txt", "/"});
-    EXPECT_FALSE(cl.extract || cl.silent);
-    EXPECT_EQ(cl.files, (Args{"/extracted/x.txt", "/home/me/mail.txt", "/silentnight.txt", "/"}));
-}
-
-TEST(CommandLineArgs, GnuSpellingsWithValuesInOrAfterTheArgument)
-{
-    CommandLine cl = ParseArguments({"--extract", "--outdir=o", "--report=r", "--listdump=d", "--logfile=-",
-                                     "--readclipboard", "--uninstall", "--silent", "--help", "--version", "in.txt"});
-    EXPECT_TRUE(cl.extract && cl.readClipboard && cl.uninstall && cl.silent && cl.help && cl.version);
-    EXPECT_EQ(cl.outDir + cl.report + cl.listDump + cl.logFile, "ord-");
-    EXPECT_EQ(cl.files, Args{"in.txt"});
-    cl = ParseArguments({"--outdir", "my out", "--report", "r.txt", "a.txt", "--logfile"});
-    EXPECT_EQ(cl.outDir, "my out");
-    EXPECT_EQ(cl.report, "r.txt");
-    EXPECT_EQ(cl.files, Args{"a.txt"});
-    EXPECT_EQ(cl.missingValues, Args{"--logfile"});
-}
-
-TEST(CommandLineArgs, UnknownSwitchesEmptyValuesAndDoubleDash)
-{
-    CommandLine cl = ParseArguments({"--frobnicate", "--extract", "a.txt"});
-    EXPECT_EQ(cl.unknown, Args{"--frobnicate"});
-    EXPECT_TRUE(cl.extract);
-    EXPECT_EQ(cl.files, Args{"a.txt"});
-    cl = ParseArguments({"/outdir=", "--report="});
-    EXPECT_FALSE(cl.hasOutDir);
-    EXPECT_EQ(cl.missingValues, (Args{"/outdir=", "--report="}));
-    cl = ParseArguments({"--extract", "--", "--extract", "/Silent", "-"});
-    EXPECT_TRUE(cl.extract);
-    EXPECT_FALSE(cl.silent);
-    EXPECT_EQ(cl.files, (Args{"--extract", "/Silent", "-"}));
-}
-
-TEST(CommandLineArgs, ThousandsOfFiles)
-{
-    Args args{"--extract"};
-    for (int i = 0; i < 5000; ++i) args.push_back("file" + std::to_string(i) + ".txt");
-    const CommandLine cl = ParseArguments(args);
+    // clang-format off
+    const std::pair<Args, const char*> cases[] = {
+        {{"my mail.txt", "/EXTRACT", "/OutDir=out dir", "/Silent"}, "xs out=out dir files:[my mail.txt]"},
+        {{"/extracted/x.txt", "/silentnight.txt", "/"}, " files:[/extracted/x.txt][/silentnight.txt][/]"},
+        {{"--extract", "--outdir=o", "--report=r", "--listdump=d", "--logfile=-", "--readclipboard", "--uninstall",
+          "--silent", "--help", "--version", "in.txt"}, "xucshv out=o report=r dump=d log=- files:[in.txt]"},
+        {{"--outdir", "my out", "--report", "r.txt", "a.txt", "--logfile"}, " out=my out report=r.txt files:[a.txt] missing:[--logfile]"},
+        {{"--frobnicate", "--extract", "a.txt"}, "x files:[a.txt] unknown:[--frobnicate]"},
+        {{"/outdir=", "--report="}, " missing:[/outdir=][--report=]"},
+        {{"--extract", "--", "--extract", "/Silent", "-"}, "x files:[--extract][/Silent][-]"},
+    };
+    // clang-format on
+    for (const auto& [args, expected] : cases) EXPECT_EQ(Summary(ParseArguments(args)), expected) << args[0];
+    Args many{"--extract"};
+    for (int i = 0; i < 5000; ++i) many.push_back("file" + std::to_string(i) + ".txt");
+    const CommandLine cl = ParseArguments(many);
     ASSERT_EQ(cl.files.size(), 5000u);
     EXPECT_EQ(cl.files.back(), "file4999.txt");
+}
+
+TEST(Wildcards, OnlyTheFileNamePartCounts)
+{
+    EXPECT_TRUE(HasWildcards("*.txt"));
+    EXPECT_TRUE(HasWildcards("/mail/part?.eml"));
+    EXPECT_FALSE(HasWildcards("/mail*/inbox.txt"));
+    EXPECT_FALSE(HasWildcards("plain.txt"));
+}
+
+TEST(Wildcards, MatchesRegularFilesInByteOrderKeepingTheFolderAsGiven)
+{
+    test::TempDir dir;
+    dir.Write("b.txt", "");
+    dir.Write("a.txt", "");
+    dir.Write("B.TXT", "");
+    dir.Write("a.eml", "");
+    ASSERT_EQ(::mkdir((dir / "c.txt").c_str(), 0755), 0);
+    ASSERT_EQ(::mkfifo((dir / "d.txt").c_str(), 0600), 0);
+    const std::string base = dir.Path().string();
+    EXPECT_EQ(ExpandWildcards(base + "/*.txt"), (Names{base + "/a.txt", base + "/b.txt"}));
+    EXPECT_EQ(ExpandWildcards(base + "/?.*"),
+              (Names{base + "/B.TXT", base + "/a.eml", base + "/a.txt", base + "/b.txt"}));
+}
+
+TEST(Wildcards, HiddenFilesNeedALeadingDotAndNoMatchGivesNothing)
+{
+    test::TempDir dir;
+    dir.Write(".hidden.txt", "");
+    dir.Write("shown.txt", "");
+    const std::string base = dir.Path().string();
+    EXPECT_EQ(ExpandWildcards(base + "/*.txt"), Names{base + "/shown.txt"});
+    EXPECT_EQ(ExpandWildcards(base + "/.*.txt"), Names{base + "/.hidden.txt"});
+    EXPECT_TRUE(ExpandWildcards(dir / "*.none").empty());
+    EXPECT_TRUE(ExpandWildcards(dir / "missing/*.txt").empty());
 }
 
 } // namespace

@@ -60,11 +60,13 @@ public:
         for (int g = 0; g < list.GetSize(); ++g)
             text += list.GetAt(g)->GetAt(0)->m_DestFile + " status " +
                     std::to_string(list.GetAt(g)->m_Status) + "\n";
-        return Write(path, text);
+        WriteFile(path, text);
+        return true;
     }
     bool WriteListDump(const MyCObArray& list, const std::string& path) override
     {
-        return Write(path, "groups " + std::to_string(list.GetSize()) + "\n");
+        WriteFile(path, "groups " + std::to_string(list.GetSize()) + "\n");
+        return true;
     }
 
     std::vector<std::string> scanned;
@@ -72,15 +74,6 @@ public:
     std::vector<int> answers;
     int evaluations = 0;
     std::string workingDir; // the temporary folder the last scan was given
-
-private:
-    static bool Write(const std::string& path, const std::string& text)
-    {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f) return false;
-        const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        return std::fclose(f) == 0 && ok;
-    }
 };
 
 } // namespace zarvex::test

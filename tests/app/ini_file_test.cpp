@@ -1,7 +1,11 @@
 #include "app/ini_file.h"
 
+#include "app/ini_location.h"
+#include "app/settings_ini.h"
+#include "model/data_types.h"
 #include "support/test_support.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,43 +32,31 @@ TEST(IniFileRead, SectionsKeysNumbersQuotesAndComments)
     EXPECT_EQ(ini.GetString("S", "q3"), "\"unbalanced");
 }
 
-TEST(IniFileWrite, SettingAKeyKeepsEverythingElse)
+TEST(IniFileWrite, SettingAKeyKeepsEverythingElseAndNewKeysGoToTheEndOfTheirSection)
 {
-    const std::string text = "; written by hand\n[Preferences]\n; my note\nEOLConversion=1\nMyOwnKey=hello\n"
-                             "\n[Other]\nkeep=me\n";
+    const std::string text = "; by hand\n[Preferences]\n; note\nEOLConversion=1\nMyOwnKey=hello\n\n[B]\ny=2\n";
     IniFile ini(text);
     ini.SetInt("Preferences", "EOLConversion", 0);
-    EXPECT_EQ(ini.Text(), "; written by hand\n[Preferences]\n; my note\nEOLConversion=0\nMyOwnKey=hello\n"
-                          "\n[Other]\nkeep=me\n");
-}
-
-TEST(IniFileWrite, NewKeysGoToTheEndOfTheirSectionAndCrLfStays)
-{
-    IniFile ini("[A]\nx=1\n\n[B]\ny=2\n");
-    ini.Set("A", "z", "3");
+    ini.Set("Preferences", "z", "3");
     ini.Set("C", "w", "4");
-    EXPECT_EQ(ini.Text(), "[A]\nx=1\nz=3\n\n[B]\ny=2\n\n[C]\nw=4\n");
+    EXPECT_EQ(ini.Text(), "; by hand\n[Preferences]\n; note\nEOLConversion=0\nMyOwnKey=hello\nz=3\n\n[B]\ny=2\n"
+                          "\n[C]\nw=4\n");
     IniFile crlf("[A]\r\nx=1\r\n");
     crlf.Set("A", "y", "2");
     EXPECT_EQ(crlf.Text(), "[A]\r\nx=1\r\ny=2\r\n");
 }
 
-TEST(IniFileWrite, ValuesReadBackExactly)
+TEST(IniFileWrite, ValuesReadBackExactlyAndLineBreaksCannotAddKeys)
 {
     IniFile ini;
     for (const std::string value : {" lead", "trail ", "\"q\"", "plain", "", "a=b", "semi;colon"}) {
         ini.Set("S", "k", value);
         EXPECT_EQ(IniFile(ini.Text()).GetString("S", "k"), value) << value;
     }
-}
-
-TEST(IniFileWrite, LineBreaksInAValueCannotAddKeys)
-{
-    IniFile ini;
-    ini.Set("Recent Dir List", "Dir1", "/tmp/a\n[Preferences]\nOverwrite=1");
-    const IniFile back(ini.Text());
-    EXPECT_FALSE(back.HasSection("Preferences"));
-    EXPECT_EQ(back.LineCount(), 2u);
+    IniFile dirs;
+    dirs.Set("Recent Dir List", "Dir1", "/tmp/a\n[Preferences]\nOverwrite=1");
+    EXPECT_FALSE(IniFile(dirs.Text()).HasSection("Preferences"));
+    EXPECT_EQ(IniFile(dirs.Text()).LineCount(), 2u);
 }
 
 TEST(IniFileDisk, MissingFileIsEmptyAndSaveCreatesIt)
@@ -88,9 +80,7 @@ TEST(IniFileDisk, SaveThroughASymbolicLinkKeepsTheLinkAndTheMode)
     ASSERT_EQ(ini.Load(dir / "link.ini"), 0);
     ini.SetInt("S", "k", 2);
     ASSERT_EQ(ini.Save(dir / "link.ini"), 0);
-    struct stat st
-    {
-    };
+    struct stat st{};
     ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
@@ -108,6 +98,182 @@ TEST(IniFileDisk, UnreadableFileOrFolderIsAnError)
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     EXPECT_NE(ini.Load(path), 0);
     EXPECT_EQ(ini.LineCount(), 0u);
+}
+
+IniEnvironment EnvWithConfig(const std::string& config)
+{
+    IniEnvironment env;
+    env.xdgConfigHome = config;
+    env.home = "/nonexistent-home";
+    return env;
+}
+
+TEST(IniLocationPortable, NameWithPeUsesTheFileBesideTheProgramAndCreatesIt)
+{
+    test::TempDir dir;
+    const IniLocation loc = LocateIniFile(dir / "ZarvexPE", EnvWithConfig(dir / "config"));
+    EXPECT_TRUE(loc.portable);
+    EXPECT_EQ(loc.path, dir / "Zarvex.ini");
+    EXPECT_EQ(test::ReadFile(dir / "Zarvex.ini"), " ") << "the probe rewrites the first byte";
+    test::WriteFile(dir / "Zarvex.ini", "[Window]\nCenter=40\n");
+    EXPECT_TRUE(CanRewriteFirstByte(dir / "Zarvex.ini", false));
+    EXPECT_EQ(test::ReadFile(dir / "Zarvex.ini"), "[Window]\nCenter=40\n") << "the probe keeps the content";
+    EXPECT_TRUE(IsPortableProgramName("/opt/x/zarvex-pe"));
+    EXPECT_TRUE(IsPortableProgramName("/opt/x/ZARVEXPE"));
+    EXPECT_FALSE(IsPortableProgramName("/home/pete/bin/zarvex")) << "only the file name counts";
+    EXPECT_FALSE(IsPortableProgramName("zarvex"));
+}
+
+TEST(IniLocationUser, ConfigFolderUnlessAWritableFileIsBesideTheProgram)
+{
+    test::TempDir dir;
+    const IniLocation loc = LocateIniFile(dir / "zarvex", EnvWithConfig(dir / "cfg"));
+    EXPECT_FALSE(loc.portable);
+    EXPECT_EQ(loc.path, dir / "cfg/Zarvex/Zarvex.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "cfg/Zarvex")) << "the folder is created";
+    EXPECT_FALSE(test::FileExists(dir / "Zarvex.ini"));
+    const std::string beside = dir.Write("Zarvex.ini", "[S]\n");
+    EXPECT_EQ(LocateIniFile(dir / "zarvex", EnvWithConfig(dir / "cfg")).path, beside);
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes every file";
+    ASSERT_EQ(::chmod(beside.c_str(), 0444), 0);
+    EXPECT_EQ(LocateIniFile(dir / "zarvexpe", EnvWithConfig(dir / "cfg")).path, dir / "cfg/Zarvex/Zarvex.ini")
+        << "a read-only file beside the program is passed over";
+}
+
+TEST(IniLocationUser, RelativeXdgFallsBackToHomeOverrideWinsAndNoHomeMeansNoFile)
+{
+    test::TempDir dir;
+    IniEnvironment env;
+    env.xdgConfigHome = "relative/config";
+    env.home = dir.Path().string();
+    EXPECT_EQ(LocateIniFile(dir / "zarvex", env).path, dir / ".config/Zarvex/Zarvex.ini");
+    env.overridePath = "/some/where/test.ini";
+    EXPECT_EQ(LocateIniFile("/usr/bin/zarvex", env).path, "/some/where/test.ini");
+    EXPECT_TRUE(LocateIniFile("/nonexistent/zarvex", IniEnvironment{}).path.empty());
+}
+
+TEST(SettingsLoad, EmptyFileGivesTheDefaults)
+{
+    const AppSettings a = LoadSettings(IniFile());
+    EXPECT_EQ(a.Center, 34);
+    EXPECT_TRUE(a.core.MimeText && a.core.NoAutoRename);
+    EXPECT_FALSE(a.Minimized || a.core.Overwrite);
+    EXPECT_EQ(a.core.FileMask, 1);
+    for (int type = 1; type < kDataTypeCount; ++type)
+        EXPECT_TRUE(a.core.DetectTypes[type]) << type;
+    EXPECT_EQ(a.core.WorkingDir, DefaultTempFolder()) << "an empty working folder is replaced";
+}
+
+TEST(SettingsLoad, ReadsEveryKindOfValue)
+{
+    test::TempDir dir;
+    const IniFile ini("[Window]\nCoordinates=10,20,630,470\nMinimized=1\nCenter=60\n"
+                      "[Recent Dir List]\nOpenDir=/in\nDir1=/out\nDir9=/old\n"
+                      "[Preferences]\nEOLConversion=0\nOverwrite=5\nStreamOrder=3\nWorkingDir=" +
+                      dir.Path().string() + "\n[DetectTypes]\njpg=0\nheic=0\nMSapp=0\n");
+    const AppSettings a = LoadSettings(ini);
+    EXPECT_EQ(a.Coordinates, "10,20,630,470");
+    EXPECT_TRUE(a.Minimized);
+    EXPECT_EQ(a.Center, 60);
+    EXPECT_EQ(a.OpenDir, "/in");
+    EXPECT_EQ(a.Dirs[0], "/out");
+    EXPECT_EQ(a.Dirs[8], "/old");
+    EXPECT_FALSE(a.core.EOLConversion);
+    EXPECT_TRUE(a.core.Overwrite) << "any non-zero value is on";
+    EXPECT_EQ(a.core.StreamOrder, 3);
+    EXPECT_EQ(a.core.WorkingDir, dir.Path().string());
+    EXPECT_FALSE(a.core.DetectsType(DT_JPG));
+    EXPECT_FALSE(a.core.DetectsType(71));
+    EXPECT_FALSE(a.core.DetectsType(DT_MSAPP));
+    EXPECT_TRUE(a.core.DetectsType(DT_ZIP));
+    EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nFileMask=8\n")).core.FileMask, 8);
+    EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nFileMask=9\n")).core.FileMask, 1) << "above eight reads as one";
+}
+
+TEST(SettingsLoad, WorkingAndStreamFoldersMustBeWritable)
+{
+    test::TempDir dir;
+    for (const std::string& bad : {dir / "gone", dir.Write("plain", "x")})
+        EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nWorkingDir=" + bad + "\n")).core.WorkingDir,
+                  DefaultTempFolder()) << bad;
+    for (const std::string& folder : {dir.Path().string(), dir / "nope"}) {
+        const AppSettings a = LoadSettings(
+            IniFile("[Recent Dir List]\nStreamDir=" + folder + "\n[Preferences]\nStreamStart=1\n"));
+        EXPECT_EQ(a.core.StreamStart, folder == dir.Path().string()) << folder;
+        EXPECT_EQ(a.StreamResume, a.core.StreamStart);
+    }
+}
+
+TEST(SettingsSave, CenterNearTheMiddleIsSavedAsCentred)
+{
+    for (const auto& [c, saved] : {std::pair{47, 0}, {50, 0}, {53, 0}, {0, 0}, {34, 34}, {46, 46}, {54, 54}})
+        EXPECT_EQ(CenterForSaving(c), saved) << c;
+    AppSettings a;
+    a.Center = 49;
+    IniFile ini;
+    StoreSettings(a, false, ini);
+    EXPECT_EQ(ini.GetInt("Window", "Center", -1), 0);
+}
+
+TEST(SettingsSave, RunOnlyChoicesAreNotSaved)
+{
+    IniFile ini("[Preferences]\nOverwrite=1\n");
+    AppSettings a = LoadSettings(ini);
+    a.core.Overwrite = false; // the extract dialog's keys are its own
+    a.core.IgnoreIncomplete = true;
+    a.Minimized = true;
+    StoreSettings(a, true, ini);
+    EXPECT_EQ(ini.GetInt("Preferences", "Overwrite", -1), 1);
+    EXPECT_FALSE(ini.Get("Preferences", "IgnoreIncomplete").has_value());
+    EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 0) << "not remembered from an extraction run";
+    StoreSettings(a, false, ini);
+    EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 1);
+}
+
+TEST(SettingsSave, RoundTripKeepsValuesUnknownKeysAndComments)
+{
+    test::TempDir dir;
+    const std::string text = "; my settings\n[Preferences]\n; keep this\nEOLConversion=0\nFutureKey=abc\n"
+                             "[Window]\nCenter=50\n[Plugins]\nx=1\n[DetectTypes]\nzip=0\n";
+    IniFile ini(text);
+    AppSettings a = LoadSettings(ini);
+    a.core.WorkingDir = dir.Path().string();
+    a.Dirs[0] = "/dest with blanks";
+    a.core.DetectTypes[DT_PDF] = false;
+    StoreSettings(a, false, ini);
+    const std::string saved = ini.Text();
+    EXPECT_EQ(ini.GetInt("DetectTypes", "pdf", -1), 0) << "detect types are written by their short names";
+    EXPECT_FALSE(ini.Get("DetectTypes", "---").has_value());
+    EXPECT_NE(saved.find("; my settings\n"), std::string::npos);
+    EXPECT_NE(saved.find("; keep this\nEOLConversion=0\nFutureKey=abc\n"), std::string::npos);
+    EXPECT_NE(saved.find("[Plugins]\nx=1\n"), std::string::npos);
+
+    const AppSettings back = LoadSettings(IniFile(saved));
+    EXPECT_FALSE(back.core.EOLConversion);
+    EXPECT_EQ(back.Center, 0);
+    EXPECT_FALSE(back.core.DetectsType(DT_ZIP));
+    EXPECT_FALSE(back.core.DetectsType(DT_PDF));
+    EXPECT_TRUE(back.core.DetectsType(DT_GIF));
+    EXPECT_EQ(back.Dirs[0], "/dest with blanks");
+    EXPECT_EQ(back.core.WorkingDir, dir.Path().string());
+
+    // Saving the same values again changes nothing.
+    StoreSettings(back, false, ini);
+    EXPECT_EQ(ini.Text(), saved);
+}
+
+TEST(FolderStateTest, MissingReadOnlyAndWritable)
+{
+    test::TempDir dir;
+    EXPECT_EQ(FolderState(dir / "none"), 0);
+    EXPECT_EQ(FolderState(dir.Write("f", "x")), 0);
+    EXPECT_EQ(FolderState(""), 0);
+    EXPECT_EQ(FolderState(dir.Path().string()), 2);
+    if (::geteuid() != 0) {
+        const std::string ro = dir / "ro";
+        ASSERT_EQ(::mkdir(ro.c_str(), 0555), 0);
+        EXPECT_EQ(FolderState(ro), 1);
+    }
 }
 
 } // namespace

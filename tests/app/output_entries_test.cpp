@@ -21,29 +21,17 @@ TEST(PadPartNumbers, ShortNumbersGetLeadingZerosPerStem)
     EXPECT_EQ(PaddedNames({"v2-part3.rar", "v2-part12.rar"}), (Padded{"v2-part03.rar", std::nullopt}));
 }
 
-struct PatternCase
+TEST(RenamePattern, IsBuiltFromTheSelectedNames)
 {
-    Names names;
-    std::string pattern;
-};
-
-class RenamePattern : public ::testing::TestWithParam<PatternCase>
-{
-};
-
-TEST_P(RenamePattern, IsBuiltFromTheSelectedNames)
-{
-    EXPECT_EQ(WildcardPattern(GetParam().names), GetParam().pattern);
+    // clang-format off
+    const std::pair<Names, const char*> cases[] = {
+        {{"pic01.jpg", "pic10.jpg"}, "pic??.jpg"}, {{"PIC01.jpg", "pic02.JPG"}, "PIC0?.jpg"},
+        {{"a.txt", "abc.txt"}, "a*.txt"}, {{"abc.txt", "a.txt"}, "a*.txt"},
+        {{"holiday.jpg", "birthday.png"}, "*.??g"}, {{"readme", "readme2"}, "readme*."},
+    };
+    // clang-format on
+    for (const auto& [names, pattern] : cases) EXPECT_EQ(WildcardPattern(names), pattern) << names[0];
 }
-
-INSTANTIATE_TEST_SUITE_P(Names, RenamePattern,
-                         ::testing::Values(PatternCase{{"pic01.jpg", "pic10.jpg"}, "pic??.jpg"},
-                                           PatternCase{{"PIC01.jpg", "pic02.JPG"}, "PIC0?.jpg"},
-                                           PatternCase{{"a.txt", "abc.txt"}, "a*.txt"},
-                                           PatternCase{{"abc.txt", "a.txt"}, "a*.txt"},
-                                           PatternCase{{"holiday.jpg", "birthday.png"}, "*.??g"},
-                                           PatternCase{{"readme", "readme2"}, "readme*."}),
-                         [](const auto& param) { return "Case" + std::to_string(param.index); });
 
 TEST(WildcardRename, CarriesWhatTheWildcardsMatched)
 {
@@ -58,15 +46,11 @@ TEST(WildcardRename, CarriesWhatTheWildcardsMatched)
 
 TEST(SplitterRule, CentredBandSavesAsZero)
 {
-    EXPECT_EQ(SplitterPercent(500, 1000), 0);
-    EXPECT_EQ(SplitterPercent(470, 1000), 0);
-    EXPECT_EQ(SplitterPercent(539, 1000), 0);
-    EXPECT_EQ(SplitterPercent(460, 1000), 46);
-    EXPECT_EQ(SplitterPercent(540, 1000), 54);
-    EXPECT_EQ(SplitPosition(0, 1000, 80), 500);
-    EXPECT_EQ(SplitPosition(34, 1000, 80), 340);
-    EXPECT_EQ(SplitPosition(2, 1000, 80), 80); // keeps room for the buttons
-    EXPECT_EQ(SplitPosition(99, 1000, 80), 920);
+    for (const auto& [pos, percent] : {std::pair{500, 0}, {470, 0}, {539, 0}, {460, 46}, {540, 54}})
+        EXPECT_EQ(SplitterPercent(pos, 1000), percent) << pos;
+    // The band keeps room for the buttons at both ends.
+    for (const auto& [percent, pos] : {std::pair{0, 500}, {34, 340}, {2, 80}, {99, 920}})
+        EXPECT_EQ(SplitPosition(percent, 1000, 80), pos) << percent;
 }
 
 TEST(FindSelect, MatchesAnywhereIgnoringCaseUnlessAsked)

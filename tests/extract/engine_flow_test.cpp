@@ -2,6 +2,8 @@
 // how it keeps the user interface alive, and the unexpected-data check.
 #include "extract_fixture.h"
 
+#include "extract/line_report.h"
+
 namespace zarvex::test {
 namespace {
 
@@ -87,30 +89,6 @@ TEST_F(EngineFlow, ProgressAndPumpingFollowTheLinesAndQuitEndsAtTheNextLineKeepi
     EXPECT_BYTES_EQ(payload.substr(0, got.size()), got);
 }
 
-TEST_F(EngineFlow, UnexpectedDataBetweenFullLinesIsReported)
-{
-    std::vector<std::string> lines = Lines(UuFile(payload, "u.bin"));
-    lines.insert(lines.begin() + 30, "some stray text in the middle\n");
-    AddSingle("u.bin", Join(lines, 0, lines.size()));
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("\tunexpected data --file probably corrupted."), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("u.bin")));
-}
-
-TEST_F(EngineFlow, TwoLinesRunTogetherAreSplitAndNoted)
-{
-    std::vector<std::string> lines = Lines(UuFile(payload, "j.bin"));
-    lines[10].pop_back(); // the line end between lines 10 and 11 got lost
-    lines[10] += lines[11];
-    lines.erase(lines.begin() + 11);
-    AddSingle("j.bin", Join(lines, 0, lines.size()));
-    EXPECT_EQ(Extract(0), extract_result::Written);
-    EXPECT_EQ(host.CountInLog("\tPossible missing End Of Line @ 11 of " + dir / "in-j.bin" + ", correcting...\r\n"), 1)
-        << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0);
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("j.bin")));
-}
-
 TEST_F(EngineFlow, DamagedBase64LineWithDuplicateSaysItTriesTheAlternate)
 {
     const Bytes data = RandomBytes(5700, 2);
@@ -142,7 +120,9 @@ TEST_F(EngineFlow, StatusOfAFinishedPartBecomesComplete)
 TEST_F(EngineFlow, LaterPartWhoseInputIsGoneEndsTheCallWithMinusOne)
 {
     const std::vector<std::string> lines = Lines(UuFile(payload, "g.bin"));
-    CSortInfo* record = AddSplit("g.bin", lines, {lines.size() / 2}, MT_UU);
+    const std::size_t half = lines.size() / 2;
+    CSortInfo* record = AddRecord({MakePart(WriteSection(dir, "g1", "", Join(lines, 0, half), "", MT_UU, 1, 2), "g.bin"),
+                                   MakePart(WriteSection(dir, "g2", "", Join(lines, half, 99999), "", MT_UU, 2, 2), "")});
     std::filesystem::remove(record->GetAt(1)->m_File);
     EXPECT_EQ(Extract(0), extract_result::Skipped);
     EXPECT_FALSE(FileExists(Out("g.bin")));
@@ -188,6 +168,27 @@ TEST_F(YencFrame, WrongPartSizeTakesTheDuplicate)
     Extract(0);
     EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), 1) << host.PlainLog();
     EXPECT_NE(record->GetAt(0)->m_Status & ST_DATAERROR, 0);
+}
+
+// The exact wording and colour markers of line error entries.
+TEST(LineErrorText, WordingWithAndWithoutPartTotalSubjectAndReason)
+{
+    EXPECT_EQ(LineErrorText(msg::ShortLine, 17, 2, 5, "/in/a.txt", "holiday pictures"),
+              "\xFD" "800000*Error decoding line 17 of \xFD" "000000/in/a.txt,\xFD" "800000"
+              " short line\xFD" "000000"
+              "\xFD" "800000 (Part 2 of 5  in holiday pictures)"
+              "\xFD" "000000\r\n");
+    EXPECT_EQ(LineErrorText(msg::LongLine, 3, 1, -1, "f", ""),
+              "\xFD" "800000*Error decoding line 3 of \xFD" "000000f,\xFD" "800000 long line\xFD" "000000"
+              "\xFD" "800000 (Part 1)\xFD" "000000\r\n");
+    EXPECT_EQ(LineErrorText(msg::NoMessage, 9, -1, 3, "f", "s"),
+              "\xFD" "800000*Error decoding line 9 of \xFD" "000000f,\xFD" "800000\xFD" "000000\r\n");
+}
+
+TEST(LineErrorText, MarkerBytesInNamesStayText)
+{
+    const std::string text = LineErrorText(msg::NoMessage, 1, 1, 1, "a\xFD" "00FF00b", "x\xFD" "0000FFy");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\xFD'), 5) << "only the template's own markers";
 }
 
 } // namespace

@@ -237,23 +237,6 @@ protected:
         return AddRecord({MakePart(WriteSection(dir, "in-" + name, before, text, after, type), name)});
     }
 
-    // A record of `lines` cut at `cuts` into parts, each in a file of its own after `before`.
-    CSortInfo* AddSplit(const std::string& name, const std::vector<std::string>& lines,
-                        const std::vector<std::size_t>& cuts, std::uint32_t type, const std::string& before = "",
-                        const std::string& after = "")
-    {
-        std::vector<CFInfo*> parts;
-        const int total = static_cast<int>(cuts.size()) + 1;
-        for (int i = 0; i < total; ++i) {
-            const std::size_t from = i == 0 ? 0 : cuts[i - 1];
-            const std::size_t to = i + 1 == total ? lines.size() : cuts[i];
-            parts.push_back(MakePart(WriteSection(dir, name + ".part" + std::to_string(i), before,
-                                                  Join(lines, from, to), after, type, i + 1, total),
-                                     i == 0 ? name : ""));
-        }
-        return AddRecord(parts);
-    }
-
     int Extract(int index, int* answerState = nullptr, const std::string& folder = {})
     {
         int local = 0;

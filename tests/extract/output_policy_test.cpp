@@ -71,20 +71,6 @@ TEST_F(OverwritePrompt, AnswersAreKeptAcrossOneCommandAsGiven)
     }
 }
 
-TEST_F(OverwritePrompt, OutputReplacingAnInputIsSkipped)
-{
-    // With the output folder "*" the output lands beside the input; a name
-    // equal to the input's own must not destroy it.
-    list.RemoveAll();
-    const Bytes text = UuFile(payloads[0], "self.txt");
-    PartRange range = WriteSection(dir, "self.txt", "Subject: s\n\n", text, "", MT_UU);
-    AddRecord({MakePart(range, "self.txt")});
-    int state = answer::YesToAll;
-    EXPECT_EQ(Extract(0, &state, "*"), extract_result::Skipped);
-    EXPECT_NE(list[0]->m_Status & ST_NOTEXTRACTED, 0);
-    EXPECT_EQ(ReadFile(range.file), "Subject: s\n\n" + text);
-}
-
 // A yEnc record of `total` parts announcing `size` bytes, in strict mode.
 class OutputPolicyMerge : public ::testing::Test {
 protected:
@@ -127,6 +113,18 @@ TEST_F(OutputPolicyMerge, YencFileOfTheFullSizeGetsTheMergeQuestion)
     EXPECT_EQ(policy.Open(request, *record, &state, skipped), OpenOutcome::Skipped);
     EXPECT_EQ(state, answer::NoToAll);
 
+    state = answer::Ask;
+    host.answers = {button::ReplaceAll}; // answers every later file too
+    for (int i = 0; i < 2; ++i) {
+        OutputFile replaced;
+        EXPECT_EQ(policy.Open(request, *record, &state, replaced), OpenOutcome::Opened);
+        EXPECT_FALSE(policy.Merging());
+        replaced.Discard();
+        EXPECT_EQ(ReadFile(path), "0123456789");
+    }
+    EXPECT_EQ(host.Asked(Prompt::YencMerge), 3);
+    EXPECT_EQ(state, answer::YesToAll);
+
     settings.StrictYenc = false;
     state = answer::Ask;
     host.answers = {button::Yes};
@@ -135,22 +133,6 @@ TEST_F(OutputPolicyMerge, YencFileOfTheFullSizeGetsTheMergeQuestion)
     EXPECT_EQ(host.Asked(Prompt::Overwrite), 1);
     EXPECT_FALSE(policy.Merging());
     plain.Discard();
-}
-
-TEST_F(OutputPolicyMerge, ReplaceAllAnswersEveryLaterFile)
-{
-    MakeRecord(2, 3);
-    host.answers = {button::ReplaceAll};
-    for (int i = 0; i < 2; ++i) {
-        const std::string path = dir.Write("y" + std::to_string(i), "abc");
-        OutputFile out;
-        EXPECT_EQ(policy.Open(OutputRequest{path, "y", {}, false}, *record, &state, out), OpenOutcome::Opened);
-        EXPECT_FALSE(policy.Merging());
-        out.Discard();
-        EXPECT_EQ(ReadFile(path), "abc");
-    }
-    EXPECT_EQ(host.Asked(Prompt::YencMerge), 1);
-    EXPECT_EQ(state, answer::YesToAll);
 }
 
 // "Append All to One File": one target, named once for the command, new or
@@ -189,11 +171,9 @@ TEST_F(OverwritePrompt, AppendAllWritesEveryOutputIntoOneFile)
 
 TEST(AppendSuggestionName, SplitArchivesSuggestTheirBaseName)
 {
-    EXPECT_EQ(AppendSuggestion("movie.r01"), "movie");
-    EXPECT_EQ(AppendSuggestion("movie.001"), "movie");
-    EXPECT_EQ(AppendSuggestion("movie.RAR"), "movie");
-    EXPECT_EQ(AppendSuggestion("movie.avi"), "movie.avi");
-    EXPECT_EQ(AppendSuggestion("movie.a1"), "movie.a1");
+    for (const auto& [name, base] : {std::pair{"movie.r01", "movie"}, {"movie.001", "movie"}, {"movie.RAR", "movie"},
+                                     {"movie.avi", "movie.avi"}, {"movie.a1", "movie.a1"}})
+        EXPECT_EQ(AppendSuggestion(name), base) << name;
 }
 
 // A stopped append or one that hits a full disk cuts the target back to

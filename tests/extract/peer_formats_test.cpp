@@ -1,7 +1,7 @@
-// BinHex, Quoted-Printable and face images decoded by the installed program
-// and compared with what tools no one here wrote make of the same input:
-// macutils' binhex and hexbin, Python's email package, compface and
-// ImageMagick. Each case runs a shell script in a fresh folder that writes
+// Files made by other encoders (sharutils, macutils, mpack, Python's email
+// package, sabyenc), and BinHex, Quoted-Printable and face images, decoded by
+// the installed program and compared with what tools no one here wrote make
+// of the same input: hexbin, Python's email package, compface, ImageMagick. Each case runs a shell script in a fresh folder that writes
 // the input as "in.*" and the peer's result into "want/"; after the run an
 // optional script turns "out/" into "got/" (else "got/" is "out/"). Every
 // file in "want/" must equal its namesake in "got/". A case is skipped
@@ -144,11 +144,50 @@ std::string HostileXFace(const std::string& first, const std::string& more)
     return make + " 'Subject: hello' '' 'Hi.' > in.eml";
 }
 
+// Files from other encoders decode to the name and bytes they were given:
+// want/data.bin is the payload.
+std::string Encoded(const std::string& encode)
+{
+    return "python3 -c 'import random; open(\"want/data.bin\", \"wb\").write(random.Random(23).randbytes(70000))'\n"
+           "cp want/data.bin .\n" + encode;
+}
+
+constexpr const char* kPythonAttachment = R"sh(python3 - <<'EOF'
+from email.message import EmailMessage
+m = EmailMessage(); m["Subject"] = "data"; m["From"] = "a@example.org"
+m.set_content("The file is attached.\n")
+m.add_attachment(open("data.bin", "rb").read(), maintype="application", subtype="octet-stream", filename="data.bin")
+open("in.eml", "wb").write(bytes(m))
+EOF
+)sh";
+
+// A three-part yEnc posting, one article a file, given in reverse order (by
+// Debian's python, where python3-sabyenc lives).
+constexpr const char* kSabyencParts = R"sh(/usr/bin/python3 -c 'import sabyenc3' 2>/dev/null || exit 3
+/usr/bin/python3 - <<'EOF'
+import sabyenc3, zlib
+data = open("data.bin", "rb").read(); step = (len(data) + 2) // 3
+for i in range(3):
+    piece = data[i * step:(i + 1) * step]; enc, crc = sabyenc3.encode(piece)
+    head = (f"Subject: data.bin yEnc ({i + 1}/3)\n\n=ybegin part={i + 1} total=3 line=128 "
+            f"size={len(data)} name=data.bin\r\n=ypart begin={i * step + 1} end={i * step + len(piece)}\r\n")
+    tail = f"\r\n=yend size={len(piece)} part={i + 1} pcrc32={crc:08x} crc32={zlib.crc32(data):08x}\r\n"
+    open(f"in.{3 - i}.txt", "wb").write(head.encode() + enc + tail.encode())
+EOF
+)sh";
+
 constexpr const char* kNoOutput = "[ -z \"$(ls out)\" ]";
 constexpr const char* kDefaults = "";
 constexpr const char* kLfLines = "[Preferences]\nEOLConversion=0\n";
 
 const PeerCase kCases[] = {
+    {"SharutilsUuencode", "uuencode python3", Encoded("uuencode data.bin data.bin > in.txt"), "", kDefaults, 1},
+    {"SharutilsUuencodeBase64", "uuencode python3", Encoded("uuencode -m data.bin data.bin > in.txt"), "",
+     kDefaults, 1},
+    {"MacutilsBinHex", "binhex python3", Encoded("binhex -d data.bin > in.hqx"), "", kDefaults, 1},
+    {"MpackSplitMessages", "mpack python3", Encoded("mpack -s 'the data' -m 20000 -o in data.bin"), "", kDefaults, 1},
+    {"PythonEmailAttachment", "python3", Encoded(kPythonAttachment), "", kDefaults, 2},
+    {"SabyencMultipartPosting", "python3", Encoded(kSabyencParts), "", kDefaults, 1},
     {"BinHexWithRunsLikeHexbin", "binhex hexbin python3",
      std::string(kRunsPayload) + kToInHqx +
          "[ $(wc -c < hqx) -lt 30000 ] # packed by runs\n"
@@ -199,8 +238,9 @@ TEST_P(PeerFormats, DecodeAsTheToolsDo)
     test::TempDir dir;
     const std::string at = dir.Path().string();
     dir.Write("zarvex.ini", c.ini);
-    ASSERT_EQ(RunIn(at, std::string("mkdir out want got\n") + c.make), 0)
-        << test::ReadFile(dir / "tools.txt");
+    const int made = RunIn(at, std::string("mkdir out want got\n") + c.make);
+    if (WIFEXITED(made) && WEXITSTATUS(made) == 3) GTEST_SKIP() << "a Python module is missing";
+    ASSERT_EQ(made, 0) << test::ReadFile(dir / "tools.txt");
 
     std::string command = "cd '" + at + "' && ZARVEX_INI=zarvex.ini '" + ZARVEX_BINARY +
                           "' --extract --outdir=out --logfile=log.txt --report=report.txt";

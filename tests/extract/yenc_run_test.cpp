@@ -135,7 +135,7 @@ struct Tail {
 };
 void PrintTo(const Tail& t, std::ostream* os) { *os << ::testing::PrintToString(std::string(t.text)); }
 
-class YencArticleEnd : public ::testing::TestWithParam<Tail> {};
+class YencArticleEnd : public ExtractTest, public ::testing::WithParamInterface<Tail> {};
 
 TEST_P(YencArticleEnd, TellsWhetherLeadingDotsWereDoubled)
 {
@@ -145,20 +145,8 @@ TEST_P(YencArticleEnd, TellsWhetherLeadingDotsWereDoubled)
     payload[0] = payload[1] = '.' - 42; // a first line starting ".." (doubled: "...")
     std::string text = YencArticles(payload, "end.bin", payload.size(), o).front();
     if (o.dotStuffed) text.resize(text.size() - 2); // the generated ".\n"
-    TempDir dir;
-    Settings settings;
-    RunContext run;
-    ScriptedHost host;
-    MyCObArray list{settings, &host};
-    Extractor engine(list, settings, run, host);
-    const std::string in = dir.Write("in.ntx", text + GetParam().text);
-    list.AddInputFile(in);
-    ScanFile(in, list, settings, run, host);
-    list.Evaluate();
-    std::filesystem::create_directory(dir / "out");
-    int state = 0;
-    engine.ExtractOutputFile({.index = 0, .outDir = dir / "out", .answerState = &state});
-    EXPECT_BYTES_EQ(payload, ReadFile(dir / "out/end.bin"));
+    ScanAndExtract({dir.Write("in.ntx", text + GetParam().text)});
+    EXPECT_BYTES_EQ(payload, ReadFile(Out("end.bin")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Tails, YencArticleEnd,

@@ -26,16 +26,6 @@ protected:
     const Bytes payload = RandomBytes(50'000, 77);
 };
 
-TEST_P(YencExtract, SinglePartWithCrLfLines)
-{
-    YencPostingOptions crlf;
-    crlf.eol = "\r\n";
-    EXPECT_EQ(ScanArticles(YencArticles(payload, "one.bin", payload.size(), crlf)), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("one.bin")));
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("yEncoded data"), 1);
-}
-
 TEST_P(YencExtract, MultiPartPostingShuffledAcrossFiles)
 {
     std::vector<std::string> articles = YencArticles(payload, "multi.bin", 9'000);
@@ -129,26 +119,6 @@ TEST_P(YencStrictPlacement, StoppedMergeLeavesTheFileAsItWas)
 INSTANTIATE_TEST_SUITE_P(Strict, YencStrictPlacement, ::testing::Values(true));
 
 class YencArticleQuirks : public YencExtract {};
-
-// Leading dots doubled by the news transport are undone only in articles
-// that end with the transport's lone "." line.
-TEST_P(YencArticleQuirks, DoubledDotsOnlyInTransportArticles)
-{
-    Bytes dots(300, static_cast<char>('.' - 42)); // every line starts with "."
-    YencPostingOptions stuffed;
-    stuffed.dotStuffed = true;
-    stuffed.width = 64;
-    EXPECT_EQ(ScanArticles(YencArticles(dots, "dots.bin", dots.size(), stuffed)), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(dots, ReadFile(Out("dots.bin")));
-
-    Restart();
-    YencPostingOptions saved;
-    saved.width = 64;
-    Bytes twoDots = dots;
-    twoDots[64] = twoDots[65] = static_cast<char>('.' - 42);
-    EXPECT_EQ(ScanArticles(YencArticles(twoDots, "saved.bin", twoDots.size(), saved), "saved"), 1);
-    EXPECT_BYTES_EQ(twoDots, ReadFile(Out("saved.bin")));
-}
 
 // A saved article cut before its trailer, and a transport article that lost
 // it (its lone "." line then ends the data and is no byte of the file).

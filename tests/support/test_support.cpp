@@ -1,6 +1,5 @@
 #include "support/test_support.h"
 
-#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -56,29 +55,18 @@ Bytes RandomBytes(std::size_t n, std::uint32_t seed)
 
 std::string HexDiff(std::string_view expected, std::string_view actual)
 {
-    std::ostringstream os;
-    os << "expected " << expected.size() << " bytes, got " << actual.size() << " bytes";
     std::size_t i = 0;
     while (i < expected.size() && i < actual.size() && expected[i] == actual[i]) ++i;
+    std::ostringstream os;
+    os << "expected " << expected.size() << " bytes, got " << actual.size() << " bytes";
     if (i == expected.size() && i == actual.size()) return os.str();
     os << "; first difference at offset " << i << "\n";
-    const std::size_t from = i >= 8 ? i - 8 : 0;
-    auto dump = [&](const char* label, std::string_view s) {
-        os << label;
-        for (std::size_t k = from; k < from + 24 && k < s.size(); ++k) {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%02X ", static_cast<unsigned char>(s[k]));
-            os << buf;
-        }
-        os << " |";
-        for (std::size_t k = from; k < from + 24 && k < s.size(); ++k) {
-            const unsigned char c = static_cast<unsigned char>(s[k]);
-            os << (c >= 32 && c < 127 ? static_cast<char>(c) : '.');
-        }
-        os << "|\n";
-    };
-    dump("expected: ", expected);
-    dump("actual:   ", actual);
+    for (const auto& [label, s] : {std::pair{"expected:", expected}, {"actual:  ", actual}}) {
+        os << label << std::hex;
+        for (std::size_t k = i >= 8 ? i - 8 : 0; k < i + 16 && k < s.size(); ++k)
+            os << ' ' << (static_cast<unsigned char>(s[k]) >> 4) << (static_cast<unsigned char>(s[k]) & 15);
+        os << std::dec << "\n";
+    }
     return os.str();
 }
 
