@@ -18,7 +18,6 @@ namespace {
 using detail::LineSink;
 
 constexpr unsigned char kPad = '=';
-constexpr unsigned kInvalidBit = 0x40; // set in kInvalid, never in a value 0..63
 
 // A character that starts or fills a group; everything else is skipped.
 inline bool IsSignificant(unsigned char c)
