@@ -30,6 +30,14 @@ using json = nlohmann::ordered_json;
 constexpr std::array<const char*, 5> kStateWords = {"changed", "started", "complete", "too many parts",
                                                     "missing parts"};
 
+// The words of `CheckResult`, in its order.
+constexpr std::array<const char*, 3> kCheckWords = {"not checked", "passed", "failed"};
+
+const char* CheckWord(CheckResult result)
+{
+    return kCheckWords[static_cast<std::size_t>(result)];
+}
+
 json Text(std::string_view text)
 {
     return JsonSafeText(text);
@@ -96,7 +104,9 @@ bool NamesLineOf(const std::string& line, const CFInfo& part)
 
 json Checks(const CFInfo& part, const std::vector<std::string>& log)
 {
-    json checks = {{"damaged", (part.m_Status & ST_DATAERROR) != 0}};
+    json checks = {{"damaged", (part.m_Status & ST_DATAERROR) != 0},
+                   {"crc", CheckWord(part.m_CrcCheck)},
+                   {"size", CheckWord(part.m_SizeCheck)}};
     if (part.m_MsgType & MT_YENC) {
         if (part.m_yEndSize > 0) checks["yencSize"] = {{"stated", part.m_yEndSize}, {"written", part.m_Length}};
         if (part.m_yPartCrc != 0) {
