@@ -125,6 +125,7 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     EXPECT_EQ(pic["encoding"], "UU");
     EXPECT_EQ(pic["size"], picture.size());
     EXPECT_EQ(pic["sha256"], Sha256Hex(picture));
+    EXPECT_TRUE(pic["status"]["complete"]) << pic.dump(2);
     EXPECT_EQ(pic["partList"][0]["date"], "2026-01-02T03:04:05Z");
     EXPECT_EQ(pic["partList"][0]["newsgroups"], "alt.test");
 
@@ -134,6 +135,7 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     EXPECT_EQ(mov["parts"]["found"], 2);
     EXPECT_EQ(mov["missingParts"], json::array({2}));
     EXPECT_NE(mov["status"]["state"], "complete");
+    EXPECT_FALSE(mov["status"]["complete"]);
 
     const json& rep = OutputNamed(report, "repaired.dat");
     EXPECT_EQ(rep["result"], "written");
@@ -148,6 +150,7 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
 
     const json& cl = OutputNamed(report, "clip.bin");
     EXPECT_EQ(cl["sha256"], Sha256Hex(clip));
+    EXPECT_TRUE(cl["status"]["complete"]);
     const json& repairedPart = cl["partList"][0];
     ASSERT_TRUE(repairedPart["duplicateUsed"]) << cl.dump(2);
     EXPECT_EQ(repairedPart["checks"]["crc"], "failed");
