@@ -30,6 +30,14 @@ using json = nlohmann::ordered_json;
 constexpr std::array<const char*, 5> kStateWords = {"changed", "started", "complete", "too many parts",
                                                     "missing parts"};
 
+// The words of `CheckResult`, in its order.
+constexpr std::array<const char*, 3> kCheckWords = {"not checked", "passed", "failed"};
+
+const char* CheckWord(CheckResult result)
+{
+    return kCheckWords[static_cast<std::size_t>(result)];
+}
+
 json Text(std::string_view text)
 {
     return JsonSafeText(text);
@@ -96,7 +104,9 @@ bool NamesLineOf(const std::string& line, const CFInfo& part)
 
 json Checks(const CFInfo& part, const std::vector<std::string>& log)
 {
-    json checks = {{"damaged", (part.m_Status & ST_DATAERROR) != 0}};
+    json checks = {{"damaged", (part.m_Status & ST_DATAERROR) != 0},
+                   {"crc", CheckWord(part.m_CrcCheck)},
+                   {"size", CheckWord(part.m_SizeCheck)}};
     if (part.m_MsgType & MT_YENC) {
         if (part.m_yEndSize > 0) checks["yencSize"] = {{"stated", part.m_yEndSize}, {"written", part.m_Length}};
         if (part.m_yPartCrc != 0) {
@@ -213,6 +223,9 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
         if (!dataType) dataType = part->m_DataType;
     }
     const int status = ReportStatus(parts);
+    json missing = MissingNumbers(parts, group.m_Expected);
+    // Every expected part is there; a posting that gives no part count is one part, here.
+    const bool complete = group.m_Expected <= 0 || (missing.empty() && group.m_Found >= group.m_Expected);
     json out = {
         {"name", Text(named.m_DestFile)},
         {"originalName", Text(named.m_OrigName.empty() ? named.m_DestFile : named.m_OrigName)},
@@ -224,9 +237,10 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
          {{"code", status},
           {"state", kStateWords[static_cast<std::size_t>(group.m_Status & GS_MASK) % kStateWords.size()]},
           {"damaged", (group.m_Status & ST_DATAERROR) != 0},
-          {"notExtracted", (group.m_Status & ST_NOTEXTRACTED) != 0}}},
+          {"notExtracted", (group.m_Status & ST_NOTEXTRACTED) != 0},
+          {"complete", complete}}},
         {"parts", {{"expected", group.m_Expected}, {"found", group.m_Found}}},
-        {"missingParts", MissingNumbers(parts, group.m_Expected)},
+        {"missingParts", std::move(missing)},
     };
     struct stat st{};
     const bool exists = result > 0 && !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

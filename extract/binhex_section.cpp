@@ -128,6 +128,7 @@ void Extractor::DecodeCollectedBinHex(bool atClosingColon)
         return;
     }
     m_Call.binHex.Discard();
+    if (result > 0 || result == HQX_BAD_CRC) NoteCheck(part.m_CrcCheck, result > 0);
     if (result > 0) {
         m_Call.dataWritten = true;
     } else {

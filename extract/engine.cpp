@@ -307,6 +307,7 @@ bool Extractor::DecodePart(CFInfo& part, int index)
 bool Extractor::ReadPartLines(CFInfo& part)
 {
     m_Call.part = &part;
+    part.m_CrcCheck = part.m_SizeCheck = CheckResult::NotChecked;
     m_Call.endPos = part.m_EPos;
     m_In->Seek(part.m_SPos, 0);
     m_Call.pos = part.m_SPos;
@@ -362,6 +363,7 @@ bool Extractor::EndPart(CFInfo& part)
             DamagedLine(msg::MissingYencFooter);
             if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
         }
+        if (part.m_yEndSize > 0) NoteCheck(part.m_SizeCheck, length == part.m_yEndSize);
         if (part.m_yEndSize > 0 && length != part.m_yEndSize) {
             AddStatus(ST_DATAERROR);
             if (AlternateOf(part) && !m_Run.YouChooseDuplicate) return false;

@@ -170,9 +170,11 @@ bool Extractor::YencLastPartSizeFits()
     // The size a trailer states is otherwise judged when the part ends, after
     // the finished file was closed and had perhaps replaced an existing one:
     // the part that finishes the file is judged before that.
-    const CFInfo& part = *m_Call.part;
-    if (part.m_yEndSize <= 0 || m_Out->File().GetPosition() - part.m_ByteStart == part.m_yEndSize)
-        return true;
+    CFInfo& part = *m_Call.part;
+    if (part.m_yEndSize <= 0) return true;
+    const bool fits = m_Out->File().GetPosition() - part.m_ByteStart == part.m_yEndSize;
+    NoteCheck(part.m_SizeCheck, fits);
+    if (fits) return true;
     AddStatus(ST_DATAERROR);
     return !AlternateOf(part) || m_Run.YouChooseDuplicate;
 }
@@ -190,31 +192,27 @@ bool Extractor::YencCrcChecks(std::string_view text)
     // On a multi-part trailer without a part CRC, " crc32=" is the whole file's.
     const bool partCrcKnown = part.m_yPartCrc != 1 && (partCrcGiven || !IsMultiPart(part));
     const bool crcWord = FindIgnoreCase(text, "crc") != std::string_view::npos;
+    const auto judged = [&](CheckResult& result, bool passed, msg::Id failure) {
+        NoteCheck(result, passed);
+        if (!passed) DamagedLine(failure);
+        return passed;
+    };
 
     if (m_Settings.StrictYenc) {
         if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
-        if (Has(text, "size=") && part.m_Length != part.m_yEndSize) {
-            DamagedLine(msg::PartSizeWrong);
+        if (Has(text, "size=") && !judged(part.m_SizeCheck, part.m_Length == part.m_yEndSize, msg::PartSizeWrong))
             return false;
-        }
-        if (fileCrc && lastPart && allParts) {
-            if (*fileCrc == ~y.fileCrc) return true;
-            DamagedLine(msg::FileCrcFails);
-            return false;
-        }
-        if (!crcWord || !partCrcKnown || part.m_yPartCrc == ~y.partCrc) return true;
-        DamagedLine(msg::PartCrcFails);
-        return false;
+        if (fileCrc && lastPart && allParts) return judged(part.m_CrcCheck, *fileCrc == ~y.fileCrc, msg::FileCrcFails);
+        if (!crcWord || !partCrcKnown) return true;
+        return judged(part.m_CrcCheck, part.m_yPartCrc == ~y.partCrc, msg::PartCrcFails);
     }
     if (!crcWord) return true;
     if (!partCrcKnown) {
-        if (!fileCrc || !lastPart || !allParts || *fileCrc == ~y.fileCrc) return true;
-        DamagedLine(msg::FileCrcFails);
-        return false;
+        if (!fileCrc || !lastPart || !allParts) return true;
+        return judged(part.m_CrcCheck, *fileCrc == ~y.fileCrc, msg::FileCrcFails);
     }
-    if (part.m_yPartCrc == ~y.partCrc || part.m_yPartCrc == y.partCrc) return true;
-    DamagedLine(msg::PartCrcFails);
-    return false;
+    return judged(part.m_CrcCheck, part.m_yPartCrc == ~y.partCrc || part.m_yPartCrc == y.partCrc,
+                  msg::PartCrcFails);
 }
 
 bool Extractor::YencFileDone(std::string_view text) const

@@ -46,11 +46,20 @@ inline constexpr std::int32_t GS_MISSING = 4;
 
 class CMimeInfo;
 
+// The outcome of one check on a part's data in its latest extraction.
+enum class CheckResult : std::uint8_t { NotChecked, Passed, Failed };
+
+// Records a check; a failure met earlier in the same extraction stays.
+inline void NoteCheck(CheckResult& result, bool passed)
+{
+    if (result != CheckResult::Failed) result = passed ? CheckResult::Passed : CheckResult::Failed;
+}
+
 class CFInfo : public CObject {
 public:
     CFInfo();
-    // Copies every field except m_MsgType, m_Flags, m_pNextDup and the serial
-    // number; shares m_pBuf without owning it.
+    // Copies every field except m_MsgType, m_Flags, the check results,
+    // m_pNextDup and the serial number; shares m_pBuf without owning it.
     CFInfo(const CFInfo& other);
     CFInfo& operator=(const CFInfo&) = delete;
     ~CFInfo() override;
@@ -126,6 +135,10 @@ public:
     std::int64_t m_yEnd = -1;
     std::int32_t m_yLine = 0;
     std::int32_t m_Status = 0;
+    // The data checks of the latest extraction: a CRC (yEnc part or file
+    // CRC, BinHex CRCs) and the length a yEnc trailer states.
+    CheckResult m_CrcCheck = CheckResult::NotChecked;
+    CheckResult m_SizeCheck = CheckResult::NotChecked;
     CBufFile* m_pBuf = nullptr;          // owned while PF_OPENBUF is set
     std::unique_ptr<CFInfo> m_pNextDup;  // inactive duplicates of this part
     std::int32_t m_ID;

@@ -106,11 +106,18 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     std::string mbox = UuPosting("picture.dat", picture, 1) + UuPosting("repaired.dat", repaired, 3, 2);
     const std::vector<std::string> articles = test::YencArticles(movie, "movie.bin", 3'000);
     mbox += articles[0] + "\n" + articles[2] + "\n";
+    // A yEnc posting whose first part comes first with one data character changed.
+    const std::string clip = test::RandomBytes(4'000, 4);
+    const std::vector<std::string> clipArticles = test::YencArticles(clip, "clip.bin", 2'000);
+    std::string changed = clipArticles[0];
+    char& c = changed[changed.find('\n', changed.find("=ypart")) + 5];
+    c = c == 'a' ? 'b' : 'a';
+    mbox += changed + "\n" + clipArticles[0] + "\n" + clipArticles[1] + "\n";
     dir.Write("mail.mbox", mbox);
     EXPECT_EQ(Run({"--extract", "--outdir=out", "--report-json=report.json", "mail.mbox", "missing.mbox"}), 255);
     const json report = ReportOf("report.json");
     EXPECT_EQ(report["exitStatus"], 255);
-    EXPECT_EQ(report["counts"]["outputs"], 3);
+    EXPECT_EQ(report["counts"]["outputs"], 4);
     EXPECT_EQ(report["counts"]["inputsNotRead"], 1);
 
     const json& pic = OutputNamed(report, "picture.dat");
@@ -118,6 +125,7 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     EXPECT_EQ(pic["encoding"], "UU");
     EXPECT_EQ(pic["size"], picture.size());
     EXPECT_EQ(pic["sha256"], Sha256Hex(picture));
+    EXPECT_TRUE(pic["status"]["complete"]) << pic.dump(2);
     EXPECT_EQ(pic["partList"][0]["date"], "2026-01-02T03:04:05Z");
     EXPECT_EQ(pic["partList"][0]["newsgroups"], "alt.test");
 
@@ -127,6 +135,7 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     EXPECT_EQ(mov["parts"]["found"], 2);
     EXPECT_EQ(mov["missingParts"], json::array({2}));
     EXPECT_NE(mov["status"]["state"], "complete");
+    EXPECT_FALSE(mov["status"]["complete"]);
 
     const json& rep = OutputNamed(report, "repaired.dat");
     EXPECT_EQ(rep["result"], "written");
@@ -137,6 +146,17 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     ASSERT_EQ(second["checks"]["messages"].size(), 1u) << rep.dump(2);
     EXPECT_NE(second["checks"]["messages"][0].get<std::string>().find("short line"), std::string::npos);
     EXPECT_FALSE(rep["partList"][0]["duplicateUsed"]);
+    EXPECT_EQ(second["checks"]["crc"], "not checked");
+
+    const json& cl = OutputNamed(report, "clip.bin");
+    EXPECT_EQ(cl["sha256"], Sha256Hex(clip));
+    EXPECT_TRUE(cl["status"]["complete"]);
+    const json& repairedPart = cl["partList"][0];
+    ASSERT_TRUE(repairedPart["duplicateUsed"]) << cl.dump(2);
+    EXPECT_EQ(repairedPart["checks"]["crc"], "failed");
+    EXPECT_EQ(repairedPart["duplicate"]["checks"]["crc"], "passed");
+    EXPECT_EQ(cl["partList"][1]["checks"]["crc"], "passed");
+    EXPECT_EQ(cl["partList"][1]["checks"]["size"], "passed");
 
     bool missingNoted = false;
     for (const json& in : report["inputs"])
