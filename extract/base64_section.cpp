@@ -40,9 +40,20 @@ bool Extractor::EndsItsFile() const
     // it: it is the record's last element, or the next one carries a name
     // of its own.
     const CSortInfo& record = *m_Call.record;
-    for (int i = 0; i < record.GetSize(); ++i)
+    const auto endsAt = [&record](int i) {
+        return i + 1 == record.GetSize() || record.IndexOfNamed(record.GetAt(i + 1)) >= 0;
+    };
+    const auto holds = [&record, this](int i) {
         for (const CFInfo* p = record.GetAt(i); p; p = p->m_pNextDup.get())
-            if (p == m_Call.part) return i + 1 == record.GetSize() || record.IndexOfNamed(record.GetAt(i + 1)) >= 0;
+            if (p == m_Call.part) return true;
+        return false;
+    };
+    // A part is held once: the element being decoded is looked at first, so
+    // that a record of thousands of files is not walked for each of them.
+    const int element = m_Call.element;
+    if (element >= 0 && element < record.GetSize() && holds(element)) return endsAt(element);
+    for (int i = 0; i < record.GetSize(); ++i)
+        if (holds(i)) return endsAt(i);
     return false;
 }
 

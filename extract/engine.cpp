@@ -194,7 +194,9 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
 void Extractor::RunParts()
 {
     const CSortInfo& record = *m_Call.record;
-    m_Call.totalLines = record.DataLength(m_Call.first);
+    // Counted only for an output long enough to show progress: a record of
+    // thousands of small files is not summed up for each of them.
+    m_Call.totalPending = true;
     for (int i = m_Call.first; i < record.GetSize(); ++i) {
         CFInfo& part = *record.GetAt(i);
         if (i > m_Call.first) {
@@ -392,6 +394,10 @@ void Extractor::CountLine()
     ++m_Call.lineNo;
     ++m_Call.linesDone;
     if (m_Call.linesDone % kProgressEvery == 0) {
+        if (m_Call.totalPending) {
+            m_Call.totalLines = m_Call.record->DataLength(m_Call.first);
+            m_Call.totalPending = false;
+        }
         const std::int64_t perMille = std::max<std::int64_t>(1, m_Call.totalLines / 1000);
         m_Host.SetProgress(std::min(100.0, static_cast<double>(m_Call.linesDone / perMille) * 0.1));
     }

@@ -120,7 +120,9 @@ private:
     int PlaceNewName()
     {
         CFInfo& part = *m_Part;
-        for (int i = 0; i < m_Group.GetSize(); ++i) {
+        // Only a group holding the first-given name has elements to look at.
+        const bool sameOrigName = !part.m_OrigName.empty() && m_Group.HoldsOrigName(part.m_OrigName);
+        for (int i = 0; sameOrigName && i < m_Group.GetSize(); ++i) {
             CFInfo& element = *m_Group.GetAt(i);
             // Empty first-given names never match.
             if (part.m_OrigName.empty() || element.m_OrigName != part.m_OrigName ||

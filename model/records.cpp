@@ -150,16 +150,27 @@ void CMimeInfo::Reset()
 
 // ------------------------------------------------------------- CSortInfo
 
+void CSortInfo::CountOrigName(const CFInfo* part, int step)
+{
+    if (!part || part->m_OrigName.empty()) return;
+    auto it = m_OrigNames.find(part->m_OrigName);
+    if (it == m_OrigNames.end()) it = m_OrigNames.emplace(part->m_OrigName, 0).first;
+    it->second += step;
+    if (it->second <= 0) m_OrigNames.erase(it);
+}
+
 void CSortInfo::InsertAt(int i, CFInfo* part)
 {
     i = std::clamp(i, 0, GetSize());
     m_Parts.insert(m_Parts.begin() + i, std::unique_ptr<CFInfo>(part));
+    CountOrigName(part, 1);
 }
 
 CFInfo* CSortInfo::RemoveAt(int i)
 {
     CFInfo* part = m_Parts[static_cast<std::size_t>(i)].release();
     m_Parts.erase(m_Parts.begin() + i);
+    CountOrigName(part, -1);
     return part;
 }
 
@@ -167,6 +178,8 @@ CFInfo* CSortInfo::ReplaceAt(int i, CFInfo* part)
 {
     CFInfo* old = m_Parts[static_cast<std::size_t>(i)].release();
     m_Parts[static_cast<std::size_t>(i)].reset(part);
+    CountOrigName(old, -1);
+    CountOrigName(part, 1);
     return old;
 }
 
@@ -321,6 +334,7 @@ void CSortInfo::Clear()
     m_Named.clear();
     m_Names.clear();
     m_Parts.clear();
+    m_OrigNames.clear();
 }
 
 std::uint32_t CSortInfo::StatusColour() const

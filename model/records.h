@@ -14,6 +14,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace zarvex {
@@ -217,6 +218,8 @@ public:
     int IndexOfPart(const CFInfo* part) const;
     int IndexOfNamed(const CFInfo* part) const;
     int IndexOfOrigName(std::string_view name) const;
+    // An element (not a duplicate) was first given the name `name` (exactly).
+    bool HoldsOrigName(const std::string& name) const { return m_OrigNames.count(name) != 0; }
     int IndexOfFullSubj(std::string_view text) const;
     int FindFlag(std::uint32_t bits, int from) const;
     void ClearFlagAll(std::uint32_t bits);
@@ -251,7 +254,12 @@ public:
     } m_LastRun;
 
 private:
+    void CountOrigName(const CFInfo* part, int step);
+
     std::vector<std::unique_ptr<CFInfo>> m_Parts;
+    // How many elements carry each first-given name, so that an arriving
+    // part of a new name need not be compared with every element.
+    std::unordered_map<std::string, int> m_OrigNames;
 };
 
 // Puts `part` in `element`'s place in group.m_Named (dropping an entry `part`
