@@ -196,7 +196,7 @@ void Extractor::RunParts()
     const CSortInfo& record = *m_Call.record;
     // Counted only for an output long enough to show progress: a record of
     // thousands of small files is not summed up for each of them.
-    m_Call.totalPending = true;
+    m_Call.totalLines = -1;
     for (int i = m_Call.first; i < record.GetSize(); ++i) {
         CFInfo& part = *record.GetAt(i);
         if (i > m_Call.first) {
@@ -365,10 +365,12 @@ bool Extractor::EndPart(CFInfo& part)
             DamagedLine(msg::MissingYencFooter);
             if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
         }
-        if (part.m_yEndSize > 0) NoteCheck(part.m_SizeCheck, length == part.m_yEndSize);
-        if (part.m_yEndSize > 0 && length != part.m_yEndSize) {
-            AddStatus(ST_DATAERROR);
-            if (AlternateOf(part) && !m_Run.YouChooseDuplicate) return false;
+        if (part.m_yEndSize > 0) {
+            NoteCheck(part.m_SizeCheck, length == part.m_yEndSize);
+            if (length != part.m_yEndSize) {
+                AddStatus(ST_DATAERROR);
+                if (AlternateOf(part) && !m_Run.YouChooseDuplicate) return false;
+            }
         }
     }
     if (m_Call.state == DecodeState::InData) m_Call.state = DecodeState::Paused;
@@ -394,10 +396,7 @@ void Extractor::CountLine()
     ++m_Call.lineNo;
     ++m_Call.linesDone;
     if (m_Call.linesDone % kProgressEvery == 0) {
-        if (m_Call.totalPending) {
-            m_Call.totalLines = m_Call.record->DataLength(m_Call.first);
-            m_Call.totalPending = false;
-        }
+        if (m_Call.totalLines < 0) m_Call.totalLines = m_Call.record->DataLength(m_Call.first);
         const std::int64_t perMille = std::max<std::int64_t>(1, m_Call.totalLines / 1000);
         m_Host.SetProgress(std::min(100.0, static_cast<double>(m_Call.linesDone / perMille) * 0.1));
     }

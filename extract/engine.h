@@ -98,8 +98,7 @@ private:
         std::int64_t endPos = 0;
         std::int64_t lineNo = 0;
         std::int64_t linesDone = 0;
-        std::int64_t totalLines = 0;
-        bool totalPending = false; // totalLines is counted when progress is first shown
+        std::int64_t totalLines = 0; // -1: counted when progress is first shown
         std::int64_t expectedLength = 0; // Base64 data line length
         int hint = 0;                    // length of the line before the current one (UU)
         int previousLength = 0;          // length of the current line, the next line's hint
