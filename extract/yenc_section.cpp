@@ -160,7 +160,7 @@ void Extractor::YencEndLine()
     if (m_Call.state == DecodeState::SwitchToDuplicate) return;
     const bool done = YencFileDone(text);
     if (done && !YencLastPartSizeFits()) return; // its duplicate is tried when the part ends
-    y.nextPart = m_Call.part->m_Part + 1;
+    y.nextPart = std::int64_t{m_Call.part->m_Part} + 1;
     y.partInProgress = -1;
     if (done) FinishFile();
 }

@@ -20,7 +20,7 @@ struct YencCallState {
     // lines feed only the part register; at the part's "=yend" the part
     // (`partBytes` bytes) is joined to the file register.
     bool fileCrcValid = false;
-    int nextPart = 0;
+    std::int64_t nextPart = 0; // 64-bit: a part number may be the largest 32-bit one
     int partInProgress = -1;
     std::uint32_t fileCrcAtPart = kCrc32Preset;
     std::uint64_t partBytes = 0;
