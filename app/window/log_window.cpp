@@ -1,4 +1,5 @@
 #include "app/window/log_window.h"
+#include "app/window/window_coordinates.h"
 
 #include "app/ini_file.h"
 #include "text/messages.h"
@@ -252,20 +253,12 @@ void LogWindow::OnSave()
 
 void LogWindow::RestorePosition(const IniFile& ini)
 {
-    int l = 0, t = 0, r = 0, b = 0;
-    const std::string value = ini.GetString("LogWindow", "Coordinates");
-    if (std::sscanf(value.c_str(), "%d,%d,%d,%d", &l, &t, &r, &b) != 4) return;
-    const QSize size(r - l, b - t);
-    if (size.width() < minimumWidth() || size.height() < minimumHeight()) return;
-    setGeometry(l, t, size.width(), size.height());
+    RestoreCoordinates(*this, ini, "LogWindow");
 }
 
 void LogWindow::StorePosition(IniFile& ini) const
 {
-    const QRect g = geometry();
-    ini.Set("LogWindow", "Coordinates",
-            QString("%1,%2,%3,%4").arg(g.left()).arg(g.top()).arg(g.left() + g.width()).arg(g.top() + g.height())
-                .toStdString());
+    StoreCoordinates(*this, ini, "LogWindow");
 }
 
 } // namespace zarvex

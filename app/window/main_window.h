@@ -72,6 +72,9 @@ public:
     // Renames the selected entries (the focused one when none is selected)
     // by dialog 500's rules; `to` is the To text. False when refused.
     bool RenameSelected(const std::string& to);
+    // Gives one output entry a new name (made valid first); an empty or
+    // unchanged name is left alone.
+    void RenameEntry(OutputEntry& entry, const std::string& oldName, std::string newName);
     void Rescan();
 
     // Progress: an item position (negative counts as 1; (1, 1) resets) and
@@ -132,6 +135,8 @@ private:
     void OnExtract();
     void OnSaveRaw();
     void OnRename();
+    void OnRenameFromSubject();
+    void OnListDump();
     void OnFind();
     void OnProperties();
     void OnToggleLog();

@@ -6,6 +6,9 @@
 #include "app/window/log_window.h"
 #include "app/window/main_window.h"
 #include "app/window/prompts.h"
+#include "app/subject_rename_ini.h"
+#include "app/window/list_dump_window.h"
+#include "app/window/subject_rename_dialog.h"
 #include "model/records.h"
 #include "model/naming.h"
 #include "scan/input_sources.h"
@@ -87,7 +90,7 @@ void CZarvexDlg::BuildCommands()
     edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), nullptr));
     edit->addSeparator();
     edit->addAction(AddCommand(cmd::Rename, "&Rename...", K(Qt::Key_F2), &CZarvexDlg::OnRename));
-    edit->addAction(AddCommand(cmd::RenameFromSubject, "Rename &from Subject...", K(Qt::Key_F8), nullptr));
+    edit->addAction(AddCommand(cmd::RenameFromSubject, "Rename &from Subject...", K(Qt::Key_F8), &CZarvexDlg::OnRenameFromSubject));
     edit->addAction(AddCommand(cmd::Remove, "R&emove", K(Qt::CTRL | Qt::Key_Delete), &CZarvexDlg::RemoveSelectedOutputs));
     edit->addSeparator();
     edit->addAction(AddCommand(cmd::FindSelect, "&Find && Select", K(Qt::CTRL | Qt::Key_F), &CZarvexDlg::OnFind));
@@ -121,7 +124,7 @@ void CZarvexDlg::BuildCommands()
 
     // Esc stops a running operation: it must work inside the operation's own event pumping.
     AddCommand(cmd::Abort, "Stop", K(Qt::Key_Escape), &CZarvexDlg::OnAbort)->setShortcutContext(Qt::WindowShortcut);
-    AddCommand(cmd::ListDump, "List Dump", K(Qt::SHIFT | Qt::Key_F12), nullptr);
+    AddCommand(cmd::ListDump, "List Dump", K(Qt::SHIFT | Qt::Key_F12), &CZarvexDlg::OnListDump);
 
     m_ToolBar = addToolBar("Toolbar");
     m_ToolBar->setObjectName("toolbar");
@@ -164,11 +167,14 @@ void CZarvexDlg::UpdateCommands()
     set(cmd::FindSelect, hasOutput);
     set(cmd::SelectAll, hasOutput);
     set(cmd::PadNumbers, hasSelection);
+    set(cmd::RenameFromSubject, hasSelection);
+    // The dump reads every record, which the core may be changing while busy.
+    set(cmd::ListDump, idle);
     set(cmd::Properties, idle && outputs > 0 && m_Outputs->currentItem() != nullptr);
-    // Not built yet in this window: Extract Stream, Paste, Copy, Rename from
-    // Subject, Preview, the preferences dialogs, help and the list dump.
-    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::RenameFromSubject, cmd::Preview, cmd::Preferences,
-                   cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing, cmd::ListDump})
+    // Not built yet in this window: Extract Stream, Paste, Copy, Preview, the
+    // preferences dialogs and help.
+    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::Preview, cmd::Preferences,
+                   cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing})
         set(id, false);
     for (int id : {cmd::ToolBar, cmd::StatusBar, cmd::LogWindow, cmd::AlwaysOnTop, cmd::Abort}) set(id, true);
     Action(cmd::LogWindow)->setChecked(m_Log->isVisible());
@@ -384,6 +390,18 @@ void CZarvexDlg::PadPartNumbers()
     RebuildOutputList(false);
 }
 
+void CZarvexDlg::RenameEntry(OutputEntry& e, const std::string& oldName, std::string newName)
+{
+    newName = CleanName(newName, m_App.core.Force8, false, m_App.core);
+    while (!newName.empty() && newName.back() == ' ') newName.pop_back();
+    while (!newName.empty() && newName.front() == ' ') newName.erase(0, 1);
+    if (newName.empty() || newName == oldName) return;
+    CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
+    if (!part) return;
+    e.group->ReplaceName(oldName, newName);
+    e.group->RenameAll(part, newName);
+}
+
 bool CZarvexDlg::RenameSelected(const std::string& to)
 {
     if (IsBusy()) return false;
@@ -392,24 +410,15 @@ bool CZarvexDlg::RenameSelected(const std::string& to)
     if (rows.empty()) return false;
     std::vector<std::string> names;
     for (int row : rows) names.emplace_back(EntryName(m_Entries[row].text));
-    auto rename = [&](OutputEntry& e, const std::string& oldName, std::string newName) {
-        newName = CleanName(newName, m_App.core.Force8, false, m_App.core);
-        while (!newName.empty() && newName.back() == ' ') newName.pop_back();
-        while (!newName.empty() && newName.front() == ' ') newName.erase(0, 1);
-        if (newName.empty() || newName == oldName) return;
-        CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
-        if (!part) return;
-        e.group->ReplaceName(oldName, newName);
-        e.group->RenameAll(part, newName);
-    };
     if (rows.size() == 1) {
-        rename(m_Entries[rows[0]], names[0], to);
+        RenameEntry(m_Entries[rows[0]], names[0], to);
     } else {
         const std::string from = WildcardPattern(names);
         if (!WildcardsAgree(from, to)) return false;
         if (to == from) return true;
         for (std::size_t i = 0; i < rows.size(); ++i)
-            if (const auto renamed = WildcardRename(names[i], from, to)) rename(m_Entries[rows[i]], names[i], *renamed);
+            if (const auto renamed = WildcardRename(names[i], from, to))
+                RenameEntry(m_Entries[rows[i]], names[i], *renamed);
     }
     m_List->InvalidateGroupIndex();
     RebuildOutputList(false);
@@ -427,6 +436,42 @@ void CZarvexDlg::OnRename()
     for (int row : rows) names.emplace_back(EntryName(m_Entries[row].text));
     RenameDialog dialog(this, names);
     if (dialog.exec() == QDialog::Accepted) RenameSelected(dialog.To());
+}
+
+void CZarvexDlg::OnRenameFromSubject()
+{
+    if (IsBusy()) return;
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) return;
+    std::vector<RenameSource> sources;
+    for (int row : rows) {
+        const OutputEntry& e = m_Entries[row];
+        const CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
+        RenameSource source{std::string(EntryName(e.text)), "", "", 0};
+        if (part) {
+            source.subject = part->GetFullSubj().empty() ? part->GetSubject() : part->GetFullSubj();
+            source.from = part->GetFrom();
+            source.time = part->GetTime();
+        }
+        sources.push_back(std::move(source));
+    }
+    SubjectRenameDialog dialog(this, sources, LoadSubjectRename(m_Ini), m_App.core);
+    if (dialog.exec() != QDialog::Accepted) return;
+    StoreSubjectRename(dialog.Options(), m_Ini);
+    // Empty results are left alone; the entries are renamed before the list is rebuilt.
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (!dialog.Results()[i].empty()) RenameEntry(m_Entries[rows[i]], sources[i].fileName, dialog.Results()[i]);
+    m_List->InvalidateGroupIndex();
+    RebuildOutputList(false);
+    m_Outputs->setFocus();
+}
+
+void CZarvexDlg::OnListDump()
+{
+    if (IsBusy()) return;
+    ListDumpWindow dump(this, *m_List, m_Ini);
+    dump.exec();
+    dump.StorePosition(m_Ini);
 }
 
 void CZarvexDlg::Rescan()
