@@ -165,10 +165,12 @@ void CZarvexDlg::UpdateCommands()
     set(cmd::SelectAll, hasOutput);
     set(cmd::PadNumbers, hasSelection);
     set(cmd::Properties, idle && outputs > 0 && m_Outputs->currentItem() != nullptr);
+    // The preferences dialogs and help are joined by the desktop shell.
+    for (int id : {cmd::Preferences, cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing})
+        set(id, idle);
     // Not built yet in this window: Extract Stream, Paste, Copy, Rename from
-    // Subject, Preview, the preferences dialogs, help and the list dump.
-    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::RenameFromSubject, cmd::Preview, cmd::Preferences,
-                   cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing, cmd::ListDump})
+    // Subject, Preview and the list dump.
+    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::RenameFromSubject, cmd::Preview, cmd::ListDump})
         set(id, false);
     for (int id : {cmd::ToolBar, cmd::StatusBar, cmd::LogWindow, cmd::AlwaysOnTop, cmd::Abort}) set(id, true);
     Action(cmd::LogWindow)->setChecked(m_Log->isVisible());
