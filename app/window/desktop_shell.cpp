@@ -1,6 +1,8 @@
 #include "app/window/desktop_shell.h"
 
 #include "app/unattended.h"
+#include "app/desktop/associations.h"
+#include "app/ini_file.h"
 #include "app/window/advanced_preferences_dialog.h"
 #include "app/window/command_server.h"
 #include "app/window/commands.h"
@@ -12,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QShortcut>
 #include <QTimer>
 #include <QUrl>
 
@@ -37,8 +40,10 @@ bool IsPurged(const CSortInfo& group)
 
 } // namespace
 
-DesktopShell::DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, DesktopPaths paths)
-    : QObject(&window), m_Window(window), m_Engine(engine), m_Cl(std::move(cl)), m_Paths(std::move(paths))
+DesktopShell::DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, DesktopPaths paths,
+                           std::string iniPath)
+    : QObject(&window), m_Window(window), m_Engine(engine), m_Cl(std::move(cl)), m_Paths(std::move(paths)),
+      m_IniPath(std::move(iniPath))
 {
     const auto on = [this](int id, auto run) {
         if (QAction* a = m_Window.Action(id)) connect(a, &QAction::triggered, this, run);
@@ -56,21 +61,49 @@ bool DesktopShell::ListenForCommands(const std::string& socketPath)
     return m_Server->Listen(socketPath);
 }
 
+// F1 in a dialog opens the manual at the dialog's own section.
+void DesktopShell::HelpOnF1(QDialog& dialog, const QString& anchor)
+{
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, &dialog);
+    connect(f1, &QShortcut::activated, this, [this, anchor] { Help(anchor); });
+}
+
 bool DesktopShell::Preferences()
 {
     if (m_Window.IsBusy()) return false;
     AppSettings& app = m_Window.Preferences();
     PreferencesDialog dialog(app.core, m_Window.Run().AssumeSortedOrder, m_Paths, m_Window.SettingsFile(), &m_Window);
+    HelpOnF1(dialog, "preferences");
     if (dialog.exec() != QDialog::Accepted) return false;
     app.core = dialog.Result();
     m_Window.Run().AssumeSortedOrder = dialog.AssumeSorted();
+    SaveAssociationEntries();
     return true;
+}
+
+// The desktop already holds the new defaults: the old ones must not depend
+// on the program reaching its exit to be remembered.
+void DesktopShell::SaveAssociationEntries()
+{
+    if (m_IniPath.empty()) return;
+    IniFile disk;
+    if (disk.Load(m_IniPath) != 0) return;
+    const IniFile& held = m_Window.SettingsFile();
+    for (std::size_t i = 1; i <= kFileAssociations.size(); ++i) {
+        const std::string key = "Pref" + std::to_string(i);
+        if (const auto value = held.Get(kAssociationSection, key))
+            disk.Set(kAssociationSection, key, *value);
+        else
+            disk.Remove(kAssociationSection, key);
+    }
+    disk.Save(m_IniPath);
 }
 
 bool DesktopShell::AdvancedPreferences()
 {
     if (m_Window.IsBusy()) return false;
     AdvancedPreferencesDialog dialog(m_Window.Preferences().core, &m_Window);
+    HelpOnF1(dialog, "advanced");
     if (dialog.exec() != QDialog::Accepted) return false;
     m_Window.Preferences().core = dialog.Result();
     return true;

@@ -9,6 +9,8 @@
 
 #include <QObject>
 
+class QDialog;
+
 #include <string>
 
 namespace zarvex {
@@ -22,7 +24,9 @@ class DesktopShell : public QObject, public CommandTarget
     Q_OBJECT
 public:
     // `cl`: the command line the program was started with ("open" skips its files).
-    DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, DesktopPaths paths);
+    // `iniPath`: the settings file, where the previous owners of associated
+    // extensions are written at once (empty: only at exit, with the rest).
+    DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, DesktopPaths paths, std::string iniPath = {});
 
     // Serves commands on `socketPath`; false when another program serves them.
     bool ListenForCommands(const std::string& socketPath);
@@ -45,11 +49,14 @@ public:
 
 private:
     bool OnCommandLine(const std::string& path) const;
+    void HelpOnF1(QDialog& dialog, const QString& anchor);
+    void SaveAssociationEntries();
 
     CZarvexDlg& m_Window;
     Engine& m_Engine;
     CommandLine m_Cl;
     DesktopPaths m_Paths;
+    std::string m_IniPath;
     CommandServer* m_Server = nullptr;
 };
 

@@ -28,7 +28,7 @@ int RunWindow(int& argc, char** argv, const CommandLine& cl, const IniLocation& 
     CoreEngine engine;
     CZarvexDlg window(engine, ini.path, cl);
     window.CoreHost().SetSilent(cl.silent);
-    auto* shell = new DesktopShell(window, engine, cl, paths);
+    auto* shell = new DesktopShell(window, engine, cl, paths, ini.path);
     shell->ListenForCommands(CommandSocketPath());
     if (window.Preferences().Minimized)
         window.showMinimized();

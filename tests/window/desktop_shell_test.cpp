@@ -11,6 +11,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <future>
@@ -160,6 +161,21 @@ TEST_F(DesktopShellTest, PreferencesTakeTheBoxesCheckTheFolderAndAssociate)
     EXPECT_TRUE(back.core.StrictYenc);
     EXPECT_EQ(back.core.WorkingDir, work);
     EXPECT_FALSE(window->Run().AssumeSortedOrder);
+}
+
+TEST_F(DesktopShellTest, ThePreferencesCommandWritesThePreviousDefaultAtOnce)
+{
+    WriteFile(paths.MimeAppsList(), "[Default Applications]\ntext/x-uuencode=other.desktop;\n");
+    window->SaveSettings();
+    DesktopShell menu(*window, engine, {}, paths, dir / "Zarvex.ini");
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        dialog->Box(1301)->setChecked(true);
+        dialog->accept();
+    });
+    EXPECT_TRUE(menu.Preferences());
+    EXPECT_EQ(IniFile(ReadFile(dir / "Zarvex.ini")).GetString("Association", "Pref1"), "other.desktop;");
 }
 
 TEST_F(DesktopShellTest, AdvancedPreferencesEnableTheTypeListWithExtensionsAndStoreItsMarks)
