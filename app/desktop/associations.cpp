@@ -54,11 +54,13 @@ AssociationStates ReadAssociations(const DesktopPaths& paths)
     IniFile list;
     list.Load(paths.MimeAppsList());
     AssociationStates states{};
-    for (std::size_t i = 0; i < kFileAssociations.size(); ++i) states[i] = IsOurs(list, kFileAssociations[i]);
+    for (std::size_t i = 0; i < kFileAssociations.size(); ++i)
+        states[i] = IsOurs(list, kFileAssociations[i]);
     return states;
 }
 
-AssociationOutcome ApplyAssociations(const DesktopPaths& paths, const AssociationStates& wanted, IniFile& settings)
+AssociationOutcome ApplyAssociations(const DesktopPaths& paths, const AssociationStates& wanted,
+                                     IniFile& settings)
 {
     AssociationOutcome outcome;
     IniFile list;
@@ -83,7 +85,8 @@ AssociationOutcome ApplyAssociations(const DesktopPaths& paths, const Associatio
     std::filesystem::create_directories(paths.configHome, ec);
     if (const int e = list.Save(paths.MimeAppsList()); e != 0) {
         settings = settingsBefore;
-        for (std::size_t i : touched) outcome.errors.push_back(WriteError(kFileAssociations[i], e));
+        for (std::size_t i : touched)
+            outcome.errors.push_back(WriteError(kFileAssociations[i], e));
         return outcome;
     }
     // The file as another program now sees it must say what was written.

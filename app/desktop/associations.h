@@ -34,7 +34,8 @@ struct AssociationOutcome
 // previous default in `settings`; dropping one restores that default (or
 // removes the entry when there was none) and forgets it. A mimeapps.list
 // that cannot be written changes nothing, `settings` included.
-AssociationOutcome ApplyAssociations(const DesktopPaths& paths, const AssociationStates& wanted, IniFile& settings);
+AssociationOutcome ApplyAssociations(const DesktopPaths& paths, const AssociationStates& wanted,
+                                     IniFile& settings);
 
 // "/uninstall": drops every association and removes the launcher entry and
 // the MIME package. `settings` keeps the state for the caller to discard.

@@ -33,7 +33,8 @@ std::string ExecArgument(std::string_view arg)
 {
     constexpr std::string_view reserved = " \t\n\"'\\><~|&;$*?#()`";
     std::string out;
-    for (const char c : arg) out += c == '%' ? std::string("%%") : std::string(1, c);
+    for (const char c : arg)
+        out += c == '%' ? std::string("%%") : std::string(1, c);
     if (out.find_first_of(reserved) == std::string::npos) return out;
     std::string quoted = "\"";
     for (const char c : out) {
@@ -43,21 +44,24 @@ std::string ExecArgument(std::string_view arg)
     quoted += '"';
     // The file's own string escape: every backslash is written twice.
     std::string escaped;
-    for (const char c : quoted) escaped += c == '\\' ? std::string(2, c) : std::string(1, c);
+    for (const char c : quoted)
+        escaped += c == '\\' ? std::string(2, c) : std::string(1, c);
     return escaped;
 }
 
 std::string MimeTypeList()
 {
     std::string list;
-    for (const FileAssociation& a : kFileAssociations) list += std::string(a.mimeType) + ';';
+    for (const FileAssociation& a : kFileAssociations)
+        list += std::string(a.mimeType) + ';';
     return list;
 }
 
 std::string LowerExtension(std::string_view ext)
 {
     std::string s(ext.substr(1));
-    for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (char& c : s)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     return s;
 }
 
@@ -109,21 +113,22 @@ DesktopPaths DesktopPaths::FromProcess()
 std::string DesktopEntryText(const std::string& exec)
 {
     const std::string program = ExecArgument(exec);
-    return "[Desktop Entry]\n"
-           "Type=Application\n"
-           "Name=Zarvex\n"
-           "GenericName=Encoded Data Decoder\n"
-           "Comment=Find and decode binary files sent as text in mail and news\n"
-           "Exec=" + program + " %F\n"
-           "Icon=zarvex\n"
-           "Terminal=false\n"
-           "Categories=Utility;Archiving;Network;\n"
-           "MimeType=" + MimeTypeList() + "\n"
-           "Actions=Extract;\n"
-           "\n"
-           "[Desktop Action Extract]\n"
-           "Name=Zarvex Extract here:\n"
-           "Exec=" + program + " --extract \"--outdir=*\" %F\n";
+    std::string entry = "[Desktop Entry]\n"
+                        "Type=Application\n"
+                        "Name=Zarvex\n"
+                        "GenericName=Encoded Data Decoder\n"
+                        "Comment=Find and decode binary files sent as text in mail and news\n";
+    entry += "Exec=" + program + " %F\n";
+    entry += "Icon=zarvex\n"
+             "Terminal=false\n"
+             "Categories=Utility;Archiving;Network;\n";
+    entry += "MimeType=" + MimeTypeList() + "\n";
+    entry += "Actions=Extract;\n"
+             "\n"
+             "[Desktop Action Extract]\n"
+             "Name=Zarvex Extract here:\n";
+    entry += "Exec=" + program + " --extract \"--outdir=*\" %F\n";
+    return entry;
 }
 
 std::string MimePackageText()
@@ -135,9 +140,11 @@ std::string MimePackageText()
         // Types of our own are described and win over other globs for the
         // extension; a type the system knows only gains the pattern.
         if (IsOwnType(a.mimeType)) {
-            xml += "    <comment>Zarvex Encoded Data File (" + std::string(a.extension) + ")</comment>\n"
+            xml += "    <comment>Zarvex Encoded Data File (" + std::string(a.extension) +
+                   ")</comment>\n"
                    "    <sub-class-of type=\"text/plain\"/>\n"
-                   "    <glob pattern=\"*." + LowerExtension(a.extension) + "\" weight=\"60\"/>\n";
+                   "    <glob pattern=\"*." +
+                   LowerExtension(a.extension) + "\" weight=\"60\"/>\n";
         } else {
             xml += "    <glob pattern=\"*." + LowerExtension(a.extension) + "\"/>\n";
         }

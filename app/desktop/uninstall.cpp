@@ -15,7 +15,8 @@ int RunUninstall(const std::string& iniPath, const DesktopPaths& paths, bool sil
     IniFile settings;
     if (!iniPath.empty()) settings.Load(iniPath);
     const AssociationOutcome outcome = UninstallDesktop(paths, settings);
-    for (const std::string& e : outcome.errors) err << "zarvex: " << e << '\n';
+    for (const std::string& e : outcome.errors)
+        err << "zarvex: " << e << '\n';
     if (!iniPath.empty()) std::remove(iniPath.c_str());
     if (!silent) out << Message(msg::AssociationsRemoved) << '\n';
     return outcome.errors.empty() ? 0 : 1;

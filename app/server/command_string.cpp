@@ -25,8 +25,10 @@ ServerVerb VerbOf(std::string_view name)
 
 std::string_view Trim(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -80,7 +82,8 @@ std::string ArgumentOf(std::string_view inner)
 {
     const std::vector<std::size_t> quotes = QuotePositions(inner);
     if (quotes.size() == 1) return {};
-    if (quotes.size() >= 2) return Unescape(inner.substr(quotes.front() + 1, quotes.back() - quotes.front() - 1));
+    if (quotes.size() >= 2)
+        return Unescape(inner.substr(quotes.front() + 1, quotes.back() - quotes.front() - 1));
     return std::string(Trim(inner));
 }
 
@@ -136,12 +139,23 @@ std::string_view RunCommandString(std::string_view text, CommandTarget& target)
     bool handled = false;
     for (const ServerCommand& c : ParseCommandString(text)) {
         switch (c.verb) {
-        case ServerVerb::Open: handled = target.Open(c.argument); break;
-        case ServerVerb::Quit: handled = target.Quit(); break;
-        case ServerVerb::Extract: handled = target.Extract(c.hasArgument ? &c.argument : nullptr); break;
-        case ServerVerb::Clear: handled = target.Clear(); break;
-        case ServerVerb::Purge: handled = target.Purge(); break;
-        case ServerVerb::Unknown: break;
+        case ServerVerb::Open:
+            handled = target.Open(c.argument);
+            break;
+        case ServerVerb::Quit:
+            handled = target.Quit();
+            break;
+        case ServerVerb::Extract:
+            handled = target.Extract(c.hasArgument ? &c.argument : nullptr);
+            break;
+        case ServerVerb::Clear:
+            handled = target.Clear();
+            break;
+        case ServerVerb::Purge:
+            handled = target.Purge();
+            break;
+        case ServerVerb::Unknown:
+            break;
         }
     }
     return handled ? kAnswerOk : kAnswerError;

@@ -67,7 +67,8 @@ AdvancedPreferencesDialog::AdvancedPreferencesDialog(const Settings& settings, Q
     label->setBuddy(m_Types);
     for (int type = 1; type < kDataTypeCount; ++type) {
         const TypeExtensionRecord* r = FindTypeExtensionRecord(type);
-        auto* item = new QTreeWidgetItem(m_Types, {FromUtf8(kDataTypeNames[type]), r ? FromUtf8(r->category) : QString(),
+        auto* item = new QTreeWidgetItem(m_Types, {FromUtf8(kDataTypeNames[type]),
+                                                   r ? FromUtf8(r->category) : QString(),
                                                    r ? FromUtf8(r->allowed) : QString()});
         item->setCheckState(0, settings.DetectTypes[type] ? Qt::Checked : Qt::Unchecked);
     }
@@ -93,7 +94,8 @@ QCheckBox* AdvancedPreferencesDialog::Box(int id) const
 Settings AdvancedPreferencesDialog::Result() const
 {
     Settings s = m_Settings;
-    for (const FlagBox& f : kFlagBoxes) s.*f.flag = Box(f.id)->isChecked();
+    for (const FlagBox& f : kFlagBoxes)
+        s.*f.flag = Box(f.id)->isChecked();
     for (int type = 1; type < kDataTypeCount; ++type)
         s.DetectTypes[type] = m_Types->topLevelItem(type - 1)->checkState(0) == Qt::Checked;
     return s;

@@ -1,8 +1,8 @@
 #include "app/window/desktop_shell.h"
 
-#include "app/unattended.h"
 #include "app/desktop/associations.h"
 #include "app/ini_file.h"
+#include "app/unattended.h"
 #include "app/window/advanced_preferences_dialog.h"
 #include "app/window/command_server.h"
 #include "app/window/commands.h"
@@ -72,7 +72,8 @@ bool DesktopShell::Preferences()
 {
     if (m_Window.IsBusy()) return false;
     AppSettings& app = m_Window.Preferences();
-    PreferencesDialog dialog(app.core, m_Window.Run().AssumeSortedOrder, m_Paths, m_Window.SettingsFile(), &m_Window);
+    PreferencesDialog dialog(app.core, m_Window.Run().AssumeSortedOrder, m_Paths, m_Window.SettingsFile(),
+                             &m_Window);
     HelpOnF1(dialog, "preferences");
     if (dialog.exec() != QDialog::Accepted) return false;
     app.core = dialog.Result();
@@ -168,8 +169,8 @@ bool DesktopShell::Extract(const std::string* folder)
     const bool wasSilent = m_Window.CoreHost().Silent();
     m_Window.EnterBusy();
     m_Window.CoreHost().SetSilent(true);
-    const int result = RunUnattendedExtraction(m_Window.SortList(), app.core, m_Window.Run(), m_Window.CoreHost(),
-                                               m_Engine, outDir);
+    const int result = RunUnattendedExtraction(m_Window.SortList(), app.core, m_Window.Run(),
+                                               m_Window.CoreHost(), m_Engine, outDir);
     m_Window.CoreHost().SetSilent(wasSilent);
     m_Window.LeaveBusy();
     m_Window.RebuildOutputList(true);

@@ -26,7 +26,8 @@ public:
     // `cl`: the command line the program was started with ("open" skips its files).
     // `iniPath`: the settings file, where the previous owners of associated
     // extensions are written at once (empty: only at exit, with the rest).
-    DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, DesktopPaths paths, std::string iniPath = {});
+    DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, DesktopPaths paths,
+                 std::string iniPath = {});
 
     // Serves commands on `socketPath`; false when another program serves them.
     bool ListenForCommands(const std::string& socketPath);

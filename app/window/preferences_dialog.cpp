@@ -171,7 +171,8 @@ void PreferencesDialog::accept()
     for (std::size_t i = 0; i < wanted.size(); ++i)
         wanted[i] = Box(kFirstAssociationId + static_cast<int>(i))->isChecked();
     const AssociationOutcome outcome = ApplyAssociations(m_Paths, wanted, m_SettingsFile);
-    for (const std::string& e : outcome.errors) notify(FromUtf8(e), false);
+    for (const std::string& e : outcome.errors)
+        notify(FromUtf8(e), false);
     QDialog::accept();
 }
 

@@ -24,8 +24,8 @@ class PreferencesDialog : public QDialog
     Q_OBJECT
 public:
     // `settingsFile` receives the "Association" entries of the extensions taken or dropped.
-    PreferencesDialog(const Settings& settings, bool assumeSorted, const DesktopPaths& paths, IniFile& settingsFile,
-                      QWidget* parent = nullptr);
+    PreferencesDialog(const Settings& settings, bool assumeSorted, const DesktopPaths& paths,
+                      IniFile& settingsFile, QWidget* parent = nullptr);
 
     // The control with dialog id `id` (check boxes 1301..1325, 2712, 2713).
     QCheckBox* Box(int id) const;

@@ -23,7 +23,8 @@ int RunWindow(int& argc, char** argv, const CommandLine& cl, const IniLocation& 
     // a portable or installed one leaves the user's folders alone.
     const DesktopPaths paths = DesktopPaths::FromProcess();
     const std::string program = ProgramPath();
-    if (!ini.portable && !program.empty() && !IsInstalledProgram(program)) RegisterDesktopFiles(paths, program);
+    if (!ini.portable && !program.empty() && !IsInstalledProgram(program))
+        RegisterDesktopFiles(paths, program);
 
     CoreEngine engine;
     CZarvexDlg window(engine, ini.path, cl);

@@ -33,7 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{R"([extract("/out")][quit])", {{ServerVerb::Extract, "/out"}, {ServerVerb::Quit, ""}}},
         ParseCase{"[extract(*)]", {{ServerVerb::Extract, "*"}}},
         // A "]" or ")" inside quotes belongs to the argument.
-        ParseCase{R"([open("/t/x](1).uu")][clear])", {{ServerVerb::Open, "/t/x](1).uu"}, {ServerVerb::Clear, ""}}},
+        ParseCase{R"([open("/t/x](1).uu")][clear])",
+                  {{ServerVerb::Open, "/t/x](1).uu"}, {ServerVerb::Clear, ""}}},
         // Escaped quotes and backslashes; other backslashes stay.
         ParseCase{R"([open("/t/say \"hi\" \\ \n.b64")])", {{ServerVerb::Open, R"(/t/say "hi" \ \n.b64)"}}},
         // A single quote makes the argument empty.
@@ -45,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CommandString, QuotedArgumentsComeBackUnchanged)
 {
-    for (const std::string path : {R"(/a/"quoted" name)", "/b/]closing[ (x)", R"(/c/back\slash\)", "/d/plain"}) {
+    for (const std::string path :
+         {R"(/a/"quoted" name)", "/b/]closing[ (x)", R"(/c/back\slash\)", "/d/plain"}) {
         const auto commands = ParseCommandString(OpenCommandString(path));
         ASSERT_EQ(commands.size(), 1u) << path;
         EXPECT_EQ(commands[0].argument, path);
@@ -59,7 +61,10 @@ public:
     bool Busy() const override { return busy; }
     bool Open(const std::string& path) override { return Note("open " + path, path != "/missing"); }
     bool Quit() override { return Note("quit", true); }
-    bool Extract(const std::string* folder) override { return Note("extract " + (folder ? *folder : "-"), true); }
+    bool Extract(const std::string* folder) override
+    {
+        return Note("extract " + (folder ? *folder : "-"), true);
+    }
     bool Clear() override { return Note("clear", true); }
     bool Purge() override { return Note("purge", true); }
 

@@ -69,8 +69,9 @@ TEST_F(Desktop, RegistrationWritesTheFilesOnceAndLeavesThemAloneWhenUnchanged)
 
 TEST_F(Desktop, ExecLinesQuoteAndEscapeReservedCharacters)
 {
-    EXPECT_NE(DesktopEntryText("/opt/my apps/100%/za\"rv$ex").find(R"(Exec="/opt/my apps/100%%/za\\"rv\\$ex" %F)"),
-              std::string::npos);
+    EXPECT_NE(
+        DesktopEntryText("/opt/my apps/100%/za\"rv$ex").find(R"(Exec="/opt/my apps/100%%/za\\"rv\\$ex" %F)"),
+        std::string::npos);
 }
 
 TEST_F(Desktop, TakingAnAssociationRemembersThePreviousDefaultAndDroppingRestoresIt)
@@ -91,14 +92,16 @@ TEST_F(Desktop, TakingAnAssociationRemembersThePreviousDefaultAndDroppingRestore
     outcome = ApplyAssociations(paths, AssociationStates{}, settings);
     EXPECT_TRUE(outcome.changed);
     EXPECT_EQ(Default("text/x-uuencode"), "other.desktop;");
-    EXPECT_FALSE(IniFile(test::ReadFile(paths.MimeAppsList())).Get(kDefaultApplications, "application/x-zarvex-mm"));
+    EXPECT_FALSE(
+        IniFile(test::ReadFile(paths.MimeAppsList())).Get(kDefaultApplications, "application/x-zarvex-mm"));
     EXPECT_FALSE(settings.Get(kAssociationSection, "Pref1"));
 }
 
 TEST_F(Desktop, UninstallRestoresOtherProgramsRemovesOurFilesAndTheSettings)
 {
     RegisterDesktopFiles(paths, dir / "zarvex");
-    test::WriteFile(paths.MimeAppsList(), "[Default Applications]\napplication/mac-binhex40=stuffit.desktop;\n");
+    test::WriteFile(paths.MimeAppsList(),
+                    "[Default Applications]\napplication/mac-binhex40=stuffit.desktop;\n");
     IniFile settings;
     AssociationStates wanted{};
     wanted[5] = wanted[1] = true; // ".HQX", ".UU"
@@ -107,7 +110,10 @@ TEST_F(Desktop, UninstallRestoresOtherProgramsRemovesOurFilesAndTheSettings)
 
     test::FakeEngine engine;
     std::ostringstream out, err;
-    EXPECT_EQ(RunProgram({"/uninstall"}, engine, [&] { return ini; }, out, err), 0) << err.str();
+    EXPECT_EQ(RunProgram(
+                  {"/uninstall"}, engine, [&] { return ini; }, out, err),
+              0)
+        << err.str();
     EXPECT_EQ(out.str(), "File associations removed and/or restored.  Zarvex32 may be deleted.\n");
     EXPECT_EQ(Default("application/mac-binhex40"), "stuffit.desktop;");
     EXPECT_EQ(ReadAssociations(paths), AssociationStates{});
@@ -115,7 +121,9 @@ TEST_F(Desktop, UninstallRestoresOtherProgramsRemovesOurFilesAndTheSettings)
     EXPECT_FALSE(test::FileExists(paths.MimePackage()));
     EXPECT_FALSE(test::FileExists(ini));
 
-    EXPECT_EQ(RunProgram({"--uninstall", "--silent"}, engine, [&] { return ini; }, out, err), 0);
+    EXPECT_EQ(RunProgram(
+                  {"--uninstall", "--silent"}, engine, [&] { return ini; }, out, err),
+              0);
     EXPECT_EQ(out.str(), "File associations removed and/or restored.  Zarvex32 may be deleted.\n")
         << "silent: nothing more said";
 }

@@ -34,7 +34,8 @@ protected:
     void TearDown() override
     {
         window.reset();
-        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) ::unsetenv(name);
+        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+            ::unsetenv(name);
     }
 
     void Attach(CommandLine cl)
@@ -45,8 +46,7 @@ protected:
     }
 
     // Runs `client` on another thread while this one serves its commands.
-    template <typename F>
-    auto Client(F client)
+    template <typename F> auto Client(F client)
     {
         auto result = std::async(std::launch::async, client);
         while (result.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
@@ -61,7 +61,8 @@ protected:
     std::string Posting(const std::string& file, const std::string& name, std::vector<int> keep = {})
     {
         std::string text;
-        for (const auto& m : UuPosting(name, RandomBytes(3000, 5), 2, keep)) text += m;
+        for (const auto& m : UuPosting(name, RandomBytes(3000, 5), 2, keep))
+            text += m;
         return dir.Write(file, text);
     }
 
