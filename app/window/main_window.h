@@ -92,6 +92,10 @@ public:
     QtHost& CoreHost() { return m_Host; }
     MyCObArray& SortList() { return *m_List; }
     AppSettings& Preferences() { return m_App; }
+    // For the preferences dialogs: the run's own choices, and the settings file
+    // (sections the window does not own, such as "Association", are saved with it).
+    RunContext& Run() { return m_Run; }
+    IniFile& SettingsFile() { return m_Ini; }
     const std::vector<OutputEntry>& Entries() const { return m_Entries; }
     QString StatusText() const;
     int ProgressValue() const;

@@ -171,10 +171,11 @@ void CZarvexDlg::UpdateCommands()
     // The dump reads every record, which the core may be changing while busy.
     set(cmd::ListDump, idle);
     set(cmd::Properties, idle && outputs > 0 && m_Outputs->currentItem() != nullptr);
-    // Not built yet in this window: Extract Stream, Paste, Copy, Preview, the
-    // preferences dialogs and help.
-    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::Preview, cmd::Preferences,
-                   cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing})
+    // The preferences dialogs and help are joined by the desktop shell.
+    for (int id : {cmd::Preferences, cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing})
+        set(id, idle);
+    // Not built yet in this window: Extract Stream, Paste, Copy and Preview.
+    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::Preview})
         set(id, false);
     for (int id : {cmd::ToolBar, cmd::StatusBar, cmd::LogWindow, cmd::AlwaysOnTop, cmd::Abort}) set(id, true);
     Action(cmd::LogWindow)->setChecked(m_Log->isVisible());

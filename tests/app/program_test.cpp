@@ -55,8 +55,6 @@ TEST_F(Program, HelpVersionAndRunsThatNeedTheWindowTouchNoSettings)
     EXPECT_EQ(Run({In("a.bin\n")}), kExitNeedsDesktop);
     EXPECT_NE(err.str().find("--extract"), std::string::npos);
     EXPECT_EQ(Run({}), kExitNeedsDesktop);
-    EXPECT_EQ(Run({"/uninstall", "/extract"}), kExitNeedsDesktop);
-    EXPECT_NE(err.str().find("--uninstall"), std::string::npos);
     EXPECT_TRUE(engine.scanned.empty());
     EXPECT_FALSE(test::FileExists(iniPath));
 }
