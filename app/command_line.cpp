@@ -31,6 +31,7 @@ constexpr std::array kGnuSwitches = {
     SwitchName{"--logfile=", ArgCode::LogFile},    SwitchName{"--silent", ArgCode::Silent},
     SwitchName{"--help", ArgCode::Help},           SwitchName{"--version", ArgCode::Version},
     SwitchName{"--report-json=", ArgCode::ReportJson}, SwitchName{"--keep-dates", ArgCode::KeepDates},
+    SwitchName{"--save-raw", ArgCode::SaveRaw},
 };
 
 bool TakesValue(std::string_view name)
@@ -134,6 +135,9 @@ void Apply(CommandLine& cl, ArgCode code, std::string value, std::string_view or
         break;
     case ArgCode::KeepDates:
         cl.keepDates = true;
+        break;
+    case ArgCode::SaveRaw:
+        cl.saveRaw = true;
         break;
     }
 }
@@ -261,6 +265,8 @@ std::string UsageText()
            "                             standard output)\n"
            "  --keep-dates               give each output file the date of its first\n"
            "                             part's message\n"
+           "  --save-raw                 write the encoded data undecoded, cleaned of the\n"
+           "                             text around them, as NAME.uu for decoding later\n"
            "  --silent, /Silent          no warnings about skipped arguments, and no\n"
            "                             progress line on a terminal\n"
            "  --readclipboard            read the clipboard as an input (desktop only)\n"
