@@ -17,7 +17,10 @@ namespace {
 // The host part of a message/partial id ("<hex>.<label>").
 constexpr std::string_view kHostLabel = "zarvex";
 
-int TotalOf(const CFInfo& part) { return part.m_Total > 0 ? part.m_Total : part.m_yTotal; }
+int TotalOf(const CFInfo& part)
+{
+    return part.m_Total > 0 ? part.m_Total : part.m_yTotal;
+}
 
 std::string PartialHeader(const CFInfo& part, std::uint32_t id)
 {
@@ -29,11 +32,15 @@ std::string PartialHeader(const CFInfo& part, std::uint32_t id)
 
 } // namespace
 
-void Extractor::RawWrite(std::string_view text) { m_Out->File().Write(text.data(), text.size()); }
+void Extractor::RawWrite(std::string_view text)
+{
+    m_Out->File().Write(text.data(), text.size());
+}
 
 void Extractor::RawLine(std::string_view line)
 {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
     RawWrite(line);
     RawWrite("\r\n");
 }
@@ -75,9 +82,10 @@ void Extractor::RawSixBitEnd(bool uu, const LineBuffer& zeroLine)
 void Extractor::RawBase64Start()
 {
     if (m_Call.rawId == 0)
-        m_Call.rawId = static_cast<std::uint32_t>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-                .count()) | 1u;
+        m_Call.rawId = static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                      std::chrono::steady_clock::now().time_since_epoch())
+                                                      .count()) |
+                       1u;
     if (m_Call.element != m_Call.first) {
         RawBase64Resume();
         return;
@@ -114,7 +122,8 @@ void Extractor::RawBNewsStart()
 {
     const CFInfo& part = *m_Call.part;
     if (TotalOf(part) > 1)
-        RawWrite("Subject: BNEWS " + m_Call.outputName + " (1/" + std::to_string(TotalOf(part)) + ")\r\n\r\n");
+        RawWrite("Subject: BNEWS " + m_Call.outputName + " (1/" + std::to_string(TotalOf(part)) +
+                 ")\r\n\r\n");
     RawLine(m_Call.line.View());
 }
 

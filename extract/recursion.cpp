@@ -33,14 +33,16 @@ void PointPartsAt(MyCObArray& list, const std::string& path)
 {
     for (int g = 0; g < list.GetSize(); ++g)
         for (int i = 0; i < list[g]->GetSize(); ++i)
-            for (CFInfo* p = list[g]->GetAt(i); p; p = p->m_pNextDup.get()) p->m_File = path;
+            for (CFInfo* p = list[g]->GetAt(i); p; p = p->m_pNextDup.get())
+                p->m_File = path;
 }
 
 } // namespace
 
 bool Extractor::RecursionWanted() const
 {
-    if (!m_Run.RecursiveDecoding || m_Host.Silent() || m_Call.stream || m_Call.saveRaw || m_Policy.Appending())
+    if (!m_Run.RecursiveDecoding || m_Host.Silent() || m_Call.stream || m_Call.saveRaw ||
+        m_Policy.Appending())
         return false;
     // Only a file this call made is rescanned (and perhaps deleted): never
     // one that parts were merged into.
@@ -92,11 +94,12 @@ int Extractor::DecodeInPlace(MyCObArray& found, const ExtractRequest& request, i
     Extractor nested(found, m_Settings, m_Run, m_Host);
     nested.SetClipboardFile(m_Clipboard);
     const CSortInfo& record = *found[0];
-    const int inner = nested.ExtractOutputFile({.part = record.m_Named.empty() ? nullptr : record.m_Named.front(),
-                                                .index = 0,
-                                                .outDir = folder,
-                                                .answerState = request.answerState,
-                                                .depth = request.depth + 1});
+    const int inner =
+        nested.ExtractOutputFile({.part = record.m_Named.empty() ? nullptr : record.m_Named.front(),
+                                  .index = 0,
+                                  .outDir = folder,
+                                  .answerState = request.answerState,
+                                  .depth = request.depth + 1});
     // A nested extraction that wrote nothing leaves the outer file as it was.
     if (inner != extract_result::Written && ::access(path.c_str(), F_OK) != 0 &&
         ::rename(temp.c_str(), path.c_str()) == 0)
@@ -110,7 +113,8 @@ int Extractor::MoveToClipboard(const MyCObArray& found, int result)
     if (!m_Host.Silent()) {
         if (found.GetSize() <= 1)
             m_Host.Ask(Prompt::ClipboardNameDiffers,
-                       FormatMessage(msg::ClipboardNameDiffers, found[0]->GetSize() ? found[0]->GetAt(0)->m_DestFile : ""));
+                       FormatMessage(msg::ClipboardNameDiffers,
+                                     found[0]->GetSize() ? found[0]->GetAt(0)->m_DestFile : ""));
         else
             m_Host.Ask(Prompt::ClipboardMultiple, Message(msg::ClipboardMultiple));
     }

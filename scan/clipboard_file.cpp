@@ -34,7 +34,10 @@ bool WriteAll(int fd, std::string_view data)
     return true;
 }
 
-FileError ErrorFor(const std::string& path, int err) { return FileError{CauseFromErrno(err), err, path}; }
+FileError ErrorFor(const std::string& path, int err)
+{
+    return FileError{CauseFromErrno(err), err, path};
+}
 
 // Where a "Content-" header or the BinHex note starts in `text` after its
 // first character and before the wrap width; npos when neither does.

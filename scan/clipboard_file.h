@@ -17,7 +17,8 @@ struct InputContext;
 
 inline constexpr std::string_view kClipboardName = "Clipboard";
 
-class ClipboardFile {
+class ClipboardFile
+{
 public:
     explicit ClipboardFile(std::string workingDir) : m_Dir(std::move(workingDir)) {}
     ~ClipboardFile() { Forget(); }
