@@ -111,12 +111,13 @@ int Extractor::DecodeInPlace(MyCObArray& found, const ExtractRequest& request, i
 int Extractor::MoveToClipboard(const MyCObArray& found, int result)
 {
     if (!m_Host.Silent()) {
-        if (found.GetSize() <= 1)
+        if (found.GetSize() <= 1) {
+            const bool named = found.GetSize() == 1 && found[0]->GetSize() > 0;
             m_Host.Ask(Prompt::ClipboardNameDiffers,
-                       FormatMessage(msg::ClipboardNameDiffers,
-                                     found[0]->GetSize() ? found[0]->GetAt(0)->m_DestFile : ""));
-        else
+                       FormatMessage(msg::ClipboardNameDiffers, named ? found[0]->GetAt(0)->m_DestFile : ""));
+        } else {
             m_Host.Ask(Prompt::ClipboardMultiple, Message(msg::ClipboardMultiple));
+        }
     }
     if (!m_Clipboard) return result; // nowhere to put it: the output stays
     FileError error;

@@ -38,6 +38,15 @@ TEST_F(Recursion, MailboxHoldingAFileOfItsOwnNameIsDecodedInPlaceAfterYes)
     EXPECT_BYTES_EQ(kInner, files.at("box.txt"));
 }
 
+TEST_F(Recursion, OuterFileIsKeptWhenTheNestedOneYieldsNothing)
+{
+    const std::string mailbox = Mail("inner", "begin 644 box.txt\n`\nend\n");
+    host.answers = {button::Yes};
+    EXPECT_EQ(ScanAndExtract({dir.Write("in", Mail("box.txt", UuFile(mailbox, "box.txt")))}), 1);
+    ASSERT_EQ(host.Asked(Prompt::RecursiveFound), 1);
+    EXPECT_EQ(Written(), (std::map<std::string, Bytes>{{"box.txt", mailbox}}));
+}
+
 TEST_F(Recursion, NestedFileOfAnotherNameGoesToTheClipboardFile)
 {
     host.answers = {button::Yes, button::Ok};
