@@ -32,6 +32,7 @@ constexpr std::array kGnuSwitches = {
     SwitchName{"--help", ArgCode::Help},           SwitchName{"--version", ArgCode::Version},
     SwitchName{"--report-json=", ArgCode::ReportJson}, SwitchName{"--keep-dates", ArgCode::KeepDates},
     SwitchName{"--dde=", ArgCode::Dde},
+    SwitchName{"--save-raw", ArgCode::SaveRaw},
 };
 
 bool TakesValue(std::string_view name)
@@ -139,6 +140,9 @@ void Apply(CommandLine& cl, ArgCode code, std::string value, std::string_view or
     case ArgCode::Dde:
         cl.dde = std::move(value);
         cl.hasDde = true;
+        break;
+    case ArgCode::SaveRaw:
+        cl.saveRaw = true;
         break;
     }
 }
@@ -267,6 +271,8 @@ std::string UsageText()
            "                             standard output)\n"
            "  --keep-dates               give each output file the date of its first\n"
            "                             part's message\n"
+           "  --save-raw                 write the encoded data undecoded, cleaned of the\n"
+           "                             text around them, as NAME.uu for decoding later\n"
            "  --silent, /Silent          no warnings about skipped arguments, and no\n"
            "                             progress line on a terminal\n"
            "  --readclipboard            read the clipboard as an input (desktop only)\n"

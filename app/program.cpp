@@ -54,6 +54,7 @@ public:
         m_Host.SetOverwriteAll(m_App.core.Overwrite);
         m_Host.WatchStopFlag(InterruptFlag());
         StartReporting();
+        m_Run.SaveRaw = m_Cl.saveRaw;
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
         int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir, this);
@@ -107,7 +108,8 @@ private:
     // Where the output of `named` was written (as the extraction builds it).
     std::string OutputPath(const CFInfo& named) const
     {
-        return BuildOutputPath(ResolveOutputFolder(m_OutDir, named.m_File), named.m_DestFile);
+        return BuildOutputPath(ResolveOutputFolder(m_OutDir, named.m_File), named.m_DestFile,
+                               OutputSuffix(named.m_MsgType, m_Run.SaveRaw));
     }
 
     static std::string ShortName(const std::string& path)

@@ -225,7 +225,8 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
         m_Host.ClearAbort();
         if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
         int answer = answer::Ask;
-        (void)saveRaw;
+        m_Run.SaveRaw = saveRaw;
+        m_Run.RecursiveDecoding = true;
         int index = 0;
         for (const auto& [group, named] : chosen) {
             SetItemProgress(++index, static_cast<int>(chosen.size()));

@@ -90,6 +90,9 @@ int AskPrompt(QWidget* parent, Prompt prompt, std::string_view subject)
                                {"S&kip All", button::NoToAll},
                                {"&Cancel", button::Cancel}},
                               button::No);
+    case Prompt::RecursiveFound:
+        return AskWithButtons(parent, "Zarvex", PromptText(prompt, subject),
+                              {{"&Yes", button::Yes}, {"&No", button::No}}, button::Yes);
     default: break;
     }
     const bool withCancel =

@@ -49,6 +49,7 @@ TEST_F(Program, HelpVersionAndRunsThatNeedTheWindowTouchNoSettings)
 {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out.str().find("--extract"), std::string::npos);
+    EXPECT_NE(out.str().find("--save-raw"), std::string::npos);
     EXPECT_TRUE(err.str().empty());
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_EQ(out.str(), "zarvex 0.1.0\n");
