@@ -28,7 +28,7 @@ void CoreEngine::Evaluate(MyCObArray& list)
 }
 
 int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
-                        int& answer, const Settings& settings, const RunContext& run, Host& host)
+                        int& answer, const Settings& settings, const RunContext& run, Host& host, bool saveRaw)
 {
     if (!m_Extractor || m_ExtractorList != &list) {
         m_Extractor = std::make_unique<Extractor>(list, settings, run, host);
@@ -38,7 +38,8 @@ int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const st
                                            .index = groupIndex,
                                            .outDir = folder,
                                            .answerState = &answer,
-                                           .skipIncomplete = settings.IgnoreIncomplete});
+                                           .skipIncomplete = settings.IgnoreIncomplete,
+                                           .saveRaw = saveRaw});
 }
 
 bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path)

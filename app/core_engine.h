@@ -22,7 +22,7 @@ public:
              Host& host) override;
     void Evaluate(MyCObArray& list) override;
     int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
-                const Settings& settings, const RunContext& run, Host& host) override;
+                const Settings& settings, const RunContext& run, Host& host, bool saveRaw = false) override;
     bool WriteReport(const MyCObArray& list, const std::string& path) override;
     bool WriteListDump(const MyCObArray& list, const std::string& path) override;
 

@@ -27,10 +27,12 @@ public:
     // Recomputes the status and names of every changed output file.
     virtual void Evaluate(MyCObArray& list) = 0;
     // Writes the output file of `part` (a named part of group `groupIndex`)
-    // into `folder` ("*": the folder of the part's input file). Result: 1
+    // into `folder` ("*": the folder of the part's input file); with
+    // `saveRaw` the undecoded data are saved instead (Save Raw). Result: 1
     // written, 0 nothing written, -1 skipped or not openable, -2 aborted.
     virtual int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
-                        int& answer, const Settings& settings, const RunContext& run, Host& host) = 0;
+                        int& answer, const Settings& settings, const RunContext& run, Host& host,
+                        bool saveRaw = false) = 0;
     virtual bool WriteReport(const MyCObArray& list, const std::string& path) = 0;
     virtual bool WriteListDump(const MyCObArray& list, const std::string& path) = 0;
 };

@@ -22,6 +22,11 @@ enum class Prompt {
     Overwrite = 800,       // "Overwrite File?" dialog
     YencMerge = 900,       // "YENC Merge/Replace/Skip File?" dialog
     FileError = 416,       // "File Error: ..." with OK / Cancel
+    // Recursive decoding of a decoded file.
+    RecursiveFound = 141,       // "Possible recursively encoded file detected. Decode it?" with Yes / No
+    ClipboardNameDiffers = 142, // "Output filenames differ, file %1 added to Clipboard file." with OK
+    ClipboardMultiple = 143,    // "Multiple recursive files detected, ..." with OK
+    TooDeeplyNested = 144,      // "Too many nested messages. (MAX 4) ..." with OK
 };
 
 // Button values the prompts return.

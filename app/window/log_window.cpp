@@ -10,7 +10,9 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -54,6 +56,8 @@ LogWindow::LogWindow(QWidget* parent) : QDialog(parent), m_Colour(Qt::black)
     m_FindText = new QLineEdit(this);
     m_FindText->setPlaceholderText("Find");
     m_MatchCase = new QCheckBox("Match &case", this);
+    m_WholeWord = new QCheckBox("Match &whole word only", this);
+    m_Up = new QCheckBox("&Up", this);
     auto* findButton = new QPushButton("&Find Next", this);
     auto* saveButton = new QPushButton("&Save...", this);
     auto* clearButton = new QPushButton("&Clear Log", this);
@@ -67,6 +71,8 @@ LogWindow::LogWindow(QWidget* parent) : QDialog(parent), m_Colour(Qt::black)
     auto* find = new QHBoxLayout;
     find->addWidget(m_FindText, 1);
     find->addWidget(m_MatchCase);
+    find->addWidget(m_WholeWord);
+    find->addWidget(m_Up);
     find->addWidget(findButton);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -78,7 +84,14 @@ LogWindow::LogWindow(QWidget* parent) : QDialog(parent), m_Colour(Qt::black)
     layout->addWidget(m_View, 1);
     layout->addLayout(find);
     layout->addLayout(buttons);
-    resize(520, 300);
+    // Ctrl+F in the log goes to the search text while there is text to search.
+    auto* findKey = new QShortcut(QKeySequence::Find, this);
+    connect(findKey, &QShortcut::activated, this, [this] {
+        if (m_View->document()->isEmpty()) return;
+        m_FindText->setFocus();
+        m_FindText->selectAll();
+    });
+    resize(620, 300);
     setMinimumSize(360, 200);
 }
 
@@ -241,7 +254,7 @@ bool LogWindow::SaveTo(const QString& path) const
 
 void LogWindow::OnFind()
 {
-    FindNext(m_FindText->text(), m_MatchCase->isChecked(), false, false);
+    FindNext(m_FindText->text(), m_MatchCase->isChecked(), m_WholeWord->isChecked(), m_Up->isChecked());
 }
 
 void LogWindow::OnSave()
@@ -255,9 +268,28 @@ void LogWindow::RestorePosition(const IniFile& ini)
     int l = 0, t = 0, r = 0, b = 0;
     const std::string value = ini.GetString("LogWindow", "Coordinates");
     if (std::sscanf(value.c_str(), "%d,%d,%d,%d", &l, &t, &r, &b) != 4) return;
-    const QSize size(r - l, b - t);
-    if (size.width() < minimumWidth() || size.height() < minimumHeight()) return;
-    setGeometry(l, t, size.width(), size.height());
+    QRect rect(l, t, r - l, b - t);
+    if (rect.width() < minimumWidth() || rect.height() < minimumHeight()) return;
+    // Moved onto the screen; a rectangle larger than the screen is not used.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableVirtualGeometry();
+        if (rect.width() > area.width() || rect.height() > area.height()) return;
+        rect.moveLeft(std::clamp(rect.left(), area.left(), area.right() - rect.width() + 1));
+        rect.moveTop(std::clamp(rect.top(), area.top(), area.bottom() - rect.height() + 1));
+    }
+    setGeometry(rect);
+}
+
+void LogWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    emit VisibilityChanged();
+}
+
+void LogWindow::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    emit VisibilityChanged();
 }
 
 void LogWindow::StorePosition(IniFile& ini) const

@@ -42,6 +42,8 @@ QString Q(std::string_view s)
 }
 
 constexpr int kEntryRole = Qt::UserRole + 1;
+// The recent-files list keeps its own section, as the framework's list always has.
+constexpr const char* kRecentFiles = "Recent File List";
 
 // A selected output entry is drawn in its status colour as background with
 // the window colour as text, so the status stays visible while selected.
@@ -91,6 +93,9 @@ CZarvexDlg::CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl, QWid
     setWindowTitle("Zarv32 Windows");
     setObjectName("ZarvexTNG");
     m_Log = new LogWindow(this);
+    connect(m_Log, &LogWindow::VisibilityChanged, this, [this] {
+        if (QAction* a = Action(cmd::LogWindow)) a->setChecked(m_Log->isVisible());
+    });
     LoadSettings();
     m_List = std::make_unique<MyCObArray>(m_App.core, &m_Host);
     BuildLayout();
@@ -134,6 +139,10 @@ void CZarvexDlg::LoadSettings()
         setGeometry(rect);
     }
     m_Log->RestorePosition(m_Ini);
+    for (int i = 1; i <= cmd::RecentCount; ++i) {
+        std::string file = m_Ini.GetString(kRecentFiles, "File" + std::to_string(i));
+        if (!file.empty()) m_Recent.push_back(std::move(file));
+    }
 }
 
 void CZarvexDlg::SaveSettings()
@@ -146,11 +155,13 @@ void CZarvexDlg::SaveSettings()
                             .arg(g.top() + g.height())
                             .toStdString();
     m_App.Minimized = isMinimized();
-    m_App.core.ToolBar = m_ToolBar->isVisible() || (!isVisible() && m_App.core.ToolBar);
-    m_App.core.StatusBar = statusBar()->isVisible() || (!isVisible() && m_App.core.StatusBar);
+    m_App.core.ToolBar = !m_ToolBar->isHidden();
+    m_App.core.StatusBar = !statusBar()->isHidden();
     if (m_IniPath.empty()) return;
     StoreSettings(m_App, m_Cl.extract, m_Ini);
     m_Log->StorePosition(m_Ini);
+    for (std::size_t i = 0; i < m_Recent.size(); ++i)
+        m_Ini.Set(kRecentFiles, "File" + std::to_string(i + 1), m_Recent[i]);
     m_Ini.Save(m_IniPath);
 }
 

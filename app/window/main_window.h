@@ -12,14 +12,17 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 class QAction;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -31,6 +34,7 @@ class QTreeWidgetItem;
 namespace zarvex {
 
 class Engine;
+class FindSelectBox;
 class LogWindow;
 class MyCObArray;
 
@@ -83,6 +87,18 @@ public:
     void BlinkErrors(int intervalMs, int ticks);
 
     QAction* Action(int id) const;
+    // Connects a command whose work is done elsewhere (the preferences
+    // dialogs, help) to its menu entry; from then on its rule enables it.
+    void SetCommandHandler(int id, std::function<void()> handler);
+    // The recent-files list, most recent first (at most four).
+    const std::vector<std::string>& RecentFiles() const { return m_Recent; }
+    // The modeless Find & Select box, once opened.
+    FindSelectBox* FindBox() const { return m_FindBox; }
+    // The properties menu of the focused entry (none while busy or without
+    // one): the four commands, a separator and the information lines.
+    std::unique_ptr<QMenu> PropertiesMenu();
+    // Opens the Find & Select box, or brings it forward.
+    void OnFind();
     QListWidget* InputList() const { return m_Inputs; }
     QTreeWidget* OutputList() const { return m_Outputs; }
     LogWindow* Log() const { return m_Log; }
@@ -125,6 +141,8 @@ private:
     CSortInfo* FocusedGroup() const;
     int GroupIndexOf(const CSortInfo* group) const;
     void ShowPropertiesMenu(const QPoint& at);
+    void AddRecentFile(const std::string& path);
+    void UpdateRecentMenu();
     void AfterOperation();
 
     // Command slots.
@@ -132,7 +150,7 @@ private:
     void OnExtract();
     void OnSaveRaw();
     void OnRename();
-    void OnFind();
+    void OnFindNext(const QString& text, bool matchCase);
     void OnProperties();
     void OnToggleLog();
     void OnToggleToolBar();
@@ -166,6 +184,10 @@ private:
     QTimer* m_BlinkTimer = nullptr;
     int m_BlinkTicks = 0;
     std::map<int, QAction*> m_Actions;
+    // Commands whose work is not part of this window until a handler is set.
+    std::set<int> m_Unbuilt;
+    std::vector<std::string> m_Recent;
+    FindSelectBox* m_FindBox = nullptr;
 
     int m_Busy = 0;
     bool m_CloseWhenIdle = false;

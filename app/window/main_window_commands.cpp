@@ -3,6 +3,7 @@
 #include "app/engine.h"
 #include "app/program.h"
 #include "app/window/commands.h"
+#include "app/window/find_select_box.h"
 #include "app/window/log_window.h"
 #include "app/window/main_window.h"
 #include "app/window/prompts.h"
@@ -18,7 +19,6 @@
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -74,8 +74,16 @@ void CZarvexDlg::BuildCommands()
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction(AddCommand(cmd::Open, "&Open...", K(Qt::CTRL | Qt::Key_O), &CZarvexDlg::OnOpen));
     file->addAction(AddCommand(cmd::Extract, "&Extract...", K(Qt::ALT | Qt::Key_X), &CZarvexDlg::OnExtract));
-    file->addAction(AddCommand(cmd::SaveRaw, "Save Raw...", K(), &CZarvexDlg::OnSaveRaw));
+    file->addAction(AddCommand(cmd::SaveRaw, "Save Raw...\tCtrl+Shift Extract", K(), &CZarvexDlg::OnSaveRaw));
     file->addAction(AddCommand(cmd::ExtractStream, "Extract Stream...", K(), nullptr));
+    file->addSeparator();
+    for (int i = 0; i < cmd::RecentCount; ++i) {
+        QAction* recent = AddCommand(cmd::RecentFirst + i, {}, K(), nullptr);
+        connect(recent, &QAction::triggered, this, [this, i] {
+            if (i < static_cast<int>(m_Recent.size())) AddInputs({m_Recent[static_cast<std::size_t>(i)]});
+        });
+        file->addAction(recent);
+    }
     file->addSeparator();
     file->addAction(AddCommand(cmd::Exit, "E&xit", K(Qt::ALT | Qt::Key_F4), nullptr));
     connect(Action(cmd::Exit), &QAction::triggered, this, &QWidget::close);
@@ -118,6 +126,12 @@ void CZarvexDlg::BuildCommands()
     help->addAction(AddCommand(cmd::HelpUsing, "&Using Help...", K(), nullptr));
     help->addSeparator();
     help->addAction(AddCommand(cmd::About, "&About...", K(), &CZarvexDlg::OnAbout));
+    // The menus show the state of the moment (the log window may have been closed by its own button).
+    for (QMenu* menu : {file, edit, view, help}) connect(menu, &QMenu::aboutToShow, this, &CZarvexDlg::UpdateCommands);
+    m_Unbuilt = {cmd::ExtractStream, cmd::Paste,        cmd::Copy,         cmd::RenameFromSubject,
+                 cmd::Preview,       cmd::Preferences,  cmd::AdvancedPreferences, cmd::HelpContents,
+                 cmd::HelpSearch,    cmd::HelpUsing,    cmd::ListDump};
+    UpdateRecentMenu();
 
     // Esc stops a running operation: it must work inside the operation's own event pumping.
     AddCommand(cmd::Abort, "Stop", K(Qt::Key_Escape), &CZarvexDlg::OnAbort)->setShortcutContext(Qt::WindowShortcut);
@@ -141,41 +155,67 @@ void CZarvexDlg::UpdateCommands()
 {
     const bool idle = !IsBusy();
     const int outputs = static_cast<int>(m_Entries.size());
-    const auto selected = SelectedRows();
-    const int nSelected = static_cast<int>(selected.size());
+    const int nSelected = static_cast<int>(SelectedRows().size());
     const bool hasInput = idle && !m_InputEntries.empty();
     const bool hasSelection = idle && nSelected > 0;
     const bool hasOutput = idle && outputs > 0;
     // While busy the core may be changing the records: they are not read then.
     const CSortInfo* focused = idle ? FocusedGroup() : nullptr;
     const bool extractable = hasOutput && (nSelected > 1 || (focused && IsExtractable(*focused)));
+    const bool focusedEntry = idle && outputs > 0 && m_Outputs->currentItem() != nullptr;
 
-    auto set = [this](int id, bool on) {
-        if (QAction* a = Action(id)) a->setEnabled(on);
+    const std::map<int, bool> rules = {
+        {cmd::Open, idle},          {cmd::Extract, extractable},   {cmd::SaveRaw, extractable},
+        {cmd::ExtractStream, idle}, {cmd::Exit, idle},             {cmd::Paste, idle},
+        {cmd::DeleteInputs, hasInput}, {cmd::Clear, hasInput},     {cmd::Copy, extractable && nSelected > 0},
+        {cmd::Rename, hasSelection}, {cmd::RenameFromSubject, hasSelection}, {cmd::Remove, hasSelection},
+        {cmd::FindSelect, hasOutput}, {cmd::SelectAll, hasOutput}, {cmd::PadNumbers, hasSelection},
+        {cmd::Properties, focusedEntry}, {cmd::Preview, focusedEntry}, {cmd::Rescan, idle},
+        {cmd::Preferences, idle},   {cmd::AdvancedPreferences, idle}, {cmd::SortFiles, idle},
+        {cmd::About, idle},
     };
-    for (int id : {cmd::Open, cmd::Rescan, cmd::SortFiles, cmd::About}) set(id, idle);
-    set(cmd::Exit, idle);
-    set(cmd::Extract, extractable);
-    set(cmd::SaveRaw, extractable);
-    set(cmd::DeleteInputs, hasInput);
-    set(cmd::Clear, hasInput);
-    set(cmd::Rename, hasSelection);
-    set(cmd::Remove, hasSelection);
-    set(cmd::FindSelect, hasOutput);
-    set(cmd::SelectAll, hasOutput);
-    set(cmd::PadNumbers, hasSelection);
-    set(cmd::Properties, idle && outputs > 0 && m_Outputs->currentItem() != nullptr);
-    // Not built yet in this window: Extract Stream, Paste, Copy, Rename from
-    // Subject, Preview, the preferences dialogs, help and the list dump.
-    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::RenameFromSubject, cmd::Preview, cmd::Preferences,
-                   cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing, cmd::ListDump})
-        set(id, false);
-    for (int id : {cmd::ToolBar, cmd::StatusBar, cmd::LogWindow, cmd::AlwaysOnTop, cmd::Abort}) set(id, true);
+    for (const auto& [id, action] : m_Actions) {
+        const auto rule = rules.find(id);
+        // Commands without a rule (bars, log window, always on top, help, stop, list dump) are always enabled.
+        action->setEnabled(!m_Unbuilt.contains(id) && (rule == rules.end() || rule->second));
+    }
     Action(cmd::LogWindow)->setChecked(m_Log->isVisible());
-    Action(cmd::ToolBar)->setChecked(m_ToolBar->isVisible() || (!isVisible() && m_App.core.ToolBar));
-    Action(cmd::StatusBar)->setChecked(statusBar()->isVisible() || (!isVisible() && m_App.core.StatusBar));
+    Action(cmd::ToolBar)->setChecked(!m_ToolBar->isHidden());
+    Action(cmd::StatusBar)->setChecked(!statusBar()->isHidden());
     m_ClearButton->setEnabled(hasInput);
     m_ExtractButton->setEnabled(extractable);
+}
+
+void CZarvexDlg::SetCommandHandler(int id, std::function<void()> handler)
+{
+    QAction* action = Action(id);
+    if (!action) return;
+    connect(action, &QAction::triggered, this, [this, handler = std::move(handler)] {
+        if (!IsBusy()) handler();
+    });
+    m_Unbuilt.erase(id);
+    UpdateCommands();
+}
+
+void CZarvexDlg::AddRecentFile(const std::string& path)
+{
+    std::erase(m_Recent, path);
+    m_Recent.insert(m_Recent.begin(), path);
+    if (m_Recent.size() > static_cast<std::size_t>(cmd::RecentCount)) m_Recent.resize(cmd::RecentCount);
+    UpdateRecentMenu();
+}
+
+void CZarvexDlg::UpdateRecentMenu()
+{
+    for (int i = 0; i < cmd::RecentCount; ++i) {
+        QAction* a = Action(cmd::RecentFirst + i);
+        const bool used = i < static_cast<int>(m_Recent.size());
+        a->setVisible(used);
+        if (used) {
+            QString shown = Q(ToDisplayUtf8(m_Recent[static_cast<std::size_t>(i)]));
+            a->setText(QString("&%1 %2").arg(i + 1).arg(shown.replace('&', "&&")));
+        }
+    }
 }
 
 // ------------------------------------------------------------ reading and extracting
@@ -194,6 +234,7 @@ void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
         for (const std::string& path : paths) {
             SetItemProgress(++index, static_cast<int>(paths.size()));
             const int result = AddInputFile(path, false, ctx);
+            if (result > 0) AddRecentFile(path);
             for (const std::string& scanned : ctx.inputList) AddInputEntry(scanned);
             ctx.inputList.clear();
             if (result < 0 || m_Host.AbortRequested()) break;
@@ -218,13 +259,12 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
         m_Host.ClearAbort();
         if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
         int answer = answer::Ask;
-        (void)saveRaw;
         int index = 0;
         for (const auto& [group, named] : chosen) {
             SetItemProgress(++index, static_cast<int>(chosen.size()));
             const int g = GroupIndexOf(group);
             if (g < 0) continue;
-            const int result = m_Engine.Extract(*m_List, g, named, folder, answer, m_App.core, m_Run, m_Host);
+            const int result = m_Engine.Extract(*m_List, g, named, folder, answer, m_App.core, m_Run, m_Host, saveRaw);
             if (result > 0) written += result;
             if (result < 0) lastError = result;
             if (m_Host.AbortRequested()) break;
@@ -254,14 +294,20 @@ void CZarvexDlg::OnOpen()
 void CZarvexDlg::OnExtract()
 {
     if (IsBusy()) return;
+    // Ctrl+Shift with Extract is Save Raw.
+    const bool raw = (QApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) ==
+                     (Qt::ControlModifier | Qt::ShiftModifier);
     const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
     const QString folder = QFileDialog::getExistingDirectory(this, "Extract to folder", start);
-    if (!folder.isEmpty()) ExtractTo(folder.toStdString());
+    if (!folder.isEmpty()) ExtractTo(folder.toStdString(), raw);
 }
 
 void CZarvexDlg::OnSaveRaw()
 {
-    OnExtract();
+    if (IsBusy()) return;
+    const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
+    const QString folder = QFileDialog::getExistingDirectory(this, "Save Raw to folder", start);
+    if (!folder.isEmpty()) ExtractTo(folder.toStdString(), true);
 }
 
 // ------------------------------------------------------------ list commands
@@ -345,10 +391,26 @@ int CZarvexDlg::FindAndSelect(const std::string& text, bool matchCase)
 
 void CZarvexDlg::OnFind()
 {
-    if (IsBusy()) return;
-    bool ok = false;
-    const QString text = QInputDialog::getText(this, "Find & Select", "Fi&nd what:", QLineEdit::Normal, {}, &ok);
-    if (ok) FindAndSelect(text.toStdString(), false);
+    if (!m_FindBox) {
+        m_FindBox = new FindSelectBox(this);
+        m_FindBox->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_FindBox, &FindSelectBox::FindNext, this, &CZarvexDlg::OnFindNext);
+        connect(m_FindBox, &QObject::destroyed, this, [this] { m_FindBox = nullptr; });
+    }
+    m_FindBox->show();
+    m_FindBox->raise();
+    m_FindBox->activateWindow();
+}
+
+void CZarvexDlg::OnFindNext(const QString& text, bool matchCase)
+{
+    if (IsBusy()) {
+        // The list belongs to the running operation: the overlay comes forward instead.
+        if (m_Overlay) m_Overlay->raise();
+        m_FindBox->raise();
+        return;
+    }
+    FindAndSelect(text.toStdString(), matchCase);
 }
 
 void CZarvexDlg::SelectAllComplete()
@@ -438,28 +500,39 @@ void CZarvexDlg::Rescan()
 
 // ------------------------------------------------------------ properties and menus
 
-void CZarvexDlg::ShowPropertiesMenu(const QPoint& at)
+std::unique_ptr<QMenu> CZarvexDlg::PropertiesMenu()
 {
-    if (IsBusy()) return;
+    if (IsBusy()) return nullptr;
     const int row = FocusedRow();
-    if (row < 0 || row >= static_cast<int>(m_Entries.size())) return;
+    if (row < 0 || row >= static_cast<int>(m_Entries.size())) return nullptr;
     const OutputEntry entry = m_Entries[row];
-    QMenu menu(this);
-    menu.addAction(Action(cmd::Copy));
-    menu.addAction(Action(cmd::Remove));
-    menu.addAction(Action(cmd::Rename));
-    menu.addAction(Action(cmd::Extract));
-    menu.addSeparator();
+    UpdateCommands();
+    auto menu = std::make_unique<QMenu>(this);
+    for (const auto& [text, id] : std::initializer_list<std::pair<const char*, int>>{
+             {"&Extract", cmd::Extract}, {"Re&name", cmd::Rename}, {"&Remove", cmd::Remove}, {"&Copy", cmd::Copy}}) {
+        QAction* command = Action(id);
+        QAction* item = menu->addAction(text);
+        item->setData(id);
+        item->setEnabled(command->isEnabled());
+        connect(item, &QAction::triggered, command, &QAction::trigger);
+    }
+    menu->addSeparator();
     for (const PropertyLine& line : PropertyLines(*entry.group, entry.named)) {
-        QAction* a = menu.addAction(Q(ToDisplayUtf8(line.text)));
+        QAction* a = menu->addAction(Q(ToDisplayUtf8(line.text)));
         const int id = line.itemId;
+        a->setData(id);
         connect(a, &QAction::triggered, this, [this, entry, id] {
             if (GroupIndexOf(entry.group) < 0) return;
             const std::string text = PropertyClipboardText(*entry.group, entry.named, id);
             if (!text.empty()) QApplication::clipboard()->setText(Q(ToDisplayUtf8(text)));
         });
     }
-    menu.exec(at);
+    return menu;
+}
+
+void CZarvexDlg::ShowPropertiesMenu(const QPoint& at)
+{
+    if (const auto menu = PropertiesMenu()) menu->exec(at);
 }
 
 void CZarvexDlg::OnProperties()
@@ -487,15 +560,15 @@ void CZarvexDlg::OnToggleLog()
 
 void CZarvexDlg::OnToggleToolBar()
 {
-    m_ToolBar->setVisible(!m_ToolBar->isVisible());
-    m_App.core.ToolBar = m_ToolBar->isVisible();
+    m_App.core.ToolBar = m_ToolBar->isHidden();
+    m_ToolBar->setVisible(m_App.core.ToolBar);
     UpdateCommands();
 }
 
 void CZarvexDlg::OnToggleStatusBar()
 {
-    statusBar()->setVisible(!statusBar()->isVisible());
-    m_App.core.StatusBar = statusBar()->isVisible();
+    m_App.core.StatusBar = statusBar()->isHidden();
+    statusBar()->setVisible(m_App.core.StatusBar);
     UpdateCommands();
 }
 
@@ -517,7 +590,7 @@ void CZarvexDlg::OnAlwaysOnTop()
 
 void CZarvexDlg::OnAbout()
 {
-    QMessageBox::about(this, "About Zarvex",
+    QMessageBox::about(this, QString("Zarvex %1").arg(Q(kVersion)),
                        QString("Zarvex %1\n\nFinds, assembles and decodes binary files sent as text in mail and news "
                                "(UU, XX, Base64, yEnc, BinHex, Quoted-Printable, BNews, faces).")
                            .arg(Q(kVersion)));

@@ -90,11 +90,18 @@ int AskPrompt(QWidget* parent, Prompt prompt, std::string_view subject)
                                {"S&kip All", button::NoToAll},
                                {"&Cancel", button::Cancel}},
                               button::No);
+    case Prompt::RecursiveFound: {
+        QMessageBox box(QMessageBox::Question, "Zarvex", PromptText(prompt, subject),
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        return box.exec() == QMessageBox::Yes ? button::Yes : button::No;
+    }
     default: break;
     }
     const bool withCancel =
         prompt == Prompt::DuplicateInput || prompt == Prompt::NoFindings || prompt == Prompt::FileError;
-    const QMessageBox::Icon icon = prompt == Prompt::NoFindings ? QMessageBox::Information : QMessageBox::Warning;
+    const bool information = prompt == Prompt::NoFindings || prompt == Prompt::ClipboardNameDiffers ||
+                             prompt == Prompt::ClipboardMultiple || prompt == Prompt::TooDeeplyNested;
+    const QMessageBox::Icon icon = information ? QMessageBox::Information : QMessageBox::Warning;
     QMessageBox box(icon, "Zarvex", PromptText(prompt, subject),
                     withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
     QApplication::beep();

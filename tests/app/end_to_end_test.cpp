@@ -312,10 +312,10 @@ public:
     }
     void Evaluate(MyCObArray& l) override { m_Core.Evaluate(l); }
     int Extract(MyCObArray& l, int g, CFInfo* part, const std::string& folder, int& answer, const Settings& s,
-                const RunContext& r, Host& h) override
+                const RunContext& r, Host& h, bool raw) override
     {
         Signalling host(h, *this);
-        return m_Core.Extract(l, g, part, folder, answer, s, r, host);
+        return m_Core.Extract(l, g, part, folder, answer, s, r, host, raw);
     }
     bool WriteReport(const MyCObArray& l, const std::string& p) override { return m_Core.WriteReport(l, p); }
     bool WriteListDump(const MyCObArray& l, const std::string& p) override { return m_Core.WriteListDump(l, p); }

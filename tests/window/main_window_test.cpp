@@ -1,10 +1,13 @@
 #include "app/window/commands.h"
+#include "app/window/find_select_box.h"
 #include "app/window/log_window.h"
 #include "model/records.h"
 #include "window_fixture.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QListWidget>
+#include <QMenu>
 #include <QSplitter>
 #include <QTest>
 #include <QTextEdit>
@@ -33,8 +36,13 @@ std::string ManyPostings(int count)
 TEST_F(WindowTest, CommandsFollowTheListsTheSelectionAndBusyMode)
 {
     EXPECT_TRUE(Enabled(*window, cmd::Open));
-    for (int id : {cmd::Extract, cmd::Clear, cmd::DeleteInputs, cmd::Rename, cmd::Remove, cmd::FindSelect})
+    for (int id : {cmd::Extract, cmd::Clear, cmd::DeleteInputs, cmd::Rename, cmd::Remove, cmd::FindSelect,
+                   cmd::Preferences}) // the preferences dialog is not connected yet
         EXPECT_FALSE(Enabled(*window, id)) << id;
+    int preferencesShown = 0;
+    window->SetCommandHandler(cmd::Preferences, [&] { ++preferencesShown; });
+    window->Action(cmd::Preferences)->trigger();
+    EXPECT_EQ(preferencesShown, 1);
     Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
     ASSERT_EQ(Names(), std::vector<std::string>{"whole.bin"});
     EXPECT_EQ(window->InputList()->count(), 2);
@@ -50,9 +58,10 @@ TEST_F(WindowTest, CommandsFollowTheListsTheSelectionAndBusyMode)
     window->EnterBusy();
     window->LeaveBusy();
     EXPECT_TRUE(window->IsBusy());
-    for (int id :
-         {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit})
+    for (int id : {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit,
+                   cmd::Preferences})
         EXPECT_FALSE(Enabled(*window, id)) << id;
+    EXPECT_EQ(window->PropertiesMenu(), nullptr);
     EXPECT_TRUE(Enabled(*window, cmd::Abort));
     EXPECT_TRUE(Enabled(*window, cmd::LogWindow));
     window->ClearAll(); // refused while busy
@@ -89,6 +98,9 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesOrReportsDamage)
     Select({"whole.bin"});
     EXPECT_EQ(window->ExtractTo(out), 1);
     EXPECT_BYTES_EQ(payload, ReadFile(out + "/whole.bin"));
+    EXPECT_EQ(window->ExtractTo(out, true), 1); // Save Raw keeps the encoded lines
+    const std::string firstLine = EncodeSixBitLines(payload, kUUAlphabetBackquote)[0];
+    EXPECT_NE(ReadFile(out + "/whole.bin.uu").find(firstLine), std::string::npos);
     EXPECT_FALSE(window->IsBusy());
     EXPECT_NE(window->StatusText().toStdString(), cmd::kErrorsDetected);
     Select({"bad.bin"});
@@ -161,6 +173,17 @@ TEST_F(WindowTest, FindSelectAndSelectAllPickByStatusAndText)
     EXPECT_FALSE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
     EXPECT_EQ(window->FindAndSelect("HOLI", true), 0);
 
+    window->OnFind(); // the modeless box selects as Find & Select does, and not while busy
+    ASSERT_NE(window->FindBox(), nullptr);
+    window->FindBox()->SetText("work");
+    window->FindBox()->Next();
+    EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
+    window->EnterBusy();
+    window->FindBox()->SetText("holi");
+    window->FindBox()->Next();
+    window->LeaveBusy();
+    EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
+
     window->SelectAllComplete();
     EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
     EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("holiday2.bin"))->isSelected()); // started: status 1
@@ -193,8 +216,26 @@ TEST_F(WindowTest, RenamePadNumbersAndRemoveChangeTheOutputsOnly)
     EXPECT_TRUE(FileExists(dir / "b0.txt"));
 }
 
-TEST_F(WindowTest, SplitterPositionIsSavedWithTheCentredRule)
+TEST_F(WindowTest, PropertiesMenuOffersTheCommandsAndCopiesTheSubject)
 {
+    Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
+    window->OutputList()->setCurrentItem(window->OutputList()->topLevelItem(0));
+    const auto menu = window->PropertiesMenu();
+    ASSERT_NE(menu, nullptr);
+    QStringList texts;
+    for (const QAction* a : menu->actions()) texts << a->text();
+    ASSERT_GE(texts.size(), 8);
+    EXPECT_EQ(texts.mid(0, 5), (QStringList{"&Extract", "Re&name", "&Remove", "&Copy", ""}));
+    EXPECT_TRUE(texts[5].startsWith("Subject: whole.bin")) << texts[5].toStdString();
+    EXPECT_TRUE(texts.contains("Parts: 2 found, 2 expected")) << texts.join('|').toStdString();
+    menu->actions()[5]->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), texts[5].mid(9));
+}
+
+TEST_F(WindowTest, SettingsAreSavedAtCloseAndReadAtTheNextStart)
+{
+    Read(UuPosting("one.bin", RandomBytes(900, 1), 1), "r");
+    window->Action(cmd::ToolBar)->trigger();
     window->resize(1000, 400);
     ASSERT_NO_FATAL_FAILURE(Show());
     const int width = window->findChild<QSplitter*>()->width();
@@ -206,6 +247,8 @@ TEST_F(WindowTest, SplitterPositionIsSavedWithTheCentredRule)
     window->close();
     NewWindow();
     EXPECT_EQ(window->SplitPercent(), 30);
+    EXPECT_EQ(window->RecentFiles(), std::vector<std::string>{dir / "r0.txt"});
+    EXPECT_FALSE(window->Action(cmd::ToolBar)->isChecked());
 }
 
 } // namespace
