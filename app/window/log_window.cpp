@@ -1,6 +1,6 @@
 #include "app/window/log_window.h"
 
-#include "app/ini_file.h"
+#include "app/window/window_position.h"
 #include "text/messages.h"
 
 #include <QApplication>
@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
@@ -20,7 +19,6 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -265,19 +263,7 @@ void LogWindow::OnSave()
 
 void LogWindow::RestorePosition(const IniFile& ini)
 {
-    int l = 0, t = 0, r = 0, b = 0;
-    const std::string value = ini.GetString("LogWindow", "Coordinates");
-    if (std::sscanf(value.c_str(), "%d,%d,%d,%d", &l, &t, &r, &b) != 4) return;
-    QRect rect(l, t, r - l, b - t);
-    if (rect.width() < minimumWidth() || rect.height() < minimumHeight()) return;
-    // Moved onto the screen; a rectangle larger than the screen is not used.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableVirtualGeometry();
-        if (rect.width() > area.width() || rect.height() > area.height()) return;
-        rect.moveLeft(std::clamp(rect.left(), area.left(), area.right() - rect.width() + 1));
-        rect.moveTop(std::clamp(rect.top(), area.top(), area.bottom() - rect.height() + 1));
-    }
-    setGeometry(rect);
+    RestoreCoordinates(*this, ini, "LogWindow");
 }
 
 void LogWindow::showEvent(QShowEvent* event)
@@ -294,10 +280,7 @@ void LogWindow::hideEvent(QHideEvent* event)
 
 void LogWindow::StorePosition(IniFile& ini) const
 {
-    const QRect g = geometry();
-    ini.Set("LogWindow", "Coordinates",
-            QString("%1,%2,%3,%4").arg(g.left()).arg(g.top()).arg(g.left() + g.width()).arg(g.top() + g.height())
-                .toStdString());
+    StoreCoordinates(*this, ini, "LogWindow");
 }
 
 } // namespace zarvex

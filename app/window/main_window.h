@@ -159,6 +159,7 @@ private:
     void OnAlwaysOnTop();
     void OnAbout();
     void OnAbort();
+    void OnListDump();
 
     Engine& m_Engine;
     std::string m_IniPath;

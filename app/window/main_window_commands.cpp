@@ -4,6 +4,7 @@
 #include "app/program.h"
 #include "app/window/commands.h"
 #include "app/window/find_select_box.h"
+#include "app/window/list_dump_window.h"
 #include "app/window/log_window.h"
 #include "app/window/main_window.h"
 #include "app/window/prompts.h"
@@ -130,12 +131,12 @@ void CZarvexDlg::BuildCommands()
     for (QMenu* menu : {file, edit, view, help}) connect(menu, &QMenu::aboutToShow, this, &CZarvexDlg::UpdateCommands);
     m_Unbuilt = {cmd::ExtractStream, cmd::Paste,        cmd::Copy,         cmd::RenameFromSubject,
                  cmd::Preview,       cmd::Preferences,  cmd::AdvancedPreferences, cmd::HelpContents,
-                 cmd::HelpSearch,    cmd::HelpUsing,    cmd::ListDump};
+                 cmd::HelpSearch,    cmd::HelpUsing};
     UpdateRecentMenu();
 
     // Esc stops a running operation: it must work inside the operation's own event pumping.
     AddCommand(cmd::Abort, "Stop", K(Qt::Key_Escape), &CZarvexDlg::OnAbort)->setShortcutContext(Qt::WindowShortcut);
-    AddCommand(cmd::ListDump, "List Dump", K(Qt::SHIFT | Qt::Key_F12), nullptr);
+    AddCommand(cmd::ListDump, "List Dump", K(Qt::SHIFT | Qt::Key_F12), &CZarvexDlg::OnListDump);
 
     m_ToolBar = addToolBar("Toolbar");
     m_ToolBar->setObjectName("toolbar");
@@ -594,6 +595,17 @@ void CZarvexDlg::OnAbout()
                        QString("Zarvex %1\n\nFinds, assembles and decodes binary files sent as text in mail and news "
                                "(UU, XX, Base64, yEnc, BinHex, Quoted-Printable, BNews, faces).")
                            .arg(Q(kVersion)));
+}
+
+void CZarvexDlg::OnListDump()
+{
+    // The records may be changing while an operation runs.
+    if (IsBusy()) {
+        QApplication::beep();
+        return;
+    }
+    ListDumpWindow dump(this, *m_List, m_Ini);
+    dump.exec();
 }
 
 void CZarvexDlg::OnAbort()

@@ -1,5 +1,6 @@
 #include "app/window/commands.h"
 #include "app/window/find_select_box.h"
+#include "app/window/list_dump_window.h"
 #include "app/window/log_window.h"
 #include "model/records.h"
 #include "window_fixture.h"
@@ -8,6 +9,7 @@
 #include <QClipboard>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTest>
 #include <QTextEdit>
@@ -230,6 +232,19 @@ TEST_F(WindowTest, PropertiesMenuOffersTheCommandsAndCopiesTheSubject)
     EXPECT_TRUE(texts.contains("Parts: 2 found, 2 expected")) << texts.join('|').toStdString();
     menu->actions()[5]->trigger();
     EXPECT_EQ(QApplication::clipboard()->text(), texts[5].mid(9));
+}
+
+TEST_F(WindowTest, ListDumpShowsTheRecordsAndKeepsItsPlace)
+{
+    Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
+    IniFile ini;
+    {
+        ListDumpWindow dump(window.get(), window->SortList(), ini);
+        EXPECT_TRUE(dump.View()->toPlainText().startsWith("There are 1 total sortnodes.\nSortNode:0\n"));
+        dump.setGeometry(40, 50, 500, 300);
+    }
+    EXPECT_EQ(ini.GetString("DumpWindow", "Coordinates"), "40,50,540,350");
+    EXPECT_EQ(ListDumpWindow(window.get(), window->SortList(), ini).geometry(), QRect(40, 50, 500, 300));
 }
 
 TEST_F(WindowTest, SettingsAreSavedAtCloseAndReadAtTheNextStart)
