@@ -197,9 +197,11 @@ void CZarvexDlg::BuildLayout()
     m_Outputs->setUniformRowHeights(true);
     m_Outputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_Outputs->setItemDelegate(new OutputDelegate(m_Outputs));
-    m_Outputs->header()->setStretchLastSection(false);
-    m_Outputs->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_Outputs->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // The names are never cut: the list scrolls sideways to the widest one,
+    // and the size column takes what is left, at least its own width.
+    m_Outputs->header()->setStretchLastSection(true);
+    m_Outputs->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_Outputs->header()->setMinimumSectionSize(m_Outputs->fontMetrics().horizontalAdvance("< 99999999K") + 18);
     m_Outputs->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_Outputs, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ShowPropertiesMenu(m_Outputs->viewport()->mapToGlobal(p)); });

@@ -109,6 +109,15 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesOrReportsDamage)
     window->ExtractTo(out);
     EXPECT_EQ(window->StatusText().toStdString(), cmd::kErrorsDetected);
     EXPECT_TRUE(window->Log()->View()->toPlainText().contains("Error"));
+
+    // The other statuses, as the list shows them after a rebuild.
+    CSortInfo* group = window->Entries()[RowOf("whole.bin")].group;
+    for (const auto& [status, rgb] : {std::pair{GS_TOO_MANY, QColor(128, 0, 0)},
+                                      {GS_MISSING, QColor(128, 128, 128)}, {7, QColor(128, 0, 128)}}) {
+        group->m_Status = status;
+        window->RebuildOutputList(false);
+        EXPECT_EQ(colour(RowOf("whole.bin")), rgb) << status;
+    }
 }
 
 TEST_F(WindowTest, ProgressCombinesTheItemAndItsOwnPercentage)
