@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -30,6 +31,9 @@
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <filesystem>
+#include <set>
 
 #include <sys/stat.h>
 
@@ -61,6 +65,35 @@ public:
         }
         QStyledItemDelegate::paint(painter, opt, index);
     }
+};
+
+// The output list: dragging entries out extracts them first and offers the
+// written files.
+class OutputListWidget : public QTreeWidget
+{
+public:
+    explicit OutputListWidget(std::function<std::vector<std::string>()> handOver) : m_HandOver(std::move(handOver))
+    {
+        setDragEnabled(true);
+        setDragDropMode(QAbstractItemView::DragOnly);
+    }
+
+protected:
+    void startDrag(Qt::DropActions) override
+    {
+        const std::vector<std::string> files = m_HandOver();
+        if (files.empty()) return;
+        QList<QUrl> urls;
+        for (const std::string& f : files) urls.push_back(QUrl::fromLocalFile(Q(f)));
+        auto* mime = new QMimeData;
+        mime->setUrls(urls);
+        auto* drag = new QDrag(this);
+        drag->setMimeData(mime);
+        drag->exec(Qt::CopyAction);
+    }
+
+private:
+    std::function<std::vector<std::string>()> m_HandOver;
 };
 
 // Covers the lists while busy so that mouse input does not reach them.
@@ -118,6 +151,11 @@ CZarvexDlg::~CZarvexDlg()
 {
     // The sort list logs through the host, which needs the log window.
     m_List.reset();
+    // Files handed to the clipboard or a drag stay as long as the program runs.
+    for (const std::string& folder : m_HandOverDirs) {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
 }
 
 void CZarvexDlg::LoadSettings()
@@ -190,7 +228,7 @@ void CZarvexDlg::BuildLayout()
     m_Inputs = new QListWidget;
     m_Inputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_Inputs->setSortingEnabled(true);
-    m_Outputs = new QTreeWidget;
+    m_Outputs = new OutputListWidget([this] { return ExtractForHandOver(); });
     m_Outputs->setColumnCount(2);
     m_Outputs->setHeaderHidden(true);
     m_Outputs->setRootIsDecorated(false);
@@ -385,12 +423,14 @@ void CZarvexDlg::RebuildOutputList(bool full)
 {
     SetStatusText(Q(Message(msg::Validating)));
     // Selection survives the rebuild by group and named part.
-    std::vector<std::pair<const CSortInfo*, const CFInfo*>> selected;
-    for (int row : SelectedRows()) selected.emplace_back(m_Entries[row].group, m_Entries[row].named);
+    std::set<std::pair<const CSortInfo*, const CFInfo*>> selected;
+    for (int row : SelectedRows()) selected.emplace(m_Entries[row].group, m_Entries[row].named);
     const int top = m_Outputs->indexAt(QPoint(0, 0)).row();
     if (full)
         for (int i = 0; i < m_List->GetSize(); ++i) m_List->GetAt(i)->m_ExtractMark = 0;
     m_Engine.Evaluate(*m_List);
+    // The entries change under the list: its signals wait for the new ones.
+    const QSignalBlocker quiet(m_Outputs);
     m_Outputs->setUpdatesEnabled(false);
     m_Outputs->clear();
     m_Entries = EntriesFor(*m_List);
@@ -408,9 +448,10 @@ void CZarvexDlg::RebuildOutputList(bool full)
         items.push_back(item);
     }
     m_Outputs->addTopLevelItems(items);
+    std::vector<char> reselect(m_Entries.size());
     for (std::size_t row = 0; row < m_Entries.size(); ++row)
-        for (const auto& [g, n] : selected)
-            if (m_Entries[row].group == g && m_Entries[row].named == n) items[static_cast<int>(row)]->setSelected(true);
+        reselect[row] = selected.contains({m_Entries[row].group, m_Entries[row].named});
+    SelectRows(reselect);
     if (top > 0 && top < static_cast<int>(items.size())) m_Outputs->scrollToItem(items[top], QAbstractItemView::PositionAtTop);
     m_Outputs->setUpdatesEnabled(true);
     SetStatusText(cmd::kReady);
@@ -420,9 +461,28 @@ void CZarvexDlg::RebuildOutputList(bool full)
 std::vector<int> CZarvexDlg::SelectedRows() const
 {
     std::vector<int> rows;
-    for (int i = 0; i < m_Outputs->topLevelItemCount(); ++i)
-        if (m_Outputs->topLevelItem(i)->isSelected()) rows.push_back(i);
+    for (const QModelIndex& index : m_Outputs->selectionModel()->selectedRows()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+void CZarvexDlg::SelectRows(const std::vector<char>& on)
+{
+    // One selection change for the whole list, not one per entry.
+    QItemSelection selection;
+    const QAbstractItemModel* model = m_Outputs->model();
+    const int count = std::min(static_cast<int>(on.size()), m_Outputs->topLevelItemCount());
+    for (int row = 0; row < count;) {
+        if (!on[static_cast<std::size_t>(row)]) {
+            ++row;
+            continue;
+        }
+        int end = row;
+        while (end + 1 < count && on[static_cast<std::size_t>(end + 1)]) ++end;
+        selection.select(model->index(row, 0), model->index(end, model->columnCount() - 1));
+        row = end + 1;
+    }
+    m_Outputs->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 int CZarvexDlg::FocusedRow() const
@@ -448,7 +508,8 @@ int CZarvexDlg::GroupIndexOf(const CSortInfo* group) const
 
 void CZarvexDlg::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!IsBusy() && event->mimeData()->hasUrls()) event->acceptProposedAction();
+    // Entries dragged out of the output list are not read back in.
+    if (!IsBusy() && event->source() != m_Outputs && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
 void CZarvexDlg::dropEvent(QDropEvent* event)

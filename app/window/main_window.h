@@ -77,6 +77,9 @@ public:
     // by dialog 500's rules; `to` is the To text. False when refused.
     bool RenameSelected(const std::string& to);
     void Rescan();
+    // Copy and drag out: extracts the selected entries into a new folder of
+    // their own (in busy mode) and returns the files written there.
+    std::vector<std::string> ExtractForHandOver();
 
     // Progress: an item position (negative counts as 1; (1, 1) resets) and
     // the current item's own percentage (negative hides the bar).
@@ -137,6 +140,8 @@ private:
     void ApplySplitter();
     void AddInputEntry(const std::string& path);
     std::vector<int> SelectedRows() const;
+    // Selects exactly the rows marked in `on`.
+    void SelectRows(const std::vector<char>& on);
     int FocusedRow() const;
     CSortInfo* FocusedGroup() const;
     int GroupIndexOf(const CSortInfo* group) const;
@@ -144,6 +149,7 @@ private:
     void AddRecentFile(const std::string& path);
     void UpdateRecentMenu();
     void AfterOperation();
+    int ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw);
 
     // Command slots.
     void OnOpen();
@@ -160,6 +166,7 @@ private:
     void OnAbout();
     void OnAbort();
     void OnListDump();
+    void OnCopy();
 
     Engine& m_Engine;
     std::string m_IniPath;
@@ -189,6 +196,8 @@ private:
     std::set<int> m_Unbuilt;
     std::vector<std::string> m_Recent;
     FindSelectBox* m_FindBox = nullptr;
+    // Folders of files handed to the clipboard or a drag; removed at the end.
+    std::vector<std::string> m_HandOverDirs;
 
     int m_Busy = 0;
     bool m_CloseWhenIdle = false;

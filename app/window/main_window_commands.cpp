@@ -18,16 +18,21 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QUrl>
+
+#include <cstdlib>
 
 namespace zarvex {
 namespace {
@@ -93,7 +98,7 @@ void CZarvexDlg::BuildCommands()
     edit->addAction(AddCommand(cmd::Paste, "&Paste", K(Qt::CTRL | Qt::Key_V), nullptr));
     edit->addAction(AddCommand(cmd::DeleteInputs, "&Delete", K(Qt::Key_Delete), &CZarvexDlg::DeleteSelectedInputs));
     edit->addAction(AddCommand(cmd::Clear, "&Clear", K(), &CZarvexDlg::ClearAll));
-    edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), nullptr));
+    edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), &CZarvexDlg::OnCopy));
     edit->addSeparator();
     edit->addAction(AddCommand(cmd::Rename, "&Rename...", K(Qt::Key_F2), &CZarvexDlg::OnRename));
     edit->addAction(AddCommand(cmd::RenameFromSubject, "Rename &from Subject...", K(Qt::Key_F8), nullptr));
@@ -129,7 +134,7 @@ void CZarvexDlg::BuildCommands()
     help->addAction(AddCommand(cmd::About, "&About...", K(), &CZarvexDlg::OnAbout));
     // The menus show the state of the moment (the log window may have been closed by its own button).
     for (QMenu* menu : {file, edit, view, help}) connect(menu, &QMenu::aboutToShow, this, &CZarvexDlg::UpdateCommands);
-    m_Unbuilt = {cmd::ExtractStream, cmd::Paste,        cmd::Copy,         cmd::RenameFromSubject,
+    m_Unbuilt = {cmd::ExtractStream, cmd::Paste,        cmd::RenameFromSubject,
                  cmd::Preview,       cmd::Preferences,  cmd::AdvancedPreferences, cmd::HelpContents,
                  cmd::HelpSearch,    cmd::HelpUsing};
     UpdateRecentMenu();
@@ -156,7 +161,8 @@ void CZarvexDlg::UpdateCommands()
 {
     const bool idle = !IsBusy();
     const int outputs = static_cast<int>(m_Entries.size());
-    const int nSelected = static_cast<int>(SelectedRows().size());
+    const std::vector<int> selected = SelectedRows();
+    const int nSelected = static_cast<int>(selected.size());
     const bool hasInput = idle && !m_InputEntries.empty();
     const bool hasSelection = idle && nSelected > 0;
     const bool hasOutput = idle && outputs > 0;
@@ -164,11 +170,12 @@ void CZarvexDlg::UpdateCommands()
     const CSortInfo* focused = idle ? FocusedGroup() : nullptr;
     const bool extractable = hasOutput && (nSelected > 1 || (focused && IsExtractable(*focused)));
     const bool focusedEntry = idle && outputs > 0 && m_Outputs->currentItem() != nullptr;
+    const bool copyable = hasSelection && IsExtractable(*m_Entries[static_cast<std::size_t>(selected.front())].group);
 
     const std::map<int, bool> rules = {
         {cmd::Open, idle},          {cmd::Extract, extractable},   {cmd::SaveRaw, extractable},
         {cmd::ExtractStream, idle}, {cmd::Exit, idle},             {cmd::Paste, idle},
-        {cmd::DeleteInputs, hasInput}, {cmd::Clear, hasInput},     {cmd::Copy, extractable && nSelected > 0},
+        {cmd::DeleteInputs, hasInput}, {cmd::Clear, hasInput},     {cmd::Copy, copyable},
         {cmd::Rename, hasSelection}, {cmd::RenameFromSubject, hasSelection}, {cmd::Remove, hasSelection},
         {cmd::FindSelect, hasOutput}, {cmd::SelectAll, hasOutput}, {cmd::PadNumbers, hasSelection},
         {cmd::Properties, focusedEntry}, {cmd::Preview, focusedEntry}, {cmd::Rescan, idle},
@@ -251,6 +258,12 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
     std::vector<int> rows = SelectedRows();
     if (rows.empty())
         for (int i = 0; i < static_cast<int>(m_Entries.size()); ++i) rows.push_back(i);
+    if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
+    return ExtractRows(rows, folder, saveRaw);
+}
+
+int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw)
+{
     // Work from record pointers: extraction may change the list's order.
     std::vector<std::pair<CSortInfo*, CFInfo*>> chosen;
     for (int row : rows) chosen.emplace_back(m_Entries[row].group, m_Entries[row].named);
@@ -258,7 +271,6 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
     {
         BusyScope busy(*this);
         m_Host.ClearAbort();
-        if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
         int answer = answer::Ask;
         int index = 0;
         for (const auto& [group, named] : chosen) {
@@ -274,6 +286,34 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
     }
     AfterOperation();
     return lastError < 0 ? lastError : written;
+}
+
+std::vector<std::string> CZarvexDlg::ExtractForHandOver()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (IsBusy() || rows.empty()) return {};
+    // A folder of its own for each hand-over, so that the files written are
+    // exactly what it holds afterwards; it goes when the window does.
+    const std::string base = m_App.core.WorkingDir.empty() ? QDir::tempPath().toStdString() : m_App.core.WorkingDir;
+    std::string folder = base + "/zarvex-XXXXXX";
+    if (!::mkdtemp(folder.data())) {
+        QApplication::beep();
+        return {};
+    }
+    m_HandOverDirs.push_back(folder);
+    ExtractRows(rows, folder, false);
+    return RegularFilesIn(folder);
+}
+
+void CZarvexDlg::OnCopy()
+{
+    const std::vector<std::string> files = ExtractForHandOver();
+    if (files.empty()) return;
+    QList<QUrl> urls;
+    for (const std::string& f : files) urls.push_back(QUrl::fromLocalFile(Q(f)));
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    QApplication::clipboard()->setMimeData(mime);
 }
 
 void CZarvexDlg::AfterOperation()
@@ -330,6 +370,8 @@ void CZarvexDlg::ClearAll()
 void CZarvexDlg::DeleteSelectedInputs()
 {
     if (IsBusy()) return;
+    // Records go before the list is rebuilt: the lists keep quiet meanwhile.
+    const QSignalBlocker quietInputs(m_Inputs), quietOutputs(m_Outputs);
     bool any = false;
     for (int row = m_Inputs->count() - 1; row >= 0; --row) {
         QListWidgetItem* item = m_Inputs->item(row);
@@ -352,6 +394,7 @@ void CZarvexDlg::RemoveSelectedOutputs()
         QApplication::beep();
         return;
     }
+    const QSignalBlocker quiet(m_Outputs);
     // Take each entry out of its record; records are looked up again each
     // time because a removal may delete one.
     std::vector<std::tuple<CSortInfo*, CFInfo*, std::string>> removals;
@@ -372,18 +415,17 @@ void CZarvexDlg::RemoveSelectedOutputs()
 
 int CZarvexDlg::FindAndSelect(const std::string& text, bool matchCase)
 {
-    int count = 0;
-    QTreeWidgetItem* first = nullptr;
-    for (int row = 0; row < m_Outputs->topLevelItemCount(); ++row) {
+    int count = 0, first = -1;
+    std::vector<char> hits(m_Entries.size());
+    for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const OutputEntry& e = m_Entries[row];
-        const bool hit = (e.group->m_Status & GS_MASK) != 0 && FindMatches(EntryName(e.text), text, matchCase);
-        QTreeWidgetItem* item = m_Outputs->topLevelItem(row);
-        item->setSelected(hit);
-        if (hit && !first) first = item;
-        count += hit;
+        hits[row] = (e.group->m_Status & GS_MASK) != 0 && FindMatches(EntryName(e.text), text, matchCase);
+        if (hits[row] && first < 0) first = static_cast<int>(row);
+        count += hits[row];
     }
-    if (first)
-        m_Outputs->scrollToItem(first, QAbstractItemView::PositionAtTop);
+    SelectRows(hits);
+    if (first >= 0)
+        m_Outputs->scrollToItem(m_Outputs->topLevelItem(first), QAbstractItemView::PositionAtTop);
     else
         QApplication::beep();
     UpdateCommands();
@@ -418,10 +460,12 @@ void CZarvexDlg::SelectAllComplete()
 {
     if (IsBusy()) return;
     BusyScope busy(*this);
-    for (int row = 0; row < m_Outputs->topLevelItemCount(); ++row) {
+    std::vector<char> complete(m_Entries.size());
+    for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const int status = m_Entries[row].group->m_Status & GS_MASK;
-        m_Outputs->topLevelItem(row)->setSelected(status != GS_CHANGED && status != GS_MISSING);
+        complete[row] = status != GS_CHANGED && status != GS_MISSING;
     }
+    SelectRows(complete);
 }
 
 void CZarvexDlg::PadPartNumbers()

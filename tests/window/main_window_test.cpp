@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTest>
@@ -103,6 +104,11 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesOrReportsDamage)
     EXPECT_EQ(window->ExtractTo(out, true), 1); // Save Raw keeps the encoded lines
     const std::string firstLine = EncodeSixBitLines(payload, kUUAlphabetBackquote)[0];
     EXPECT_NE(ReadFile(out + "/whole.bin.uu").find(firstLine), std::string::npos);
+    window->Action(cmd::Copy)->trigger(); // Copy hands the written file over as a file list
+    const QList<QUrl> urls = QApplication::clipboard()->mimeData()->urls();
+    ASSERT_EQ(urls.size(), 1);
+    const std::string copied = urls[0].toLocalFile().toStdString();
+    EXPECT_BYTES_EQ(payload, ReadFile(copied));
     EXPECT_FALSE(window->IsBusy());
     EXPECT_NE(window->StatusText().toStdString(), cmd::kErrorsDetected);
     Select({"bad.bin"});
@@ -118,6 +124,8 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesOrReportsDamage)
         window->RebuildOutputList(false);
         EXPECT_EQ(colour(RowOf("whole.bin")), rgb) << status;
     }
+    window.reset(); // the copied file lasts as long as the window
+    EXPECT_FALSE(FileExists(copied));
 }
 
 TEST_F(WindowTest, ProgressCombinesTheItemAndItsOwnPercentage)
