@@ -434,6 +434,9 @@ void CZarvexDlg::RebuildOutputList(bool full)
     m_Outputs->setUpdatesEnabled(false);
     m_Outputs->clear();
     m_Entries = EntriesFor(*m_List);
+    // Every record is listed now: its listing mark says so (a mark above 1 is kept).
+    for (int i = 0; i < m_List->GetSize(); ++i)
+        if (m_List->GetAt(i)->m_ExtractMark == 0) m_List->GetAt(i)->m_ExtractMark = 1;
     QList<QTreeWidgetItem*> items;
     for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const OutputEntry& e = m_Entries[row];
