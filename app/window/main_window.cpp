@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -134,6 +135,7 @@ CZarvexDlg::CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl, QWid
     BuildLayout();
     BuildCommands();
     setAcceptDrops(true);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CZarvexDlg::UpdateClipboardState);
     m_BlinkTimer = new QTimer(this);
     connect(m_BlinkTimer, &QTimer::timeout, this, [this] {
         if (--m_BlinkTicks <= 0) {
@@ -144,13 +146,14 @@ CZarvexDlg::CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl, QWid
         }
         m_Status->setStyleSheet(m_BlinkTicks % 2 ? "background: #ffd0d0; color: #800000" : "color: #800000");
     });
-    UpdateCommands();
+    UpdateClipboardState();
 }
 
 CZarvexDlg::~CZarvexDlg()
 {
     // The sort list logs through the host, which needs the log window.
     m_List.reset();
+    ForgetClipboardFile();
     // Files handed to the clipboard or a drag stay as long as the program runs.
     for (const std::string& folder : m_HandOverDirs) {
         std::error_code ec;
@@ -406,12 +409,19 @@ void CZarvexDlg::BlinkErrors(int intervalMs, int ticks)
 
 // ------------------------------------------------------------ lists
 
-void CZarvexDlg::AddInputEntry(const std::string& path)
+void CZarvexDlg::AddInputEntry(const std::string& path, std::string_view shownName)
 {
-    for (const InputEntry& e : m_InputEntries)
-        if (e.path == path) return;
+    const std::string_view name = shownName.empty() ? std::string_view(path) : shownName;
+    for (InputEntry& e : m_InputEntries) {
+        if (e.path != path) continue;
+        e.size = FileSize(path);
+        for (int row = 0; row < m_Inputs->count(); ++row)
+            if (m_Inputs->item(row)->data(kEntryRole).toString() == Q(path))
+                m_Inputs->item(row)->setText(Q(ToDisplayUtf8(InputEntryText(name, e.size, e.monitored))));
+        return;
+    }
     InputEntry entry{path, FileSize(path), false};
-    auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(path, entry.size, entry.monitored))));
+    auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(name, entry.size, entry.monitored))));
     item->setData(kEntryRole, Q(path));
     item->setToolTip(Q(ToDisplayUtf8(path)));
     if (entry.monitored) item->setForeground(QColor(0, 128, 0));

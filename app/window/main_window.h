@@ -77,6 +77,10 @@ public:
     // by dialog 500's rules; `to` is the To text. False when refused.
     bool RenameSelected(const std::string& to);
     void Rescan();
+    // Paste of clipboard text: appended to the clipboard file, which is
+    // scanned on from where its last scan ended. The parts found.
+    int PasteText(const std::string& text);
+    const std::string& ClipboardFile() const { return m_ClipboardFile; }
     // Copy and drag out: extracts the selected entries into a new folder of
     // their own (in busy mode) and returns the files written there.
     std::vector<std::string> ExtractForHandOver();
@@ -138,7 +142,11 @@ private:
     QAction* AddCommand(int id, const QString& text, const QKeySequence& key, void (CZarvexDlg::*slot)());
     void LoadSettings();
     void ApplySplitter();
-    void AddInputEntry(const std::string& path);
+    // Adds the input's row, or refreshes its size; `shownName` replaces the path's name.
+    void AddInputEntry(const std::string& path, std::string_view shownName = {});
+    std::string HandOverBase() const;
+    void UpdateClipboardState();
+    void ForgetClipboardFile();
     std::vector<int> SelectedRows() const;
     // Selects exactly the rows marked in `on`.
     void SelectRows(const std::vector<char>& on);
@@ -167,6 +175,7 @@ private:
     void OnAbort();
     void OnListDump();
     void OnCopy();
+    void OnPaste();
 
     Engine& m_Engine;
     std::string m_IniPath;
@@ -198,6 +207,10 @@ private:
     FindSelectBox* m_FindBox = nullptr;
     // Folders of files handed to the clipboard or a drag; removed at the end.
     std::vector<std::string> m_HandOverDirs;
+    static constexpr const char* kClipboardName = "Clipboard";
+    std::string m_ClipboardFile; // the pasted text, in the working folder
+    std::int64_t m_ClipboardPos = 0, m_ClipboardLine = 0;
+    bool m_ClipboardHasData = false;
 
     int m_Busy = 0;
     bool m_CloseWhenIdle = false;
@@ -205,6 +218,19 @@ private:
     int m_ItemIndex = 1, m_ItemCount = 1;
     int m_LastPercent = -1;
     bool m_SplitterSet = false;
+};
+
+// Keeps the window busy for one scope.
+class BusyScope
+{
+public:
+    explicit BusyScope(CZarvexDlg& w) : m_W(w) { m_W.EnterBusy(); }
+    ~BusyScope() { m_W.LeaveBusy(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    CZarvexDlg& m_W;
 };
 
 } // namespace zarvex

@@ -18,7 +18,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
@@ -30,9 +29,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
-#include <QUrl>
-
-#include <cstdlib>
 
 namespace zarvex {
 namespace {
@@ -41,19 +37,6 @@ QString Q(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
-
-// Keeps the window busy for one scope.
-class BusyScope
-{
-public:
-    explicit BusyScope(CZarvexDlg& w) : m_W(w) { m_W.EnterBusy(); }
-    ~BusyScope() { m_W.LeaveBusy(); }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    CZarvexDlg& m_W;
-};
 
 } // namespace
 
@@ -95,7 +78,7 @@ void CZarvexDlg::BuildCommands()
     connect(Action(cmd::Exit), &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu("&Edit");
-    edit->addAction(AddCommand(cmd::Paste, "&Paste", K(Qt::CTRL | Qt::Key_V), nullptr));
+    edit->addAction(AddCommand(cmd::Paste, "&Paste", K(Qt::CTRL | Qt::Key_V), &CZarvexDlg::OnPaste));
     edit->addAction(AddCommand(cmd::DeleteInputs, "&Delete", K(Qt::Key_Delete), &CZarvexDlg::DeleteSelectedInputs));
     edit->addAction(AddCommand(cmd::Clear, "&Clear", K(), &CZarvexDlg::ClearAll));
     edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), &CZarvexDlg::OnCopy));
@@ -134,7 +117,7 @@ void CZarvexDlg::BuildCommands()
     help->addAction(AddCommand(cmd::About, "&About...", K(), &CZarvexDlg::OnAbout));
     // The menus show the state of the moment (the log window may have been closed by its own button).
     for (QMenu* menu : {file, edit, view, help}) connect(menu, &QMenu::aboutToShow, this, &CZarvexDlg::UpdateCommands);
-    m_Unbuilt = {cmd::ExtractStream, cmd::Paste,        cmd::RenameFromSubject,
+    m_Unbuilt = {cmd::ExtractStream, cmd::RenameFromSubject,
                  cmd::Preview,       cmd::Preferences,  cmd::AdvancedPreferences, cmd::HelpContents,
                  cmd::HelpSearch,    cmd::HelpUsing};
     UpdateRecentMenu();
@@ -174,7 +157,7 @@ void CZarvexDlg::UpdateCommands()
 
     const std::map<int, bool> rules = {
         {cmd::Open, idle},          {cmd::Extract, extractable},   {cmd::SaveRaw, extractable},
-        {cmd::ExtractStream, idle}, {cmd::Exit, idle},             {cmd::Paste, idle},
+        {cmd::ExtractStream, idle}, {cmd::Exit, idle},             {cmd::Paste, idle && m_ClipboardHasData},
         {cmd::DeleteInputs, hasInput}, {cmd::Clear, hasInput},     {cmd::Copy, copyable},
         {cmd::Rename, hasSelection}, {cmd::RenameFromSubject, hasSelection}, {cmd::Remove, hasSelection},
         {cmd::FindSelect, hasOutput}, {cmd::SelectAll, hasOutput}, {cmd::PadNumbers, hasSelection},
@@ -288,34 +271,6 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
     return lastError < 0 ? lastError : written;
 }
 
-std::vector<std::string> CZarvexDlg::ExtractForHandOver()
-{
-    const std::vector<int> rows = SelectedRows();
-    if (IsBusy() || rows.empty()) return {};
-    // A folder of its own for each hand-over, so that the files written are
-    // exactly what it holds afterwards; it goes when the window does.
-    const std::string base = m_App.core.WorkingDir.empty() ? QDir::tempPath().toStdString() : m_App.core.WorkingDir;
-    std::string folder = base + "/zarvex-XXXXXX";
-    if (!::mkdtemp(folder.data())) {
-        QApplication::beep();
-        return {};
-    }
-    m_HandOverDirs.push_back(folder);
-    ExtractRows(rows, folder, false);
-    return RegularFilesIn(folder);
-}
-
-void CZarvexDlg::OnCopy()
-{
-    const std::vector<std::string> files = ExtractForHandOver();
-    if (files.empty()) return;
-    QList<QUrl> urls;
-    for (const std::string& f : files) urls.push_back(QUrl::fromLocalFile(Q(f)));
-    auto* mime = new QMimeData;
-    mime->setUrls(urls);
-    QApplication::clipboard()->setMimeData(mime);
-}
-
 void CZarvexDlg::AfterOperation()
 {
     if (m_Host.TakeErrorsLogged()) BlinkErrors(500, 10);
@@ -361,6 +316,7 @@ void CZarvexDlg::ClearAll()
     m_Inputs->clear();
     m_InputEntries.clear();
     m_List->RemoveAll();
+    ForgetClipboardFile();
     m_Cl = CommandLine{};
     m_Log->Clear();
     SetStatusText(cmd::kReady);
@@ -378,6 +334,7 @@ void CZarvexDlg::DeleteSelectedInputs()
         if (!item->isSelected()) continue;
         const std::string path = item->data(Qt::UserRole + 1).toString().toStdString();
         m_List->RemoveInputFile(path);
+        if (path == m_ClipboardFile) ForgetClipboardFile();
         std::erase_if(m_InputEntries, [&](const InputEntry& e) { return e.path == path; });
         delete m_Inputs->takeItem(row);
         any = true;

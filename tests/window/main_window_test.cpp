@@ -251,6 +251,21 @@ TEST_F(WindowTest, PropertiesMenuOffersTheCommandsAndCopiesTheSubject)
     EXPECT_EQ(QApplication::clipboard()->text(), texts[5].mid(9));
 }
 
+TEST_F(WindowTest, PastedTextGoesThroughTheClipboardFileAndOnlyNewTextIsScanned)
+{
+    const auto parts = UuPosting("pasted.bin", RandomBytes(3000, 4), 2);
+    EXPECT_GT(window->PasteText(parts[0]), 0);
+    ASSERT_EQ(window->InputList()->count(), 1);
+    EXPECT_TRUE(window->InputList()->item(0)->text().startsWith("Clipboard "));
+    EXPECT_GT(window->PasteText(parts[1]), 0);
+    EXPECT_EQ(Names(), std::vector<std::string>{"pasted.bin"});
+    EXPECT_EQ(window->Entries()[0].group->m_Found, 2); // each part once
+    EXPECT_EQ(window->InputList()->count(), 1);
+    const std::string file = window->ClipboardFile();
+    window->ClearAll();
+    EXPECT_FALSE(FileExists(file));
+}
+
 TEST_F(WindowTest, ListDumpShowsTheRecordsAndKeepsItsPlace)
 {
     Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
