@@ -170,10 +170,12 @@ void CZarvexDlg::LoadSettings()
     setMinimumSize(480, 260);
     int l = 0, t = 0, r = 0, b = 0;
     if (std::sscanf(m_App.Coordinates.c_str(), "%d,%d,%d,%d", &l, &t, &r, &b) == 4) {
-        QRect rect(l, t, std::max(r - l, minimumWidth()), std::max(b - t, minimumHeight()));
+        QRect rect(l, t, r - l, b - t);
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            // A size below the designed one or beyond the screen falls back to the designed size.
             const QRect area = screen->availableVirtualGeometry();
-            rect.setSize(rect.size().boundedTo(area.size()));
+            if (rect.width() < minimumWidth() || rect.width() > area.width()) rect.setWidth(minimumWidth());
+            if (rect.height() < minimumHeight() || rect.height() > area.height()) rect.setHeight(minimumHeight());
             rect.moveLeft(std::clamp(rect.left(), area.left(), area.right() - rect.width() + 1));
             rect.moveTop(std::clamp(rect.top(), area.top(), area.bottom() - rect.height() + 1));
         }
