@@ -535,7 +535,7 @@ void CZarvexDlg::dropEvent(QDropEvent* event)
         if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
     // Reading starts after the drop has finished, outside the drag's own loop.
-    QTimer::singleShot(0, this, [this, paths] { AddInputs(paths); });
+    QTimer::singleShot(0, this, [this, paths] { DropFiles(paths); });
 }
 
 } // namespace zarvex

@@ -81,6 +81,8 @@ public:
     // scanned on from where its last scan ended. The parts found.
     int PasteText(const std::string& text);
     const std::string& ClipboardFile() const { return m_ClipboardFile; }
+    // Dropped files: a ".eml" file is read as pasted text, the others as inputs.
+    void DropFiles(const std::vector<std::string>& paths);
     // Copy and drag out: extracts the selected entries into a new folder of
     // their own (in busy mode) and returns the files written there.
     std::vector<std::string> ExtractForHandOver();

@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 
@@ -142,6 +143,21 @@ int CZarvexDlg::PasteText(const std::string& text)
     }
     AfterOperation();
     return found;
+}
+
+void CZarvexDlg::DropFiles(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        QFile mail(Q(path));
+        if (path.ends_with(".eml") && mail.open(QIODevice::ReadOnly)) {
+            const QByteArray text = mail.readAll();
+            if (!IsBusy() && !m_Host.AbortRequested()) PasteText(text.toStdString());
+            continue;
+        }
+        files.push_back(path);
+    }
+    AddInputs(files);
 }
 
 void CZarvexDlg::ForgetClipboardFile()

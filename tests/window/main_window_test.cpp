@@ -262,6 +262,10 @@ TEST_F(WindowTest, PastedTextGoesThroughTheClipboardFileAndOnlyNewTextIsScanned)
     EXPECT_EQ(window->Entries()[0].group->m_Found, 2); // each part once
     EXPECT_EQ(window->InputList()->count(), 1);
     const std::string file = window->ClipboardFile();
+    // A dropped ".eml" file is taken as text as well.
+    window->DropFiles({dir.Write("mail.eml", UuPosting("dropped.bin", RandomBytes(900, 5), 1)[0])});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"pasted.bin", "dropped.bin"}));
+    EXPECT_EQ(window->InputList()->count(), 1);
     window->ClearAll();
     EXPECT_FALSE(FileExists(file));
 }
