@@ -290,9 +290,14 @@ void CZarvexDlg::OnOpen()
 void CZarvexDlg::OnExtract()
 {
     if (IsBusy()) return;
-    // Ctrl+Shift with Extract is Save Raw.
-    const bool raw = (QApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) ==
-                     (Qt::ControlModifier | Qt::ShiftModifier);
+    // Ctrl+Shift with Extract is Save Raw; Shift alone extracts into the current folder at once.
+    const Qt::KeyboardModifiers keys =
+        QApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
+    const bool raw = keys == (Qt::ControlModifier | Qt::ShiftModifier);
+    if (keys == Qt::ShiftModifier && !m_App.Dirs[0].empty()) {
+        ExtractTo(m_App.Dirs[0]);
+        return;
+    }
     const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
     const QString folder = QFileDialog::getExistingDirectory(this, "Extract to folder", start);
     if (!folder.isEmpty()) ExtractTo(folder.toStdString(), raw);
