@@ -76,6 +76,8 @@ public:
     // Renames the selected entries (the focused one when none is selected)
     // by dialog 500's rules; `to` is the To text. False when refused.
     bool RenameSelected(const std::string& to);
+    // Gives the selected entries, in order, the names of `newNames` (an empty one: no change).
+    void RenameSelectedTo(const std::vector<std::string>& newNames);
     void Rescan();
     // Paste of clipboard text: appended to the clipboard file, which is
     // scanned on from where its last scan ended. The parts found.
@@ -178,6 +180,8 @@ private:
     void OnListDump();
     void OnCopy();
     void OnPaste();
+    void OnRenameFromSubject();
+    void RenameEntry(OutputEntry& e, const std::string& oldName, std::string newName);
 
     Engine& m_Engine;
     std::string m_IniPath;

@@ -8,6 +8,7 @@
 #include "app/window/log_window.h"
 #include "app/window/main_window.h"
 #include "app/window/prompts.h"
+#include "app/window/subject_rename_dialog.h"
 #include "model/records.h"
 #include "model/naming.h"
 #include "scan/input_sources.h"
@@ -84,7 +85,8 @@ void CZarvexDlg::BuildCommands()
     edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), &CZarvexDlg::OnCopy));
     edit->addSeparator();
     edit->addAction(AddCommand(cmd::Rename, "&Rename...", K(Qt::Key_F2), &CZarvexDlg::OnRename));
-    edit->addAction(AddCommand(cmd::RenameFromSubject, "Rename &from Subject...", K(Qt::Key_F8), nullptr));
+    edit->addAction(AddCommand(cmd::RenameFromSubject, "Rename &from Subject...", K(Qt::Key_F8),
+                               &CZarvexDlg::OnRenameFromSubject));
     edit->addAction(AddCommand(cmd::Remove, "R&emove", K(Qt::CTRL | Qt::Key_Delete), &CZarvexDlg::RemoveSelectedOutputs));
     edit->addSeparator();
     edit->addAction(AddCommand(cmd::FindSelect, "&Find && Select", K(Qt::CTRL | Qt::Key_F), &CZarvexDlg::OnFind));
@@ -117,7 +119,7 @@ void CZarvexDlg::BuildCommands()
     help->addAction(AddCommand(cmd::About, "&About...", K(), &CZarvexDlg::OnAbout));
     // The menus show the state of the moment (the log window may have been closed by its own button).
     for (QMenu* menu : {file, edit, view, help}) connect(menu, &QMenu::aboutToShow, this, &CZarvexDlg::UpdateCommands);
-    m_Unbuilt = {cmd::ExtractStream, cmd::RenameFromSubject,
+    m_Unbuilt = {cmd::ExtractStream,
                  cmd::Preview,       cmd::Preferences,  cmd::AdvancedPreferences, cmd::HelpContents,
                  cmd::HelpSearch,    cmd::HelpUsing};
     UpdateRecentMenu();
@@ -453,6 +455,46 @@ void CZarvexDlg::PadPartNumbers()
     RebuildOutputList(false);
 }
 
+void CZarvexDlg::RenameEntry(OutputEntry& e, const std::string& oldName, std::string newName)
+{
+    newName = CleanName(newName, m_App.core.Force8, false, m_App.core);
+    while (!newName.empty() && newName.back() == ' ') newName.pop_back();
+    while (!newName.empty() && newName.front() == ' ') newName.erase(0, 1);
+    if (newName.empty() || newName == oldName) return;
+    CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
+    if (!part) return;
+    e.group->ReplaceName(oldName, newName);
+    e.group->RenameAll(part, newName);
+}
+
+void CZarvexDlg::RenameSelectedTo(const std::vector<std::string>& newNames)
+{
+    if (IsBusy()) return;
+    const std::vector<int> rows = SelectedRows();
+    for (std::size_t i = 0; i < rows.size() && i < newNames.size(); ++i) {
+        OutputEntry& e = m_Entries[static_cast<std::size_t>(rows[i])];
+        RenameEntry(e, std::string(EntryName(e.text)), newNames[i]);
+    }
+    m_List->InvalidateGroupIndex();
+    RebuildOutputList(false);
+}
+
+void CZarvexDlg::OnRenameFromSubject()
+{
+    if (IsBusy()) return;
+    std::vector<SubjectRow> rows;
+    for (int row : SelectedRows()) {
+        const OutputEntry& e = m_Entries[static_cast<std::size_t>(row)];
+        const CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
+        if (!part) return;
+        rows.push_back({std::string(EntryName(e.text)), part->m_FullSubj.empty() ? part->m_Subject : part->m_FullSubj,
+                        part->m_From, part->m_Time});
+    }
+    if (rows.empty()) return;
+    SubjectRenameDialog dialog(this, std::move(rows), m_Ini, m_App.core);
+    if (dialog.exec() == QDialog::Accepted) RenameSelectedTo(dialog.Results());
+}
+
 bool CZarvexDlg::RenameSelected(const std::string& to)
 {
     if (IsBusy()) return false;
@@ -461,24 +503,15 @@ bool CZarvexDlg::RenameSelected(const std::string& to)
     if (rows.empty()) return false;
     std::vector<std::string> names;
     for (int row : rows) names.emplace_back(EntryName(m_Entries[row].text));
-    auto rename = [&](OutputEntry& e, const std::string& oldName, std::string newName) {
-        newName = CleanName(newName, m_App.core.Force8, false, m_App.core);
-        while (!newName.empty() && newName.back() == ' ') newName.pop_back();
-        while (!newName.empty() && newName.front() == ' ') newName.erase(0, 1);
-        if (newName.empty() || newName == oldName) return;
-        CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
-        if (!part) return;
-        e.group->ReplaceName(oldName, newName);
-        e.group->RenameAll(part, newName);
-    };
     if (rows.size() == 1) {
-        rename(m_Entries[rows[0]], names[0], to);
+        RenameEntry(m_Entries[rows[0]], names[0], to);
     } else {
         const std::string from = WildcardPattern(names);
         if (!WildcardsAgree(from, to)) return false;
         if (to == from) return true;
         for (std::size_t i = 0; i < rows.size(); ++i)
-            if (const auto renamed = WildcardRename(names[i], from, to)) rename(m_Entries[rows[i]], names[i], *renamed);
+            if (const auto renamed = WildcardRename(names[i], from, to))
+                RenameEntry(m_Entries[rows[i]], names[i], *renamed);
     }
     m_List->InvalidateGroupIndex();
     RebuildOutputList(false);

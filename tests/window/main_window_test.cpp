@@ -2,6 +2,7 @@
 #include "app/window/find_select_box.h"
 #include "app/window/list_dump_window.h"
 #include "app/window/log_window.h"
+#include "app/window/subject_rename_dialog.h"
 #include "model/records.h"
 #include "window_fixture.h"
 
@@ -233,6 +234,23 @@ TEST_F(WindowTest, RenamePadNumbersAndRemoveChangeTheOutputsOnly)
     EXPECT_EQ(RowOf("rome10.jpg"), -1);
     EXPECT_EQ(window->InputList()->count(), 2);
     EXPECT_TRUE(FileExists(dir / "b0.txt"));
+}
+
+TEST_F(WindowTest, RenameFromSubjectGivesTheSelectedEntriesTheNamesBuilt)
+{
+    Read(UuPosting("dsc0042.jpg", RandomBytes(900, 1), 1), "a");
+    Select({"dsc0042.jpg"});
+    IniFile ini;
+    SubjectRenameDialog dialog(window.get(), {{"dsc0042.jpg", "Holiday in Rome (1/1)", "", 0}}, ini,
+                               window->Preferences().core);
+    SubjectRenameRules rules;
+    rules.removeParens = true;
+    dialog.SetRules(rules);
+    ASSERT_EQ(dialog.Results(), std::vector<std::string>{"Holiday in Rome"});
+    dialog.accept(); // the rules are kept
+    EXPECT_EQ(ini.GetInt("SubjectRename", "RemoveSquareParens", 0), 1);
+    window->RenameSelectedTo(dialog.Results());
+    EXPECT_EQ(Names(), std::vector<std::string>{"Holiday in Rome"});
 }
 
 TEST_F(WindowTest, PropertiesMenuOffersTheCommandsAndCopiesTheSubject)
