@@ -69,7 +69,7 @@ SubjectRenameDialog::SubjectRenameDialog(QWidget* parent, std::vector<SubjectRow
     m_List->setColumnCount(3);
     m_List->setHeaderLabels({"Original filename", "Subject", "Renamed filename"});
     m_List->setRootIsDecorated(false);
-    m_List->header()->setSectionResizeMode(QHeaderView::Interactive);
+    m_List->header()->setSectionResizeMode(QHeaderView::Stretch);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton("Rename", QDialogButtonBox::AcceptRole);
     buttons->addButton(QDialogButtonBox::Cancel);
@@ -78,7 +78,9 @@ SubjectRenameDialog::SubjectRenameDialog(QWidget* parent, std::vector<SubjectRow
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(checks);
     layout->addLayout(form);
-    layout->addWidget(new QLabel(kLegend, this));
+    auto* legend = new QLabel(kLegend, this);
+    legend->setWordWrap(true);
+    layout->addWidget(legend);
     layout->addWidget(m_List, 1);
     layout->addWidget(buttons);
     setMinimumSize(560, 360);
