@@ -16,7 +16,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
     if (text.size() < prefix.size()) return false;
     for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (AsciiLower(static_cast<unsigned char>(text[i])) != AsciiLower(static_cast<unsigned char>(prefix[i])))
+        if (AsciiLower(static_cast<unsigned char>(text[i])) !=
+            AsciiLower(static_cast<unsigned char>(prefix[i])))
             return false;
     return true;
 }
@@ -26,7 +27,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 std::size_t OwnLineStart(std::string_view window)
 {
     for (std::size_t i = 1; i < window.size(); ++i)
-        if (StartsWithNoCase(window.substr(i), "Content-") || window.substr(i).starts_with(kBinHexNote)) return i;
+        if (StartsWithNoCase(window.substr(i), "Content-") || window.substr(i).starts_with(kBinHexNote))
+            return i;
     return std::string_view::npos;
 }
 

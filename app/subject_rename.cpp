@@ -72,17 +72,20 @@ std::size_t FindNoCase(std::string_view text, std::string_view word)
 
 void TrimEnd(std::string& s, std::string_view chars)
 {
-    while (!s.empty() && chars.find(s.back()) != std::string_view::npos) s.pop_back();
+    while (!s.empty() && chars.find(s.back()) != std::string_view::npos)
+        s.pop_back();
 }
 
 // Brackets of the enabled kinds with what they hold go; of the rest only
 // characters allowed in file names and not listed to drop stay.
 std::string DropBracketsAndChars(std::string_view text, const SubjectRenameRules& r)
 {
-    const std::string open = std::string(r.removeAngleBrackets ? "<" : "") + (r.removeSquareBrackets ? "[" : "") +
-                             (r.removeCurlyBrackets ? "{" : "") + (r.removeParens ? "(" : "");
+    const std::string open = std::string(r.removeAngleBrackets ? "<" : "") +
+                             (r.removeSquareBrackets ? "[" : "") + (r.removeCurlyBrackets ? "{" : "") +
+                             (r.removeParens ? "(" : "");
     std::string close;
-    for (char c : open) close += c == '<' ? '>' : c == '[' ? ']' : c == '{' ? '}' : ')';
+    for (char c : open)
+        close += c == '<' ? '>' : c == '[' ? ']' : c == '{' ? '}' : ')';
     std::string out;
     int depth = 0;
     for (char c : text) {
@@ -105,7 +108,8 @@ std::string DropBracketsAndChars(std::string_view text, const SubjectRenameRules
 // Size words ("123 Kbytes") and a separate trailing number go.
 void DropTrailingNumbers(std::string& s)
 {
-    static constexpr std::array<std::string_view, 7> kSizeWords = {" k", "Kbytes", "Mbytes", "bytes", "Kb", "Mb", " M"};
+    static constexpr std::array<std::string_view, 7> kSizeWords = {" k", "Kbytes", "Mbytes", "bytes",
+                                                                   "Kb", "Mb",     " M"};
     for (;;) {
         TrimEnd(s, " \t\r\n");
         if (s.size() >= 2 && (s.back() == 'k' || s.back() == 'K') && IsDigit(s[s.size() - 2])) s.pop_back();
@@ -115,15 +119,16 @@ void DropTrailingNumbers(std::string& s)
         s.resize(s.size() - word->size());
         TrimEnd(s, " ,-");
         std::size_t start = s.size();
-        while (start > 0 && (IsDigit(s[start - 1]) ||
-                             (s[start - 1] == '.' && start >= 2 && IsDigit(s[start - 2]) && start < s.size() &&
-                              IsDigit(s[start]))))
+        while (start > 0 &&
+               (IsDigit(s[start - 1]) || (s[start - 1] == '.' && start >= 2 && IsDigit(s[start - 2]) &&
+                                          start < s.size() && IsDigit(s[start]))))
             --start;
         s.resize(start);
         TrimEnd(s, " ,-");
     }
     std::size_t start = s.size();
-    while (start > 0 && (IsDigit(s[start - 1]) || s[start - 1] == '.')) --start;
+    while (start > 0 && (IsDigit(s[start - 1]) || s[start - 1] == '.'))
+        --start;
     if (start < s.size() && start > 0 && IsBlank(s[start - 1])) s.resize(start);
 }
 
@@ -156,15 +161,19 @@ std::string Clean(std::string_view text, const Settings& settings)
 SubjectRenameRules LoadSubjectRename(const IniFile& ini)
 {
     SubjectRenameRules r;
-    for (const FlagKey& f : kFlags) r.*f.flag = ini.GetInt(kSection, f.key, 0) != 0;
-    for (const TextKey& t : kTexts) r.*t.text = ini.GetString(kSection, t.key, r.*t.text);
+    for (const FlagKey& f : kFlags)
+        r.*f.flag = ini.GetInt(kSection, f.key, 0) != 0;
+    for (const TextKey& t : kTexts)
+        r.*t.text = ini.GetString(kSection, t.key, r.*t.text);
     return r;
 }
 
 void StoreSubjectRename(const SubjectRenameRules& r, IniFile& ini)
 {
-    for (const FlagKey& f : kFlags) ini.SetInt(kSection, f.key, r.*f.flag ? 1 : 0);
-    for (const TextKey& t : kTexts) ini.Set(kSection, t.key, r.*t.text);
+    for (const FlagKey& f : kFlags)
+        ini.SetInt(kSection, f.key, r.*f.flag ? 1 : 0);
+    for (const TextKey& t : kTexts)
+        ini.Set(kSection, t.key, r.*t.text);
 }
 
 std::string ApplyRange(std::string_view text, std::string_view range)
@@ -180,7 +189,8 @@ std::string ApplyRange(std::string_view text, std::string_view range)
     std::size_t i = 0;
     auto number = [&] {
         std::size_t n = 0;
-        while (i < spec.size() && IsDigit(spec[i])) n = std::min<std::size_t>(n * 10 + (spec[i++] - '0'), 1u << 30);
+        while (i < spec.size() && IsDigit(spec[i]))
+            n = std::min<std::size_t>(n * 10 + (spec[i++] - '0'), 1u << 30);
         return n;
     };
     while (i < spec.size()) {
@@ -190,8 +200,10 @@ std::string ApplyRange(std::string_view text, std::string_view range)
             ++i;
             b = i < spec.size() && IsDigit(spec[i]) ? number() : text.size();
         }
-        if (a >= 1 && a <= text.size() && b >= a) out.append(text.substr(a - 1, std::min(b, text.size()) - a + 1));
-        while (i < spec.size() && !IsDigit(spec[i])) ++i;
+        if (a >= 1 && a <= text.size() && b >= a)
+            out.append(text.substr(a - 1, std::min(b, text.size()) - a + 1));
+        while (i < spec.size() && !IsDigit(spec[i]))
+            ++i;
     }
     return out;
 }
@@ -210,18 +222,41 @@ std::string FormatSubject(std::string_view format, const SubjectFields& f)
         }
         const char c = format[++i];
         switch (c) {
-        case 's': out += f.subject; break;
-        case 'f': out += f.fileName; break;
-        case 'a': out += f.author; break;
-        case '#': out += two(f.number ? (*f.number)++ : 1); break;
-        case 'd': out += two(tm.tm_mday); break;
-        case 'm': out += two(tm.tm_mon + 1); break;
-        case 'h': out += two(tm.tm_hour); break;
-        case 'n': out += two(tm.tm_min); break;
-        case 'c': out += two(tm.tm_sec); break;
-        case 'y': out += std::to_string(tm.tm_year + 1900); break;
-        case '%': out += '%'; break;
-        default: out += '%', out += c;
+        case 's':
+            out += f.subject;
+            break;
+        case 'f':
+            out += f.fileName;
+            break;
+        case 'a':
+            out += f.author;
+            break;
+        case '#':
+            out += two(f.number ? (*f.number)++ : 1);
+            break;
+        case 'd':
+            out += two(tm.tm_mday);
+            break;
+        case 'm':
+            out += two(tm.tm_mon + 1);
+            break;
+        case 'h':
+            out += two(tm.tm_hour);
+            break;
+        case 'n':
+            out += two(tm.tm_min);
+            break;
+        case 'c':
+            out += two(tm.tm_sec);
+            break;
+        case 'y':
+            out += std::to_string(tm.tm_year + 1900);
+            break;
+        case '%':
+            out += '%';
+            break;
+        default:
+            out += '%', out += c;
         }
     }
     return out;
@@ -240,18 +275,22 @@ std::string ApplyRules(std::string_view text, std::string_view fileName, const S
         s = Clean(s.erase(at, 4), settings);
     if (r.removeTrailingDigits) DropTrailingNumbers(s);
     if (r.removeFilename) DropFileName(s, fileName);
-    if (r.addFilename && !fileName.empty() && s.find(fileName) == std::string::npos) s += "_" + std::string(fileName);
+    if (r.addFilename && !fileName.empty() && s.find(fileName) == std::string::npos)
+        s += "_" + std::string(fileName);
     if (r.removeSpaces)
-        for (std::size_t at = s.find("  "); at != std::string::npos; at = s.find("  ")) s.erase(at, 1);
+        for (std::size_t at = s.find("  "); at != std::string::npos; at = s.find("  "))
+            s.erase(at, 1);
     TrimEnd(s, " \t\r\n");
     s.erase(0, std::min(s.find_first_not_of(" \t\r\n"), s.size()));
     return Clean(s, settings);
 }
 
-std::string BuildSubjectName(const SubjectFields& fields, const SubjectRenameRules& rules, const Settings& settings)
+std::string BuildSubjectName(const SubjectFields& fields, const SubjectRenameRules& rules,
+                             const Settings& settings)
 {
     std::string text = ApplyRange(fields.subject, rules.range);
-    const bool plain = rules.format.empty() || (rules.format.size() == 2 && EndsWithNoCase(rules.format, "%s"));
+    const bool plain =
+        rules.format.empty() || (rules.format.size() == 2 && EndsWithNoCase(rules.format, "%s"));
     if (!plain) {
         SubjectFields f = fields;
         f.subject = text;

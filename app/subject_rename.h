@@ -49,6 +49,7 @@ std::string ApplyRules(std::string_view text, std::string_view fileName, const S
                        const Settings& settings);
 
 // The new name of one file: ApplyRules(Format(ApplyRange(subject))).
-std::string BuildSubjectName(const SubjectFields& fields, const SubjectRenameRules& rules, const Settings& settings);
+std::string BuildSubjectName(const SubjectFields& fields, const SubjectRenameRules& rules,
+                             const Settings& settings);
 
 } // namespace zarvex

@@ -76,7 +76,8 @@ void CZarvexDlg::OnCopy()
     const std::vector<std::string> files = ExtractForHandOver();
     if (files.empty()) return;
     QList<QUrl> urls;
-    for (const std::string& f : files) urls.push_back(QUrl::fromLocalFile(Q(f)));
+    for (const std::string& f : files)
+        urls.push_back(QUrl::fromLocalFile(Q(f)));
     auto* mime = new QMimeData;
     mime->setUrls(urls);
     QApplication::clipboard()->setMimeData(mime);

@@ -107,8 +107,10 @@ void SubjectRenameDialog::SetRules(const SubjectRenameRules& rules)
 
 void SubjectRenameDialog::ReadControls()
 {
-    for (const auto& [box, flag] : m_Checks) m_Rules.*flag = box->isChecked();
-    for (const auto& [edit, text] : m_Texts) m_Rules.*text = edit->text().toStdString();
+    for (const auto& [box, flag] : m_Checks)
+        m_Rules.*flag = box->isChecked();
+    for (const auto& [edit, text] : m_Texts)
+        m_Rules.*text = edit->text().toStdString();
 }
 
 void SubjectRenameDialog::Refresh()

@@ -31,7 +31,8 @@ class SubjectRenameDialog : public QDialog
     Q_OBJECT
 public:
     // Reads the rules and the place of the dialog from `ini`; "Rename" writes them back.
-    SubjectRenameDialog(QWidget* parent, std::vector<SubjectRow> rows, IniFile& ini, const Settings& settings);
+    SubjectRenameDialog(QWidget* parent, std::vector<SubjectRow> rows, IniFile& ini,
+                        const Settings& settings);
     ~SubjectRenameDialog() override;
     // The new name of each row (empty: none).
     const std::vector<std::string>& Results() const { return m_Results; }

@@ -32,7 +32,8 @@ void StoreCoordinates(const QWidget& window, IniFile& ini, std::string_view sect
 {
     const QRect g = window.geometry();
     const std::string value = std::to_string(g.left()) + "," + std::to_string(g.top()) + "," +
-                              std::to_string(g.left() + g.width()) + "," + std::to_string(g.top() + g.height());
+                              std::to_string(g.left() + g.width()) + "," +
+                              std::to_string(g.top() + g.height());
     ini.Set(section, "Coordinates", value);
 }
 

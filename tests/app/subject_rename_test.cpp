@@ -10,14 +10,19 @@ namespace {
 std::string Build(std::string_view subject, std::string_view file, const SubjectRenameRules& rules,
                   std::int64_t time = 0, int* number = nullptr)
 {
-    return BuildSubjectName({.subject = subject, .fileName = file, .author = {}, .time = time, .number = number}, rules, Settings{});
+    return BuildSubjectName(
+        {.subject = subject, .fileName = file, .author = {}, .time = time, .number = number}, rules,
+        Settings{});
 }
 
 TEST(SubjectRename, RulesStripBracketsTheFileNameAndTheSize)
 {
     SubjectRenameRules r;
     r.removeSquareBrackets = r.removeParens = r.removeFilename = r.removeTrailingDigits = true;
-    EXPECT_EQ(Build("Holiday [1/5] \xE2\x80\x9C" "dsc0042.jpg\xE2\x80\x9D yEnc (123 Kbytes)", "dsc0042.jpg", r), "Holiday");
+    EXPECT_EQ(Build("Holiday [1/5] \xE2\x80\x9C"
+                    "dsc0042.jpg\xE2\x80\x9D yEnc (123 Kbytes)",
+                    "dsc0042.jpg", r),
+              "Holiday");
     EXPECT_EQ(Build("Trip 2006 - 1.5 Mb", "x.jpg", r), "Trip");
     SubjectRenameRules p;
     p.removePattern = "# of #";
