@@ -22,6 +22,12 @@ int CoreEngine::Scan(const std::string& path, MyCObArray& list, const Settings& 
     return ScanFile(path, list, settings, run, host);
 }
 
+int CoreEngine::ScanFrom(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
+                         Host& host, std::int64_t& pos, std::int64_t& line)
+{
+    return ScanFile(path, list, settings, run, host, &pos, &line);
+}
+
 void CoreEngine::Evaluate(MyCObArray& list)
 {
     list.Evaluate();

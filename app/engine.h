@@ -5,6 +5,7 @@
 
 #include "extract/output_answer.h"
 
+#include <cstdint>
 #include <string>
 
 namespace zarvex {
@@ -24,6 +25,14 @@ public:
     // The scan may change the run context (the "MimeText" switch-off for the run).
     virtual int Scan(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
                      Host& host) = 0;
+    // Scans the part of a growing file after `pos` (line `line`), where its
+    // last scan ended, and moves both to where this one ends. An engine that
+    // cannot resume scans the whole file.
+    virtual int ScanFrom(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
+                         Host& host, std::int64_t& /*pos*/, std::int64_t& /*line*/)
+    {
+        return Scan(path, list, settings, run, host);
+    }
     // Recomputes the status and names of every changed output file.
     virtual void Evaluate(MyCObArray& list) = 0;
     // Writes the output file of `part` (a named part of group `groupIndex`)

@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QShortcut>
 #include <QTimer>
+
+#include <functional>
 #include <QUrl>
 
 #include <climits>
@@ -45,9 +47,7 @@ DesktopShell::DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, D
     : QObject(&window), m_Window(window), m_Engine(engine), m_Cl(std::move(cl)), m_Paths(std::move(paths)),
       m_IniPath(std::move(iniPath))
 {
-    const auto on = [this](int id, auto run) {
-        if (QAction* a = m_Window.Action(id)) connect(a, &QAction::triggered, this, run);
-    };
+    const auto on = [this](int id, std::function<void()> run) { m_Window.SetCommandHandler(id, std::move(run)); };
     on(cmd::Preferences, [this] { Preferences(); });
     on(cmd::AdvancedPreferences, [this] { AdvancedPreferences(); });
     on(cmd::HelpContents, [this] { Help({}); });

@@ -97,7 +97,9 @@ int AskPrompt(QWidget* parent, Prompt prompt, std::string_view subject)
     }
     const bool withCancel =
         prompt == Prompt::DuplicateInput || prompt == Prompt::NoFindings || prompt == Prompt::FileError;
-    const QMessageBox::Icon icon = prompt == Prompt::NoFindings ? QMessageBox::Information : QMessageBox::Warning;
+    const bool information = prompt == Prompt::NoFindings || prompt == Prompt::ClipboardNameDiffers ||
+                             prompt == Prompt::ClipboardMultiple || prompt == Prompt::TooDeeplyNested;
+    const QMessageBox::Icon icon = information ? QMessageBox::Information : QMessageBox::Warning;
     QMessageBox box(icon, "Zarvex", PromptText(prompt, subject),
                     withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
     QApplication::beep();
