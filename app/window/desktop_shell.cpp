@@ -16,12 +16,11 @@
 #include <QFileInfo>
 #include <QShortcut>
 #include <QTimer>
-
-#include <functional>
 #include <QUrl>
 
 #include <climits>
 #include <cstdlib>
+#include <functional>
 #include <sys/stat.h>
 
 namespace zarvex {
