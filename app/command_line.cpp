@@ -31,6 +31,8 @@ constexpr std::array kGnuSwitches = {
     SwitchName{"--logfile=", ArgCode::LogFile},    SwitchName{"--silent", ArgCode::Silent},
     SwitchName{"--help", ArgCode::Help},           SwitchName{"--version", ArgCode::Version},
     SwitchName{"--report-json=", ArgCode::ReportJson}, SwitchName{"--keep-dates", ArgCode::KeepDates},
+    SwitchName{"--dde=", ArgCode::Dde},
+    SwitchName{"--save-raw", ArgCode::SaveRaw},
 };
 
 bool TakesValue(std::string_view name)
@@ -53,7 +55,7 @@ const SwitchName* FindSwitch(std::string_view token, const auto& table)
 bool IsValueSwitch(ArgCode code)
 {
     return code == ArgCode::OutDir || code == ArgCode::Report || code == ArgCode::ListDump ||
-           code == ArgCode::LogFile || code == ArgCode::ReportJson;
+           code == ArgCode::LogFile || code == ArgCode::ReportJson || code == ArgCode::Dde;
 }
 
 bool IsBlank(char c)
@@ -134,6 +136,13 @@ void Apply(CommandLine& cl, ArgCode code, std::string value, std::string_view or
         break;
     case ArgCode::KeepDates:
         cl.keepDates = true;
+        break;
+    case ArgCode::Dde:
+        cl.dde = std::move(value);
+        cl.hasDde = true;
+        break;
+    case ArgCode::SaveRaw:
+        cl.saveRaw = true;
         break;
     }
 }
@@ -251,6 +260,7 @@ std::string UsageText()
            "Find, assemble and decode binary files sent as text in mail and news\n"
            "(UUencode, XXencode, Base64, yEnc, BinHex, Quoted-Printable, ...).\n"
            "\n"
+           "Options:\n"
            "  --extract, /extract        extract every output file found in FILEs and exit\n"
            "  --outdir=DIR, /outdir=DIR  write the output files into DIR;\n"
            "                             \"*\" means the folder of each input file\n"
@@ -261,19 +271,29 @@ std::string UsageText()
            "                             standard output)\n"
            "  --keep-dates               give each output file the date of its first\n"
            "                             part's message\n"
+           "  --save-raw                 write the encoded data undecoded, cleaned of the\n"
+           "                             text around them, as NAME.uu for decoding later\n"
            "  --silent, /Silent          no warnings about skipped arguments, and no\n"
            "                             progress line on a terminal\n"
            "  --readclipboard            read the clipboard as an input (desktop only)\n"
-           "  --uninstall                remove the file associations (desktop only)\n"
+           "  --uninstall                give the file associations back to their\n"
+           "                             previous programs, remove the program's menu\n"
+           "                             entry and delete the settings file\n"
+           "  --dde=COMMANDS             send COMMANDS to the running program and print\n"
+           "                             its answer (ok, busy or error); for example\n"
+           "                             --dde='[open(\"/tmp/a.uue\")]' or\n"
+           "                             --dde='[extract(\"/tmp/out\")][quit]'\n"
            "  --help                     show this text and exit\n"
            "  --version                  show the version and exit\n"
            "\n"
            "FILE may be a file, a folder (its files are read, not its subfolders), a\n"
            "symbolic link or a .desktop link, or a pattern with * and ?.\n"
            "\n"
-           "Exit status of an extraction: the number of files written (253 for 253 or\n"
-           "more), 255 when an output file failed or the run could not start, 254 when\n"
-           "it was aborted; 2 for a run that needs the desktop window.\n";
+           "Exit status:\n"
+           "  An extraction: the number of files written (253 for 253 or more), 255\n"
+           "  when an output file failed or the run could not start, 254 when it was\n"
+           "  aborted; 2 for a run that needs the desktop window.\n"
+           "  --dde: 0 for ok, 1 for busy or error, 2 when no program is running.\n";
 }
 
 } // namespace zarvex

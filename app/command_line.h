@@ -31,6 +31,8 @@ enum class ArgCode : int
     Version = 11,
     ReportJson = 12, // GNU spelling only, like those after it
     KeepDates = 13,
+    Dde = 14, // a command string for the running program
+    SaveRaw = 15,
 };
 
 // Takes one token from the front of a command line held as one text (the
@@ -58,6 +60,9 @@ struct CommandLine
     std::string logFile;                    // "-" means standard error
     std::string reportJson;                 // "-" means standard output
     bool keepDates = false;                 // outputs get their message's date
+    bool hasDde = false;
+    std::string dde;                        // "--dde=COMMANDS": sent to the running program
+    bool saveRaw = false;                   // outputs are written undecoded (".uu")
     std::vector<std::string> files;         // file names and patterns, in order
     std::vector<std::string> unknown;       // switches that were skipped
     std::vector<std::string> missingValues; // switches given without their value

@@ -22,13 +22,19 @@ int CoreEngine::Scan(const std::string& path, MyCObArray& list, const Settings& 
     return ScanFile(path, list, settings, run, host);
 }
 
+int CoreEngine::ScanFrom(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
+                         Host& host, std::int64_t& pos, std::int64_t& line)
+{
+    return ScanFile(path, list, settings, run, host, &pos, &line);
+}
+
 void CoreEngine::Evaluate(MyCObArray& list)
 {
     list.Evaluate();
 }
 
 int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
-                        int& answer, const Settings& settings, const RunContext& run, Host& host)
+                        int& answer, const Settings& settings, RunContext& run, Host& host)
 {
     if (!m_Extractor || m_ExtractorList != &list) {
         m_Extractor = std::make_unique<Extractor>(list, settings, run, host);
@@ -38,7 +44,8 @@ int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const st
                                            .index = groupIndex,
                                            .outDir = folder,
                                            .answerState = &answer,
-                                           .skipIncomplete = settings.IgnoreIncomplete});
+                                           .skipIncomplete = settings.IgnoreIncomplete,
+                                           .saveRaw = run.SaveRaw});
 }
 
 bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path)

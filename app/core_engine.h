@@ -20,9 +20,11 @@ public:
 
     int Scan(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
              Host& host) override;
+    int ScanFrom(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run, Host& host,
+                 std::int64_t& pos, std::int64_t& line) override;
     void Evaluate(MyCObArray& list) override;
     int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
-                const Settings& settings, const RunContext& run, Host& host) override;
+                const Settings& settings, RunContext& run, Host& host) override;
     bool WriteReport(const MyCObArray& list, const std::string& path) override;
     bool WriteListDump(const MyCObArray& list, const std::string& path) override;
 

@@ -5,6 +5,7 @@
 
 #include "extract/output_answer.h"
 
+#include <cstdint>
 #include <string>
 
 namespace zarvex {
@@ -24,13 +25,23 @@ public:
     // The scan may change the run context (the "MimeText" switch-off for the run).
     virtual int Scan(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
                      Host& host) = 0;
+    // Scans the part of a growing file after `pos` (line `line`), where its
+    // last scan ended, and moves both to where this one ends. An engine that
+    // cannot resume scans the whole file.
+    virtual int ScanFrom(const std::string& path, MyCObArray& list, const Settings& settings, RunContext& run,
+                         Host& host, std::int64_t& /*pos*/, std::int64_t& /*line*/)
+    {
+        return Scan(path, list, settings, run, host);
+    }
     // Recomputes the status and names of every changed output file.
     virtual void Evaluate(MyCObArray& list) = 0;
     // Writes the output file of `part` (a named part of group `groupIndex`)
-    // into `folder` ("*": the folder of the part's input file). Result: 1
+    // into `folder` ("*": the folder of the part's input file), undecoded
+    // with `run.SaveRaw`; recursive decoding may turn `run.RecursiveDecoding`
+    // off. Result: 1
     // written, 0 nothing written, -1 skipped or not openable, -2 aborted.
     virtual int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
-                        int& answer, const Settings& settings, const RunContext& run, Host& host) = 0;
+                        int& answer, const Settings& settings, RunContext& run, Host& host) = 0;
     virtual bool WriteReport(const MyCObArray& list, const std::string& path) = 0;
     virtual bool WriteListDump(const MyCObArray& list, const std::string& path) = 0;
 };

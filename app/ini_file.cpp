@@ -253,6 +253,13 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     if (insertAt + 1 == m_Lines.size()) m_FinalEol = true;
 }
 
+void IniFile::Remove(std::string_view section, std::string_view key)
+{
+    const auto span = FindSection(section);
+    if (!span) return;
+    if (const auto at = FindKey(*span, key)) m_Lines.erase(m_Lines.begin() + static_cast<std::ptrdiff_t>(*at));
+}
+
 void IniFile::SetInt(std::string_view section, std::string_view key, long long value)
 {
     Set(section, key, std::to_string(value));

@@ -45,6 +45,8 @@ public:
     // section (the section is added at the end of the document when missing).
     void Set(std::string_view section, std::string_view key, std::string_view value);
     void SetInt(std::string_view section, std::string_view key, long long value);
+    // Deletes the key's line (the section stays, even when empty).
+    void Remove(std::string_view section, std::string_view key);
 
     bool HasSection(std::string_view section) const;
     std::size_t LineCount() const { return m_Lines.size(); }

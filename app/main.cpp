@@ -7,6 +7,7 @@
 #include "app/ini_location.h"
 #include "app/program.h"
 #ifdef ZARVEX_WINDOW
+#include "app/server/command_client.h"
 #include "app/window/run_window.h"
 #endif
 
@@ -31,13 +32,16 @@ int main(int argc, char** argv)
 #ifdef ZARVEX_WINDOW
         // Only a run that shows the window connects to a display.
         const zarvex::CommandLine cl = zarvex::ParseArguments(args);
-        if (!cl.extract && !cl.help && !cl.version && !cl.uninstall) {
+        if (!cl.extract && !cl.help && !cl.version && !cl.uninstall && !cl.hasDde) {
+            // A program already running takes the files over.
+            if (!cl.files.empty() && zarvex::ForwardFiles(zarvex::CommandSocketPath(), cl.files)) return 0;
             if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
                 std::cerr << "zarvex: no display to open the window on; use --extract to extract the files "
                              "named on the command line (see --help)\n";
                 return zarvex::kExitNeedsDesktop;
             }
-            return zarvex::RunWindow(argc, argv, cl, iniPath());
+            const auto where = zarvex::LocateIniFile(zarvex::ProgramPath(), zarvex::IniEnvironment::FromProcess());
+            return zarvex::RunWindow(argc, argv, cl, where);
         }
 #endif
         zarvex::InstallInterruptHandlers();

@@ -1,6 +1,10 @@
 #include "app/program.h"
 
 #include "app/command_line.h"
+#include "app/desktop/desktop_files.h"
+#include "app/desktop/uninstall.h"
+#include "app/server/command_client.h"
+#include "app/server/command_string.h"
 #include "app/engine.h"
 #include "app/interrupts.h"
 #include "app/json_report.h"
@@ -50,6 +54,7 @@ public:
         m_Host.SetOverwriteAll(m_App.core.Overwrite);
         m_Host.WatchStopFlag(InterruptFlag());
         StartReporting();
+        m_Run.SaveRaw = m_Cl.saveRaw;
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
         int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir, this);
@@ -103,7 +108,8 @@ private:
     // Where the output of `named` was written (as the extraction builds it).
     std::string OutputPath(const CFInfo& named) const
     {
-        return BuildOutputPath(ResolveOutputFolder(m_OutDir, named.m_File), named.m_DestFile);
+        return BuildOutputPath(ResolveOutputFolder(m_OutDir, named.m_File), named.m_DestFile,
+                               OutputSuffix(named.m_MsgType, m_Run.SaveRaw));
     }
 
     static std::string ShortName(const std::string& path)
@@ -361,6 +367,18 @@ private:
     std::vector<std::pair<std::string, std::string>> m_NotRead; // inputs not read, and why
 };
 
+// "--dde=COMMANDS": the running program's answer on `out`.
+int SendDde(const std::string& commands, std::ostream& out, std::ostream& err)
+{
+    const auto answer = SendCommandString(CommandSocketPath(), commands);
+    if (!answer) {
+        err << "zarvex: no running zarvex program to send the commands to\n";
+        return kExitNeedsDesktop;
+    }
+    out << *answer << '\n';
+    return *answer == kAnswerOk ? 0 : 1;
+}
+
 void WarnAboutArguments(const CommandLine& cl, std::ostream& err)
 {
     if (cl.silent) return;
@@ -385,11 +403,9 @@ int RunProgram(const std::vector<std::string>& args, Engine& engine, const IniPa
         return 0;
     }
     WarnAboutArguments(cl, err);
-    if (cl.uninstall) {
-        err << "zarvex: --uninstall needs the desktop program, which is not part of this build; nothing was "
-               "changed\n";
-        return kExitNeedsDesktop;
-    }
+    if (cl.hasDde) return SendDde(cl.dde, out, err);
+    if (cl.uninstall)
+        return RunUninstall(iniPath ? iniPath() : std::string(), DesktopPaths::FromProcess(), cl.silent, out, err);
     if (!cl.extract) {
         err << "zarvex: the desktop window is not available in this build; use --extract to extract the "
                "files "

@@ -16,7 +16,7 @@ constexpr int kExitFailed = 255;  // any other failure
 
 } // namespace
 
-int RunUnattendedExtraction(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host,
+int RunUnattendedExtraction(MyCObArray& list, const Settings& settings, RunContext& run, Host& host,
                             Engine& engine, const std::string& outDir, OutputWatcher* watcher)
 {
     int answer = settings.Overwrite ? answer::YesToAll : answer::NoToAll;

@@ -34,7 +34,7 @@ public:
     virtual void Finished(const CSortInfo& /*group*/, const CFInfo& /*named*/, int /*result*/) {}
 };
 
-int RunUnattendedExtraction(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host,
+int RunUnattendedExtraction(MyCObArray& list, const Settings& settings, RunContext& run, Host& host,
                             Engine& engine, const std::string& outDir, OutputWatcher* watcher = nullptr);
 
 // The POSIX exit status of a run result: a count as itself up to 253 and 253

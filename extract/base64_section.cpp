@@ -141,8 +141,10 @@ void Extractor::DecodeBase64Data()
     // The codec takes the line with its line feed.
     line.text[line.len] = '\n';
     line.text[line.len + 1] = '\0';
-    const int result = DecodeBase64Line(&m_Out->File(), line.text, line.len + 1, m_Call.boundary, m_Call.saveRaw);
+    int result = DecodeBase64Line(&m_Out->File(), line.text, line.len + 1, m_Call.boundary, m_Call.saveRaw);
     line.text[line.len] = '\0';
+    // A raw copy decodes nothing: the padding tells where the data end.
+    if (m_Call.saveRaw && result == B64_OK && line.View().find('=') != std::string_view::npos) result = B64_END;
     if (result == B64_OK) m_Call.shortDataLine = line.len < m_Call.expectedLength;
     switch (result) {
     case B64_BROKEN_GROUP:
@@ -185,9 +187,11 @@ void Extractor::HandleBase64Line()
         m_Call.expectedLength = firstLength;
         state = DecodeState::InData;
         Announce(msg::Base64Data);
+        if (m_Call.saveRaw) RawBase64Start();
     } else if (state == DecodeState::Paused) {
         if (line.len == m_Call.expectedLength && IsBase64(line)) {
             state = DecodeState::InData;
+            if (m_Call.saveRaw) RawBase64Resume();
         } else if (AtBoundaryEndingTheFile(line)) {
             // The body ended with a blank line before its boundary: the
             // data are complete, not short.

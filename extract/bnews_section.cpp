@@ -33,6 +33,7 @@ void Extractor::HandleBNewsLine()
         ResetBNews(m_Call.bnews);
         m_Call.bnews.expected = m_Call.part->m_yEndSize;
         Announce(msg::BNewsData);
+        if (m_Call.saveRaw) RawBNewsStart();
         return;
     case DecodeState::Paused:
         if (line.len != kFullLineWithBreak || IsHeaderOrSeparator(line.text, line.len, true)) return;

@@ -24,7 +24,7 @@ constexpr std::int64_t kPumpEvery = 256;
 
 } // namespace
 
-Extractor::Extractor(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host)
+Extractor::Extractor(MyCObArray& list, const Settings& settings, RunContext& run, Host& host)
     : m_List(list), m_Settings(settings), m_Run(run), m_Host(host), m_Policy(settings, run, host)
 {
 }
@@ -98,7 +98,8 @@ int Extractor::Extract(const ExtractRequest& request)
     if (m_Call.dataWritten && !OutputDamaged()) record->m_Status &= ~ST_DATAERROR;
     if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
     if (m_Call.writeFailed) return extract_result::NothingWritten;
-    return m_Call.dataWritten ? extract_result::Written : extract_result::NothingWritten;
+    if (!m_Call.dataWritten) return extract_result::NothingWritten;
+    return DecodeRecursively(request, extract_result::Written);
 }
 
 // ------------------------------------------------------------ preparation
@@ -165,7 +166,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         m_Call.outputName = MakeName(m_List, first.m_DataType, first.m_Subject, nullptr);
     const std::string folder = ResolveOutputFolder(outDir, first.m_File);
     OutputRequest request;
-    request.path = BuildOutputPath(folder, m_Call.outputName, m_Call.saveRaw ? ".uu" : "");
+    request.path = BuildOutputPath(folder, m_Call.outputName, OutputSuffix(first.m_MsgType, m_Call.saveRaw));
     request.outputName = m_Call.outputName;
     if (request.path.empty() && !m_Run.AppendAllToOneFile) {
         // The name would leave the output folder or is no file name at all.
@@ -360,12 +361,14 @@ bool Extractor::EndPart(CFInfo& part)
 {
     const std::int64_t length = m_Out->File().GetPosition() - part.m_ByteStart;
     if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
+    if (m_Call.saveRaw) RawPartEnd(part, part.m_ByteStart);
     if (part.m_MsgType & MT_YENC) {
         if (m_Call.state == DecodeState::InData && !m_Call.saveRaw && !m_Call.aborted) {
             DamagedLine(msg::MissingYencFooter);
             if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
         }
-        if (part.m_yEndSize > 0) {
+        // A raw copy is longer than the data it carries: its size says nothing.
+        if (part.m_yEndSize > 0 && !m_Call.saveRaw) {
             NoteCheck(part.m_SizeCheck, length == part.m_yEndSize);
             if (length != part.m_yEndSize) {
                 AddStatus(ST_DATAERROR);

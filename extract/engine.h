@@ -26,6 +26,7 @@ namespace zarvex {
 
 class CBufFile;
 class CFInfo;
+class ClipboardFile;
 class CSortInfo;
 class Host;
 class MyCObArray;
@@ -69,7 +70,7 @@ struct ExtractRequest
 
 class Extractor {
 public:
-    Extractor(MyCObArray& list, const Settings& settings, const RunContext& run, Host& host);
+    Extractor(MyCObArray& list, const Settings& settings, RunContext& run, Host& host);
     ~Extractor();
     Extractor(const Extractor&) = delete;
     Extractor& operator=(const Extractor&) = delete;
@@ -81,6 +82,9 @@ public:
 
     // The Extract command ended: the append target is forgotten.
     void EndExtractCommand() { m_Policy.EndCommand(); }
+    // Where decoded text that holds files of other names goes (recursive
+    // decoding); without one such text stays as it was written.
+    void SetClipboardFile(ClipboardFile* clipboard) { m_Clipboard = clipboard; }
     const OutputPolicy& Policy() const { return m_Policy; }
 
 private:
@@ -132,6 +136,10 @@ private:
         XFaceWork xface;
         std::string faceText; // the Base64 text of a "Face:" image
         bool textHeaderContinues = false; // a text part's "Content-" header ended in ";"
+        // Save Raw: the part whose synthetic header lines were written, and
+        // the id of the message/partial headers of a Base64 file.
+        const CFInfo* rawHeaderPart = nullptr;
+        std::uint32_t rawId = 0;
     };
 
     // One call with a fresh state (ExtractOutputFile keeps the caller's).
@@ -208,6 +216,29 @@ private:
     // No later part of the record continues the output of the current part.
     bool EndsItsFile() const;
 
+    // Save Raw: the header lines and markers written around the undecoded
+    // lines (extract/raw_headers.cpp).
+    void RawWrite(std::string_view text);
+    void RawLine(std::string_view line); // the line without its line end, then CR LF
+    void RawSixBitStart(bool atBeginLine);
+    void RawSixBitResume();
+    // Before the "end" line: the line of zero bytes read (or a made-up one).
+    void RawSixBitEnd(bool uu, const LineBuffer& zeroLine);
+    void RawBase64Start();
+    void RawBase64Resume();
+    void RawYencBegin();
+    void RawBNewsStart();
+    void RawPartEnd(const CFInfo& part, std::int64_t partStart);
+    // "Subject: <name> (<part>/<total>)" and a blank line, when the file has several parts.
+    void RawSubject(std::string_view intro, const CFInfo& part, bool leadingBreak);
+
+    // Recursive decoding of a written output that holds encoded text
+    // (extract/recursion.cpp). Returns the call's result.
+    int DecodeRecursively(const ExtractRequest& request, int result);
+    bool RecursionWanted() const;
+    int DecodeInPlace(MyCObArray& found, const ExtractRequest& request, int result);
+    int MoveToClipboard(const MyCObArray& found, int result);
+
     // Damaged data, notes and the end of the file.
     void DamagedLine(msg::Id reason);
     void ReportLineError(msg::Id reason);
@@ -230,9 +261,10 @@ private:
 
     MyCObArray& m_List;
     const Settings& m_Settings;
-    const RunContext& m_Run;
+    RunContext& m_Run;
     Host& m_Host;
     OutputPolicy m_Policy;
+    ClipboardFile* m_Clipboard = nullptr;
     // Where the last named part was found, so that a record's outputs,
     // asked for in order, are found without a search from its start.
     mutable const CSortInfo* m_FoundRecord = nullptr;

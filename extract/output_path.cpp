@@ -1,5 +1,6 @@
 #include "extract/output_path.h"
 
+#include "codec/msg_type.h"
 #include "text/ascii.h"
 
 
@@ -79,6 +80,12 @@ std::string AppendSuggestion(std::string_view outputName)
         if (numbered || EqualsIgnoreCase(ext, ".rar")) return std::string(outputName.substr(0, n - 4));
     }
     return std::string(outputName);
+}
+
+std::string_view OutputSuffix(std::uint32_t msgType, bool saveRaw)
+{
+    constexpr std::uint32_t kDecodedAsUsual = MT_TXT | MT_QP | MT_HQX;
+    return saveRaw && (msgType & kDecodedAsUsual) == 0 ? ".uu" : "";
 }
 
 } // namespace zarvex

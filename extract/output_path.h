@@ -29,6 +29,11 @@ std::string SafeOutputName(std::string_view name, std::string_view suffix = {});
 // Folder + "/" + the safe name, or "" when no safe path can be made.
 std::string BuildOutputPath(std::string_view folder, std::string_view name, std::string_view suffix = {});
 
+// The suffix of an output's name: ".uu" for a raw save of a file whose
+// first part has message type `msgType`, except for the types a raw save
+// decodes as usual (text, Quoted-Printable, BinHex), which keep their name.
+std::string_view OutputSuffix(std::uint32_t msgType, bool saveRaw);
+
 // The name to suggest for an append target: a split archive's base name
 // (".r01", ".001", ".rar" cut off), else the name itself.
 std::string AppendSuggestion(std::string_view outputName);

@@ -149,8 +149,11 @@ void Extractor::SixBitEndOfFile(const SixBitEncoding& form)
 {
     // A short last line that did not qualify as data waits in the history,
     // before the line of zero bytes if there is one.
-    LineBuffer& tail = form.isZeroLine(m_Call.history1) ? m_Call.history2 : m_Call.history1;
+    const bool zeroLineSeen = form.isZeroLine(m_Call.history1);
+    LineBuffer& tail = zeroLineSeen ? m_Call.history2 : m_Call.history1;
     if (!tail.Empty()) DecodeSixBitData(form, tail, 0);
+    if (m_Call.saveRaw && m_Call.state != DecodeState::SwitchToDuplicate)
+        RawSixBitEnd(&form == &kUU, zeroLineSeen ? m_Call.history1 : LineBuffer{});
     ClearHistory();
     if (m_Call.state == DecodeState::SwitchToDuplicate) return;
     if ((m_Call.part->m_Status & GS_MASK) == GS_TOO_MANY) return; // more parts than expected: read on
@@ -164,7 +167,8 @@ void Extractor::HandleXXLine() { HandleSixBitLine(kXX); }
 void Extractor::HandleSixBitLine(const SixBitEncoding& form)
 {
     LineBuffer& line = m_Call.line;
-    if (m_Call.saveRaw) line.StripLineEnd();
+    // The UU raw mode ends every line with CR LF; the XX one keeps the line's own end.
+    if (m_Call.saveRaw && &form == &kUU) line.StripLineEnd();
     DecodeState& state = m_Call.state;
 
     if (form.strayLineRules && state == DecodeState::InData && UUStrayLine()) {
@@ -183,12 +187,15 @@ void Extractor::HandleSixBitLine(const SixBitEncoding& form)
         }
         state = form.afterStart;
         Announce(form.typeName);
+        if (m_Call.saveRaw) RawSixBitStart(begin);
         if (begin) return;
     }
 
     if (state == DecodeState::Paused &&
-        (form.strayLineRules ? UUQualifiesInPause() : form.opensData(line) && m_Call.previousEndedLF))
+        (form.strayLineRules ? UUQualifiesInPause() : form.opensData(line) && m_Call.previousEndedLF)) {
         state = DecodeState::InData;
+        if (m_Call.saveRaw) RawSixBitResume();
+    }
 
     if (state == DecodeState::InData) {
         if (form.strayLineRules) UUDropBeforeM();

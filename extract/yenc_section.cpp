@@ -89,10 +89,13 @@ void Extractor::HandleYencLine()
         if (!begin) return;
         if (state == DecodeState::SeekingStart) Announce(msg::YencData);
         state = DecodeState::InData;
+        if (m_Call.saveRaw) RawYencBegin();
         YencBeginLine();
         return;
     }
     if (state != DecodeState::InData) return;
+    const bool header = begin || line.View().starts_with(kPart) || line.View().starts_with(kEnd);
+    if (header && m_Call.saveRaw) RawLine(line.View());
     if (begin) {
         // A second header inside the part: the data start again here.
         YencBeginLine();
@@ -171,7 +174,7 @@ bool Extractor::YencLastPartSizeFits()
     // the finished file was closed and had perhaps replaced an existing one:
     // the part that finishes the file is judged before that.
     CFInfo& part = *m_Call.part;
-    if (part.m_yEndSize <= 0) return true;
+    if (part.m_yEndSize <= 0 || m_Call.saveRaw) return true;
     const bool fits = m_Out->File().GetPosition() - part.m_ByteStart == part.m_yEndSize;
     NoteCheck(part.m_SizeCheck, fits);
     if (fits) return true;
@@ -200,7 +203,7 @@ bool Extractor::YencCrcChecks(std::string_view text)
 
     if (m_Settings.StrictYenc) {
         if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
-        if (Has(text, "size=") && !judged(part.m_SizeCheck, part.m_Length == part.m_yEndSize, msg::PartSizeWrong))
+        if (Has(text, "size=") && !m_Call.saveRaw && !judged(part.m_SizeCheck, part.m_Length == part.m_yEndSize, msg::PartSizeWrong))
             return false;
         if (fileCrc && lastPart && allParts) return judged(part.m_CrcCheck, *fileCrc == ~y.fileCrc, msg::FileCrcFails);
         if (!crcWord || !partCrcKnown) return true;
@@ -277,7 +280,8 @@ bool Extractor::YencPlacementFits(const CFInfo& part) const
 
 void Extractor::PlaceYencPart(const CFInfo& part)
 {
-    if ((part.m_MsgType & MT_YENC) == 0 || !m_Settings.StrictYenc || part.m_yBegin < 1 || m_Policy.Appending())
+    if ((part.m_MsgType & MT_YENC) == 0 || !m_Settings.StrictYenc || part.m_yBegin < 1 || m_Policy.Appending() ||
+        m_Call.saveRaw)
         return;
     if (!YencPlacementFits(part)) return;
     CBufFile& out = m_Out->File();

@@ -14,6 +14,12 @@ struct RunContext {
     bool MimeTextOffForRun = false;  // set when "begin" turned out to be Base64
     bool YouChooseDuplicate = false; // "You Choose Duplicate Part" (Extract dialog)
     bool AppendAllToOneFile = false; // "A&ppend All to One File" (Extract dialog)
+    // "Save Raw": the Extract command writes the sections undecoded.
+    bool SaveRaw = false;
+    // Decoded text that holds encoded data is offered for decoding again.
+    // On at the start of every Extract command; No with Shift turns it off
+    // for the rest of the command.
+    bool RecursiveDecoding = true;
     // Every line goes through every scanner rule and the engine reads every
     // line on its own: the quiet-line shortcut and the runs of yEnc data
     // lines left out (tests compare both ways; the results must be the same).

@@ -22,6 +22,10 @@ enum class Prompt {
     Overwrite = 800,       // "Overwrite File?" dialog
     YencMerge = 900,       // "YENC Merge/Replace/Skip File?" dialog
     FileError = 416,       // "File Error: ..." with OK / Cancel
+    RecursiveFound = 141,  // "Possible recursively encoded file detected..." with Yes / No
+    ClipboardNameDiffers = 142, // "Output filenames differ, ..." with OK
+    ClipboardMultiple = 143,    // "Multiple recursive files detected, ..." with OK
+    TooDeeplyNested = 144,      // "Too many nested messages. (MAX 4) ..." with OK
 };
 
 // Button values the prompts return.
@@ -63,6 +67,8 @@ public:
     virtual void Beep() = 0;
     // Asks `prompt` about `subject` (a file name or message text) and returns the button chosen.
     virtual int Ask(Prompt prompt, std::string_view subject) = 0;
+    // Whether the Shift key is held down now (a No with Shift means "no more such questions").
+    virtual bool ShiftKeyDown() const { return false; }
     // A short visual hint that a damaged line was met.
     virtual void FlashProgress() {}
     // An output file was just created at `writePath` (its temporary name), and

@@ -15,6 +15,8 @@ packages=(
   clang libclang-rt-14-dev
   # Tools no one here wrote, run by the tests to check decoded output.
   macutils compface imagemagick
+  # docs/zarvex.1 is made from --help; a test checks that it has not drifted.
+  help2man
 )
 
 missing=()

@@ -3,7 +3,7 @@
 # on a virtual X server: docs/window.png (main window) and docs/log-window.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/dev}
+build=${1:-build/release}
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/zarvex-ccache}" CCACHE_BASEDIR="$PWD"
 [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" --target zarvex_window_shot

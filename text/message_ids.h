@@ -22,7 +22,7 @@
     X(MonitoredChanged, 314) X(UnexpectedData, 315) X(PartOfTotal, 316) X(PartNumber, 317)            \
     X(TryingAlternate, 318) X(PartCrcFails, 319) X(PartSizeWrong, 320) X(FileCrcFails, 321)           \
     X(MissingYencFooter, 322) X(ExtractingAs, 330) X(ProcessingLog, 331) X(ContinueProcessing, 332)   \
-    X(FoundPart, 333) X(DroppingDuplicate, 336) X(Newer, 337) X(Existing, 338)                        \
+    X(FoundPart, 333) X(AssociationsRemoved, 334) X(DroppingDuplicate, 336) X(Newer, 337) X(Existing, 338)                        \
     X(LongLinesRestore, 339) X(KeepingDuplicate, 341) X(DecodingBinHex, 342)                          \
     X(TryingNextDuplicate, 344) X(Ready, 345) X(WriteFailedRemoved, 350) X(DamagedKeptOld, 351)          \
     X(SkippedExists, 352) X(SkippedInput, 353) X(CannotRead, 354) X(FileErrorNone, 400) X(FileErrorGeneric, 401)          \

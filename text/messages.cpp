@@ -87,6 +87,7 @@ constexpr std::pair<int, std::string_view> kMessages[] = {
     {331, "Processing file %1...\r\n"},
     {332, "Continue processing  %1...\r\n"},
     {333, "\tfound %1 (%2)\r\n"},
+    {334, "File associations removed and/or restored.  Zarvex32 may be deleted."},
     {336, "\tDuplicate part detected --dropping %1 part.\r\n"},
     {337, "newer"},
     {338, "existing"},

@@ -1,5 +1,6 @@
-// The "ListDump" window (Shift+F12): the list dump of every group and part
-// the window holds, as read-only text that can be selected and copied.
+// The "ListDump" window (Shift+F12): every group and part of the sort list
+// with all their fields, as plain text, for checking what the scanner and the
+// grouping built. Its position is kept in section "DumpWindow".
 #pragma once
 
 #include <QDialog>
@@ -15,16 +16,13 @@ class ListDumpWindow : public QDialog
 {
     Q_OBJECT
 public:
-    // Restores the position kept as "Coordinates" in section "DumpWindow".
-    ListDumpWindow(QWidget* parent, const MyCObArray& list, const IniFile& ini);
-    // Fills the view with the list as it is now; the caret goes to the start.
-    void Refresh();
-    void StorePosition(IniFile& ini) const;
-    QString Text() const;
+    ListDumpWindow(QWidget* parent, const MyCObArray& list, IniFile& ini);
+    ~ListDumpWindow() override;
+    QPlainTextEdit* View() const { return m_View; }
 
 private:
-    const MyCObArray& m_List;
     QPlainTextEdit* m_View;
+    IniFile& m_Ini;
 };
 
 } // namespace zarvex

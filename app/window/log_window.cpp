@@ -1,7 +1,6 @@
 #include "app/window/log_window.h"
-#include "app/window/window_coordinates.h"
 
-#include "app/ini_file.h"
+#include "app/window/window_position.h"
 #include "text/messages.h"
 
 #include <QApplication>
@@ -12,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -19,7 +19,6 @@
 #include <QVBoxLayout>
 
 #include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -55,6 +54,8 @@ LogWindow::LogWindow(QWidget* parent) : QDialog(parent), m_Colour(Qt::black)
     m_FindText = new QLineEdit(this);
     m_FindText->setPlaceholderText("Find");
     m_MatchCase = new QCheckBox("Match &case", this);
+    m_WholeWord = new QCheckBox("Match &whole word only", this);
+    m_Up = new QCheckBox("&Up", this);
     auto* findButton = new QPushButton("&Find Next", this);
     auto* saveButton = new QPushButton("&Save...", this);
     auto* clearButton = new QPushButton("&Clear Log", this);
@@ -68,6 +69,8 @@ LogWindow::LogWindow(QWidget* parent) : QDialog(parent), m_Colour(Qt::black)
     auto* find = new QHBoxLayout;
     find->addWidget(m_FindText, 1);
     find->addWidget(m_MatchCase);
+    find->addWidget(m_WholeWord);
+    find->addWidget(m_Up);
     find->addWidget(findButton);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -79,7 +82,14 @@ LogWindow::LogWindow(QWidget* parent) : QDialog(parent), m_Colour(Qt::black)
     layout->addWidget(m_View, 1);
     layout->addLayout(find);
     layout->addLayout(buttons);
-    resize(520, 300);
+    // Ctrl+F in the log goes to the search text while there is text to search.
+    auto* findKey = new QShortcut(QKeySequence::Find, this);
+    connect(findKey, &QShortcut::activated, this, [this] {
+        if (m_View->document()->isEmpty()) return;
+        m_FindText->setFocus();
+        m_FindText->selectAll();
+    });
+    resize(620, 300);
     setMinimumSize(360, 200);
 }
 
@@ -242,7 +252,7 @@ bool LogWindow::SaveTo(const QString& path) const
 
 void LogWindow::OnFind()
 {
-    FindNext(m_FindText->text(), m_MatchCase->isChecked(), false, false);
+    FindNext(m_FindText->text(), m_MatchCase->isChecked(), m_WholeWord->isChecked(), m_Up->isChecked());
 }
 
 void LogWindow::OnSave()
@@ -254,6 +264,18 @@ void LogWindow::OnSave()
 void LogWindow::RestorePosition(const IniFile& ini)
 {
     RestoreCoordinates(*this, ini, "LogWindow");
+}
+
+void LogWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    emit VisibilityChanged();
+}
+
+void LogWindow::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    emit VisibilityChanged();
 }
 
 void LogWindow::StorePosition(IniFile& ini) const

@@ -53,6 +53,13 @@ public:
     // has: a-f as A-F, a digit's value its code (less 7 above "9") modulo 16.
     static QColor MarkerColour(std::string_view sixChars);
 
+signals:
+    void VisibilityChanged();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
     void WriteToFile(std::string_view marked);
     void TrimForRoom(int incoming, int& selStart, int& selEnd, bool follow);
@@ -62,6 +69,8 @@ private:
     QTextEdit* m_View;
     QLineEdit* m_FindText;
     QCheckBox* m_MatchCase;
+    QCheckBox* m_WholeWord;
+    QCheckBox* m_Up;
     QColor m_Colour;
     int m_LogFd = -1;
 };

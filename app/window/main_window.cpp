@@ -10,7 +10,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
@@ -31,6 +33,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <filesystem>
+#include <set>
+
 #include <sys/stat.h>
 
 namespace zarvex {
@@ -42,6 +47,8 @@ QString Q(std::string_view s)
 }
 
 constexpr int kEntryRole = Qt::UserRole + 1;
+// The recent-files list keeps its own section, as the framework's list always has.
+constexpr const char* kRecentFiles = "Recent File List";
 
 // A selected output entry is drawn in its status colour as background with
 // the window colour as text, so the status stays visible while selected.
@@ -59,6 +66,35 @@ public:
         }
         QStyledItemDelegate::paint(painter, opt, index);
     }
+};
+
+// The output list: dragging entries out extracts them first and offers the
+// written files.
+class OutputListWidget : public QTreeWidget
+{
+public:
+    explicit OutputListWidget(std::function<std::vector<std::string>()> handOver) : m_HandOver(std::move(handOver))
+    {
+        setDragEnabled(true);
+        setDragDropMode(QAbstractItemView::DragOnly);
+    }
+
+protected:
+    void startDrag(Qt::DropActions) override
+    {
+        const std::vector<std::string> files = m_HandOver();
+        if (files.empty()) return;
+        QList<QUrl> urls;
+        for (const std::string& f : files) urls.push_back(QUrl::fromLocalFile(Q(f)));
+        auto* mime = new QMimeData;
+        mime->setUrls(urls);
+        auto* drag = new QDrag(this);
+        drag->setMimeData(mime);
+        drag->exec(Qt::CopyAction);
+    }
+
+private:
+    std::function<std::vector<std::string>()> m_HandOver;
 };
 
 // Covers the lists while busy so that mouse input does not reach them.
@@ -91,11 +127,15 @@ CZarvexDlg::CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl, QWid
     setWindowTitle("Zarv32 Windows");
     setObjectName("ZarvexTNG");
     m_Log = new LogWindow(this);
+    connect(m_Log, &LogWindow::VisibilityChanged, this, [this] {
+        if (QAction* a = Action(cmd::LogWindow)) a->setChecked(m_Log->isVisible());
+    });
     LoadSettings();
     m_List = std::make_unique<MyCObArray>(m_App.core, &m_Host);
     BuildLayout();
     BuildCommands();
     setAcceptDrops(true);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CZarvexDlg::UpdateClipboardState);
     m_BlinkTimer = new QTimer(this);
     connect(m_BlinkTimer, &QTimer::timeout, this, [this] {
         if (--m_BlinkTicks <= 0) {
@@ -106,13 +146,19 @@ CZarvexDlg::CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl, QWid
         }
         m_Status->setStyleSheet(m_BlinkTicks % 2 ? "background: #ffd0d0; color: #800000" : "color: #800000");
     });
-    UpdateCommands();
+    UpdateClipboardState();
 }
 
 CZarvexDlg::~CZarvexDlg()
 {
     // The sort list logs through the host, which needs the log window.
     m_List.reset();
+    ForgetClipboardFile();
+    // Files handed to the clipboard or a drag stay as long as the program runs.
+    for (const std::string& folder : m_HandOverDirs) {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
 }
 
 void CZarvexDlg::LoadSettings()
@@ -124,16 +170,22 @@ void CZarvexDlg::LoadSettings()
     setMinimumSize(480, 260);
     int l = 0, t = 0, r = 0, b = 0;
     if (std::sscanf(m_App.Coordinates.c_str(), "%d,%d,%d,%d", &l, &t, &r, &b) == 4) {
-        QRect rect(l, t, std::max(r - l, minimumWidth()), std::max(b - t, minimumHeight()));
+        QRect rect(l, t, r - l, b - t);
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            // A size below the designed one or beyond the screen falls back to the designed size.
             const QRect area = screen->availableVirtualGeometry();
-            rect.setSize(rect.size().boundedTo(area.size()));
+            if (rect.width() < minimumWidth() || rect.width() > area.width()) rect.setWidth(minimumWidth());
+            if (rect.height() < minimumHeight() || rect.height() > area.height()) rect.setHeight(minimumHeight());
             rect.moveLeft(std::clamp(rect.left(), area.left(), area.right() - rect.width() + 1));
             rect.moveTop(std::clamp(rect.top(), area.top(), area.bottom() - rect.height() + 1));
         }
         setGeometry(rect);
     }
     m_Log->RestorePosition(m_Ini);
+    for (int i = 1; i <= cmd::RecentCount; ++i) {
+        std::string file = m_Ini.GetString(kRecentFiles, "File" + std::to_string(i));
+        if (!file.empty()) m_Recent.push_back(std::move(file));
+    }
 }
 
 void CZarvexDlg::SaveSettings()
@@ -146,11 +198,13 @@ void CZarvexDlg::SaveSettings()
                             .arg(g.top() + g.height())
                             .toStdString();
     m_App.Minimized = isMinimized();
-    m_App.core.ToolBar = m_ToolBar->isVisible() || (!isVisible() && m_App.core.ToolBar);
-    m_App.core.StatusBar = statusBar()->isVisible() || (!isVisible() && m_App.core.StatusBar);
+    m_App.core.ToolBar = !m_ToolBar->isHidden();
+    m_App.core.StatusBar = !statusBar()->isHidden();
     if (m_IniPath.empty()) return;
     StoreSettings(m_App, m_Cl.extract, m_Ini);
     m_Log->StorePosition(m_Ini);
+    for (std::size_t i = 0; i < m_Recent.size(); ++i)
+        m_Ini.Set(kRecentFiles, "File" + std::to_string(i + 1), m_Recent[i]);
     m_Ini.Save(m_IniPath);
 }
 
@@ -179,16 +233,18 @@ void CZarvexDlg::BuildLayout()
     m_Inputs = new QListWidget;
     m_Inputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_Inputs->setSortingEnabled(true);
-    m_Outputs = new QTreeWidget;
+    m_Outputs = new OutputListWidget([this] { return ExtractForHandOver(); });
     m_Outputs->setColumnCount(2);
     m_Outputs->setHeaderHidden(true);
     m_Outputs->setRootIsDecorated(false);
     m_Outputs->setUniformRowHeights(true);
     m_Outputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_Outputs->setItemDelegate(new OutputDelegate(m_Outputs));
-    m_Outputs->header()->setStretchLastSection(false);
-    m_Outputs->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    m_Outputs->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // The names are never cut: the list scrolls sideways to the widest one,
+    // and the size column takes what is left, at least its own width.
+    m_Outputs->header()->setStretchLastSection(true);
+    m_Outputs->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_Outputs->header()->setMinimumSectionSize(m_Outputs->fontMetrics().horizontalAdvance("< 99999999K") + 18);
     m_Outputs->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_Outputs, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ShowPropertiesMenu(m_Outputs->viewport()->mapToGlobal(p)); });
@@ -355,12 +411,19 @@ void CZarvexDlg::BlinkErrors(int intervalMs, int ticks)
 
 // ------------------------------------------------------------ lists
 
-void CZarvexDlg::AddInputEntry(const std::string& path)
+void CZarvexDlg::AddInputEntry(const std::string& path, std::string_view shownName)
 {
-    for (const InputEntry& e : m_InputEntries)
-        if (e.path == path) return;
+    const std::string_view name = shownName.empty() ? std::string_view(path) : shownName;
+    for (InputEntry& e : m_InputEntries) {
+        if (e.path != path) continue;
+        e.size = FileSize(path);
+        for (int row = 0; row < m_Inputs->count(); ++row)
+            if (m_Inputs->item(row)->data(kEntryRole).toString() == Q(path))
+                m_Inputs->item(row)->setText(Q(ToDisplayUtf8(InputEntryText(name, e.size, e.monitored))));
+        return;
+    }
     InputEntry entry{path, FileSize(path), false};
-    auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(path, entry.size, entry.monitored))));
+    auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(name, entry.size, entry.monitored))));
     item->setData(kEntryRole, Q(path));
     item->setToolTip(Q(ToDisplayUtf8(path)));
     if (entry.monitored) item->setForeground(QColor(0, 128, 0));
@@ -372,15 +435,20 @@ void CZarvexDlg::RebuildOutputList(bool full)
 {
     SetStatusText(Q(Message(msg::Validating)));
     // Selection survives the rebuild by group and named part.
-    std::vector<std::pair<const CSortInfo*, const CFInfo*>> selected;
-    for (int row : SelectedRows()) selected.emplace_back(m_Entries[row].group, m_Entries[row].named);
+    std::set<std::pair<const CSortInfo*, const CFInfo*>> selected;
+    for (int row : SelectedRows()) selected.emplace(m_Entries[row].group, m_Entries[row].named);
     const int top = m_Outputs->indexAt(QPoint(0, 0)).row();
     if (full)
         for (int i = 0; i < m_List->GetSize(); ++i) m_List->GetAt(i)->m_ExtractMark = 0;
     m_Engine.Evaluate(*m_List);
+    // The entries change under the list: its signals wait for the new ones.
+    const QSignalBlocker quiet(m_Outputs);
     m_Outputs->setUpdatesEnabled(false);
     m_Outputs->clear();
     m_Entries = EntriesFor(*m_List);
+    // Every record is listed now: its listing mark says so (a mark above 1 is kept).
+    for (int i = 0; i < m_List->GetSize(); ++i)
+        if (m_List->GetAt(i)->m_ExtractMark == 0) m_List->GetAt(i)->m_ExtractMark = 1;
     QList<QTreeWidgetItem*> items;
     for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const OutputEntry& e = m_Entries[row];
@@ -395,9 +463,10 @@ void CZarvexDlg::RebuildOutputList(bool full)
         items.push_back(item);
     }
     m_Outputs->addTopLevelItems(items);
+    std::vector<char> reselect(m_Entries.size());
     for (std::size_t row = 0; row < m_Entries.size(); ++row)
-        for (const auto& [g, n] : selected)
-            if (m_Entries[row].group == g && m_Entries[row].named == n) items[static_cast<int>(row)]->setSelected(true);
+        reselect[row] = selected.contains({m_Entries[row].group, m_Entries[row].named});
+    SelectRows(reselect);
     if (top > 0 && top < static_cast<int>(items.size())) m_Outputs->scrollToItem(items[top], QAbstractItemView::PositionAtTop);
     m_Outputs->setUpdatesEnabled(true);
     SetStatusText(cmd::kReady);
@@ -407,9 +476,28 @@ void CZarvexDlg::RebuildOutputList(bool full)
 std::vector<int> CZarvexDlg::SelectedRows() const
 {
     std::vector<int> rows;
-    for (int i = 0; i < m_Outputs->topLevelItemCount(); ++i)
-        if (m_Outputs->topLevelItem(i)->isSelected()) rows.push_back(i);
+    for (const QModelIndex& index : m_Outputs->selectionModel()->selectedRows()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+void CZarvexDlg::SelectRows(const std::vector<char>& on)
+{
+    // One selection change for the whole list, not one per entry.
+    QItemSelection selection;
+    const QAbstractItemModel* model = m_Outputs->model();
+    const int count = std::min(static_cast<int>(on.size()), m_Outputs->topLevelItemCount());
+    for (int row = 0; row < count;) {
+        if (!on[static_cast<std::size_t>(row)]) {
+            ++row;
+            continue;
+        }
+        int end = row;
+        while (end + 1 < count && on[static_cast<std::size_t>(end + 1)]) ++end;
+        selection.select(model->index(row, 0), model->index(end, model->columnCount() - 1));
+        row = end + 1;
+    }
+    m_Outputs->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 int CZarvexDlg::FocusedRow() const
@@ -435,7 +523,8 @@ int CZarvexDlg::GroupIndexOf(const CSortInfo* group) const
 
 void CZarvexDlg::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!IsBusy() && event->mimeData()->hasUrls()) event->acceptProposedAction();
+    // Entries dragged out of the output list are not read back in.
+    if (!IsBusy() && event->source() != m_Outputs && event->mimeData()->hasUrls()) event->acceptProposedAction();
 }
 
 void CZarvexDlg::dropEvent(QDropEvent* event)
@@ -446,7 +535,7 @@ void CZarvexDlg::dropEvent(QDropEvent* event)
         if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
     event->acceptProposedAction();
     // Reading starts after the drop has finished, outside the drag's own loop.
-    QTimer::singleShot(0, this, [this, paths] { AddInputs(paths); });
+    QTimer::singleShot(0, this, [this, paths] { DropFiles(paths); });
 }
 
 } // namespace zarvex

@@ -12,14 +12,17 @@
 
 #include <QMainWindow>
 
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 class QAction;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -31,6 +34,7 @@ class QTreeWidgetItem;
 namespace zarvex {
 
 class Engine;
+class FindSelectBox;
 class LogWindow;
 class MyCObArray;
 
@@ -72,10 +76,18 @@ public:
     // Renames the selected entries (the focused one when none is selected)
     // by dialog 500's rules; `to` is the To text. False when refused.
     bool RenameSelected(const std::string& to);
-    // Gives one output entry a new name (made valid first); an empty or
-    // unchanged name is left alone.
-    void RenameEntry(OutputEntry& entry, const std::string& oldName, std::string newName);
+    // Gives the selected entries, in order, the names of `newNames` (an empty one: no change).
+    void RenameSelectedTo(const std::vector<std::string>& newNames);
     void Rescan();
+    // Paste of clipboard text: appended to the clipboard file, which is
+    // scanned on from where its last scan ended. The parts found.
+    int PasteText(const std::string& text);
+    const std::string& ClipboardFile() const { return m_ClipboardFile; }
+    // Dropped files: a ".eml" file is read as pasted text, the others as inputs.
+    void DropFiles(const std::vector<std::string>& paths);
+    // Copy and drag out: extracts the selected entries into a new folder of
+    // their own (in busy mode) and returns the files written there.
+    std::vector<std::string> ExtractForHandOver();
 
     // Progress: an item position (negative counts as 1; (1, 1) resets) and
     // the current item's own percentage (negative hides the bar).
@@ -86,12 +98,28 @@ public:
     void BlinkErrors(int intervalMs, int ticks);
 
     QAction* Action(int id) const;
+    // Connects a command whose work is done elsewhere (the preferences
+    // dialogs, help) to its menu entry; from then on its rule enables it.
+    void SetCommandHandler(int id, std::function<void()> handler);
+    // The recent-files list, most recent first (at most four).
+    const std::vector<std::string>& RecentFiles() const { return m_Recent; }
+    // The modeless Find & Select box, once opened.
+    FindSelectBox* FindBox() const { return m_FindBox; }
+    // The properties menu of the focused entry (none while busy or without
+    // one): the four commands, a separator and the information lines.
+    std::unique_ptr<QMenu> PropertiesMenu();
+    // Opens the Find & Select box, or brings it forward.
+    void OnFind();
     QListWidget* InputList() const { return m_Inputs; }
     QTreeWidget* OutputList() const { return m_Outputs; }
     LogWindow* Log() const { return m_Log; }
     QtHost& CoreHost() { return m_Host; }
     MyCObArray& SortList() { return *m_List; }
     AppSettings& Preferences() { return m_App; }
+    // For the preferences dialogs: the run's own choices, and the settings file
+    // (sections the window does not own, such as "Association", are saved with it).
+    RunContext& Run() { return m_Run; }
+    IniFile& SettingsFile() { return m_Ini; }
     const std::vector<OutputEntry>& Entries() const { return m_Entries; }
     QString StatusText() const;
     int ProgressValue() const;
@@ -122,22 +150,29 @@ private:
     QAction* AddCommand(int id, const QString& text, const QKeySequence& key, void (CZarvexDlg::*slot)());
     void LoadSettings();
     void ApplySplitter();
-    void AddInputEntry(const std::string& path);
+    // Adds the input's row, or refreshes its size; `shownName` replaces the path's name.
+    void AddInputEntry(const std::string& path, std::string_view shownName = {});
+    std::string HandOverBase() const;
+    void UpdateClipboardState();
+    void ForgetClipboardFile();
     std::vector<int> SelectedRows() const;
+    // Selects exactly the rows marked in `on`.
+    void SelectRows(const std::vector<char>& on);
     int FocusedRow() const;
     CSortInfo* FocusedGroup() const;
     int GroupIndexOf(const CSortInfo* group) const;
     void ShowPropertiesMenu(const QPoint& at);
+    void AddRecentFile(const std::string& path);
+    void UpdateRecentMenu();
     void AfterOperation();
+    int ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw);
 
     // Command slots.
     void OnOpen();
     void OnExtract();
     void OnSaveRaw();
     void OnRename();
-    void OnRenameFromSubject();
-    void OnListDump();
-    void OnFind();
+    void OnFindNext(const QString& text, bool matchCase);
     void OnProperties();
     void OnToggleLog();
     void OnToggleToolBar();
@@ -146,6 +181,11 @@ private:
     void OnAlwaysOnTop();
     void OnAbout();
     void OnAbort();
+    void OnListDump();
+    void OnCopy();
+    void OnPaste();
+    void OnRenameFromSubject();
+    void RenameEntry(OutputEntry& e, const std::string& oldName, std::string newName);
 
     Engine& m_Engine;
     std::string m_IniPath;
@@ -171,6 +211,16 @@ private:
     QTimer* m_BlinkTimer = nullptr;
     int m_BlinkTicks = 0;
     std::map<int, QAction*> m_Actions;
+    // Commands whose work is not part of this window until a handler is set.
+    std::set<int> m_Unbuilt;
+    std::vector<std::string> m_Recent;
+    FindSelectBox* m_FindBox = nullptr;
+    // Folders of files handed to the clipboard or a drag; removed at the end.
+    std::vector<std::string> m_HandOverDirs;
+    static constexpr const char* kClipboardName = "Clipboard";
+    std::string m_ClipboardFile; // the pasted text, in the working folder
+    std::int64_t m_ClipboardPos = 0, m_ClipboardLine = 0;
+    bool m_ClipboardHasData = false;
 
     int m_Busy = 0;
     bool m_CloseWhenIdle = false;
@@ -178,6 +228,19 @@ private:
     int m_ItemIndex = 1, m_ItemCount = 1;
     int m_LastPercent = -1;
     bool m_SplitterSet = false;
+};
+
+// Keeps the window busy for one scope.
+class BusyScope
+{
+public:
+    explicit BusyScope(CZarvexDlg& w) : m_W(w) { m_W.EnterBusy(); }
+    ~BusyScope() { m_W.LeaveBusy(); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    CZarvexDlg& m_W;
 };
 
 } // namespace zarvex

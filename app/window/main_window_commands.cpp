@@ -3,11 +3,11 @@
 #include "app/engine.h"
 #include "app/program.h"
 #include "app/window/commands.h"
+#include "app/window/find_select_box.h"
+#include "app/window/list_dump_window.h"
 #include "app/window/log_window.h"
 #include "app/window/main_window.h"
 #include "app/window/prompts.h"
-#include "app/subject_rename_ini.h"
-#include "app/window/list_dump_window.h"
 #include "app/window/subject_rename_dialog.h"
 #include "model/records.h"
 #include "model/naming.h"
@@ -21,11 +21,11 @@
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QInputDialog>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
@@ -38,19 +38,6 @@ QString Q(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
-
-// Keeps the window busy for one scope.
-class BusyScope
-{
-public:
-    explicit BusyScope(CZarvexDlg& w) : m_W(w) { m_W.EnterBusy(); }
-    ~BusyScope() { m_W.LeaveBusy(); }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    CZarvexDlg& m_W;
-};
 
 } // namespace
 
@@ -77,20 +64,29 @@ void CZarvexDlg::BuildCommands()
     QMenu* file = menuBar()->addMenu("&File");
     file->addAction(AddCommand(cmd::Open, "&Open...", K(Qt::CTRL | Qt::Key_O), &CZarvexDlg::OnOpen));
     file->addAction(AddCommand(cmd::Extract, "&Extract...", K(Qt::ALT | Qt::Key_X), &CZarvexDlg::OnExtract));
-    file->addAction(AddCommand(cmd::SaveRaw, "Save Raw...", K(), &CZarvexDlg::OnSaveRaw));
+    file->addAction(AddCommand(cmd::SaveRaw, "Save Raw...\tCtrl+Shift Extract", K(), &CZarvexDlg::OnSaveRaw));
     file->addAction(AddCommand(cmd::ExtractStream, "Extract Stream...", K(), nullptr));
+    file->addSeparator();
+    for (int i = 0; i < cmd::RecentCount; ++i) {
+        QAction* recent = AddCommand(cmd::RecentFirst + i, {}, K(), nullptr);
+        connect(recent, &QAction::triggered, this, [this, i] {
+            if (i < static_cast<int>(m_Recent.size())) AddInputs({m_Recent[static_cast<std::size_t>(i)]});
+        });
+        file->addAction(recent);
+    }
     file->addSeparator();
     file->addAction(AddCommand(cmd::Exit, "E&xit", K(Qt::ALT | Qt::Key_F4), nullptr));
     connect(Action(cmd::Exit), &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu("&Edit");
-    edit->addAction(AddCommand(cmd::Paste, "&Paste", K(Qt::CTRL | Qt::Key_V), nullptr));
+    edit->addAction(AddCommand(cmd::Paste, "&Paste", K(Qt::CTRL | Qt::Key_V), &CZarvexDlg::OnPaste));
     edit->addAction(AddCommand(cmd::DeleteInputs, "&Delete", K(Qt::Key_Delete), &CZarvexDlg::DeleteSelectedInputs));
     edit->addAction(AddCommand(cmd::Clear, "&Clear", K(), &CZarvexDlg::ClearAll));
-    edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), nullptr));
+    edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), &CZarvexDlg::OnCopy));
     edit->addSeparator();
     edit->addAction(AddCommand(cmd::Rename, "&Rename...", K(Qt::Key_F2), &CZarvexDlg::OnRename));
-    edit->addAction(AddCommand(cmd::RenameFromSubject, "Rename &from Subject...", K(Qt::Key_F8), &CZarvexDlg::OnRenameFromSubject));
+    edit->addAction(AddCommand(cmd::RenameFromSubject, "Rename &from Subject...", K(Qt::Key_F8),
+                               &CZarvexDlg::OnRenameFromSubject));
     edit->addAction(AddCommand(cmd::Remove, "R&emove", K(Qt::CTRL | Qt::Key_Delete), &CZarvexDlg::RemoveSelectedOutputs));
     edit->addSeparator();
     edit->addAction(AddCommand(cmd::FindSelect, "&Find && Select", K(Qt::CTRL | Qt::Key_F), &CZarvexDlg::OnFind));
@@ -121,6 +117,12 @@ void CZarvexDlg::BuildCommands()
     help->addAction(AddCommand(cmd::HelpUsing, "&Using Help...", K(), nullptr));
     help->addSeparator();
     help->addAction(AddCommand(cmd::About, "&About...", K(), &CZarvexDlg::OnAbout));
+    // The menus show the state of the moment (the log window may have been closed by its own button).
+    for (QMenu* menu : {file, edit, view, help}) connect(menu, &QMenu::aboutToShow, this, &CZarvexDlg::UpdateCommands);
+    m_Unbuilt = {cmd::ExtractStream,
+                 cmd::Preview,       cmd::Preferences,  cmd::AdvancedPreferences, cmd::HelpContents,
+                 cmd::HelpSearch,    cmd::HelpUsing};
+    UpdateRecentMenu();
 
     // Esc stops a running operation: it must work inside the operation's own event pumping.
     AddCommand(cmd::Abort, "Stop", K(Qt::Key_Escape), &CZarvexDlg::OnAbort)->setShortcutContext(Qt::WindowShortcut);
@@ -144,7 +146,7 @@ void CZarvexDlg::UpdateCommands()
 {
     const bool idle = !IsBusy();
     const int outputs = static_cast<int>(m_Entries.size());
-    const auto selected = SelectedRows();
+    const std::vector<int> selected = SelectedRows();
     const int nSelected = static_cast<int>(selected.size());
     const bool hasInput = idle && !m_InputEntries.empty();
     const bool hasSelection = idle && nSelected > 0;
@@ -152,36 +154,61 @@ void CZarvexDlg::UpdateCommands()
     // While busy the core may be changing the records: they are not read then.
     const CSortInfo* focused = idle ? FocusedGroup() : nullptr;
     const bool extractable = hasOutput && (nSelected > 1 || (focused && IsExtractable(*focused)));
+    const bool focusedEntry = idle && outputs > 0 && m_Outputs->currentItem() != nullptr;
+    const bool copyable = hasSelection && IsExtractable(*m_Entries[static_cast<std::size_t>(selected.front())].group);
 
-    auto set = [this](int id, bool on) {
-        if (QAction* a = Action(id)) a->setEnabled(on);
+    const std::map<int, bool> rules = {
+        {cmd::Open, idle},          {cmd::Extract, extractable},   {cmd::SaveRaw, extractable},
+        {cmd::ExtractStream, idle}, {cmd::Exit, idle},             {cmd::Paste, idle && m_ClipboardHasData},
+        {cmd::DeleteInputs, hasInput}, {cmd::Clear, hasInput},     {cmd::Copy, copyable},
+        {cmd::Rename, hasSelection}, {cmd::RenameFromSubject, hasSelection}, {cmd::Remove, hasSelection},
+        {cmd::FindSelect, hasOutput}, {cmd::SelectAll, hasOutput}, {cmd::PadNumbers, hasSelection},
+        {cmd::Properties, focusedEntry}, {cmd::Preview, focusedEntry}, {cmd::Rescan, idle},
+        {cmd::Preferences, idle},   {cmd::AdvancedPreferences, idle}, {cmd::SortFiles, idle},
+        {cmd::About, idle},
     };
-    for (int id : {cmd::Open, cmd::Rescan, cmd::SortFiles, cmd::About}) set(id, idle);
-    set(cmd::Exit, idle);
-    set(cmd::Extract, extractable);
-    set(cmd::SaveRaw, extractable);
-    set(cmd::DeleteInputs, hasInput);
-    set(cmd::Clear, hasInput);
-    set(cmd::Rename, hasSelection);
-    set(cmd::Remove, hasSelection);
-    set(cmd::FindSelect, hasOutput);
-    set(cmd::SelectAll, hasOutput);
-    set(cmd::PadNumbers, hasSelection);
-    set(cmd::RenameFromSubject, hasSelection);
-    // The dump reads every record, which the core may be changing while busy.
-    set(cmd::ListDump, idle);
-    set(cmd::Properties, idle && outputs > 0 && m_Outputs->currentItem() != nullptr);
-    // Not built yet in this window: Extract Stream, Paste, Copy, Preview, the
-    // preferences dialogs and help.
-    for (int id : {cmd::ExtractStream, cmd::Paste, cmd::Copy, cmd::Preview, cmd::Preferences,
-                   cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch, cmd::HelpUsing})
-        set(id, false);
-    for (int id : {cmd::ToolBar, cmd::StatusBar, cmd::LogWindow, cmd::AlwaysOnTop, cmd::Abort}) set(id, true);
+    for (const auto& [id, action] : m_Actions) {
+        const auto rule = rules.find(id);
+        // Commands without a rule (bars, log window, always on top, help, stop, list dump) are always enabled.
+        action->setEnabled(!m_Unbuilt.contains(id) && (rule == rules.end() || rule->second));
+    }
     Action(cmd::LogWindow)->setChecked(m_Log->isVisible());
-    Action(cmd::ToolBar)->setChecked(m_ToolBar->isVisible() || (!isVisible() && m_App.core.ToolBar));
-    Action(cmd::StatusBar)->setChecked(statusBar()->isVisible() || (!isVisible() && m_App.core.StatusBar));
+    Action(cmd::ToolBar)->setChecked(!m_ToolBar->isHidden());
+    Action(cmd::StatusBar)->setChecked(!statusBar()->isHidden());
     m_ClearButton->setEnabled(hasInput);
     m_ExtractButton->setEnabled(extractable);
+}
+
+void CZarvexDlg::SetCommandHandler(int id, std::function<void()> handler)
+{
+    QAction* action = Action(id);
+    if (!action) return;
+    connect(action, &QAction::triggered, this, [this, handler = std::move(handler)] {
+        if (!IsBusy()) handler();
+    });
+    m_Unbuilt.erase(id);
+    UpdateCommands();
+}
+
+void CZarvexDlg::AddRecentFile(const std::string& path)
+{
+    std::erase(m_Recent, path);
+    m_Recent.insert(m_Recent.begin(), path);
+    if (m_Recent.size() > static_cast<std::size_t>(cmd::RecentCount)) m_Recent.resize(cmd::RecentCount);
+    UpdateRecentMenu();
+}
+
+void CZarvexDlg::UpdateRecentMenu()
+{
+    for (int i = 0; i < cmd::RecentCount; ++i) {
+        QAction* a = Action(cmd::RecentFirst + i);
+        const bool used = i < static_cast<int>(m_Recent.size());
+        a->setVisible(used);
+        if (used) {
+            QString shown = Q(ToDisplayUtf8(m_Recent[static_cast<std::size_t>(i)]));
+            a->setText(QString("&%1 %2").arg(i + 1).arg(shown.replace('&', "&&")));
+        }
+    }
 }
 
 // ------------------------------------------------------------ reading and extracting
@@ -200,6 +227,7 @@ void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
         for (const std::string& path : paths) {
             SetItemProgress(++index, static_cast<int>(paths.size()));
             const int result = AddInputFile(path, false, ctx);
+            if (result > 0) AddRecentFile(path);
             for (const std::string& scanned : ctx.inputList) AddInputEntry(scanned);
             ctx.inputList.clear();
             if (result < 0 || m_Host.AbortRequested()) break;
@@ -215,6 +243,12 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
     std::vector<int> rows = SelectedRows();
     if (rows.empty())
         for (int i = 0; i < static_cast<int>(m_Entries.size()); ++i) rows.push_back(i);
+    if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
+    return ExtractRows(rows, folder, saveRaw);
+}
+
+int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw)
+{
     // Work from record pointers: extraction may change the list's order.
     std::vector<std::pair<CSortInfo*, CFInfo*>> chosen;
     for (int row : rows) chosen.emplace_back(m_Entries[row].group, m_Entries[row].named);
@@ -222,9 +256,9 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
     {
         BusyScope busy(*this);
         m_Host.ClearAbort();
-        if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
         int answer = answer::Ask;
-        (void)saveRaw;
+        m_Run.SaveRaw = saveRaw;
+        m_Run.RecursiveDecoding = true;
         int index = 0;
         for (const auto& [group, named] : chosen) {
             SetItemProgress(++index, static_cast<int>(chosen.size()));
@@ -260,14 +294,25 @@ void CZarvexDlg::OnOpen()
 void CZarvexDlg::OnExtract()
 {
     if (IsBusy()) return;
+    // Ctrl+Shift with Extract is Save Raw; Shift alone extracts into the current folder at once.
+    const Qt::KeyboardModifiers keys =
+        QApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
+    const bool raw = keys == (Qt::ControlModifier | Qt::ShiftModifier);
+    if (keys == Qt::ShiftModifier && !m_App.Dirs[0].empty()) {
+        ExtractTo(m_App.Dirs[0]);
+        return;
+    }
     const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
     const QString folder = QFileDialog::getExistingDirectory(this, "Extract to folder", start);
-    if (!folder.isEmpty()) ExtractTo(folder.toStdString());
+    if (!folder.isEmpty()) ExtractTo(folder.toStdString(), raw);
 }
 
 void CZarvexDlg::OnSaveRaw()
 {
-    OnExtract();
+    if (IsBusy()) return;
+    const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
+    const QString folder = QFileDialog::getExistingDirectory(this, "Save Raw to folder", start);
+    if (!folder.isEmpty()) ExtractTo(folder.toStdString(), true);
 }
 
 // ------------------------------------------------------------ list commands
@@ -280,6 +325,7 @@ void CZarvexDlg::ClearAll()
     m_Inputs->clear();
     m_InputEntries.clear();
     m_List->RemoveAll();
+    ForgetClipboardFile();
     m_Cl = CommandLine{};
     m_Log->Clear();
     SetStatusText(cmd::kReady);
@@ -289,12 +335,15 @@ void CZarvexDlg::ClearAll()
 void CZarvexDlg::DeleteSelectedInputs()
 {
     if (IsBusy()) return;
+    // Records go before the list is rebuilt: the lists keep quiet meanwhile.
+    const QSignalBlocker quietInputs(m_Inputs), quietOutputs(m_Outputs);
     bool any = false;
     for (int row = m_Inputs->count() - 1; row >= 0; --row) {
         QListWidgetItem* item = m_Inputs->item(row);
         if (!item->isSelected()) continue;
         const std::string path = item->data(Qt::UserRole + 1).toString().toStdString();
         m_List->RemoveInputFile(path);
+        if (path == m_ClipboardFile) ForgetClipboardFile();
         std::erase_if(m_InputEntries, [&](const InputEntry& e) { return e.path == path; });
         delete m_Inputs->takeItem(row);
         any = true;
@@ -311,6 +360,7 @@ void CZarvexDlg::RemoveSelectedOutputs()
         QApplication::beep();
         return;
     }
+    const QSignalBlocker quiet(m_Outputs);
     // Take each entry out of its record; records are looked up again each
     // time because a removal may delete one.
     std::vector<std::tuple<CSortInfo*, CFInfo*, std::string>> removals;
@@ -331,18 +381,17 @@ void CZarvexDlg::RemoveSelectedOutputs()
 
 int CZarvexDlg::FindAndSelect(const std::string& text, bool matchCase)
 {
-    int count = 0;
-    QTreeWidgetItem* first = nullptr;
-    for (int row = 0; row < m_Outputs->topLevelItemCount(); ++row) {
+    int count = 0, first = -1;
+    std::vector<char> hits(m_Entries.size());
+    for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const OutputEntry& e = m_Entries[row];
-        const bool hit = (e.group->m_Status & GS_MASK) != 0 && FindMatches(EntryName(e.text), text, matchCase);
-        QTreeWidgetItem* item = m_Outputs->topLevelItem(row);
-        item->setSelected(hit);
-        if (hit && !first) first = item;
-        count += hit;
+        hits[row] = (e.group->m_Status & GS_MASK) != 0 && FindMatches(EntryName(e.text), text, matchCase);
+        if (hits[row] && first < 0) first = static_cast<int>(row);
+        count += hits[row];
     }
-    if (first)
-        m_Outputs->scrollToItem(first, QAbstractItemView::PositionAtTop);
+    SelectRows(hits);
+    if (first >= 0)
+        m_Outputs->scrollToItem(m_Outputs->topLevelItem(first), QAbstractItemView::PositionAtTop);
     else
         QApplication::beep();
     UpdateCommands();
@@ -351,20 +400,38 @@ int CZarvexDlg::FindAndSelect(const std::string& text, bool matchCase)
 
 void CZarvexDlg::OnFind()
 {
-    if (IsBusy()) return;
-    bool ok = false;
-    const QString text = QInputDialog::getText(this, "Find & Select", "Fi&nd what:", QLineEdit::Normal, {}, &ok);
-    if (ok) FindAndSelect(text.toStdString(), false);
+    if (!m_FindBox) {
+        m_FindBox = new FindSelectBox(this);
+        m_FindBox->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_FindBox, &FindSelectBox::FindNext, this, &CZarvexDlg::OnFindNext);
+        connect(m_FindBox, &QObject::destroyed, this, [this] { m_FindBox = nullptr; });
+    }
+    m_FindBox->show();
+    m_FindBox->raise();
+    m_FindBox->activateWindow();
+}
+
+void CZarvexDlg::OnFindNext(const QString& text, bool matchCase)
+{
+    if (IsBusy()) {
+        // The list belongs to the running operation: the overlay comes forward instead.
+        if (m_Overlay) m_Overlay->raise();
+        m_FindBox->raise();
+        return;
+    }
+    FindAndSelect(text.toStdString(), matchCase);
 }
 
 void CZarvexDlg::SelectAllComplete()
 {
     if (IsBusy()) return;
     BusyScope busy(*this);
-    for (int row = 0; row < m_Outputs->topLevelItemCount(); ++row) {
+    std::vector<char> complete(m_Entries.size());
+    for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const int status = m_Entries[row].group->m_Status & GS_MASK;
-        m_Outputs->topLevelItem(row)->setSelected(status != GS_CHANGED && status != GS_MISSING);
+        complete[row] = status != GS_CHANGED && status != GS_MISSING;
     }
+    SelectRows(complete);
 }
 
 void CZarvexDlg::PadPartNumbers()
@@ -400,6 +467,34 @@ void CZarvexDlg::RenameEntry(OutputEntry& e, const std::string& oldName, std::st
     if (!part) return;
     e.group->ReplaceName(oldName, newName);
     e.group->RenameAll(part, newName);
+}
+
+void CZarvexDlg::RenameSelectedTo(const std::vector<std::string>& newNames)
+{
+    if (IsBusy()) return;
+    const std::vector<int> rows = SelectedRows();
+    for (std::size_t i = 0; i < rows.size() && i < newNames.size(); ++i) {
+        OutputEntry& e = m_Entries[static_cast<std::size_t>(rows[i])];
+        RenameEntry(e, std::string(EntryName(e.text)), newNames[i]);
+    }
+    m_List->InvalidateGroupIndex();
+    RebuildOutputList(false);
+}
+
+void CZarvexDlg::OnRenameFromSubject()
+{
+    if (IsBusy()) return;
+    std::vector<RenameSource> rows;
+    for (int row : SelectedRows()) {
+        const OutputEntry& e = m_Entries[static_cast<std::size_t>(row)];
+        const CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
+        if (!part) return;
+        rows.push_back({std::string(EntryName(e.text)), part->m_FullSubj.empty() ? part->m_Subject : part->m_FullSubj,
+                        part->m_From, part->m_Time});
+    }
+    if (rows.empty()) return;
+    SubjectRenameDialog dialog(this, std::move(rows), m_Ini, m_App.core);
+    if (dialog.exec() == QDialog::Accepted) RenameSelectedTo(dialog.Results());
 }
 
 bool CZarvexDlg::RenameSelected(const std::string& to)
@@ -438,42 +533,6 @@ void CZarvexDlg::OnRename()
     if (dialog.exec() == QDialog::Accepted) RenameSelected(dialog.To());
 }
 
-void CZarvexDlg::OnRenameFromSubject()
-{
-    if (IsBusy()) return;
-    const std::vector<int> rows = SelectedRows();
-    if (rows.empty()) return;
-    std::vector<RenameSource> sources;
-    for (int row : rows) {
-        const OutputEntry& e = m_Entries[row];
-        const CFInfo* part = e.named ? e.named : (e.group->GetSize() ? e.group->GetAt(0) : nullptr);
-        RenameSource source{std::string(EntryName(e.text)), "", "", 0};
-        if (part) {
-            source.subject = part->GetFullSubj().empty() ? part->GetSubject() : part->GetFullSubj();
-            source.from = part->GetFrom();
-            source.time = part->GetTime();
-        }
-        sources.push_back(std::move(source));
-    }
-    SubjectRenameDialog dialog(this, sources, LoadSubjectRename(m_Ini), m_App.core);
-    if (dialog.exec() != QDialog::Accepted) return;
-    StoreSubjectRename(dialog.Options(), m_Ini);
-    // Empty results are left alone; the entries are renamed before the list is rebuilt.
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        if (!dialog.Results()[i].empty()) RenameEntry(m_Entries[rows[i]], sources[i].fileName, dialog.Results()[i]);
-    m_List->InvalidateGroupIndex();
-    RebuildOutputList(false);
-    m_Outputs->setFocus();
-}
-
-void CZarvexDlg::OnListDump()
-{
-    if (IsBusy()) return;
-    ListDumpWindow dump(this, *m_List, m_Ini);
-    dump.exec();
-    dump.StorePosition(m_Ini);
-}
-
 void CZarvexDlg::Rescan()
 {
     if (IsBusy()) return;
@@ -483,28 +542,39 @@ void CZarvexDlg::Rescan()
 
 // ------------------------------------------------------------ properties and menus
 
-void CZarvexDlg::ShowPropertiesMenu(const QPoint& at)
+std::unique_ptr<QMenu> CZarvexDlg::PropertiesMenu()
 {
-    if (IsBusy()) return;
+    if (IsBusy()) return nullptr;
     const int row = FocusedRow();
-    if (row < 0 || row >= static_cast<int>(m_Entries.size())) return;
+    if (row < 0 || row >= static_cast<int>(m_Entries.size())) return nullptr;
     const OutputEntry entry = m_Entries[row];
-    QMenu menu(this);
-    menu.addAction(Action(cmd::Copy));
-    menu.addAction(Action(cmd::Remove));
-    menu.addAction(Action(cmd::Rename));
-    menu.addAction(Action(cmd::Extract));
-    menu.addSeparator();
+    UpdateCommands();
+    auto menu = std::make_unique<QMenu>(this);
+    for (const auto& [text, id] : std::initializer_list<std::pair<const char*, int>>{
+             {"&Extract", cmd::Extract}, {"Re&name", cmd::Rename}, {"&Remove", cmd::Remove}, {"&Copy", cmd::Copy}}) {
+        QAction* command = Action(id);
+        QAction* item = menu->addAction(text);
+        item->setData(id);
+        item->setEnabled(command->isEnabled());
+        connect(item, &QAction::triggered, command, &QAction::trigger);
+    }
+    menu->addSeparator();
     for (const PropertyLine& line : PropertyLines(*entry.group, entry.named)) {
-        QAction* a = menu.addAction(Q(ToDisplayUtf8(line.text)));
+        QAction* a = menu->addAction(Q(ToDisplayUtf8(line.text)));
         const int id = line.itemId;
+        a->setData(id);
         connect(a, &QAction::triggered, this, [this, entry, id] {
             if (GroupIndexOf(entry.group) < 0) return;
             const std::string text = PropertyClipboardText(*entry.group, entry.named, id);
             if (!text.empty()) QApplication::clipboard()->setText(Q(ToDisplayUtf8(text)));
         });
     }
-    menu.exec(at);
+    return menu;
+}
+
+void CZarvexDlg::ShowPropertiesMenu(const QPoint& at)
+{
+    if (const auto menu = PropertiesMenu()) menu->exec(at);
 }
 
 void CZarvexDlg::OnProperties()
@@ -532,15 +602,15 @@ void CZarvexDlg::OnToggleLog()
 
 void CZarvexDlg::OnToggleToolBar()
 {
-    m_ToolBar->setVisible(!m_ToolBar->isVisible());
-    m_App.core.ToolBar = m_ToolBar->isVisible();
+    m_App.core.ToolBar = m_ToolBar->isHidden();
+    m_ToolBar->setVisible(m_App.core.ToolBar);
     UpdateCommands();
 }
 
 void CZarvexDlg::OnToggleStatusBar()
 {
-    statusBar()->setVisible(!statusBar()->isVisible());
-    m_App.core.StatusBar = statusBar()->isVisible();
+    m_App.core.StatusBar = statusBar()->isHidden();
+    statusBar()->setVisible(m_App.core.StatusBar);
     UpdateCommands();
 }
 
@@ -562,10 +632,21 @@ void CZarvexDlg::OnAlwaysOnTop()
 
 void CZarvexDlg::OnAbout()
 {
-    QMessageBox::about(this, "About Zarvex",
+    QMessageBox::about(this, QString("Zarvex %1").arg(Q(kVersion)),
                        QString("Zarvex %1\n\nFinds, assembles and decodes binary files sent as text in mail and news "
                                "(UU, XX, Base64, yEnc, BinHex, Quoted-Printable, BNews, faces).")
                            .arg(Q(kVersion)));
+}
+
+void CZarvexDlg::OnListDump()
+{
+    // The records may be changing while an operation runs.
+    if (IsBusy()) {
+        QApplication::beep();
+        return;
+    }
+    ListDumpWindow dump(this, *m_List, m_Ini);
+    dump.exec();
 }
 
 void CZarvexDlg::OnAbort()

@@ -90,11 +90,16 @@ int AskPrompt(QWidget* parent, Prompt prompt, std::string_view subject)
                                {"S&kip All", button::NoToAll},
                                {"&Cancel", button::Cancel}},
                               button::No);
+    case Prompt::RecursiveFound:
+        return AskWithButtons(parent, "Zarvex", PromptText(prompt, subject),
+                              {{"&Yes", button::Yes}, {"&No", button::No}}, button::Yes);
     default: break;
     }
     const bool withCancel =
         prompt == Prompt::DuplicateInput || prompt == Prompt::NoFindings || prompt == Prompt::FileError;
-    const QMessageBox::Icon icon = prompt == Prompt::NoFindings ? QMessageBox::Information : QMessageBox::Warning;
+    const bool information = prompt == Prompt::NoFindings || prompt == Prompt::ClipboardNameDiffers ||
+                             prompt == Prompt::ClipboardMultiple || prompt == Prompt::TooDeeplyNested;
+    const QMessageBox::Icon icon = information ? QMessageBox::Information : QMessageBox::Warning;
     QMessageBox box(icon, "Zarvex", PromptText(prompt, subject),
                     withCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok, parent);
     QApplication::beep();

@@ -38,6 +38,11 @@ void QtHost::Beep()
     if (!m_Silent) QApplication::beep();
 }
 
+bool QtHost::ShiftKeyDown() const
+{
+    return (QApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0;
+}
+
 int QtHost::Ask(Prompt prompt, std::string_view subject)
 {
     if (m_Silent) {

@@ -24,6 +24,7 @@ public:
     void SetStatus(std::string_view text) override;
     bool Silent() const override { return m_Silent; }
     void Beep() override;
+    bool ShiftKeyDown() const override;
     int Ask(Prompt prompt, std::string_view subject) override;
     void FlashProgress() override;
     std::string ChooseAppendTarget(std::string_view suggestedName) override;

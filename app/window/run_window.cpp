@@ -2,24 +2,40 @@
 
 #include "app/command_line.h"
 #include "app/core_engine.h"
+#include "app/desktop/desktop_files.h"
+#include "app/ini_location.h"
+#include "app/server/command_client.h"
+#include "app/window/desktop_shell.h"
 #include "app/window/main_window.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 namespace zarvex {
 
-int RunWindow(int& argc, char** argv, const CommandLine& cl, const std::string& iniPath)
+int RunWindow(int& argc, char** argv, const CommandLine& cl, const IniLocation& ini)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Zarvex");
+    QApplication::setWindowIcon(QIcon::fromTheme("zarvex"));
+    // A program run from its build folder makes itself known to the desktop;
+    // a portable or installed one leaves the user's folders alone.
+    const DesktopPaths paths = DesktopPaths::FromProcess();
+    const std::string program = ProgramPath();
+    if (!ini.portable && !program.empty() && !IsInstalledProgram(program))
+        RegisterDesktopFiles(paths, program);
+
     CoreEngine engine;
-    CZarvexDlg window(engine, iniPath, cl);
+    CZarvexDlg window(engine, ini.path, cl);
     window.CoreHost().SetSilent(cl.silent);
+    auto* shell = new DesktopShell(window, engine, cl, paths, ini.path);
+    shell->ListenForCommands(CommandSocketPath());
     if (window.Preferences().Minimized)
         window.showMinimized();
     else
         window.show();
+    // The deferred start-up step: the command line's log file and files.
     QTimer::singleShot(0, &window, &CZarvexDlg::StartUp);
     return app.exec();
 }

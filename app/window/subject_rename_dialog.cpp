@@ -1,5 +1,7 @@
 #include "app/window/subject_rename_dialog.h"
 
+#include "app/ini_file.h"
+#include "app/window/window_position.h"
 #include "text/display_text.h"
 
 #include <QCheckBox>
@@ -16,110 +18,119 @@
 namespace zarvex {
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(ToDisplayUtf8(text)); }
-
-struct FlagControl
+QString Q(std::string_view s)
 {
-    const char* label;
-    bool SubjectRenameOptions::*flag;
-};
+    const std::string shown = ToDisplayUtf8(s);
+    return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
+}
 
-constexpr FlagControl kFlagControls[] = {
-    {"Remove text in \"&< >\"", &SubjectRenameOptions::RemoveAngleBrackets},
-    {"Remove text in \"&[ ]\"", &SubjectRenameOptions::RemoveSquareBrackets},
-    {"Remove text in \"&{ }\"", &SubjectRenameOptions::RemoveCurlyBrackets},
-    {"Remove text in \"&( )\"", &SubjectRenameOptions::RemoveSquareParens},
-    {"Remove &multiple spaces", &SubjectRenameOptions::RemoveSpaces},
-    {"Remove &Filename(s)", &SubjectRenameOptions::RemoveFilename},
-    {"Remove &Trailing Digits", &SubjectRenameOptions::RemoveTrailingDigits},
-    {"&Append Filename", &SubjectRenameOptions::AddFilename},
-};
-
-struct TextControl
-{
-    const char* label;
-    std::string SubjectRenameOptions::*text;
-};
-
-constexpr TextControl kTextControls[] = {
-    {"&Use Character Range (1-10,20-):", &SubjectRenameOptions::StartingPosition},
-    {"&Drop Characters:", &SubjectRenameOptions::RemoveChars},
-    {"Remove &Pattern: (special. #,<>,? )", &SubjectRenameOptions::RemovePattern},
-    {"&Substitutions: [%s %f %d %a %#]", &SubjectRenameOptions::NameFormat},
-};
-
-constexpr const char* kLegend = "%s = subject    %f  = filename    %m = month    %d = day    %y = year\n"
-                                "%h = hour    %n = minute    %c = second    %a = author    %# = number";
+constexpr const char* kLegend = "%s = subject, %f  = filename, %m = month, %d = day, %y = year, %h = hour, "
+                                "%n = minute, %c = second, %a = author, %# = number";
 
 } // namespace
 
-SubjectRenameDialog::SubjectRenameDialog(QWidget* parent, std::vector<RenameSource> rows,
-                                         const SubjectRenameOptions& options, const Settings& settings)
-    : QDialog(parent), m_Rows(std::move(rows)), m_Options(options), m_Settings(settings)
+SubjectRenameDialog::SubjectRenameDialog(QWidget* parent, std::vector<RenameSource> rows, IniFile& ini,
+                                         const Settings& settings)
+    : QDialog(parent), m_Rows(std::move(rows)), m_Ini(ini), m_Settings(settings),
+      m_Rules(LoadSubjectRename(ini)), m_List(new QTreeWidget(this))
 {
     setWindowTitle("Rename from Subject");
-    auto* layout = new QVBoxLayout(this);
-
-    auto* flags = new QGridLayout;
-    int i = 0;
-    for (const FlagControl& c : kFlagControls) {
-        auto* box = new QCheckBox(c.label, this);
-        box->setChecked(m_Options.*c.flag);
+    setSizeGripEnabled(true);
+    auto* checks = new QGridLayout;
+    const std::pair<const char*, bool SubjectRenameOptions::*> flags[] = {
+        {"Remove text in \"&< >\"", &SubjectRenameOptions::RemoveAngleBrackets},
+        {"Remove text in \"&[ ]\"", &SubjectRenameOptions::RemoveSquareBrackets},
+        {"Remove text in \"&{ }\"", &SubjectRenameOptions::RemoveCurlyBrackets},
+        {"Remove text in \"&( )\"", &SubjectRenameOptions::RemoveSquareParens},
+        {"Remove &multiple spaces", &SubjectRenameOptions::RemoveSpaces},
+        {"&Append Filename", &SubjectRenameOptions::AddFilename},
+        {"Remove &Filename(s)", &SubjectRenameOptions::RemoveFilename},
+        {"Remove &Trailing Digits", &SubjectRenameOptions::RemoveTrailingDigits},
+    };
+    for (const auto& [label, flag] : flags) {
+        auto* box = new QCheckBox(label, this);
+        checks->addWidget(box, static_cast<int>(m_Checks.size()) / 4, static_cast<int>(m_Checks.size()) % 4);
+        m_Checks.emplace_back(box, flag);
         connect(box, &QCheckBox::toggled, this, &SubjectRenameDialog::Refresh);
-        flags->addWidget(box, i % 4, i / 4);
-        m_Flags.emplace_back(box, c.flag);
-        ++i;
     }
-    layout->addLayout(flags);
-
-    auto* texts = new QFormLayout;
-    for (const TextControl& c : kTextControls) {
-        auto* edit = new QLineEdit(QString::fromStdString(m_Options.*c.text), this);
+    auto* form = new QFormLayout;
+    const std::pair<const char*, std::string SubjectRenameOptions::*> texts[] = {
+        {"&Use Character Range (1-10,20-):", &SubjectRenameOptions::StartingPosition},
+        {"&Drop Characters:", &SubjectRenameOptions::RemoveChars},
+        {"Remove &Pattern: (special. #,<>,? )", &SubjectRenameOptions::RemovePattern},
+        {"&Substitutions: [%s %f %d %a %#]", &SubjectRenameOptions::NameFormat},
+    };
+    for (const auto& [label, text] : texts) {
+        auto* edit = new QLineEdit(this);
+        form->addRow(label, edit);
+        m_Texts.emplace_back(edit, text);
         connect(edit, &QLineEdit::textChanged, this, &SubjectRenameDialog::Refresh);
-        auto* label = new QLabel(c.label, this);
-        label->setBuddy(edit);
-        texts->addRow(label, edit);
-        m_Texts.emplace_back(edit, c.text);
     }
-    layout->addLayout(texts);
-    layout->addWidget(new QLabel(kLegend, this));
-
-    m_List = new QTreeWidget(this);
     m_List->setColumnCount(3);
     m_List->setHeaderLabels({"Original filename", "Subject", "Renamed filename"});
     m_List->setRootIsDecorated(false);
-    m_List->header()->setSectionResizeMode(QHeaderView::Interactive);
-    layout->addWidget(m_List, 1);
-
+    m_List->header()->setSectionResizeMode(QHeaderView::Stretch);
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton("Rename", QDialogButtonBox::AcceptRole)->setDefault(true);
+    buttons->addButton("Rename", QDialogButtonBox::AcceptRole);
     buttons->addButton(QDialogButtonBox::Cancel);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SubjectRenameDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(checks);
+    layout->addLayout(form);
+    auto* legend = new QLabel(kLegend, this);
+    legend->setWordWrap(true);
+    layout->addWidget(legend);
+    layout->addWidget(m_List, 1);
     layout->addWidget(buttons);
-
+    setMinimumSize(560, 360);
     resize(760, 480);
+    RestoreCoordinates(*this, m_Ini, "SubjectRename");
+    SetRules(m_Rules);
+}
+
+SubjectRenameDialog::~SubjectRenameDialog() = default;
+
+void SubjectRenameDialog::SetRules(const SubjectRenameOptions& rules)
+{
+    m_Rules = rules;
+    for (const auto& [box, flag] : m_Checks) {
+        const QSignalBlocker quiet(box);
+        box->setChecked(m_Rules.*flag);
+    }
+    for (const auto& [edit, text] : m_Texts) {
+        const QSignalBlocker quiet(edit);
+        edit->setText(QString::fromStdString(m_Rules.*text));
+    }
     Refresh();
 }
 
 void SubjectRenameDialog::ReadControls()
 {
-    for (const auto& [box, flag] : m_Flags)
-        m_Options.*flag = box->isChecked();
+    for (const auto& [box, flag] : m_Checks)
+        m_Rules.*flag = box->isChecked();
     for (const auto& [edit, text] : m_Texts)
-        m_Options.*text = edit->text().toStdString();
+        m_Rules.*text = edit->text().toStdString();
 }
 
 void SubjectRenameDialog::Refresh()
 {
     ReadControls();
-    m_Results.clear();
     m_List->clear();
-    int number = 1; // "%#" counts the rows of each refresh from 1
+    m_Results.clear();
+    int number = 1; // "%#" counts from 1 at every refresh
     for (const RenameSource& row : m_Rows) {
-        m_Results.push_back(BuildName(row, m_Options, m_Settings, number));
-        new QTreeWidgetItem(m_List, {Q(row.fileName), Q(row.subject), Q(m_Results.back())});
+        m_Results.push_back(BuildName(row, m_Rules, m_Settings, number));
+        m_List->addTopLevelItem(new QTreeWidgetItem({Q(row.fileName), Q(row.subject), Q(m_Results.back())}));
     }
+}
+
+void SubjectRenameDialog::accept()
+{
+    ReadControls();
+    StoreSubjectRename(m_Rules, m_Ini);
+    StoreCoordinates(*this, m_Ini, "SubjectRename");
+    QDialog::accept();
 }
 
 } // namespace zarvex

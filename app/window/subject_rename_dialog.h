@@ -1,12 +1,13 @@
-// "Rename from Subject" (dialog 1200): the rules of model/subject_rename.h
-// with a list of the current name, the subject and the result of each
-// selected output file, refreshed on every change of an option.
+// The "Rename from Subject" dialog: the rules of section "SubjectRename"
+// as controls, and for each selected output file its name, its subject and
+// the name the rules build, refreshed on every change.
 #pragma once
 
-#include "model/subject_rename.h"
+#include "app/subject_rename_ini.h"
 
 #include <QDialog>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,33 +17,34 @@ class QTreeWidget;
 
 namespace zarvex {
 
+class IniFile;
 struct Settings;
 
 class SubjectRenameDialog : public QDialog
 {
     Q_OBJECT
 public:
-    SubjectRenameDialog(QWidget* parent, std::vector<RenameSource> rows, const SubjectRenameOptions& options,
+    // Reads the rules and the place of the dialog from `ini`; "Rename" writes them back.
+    SubjectRenameDialog(QWidget* parent, std::vector<RenameSource> rows, IniFile& ini,
                         const Settings& settings);
-
-    const SubjectRenameOptions& Options() const { return m_Options; }
-    // The new name of each row, in the order given (empty: left alone).
+    ~SubjectRenameDialog() override;
+    // The new name of each row (empty: none).
     const std::vector<std::string>& Results() const { return m_Results; }
-    // The list control, for tests.
-    QTreeWidget* List() const { return m_List; }
+    void SetRules(const SubjectRenameOptions& rules);
+    void accept() override;
 
 private:
     void ReadControls();
     void Refresh();
 
     std::vector<RenameSource> m_Rows;
-    SubjectRenameOptions m_Options;
-    const Settings& m_Settings;
     std::vector<std::string> m_Results;
-
-    std::vector<std::pair<QCheckBox*, bool SubjectRenameOptions::*>> m_Flags;
+    IniFile& m_Ini;
+    const Settings& m_Settings;
+    SubjectRenameOptions m_Rules;
+    std::vector<std::pair<QCheckBox*, bool SubjectRenameOptions::*>> m_Checks;
     std::vector<std::pair<QLineEdit*, std::string SubjectRenameOptions::*>> m_Texts;
-    QTreeWidget* m_List = nullptr;
+    QTreeWidget* m_List;
 };
 
 } // namespace zarvex

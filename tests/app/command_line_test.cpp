@@ -16,7 +16,8 @@ std::string Summary(const CommandLine& cl)
 {
     std::string s;
     const std::pair<bool, char> flags[] = {{cl.extract, 'x'}, {cl.uninstall, 'u'}, {cl.readClipboard, 'c'},
-                                           {cl.silent, 's'},  {cl.help, 'h'},      {cl.version, 'v'}};
+                                           {cl.silent, 's'},  {cl.help, 'h'},      {cl.version, 'v'},
+                                           {cl.saveRaw, 'r'}};
     for (const auto& [on, c] : flags)
         if (on) s += c;
     if (cl.hasOutDir) s += " out=" + cl.outDir;
@@ -55,7 +56,8 @@ TEST(CommandLineArgs, EachArgumentIsOneTokenWithGnuSpellingsUnknownsAndDoubleDas
         {{"my mail.txt", "/EXTRACT", "/OutDir=out dir", "/Silent"}, "xs out=out dir files:[my mail.txt]"},
         {{"/extracted/x.txt", "/silentnight.txt", "/"}, " files:[/extracted/x.txt][/silentnight.txt][/]"},
         {{"--extract", "--outdir=o", "--report=r", "--listdump=d", "--logfile=-", "--readclipboard", "--uninstall",
-          "--silent", "--help", "--version", "in.txt"}, "xucshv out=o report=r dump=d log=- files:[in.txt]"},
+          "--silent", "--help", "--version", "--save-raw", "in.txt"}, "xucshvr out=o report=r dump=d log=- files:[in.txt]"},
+        {{"/save-raw"}, " files:[/save-raw]"},
         {{"--outdir", "my out", "--report", "r.txt", "a.txt", "--logfile"}, " out=my out report=r.txt files:[a.txt] missing:[--logfile]"},
         {{"--frobnicate", "--extract", "a.txt"}, "x files:[a.txt] unknown:[--frobnicate]"},
         {{"/outdir=", "--report="}, " missing:[/outdir=][--report=]"},

@@ -136,6 +136,16 @@ TEST_F(EndToEnd, BeginBeforeBase64SwitchesMimeTextOffForTheRunOnly)
     EXPECT_EQ(RegularFiles(next).size(), 2u);
 }
 
+TEST_F(EndToEnd, SaveRawWritesTheUndecodedFileThatDecodesAgain)
+{
+    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture));
+    const std::string out = MakeFolder("out"), again = MakeFolder("again");
+    EXPECT_EQ(Run({"--extract", "--save-raw", "--outdir=" + out, in}).status, 1);
+    EXPECT_EQ(RegularFiles(out), std::vector<std::string>{out + "/picture.dat.uu"});
+    EXPECT_EQ(Run({"--extract", "--outdir=" + again, out + "/picture.dat.uu"}).status, 1);
+    EXPECT_BYTES_EQ(picture, test::ReadFile(again + "/picture.dat"));
+}
+
 TEST_F(EndToEnd, QuotedNameWithBlanksAndOutdirStar)
 {
     MakeFolder("my mail");
@@ -312,7 +322,7 @@ public:
     }
     void Evaluate(MyCObArray& l) override { m_Core.Evaluate(l); }
     int Extract(MyCObArray& l, int g, CFInfo* part, const std::string& folder, int& answer, const Settings& s,
-                const RunContext& r, Host& h) override
+                RunContext& r, Host& h) override
     {
         Signalling host(h, *this);
         return m_Core.Extract(l, g, part, folder, answer, s, r, host);

@@ -40,7 +40,7 @@ public:
     }
     void Evaluate(MyCObArray&) override { ++evaluations; }
     int Extract(MyCObArray& list, int group, CFInfo* part, const std::string& folder, int& answer, const Settings&,
-                const RunContext&, Host&) override
+                RunContext&, Host&) override
     {
         answers.push_back(answer);
         const std::string& name = part->m_DestFile;

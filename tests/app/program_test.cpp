@@ -49,14 +49,13 @@ TEST_F(Program, HelpVersionAndRunsThatNeedTheWindowTouchNoSettings)
 {
     EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(out.str().find("--extract"), std::string::npos);
+    EXPECT_NE(out.str().find("--save-raw"), std::string::npos);
     EXPECT_TRUE(err.str().empty());
     EXPECT_EQ(Run({"--version"}), 0);
     EXPECT_EQ(out.str(), "zarvex 0.1.0\n");
     EXPECT_EQ(Run({In("a.bin\n")}), kExitNeedsDesktop);
     EXPECT_NE(err.str().find("--extract"), std::string::npos);
     EXPECT_EQ(Run({}), kExitNeedsDesktop);
-    EXPECT_EQ(Run({"/uninstall", "/extract"}), kExitNeedsDesktop);
-    EXPECT_NE(err.str().find("--uninstall"), std::string::npos);
     EXPECT_TRUE(engine.scanned.empty());
     EXPECT_FALSE(test::FileExists(iniPath));
 }

@@ -54,6 +54,7 @@ public:
     void Log(std::string_view text) override { log += text; }
     void SetStatus(std::string_view text) override { status = text; }
     bool Silent() const override { return silent; }
+    bool ShiftKeyDown() const override { return shift; }
     void Beep() override { ++beeps; }
     int Ask(Prompt prompt, std::string_view subject) override
     {
@@ -89,7 +90,7 @@ public:
     int fallback = button::No;
     std::function<void(const std::string&)> onOutputCreated; // runs inside OutputCreated
     std::function<void()> onPump;                             // runs inside PumpMessages
-    bool silent = false, abort = false, quit = false;
+    bool silent = false, abort = false, quit = false, shift = false;
     std::string appendTarget, log, status;
     double lastProgress = 0;
     int pumps = 0, beeps = 0, chooseDuplicate = 0;
@@ -260,8 +261,11 @@ protected:
             std::vector<CFInfo*> named = list[g]->m_Named;
             if (named.empty()) named.push_back(nullptr);
             for (CFInfo* part : named)
-                written += engine.ExtractOutputFile({.part = part, .index = g, .outDir = outDir, .answerState = &state}) ==
-                           extract_result::Written;
+                written += engine.ExtractOutputFile({.part = part,
+                                                     .index = g,
+                                                     .outDir = outDir,
+                                                     .answerState = &state,
+                                                     .saveRaw = run.SaveRaw}) == extract_result::Written;
         }
         return written;
     }

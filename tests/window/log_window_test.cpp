@@ -71,6 +71,21 @@ TEST(LogWindow, ASelectionInTheMiddleStaysWhileTextArrives)
     EXPECT_EQ(log.View()->textCursor().position(), log.View()->document()->characterCount() - 1);
 }
 
+TEST(LogWindow, FindHonoursCaseWholeWordsAndDirection)
+{
+    LogWindow log;
+    log.Append("Part one\r\npartial two\r\nPART three\r\n");
+    auto found = [&] { return log.View()->textCursor().selectionStart(); };
+    log.View()->moveCursor(QTextCursor::Start); // the search starts at the selection
+    ASSERT_TRUE(log.FindNext("part", false, true, false));
+    EXPECT_EQ(found(), 0);
+    ASSERT_TRUE(log.FindNext("part", false, true, false)); // "partial" is no whole word
+    EXPECT_EQ(found(), Find(log, "PART"));
+    EXPECT_FALSE(log.FindNext("part", true, false, false));
+    ASSERT_TRUE(log.FindNext("part", true, false, true)); // upwards
+    EXPECT_EQ(found(), Find(log, "partial"));
+}
+
 TEST(LogWindow, AFullViewDropsWholeLinesFromTheTop)
 {
     LogWindow log;

@@ -1,10 +1,17 @@
 #include "app/window/commands.h"
+#include "app/window/find_select_box.h"
+#include "app/window/list_dump_window.h"
 #include "app/window/log_window.h"
+#include "app/window/subject_rename_dialog.h"
 #include "model/records.h"
 #include "window_fixture.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QTest>
 #include <QTextEdit>
@@ -33,8 +40,13 @@ std::string ManyPostings(int count)
 TEST_F(WindowTest, CommandsFollowTheListsTheSelectionAndBusyMode)
 {
     EXPECT_TRUE(Enabled(*window, cmd::Open));
-    for (int id : {cmd::Extract, cmd::Clear, cmd::DeleteInputs, cmd::Rename, cmd::Remove, cmd::FindSelect})
+    for (int id : {cmd::Extract, cmd::Clear, cmd::DeleteInputs, cmd::Rename, cmd::Remove, cmd::FindSelect,
+                   cmd::Preferences}) // the preferences dialog is not connected yet
         EXPECT_FALSE(Enabled(*window, id)) << id;
+    int preferencesShown = 0;
+    window->SetCommandHandler(cmd::Preferences, [&] { ++preferencesShown; });
+    window->Action(cmd::Preferences)->trigger();
+    EXPECT_EQ(preferencesShown, 1);
     Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
     ASSERT_EQ(Names(), std::vector<std::string>{"whole.bin"});
     EXPECT_EQ(window->InputList()->count(), 2);
@@ -50,9 +62,10 @@ TEST_F(WindowTest, CommandsFollowTheListsTheSelectionAndBusyMode)
     window->EnterBusy();
     window->LeaveBusy();
     EXPECT_TRUE(window->IsBusy());
-    for (int id :
-         {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit})
+    for (int id : {cmd::Open, cmd::Extract, cmd::Clear, cmd::FindSelect, cmd::SelectAll, cmd::Rescan, cmd::Exit,
+                   cmd::Preferences})
         EXPECT_FALSE(Enabled(*window, id)) << id;
+    EXPECT_EQ(window->PropertiesMenu(), nullptr);
     EXPECT_TRUE(Enabled(*window, cmd::Abort));
     EXPECT_TRUE(Enabled(*window, cmd::LogWindow));
     window->ClearAll(); // refused while busy
@@ -89,12 +102,31 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesOrReportsDamage)
     Select({"whole.bin"});
     EXPECT_EQ(window->ExtractTo(out), 1);
     EXPECT_BYTES_EQ(payload, ReadFile(out + "/whole.bin"));
+    EXPECT_EQ(window->ExtractTo(out, true), 1); // Save Raw keeps the encoded lines
+    const std::string firstLine = EncodeSixBitLines(payload, kUUAlphabetBackquote)[0];
+    EXPECT_NE(ReadFile(out + "/whole.bin.uu").find(firstLine), std::string::npos);
+    window->Action(cmd::Copy)->trigger(); // Copy hands the written file over as a file list
+    const QList<QUrl> urls = QApplication::clipboard()->mimeData()->urls();
+    ASSERT_EQ(urls.size(), 1);
+    const std::string copied = urls[0].toLocalFile().toStdString();
+    EXPECT_BYTES_EQ(payload, ReadFile(copied));
     EXPECT_FALSE(window->IsBusy());
     EXPECT_NE(window->StatusText().toStdString(), cmd::kErrorsDetected);
     Select({"bad.bin"});
     window->ExtractTo(out);
     EXPECT_EQ(window->StatusText().toStdString(), cmd::kErrorsDetected);
     EXPECT_TRUE(window->Log()->View()->toPlainText().contains("Error"));
+
+    // The other statuses, as the list shows them after a rebuild.
+    CSortInfo* group = window->Entries()[RowOf("whole.bin")].group;
+    for (const auto& [status, rgb] : {std::pair{GS_TOO_MANY, QColor(128, 0, 0)},
+                                      {GS_MISSING, QColor(128, 128, 128)}, {7, QColor(128, 0, 128)}}) {
+        group->m_Status = status;
+        window->RebuildOutputList(false);
+        EXPECT_EQ(colour(RowOf("whole.bin")), rgb) << status;
+    }
+    window.reset(); // the copied file lasts as long as the window
+    EXPECT_FALSE(FileExists(copied));
 }
 
 TEST_F(WindowTest, ProgressCombinesTheItemAndItsOwnPercentage)
@@ -118,7 +150,7 @@ TEST_F(WindowTest, EscDuringAScanStopsItAndTheWindowComesBack)
         busyInside = window->IsBusy();
         openInside = Enabled(*window, cmd::Open);
         abortInside = Enabled(*window, cmd::Abort);
-        window->Action(cmd::Abort)->trigger();
+        QTest::keyClick(window->OutputList(), Qt::Key_Escape); // the key itself, wherever the focus is
     });
     window->AddInputs({big});
     EXPECT_TRUE(busyInside);
@@ -161,6 +193,17 @@ TEST_F(WindowTest, FindSelectAndSelectAllPickByStatusAndText)
     EXPECT_FALSE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
     EXPECT_EQ(window->FindAndSelect("HOLI", true), 0);
 
+    window->OnFind(); // the modeless box selects as Find & Select does, and not while busy
+    ASSERT_NE(window->FindBox(), nullptr);
+    window->FindBox()->SetText("work");
+    window->FindBox()->Next();
+    EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
+    window->EnterBusy();
+    window->FindBox()->SetText("holi");
+    window->FindBox()->Next();
+    window->LeaveBusy();
+    EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
+
     window->SelectAllComplete();
     EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
     EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("holiday2.bin"))->isSelected()); // started: status 1
@@ -193,8 +236,75 @@ TEST_F(WindowTest, RenamePadNumbersAndRemoveChangeTheOutputsOnly)
     EXPECT_TRUE(FileExists(dir / "b0.txt"));
 }
 
-TEST_F(WindowTest, SplitterPositionIsSavedWithTheCentredRule)
+TEST_F(WindowTest, RenameFromSubjectGivesTheSelectedEntriesTheNamesBuilt)
 {
+    Read(UuPosting("dsc0042.jpg", RandomBytes(900, 1), 1), "a");
+    Select({"dsc0042.jpg"});
+    IniFile ini;
+    SubjectRenameDialog dialog(window.get(), {{"dsc0042.jpg", "Holiday in Rome (1/1)", "", 0}}, ini,
+                               window->Preferences().core);
+    SubjectRenameOptions rules;
+    rules.RemoveSquareParens = true;
+    dialog.SetRules(rules);
+    ASSERT_EQ(dialog.Results(), std::vector<std::string>{"Holiday in Rome"});
+    dialog.accept(); // the rules are kept
+    EXPECT_EQ(ini.GetInt("SubjectRename", "RemoveSquareParens", 0), 1);
+    window->RenameSelectedTo(dialog.Results());
+    EXPECT_EQ(Names(), std::vector<std::string>{"Holiday in Rome"});
+}
+
+TEST_F(WindowTest, PropertiesMenuOffersTheCommandsAndCopiesTheSubject)
+{
+    Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
+    window->OutputList()->setCurrentItem(window->OutputList()->topLevelItem(0));
+    const auto menu = window->PropertiesMenu();
+    ASSERT_NE(menu, nullptr);
+    QStringList texts;
+    for (const QAction* a : menu->actions()) texts << a->text();
+    ASSERT_GE(texts.size(), 8);
+    EXPECT_EQ(texts.mid(0, 5), (QStringList{"&Extract", "Re&name", "&Remove", "&Copy", ""}));
+    EXPECT_TRUE(texts[5].startsWith("Subject: whole.bin")) << texts[5].toStdString();
+    EXPECT_TRUE(texts.contains("Parts: 2 found, 2 expected")) << texts.join('|').toStdString();
+    menu->actions()[5]->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), texts[5].mid(9));
+}
+
+TEST_F(WindowTest, PastedTextGoesThroughTheClipboardFileAndOnlyNewTextIsScanned)
+{
+    const auto parts = UuPosting("pasted.bin", RandomBytes(3000, 4), 2);
+    EXPECT_GT(window->PasteText(parts[0]), 0);
+    ASSERT_EQ(window->InputList()->count(), 1);
+    EXPECT_TRUE(window->InputList()->item(0)->text().startsWith("Clipboard "));
+    EXPECT_GT(window->PasteText(parts[1]), 0);
+    EXPECT_EQ(Names(), std::vector<std::string>{"pasted.bin"});
+    EXPECT_EQ(window->Entries()[0].group->m_Found, 2); // each part once
+    EXPECT_EQ(window->InputList()->count(), 1);
+    const std::string file = window->ClipboardFile();
+    // A dropped ".eml" file is taken as text as well.
+    window->DropFiles({dir.Write("mail.eml", UuPosting("dropped.bin", RandomBytes(900, 5), 1)[0])});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"pasted.bin", "dropped.bin"}));
+    EXPECT_EQ(window->InputList()->count(), 1);
+    window->ClearAll();
+    EXPECT_FALSE(FileExists(file));
+}
+
+TEST_F(WindowTest, ListDumpShowsTheRecordsAndKeepsItsPlace)
+{
+    Read(UuPosting("whole.bin", RandomBytes(3000, 1), 2), "a");
+    IniFile ini;
+    {
+        ListDumpWindow dump(window.get(), window->SortList(), ini);
+        EXPECT_TRUE(dump.View()->toPlainText().startsWith("There are 1 total sortnodes.\nSortNode:0\n"));
+        dump.setGeometry(40, 50, 500, 300);
+    }
+    EXPECT_EQ(ini.GetString("DumpWindow", "Coordinates"), "40,50,540,350");
+    EXPECT_EQ(ListDumpWindow(window.get(), window->SortList(), ini).geometry(), QRect(40, 50, 500, 300));
+}
+
+TEST_F(WindowTest, SettingsAreSavedAtCloseAndReadAtTheNextStart)
+{
+    Read(UuPosting("one.bin", RandomBytes(900, 1), 1), "r");
+    window->Action(cmd::ToolBar)->trigger();
     window->resize(1000, 400);
     ASSERT_NO_FATAL_FAILURE(Show());
     const int width = window->findChild<QSplitter*>()->width();
@@ -206,6 +316,8 @@ TEST_F(WindowTest, SplitterPositionIsSavedWithTheCentredRule)
     window->close();
     NewWindow();
     EXPECT_EQ(window->SplitPercent(), 30);
+    EXPECT_EQ(window->RecentFiles(), std::vector<std::string>{dir / "r0.txt"});
+    EXPECT_FALSE(window->Action(cmd::ToolBar)->isChecked());
 }
 
 } // namespace

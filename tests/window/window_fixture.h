@@ -50,7 +50,8 @@ protected:
     void Show()
     {
         window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     }
 
     // Writes each message to its own file and reads them all.

@@ -1,5 +1,7 @@
-// A window's position and size kept as "Coordinates" ("left,top,right,bottom")
-// in a section of the INI file.
+// The saved rectangle of a secondary window: "Coordinates" of its own INI
+// section, "left,top,right,bottom". A rectangle smaller than the window's
+// minimum or larger than the screen is not used; one partly off the screen is
+// moved onto it.
 #pragma once
 
 #include <string_view>
@@ -10,8 +12,6 @@ namespace zarvex {
 
 class IniFile;
 
-// Applies the saved rectangle unless it is missing or smaller than the
-// window's minimum size.
 void RestoreCoordinates(QWidget& window, const IniFile& ini, std::string_view section);
 void StoreCoordinates(const QWidget& window, IniFile& ini, std::string_view section);
 

@@ -1,0 +1,171 @@
+// The main window and the clipboard: Paste reads clipboard text through the
+// clipboard file (or the files of a copied file list); Copy and dragging out
+// hand extracted files over.
+#include "scan/clipboard_file.h"
+#include "app/engine.h"
+#include "app/window/log_window.h"
+#include "app/window/main_window.h"
+#include "extract/file_error_box.h"
+#include "model/records.h"
+#include "scan/input_sources.h"
+#include "text/messages.h"
+#include "text/text_utils.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace zarvex {
+namespace {
+
+QString Q(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+bool AppendToFile(const std::string& path, std::string_view data)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+    return done == data.size();
+}
+
+} // namespace
+
+std::string CZarvexDlg::HandOverBase() const
+{
+    return m_App.core.WorkingDir.empty() ? QDir::tempPath().toStdString() : m_App.core.WorkingDir;
+}
+
+std::vector<std::string> CZarvexDlg::ExtractForHandOver()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (IsBusy() || rows.empty()) return {};
+    // A folder of its own for each hand-over, so that the files written are
+    // exactly what it holds afterwards; it goes when the window does.
+    std::string folder = HandOverBase() + "/zarvex-XXXXXX";
+    if (!::mkdtemp(folder.data())) {
+        QApplication::beep();
+        return {};
+    }
+    m_HandOverDirs.push_back(folder);
+    ExtractRows(rows, folder, false);
+    return RegularFilesIn(folder);
+}
+
+void CZarvexDlg::OnCopy()
+{
+    const std::vector<std::string> files = ExtractForHandOver();
+    if (files.empty()) return;
+    QList<QUrl> urls;
+    for (const std::string& f : files)
+        urls.push_back(QUrl::fromLocalFile(Q(f)));
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    QApplication::clipboard()->setMimeData(mime);
+}
+
+void CZarvexDlg::UpdateClipboardState()
+{
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    m_ClipboardHasData = mime && (mime->hasText() || mime->hasUrls());
+    UpdateCommands();
+}
+
+void CZarvexDlg::OnPaste()
+{
+    if (IsBusy()) return;
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    if (!mime) return;
+    if (mime->hasUrls()) {
+        std::vector<std::string> paths;
+        for (const QUrl& url : mime->urls())
+            if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+        AddInputs(paths);
+    } else if (mime->hasText()) {
+        PasteText(mime->text().toStdString());
+    }
+}
+
+int CZarvexDlg::PasteText(const std::string& text)
+{
+    if (IsBusy() || text.empty()) return 0;
+    if (m_ClipboardFile.empty()) {
+        m_ClipboardFile = MakeTempFile(HandOverBase());
+        m_ClipboardPos = m_ClipboardLine = 0;
+    }
+    std::string appended;
+    if (HasLongLines(text)) {
+        m_Log->AppendMessage(msg::LongLinesRestore);
+        appended = RewrapLongLines(text);
+    } else {
+        appended = text;
+    }
+    appended += "\r\n";
+    if (m_ClipboardFile.empty() || !AppendToFile(m_ClipboardFile, appended)) {
+        const int err = errno ? errno : EIO;
+        ShowFileError(m_Host, FileError{CauseFromErrno(err), err, m_ClipboardFile});
+        ForgetClipboardFile();
+        return 0;
+    }
+    const bool listed = std::any_of(m_InputEntries.begin(), m_InputEntries.end(),
+                                    [this](const InputEntry& e) { return e.path == m_ClipboardFile; });
+    int found = 0;
+    {
+        BusyScope busy(*this);
+        m_Host.ClearAbort();
+        // The clipboard file only grows: each scan goes on where the last one ended.
+        found = m_Engine.ScanFrom(m_ClipboardFile, *m_List, m_App.core, m_Run, m_Host, m_ClipboardPos,
+                                  m_ClipboardLine);
+        if (found > 0) AddInputEntry(m_ClipboardFile, kClipboardName);
+        if (found > 0) RebuildOutputList(false);
+    }
+    if (found <= 0 && !listed && !m_Host.AbortRequested() && !m_Host.Silent()) {
+        m_Host.Beep();
+        m_Host.Ask(Prompt::NoFindings, kClipboardName);
+    }
+    AfterOperation();
+    return found;
+}
+
+void CZarvexDlg::DropFiles(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        QFile mail(Q(path));
+        if (path.ends_with(".eml") && mail.open(QIODevice::ReadOnly)) {
+            const QByteArray text = mail.readAll();
+            if (!IsBusy() && !m_Host.AbortRequested()) PasteText(text.toStdString());
+            continue;
+        }
+        files.push_back(path);
+    }
+    AddInputs(files);
+}
+
+void CZarvexDlg::ForgetClipboardFile()
+{
+    if (!m_ClipboardFile.empty()) ::unlink(m_ClipboardFile.c_str());
+    m_ClipboardFile.clear();
+    m_ClipboardPos = m_ClipboardLine = 0;
+}
+
+} // namespace zarvex

@@ -1,0 +1,93 @@
+// Save Raw: the undecoded copy of an output file decodes again, by this
+// program and, where the format allows, by the common command-line decoders,
+// to the bytes a normal extraction gives.
+#include "extract_fixture.h"
+#include "support/yenc_posting.h"
+
+namespace zarvex::test {
+namespace {
+
+const Bytes kPayload = RandomBytes(3000, 15);
+
+std::vector<std::string> UuTwoParts()
+{
+    const std::vector<std::string> lines = Lines(UuFile(kPayload, "pay.bin"));
+    const std::size_t half = lines.size() / 2;
+    return {Mail("pay.bin (1/2)", Join(lines, 0, half)),
+            Mail("pay.bin (2/2)", Join(lines, half, lines.size()))};
+}
+
+std::string Base64Mail()
+{
+    return "From: poster@example.org\nSubject: pay.bin\nMIME-Version: 1.0\n"
+           "Content-Type: application/octet-stream; name=\"pay.bin\"\nContent-Transfer-Encoding: base64\n\n" +
+           Text(Base64Lines(kPayload)) + "\n";
+}
+
+struct RawCase
+{
+    const char* name;
+    std::vector<std::string> articles;
+    std::string startsWith; // the first bytes of the raw copy
+    std::string tool;       // a decoder that reads the raw copy on its standard input
+    const char* needs = ""; // the program it runs
+};
+
+const RawCase kCases[] = {
+    {"Uu",
+     {Mail("pay.bin", UuFile(kPayload, "pay.bin"))},
+     "begin 644 pay.bin\r\nM",
+     "uudecode -o /dev/stdout",
+     "/usr/bin/uudecode"},
+    {"UuTwoParts", UuTwoParts(), "Subject: pay.bin (1/2)\r\n\r\nbegin 644 pay.bin\r\nM", ""},
+    {"Xx", {Mail("pay.bin", XxFile(kPayload, "pay.bin"))}, "begin 644 pay.bin\r\nh", ""},
+    {"Base64",
+     {Base64Mail()},
+     "Content-Type: application/octet-stream; name=\"pay.bin\"\r\nContent-Transfer-Encoding: base64\r\n\r\n",
+     "sh -c 'd=$(mktemp -d) && cd \"$d\" && munpack -q >/dev/null 2>&1; cat pay.bin; rm -rf \"$d\"'",
+     "/usr/bin/munpack"},
+    {"YencThreeParts", YencArticles(kPayload, "pay.bin", 1100), "Subject: ", ""},
+};
+
+class RawSave : public ExtractTest, public ::testing::WithParamInterface<RawCase>
+{
+};
+
+TEST_P(RawSave, CopyDecodesAgainToTheSameBytes)
+{
+    const RawCase& c = GetParam();
+    std::vector<std::string> inputs;
+    for (std::size_t i = 0; i < c.articles.size(); ++i)
+        inputs.push_back(dir.Write("in" + std::to_string(i), c.articles[i]));
+    run.SaveRaw = true;
+    ASSERT_EQ(ScanAndExtract(inputs), 1) << host.PlainLog();
+    const Bytes raw = ReadFile(Out("pay.bin.uu"));
+    EXPECT_EQ(raw.substr(0, c.startsWith.size()), c.startsWith) << raw.substr(0, 200);
+    EXPECT_EQ(host.CountInLog("rror"), 0) << host.PlainLog();
+
+    Restart();
+    run.SaveRaw = false;
+    ASSERT_EQ(ScanAndExtract({dir.Write("saved.uu", raw)}), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(kPayload, ReadFile(Out("pay.bin")));
+    // Another decoder, when it is installed.
+    if (!c.tool.empty() && HaveProgram(c.needs)) EXPECT_BYTES_EQ(kPayload, RunFilter(c.tool, raw, dir));
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RawSave, ::testing::ValuesIn(kCases),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+TEST_F(RawSave, TwoUuPartsAreSeparatedByTheEndMarkerAndTheNextSubject)
+{
+    std::vector<std::string> inputs;
+    for (const std::string& article : UuTwoParts())
+        inputs.push_back(dir.Write("in" + std::to_string(inputs.size()), article));
+    run.SaveRaw = true;
+    ASSERT_EQ(ScanAndExtract(inputs), 1);
+    const Bytes raw = ReadFile(Out("pay.bin.uu"));
+    EXPECT_EQ(CountOf(raw, "\r\n_{ end part 1}\r\n\r\n\r\nSubject: pay.bin (2/2)\r\n\r\nM"), 1) << raw;
+    EXPECT_EQ(CountOf(raw, "Subject:"), 2);
+    EXPECT_TRUE(raw.ends_with("\r\n`\r\nend\r\n")) << raw.substr(raw.size() - 40);
+}
+
+} // namespace
+} // namespace zarvex::test
