@@ -154,7 +154,9 @@ CZarvexDlg::~CZarvexDlg()
     // The sort list logs through the host, which needs the log window.
     m_List.reset();
     ForgetClipboardFile();
-    // Files handed to the clipboard or a drag stay as long as the program runs.
+    // Files handed to a viewer, the clipboard or a drag stay as long as the
+    // program runs; then they are wiped and their folders removed.
+    m_Cleanup.WipeAllNow();
     for (const std::string& folder : m_HandOverDirs) {
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
@@ -250,6 +252,7 @@ void CZarvexDlg::BuildLayout()
             [this](const QPoint& p) { ShowPropertiesMenu(m_Outputs->viewport()->mapToGlobal(p)); });
     connect(m_Outputs, &QTreeWidget::itemSelectionChanged, this, &CZarvexDlg::UpdateCommands);
     connect(m_Outputs, &QTreeWidget::currentItemChanged, this, &CZarvexDlg::UpdateCommands);
+    connect(m_Outputs, &QTreeWidget::itemDoubleClicked, this, [this] { OnPreview(); });
     connect(m_Inputs, &QListWidget::itemSelectionChanged, this, &CZarvexDlg::UpdateCommands);
 
     m_ClearButton = new QPushButton("&Clear");

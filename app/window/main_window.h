@@ -9,6 +9,7 @@
 #include "app/settings_ini.h"
 #include "app/window/qt_host.h"
 #include "model/run_context.h"
+#include "platform/cleanup_list.h"
 
 #include <QMainWindow>
 
@@ -185,6 +186,11 @@ private:
     void OnCopy();
     void OnPaste();
     void OnRenameFromSubject();
+    // File Preview: the focused output into a folder of its own, opened with
+    // the application the desktop associates with its type.
+    void OnPreview();
+    // A risky type asks first (message 124); true to go on.
+    bool ConfirmRiskyName(const std::string& name);
     void RenameEntry(OutputEntry& e, const std::string& oldName, std::string newName);
 
     Engine& m_Engine;
@@ -217,6 +223,10 @@ private:
     FindSelectBox* m_FindBox = nullptr;
     // Folders of files handed to the clipboard or a drag; removed at the end.
     std::vector<std::string> m_HandOverDirs;
+    // The files handed over (previews, copies, drags): wiped when the window goes.
+    CleanupList m_Cleanup;
+    qint64 m_ViewerPid = 0;    // the last viewer started, while it runs
+    std::string m_ViewerName;  // and its application's name
     static constexpr const char* kClipboardName = "Clipboard";
     std::string m_ClipboardFile; // the pasted text, in the working folder
     std::int64_t m_ClipboardPos = 0, m_ClipboardLine = 0;

@@ -68,7 +68,9 @@ std::vector<std::string> CZarvexDlg::ExtractForHandOver()
     }
     m_HandOverDirs.push_back(folder);
     ExtractRows(rows, folder, false);
-    return RegularFilesIn(folder);
+    std::vector<std::string> files = RegularFilesIn(folder);
+    for (const std::string& f : files) m_Cleanup.Add(f, CleanupState::Dragged);
+    return files;
 }
 
 void CZarvexDlg::OnCopy()

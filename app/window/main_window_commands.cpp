@@ -94,7 +94,7 @@ void CZarvexDlg::BuildCommands()
     edit->addAction(AddCommand(cmd::PadNumbers, "Pad Part &Numbers...", K(), &CZarvexDlg::PadPartNumbers));
     edit->addSeparator();
     edit->addAction(AddCommand(cmd::Properties, "File Pr&operties...", K(Qt::ALT | Qt::Key_Return), &CZarvexDlg::OnProperties));
-    edit->addAction(AddCommand(cmd::Preview, "File Pre&view...", K(Qt::SHIFT | Qt::Key_Return), nullptr));
+    edit->addAction(AddCommand(cmd::Preview, "File Pre&view...", K(Qt::SHIFT | Qt::Key_Return), &CZarvexDlg::OnPreview));
 
     QMenu* view = menuBar()->addMenu("&View");
     view->addAction(AddCommand(cmd::Rescan, "Rescan/Refres&h Files", K(Qt::Key_F5), &CZarvexDlg::Rescan));
@@ -119,9 +119,8 @@ void CZarvexDlg::BuildCommands()
     help->addAction(AddCommand(cmd::About, "&About...", K(), &CZarvexDlg::OnAbout));
     // The menus show the state of the moment (the log window may have been closed by its own button).
     for (QMenu* menu : {file, edit, view, help}) connect(menu, &QMenu::aboutToShow, this, &CZarvexDlg::UpdateCommands);
-    m_Unbuilt = {cmd::ExtractStream,
-                 cmd::Preview,       cmd::Preferences,  cmd::AdvancedPreferences, cmd::HelpContents,
-                 cmd::HelpSearch,    cmd::HelpUsing};
+    m_Unbuilt = {cmd::ExtractStream, cmd::Preferences, cmd::AdvancedPreferences,
+                 cmd::HelpContents,  cmd::HelpSearch,  cmd::HelpUsing};
     UpdateRecentMenu();
 
     // Esc stops a running operation: it must work inside the operation's own event pumping.
