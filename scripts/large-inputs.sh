@@ -4,7 +4,9 @@
 #     followed by a UU and a yEnc posting: both are found at their 64-bit
 #     positions (JSON report) and decode to the original bytes;
 #  2. a 2 GB hole with no line break and a 2 GB line after "begin 644":
-#     nothing is written and memory stays bounded.
+#     nothing is written and memory stays bounded;
+#  3. a 1 GB "Subject:" line and a 1 GB MIME boundary parameter in front of
+#     a UU posting: the posting still decodes.
 # Every run must stay under 64 MB of peak memory.
 # Usage: scripts/large-inputs.sh ZARVEX [FOLDER]  (FOLDER must allow sparse files)
 set -euo pipefail
@@ -40,6 +42,13 @@ with open("big.txt", "wb") as f:
 print(hole + len(b"\nSubject: far uu\n\n"))
 with open("noline.txt", "wb") as f:
     f.truncate(2 << 30)
+for name, head in (("subject", b"Subject: "), ("boundary", b"Subject: b\nMIME-Version: 1.0\n"
+                                                    b"Content-Type: multipart/mixed; boundary=\"")):
+    with open(name + ".txt", "wb") as f:
+        f.write(b"From: a@example.org\n" + head)
+        for _ in range(1024):
+            f.write(b"s" * (1 << 20))
+        f.write(b"\"\n\n" + uu.replace(b"far.uu.bin", b"after.bin"))
 with open("longline.txt", "wb") as f:
     f.write(b"begin 644 long.bin\nM")
     for _ in range(2048):
@@ -77,4 +86,8 @@ run noline noline.txt
 check "nothing written for a 2 GB line of zeros" test -z "$(ls out-noline)"
 run longline longline.txt
 check "nothing written for a 2 GB data line" test -z "$(ls out-longline)"
+for name in subject boundary; do
+  run "$name" "$name.txt"
+  check "posting after a 1 GB header line decoded" cmp -s "out-$name/after.bin" uu.orig
+done
 exit "$failed"
