@@ -144,6 +144,9 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
     const bool silent = m_Host.Silent();
     bool skip = (!silent && skipIncomplete && (unfinished || status == GS_MISSING)) ||
                 (silent && status == GS_MISSING);
+    // Skipped without a question: the log says why nothing was written.
+    if (skip && m_Host.HasLog())
+        m_Host.Log(FormatMessage(msg::SkippedIncomplete, record.GetAt(m_Call.first)->m_DestFile));
     if (!skip && status == GS_MISSING && !(record.m_Found >= 1 && record.m_Expected >= 2)) {
         if (!skipIncomplete) {
             m_Host.Beep();
