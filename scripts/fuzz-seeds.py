@@ -130,6 +130,7 @@ def main():
         write(os.path.join(root, "scan"), name + "-all", b"\x01" + text)
         write(os.path.join(root, "extract"), name, b"\x00" + text)
         write(os.path.join(root, "extract"), name + "-overwrite", b"\x03" + text)
+        write(os.path.join(root, "extract"), name + "-raw", b"\x0d" + text)
         write(os.path.join(root, "readline"), name, b"\xff\x03" + text.replace(b"\n", b"\r\n"))
     for i, ending in enumerate([b"\n", b"\r\n", b"\r", b"\n\r", b"\r\r\n", b"\r\r"]):
         write(os.path.join(root, "readline"), "ends%d" % i, b"\x40\x00" + ending.join([b"a" * 70, b"", b"b"]))
