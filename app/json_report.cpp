@@ -9,6 +9,7 @@
 #include "text/ascii.h"
 #include "text/display_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -163,15 +164,25 @@ int ReportStatus(const std::vector<const CFInfo*>& parts)
     return status;
 }
 
-json MissingNumbers(const std::vector<const CFInfo*>& parts, int expected)
+// The numbers of the expected parts not found, walked gap by gap (a total
+// may be the largest 32-bit number); at most `kListedMissing` are listed,
+// the count gives them all.
+constexpr std::size_t kListedMissing = 1000;
+
+std::pair<json, std::int64_t> MissingNumbers(const std::vector<const CFInfo*>& parts, int expected)
 {
-    std::set<int> present;
+    std::set<std::int64_t> present;
     for (const CFInfo* part : parts)
-        present.insert(part->m_Part);
-    json missing = json::array();
-    for (int n = 1; n <= expected; ++n)
-        if (!present.contains(n)) missing.push_back(n);
-    return missing;
+        if (part->m_Part > 0 && part->m_Part <= expected) present.insert(part->m_Part);
+    present.insert(std::int64_t{expected} + 1);
+    json listed = json::array();
+    std::int64_t count = 0, next = 1;
+    for (const std::int64_t n : present) {
+        for (std::int64_t m = next; m < n && listed.size() < kListedMissing; ++m) listed.push_back(m);
+        count += std::max<std::int64_t>(n - next, 0);
+        next = n + 1;
+    }
+    return {std::move(listed), count};
 }
 
 std::string ResultWord(const CSortInfo& group, int result)
@@ -223,7 +234,7 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
         if (!dataType) dataType = part->m_DataType;
     }
     const int status = ReportStatus(parts);
-    json missing = MissingNumbers(parts, group.m_Expected);
+    auto [missing, missingCount] = MissingNumbers(parts, group.m_Expected);
     // Every expected part is there; a posting that gives no part count is one part, here.
     const bool complete = group.m_Expected <= 0 || (missing.empty() && group.m_Found >= group.m_Expected);
     json out = {
@@ -239,7 +250,7 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
           {"damaged", (group.m_Status & ST_DATAERROR) != 0},
           {"notExtracted", (group.m_Status & ST_NOTEXTRACTED) != 0},
           {"complete", complete}}},
-        {"parts", {{"expected", group.m_Expected}, {"found", group.m_Found}}},
+        {"parts", {{"expected", group.m_Expected}, {"found", group.m_Found}, {"missing", missingCount}}},
         {"missingParts", std::move(missing)},
     };
     struct stat st{};

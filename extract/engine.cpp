@@ -145,6 +145,12 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
     const bool silent = m_Host.Silent();
     bool skip = (!silent && skipIncomplete && (unfinished || status == GS_MISSING)) ||
                 (silent && status == GS_MISSING);
+    // Skipped without a question: the log says why nothing was written (a
+    // record missing its start may have no name yet: its subject stands in).
+    if (skip && m_Host.HasLog()) {
+        const CFInfo& first = *record.GetAt(m_Call.first);
+        m_Host.Log(FormatMessage(msg::SkippedIncomplete, first.m_DestFile.empty() ? first.m_Subject : first.m_DestFile));
+    }
     if (!skip && status == GS_MISSING && !(record.m_Found >= 1 && record.m_Expected >= 2)) {
         if (!skipIncomplete) {
             m_Host.Beep();

@@ -2,6 +2,7 @@
 
 #include "codec/msg_type.h"
 #include "text/ascii.h"
+#include "text/display_text.h"
 
 
 namespace zarvex {
@@ -10,10 +11,7 @@ namespace {
 // Cuts `text` to at most `max` bytes without splitting a UTF-8 character.
 std::string_view CutUtf8(std::string_view text, std::size_t max)
 {
-    if (text.size() <= max) return text;
-    std::size_t end = max;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
+    return text.substr(0, Utf8CutPoint(text, max));
 }
 
 // Keeps the extension (when it is short) and cuts the stem.
@@ -23,7 +21,8 @@ std::string Shorten(std::string_view name, std::size_t max)
     std::string_view ext;
     if (dot != std::string_view::npos && dot > 0 && name.size() - dot <= 16) ext = name.substr(dot);
     const std::string_view stem = name.substr(0, name.size() - ext.size());
-    if (ext.size() >= max) return std::string(CutUtf8(name, max));
+    // No room for a piece of the stem: the extension alone would start with ".".
+    if (ext.size() >= max || CutUtf8(stem, max - ext.size()).empty()) return std::string(CutUtf8(name, max));
     std::string out(CutUtf8(stem, max - ext.size()));
     out += ext;
     return out;

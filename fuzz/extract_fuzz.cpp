@@ -1,7 +1,8 @@
 // Scans, groups and extracts arbitrary bytes into a fresh output folder and
 // checks that nothing was written anywhere else: next to the input there is
 // only the output folder and the (empty again) working folder, and the
-// output folder holds only plain files.
+// output folder holds only plain files. The first byte picks the settings
+// (every preference on, overwriting, raw saving, skipping incomplete ones).
 #include "fuzz_support.h"
 
 #include "extract/engine.h"
@@ -68,7 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     list.Evaluate();
     Extractor engine(list, settings, run, host);
     int answer = settings.Overwrite ? 2 : 0;
-    for (int g = 0; g < list.GetSize() && g < 64; ++g) engine.ExtractOutputFile({.index = g, .outDir = out, .answerState = &answer});
+    // Raw saving (the encoded lines written as they are) and skipping
+    // incomplete outputs as the other bits choose.
+    for (int g = 0; g < list.GetSize() && g < 64; ++g)
+        engine.ExtractOutputFile({.index = g, .outDir = out, .answerState = &answer,
+                                  .skipIncomplete = (options & 8) != 0, .saveRaw = (options & 4) != 0});
 
     // Only the input, the output folder and the working folder side by
     // side; no temporary file stays behind.

@@ -53,6 +53,7 @@ inline Settings ScanSettings(bool allOn)
         s.Force8 = true;
         s.AutoDuplicateRemoval = true;
         s.NoAutoRename = false;
+        s.OnlyUseLastParen = true;
     }
     return s;
 }

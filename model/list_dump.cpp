@@ -149,7 +149,7 @@ std::vector<const CFInfo*> EntryParts(const CSortInfo& group, int from)
     return parts;
 }
 
-std::string Range(int first, int last)
+std::string Range(std::int64_t first, std::int64_t last)
 {
     if (first == last) return std::to_string(first);
     return std::to_string(first) + (last == first + 1 ? "," : "-") + std::to_string(last);
@@ -166,12 +166,13 @@ std::string MissingPartList(const std::vector<int>& present, int expected)
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     if (numbers.empty()) return std::string();
     std::string out;
-    auto gap = [&](int first, int last) {
+    // 64-bit: the part after the largest 32-bit part number is one more.
+    auto gap = [&](std::int64_t first, std::int64_t last) {
         if (first > last) return;
         if (!out.empty()) out += ',';
         out += Range(first, last);
     };
-    int previous = 0; // a missing first part is a gap too
+    std::int64_t previous = 0; // a missing first part is a gap too
     for (int n : numbers) {
         gap(previous + 1, n - 1);
         previous = n;

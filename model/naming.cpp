@@ -74,14 +74,6 @@ std::string DecodeBase64Word(const std::string& stem)
 
 } // namespace
 
-std::size_t Utf8CutPoint(std::string_view text, std::size_t limit)
-{
-    if (limit >= text.size()) return text.size();
-    while (limit > 0 && (static_cast<unsigned char>(text[limit]) & 0xC0) == 0x80)
-        --limit;
-    return limit;
-}
-
 std::string CutKeepingDigits(std::string_view stem, std::size_t limit)
 {
     if (stem.size() <= limit) return std::string(stem);

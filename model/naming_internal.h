@@ -17,8 +17,6 @@ struct NameParts
 };
 NameParts SplitName(std::string_view name);
 
-// The largest length <= limit that does not end inside a UTF-8 sequence.
-std::size_t Utf8CutPoint(std::string_view text, std::size_t limit);
 // `stem` cut to `limit` bytes, keeping its trailing digits.
 std::string CutKeepingDigits(std::string_view stem, std::size_t limit);
 // A name within the file system's limits: at most 255 bytes (the extension

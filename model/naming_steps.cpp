@@ -6,6 +6,7 @@
 #include "model/records.h"
 #include "model/settings.h"
 #include "text/ascii.h"
+#include "text/display_text.h"
 
 #include <array>
 #include <cstdio>

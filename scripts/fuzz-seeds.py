@@ -33,6 +33,50 @@ def yenc(data):
     return bytes(out + line + b"\n")
 
 
+HQX_ALPHABET = b"!\"#$%&'()*+,-012345689@ABCDEFGHIJKLMNPQRSTUVXYZ[`abcdefhijklmpqr"
+
+
+def crc16(data):
+    crc = 0
+    for b in data:
+        crc ^= b << 8
+        for _ in range(8):
+            crc = ((crc << 1) ^ 0x1021 if crc & 0x8000 else crc << 1) & 0xFFFF
+    return crc
+
+
+def binhex(name, data_fork, resource_fork=b""):
+    """The BinHex 4.0 characters of a file (after the opening ":"), with
+    run-length coding and every CRC."""
+    def with_crc(b):
+        return b + crc16(b).to_bytes(2, "big")
+    header = bytes([len(name)]) + name + b"\0" + b"TEXTMPS " + b"\0\0" + \
+        len(data_fork).to_bytes(4, "big") + len(resource_fork).to_bytes(4, "big")
+    raw = with_crc(header) + with_crc(data_fork) + with_crc(resource_fork)
+    rle, i = bytearray(), 0
+    while i < len(raw):
+        run = 1
+        while i + run < len(raw) and raw[i + run] == raw[i] and run < 255:
+            run += 1
+        rle += b"\x90\x00" if raw[i] == 0x90 else bytes([raw[i]])
+        if run >= 3:
+            rle += bytes([0x90, run])
+        else:
+            rle += (b"\x90\x00" if raw[i] == 0x90 else bytes([raw[i]])) * (run - 1)
+        i += run
+    chars = bytearray()
+    for j in range(0, len(rle), 3):
+        group = rle[j:j + 3]
+        bits = int.from_bytes(group + b"\0" * (3 - len(group)), "big")
+        for k in range(len(group) + 1):
+            chars.append(HQX_ALPHABET[(bits >> (18 - 6 * k)) & 63])
+    return b"\n".join(bytes(chars[j:j + 64]) for j in range(0, len(chars), 64)) + b":"
+
+
+XFACE = (b" w~9X5tJ)^C!n4+<ycc{hc:h33:yQD@p7#<IMK+;ry|vwki|#]wC`Gs^hhIFcX(h\\[mA{gN2\n"
+         b" 6xsy601s~eV3+e8[`{f[w4\"i_-w5?<C-#<ITQ0;hEV?\\E/L@;WE5oAIKnVKA{q#r7`Gi\\D!/l5KVK'\n ]/%D_t3")
+
+
 def headers(subject, extra=b""):
     return (b"From: Ann <ann@example.org>\nNewsgroups: alt.test\nSubject: " + subject +
             b"\nDate: Mon, 7 Dec 2026 10:00:00 +0000\n" + extra + b"\n")
@@ -57,6 +101,12 @@ def messages():
                    b"=ypart begin=1 end=300\n" + yenc(payload) + b"=yend size=300 part=1 pcrc32=%08x\n" %
                    (binascii.crc32(payload) & 0xFFFFFFFF))
     yield "binhex", headers(b"mac file") + b"(This file must be converted with BinHex 4.0)\n:" + b"!" * 64 + b"\n:\n"
+    yield "binhex-good", (headers(b"mac.txt") + b"(This file must be converted with BinHex 4.0)\n:" +
+                          binhex(b"mac.txt", payload * 2 + b"\x90" * 9) + b"\n")
+    yield "mime-nested", headers(b"nested", b"MIME-Version: 1.0\nContent-Type: multipart/mixed; boundary=A\n") + (
+        b"--A\nContent-Type: multipart/alternative; boundary=B\n\n--B\nContent-Type: application/octet-stream;\n"
+        b" name*0*=iso-8859-1''%E9t%E9;\n name*1=\".dat\"\nContent-Transfer-Encoding: quoted-printable\n\n=E9=00x=\n"
+        b"--B--\n--A--\n")
     yield "xx", headers(b"x.bin") + b"begin 644 x.bin\nh" + b"+" * 60 + b"\n+\nend\n"
     yield "quoted", headers(b"quoted (1/1)") + b"".join(b"> " + l + b"\n" for l in [b"begin 644 q.bin"] +
                                                          uu_lines(payload) + [b"`", b"end"])
@@ -80,6 +130,7 @@ def main():
         write(os.path.join(root, "scan"), name + "-all", b"\x01" + text)
         write(os.path.join(root, "extract"), name, b"\x00" + text)
         write(os.path.join(root, "extract"), name + "-overwrite", b"\x03" + text)
+        write(os.path.join(root, "extract"), name + "-raw", b"\x0d" + text)
         write(os.path.join(root, "readline"), name, b"\xff\x03" + text.replace(b"\n", b"\r\n"))
     for i, ending in enumerate([b"\n", b"\r\n", b"\r", b"\n\r", b"\r\r\n", b"\r\r"]):
         write(os.path.join(root, "readline"), "ends%d" % i, b"\x40\x00" + ending.join([b"a" * 70, b"", b"b"]))
@@ -99,6 +150,20 @@ def main():
     for i, line in enumerate([b"/Extract /Outdir=\"my folder\" \"in box.txt\"", b"--extract\x00--outdir\x00out\x00--\x00-x.txt",
                               b"/report=r.txt /listdump=\"d\" /logfile=- /Silent a b", b"\"unterminated /outdir=", b"/outdir\"x"]):
         write(os.path.join(root, "command_line"), "c%d" % i, line)
+    fork = b"\x90" * 3 + b"A" * 300 + bytes(rng.randrange(256) for _ in range(200)) + b"\0" * 40
+    for i, (data, res) in enumerate([(fork, b""), (b"small", b"resource fork wins" * 3), (b"", b"")]):
+        write(os.path.join(root, "binhex"), "h%d" % i, bytes([i * 21]) + binhex(b"file%d.txt" % i, data, res))
+    write(os.path.join(root, "binhex"), "huge", b"\x07" + binhex(b"huge", b"x" * 10)[:20])
+    for i, body in enumerate([b"caf=C3=A9 =\nsoft break  \n=3D=3d==\n", b"=\n=4\n=ZZ" + b"x" * 90 + b"=\n",
+                              b"Content-Type: text/plain\n", b"tail blanks \t \r\n"]):
+        write(os.path.join(root, "qp"), "q%d" % i, bytes([i * 7]) + body)
+    write(os.path.join(root, "face"), "xface", XFACE)
+    write(os.path.join(root, "face"), "xface-lines", b"X-Face: " + XFACE.replace(b"\n ", b"\n\t"))
+    write(os.path.join(root, "face"), "face", b"Face: iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR4\n 2mNk+M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==\n")
+    for i, line in enumerate([b"=\"a.bin\"", b"utf-8''%C3%A9t%C3%A9.bin", b"utf-8'en'%E2%82%AC.txt\n filename*1*=%20two.txt",
+                              b"\"ZZ\"\n\n--ZZ\nContent-Type: text/plain\n\nx\n--ZZ--", b"base64",
+                              b"caf\xe9.txt\"", b"iso-8859-1", b"=?utf-8?B?w6l0w6kuYmlu?=; size=3"]):
+        write(os.path.join(root, "mime"), "m%d" % i, bytes([i * 4 + (i & 1) + 64 * (i % 3)]) + line)
     payload = bytes(rng.randrange(256) for _ in range(90))
     for i, line in enumerate(uu_lines(payload)):
         write(os.path.join(root, "uu_kernels"), "uu%d" % i, b"\x00\x2d" + line)
@@ -107,6 +172,7 @@ def main():
     write(os.path.join(root, "codec"), "uu", b"\x00" + uu_lines(payload)[0] + b"\n")
     write(os.path.join(root, "codec"), "b64", b"\x00" + base64.encodebytes(payload))
     write(os.path.join(root, "codec"), "yenc", b"\x00" + yenc(payload))
+    write(os.path.join(root, "codec"), "yenc-strict", b"\x7a" + yenc(bytes(range(256)) * 2).replace(b"\n", b""))
 
 
 if __name__ == "__main__":

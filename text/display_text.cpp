@@ -93,6 +93,18 @@ std::string ToDisplayUtf8(std::string_view text)
     return out;
 }
 
+std::size_t Utf8CutPoint(std::string_view text, std::size_t limit)
+{
+    if (limit >= text.size()) return text.size();
+    for (std::size_t back = 1; back <= 3 && back <= limit; ++back) {
+        const auto c = static_cast<unsigned char>(text[limit - back]);
+        if ((c & 0xC0) == 0x80) continue;
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return length > back ? limit - back : limit;
+    }
+    return limit;
+}
+
 std::string_view CapText(std::string_view text, std::size_t maxBytes)
 {
     if (text.size() <= maxBytes) return text;

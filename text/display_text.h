@@ -21,6 +21,11 @@ std::string ToDisplayUtf8(std::string_view text);
 // text can neither start a line of its own nor send terminal control sequences.
 std::string ToShownText(std::string_view text);
 
+// The largest length <= limit that does not end inside a UTF-8 character:
+// it backs over the continuation bytes of at most one character, so text
+// that is not UTF-8 (a run of continuation bytes) is cut at the limit.
+std::size_t Utf8CutPoint(std::string_view text, std::size_t limit);
+
 // `text` cut to at most `maxBytes` bytes; UTF-8 text is cut between characters.
 std::string_view CapText(std::string_view text, std::size_t maxBytes);
 

@@ -102,6 +102,7 @@ constexpr std::pair<int, std::string_view> kMessages[] = {
     {352, "\t" RED "%1 skipped: the file exists." BLACK "\r\n"},
     {353, "\t" RED "%1 skipped: it is one of the input files." BLACK "\r\n"},
     {354, RED "Cannot read %1: %2" BLACK},
+    {355, "\t" RED "%1 skipped: parts are missing." BLACK "\r\n"},
     {400, "No error occurred"},
     {401, "An unspecified error occurred."},
     {402, "The file could not be located."},

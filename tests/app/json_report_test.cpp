@@ -183,6 +183,19 @@ TEST_F(JsonReportRun, ReportGoesToStandardOutputAndNeverOverAnInput)
     EXPECT_EQ(Read("mail.mbox"), UuPosting("a.dat", "data", 1));
 }
 
+TEST_F(JsonReportRun, MissingPartsOfTheLargestTotalAreCountedNotAllListed)
+{
+    std::string article = test::YencArticles(test::RandomBytes(4'000, 5), "huge.bin", 2'000)[0];
+    article.replace(article.find("(1/2)"), 5, "(1/2147483647)");
+    article.replace(article.find("total=2 "), 8, "total=2147483647 ");
+    dir.Write("mail.mbox", article);
+    Run({"--extract", "--outdir=out", "--report-json=report.json", "mail.mbox"});
+    const json report = ReportOf("report.json"), &out = report["outputs"][0];
+    EXPECT_EQ(out["parts"]["missing"], 2147483646);
+    EXPECT_EQ(out["missingParts"].size(), 1000u);
+    EXPECT_EQ(out["missingParts"][0], 2);
+}
+
 TEST_F(JsonReportRun, KeepDatesGivesTheMessageTime)
 {
     dir.Write("mail.mbox", UuPosting("a.dat", "data", 1));

@@ -234,6 +234,12 @@ TEST(OutputPathRules, LongNamesAreShortenedKeepingExtensionAndCharacters)
     EXPECT_LE(safe.size(), kMaxNameBytes);
     EXPECT_TRUE(safe.ends_with(".jpeg.uu"));
     EXPECT_TRUE(IsValidUtf8(safe));
+    // Bytes that are no UTF-8 (a run of continuation bytes) are cut at the
+    // limit, never all dropped down to a bare ".bin".
+    const std::string odd = "e" + std::string(21, '\xBE') + std::string(300, '\x99') + ".bin";
+    EXPECT_EQ(SafeOutputName(odd, ".uu"), odd.substr(0, kMaxNameBytes - 7) + ".bin.uu");
+    EXPECT_EQ(Utf8CutPoint("a\xE2\x84\xA2", 3), 1u);
+    EXPECT_EQ(Utf8CutPoint("a\xE2\x84\xA2", 4), 4u);
 }
 
 } // namespace

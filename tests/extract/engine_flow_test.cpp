@@ -45,6 +45,10 @@ TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilentAndOneMiss
     EXPECT_EQ(Extract(0), extract_result::Written);
     host.silent = true;
     EXPECT_EQ(Extract(0), extract_result::Skipped) << "silent runs never extract a record with parts missing";
+    // A skip without a question is told in the log.
+    EXPECT_EQ(host.CountInLog("m.bin skipped: parts are missing."), 1) << host.PlainLog();
+    EXPECT_EQ(host.CountInLog("u.bin skipped: parts are missing."), 1) << host.PlainLog();
+    EXPECT_EQ(host.CountInLog("p.bin skipped: parts are missing."), 1) << host.PlainLog();
 }
 
 TEST_F(EngineFlow, RecordMissingItsStartIsNamedFromTheSubject)

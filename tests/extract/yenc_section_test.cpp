@@ -76,6 +76,17 @@ TEST_P(YencExtract, UnsoundOutputNeverReplacesAnExistingFile)
     }
 }
 
+TEST_P(YencExtract, LargestPartNumberEndsTheOutputWithoutWrappingAround)
+{
+    std::vector<std::string> articles = YencArticles(payload, "last.bin", 30'000);
+    std::string& last = articles.back();
+    for (std::size_t at = 0; (at = last.find(" part=2", at)) != std::string::npos; at += 16)
+        last.replace(at, 7, " part=2147483647");
+    EXPECT_EQ(ScanArticles(articles), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload.substr(0, 30'000), ReadFile(Out("last.bin")).substr(0, 30'000));
+    EXPECT_LE(ReadFile(Out("last.bin")).size(), payload.size());
+}
+
 INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencExtract, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "Lenient"; });
 
@@ -160,3 +171,4 @@ INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencArticleQuirks, ::testing::Bool(),
 
 } // namespace
 } // namespace zarvex::test
+
