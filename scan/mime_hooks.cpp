@@ -3,12 +3,15 @@
 // from an ordinary multipart body. The Content- header fields themselves are
 // read in mime_fields.cpp.
 #include "codec/line_tests.h"
+#include "io/line_break.h"
+#include "io/line_break_wide.h"
 #include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "scan/mime_rules.h"
 #include "text/text_utils.h"
 
+#include <algorithm>
 #include <array>
 
 namespace zarvex::scan {
@@ -197,26 +200,59 @@ Next MimeHeaderFieldRule(ScanState& s)
     return Next::Continue;
 }
 
+namespace {
+
+// Most lines of the read-ahead are data lines that none of its tests can
+// match: they start with none of "S", "-" and "F". Such a line is passed
+// over straight in the read buffer, without ReadLine's copy, when ReadLine
+// would return it as it stands there (a break that stays as it is, LF or
+// CR LF, inside the buffered bytes; no longer than a line buffer). The
+// counts of the file change as ReadLine changes them. Returns the bytes
+// passed over, 0 when the line is left to ReadLine.
+int PassUnremarkableLine(CBufFile& file, bool wide)
+{
+    std::size_t available = 0;
+    const unsigned char* src = file.BufferedInput(available);
+    if (!src) return 0;
+    const unsigned char first = src[0];
+    if (first == 'S' || first == '-' || first == 'F') return 0;
+    const std::size_t span = std::min<std::size_t>(available, kLineMax - 1);
+    std::int64_t binary = 0;
+    const std::size_t k = wide ? FindLineBreakWide(src, span, binary) : FindLineBreak(src, span, binary);
+    if (k >= span || k + 1 >= available) return 0;
+    const std::size_t lineBreak = PlainLineBreak(src, k);
+    if (lineBreak == 0) return 0;
+    file.ConsumeBuffered(k + lineBreak, binary);
+    return static_cast<int>(k + lineBreak);
+}
+
+} // namespace
+
 std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
 {
     closingOffset = -1;
     const std::int64_t start = s.file.GetPosition();
+    const bool wide = HaveWideLineBreak();
     std::int32_t subjects = 0;
     std::int64_t read = 0;
     LineBuf& buf = s.peek;
     for (std::int64_t lines = 1; s.readAheadLeft > 0; ++lines) {
-        int n = 0;
-        bool complete = false;
-        if (!s.file.ReadLine(buf.text, kLineMax, &n, &complete)) break;
-        s.readAheadLeft -= n;
-        const std::string_view text(buf.text, static_cast<std::size_t>(n));
-        if (text.starts_with("Subject:")) {
-            ++subjects;
-        } else if (IsClosingBoundary(s.mime, text)) {
-            closingOffset = read;
-            break;
-        } else if (text.starts_with("From ") && IsHeaderOrSeparator(buf.text, n, true)) {
-            break; // the next message of a mailbox
+        int n = PassUnremarkableLine(s.file, wide);
+        if (n > 0) {
+            s.readAheadLeft -= n;
+        } else {
+            bool complete = false;
+            if (!s.file.ReadLine(buf.text, kLineMax, &n, &complete)) break;
+            s.readAheadLeft -= n;
+            const std::string_view text(buf.text, static_cast<std::size_t>(n));
+            if (text.starts_with("Subject:")) {
+                ++subjects;
+            } else if (IsClosingBoundary(s.mime, text)) {
+                closingOffset = read;
+                break;
+            } else if (text.starts_with("From ") && IsHeaderOrSeparator(buf.text, n, true)) {
+                break; // the next message of a mailbox
+            }
         }
         read += n;
         if ((lines & 0xFF) == 0 && !s.host.PumpMessages()) {
