@@ -200,6 +200,7 @@ void CBufFile::WritePending()
 
 void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
 {
+    if (m_Mode & uncountedWrites) return;
     const std::int64_t binary = HaveWideLineBreak() ? CountBinaryLookingWide(data, n) : CountBinaryLooking(data, n);
     m_Counts[kBinary] += binary;
     m_Counts[kText] += static_cast<std::int64_t>(n) - binary;

@@ -61,6 +61,10 @@ public:
         modeNoTruncate = 0x2000,
         typeText = 0x4000,
         typeBinary = 0x8000,
+        // Write and CommitWrite leave the counts alone (files whose counts
+        // no one reads, such as extraction outputs: counting costs a pass
+        // over the data).
+        uncountedWrites = 0x10000,
     };
     static constexpr int kWriteBufferSize = 65536;
     static constexpr int kReadChunk = 65535;
