@@ -321,7 +321,7 @@ bool Extractor::ReadPartLines(CFInfo& part)
             return false;
         }
         if (m_Call.endOfInput) return false;
-        if (TakeYencDataRun() || TakeBase64DataRun()) {
+        if (TakeYencDataRun() || TakeLineRun()) {
             if (m_Call.aborted) return false;
             continue;
         }

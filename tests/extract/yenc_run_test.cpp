@@ -1,4 +1,4 @@
-// The engine's runs of yEnc and Base64 data lines (taken straight from the
+// The engine's runs of yEnc, Base64 and UU data lines (taken straight from the
 // read buffer) against reading every line on its own (ScanFullRulesOnly):
 // the same output, log, progress calls and stop points, for postings and
 // mails of every shape the runs must step aside for.
@@ -25,6 +25,7 @@ struct RunCase {
     int abortAtPump = 0;  // the host asks for a stop at this pump
     int headerLine = 0;   // a "line=" value other than the width
     bool base64 = false;  // a mail with a Base64 attachment instead
+    bool uu = false;      // a UU-encoded file instead
 };
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
@@ -67,9 +68,38 @@ protected:
         return text;
     }
 
+    // A UU file; damage and odd lines as for Base64, and lines with a
+    // doubled dot, a checksum character or a blank at their end.
+    static std::string UuText(const RunCase& c)
+    {
+        std::string text = "Subject: file\n\nbegin 644 run.bin\n";
+        for (const std::string& line : UuLines(RandomBytes(300'000, 12)))
+            text += line + c.eol;
+        const std::size_t body = text.find("run.bin\n") + 8;
+        text += std::string("end") + c.eol;
+        std::mt19937 rng(5);
+        for (int i = 0; i < c.damage; ++i) {
+            const std::size_t at = body + 200 + rng() % (text.size() - body - 400);
+            if (text[at] != '\n' && text[at] != '\r') text[at] = "\x01\x1f\x80"[i % 3];
+        }
+        if (c.oddLines) {
+            for (int i = 0; i < 400; ++i) {
+                std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
+                const std::size_t next = text.find('\n', at + 1);
+                if (text[at + 1] != 'M' || next - at < 62) continue;
+                const std::size_t dataEnd = text[next - 1] == '\r' ? next - 1 : next;
+                const char* tails[] = {"", ".", "a", " ", "\r", "MMMM"};
+                if (i % 7 == 0) text.insert(at + 10, ".");
+                else text.insert(dataEnd, tails[rng() % std::size(tails)]);
+            }
+        }
+        return text;
+    }
+
     static std::string Article(const RunCase& c)
     {
         if (c.base64) return Mail(c);
+        if (c.uu) return UuText(c);
         YencPostingOptions o;
         o.width = c.width;
         o.eol = c.eol;
@@ -163,6 +193,18 @@ RunCase Base64Case(const char* name, int width, const char* eol, int damage = 0,
     return {.name = name, .width = width, .eol = eol, .damage = damage, .oddLines = odd, .abortAtPump = abortAt,
             .base64 = true};
 }
+
+RunCase UuCase(const char* name, const char* eol, int damage = 0, bool odd = false, int abortAt = 0)
+{
+    return {.name = name, .eol = eol, .damage = damage, .oddLines = odd, .abortAtPump = abortAt, .uu = true};
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, YencRuns,
+                         ::testing::Values(UuCase("UuLf", "\n"), UuCase("UuCrLf", "\r\n"), UuCase("UuDamaged", "\n", 6),
+                                           UuCase("UuOddLines", "\n", 0, true),
+                                           UuCase("UuCrLfOddLines", "\r\n", 0, true),
+                                           UuCase("UuStopRequested", "\r\n", 0, false, 3)),
+                         [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
     Mails, YencRuns,
