@@ -14,6 +14,10 @@
 #include <algorithm>
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zarvex::scan {
 
 namespace {
@@ -202,29 +206,83 @@ Next MimeHeaderFieldRule(ScanState& s)
 
 namespace {
 
-// Most lines of the read-ahead are data lines that none of its tests can
-// match: they start with none of "S", "-" and "F". Such a line is passed
-// over straight in the read buffer, without ReadLine's copy, when ReadLine
-// would return it as it stands there (a break that stays as it is, LF or
-// CR LF, inside the buffered bytes; no longer than a line buffer). The
-// counts of the file change as ReadLine changes them. Returns the bytes
-// passed over, 0 when the line is left to ReadLine.
-int PassUnremarkableLine(CBufFile& file, bool wide)
+// Index of the first CR or LF in data[0, n), or n.
+inline std::size_t FindBreak(const unsigned char* data, std::size_t n)
 {
-    std::size_t available = 0;
-    const unsigned char* src = file.BufferedInput(available);
-    if (!src) return 0;
-    const unsigned char first = src[0];
-    if (first == 'S' || first == '-' || first == 'F') return 0;
-    const std::size_t span = std::min<std::size_t>(available, kLineMax - 1);
-    std::int64_t binary = 0;
-    const std::size_t k = wide ? FindLineBreakWide(src, span, binary) : FindLineBreak(src, span, binary);
-    if (k >= span || k + 1 >= available) return 0;
-    const std::size_t lineBreak = PlainLineBreak(src, k);
-    if (lineBreak == 0) return 0;
-    file.ConsumeBuffered(k + lineBreak, binary);
-    return static_cast<int>(k + lineBreak);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        if (hits) return i + static_cast<std::size_t>(__builtin_ctz(hits));
+    }
+#endif
+    for (; i < n; ++i)
+        if (data[i] == '\r' || data[i] == '\n') break;
+    return i;
 }
+
+// Most lines of the read-ahead are data lines that none of its tests can
+// match: they start with none of "S", "-" and "F". Such lines are passed
+// over straight in the read buffer, without ReadLine's copy, when ReadLine
+// would return them as they stand there (a break that stays as it is, LF
+// or CR LF, inside the buffered bytes; no longer than a line buffer). The
+// bytes passed over are consumed from the file in one step, counted as
+// ReadLine would have counted them, before any other read or seek.
+class UnremarkableLines
+{
+public:
+    explicit UnremarkableLines(CBufFile& file) : m_File(file), m_Wide(HaveWideLineBreak()) {}
+
+    // The length of the next line when it is passed over; 0 when it is
+    // left to ReadLine (everything passed over is consumed then).
+    int Next()
+    {
+        if (!m_Src || m_At == m_Available) {
+            Consume();
+            m_Src = m_File.BufferedInput(m_Available);
+            if (!m_Src) return 0;
+        }
+        const unsigned char* line = m_Src + m_At;
+        const std::size_t left = m_Available - m_At;
+        if (line[0] == 'S' || line[0] == '-' || line[0] == 'F') return Decline();
+        const std::size_t span = std::min<std::size_t>(left, kLineMax - 1);
+        const std::size_t k = FindBreak(line, span);
+        if (k >= span || k + 1 >= left) return Decline();
+        const std::size_t lineBreak = PlainLineBreak(line, k);
+        if (lineBreak == 0) return Decline();
+        m_At += k + lineBreak;
+        return static_cast<int>(k + lineBreak);
+    }
+
+    // Consumes what was passed over from the file.
+    void Consume()
+    {
+        if (m_Src && m_At > 0) {
+            const std::int64_t binary =
+                m_Wide ? CountBinaryLookingWide(m_Src, m_At) : CountBinaryLooking(m_Src, m_At);
+            m_File.ConsumeBuffered(m_At, binary);
+        }
+        m_Src = nullptr;
+        m_At = m_Available = 0;
+    }
+
+private:
+    int Decline()
+    {
+        Consume();
+        return 0;
+    }
+
+    CBufFile& m_File;
+    const bool m_Wide;
+    const unsigned char* m_Src = nullptr;
+    std::size_t m_Available = 0;
+    std::size_t m_At = 0;
+};
 
 } // namespace
 
@@ -232,12 +290,12 @@ std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
 {
     closingOffset = -1;
     const std::int64_t start = s.file.GetPosition();
-    const bool wide = HaveWideLineBreak();
     std::int32_t subjects = 0;
     std::int64_t read = 0;
     LineBuf& buf = s.peek;
+    UnremarkableLines quick(s.file);
     for (std::int64_t lines = 1; s.readAheadLeft > 0; ++lines) {
-        int n = PassUnremarkableLine(s.file, wide);
+        int n = quick.Next();
         if (n > 0) {
             s.readAheadLeft -= n;
         } else {
@@ -260,6 +318,7 @@ std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
             break;
         }
     }
+    quick.Consume();
     s.file.Seek(start, 0);
     return subjects;
 }
