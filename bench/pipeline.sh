@@ -129,7 +129,8 @@ def text_data(size):
     out = bytearray()
     while len(out) < size:
         out += b" ".join(rng.choice(words) for _ in range(rng.randrange(6, 14))) + b".\n"
-    return bytes(out[:size - 1]) + b"\n"
+    # One line break at the end: the body's last one belongs to the boundary.
+    return bytes(out[:size - 1]).rstrip(b"\n") + b"\n"
 
 if kind == "mailbox":
     makers = [("bin", base64_mail), ("uu", uu_mail), ("txt", qp_mail), ("hqx", binhex_mail)]
