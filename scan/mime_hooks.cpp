@@ -235,12 +235,14 @@ inline std::size_t FindBreak(const unsigned char* data, std::size_t n)
 class UnremarkableLines
 {
 public:
-    explicit UnremarkableLines(CBufFile& file) : m_File(file), m_Wide(HaveWideLineBreak()) {}
+    // `enabled` false: every line is left to ReadLine.
+    UnremarkableLines(CBufFile& file, bool enabled) : m_File(file), m_Wide(HaveWideLineBreak()), m_Enabled(enabled) {}
 
     // The length of the next line when it is passed over; 0 when it is
     // left to ReadLine (everything passed over is consumed then).
     int Next()
     {
+        if (!m_Enabled) return 0;
         if (!m_Src || m_At == m_Available) {
             Consume();
             m_Src = m_File.BufferedInput(m_Available);
@@ -279,6 +281,7 @@ private:
 
     CBufFile& m_File;
     const bool m_Wide;
+    const bool m_Enabled;
     const unsigned char* m_Src = nullptr;
     std::size_t m_Available = 0;
     std::size_t m_At = 0;
@@ -293,7 +296,7 @@ std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
     std::int32_t subjects = 0;
     std::int64_t read = 0;
     LineBuf& buf = s.peek;
-    UnremarkableLines quick(s.file);
+    UnremarkableLines quick(s.file, !s.run.ScanFullRulesOnly);
     for (std::int64_t lines = 1; s.readAheadLeft > 0; ++lines) {
         int n = quick.Next();
         if (n > 0) {
