@@ -8,8 +8,11 @@
 #include "support/encoders.h"
 #include "support/yenc_posting.h"
 
+#include <csignal>
 #include <random>
 #include <string_view>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 namespace zarvex::test {
 namespace {
@@ -173,6 +176,38 @@ TEST_P(YencRuns, GiveWhatReadingLineByLineGives)
     EXPECT_EQ(runs.pumps, lines.pumps);
     EXPECT_EQ(runs.progress, lines.progress);
     EXPECT_GT(lines.pumps, 0) << "the posting spans several pumps";
+}
+
+// A disk that fills up after 65,000 bytes (a file size limit in a child
+// process): the output's buffer must go out, and fail, at the same line both
+// ways, and the file is given up the same way.
+TEST_P(YencRuns, MeetAFullDiskWhereReadingLineByLineDoes)
+{
+    const RunCase& c = GetParam();
+    if (c.abortAtPump != 0) return;
+    const std::string in = dir.Write("in.ntx", Article(c));
+    const std::string report = dir / "child.txt";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{65000, 65000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const Outcome lines = Extract(in, c, true);
+        const Outcome runs = Extract(in, c, false);
+        limit = {RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto text = [](const Outcome& o) {
+            return std::to_string(o.result) + " " + std::to_string(o.pumps) + " " + std::to_string(o.progress) +
+                   "\n" + o.log + "\n" + o.status;
+        };
+        WriteFile(report, text(lines) == text(runs) ? "same" : text(lines) + "\n----\n" + text(runs));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+    EXPECT_EQ(ReadFile(report), "same");
 }
 
 INSTANTIATE_TEST_SUITE_P(
