@@ -1,7 +1,8 @@
 // Runs of Base64 and UU data lines taken straight from the input's read
-// buffer, as extract/yenc_run.cpp does for yEnc. Most of a body is such
-// lines; read one at a time, each would be copied into the line buffer,
-// dispatched and run through the general line decoder.
+// buffer and decoded straight into the output's write buffer, as
+// extract/yenc_run.cpp does for yEnc. Most of a body is such lines; read
+// one at a time, each would be copied into the line buffer, dispatched and
+// run through the general line decoder.
 //
 // A line joins the run only when the line loop would do nothing with it but
 // decode it without a complaint: it ends with LF or CR LF inside the
@@ -68,11 +69,12 @@ bool Extractor::TakeLineRun()
     CBufFile& out = m_Out->File();
     const bool wide = HaveWideLineBreak();
     const auto shortest = static_cast<std::size_t>(std::max<std::int64_t>(m_Call.expectedLength, 4));
-    // One line's bytes (and the decoders' byte of slack). Each line goes to
-    // the output in a write of its own, as the line decoders hand it over,
-    // so that the output's buffer goes out (and a full disk shows) at the
-    // same bytes.
-    unsigned char bytes[kMaxLineText / 4 * 3 + 16];
+    // One line's bytes (and the decoders' slack) when the output's buffer
+    // has no room for them. Each line goes to the output in a write of its
+    // own, as the line decoders hand it over, so that the buffer goes out
+    // (and a full disk shows) at the same bytes.
+    constexpr std::size_t kSlack = 16;
+    unsigned char bytes[kMaxLineText / 4 * 3 + kSlack];
 
     const unsigned char* last = nullptr; // the last line taken, while still buffered
     std::size_t lastLen = 0;
@@ -98,7 +100,12 @@ bool Extractor::TakeLineRun()
         if (k >= span || k + 1 >= available) break;
         const std::size_t lineBreak = PlainLineBreak(src, k);
         if (lineBreak == 0) break;
-        const int produced = base64 ? DecodeBase64RunLine(src, k, shortest, bytes) : DecodeUURunLine(src, k, bytes);
+        // Decoded in place in the output's buffer when it has the room.
+        std::size_t room = 0;
+        unsigned char* space = out.PendingSpace(room);
+        const bool inPlace = room >= k + kSlack;
+        unsigned char* const made = inPlace ? space : bytes;
+        const int produced = base64 ? DecodeBase64RunLine(src, k, shortest, made) : DecodeUURunLine(src, k, made);
         if (produced < 0) break;
         if (taken > 0 && m_Host.AbortRequested()) {
             m_Call.aborted = true;
@@ -119,7 +126,10 @@ bool Extractor::TakeLineRun()
         last = src;
         lastLen = k;
         try {
-            out.Write(bytes, static_cast<std::size_t>(produced));
+            if (inPlace)
+                out.CommitAsWrite(static_cast<std::size_t>(produced));
+            else
+                out.Write(bytes, static_cast<std::size_t>(produced));
         } catch (const FileException&) {
             keepLast(); // the line stays the current one, as in the line loop
             throw;

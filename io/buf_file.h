@@ -140,6 +140,13 @@ public:
     // first `n` of them as Write would (counted, written out when full).
     unsigned char* WriteRoom(std::size_t need, std::size_t& room);
     void CommitWrite(std::size_t n);
+    // The free part of the write buffer after the pending bytes, nothing
+    // sent out first (`room` gets its size, 0 when the buffer is full).
+    // CommitAsWrite then takes the first `n` (at most `room`) bytes made
+    // there exactly as Write(those bytes, n) would take them: counted, and
+    // sent out together with the pending bytes at the same points.
+    unsigned char* PendingSpace(std::size_t& room);
+    void CommitAsWrite(std::size_t n);
 
     // Copies this whole file to the end of `target`; this file is left at
     // its beginning. False when either file is closed.
