@@ -62,7 +62,8 @@ __attribute__((target("ssse3"))) int DecodeRun(const unsigned char* s, int group
         if (!DecodeStep(s + 4 * done, out + 3 * done)) return done;
     // The last one to three groups: the final four groups again, which
     // rewrites some bytes with the same values and stays inside the run.
-    if (done < groups && groups >= 4 && DecodeStep(s + 4 * (groups - 4), out + 3 * (groups - 4))) done = groups;
+    if (done < groups && groups >= 4 && DecodeStep(s + 4 * (groups - 4), out + 3 * (groups - 4)))
+        done = groups;
     return done;
 }
 
@@ -81,7 +82,10 @@ int DecodeBase64GroupsFast(const unsigned char* s, int groups, unsigned char* ou
 
 #else
 
-int DecodeBase64GroupsFast(const unsigned char*, int, unsigned char*) { return 0; }
+int DecodeBase64GroupsFast(const unsigned char*, int, unsigned char*)
+{
+    return 0;
+}
 
 #endif
 

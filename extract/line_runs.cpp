@@ -36,12 +36,15 @@ namespace zarvex {
 
 namespace {
 
-constexpr int kUUFullLine = 61;     // "M" and 15 groups
+constexpr int kUUFullLine = 61; // "M" and 15 groups
 constexpr std::size_t kUUFullBytes = 45;
 
 // The message types that the line dispatch hands to the handler of `type`:
 // that type and no lower encoding bit.
-bool HandlerReads(std::uint32_t msgType, std::uint32_t type) { return (msgType & (type | (type - 1))) == type; }
+bool HandlerReads(std::uint32_t msgType, std::uint32_t type)
+{
+    return (msgType & (type | (type - 1))) == type;
+}
 
 // Decodes the line text[0, k) into `out` when the form takes it; returns the
 // bytes stored, or -1 for a line left to the line loop.
@@ -62,7 +65,8 @@ int DecodeUURunLine(const unsigned char* text, std::size_t k, unsigned char* out
 bool Extractor::TakeLineRun()
 {
     const CFInfo& part = *m_Call.part;
-    if (m_Run.ScanFullRulesOnly || m_Call.state != DecodeState::InData || m_Call.saveRaw || part.m_Indent != 0)
+    if (m_Run.ScanFullRulesOnly || m_Call.state != DecodeState::InData || m_Call.saveRaw ||
+        part.m_Indent != 0)
         return false;
     const bool base64 = HandlerReads(part.m_MsgType, MT_B64) && m_Call.expectedLength > 0;
     if (!base64 && !HandlerReads(part.m_MsgType, MT_UU)) return false;
@@ -105,7 +109,8 @@ bool Extractor::TakeLineRun()
         unsigned char* space = out.PendingSpace(room);
         const bool inPlace = room >= k + kSlack;
         unsigned char* const made = inPlace ? space : bytes;
-        const int produced = base64 ? DecodeBase64RunLine(src, k, shortest, made) : DecodeUURunLine(src, k, made);
+        const int produced =
+            base64 ? DecodeBase64RunLine(src, k, shortest, made) : DecodeUURunLine(src, k, made);
         if (produced < 0) break;
         if (taken > 0 && m_Host.AbortRequested()) {
             m_Call.aborted = true;
