@@ -166,7 +166,7 @@ void BM_ScanMailbox(benchmark::State& state)
 BENCHMARK(BM_ScanMailbox)->Unit(benchmark::kMillisecond);
 
 // The scan alone over a file of one's own: ZARVEX_SCAN_FILE=path (for
-// instance the spool that bench/yenc_end_to_end.sh keeps with YENC_KEEP=1).
+// instance a corpus that bench/pipeline.sh keeps with PIPE_KEEP=1).
 void BM_ScanGivenFile(benchmark::State& state)
 {
     const char* path = std::getenv("ZARVEX_SCAN_FILE");

@@ -156,6 +156,20 @@ int DecodeBase64Line(CBufFile* out, const char* line, int len, std::string_view 
     return result;
 }
 
+bool DecodeBase64Groups(const unsigned char* line, int len, unsigned char* out)
+{
+    if (len <= 0 || len % 4 != 0) return false;
+    const int fast = detail::DecodeBase64GroupsFast(line, len / 4, out);
+    std::uint32_t invalid = 0;
+    for (int pos = 4 * fast, o = 3 * fast; pos < len; pos += 4, o += 3) {
+        const std::uint32_t v = kShifted.at[0][line[pos]] | kShifted.at[1][line[pos + 1]] |
+                                kShifted.at[2][line[pos + 2]] | kShifted.at[3][line[pos + 3]];
+        invalid |= v;
+        StoreBigEndian(out + o, v << 8);
+    }
+    return (invalid & 0x80000000u) == 0;
+}
+
 int PeekDecodeBase64(const char* line, unsigned char* dest, int lineLength, int maxBytes, bool stopAtInvalid)
 {
     if (!line || !dest) return -1;

@@ -22,6 +22,19 @@ enum Base64Result : int
 // (raw mode: the line without its line end, plus CR LF). Nothing is read past
 // line[len - 1]; the line is not modified. Stateless, no allocation.
 int DecodeBase64Line(CBufFile* out, const char* line, int len, std::string_view boundary, bool raw);
+// The bulk form of DecodeBase64Line for a line that is nothing but whole
+// groups of alphabet characters (`len` a multiple of 4, no pad, no other
+// character): stores its 3 bytes per group at `out`, which must hold one
+// byte more, and returns true. False for any other line (`out` then holds
+// scratch): DecodeBase64Line decides what such a line gives.
+bool DecodeBase64Groups(const unsigned char* line, int len, unsigned char* out);
+namespace detail {
+// The vector kernel of DecodeBase64Groups: decodes whole groups s[0, 4 *
+// groups) into out[0, 3 * groups), four at a time while they hold only
+// alphabet characters, and returns how many it decoded (0 on CPUs without
+// the instructions it needs).
+int DecodeBase64GroupsFast(const unsigned char* s, int groups, unsigned char* out);
+} // namespace detail
 // Stores at most `maxBytes` (no limit when <= 0: then `dest` must hold
 // 3 bytes per 4 characters). `lineLength` <= 0: measure the line. -1 for a
 // missing argument.

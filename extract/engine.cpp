@@ -328,7 +328,7 @@ bool Extractor::ReadPartLines(CFInfo& part)
             return false;
         }
         if (m_Call.endOfInput) return false;
-        if (TakeYencDataRun()) {
+        if (TakeYencDataRun() || TakeLineRun()) {
             if (m_Call.aborted) return false;
             continue;
         }

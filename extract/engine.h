@@ -183,6 +183,7 @@ private:
     void YencBeginLine();
     void YencDataLine();
     bool TakeYencDataRun(); // extract/yenc_run.cpp
+    bool TakeLineRun();       // Base64 and UU: extract/line_runs.cpp
     void YencEndLine();
     bool YencCrcChecks(std::string_view line);
     bool YencFileDone(std::string_view line) const;

@@ -14,7 +14,8 @@ namespace zarvex {
 namespace {
 
 constexpr std::uint32_t kOutputMode = CBufFile::modeReadWrite | CBufFile::shareDenyNone | CBufFile::modeCreate |
-                                      CBufFile::modeNoTruncate | CBufFile::typeBinary | CBufFile::modeNoInherit;
+                                      CBufFile::modeNoTruncate | CBufFile::typeBinary | CBufFile::modeNoInherit |
+                                      CBufFile::uncountedWrites;
 
 void Fill(FileError* error, int err, const std::string& path)
 {

@@ -1,9 +1,9 @@
 // Runs of yEnc data lines taken straight from the input's read buffer and
 // decoded straight into the output's write buffer. Most of a yEnc part is
 // such lines; read one at a time, each would be copied into the line
-// buffer, dispatched, decoded into a scratch buffer, copied again and run
-// through the CRC on its own. Here the CRC runs once over all the bytes of
-// the run.
+// buffer, dispatched, decoded into a scratch buffer and copied again. Each
+// line's bytes are still taken as a write of their own, as DecodeYencLine
+// writes them: the output's buffer goes out at the same bytes.
 //
 // A line joins the run only when the engine would read it the same way:
 // it ends with LF or CR LF inside the buffered bytes (the byte after the
@@ -52,16 +52,22 @@ bool Extractor::TakeYencDataRun()
     const bool wide = HaveWideLineBreak();
     constexpr std::size_t kNeed = kMaxLineText + kYencDecodeSlack;
 
-    std::size_t room = 0, made = 0;
-    unsigned char* dest = nullptr;
+    // One line's bytes when the output's buffer has no room for them: each
+    // line goes to the output in a write of its own, as the line decoder
+    // hands it over, so that the buffer goes out (and a full disk shows) at
+    // the same bytes.
+    unsigned char bytes[kNeed];
+    // The CRC runs over the bytes decoded in place in one go, as long as they
+    // follow each other in the buffer (before a line is decoded over them).
+    const unsigned char* crcFrom = nullptr;
+    std::size_t crcLen = 0;
+    auto takeCrc = [&] {
+        if (crcLen > 0) y.partCrc = Crc32UpdateBulk(y.partCrc, crcFrom, crcLen);
+        crcLen = 0;
+    };
     const unsigned char* last = nullptr; // the last line taken, while still buffered
     std::size_t lastLen = 0;
     int taken = 0;
-    auto commit = [&] {
-        y.partCrc = Crc32UpdateBulk(y.partCrc, dest, made);
-        out.CommitWrite(made);
-        made = 0;
-    };
     auto keepLast = [&] {
         if (!last) return;
         std::memcpy(m_Call.line.text, last, lastLen);
@@ -88,16 +94,14 @@ bool Extractor::TakeYencDataRun()
             m_Host.SetStatus(Message(msg::Aborted));
             break;
         }
-        if (!dest || room - made < k + kYencDecodeSlack) {
-            if (dest) commit();
-            dest = out.WriteRoom(kNeed, room);
-        }
+        // Decoded in place in the output's buffer when it has the room.
+        std::size_t room = 0;
+        unsigned char* space = out.PendingSpace(room);
+        const bool inPlace = room >= k + kYencDecodeSlack;
+        unsigned char* const made = inPlace ? space : bytes;
+        if (!inPlace || space != crcFrom + crcLen) takeCrc();
         int produced = 0;
-        const int result = DecodeYencText(src, static_cast<int>(k), dest + made, part.m_yLine, strict, y.line,
-                                          produced);
-        made += static_cast<std::size_t>(produced);
-        y.partBytes += static_cast<std::uint64_t>(produced);
-        if (result == 0 || produced > 0) m_Call.dataWritten = true;
+        const int result = DecodeYencText(src, static_cast<int>(k), made, part.m_yLine, strict, y.line, produced);
 
         // ReadNextLine's bookkeeping; the line keeps its text as the yEnc
         // handler leaves it (no line break).
@@ -111,9 +115,26 @@ bool Extractor::TakeYencDataRun()
         m_Call.currentEndedLF = true;
         last = src;
         lastLen = k;
+        if (inPlace) {
+            if (crcLen == 0) crcFrom = made;
+            crcLen += static_cast<std::size_t>(produced);
+        } else {
+            y.partCrc = Crc32UpdateBulk(y.partCrc, made, static_cast<std::size_t>(produced));
+        }
+        try {
+            if (inPlace)
+                out.CommitAsWrite(static_cast<std::size_t>(produced));
+            else
+                out.Write(bytes, static_cast<std::size_t>(produced));
+        } catch (const FileException&) {
+            keepLast(); // the line stays the current one, as in the line loop
+            throw;
+        }
+        y.partBytes += static_cast<std::uint64_t>(produced);
+        if (result == 0 || produced > 0) m_Call.dataWritten = true;
         if (consumed == available) keepLast(); // the next refill reuses the buffer
     }
-    if (dest) commit();
+    takeCrc();
     keepLast();
     return taken > 0;
 }

@@ -61,6 +61,10 @@ public:
         modeNoTruncate = 0x2000,
         typeText = 0x4000,
         typeBinary = 0x8000,
+        // Write and CommitWrite leave the counts alone (files whose counts
+        // no one reads, such as extraction outputs: counting costs a pass
+        // over the data).
+        uncountedWrites = 0x10000,
     };
     static constexpr int kWriteBufferSize = 65536;
     static constexpr int kReadChunk = 65535;
@@ -136,6 +140,13 @@ public:
     // first `n` of them as Write would (counted, written out when full).
     unsigned char* WriteRoom(std::size_t need, std::size_t& room);
     void CommitWrite(std::size_t n);
+    // The free part of the write buffer after the pending bytes, nothing
+    // sent out first (`room` gets its size, 0 when the buffer is full).
+    // CommitAsWrite then takes the first `n` (at most `room`) bytes made
+    // there exactly as Write(those bytes, n) would take them: counted, and
+    // sent out together with the pending bytes at the same points.
+    unsigned char* PendingSpace(std::size_t& room);
+    void CommitAsWrite(std::size_t n);
 
     // Copies this whole file to the end of `target`; this file is left at
     // its beginning. False when either file is closed.

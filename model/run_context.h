@@ -21,8 +21,9 @@ struct RunContext {
     // for the rest of the command.
     bool RecursiveDecoding = true;
     // Every line goes through every scanner rule and the engine reads every
-    // line on its own: the quiet-line shortcut and the runs of yEnc data
-    // lines left out (tests compare both ways; the results must be the same).
+    // line on its own: the quiet-line shortcut, the boundary read-ahead's
+    // pass over plain lines and the runs of yEnc, Base64 and UU data lines
+    // left out (tests compare both ways; the results must be the same).
     bool ScanFullRulesOnly = false;
 };
 

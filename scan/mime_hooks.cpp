@@ -3,13 +3,20 @@
 // from an ordinary multipart body. The Content- header fields themselves are
 // read in mime_fields.cpp.
 #include "codec/line_tests.h"
+#include "io/line_break.h"
+#include "io/line_break_wide.h"
 #include "model/run_context.h"
 #include "model/settings.h"
 #include "platform/host.h"
 #include "scan/mime_rules.h"
 #include "text/text_utils.h"
 
+#include <algorithm>
 #include <array>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zarvex::scan {
 
@@ -197,6 +204,91 @@ Next MimeHeaderFieldRule(ScanState& s)
     return Next::Continue;
 }
 
+namespace {
+
+// Index of the first CR or LF in data[0, n), or n.
+inline std::size_t FindBreak(const unsigned char* data, std::size_t n)
+{
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        const auto hits = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        if (hits) return i + static_cast<std::size_t>(__builtin_ctz(hits));
+    }
+#endif
+    for (; i < n; ++i)
+        if (data[i] == '\r' || data[i] == '\n') break;
+    return i;
+}
+
+// Most lines of the read-ahead are data lines that none of its tests can
+// match: they start with none of "S", "-" and "F". Such lines are passed
+// over straight in the read buffer, without ReadLine's copy, when ReadLine
+// would return them as they stand there (a break that stays as it is, LF
+// or CR LF, inside the buffered bytes; no longer than a line buffer). The
+// bytes passed over are consumed from the file in one step, counted as
+// ReadLine would have counted them, before any other read or seek.
+class UnremarkableLines
+{
+public:
+    // `enabled` false: every line is left to ReadLine.
+    UnremarkableLines(CBufFile& file, bool enabled) : m_File(file), m_Wide(HaveWideLineBreak()), m_Enabled(enabled) {}
+
+    // The length of the next line when it is passed over; 0 when it is
+    // left to ReadLine (everything passed over is consumed then).
+    int Next()
+    {
+        if (!m_Enabled) return 0;
+        if (!m_Src || m_At == m_Available) {
+            Consume();
+            m_Src = m_File.BufferedInput(m_Available);
+            if (!m_Src) return 0;
+        }
+        const unsigned char* line = m_Src + m_At;
+        const std::size_t left = m_Available - m_At;
+        if (line[0] == 'S' || line[0] == '-' || line[0] == 'F') return Decline();
+        const std::size_t span = std::min<std::size_t>(left, kLineMax - 1);
+        const std::size_t k = FindBreak(line, span);
+        if (k >= span || k + 1 >= left) return Decline();
+        const std::size_t lineBreak = PlainLineBreak(line, k);
+        if (lineBreak == 0) return Decline();
+        m_At += k + lineBreak;
+        return static_cast<int>(k + lineBreak);
+    }
+
+    // Consumes what was passed over from the file.
+    void Consume()
+    {
+        if (m_Src && m_At > 0) {
+            const std::int64_t binary =
+                m_Wide ? CountBinaryLookingWide(m_Src, m_At) : CountBinaryLooking(m_Src, m_At);
+            m_File.ConsumeBuffered(m_At, binary);
+        }
+        m_Src = nullptr;
+        m_At = m_Available = 0;
+    }
+
+private:
+    int Decline()
+    {
+        Consume();
+        return 0;
+    }
+
+    CBufFile& m_File;
+    const bool m_Wide;
+    const bool m_Enabled;
+    const unsigned char* m_Src = nullptr;
+    std::size_t m_Available = 0;
+    std::size_t m_At = 0;
+};
+
+} // namespace
+
 std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
 {
     closingOffset = -1;
@@ -204,19 +296,24 @@ std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
     std::int32_t subjects = 0;
     std::int64_t read = 0;
     LineBuf& buf = s.peek;
+    UnremarkableLines quick(s.file, !s.run.ScanFullRulesOnly);
     for (std::int64_t lines = 1; s.readAheadLeft > 0; ++lines) {
-        int n = 0;
-        bool complete = false;
-        if (!s.file.ReadLine(buf.text, kLineMax, &n, &complete)) break;
-        s.readAheadLeft -= n;
-        const std::string_view text(buf.text, static_cast<std::size_t>(n));
-        if (text.starts_with("Subject:")) {
-            ++subjects;
-        } else if (IsClosingBoundary(s.mime, text)) {
-            closingOffset = read;
-            break;
-        } else if (text.starts_with("From ") && IsHeaderOrSeparator(buf.text, n, true)) {
-            break; // the next message of a mailbox
+        int n = quick.Next();
+        if (n > 0) {
+            s.readAheadLeft -= n;
+        } else {
+            bool complete = false;
+            if (!s.file.ReadLine(buf.text, kLineMax, &n, &complete)) break;
+            s.readAheadLeft -= n;
+            const std::string_view text(buf.text, static_cast<std::size_t>(n));
+            if (text.starts_with("Subject:")) {
+                ++subjects;
+            } else if (IsClosingBoundary(s.mime, text)) {
+                closingOffset = read;
+                break;
+            } else if (text.starts_with("From ") && IsHeaderOrSeparator(buf.text, n, true)) {
+                break; // the next message of a mailbox
+            }
         }
         read += n;
         if ((lines & 0xFF) == 0 && !s.host.PumpMessages()) {
@@ -224,6 +321,7 @@ std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
             break;
         }
     }
+    quick.Consume();
     s.file.Seek(start, 0);
     return subjects;
 }

@@ -211,7 +211,7 @@ inline std::string_view View(const ScanState& s)
 }
 
 // ---- The quiet-line shortcut (quiet_lines.cpp) -----------------------------------
-// Inside a UU, XX or Base64 body whose data has begun, a line that can start
+// Inside a UU, XX, Base64 or yEnc body whose data has begun, a line that can start
 // nothing (no blank, no keyword or header lead) meets no rule: only its
 // bookkeeping is done. True when the line was taken.
 bool TakeQuietDataLine(ScanState& s);

@@ -125,6 +125,32 @@ TEST(Base64DecodeFastPath, MatchesPlainDecodeOnRandomLines)
     }
 }
 
+// The bulk decode of whole-group lines: every byte value at every position
+// of lines of 4 to 80 characters either gives the line decoder's bytes or
+// leaves the line to it.
+TEST(Base64DecodeGroups, EqualsTheLineDecoderOrDeclines)
+{
+    std::mt19937 rng(7);
+    for (int len = 4; len <= 80; len += 4) {
+        std::string clean;
+        for (int i = 0; i < len; ++i) clean += test::kBase64AlphabetText[rng() % 64];
+        for (int at = 0; at < len; ++at) {
+            for (int c = 0; c < 256; ++c) {
+                std::string line = clean;
+                line[static_cast<std::size_t>(at)] = static_cast<char>(c);
+                unsigned char out[64] = {};
+                const bool taken =
+                    DecodeBase64Groups(reinterpret_cast<const unsigned char*>(line.data()), len, out);
+                ASSERT_EQ(taken, kBase64Decode[static_cast<unsigned char>(c)] != kInvalid) << len << ' ' << at << ' ' << c;
+                if (!taken) continue;
+                const Decoded plain = DecodeB64(line);
+                ASSERT_EQ(plain.result, B64_OK);
+                ASSERT_EQ(Bytes(out, out + len / 4 * 3), plain.bytes) << len << ' ' << at << ' ' << c;
+            }
+        }
+    }
+}
+
 TEST(Base64Peek, DecodesTheStartOfALine)
 {
     unsigned char dest[64];

@@ -1,14 +1,18 @@
-// The engine's runs of yEnc data lines (taken straight from the read
-// buffer) against reading every line on its own (ScanFullRulesOnly): the
-// same output, log, progress calls and stop points, for postings of every
-// shape the runs must step aside for.
+// The engine's runs of yEnc, Base64 and UU data lines (taken straight from the
+// read buffer) against reading every line on its own (ScanFullRulesOnly):
+// the same output, log, progress calls and stop points, for postings and
+// mails of every shape the runs must step aside for.
 #include "extract_fixture.h"
 
 #include "scan/scanner.h"
+#include "support/encoders.h"
 #include "support/yenc_posting.h"
 
+#include <csignal>
 #include <random>
 #include <string_view>
+#include <sys/resource.h>
+#include <sys/wait.h>
 
 namespace zarvex::test {
 namespace {
@@ -23,6 +27,8 @@ struct RunCase {
     bool oddLines = false; // lone "=" at line ends, "=y" and NUL data, CR CR LF, LF CR, empty lines
     int abortAtPump = 0;  // the host asks for a stop at this pump
     int headerLine = 0;   // a "line=" value other than the width
+    bool base64 = false;  // a mail with a Base64 attachment instead
+    bool uu = false;      // a UU-encoded file instead
 };
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
@@ -36,8 +42,67 @@ struct Outcome {
 
 class YencRuns : public ::testing::TestWithParam<RunCase> {
 protected:
+    // Base64 lines of `c.width`; damage puts foreign characters and pads
+    // into the data, odd lines go between them.
+    static std::string Mail(const RunCase& c)
+    {
+        std::string text = std::string("From: a@b.example\nSubject: mail\nMIME-Version: 1.0\n") +
+                           "Content-Type: multipart/mixed; boundary=\"sep\"\n\n--sep\n" +
+                           "Content-Type: application/octet-stream; name=\"run.bin\"\n" +
+                           "Content-Transfer-Encoding: base64\n\n";
+        for (std::string& line : Base64Lines(RandomBytes(300'000, 12), static_cast<std::size_t>(c.width)))
+            text += line + c.eol;
+        const std::size_t body = text.find("base64\n\n") + 8;
+        text += std::string("--sep--") + c.eol;
+        std::mt19937 rng(5);
+        for (int i = 0; i < c.damage; ++i) {
+            const std::size_t at = body + 200 + rng() % (text.size() - body - 400);
+            if (text[at] != '\n' && text[at] != '\r') text[at] = "*=-"[i % 3];
+        }
+        if (c.oddLines) {
+            using namespace std::string_view_literals;
+            const std::string_view odd[] = {""sv,   "--"sv,      "QUJD"sv,   "QUJD="sv, "\r\r\n"sv, "\n\r"sv,
+                                            "QQ=="sv, "QU JDRA"sv, "--sepx"sv, "QUJDR"sv, "\0AAA"sv};
+            for (int i = 0; i < 400; ++i) {
+                std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
+                text.insert(at + 1, std::string(odd[rng() % std::size(odd)]) + c.eol);
+            }
+        }
+        return text;
+    }
+
+    // A UU file; damage and odd lines as for Base64, and lines with a
+    // doubled dot, a checksum character or a blank at their end.
+    static std::string UuText(const RunCase& c)
+    {
+        std::string text = "Subject: file\n\nbegin 644 run.bin\n";
+        for (const std::string& line : UuLines(RandomBytes(300'000, 12)))
+            text += line + c.eol;
+        const std::size_t body = text.find("run.bin\n") + 8;
+        text += std::string("end") + c.eol;
+        std::mt19937 rng(5);
+        for (int i = 0; i < c.damage; ++i) {
+            const std::size_t at = body + 200 + rng() % (text.size() - body - 400);
+            if (text[at] != '\n' && text[at] != '\r') text[at] = "\x01\x1f\x80"[i % 3];
+        }
+        if (c.oddLines) {
+            for (int i = 0; i < 400; ++i) {
+                std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
+                const std::size_t next = text.find('\n', at + 1);
+                if (text[at + 1] != 'M' || next - at < 62) continue;
+                const std::size_t dataEnd = text[next - 1] == '\r' ? next - 1 : next;
+                const char* tails[] = {"", ".", "a", " ", "\r", "MMMM"};
+                if (i % 7 == 0) text.insert(at + 10, ".");
+                else text.insert(dataEnd, tails[rng() % std::size(tails)]);
+            }
+        }
+        return text;
+    }
+
     static std::string Article(const RunCase& c)
     {
+        if (c.base64) return Mail(c);
+        if (c.uu) return UuText(c);
         YencPostingOptions o;
         o.width = c.width;
         o.eol = c.eol;
@@ -113,6 +178,38 @@ TEST_P(YencRuns, GiveWhatReadingLineByLineGives)
     EXPECT_GT(lines.pumps, 0) << "the posting spans several pumps";
 }
 
+// A disk that fills up after 65,000 bytes (a file size limit in a child
+// process): the output's buffer must go out, and fail, at the same line both
+// ways, and the file is given up the same way.
+TEST_P(YencRuns, MeetAFullDiskWhereReadingLineByLineDoes)
+{
+    const RunCase& c = GetParam();
+    if (c.abortAtPump != 0) return;
+    const std::string in = dir.Write("in.ntx", Article(c));
+    const std::string report = dir / "child.txt";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{65000, 65000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const Outcome lines = Extract(in, c, true);
+        const Outcome runs = Extract(in, c, false);
+        limit = {RLIM_INFINITY, RLIM_INFINITY};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto text = [](const Outcome& o) {
+            return std::to_string(o.result) + " " + std::to_string(o.pumps) + " " + std::to_string(o.progress) +
+                   "\n" + o.log + "\n" + o.status;
+        };
+        WriteFile(report, text(lines) == text(runs) ? "same" : text(lines) + "\n----\n" + text(runs));
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
+    EXPECT_EQ(ReadFile(report), "same");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Postings, YencRuns,
     ::testing::Values(RunCase{"Lf"}, RunCase{"CrLf", 128, "\r\n"}, RunCase{"Strict", 128, "\r\n", false, true},
@@ -124,6 +221,34 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"StrictOddLines", 128, "\r\n", false, true, 0, true},
                       RunCase{"StopRequested", 128, "\r\n", false, false, 0, false, 3},
                       RunCase{"StrictLinesLongerThanAnnounced", 128, "\n", false, true, 0, false, 0, 100}),
+    [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
+
+RunCase Base64Case(const char* name, int width, const char* eol, int damage = 0, bool odd = false, int abortAt = 0)
+{
+    return {.name = name, .width = width, .eol = eol, .damage = damage, .oddLines = odd, .abortAtPump = abortAt,
+            .base64 = true};
+}
+
+RunCase UuCase(const char* name, const char* eol, int damage = 0, bool odd = false, int abortAt = 0)
+{
+    return {.name = name, .eol = eol, .damage = damage, .oddLines = odd, .abortAtPump = abortAt, .uu = true};
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, YencRuns,
+                         ::testing::Values(UuCase("UuLf", "\n"), UuCase("UuCrLf", "\r\n"), UuCase("UuDamaged", "\n", 6),
+                                           UuCase("UuOddLines", "\n", 0, true),
+                                           UuCase("UuCrLfOddLines", "\r\n", 0, true),
+                                           UuCase("UuStopRequested", "\r\n", 0, false, 3)),
+                         [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Mails, YencRuns,
+    ::testing::Values(Base64Case("Base64Lf", 76, "\n"), Base64Case("Base64CrLf", 76, "\r\n"),
+                      Base64Case("Base64OddWidth", 61, "\n"), Base64Case("Base64ShortLines", 16, "\r\n"),
+                      Base64Case("Base64LinesLongerThanTheLineBuffer", 1500, "\n"),
+                      Base64Case("Base64Damaged", 76, "\n", 6), Base64Case("Base64OddLines", 76, "\n", 0, true),
+                      Base64Case("Base64CrLfOddLines", 72, "\r\n", 0, true),
+                      Base64Case("Base64StopRequested", 76, "\r\n", 0, false, 3)),
     [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
 
 // What follows the trailer decides whether the article doubled its leading

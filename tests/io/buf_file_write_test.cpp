@@ -75,6 +75,16 @@ TEST_F(BufFileWrite, CountsBinaryAndTextBytesWritten)
     f.Write("\x02text", 5);
     EXPECT_EQ(f.BinaryCount(), 5);
     EXPECT_EQ(f.TextCount(), 8);
+    // A file opened with uncountedWrites leaves Write and CommitWrite uncounted.
+    CBufFile quiet;
+    ASSERT_TRUE(quiet.Open(dir / "quiet.bin", kCreate | CBufFile::uncountedWrites));
+    quiet.Write("\x02text", 5);
+    std::size_t room = 0;
+    quiet.WriteRoom(4, room)[0] = 0x80;
+    quiet.CommitWrite(1);
+    EXPECT_EQ(quiet.BinaryCount() + quiet.TextCount(), 0);
+    quiet.Close();
+    EXPECT_EQ(ReadFile(dir / "quiet.bin"), std::string("\x02text\x80"));
 }
 
 TEST_F(BufFileWrite, ClosedFileAndNegativeSeekRaise)

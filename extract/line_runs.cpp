@@ -1,0 +1,156 @@
+// Runs of Base64 and UU data lines taken straight from the input's read
+// buffer and decoded straight into the output's write buffer, as
+// extract/yenc_run.cpp does for yEnc. Most of a body is such lines; read
+// one at a time, each would be copied into the line buffer, dispatched and
+// run through the general line decoder.
+//
+// A line joins the run only when the line loop would do nothing with it but
+// decode it without a complaint: it ends with LF or CR LF inside the
+// buffered bytes (the byte after the break there too), it is shorter than
+// the line buffer, and its form's test takes it:
+//  - Base64: at least as long as the body's first data line (a shorter one
+//    may end the file) and nothing but whole groups of alphabet characters
+//    (no pad, no boundary, nothing to join or skip);
+//  - UU: a full line, "M" and 60 characters of the alphabet (exactly the
+//    length its count announces: no dot repair, checksum or joined line).
+// Per line the run keeps the bookkeeping of ReadNextLine and asks the host
+// about a stop exactly where the line loop would; the first line that does
+// not qualify is left to the line loop.
+#include "extract/engine.h"
+
+#include "codec/base64.h"
+#include "codec/msg_type.h"
+#include "codec/six_bit.h"
+#include "io/buf_file.h"
+#include "io/line_break.h"
+#include "io/line_break_wide.h"
+#include "model/records.h"
+#include "model/run_context.h"
+#include "platform/host.h"
+#include "text/messages.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zarvex {
+
+namespace {
+
+constexpr int kUUFullLine = 61; // "M" and 15 groups
+constexpr std::size_t kUUFullBytes = 45;
+
+// The message types that the line dispatch hands to the handler of `type`:
+// that type and no lower encoding bit.
+bool HandlerReads(std::uint32_t msgType, std::uint32_t type)
+{
+    return (msgType & (type | (type - 1))) == type;
+}
+
+// Decodes the line text[0, k) into `out` when the form takes it; returns the
+// bytes stored, or -1 for a line left to the line loop.
+int DecodeBase64RunLine(const unsigned char* text, std::size_t k, std::size_t shortest, unsigned char* out)
+{
+    if (k < shortest || !DecodeBase64Groups(text, static_cast<int>(k), out)) return -1;
+    return static_cast<int>(k / 4 * 3);
+}
+
+int DecodeUURunLine(const unsigned char* text, std::size_t k, unsigned char* out)
+{
+    if (k != kUUFullLine || text[0] != 'M' || detail::DecodeUUGroupsFast(text + 1, 15, out) != 15) return -1;
+    return static_cast<int>(kUUFullBytes);
+}
+
+} // namespace
+
+bool Extractor::TakeLineRun()
+{
+    const CFInfo& part = *m_Call.part;
+    if (m_Run.ScanFullRulesOnly || m_Call.state != DecodeState::InData || m_Call.saveRaw ||
+        part.m_Indent != 0)
+        return false;
+    const bool base64 = HandlerReads(part.m_MsgType, MT_B64) && m_Call.expectedLength > 0;
+    if (!base64 && !HandlerReads(part.m_MsgType, MT_UU)) return false;
+    CBufFile& out = m_Out->File();
+    const bool wide = HaveWideLineBreak();
+    const auto shortest = static_cast<std::size_t>(std::max<std::int64_t>(m_Call.expectedLength, 4));
+    // One line's bytes (and the decoders' slack) when the output's buffer
+    // has no room for them. Each line goes to the output in a write of its
+    // own, as the line decoders hand it over, so that the buffer goes out
+    // (and a full disk shows) at the same bytes.
+    constexpr std::size_t kSlack = 16;
+    unsigned char bytes[kMaxLineText / 4 * 3 + kSlack];
+
+    const unsigned char* last = nullptr; // the last line taken, while still buffered
+    std::size_t lastLen = 0;
+    int taken = 0;
+    auto keepLast = [&] {
+        if (!last) return;
+        std::memcpy(m_Call.line.text, last, lastLen);
+        std::size_t len = lastLen;
+        if (!base64) m_Call.line.text[len++] = '\n'; // the break folded to LF
+        m_Call.line.len = static_cast<int>(len);
+        m_Call.line.text[len] = '\0';
+        last = nullptr;
+    };
+    for (;; ++taken) {
+        // The line loop's checks before each line (the first one had them).
+        if (taken > 0 && (!BeforePartEnd() || m_Call.endOfInput)) break;
+        std::size_t available = 0;
+        const unsigned char* src = m_In->BufferedInput(available);
+        if (!src) break;
+        const std::size_t span = std::min<std::size_t>(available, kMaxLineText);
+        std::int64_t binary = 0;
+        const std::size_t k = wide ? FindLineBreakWide(src, span, binary) : FindLineBreak(src, span, binary);
+        if (k >= span || k + 1 >= available) break;
+        const std::size_t lineBreak = PlainLineBreak(src, k);
+        if (lineBreak == 0) break;
+        // Decoded in place in the output's buffer when it has the room.
+        std::size_t room = 0;
+        unsigned char* space = out.PendingSpace(room);
+        const bool inPlace = room >= k + kSlack;
+        unsigned char* const made = inPlace ? space : bytes;
+        const int produced =
+            base64 ? DecodeBase64RunLine(src, k, shortest, made) : DecodeUURunLine(src, k, made);
+        if (produced < 0) break;
+        if (taken > 0 && m_Host.AbortRequested()) {
+            m_Call.aborted = true;
+            m_Host.SetStatus(Message(msg::Aborted));
+            break;
+        }
+
+        // ReadNextLine's bookkeeping; the line keeps its text as the
+        // handler leaves it: Base64 without its break, UU with LF.
+        const std::size_t consumed = k + lineBreak;
+        m_In->ConsumeBuffered(consumed, binary);
+        m_Call.pos += static_cast<std::int64_t>(consumed);
+        CountLine();
+        m_Call.hint = m_Call.previousLength;
+        m_Call.previousLength = static_cast<int>(k) + 1;
+        m_Call.previousEndedLF = m_Call.currentEndedLF;
+        m_Call.currentEndedLF = true;
+        last = src;
+        lastLen = k;
+        try {
+            if (inPlace)
+                out.CommitAsWrite(static_cast<std::size_t>(produced));
+            else
+                out.Write(bytes, static_cast<std::size_t>(produced));
+        } catch (const FileException&) {
+            keepLast(); // the line stays the current one, as in the line loop
+            throw;
+        }
+        m_Call.dataWritten = true;
+        if (consumed == available) keepLast(); // the next refill reuses the buffer
+    }
+    keepLast();
+    if (taken > 0) {
+        // What the handlers leave after a data line decoded without a complaint.
+        if (base64)
+            m_Call.shortDataLine = false;
+        else
+            ClearHistory();
+    }
+    return taken > 0;
+}
+
+} // namespace zarvex
