@@ -181,6 +181,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         return extract_result::Skipped;
     }
     request.inputs = &m_List.m_RunInputs;
+    m_Out->CountBytes(RecursionPossible());
     switch (m_Policy.Open(request, *m_Call.record, answerState, *m_Out)) {
     case OpenOutcome::Opened:
         return extract_result::Written;

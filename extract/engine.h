@@ -236,6 +236,8 @@ private:
     // Recursive decoding of a written output that holds encoded text
     // (extract/recursion.cpp). Returns the call's result.
     int DecodeRecursively(const ExtractRequest& request, int result);
+    // Recursive decoding may follow this call (the output's bytes are then counted).
+    bool RecursionPossible() const;
     bool RecursionWanted() const;
     int DecodeInPlace(MyCObArray& found, const ExtractRequest& request, int result);
     int MoveToClipboard(const MyCObArray& found, int result);

@@ -14,8 +14,7 @@ namespace zarvex {
 namespace {
 
 constexpr std::uint32_t kOutputMode = CBufFile::modeReadWrite | CBufFile::shareDenyNone | CBufFile::modeCreate |
-                                      CBufFile::modeNoTruncate | CBufFile::typeBinary | CBufFile::modeNoInherit |
-                                      CBufFile::uncountedWrites;
+                                      CBufFile::modeNoTruncate | CBufFile::typeBinary | CBufFile::modeNoInherit;
 
 void Fill(FileError* error, int err, const std::string& path)
 {
@@ -65,6 +64,11 @@ OutputFile::~OutputFile()
     if (IsOpen() || m_Created) Discard();
 }
 
+std::uint32_t OutputFile::Flags() const
+{
+    return m_CountBytes ? kOutputMode : kOutputMode | CBufFile::uncountedWrites;
+}
+
 bool OutputFile::Open(const std::string& path, Mode mode, bool atEnd, FileError* error, const CreatedHook& created)
 {
     m_Path = path;
@@ -74,7 +78,7 @@ bool OutputFile::Open(const std::string& path, Mode mode, bool atEnd, FileError*
     m_OldLength = -1;
     if (mode == Mode::InPlace && atEnd) {
         m_WritePath = path;
-        if (!m_File.Open(path, kOutputMode, error)) {
+        if (!m_File.Open(path, Flags(), error)) {
             if (error) error->fileName = path;
             return false;
         }
@@ -108,7 +112,7 @@ bool OutputFile::OpenTemporary(const std::string& path, bool copy, FileError* er
     if (created) created(m_WritePath);
     // A merge changes bytes inside the old file: it works on a copy of it.
     if (copy) err = CopyInto(path, fd);
-    m_File.Attach(fd, m_WritePath, kOutputMode);
+    m_File.Attach(fd, m_WritePath, Flags());
     if (err == 0) return true;
     Fill(error, err, path);
     Discard();

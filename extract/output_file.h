@@ -45,6 +45,9 @@ public:
     // failure fills `error` and returns false.
     bool Open(const std::string& path, Mode mode, bool atEnd, FileError* error, const CreatedHook& created = {});
     bool IsOpen() const { return m_File.IsOpen(); }
+    // Whether the next Open counts the text and binary bytes written (only
+    // recursive decoding reads the counts, and counting costs a pass).
+    void CountBytes(bool on) { m_CountBytes = on; }
     CBufFile& File() { return m_File; }
     const std::string& Path() const { return m_Path; }
     // The file actually written (the temporary one while replacing).
@@ -64,6 +67,7 @@ public:
     bool Kept() const { return m_Kept; }
 
 private:
+    std::uint32_t Flags() const;
     bool CloseQuietly(FileError* error);
     // Creates the temporary file beside `path`, holding a copy of it when `copy`.
     bool OpenTemporary(const std::string& path, bool copy, FileError* error, const CreatedHook& created);
@@ -84,6 +88,7 @@ private:
     std::uint64_t m_Device = 0, m_Inode = 0; // identity of the file created
     std::int64_t m_OldLength = -1;           // appending in place: the length to cut back to
     bool m_Kept = false;
+    bool m_CountBytes = false;
 };
 
 // Creates an empty "~ZRV<n>.TMP" in `folder` with O_CREAT|O_EXCL|O_NOFOLLOW,

@@ -39,11 +39,14 @@ void PointPartsAt(MyCObArray& list, const std::string& path)
 
 } // namespace
 
+bool Extractor::RecursionPossible() const
+{
+    return m_Run.RecursiveDecoding && !m_Host.Silent() && !m_Call.stream && !m_Call.saveRaw;
+}
+
 bool Extractor::RecursionWanted() const
 {
-    if (!m_Run.RecursiveDecoding || m_Host.Silent() || m_Call.stream || m_Call.saveRaw ||
-        m_Policy.Appending())
-        return false;
+    if (!RecursionPossible() || m_Policy.Appending()) return false;
     // Only a file this call made is rescanned (and perhaps deleted): never
     // one that parts were merged into.
     if (!m_Out->Kept() || m_Out->GetMode() == OutputFile::Mode::InPlace) return false;
