@@ -22,12 +22,15 @@ protected:
         WindowTest::SetUp();
         for (const char* d : {"xdg/config", "xdg/data/applications", "xdg/system"})
             std::filesystem::create_directories(dir / d);
-        for (const auto& [var, path] : {std::pair{"XDG_CONFIG_HOME", "xdg/config"}, {"XDG_DATA_HOME", "xdg/data"},
-                                        {"XDG_DATA_DIRS", "xdg/system"}, {"XDG_CONFIG_DIRS", "xdg/system"}}) {
+        for (const auto& [var, path] : {std::pair{"XDG_CONFIG_HOME", "xdg/config"},
+                                        {"XDG_DATA_HOME", "xdg/data"},
+                                        {"XDG_DATA_DIRS", "xdg/system"},
+                                        {"XDG_CONFIG_DIRS", "xdg/system"}}) {
             const char* old = std::getenv(var);
             saved.emplace_back(var, old ? std::optional<std::string>(old) : std::nullopt);
             // The system's folders stay last: its MIME database tells the types.
-            const std::string value = dir / path + (std::string_view(var) == "XDG_DATA_DIRS" ? ":/usr/share" : "");
+            const std::string value =
+                dir / path + (std::string_view(var) == "XDG_DATA_DIRS" ? ":/usr/share" : "");
             ::setenv(var, value.c_str(), 1);
         }
         const std::string viewer = dir.Write("viewer.sh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n");
@@ -71,17 +74,20 @@ TEST_F(PreviewTest, TheViewerGetsTheCopyAsOneArgumentAndTheCopyIsWipedAtTheEnd)
 
 TEST_F(PreviewTest, RiskyTypesAskFirstWithNoAsTheDefault)
 {
-    Read(UuPosting("setup.exe", RandomBytes(900, 4), 1), "a");
-    bool asked = false;
-    QTimer::singleShot(0, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
-        asked = box->defaultButton() == box->button(QMessageBox::No);
-        box->button(QMessageBox::No)->click();
-    });
-    PreviewFirst();
-    EXPECT_TRUE(asked);
-    EXPECT_FALSE(FileExists(dir / "viewer.sh.args"));
+    for (const char* name : {"setup.exe", "install.sh"}) {
+        window->ClearAll();
+        Read(UuPosting(name, RandomBytes(900, 4), 1), "a");
+        bool asked = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            asked = box->defaultButton() == box->button(QMessageBox::No);
+            box->button(QMessageBox::No)->click();
+        });
+        PreviewFirst();
+        EXPECT_TRUE(asked) << name;
+        EXPECT_FALSE(FileExists(dir / "viewer.sh.args"));
+    }
 }
 
 } // namespace
