@@ -38,6 +38,7 @@ int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const st
 {
     if (!m_Extractor || m_ExtractorList != &list) {
         m_Extractor = std::make_unique<Extractor>(list, settings, run, host);
+        m_Extractor->SetClipboardFile(m_Clipboard);
         m_ExtractorList = &list;
     }
     return m_Extractor->ExtractOutputFile({.part = part,
@@ -46,6 +47,12 @@ int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const st
                                            .answerState = &answer,
                                            .skipIncomplete = settings.IgnoreIncomplete,
                                            .saveRaw = run.SaveRaw});
+}
+
+void CoreEngine::SetClipboardFile(ClipboardFile* clipboard)
+{
+    m_Clipboard = clipboard;
+    if (m_Extractor) m_Extractor->SetClipboardFile(clipboard);
 }
 
 bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path)

@@ -25,6 +25,7 @@ public:
     void Evaluate(MyCObArray& list) override;
     int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
                 const Settings& settings, RunContext& run, Host& host) override;
+    void SetClipboardFile(ClipboardFile* clipboard) override;
     bool WriteReport(const MyCObArray& list, const std::string& path) override;
     bool WriteListDump(const MyCObArray& list, const std::string& path) override;
 
@@ -33,6 +34,7 @@ private:
     // names already written) holds across the output files of one command.
     std::unique_ptr<Extractor> m_Extractor;
     MyCObArray* m_ExtractorList = nullptr;
+    ClipboardFile* m_Clipboard = nullptr;
 };
 
 } // namespace zarvex

@@ -11,6 +11,7 @@
 namespace zarvex {
 
 class CFInfo;
+class ClipboardFile;
 class Host;
 class MyCObArray;
 struct RunContext;
@@ -42,6 +43,8 @@ public:
     // written, 0 nothing written, -1 skipped or not openable, -2 aborted.
     virtual int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
                         int& answer, const Settings& settings, RunContext& run, Host& host) = 0;
+    // Where recursive decoding puts decoded text of other names (none: it stays).
+    virtual void SetClipboardFile(ClipboardFile* /*clipboard*/) {}
     virtual bool WriteReport(const MyCObArray& list, const std::string& path) = 0;
     virtual bool WriteListDump(const MyCObArray& list, const std::string& path) = 0;
 };

@@ -1,4 +1,5 @@
 #include "app/window/main_window.h"
+#include "scan/clipboard_file.h"
 
 #include "app/engine.h"
 #include "app/window/commands.h"
@@ -153,6 +154,8 @@ CZarvexDlg::~CZarvexDlg()
 {
     // The sort list logs through the host, which needs the log window.
     m_List.reset();
+    // The engine outlives the window: it must not keep the clipboard file.
+    m_Engine.SetClipboardFile(nullptr);
     ForgetClipboardFile();
     // Files handed to a viewer, the clipboard or a drag stay as long as the
     // program runs; then they are wiped and their folders removed.

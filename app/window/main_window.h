@@ -37,6 +37,7 @@ namespace zarvex {
 class Engine;
 class FindSelectBox;
 class LogWindow;
+class ClipboardFile;
 class MyCObArray;
 
 class CZarvexDlg : public QMainWindow
@@ -83,7 +84,8 @@ public:
     // Paste of clipboard text: appended to the clipboard file, which is
     // scanned on from where its last scan ended. The parts found.
     int PasteText(const std::string& text);
-    const std::string& ClipboardFile() const { return m_ClipboardFile; }
+    // The clipboard input file; empty while there is none.
+    std::string ClipboardPath() const;
     // Dropped files: a ".eml" file is read as pasted text, the others as inputs.
     void DropFiles(const std::vector<std::string>& paths);
     // Copy and drag out: extracts the selected entries into a new folder of
@@ -156,6 +158,10 @@ private:
     std::string HandOverBase() const;
     void UpdateClipboardState();
     void ForgetClipboardFile();
+    // Scans what was added to the clipboard file since its last scan.
+    int ScanClipboardTail();
+    // The clipboard file object, made on first need and given to the engine.
+    void EnsureClipboard();
     std::vector<int> SelectedRows() const;
     // Selects exactly the rows marked in `on`.
     void SelectRows(const std::vector<char>& on);
@@ -228,7 +234,9 @@ private:
     qint64 m_ViewerPid = 0;    // the last viewer started, while it runs
     std::string m_ViewerName;  // and its application's name
     static constexpr const char* kClipboardName = "Clipboard";
-    std::string m_ClipboardFile; // the pasted text, in the working folder
+    // Pasted and dropped text, and files recursive decoding hands over, in
+    // the working folder; each scan goes on where the last one ended.
+    std::unique_ptr<zarvex::ClipboardFile> m_Clipboard;
     std::int64_t m_ClipboardPos = 0, m_ClipboardLine = 0;
     bool m_ClipboardHasData = false;
 

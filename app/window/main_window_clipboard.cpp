@@ -21,6 +21,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zarvex {
@@ -29,23 +30,6 @@ namespace {
 QString Q(std::string_view s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-bool AppendToFile(const std::string& path, std::string_view data)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    const int err = errno;
-    ::close(fd);
-    errno = err;
-    return done == data.size();
 }
 
 } // namespace
@@ -110,10 +94,7 @@ void CZarvexDlg::OnPaste()
 int CZarvexDlg::PasteText(const std::string& text)
 {
     if (IsBusy() || text.empty()) return 0;
-    if (m_ClipboardFile.empty()) {
-        m_ClipboardFile = MakeTempFile(HandOverBase());
-        m_ClipboardPos = m_ClipboardLine = 0;
-    }
+    EnsureClipboard();
     std::string appended;
     if (HasLongLines(text)) {
         m_Log->AppendMessage(msg::LongLinesRestore);
@@ -122,23 +103,19 @@ int CZarvexDlg::PasteText(const std::string& text)
         appended = text;
     }
     appended += "\r\n";
-    if (m_ClipboardFile.empty() || !AppendToFile(m_ClipboardFile, appended)) {
-        const int err = errno ? errno : EIO;
-        ShowFileError(m_Host, FileError{CauseFromErrno(err), err, m_ClipboardFile});
+    const bool listed = std::any_of(m_InputEntries.begin(), m_InputEntries.end(),
+                                    [this](const InputEntry& e) { return e.path == ClipboardPath(); });
+    FileError error;
+    if (!m_Clipboard->Append(appended, &error)) {
+        ShowFileError(m_Host, error);
         ForgetClipboardFile();
         return 0;
     }
-    const bool listed = std::any_of(m_InputEntries.begin(), m_InputEntries.end(),
-                                    [this](const InputEntry& e) { return e.path == m_ClipboardFile; });
     int found = 0;
     {
         BusyScope busy(*this);
         m_Host.ClearAbort();
-        // The clipboard file only grows: each scan goes on where the last one ended.
-        found = m_Engine.ScanFrom(m_ClipboardFile, *m_List, m_App.core, m_Run, m_Host, m_ClipboardPos,
-                                  m_ClipboardLine);
-        if (found > 0) AddInputEntry(m_ClipboardFile, kClipboardName);
-        if (found > 0) RebuildOutputList(false);
+        found = ScanClipboardTail();
     }
     if (found <= 0 && !listed && !m_Host.AbortRequested() && !m_Host.Silent()) {
         m_Host.Beep();
@@ -146,6 +123,35 @@ int CZarvexDlg::PasteText(const std::string& text)
     }
     AfterOperation();
     return found;
+}
+
+void CZarvexDlg::EnsureClipboard()
+{
+    // The file itself is made with the first text that arrives.
+    if (m_Clipboard) return;
+    m_Clipboard = std::make_unique<ClipboardFile>(HandOverBase());
+    m_Engine.SetClipboardFile(m_Clipboard.get());
+}
+
+int CZarvexDlg::ScanClipboardTail()
+{
+    const std::string path = ClipboardPath();
+    struct stat st
+    {
+    };
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || st.st_size <= m_ClipboardPos) return 0;
+    // The clipboard file only grows: each scan goes on where the last one ended.
+    const int found = m_Engine.ScanFrom(path, *m_List, m_App.core, m_Run, m_Host, m_ClipboardPos, m_ClipboardLine);
+    if (found > 0) {
+        AddInputEntry(path, kClipboardName);
+        RebuildOutputList(false);
+    }
+    return found;
+}
+
+std::string CZarvexDlg::ClipboardPath() const
+{
+    return m_Clipboard ? m_Clipboard->Path() : std::string();
 }
 
 void CZarvexDlg::DropFiles(const std::vector<std::string>& paths)
@@ -165,8 +171,7 @@ void CZarvexDlg::DropFiles(const std::vector<std::string>& paths)
 
 void CZarvexDlg::ForgetClipboardFile()
 {
-    if (!m_ClipboardFile.empty()) ::unlink(m_ClipboardFile.c_str());
-    m_ClipboardFile.clear();
+    if (m_Clipboard) m_Clipboard->Forget();
     m_ClipboardPos = m_ClipboardLine = 0;
 }
 

@@ -254,6 +254,7 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
     int written = 0, lastError = 0;
     {
         BusyScope busy(*this);
+        EnsureClipboard();
         m_Host.ClearAbort();
         int answer = answer::Ask;
         m_Run.SaveRaw = saveRaw;
@@ -268,6 +269,8 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
             if (result < 0) lastError = result;
             if (m_Host.AbortRequested()) break;
         }
+        // Recursive decoding may have handed decoded text to the clipboard file.
+        ScanClipboardTail();
         RebuildOutputList(false);
     }
     AfterOperation();
@@ -342,7 +345,7 @@ void CZarvexDlg::DeleteSelectedInputs()
         if (!item->isSelected()) continue;
         const std::string path = item->data(Qt::UserRole + 1).toString().toStdString();
         m_List->RemoveInputFile(path);
-        if (path == m_ClipboardFile) ForgetClipboardFile();
+        if (path == ClipboardPath()) ForgetClipboardFile();
         std::erase_if(m_InputEntries, [&](const InputEntry& e) { return e.path == path; });
         delete m_Inputs->takeItem(row);
         any = true;

@@ -7,16 +7,21 @@
 #include "model/records.h"
 #include "window_fixture.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QClipboard>
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+
+#include <filesystem>
+#include <QMessageBox>
 
 namespace zarvex::test {
 namespace {
@@ -280,7 +285,7 @@ TEST_F(WindowTest, PastedTextGoesThroughTheClipboardFileAndOnlyNewTextIsScanned)
     EXPECT_EQ(Names(), std::vector<std::string>{"pasted.bin"});
     EXPECT_EQ(window->Entries()[0].group->m_Found, 2); // each part once
     EXPECT_EQ(window->InputList()->count(), 1);
-    const std::string file = window->ClipboardFile();
+    const std::string file = window->ClipboardPath();
     // A dropped ".eml" file is taken as text as well.
     window->DropFiles({dir.Write("mail.eml", UuPosting("dropped.bin", RandomBytes(900, 5), 1)[0])});
     EXPECT_EQ(Names(), (std::vector<std::string>{"pasted.bin", "dropped.bin"}));
@@ -323,6 +328,30 @@ TEST_F(WindowTest, SettingsAreSavedAtCloseAndReadAtTheNextStart)
     EXPECT_EQ(window->SplitPercent(), 30);
     EXPECT_EQ(window->RecentFiles(), std::vector<std::string>{dir / "r0.txt"});
     EXPECT_FALSE(window->Action(cmd::ToolBar)->isChecked());
+}
+
+// A decoded mail holding a file of another name goes, after the questions,
+// into the clipboard file, whose new text the window then reads.
+TEST_F(WindowTest, ANestedFileOfAnotherNameArrivesThroughTheClipboardFile)
+{
+    const std::string innerMail = UuPosting("other.bin", RandomBytes(900, 9), 1)[0];
+    Read(UuPosting("box.txt", innerMail, 1), "a");
+    Select({"box.txt"});
+    window->CoreHost().SetSilent(false);
+    QTimer answer; // takes the default answer of every question
+    QObject::connect(&answer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            {
+            QAbstractButton* b = box->defaultButton();
+            (b ? b : box->buttons().front())->click();
+        }
+    });
+    answer.start(20);
+    std::filesystem::create_directories(dir / "out");
+    window->ExtractTo(dir / "out");
+    answer.stop();
+    EXPECT_GE(RowOf("other.bin"), 0);
+    EXPECT_EQ(window->InputList()->findItems("Clipboard", Qt::MatchStartsWith).size(), 1);
 }
 
 } // namespace
