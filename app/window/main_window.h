@@ -12,6 +12,7 @@
 #include "platform/cleanup_list.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -226,7 +227,7 @@ private:
     // Commands whose work is not part of this window until a handler is set.
     std::set<int> m_Unbuilt;
     std::vector<std::string> m_Recent;
-    FindSelectBox* m_FindBox = nullptr;
+    QPointer<FindSelectBox> m_FindBox; // cleared by Qt when the box closes
     // Folders of files handed to the clipboard or a drag; removed at the end.
     std::vector<std::string> m_HandOverDirs;
     // The files handed over (previews, copies, drags): wiped when the window goes.

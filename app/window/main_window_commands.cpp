@@ -406,7 +406,6 @@ void CZarvexDlg::OnFind()
         m_FindBox = new FindSelectBox(this);
         m_FindBox->setAttribute(Qt::WA_DeleteOnClose);
         connect(m_FindBox, &FindSelectBox::FindNext, this, &CZarvexDlg::OnFindNext);
-        connect(m_FindBox, &QObject::destroyed, this, [this] { m_FindBox = nullptr; });
     }
     m_FindBox->show();
     m_FindBox->raise();
