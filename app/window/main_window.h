@@ -7,6 +7,7 @@
 #include "app/ini_file.h"
 #include "app/output_entries.h"
 #include "app/settings_ini.h"
+#include "app/window/find_select_box.h"
 #include "app/window/qt_host.h"
 #include "model/run_context.h"
 #include "platform/cleanup_list.h"
@@ -36,7 +37,6 @@ class QTreeWidgetItem;
 namespace zarvex {
 
 class Engine;
-class FindSelectBox;
 class LogWindow;
 class ClipboardFile;
 class MyCObArray;
