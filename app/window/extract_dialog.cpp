@@ -111,7 +111,6 @@ void ExtractDialog::accept()
 {
     const std::string folder = ChosenFolder(m_Folder->currentText().toStdString());
     if (!FolderAccepted(folder)) return;
-    if (folder == "*") m_Folder->setEditText("");
     m_Options.folder = folder;
     m_Options.which = m_Selected->isChecked() ? ExtractWhich::Selected
                       : m_All->isChecked()    ? ExtractWhich::All

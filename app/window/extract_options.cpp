@@ -27,7 +27,10 @@ std::vector<int> MatchingRows(const std::vector<std::string>& names, const std::
 
 std::string ChosenFolder(const std::string& text)
 {
-    return text == "*/" ? std::string("*") : text;
+    if (text == "*/") return "*";
+    std::string folder = text;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
 }
 
 bool FolderExists(const std::string& folder)

@@ -32,7 +32,8 @@ void PutFolderFirst(std::array<std::string, 9>& dirs, const std::string& folder)
 std::vector<int> MatchingRows(const std::vector<std::string>& names, const std::string& pattern);
 
 // The folder typed into "&Extract to:" as the extractor takes it: "*" and
-// "*/" both mean the folder of each input file.
+// "*/" both mean the folder of each input file; trailing slashes go
+// (except for the root folder).
 std::string ChosenFolder(const std::string& text);
 
 // Whether `folder` can be extracted into without creating it: "*" or an existing folder.

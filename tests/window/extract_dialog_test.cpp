@@ -26,6 +26,19 @@ TEST(RecentFolders, ChosenFolderMovesToTheTopWithoutDuplicates)
     EXPECT_EQ(full, (Dirs{"/new", "/1", "/2", "/3", "/4", "/5", "/6", "/7", "/8"}));
 }
 
+TEST(ExtractFolder, EachInputFolderAndTrailingSlashesAreNormalised)
+{
+    EXPECT_EQ(ChosenFolder("*/"), "*");
+    EXPECT_EQ(ChosenFolder("/tmp/out//"), "/tmp/out");
+    EXPECT_EQ(ChosenFolder("/"), "/");
+    TempDir dir;
+    EXPECT_TRUE(FolderExists("*"));
+    EXPECT_FALSE(FolderExists(dir / "a"));
+    EXPECT_TRUE(CreateFolder(dir / "a/b/c")); // missing parents too
+    EXPECT_TRUE(FolderExists(dir / "a/b/c"));
+    EXPECT_FALSE(CreateFolder(dir.Write("file", "x") + "/sub"));
+}
+
 TEST(ExtractPattern, MatchesNamesWithWildcardsIgnoringCase)
 {
     EXPECT_EQ(MatchingRows({"a.bin", "b.txt", "C.BIN"}, "*.bin"), (std::vector<int>{0, 2}));
