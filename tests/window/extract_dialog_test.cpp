@@ -5,6 +5,8 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
@@ -104,16 +106,27 @@ TEST_F(ExtractCommandTest, PatternExtractionWritesOnlyMatchingOutputsAndPutsTheF
     EXPECT_EQ(saved.GetString("Recent Dir List", "Dir1"), out);
 }
 
-TEST_F(ExtractCommandTest, QuickPathUsesAValidFolderAtOnceAndAsksForAMissingOne)
+TEST_F(ExtractCommandTest, QuickPathUsesAValidFolderAtOnceAndShowsTheDialogForAMissingOne)
 {
     window->OutputList()->clearSelection();
     window->Preferences().Dirs[0] = out;
     EXPECT_FALSE(Run(true, [](ExtractDialog& d) { d.reject(); }));
     EXPECT_TRUE(FileExists(out + "/keep.bin") && FileExists(out + "/skip.txt"));
 
-    window->Preferences().Dirs[0] = dir / "missing";
-    EXPECT_TRUE(Run(true, [](ExtractDialog& d) { d.reject(); }));
-    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    const std::string missing = dir / "missing/sub";
+    window->Preferences().Dirs[0] = missing;
+    QString asked;
+    EXPECT_TRUE(Run(true, [&](ExtractDialog& d) {
+        QTimer::singleShot(0, [&] { // the question about creating the folder
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            asked = box->text();
+            box->button(QMessageBox::Ok)->click();
+        });
+        d.accept();
+    }));
+    EXPECT_EQ(asked.toStdString(), "Verify creation of the new directory:\r\n " + missing);
+    EXPECT_TRUE(FileExists(missing + "/keep.bin"));
 }
 
 } // namespace
