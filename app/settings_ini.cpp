@@ -168,4 +168,12 @@ void StoreSettings(const AppSettings& a, bool extractionRun, IniFile& ini)
         ini.SetInt(kDetect, kDataTypeNames[type], s.DetectTypes[type] ? 1 : 0);
 }
 
+void StoreExtractChoices(const AppSettings& a, IniFile& ini)
+{
+    for (int n = 1; n <= static_cast<int>(a.Dirs.size()); ++n)
+        ini.Set(kRecent, DirKey(n), a.Dirs[static_cast<std::size_t>(n - 1)]);
+    ini.SetInt(kPrefs, "Overwrite", a.core.Overwrite ? 1 : 0);
+    ini.SetInt(kPrefs, "IgnoreIncomplete", a.core.IgnoreIncomplete ? 1 : 0);
+}
+
 } // namespace zarvex

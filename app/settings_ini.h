@@ -43,6 +43,10 @@ AppSettings LoadSettings(const IniFile& ini);
 // "IgnoreIncomplete" belong to the Extract dialog and are not written here.
 void StoreSettings(const AppSettings& settings, bool extractionRun, IniFile& ini);
 
+// Writes what the Extract dialog chose at once: "Dir1" to "Dir9",
+// "Overwrite" and "IgnoreIncomplete".
+void StoreExtractChoices(const AppSettings& settings, IniFile& ini);
+
 // The splitter value as saved: 47 to 53 per cent count as centred (0).
 int CenterForSaving(int center);
 

@@ -11,6 +11,7 @@
 #include "app/window/qt_host.h"
 #include "model/run_context.h"
 #include "platform/cleanup_list.h"
+#include "text/message_ids.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -58,6 +59,11 @@ public:
     // Extracts the selected output entries (all when none is selected) into
     // `folder`; the number of files written, or the last negative result.
     int ExtractTo(const std::string& folder, bool saveRaw = false);
+    // The Extract command: asks with the Extract dialog unless `quick` finds
+    // the current extraction folder usable; `raw` saves undecoded data.
+    void ExtractCommand(bool raw, bool quick);
+    // Writes the recent folders and the dialog's INI choices at once.
+    void SaveExtractChoices();
     void RebuildOutputList(bool full);
 
     // Busy mode nests: the window is idle again when every Enter has its Leave.
@@ -173,7 +179,12 @@ private:
     void AddRecentFile(const std::string& path);
     void UpdateRecentMenu();
     void AfterOperation();
-    int ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw);
+    // `answer`: how the first existing file is treated (answer::...);
+    // `report`: a file that could not be written shows message 123.
+    int ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw, int answer = 0,
+                    bool report = false);
+    // Message `id` in a box, or in the log when the window runs silent.
+    void ShowNotice(msg::Id id);
 
     // Command slots.
     void OnOpen();

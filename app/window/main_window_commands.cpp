@@ -246,7 +246,8 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
     return ExtractRows(rows, folder, saveRaw);
 }
 
-int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw)
+int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw, int answer,
+                            bool report)
 {
     // Work from record pointers: extraction may change the list's order.
     std::vector<std::pair<CSortInfo*, CFInfo*>> chosen;
@@ -256,7 +257,6 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
         BusyScope busy(*this);
         EnsureClipboard();
         m_Host.ClearAbort();
-        int answer = answer::Ask;
         m_Run.SaveRaw = saveRaw;
         m_Run.RecursiveDecoding = true;
         int index = 0;
@@ -268,6 +268,7 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
             if (result > 0) written += result;
             if (result < 0) lastError = result;
             if (m_Host.AbortRequested()) break;
+            if (result == 0 && report) ShowNotice(msg::ExtractError);
         }
         // Recursive decoding may have handed decoded text to the clipboard file.
         ScanClipboardTail();
@@ -291,30 +292,6 @@ void CZarvexDlg::OnOpen()
     for (const QString& f : files) paths.push_back(f.toStdString());
     m_App.OpenDir = QFileInfo(files.front()).absolutePath().toStdString();
     AddInputs(paths);
-}
-
-void CZarvexDlg::OnExtract()
-{
-    if (IsBusy()) return;
-    // Ctrl+Shift with Extract is Save Raw; Shift alone extracts into the current folder at once.
-    const Qt::KeyboardModifiers keys =
-        QApplication::keyboardModifiers() & (Qt::ControlModifier | Qt::ShiftModifier);
-    const bool raw = keys == (Qt::ControlModifier | Qt::ShiftModifier);
-    if (keys == Qt::ShiftModifier && !m_App.Dirs[0].empty()) {
-        ExtractTo(m_App.Dirs[0]);
-        return;
-    }
-    const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
-    const QString folder = QFileDialog::getExistingDirectory(this, "Extract to folder", start);
-    if (!folder.isEmpty()) ExtractTo(folder.toStdString(), raw);
-}
-
-void CZarvexDlg::OnSaveRaw()
-{
-    if (IsBusy()) return;
-    const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
-    const QString folder = QFileDialog::getExistingDirectory(this, "Save Raw to folder", start);
-    if (!folder.isEmpty()) ExtractTo(folder.toStdString(), true);
 }
 
 // ------------------------------------------------------------ list commands

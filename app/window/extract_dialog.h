@@ -1,0 +1,55 @@
+// The Extract dialog: which output files to decode, the write options and the
+// target folder, chosen from the recent extraction folders or browsed for.
+// A missing folder is offered for creation before the dialog closes.
+#pragma once
+
+#include "app/window/extract_options.h"
+
+#include <QDialog>
+
+#include <array>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace zarvex {
+
+class ExtractDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // `canSelect`: entries are selected ("&Selected Files" is offered).
+    ExtractDialog(QWidget* parent, const ExtractOptions& options, const std::array<std::string, 9>& recent,
+                  bool canSelect);
+
+    // The choices after OK.
+    const ExtractOptions& Options() const { return m_Options; }
+
+    QRadioButton* SelectedButton() const { return m_Selected; }
+    QRadioButton* AllButton() const { return m_All; }
+    QRadioButton* PatternButton() const { return m_Matching; }
+    QLineEdit* PatternField() const { return m_Pattern; }
+    QComboBox* FolderBox() const { return m_Folder; }
+
+    void accept() override;
+
+private:
+    void Browse();
+    bool FolderAccepted(const std::string& folder);
+
+    ExtractOptions m_Options;
+    QRadioButton* m_Selected;
+    QRadioButton* m_All;
+    QRadioButton* m_Matching;
+    QLineEdit* m_Pattern;
+    QCheckBox* m_Skip;
+    QCheckBox* m_Overwrite;
+    QCheckBox* m_Append;
+    QCheckBox* m_Duplicate;
+    QComboBox* m_Folder;
+};
+
+} // namespace zarvex
