@@ -14,7 +14,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFileDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
@@ -97,10 +96,11 @@ void CZarvexDlg::OnPreview()
         }
     }
     if (!app) {
-        // No application for it: extracted the ordinary way instead.
-        const QString start = Q(m_App.Dirs[0].empty() ? std::string(".") : m_App.Dirs[0]);
-        const QString folder = QFileDialog::getExistingDirectory(this, "Extract to folder", start);
-        if (!folder.isEmpty()) ExtractRows({row}, folder.toStdString(), false);
+        // No application for it: this entry alone goes through the Extract dialog.
+        std::vector<char> only(m_Entries.size(), 0);
+        only[static_cast<std::size_t>(row)] = 1;
+        SelectRows(only);
+        ExtractCommand(false, false);
         return;
     }
 
