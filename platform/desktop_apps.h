@@ -1,6 +1,6 @@
 // The application the desktop opens a file type with: the user's and the
 // system's "mimeapps.list" files and the ".desktop" files of the XDG data
-// folders, read the way the freedesktop.org specifications describe. The
+// folders, in the order and with the rules every XDG desktop follows. The
 // chosen application's "Exec" line becomes an argument list, never a shell
 // command, so no file name can inject anything.
 #pragma once
