@@ -65,6 +65,7 @@ public:
             WriteJsonReport(ExitStatusFor(-2));
             return ExitStatusFor(-2);
         }
+        ReportFailedOutputs();
         if (!WriteDumps() || !inputsOk) result = result >= 0 ? -1 : result;
         SaveSettingsFile();
         if (!WriteJsonReport(ExitStatusFor(result))) result = -1;
@@ -103,6 +104,18 @@ private:
                 Warn("cannot set the date of " + Quoted(ToShownText(path)) + ": " + std::strerror(errno));
         }
         if (m_Json) m_Json->AddOutput(group, named, path, m_Host.TakeLogText(), result);
+        if (result <= 0 || (group.m_Status & ST_DATAERROR)) ++m_FailedOutputs;
+    }
+
+    // The exit status alone does not say which outputs failed: point to the
+    // log, which does, unless it already goes to standard error.
+    void ReportFailedOutputs()
+    {
+        if (m_FailedOutputs == 0 || m_Cl.logFile == "-") return;
+        const std::string count = std::to_string(m_FailedOutputs);
+        Warn(count + (m_FailedOutputs == 1 ? " output file was not written or is damaged; "
+                                           : " output files were not written or are damaged; ") +
+             (m_Cl.logFile.empty() ? "--logfile=- shows why" : "the log file " + Quoted(m_Cl.logFile) + " says why"));
     }
 
     // Where the output of `named` was written (as the extraction builds it).
@@ -360,6 +373,7 @@ private:
     RunContext m_Run; // what this run learns and chooses; never saved
     bool m_CanSave = true;
     bool m_InputsOk = true;
+    int m_FailedOutputs = 0;
     std::string m_OutDir;
     HeadlessHost m_Host;
     MyCObArray m_List;

@@ -277,6 +277,12 @@ TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
         ASSERT_NE(at, std::string::npos) << report;
         EXPECT_NE(std::stoi(report.substr(at + 16)) & 0x20, 0) << report;
     }
+    // Without the log on standard error, one line says that something failed and where to look.
+    const Result quiet = Run({"--extract", "--outdir=" + MakeFolder("quiet"), in});
+    EXPECT_EQ(quiet.status, 255);
+    EXPECT_NE(quiet.err.find("zarvex: 1 output file was not written or is damaged; --logfile=- shows why"),
+              std::string::npos)
+        << quiet.err;
 }
 
 TEST_F(EndToEnd, NoOutputLogOrReportReplacesAnInput)
