@@ -21,7 +21,7 @@ struct Decoded
 
 Decoded DecodeB64(std::string_view line, std::string_view boundary = "", bool raw = false)
 {
-    test::OutputCapture capture;
+    static test::OutputCapture capture; // one file for the many decodes of the exhaustive tests
     LineBuffer buffer(line);
     const int result = DecodeBase64Line(capture.File(), buffer.Data(), buffer.Size(), boundary, raw);
     return {result, capture.Take()};

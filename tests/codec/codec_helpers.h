@@ -7,34 +7,48 @@
 #include "support/test_support.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unistd.h>
 #include <vector>
 
 namespace zarvex::test {
 
-// A CBufFile writing into a fresh temporary file; Take() closes it and
-// returns what was written.
+// A CBufFile writing into a temporary file; Take() returns what was written
+// and starts the file again empty, so that one capture serves many decodes.
+// The file lives in memory where it can: a file system that flushes a file
+// truncated and closed again made exhaustive loops wait on the disk.
 class OutputCapture
 {
 public:
-    OutputCapture() : m_Path(m_Dir / "out.bin")
-    {
-        FileError error;
-        if (!m_File.Open(m_Path, CBufFile::modeWrite | CBufFile::modeCreate | CBufFile::typeBinary, &error))
-            ADD_FAILURE() << "cannot open " << m_Path;
-    }
+    OutputCapture() : m_Dir(MemoryFolder()), m_Path(m_Dir / "out.bin") { Open(); }
     CBufFile* File() { return &m_File; }
     Bytes Take()
     {
-        m_File.Flush();
         m_File.Close();
-        return ReadFile(m_Path);
+        Bytes written = ReadFile(m_Path);
+        Open();
+        return written;
     }
 
 private:
+    static std::filesystem::path MemoryFolder()
+    {
+        std::error_code ec;
+        return ::access("/dev/shm", W_OK) == 0 && std::filesystem::is_directory("/dev/shm", ec)
+                   ? std::filesystem::path("/dev/shm")
+                   : std::filesystem::path();
+    }
+
+    void Open()
+    {
+        if (!m_File.Open(m_Path, CBufFile::modeWrite | CBufFile::modeCreate | CBufFile::typeBinary))
+            ADD_FAILURE() << "cannot open " << m_Path;
+    }
+
     TempDir m_Dir;
     std::string m_Path;
     CBufFile m_File;

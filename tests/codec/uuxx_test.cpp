@@ -24,7 +24,7 @@ struct Decoded
 
 Decoded DecodeUU(std::string_view line, int previousLength = 0, bool raw = false)
 {
-    test::OutputCapture capture;
+    static test::OutputCapture capture; // one file for the many decodes of the exhaustive tests
     LineBuffer buffer(line);
     const int status = DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), previousLength, raw);
     return {status, capture.Take()};
@@ -32,7 +32,7 @@ Decoded DecodeUU(std::string_view line, int previousLength = 0, bool raw = false
 
 Decoded DecodeXX(std::string_view line, bool raw = false)
 {
-    test::OutputCapture capture;
+    static test::OutputCapture capture;
     LineBuffer buffer(line);
     const int status = DecodeXXLine(buffer.Data(), buffer.Size(), capture.File(), raw);
     return {status, capture.Take()};

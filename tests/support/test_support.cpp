@@ -7,9 +7,9 @@
 
 namespace zarvex::test {
 
-TempDir::TempDir()
+TempDir::TempDir(const std::filesystem::path& base)
 {
-    std::string templ = (std::filesystem::temp_directory_path() / "zarvex-test-XXXXXX").string();
+    std::string templ = ((base.empty() ? std::filesystem::temp_directory_path() : base) / "zarvex-test-XXXXXX").string();
     if (!::mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
     m_Path = templ;
 }

@@ -17,7 +17,8 @@ using Bytes = std::string; // binary-safe byte string
 // A fresh folder under the system's temporary folder, removed with its contents.
 class TempDir {
 public:
-    TempDir();
+    // A fresh folder in `base`, or in the system's temporary folder.
+    explicit TempDir(const std::filesystem::path& base = {});
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
