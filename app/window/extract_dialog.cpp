@@ -30,8 +30,8 @@ constexpr int kFolderTextLimit = 772;
 
 } // namespace
 
-ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options, const std::array<std::string, 9>& recent,
-                             bool canSelect, bool oldStyle)
+ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options,
+                             const std::array<std::string, 9>& recent, bool canSelect, bool oldStyle)
     : QDialog(parent), m_Options(options)
 {
     setWindowTitle(options.raw ? "*** RAW Extract ***" : "Pick Folder");
@@ -79,13 +79,15 @@ ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options, con
 
     auto* optionsColumn = new QVBoxLayout;
     optionsColumn->addWidget(files);
-    for (QCheckBox* box : {m_Skip, m_Overwrite, m_Append, m_Duplicate}) optionsColumn->addWidget(box);
+    for (QCheckBox* box : {m_Skip, m_Overwrite, m_Append, m_Duplicate})
+        optionsColumn->addWidget(box);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(folderLabel);
     layout->addLayout(folderRow);
     if (oldStyle) {
         // The folder is walked to in the dialog; each folder reached becomes the text.
-        m_Panel = new FolderPanel(this, FolderExists(options.folder) && options.folder != "*" ? options.folder : "");
+        m_Panel = new FolderPanel(this, FolderExists(options.folder) && options.folder != "*" ? options.folder
+                                                                                              : "");
         connect(m_Panel, &FolderPanel::FolderChanged, m_Folder, &QComboBox::setEditText);
         auto* columns = new QHBoxLayout;
         columns->addWidget(m_Panel, 1);

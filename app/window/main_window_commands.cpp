@@ -289,7 +289,7 @@ void CZarvexDlg::OnOpen()
     OpenDialog dialog(this, m_App.OpenDir, m_App.core.FileMask, m_App.core.OldExtract);
     if (dialog.exec() != QDialog::Accepted) return;
     const std::vector<std::string> paths = dialog.Files();
-    m_App.core.FileMask = std::max(1, dialog.FileType());
+    m_App.core.FileMask = dialog.FileType();
     if (paths.empty()) return;
     m_App.OpenDir = QFileInfo(Q(paths.back())).absolutePath().toStdString();
     AddInputs(paths);

@@ -54,23 +54,32 @@ OpenDialog::OpenDialog(QWidget* parent, const std::string& folder, int fileType,
 std::vector<std::string> OpenDialog::Files() const
 {
     std::vector<std::string> files;
-    for (const QString& f : selectedFiles()) files.push_back(f.toStdString());
+    for (const QString& f : selectedFiles())
+        files.push_back(f.toStdString());
     return files;
 }
 
 int OpenDialog::FileType() const
 {
-    return static_cast<int>(nameFilters().indexOf(selectedNameFilter())) + 1;
+    // With the patterns hidden the dialog names the type by its description alone.
+    const QString chosen = selectedNameFilter();
+    const QStringList types = nameFilters();
+    for (qsizetype i = 0; i < types.size(); ++i)
+        if (types[i] == chosen || types[i].left(types[i].lastIndexOf(" (")) == chosen)
+            return static_cast<int>(i) + 1;
+    return 1;
 }
 
 void OpenDialog::ShowStreams(const QString& path)
 {
     if (!m_Panel) return;
     m_Streams->clear();
-    const int count = QFileInfo(path).isFile() ? ListStreams(path.toStdString(), [this](const std::string& line) {
-        m_Streams->addItem(QString::fromStdString(line));
-    })
-                                               : 0;
+    const int count = QFileInfo(path).isFile()
+                          ? ListStreams(path.toStdString(),
+                                        [this](const std::string& line) {
+                                            m_Streams->addItem(QString::fromStdString(line));
+                                        })
+                          : 0;
     m_Panel->setVisible(count > 0);
 }
 

@@ -26,7 +26,7 @@ public:
     OpenDialog(QWidget* parent, const std::string& folder, int fileType, bool oldStyle);
 
     std::vector<std::string> Files() const;
-    // The one-based file type chosen.
+    // The one-based file type chosen (1 when it cannot be told).
     int FileType() const;
 
     // Lists the named streams of `path`: the panel shows when it has some.
