@@ -134,6 +134,11 @@ struct Notice
     msg::Id id;
 };
 
+void PrintTo(const Notice& n, std::ostream* os)
+{
+    *os << "message" << int(n.id);
+}
+
 class ExtractNoticeTest : public ExtractCommandTest, public ::testing::WithParamInterface<Notice>
 {
 };
