@@ -89,6 +89,11 @@ ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options,
         m_Panel = new FolderPanel(this, FolderExists(options.folder) && options.folder != "*" ? options.folder
                                                                                               : "");
         connect(m_Panel, &FolderPanel::FolderChanged, m_Folder, &QComboBox::setEditText);
+        // A folder typed or picked from the recent ones is shown in the panel as well.
+        connect(m_Folder->lineEdit(), &QLineEdit::editingFinished, m_Panel,
+                [this] { m_Panel->SetFolder(ChosenFolder(m_Folder->currentText().toStdString())); });
+        connect(m_Folder, &QComboBox::textActivated, m_Panel,
+                [this](const QString& text) { m_Panel->SetFolder(ChosenFolder(text.toStdString())); });
         auto* columns = new QHBoxLayout;
         columns->addWidget(m_Panel, 1);
         columns->addLayout(optionsColumn);
