@@ -264,7 +264,7 @@ private:
     void RefuseClipboard()
     {
         const std::string text =
-            "--readclipboard needs the desktop program, which is not part of this build; "
+            "--readclipboard is for the window (started without --extract); "
             "the clipboard was not read";
         m_Err << "zarvex: " << text << '\n';
         if (m_Host.HasLog() && m_Cl.logFile != "-") m_Host.Log(text + "\r\n");

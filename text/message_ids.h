@@ -31,7 +31,7 @@
     X(FileErrorAccessDenied, 405) X(FileErrorBadHandle, 406) X(FileErrorRemoveCurrentDir, 407)        \
     X(FileErrorDirectoryFull, 408) X(FileErrorBadSeek, 409) X(FileErrorHardIo, 410)                   \
     X(FileErrorSharing, 411) X(FileErrorLock, 412) X(FileErrorDiskFull, 413) X(FileErrorEndOfFile, 414) \
-    X(FileErrorUnknown, 415) X(FileErrorLabel, 416)
+    X(FileErrorUnknown, 415) X(FileErrorLabel, 416) X(OpenFileTypes, 40043)
 
 namespace zarvex::msg {
 

@@ -120,6 +120,11 @@ constexpr std::pair<int, std::string_view> kMessages[] = {
     {414, "End of file reached."},
     {415, "Unknown"},
     {416, "File Error: "},
+    // The file types of the Open dialog: description and patterns, in pairs.
+    {40043, "Encoded Files (*.UU,XX,B64,HQX,NTX)|*.UU;*.UUE;*.XXE;*.MM;*.MIM;*.B64;*.hqx;*.NTX|All Files (*.*)|*.*|"
+            "Mail Files (*.EML,MBX,MSG)|*.EML;*.MBX;*.MBOX;*.MSG|News Files (*.NWS)|*.NWS|"
+            "yEncoded Files (*.YNC,NTX)|*.YNC;*.NTX|BinHex Files (*.HQX)|*.HQX|MIME Files (*.MIM,MME)|*.MIM;*.MME|"
+            "Text Files (*.TXT)|*.TXT|"},
 };
 
 #undef RED

@@ -1,5 +1,6 @@
 #include "app/window/extract_dialog.h"
 
+#include "app/window/folder_box.h"
 #include "text/messages.h"
 
 #include <QCheckBox>
@@ -29,8 +30,8 @@ constexpr int kFolderTextLimit = 772;
 
 } // namespace
 
-ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options, const std::array<std::string, 9>& recent,
-                             bool canSelect)
+ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options,
+                             const std::array<std::string, 9>& recent, bool canSelect, bool oldStyle)
     : QDialog(parent), m_Options(options)
 {
     setWindowTitle(options.raw ? "*** RAW Extract ***" : "Pick Folder");
@@ -68,24 +69,43 @@ ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options, con
     m_Folder->setEditText(Q(options.folder));
     auto* folderLabel = new QLabel("&Extract to:", this);
     folderLabel->setBuddy(m_Folder);
-    auto* browse = new QToolButton(this);
-    browse->setText("...");
-    browse->setToolTip("Browse for a folder");
-    connect(browse, &QToolButton::clicked, this, &ExtractDialog::Browse);
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(m_Folder, 1);
-    folderRow->addWidget(browse);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     buttons->addButton("E&xtract", QDialogButtonBox::AcceptRole)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
+    auto* optionsColumn = new QVBoxLayout;
+    optionsColumn->addWidget(files);
+    for (QCheckBox* box : {m_Skip, m_Overwrite, m_Append, m_Duplicate})
+        optionsColumn->addWidget(box);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(folderLabel);
     layout->addLayout(folderRow);
-    layout->addWidget(files);
-    for (QCheckBox* box : {m_Skip, m_Overwrite, m_Append, m_Duplicate}) layout->addWidget(box);
+    if (oldStyle) {
+        // The folder is walked to in the dialog; each folder reached becomes the text.
+        m_Panel = new FolderPanel(this, FolderExists(options.folder) && options.folder != "*" ? options.folder
+                                                                                              : "");
+        connect(m_Panel, &FolderPanel::FolderChanged, m_Folder, &QComboBox::setEditText);
+        // A folder typed or picked from the recent ones is shown in the panel as well.
+        connect(m_Folder->lineEdit(), &QLineEdit::editingFinished, m_Panel,
+                [this] { m_Panel->SetFolder(ChosenFolder(m_Folder->currentText().toStdString())); });
+        connect(m_Folder, &QComboBox::textActivated, m_Panel,
+                [this](const QString& text) { m_Panel->SetFolder(ChosenFolder(text.toStdString())); });
+        auto* columns = new QHBoxLayout;
+        columns->addWidget(m_Panel, 1);
+        columns->addLayout(optionsColumn);
+        layout->addLayout(columns, 1);
+    } else {
+        auto* browse = new QToolButton(this);
+        browse->setText("...");
+        browse->setToolTip("Browse for a folder");
+        connect(browse, &QToolButton::clicked, this, &ExtractDialog::Browse);
+        folderRow->addWidget(browse);
+        layout->addLayout(optionsColumn);
+    }
     layout->addWidget(buttons);
 }
 

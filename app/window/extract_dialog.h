@@ -1,6 +1,7 @@
 // The Extract dialog: which output files to decode, the write options and the
 // target folder, chosen from the recent extraction folders or browsed for.
-// A missing folder is offered for creation before the dialog closes.
+// A missing folder is offered for creation before the dialog closes. The old
+// style shows the folder panel in the dialog itself instead of a browse button.
 #pragma once
 
 #include "app/window/extract_options.h"
@@ -17,13 +18,16 @@ class QRadioButton;
 
 namespace zarvex {
 
+class FolderPanel;
+
 class ExtractDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // `canSelect`: entries are selected ("&Selected Files" is offered).
+    // `canSelect`: entries are selected ("&Selected Files" is offered);
+    // `oldStyle`: the "OldExtract" layout.
     ExtractDialog(QWidget* parent, const ExtractOptions& options, const std::array<std::string, 9>& recent,
-                  bool canSelect);
+                  bool canSelect, bool oldStyle = false);
 
     // The choices after OK.
     const ExtractOptions& Options() const { return m_Options; }
@@ -33,6 +37,8 @@ public:
     QRadioButton* PatternButton() const { return m_Matching; }
     QLineEdit* PatternField() const { return m_Pattern; }
     QComboBox* FolderBox() const { return m_Folder; }
+    // The old style's folder panel; null in the default style.
+    FolderPanel* Panel() const { return m_Panel; }
 
     void accept() override;
 
@@ -50,6 +56,7 @@ private:
     QCheckBox* m_Append;
     QCheckBox* m_Duplicate;
     QComboBox* m_Folder;
+    FolderPanel* m_Panel = nullptr;
 };
 
 } // namespace zarvex

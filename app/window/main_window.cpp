@@ -318,6 +318,7 @@ void CZarvexDlg::showEvent(QShowEvent* event)
 void CZarvexDlg::StartUp()
 {
     if (!m_Cl.logFile.empty()) m_Log->OpenLogFile(m_Cl.logFile, true);
+    if (m_Cl.readClipboard) OnPaste();
     std::vector<std::string> files;
     for (const std::string& f : m_Cl.files) files.push_back(f);
     if (!files.empty()) AddInputs(files);

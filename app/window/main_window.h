@@ -51,7 +51,8 @@ public:
     CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl = {}, QWidget* parent = nullptr);
     ~CZarvexDlg() override;
 
-    // The deferred start-up step: opens the log file and reads the files of the command line.
+    // The deferred start-up step: opens the log file, reads the clipboard
+    // ("/readclipboard") and then the files of the command line.
     void StartUp();
 
     // Reads input files (or folders) in busy mode and rebuilds the output list.

@@ -7,6 +7,7 @@
 #include "app/window/list_dump_window.h"
 #include "app/window/log_window.h"
 #include "app/window/main_window.h"
+#include "app/window/open_dialog.h"
 #include "app/window/prompts.h"
 #include "app/window/subject_rename_dialog.h"
 #include "model/records.h"
@@ -19,7 +20,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
@@ -286,11 +286,12 @@ void CZarvexDlg::AfterOperation()
 void CZarvexDlg::OnOpen()
 {
     if (IsBusy()) return;
-    const QStringList files = QFileDialog::getOpenFileNames(this, "Open", Q(m_App.OpenDir));
-    if (files.isEmpty()) return;
-    std::vector<std::string> paths;
-    for (const QString& f : files) paths.push_back(f.toStdString());
-    m_App.OpenDir = QFileInfo(files.front()).absolutePath().toStdString();
+    OpenDialog dialog(this, m_App.OpenDir, m_App.core.FileMask, m_App.core.OldExtract);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const std::vector<std::string> paths = dialog.Files();
+    m_App.core.FileMask = dialog.FileType();
+    if (paths.empty()) return;
+    m_App.OpenDir = QFileInfo(Q(paths.back())).absolutePath().toStdString();
     AddInputs(paths);
 }
 

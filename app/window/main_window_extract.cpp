@@ -72,7 +72,7 @@ void CZarvexDlg::ExtractCommand(bool raw, bool quick)
     options.raw = raw;
     const bool usable = options.folder == "*" || FolderState(options.folder) == 2;
     if (!quick || !usable) {
-        ExtractDialog dialog(this, options, m_App.Dirs, !selected.empty());
+        ExtractDialog dialog(this, options, m_App.Dirs, !selected.empty(), m_App.core.OldExtract);
         if (dialog.exec() != QDialog::Accepted) {
             SetStatusText(cmd::kReady);
             return;

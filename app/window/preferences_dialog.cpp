@@ -1,6 +1,7 @@
 #include "app/window/preferences_dialog.h"
 
 #include "app/settings_ini.h"
+#include "app/window/folder_box.h"
 #include "text/messages.h"
 
 #include <QApplication>
@@ -133,7 +134,10 @@ bool PreferencesDialog::AssumeSorted() const
 
 void PreferencesDialog::ChooseFolder()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, "Choose Temp Folder", m_Folder->text());
+    const QString folder = m_Settings.OldExtract
+                               ? QString::fromStdString(ChooseFolderOldStyle(this, "Working Directory",
+                                                                             m_Folder->text().toStdString()))
+                               : QFileDialog::getExistingDirectory(this, "Choose Temp Folder", m_Folder->text());
     if (!folder.isEmpty()) m_Folder->setText(folder);
 }
 

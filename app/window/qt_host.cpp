@@ -2,6 +2,7 @@
 
 #include "app/window/log_window.h"
 #include "app/window/main_window.h"
+#include "app/window/open_dialog.h"
 #include "app/window/prompts.h"
 
 #include <QApplication>
@@ -65,9 +66,12 @@ void QtHost::FlashProgress()
 std::string QtHost::ChooseAppendTarget(std::string_view suggestedName)
 {
     if (m_Silent) return {};
+    // Offered in the working folder, with the file types of the Open dialog.
+    const std::string& folder = m_Window.Preferences().core.WorkingDir;
+    const QString name = QString::fromUtf8(suggestedName.data(), static_cast<qsizetype>(suggestedName.size()));
     const QString path = QFileDialog::getSaveFileName(
-        &m_Window, "Append All to One File",
-        QString::fromUtf8(suggestedName.data(), static_cast<qsizetype>(suggestedName.size())));
+        &m_Window, "Append All to One File", folder.empty() ? name : QString::fromStdString(folder) + "/" + name,
+        OpenFileTypes().join(";;"));
     return path.toStdString();
 }
 

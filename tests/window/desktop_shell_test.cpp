@@ -5,12 +5,14 @@
 #include "app/server/command_client.h"
 #include "app/window/advanced_preferences_dialog.h"
 #include "app/window/desktop_shell.h"
+#include "app/window/folder_box.h"
 #include "app/window/preferences_dialog.h"
 #include "model/records.h"
 #include "window_fixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -177,6 +179,26 @@ TEST_F(DesktopShellTest, ThePreferencesCommandWritesThePreviousDefaultAtOnce)
     });
     EXPECT_TRUE(menu.Preferences());
     EXPECT_EQ(IniFile(ReadFile(dir / "Zarvex.ini")).GetString("Association", "Pref1"), "other.desktop;");
+}
+
+TEST_F(DesktopShellTest, TheOldStyleChoosesTheWorkingFolderInTheOldFolderBox)
+{
+    Settings s;
+    s.OldExtract = true;
+    s.WorkingDir = dir.Path().string();
+    std::filesystem::create_directories(dir / "work");
+    PreferencesDialog dialog(s, true, paths, window->SettingsFile());
+    QPushButton* select = nullptr;
+    for (QPushButton* b : dialog.findChildren<QPushButton*>())
+        if (b->text() == "Se&lect...") select = b;
+    ASSERT_NE(select, nullptr);
+    EXPECT_TRUE(AnswerDialog<FolderBox>([&] { select->click(); },
+                                        [&](FolderBox& box) {
+                                            EXPECT_EQ(box.windowTitle(), "Working Directory");
+                                            box.Panel()->SetFolder(dir / "work");
+                                            box.accept();
+                                        }));
+    EXPECT_EQ(dialog.WorkingFolder()->text().toStdString(), dir / "work");
 }
 
 TEST_F(DesktopShellTest, AdvancedPreferencesEnableTheTypeListWithExtensionsAndStoreItsMarks)

@@ -338,18 +338,8 @@ TEST_F(WindowTest, ANestedFileOfAnotherNameArrivesThroughTheClipboardFile)
     Read(UuPosting("box.txt", innerMail, 1), "a");
     Select({"box.txt"});
     window->CoreHost().SetSilent(false);
-    QTimer answer; // takes the default answer of every question
-    QObject::connect(&answer, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            {
-            QAbstractButton* b = box->defaultButton();
-            (b ? b : box->buttons().front())->click();
-        }
-    });
-    answer.start(20);
     std::filesystem::create_directories(dir / "out");
-    window->ExtractTo(dir / "out");
-    answer.stop();
+    AnswerBoxes([&] { window->ExtractTo(dir / "out"); }); // the default answer of every question
     EXPECT_GE(RowOf("other.bin"), 0);
     EXPECT_EQ(window->InputList()->findItems("Clipboard", Qt::MatchStartsWith).size(), 1);
 }

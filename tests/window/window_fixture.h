@@ -6,10 +6,15 @@
 #include "support/encoders.h"
 #include "support/test_support.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,11 +33,50 @@ inline std::vector<std::string> UuPosting(const std::string& name, const std::st
         std::string m = "From: poster@example.net\nSubject: " + name + " (" + std::to_string(p) + "/" +
                         std::to_string(parts) + ")\n\n";
         if (p == 1) m += "begin 644 " + name + "\n";
-        for (std::size_t i = (p - 1) * per; i < std::min(lines.size(), p * per); ++i) m += lines[i] + "\n";
+        for (std::size_t i = (p - 1) * per; i < std::min(lines.size(), p * per); ++i)
+            m += lines[i] + "\n";
         if (p == parts) m += "`\nend\n";
         if (keep.empty() || std::find(keep.begin(), keep.end(), p) != keep.end()) messages.push_back(m);
     }
     return messages;
+}
+
+// Presses the default button (else OK or Yes, else the first) of every
+// message box shown while `run` runs; the boxes' texts, in order.
+inline QStringList AnswerBoxes(const std::function<void()>& run)
+{
+    QStringList texts;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        texts << box->text();
+        QAbstractButton* pressed = box->defaultButton();
+        for (QAbstractButton* b : box->buttons())
+            if (!pressed &&
+                (box->buttonRole(b) == QMessageBox::AcceptRole || box->buttonRole(b) == QMessageBox::YesRole))
+                pressed = b;
+        (pressed ? pressed : box->buttons().front())->click();
+    });
+    answer.start(20);
+    run();
+    answer.stop();
+    return texts;
+}
+
+// Runs `answer` on the modal dialog of type T that `run` opens (if any); true when one was opened.
+template <class T> bool AnswerDialog(const std::function<void()>& run, const std::function<void(T&)>& answer)
+{
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            shown = true;
+            answer(*dialog);
+        }
+    });
+    run();
+    QApplication::processEvents(); // the timer fires even when no dialog ran
+    return shown;
 }
 
 class WindowTest : public ::testing::Test
@@ -66,7 +110,8 @@ protected:
     std::vector<std::string> Names() const
     {
         std::vector<std::string> names;
-        for (const auto& e : window->Entries()) names.emplace_back(EntryName(e.text));
+        for (const auto& e : window->Entries())
+            names.emplace_back(EntryName(e.text));
         return names;
     }
 
