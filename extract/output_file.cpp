@@ -216,6 +216,38 @@ bool OutputFile::Keep(FileError* error)
     return true;
 }
 
+bool OutputFile::Suspend(FileError* error)
+{
+    if (!m_Created || m_OldLength >= 0) return false;
+    return CloseQuietly(error);
+}
+
+bool OutputFile::Resume(FileError* error)
+{
+    if (IsOpen()) return true;
+    if (!m_Created) {
+        Fill(error, ENOENT, m_WritePath);
+        return false;
+    }
+    const int fd = ::open(m_WritePath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != m_Device || st.st_ino != m_Inode) {
+        // Gone, or another file took the temporary name: nothing of it is touched.
+        Fill(error, fd < 0 ? errno : EACCES, m_WritePath);
+        if (fd >= 0) ::close(fd);
+        m_Created = false;
+        return false;
+    }
+    m_File.Attach(fd, m_WritePath, Flags());
+    return true;
+}
+
+void OutputFile::Restart()
+{
+    if (m_Mode != Mode::InPlace) m_File.SetLength(0);
+    m_File.Seek(0, 0);
+}
+
 void OutputFile::Discard()
 {
     if (m_OldLength >= 0 && m_File.IsOpen()) CutBack();

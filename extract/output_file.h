@@ -66,6 +66,19 @@ public:
     // The output holds this call's data under its own name (after Keep).
     bool Kept() const { return m_Kept; }
 
+    // Stream decoding holds an unfinished output between calls. It stays
+    // under its temporary name all that time: the output's own name only
+    // ever shows a finished file (Keep). Suspend closes the descriptor and
+    // keeps the temporary file (an output written in place is not
+    // suspended: false); Resume opens it again, not through a link, and only
+    // when it still is the file this object created. False with `error`
+    // filled when either fails.
+    bool Suspend(FileError* error);
+    bool Resume(FileError* error);
+    // Back to the start of the output for decoding it again: a new or
+    // replacing output is emptied, a merge keeps the bytes it has.
+    void Restart();
+
 private:
     std::uint32_t Flags() const;
     bool CloseQuietly(FileError* error);
