@@ -45,7 +45,8 @@ std::vector<std::size_t> StreamStep(const std::vector<OutputEntry>& entries, con
         if (group->m_ExtractMark != listing::ShownWhileStreaming && !HasWaitingPart(*group)) continue;
         CFInfo* part = entries[row].named;
         if (!Streamable(part)) continue;
-        const int result = s.engine.ExtractStream(s.list, at->second, part, s.folder, s.settings, s.run, s.host);
+        const int result =
+            s.engine.ExtractStream(s.list, at->second, part, s.folder, s.settings, s.run, s.host);
         if (result == extract_result::MoreDataNeeded)
             part->SetFlag(PF_STREAM_WAITING);
         else
@@ -53,7 +54,8 @@ std::vector<std::size_t> StreamStep(const std::vector<OutputEntry>& entries, con
         rows.push_back(row);
     }
     for (int g = 0; g < s.list.GetSize(); ++g)
-        if (s.list[g]->m_ExtractMark == listing::ShownWhileStreaming) s.list[g]->m_ExtractMark = listing::Shown;
+        if (s.list[g]->m_ExtractMark == listing::ShownWhileStreaming)
+            s.list[g]->m_ExtractMark = listing::Shown;
     return rows;
 }
 

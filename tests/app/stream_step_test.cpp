@@ -39,11 +39,21 @@ protected:
     // streaming, and runs the stream step.
     void Arrive(const std::string& name, const std::string& text)
     {
-        engine.Scan(dir.Write(name, text), list, settings, run, host);
+        Read(name, text);
         engine.Evaluate(list);
         MarkListed(list, true);
         Step();
     }
+    void Read(const std::string& name, const std::string& text)
+    {
+        engine.Scan(dir.Write(name, text), list, settings, run, host);
+    }
+    // A file of one yEnc part.
+    void ReadSingle(const std::string& name, const Bytes& data)
+    {
+        Read(name + ".txt", YencArticles(data, name, data.size())[0]);
+    }
+    int StreamFirst() { return engine.ExtractStream(list, 0, list[0]->GetAt(0), out, settings, run, host); }
     void Step()
     {
         entries = EntriesFor(list);
@@ -120,8 +130,10 @@ TEST_P(PartByPart, HeldOutputGrowsAndTakesItsNameOnceComplete)
 }
 
 INSTANTIATE_TEST_SUITE_P(Stream, PartByPart,
-                         ::testing::Values(Arrival{false, false, {1, 2, 3, 4, 5}}, Arrival{true, false, {1, 2, 3, 4, 5}},
-                                           Arrival{false, true, {1, 3, 2, 5, 4}}, Arrival{true, true, {2, 1, 5, 4, 3}},
+                         ::testing::Values(Arrival{false, false, {1, 2, 3, 4, 5}},
+                                           Arrival{true, false, {1, 2, 3, 4, 5}},
+                                           Arrival{false, true, {1, 3, 2, 5, 4}},
+                                           Arrival{true, true, {2, 1, 5, 4, 3}},
                                            Arrival{false, false, {1, 3, 2, 5, 4}}));
 
 TEST_F(StreamDecoding, StoppingDiscardsUnfinishedOutputsAndClearsTheMarks)
@@ -139,21 +151,19 @@ TEST_F(StreamDecoding, StoppingDiscardsUnfinishedOutputsAndClearsTheMarks)
 TEST_F(StreamDecoding, AbortReturnsMoreDataNeededAndWritesNothing)
 {
     const Bytes data = RandomBytes(800, 5);
-    engine.Scan(dir.Write("one.txt", YencArticles(data, "one.bin", 1000)[0]), list, settings, run, host);
+    ReadSingle("one.bin", data);
     engine.Evaluate(list);
     host.abort = true;
-    EXPECT_EQ(engine.ExtractStream(list, 0, list[0]->GetAt(0), out, settings, run, host), extract_result::StreamAborted);
+    EXPECT_EQ(StreamFirst(), extract_result::StreamAborted);
     EXPECT_TRUE(std::filesystem::is_empty(out));
     host.abort = false;
-    EXPECT_EQ(engine.ExtractStream(list, 0, list[0]->GetAt(0), out, settings, run, host), extract_result::Written);
+    EXPECT_EQ(StreamFirst(), extract_result::Written);
     EXPECT_BYTES_EQ(data, ReadFile(out + "/one.bin"));
 }
 
 TEST_F(StreamDecoding, ExcludedAndAlreadyListedEntriesAreSkipped)
 {
-    engine.Scan(dir.Write("a.txt", YencArticles(RandomBytes(500, 1), "a.bin", 1000)[0]), list, settings, run, host);
-    engine.Scan(dir.Write("b.txt", YencArticles(RandomBytes(500, 2), "b.bin", 1000)[0]), list, settings, run, host);
-    engine.Scan(dir.Write("c.txt", YencArticles(RandomBytes(500, 3), "c.bin", 1000)[0]), list, settings, run, host);
+    for (const char* name : {"a.bin", "b.bin", "c.bin"}) ReadSingle(name, RandomBytes(500, name[0]));
     engine.Evaluate(list);
     MarkListed(list, false); // listed before streaming began
     entries = EntriesFor(list);
