@@ -5,6 +5,13 @@
 // Each call decodes the record's parts from its first one again into the
 // held file, so every part lands at its own offset whatever arrived between
 // the calls, and the file is created once and named once.
+//
+// When streaming stops (switched off, the window closes, the program ends)
+// the unfinished outputs are deleted, not kept: every byte of them is still
+// in the input files, so Extract or a later stream run makes them again,
+// while a half file under the output's name would look finished to whoever
+// watches the folder, and a kept temporary file would be litter that
+// nothing ever cleans up.
 #include "extract/engine.h"
 
 #include "extract/file_error_box.h"
@@ -38,6 +45,7 @@ int Extractor::ReuseStreamOutput(const std::string& path)
         if (held->Resume(&error)) {
             held->Restart();
             m_Out = std::move(held);
+            m_Call.announced = true; // the log told where it goes when it was started
             return 1;
         }
     } catch (const FileException& e) {

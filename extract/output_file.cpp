@@ -219,7 +219,15 @@ bool OutputFile::Keep(FileError* error)
 bool OutputFile::Suspend(FileError* error)
 {
     if (!m_Created || m_OldLength >= 0) return false;
-    return CloseQuietly(error);
+    if (!CloseQuietly(error)) return false;
+    struct stat st {};
+    if (::lstat(m_WritePath.c_str(), &st) != 0) {
+        Fill(error, errno, m_WritePath);
+        return false;
+    }
+    m_LeftSize = st.st_size;
+    m_LeftTimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    return true;
 }
 
 bool OutputFile::Resume(FileError* error)
@@ -231,7 +239,11 @@ bool OutputFile::Resume(FileError* error)
     }
     const int fd = ::open(m_WritePath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_dev != m_Device || st.st_ino != m_Inode) {
+    const auto leftAsItWas = [&] {
+        return S_ISREG(st.st_mode) && st.st_dev == m_Device && st.st_ino == m_Inode && st.st_size == m_LeftSize &&
+               static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec == m_LeftTimeNs;
+    };
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !leftAsItWas()) {
         // Gone, or another file took the temporary name: nothing of it is touched.
         Fill(error, fd < 0 ? errno : EACCES, m_WritePath);
         if (fd >= 0) ::close(fd);

@@ -100,6 +100,10 @@ private:
     bool m_Created = false; // m_WritePath was created by this object
     std::uint64_t m_Device = 0, m_Inode = 0; // identity of the file created
     std::int64_t m_OldLength = -1;           // appending in place: the length to cut back to
+    // Suspended: the size and change time the file was left with (an inode
+    // number alone may be given to a new file once the old one is deleted).
+    std::int64_t m_LeftSize = -1;
+    std::int64_t m_LeftTimeNs = 0;
     bool m_Kept = false;
     bool m_CountBytes = false;
 };

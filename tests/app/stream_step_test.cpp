@@ -148,6 +148,22 @@ TEST_F(StreamDecoding, StoppingDiscardsUnfinishedOutputsAndClearsTheMarks)
     EXPECT_FALSE(Named("part.bin")->TestFlag(PF_OPENBUF) || Named("part.bin")->TestFlag(PF_STREAM_EXCLUDED));
 }
 
+TEST_F(StreamDecoding, AHeldFileReplacedWhileClosedIsLeftAloneAndTheOutputStartsAgain)
+{
+    settings.StreamClose = true;
+    const Bytes data = RandomBytes(2000, 6);
+    const auto articles = YencArticles(data, "two.bin", 1000);
+    Arrive("p1.txt", articles[0]);
+    const auto temps = Temporaries(out);
+    ASSERT_EQ(temps.size(), 1u);
+    std::filesystem::remove(temps[0]);
+    WriteFile(temps[0], "not ours");
+    EXPECT_EQ(StreamFirst(), extract_result::MoreDataNeeded);
+    Arrive("p2.txt", articles[1]);
+    EXPECT_BYTES_EQ(data, ReadFile(out + "/two.bin"));
+    EXPECT_EQ(ReadFile(temps[0]), "not ours");
+}
+
 TEST_F(StreamDecoding, AbortReturnsMoreDataNeededAndWritesNothing)
 {
     const Bytes data = RandomBytes(800, 5);
