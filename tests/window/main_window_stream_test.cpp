@@ -40,9 +40,11 @@ TEST_F(StreamWindowTest, AnsweringNoStreamsTheSelectedEntriesAndExcludesTheOther
     EXPECT_FALSE(FileExists(folder + "/b.bin") || FileExists(folder + "/c.bin"));
     EXPECT_TRUE(Named("b.bin")->TestFlag(PF_STREAM_EXCLUDED) && Named("c.bin")->TestFlag(PF_STREAM_EXCLUDED));
 
-    // A file read while streaming is stream decoded at once.
+    // A file read or text pasted while streaming is stream decoded at once.
     Read(UuPosting("d.bin", RandomBytes(300, 4), 1), "more");
     EXPECT_TRUE(FileExists(folder + "/d.bin"));
+    window->PasteText(UuPosting("e.bin", RandomBytes(300, 5), 1)[0]);
+    EXPECT_TRUE(FileExists(folder + "/e.bin"));
 
     window->StreamOff();
     EXPECT_FALSE(window->Action(cmd::ExtractStream)->isChecked());
