@@ -136,6 +136,25 @@ INSTANTIATE_TEST_SUITE_P(Stream, PartByPart,
                                            Arrival{true, true, {2, 1, 5, 4, 3}},
                                            Arrival{false, false, {1, 3, 2, 5, 4}}));
 
+TEST_F(StreamDecoding, UuPostingWithItsEndButNoMiddleWaitsForTheMiddle)
+{
+    const Bytes data = RandomBytes(6000, 7);
+    const auto lines = UuLines(data);
+    const std::size_t per = (lines.size() + 2) / 3;
+    std::vector<std::string> parts;
+    for (std::size_t p = 0; p < 3; ++p)
+        parts.push_back(Mail("uu.bin (" + std::to_string(p + 1) + "/3)",
+                             (p == 0 ? "begin 644 uu.bin\n" : "") + Join(Lines(Text(lines)), p * per, (p + 1) * per) +
+                                 (p == 2 ? "end" : "")));
+    for (std::size_t p : {0, 2}) {
+        Arrive("uu" + std::to_string(p) + ".txt", parts[p]);
+        EXPECT_TRUE(Named("uu.bin")->TestFlag(PF_STREAM_WAITING)) << p;
+        EXPECT_FALSE(FileExists(out + "/uu.bin"));
+    }
+    Arrive("uu1.txt", parts[1]);
+    EXPECT_BYTES_EQ(data, ReadFile(out + "/uu.bin"));
+}
+
 TEST_F(StreamDecoding, StoppingDiscardsUnfinishedOutputsAndClearsTheMarks)
 {
     const auto articles = YencArticles(RandomBytes(3000, 4), "part.bin", 1000);
