@@ -97,7 +97,8 @@ int Extractor::Extract(const ExtractRequest& request)
     m_Host.SetProgress(-1);
     // A stream output that is not finished waits for more data; its parts
     // are not marked written (that would exclude them from stream decoding).
-    if (m_Call.stream && (m_Call.aborted || m_Call.held || !m_Call.finished)) return extract_result::MoreDataNeeded;
+    const bool unfinished = m_Call.held || m_Call.aborted || !m_Call.finished;
+    if (m_Call.stream && unfinished && !m_Out->Kept()) return extract_result::MoreDataNeeded;
     if (m_Call.dataWritten) MarkWritten();
     // The record's data-error bit tells whether the output written is damaged.
     if (m_Call.dataWritten && !OutputDamaged()) record->m_Status &= ~ST_DATAERROR;

@@ -48,6 +48,11 @@ int CopyInto(const std::string& path, int to)
     return err;
 }
 
+std::int64_t ChangeTimeNs(const struct stat& st)
+{
+    return static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+}
+
 } // namespace
 
 std::string CreateTempIn(const std::string& folder, int* err, int* fd)
@@ -226,7 +231,7 @@ bool OutputFile::Suspend(FileError* error)
         return false;
     }
     m_LeftSize = st.st_size;
-    m_LeftTimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    m_LeftTimeNs = ChangeTimeNs(st);
     return true;
 }
 
@@ -240,8 +245,8 @@ bool OutputFile::Resume(FileError* error)
     const int fd = ::open(m_WritePath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     struct stat st {};
     const auto leftAsItWas = [&] {
-        return S_ISREG(st.st_mode) && st.st_dev == m_Device && st.st_ino == m_Inode && st.st_size == m_LeftSize &&
-               static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec == m_LeftTimeNs;
+        return S_ISREG(st.st_mode) && st.st_dev == m_Device && st.st_ino == m_Inode &&
+               st.st_size == m_LeftSize && ChangeTimeNs(st) == m_LeftTimeNs;
     };
     if (fd < 0 || ::fstat(fd, &st) != 0 || !leftAsItWas()) {
         // Gone, or another file took the temporary name: nothing of it is touched.

@@ -6,9 +6,6 @@
 #include "extract/extract_fixture.h"
 #include "support/yenc_posting.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 namespace zarvex::test {
 namespace {
 
@@ -24,9 +21,10 @@ std::vector<std::string> Temporaries(const std::string& folder)
 // Whether this process has `path` open.
 bool HeldOpen(const std::string& path)
 {
+    const std::filesystem::path real = std::filesystem::canonical(path);
     for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) {
         std::error_code ec;
-        if (std::filesystem::read_symlink(e.path(), ec).string() == path) return true;
+        if (std::filesystem::read_symlink(e.path(), ec) == real) return true;
     }
     return false;
 }
@@ -142,10 +140,12 @@ TEST_F(StreamDecoding, UuPostingWithItsEndButNoMiddleWaitsForTheMiddle)
     const auto lines = UuLines(data);
     const std::size_t per = (lines.size() + 2) / 3;
     std::vector<std::string> parts;
-    for (std::size_t p = 0; p < 3; ++p)
+    const auto text = Lines(Text(lines));
+    for (std::size_t p = 0; p < 3; ++p) {
+        const std::string body = Join(text, p * per, (p + 1) * per);
         parts.push_back(Mail("uu.bin (" + std::to_string(p + 1) + "/3)",
-                             (p == 0 ? "begin 644 uu.bin\n" : "") + Join(Lines(Text(lines)), p * per, (p + 1) * per) +
-                                 (p == 2 ? "end" : "")));
+                             (p == 0 ? "begin 644 uu.bin\n" + body : body) + (p == 2 ? "end" : "")));
+    }
     for (std::size_t p : {0, 2}) {
         Arrive("uu" + std::to_string(p) + ".txt", parts[p]);
         EXPECT_TRUE(Named("uu.bin")->TestFlag(PF_STREAM_WAITING)) << p;
