@@ -160,8 +160,10 @@ private:
     bool MayExtract(CSortInfo& record, bool skipIncomplete);
     int OpenOutput(const std::string& outDir, int* answerState);
     // Stream decoding (extract/engine_stream.cpp): the held output of this
-    // path continues (1), none is held (0), or it cannot be reopened (-2).
+    // path continues (1), none is held (0), it cannot be reopened (-1), or
+    // nothing arrived for it since it was written (-2).
     int ReuseStreamOutput(const std::string& path);
+    StreamOutputs::Makeup StreamMakeup() const;
     // The output stays open (or with "StreamClose" closed, under its
     // temporary name) for data that arrive later.
     void HoldStreamOutput();

@@ -2,9 +2,10 @@
 // arrive. An unfinished output is held by the engine (StreamOutputs) under
 // its temporary name, so that no half file ever appears under the output's
 // own name; the call that finds the file complete keeps it under its name.
-// Each call decodes the record's parts from its first one again into the
-// held file, so every part lands at its own offset whatever arrived between
-// the calls, and the file is created once and named once.
+// A call that finds new parts decodes the record's parts from its first one
+// again into the held file, so every part lands at its own offset whatever
+// arrived between the calls, and the file is created once and named once; a
+// call that finds the same parts as the last one leaves the file as it is.
 //
 // When streaming stops (switched off, the window closes, the program ends)
 // the unfinished outputs are deleted, not kept: every byte of them is still
@@ -32,8 +33,20 @@ template <typename Visit> void ForEachPart(MyCObArray& list, Visit visit)
 
 } // namespace
 
+StreamOutputs::Makeup Extractor::StreamMakeup() const
+{
+    const CSortInfo& record = *m_Call.record;
+    StreamOutputs::Makeup makeup{record.m_Status & GS_MASK, record.m_Found, record.m_Expected};
+    for (int i = 0; i < record.GetSize(); ++i)
+        for (const CFInfo* p = record.GetAt(i); p; p = p->m_pNextDup.get())
+            makeup.insert(makeup.end(), {p->m_ID, p->m_SPos, p->m_EPos});
+    return makeup;
+}
+
 int Extractor::ReuseStreamOutput(const std::string& path)
 {
+    // The same parts would decode to the same bytes: the output waits as it is.
+    if (m_Held.HoldsMadeOf(m_Call.streamKey, StreamMakeup())) return -2;
     std::int32_t holder = 0;
     std::unique_ptr<OutputFile> held = m_Held.Take(m_Call.streamKey, &holder);
     if (!held) return 0;
@@ -89,7 +102,9 @@ void Extractor::HoldStreamOutput()
     }
     CFInfo& holder = *m_Call.record->GetAt(m_Call.first);
     holder.SetFlag(PF_OPENBUF);
-    m_Held.Put(m_Call.streamKey, std::move(m_Out), holder.m_ID);
+    // An aborted output is incomplete even for its parts: it is decoded again next time.
+    m_Held.Put(m_Call.streamKey, std::move(m_Out), holder.m_ID,
+               m_Call.aborted ? StreamOutputs::Makeup{} : StreamMakeup());
     m_Out = std::make_unique<OutputFile>();
     m_Call.held = true;
 }

@@ -17,9 +17,16 @@ std::unique_ptr<OutputFile> StreamOutputs::Take(const std::string& key, std::int
     return out;
 }
 
-void StreamOutputs::Put(const std::string& key, std::unique_ptr<OutputFile> out, std::int32_t holder)
+void StreamOutputs::Put(const std::string& key, std::unique_ptr<OutputFile> out, std::int32_t holder,
+                        Makeup makeup)
 {
-    m_Held[key] = Held{std::move(out), holder};
+    m_Held[key] = Held{std::move(out), holder, std::move(makeup)};
+}
+
+bool StreamOutputs::HoldsMadeOf(const std::string& key, const Makeup& makeup) const
+{
+    const auto it = m_Held.find(key);
+    return it != m_Held.end() && !it->second.makeup.empty() && it->second.makeup == makeup;
 }
 
 std::string StreamKey(const std::string& path)

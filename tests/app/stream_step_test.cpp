@@ -155,6 +155,20 @@ TEST_F(StreamDecoding, UuPostingWithItsEndButNoMiddleWaitsForTheMiddle)
     EXPECT_BYTES_EQ(data, ReadFile(out + "/uu.bin"));
 }
 
+TEST_F(StreamDecoding, ARetryWithoutNewDataLeavesTheHeldOutputAlone)
+{
+    const auto articles = YencArticles(RandomBytes(3000, 8), "idle.bin", 1000);
+    Arrive("i1.txt", articles[0]);
+    const auto temps = Temporaries(out);
+    ASSERT_EQ(temps.size(), 1u);
+    WriteFile(temps[0], "x");
+    Step();
+    EXPECT_TRUE(Named("idle.bin")->TestFlag(PF_STREAM_WAITING));
+    EXPECT_EQ(ReadFile(temps[0]), "x");
+    Arrive("i2.txt", articles[1]); // new data: the output is decoded again
+    EXPECT_EQ(ReadFile(temps[0]).size(), 2000u);
+}
+
 TEST_F(StreamDecoding, StoppingDiscardsUnfinishedOutputsAndClearsTheMarks)
 {
     const auto articles = YencArticles(RandomBytes(3000, 4), "part.bin", 1000);
@@ -177,8 +191,9 @@ TEST_F(StreamDecoding, AHeldFileReplacedWhileClosedIsLeftAloneAndTheOutputStarts
     ASSERT_EQ(temps.size(), 1u);
     std::filesystem::remove(temps[0]);
     WriteFile(temps[0], "not ours");
-    EXPECT_EQ(StreamFirst(), extract_result::MoreDataNeeded);
-    Arrive("p2.txt", articles[1]);
+    Arrive("p2.txt", articles[1]); // the held file is given up
+    EXPECT_FALSE(FileExists(out + "/two.bin"));
+    Step(); // and the output is made again
     EXPECT_BYTES_EQ(data, ReadFile(out + "/two.bin"));
     EXPECT_EQ(ReadFile(temps[0]), "not ours");
 }
