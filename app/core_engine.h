@@ -29,6 +29,11 @@ public:
     bool WriteReport(const MyCObArray& list, const std::string& path) override;
     bool WriteListDump(const MyCObArray& list, const std::string& path) override;
 
+    // Stream decoding (app/core_engine_stream.cpp).
+    int ExtractStream(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
+                      const Settings& settings, RunContext& run, Host& host) override;
+    void ReleaseStreamOutputs(MyCObArray& list) override;
+
 private:
     // One extractor for the whole run: its output policy (the append target,
     // names already written) holds across the output files of one command.

@@ -43,6 +43,20 @@ public:
     // written, 0 nothing written, -1 skipped or not openable, -2 aborted.
     virtual int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
                         int& answer, const Settings& settings, RunContext& run, Host& host) = 0;
+    // Stream decoding: continues the output of `part` into `folder` with the
+    // data that have arrived, asking afresh about an existing file. An
+    // unfinished output is held for the next call (closed in between with
+    // "StreamClose") and shows under its name only once it is finished.
+    // Result as Extract; -2 when more data are needed or the call was aborted.
+    virtual int ExtractStream(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
+                              const Settings& settings, RunContext& run, Host& host)
+    {
+        int answer = 0;
+        return Extract(list, groupIndex, part, folder, answer, settings, run, host);
+    }
+    // Stream decoding stopped: the outputs it holds are given up (unfinished,
+    // they are deleted) and no part of `list` keeps PF_OPENBUF.
+    virtual void ReleaseStreamOutputs(MyCObArray& /*list*/) {}
     // Where recursive decoding puts decoded text of other names (none: it stays).
     virtual void SetClipboardFile(ClipboardFile* /*clipboard*/) {}
     virtual bool WriteReport(const MyCObArray& list, const std::string& path) = 0;

@@ -63,11 +63,13 @@ int Extractor::Extract(const ExtractRequest& request)
         return extract_result::NothingWritten;
     }
     m_Call.record = record;
-    if (!MayExtract(*record, request.skipIncomplete)) return extract_result::Skipped;
+    if (!MayExtract(*record, request.skipIncomplete))
+        return m_Call.stream ? extract_result::MoreDataNeeded : extract_result::Skipped;
 
     int localAnswer = answer::Ask;
     const int opened = OpenOutput(request.outDir, request.answerState ? request.answerState : &localAnswer);
-    if (opened != extract_result::Written) return opened;
+    if (opened != extract_result::Written)
+        return m_Call.stream && m_Call.aborted ? extract_result::StreamAborted : opened;
 
     m_Host.SetStatus(FormatMessage(msg::ExtractingFile, m_Call.outputName));
     if (!OpenInput(*record->GetAt(m_Call.first))) {
@@ -93,6 +95,10 @@ int Extractor::Extract(const ExtractRequest& request)
     }
     AfterLoop();
     m_Host.SetProgress(-1);
+    // A stream output that is not finished waits for more data; its parts
+    // are not marked written (that would exclude them from stream decoding).
+    const bool unfinished = m_Call.held || m_Call.aborted || !m_Call.finished;
+    if (m_Call.stream && unfinished && !m_Out->Kept()) return extract_result::MoreDataNeeded;
     if (m_Call.dataWritten) MarkWritten();
     // The record's data-error bit tells whether the output written is damaged.
     if (m_Call.dataWritten && !OutputDamaged()) record->m_Status &= ~ST_DATAERROR;
@@ -142,6 +148,8 @@ bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
     const int status = record.m_Status & GS_MASK;
     const bool unfinished = status == GS_STARTED && record.m_Found >= 2 && record.m_Expected >= 2 &&
                             record.m_Found != record.m_Expected;
+    // Stream decoding waits quietly for a record that cannot be extracted yet.
+    if (m_Call.stream) return status != GS_MISSING || (record.m_Found >= 1 && record.m_Expected >= 2);
     const bool silent = m_Host.Silent();
     bool skip = (!silent && skipIncomplete && (unfinished || status == GS_MISSING)) ||
                 (silent && status == GS_MISSING);
@@ -181,6 +189,16 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         return extract_result::Skipped;
     }
     request.inputs = &m_List.m_RunInputs;
+    if (m_Call.stream) {
+        // An output stream decoding holds open for this path is continued.
+        m_Call.streamKey = StreamKey(request.path);
+        if (const int reused = ReuseStreamOutput(request.path); reused != 0)
+            return reused > 0 ? extract_result::Written : extract_result::MoreDataNeeded;
+    } else if (!m_Held.Empty()) {
+        // Extracted in full now: an unfinished stream output of it is given up.
+        std::int32_t holder = 0;
+        if (m_Held.Take(StreamKey(request.path), &holder)) DropHolderFlag(holder);
+    }
     m_Out->CountBytes(RecursionPossible());
     switch (m_Policy.Open(request, *m_Call.record, answerState, *m_Out)) {
     case OpenOutcome::Opened:

@@ -12,6 +12,7 @@
 #include "extract/line_buffer.h"
 #include "extract/output_file.h"
 #include "extract/output_policy.h"
+#include "extract/stream_outputs.h"
 #include "extract/yenc_section.h"
 #include "io/file_error.h"
 #include "text/message_ids.h"
@@ -48,7 +49,10 @@ namespace extract_result {
 inline constexpr int Written = 1;
 inline constexpr int NothingWritten = 0;
 inline constexpr int Skipped = -1;       // skipped, or the output cannot be opened
-inline constexpr int StreamAborted = -2; // aborted while stream decoding
+// Stream decoding: the output is not finished yet (more data are needed),
+// or the call was aborted.
+inline constexpr int StreamAborted = -2;
+inline constexpr int MoreDataNeeded = -2;
 } // namespace extract_result
 
 // What one call of ExtractOutputFile is to do.
@@ -86,6 +90,10 @@ public:
     // decoding); without one such text stays as it was written.
     void SetClipboardFile(ClipboardFile* clipboard) { m_Clipboard = clipboard; }
     const OutputPolicy& Policy() const { return m_Policy; }
+    // Stream decoding stops: every output it holds is given up (an
+    // unfinished one is deleted; the data are still in the input files) and
+    // no part of the sort list keeps PF_OPENBUF.
+    void ReleaseStreamOutputs();
 
 private:
     // Everything one call works with; reset at the start of every call.
@@ -122,6 +130,8 @@ private:
         bool moreErrorsLogged = false;
         bool zeroFilled = false; // a yEnc output got its full size
         bool stream = false;
+        std::string streamKey; // the output's key among the held stream outputs
+        bool held = false;     // the output stays open for data that arrive later
         bool saveRaw = false;
         int depth = 0;
         std::string boundary;
@@ -149,6 +159,19 @@ private:
     CSortInfo* FindRecord(int index, CFInfo* part, int* first) const;
     bool MayExtract(CSortInfo& record, bool skipIncomplete);
     int OpenOutput(const std::string& outDir, int* answerState);
+    // Stream decoding (extract/engine_stream.cpp): the held output of this
+    // path continues (1), none is held (0), it cannot be reopened (-1), or
+    // nothing arrived for it since it was written (-2).
+    int ReuseStreamOutput(const std::string& path);
+    StreamOutputs::Makeup StreamMakeup() const;
+    // The output stays open (or with "StreamClose" closed, under its
+    // temporary name) for data that arrive later.
+    void HoldStreamOutput();
+    // A finished file's stream output is closed: its record is complete, or
+    // a UU part holds both its begin and its end.
+    bool StreamOutputComplete() const;
+    // Takes PF_OPENBUF from the part with serial number `holder`.
+    void DropHolderFlag(std::int32_t holder);
 
     // The part loop.
     void RunParts();
@@ -267,6 +290,7 @@ private:
     RunContext& m_Run;
     Host& m_Host;
     OutputPolicy m_Policy;
+    StreamOutputs m_Held; // outputs stream decoding keeps between calls
     ClipboardFile* m_Clipboard = nullptr;
     // Where the last named part was found, so that a record's outputs,
     // asked for in order, are found without a search from its start.

@@ -20,13 +20,19 @@ void Extractor::FinishFile()
     if ((part.m_Status & GS_MASK) == GS_STARTED) part.m_Status = (part.m_Status & ~GS_MASK) | GS_COMPLETE;
     if (m_Call.parent) m_Call.parent->m_Status = part.m_Status;
     m_Host.SetProgress(100);
-    CloseOutput();
+    // Stream decoding keeps the output open for data that arrive later
+    // unless the file is known to be whole.
+    if (!m_Call.stream || StreamOutputComplete()) CloseOutput();
     LogMoreErrors();
 }
 
 void Extractor::AfterLoop()
 {
     if (!m_Out->IsOpen()) return;
+    if (m_Call.stream) {
+        HoldStreamOutput();
+        return;
+    }
     // A BinHex section whose closing ":" never came is decoded from what was collected.
     if (m_Call.binHex.IsOpen() && !m_Call.aborted) DecodeCollectedBinHex(false);
     const CFInfo* part = m_Call.part ? m_Call.part : m_Call.record->GetAt(m_Call.first);

@@ -48,6 +48,11 @@ int CopyInto(const std::string& path, int to)
     return err;
 }
 
+std::int64_t ChangeTimeNs(const struct stat& st)
+{
+    return static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+}
+
 } // namespace
 
 std::string CreateTempIn(const std::string& folder, int* err, int* fd)
@@ -214,6 +219,50 @@ bool OutputFile::Keep(FileError* error)
     m_Created = false;
     m_Kept = true;
     return true;
+}
+
+bool OutputFile::Suspend(FileError* error)
+{
+    if (!m_Created || m_OldLength >= 0) return false;
+    if (!CloseQuietly(error)) return false;
+    struct stat st {};
+    if (::lstat(m_WritePath.c_str(), &st) != 0) {
+        Fill(error, errno, m_WritePath);
+        return false;
+    }
+    m_LeftSize = st.st_size;
+    m_LeftTimeNs = ChangeTimeNs(st);
+    return true;
+}
+
+bool OutputFile::Resume(FileError* error)
+{
+    if (IsOpen()) return true;
+    if (!m_Created) {
+        Fill(error, ENOENT, m_WritePath);
+        return false;
+    }
+    const int fd = ::open(m_WritePath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    struct stat st {};
+    const auto leftAsItWas = [&] {
+        return S_ISREG(st.st_mode) && st.st_dev == m_Device && st.st_ino == m_Inode &&
+               st.st_size == m_LeftSize && ChangeTimeNs(st) == m_LeftTimeNs;
+    };
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !leftAsItWas()) {
+        // Gone, or another file took the temporary name: nothing of it is touched.
+        Fill(error, fd < 0 ? errno : EACCES, m_WritePath);
+        if (fd >= 0) ::close(fd);
+        m_Created = false;
+        return false;
+    }
+    m_File.Attach(fd, m_WritePath, Flags());
+    return true;
+}
+
+void OutputFile::Restart()
+{
+    if (m_Mode != Mode::InPlace) m_File.SetLength(0);
+    m_File.Seek(0, 0);
 }
 
 void OutputFile::Discard()

@@ -66,6 +66,19 @@ public:
     // The output holds this call's data under its own name (after Keep).
     bool Kept() const { return m_Kept; }
 
+    // Stream decoding holds an unfinished output between calls. It stays
+    // under its temporary name all that time: the output's own name only
+    // ever shows a finished file (Keep). Suspend closes the descriptor and
+    // keeps the temporary file (an output written in place is not
+    // suspended: false); Resume opens it again, not through a link, and only
+    // when it still is the file this object created. False with `error`
+    // filled when either fails.
+    bool Suspend(FileError* error);
+    bool Resume(FileError* error);
+    // Back to the start of the output for decoding it again: a new or
+    // replacing output is emptied, a merge keeps the bytes it has.
+    void Restart();
+
 private:
     std::uint32_t Flags() const;
     bool CloseQuietly(FileError* error);
@@ -87,6 +100,10 @@ private:
     bool m_Created = false; // m_WritePath was created by this object
     std::uint64_t m_Device = 0, m_Inode = 0; // identity of the file created
     std::int64_t m_OldLength = -1;           // appending in place: the length to cut back to
+    // Suspended: the size and change time the file was left with (an inode
+    // number alone may be given to a new file once the old one is deleted).
+    std::int64_t m_LeftSize = -1;
+    std::int64_t m_LeftTimeNs = 0;
     bool m_Kept = false;
     bool m_CountBytes = false;
 };

@@ -26,6 +26,7 @@ enum class Prompt {
     ClipboardNameDiffers = 142, // "Output filenames differ, ..." with OK
     ClipboardMultiple = 143,    // "Multiple recursive files detected, ..." with OK
     TooDeeplyNested = 144,      // "Too many nested messages. (MAX 4) ..." with OK
+    StreamDecodeExisting = 148, // "Do you want to stream decode the existing files too?" with Yes / No
 };
 
 // Button values the prompts return.

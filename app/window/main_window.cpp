@@ -2,6 +2,7 @@
 #include "scan/clipboard_file.h"
 
 #include "app/engine.h"
+#include "app/follow/stream_step.h"
 #include "app/window/commands.h"
 #include "app/window/log_window.h"
 #include "model/records.h"
@@ -152,6 +153,8 @@ CZarvexDlg::CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl, QWid
 
 CZarvexDlg::~CZarvexDlg()
 {
+    // Unfinished stream outputs go with the window (their data are still in the inputs).
+    m_Engine.ReleaseStreamOutputs(*m_List);
     // The sort list logs through the host, which needs the log window.
     m_List.reset();
     // The engine outlives the window: it must not keep the clipboard file.
@@ -318,6 +321,8 @@ void CZarvexDlg::showEvent(QShowEvent* event)
 void CZarvexDlg::StartUp()
 {
     if (!m_Cl.logFile.empty()) m_Log->OpenLogFile(m_Cl.logFile, true);
+    // "StreamStart": stream decoding resumes into its folder (checked writable when read).
+    if (m_App.StreamResume) StreamInto(m_App.StreamDir);
     if (m_Cl.readClipboard) OnPaste();
     std::vector<std::string> files;
     for (const std::string& f : m_Cl.files) files.push_back(f);
@@ -453,9 +458,9 @@ void CZarvexDlg::RebuildOutputList(bool full)
     m_Outputs->setUpdatesEnabled(false);
     m_Outputs->clear();
     m_Entries = EntriesFor(*m_List);
-    // Every record is listed now: its listing mark says so (a mark above 1 is kept).
-    for (int i = 0; i < m_List->GetSize(); ++i)
-        if (m_List->GetAt(i)->m_ExtractMark == 0) m_List->GetAt(i)->m_ExtractMark = 1;
+    // Every record is listed now: its listing mark says so (a mark above 1 is
+    // kept; one new while streaming is marked for the stream step).
+    MarkListed(*m_List, m_StreamOn);
     QList<QTreeWidgetItem*> items;
     for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const OutputEntry& e = m_Entries[row];

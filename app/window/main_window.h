@@ -140,6 +140,21 @@ public:
     // Writes the settings file now (also done at close).
     void SaveSettings();
 
+    // Stream decoding (main_window_stream.cpp). The monitor tick runs
+    // StreamStep at its end; it works inside busy mode and does nothing
+    // while stream decoding is off.
+    bool StreamOn() const { return m_StreamOn; }
+    // Switches stream decoding on into `folder` without the folder dialog,
+    // then asks whether the existing entries are stream decoded too.
+    void StreamInto(const std::string& folder);
+    // The answer to that question: all entries, or only the selected ones.
+    void StreamExisting(bool all);
+    // Switches stream decoding off: held outputs are given up.
+    void StreamOff();
+    void StreamStep();
+    // The Extract command or the stream folder dialog is running.
+    bool Extracting() const { return m_Extracting; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -201,6 +216,11 @@ private:
     void OnAlwaysOnTop();
     void OnAbout();
     void OnAbort();
+    // Extract Stream: toggles stream decoding (asking for its folder), or
+    // stops a running Extract command while streaming.
+    void OnExtractStream();
+    // Redraws the rows of the groups that `rows` belong to.
+    void RecolourGroupsOf(const std::vector<std::size_t>& rows);
     void OnListDump();
     void OnCopy();
     void OnPaste();
@@ -259,6 +279,11 @@ private:
     int m_ItemIndex = 1, m_ItemCount = 1;
     int m_LastPercent = -1;
     bool m_SplitterSet = false;
+
+    // Stream decoding: on while outputs are extracted into "StreamDir" as
+    // their data arrive.
+    bool m_StreamOn = false;
+    bool m_Extracting = false;
 };
 
 // Keeps the window busy for one scope.
@@ -272,6 +297,19 @@ public:
 
 private:
     CZarvexDlg& m_W;
+};
+
+// Holds a flag set for one scope.
+class FlagScope
+{
+public:
+    explicit FlagScope(bool& flag) : m_Flag(flag) { m_Flag = true; }
+    ~FlagScope() { m_Flag = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& m_Flag;
 };
 
 } // namespace zarvex

@@ -116,6 +116,8 @@ int CZarvexDlg::PasteText(const std::string& text)
         BusyScope busy(*this);
         m_Host.ClearAbort();
         found = ScanClipboardTail();
+        // Pasted text is an input read like a file: what it holds is stream decoded.
+        if (found > 0 && !m_Host.AbortRequested()) StreamStep();
     }
     if (found <= 0 && !listed && !m_Host.AbortRequested() && !m_Host.Silent()) {
         m_Host.Beep();

@@ -65,7 +65,7 @@ void CZarvexDlg::BuildCommands()
     file->addAction(AddCommand(cmd::Open, "&Open...", K(Qt::CTRL | Qt::Key_O), &CZarvexDlg::OnOpen));
     file->addAction(AddCommand(cmd::Extract, "&Extract...", K(Qt::ALT | Qt::Key_X), &CZarvexDlg::OnExtract));
     file->addAction(AddCommand(cmd::SaveRaw, "Save Raw...\tCtrl+Shift Extract", K(), &CZarvexDlg::OnSaveRaw));
-    file->addAction(AddCommand(cmd::ExtractStream, "Extract Stream...", K(), nullptr));
+    file->addAction(AddCommand(cmd::ExtractStream, "Extract Stream...", K(), &CZarvexDlg::OnExtractStream));
     file->addSeparator();
     for (int i = 0; i < cmd::RecentCount; ++i) {
         QAction* recent = AddCommand(cmd::RecentFirst + i, {}, K(), nullptr);
@@ -119,8 +119,8 @@ void CZarvexDlg::BuildCommands()
     help->addAction(AddCommand(cmd::About, "&About...", K(), &CZarvexDlg::OnAbout));
     // The menus show the state of the moment (the log window may have been closed by its own button).
     for (QMenu* menu : {file, edit, view, help}) connect(menu, &QMenu::aboutToShow, this, &CZarvexDlg::UpdateCommands);
-    m_Unbuilt = {cmd::ExtractStream, cmd::Preferences, cmd::AdvancedPreferences,
-                 cmd::HelpContents,  cmd::HelpSearch,  cmd::HelpUsing};
+    m_Unbuilt = {cmd::Preferences, cmd::AdvancedPreferences, cmd::HelpContents, cmd::HelpSearch,
+                 cmd::HelpUsing};
     UpdateRecentMenu();
 
     // Esc stops a running operation: it must work inside the operation's own event pumping.
@@ -158,7 +158,9 @@ void CZarvexDlg::UpdateCommands()
 
     const std::map<int, bool> rules = {
         {cmd::Open, idle},          {cmd::Extract, extractable},   {cmd::SaveRaw, extractable},
-        {cmd::ExtractStream, idle}, {cmd::Exit, idle},             {cmd::Paste, idle && m_ClipboardHasData},
+        {cmd::Exit, idle},          {cmd::Paste, idle && m_ClipboardHasData},
+        // While Extract runs with stream decoding on, Extract Stream stops it.
+        {cmd::ExtractStream, idle || (m_Extracting && m_StreamOn)},
         {cmd::DeleteInputs, hasInput}, {cmd::Clear, hasInput},     {cmd::Copy, copyable},
         {cmd::Rename, hasSelection}, {cmd::RenameFromSubject, hasSelection}, {cmd::Remove, hasSelection},
         {cmd::FindSelect, hasOutput}, {cmd::SelectAll, hasOutput}, {cmd::PadNumbers, hasSelection},
@@ -172,6 +174,7 @@ void CZarvexDlg::UpdateCommands()
         action->setEnabled(!m_Unbuilt.contains(id) && (rule == rules.end() || rule->second));
     }
     Action(cmd::LogWindow)->setChecked(m_Log->isVisible());
+    Action(cmd::ExtractStream)->setChecked(m_StreamOn);
     Action(cmd::ToolBar)->setChecked(!m_ToolBar->isHidden());
     Action(cmd::StatusBar)->setChecked(!statusBar()->isHidden());
     m_ClearButton->setEnabled(hasInput);
@@ -232,6 +235,8 @@ void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
             if (result < 0 || m_Host.AbortRequested()) break;
         }
         RebuildOutputList(false);
+        // What was read is stream decoded, unless the reading was stopped.
+        if (!m_Host.AbortRequested()) StreamStep();
     }
     AfterOperation();
 }
@@ -239,6 +244,7 @@ void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
 int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
 {
     if (IsBusy() || m_Entries.empty()) return 0;
+    const FlagScope extracting(m_Extracting);
     std::vector<int> rows = SelectedRows();
     if (rows.empty())
         for (int i = 0; i < static_cast<int>(m_Entries.size()); ++i) rows.push_back(i);

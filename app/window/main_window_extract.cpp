@@ -62,6 +62,7 @@ void CZarvexDlg::ExtractCommand(bool raw, bool quick)
         m_Host.Beep();
         return;
     }
+    const FlagScope extracting(m_Extracting);
     const std::vector<int> selected = SelectedRows();
     ExtractOptions options;
     options.which = selected.empty() ? ExtractWhich::All : ExtractWhich::Selected;

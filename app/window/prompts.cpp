@@ -91,6 +91,7 @@ int AskPrompt(QWidget* parent, Prompt prompt, std::string_view subject)
                                {"&Cancel", button::Cancel}},
                               button::No);
     case Prompt::RecursiveFound:
+    case Prompt::StreamDecodeExisting:
         return AskWithButtons(parent, "Zarvex", PromptText(prompt, subject),
                               {{"&Yes", button::Yes}, {"&No", button::No}}, button::Yes);
     default: break;

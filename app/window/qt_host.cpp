@@ -50,6 +50,7 @@ int QtHost::Ask(Prompt prompt, std::string_view subject)
         switch (prompt) {
         case Prompt::Overwrite:
         case Prompt::YencMerge: return button::NoToAll;
+        case Prompt::StreamDecodeExisting: return button::No;
         default: return button::Ok;
         }
     }
