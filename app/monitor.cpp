@@ -2,6 +2,7 @@
 
 #include "app/engine.h"
 #include "io/buf_file.h"
+#include "io/file_error.h"
 #include "model/records.h"
 #include "platform/host.h"
 #include "text/display_text.h"
@@ -9,11 +10,11 @@
 #include "text/text_utils.h"
 
 #include <algorithm>
-#include <cstring>
 #include <exception>
 #include <optional>
 #include <string_view>
 #include <sys/stat.h>
+#include <vector>
 
 // The resume point of a file that changed size.
 //
@@ -65,7 +66,7 @@ template <typename Visit> void ForEachPartOf(const MyCObArray& list, const std::
     for (int g = 0; g < list.GetSize(); ++g) {
         const CSortInfo& group = *list.GetAt(g);
         for (int i = 0; i < group.GetSize(); ++i)
-            for (const CFInfo* part = group.GetAt(i); part; part = part->m_pNextDup.get())
+            for (CFInfo* part = group.GetAt(i); part; part = part->m_pNextDup.get())
                 if (part->m_File == path) visit(*part);
     }
 }
@@ -175,7 +176,7 @@ ScanPoint ResumePoint(const MyCObArray& list, const InputEntry& entry, std::int6
     const bool shrank = size < entry.size;
     // The last part known that still starts inside the file.
     const CFInfo* last = nullptr;
-    ForEachPartOf(list, entry.path, [&](const CFInfo& part) {
+    ForEachPartOf(list, entry.path, [&](CFInfo& part) {
         if (part.m_SPos < size && (!last || part.m_SPos > last->m_SPos)) last = &part;
     });
     ScanPoint at;
@@ -187,7 +188,7 @@ ScanPoint ResumePoint(const MyCObArray& list, const InputEntry& entry, std::int6
     // A part that straddles the point would be cut in two: go back to its message.
     for (;;) {
         const CFInfo* straddling = nullptr;
-        ForEachPartOf(list, entry.path, [&](const CFInfo& part) {
+        ForEachPartOf(list, entry.path, [&](CFInfo& part) {
             if (part.m_SPos < at.pos && part.m_EPos > at.pos &&
                 (!straddling || part.m_SPos < straddling->m_SPos))
                 straddling = &part;
@@ -211,6 +212,46 @@ void DropInput(const MonitorCall& call, std::size_t index, MonitorOutcome& out)
     out.rebuild = true;
 }
 
+// An open stream output held by a part that the rescan removes passes to
+// the part it builds at the same place, as a rescanned part takes over the
+// buffer of the one it replaces; one that no part claims is closed.
+struct HeldBuffer
+{
+    std::int64_t pos;
+    CBufFile* buf;
+};
+
+std::vector<HeldBuffer> TakeHeldBuffers(const MyCObArray& list, const std::string& path, std::int64_t from)
+{
+    std::vector<HeldBuffer> held;
+    ForEachPartOf(list, path, [&](CFInfo& part) {
+        if ((part.m_EPos <= from && part.m_SPos < from) || !part.TestFlag(PF_OPENBUF) || !part.m_pBuf) return;
+        held.push_back({part.m_SPos, part.m_pBuf});
+        part.m_pBuf = nullptr;
+        part.ClearFlag(PF_OPENBUF);
+    });
+    return held;
+}
+
+void ReturnHeldBuffers(const MyCObArray& list, const std::string& path, const std::vector<HeldBuffer>& held)
+{
+    for (const HeldBuffer& h : held) {
+        CFInfo* part = list.FindPartAt(path, h.pos, nullptr, nullptr, nullptr);
+        if (part && part->m_SPos == h.pos && !part->TestFlag(PF_OPENBUF)) {
+            part->ReleaseBuffer();
+            part->m_pBuf = h.buf;
+            part->SetFlag(PF_OPENBUF);
+            continue;
+        }
+        try {
+            if (h.buf->IsOpen()) h.buf->Close();
+        } catch (const FileException&) {
+            // As when a part releases its buffer: a failure to close is ignored.
+        }
+        delete h.buf;
+    }
+}
+
 // Step 5 (and a file that shrank): scans the file again from its resume point.
 // False when the scan was stopped.
 bool Rescan(const MonitorCall& call, InputEntry& entry, std::int64_t size, MonitorOutcome& out)
@@ -219,11 +260,13 @@ bool Rescan(const MonitorCall& call, InputEntry& entry, std::int64_t size, Monit
     out.scanned = true;
     call.host.SetStatus(FormatMessage(msg::ProcessingInput, ToDisplayUtf8(FileName(entry.path))));
     const ScanPoint from = ResumePoint(call.list, entry, size);
+    const std::vector<HeldBuffer> held = TakeHeldBuffers(call.list, entry.path, from.pos);
     call.list.RemovePartsOf(entry.path, from.pos);
     std::int64_t pos = from.pos, line = from.line;
     call.host.ClearAbort();
     const int found =
         call.engine.ScanFrom(entry.path, call.list, call.settings, call.run, call.host, pos, line);
+    ReturnHeldBuffers(call.list, entry.path, held);
     // Parts may have been removed even when nothing new was found.
     out.rebuild = true;
     if (found < 0 || call.host.AbortRequested()) return false;

@@ -3,6 +3,7 @@
 // file as it now is finds: each part once, none scanned twice, none lost.
 #include "app/core_engine.h"
 #include "app/monitor.h"
+#include "io/buf_file.h"
 #include "model/records.h"
 #include "model/run_context.h"
 #include "model/settings.h"
@@ -165,6 +166,30 @@ TEST_F(MonitorTest, AFileThatShrankIsReadAgainFromItsLastPartStillInside)
     WriteFile(path, articles[0] + articles[1].substr(0, articles[1].size() / 2));
     EXPECT_TRUE(Tick().scanned);
     EXPECT_EQ(Parts(list), FullScan());
+}
+
+TEST_F(MonitorTest, AnOpenStreamOutputPassesToThePartBuiltAgain)
+{
+    const auto articles = YencArticles(kData, "pic.bin", 700);
+    const std::size_t half = articles[1].size() / 2;
+    Grow(articles[0] + articles[1].substr(0, half));
+    Tick();
+    auto lastPart = [&] {
+        CFInfo* last = nullptr;
+        for (int g = 0; g < list.GetSize(); ++g)
+            for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
+                if (!last || list.GetAt(g)->GetAt(i)->m_SPos > last->m_SPos) last = list.GetAt(g)->GetAt(i);
+        return last;
+    };
+    auto* out = new CBufFile;
+    ASSERT_TRUE(out->Open(dir / "pic.bin", CBufFile::modeCreate | CBufFile::modeWrite));
+    lastPart()->SetBuffer(out);
+    lastPart()->SetFlag(PF_OPENBUF);
+    Grow(articles[1].substr(half));
+    Tick();
+    EXPECT_EQ(lastPart()->m_EPos, static_cast<std::int64_t>(articles[0].size() + articles[1].size()));
+    EXPECT_EQ(lastPart()->m_pBuf, out);
+    EXPECT_TRUE(lastPart()->TestFlag(PF_OPENBUF));
 }
 
 class GoneFile : public MonitorTest, public ::testing::WithParamInterface<bool>
