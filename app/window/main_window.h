@@ -266,14 +266,13 @@ private:
     bool m_ClipboardHasData = false;
 
     // Monitor mode: the tick's timer (2189) and re-entry flag, the clean-up
-    // timer (2188), where each first scan of an input stopped, and the
-    // states in which no tick runs.
+    // timer (2188), where each first scan of an input stopped, and a drag
+    // out of the output list in progress (no tick runs meanwhile).
     QTimer* m_MonitorTimer = nullptr;
     QTimer* m_CleanupTimer = nullptr;
     bool m_InMonitorTick = false;
     std::map<std::string, ScanPoint> m_FirstScans;
     bool m_Dragging = false;
-    bool m_Extracting = false;
 
     int m_Busy = 0;
     bool m_CloseWhenIdle = false;

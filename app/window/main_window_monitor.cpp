@@ -8,6 +8,7 @@
 #include "text/display_text.h"
 #include "text/messages.h"
 
+#include <QApplication>
 #include <QListWidget>
 #include <QTimer>
 
@@ -93,7 +94,7 @@ void CZarvexDlg::ShowInputEntry(const InputEntry& entry)
     const std::string_view name =
         entry.path == ClipboardPath() ? std::string_view(kClipboardName) : entry.path;
     item->setText(Q(ToDisplayUtf8(InputEntryText(name, entry.size, entry.IsMonitored()))));
-    item->setForeground(entry.IsMonitored() ? QBrush(QColor(0, 128, 0)) : QBrush());
+    item->setData(Qt::ForegroundRole, entry.IsMonitored() ? QVariant(QBrush(QColor(0, 128, 0))) : QVariant());
 }
 
 void CZarvexDlg::MonitorTickNow()
@@ -103,7 +104,10 @@ void CZarvexDlg::MonitorTickNow()
                                EnterBusy();
                                busy = true;
                            }};
-    const MonitorOutcome out = MonitorTick(call, {IsBusy(), m_Dragging, m_Extracting}, m_InMonitorTick);
+    // A modal dialog (the Extract dialog, the stream folder prompt, a
+    // question) holds rows of the lists the tick would rebuild: it waits.
+    const bool dialogOpen = QApplication::activeModalWidget() != nullptr;
+    const MonitorOutcome out = MonitorTick(call, {IsBusy(), m_Dragging, dialogOpen}, m_InMonitorTick);
     if (!out.ran) return;
     // The clean-up list's periodic pass runs with every tick.
     m_Cleanup.Pass();

@@ -55,6 +55,7 @@ TEST_F(MonitorWindowTest, DoubleClickTogglesMonitoringAndTheTimerReadsWhatWasAdd
 
     DoubleClickInput();
     EXPECT_FALSE(InputText().startsWith('>'));
+    EXPECT_FALSE(window->InputList()->item(0)->data(Qt::ForegroundRole).isValid());
     EXPECT_EQ(window->Inputs()[0].flags, 0u);
 }
 
