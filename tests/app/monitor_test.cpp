@@ -77,9 +77,8 @@ protected:
         entries.push_back({.path = path, .flags = InputEntry::kMonitored});
     }
 
-    MonitorOutcome Tick(MonitorGuards guards = {})
+    MonitorOutcome Tick(MonitorGuards guards = {}, bool inTick = false)
     {
-        bool inTick = false;
         return MonitorTick({entries, list, engine, settings, run, host}, guards, inTick);
     }
     void Grow(std::string_view text) { std::ofstream(path, std::ios::app | std::ios::binary) << text; }
@@ -221,29 +220,25 @@ INSTANTIATE_TEST_SUITE_P(Monitor, GoneFile, ::testing::Values(true, false),
                              return p.param ? "Deleted" : "Emptied";
                          });
 
-class Guard : public MonitorTest, public ::testing::WithParamInterface<MonitorGuards>
+// The guards, and the tick's own re-entry flag.
+class Guard : public MonitorTest, public ::testing::WithParamInterface<std::pair<MonitorGuards, bool>>
 {
 };
 
 TEST_P(Guard, StopsTheTick)
 {
     Grow(UuMessage(kData));
-    EXPECT_FALSE(Tick(GetParam()).ran);
+    EXPECT_FALSE(Tick(GetParam().first, GetParam().second).ran);
     EXPECT_EQ(list.GetSize(), 0);
     entries[0].SetMonitored(false);
     EXPECT_FALSE(Tick().scanned) << "an entry not monitored is left alone";
 }
 
 INSTANTIATE_TEST_SUITE_P(Monitor, Guard,
-                         ::testing::Values(MonitorGuards{.busy = true}, MonitorGuards{.dragging = true},
-                                           MonitorGuards{.extracting = true}));
-
-TEST_F(MonitorTest, ATickDoesNotRunInsideItself)
-{
-    Grow(UuMessage(kData));
-    bool inTick = true;
-    EXPECT_FALSE(MonitorTick({entries, list, engine, settings, run, host}, {}, inTick).ran);
-}
+                         ::testing::Values(std::pair{MonitorGuards{.busy = true}, false},
+                                           std::pair{MonitorGuards{.dragging = true}, false},
+                                           std::pair{MonitorGuards{.extracting = true}, false},
+                                           std::pair{MonitorGuards{}, true}));
 
 } // namespace
 } // namespace zarvex::test
