@@ -37,7 +37,12 @@
 // parts kept all end at or before R, every part the rescan hands over
 // starts at R or later, so no byte is covered twice, and the new tail is
 // read once, by the one scan from R. What is read again is only the last
-// message known, the one the growth may have changed.
+// message known, the one the growth may have changed; reading its header
+// block again gives the rebuilt parts the subject, boundary and names that
+// a scan of the whole file gives them. (A header block more than the
+// look-back before the part is not found: the rescan then starts at the
+// part itself, without what that header said.) An open stream output held
+// by a removed part passes to the part built again at the same place.
 //
 // A file without known parts resumes where its last scan stopped, again
 // moved back to the header block that may hold an unfinished message.
