@@ -382,14 +382,24 @@ bool MyCObArray::RemoveInputFile(const std::string& path)
     return true;
 }
 
-void MyCObArray::RemovePartsOf(const std::string& path)
+void MyCObArray::RemovePartsOf(const std::string& path, std::int64_t from)
 {
+    auto goes = [&](const CFInfo& part) {
+        return part.m_File == path && (from < 0 || part.m_EPos > from || part.m_SPos >= from);
+    };
     for (int g = GetSize() - 1; g >= 0; --g) {
         CSortInfo* group = GetAt(g);
         bool changed = false;
         for (int i = group->GetSize() - 1; i >= 0; --i) {
             CFInfo* part = group->GetAt(i);
-            if (part->m_File != path) continue;
+            for (CFInfo* kept = part; kept->m_pNextDup;) {
+                if (!goes(*kept->m_pNextDup)) {
+                    kept = kept->m_pNextDup.get();
+                    continue;
+                }
+                kept->m_pNextDup = std::move(kept->m_pNextDup->m_pNextDup);
+            }
+            if (!goes(*part)) continue;
             if (part->m_Part > 0 && group->m_Found > 0) --group->m_Found;
             auto named = std::find(group->m_Named.begin(), group->m_Named.end(), part);
             if (named != group->m_Named.end()) group->m_Named.erase(named);

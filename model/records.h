@@ -300,7 +300,10 @@ public:
 
     int AddInputFile(const std::string& path);
     bool RemoveInputFile(const std::string& path);
-    void RemovePartsOf(const std::string& path);
+    // Removes the parts that came from `path`, inactive duplicates included;
+    // with `from` zero or more, only those that reach past byte `from` of it
+    // or start there.
+    void RemovePartsOf(const std::string& path, std::int64_t from = -1);
     void RenameInputFile(const std::string& oldPath, const std::string& newPath);
     void RemoveAll();
 

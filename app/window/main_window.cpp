@@ -75,7 +75,8 @@ public:
 class OutputListWidget : public QTreeWidget
 {
 public:
-    explicit OutputListWidget(std::function<std::vector<std::string>()> handOver) : m_HandOver(std::move(handOver))
+    OutputListWidget(std::function<std::vector<std::string>()> handOver, std::function<void(bool)> dragging)
+        : m_HandOver(std::move(handOver)), m_Dragging(std::move(dragging))
     {
         setDragEnabled(true);
         setDragDropMode(QAbstractItemView::DragOnly);
@@ -92,11 +93,14 @@ protected:
         mime->setUrls(urls);
         auto* drag = new QDrag(this);
         drag->setMimeData(mime);
+        m_Dragging(true);
         drag->exec(Qt::CopyAction);
+        m_Dragging(false);
     }
 
 private:
     std::function<std::vector<std::string>()> m_HandOver;
+    std::function<void(bool)> m_Dragging; // told when the drag starts and ends
 };
 
 // Covers the lists while busy so that mouse input does not reach them.
@@ -149,6 +153,7 @@ CZarvexDlg::CZarvexDlg(Engine& engine, std::string iniPath, CommandLine cl, QWid
         m_Status->setStyleSheet(m_BlinkTicks % 2 ? "background: #ffd0d0; color: #800000" : "color: #800000");
     });
     UpdateClipboardState();
+    SetUpMonitor();
 }
 
 CZarvexDlg::~CZarvexDlg()
@@ -241,7 +246,11 @@ void CZarvexDlg::BuildLayout()
     m_Inputs = new QListWidget;
     m_Inputs->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_Inputs->setSortingEnabled(true);
-    m_Outputs = new OutputListWidget([this] { return ExtractForHandOver(); });
+    m_Outputs = new OutputListWidget([this] { return ExtractForHandOver(); },
+                                     [this](bool on) {
+                                         m_Dragging = on;
+                                         if (!on) m_Cleanup.Pass();
+                                     });
     m_Outputs->setColumnCount(2);
     m_Outputs->setHeaderHidden(true);
     m_Outputs->setRootIsDecorated(false);
@@ -324,6 +333,7 @@ void CZarvexDlg::StartUp()
     // "StreamStart": stream decoding resumes into its folder (checked writable when read).
     if (m_App.StreamResume) StreamInto(m_App.StreamDir);
     if (m_Cl.readClipboard) OnPaste();
+    m_MonitorTimer->start();
     std::vector<std::string> files;
     for (const std::string& f : m_Cl.files) files.push_back(f);
     if (!files.empty()) AddInputs(files);
@@ -431,14 +441,14 @@ void CZarvexDlg::AddInputEntry(const std::string& path, std::string_view shownNa
         e.size = FileSize(path);
         for (int row = 0; row < m_Inputs->count(); ++row)
             if (m_Inputs->item(row)->data(kEntryRole).toString() == Q(path))
-                m_Inputs->item(row)->setText(Q(ToDisplayUtf8(InputEntryText(name, e.size, e.monitored))));
+                m_Inputs->item(row)->setText(Q(ToDisplayUtf8(InputEntryText(name, e.size, e.IsMonitored()))));
         return;
     }
-    InputEntry entry{path, FileSize(path), false};
-    auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(name, entry.size, entry.monitored))));
+    InputEntry entry{.path = path, .size = FileSize(path)};
+    auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(name, entry.size, entry.IsMonitored()))));
     item->setData(kEntryRole, Q(path));
     item->setToolTip(Q(ToDisplayUtf8(path)));
-    if (entry.monitored) item->setForeground(QColor(0, 128, 0));
+    if (entry.IsMonitored()) item->setForeground(QColor(0, 128, 0));
     m_InputEntries.push_back(std::move(entry));
     m_Inputs->addItem(item);
 }

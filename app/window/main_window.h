@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/ini_file.h"
+#include "app/follow/monitor.h"
 #include "app/output_entries.h"
 #include "app/settings_ini.h"
 #include "app/window/find_select_box.h"
@@ -155,6 +156,16 @@ public:
     // The Extract command or the stream folder dialog is running.
     bool Extracting() const { return m_Extracting; }
 
+    // Monitor mode (main_window_monitor.cpp). Flips monitoring of an input
+    // entry; switching it on asks for a tick at once.
+    void ToggleMonitoring(const std::string& path);
+    // The monitor tick: monitored files that changed size are scanned again.
+    void MonitorTickNow();
+    // The period of the monitor and clean-up timers (3,000 ms; tests shorten
+    // it); the monitor timer runs from then on.
+    void SetMonitorInterval(int ms);
+    const std::vector<InputEntry>& Inputs() const { return m_InputEntries; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -164,13 +175,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    struct InputEntry
-    {
-        std::string path;
-        std::int64_t size = 0;
-        bool monitored = false;
-    };
-
     void BuildLayout();
     void BuildCommands();
     QAction* AddCommand(int id, const QString& text, const QKeySequence& key, void (CZarvexDlg::*slot)());
@@ -201,6 +205,15 @@ private:
                     bool report = false);
     // Message `id` in a box, or in the log when the window runs silent.
     void ShowNotice(msg::Id id);
+    // Monitor mode: the timers and the double click, set up once.
+    void SetUpMonitor();
+    // After a first scan: the entry's scanned size and resume point, and
+    // monitoring when "AutoMonitor" is on.
+    void NoteFirstScan(const std::string& path);
+    // Redraws the input row of `entry`.
+    void ShowInputEntry(const InputEntry& entry);
+    // Timer 2188: retries the files of the clean-up list waiting to be deleted.
+    void OnCleanupTick();
 
     // Command slots.
     void OnOpen();
@@ -272,6 +285,15 @@ private:
     std::unique_ptr<zarvex::ClipboardFile> m_Clipboard;
     std::int64_t m_ClipboardPos = 0, m_ClipboardLine = 0;
     bool m_ClipboardHasData = false;
+
+    // Monitor mode: the tick's timer (2189) and re-entry flag, the clean-up
+    // timer (2188), where each first scan of an input stopped, and a drag
+    // out of the output list in progress (no tick runs meanwhile).
+    QTimer* m_MonitorTimer = nullptr;
+    QTimer* m_CleanupTimer = nullptr;
+    bool m_InMonitorTick = false;
+    std::map<std::string, ScanPoint> m_FirstScans;
+    bool m_Dragging = false;
 
     int m_Busy = 0;
     bool m_CloseWhenIdle = false;

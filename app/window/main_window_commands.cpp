@@ -223,17 +223,24 @@ void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
         m_Host.ClearAbort();
         InputContext ctx(*m_List, m_App.core, m_Run, m_Host,
                          [this](const std::string& path, MyCObArray& list, const Settings& s, RunContext& r,
-                                Host& h) { return m_Engine.Scan(path, list, s, r, h); });
+                                Host& h) {
+                             // Where the scan stopped is where monitoring goes on from.
+                             ScanPoint end;
+                             const int found = m_Engine.ScanFrom(path, list, s, r, h, end.pos, end.line);
+                             m_FirstScans[path] = end;
+                             return found;
+                         });
         ctx.quiet = m_Host.Silent();
         int index = 0;
         for (const std::string& path : paths) {
             SetItemProgress(++index, static_cast<int>(paths.size()));
             const int result = AddInputFile(path, false, ctx);
             if (result > 0) AddRecentFile(path);
-            for (const std::string& scanned : ctx.inputList) AddInputEntry(scanned);
+            for (const std::string& scanned : ctx.inputList) NoteFirstScan(scanned);
             ctx.inputList.clear();
             if (result < 0 || m_Host.AbortRequested()) break;
         }
+        m_FirstScans.clear();
         RebuildOutputList(false);
         // What was read is stream decoded, unless the reading was stopped.
         if (!m_Host.AbortRequested()) StreamStep();

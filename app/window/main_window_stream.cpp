@@ -3,6 +3,7 @@
 #include "app/engine.h"
 #include "app/follow/stream_step.h"
 #include "app/window/commands.h"
+#include "app/window/folder_box.h"
 #include "app/window/main_window.h"
 #include "model/records.h"
 #include "text/messages.h"
@@ -16,6 +17,7 @@ namespace zarvex {
 namespace {
 
 constexpr const char* kStreamFolderTitle = "Select Directory for Extracted Files";
+constexpr const char* kOldStyleFolderTitle = "Working Directory";
 
 QString Q(std::string_view s)
 {
@@ -40,7 +42,9 @@ void CZarvexDlg::OnExtractStream()
     QString folder;
     {
         const FlagScope extracting(m_Extracting);
-        folder = QFileDialog::getExistingDirectory(this, kStreamFolderTitle, Q(start));
+        // The old style asks with its own folder box ("Working Directory").
+        folder = m_App.core.OldExtract ? Q(ChooseFolderOldStyle(this, kOldStyleFolderTitle, start))
+                                       : QFileDialog::getExistingDirectory(this, kStreamFolderTitle, Q(start));
     }
     if (folder.isEmpty()) {
         UpdateCommands(); // Cancel: stream decoding stays off

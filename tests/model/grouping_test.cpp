@@ -442,7 +442,16 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
             ASSERT_NO_FATAL_FAILURE(ExpectNamedAreElements(list)) << "AddPart " << i;
             if (i % 97 == 96) list.Evaluate();
             if (i % 151 == 150) list.RemovePartsOf("/in/b");
+            if (i % 113 == 112) list.RemovePartsOf("/in/a", pos);
             ASSERT_NO_FATAL_FAILURE(ExpectNamedAreElements(list)) << "Evaluate/RemovePartsOf " << i;
+            // What was removed is gone with its inactive duplicates.
+            for (int g = 0; g < list.GetSize(); ++g)
+                for (int k = 0; k < list.GetAt(g)->GetSize(); ++k)
+                    for (const CFInfo* p = list.GetAt(g)->GetAt(k); p; p = p->m_pNextDup.get()) {
+                        ASSERT_FALSE(i % 151 == 150 && p->m_File == "/in/b") << i;
+                        ASSERT_FALSE(i % 113 == 112 && p->m_File == "/in/a" && (p->m_EPos > pos || p->m_SPos >= pos))
+                            << i;
+                    }
         }
     }
 }

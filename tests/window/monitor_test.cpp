@@ -1,0 +1,76 @@
+// Monitor mode in the window: the double click on an input entry, the
+// timer's tick over a growing file, and a monitored file that goes away.
+#include "model/records.h"
+#include "support/yenc_posting.h"
+#include "text/messages.h"
+#include "window_fixture.h"
+
+#include <QListWidget>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zarvex::test {
+namespace {
+
+class MonitorWindowTest : public WindowTest
+{
+protected:
+    void DoubleClickInput()
+    {
+        QListWidget& inputs = *window->InputList();
+        const QPoint at = inputs.visualItemRect(inputs.item(0)).center();
+        // A double click is a press and release, then the second press.
+        QTest::mouseClick(inputs.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(inputs.viewport(), Qt::LeftButton, {}, at);
+    }
+    QString InputText() const { return window->InputList()->item(0)->text(); }
+
+    const std::vector<std::string> articles = YencArticles(RandomBytes(2000, 3), "pic.bin", 700);
+    const std::string path = dir / "spool.txt";
+};
+
+TEST_F(MonitorWindowTest, DoubleClickTogglesMonitoringAndTheTimerReadsWhatWasAdded)
+{
+    Show();
+    WriteFile(path, articles[0] + articles[1]);
+    window->AddInputs({path});
+    ASSERT_FALSE(InputText().startsWith('>'));
+    DoubleClickInput();
+    EXPECT_TRUE(InputText().startsWith('>'));
+    EXPECT_EQ(window->InputList()->item(0)->foreground().color(), QColor(0, 128, 0));
+    ASSERT_EQ(window->Entries().size(), 1u);
+    EXPECT_NE(window->Entries()[0].group->m_Status & GS_MASK, GS_COMPLETE);
+
+    std::ofstream(path, std::ios::app | std::ios::binary) << articles[2];
+    window->SetMonitorInterval(20);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return window->Inputs()[0].size == static_cast<std::int64_t>(std::filesystem::file_size(path));
+        },
+        10'000));
+    ASSERT_EQ(window->Entries().size(), 1u);
+    EXPECT_EQ(window->Entries()[0].group->m_Status & GS_MASK, GS_COMPLETE);
+    EXPECT_EQ(window->Entries()[0].group->GetSize(), 3);
+
+    DoubleClickInput();
+    EXPECT_FALSE(InputText().startsWith('>'));
+    EXPECT_FALSE(window->InputList()->item(0)->data(Qt::ForegroundRole).isValid());
+    EXPECT_EQ(window->Inputs()[0].flags, 0u);
+}
+
+TEST_F(MonitorWindowTest, AutoMonitoredFileThatGoesAwayLeavesWithMessage314)
+{
+    window->Preferences().core.AutoMonitor = true;
+    WriteFile(path, articles[0]);
+    window->AddInputs({path});
+    ASSERT_TRUE(InputText().startsWith('>'));
+    std::filesystem::remove(path);
+    window->MonitorTickNow();
+    EXPECT_EQ(window->InputList()->count(), 0);
+    EXPECT_TRUE(window->Entries().empty());
+    EXPECT_EQ(window->StatusText().toStdString(), Message(msg::MonitoredChanged));
+}
+
+} // namespace
+} // namespace zarvex::test
