@@ -26,15 +26,22 @@ protected:
     }
     QString InputText() const { return window->InputList()->item(0)->text(); }
 
-    const std::vector<std::string> articles = YencArticles(RandomBytes(2000, 3), "pic.bin", 700);
+    const std::string picture = RandomBytes(2000, 3);
+    const std::vector<std::string> articles = YencArticles(picture, "pic.bin", 700);
     const std::string path = dir / "spool.txt";
 };
 
+// With stream decoding on, the tick that reads the last part also finishes
+// the output the stream step held since the first two parts.
 TEST_F(MonitorWindowTest, DoubleClickTogglesMonitoringAndTheTimerReadsWhatWasAdded)
 {
     Show();
+    const std::string streamFolder = dir / "stream";
+    std::filesystem::create_directory(streamFolder);
+    window->StreamInto(streamFolder);
     WriteFile(path, articles[0] + articles[1]);
     window->AddInputs({path});
+    EXPECT_FALSE(FileExists(streamFolder + "/pic.bin")) << "written before its last part";
     ASSERT_FALSE(InputText().startsWith('>'));
     DoubleClickInput();
     EXPECT_TRUE(InputText().startsWith('>'));
@@ -52,6 +59,8 @@ TEST_F(MonitorWindowTest, DoubleClickTogglesMonitoringAndTheTimerReadsWhatWasAdd
     ASSERT_EQ(window->Entries().size(), 1u);
     EXPECT_EQ(window->Entries()[0].group->m_Status & GS_MASK, GS_COMPLETE);
     EXPECT_EQ(window->Entries()[0].group->GetSize(), 3);
+    EXPECT_BYTES_EQ(picture, ReadFile(streamFolder + "/pic.bin"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(streamFolder), {}), 1) << "no temporary left";
 
     DoubleClickInput();
     EXPECT_FALSE(InputText().startsWith('>'));
