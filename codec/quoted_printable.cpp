@@ -67,14 +67,17 @@ int DecodeQPLine(char* line, int len, CBufFile* out, bool crlf)
     LineSink sink(out);
     int result = QP_OK;
     for (int i = 0; i < len; ++i) {
+        // Bytes taken as they are, in one run up to the next "=" or line feed.
+        int plain = i;
+        while (plain < len && line[plain] != '=' && line[plain] != '\n')
+            ++plain;
+        sink.PutRun(reinterpret_cast<const unsigned char*>(line + i), plain - i);
+        if (plain == len) break;
+        i = plain;
         const auto c = static_cast<unsigned char>(line[i]);
         if (c == '\n') {
             if (crlf) sink.Put('\r');
             sink.Put('\n');
-            continue;
-        }
-        if (c != '=') {
-            sink.Put(c);
             continue;
         }
         const int hi = i + 1 < len ? Hex(static_cast<unsigned char>(line[i + 1])) : -1;
