@@ -99,8 +99,10 @@ void Extractor::HandleBinHexLine()
     // Only the characters of the format go in; line ends and blanks do not.
     char chars[sizeof line.text];
     std::size_t n = 0;
-    for (const char c : line.View())
-        if (IsBinHexChar(static_cast<unsigned char>(c))) chars[n++] = c;
+    for (const char c : line.View()) {
+        chars[n] = c;
+        n += IsBinHexChar(static_cast<unsigned char>(c)) ? 1 : 0;
+    }
     m_Call.binHex.Append({chars, n});
     if (LastNonBlank(line.text) != ':') return;
     DecodeCollectedBinHex(true);
