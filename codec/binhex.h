@@ -10,6 +10,8 @@
 // decoder write more bytes than the stream carries.
 #pragma once
 
+#include "codec/tables.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +27,10 @@ class CBufFile;
 std::uint16_t Crc16Xmodem(std::uint16_t crc, const unsigned char* data, std::size_t n);
 
 // An alphabet character, ":" or "#".
-bool IsBinHexChar(unsigned char c);
+inline bool IsBinHexChar(unsigned char c)
+{
+    return kBinHexDecode[c] != kInvalid || c == ':' || c == '#';
+}
 
 // Results of DecodeBinHexFile and BinHexDecoder::Finish.
 enum BinHexResult : int
@@ -78,6 +83,8 @@ public:
 private:
     enum class Phase { NameLength, Header, HeaderCrc, Fork, ForkCrc, Done };
 
+    std::size_t FeedForkGroups(const char* text, std::size_t n);
+    void TakeForkBytes(const unsigned char* bytes, std::size_t n);
     void PutSextet(unsigned value);
     void PutExpanded(unsigned char byte);
     void PutByte(unsigned char byte);

@@ -6,6 +6,7 @@
 #include "io/buf_file.h"
 
 #include <cstddef>
+#include <cstring>
 
 namespace zarvex::detail {
 
@@ -30,6 +31,19 @@ public:
     {
         if (m_Count == kSize) Flush();
         m_Buf[m_Count++] = byte;
+    }
+
+    // Put for each of `n` bytes, in block copies (the same flushes).
+    void PutRun(const unsigned char* data, int n)
+    {
+        while (n > 0) {
+            if (m_Count == kSize) Flush();
+            const int take = n < kSize - m_Count ? n : kSize - m_Count;
+            std::memcpy(m_Buf + m_Count, data, static_cast<std::size_t>(take));
+            m_Count += take;
+            data += take;
+            n -= take;
+        }
     }
 
     void PutBlock(const void* data, std::size_t n)

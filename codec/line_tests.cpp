@@ -7,6 +7,7 @@
 #include "text/ascii.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace zarvex {
 namespace {
@@ -188,10 +189,9 @@ int QuotePrefixLength(const char* line, int len)
 
 unsigned char LastNonBlank(const char* line)
 {
-    unsigned char last = 0;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(line); *p; ++p)
-        if (!IsAsciiSpace(*p)) last = *p;
-    return last;
+    for (std::size_t i = std::strlen(line); i > 0; --i)
+        if (!IsAsciiSpace(static_cast<unsigned char>(line[i - 1]))) return static_cast<unsigned char>(line[i - 1]);
+    return 0;
 }
 
 } // namespace zarvex

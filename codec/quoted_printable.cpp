@@ -6,6 +6,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zarvex {
 
 namespace {
@@ -49,6 +53,23 @@ int TrimLine(char* line, int len)
     return cut;
 }
 
+// The first "=" or line feed in line[from, len), or len.
+int PlainEnd(const char* line, int from, int len)
+{
+#if defined(__SSE2__)
+    const __m128i eq = _mm_set1_epi8('='), lf = _mm_set1_epi8('\n');
+    for (; from + 16 <= len; from += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + from));
+        const auto hits =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, eq), _mm_cmpeq_epi8(v, lf))));
+        if (hits) return from + __builtin_ctz(hits);
+    }
+#endif
+    while (from < len && line[from] != '=' && line[from] != '\n')
+        ++from;
+    return from;
+}
+
 bool IsHeader(const char* line, int len)
 {
     const std::string_view text(line, static_cast<std::size_t>(len));
@@ -67,14 +88,15 @@ int DecodeQPLine(char* line, int len, CBufFile* out, bool crlf)
     LineSink sink(out);
     int result = QP_OK;
     for (int i = 0; i < len; ++i) {
+        // Bytes taken as they are, in one run up to the next "=" or line feed.
+        const int plain = PlainEnd(line, i, len);
+        sink.PutRun(reinterpret_cast<const unsigned char*>(line + i), plain - i);
+        if (plain == len) break;
+        i = plain;
         const auto c = static_cast<unsigned char>(line[i]);
         if (c == '\n') {
             if (crlf) sink.Put('\r');
             sink.Put('\n');
-            continue;
-        }
-        if (c != '=') {
-            sink.Put(c);
             continue;
         }
         const int hi = i + 1 < len ? Hex(static_cast<unsigned char>(line[i + 1])) : -1;

@@ -97,11 +97,13 @@ void Extractor::HandleBinHexLine()
         return;
     }
     // Only the characters of the format go in; line ends and blanks do not.
-    std::string chars;
-    chars.reserve(static_cast<std::size_t>(line.len));
-    for (const char c : line.View())
-        if (IsBinHexChar(static_cast<unsigned char>(c))) chars += c;
-    m_Call.binHex.Append(chars);
+    char chars[sizeof line.text];
+    std::size_t n = 0;
+    for (const char c : line.View()) {
+        chars[n] = c;
+        n += IsBinHexChar(static_cast<unsigned char>(c)) ? 1 : 0;
+    }
+    m_Call.binHex.Append({chars, n});
     if (LastNonBlank(line.text) != ':') return;
     DecodeCollectedBinHex(true);
     FinishFile();

@@ -393,13 +393,9 @@ bool Extractor::EndPart(CFInfo& part)
             if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
         }
         // A raw copy is longer than the data it carries: its size says nothing.
-        if (part.m_yEndSize > 0 && !m_Call.saveRaw) {
-            NoteCheck(part.m_SizeCheck, length == part.m_yEndSize);
-            if (length != part.m_yEndSize) {
-                AddStatus(ST_DATAERROR);
-                if (AlternateOf(part) && !m_Run.YouChooseDuplicate) return false;
-            }
-        }
+        if (part.m_yEndSize > 0 && !m_Call.saveRaw && !YencSizeFits(part, length) && AlternateOf(part) &&
+            !m_Run.YouChooseDuplicate)
+            return false;
     }
     if (m_Call.state == DecodeState::InData) m_Call.state = DecodeState::Paused;
     return true;

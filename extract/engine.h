@@ -211,6 +211,7 @@ private:
     bool YencCrcChecks(std::string_view line);
     bool YencFileDone(std::string_view line) const;
     bool YencLastPartSizeFits();
+    bool YencSizeFits(CFInfo& part, std::int64_t length);
     bool YencArticleIsDotStuffed(const CFInfo& part);
     bool YencPlacementFits(const CFInfo& part) const;
     void HandleQuotedPrintableLine();

@@ -175,11 +175,21 @@ bool Extractor::YencLastPartSizeFits()
     // the part that finishes the file is judged before that.
     CFInfo& part = *m_Call.part;
     if (part.m_yEndSize <= 0 || m_Call.saveRaw) return true;
-    const bool fits = m_Out->File().GetPosition() - part.m_ByteStart == part.m_yEndSize;
+    return YencSizeFits(part, m_Out->File().GetPosition() - part.m_ByteStart) || !AlternateOf(part) ||
+           m_Run.YouChooseDuplicate;
+}
+
+bool Extractor::YencSizeFits(CFInfo& part, std::int64_t length)
+{
+    // The size the trailer states against the bytes the part gave; a
+    // mismatch is logged once (the strict check may have logged it).
+    const bool fits = length == part.m_yEndSize;
+    const bool reported = part.m_SizeCheck == CheckResult::Failed;
     NoteCheck(part.m_SizeCheck, fits);
     if (fits) return true;
     AddStatus(ST_DATAERROR);
-    return !AlternateOf(part) || m_Run.YouChooseDuplicate;
+    if (!reported) ReportLineError(msg::PartSizeWrong);
+    return false;
 }
 
 bool Extractor::YencCrcChecks(std::string_view text)

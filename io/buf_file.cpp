@@ -249,26 +249,10 @@ unsigned char* CBufFile::WriteRoom(std::size_t need, std::size_t& room)
     return m_WriteBuf.get() + pending;
 }
 
-unsigned char* CBufFile::PendingSpace(std::size_t& room)
+void CBufFile::PrepareWriteSlow()
 {
     if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
     if (m_ReadCount != 0) DropReadBuffer();
-    const int pending = m_WriteIndex + 1;
-    room = static_cast<std::size_t>(kWriteBufferSize - pending);
-    return m_WriteBuf.get() + pending;
-}
-
-// Write's rule for bytes already in place (pending + n never exceeds the buffer).
-void CBufFile::CommitAsWrite(std::size_t n)
-{
-    const std::size_t pending = static_cast<std::size_t>(m_WriteIndex + 1);
-    CountBytes(m_WriteBuf.get() + pending, n);
-    if (pending + n + 1 >= static_cast<std::size_t>(kReadChunk)) {
-        m_WriteIndex = -1;
-        WriteAll(m_WriteBuf.get(), pending + n);
-        return;
-    }
-    m_WriteIndex += static_cast<int>(n);
 }
 
 void CBufFile::CommitWrite(std::size_t n)

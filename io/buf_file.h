@@ -128,8 +128,8 @@ public:
     // at the end of the file), then ConsumeBuffered with the number of bytes
     // taken and how many of them look binary, so the counts stay those that
     // ReadLine keeps (a line break counts as text).
-    const unsigned char* BufferedInput(std::size_t& available);
-    void ConsumeBuffered(std::size_t n, std::int64_t binary);
+    inline const unsigned char* BufferedInput(std::size_t& available);
+    inline void ConsumeBuffered(std::size_t n, std::int64_t binary);
     // Up to `n` bytes at offset `pos`, read past the buffers without moving
     // anything (nor counting them): a look ahead that costs no refill.
     // Returns the number read (fewer at the end of the file or on an error).
@@ -145,8 +145,8 @@ public:
     // CommitAsWrite then takes the first `n` (at most `room`) bytes made
     // there exactly as Write(those bytes, n) would take them: counted, and
     // sent out together with the pending bytes at the same points.
-    unsigned char* PendingSpace(std::size_t& room);
-    void CommitAsWrite(std::size_t n);
+    inline unsigned char* PendingSpace(std::size_t& room);
+    inline void CommitAsWrite(std::size_t n);
 
     // Copies this whole file to the end of `target`; this file is left at
     // its beginning. False when either file is closed.
@@ -176,6 +176,9 @@ private:
     void PutCharSlow(unsigned char byte);
     void UngetCharSlow(int byte);
     void CountBytes(const unsigned char* data, std::size_t n);
+    // Before bytes go into the write buffer: raises on a closed file, and
+    // gives unread input back.
+    void PrepareWriteSlow();
     int GetRaw();
     int StoreLineBreak(unsigned char* out, int first);
     std::int64_t LogicalPosition() const
@@ -239,6 +242,47 @@ inline void CBufFile::UngetChar(int byte)
         return;
     }
     UngetCharSlow(byte);
+}
+
+// The calls of the readers and decoders that work in the buffers, made for
+// every line: inline, with their rare cases out of line.
+inline const unsigned char* CBufFile::BufferedInput(std::size_t& available)
+{
+    if (m_ReadIndex >= m_ReadCount && !Refill()) [[unlikely]] {
+        available = 0;
+        return nullptr;
+    }
+    available = static_cast<std::size_t>(m_ReadCount - m_ReadIndex);
+    return m_ReadBuf.get() + m_ReadIndex;
+}
+
+inline void CBufFile::ConsumeBuffered(std::size_t n, std::int64_t binary)
+{
+    m_ReadIndex += static_cast<int>(n);
+    m_Counts[kBinary] += binary;
+    m_Counts[kText] += static_cast<std::int64_t>(n) - binary;
+}
+
+inline unsigned char* CBufFile::PendingSpace(std::size_t& room)
+{
+    if (m_Fd < 0 || m_ReadCount != 0) [[unlikely]]
+        PrepareWriteSlow();
+    const int pending = m_WriteIndex + 1;
+    room = static_cast<std::size_t>(kWriteBufferSize - pending);
+    return m_WriteBuf.get() + pending;
+}
+
+// Write's rule for bytes already in place (pending + n never exceeds the buffer).
+inline void CBufFile::CommitAsWrite(std::size_t n)
+{
+    const auto pending = static_cast<std::size_t>(m_WriteIndex + 1);
+    if ((m_Mode & uncountedWrites) == 0) CountBytes(m_WriteBuf.get() + pending, n);
+    if (pending + n + 1 >= static_cast<std::size_t>(kReadChunk)) [[unlikely]] {
+        m_WriteIndex = -1;
+        WriteAll(m_WriteBuf.get(), pending + n);
+        return;
+    }
+    m_WriteIndex += static_cast<int>(n);
 }
 
 } // namespace zarvex

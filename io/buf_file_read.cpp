@@ -136,23 +136,6 @@ char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplet
     return buffer;
 }
 
-const unsigned char* CBufFile::BufferedInput(std::size_t& available)
-{
-    if (m_ReadIndex >= m_ReadCount && !Refill()) {
-        available = 0;
-        return nullptr;
-    }
-    available = static_cast<std::size_t>(m_ReadCount - m_ReadIndex);
-    return m_ReadBuf.get() + m_ReadIndex;
-}
-
-void CBufFile::ConsumeBuffered(std::size_t n, std::int64_t binary)
-{
-    m_ReadIndex += static_cast<int>(n);
-    m_Counts[kBinary] += binary;
-    m_Counts[kText] += static_cast<std::int64_t>(n) - binary;
-}
-
 std::size_t CBufFile::ReadAt(std::int64_t pos, void* data, std::size_t n)
 {
     if (m_Fd < 0 || pos < 0) return 0;

@@ -114,6 +114,13 @@ void MyCObArray::Evaluate()
     }
     const int count = GetSize();
     const double divisor = std::max(count - 1, 1);
+    // From here on names are only added and no part moves.
+    RenameMemo memo;
+    struct MemoInUse {
+        MyCObArray& list;
+        ~MemoInUse() { list.m_RenameMemo = nullptr; }
+    } inUse{*this};
+    m_RenameMemo = &memo;
     for (int g = 0; g < count; ++g) {
         CSortInfo& group = *GetAt(g);
         if (group.m_Status == GS_CHANGED) StatusPass(*this, group, [&] { NoteGroupChange(g, nullptr); });

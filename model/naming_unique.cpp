@@ -7,6 +7,8 @@
 #include "text/ascii.h"
 #include "text/display_text.h"
 
+#include <optional>
+
 namespace zarvex {
 namespace {
 
@@ -85,18 +87,61 @@ std::string_view ExtensionOf(std::string_view name)
     return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
 }
 
+// The other part's current stem when it qualifies as the sibling.
+std::optional<std::string> Sibling(const CFInfo* part, const CFInfo* other, const std::string& ext)
+{
+    if (other == part || other->TestFlag(PF_RENAME)) return std::nullopt;
+    if (EqualsIgnoreCase(ExtensionOf(other->m_DestFile), ext)) return std::nullopt;
+    return std::string(StemOf(other->m_DestFile));
+}
+
+RenameMemo::Stem* PartsOfStem(const MyCObArray& list, RenameMemo& memo, std::string_view key)
+{
+    if (!memo.indexed) {
+        for (int g = 0; g < list.GetSize(); ++g)
+            for (int i = 0; i < list.GetAt(g)->GetSize(); ++i) {
+                const CFInfo* other = list.GetAt(g)->GetAt(i);
+                RenameMemo::Stem& stem = memo.byOrigStem[std::string(StemOf(other->m_OrigName))];
+                stem.parts.push_back(other);
+                ++stem.extensions[std::string(ExtensionOf(other->m_DestFile))];
+            }
+        memo.indexed = true;
+    }
+    const auto it = memo.byOrigStem.find(key);
+    return it == memo.byOrigStem.end() ? nullptr : &it->second;
+}
+
+// The memo's extension counts follow a part's new name.
+void NoteNewName(const MyCObArray& list, const CFInfo& part, std::string_view oldName)
+{
+    if (!list.m_RenameMemo || !list.m_RenameMemo->indexed) return;
+    RenameMemo::Stem* stem = PartsOfStem(list, *list.m_RenameMemo, StemOf(part.m_OrigName));
+    if (!stem) return;
+    --stem->extensions[std::string(ExtensionOf(oldName))];
+    ++stem->extensions[std::string(ExtensionOf(part.m_DestFile))];
+}
+
 std::string SiblingStem(const MyCObArray& list, const CFInfo* part, const std::string& ext)
 {
     if (!part || part->m_OrigName.empty()) return std::string();
     const std::string_view key = StemOf(part->m_OrigName);
+    if (list.m_RenameMemo) {
+        RenameMemo::Stem* stem = PartsOfStem(list, *list.m_RenameMemo, key);
+        if (!stem) return std::string();
+        // Only a part whose extension differs can be the sibling.
+        const auto same = stem->extensions.find(ext);
+        if (same != stem->extensions.end() && same->second == static_cast<int>(stem->parts.size()))
+            return std::string();
+        for (const CFInfo* other : stem->parts)
+            if (auto sibling = Sibling(part, other, ext)) return *sibling;
+        return std::string();
+    }
     for (int g = 0; g < list.GetSize(); ++g) {
         const CSortInfo& group = *list.GetAt(g);
         for (int i = 0; i < group.GetSize(); ++i) {
             const CFInfo* other = group.GetAt(i);
-            if (other == part || other->TestFlag(PF_RENAME)) continue;
             if (!EqualsIgnoreCase(StemOf(other->m_OrigName), key)) continue;
-            if (!EqualsIgnoreCase(ExtensionOf(other->m_DestFile), ext))
-                return std::string(StemOf(other->m_DestFile));
+            if (auto stem = Sibling(part, other, ext)) return *stem;
         }
     }
     return std::string();
@@ -142,7 +187,14 @@ std::string MakeName(MyCObArray& list, int dataType, std::string_view baseName, 
     }
     std::string candidate = FitName(candidateStem + ext);
     if (settings.NoAutoRename && !madeUp) return candidate;
+    int* resume = nullptr;
     while (list.FindNameInGroups(candidate, -1) >= 0) {
+        if (!resume && list.m_RenameMemo) {
+            std::string key = stem + '\0' + ext + '\0' + (letters ? 'a' : 'd') + std::to_string(running);
+            resume = &list.m_RenameMemo->suffixSearches.try_emplace(std::move(key), running).first->second;
+            running = *resume;
+        }
+        if (resume) *resume = running; // every suffix before this one is taken
         const std::string suffix = Suffix(letters, running);
         std::size_t room = kNameLimit - std::min(kNameLimit, suffix.size() + ext.size());
         if (settings.Force8) room = std::min<std::size_t>(room, suffix.size() < 8 ? 8 - suffix.size() : 0);
@@ -165,6 +217,7 @@ void RenameDuplicate(MyCObArray& list, CSortInfo& group, int index)
     const std::string oldName = part.m_DestFile;
     const std::string newName = MakeName(list, part.m_DataType, oldName, &part);
     part.m_DestFile = newName;
+    NoteNewName(list, part, oldName);
     group.m_Names.insert(newName);
     if (group.IndexOfNamed(&part) < 0) group.m_Named.push_back(&part);
     if (part.m_Total <= 1) return;
@@ -174,7 +227,9 @@ void RenameDuplicate(MyCObArray& list, CSortInfo& group, int index)
         if (later.m_OrigName != part.m_OrigName) continue;
         const NameParts own = SplitName(later.m_DestFile);
         if (!EqualsIgnoreCase(own.stem, oldStem)) continue;
+        const std::string laterOld = later.m_DestFile;
         later.m_DestFile = FitName(newStem + own.ext);
+        NoteNewName(list, later, laterOld);
         later.ClearFlag(PF_RENAME);
     }
 }

@@ -266,6 +266,8 @@ private:
 // had elsewhere); false when `element` is not listed.
 bool ReplaceNamed(CSortInfo& group, const CFInfo* element, CFInfo* part);
 
+struct RenameMemo;
+
 class MyCObArray : public CObject {
 public:
     // The sort list reads the settings (a reference: later changes apply) and
@@ -318,6 +320,9 @@ public:
     // until RemoveAll.
     FileIdentitySet m_RunInputs;
     std::int32_t m_NextFileNumber = 1;
+    // Set while the groups and their parts stay in place and names are only
+    // ever added (the renaming of Evaluate): what MakeName keeps between calls.
+    RenameMemo* m_RenameMemo = nullptr;
 
 private:
     struct GroupIndexDeleter {

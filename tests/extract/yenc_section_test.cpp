@@ -149,7 +149,8 @@ TEST_P(YencArticleQuirks, MissingTrailerIsReported)
     }
 }
 
-// Headers that announce more than the input holds never make a big file.
+// Headers that announce more than the input holds never make a big file;
+// a trailer's wrong size is logged once.
 TEST_P(YencArticleQuirks, AnnouncedSizesDoNotMakeBigFiles)
 {
     std::string lines;
@@ -160,10 +161,12 @@ TEST_P(YencArticleQuirks, AnnouncedSizesDoNotMakeBigFiles)
         "=ybegin part=2 total=2 line=128 size=-5 name=neg.bin\n=ypart begin=-100 end=99999999999\n" + lines +
             "=yend size=1000 part=2\n",
         "=ybegin line=128 size=1000 name=twice.bin\n=ybegin line=128 size=1000 name=twice.bin\n" + lines +
-            "=yend size=1000\n"};
+            "=yend size=1000\n",
+        "=ybegin line=128 size=1099511627776 name=trailer.bin\n" + lines + "=yend size=1099511627776\n"};
     ScanArticles(articles);
     for (const auto& entry : std::filesystem::directory_iterator(outDir))
         EXPECT_LE(entry.file_size(), 2000u) << entry.path();
+    EXPECT_EQ(host.CountInLog("part does not match specified size"), 1) << host.PlainLog();
 }
 
 INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencArticleQuirks, ::testing::Bool(),
