@@ -18,6 +18,7 @@
 #include <map>
 #include <ostream>
 #include <random>
+#include <set>
 
 namespace zarvex {
 namespace {
@@ -129,32 +130,37 @@ struct Outcome
     std::string transcript;
     std::string report;
     std::map<std::string, std::string> files;
+    std::map<std::string, int> written; // outputs reported written, by name
 };
 
 class Recorder : public OutputWatcher
 {
 public:
-    Recorder(HeadlessHost& host, std::string& transcript, JsonReport& report, std::string outDir)
-        : m_Host(host), m_Transcript(transcript), m_Report(report), m_OutDir(std::move(outDir))
+    // `stopAfter` outputs reported (0: never), the stop is requested.
+    Recorder(HeadlessHost& host, Outcome& outcome, JsonReport& report, std::string outDir, int stopAfter)
+        : m_Host(host), m_Outcome(outcome), m_Report(report), m_OutDir(std::move(outDir)), m_StopAfter(stopAfter)
     {
     }
     void Starting(const CFInfo& named, int number, int count) override
     {
-        m_Transcript += m_Host.TakeLogText() + "> " + std::to_string(number) + "/" + std::to_string(count) + " " +
+        m_Outcome.transcript += m_Host.TakeLogText() + "> " + std::to_string(number) + "/" + std::to_string(count) + " " +
                         named.m_DestFile + "\n";
     }
     void Finished(const CSortInfo& group, const CFInfo& named, int result) override
     {
         const std::string log = m_Host.TakeLogText();
-        m_Transcript += log + "< " + std::to_string(result) + " " + std::to_string(group.m_Status) + "\n";
+        m_Outcome.transcript += log + "< " + std::to_string(result) + " " + std::to_string(group.m_Status) + "\n";
         m_Report.AddOutput(group, named, BuildOutputPath(m_OutDir, named.m_DestFile, ""), log, result);
+        if (result > 0) ++m_Outcome.written[named.m_DestFile];
+        if (--m_StopAfter == 0) m_Host.RequestAbort();
     }
 
 private:
     HeadlessHost& m_Host;
-    std::string& m_Transcript;
+    Outcome& m_Outcome;
     JsonReport& m_Report;
     std::string m_OutDir;
+    int m_StopAfter;
 };
 
 class ParallelExtraction : public ::testing::TestWithParam<Case>
@@ -163,7 +169,7 @@ protected:
     // Scans the inputs afresh and extracts them into "out" with `workers`
     // threads, after `tweak` had its say on the run.
     using Tweak = std::function<void(RunContext&, ExtractionThreads&)>;
-    Outcome Run(int workers, const Tweak& tweak = {})
+    Outcome Run(int workers, const Tweak& tweak = {}, int stopAfter = 0)
     {
         const std::string out = dir / "out";
         fs::remove_all(out);
@@ -184,7 +190,7 @@ protected:
         }
         Outcome o;
         JsonReport report;
-        Recorder recorder(host, o.transcript, report, out);
+        Recorder recorder(host, o, report, out, stopAfter);
         ExtractionThreads threads{.workers = workers, .minInputBytes = 0, .used = &o.workers};
         if (tweak) tweak(run, threads);
         o.result = RunUnattendedExtraction(list, settings, run, host, core, out, &recorder, threads);
@@ -224,6 +230,30 @@ TEST_P(ParallelExtraction, StaysSerialWhereOrderMattersOrThreadsDoNotPay)
         {"choose duplicates", [](RunContext& r, ExtractionThreads&) { r.YouChooseDuplicate = true; }},
     };
     for (const auto& [why, tweak] : cases) EXPECT_EQ(Run(2, tweak).workers, 0) << why;
+}
+
+TEST_P(ParallelExtraction, AStopLeavesExactlyTheReportedFilesEachComplete)
+{
+    const Outcome serial = Run(1);
+    for (const int workers : {1, 2}) {
+        const Outcome stopped = Run(workers, {}, 1);
+        EXPECT_EQ(stopped.workers, workers == 1 ? 0 : 2);
+        // Workers may have finished every output before the stop came.
+        if (workers == 1) {
+            EXPECT_LT(stopped.written.size(), serial.written.size()) << "the run ended early";
+        }
+        std::set<std::string> onDisk, reported;
+        for (const auto& [name, bytes] : stopped.files) {
+            onDisk.insert(name);
+            EXPECT_EQ(name.find("~ZRV"), std::string::npos) << "no temporary file is left";
+            // A name written once in the whole run holds that output.
+            if (stopped.written.count(name) && serial.written.at(name) == 1)
+                EXPECT_BYTES_EQ(serial.files.at(name), bytes);
+        }
+        for (const auto& [name, times] : stopped.written) reported.insert(name);
+        for (const auto& [name, bytes] : GetParam().existing) reported.insert(name);
+        EXPECT_EQ(onDisk, reported) << stopped.transcript;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Mailboxes, ParallelExtraction,
