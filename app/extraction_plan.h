@@ -12,6 +12,15 @@
 // Such outputs form one chain; the outputs of a chain run one after
 // another in serial order, each only after the one before it was reported.
 // Outputs of different chains touch disjoint records and disjoint paths.
+//
+// Nothing else of the sort list is shared: the extraction of one output
+// reads the list only to find the record at its index (where the plan
+// finds each named part, so the list-wide search for a part never runs)
+// and the run's input identities (read only); it never evaluates, groups
+// or renames (m_Names), and creates no parts. The one list-wide write, the
+// made-up name of a record missing its start, happens only for an unnamed
+// output, which a silent host skips before naming and which the plan
+// leaves to the serial loop all the same (pathsKnown).
 #pragma once
 
 #include <cstddef>

@@ -115,7 +115,7 @@ private:
     }
 
     // Output files are extracted on two threads where the machine has two
-    // cores (more add little: the input is read and written at disk speed).
+    // cores or more (the machines this is made for have two).
     static int ExtractionWorkers()
     {
         const unsigned cores = std::thread::hardware_concurrency();

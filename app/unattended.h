@@ -29,7 +29,8 @@ class OutputWatcher
 {
 public:
     virtual ~OutputWatcher() = default;
-    // Output `number` of `count` (both from 1) starts at `named`.
+    // Output `number` of `count` (both from 1) starts at `named` (on worker
+    // threads it was extracted already: only its name may be read).
     virtual void Starting(const CFInfo& /*named*/, int /*number*/, int /*count*/) {}
     // Its Extract result (1 written, 0 nothing, negative skipped or aborted).
     virtual void Finished(const CSortInfo& /*group*/, const CFInfo& /*named*/, int /*result*/) {}
@@ -50,7 +51,10 @@ struct ExtractionThreads
 // With `threads.workers` above 1, independent output files are extracted on
 // that many worker threads, with the same files, log, statuses, watcher
 // calls (in the same order, on the calling thread) and result as the serial
-// loop; the stop request ends both the same way. The serial loop runs
+// loop. A stop request ends both alike: the outputs being written are
+// removed and none starts after it; with workers, the outputs finished
+// before it stay and are reported, and they need not be the first ones of
+// the serial order. The serial loop runs
 // whenever the order could matter or threads would not help: a host that
 // is not silent (it prompts, and decodes recursively), appending all to one
 // file, saving raw, choosing duplicates, an engine without workers (a
