@@ -102,10 +102,13 @@ private:
     }
 
     // The earliest output worker `w` may start now (-1: none). Called locked.
-    int Pick(int w) const
+    int Pick(int w)
     {
+        // Everything before the first pending output has started: not looked at again.
+        m_FirstPending = std::max(m_FirstPending, m_Cursor);
+        while (m_FirstPending < m_State.size() && m_State[m_FirstPending] != SlotState::Pending) ++m_FirstPending;
         const std::size_t end = std::min(m_State.size(), m_Cursor + kAheadOutputs);
-        for (std::size_t o = m_Cursor; o < end; ++o) {
+        for (std::size_t o = m_FirstPending; o < end; ++o) {
             if (m_State[o] != SlotState::Pending) continue;
             if (o != m_Cursor && m_Waiting > kAheadBytes) return -1;
             const PlannedOutput& p = m_Plan.outputs[o];
@@ -184,6 +187,7 @@ private:
     std::vector<std::size_t> m_Bytes;
     std::vector<int> m_Owner; // per chain: the worker that started it
     std::size_t m_Cursor = 0; // the output to be reported next
+    std::size_t m_FirstPending = 0;
     std::size_t m_Waiting = 0; // text bytes of finished outputs not yet reported
     std::size_t m_Unstarted;
     std::exception_ptr m_Error;

@@ -54,10 +54,11 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 Case ManyAttachments()
 {
+    // More outputs than workers may run ahead of the report (kAheadOutputs).
     Case c{"ManyMimeAttachments", {}, {}, false};
     std::string one, two;
-    for (int i = 0; i < 40; ++i)
-        (i % 3 ? one : two) += MimeMail("att-" + std::to_string(i) + ".bin", test::RandomBytes(500 + 997 * i, i));
+    for (int i = 0; i < 600; ++i)
+        (i % 3 ? one : two) += MimeMail("att-" + std::to_string(i) + ".bin", test::RandomBytes(i % 50 ? 200 : 40'000, i));
     c.inputs = {{"one.mbox", one}, {"two.mbox", two}};
     return c;
 }
