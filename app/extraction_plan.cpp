@@ -51,10 +51,14 @@ private:
 class GroupSets
 {
 public:
-    explicit GroupSets(int n) : m_Parent(static_cast<std::size_t>(n)) { std::iota(m_Parent.begin(), m_Parent.end(), 0); }
+    explicit GroupSets(int n) : m_Parent(static_cast<std::size_t>(n))
+    {
+        std::iota(m_Parent.begin(), m_Parent.end(), 0);
+    }
     int Find(int g)
     {
-        while (m_Parent[g] != g) g = m_Parent[g] = m_Parent[m_Parent[g]];
+        while (m_Parent[g] != g)
+            g = m_Parent[g] = m_Parent[m_Parent[g]];
         return g;
     }
     void Join(int a, int b) { m_Parent[Find(a)] = Find(b); }
@@ -76,7 +80,9 @@ ExtractionPlan PlanExtraction(const MyCObArray& list, const std::string& outDir,
         if (group.m_Named.empty()) continue;
         for (int i = 0; i < group.GetSize(); ++i) {
             const CFInfo& p = *group.GetAt(i);
-            if (p.m_EPos > p.m_SPos) plan.inputBytes = std::min<std::int64_t>(LLONG_MAX / 2, plan.inputBytes + p.m_EPos - p.m_SPos);
+            if (p.m_EPos > p.m_SPos)
+                plan.inputBytes =
+                    std::min<std::int64_t>(LLONG_MAX / 2, plan.inputBytes + p.m_EPos - p.m_SPos);
         }
         int element = 0;
         for (std::size_t n = 0; n < group.m_Named.size(); ++n) {
@@ -89,8 +95,9 @@ ExtractionPlan PlanExtraction(const MyCObArray& list, const std::string& outDir,
                 element = 0;
                 continue;
             }
-            const std::string path = BuildOutputPath(ResolveOutputFolder(outDir, first->m_File), first->m_DestFile,
-                                                     OutputSuffix(first->m_MsgType, saveRaw));
+            const std::string path =
+                BuildOutputPath(ResolveOutputFolder(outDir, first->m_File), first->m_DestFile,
+                                OutputSuffix(first->m_MsgType, saveRaw));
             if (path.empty()) continue; // no file is touched: only the log says why
             const std::size_t slash = path.rfind('/');
             const std::string key =

@@ -20,7 +20,14 @@ namespace {
 // How often the calling thread looks at the host's stop request while it waits.
 constexpr std::chrono::milliseconds kStopPoll{20};
 
-enum class SlotState : unsigned char { Pending, Running, Done, Failed, Skipped };
+enum class SlotState : unsigned char
+{
+    Pending,
+    Running,
+    Done,
+    Failed,
+    Skipped
+};
 
 class WorkerPool
 {
@@ -32,20 +39,23 @@ public:
           m_Slots(plan.outputs.size()), m_Bytes(plan.outputs.size()),
           m_Owner(static_cast<std::size_t>(plan.chains), -1), m_Unstarted(plan.outputs.size())
     {
-        for (std::size_t o = 0; o < m_Slots.size(); ++o) m_Slots[o].planned = &plan.outputs[o];
+        for (std::size_t o = 0; o < m_Slots.size(); ++o)
+            m_Slots[o].planned = &plan.outputs[o];
     }
 
     void Run(std::vector<std::unique_ptr<Engine>>& engines, const std::function<void(WorkerOutput&)>& report)
     {
         std::vector<std::thread> threads;
         // Whatever ends this call, the workers stop and are joined first.
-        struct Joiner {
+        struct Joiner
+        {
             WorkerPool& pool;
             std::vector<std::thread>& threads;
             ~Joiner()
             {
                 pool.Stop();
-                for (std::thread& t : threads) t.join();
+                for (std::thread& t : threads)
+                    t.join();
             }
         } joiner{*this, threads};
         for (std::size_t w = 0; w < engines.size(); ++w)
@@ -67,7 +77,8 @@ public:
         }
         if (error) {
             Stop();
-            for (std::thread& t : threads) t.join();
+            for (std::thread& t : threads)
+                t.join();
             threads.clear();
             std::rethrow_exception(error);
         }
@@ -106,7 +117,8 @@ private:
     {
         // Everything before the first pending output has started: not looked at again.
         m_FirstPending = std::max(m_FirstPending, m_Cursor);
-        while (m_FirstPending < m_State.size() && m_State[m_FirstPending] != SlotState::Pending) ++m_FirstPending;
+        while (m_FirstPending < m_State.size() && m_State[m_FirstPending] != SlotState::Pending)
+            ++m_FirstPending;
         const std::size_t end = std::min(m_State.size(), m_Cursor + kAheadOutputs);
         for (std::size_t o = m_FirstPending; o < end; ++o) {
             if (m_State[o] != SlotState::Pending) continue;
@@ -130,7 +142,8 @@ private:
             {
                 std::unique_lock lock(m_Mutex);
                 m_Changed.wait(lock, [&] {
-                    return m_Stop.load(std::memory_order_relaxed) || m_Unstarted == 0 || (picked = Pick(w)) >= 0;
+                    return m_Stop.load(std::memory_order_relaxed) || m_Unstarted == 0 ||
+                           (picked = Pick(w)) >= 0;
                 });
                 if (m_Stop.load(std::memory_order_relaxed) || picked < 0) return;
                 m_State[static_cast<std::size_t>(picked)] = SlotState::Running;

@@ -43,9 +43,9 @@ inline constexpr std::size_t kAheadBytes = std::size_t{4} << 20;
 struct WorkerOutput
 {
     const PlannedOutput* planned = nullptr;
-    bool ran = false;  // false: the run stopped before it started
-    int result = 0;    // the Extract result
-    int counted = 0;   // the result as the run counts it (SettleOutputStatus)
+    bool ran = false;              // false: the run stopped before it started
+    int result = 0;                // the Extract result
+    int counted = 0;               // the result as the run counts it (SettleOutputStatus)
     const CFInfo* named = nullptr; // the named part as it stands after the extraction
     std::vector<RecordingHost::Call> calls;
 };

@@ -33,15 +33,33 @@ void RecordingHost::Replay(Host& host, const std::vector<Call>& calls)
     using Kind = Call::Kind;
     for (const Call& c : calls) {
         switch (c.kind) {
-        case Kind::Log: host.Log(c.text); break;
-        case Kind::Status: host.SetStatus(c.text); break;
-        case Kind::Beep: host.Beep(); break;
-        case Kind::Flash: host.FlashProgress(); break;
-        case Kind::Created: host.OutputCreated(c.text); break;
-        case Kind::Refresh: host.RefreshOutputEntry(c.text); break;
-        case Kind::Ask: host.Ask(c.prompt, c.text); break;
-        case Kind::RequestAbort: host.RequestAbort(); break;
-        case Kind::ClearAbort: host.ClearAbort(); break;
+        case Kind::Log:
+            host.Log(c.text);
+            break;
+        case Kind::Status:
+            host.SetStatus(c.text);
+            break;
+        case Kind::Beep:
+            host.Beep();
+            break;
+        case Kind::Flash:
+            host.FlashProgress();
+            break;
+        case Kind::Created:
+            host.OutputCreated(c.text);
+            break;
+        case Kind::Refresh:
+            host.RefreshOutputEntry(c.text);
+            break;
+        case Kind::Ask:
+            host.Ask(c.prompt, c.text);
+            break;
+        case Kind::RequestAbort:
+            host.RequestAbort();
+            break;
+        case Kind::ClearAbort:
+            host.ClearAbort();
+            break;
         }
     }
 }

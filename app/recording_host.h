@@ -22,7 +22,18 @@ public:
     // One call the real host must hear, with its text.
     struct Call
     {
-        enum class Kind : unsigned char { Log, Status, Beep, Flash, Created, Refresh, Ask, RequestAbort, ClearAbort };
+        enum class Kind : unsigned char
+        {
+            Log,
+            Status,
+            Beep,
+            Flash,
+            Created,
+            Refresh,
+            Ask,
+            RequestAbort,
+            ClearAbort
+        };
         Kind kind;
         Prompt prompt = Prompt::ExtractError; // Ask only
         std::string text;

@@ -56,7 +56,8 @@ int SerialExtraction(MyCObArray& list, const Settings& settings, RunContext& run
             group = list.GetAt(g);
             tally.Add(SettleOutputStatus(*group, r));
             // The part list may have changed under the extraction: the named part as it stands now.
-            if (watcher) watcher->Finished(*group, n < group->m_Named.size() ? *group->m_Named[n] : *named, r);
+            if (watcher)
+                watcher->Finished(*group, n < group->m_Named.size() ? *group->m_Named[n] : *named, r);
         }
     }
     return tally.Result();
@@ -66,12 +67,13 @@ int SerialExtraction(MyCObArray& list, const Settings& settings, RunContext& run
 // The overwrite answer is fixed (YesToAll or NoToAll) and the host silent,
 // so no output of the run prompts and none decodes recursively; the other
 // cases where the order of the outputs matters run serially too.
-std::vector<std::unique_ptr<Engine>> WorkerEngines(const ExtractionPlan& plan, const RunContext& run, Host& host,
-                                                   const Engine& engine, const ExtractionThreads& threads)
+std::vector<std::unique_ptr<Engine>> WorkerEngines(const ExtractionPlan& plan, const RunContext& run,
+                                                   Host& host, const Engine& engine,
+                                                   const ExtractionThreads& threads)
 {
     std::vector<std::unique_ptr<Engine>> engines;
-    const bool orderFree = host.Silent() && !run.SaveRaw && !run.AppendAllToOneFile && !run.YouChooseDuplicate &&
-                           plan.pathsKnown && !host.AbortRequested();
+    const bool orderFree = host.Silent() && !run.SaveRaw && !run.AppendAllToOneFile &&
+                           !run.YouChooseDuplicate && plan.pathsKnown && !host.AbortRequested();
     if (threads.workers < 2 || !orderFree || plan.chains < 2 || plan.inputBytes < threads.minInputBytes)
         return engines;
     for (int w = 0; w < threads.workers && w < plan.chains; ++w) {
@@ -87,16 +89,17 @@ int ParallelExtraction(MyCObArray& list, const Settings& settings, const RunCont
 {
     Tally tally;
     const int count = static_cast<int>(plan.outputs.size());
-    ExtractOnWorkers(list, settings, run, host, std::move(engines), outDir, answer, plan, [&](WorkerOutput& out) {
-        // As the serial loop, with the extraction's host calls in its place.
-        const PlannedOutput& p = *out.planned;
-        const int number = static_cast<int>(out.planned - plan.outputs.data()) + 1;
-        host.SetProgress(100.0 * p.group / list.GetSize());
-        if (watcher) watcher->Starting(*p.part, number, count);
-        RecordingHost::Replay(host, out.calls);
-        tally.Add(out.counted);
-        if (watcher) watcher->Finished(*list.GetAt(p.group), *out.named, out.result);
-    });
+    ExtractOnWorkers(list, settings, run, host, std::move(engines), outDir, answer, plan,
+                     [&](WorkerOutput& out) {
+                         // As the serial loop, with the extraction's host calls in its place.
+                         const PlannedOutput& p = *out.planned;
+                         const int number = static_cast<int>(out.planned - plan.outputs.data()) + 1;
+                         host.SetProgress(100.0 * p.group / list.GetSize());
+                         if (watcher) watcher->Starting(*p.part, number, count);
+                         RecordingHost::Replay(host, out.calls);
+                         tally.Add(out.counted);
+                         if (watcher) watcher->Finished(*list.GetAt(p.group), *out.named, out.result);
+                     });
     return tally.Result();
 }
 
@@ -133,8 +136,8 @@ int RunUnattendedExtraction(MyCObArray& list, const Settings& settings, RunConte
     if (threads.used) *threads.used = static_cast<int>(engines.size());
     const int result = engines.empty()
                            ? SerialExtraction(list, settings, run, host, engine, outDir, answer, watcher)
-                           : ParallelExtraction(list, settings, run, host, std::move(engines), outDir, answer, plan,
-                                                watcher);
+                           : ParallelExtraction(list, settings, run, host, std::move(engines), outDir, answer,
+                                                plan, watcher);
     host.SetProgress(-1);
     return result;
 }

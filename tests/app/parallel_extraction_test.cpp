@@ -27,17 +27,19 @@ namespace fs = std::filesystem;
 
 std::string MimeMail(const std::string& name, const test::Bytes& data)
 {
-    return "From: sender@example.org\nSubject: " + name + "\nMIME-Version: 1.0\n"
-           "Content-Type: multipart/mixed; boundary=\"B\"\n\n--B\nContent-Type: text/plain\n\nsee " + name +
-           "\n\n--B\nContent-Type: application/octet-stream; name=\"" + name +
-           "\"\nContent-Transfer-Encoding: base64\nContent-Disposition: attachment; filename=\"" + name + "\"\n\n" +
-           test::Text(test::Base64Lines(data)) + "--B--\n\n";
+    return "From: sender@example.org\nSubject: " + name +
+           "\nMIME-Version: 1.0\n"
+           "Content-Type: multipart/mixed; boundary=\"B\"\n\n--B\nContent-Type: text/plain\n\nsee " +
+           name + "\n\n--B\nContent-Type: application/octet-stream; name=\"" + name +
+           "\"\nContent-Transfer-Encoding: base64\nContent-Disposition: attachment; filename=\"" + name +
+           "\"\n\n" + test::Text(test::Base64Lines(data)) + "--B--\n\n";
 }
 
 std::string Joined(const std::vector<std::string>& pieces)
 {
     std::string all;
-    for (const std::string& p : pieces) all += p;
+    for (const std::string& p : pieces)
+        all += p;
     return all;
 }
 
@@ -50,7 +52,10 @@ struct Case
     bool overwrite = false;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 Case ManyAttachments()
 {
@@ -58,7 +63,8 @@ Case ManyAttachments()
     Case c{"ManyMimeAttachments", {}, {}, false};
     std::string one, two;
     for (int i = 0; i < 600; ++i)
-        (i % 3 ? one : two) += MimeMail("att-" + std::to_string(i) + ".bin", test::RandomBytes(i % 50 ? 200 : 40'000, i));
+        (i % 3 ? one : two) +=
+            MimeMail("att-" + std::to_string(i) + ".bin", test::RandomBytes(i % 50 ? 200 : 40'000, i));
     c.inputs = {{"one.mbox", one}, {"two.mbox", two}};
     return c;
 }
@@ -71,9 +77,12 @@ Case SameNames(bool overwrite)
     std::string box;
     for (int i = 0; i < 24; ++i) {
         // ".dot.bin" and "_.dot.bin" are written to one path.
-        const std::string name = i % 4 == 0 ? "same.bin" : i % 4 == 1 ? (i % 8 == 1 ? "Case.bin" : "case.BIN")
-                               : i == 10 ? "old.bin" : i % 8 == 2 ? ".dot.bin" : i % 8 == 6 ? "_.dot.bin"
-                               : "own-" + std::to_string(i) + ".bin";
+        const std::string name = i % 4 == 0   ? "same.bin"
+                                 : i % 4 == 1 ? (i % 8 == 1 ? "Case.bin" : "case.BIN")
+                                 : i == 10    ? "old.bin"
+                                 : i % 8 == 2 ? ".dot.bin"
+                                 : i % 8 == 6 ? "_.dot.bin"
+                                              : "own-" + std::to_string(i) + ".bin";
         box += MimeMail(name, test::RandomBytes(3'000 + 101 * i, 100 + i));
     }
     // Names cut to one path for the file system: two groups, one path.
@@ -96,7 +105,8 @@ Case DamagedParts()
     damaged[damaged.find('\n', damaged.find("=ypart")) + 10] ^= 1;
     articles.insert(articles.begin() + 1, damaged);
     std::string box = MimeMail("first.bin", test::RandomBytes(9'000, 8));
-    for (const std::string& a : articles) box += a + "\n";
+    for (const std::string& a : articles)
+        box += a + "\n";
     const std::string uu = test::UuFile(test::RandomBytes(9'000, 9), "short.bin");
     box += test::Mail("short", uu.substr(0, uu.size() / 2));
     box += MimeMail("last.bin", test::RandomBytes(7'000, 10));
@@ -109,15 +119,16 @@ Case YencSets()
     Case c{"YencMultiPartSets", {}, {}, true};
     std::vector<std::string> articles;
     for (int k = 0; k < 4; ++k) {
-        const std::vector<std::string> posting =
-            test::YencArticles(test::RandomBytes(40'000 + 5'000 * k, 20 + k), "set-" + std::to_string(k) + ".bin",
-                               11'000);
+        const std::vector<std::string> posting = test::YencArticles(
+            test::RandomBytes(40'000 + 5'000 * k, 20 + k), "set-" + std::to_string(k) + ".bin", 11'000);
         articles.insert(articles.end(), posting.begin(), posting.end());
     }
     std::shuffle(articles.begin(), articles.end(), std::mt19937(5));
     std::string spool;
-    for (const std::string& a : articles) spool += a + "\n";
-    c.inputs = {{"spool.ntx", spool}, {"more.ntx", Joined(test::YencArticles(test::RandomBytes(5'000, 30), "single.bin", 9'000))}};
+    for (const std::string& a : articles)
+        spool += a + "\n";
+    c.inputs = {{"spool.ntx", spool},
+                {"more.ntx", Joined(test::YencArticles(test::RandomBytes(5'000, 30), "single.bin", 9'000))}};
     c.existing = {{"set-1.bin", "to be replaced"}};
     return c;
 }
@@ -139,18 +150,20 @@ class Recorder : public OutputWatcher
 public:
     // `stopAfter` outputs reported (0: never), the stop is requested.
     Recorder(HeadlessHost& host, Outcome& outcome, JsonReport& report, std::string outDir, int stopAfter)
-        : m_Host(host), m_Outcome(outcome), m_Report(report), m_OutDir(std::move(outDir)), m_StopAfter(stopAfter)
+        : m_Host(host), m_Outcome(outcome), m_Report(report), m_OutDir(std::move(outDir)),
+          m_StopAfter(stopAfter)
     {
     }
     void Starting(const CFInfo& named, int number, int count) override
     {
-        m_Outcome.transcript += m_Host.TakeLogText() + "> " + std::to_string(number) + "/" + std::to_string(count) + " " +
-                        named.m_DestFile + "\n";
+        m_Outcome.transcript += m_Host.TakeLogText() + "> " + std::to_string(number) + "/" +
+                                std::to_string(count) + " " + named.m_DestFile + "\n";
     }
     void Finished(const CSortInfo& group, const CFInfo& named, int result) override
     {
         const std::string log = m_Host.TakeLogText();
-        m_Outcome.transcript += log + "< " + std::to_string(result) + " " + std::to_string(group.m_Status) + "\n";
+        m_Outcome.transcript +=
+            log + "< " + std::to_string(result) + " " + std::to_string(group.m_Status) + "\n";
         m_Report.AddOutput(group, named, BuildOutputPath(m_OutDir, named.m_DestFile, ""), log, result);
         if (result > 0) ++m_Outcome.written[named.m_DestFile];
         if (--m_StopAfter == 0) m_Host.RequestAbort();
@@ -175,7 +188,8 @@ protected:
         const std::string out = dir / "out";
         fs::remove_all(out);
         fs::create_directory(out);
-        for (const auto& [name, content] : GetParam().existing) test::WriteFile(out + "/" + name, content);
+        for (const auto& [name, content] : GetParam().existing)
+            test::WriteFile(out + "/" + name, content);
         Settings settings;
         settings.Overwrite = GetParam().overwrite;
         RunContext run;
@@ -197,7 +211,8 @@ protected:
         o.result = RunUnattendedExtraction(list, settings, run, host, core, out, &recorder, threads);
         o.transcript += host.TakeLogText();
         o.report = report.Document("test", 0).dump(1);
-        for (const auto& e : fs::directory_iterator(out)) o.files[e.path().filename()] = test::ReadFile(e.path());
+        for (const auto& e : fs::directory_iterator(out))
+            o.files[e.path().filename()] = test::ReadFile(e.path());
         return o;
     }
 
@@ -225,12 +240,14 @@ TEST_P(ParallelExtraction, StaysSerialWhereOrderMattersOrThreadsDoNotPay)
 {
     const std::vector<std::pair<const char*, Tweak>> cases = {
         {"one worker", [](RunContext&, ExtractionThreads& t) { t.workers = 1; }},
-        {"small input", [](RunContext&, ExtractionThreads& t) { t.minInputBytes = ExtractionThreads{}.minInputBytes; }},
+        {"small input",
+         [](RunContext&, ExtractionThreads& t) { t.minInputBytes = ExtractionThreads{}.minInputBytes; }},
         {"save raw", [](RunContext& r, ExtractionThreads&) { r.SaveRaw = true; }},
         {"append all", [](RunContext& r, ExtractionThreads&) { r.AppendAllToOneFile = true; }},
         {"choose duplicates", [](RunContext& r, ExtractionThreads&) { r.YouChooseDuplicate = true; }},
     };
-    for (const auto& [why, tweak] : cases) EXPECT_EQ(Run(2, tweak).workers, 0) << why;
+    for (const auto& [why, tweak] : cases)
+        EXPECT_EQ(Run(2, tweak).workers, 0) << why;
 }
 
 TEST_P(ParallelExtraction, AStopLeavesExactlyTheReportedFilesEachComplete)
@@ -251,15 +268,17 @@ TEST_P(ParallelExtraction, AStopLeavesExactlyTheReportedFilesEachComplete)
             if (stopped.written.count(name) && serial.written.at(name) == 1)
                 EXPECT_BYTES_EQ(serial.files.at(name), bytes);
         }
-        for (const auto& [name, times] : stopped.written) reported.insert(name);
-        for (const auto& [name, bytes] : GetParam().existing) reported.insert(name);
+        for (const auto& [name, times] : stopped.written)
+            reported.insert(name);
+        for (const auto& [name, bytes] : GetParam().existing)
+            reported.insert(name);
         EXPECT_EQ(onDisk, reported) << stopped.transcript;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Mailboxes, ParallelExtraction,
-                         ::testing::Values(ManyAttachments(), SameNames(false), SameNames(true), DamagedParts(),
-                                           YencSets()),
+                         ::testing::Values(ManyAttachments(), SameNames(false), SameNames(true),
+                                           DamagedParts(), YencSets()),
                          [](const auto& param) { return param.param.name; });
 
 } // namespace
