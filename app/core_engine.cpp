@@ -55,6 +55,12 @@ void CoreEngine::SetClipboardFile(ClipboardFile* clipboard)
     if (m_Extractor) m_Extractor->SetClipboardFile(clipboard);
 }
 
+std::unique_ptr<Engine> CoreEngine::NewExtractionWorker() const
+{
+    if (m_Clipboard) return nullptr;
+    return std::make_unique<CoreEngine>();
+}
+
 bool CoreEngine::WriteReport(const MyCObArray& list, const std::string& path)
 {
     return zarvex::WriteReport(list, path);

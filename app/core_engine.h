@@ -26,6 +26,8 @@ public:
     int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
                 const Settings& settings, RunContext& run, Host& host) override;
     void SetClipboardFile(ClipboardFile* clipboard) override;
+    // None while a clipboard file takes decoded text: that one file is shared.
+    std::unique_ptr<Engine> NewExtractionWorker() const override;
     bool WriteReport(const MyCObArray& list, const std::string& path) override;
     bool WriteListDump(const MyCObArray& list, const std::string& path) override;
 

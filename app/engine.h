@@ -6,6 +6,7 @@
 #include "extract/output_answer.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace zarvex {
@@ -59,6 +60,11 @@ public:
     virtual void ReleaseStreamOutputs(MyCObArray& /*list*/) {}
     // Where recursive decoding puts decoded text of other names (none: it stays).
     virtual void SetClipboardFile(ClipboardFile* /*clipboard*/) {}
+    // An engine of its own for a worker thread that extracts other output
+    // files of the same list beside this one (own buffers and extraction
+    // state, nothing shared but the list and the settings), or null when
+    // this engine's extractions must stay on the calling thread.
+    virtual std::unique_ptr<Engine> NewExtractionWorker() const { return nullptr; }
     virtual bool WriteReport(const MyCObArray& list, const std::string& path) = 0;
     virtual bool WriteListDump(const MyCObArray& list, const std::string& path) = 0;
 };

@@ -26,6 +26,7 @@
 #include <memory>
 #include <ostream>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -57,7 +58,8 @@ public:
         m_Run.SaveRaw = m_Cl.saveRaw;
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
-        int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir, this);
+        int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir, this,
+                                             {.workers = ExtractionWorkers()});
         m_Host.EndProgressLine();
         if (m_Host.StopFlagged()) {
             // Interrupted: the output being written was removed; nothing more is written.
@@ -123,6 +125,14 @@ private:
     {
         return BuildOutputPath(ResolveOutputFolder(m_OutDir, named.m_File), named.m_DestFile,
                                OutputSuffix(named.m_MsgType, m_Run.SaveRaw));
+    }
+
+    // Output files are extracted on two threads where the machine has two
+    // cores or more (the machines this is made for have two).
+    static int ExtractionWorkers()
+    {
+        const unsigned cores = std::thread::hardware_concurrency();
+        return cores >= 2 ? 2 : 1;
     }
 
     static std::string ShortName(const std::string& path)
