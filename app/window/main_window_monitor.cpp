@@ -105,8 +105,10 @@ void CZarvexDlg::MonitorTickNow()
                                busy = true;
                            }};
     // A modal dialog (the Extract dialog, the stream folder prompt, a
-    // question) holds rows of the lists the tick would rebuild: it waits.
-    const bool dialogOpen = QApplication::activeModalWidget() != nullptr;
+    // question) or a popup menu (the properties menu keeps its entry's
+    // record and part) holds rows of the lists the tick would rebuild: it waits.
+    const bool dialogOpen =
+        QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr;
     const MonitorOutcome out =
         MonitorTick(call, {IsBusy(), m_Dragging, m_Extracting || dialogOpen}, m_InMonitorTick);
     if (!out.ran) return;

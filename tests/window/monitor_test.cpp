@@ -6,6 +6,7 @@
 #include "window_fixture.h"
 
 #include <QListWidget>
+#include <QMenu>
 
 #include <filesystem>
 #include <fstream>
@@ -79,6 +80,27 @@ TEST_F(MonitorWindowTest, AutoMonitoredFileThatGoesAwayLeavesWithMessage314)
     EXPECT_EQ(window->InputList()->count(), 0);
     EXPECT_TRUE(window->Entries().empty());
     EXPECT_EQ(window->StatusText().toStdString(), Message(msg::MonitoredChanged));
+}
+
+// The properties menu holds its entry's record and part while it is open.
+TEST_F(MonitorWindowTest, TheTickWaitsWhileThePropertiesMenuIsOpen)
+{
+    window->Preferences().core.AutoMonitor = true;
+    WriteFile(path, articles[0] + articles[1]);
+    window->AddInputs({path});
+    Show();
+    window->OutputList()->setCurrentItem(window->OutputList()->topLevelItem(0));
+    const auto menu = window->PropertiesMenu();
+    ASSERT_TRUE(menu);
+    menu->popup(window->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+    const std::int64_t before = window->Inputs()[0].size;
+    std::ofstream(path, std::ios::app | std::ios::binary) << articles[2];
+    window->MonitorTickNow();
+    EXPECT_EQ(window->Inputs()[0].size, before);
+    menu->close();
+    window->MonitorTickNow();
+    EXPECT_EQ(window->Inputs()[0].size, static_cast<std::int64_t>(std::filesystem::file_size(path)));
 }
 
 } // namespace
