@@ -123,8 +123,8 @@ void CZarvexDlg::MonitorTickNow()
         if (entry.IsMonitored()) ShowInputEntry(entry);
     if (out.rebuild) RebuildOutputList(false);
     // Outputs that got new data (or still wait for it) are stream decoded
-    // before busy mode ends.
-    StreamStep();
+    // before busy mode ends, unless the reading was stopped.
+    if (!out.aborted) StreamStep();
     if (busy) LeaveBusy();
     if (!out.gone.empty())
         SetStatusText(Q(Message(msg::MonitoredChanged)));

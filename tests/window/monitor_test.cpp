@@ -7,6 +7,7 @@
 
 #include <QListWidget>
 #include <QMenu>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -101,6 +102,30 @@ TEST_F(MonitorWindowTest, TheTickWaitsWhileThePropertiesMenuIsOpen)
     menu->close();
     window->MonitorTickNow();
     EXPECT_EQ(window->Inputs()[0].size, static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+TEST_F(MonitorWindowTest, ATickStoppedWhileReadingDecodesNothing)
+{
+    const std::string streamFolder = dir / "stream";
+    std::filesystem::create_directory(streamFolder);
+    window->StreamInto(streamFolder);
+    window->Preferences().core.AutoMonitor = true;
+    WriteFile(path, articles[0]);
+    window->AddInputs({path});
+    const int before = window->SortList().GetSize();
+    std::ofstream(path, std::ios::app | std::ios::binary)
+        << YencArticles(picture, "one.bin", picture.size())[0] << articles[1];
+    // Abort is pressed once the scan has built the new file's part.
+    QTimer abort;
+    QObject::connect(&abort, &QTimer::timeout, [&] {
+        if (window->SortList().GetSize() > before) window->CoreHost().RequestAbort();
+    });
+    abort.start(0);
+    window->MonitorTickNow();
+    abort.stop();
+    EXPECT_FALSE(FileExists(streamFolder + "/one.bin"));
+    window->MonitorTickNow();
+    EXPECT_BYTES_EQ(picture, ReadFile(streamFolder + "/one.bin"));
 }
 
 } // namespace
