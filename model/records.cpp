@@ -400,11 +400,18 @@ void MyCObArray::RemovePartsOf(const std::string& path, std::int64_t from)
                 kept->m_pNextDup = std::move(kept->m_pNextDup->m_pNextDup);
             }
             if (!goes(*part)) continue;
+            changed = true;
+            if (part->m_pNextDup) {
+                // A copy from elsewhere stays: it takes the element's place.
+                CFInfo* heir = part->m_pNextDup.release();
+                ReplaceNamed(*group, part, heir);
+                delete group->ReplaceAt(i, heir);
+                continue;
+            }
             if (part->m_Part > 0 && group->m_Found > 0) --group->m_Found;
             auto named = std::find(group->m_Named.begin(), group->m_Named.end(), part);
             if (named != group->m_Named.end()) group->m_Named.erase(named);
             delete group->RemoveAt(i);
-            changed = true;
         }
         if (!changed) continue;
         group->m_Status = GS_CHANGED;

@@ -219,19 +219,26 @@ void DropInput(const MonitorCall& call, std::size_t index, MonitorOutcome& out)
 
 // An open stream output held by a part that the rescan removes passes to
 // the part it builds at the same place, as a rescanned part takes over the
-// buffer of the one it replaces; one that no part claims is closed.
+// buffer of the one it replaces; one that no part claims is closed. So does
+// the mark of a part written out in full (the stream step would write its
+// file again, or ask to), when the part built again covers the same bytes.
 struct HeldBuffer
 {
     std::int64_t pos;
-    CBufFile* buf;
+    std::int64_t end;
+    CBufFile* buf; // null when only the mark passes
+    bool written;
 };
 
 std::vector<HeldBuffer> TakeHeldBuffers(const MyCObArray& list, const std::string& path, std::int64_t from)
 {
     std::vector<HeldBuffer> held;
     ForEachPartOf(list, path, [&](CFInfo& part) {
-        if ((part.m_EPos <= from && part.m_SPos < from) || !part.TestFlag(PF_OPENBUF) || !part.m_pBuf) return;
-        held.push_back({part.m_SPos, part.m_pBuf});
+        if (part.m_EPos <= from && part.m_SPos < from) return;
+        const bool open = part.TestFlag(PF_OPENBUF) && part.m_pBuf;
+        if (!open && !part.TestFlag(PF_WRITTEN)) return;
+        held.push_back({part.m_SPos, part.m_EPos, open ? part.m_pBuf : nullptr, part.TestFlag(PF_WRITTEN)});
+        if (!open) return;
         part.m_pBuf = nullptr;
         part.ClearFlag(PF_OPENBUF);
     });
@@ -242,7 +249,10 @@ void ReturnHeldBuffers(const MyCObArray& list, const std::string& path, const st
 {
     for (const HeldBuffer& h : held) {
         CFInfo* part = list.FindPartAt(path, h.pos, nullptr, nullptr, nullptr);
-        if (part && part->m_SPos == h.pos && !part->TestFlag(PF_OPENBUF)) {
+        const bool same = part && part->m_SPos == h.pos;
+        if (same && h.written && part->m_EPos == h.end) part->SetFlag(PF_WRITTEN);
+        if (!h.buf) continue;
+        if (same && !part->TestFlag(PF_OPENBUF)) {
             part->ReleaseBuffer();
             part->m_pBuf = h.buf;
             part->SetFlag(PF_OPENBUF);

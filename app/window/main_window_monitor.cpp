@@ -105,8 +105,10 @@ void CZarvexDlg::MonitorTickNow()
                                busy = true;
                            }};
     // A modal dialog (the Extract dialog, the stream folder prompt, a
-    // question) holds rows of the lists the tick would rebuild: it waits.
-    const bool dialogOpen = QApplication::activeModalWidget() != nullptr;
+    // question) or a popup menu (the properties menu keeps its entry's
+    // record and part) holds rows of the lists the tick would rebuild: it waits.
+    const bool dialogOpen =
+        QApplication::activeModalWidget() != nullptr || QApplication::activePopupWidget() != nullptr;
     const MonitorOutcome out =
         MonitorTick(call, {IsBusy(), m_Dragging, m_Extracting || dialogOpen}, m_InMonitorTick);
     if (!out.ran) return;
@@ -121,8 +123,8 @@ void CZarvexDlg::MonitorTickNow()
         if (entry.IsMonitored()) ShowInputEntry(entry);
     if (out.rebuild) RebuildOutputList(false);
     // Outputs that got new data (or still wait for it) are stream decoded
-    // before busy mode ends.
-    StreamStep();
+    // before busy mode ends, unless the reading was stopped.
+    if (!out.aborted) StreamStep();
     if (busy) LeaveBusy();
     if (!out.gone.empty())
         SetStatusText(Q(Message(msg::MonitoredChanged)));

@@ -220,6 +220,22 @@ INSTANTIATE_TEST_SUITE_P(Monitor, GoneFile, ::testing::Values(true, false),
                              return p.param ? "Deleted" : "Emptied";
                          });
 
+TEST_F(MonitorTest, AGoneFileLeavesTheCopyAnotherFileHoldsOfItsParts)
+{
+    const std::string article = YencArticles(kData, "pic.bin", 700)[0];
+    Grow(article);
+    Tick();
+    const std::string other = dir.Write("other.txt", "\n" + article); // the same part again, second
+    engine.Scan(other, list, settings, run, host);
+    ASSERT_EQ(Parts(list).size(), 2u);
+    std::filesystem::remove(path);
+    Tick();
+    ASSERT_EQ(list.GetSize(), 1);
+    ASSERT_EQ(list.GetAt(0)->GetSize(), 1);
+    EXPECT_EQ(list.GetAt(0)->GetAt(0)->m_File, other);
+    EXPECT_EQ(list.GetAt(0)->m_Found, 1);
+}
+
 // The guards, and the tick's own re-entry flag.
 class Guard : public MonitorTest, public ::testing::WithParamInterface<std::pair<MonitorGuards, bool>>
 {

@@ -2,9 +2,12 @@
 // that arrives part by part is continued in one held output, which takes its
 // name only when the file is complete.
 #include "app/core_engine.h"
+#include "app/follow/monitor.h"
 #include "app/follow/stream_step.h"
 #include "extract/extract_fixture.h"
 #include "support/yenc_posting.h"
+
+#include <fstream>
 
 namespace zarvex::test {
 namespace {
@@ -230,6 +233,30 @@ TEST_F(StreamDecoding, ExcludedAndAlreadyListedEntriesAreSkipped)
     EXPECT_FALSE(FileExists(out + "/b.bin") || FileExists(out + "/c.bin"));
     EXPECT_TRUE(Named("b.bin")->TestFlag(PF_STREAM_EXCLUDED) && Named("c.bin")->TestFlag(PF_STREAM_EXCLUDED));
     for (int g = 0; g < list.GetSize(); ++g) EXPECT_EQ(list[g]->m_ExtractMark, listing::Shown);
+}
+
+TEST_F(StreamDecoding, AFileFinishedFromAMonitoredMailboxIsNotWrittenAgainWhenTheMailboxGrows)
+{
+    const std::string box = dir / "box.txt";
+    WriteFile(box, YencArticles(RandomBytes(800, 9), "one.bin", 800)[0]);
+    list.AddInputFile(box);
+    std::vector<InputEntry> inputs{{.path = box, .flags = InputEntry::kMonitored}};
+    int created = 0;
+    host.onOutputCreated = [&](const std::string&) { ++created; };
+    const auto tick = [&] {
+        bool inTick = false;
+        MonitorTick({inputs, list, engine, settings, run, host}, {}, inTick);
+        engine.Evaluate(list);
+        MarkListed(list, true);
+        Step();
+    };
+    tick();
+    ASSERT_EQ(created, 1);
+    std::ofstream(box, std::ios::app) << Mail("later", "just text\n");
+    tick(); // the message holding one.bin is read again, and its part rebuilt
+    EXPECT_EQ(created, 1);
+    EXPECT_EQ(host.Asked(Prompt::Overwrite), 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 1);
 }
 
 } // namespace

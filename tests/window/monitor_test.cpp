@@ -6,6 +6,8 @@
 #include "window_fixture.h"
 
 #include <QListWidget>
+#include <QMenu>
+#include <QTimer>
 
 #include <filesystem>
 #include <fstream>
@@ -79,6 +81,51 @@ TEST_F(MonitorWindowTest, AutoMonitoredFileThatGoesAwayLeavesWithMessage314)
     EXPECT_EQ(window->InputList()->count(), 0);
     EXPECT_TRUE(window->Entries().empty());
     EXPECT_EQ(window->StatusText().toStdString(), Message(msg::MonitoredChanged));
+}
+
+// The properties menu holds its entry's record and part while it is open.
+TEST_F(MonitorWindowTest, TheTickWaitsWhileThePropertiesMenuIsOpen)
+{
+    window->Preferences().core.AutoMonitor = true;
+    WriteFile(path, articles[0] + articles[1]);
+    window->AddInputs({path});
+    Show();
+    window->OutputList()->setCurrentItem(window->OutputList()->topLevelItem(0));
+    const auto menu = window->PropertiesMenu();
+    ASSERT_TRUE(menu);
+    menu->popup(window->mapToGlobal(QPoint(10, 10)));
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+    const std::int64_t before = window->Inputs()[0].size;
+    std::ofstream(path, std::ios::app | std::ios::binary) << articles[2];
+    window->MonitorTickNow();
+    EXPECT_EQ(window->Inputs()[0].size, before);
+    menu->close();
+    window->MonitorTickNow();
+    EXPECT_EQ(window->Inputs()[0].size, static_cast<std::int64_t>(std::filesystem::file_size(path)));
+}
+
+TEST_F(MonitorWindowTest, ATickStoppedWhileReadingDecodesNothing)
+{
+    const std::string streamFolder = dir / "stream";
+    std::filesystem::create_directory(streamFolder);
+    window->StreamInto(streamFolder);
+    window->Preferences().core.AutoMonitor = true;
+    WriteFile(path, articles[0]);
+    window->AddInputs({path});
+    const int before = window->SortList().GetSize();
+    std::ofstream(path, std::ios::app | std::ios::binary)
+        << YencArticles(picture, "one.bin", picture.size())[0] << articles[1];
+    // Abort is pressed once the scan has built the new file's part.
+    QTimer abort;
+    QObject::connect(&abort, &QTimer::timeout, [&] {
+        if (window->SortList().GetSize() > before) window->CoreHost().RequestAbort();
+    });
+    abort.start(0);
+    window->MonitorTickNow();
+    abort.stop();
+    EXPECT_FALSE(FileExists(streamFolder + "/one.bin"));
+    window->MonitorTickNow();
+    EXPECT_BYTES_EQ(picture, ReadFile(streamFolder + "/one.bin"));
 }
 
 } // namespace
