@@ -36,17 +36,25 @@ void CoreEngine::Evaluate(MyCObArray& list)
 int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
                         int& answer, const Settings& settings, RunContext& run, Host& host)
 {
-    if (!m_Extractor || m_ExtractorList != &list) {
-        m_Extractor = std::make_unique<Extractor>(list, settings, run, host);
-        m_Extractor->SetClipboardFile(m_Clipboard);
-        m_ExtractorList = &list;
-    }
-    return m_Extractor->ExtractOutputFile({.part = part,
+    return ExtractorFor(list, settings, run, host).ExtractOutputFile({.part = part,
                                            .index = groupIndex,
                                            .outDir = folder,
                                            .answerState = &answer,
                                            .skipIncomplete = settings.IgnoreIncomplete,
                                            .saveRaw = run.SaveRaw});
+}
+
+Extractor& CoreEngine::ExtractorFor(MyCObArray& list, const Settings& settings, RunContext& run, Host& host)
+{
+    // The extractor keeps references to all four: another list, settings,
+    // run or host (a new window, a new run) needs an extractor of its own.
+    const ExtractorOwners owners{&list, &settings, &run, &host};
+    if (!m_Extractor || m_ExtractorOwners != owners) {
+        m_Extractor = std::make_unique<Extractor>(list, settings, run, host);
+        m_Extractor->SetClipboardFile(m_Clipboard);
+        m_ExtractorOwners = owners;
+    }
+    return *m_Extractor;
 }
 
 void CoreEngine::SetClipboardFile(ClipboardFile* clipboard)

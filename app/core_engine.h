@@ -39,8 +39,18 @@ public:
 private:
     // One extractor for the whole run: its output policy (the append target,
     // names already written) holds across the output files of one command.
+    struct ExtractorOwners
+    {
+        MyCObArray* list = nullptr;
+        const Settings* settings = nullptr;
+        RunContext* run = nullptr;
+        Host* host = nullptr;
+        bool operator==(const ExtractorOwners&) const = default;
+    };
+    Extractor& ExtractorFor(MyCObArray& list, const Settings& settings, RunContext& run, Host& host);
+
     std::unique_ptr<Extractor> m_Extractor;
-    MyCObArray* m_ExtractorList = nullptr;
+    ExtractorOwners m_ExtractorOwners;
     ClipboardFile* m_Clipboard = nullptr;
 };
 

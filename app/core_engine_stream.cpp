@@ -12,19 +12,14 @@ namespace zarvex {
 int CoreEngine::ExtractStream(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
                               const Settings& settings, RunContext& run, Host& host)
 {
-    if (!m_Extractor || m_ExtractorList != &list) {
-        m_Extractor = std::make_unique<Extractor>(list, settings, run, host);
-        m_Extractor->SetClipboardFile(m_Clipboard);
-        m_ExtractorList = &list;
-    }
     int answer = 0; // every stream call asks afresh about an existing file
-    return m_Extractor->ExtractOutputFile(
+    return ExtractorFor(list, settings, run, host).ExtractOutputFile(
         {.part = part, .index = groupIndex, .outDir = folder, .answerState = &answer, .stream = true});
 }
 
 void CoreEngine::ReleaseStreamOutputs(MyCObArray& list)
 {
-    if (m_Extractor && m_ExtractorList == &list) m_Extractor->ReleaseStreamOutputs();
+    if (m_Extractor && m_ExtractorOwners.list == &list) m_Extractor->ReleaseStreamOutputs();
 }
 
 } // namespace zarvex
