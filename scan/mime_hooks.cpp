@@ -16,6 +16,7 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace zarvex::scan {
@@ -225,6 +226,82 @@ inline std::size_t FindBreak(const unsigned char* data, std::size_t n)
     return i;
 }
 
+#if defined(__SSE2__)
+constexpr std::size_t kBlock = 64;
+// Lines up to this length are surely passed over one by one (a line buffer
+// takes up to kLineMax - 2 bytes before the break).
+constexpr std::size_t kLongLine = 960;
+static_assert(kLongLine + 1 < kLineMax - 2);
+
+constexpr std::size_t kBlocksAtOnce = 8;
+
+// Bit per byte of each block of data (`count` blocks of kBlock bytes): CR or LF.
+void BreakMasks(const unsigned char* data, std::size_t count, std::uint64_t* masks)
+{
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (std::size_t b = 0; b < count; ++b, data += kBlock) {
+        std::uint64_t breaks = 0;
+        for (unsigned j = 0; j < kBlock / 16; ++j) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * j));
+            const auto hits = static_cast<std::uint16_t>(
+                _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr))));
+            breaks |= std::uint64_t{hits} << (16 * j);
+        }
+        masks[b] = breaks;
+    }
+}
+
+__attribute__((target("avx2"))) void BreakMasksAvx2(const unsigned char* data, std::size_t count, std::uint64_t* masks)
+{
+    const __m256i lf = _mm256_set1_epi8('\n');
+    const __m256i cr = _mm256_set1_epi8('\r');
+    for (std::size_t b = 0; b < count; ++b, data += kBlock) {
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 32));
+        const auto lowHits = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(low, lf), _mm256_cmpeq_epi8(low, cr))));
+        const auto highHits = static_cast<std::uint32_t>(
+            _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(high, lf), _mm256_cmpeq_epi8(high, cr))));
+        masks[b] = std::uint64_t{lowHits} | (std::uint64_t{highHits} << 32);
+    }
+}
+
+// The end of the run of unremarkable lines that starts at `from` (a line
+// start): the start of the first line that begins with "S", "-" or "F",
+// has a break other than LF or CR LF as it stands, or may be too long for a
+// line buffer; or the start of the first line that does not end, break and
+// the byte after it included, before `end`. Adds the lines passed to `lines`.
+std::size_t RunEnd(const unsigned char* src, std::size_t from, std::size_t end, bool wide, std::int64_t& lines)
+{
+    std::uint64_t masks[kBlocksAtOnce];
+    std::size_t lineStart = from;
+    for (std::size_t i = from; end > i + kBlock;) {
+        const std::size_t count = std::min(kBlocksAtOnce, (end - i - 1) / kBlock);
+        if (wide)
+            BreakMasksAvx2(src + i, count, masks);
+        else
+            BreakMasks(src + i, count, masks);
+        for (std::size_t b = 0; b < count; ++b, i += kBlock) {
+            if (i + kBlock - lineStart > kLongLine) return lineStart;
+            for (std::uint64_t breaks = masks[b]; breaks != 0; breaks &= breaks - 1) {
+                const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(breaks));
+                const unsigned char next = src[at + 1];
+                if (src[at] == '\r') {
+                    if (next == '\n') continue; // a CR LF break: its LF ends the line
+                    return lineStart;
+                }
+                if (next == '\r') return lineStart; // LF CR
+                lineStart = at + 1;
+                ++lines;
+                if (next == 'S' || next == '-' || next == 'F') return lineStart;
+            }
+        }
+    }
+    return lineStart;
+}
+#endif
+
 // Most lines of the read-ahead are data lines that none of its tests can
 // match: they start with none of "S", "-" and "F". Such lines are passed
 // over straight in the read buffer, without ReadLine's copy, when ReadLine
@@ -258,6 +335,38 @@ public:
         if (lineBreak == 0) return Decline();
         m_At += k + lineBreak;
         return static_cast<int>(k + lineBreak);
+    }
+
+    // Passes over a run of unremarkable lines at once, at most `budget`
+    // bytes; returns their bytes and adds their number to `lines` (0 when
+    // the next line is left to Next). The run is exactly the lines Next
+    // would pass over one by one: it ends before a line that starts with
+    // "S", "-" or "F", before a line whose break is not LF or CR LF as it
+    // stands, and before a line that may be too long for a line buffer
+    // (a generous margin is kept); the last line's break and the byte
+    // after it lie inside the buffered bytes.
+    std::size_t PassOver(std::int64_t budget, std::int64_t& lines)
+    {
+#if defined(__SSE2__)
+        if (!m_Enabled || budget <= 0) return 0;
+        if (!m_Src || m_At == m_Available) {
+            Consume();
+            m_Src = m_File.BufferedInput(m_Available);
+            if (!m_Src) return 0;
+        }
+        const unsigned char first = m_Src[m_At];
+        if (first == 'S' || first == '-' || first == 'F') return 0;
+        const std::size_t end = m_At + static_cast<std::size_t>(std::min<std::int64_t>(
+                                           budget, static_cast<std::int64_t>(m_Available - m_At)));
+        const std::size_t lineStart = RunEnd(m_Src, m_At, end, m_Wide, lines);
+        const std::size_t passed = lineStart - m_At;
+        m_At = lineStart;
+        return passed;
+#else
+        (void)budget;
+        (void)lines;
+        return 0;
+#endif
     }
 
     // Consumes what was passed over from the file.
@@ -297,26 +406,35 @@ std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset)
     std::int64_t read = 0;
     LineBuf& buf = s.peek;
     UnremarkableLines quick(s.file, !s.run.ScanFullRulesOnly);
-    for (std::int64_t lines = 1; s.readAheadLeft > 0; ++lines) {
-        int n = quick.Next();
-        if (n > 0) {
-            s.readAheadLeft -= n;
-        } else {
+    // Lines read so far; window messages are dispatched after every 256th.
+    std::int64_t lines = 0;
+    while (s.readAheadLeft > 0) {
+        const std::int64_t before = lines;
+        std::int64_t n = static_cast<std::int64_t>(quick.PassOver(s.readAheadLeft, lines));
+        if (n == 0) {
+            n = quick.Next();
+            ++lines;
+        }
+        if (n == 0) {
+            int length = 0;
             bool complete = false;
-            if (!s.file.ReadLine(buf.text, kLineMax, &n, &complete)) break;
+            if (!s.file.ReadLine(buf.text, kLineMax, &length, &complete)) break;
+            n = length;
             s.readAheadLeft -= n;
-            const std::string_view text(buf.text, static_cast<std::size_t>(n));
+            const std::string_view text(buf.text, static_cast<std::size_t>(length));
             if (text.starts_with("Subject:")) {
                 ++subjects;
             } else if (IsClosingBoundary(s.mime, text)) {
                 closingOffset = read;
                 break;
-            } else if (text.starts_with("From ") && IsHeaderOrSeparator(buf.text, n, true)) {
+            } else if (text.starts_with("From ") && IsHeaderOrSeparator(buf.text, length, true)) {
                 break; // the next message of a mailbox
             }
+        } else {
+            s.readAheadLeft -= n;
         }
         read += n;
-        if ((lines & 0xFF) == 0 && !s.host.PumpMessages()) {
+        if ((before >> 8) != (lines >> 8) && !s.host.PumpMessages()) {
             s.done = true;
             break;
         }
