@@ -230,15 +230,5 @@ TEST(AddTypeExtension, EditedListsReplaceTheDefaultButNotTheFixedRules)
     EXPECT_EQ(AddTypeExtension("comic.cbz", DT_ZIP), "comic.zip") << "the defaults stay as they were";
 }
 
-TEST(TypeExtensionRecords, LookupsForThePreferences)
-{
-    ASSERT_EQ(TypeExtensionRecords().size(), static_cast<std::size_t>(kTypeExtensionRecordCount));
-    ASSERT_NE(FindTypeExtensionRecord(kAsf), nullptr);
-    EXPECT_EQ(FindTypeExtensionRecord(kAsf)->category, "audio/video file");
-    for (int noRecord : {0, 22, 28, 32, 35, 36, 37, 45, 60, 68})
-        EXPECT_EQ(FindTypeExtensionRecord(noRecord), nullptr) << noRecord;
-    EXPECT_EQ(PrimaryExtension(kFlac), "flac") << "a type without record uses its short name";
-}
-
 } // namespace
 } // namespace zarvex
