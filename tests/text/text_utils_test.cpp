@@ -141,9 +141,6 @@ TEST(TempFiles, NamesAreNewAndDistinct)
     ASSERT_FALSE(a.empty());
     EXPECT_NE(a, b);
     EXPECT_TRUE(test::FileExists(a) && test::FileExists(b));
-    const std::string name = std::filesystem::path(a).filename().string();
-    EXPECT_EQ(name.substr(0, 4), "~ZRV");
-    EXPECT_EQ(name.substr(name.size() - 4), ".TMP");
     EXPECT_EQ(std::filesystem::path(a).parent_path(), dir.Path());
     EXPECT_EQ(test::ReadFile(a), "");
     EXPECT_EQ(MakeTempFile(dir / "missing"), "");
