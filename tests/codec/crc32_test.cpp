@@ -27,7 +27,6 @@ TEST_P(Crc32Kernels, PublishedCheckValues)
     EXPECT_EQ(Finished("abc"), 0x352441C2u);
     EXPECT_EQ(Finished("123456789"), 0xCBF43926u);
     EXPECT_EQ(Finished("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
-    EXPECT_EQ(Finished(std::string(1000, 'a')), Crc32Of(std::string(1000, 'a').data(), 1000));
 }
 
 // Every length around the kernels' block sizes, at every alignment, from a

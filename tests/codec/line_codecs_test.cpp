@@ -42,23 +42,15 @@ int DecodeB64(char* l, int n, CBufFile* out, int, bool raw)
     return result == B64_BROKEN_GROUP ? result : 0;
 }
 
+constexpr std::array<int, 7> kUUBad = {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF};
 const LineCodec kUU = {
-    "UU",
-    [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetBackquote); },
-    &DecodeUU,
-    true,
-    {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF}};
+    "UU", [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetBackquote); }, &DecodeUU,
+    true, kUUBad};
 const LineCodec kUUSpace = {
-    "UUSpace",
-    [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetSpace); },
-    &DecodeUU,
-    true,
-    {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF}};
-const LineCodec kXX = {"XX",
-                       [](std::string_view d) { return test::EncodeSixBitLines(d, test::kXXAlphabetText); },
-                       &DecodeXX,
-                       false,
-                       {0x00, 0x0D, 0x20, 0x3D, 0x60, 0x7F, 0xFF}};
+    "UUSpace", [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetSpace); }, &DecodeUU,
+    true, kUUBad};
+const LineCodec kXX = {"XX", [](std::string_view d) { return test::EncodeSixBitLines(d, test::kXXAlphabetText); },
+                       &DecodeXX, false, {0x00, 0x0D, 0x20, 0x3D, 0x60, 0x7F, 0xFF}};
 const LineCodec kBase64 = {
     "Base64", [](std::string_view d) { return test::Base64Lines(d); }, &DecodeB64, true, {}};
 const LineCodec kBase64Width4 = {

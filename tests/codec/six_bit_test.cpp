@@ -7,7 +7,6 @@
 
 #include <random>
 #include <string>
-#include <tuple>
 
 namespace zarvex {
 namespace {
@@ -80,31 +79,6 @@ TEST(SixBitGroups, FastPathMatchesPlainOnRandomLines)
     ExpectSameAsPlain(kUUDecode, test::kUUAlphabetBackquote, 0, 11);
     ExpectSameAsPlain(kUUDecode, everyUUCharacter, 0, 13);
     ExpectSameAsPlain(kXXDecode, test::kXXAlphabetText, kInvalid, 12);
-}
-
-// A full line with a checksum character after it, or with an invalid
-// character inside (which keeps its length and is flagged).
-TEST(SixBitGroups, FullLinesWithAChecksumOrAnInvalidCharacter)
-{
-    for (const auto& [at, c, invalid] : {std::tuple{61, 'B', false}, std::tuple{30, '\x01', true}}) {
-        std::string line = "M" + std::string(60, 'A');
-        line[7] = 'x';
-        line.insert(line.begin() + at, c);
-        if (invalid) line.erase(31, 1);
-        SCOPED_TRACE(line);
-        test::OutputCapture plainOut, fastOut;
-        const auto plain = Decode(&detail::DecodeGroupsPlain, line, 45, kUUDecode, 0, plainOut.File());
-        const auto fast = Decode(&DecodeGroupsBest, line, 45, kUUDecode, 0, fastOut.File());
-        const std::string bytes = fastOut.Take();
-        EXPECT_EQ(bytes.size(), 45u);
-        EXPECT_EQ(fast.end, 61);
-        EXPECT_EQ(fast.invalid, invalid);
-        EXPECT_EQ(plain.invalid, fast.invalid);
-        if (!invalid) {
-            EXPECT_EQ(plain.byteSum, fast.byteSum);
-        }
-        EXPECT_BYTES_EQ(plainOut.Take(), bytes);
-    }
 }
 
 } // namespace

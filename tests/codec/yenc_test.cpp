@@ -124,10 +124,9 @@ protected:
         bool pa = pendingIn, pb = pendingIn;
         const auto ra = detail::DecodeYencPlain(s, n, budget, strict, pa, a.data());
         const auto rb = detail::DecodeYencWith(GetParam(), s, n, budget, strict, pb, b.data());
-        ASSERT_EQ(ra.taken, rb.taken) << Describe(line, budget, strict, pendingIn);
-        ASSERT_EQ(ra.produced, rb.produced) << Describe(line, budget, strict, pendingIn);
-        ASSERT_EQ(ra.loneEscape, rb.loneEscape) << Describe(line, budget, strict, pendingIn);
-        ASSERT_EQ(pa, pb) << Describe(line, budget, strict, pendingIn);
+        ASSERT_EQ(std::tie(ra.taken, ra.produced, ra.loneEscape, pa),
+                  std::tie(rb.taken, rb.produced, rb.loneEscape, pb))
+            << Describe(line, budget, strict, pendingIn);
         ASSERT_EQ(AsBytes(a.data(), ra.produced), AsBytes(b.data(), rb.produced))
             << Describe(line, budget, strict, pendingIn);
     }

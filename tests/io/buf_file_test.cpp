@@ -118,21 +118,15 @@ TEST_F(BufFileLines, BreakFormsCutsAndEndOfFile)
         std::string content;
         int max;
         Lines lines;
-    } cases[] = {
+    } cases[] = {// clang-format off
         {"a\nb\r\nc\n\rd\re", kMax, {"a\n", "b\r\n", "c\r\n", "d\n", "e"}},
-        {"a\r\r\nb\r\r\n", kMax, {"a\r\r\n", "b\r\r\n"}},
-        {"a\r\rb", kMax, {"a\n", "\n", "b"}},
-        {"a\r\r\r\rb", kMax, {"a\n", "\n", "\n", "\n", "b"}},
-        {"a\r", kMax, {"a\n"}},
-        {"a\r\r", kMax, {"a\n", "\n"}},
-        {"a\n", kMax, {"a\n"}},
-        {"\n\n", kMax, {"\n", "\n"}},
-        {"a\n\r\nb", kMax, {"a\r\n", "\n", "b"}},
-        {"abcdefg\n", 4, {"abc", "def", "g\n"}},
-        {"abcdefg\r\nnext\n", 8, {"abcdefg", "\r\n", "next\n"}},
-        {"ab\r\r\nc", 4, {"ab\r\r\n", "c"}},
+        {"a\r\r\nb\r\r\n", kMax, {"a\r\r\n", "b\r\r\n"}}, {"a\r\rb", kMax, {"a\n", "\n", "b"}},
+        {"a\r\r\r\rb", kMax, {"a\n", "\n", "\n", "\n", "b"}}, {"a\r", kMax, {"a\n"}},
+        {"a\r\r", kMax, {"a\n", "\n"}}, {"a\n", kMax, {"a\n"}}, {"\n\n", kMax, {"\n", "\n"}},
+        {"a\n\r\nb", kMax, {"a\r\n", "\n", "b"}}, {"abcdefg\n", 4, {"abc", "def", "g\n"}},
+        {"abcdefg\r\nnext\n", 8, {"abcdefg", "\r\n", "next\n"}}, {"ab\r\r\nc", 4, {"ab\r\r\n", "c"}},
         {"", kMax, {}},
-    };
+    }; // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(AllLines(c.content, c.max), c.lines) << c.content;
 }

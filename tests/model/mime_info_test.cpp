@@ -14,22 +14,16 @@ namespace {
 // Base64 text may hold a "/").
 TEST(MimeValues, FileNames)
 {
-    const std::tuple<std::string, bool, int, const char*> cases[] = {
-        {"\"my file.zip\"; size=3", false, 1, "my file.zip"},
-        {"\"a;b.zip\"", false, 1, "a;b.zip"},
-        {"\"my long fi", false, -1, "my long fi"},
-        {"\"cut\nle.zip\"", false, -1, "cut"},
-        {"plain.zip; size=3", false, 1, "plain.zip"},
-        {"plain.zip more", false, 1, "plain.zip"},
-        {std::string("a.zip\0b", 7), false, 1, "a.zip"},
-        {"\"C:\\My Files\\x.zip\"", true, 1, "x.zip"},
-        {"/etc/passwd", true, 1, "passwd"},
-        {"../../x.zip", true, 1, "x.zip"},
-        {"dir/x.zip", false, 1, "dir/x.zip"},
-        {"dir/", true, 1, ""},
+    const std::tuple<std::string, bool, int, const char*> cases[] = {// clang-format off
+        {"\"my file.zip\"; size=3", false, 1, "my file.zip"}, {"\"a;b.zip\"", false, 1, "a;b.zip"},
+        {"\"my long fi", false, -1, "my long fi"}, {"\"cut\nle.zip\"", false, -1, "cut"},
+        {"plain.zip; size=3", false, 1, "plain.zip"}, {"plain.zip more", false, 1, "plain.zip"},
+        {std::string("a.zip\0b", 7), false, 1, "a.zip"}, {"\"C:\\My Files\\x.zip\"", true, 1, "x.zip"},
+        {"/etc/passwd", true, 1, "passwd"}, {"../../x.zip", true, 1, "x.zip"},
+        {"dir/x.zip", false, 1, "dir/x.zip"}, {"dir/", true, 1, ""},
         {"\"=?utf-8?B?w78/LmpwZw==?=\"", true, 1, "\xC3\xBF?.jpg"},
         {"=?utf-8?B?ZC/Dv8O/LmpwZw==?=", true, 1, "\xC3\xBF\xC3\xBF.jpg"},
-    };
+    }; // clang-format on
     for (const auto& [value, stripPath, result, expected] : cases) {
         CMimeInfo mime;
         EXPECT_EQ(mime.SetFileName(value, stripPath), result) << value;

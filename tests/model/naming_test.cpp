@@ -139,11 +139,10 @@ TEST_F(Naming, SuffixesOnlyWhenRenamingIsAskedFor)
 
 TEST_F(Naming, ExtensionOfAnotherTypeIsReplaced)
 {
-    const std::tuple<int, const char*, const char*> cases[] = {{DT_JPG, "photo.gif", "photo.jpg"},
-                                                               {DT_JPG, "photo.holiday", "photo.holiday"},
-                                                               {DT_MSAPP, "sheet.xls", "sheet.xls"},
-                                                               {DT_MSAPP, "sheet", "sheet.doc"},
-                                                               {DT_UNKNOWN, "notes", "notes"}};
+    const std::tuple<int, const char*, const char*> cases[] = {// clang-format off
+        {DT_JPG, "photo.gif", "photo.jpg"}, {DT_JPG, "photo.holiday", "photo.holiday"},
+        {DT_MSAPP, "sheet.xls", "sheet.xls"}, {DT_MSAPP, "sheet", "sheet.doc"}, {DT_UNKNOWN, "notes", "notes"}
+    }; // clang-format on
     for (const auto& [dataType, name, expected] : cases)
         EXPECT_EQ(MakeName(list, dataType, name, nullptr), expected);
 }
@@ -165,12 +164,11 @@ TEST_F(Naming, HostileBaseNamesStayInside)
 // none; "apl" data always ends in ".apl".
 TEST_F(Naming, FixExtension)
 {
-    const std::tuple<const char*, int, bool, const char*> cases[] = {
-        {"data.001", DT_ZIP, false, "data.001"},
-        {"data.x", DT_ZIP, true, "data.zip"},
+    const std::tuple<const char*, int, bool, const char*> cases[] = {// clang-format off
+        {"data.001", DT_ZIP, false, "data.001"}, {"data.x", DT_ZIP, true, "data.zip"},
         {"archive.verylongext", DT_ZIP, true, "archive.verylongext.zip"},
         {"tool.exe", DT_APL, true, "tool.apl"},
-    };
+    }; // clang-format on
     for (const auto& [name, dataType, changed, expected] : cases) {
         std::unique_ptr<CFInfo> part(MakePart(UuPart(name, 1, 1, 1)));
         part->m_DataType = dataType;

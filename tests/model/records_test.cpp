@@ -101,15 +101,6 @@ TEST(CSortInfo, FullSubjectLookupTellsNoneFromOthers)
     EXPECT_EQ(group.IndexOfFullSubj(""), -1);
 }
 
-TEST(CSortInfo, StatusColourFollowsTheLowNibble)
-{
-    CSortInfo group;
-    group.m_Status = GS_COMPLETE | ST_DATAERROR;
-    EXPECT_EQ(group.StatusColour(), 0x008000u);
-    group.m_Status = 7;
-    EXPECT_EQ(group.StatusColour(), 0x800080u);
-}
-
 TEST(MyCObArray, InputNamesCompareExactly)
 {
     Settings settings;

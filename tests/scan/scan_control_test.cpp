@@ -69,8 +69,7 @@ TEST_F(ResumeScan, FileThatShrankBelowTheSavedPositionIsNotContinued)
     ASSERT_EQ(Scan(path, &startPos, &startLine), 3);
     WriteFile(path, doc.Text().substr(0, 200));
     EXPECT_EQ(Scan(path, &startPos, &startLine), 0);
-    EXPECT_EQ(startPos, 0);
-    EXPECT_EQ(startLine, 0);
+    EXPECT_EQ(std::tie(startPos, startLine), std::make_tuple(0, 0));
 }
 
 // Plain text lines "line 0", "line 1", ... in a file.
@@ -163,8 +162,7 @@ TEST_F(ScanLog, MissingFileGivesZeroAndLogsOnlyWhenStartingFromTheTop)
 {
     std::int64_t startPos = 100, startLine = 5;
     EXPECT_EQ(Scan(dir / "missing.txt", &startPos, &startLine), 0);
-    EXPECT_EQ(startPos, 0);
-    EXPECT_EQ(startLine, 0);
+    EXPECT_EQ(std::tie(startPos, startLine), std::make_tuple(0, 0));
     EXPECT_TRUE(host.LogText().empty());
     EXPECT_EQ(Scan(dir / "missing.txt", &startPos, &startLine), 0);
     EXPECT_EQ(startPos, 0);
