@@ -24,6 +24,13 @@ constexpr int kShortestStartLine = 31;
 constexpr int kShortestResumeLine = 64;
 constexpr std::size_t kCollectBuffer = 65536;
 
+// A line that continues the data: as long as a full line, or the closing
+// line, and of the format's characters only.
+bool IsBinHexDataLine(const LineBuffer& line)
+{
+    return (line.len >= kShortestResumeLine || LastNonBlank(line.text) == ':') && IsBinHexLine(line.text, line.len);
+}
+
 } // namespace
 
 // ---- The collector -----------------------------------------------------------------
@@ -88,7 +95,11 @@ void Extractor::HandleBinHexLine()
         m_Call.state = DecodeState::InData;
         break;
     case DecodeState::InData:
-        if (line.View().starts_with("---")) {
+        // A line such as "--- end of part 1 ---" pauses the section between
+        // the parts of a posting. '-' is a BinHex character too, so a data
+        // line may begin with "---": only a line that cannot be one (not a
+        // full line, or other characters, and not the closing line) pauses.
+        if (line.View().starts_with("---") && !IsBinHexDataLine(line)) {
             m_Call.state = DecodeState::Paused;
             return;
         }

@@ -67,6 +67,30 @@ TEST_F(Sections, DamagedBinHexKeepsWhatCameThrough)
     }
 }
 
+// '-' is a BinHex character: a data line may begin with "---" and is data,
+// while a separator line such as "--- end of part 1 ---" pauses the section
+// until the next full data line.
+TEST_F(Sections, BinHexLinesBeginningWithDashesAreDataButSeparatorsPause)
+{
+    BinHexFile f;
+    f.name = "a.bin";
+    f.runLength = false;
+    f.data = RandomBytes(3'000, 5);
+    for (char& c : f.data)
+        if (c == '\x90') c = 'x';
+    // Line 2 begins at character 127 of the data characters: the last
+    // character of stream bytes 93-95 and the first two of bytes 96-98 (the
+    // header of "a.bin" holds 27 bytes), each the value 12, '-'.
+    f.data[68] = static_cast<char>((f.data[68] & ~0x3F) | 12);
+    f.data[69] = '\x30';
+    f.data[70] = static_cast<char>((f.data[70] & 0x0F) | 0xC0);
+    std::vector<std::string> lines = BinHexLines(f);
+    ASSERT_EQ(lines[2].substr(0, 3), "---");
+    lines.insert(lines.begin() + 20, {"--- end of part 1 ---", "", "--- part 2 ---"});
+    ScanMail("(This file must be converted with BinHex 4.0)\n\n" + Text(lines) + "\n");
+    EXPECT_BYTES_EQ(f.data, ReadFile(Out("a.bin")));
+}
+
 // A BPST section ends after its size; one announcing more than it holds is a short file.
 TEST_F(Sections, BpstSectionDecodesItsSize)
 {
