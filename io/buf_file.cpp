@@ -1,6 +1,7 @@
 // CBufFile: opening, closing, writing and positioning.
 #include "io/buf_file.h"
 #include "io/line_break_wide.h"
+#include "io/read_ahead.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -87,9 +88,9 @@ bool CBufFile::Open(const std::string& name, std::uint32_t mode, FileError* erro
     }
     const int fl = ::fcntl(fd, F_GETFL);
     if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
-    if ((mode & 0x3) == modeRead && S_ISREG(st.st_mode)) {
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    }
+    m_CanReadAhead = (mode & 0x3) == modeRead && S_ISREG(st.st_mode);
+    m_Refills = 0;
+    if (m_CanReadAhead) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_Fd = fd;
     if (error) *error = FileError{kNoError, 0, name};
     return true;
@@ -126,6 +127,8 @@ void CBufFile::Close()
         writeCause = e.Error().cause;
     }
     m_ClosedPosition = LogicalPosition();
+    m_ReadAhead.reset(); // its thread reads through the descriptor
+    m_CanReadAhead = false;
     const int closeRc = ::close(m_Fd);
     const int closeErr = errno;
     m_Fd = -1;

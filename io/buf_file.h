@@ -24,6 +24,8 @@
 
 namespace zarvex {
 
+class ReadAhead;
+
 struct FileStatus
 {
     std::int64_t creationTime = 0; // seconds since 1970
@@ -205,7 +207,15 @@ private:
     };
     std::int64_t m_Counts[2] = {0, 0};
     std::int64_t m_ClosedPosition = 0;
-    std::int64_t m_OsPos = 0; // the descriptor's offset
+    // The descriptor's offset; on a file read ahead, where the next read
+    // would begin (the read-ahead reads at positions, not at the offset).
+    std::int64_t m_OsPos = 0;
+    // Regular files opened for reading are read ahead on a thread once
+    // they have been refilled a few times: small files never start one.
+    static constexpr int kRefillsBeforeReadAhead = 8;
+    bool m_CanReadAhead = false;
+    int m_Refills = 0;
+    std::unique_ptr<ReadAhead> m_ReadAhead;
 };
 
 // The read primitive: the next byte, or -1 at the end of the file.

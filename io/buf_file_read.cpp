@@ -1,6 +1,7 @@
 // CBufFile: refilling, pushing back and tolerant line reading.
 #include "io/buf_file.h"
 #include "io/line_break_wide.h"
+#include "io/read_ahead.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,8 +18,13 @@ bool CBufFile::Refill()
     if (m_WriteIndex >= 0) WritePending();
     if (m_EndReached || m_Fd < 0) return false;
     unsigned char* buf = m_ReadBuf.get();
+    if (m_CanReadAhead && !m_ReadAhead && ++m_Refills == kRefillsBeforeReadAhead) {
+        m_ReadAhead = ReadAhead::Start(m_Fd);
+        m_CanReadAhead = m_ReadAhead != nullptr;
+    }
     int got = 0;
-    while (got < kReadChunk) {
+    if (m_ReadAhead) got = static_cast<int>(m_ReadAhead->Read(m_OsPos, buf, kReadChunk));
+    while (!m_ReadAhead && got < kReadChunk) {
         const ssize_t r = ::read(m_Fd, buf + got, static_cast<std::size_t>(kReadChunk - got));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break; // end of file, or an error that reading does not report
