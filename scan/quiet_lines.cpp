@@ -1,28 +1,35 @@
 // The quiet-line shortcut. Long runs of encoded lines make up most of a
 // typical input, and each of them would otherwise pass through every rule of
 // the cycle only to be left alone. A line qualifies when the scan is in the
-// plain middle of a UU, XX, Base64 or yEnc body (data seen, no header block,
-// continued MIME parameters, BinHex header, first line after "begin" or
-// skipped quoted message pending; the fields of a pending MIME header are
-// read only from "Co..." lines and its boundaries from "--" lines, which
-// never qualify) and the line cannot start anything:
-//  - it holds no blank: every keyword ("begin ", "=ybegin ", "<<BPST ",
-//    "Article ", "section ", "From: ", "Subject: ", "X-Face: ", ...), every
-//    "From " separator and the quoted "Original Message" marker need one,
-//    and so does a header line that ends in a line break;
+// plain middle of a UU, XX, Base64, yEnc, BinHex or Quoted-Printable body
+// (data seen, or a Quoted-Printable part, whose data no rule looks for; no
+// header block, continued MIME parameters, BinHex header, first line after
+// "begin" or skipped quoted message pending; the fields of a pending MIME
+// header are read only from "Co..." lines and its boundaries from "--"
+// lines, which never qualify) and the line cannot start anything:
 //  - it is at least 6 bytes long ("end" lines are shorter), ends in a line
 //    break, and its first bytes start neither a MIME header field ("Mi..."
 //    or "Co..." in any case), nor a MIME boundary, nor a quoting prefix,
 //    nor a blank line;
+//  - a line without a blank starts nothing else: every keyword ("begin ",
+//    "=ybegin ", "<<BPST ", "Article ", "section ", "From: ", "Subject: ",
+//    "X-Face: ", ...), every "From " separator and the quoted "Original
+//    Message" marker need one, and so does a header line that ends in a
+//    line break;
+//  - a line with a blank is no header line (its first white space is no
+//    blank right after a colon, which "From: ", "Subject: ", "X-Face: ",
+//    "Face: " and every known header need) and starts with none of the
+//    keywords and separators that take a blank: "begin", "(This", "=y",
+//    "<<", "Article ", "section ", "From ";
 //  - the part has no indent (the header test of an indented line looks past
 //    the indent and skips the line-break shortcut);
-//  - in a Base64 body, it has exactly the body's line length and does not
-//    end in "=" padding, so the line-length rule only counts it;
-//  - in a yEnc body, where data lines may hold blanks, the line holds no
-//    blank or its first byte is no ASCII letter (every keyword and header
-//    name starts with one), and the first byte is none of the other leads
-//    above, nor the "=" of "=yend", nor the "(" and "<" of the BinHex and
-//    BPST openers.
+//  - in a Base64 body, it has exactly the body's line length, holds no blank
+//    and does not end in "=" padding, so the line-length rule only counts it;
+//  - in a yEnc body its first byte is none of the "=" of "=yend", nor the "("
+//    and "<" of the BinHex and BPST openers;
+//  - in a BinHex body it does not end in the ":" that may close the data;
+//  - in a Quoted-Printable body its last byte that is no white space is no
+//    "-" (the quoted "Original Message" marker ends in one).
 #include "model/data_types.h"
 #include "model/run_context.h"
 #include "model/settings.h"
@@ -30,6 +37,7 @@
 #include "text/ascii.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace zarvex::scan {
 
@@ -40,7 +48,7 @@ inline constexpr int kShortest = 6;
 // The scan states in which no rule but the end rules of the body reads a line.
 bool QuietState(const ScanState& s)
 {
-    return s.current && s.dataSeen && !s.inHeader && !s.mimeParamsContinue &&
+    return s.current && (s.dataSeen || s.current->m_MsgType == MT_QP) && !s.inHeader && !s.mimeParamsContinue &&
            !s.checkFirstDataLine && s.binHexState == 0 && !s.skipOriginalMessage && s.current->m_Indent == 0;
 }
 
@@ -61,23 +69,59 @@ bool QuietLead(const char* line)
     return !((a == 'M' && b == 'I') || (a == 'C' && b == 'O'));
 }
 
-// `text` is the line without its break (k bytes, the folded line k + 1).
-bool QuietForType(const ScanState& s, const char* text, int k)
+bool Starts(const char* text, int k, std::string_view prefix)
 {
-    const auto blank = [&] { return std::memchr(text, ' ', static_cast<std::size_t>(k)) != nullptr; };
+    return k >= static_cast<int>(prefix.size()) && std::memcmp(text, prefix.data(), prefix.size()) == 0;
+}
+
+// A line holding a blank (`text`, k bytes before the break): no header line
+// and no keyword or separator that needs a blank.
+bool QuietWithBlank(const char* text, int k)
+{
+    int w = 0;
+    while (w < k && !IsAsciiSpace(static_cast<unsigned char>(text[w])))
+        ++w;
+    if (w < k && w > 0 && text[w] == ' ' && text[w - 1] == ':') return false;
+    switch (text[0]) {
+    case 'b':
+        return !Starts(text, k, "begin");
+    case '(':
+        return !Starts(text, k, "(This");
+    case '=':
+        return !Starts(text, k, "=y");
+    case '<':
+        return !Starts(text, k, "<<");
+    case 'A':
+        return !Starts(text, k, "Article ");
+    case 's':
+        return !Starts(text, k, "section ");
+    case 'F':
+        return !Starts(text, k, "From ");
+    default:
+        return true;
+    }
+}
+
+// `text` is the line without its break (k bytes, the folded line k + 1).
+bool QuietForType(const ScanState& s, const char* text, int k, bool blank)
+{
+    const auto startsNothing = [&] { return !blank || QuietWithBlank(text, k); };
+    const auto first = static_cast<unsigned char>(text[0]);
+    const auto last = static_cast<unsigned char>(text[k - 1]);
     switch (s.current->m_MsgType) {
     case MT_UU:
     case MT_XX:
-        return !blank();
-    case MT_YENC: {
-        const auto first = static_cast<unsigned char>(text[0]);
+        return startsNothing();
+    case MT_YENC:
         if (first == '=' || first == '(' || first == '<') return false;
-        return !IsAsciiAlpha(first) || !blank();
-    }
-    case MT_B64: {
-        const auto last = static_cast<unsigned char>(text[k - 1]);
-        return s.b64LineLength != 0 && k + 1 == s.b64LineLength && last != '=' && !IsAsciiSpace(last) && !blank();
-    }
+        return startsNothing();
+    case MT_HQX:
+        return last != ':' && startsNothing();
+    case MT_QP:
+        return LastNonBlankOf(text, k) != '-' && startsNothing();
+    case MT_B64:
+        return s.b64LineLength != 0 && k + 1 == s.b64LineLength && last != '=' && !IsAsciiSpace(last) &&
+               !blank;
     default:
         return false;
     }
@@ -90,9 +134,9 @@ bool QuietLinesMayFollow(const ScanState& s)
     return !s.run.ScanFullRulesOnly && QuietState(s) && IndentQuiet(s);
 }
 
-bool QuietText(const ScanState& s, const char* text, int k)
+bool QuietText(const ScanState& s, const char* text, int k, bool blank)
 {
-    return k + 1 >= kShortest && QuietLead(text) && QuietForType(s, text, k);
+    return k + 1 >= kShortest && QuietLead(text) && QuietForType(s, text, k, blank);
 }
 
 void CountQuietLine(ScanState& s)
@@ -105,7 +149,8 @@ void CountQuietLine(ScanState& s)
 bool TakeQuietDataLine(ScanState& s)
 {
     if (!QuietLinesMayFollow(s) || s.len < 1 || s.line[s.len - 1] != '\n') return false;
-    if (!QuietText(s, s.line, s.len - 1)) return false;
+    const bool blank = std::memchr(s.line, ' ', static_cast<std::size_t>(s.len - 1)) != nullptr;
+    if (!QuietText(s, s.line, s.len - 1, blank)) return false;
     CountQuietLine(s);
     return true;
 }

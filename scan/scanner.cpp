@@ -7,9 +7,9 @@
 #include "io/file_error.h"
 #include "model/run_context.h"
 #include "io/line_break.h"
-#include "io/line_break_wide.h"
 #include "model/settings.h"
 #include "platform/host.h"
+#include "scan/break_search.h"
 #include "scan/scan_state.h"
 #include "text/display_text.h"
 #include "text/messages.h"
@@ -332,31 +332,32 @@ void LateSteps(ScanState& s)
 // request) but without copying it out. The last three stay as the current
 // and previous lines. A line whose break or length needs ReadLine's care,
 // that reaches past the stop position or is not quiet, and the end of the
-// buffered bytes, end the run; the next cycle goes on from there.
+// buffered bytes, end the run; the next cycle goes on from there. The bytes
+// taken are not told apart as text or binary: nothing reads those counts of
+// a scanned file.
 void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
 {
     if (s.done || !QuietLinesMayFollow(s)) return;
     std::size_t available = 0;
     const unsigned char* src = s.file.BufferedInput(available);
     if (!src) return;
-    const bool wide = HaveWideLineBreak();
     const unsigned char* recent[3] = {};
     int recentLen[3] = {};
     int taken = 0;
     for (std::size_t at = 0; !s.done;) {
         const unsigned char* text = src + at;
         const std::size_t span = std::min<std::size_t>(available - at, kLineMax - 1);
-        std::int64_t binary = 0;
-        const std::size_t k = wide ? FindLineBreakWide(text, span, binary) : FindLineBreak(text, span, binary);
+        bool blank = false;
+        const std::size_t k = FindBreakAndBlank(text, span, blank);
         if (k >= span || at + k + 1 >= available) break;
         const std::size_t lineBreak = PlainLineBreak(text, k);
         const int textLen = static_cast<int>(k);
-        if (lineBreak == 0 || !QuietText(s, reinterpret_cast<const char*>(text), textLen)) break;
+        if (lineBreak == 0 || !QuietText(s, reinterpret_cast<const char*>(text), textLen, blank)) break;
         const auto consumed = static_cast<int>(k + lineBreak);
         if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + consumed) > s.stopPos) break;
         ShowProgress(s, lastProgressLine);
         RotateLines(s);
-        s.file.ConsumeBuffered(static_cast<std::size_t>(consumed), binary);
+        s.file.ConsumeBuffered(static_cast<std::size_t>(consumed), 0);
         s.consumed = consumed;
         ++s.lineNo;
         CountQuietLine(s);
