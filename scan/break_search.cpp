@@ -13,43 +13,41 @@
 
 namespace zarvex::scan {
 
-std::size_t FindBreakAndBlankPlain(const unsigned char* data, std::size_t n, bool& blank)
+std::size_t FindBreakAndBlankPlain(const unsigned char* data, std::size_t n, std::size_t& blank)
 {
-    bool seen = false;
+    std::size_t first = n + 1;
     std::size_t i = 0;
     for (; i < n && data[i] != '\r' && data[i] != '\n'; ++i)
-        seen = seen || data[i] == ' ';
-    blank = seen;
+        if (data[i] == ' ' && first > n) first = i;
+    blank = first > n ? i : first;
     return i;
 }
 
 #if defined(ZARVEX_SCAN_BREAK_SIMD)
 namespace {
 
-// The masks of one block, its lanes below `from` dropped (the last block of
-// a span overlaps the one before, whose lanes were searched already): adds
-// the blanks before the first break to `seen`; true when a break ends the
-// search, with `at` moved to it.
-inline bool Step(unsigned long long breaks, unsigned long long blanks, unsigned from, unsigned long long& seen,
-                 std::size_t& at)
+// The masks of the block at `at`, its lanes below `from` dropped (the last
+// block of a span overlaps the one before, whose lanes were searched
+// already): notes the first blank before the first break in `blank` (while
+// it is still `none`); true when a break ends the search, with `at` moved to it.
+inline bool Step(unsigned long long breaks, unsigned long long blanks, unsigned from, std::size_t none,
+                 std::size_t& blank, std::size_t& at)
 {
     breaks = breaks >> from << from;
     blanks = blanks >> from << from;
-    if (breaks == 0) {
-        seen |= blanks;
-        return false;
-    }
-    const auto stop = static_cast<unsigned>(__builtin_ctzll(breaks));
-    seen |= blanks & ((1ull << stop) - 1);
-    at += stop;
+    if (breaks != 0) blanks &= (1ull << __builtin_ctzll(breaks)) - 1;
+    if (blanks != 0 && blank == none) blank = at + static_cast<std::size_t>(__builtin_ctzll(blanks));
+    if (breaks == 0) return false;
+    at += static_cast<std::size_t>(__builtin_ctzll(breaks));
     return true;
 }
 
-std::size_t Search16(const unsigned char* data, std::size_t n, bool& blank)
+std::size_t Search16(const unsigned char* data, std::size_t n, std::size_t& blank)
 {
     if (n < 16) return FindBreakAndBlankPlain(data, n, blank);
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n'), sp = _mm_set1_epi8(' ');
-    unsigned long long seen = 0;
+    const std::size_t none = n + 1;
+    blank = none;
     for (std::size_t i = 0; i < n; i += 16) {
         unsigned from = 0;
         if (i + 16 > n) {
@@ -61,20 +59,21 @@ std::size_t Search16(const unsigned char* data, std::size_t n, bool& blank)
             static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
         const auto blanks = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, sp)));
         std::size_t at = i;
-        if (Step(breaks, blanks, from, seen, at)) {
-            blank = seen != 0;
+        if (Step(breaks, blanks, from, none, blank, at)) {
+            if (blank == none) blank = at;
             return at;
         }
     }
-    blank = seen != 0;
+    if (blank == none) blank = n;
     return n;
 }
 
-__attribute__((target("avx2"))) std::size_t Search32(const unsigned char* data, std::size_t n, bool& blank)
+__attribute__((target("avx2"))) std::size_t Search32(const unsigned char* data, std::size_t n, std::size_t& blank)
 {
     if (n < 32) return Search16(data, n, blank);
     const __m256i cr = _mm256_set1_epi8('\r'), lf = _mm256_set1_epi8('\n'), sp = _mm256_set1_epi8(' ');
-    unsigned long long seen = 0;
+    const std::size_t none = n + 1;
+    blank = none;
     for (std::size_t i = 0; i < n; i += 32) {
         unsigned from = 0;
         if (i + 32 > n) {
@@ -86,18 +85,18 @@ __attribute__((target("avx2"))) std::size_t Search32(const unsigned char* data, 
             _mm256_movemask_epi8(_mm256_or_si256(_mm256_cmpeq_epi8(v, cr), _mm256_cmpeq_epi8(v, lf))));
         const auto blanks = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, sp)));
         std::size_t at = i;
-        if (Step(breaks, blanks, from, seen, at)) {
-            blank = seen != 0;
+        if (Step(breaks, blanks, from, none, blank, at)) {
+            if (blank == none) blank = at;
             return at;
         }
     }
-    blank = seen != 0;
+    if (blank == none) blank = n;
     return n;
 }
 
 } // namespace
 
-std::size_t FindBreakAndBlank(const unsigned char* data, std::size_t n, bool& blank)
+std::size_t FindBreakAndBlank(const unsigned char* data, std::size_t n, std::size_t& blank)
 {
     static const bool wide = HaveWideLineBreak();
     return wide ? Search32(data, n, blank) : Search16(data, n, blank);
@@ -105,7 +104,7 @@ std::size_t FindBreakAndBlank(const unsigned char* data, std::size_t n, bool& bl
 
 #else
 
-std::size_t FindBreakAndBlank(const unsigned char* data, std::size_t n, bool& blank)
+std::size_t FindBreakAndBlank(const unsigned char* data, std::size_t n, std::size_t& blank)
 {
     return FindBreakAndBlankPlain(data, n, blank);
 }

@@ -1,5 +1,5 @@
 // The search behind the quiet-line runs: the next line break of a line in
-// the read buffer, and whether the line holds a blank, in one pass and
+// the read buffer, and the first blank of the line, in one pass and
 // without counting binary-looking bytes (nothing reads those counts for a
 // scanned file).
 #pragma once
@@ -9,11 +9,11 @@
 namespace zarvex::scan {
 
 // Index of the first CR or LF in data[0, n), or n when there is none;
-// `blank` tells whether a blank (0x20) lies before that index. Reads only
-// data[0, n).
-std::size_t FindBreakAndBlank(const unsigned char* data, std::size_t n, bool& blank);
+// `blank` gets the index of the first blank (0x20) before it, or the index
+// of the break itself when there is none. Reads only data[0, n).
+std::size_t FindBreakAndBlank(const unsigned char* data, std::size_t n, std::size_t& blank);
 
 // The same, one byte at a time (the reference of the tests).
-std::size_t FindBreakAndBlankPlain(const unsigned char* data, std::size_t n, bool& blank);
+std::size_t FindBreakAndBlankPlain(const unsigned char* data, std::size_t n, std::size_t& blank);
 
 } // namespace zarvex::scan

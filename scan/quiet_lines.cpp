@@ -16,9 +16,10 @@
 //    "X-Face: ", ...), every "From " separator and the quoted "Original
 //    Message" marker need one, and so does a header line that ends in a
 //    line break;
-//  - a line with a blank is no header line (its first white space is no
-//    blank right after a colon, which "From: ", "Subject: ", "X-Face: ",
-//    "Face: " and every known header need) and starts with none of the
+//  - a line with a blank is no header line (its first blank follows no
+//    colon; "From: ", "Subject: ", "X-Face: ", "Face: " and every known
+//    header need their first white space to be a blank right after a
+//    colon) and starts with none of the
 //    keywords and separators that take a blank: "begin", "(This", "=y",
 //    "<<", "Article ", "section ", "From ";
 //  - the part has no indent (the header test of an indented line looks past
@@ -74,14 +75,12 @@ bool Starts(const char* text, int k, std::string_view prefix)
     return k >= static_cast<int>(prefix.size()) && std::memcmp(text, prefix.data(), prefix.size()) == 0;
 }
 
-// A line holding a blank (`text`, k bytes before the break): no header line
-// and no keyword or separator that needs a blank.
-bool QuietWithBlank(const char* text, int k)
+// A line holding a blank (`text`, k bytes before the break, the first blank
+// at `blank`): no header line (the first blank follows no colon, whatever
+// white space comes before it) and no keyword or separator that needs a blank.
+bool QuietWithBlank(const char* text, int k, int blank)
 {
-    int w = 0;
-    while (w < k && !IsAsciiSpace(static_cast<unsigned char>(text[w])))
-        ++w;
-    if (w < k && w > 0 && text[w] == ' ' && text[w - 1] == ':') return false;
+    if (blank > 0 && text[blank - 1] == ':') return false;
     switch (text[0]) {
     case 'b':
         return !Starts(text, k, "begin");
@@ -103,9 +102,9 @@ bool QuietWithBlank(const char* text, int k)
 }
 
 // `text` is the line without its break (k bytes, the folded line k + 1).
-bool QuietForType(const ScanState& s, const char* text, int k, bool blank)
+bool QuietForType(const ScanState& s, const char* text, int k, int blank)
 {
-    const auto startsNothing = [&] { return !blank || QuietWithBlank(text, k); };
+    const auto startsNothing = [&] { return blank >= k || QuietWithBlank(text, k, blank); };
     const auto first = static_cast<unsigned char>(text[0]);
     const auto last = static_cast<unsigned char>(text[k - 1]);
     switch (s.current->m_MsgType) {
@@ -121,7 +120,7 @@ bool QuietForType(const ScanState& s, const char* text, int k, bool blank)
         return LastNonBlankOf(text, k) != '-' && startsNothing();
     case MT_B64:
         return s.b64LineLength != 0 && k + 1 == s.b64LineLength && last != '=' && !IsAsciiSpace(last) &&
-               !blank;
+               blank >= k;
     default:
         return false;
     }
@@ -134,7 +133,7 @@ bool QuietLinesMayFollow(const ScanState& s)
     return !s.run.ScanFullRulesOnly && QuietState(s) && IndentQuiet(s);
 }
 
-bool QuietText(const ScanState& s, const char* text, int k, bool blank)
+bool QuietText(const ScanState& s, const char* text, int k, int blank)
 {
     return k + 1 >= kShortest && QuietLead(text) && QuietForType(s, text, k, blank);
 }
@@ -149,8 +148,9 @@ void CountQuietLine(ScanState& s)
 bool TakeQuietDataLine(ScanState& s)
 {
     if (!QuietLinesMayFollow(s) || s.len < 1 || s.line[s.len - 1] != '\n') return false;
-    const bool blank = std::memchr(s.line, ' ', static_cast<std::size_t>(s.len - 1)) != nullptr;
-    if (!QuietText(s, s.line, s.len - 1, blank)) return false;
+    const int k = s.len - 1;
+    const void* blank = std::memchr(s.line, ' ', static_cast<std::size_t>(k));
+    if (!QuietText(s, s.line, k, blank ? static_cast<int>(static_cast<const char*>(blank) - s.line) : k)) return false;
     CountQuietLine(s);
     return true;
 }

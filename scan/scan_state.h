@@ -217,10 +217,10 @@ inline std::string_view View(const ScanState& s)
 bool TakeQuietDataLine(ScanState& s);
 // Its parts, for runs of such lines taken straight from the read buffer:
 // the scan state lets quiet lines through; the line text[0, k), followed
-// by a break that folds to LF and holding a blank or not, is one; the
-// bookkeeping of a line taken.
+// by a break that folds to LF and with its first blank at `blank` (k when
+// it has none), is one; the bookkeeping of a line taken.
 bool QuietLinesMayFollow(const ScanState& s);
-bool QuietText(const ScanState& s, const char* text, int k, bool blank);
+bool QuietText(const ScanState& s, const char* text, int k, int blank);
 void CountQuietLine(ScanState& s);
 
 // ---- Rule families --------------------------------------------------------------

@@ -347,12 +347,13 @@ void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
     for (std::size_t at = 0; !s.done;) {
         const unsigned char* text = src + at;
         const std::size_t span = std::min<std::size_t>(available - at, kLineMax - 1);
-        bool blank = false;
+        std::size_t blank = 0;
         const std::size_t k = FindBreakAndBlank(text, span, blank);
         if (k >= span || at + k + 1 >= available) break;
         const std::size_t lineBreak = PlainLineBreak(text, k);
         const int textLen = static_cast<int>(k);
-        if (lineBreak == 0 || !QuietText(s, reinterpret_cast<const char*>(text), textLen, blank)) break;
+        if (lineBreak == 0 || !QuietText(s, reinterpret_cast<const char*>(text), textLen, static_cast<int>(blank)))
+            break;
         const auto consumed = static_cast<int>(k + lineBreak);
         if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + consumed) > s.stopPos) break;
         ShowProgress(s, lastProgressLine);

@@ -270,17 +270,18 @@ TEST_F(QuietLines, GeneratedMailboxesGiveTheSameListWithAndWithoutTheShortcut)
     EXPECT_GT(m_ScansWithParts, 200); // the mailboxes did hold sections
 }
 
-// The one-pass search of the quiet runs: every length, break and blank position.
-TEST(QuietLineSearch, FindsTheBreakAndABlankBeforeItAsTheByteByByteSearch)
+// The one-pass search of the quiet runs: every length, break and first blank position.
+TEST(QuietLineSearch, FindsTheBreakAndTheFirstBlankBeforeItAsTheByteByByteSearch)
 {
     for (std::size_t n = 0; n <= 70; ++n)
         for (std::size_t brk = 0; brk <= n; ++brk)
             for (std::size_t sp = 0; sp <= n; sp += 3) {
                 std::string text(n + 1, 'x');
-                if (sp < n) text[sp] = ' ';
+                for (std::size_t b = sp; b < n; b += 5 + sp % 7)
+                    text[b] = ' ';
                 if (brk < n) text[brk] = "\r\n"[brk % 2];
                 const auto* data = reinterpret_cast<const unsigned char*>(text.data());
-                bool fast = false, plain = false;
+                std::size_t fast = 0, plain = 0;
                 ASSERT_EQ(scan::FindBreakAndBlank(data, n, fast), scan::FindBreakAndBlankPlain(data, n, plain));
                 ASSERT_EQ(fast, plain) << n << " " << brk << " " << sp;
             }
