@@ -37,6 +37,7 @@
 #include "scan/scan_state.h"
 #include "text/ascii.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -138,11 +139,12 @@ bool QuietText(const ScanState& s, const char* text, int k, int blank)
     return k + 1 >= kShortest && QuietLead(text) && QuietForType(s, text, k, blank);
 }
 
-void CountQuietLine(ScanState& s)
+void CountQuietLines(ScanState& s, int lines, std::uint32_t type)
 {
     // The bookkeeping the skipped rules would have done.
-    if (s.settings.AutoIndentDetect && s.indentRun < kIndentRunCap) ++s.indentRun;
-    if (s.current->m_MsgType == MT_B64) ++s.b64FullLines;
+    if (s.settings.AutoIndentDetect && s.indentRun < kIndentRunCap)
+        s.indentRun = std::min(s.indentRun + lines, kIndentRunCap);
+    if (type == MT_B64) s.b64FullLines += lines;
 }
 
 bool TakeQuietDataLine(ScanState& s)
@@ -151,7 +153,7 @@ bool TakeQuietDataLine(ScanState& s)
     const int k = s.len - 1;
     const void* blank = std::memchr(s.line, ' ', static_cast<std::size_t>(k));
     if (!QuietText(s, s.line, k, blank ? static_cast<int>(static_cast<const char*>(blank) - s.line) : k)) return false;
-    CountQuietLine(s);
+    CountQuietLines(s, 1, s.current->m_MsgType);
     return true;
 }
 

@@ -332,24 +332,26 @@ void LateSteps(ScanState& s)
 // request) but without copying it out. The last three stay as the current
 // and previous lines. A line whose break or length needs ReadLine's care,
 // that reaches past the stop position or is not quiet, and the end of the
-// buffered bytes, end the run; the next cycle goes on from there. The bytes
-// taken are not told apart as text or binary: nothing reads those counts of
-// a scanned file.
+// buffered bytes, end the run; the next cycle goes on from there. What no
+// host call can see is done once for the whole run: the bytes are consumed
+// from the file together (not told apart as text or binary: nothing reads
+// those counts of a scanned file), the lines rotated and counted together.
 void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
 {
     if (s.done || !QuietLinesMayFollow(s)) return;
     std::size_t available = 0;
     const unsigned char* src = s.file.BufferedInput(available);
     if (!src) return;
+    const std::uint32_t type = s.current->m_MsgType;
+    LineBreaks lines(src, available);
     const unsigned char* recent[3] = {};
     int recentLen[3] = {};
     int taken = 0;
-    for (std::size_t at = 0; !s.done;) {
+    std::size_t at = 0;
+    while (!s.done) {
+        std::size_t k = 0, blank = 0;
+        if (!lines.Next(at, kLineMax - 1, k, blank)) break;
         const unsigned char* text = src + at;
-        const std::size_t span = std::min<std::size_t>(available - at, kLineMax - 1);
-        std::size_t blank = 0;
-        const std::size_t k = FindBreakAndBlank(text, span, blank);
-        if (k >= span || at + k + 1 >= available) break;
         const std::size_t lineBreak = PlainLineBreak(text, k);
         const int textLen = static_cast<int>(k);
         if (lineBreak == 0 || !QuietText(s, reinterpret_cast<const char*>(text), textLen, static_cast<int>(blank)))
@@ -357,17 +359,19 @@ void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
         const auto consumed = static_cast<int>(k + lineBreak);
         if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + consumed) > s.stopPos) break;
         ShowProgress(s, lastProgressLine);
-        RotateLines(s);
-        s.file.ConsumeBuffered(static_cast<std::size_t>(consumed), 0);
         s.consumed = consumed;
         ++s.lineNo;
-        CountQuietLine(s);
         recent[taken % 3] = text;
         recentLen[taken % 3] = textLen;
         ++taken;
         at += static_cast<std::size_t>(consumed);
         EndOfCycle(s, true);
     }
+    if (taken == 0) return;
+    s.file.ConsumeBuffered(at, 0);
+    CountQuietLines(s, taken, type);
+    for (int turn = 0; turn < taken % 3; ++turn)
+        RotateLines(s);
     // The lines as their cycles would have left them: folded to one LF.
     LineBuf* const slots[3] = {s.cur, s.prev, s.prev2};
     for (int back = std::min(taken, 3) - 1; back >= 0; --back) {
@@ -378,7 +382,7 @@ void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
         slot.text[recentLen[i] + 1] = '\0';
         slot.len = recentLen[i] + 1;
     }
-    if (taken > 0) s.SetLength(s.cur->len);
+    s.SetLength(s.cur->len);
 }
 
 // One line through every rule, in their fixed order.

@@ -270,21 +270,29 @@ TEST_F(QuietLines, GeneratedMailboxesGiveTheSameListWithAndWithoutTheShortcut)
     EXPECT_GT(m_ScansWithParts, 200); // the mailboxes did hold sections
 }
 
-// The one-pass search of the quiet runs: every length, break and first blank position.
-TEST(QuietLineSearch, FindsTheBreakAndTheFirstBlankBeforeItAsTheByteByByteSearch)
+// The search of the quiet runs: its masks, and the lines it finds with them,
+// as a byte-by-byte search finds them, over texts of breaks and blanks.
+TEST(QuietLineSearch, FindsTheBreaksAndFirstBlanksOfTheByteByByteSearch)
 {
-    for (std::size_t n = 0; n <= 70; ++n)
-        for (std::size_t brk = 0; brk <= n; ++brk)
-            for (std::size_t sp = 0; sp <= n; sp += 3) {
-                std::string text(n + 1, 'x');
-                for (std::size_t b = sp; b < n; b += 5 + sp % 7)
-                    text[b] = ' ';
-                if (brk < n) text[brk] = "\r\n"[brk % 2];
-                const auto* data = reinterpret_cast<const unsigned char*>(text.data());
-                std::size_t fast = 0, plain = 0;
-                ASSERT_EQ(scan::FindBreakAndBlank(data, n, fast), scan::FindBreakAndBlankPlain(data, n, plain));
-                ASSERT_EQ(fast, plain) << n << " " << brk << " " << sp;
-            }
+    std::mt19937 rng(5);
+    for (int round = 0; round < 40; ++round) {
+        std::string text(64 * 9 + rng() % 64, 'x');
+        for (char& c : text)
+            c = "xxxxxxxxxxxxxxxx xx\r\n"[rng() % 21];
+        const auto* data = reinterpret_cast<const unsigned char*>(text.data());
+        std::uint64_t fast[2][9], plain[2][9];
+        scan::BreakAndBlankMasks(data + round, 8, fast[0], fast[1]);
+        scan::BreakAndBlankMasksPlain(data + round, 8, plain[0], plain[1]);
+        ASSERT_TRUE(std::equal(fast[0], fast[0] + 8, plain[0]) && std::equal(fast[1], fast[1] + 8, plain[1]));
+        scan::LineBreaks lines(data, text.size());
+        std::size_t at = 0, k = 0, blank = 0;
+        for (; lines.Next(at, 100, k, blank); at += k + 1) {
+            const std::size_t end = text.find_first_of("\r\n", at);
+            ASSERT_EQ(at + k, end);
+            ASSERT_EQ(at + blank, std::min(text.find(' ', at), end));
+        }
+        EXPECT_GT(at, text.size() - 64 - 100); // stops at the last block, or at a line over the limit
+    }
 }
 
 } // namespace
