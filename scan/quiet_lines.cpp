@@ -34,6 +34,7 @@
 #include "model/data_types.h"
 #include "model/run_context.h"
 #include "model/settings.h"
+#include "scan/quiet_text.h"
 #include "scan/scan_state.h"
 #include "text/ascii.h"
 
@@ -44,8 +45,6 @@
 namespace zarvex::scan {
 
 namespace {
-
-inline constexpr int kShortest = 6;
 
 // The scan states in which no rule but the end rules of the body reads a line.
 bool QuietState(const ScanState& s)
@@ -62,81 +61,11 @@ bool IndentQuiet(const ScanState& s)
     return !s.settings.AutoIndentDetect || (s.indent == 0 && s.indentRun >= 5);
 }
 
-bool QuietLead(const char* line)
-{
-    const auto first = static_cast<unsigned char>(line[0]);
-    if (IsAsciiSpace(first) || first == '-' || first == '>' || first == ':') return false;
-    const unsigned char a = AsciiUpper(first);
-    const unsigned char b = AsciiUpper(static_cast<unsigned char>(line[1]));
-    return !((a == 'M' && b == 'I') || (a == 'C' && b == 'O'));
-}
-
-bool Starts(const char* text, int k, std::string_view prefix)
-{
-    return k >= static_cast<int>(prefix.size()) && std::memcmp(text, prefix.data(), prefix.size()) == 0;
-}
-
-// A line holding a blank (`text`, k bytes before the break, the first blank
-// at `blank`): no header line (the first blank follows no colon, whatever
-// white space comes before it) and no keyword or separator that needs a blank.
-bool QuietWithBlank(const char* text, int k, int blank)
-{
-    if (blank > 0 && text[blank - 1] == ':') return false;
-    switch (text[0]) {
-    case 'b':
-        return !Starts(text, k, "begin");
-    case '(':
-        return !Starts(text, k, "(This");
-    case '=':
-        return !Starts(text, k, "=y");
-    case '<':
-        return !Starts(text, k, "<<");
-    case 'A':
-        return !Starts(text, k, "Article ");
-    case 's':
-        return !Starts(text, k, "section ");
-    case 'F':
-        return !Starts(text, k, "From ");
-    default:
-        return true;
-    }
-}
-
-// `text` is the line without its break (k bytes, the folded line k + 1).
-bool QuietForType(const ScanState& s, const char* text, int k, int blank)
-{
-    const auto startsNothing = [&] { return blank >= k || QuietWithBlank(text, k, blank); };
-    const auto first = static_cast<unsigned char>(text[0]);
-    const auto last = static_cast<unsigned char>(text[k - 1]);
-    switch (s.current->m_MsgType) {
-    case MT_UU:
-    case MT_XX:
-        return startsNothing();
-    case MT_YENC:
-        if (first == '=' || first == '(' || first == '<') return false;
-        return startsNothing();
-    case MT_HQX:
-        return last != ':' && startsNothing();
-    case MT_QP:
-        return LastNonBlankOf(text, k) != '-' && startsNothing();
-    case MT_B64:
-        return s.b64LineLength != 0 && k + 1 == s.b64LineLength && last != '=' && !IsAsciiSpace(last) &&
-               blank >= k;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 bool QuietLinesMayFollow(const ScanState& s)
 {
     return !s.run.ScanFullRulesOnly && QuietState(s) && IndentQuiet(s);
-}
-
-bool QuietText(const ScanState& s, const char* text, int k, int blank)
-{
-    return k + 1 >= kShortest && QuietLead(text) && QuietForType(s, text, k, blank);
 }
 
 void CountQuietLines(ScanState& s, int lines, std::uint32_t type)
@@ -152,7 +81,8 @@ bool TakeQuietDataLine(ScanState& s)
     if (!QuietLinesMayFollow(s) || s.len < 1 || s.line[s.len - 1] != '\n') return false;
     const int k = s.len - 1;
     const void* blank = std::memchr(s.line, ' ', static_cast<std::size_t>(k));
-    if (!QuietText(s, s.line, k, blank ? static_cast<int>(static_cast<const char*>(blank) - s.line) : k)) return false;
+    const QuietLineTest quiet(s);
+    if (!quiet(s.line, k, blank ? static_cast<int>(static_cast<const char*>(blank) - s.line) : k)) return false;
     CountQuietLines(s, 1, s.current->m_MsgType);
     return true;
 }
