@@ -5,12 +5,12 @@
 // (data seen, or a Quoted-Printable part, whose data no rule looks for; no
 // header block, continued MIME parameters, BinHex header, first line after
 // "begin" or skipped quoted message pending; the fields of a pending MIME
-// header are read only from "Co..." lines and its boundaries from "--"
+// header are read only from "Content-" lines and its boundaries from "--"
 // lines, which never qualify) and the line cannot start anything:
 //  - it is at least 6 bytes long ("end" lines are shorter), ends in a line
-//    break, and its first bytes start neither a MIME header field ("Mi..."
-//    or "Co..." in any case), nor a MIME boundary, nor a quoting prefix,
-//    nor a blank line;
+//    break, and its first bytes start neither a MIME header field
+//    ("Mime-Version:" or "Content-" in any case), nor a MIME boundary, nor a
+//    quoting prefix, nor a blank line;
 //  - a line without a blank starts nothing else: every keyword ("begin ",
 //    "=ybegin ", "<<BPST ", "Article ", "section ", "From: ", "Subject: ",
 //    "X-Face: ", ...), every "From " separator and the quoted "Original

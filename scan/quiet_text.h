@@ -22,24 +22,31 @@ public:
     // its first blank is at `blank` (k when it has none).
     bool operator()(const char* text, int k, int blank) const
     {
-        return k + 1 >= kShortest && QuietLead(text) && QuietForType(text, k, blank);
+        return k + 1 >= kShortest && QuietLead(text, k) && QuietForType(text, k, blank);
     }
 
 private:
     static constexpr int kShortest = 6;
 
-    static bool QuietLead(const char* line)
-    {
-        const auto first = static_cast<unsigned char>(line[0]);
-        if (IsAsciiSpace(first) || first == '-' || first == '>' || first == ':') return false;
-        const unsigned char a = AsciiUpper(first);
-        const unsigned char b = AsciiUpper(static_cast<unsigned char>(line[1]));
-        return !((a == 'M' && b == 'I') || (a == 'C' && b == 'O'));
-    }
-
     static bool Starts(const char* text, int k, std::string_view prefix)
     {
         return k >= static_cast<int>(prefix.size()) && std::memcmp(text, prefix.data(), prefix.size()) == 0;
+    }
+
+    static bool StartsNoCase(const char* text, int k, std::string_view prefix)
+    {
+        return k >= static_cast<int>(prefix.size()) && EqualsIgnoreCase({text, prefix.size()}, prefix);
+    }
+
+    static bool QuietLead(const char* text, int k)
+    {
+        const auto first = static_cast<unsigned char>(text[0]);
+        if (IsAsciiSpace(first) || first == '-' || first == '>' || first == ':') return false;
+        const unsigned char a = AsciiUpper(first);
+        const unsigned char b = AsciiUpper(static_cast<unsigned char>(text[1]));
+        if (a == 'M' && b == 'I') return !StartsNoCase(text, k, "Mime-Version:");
+        if (a == 'C' && b == 'O') return !StartsNoCase(text, k, "Content-");
+        return true;
     }
 
     // A line holding a blank: no header line (the first blank follows no

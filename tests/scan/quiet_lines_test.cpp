@@ -80,7 +80,8 @@ private:
             "from: x@y.org", "Face: abc", "x-face: abc", "subject: x.jpg (2/3)", "begin the words",
             "=yend size=3 crc=0", "=ypart begin=1 end=9", "Article 3 words", "section 1 of 2", "(This is text)",
             "<<BPST Size=5", "words ending in a dash -", "words ending in a colon:", "ABCDEFGHIJ:",
-            "words: then more", "word:\tafter a tab", "Plain: no blank before", "M0123 456:",
+            "words: then more", "word:\tafter a tab", "Plain: no blank before", "M0123 456:", "CONTENT-TYPE:text/plain", "mime-version:1.0",
+            "Miss the blank", "Cont ent-Type:x",
             "Fwd: --Original Message--", "Fwd --Original Message--\nSubject: re (1/2)"};
         // clang-format on
         return kLines[Pick(static_cast<int>(std::size(kLines)))];
