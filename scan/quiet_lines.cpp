@@ -19,9 +19,8 @@
 //  - a line with a blank is no header line (its first blank follows no
 //    colon; "From: ", "Subject: ", "X-Face: ", "Face: " and every known
 //    header need their first white space to be a blank right after a
-//    colon) and starts with none of the
-//    keywords and separators that take a blank: "begin", "(This", "=y",
-//    "<<", "Article ", "section ", "From ";
+//    colon) and starts with none of the keywords and separators that take
+//    a blank: "begin", "(This", "=y", "<<", "Article ", "section ", "From ";
 //  - the part has no indent (the header test of an indented line looks past
 //    the indent and skips the line-break shortcut);
 //  - in a Base64 body, it has exactly the body's line length, holds no blank
@@ -36,11 +35,9 @@
 #include "model/settings.h"
 #include "scan/quiet_text.h"
 #include "scan/scan_state.h"
-#include "text/ascii.h"
 
 #include <algorithm>
 #include <cstring>
-#include <string_view>
 
 namespace zarvex::scan {
 
