@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -226,6 +228,26 @@ inline std::size_t FindBreak(const unsigned char* data, std::size_t n)
     return i;
 }
 
+// Whether the line at `line` (`left` bytes readable from there) may meet a
+// test of the read-ahead: it starts with "Subject:", "From " or "--", or is
+// too near the end of the readable bytes to tell.
+inline bool MayMatter(const unsigned char* line, std::size_t left)
+{
+    const auto starts = [&](std::string_view prefix) {
+        return left < prefix.size() || std::memcmp(line, prefix.data(), prefix.size()) == 0;
+    };
+    switch (line[0]) {
+    case 'S':
+        return starts("Subject:");
+    case 'F':
+        return starts("From ");
+    case '-':
+        return starts("--");
+    default:
+        return false;
+    }
+}
+
 #if defined(__SSE2__)
 constexpr std::size_t kBlock = 64;
 // Lines up to this length are surely passed over one by one (a line buffer
@@ -268,7 +290,7 @@ __attribute__((target("avx2"))) void BreakMasksAvx2(const unsigned char* data, s
 }
 
 // The end of the run of unremarkable lines that starts at `from` (a line
-// start): the start of the first line that begins with "S", "-" or "F",
+// start): the start of the first line that may matter (MayMatter),
 // has a break other than LF or CR LF as it stands, or may be too long for a
 // line buffer; or the start of the first line that does not end, break and
 // the byte after it included, before `end`. Adds the lines passed to `lines`.
@@ -294,7 +316,8 @@ std::size_t RunEnd(const unsigned char* src, std::size_t from, std::size_t end, 
                 if (next == '\r') return lineStart; // LF CR
                 lineStart = at + 1;
                 ++lines;
-                if (next == 'S' || next == '-' || next == 'F') return lineStart;
+                if ((next == 'S' || next == '-' || next == 'F') && MayMatter(src + lineStart, end - lineStart))
+                    return lineStart;
             }
         }
     }
@@ -303,12 +326,14 @@ std::size_t RunEnd(const unsigned char* src, std::size_t from, std::size_t end, 
 #endif
 
 // Most lines of the read-ahead are data lines that none of its tests can
-// match: they start with none of "S", "-" and "F". Such lines are passed
-// over straight in the read buffer, without ReadLine's copy, when ReadLine
-// would return them as they stand there (a break that stays as it is, LF
-// or CR LF, inside the buffered bytes; no longer than a line buffer). The
-// bytes passed over are consumed from the file in one step, counted as
-// ReadLine would have counted them, before any other read or seek.
+// match: they start with none of "Subject:", "--" and "From ". Such lines
+// are passed over straight in the read buffer, without ReadLine's copy, when
+// ReadLine would return them as they stand there (a break that stays as it
+// is, LF or CR LF, inside the buffered bytes; no longer than a line buffer).
+// The bytes passed over are consumed from the file in one step before any
+// other read or seek. They are not told apart as text or binary: the scan
+// seeks back over everything the read-ahead read, and nothing reads the
+// byte counts of the scanned file.
 class UnremarkableLines
 {
 public:
@@ -327,7 +352,7 @@ public:
         }
         const unsigned char* line = m_Src + m_At;
         const std::size_t left = m_Available - m_At;
-        if (line[0] == 'S' || line[0] == '-' || line[0] == 'F') return Decline();
+        if (MayMatter(line, left)) return Decline();
         const std::size_t span = std::min<std::size_t>(left, kLineMax - 1);
         const std::size_t k = FindBreak(line, span);
         if (k >= span || k + 1 >= left) return Decline();
@@ -341,7 +366,7 @@ public:
     // bytes; returns their bytes and adds their number to `lines` (0 when
     // the next line is left to Next). The run is exactly the lines Next
     // would pass over one by one: it ends before a line that starts with
-    // "S", "-" or "F", before a line whose break is not LF or CR LF as it
+    // "Subject:", "--" or "From ", before a line whose break is not LF or CR LF as it
     // stands, and before a line that may be too long for a line buffer
     // (a generous margin is kept); the last line's break and the byte
     // after it lie inside the buffered bytes.
@@ -354,8 +379,7 @@ public:
             m_Src = m_File.BufferedInput(m_Available);
             if (!m_Src) return 0;
         }
-        const unsigned char first = m_Src[m_At];
-        if (first == 'S' || first == '-' || first == 'F') return 0;
+        if (MayMatter(m_Src + m_At, m_Available - m_At)) return 0;
         const std::size_t end = m_At + static_cast<std::size_t>(std::min<std::int64_t>(
                                            budget, static_cast<std::int64_t>(m_Available - m_At)));
         const std::size_t lineStart = RunEnd(m_Src, m_At, end, m_Wide, lines);
@@ -372,11 +396,7 @@ public:
     // Consumes what was passed over from the file.
     void Consume()
     {
-        if (m_Src && m_At > 0) {
-            const std::int64_t binary =
-                m_Wide ? CountBinaryLookingWide(m_Src, m_At) : CountBinaryLooking(m_Src, m_At);
-            m_File.ConsumeBuffered(m_At, binary);
-        }
+        if (m_Src && m_At > 0) m_File.ConsumeBuffered(m_At, 0);
         m_Src = nullptr;
         m_At = m_Available = 0;
     }

@@ -216,11 +216,11 @@ inline std::string_view View(const ScanState& s)
 // bookkeeping is done. True when the line was taken.
 bool TakeQuietDataLine(ScanState& s);
 // Its parts, for runs of such lines taken straight from the read buffer:
-// the scan state lets quiet lines through; the line text[0, k), followed
-// by a break that folds to LF, is one; the bookkeeping of a line taken.
+// the scan state lets quiet lines through (the text test of each line is
+// QuietLineTest, quiet_text.h); the bookkeeping of lines taken.
 bool QuietLinesMayFollow(const ScanState& s);
-bool QuietText(const ScanState& s, const char* text, int k);
-void CountQuietLine(ScanState& s);
+// The bookkeeping of `lines` lines taken in a part of the type given.
+void CountQuietLines(ScanState& s, int lines, std::uint32_t type);
 
 // ---- Rule families --------------------------------------------------------------
 // scanner.cpp: a quoted reply inside a text part.

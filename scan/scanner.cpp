@@ -7,9 +7,10 @@
 #include "io/file_error.h"
 #include "model/run_context.h"
 #include "io/line_break.h"
-#include "io/line_break_wide.h"
 #include "model/settings.h"
 #include "platform/host.h"
+#include "scan/break_search.h"
+#include "scan/quiet_text.h"
 #include "scan/scan_state.h"
 #include "text/display_text.h"
 #include "text/messages.h"
@@ -196,16 +197,21 @@ void Finish(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
 
 // ---- The steps of one cycle ---------------------------------------------------------
 
-// Progress and message dispatching every 256 lines and after each part.
-void ShowProgress(ScanState& s, std::int64_t& lastProgressLine)
+void UpdateProgress(ScanState& s, std::int64_t& lastProgressLine)
 {
-    const bool lineDue = (s.lineNo & 0xFF) == 0 && s.lineNo != lastProgressLine;
-    if (!s.progressDue && !lineDue) return;
     lastProgressLine = s.lineNo;
     s.host.SetProgress(
         static_cast<double>(static_cast<float>(static_cast<double>(s.pos / s.scale) * 0.1 + 1.0)));
     if (!s.host.PumpMessages()) s.done = true;
     s.progressDue = false;
+}
+
+// Progress and message dispatching every 256 lines and after each part.
+inline void ShowProgress(ScanState& s, std::int64_t& lastProgressLine)
+{
+    const bool lineDue = (s.lineNo & 0xFF) == 0 && s.lineNo != lastProgressLine;
+    if (s.progressDue || lineDue) [[unlikely]]
+        UpdateProgress(s, lastProgressLine);
 }
 
 // The current line becomes the previous one.
@@ -305,14 +311,19 @@ bool IsFaceHeader(ScanState& s)
            IsHeaderLine(s);
 }
 
-// The line is done; the user's stop request ends the scan.
-void EndOfCycle(ScanState& s, bool testAbort)
+void StopOnRequest(ScanState& s)
 {
-    s.pos += s.consumed;
-    if (!testAbort || !s.host.AbortRequested()) return;
     DiscardPart(s);
     s.host.Log(std::string(Message(msg::Aborted)) + "\r\n");
     s.done = true;
+}
+
+// The line is done; the user's stop request ends the scan.
+inline void EndOfCycle(ScanState& s, bool testAbort)
+{
+    s.pos += s.consumed;
+    if (testAbort && s.host.AbortRequested()) [[unlikely]]
+        StopOnRequest(s);
 }
 
 // The rules every line reaches that was not taken by a subject or keyword
@@ -332,40 +343,48 @@ void LateSteps(ScanState& s)
 // request) but without copying it out. The last three stay as the current
 // and previous lines. A line whose break or length needs ReadLine's care,
 // that reaches past the stop position or is not quiet, and the end of the
-// buffered bytes, end the run; the next cycle goes on from there.
+// buffered bytes, end the run; the next cycle goes on from there. What no
+// host call can see is done once for the whole run: the bytes are consumed
+// from the file together (not told apart as text or binary: nothing reads
+// those counts of a scanned file), the lines rotated and counted together.
 void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
 {
     if (s.done || !QuietLinesMayFollow(s)) return;
     std::size_t available = 0;
     const unsigned char* src = s.file.BufferedInput(available);
     if (!src) return;
-    const bool wide = HaveWideLineBreak();
+    const std::uint32_t type = s.current->m_MsgType;
+    const QuietLineTest quiet(s);
+    LineBreaks lines(src, available);
     const unsigned char* recent[3] = {};
     int recentLen[3] = {};
     int taken = 0;
-    for (std::size_t at = 0; !s.done;) {
+    int newest = 0; // taken % 3
+    std::size_t at = 0;
+    while (!s.done) {
+        std::size_t k = 0, blank = 0;
+        if (!lines.Next(at, kLineMax - 1, k, blank)) break;
         const unsigned char* text = src + at;
-        const std::size_t span = std::min<std::size_t>(available - at, kLineMax - 1);
-        std::int64_t binary = 0;
-        const std::size_t k = wide ? FindLineBreakWide(text, span, binary) : FindLineBreak(text, span, binary);
-        if (k >= span || at + k + 1 >= available) break;
         const std::size_t lineBreak = PlainLineBreak(text, k);
         const int textLen = static_cast<int>(k);
-        if (lineBreak == 0 || !QuietText(s, reinterpret_cast<const char*>(text), textLen)) break;
+        if (lineBreak == 0 || !quiet(reinterpret_cast<const char*>(text), textLen, static_cast<int>(blank))) break;
         const auto consumed = static_cast<int>(k + lineBreak);
         if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + consumed) > s.stopPos) break;
         ShowProgress(s, lastProgressLine);
-        RotateLines(s);
-        s.file.ConsumeBuffered(static_cast<std::size_t>(consumed), binary);
         s.consumed = consumed;
         ++s.lineNo;
-        CountQuietLine(s);
-        recent[taken % 3] = text;
-        recentLen[taken % 3] = textLen;
+        recent[newest] = text;
+        recentLen[newest] = textLen;
+        newest = newest == 2 ? 0 : newest + 1;
         ++taken;
         at += static_cast<std::size_t>(consumed);
         EndOfCycle(s, true);
     }
+    if (taken == 0) return;
+    s.file.ConsumeBuffered(at, 0);
+    CountQuietLines(s, taken, type);
+    for (int turn = 0; turn < taken % 3; ++turn)
+        RotateLines(s);
     // The lines as their cycles would have left them: folded to one LF.
     LineBuf* const slots[3] = {s.cur, s.prev, s.prev2};
     for (int back = std::min(taken, 3) - 1; back >= 0; --back) {
@@ -376,7 +395,7 @@ void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
         slot.text[recentLen[i] + 1] = '\0';
         slot.len = recentLen[i] + 1;
     }
-    if (taken > 0) s.SetLength(s.cur->len);
+    s.SetLength(s.cur->len);
 }
 
 // One line through every rule, in their fixed order.

@@ -1,11 +1,13 @@
 // The quiet-line shortcut (and the boundary read-ahead's pass over plain
 // lines) must not change any result: generated mailboxes (headers,
-// subjects, UU, XX, Base64 and yEnc sections, multipart mails and digests,
-// and the lines that can interrupt them) are scanned with and without it,
+// subjects, UU, XX, Base64, yEnc, BinHex and Quoted-Printable sections,
+// multipart mails and digests, and the lines that can interrupt them) are scanned with and without it,
 // and the list dumps, counts and stop positions must agree byte for byte.
 #include "scan_fixture.h"
 
 #include "model/list_dump.h"
+#include "scan/break_search.h"
+#include "support/binhex_writer.h"
 #include "support/yenc_posting.h"
 
 #include <algorithm>
@@ -41,7 +43,7 @@ private:
 
     std::string Name() { return "file" + std::to_string(Pick(4)) + (Chance(50) ? ".jpg" : ".zip"); }
 
-    void Headers(int n, bool mime)
+    void Headers(int n, const std::string& type, const std::string& encoding)
     {
         if (Chance(70)) Line("From poster" + std::to_string(n) + "@example.org Mon Dec  7 10:00:00 2026");
         Line("From: Poster <p" + std::to_string(n) + "@example.org>");
@@ -49,10 +51,10 @@ private:
         Line("Date: Mon, 7 Dec 2026 10:00:00 +0000");
         if (Chance(20)) Line("Status: RO");
         if (Chance(20)) Line("X-Face: #|x\\-!ab");
-        if (mime) {
+        if (!encoding.empty()) {
             Line("Mime-Version: 1.0");
-            Line("Content-Type: application/octet-stream; name=\"" + Name() + "\"");
-            Line("Content-Transfer-Encoding: base64");
+            Line("Content-Type: " + type + "; name=\"" + Name() + "\"");
+            Line("Content-Transfer-Encoding: " + encoding);
         }
         Line("");
     }
@@ -73,7 +75,14 @@ private:
             "M0123456789 0123456789012345678901234567890123456789012345678",
             "M0123456789012345678901234567890123456789012345678901234567=", "> quoted text",
             "plain words of a reply", std::string(75, 'Q') + "=", std::string(59, 'Q') + "=",
-            std::string(75, 'Q') + "\t"}; // full Base64 lines with padding, and one with a tab
+            std::string(75, 'Q') + "\t", // full Base64 lines with padding, and one with a tab
+            "Xyz: a header of no known name", "Status: RO", "From someone@example.org Mon Dec  7", "From nobody",
+            "from: x@y.org", "Face: abc", "x-face: abc", "subject: x.jpg (2/3)", "begin the words",
+            "=yend size=3 crc=0", "=ypart begin=1 end=9", "Article 3 words", "section 1 of 2", "(This is text)",
+            "<<BPST Size=5", "words ending in a dash -", "words ending in a colon:", "ABCDEFGHIJ:",
+            "words: then more", "word:\tafter a tab", "Plain: no blank before", "M0123 456:", "CONTENT-TYPE:text/plain", "mime-version:1.0",
+            "Miss the blank", "Cont ent-Type:x",
+            "Fwd: --Original Message--", "Fwd --Original Message--\nSubject: re (1/2)"};
         // clang-format on
         return kLines[Pick(static_cast<int>(std::size(kLines)))];
     }
@@ -94,19 +103,42 @@ private:
         return lines;
     }
 
+    // UU lines whose zeros are blanks.
+    std::vector<std::string> UuBlankLines(const Bytes& data)
+    {
+        auto lines = EncodeSixBitLines(data, kUUAlphabetSpace);
+        lines.emplace_back("`");
+        return lines;
+    }
+
+    // Quoted-Printable text: words, escapes and soft breaks.
+    std::vector<std::string> QpLines(int count)
+    {
+        static const char* kWords[] = {"na=EFve", "stra=DFe", "alpha", "Subject", "=E9t=E9", "-", "12345", "beta:"};
+        std::vector<std::string> lines;
+        for (int i = 0; i < count; ++i) {
+            std::string l;
+            for (int w = 1 + Pick(10); w > 0; --w)
+                l += std::string(l.empty() ? "" : " ") + kWords[Pick(8)];
+            lines.push_back(l + (Chance(20) ? "=" : ""));
+        }
+        return lines;
+    }
+
     void Message(int n)
     {
         m_Quote = Chance(15) ? "> " : "";
         m_CrLf = Chance(15);
-        const int kind = Pick(8);
-        Headers(n, kind == 2);
+        const int kind = Pick(10);
+        static const std::string kTypes[] = {"application/octet-stream", "text/plain; charset=iso-8859-1"};
+        Headers(n, kTypes[kind == 8], kind == 2 ? "base64" : kind == 8 ? "quoted-printable" : "");
         if (Chance(50)) Line("Here is the file you asked for.");
         const Bytes data = RandomBytes(static_cast<std::size_t>(100 + Pick(3000)), m_Rng());
         switch (kind) {
         case 0:
         case 1:
             Line("begin 644 " + Name());
-            Data(UuLines(data));
+            Data(Chance(50) ? UuLines(data) : UuBlankLines(data));
             if (Chance(85)) Line("end");
             break;
         case 2:
@@ -123,6 +155,16 @@ private:
         case 7:
             Multipart(n, data);
             break;
+        case 8:
+            Data(QpLines(10 + Pick(60)));
+            break;
+        case 9: {
+            Line("(This file must be converted with BinHex 4.0)");
+            BinHexFile file;
+            file.data = data;
+            Data(BinHexLines(file));
+            break;
+        }
         default:
             Line("=ybegin line=128 size=" + std::to_string(data.size()) + " name=" + Name());
             Data(YencLines(data));
@@ -227,6 +269,31 @@ TEST_F(QuietLines, GeneratedMailboxesGiveTheSameListWithAndWithoutTheShortcut)
         if (HasFailure()) return;
     }
     EXPECT_GT(m_ScansWithParts, 200); // the mailboxes did hold sections
+}
+
+// The search of the quiet runs: its masks, and the lines it finds with them,
+// as a byte-by-byte search finds them, over texts of breaks and blanks.
+TEST(QuietLineSearch, FindsTheBreaksAndFirstBlanksOfTheByteByByteSearch)
+{
+    std::mt19937 rng(5);
+    for (int round = 0; round < 40; ++round) {
+        std::string text(64 * 9 + rng() % 64, 'x');
+        for (char& c : text)
+            c = "xxxxxxxxxxxxxxxx xx\r\n"[rng() % 21];
+        const auto* data = reinterpret_cast<const unsigned char*>(text.data());
+        std::uint64_t fast[2][9], plain[2][9];
+        scan::BreakAndBlankMasks(data + round, 8, fast[0], fast[1]);
+        scan::BreakAndBlankMasksPlain(data + round, 8, plain[0], plain[1]);
+        ASSERT_TRUE(std::equal(fast[0], fast[0] + 8, plain[0]) && std::equal(fast[1], fast[1] + 8, plain[1]));
+        scan::LineBreaks lines(data, text.size());
+        std::size_t at = 0, k = 0, blank = 0;
+        for (; lines.Next(at, 100, k, blank); at += k + 1) {
+            const std::size_t end = text.find_first_of("\r\n", at);
+            ASSERT_EQ(at + k, end);
+            ASSERT_EQ(at + blank, std::min(text.find(' ', at), end));
+        }
+        EXPECT_GT(at, text.size() - 64 - 100); // stops at the last block, or at a line over the limit
+    }
 }
 
 } // namespace
