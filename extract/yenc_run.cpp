@@ -11,8 +11,9 @@
 // the line buffer, and the yEnc handler would take it as data (not "=y...",
 // no dot of a dot-stuffed article). Per line the run keeps the bookkeeping
 // of ReadNextLine (position, line count, progress, the length history) and
-// asks the host about a stop exactly where the line loop would; the first
-// line that does not qualify is left to the line loop.
+// asks the host about a stop every kRunAbortEvery lines (which takes in
+// every line after which the host was called); the first line that does
+// not qualify is left to the line loop.
 #include "extract/engine.h"
 
 #include "codec/crc32.h"
@@ -89,7 +90,7 @@ bool Extractor::TakeYencDataRun()
         if (lineBreak == 0) break;
         if (k >= 2 && src[0] == '=' && src[1] == 'y') break; // header, part or trailer line
         if (y.dotStuffed && k >= 1 && src[0] == '.') break;
-        if (taken > 0 && m_Host.AbortRequested()) {
+        if (taken > 0 && m_Call.linesDone % kRunAbortEvery == 0 && m_Host.AbortRequested()) {
             m_Call.aborted = true;
             m_Host.SetStatus(Message(msg::Aborted));
             break;
