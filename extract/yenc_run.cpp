@@ -5,7 +5,8 @@
 // line's bytes are still taken as a write of their own, as DecodeYencLine
 // writes them: the output's buffer goes out at the same bytes.
 //
-// A line joins the run only when the engine would read it the same way:
+// A line joins the run only when the engine would read it the same way
+// (its end is found by the decoding, see DecodeYencBufferedLine):
 // it ends with LF or CR LF inside the buffered bytes (the byte after the
 // break there too, since it decides the break's form), it is shorter than
 // the line buffer, and the yEnc handler would take it as data (not "=y...",
@@ -21,7 +22,6 @@
 #include "codec/yenc.h"
 #include "io/buf_file.h"
 #include "io/line_break.h"
-#include "io/line_break_wide.h"
 #include "model/records.h"
 #include "model/run_context.h"
 #include "model/settings.h"
@@ -45,12 +45,11 @@ bool Extractor::TakeYencDataRun()
 {
     const CFInfo& part = *m_Call.part;
     if (m_Run.ScanFullRulesOnly || m_Call.state != DecodeState::InData || m_Call.saveRaw ||
-        part.m_Indent != 0 || !YencHandlerReads(part.m_MsgType))
+        part.m_Indent != 0 || !YencHandlerReads(part.m_MsgType) || !m_Out->File().IsOpen())
         return false;
     YencCallState& y = m_Call.yenc;
     CBufFile& out = m_Out->File();
     const bool strict = m_Settings.StrictYenc;
-    const bool wide = HaveWideLineBreak();
     constexpr std::size_t kNeed = kMaxLineText + kYencDecodeSlack;
 
     // One line's bytes when the output's buffer has no room for them: each
@@ -82,27 +81,31 @@ bool Extractor::TakeYencDataRun()
         std::size_t available = 0;
         const unsigned char* src = m_In->BufferedInput(available);
         if (!src) break;
+        if (available >= 2 && src[0] == '=' && src[1] == 'y') break; // header, part or trailer line
+        if (y.dotStuffed && src[0] == '.') break;
+        // Decoded in place in the output's buffer when it has the room;
+        // the line's end is found by the decoding.
         const std::size_t span = std::min<std::size_t>(available, kMaxLineText);
+        std::size_t room = 0;
+        unsigned char* space = out.PendingSpace(room);
+        const bool inPlace = room >= span + kYencDecodeSlack;
+        unsigned char* const made = inPlace ? space : bytes;
+        if (!inPlace || space != crcFrom + crcLen) takeCrc();
+        YencLineState state = y.line;
+        int produced = 0, lineEnd = 0;
         std::int64_t binary = 0;
-        const std::size_t k = wide ? FindLineBreakWide(src, span, binary) : FindLineBreak(src, span, binary);
+        const int result = DecodeYencBufferedLine(src, static_cast<int>(span), made, part.m_yLine, strict, state,
+                                                  produced, lineEnd, binary);
+        const auto k = static_cast<std::size_t>(lineEnd);
         if (k >= span || k + 1 >= available) break;
         const std::size_t lineBreak = PlainLineBreak(src, k);
         if (lineBreak == 0) break;
-        if (k >= 2 && src[0] == '=' && src[1] == 'y') break; // header, part or trailer line
-        if (y.dotStuffed && k >= 1 && src[0] == '.') break;
         if (taken > 0 && m_Call.linesDone % kRunAbortEvery == 0 && m_Host.AbortRequested()) {
             m_Call.aborted = true;
             m_Host.SetStatus(Message(msg::Aborted));
             break;
         }
-        // Decoded in place in the output's buffer when it has the room.
-        std::size_t room = 0;
-        unsigned char* space = out.PendingSpace(room);
-        const bool inPlace = room >= k + kYencDecodeSlack;
-        unsigned char* const made = inPlace ? space : bytes;
-        if (!inPlace || space != crcFrom + crcLen) takeCrc();
-        int produced = 0;
-        const int result = DecodeYencText(src, static_cast<int>(k), made, part.m_yLine, strict, y.line, produced);
+        y.line = state;
 
         // ReadNextLine's bookkeeping; the line keeps its text as the yEnc
         // handler leaves it (no line break).
