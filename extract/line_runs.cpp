@@ -124,12 +124,70 @@ bool Extractor::TakeLineRun()
         m_Call.line.text[len] = '\0';
         last = nullptr;
     };
+    // Full UU lines one after the other in the read buffer, up to the next
+    // stop question (kRunAbortEvery lines) but short of the line after
+    // which the progress is shown (the path below takes that one): each
+    // decoded in the output's buffer and taken as a write of its own, the
+    // bookkeeping of ReadNextLine done once for them all (no one looks in
+    // between). Returns the lines taken.
+    auto takeUUBatch = [&](const unsigned char* src, std::size_t available) {
+        auto most = static_cast<int>(kRunAbortEvery - m_Call.linesDone % kRunAbortEvery);
+        if ((m_Call.linesDone + most) % kProgressEvery == 0) --most;
+        std::size_t at = 0;
+        int n = 0;
+        auto settle = [&](int lines, int written) {
+            m_In->ConsumeBuffered(at, 0);
+            m_Call.pos += static_cast<std::int64_t>(at);
+            m_Call.lineNo += lines;
+            m_Call.linesDone += lines;
+            if (lines > 0) {
+                m_Call.hint = lines > 1 ? kUUFullLine + 1 : m_Call.previousLength;
+                m_Call.previousLength = kUUFullLine + 1;
+                m_Call.previousEndedLF = lines > 1 || m_Call.currentEndedLF;
+                m_Call.currentEndedLF = true;
+            }
+            if (written > 0) m_Call.dataWritten = true;
+        };
+        for (; n < most && (m_Call.endPos <= 0 || m_Call.pos + static_cast<std::int64_t>(at) < m_Call.endPos); ++n) {
+            RunLine line;
+            if (!MeasureUULine(src + at, available - at, line)) break;
+            std::size_t room = 0;
+            unsigned char* space = out.PendingSpace(room);
+            if (room < kUUFullLine + kSlack || DecodeUURunLine(src + at, space, avx2) < 0) break;
+            if (n == 0 && taken > 0 && m_Host.AbortRequested()) {
+                m_Call.aborted = true;
+                m_Host.SetStatus(Message(msg::Aborted));
+                break;
+            }
+            last = src + at;
+            lastLen = kUUFullLine;
+            at += kUUFullLine + line.lineBreak;
+            try {
+                out.CommitAsWrite(kUUFullBytes);
+            } catch (const FileException&) {
+                settle(n + 1, n);
+                keepLast(); // the line stays the current one, as in the line loop
+                throw;
+            }
+        }
+        settle(n, n);
+        if (at == available) keepLast(); // the next refill reuses the buffer
+        return n;
+    };
     for (;; ++taken) {
         // The line loop's checks before each line (the first one had them).
         if (taken > 0 && (!BeforePartEnd() || m_Call.endOfInput)) break;
         std::size_t available = 0;
         const unsigned char* src = m_In->BufferedInput(available);
         if (!src) break;
+        if (!base64) {
+            const int batch = takeUUBatch(src, available);
+            if (m_Call.aborted) break;
+            if (batch > 0) {
+                taken += batch - 1;
+                continue;
+            }
+        }
         RunLine line;
         if (!(base64 ? MeasureLine(src, available, wide, line) : MeasureUULine(src, available, line))) break;
         const std::size_t k = line.k;
