@@ -152,6 +152,19 @@ GroupsDecoded DecodeGroups(const unsigned char* s, int len, int n, const DecodeT
     return r;
 }
 
+bool DecodeUUFullLine(const unsigned char* s, unsigned char* out, SixBitKernel kernel)
+{
+    constexpr int kGroups = 15;
+    int fast = 0;
+    if (kernel == SixBitKernel::Best) {
+        if (HaveUUFullLineAvx2()) return DecodeUUFullLineAvx2(s, out);
+        fast = DecodeUUGroupsFast(s, kGroups, out);
+    }
+    return fast == kGroups ||
+           (DecodeGroupRun(s + 4 * fast, kGroups - fast, kUUDecode, out + 3 * fast, SixBitKernel::Scalar) &
+            kInvalidBit) == 0;
+}
+
 unsigned ValueSum(const unsigned char* s, int from, int to, const DecodeTable& table)
 {
     unsigned sum = 0;

@@ -40,6 +40,15 @@ GroupsDecoded DecodeGroupsPlain(const unsigned char* s, int len, int n, const De
 // writes exactly 3 bytes per decoded group.
 int DecodeUUGroupsFast(const unsigned char* s, int groups, unsigned char* out);
 
+// A full UU line's 60 data characters s[0, 60) (after its count "M")
+// decoded into out[0, 45) when all of them are UU characters; false when
+// one is not (out then holds scratch). The widest kernel this CPU has
+// (AVX2, SSSE3, then the table loop); `kernel` Scalar: the table loop alone.
+bool DecodeUUFullLine(const unsigned char* s, unsigned char* out, SixBitKernel kernel = SixBitKernel::Best);
+// Its AVX2 kernel (the caller checks HaveUUFullLineAvx2).
+bool HaveUUFullLineAvx2();
+bool DecodeUUFullLineAvx2(const unsigned char* s, unsigned char* out);
+
 // Sum modulo 64 of the table values of s[from, to).
 unsigned ValueSum(const unsigned char* s, int from, int to, const DecodeTable& table);
 

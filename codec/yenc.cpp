@@ -3,7 +3,10 @@
 #include "codec/crc32.h"
 #include "codec/yenc_kernels.h"
 #include "io/buf_file.h"
+#include "io/line_break.h"
+#include "io/line_break_wide.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -106,6 +109,38 @@ int DecodeYencText(const unsigned char* s, int len, unsigned char* out, int line
     int result = r.loneEscape ? YL_LONE_ESCAPE : 0;
     // Characters left over that are not the end of the line.
     if (strict && r.taken < len && s[r.taken] != '\0') result += YL_LONG;
+    return result;
+}
+
+int DecodeYencBufferedLine(const unsigned char* s, int span, unsigned char* out, int lineLength, bool strict,
+                           YencLineState& state, int& produced, int& lineEnd, std::int64_t& binary)
+{
+    if (strict) state.pendingEscape = false;
+    const detail::YencKernel kernel = detail::BestYencKernel();
+    const int budget = lineLength > 0 ? lineLength : span;
+    // Whole blocks while they hold no CR or LF (nor anything else the plain
+    // decoder must see): within the line, and within the budget as
+    // DecodeYencWith keeps them.
+    int made = 0;
+    const int blocks = detail::DecodeYencBlocks(kernel, s, strict && budget < span ? std::max(budget, 0) : span,
+                                                strict, state.pendingEscape, out, made);
+    // The bytes in the blocks are no break; the break lies after them,
+    // mostly right after them (the 16-byte search then takes one step).
+    binary = HaveWideLineBreak() ? CountBinaryLookingWide(s, static_cast<std::size_t>(blocks))
+                                 : CountBinaryLooking(s, static_cast<std::size_t>(blocks));
+    const int len = blocks + static_cast<int>(FindLineBreak(s + blocks, static_cast<std::size_t>(span - blocks), binary));
+    lineEnd = len;
+    // The rest of the line as DecodeYencWith goes on after its blocks (no
+    // kernel takes fewer than 16 characters).
+    const detail::YencDecoded r =
+        len - blocks < 16 ? detail::DecodeYencPlain(s + blocks, len - blocks, budget - blocks, strict,
+                                                    state.pendingEscape, out + made)
+                          : detail::DecodeYencWith(kernel, s + blocks, len - blocks, budget - blocks, strict,
+                                                   state.pendingEscape, out + made);
+    produced = made + r.produced;
+    const int taken = blocks + r.taken;
+    int result = r.loneEscape ? YL_LONE_ESCAPE : 0;
+    if (strict && taken < len && s[taken] != '\0') result += YL_LONG;
     return result;
 }
 

@@ -53,6 +53,17 @@ inline constexpr int kYencDecodeSlack = 64;
 int DecodeYencText(const unsigned char* s, int len, unsigned char* out, int lineLength, bool strict,
                    YencLineState& state, int& produced);
 
+// DecodeYencText for a line taken straight from a read buffer, whose end is
+// found on the way: the line is s[0, k), k the first CR or LF in s[0, span)
+// (span when there is none), which `lineEnd` gets; `binary` gets the
+// binary-looking bytes of s[0, k) as FindLineBreak counts them. The vector
+// kernels decode the bulk of the line first, and the search for the break
+// starts where they stopped (they stop at a CR or LF), so that the line is
+// read once. `out` needs span + kYencDecodeSlack bytes. Returns what
+// DecodeYencText(s, k, ...) returns, with the same bytes and state.
+int DecodeYencBufferedLine(const unsigned char* s, int span, unsigned char* out, int lineLength, bool strict,
+                           YencLineState& state, int& produced, int& lineEnd, std::int64_t& binary);
+
 // Decodes the start of a line into `dest` for file type detection: up to
 // its line end, "=" pairs unescaped, at most `maxBytes` bytes (0 or less:
 // no limit). `lineLength` <= 0: the line is measured (zero-terminated).

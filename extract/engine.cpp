@@ -19,8 +19,6 @@ namespace {
 
 constexpr std::uint32_t kInputMode = CBufFile::modeRead | CBufFile::shareDenyNone | CBufFile::typeBinary |
                                      CBufFile::modeNoInherit;
-constexpr std::int64_t kProgressEvery = 128;
-constexpr std::int64_t kPumpEvery = 256;
 
 } // namespace
 
@@ -413,17 +411,11 @@ bool Extractor::NextBelongsElsewhere(int index) const
 
 // ------------------------------------------------------------ lines
 
-bool Extractor::BeforePartEnd() const { return m_Call.endPos <= 0 || m_Call.pos < m_Call.endPos; }
-
-void Extractor::CountLine()
+void Extractor::LinesDoneMilestone()
 {
-    ++m_Call.lineNo;
-    ++m_Call.linesDone;
-    if (m_Call.linesDone % kProgressEvery == 0) {
-        if (m_Call.totalLines < 0) m_Call.totalLines = m_Call.record->DataLength(m_Call.first);
-        const std::int64_t perMille = std::max<std::int64_t>(1, m_Call.totalLines / 1000);
-        m_Host.SetProgress(std::min(100.0, static_cast<double>(m_Call.linesDone / perMille) * 0.1));
-    }
+    if (m_Call.totalLines < 0) m_Call.totalLines = m_Call.record->DataLength(m_Call.first);
+    const std::int64_t perMille = std::max<std::int64_t>(1, m_Call.totalLines / 1000);
+    m_Host.SetProgress(std::min(100.0, static_cast<double>(m_Call.linesDone / perMille) * 0.1));
     if (m_Call.linesDone % kPumpEvery == 0 && !m_Host.PumpMessages()) m_Call.endOfInput = true;
 }
 

@@ -96,6 +96,14 @@ public:
     void ReleaseStreamOutputs();
 
 private:
+    static constexpr std::int64_t kProgressEvery = 128;
+    static constexpr std::int64_t kPumpEvery = 256;
+    // The data runs (TakeLineRun, TakeYencDataRun) ask the host about a stop
+    // every this many lines: at every line after which the host was called
+    // (progress, pump), and often enough for a prompt reaction otherwise.
+    static constexpr std::int64_t kRunAbortEvery = 32;
+    static_assert(kPumpEvery % kProgressEvery == 0 && kProgressEvery % kRunAbortEvery == 0);
+
     // Everything one call works with; reset at the start of every call.
     struct CallState {
         DecodeState state = DecodeState::SeekingStart;
@@ -193,8 +201,15 @@ private:
     // Lines.
     bool ReadNextLine(LineBuffer& into);
     bool PeekNextLine(LineBuffer& into, int* rawLength = nullptr);
-    void CountLine();
-    bool BeforePartEnd() const;
+    // Counts a line read; every kProgressEvery lines the progress is shown
+    // (and every kPumpEvery the user interface gets its turn).
+    void CountLine()
+    {
+        ++m_Call.lineNo;
+        if (++m_Call.linesDone % kProgressEvery == 0) LinesDoneMilestone();
+    }
+    void LinesDoneMilestone();
+    bool BeforePartEnd() const { return m_Call.endPos <= 0 || m_Call.pos < m_Call.endPos; }
     void DispatchLine();
 
     // Section handling per encoding.

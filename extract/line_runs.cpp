@@ -13,9 +13,10 @@
 //    (no pad, no boundary, nothing to join or skip);
 //  - UU: a full line, "M" and 60 characters of the alphabet (exactly the
 //    length its count announces: no dot repair, checksum or joined line).
-// Per line the run keeps the bookkeeping of ReadNextLine and asks the host
-// about a stop exactly where the line loop would; the first line that does
-// not qualify is left to the line loop.
+// Per line the run keeps the bookkeeping of ReadNextLine; it asks the host
+// about a stop every kRunAbortEvery lines, which takes in every line after
+// which the host was called. The first line that does not qualify is left
+// to the line loop.
 #include "extract/engine.h"
 
 #include "codec/base64.h"
@@ -54,10 +55,40 @@ int DecodeBase64RunLine(const unsigned char* text, std::size_t k, std::size_t sh
     return static_cast<int>(k / 4 * 3);
 }
 
-int DecodeUURunLine(const unsigned char* text, std::size_t k, unsigned char* out)
+// Where a line taken from the read buffer ends: at `k`, with a break of
+// `lineBreak` bytes, `binary` binary-looking bytes before it.
+struct RunLine
 {
-    if (k != kUUFullLine || text[0] != 'M' || detail::DecodeUUGroupsFast(text + 1, 15, out) != 15) return -1;
-    return static_cast<int>(kUUFullBytes);
+    std::size_t k = 0;
+    std::size_t lineBreak = 0;
+    std::int64_t binary = 0;
+};
+
+// The line at src, when it ends inside the buffered bytes with a plain break.
+bool MeasureLine(const unsigned char* src, std::size_t available, bool wide, RunLine& line)
+{
+    const std::size_t span = std::min<std::size_t>(available, kMaxLineText);
+    line.k = wide ? FindLineBreakWide(src, span, line.binary) : FindLineBreak(src, span, line.binary);
+    if (line.k >= span || line.k + 1 >= available) return false;
+    line.lineBreak = PlainLineBreak(src, line.k);
+    return line.lineBreak != 0;
+}
+
+// A full UU line needs no search: its break follows the 61 characters, and
+// none of them is a break or looks binary once all decode as UU
+// characters (DecodeUURunLine checks that).
+bool MeasureUULine(const unsigned char* src, std::size_t available, RunLine& line)
+{
+    if (available <= kUUFullLine + 1 || src[0] != 'M') return false;
+    const unsigned char after = src[kUUFullLine];
+    line = {kUUFullLine, after == '\n' || after == '\r' ? PlainLineBreak(src, kUUFullLine) : 0, 0};
+    return line.lineBreak != 0;
+}
+
+int DecodeUURunLine(const unsigned char* text, unsigned char* out, bool avx2)
+{
+    const bool decoded = avx2 ? detail::DecodeUUFullLineAvx2(text + 1, out) : detail::DecodeUUFullLine(text + 1, out);
+    return decoded ? static_cast<int>(kUUFullBytes) : -1;
 }
 
 } // namespace
@@ -72,6 +103,7 @@ bool Extractor::TakeLineRun()
     if (!base64 && !HandlerReads(part.m_MsgType, MT_UU)) return false;
     CBufFile& out = m_Out->File();
     const bool wide = HaveWideLineBreak();
+    const bool avx2 = detail::HaveUUFullLineAvx2();
     const auto shortest = static_cast<std::size_t>(std::max<std::int64_t>(m_Call.expectedLength, 4));
     // One line's bytes (and the decoders' slack) when the output's buffer
     // has no room for them. Each line goes to the output in a write of its
@@ -92,27 +124,82 @@ bool Extractor::TakeLineRun()
         m_Call.line.text[len] = '\0';
         last = nullptr;
     };
+    // Full UU lines one after the other in the read buffer, up to the next
+    // stop question (kRunAbortEvery lines) but short of the line after
+    // which the progress is shown (the path below takes that one): each
+    // decoded in the output's buffer and taken as a write of its own, the
+    // bookkeeping of ReadNextLine done once for them all (no one looks in
+    // between). Returns the lines taken.
+    auto takeUUBatch = [&](const unsigned char* src, std::size_t available) {
+        auto most = static_cast<int>(kRunAbortEvery - m_Call.linesDone % kRunAbortEvery);
+        if ((m_Call.linesDone + most) % kProgressEvery == 0) --most;
+        std::size_t at = 0;
+        int n = 0;
+        auto settle = [&](int lines, int written) {
+            m_In->ConsumeBuffered(at, 0);
+            m_Call.pos += static_cast<std::int64_t>(at);
+            m_Call.lineNo += lines;
+            m_Call.linesDone += lines;
+            if (lines > 0) {
+                m_Call.hint = lines > 1 ? kUUFullLine + 1 : m_Call.previousLength;
+                m_Call.previousLength = kUUFullLine + 1;
+                m_Call.previousEndedLF = lines > 1 || m_Call.currentEndedLF;
+                m_Call.currentEndedLF = true;
+            }
+            if (written > 0) m_Call.dataWritten = true;
+        };
+        for (; n < most && (m_Call.endPos <= 0 || m_Call.pos + static_cast<std::int64_t>(at) < m_Call.endPos); ++n) {
+            RunLine line;
+            if (!MeasureUULine(src + at, available - at, line)) break;
+            std::size_t room = 0;
+            unsigned char* space = out.PendingSpace(room);
+            if (room < kUUFullLine + kSlack || DecodeUURunLine(src + at, space, avx2) < 0) break;
+            if (n == 0 && taken > 0 && m_Host.AbortRequested()) {
+                m_Call.aborted = true;
+                m_Host.SetStatus(Message(msg::Aborted));
+                break;
+            }
+            last = src + at;
+            lastLen = kUUFullLine;
+            at += kUUFullLine + line.lineBreak;
+            try {
+                out.CommitAsWrite(kUUFullBytes);
+            } catch (const FileException&) {
+                settle(n + 1, n);
+                keepLast(); // the line stays the current one, as in the line loop
+                throw;
+            }
+        }
+        settle(n, n);
+        if (at == available) keepLast(); // the next refill reuses the buffer
+        return n;
+    };
     for (;; ++taken) {
         // The line loop's checks before each line (the first one had them).
         if (taken > 0 && (!BeforePartEnd() || m_Call.endOfInput)) break;
         std::size_t available = 0;
         const unsigned char* src = m_In->BufferedInput(available);
         if (!src) break;
-        const std::size_t span = std::min<std::size_t>(available, kMaxLineText);
-        std::int64_t binary = 0;
-        const std::size_t k = wide ? FindLineBreakWide(src, span, binary) : FindLineBreak(src, span, binary);
-        if (k >= span || k + 1 >= available) break;
-        const std::size_t lineBreak = PlainLineBreak(src, k);
-        if (lineBreak == 0) break;
+        if (!base64) {
+            const int batch = takeUUBatch(src, available);
+            if (m_Call.aborted) break;
+            if (batch > 0) {
+                taken += batch - 1;
+                continue;
+            }
+        }
+        RunLine line;
+        if (!(base64 ? MeasureLine(src, available, wide, line) : MeasureUULine(src, available, line))) break;
+        const std::size_t k = line.k;
         // Decoded in place in the output's buffer when it has the room.
         std::size_t room = 0;
         unsigned char* space = out.PendingSpace(room);
         const bool inPlace = room >= k + kSlack;
         unsigned char* const made = inPlace ? space : bytes;
         const int produced =
-            base64 ? DecodeBase64RunLine(src, k, shortest, made) : DecodeUURunLine(src, k, made);
+            base64 ? DecodeBase64RunLine(src, k, shortest, made) : DecodeUURunLine(src, made, avx2);
         if (produced < 0) break;
-        if (taken > 0 && m_Host.AbortRequested()) {
+        if (taken > 0 && m_Call.linesDone % kRunAbortEvery == 0 && m_Host.AbortRequested()) {
             m_Call.aborted = true;
             m_Host.SetStatus(Message(msg::Aborted));
             break;
@@ -120,8 +207,8 @@ bool Extractor::TakeLineRun()
 
         // ReadNextLine's bookkeeping; the line keeps its text as the
         // handler leaves it: Base64 without its break, UU with LF.
-        const std::size_t consumed = k + lineBreak;
-        m_In->ConsumeBuffered(consumed, binary);
+        const std::size_t consumed = k + line.lineBreak;
+        m_In->ConsumeBuffered(consumed, line.binary);
         m_Call.pos += static_cast<std::int64_t>(consumed);
         CountLine();
         m_Call.hint = m_Call.previousLength;

@@ -5,14 +5,16 @@
 // line's bytes are still taken as a write of their own, as DecodeYencLine
 // writes them: the output's buffer goes out at the same bytes.
 //
-// A line joins the run only when the engine would read it the same way:
+// A line joins the run only when the engine would read it the same way
+// (its end is found by the decoding, see DecodeYencBufferedLine):
 // it ends with LF or CR LF inside the buffered bytes (the byte after the
 // break there too, since it decides the break's form), it is shorter than
 // the line buffer, and the yEnc handler would take it as data (not "=y...",
 // no dot of a dot-stuffed article). Per line the run keeps the bookkeeping
 // of ReadNextLine (position, line count, progress, the length history) and
-// asks the host about a stop exactly where the line loop would; the first
-// line that does not qualify is left to the line loop.
+// asks the host about a stop every kRunAbortEvery lines (which takes in
+// every line after which the host was called); the first line that does
+// not qualify is left to the line loop.
 #include "extract/engine.h"
 
 #include "codec/crc32.h"
@@ -20,7 +22,6 @@
 #include "codec/yenc.h"
 #include "io/buf_file.h"
 #include "io/line_break.h"
-#include "io/line_break_wide.h"
 #include "model/records.h"
 #include "model/run_context.h"
 #include "model/settings.h"
@@ -44,12 +45,11 @@ bool Extractor::TakeYencDataRun()
 {
     const CFInfo& part = *m_Call.part;
     if (m_Run.ScanFullRulesOnly || m_Call.state != DecodeState::InData || m_Call.saveRaw ||
-        part.m_Indent != 0 || !YencHandlerReads(part.m_MsgType))
+        part.m_Indent != 0 || !YencHandlerReads(part.m_MsgType) || !m_Out->File().IsOpen())
         return false;
     YencCallState& y = m_Call.yenc;
     CBufFile& out = m_Out->File();
     const bool strict = m_Settings.StrictYenc;
-    const bool wide = HaveWideLineBreak();
     constexpr std::size_t kNeed = kMaxLineText + kYencDecodeSlack;
 
     // One line's bytes when the output's buffer has no room for them: each
@@ -75,33 +75,113 @@ bool Extractor::TakeYencDataRun()
         m_Call.line.text[lastLen] = '\0';
         last = nullptr;
     };
+    // Lines one after the other in the read buffer, decoded in place, up to
+    // the next stop question (kRunAbortEvery lines) but short of the line
+    // after which the progress is shown (the path below takes that one and
+    // the lines that need the scratch buffer); the bookkeeping of
+    // ReadNextLine is done once for them all (no one looks in between).
+    // Returns the lines taken.
+    auto takeBatch = [&](const unsigned char* src, std::size_t available) {
+        auto most = static_cast<int>(kRunAbortEvery - m_Call.linesDone % kRunAbortEvery);
+        if ((m_Call.linesDone + most) % kProgressEvery == 0) --most;
+        std::size_t at = 0;
+        std::int64_t binarySum = 0;
+        int n = 0, previous = m_Call.previousLength;
+        auto settle = [&](int lines) {
+            m_In->ConsumeBuffered(at, binarySum);
+            m_Call.pos += static_cast<std::int64_t>(at);
+            m_Call.lineNo += lines;
+            m_Call.linesDone += lines;
+            if (lines > 0) {
+                m_Call.hint = lines > 1 ? previous : m_Call.previousLength;
+                m_Call.previousLength = static_cast<int>(lastLen) + 1;
+                m_Call.previousEndedLF = lines > 1 || m_Call.currentEndedLF;
+                m_Call.currentEndedLF = true;
+            }
+        };
+        for (; n < most && (m_Call.endPos <= 0 || m_Call.pos + static_cast<std::int64_t>(at) < m_Call.endPos); ++n) {
+            const unsigned char* line = src + at;
+            const std::size_t left = available - at;
+            if (left >= 2 && line[0] == '=' && line[1] == 'y') break;
+            if (y.dotStuffed && line[0] == '.') break;
+            const std::size_t span = std::min<std::size_t>(left, kMaxLineText);
+            std::size_t room = 0;
+            unsigned char* const made = out.PendingSpace(room);
+            if (room < span + kYencDecodeSlack) break;
+            if (made != crcFrom + crcLen) takeCrc();
+            YencLineState state = y.line;
+            int produced = 0, lineEnd = 0;
+            std::int64_t binary = 0;
+            const int result = DecodeYencBufferedLine(line, static_cast<int>(span), made, part.m_yLine, strict,
+                                                      state, produced, lineEnd, binary);
+            const auto k = static_cast<std::size_t>(lineEnd);
+            if (k >= span || k + 1 >= left) break;
+            const std::size_t lineBreak = PlainLineBreak(line, k);
+            if (lineBreak == 0) break;
+            if (n == 0 && taken > 0 && m_Host.AbortRequested()) {
+                m_Call.aborted = true;
+                m_Host.SetStatus(Message(msg::Aborted));
+                break;
+            }
+            y.line = state;
+            if (n > 0) previous = static_cast<int>(lastLen) + 1;
+            at += k + lineBreak;
+            binarySum += binary;
+            last = line;
+            lastLen = k;
+            if (crcLen == 0) crcFrom = made;
+            crcLen += static_cast<std::size_t>(produced);
+            try {
+                out.CommitAsWrite(static_cast<std::size_t>(produced));
+            } catch (const FileException&) {
+                settle(n + 1);
+                keepLast(); // the line stays the current one, as in the line loop
+                throw;
+            }
+            y.partBytes += static_cast<std::uint64_t>(produced);
+            if (result == 0 || produced > 0) m_Call.dataWritten = true;
+        }
+        settle(n);
+        if (at == available) keepLast(); // the next refill reuses the buffer
+        return n;
+    };
     for (;; ++taken) {
         // The line loop's checks before each line (the first one had them).
         if (taken > 0 && (!BeforePartEnd() || m_Call.endOfInput)) break;
         std::size_t available = 0;
         const unsigned char* src = m_In->BufferedInput(available);
         if (!src) break;
+        const int batch = takeBatch(src, available);
+        if (m_Call.aborted) break;
+        if (batch > 0) {
+            taken += batch - 1;
+            continue;
+        }
+        if (available >= 2 && src[0] == '=' && src[1] == 'y') break; // header, part or trailer line
+        if (y.dotStuffed && src[0] == '.') break;
+        // Decoded in place in the output's buffer when it has the room;
+        // the line's end is found by the decoding.
         const std::size_t span = std::min<std::size_t>(available, kMaxLineText);
+        std::size_t room = 0;
+        unsigned char* space = out.PendingSpace(room);
+        const bool inPlace = room >= span + kYencDecodeSlack;
+        unsigned char* const made = inPlace ? space : bytes;
+        if (!inPlace || space != crcFrom + crcLen) takeCrc();
+        YencLineState state = y.line;
+        int produced = 0, lineEnd = 0;
         std::int64_t binary = 0;
-        const std::size_t k = wide ? FindLineBreakWide(src, span, binary) : FindLineBreak(src, span, binary);
+        const int result = DecodeYencBufferedLine(src, static_cast<int>(span), made, part.m_yLine, strict, state,
+                                                  produced, lineEnd, binary);
+        const auto k = static_cast<std::size_t>(lineEnd);
         if (k >= span || k + 1 >= available) break;
         const std::size_t lineBreak = PlainLineBreak(src, k);
         if (lineBreak == 0) break;
-        if (k >= 2 && src[0] == '=' && src[1] == 'y') break; // header, part or trailer line
-        if (y.dotStuffed && k >= 1 && src[0] == '.') break;
-        if (taken > 0 && m_Host.AbortRequested()) {
+        if (taken > 0 && m_Call.linesDone % kRunAbortEvery == 0 && m_Host.AbortRequested()) {
             m_Call.aborted = true;
             m_Host.SetStatus(Message(msg::Aborted));
             break;
         }
-        // Decoded in place in the output's buffer when it has the room.
-        std::size_t room = 0;
-        unsigned char* space = out.PendingSpace(room);
-        const bool inPlace = room >= k + kYencDecodeSlack;
-        unsigned char* const made = inPlace ? space : bytes;
-        if (!inPlace || space != crcFrom + crcLen) takeCrc();
-        int produced = 0;
-        const int result = DecodeYencText(src, static_cast<int>(k), made, part.m_yLine, strict, y.line, produced);
+        y.line = state;
 
         // ReadNextLine's bookkeeping; the line keeps its text as the yEnc
         // handler leaves it (no line break).

@@ -2,12 +2,14 @@
 
 #include "codec/crc32.h"
 #include "codec/yenc_kernels.h"
+#include "io/line_break.h"
 #include "support/yenc_posting.h"
 #include "tests/codec/codec_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 namespace zarvex::test {
 namespace {
@@ -185,6 +187,43 @@ TEST_P(YencKernels, RandomLinesWithEscapesLineEndsAndNuls)
         for (int i = 0; i < len; ++i)
             line += rng() % 20 == 0 ? kSpecial[rng() % (round % 2 == 0 ? 3 : 6)] : Plain();
         ASSERT_NO_FATAL_FAILURE(ExpectSameAllModes(line));
+    }
+}
+
+// Lines taken from a buffer, their end found by the decoding: the same as
+// searching the break first and decoding the line. Half the buffers hold one
+// break at a random place, the others escapes, NULs and breaks anywhere.
+TEST(YencBufferedLine, SameAsSearchingTheBreakFirst)
+{
+    std::mt19937 rng{20261208};
+    static constexpr char kSpecial[] = {'=', '=', '\0', '\r', '\n', '\x03'};
+    for (int round = 0; round < 3000; ++round) {
+        std::string text(rng() % 400 + 1, ' ');
+        for (char& c : text) {
+            c = static_cast<char>(rng());
+            if (round % 2 == 0 && (c == '\r' || c == '\n')) c = '=';
+            if (round % 2 == 1 && rng() % 24 == 0) c = kSpecial[rng() % 6];
+        }
+        if (round % 2 == 0) text[rng() % text.size()] = round % 4 == 0 ? '\n' : '\r';
+        const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+        const int span = static_cast<int>(text.size());
+        std::int64_t wantBinary = 0;
+        const int k = static_cast<int>(FindLineBreakPlain(s, text.size(), wantBinary));
+        for (bool strict : {false, true})
+            for (int lineLength : {0, 128, 61})
+                for (bool pending : {false, true}) {
+                    std::vector<unsigned char> want(text.size() + kYencDecodeSlack), got(want.size());
+                    YencLineState a{pending}, b{pending};
+                    int producedA = 0, producedB = 0, end = 0;
+                    std::int64_t binary = 0;
+                    const int ra = DecodeYencText(s, k, want.data(), lineLength, strict, a, producedA);
+                    const int rb = DecodeYencBufferedLine(s, span, got.data(), lineLength, strict, b, producedB, end,
+                                                          binary);
+                    ASSERT_EQ(std::tie(ra, producedA, a.pendingEscape, k, wantBinary),
+                              std::tie(rb, producedB, b.pendingEscape, end, binary))
+                        << "round " << round;
+                    ASSERT_EQ(AsBytes(want.data(), producedA), AsBytes(got.data(), producedB)) << "round " << round;
+                }
     }
 }
 
