@@ -1,11 +1,13 @@
 // CBufFile: opening, closing, writing and positioning.
 #include "io/buf_file.h"
 #include "io/line_break_wide.h"
+#include "io/write_behind.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,6 +74,7 @@ bool CBufFile::Open(const std::string& name, std::uint32_t mode, FileError* erro
     ResetReadBuffer();
     m_EndReached = false;
     m_OsPos = 0;
+    m_Sent = 0;
 
     auto fail = [&](int err) {
         if (error) *error = FileError{CauseFromErrno(err), err, name};
@@ -103,6 +106,7 @@ void CBufFile::Attach(int fd, const std::string& name, std::uint32_t mode)
     m_WriteIndex = -1;
     ResetReadBuffer();
     m_EndReached = false;
+    m_Sent = 0;
     const off_t at = ::lseek(fd, 0, SEEK_CUR);
     m_OsPos = at > 0 ? at : 0;
     m_Fd = fd;
@@ -125,6 +129,7 @@ void CBufFile::Close()
         writeErr = e.Error().osError;
         writeCause = e.Error().cause;
     }
+    m_Behind.reset(); // idle: WritePending waited for it, even when it raised
     m_ClosedPosition = LogicalPosition();
     const int closeRc = ::close(m_Fd);
     const int closeErr = errno;
@@ -174,6 +179,7 @@ void CBufFile::SeekOs(std::int64_t target)
 void CBufFile::WriteAll(const unsigned char* data, std::size_t n)
 {
     if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
+    if (m_Behind) SettleBehind(); // these bytes follow those written behind
     m_EndReached = false;
     while (n > 0) {
         const ssize_t done = ::write(m_Fd, data, n);
@@ -192,10 +198,56 @@ void CBufFile::WriteAll(const unsigned char* data, std::size_t n)
 // the exception is raised, so a later Close() does not fail a second time.
 void CBufFile::WritePending()
 {
+    if (m_Behind) SettleBehind();
     if (m_WriteIndex < 0) return;
     const auto n = static_cast<std::size_t>(m_WriteIndex + 1);
     m_WriteIndex = -1;
     WriteAll(m_WriteBuf.get(), n);
+}
+
+void CBufFile::SendPending()
+{
+    if (m_WriteIndex < 0) return;
+    const auto n = static_cast<std::size_t>(m_WriteIndex + 1);
+    m_WriteIndex = -1;
+    SendBuffer(n);
+}
+
+// A writeBehind file starts its thread once it has written enough for the
+// thread to pay; a system that cannot start one keeps writing itself.
+void CBufFile::SendBuffer(std::size_t n)
+{
+    m_Sent += static_cast<std::int64_t>(n);
+    if (!m_Behind && (m_Mode & writeBehind) && m_Sent > kWriteBehindStart && m_Fd >= 0) {
+        try {
+            m_Behind = std::make_unique<WriteBehind>(m_Fd, static_cast<std::size_t>(kWriteBufferSize));
+        } catch (const std::system_error&) {
+            m_Mode &= ~writeBehind;
+        }
+    }
+    if (!m_Behind || !m_Behind->Submit(m_WriteBuf, n)) {
+        WriteAll(m_WriteBuf.get(), n); // after an earlier failure, WriteAll raises it
+        return;
+    }
+    m_EndReached = false;
+    m_OsPos += static_cast<std::int64_t>(n);
+}
+
+// A failure of the thread is raised as the write that failed would have
+// raised it: the bytes that did not reach the file leave the position, and
+// the bytes made after them are dropped.
+void CBufFile::SettleBehind()
+{
+    const WriteBehind::Failure failure = m_Behind->Settle();
+    if (failure.cause == kNoError) return;
+    m_OsPos -= failure.lost;
+    m_WriteIndex = -1;
+    ThrowCause(failure.cause, failure.osError);
+}
+
+void CBufFile::Settle()
+{
+    if (m_Behind) SettleBehind();
 }
 
 void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
@@ -231,7 +283,7 @@ void CBufFile::Write(const void* data, std::size_t n)
         }
         std::memcpy(m_WriteBuf.get() + pending, bytes, n);
         m_WriteIndex = -1;
-        WriteAll(m_WriteBuf.get(), pending + n);
+        SendBuffer(pending + n);
         return;
     }
     if (n == 0) return;
@@ -243,7 +295,7 @@ unsigned char* CBufFile::WriteRoom(std::size_t need, std::size_t& room)
 {
     if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
     if (m_ReadCount != 0) DropReadBuffer();
-    if (static_cast<std::size_t>(kReadChunk - (m_WriteIndex + 1)) < need) WritePending();
+    if (static_cast<std::size_t>(kReadChunk - (m_WriteIndex + 1)) < need) SendPending();
     const int pending = m_WriteIndex + 1;
     room = static_cast<std::size_t>(kReadChunk - pending);
     return m_WriteBuf.get() + pending;
@@ -260,7 +312,7 @@ void CBufFile::CommitWrite(std::size_t n)
     if (n == 0) return;
     CountBytes(m_WriteBuf.get() + m_WriteIndex + 1, n);
     m_WriteIndex += static_cast<int>(n);
-    if (m_WriteIndex >= kLastWriteIndex) WritePending();
+    if (m_WriteIndex >= kLastWriteIndex) SendPending();
 }
 
 void CBufFile::Flush()
@@ -273,6 +325,7 @@ void CBufFile::Flush()
 std::int64_t CBufFile::GetLength()
 {
     if (m_Fd < 0) return m_ClosedPosition;
+    Settle();
     struct stat st = {};
     if (::fstat(m_Fd, &st) != 0) ThrowOsError(errno, true);
     // Pending bytes written over existing data do not lengthen the file,
