@@ -277,6 +277,7 @@ void CBufFile::Write(const void* data, std::size_t n)
     const std::size_t pending = static_cast<std::size_t>(m_WriteIndex + 1);
     if (pending + n + 1 >= static_cast<std::size_t>(kReadChunk)) {
         if (pending + n > static_cast<std::size_t>(kWriteBufferSize)) {
+            if (m_Mode & writeBehind) return WriteInPieces(bytes, n);
             WritePending();
             WriteAll(bytes, n);
             return;
@@ -289,6 +290,21 @@ void CBufFile::Write(const void* data, std::size_t n)
     if (n == 0) return;
     std::memcpy(m_WriteBuf.get() + pending, bytes, n);
     m_WriteIndex += static_cast<int>(n);
+}
+
+// Bytes that do not fit the buffer fill it up and go out in full buffers,
+// which can be written behind; the rest stays pending.
+void CBufFile::WriteInPieces(const unsigned char* bytes, std::size_t n)
+{
+    while (n > 0) {
+        const auto pending = static_cast<std::size_t>(m_WriteIndex + 1);
+        const std::size_t take = std::min(n, static_cast<std::size_t>(kReadChunk) - pending);
+        std::memcpy(m_WriteBuf.get() + pending, bytes, take);
+        bytes += take;
+        n -= take;
+        m_WriteIndex += static_cast<int>(take);
+        if (m_WriteIndex >= kLastWriteIndex) SendPending();
+    }
 }
 
 unsigned char* CBufFile::WriteRoom(std::size_t need, std::size_t& room)

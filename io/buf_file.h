@@ -192,6 +192,7 @@ private:
     // The first `n` bytes of the write buffer go out (the write index is already reset).
     void SendBuffer(std::size_t n);
     void SettleBehind();
+    void WriteInPieces(const unsigned char* bytes, std::size_t n);
     void WriteAll(const unsigned char* data, std::size_t n);
     void DropReadBuffer();
     void ResetReadBuffer();

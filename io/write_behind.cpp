@@ -7,7 +7,7 @@
 
 namespace zarvex {
 
-WriteBehind::WriteBehind(int fd, std::size_t size, int spare) : m_Fd(fd)
+WriteBehind::WriteBehind(int fd, std::size_t size, int spare) : m_Fd(fd), m_Queue(static_cast<std::size_t>(spare))
 {
     for (int i = 0; i < spare; ++i)
         m_Free.emplace_back(new unsigned char[size]);
@@ -32,7 +32,7 @@ bool WriteBehind::Submit(Buffer& buffer, std::size_t n)
     // latest a few buffers after it happened.
     m_JobDone.wait(lock, [this] { return !m_Free.empty(); });
     if (m_Failure.cause != 0) return false;
-    m_Queue.push_back(Job{std::move(buffer), n});
+    m_Queue[(m_Head + m_Queued++) % m_Queue.size()] = Job{std::move(buffer), n};
     buffer = std::move(m_Free.back());
     m_Free.pop_back();
     ++m_Busy;
@@ -54,10 +54,11 @@ void WriteBehind::Run()
 {
     std::unique_lock lock(m_Mutex);
     for (;;) {
-        m_WorkReady.wait(lock, [this] { return !m_Queue.empty() || m_Stop; });
-        if (m_Queue.empty()) return;
-        Job job = std::move(m_Queue.front());
-        m_Queue.pop_front();
+        m_WorkReady.wait(lock, [this] { return m_Queued > 0 || m_Stop; });
+        if (m_Queued == 0) return;
+        Job job = std::move(m_Queue[m_Head]);
+        m_Head = (m_Head + 1) % m_Queue.size();
+        --m_Queued;
         // After a failure the following buffers are dropped: they belong
         // after bytes that are missing.
         Failure failure = m_Failure;

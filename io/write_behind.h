@@ -16,7 +16,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -64,7 +63,10 @@ private:
     std::mutex m_Mutex;
     std::condition_variable m_WorkReady; // a job was queued, or the end asked for
     std::condition_variable m_JobDone;   // a buffer came back
-    std::deque<Job> m_Queue;
+    // Jobs waiting, in order: a ring as large as the spare buffers, so that
+    // queueing never allocates.
+    std::vector<Job> m_Queue;
+    std::size_t m_Head = 0, m_Queued = 0;
     std::vector<Buffer> m_Free;
     int m_Busy = 0; // jobs queued or being written
     bool m_Stop = false;
