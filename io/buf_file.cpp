@@ -41,6 +41,21 @@ int OpenFlags(std::uint32_t mode)
     return flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 }
 
+// A writeBehind file starts its thread once it has written enough for the
+// thread to pay (until then it writes exactly as any other file); a system
+// that cannot start one keeps writing itself. True while the thread runs.
+bool WritingBehind(std::unique_ptr<WriteBehind>& behind, std::uint32_t& mode, std::int64_t written, int fd)
+{
+    if (behind) return true;
+    if (!(mode & CBufFile::writeBehind) || written <= CBufFile::kWriteBehindStart || fd < 0) return false;
+    try {
+        behind = std::make_unique<WriteBehind>(fd, static_cast<std::size_t>(CBufFile::kWriteBufferSize));
+    } catch (const std::system_error&) {
+        mode &= ~CBufFile::writeBehind;
+    }
+    return behind != nullptr;
+}
+
 } // namespace
 
 CBufFile::CBufFile()
@@ -189,6 +204,7 @@ void CBufFile::WriteAll(const unsigned char* data, std::size_t n)
         }
         if (done == 0) ThrowCause(kDiskFull, ENOSPC);
         m_OsPos += done;
+        m_Sent += done;
         data += done;
         n -= static_cast<std::size_t>(done);
     }
@@ -213,24 +229,15 @@ void CBufFile::SendPending()
     SendBuffer(n);
 }
 
-// A writeBehind file starts its thread once it has written enough for the
-// thread to pay; a system that cannot start one keeps writing itself.
 void CBufFile::SendBuffer(std::size_t n)
 {
-    m_Sent += static_cast<std::int64_t>(n);
-    if (!m_Behind && (m_Mode & writeBehind) && m_Sent > kWriteBehindStart && m_Fd >= 0) {
-        try {
-            m_Behind = std::make_unique<WriteBehind>(m_Fd, static_cast<std::size_t>(kWriteBufferSize));
-        } catch (const std::system_error&) {
-            m_Mode &= ~writeBehind;
-        }
-    }
-    if (!m_Behind || !m_Behind->Submit(m_WriteBuf, n)) {
+    if (!WritingBehind(m_Behind, m_Mode, m_Sent, m_Fd) || !m_Behind->Submit(m_WriteBuf, n)) {
         WriteAll(m_WriteBuf.get(), n); // after an earlier failure, WriteAll raises it
         return;
     }
     m_EndReached = false;
     m_OsPos += static_cast<std::int64_t>(n);
+    m_Sent += static_cast<std::int64_t>(n);
 }
 
 // A failure of the thread is raised as the write that failed would have
@@ -277,7 +284,7 @@ void CBufFile::Write(const void* data, std::size_t n)
     const std::size_t pending = static_cast<std::size_t>(m_WriteIndex + 1);
     if (pending + n + 1 >= static_cast<std::size_t>(kReadChunk)) {
         if (pending + n > static_cast<std::size_t>(kWriteBufferSize)) {
-            if (m_Mode & writeBehind) return WriteInPieces(bytes, n);
+            if (WritingBehind(m_Behind, m_Mode, m_Sent, m_Fd)) return WriteInPieces(bytes, n);
             WritePending();
             WriteAll(bytes, n);
             return;
