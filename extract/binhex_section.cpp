@@ -134,6 +134,7 @@ void Extractor::DecodeCollectedBinHex(bool atClosingColon)
     int result = HQX_END_OF_FILE;
     try {
         result = DecodeBinHexFile(m_Call.binHex.Fd(), m_Out->File());
+        m_Out->File().Settle(); // including a write that failed behind
     } catch (const FileException& e) {
         // The output cannot take the data (a full disk).
         m_Call.binHex.Discard();

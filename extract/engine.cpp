@@ -78,6 +78,7 @@ int Extractor::Extract(const ExtractRequest& request)
     }
     try {
         RunParts();
+        m_Out->File().Settle(); // a write that failed behind fails the decoding, as it would have failed in it
     } catch (const FileException& e) {
         // A write or seek failed (a full disk, a vanished file): the rest
         // of this file is given up.

@@ -14,6 +14,8 @@ namespace zarvex {
 
 void Extractor::FinishFile()
 {
+    // A write that failed behind the decoding fails it here, before the end.
+    m_Out->File().Settle();
     m_Call.finished = true;
     m_Call.state = DecodeState::Finished;
     CFInfo& part = *m_Call.part;

@@ -13,8 +13,10 @@
 namespace zarvex {
 namespace {
 
+// Large outputs are written behind, while the decoding goes on.
 constexpr std::uint32_t kOutputMode = CBufFile::modeReadWrite | CBufFile::shareDenyNone | CBufFile::modeCreate |
-                                      CBufFile::modeNoTruncate | CBufFile::typeBinary | CBufFile::modeNoInherit;
+                                      CBufFile::modeNoTruncate | CBufFile::typeBinary | CBufFile::modeNoInherit |
+                                      CBufFile::writeBehind;
 
 void Fill(FileError* error, int err, const std::string& path)
 {

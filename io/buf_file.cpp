@@ -2,11 +2,13 @@
 #include "io/buf_file.h"
 #include "io/line_break_wide.h"
 #include "io/read_ahead.h"
+#include "io/write_behind.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,6 +40,21 @@ int OpenFlags(std::uint32_t mode)
     // opened "not inherited". O_NONBLOCK keeps a FIFO from blocking the
     // open; it is cleared again once the descriptor exists.
     return flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+}
+
+// A writeBehind file starts its thread once it has written enough for the
+// thread to pay (until then it writes exactly as any other file); a system
+// that cannot start one keeps writing itself. True while the thread runs.
+bool WritingBehind(std::unique_ptr<WriteBehind>& behind, std::uint32_t& mode, std::int64_t written, int fd)
+{
+    if (behind) return true;
+    if (!(mode & CBufFile::writeBehind) || written <= CBufFile::kWriteBehindStart || fd < 0) return false;
+    try {
+        behind = std::make_unique<WriteBehind>(fd, static_cast<std::size_t>(CBufFile::kWriteBufferSize));
+    } catch (const std::system_error&) {
+        mode &= ~CBufFile::writeBehind;
+    }
+    return behind != nullptr;
 }
 
 } // namespace
@@ -73,6 +90,7 @@ bool CBufFile::Open(const std::string& name, std::uint32_t mode, FileError* erro
     ResetReadBuffer();
     m_EndReached = false;
     m_OsPos = 0;
+    m_Sent = 0;
 
     auto fail = [&](int err) {
         if (error) *error = FileError{CauseFromErrno(err), err, name};
@@ -104,6 +122,7 @@ void CBufFile::Attach(int fd, const std::string& name, std::uint32_t mode)
     m_WriteIndex = -1;
     ResetReadBuffer();
     m_EndReached = false;
+    m_Sent = 0;
     const off_t at = ::lseek(fd, 0, SEEK_CUR);
     m_OsPos = at > 0 ? at : 0;
     m_Fd = fd;
@@ -126,6 +145,7 @@ void CBufFile::Close()
         writeErr = e.Error().osError;
         writeCause = e.Error().cause;
     }
+    m_Behind.reset(); // idle: WritePending waited for it, even when it raised
     m_ClosedPosition = LogicalPosition();
     m_ReadAhead.reset(); // its thread reads through the descriptor
     m_CanReadAhead = false;
@@ -177,6 +197,7 @@ void CBufFile::SeekOs(std::int64_t target)
 void CBufFile::WriteAll(const unsigned char* data, std::size_t n)
 {
     if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
+    if (m_Behind) SettleBehind(); // these bytes follow those written behind
     m_EndReached = false;
     while (n > 0) {
         const ssize_t done = ::write(m_Fd, data, n);
@@ -186,6 +207,7 @@ void CBufFile::WriteAll(const unsigned char* data, std::size_t n)
         }
         if (done == 0) ThrowCause(kDiskFull, ENOSPC);
         m_OsPos += done;
+        m_Sent += done;
         data += done;
         n -= static_cast<std::size_t>(done);
     }
@@ -195,10 +217,47 @@ void CBufFile::WriteAll(const unsigned char* data, std::size_t n)
 // the exception is raised, so a later Close() does not fail a second time.
 void CBufFile::WritePending()
 {
+    if (m_Behind) SettleBehind();
     if (m_WriteIndex < 0) return;
     const auto n = static_cast<std::size_t>(m_WriteIndex + 1);
     m_WriteIndex = -1;
     WriteAll(m_WriteBuf.get(), n);
+}
+
+void CBufFile::SendPending()
+{
+    if (m_WriteIndex < 0) return;
+    const auto n = static_cast<std::size_t>(m_WriteIndex + 1);
+    m_WriteIndex = -1;
+    SendBuffer(n);
+}
+
+void CBufFile::SendBuffer(std::size_t n)
+{
+    if (!WritingBehind(m_Behind, m_Mode, m_Sent, m_Fd) || !m_Behind->Submit(m_WriteBuf, n)) {
+        WriteAll(m_WriteBuf.get(), n); // after an earlier failure, WriteAll raises it
+        return;
+    }
+    m_EndReached = false;
+    m_OsPos += static_cast<std::int64_t>(n);
+    m_Sent += static_cast<std::int64_t>(n);
+}
+
+// A failure of the thread is raised as the write that failed would have
+// raised it: the bytes that did not reach the file leave the position, and
+// the bytes made after them are dropped.
+void CBufFile::SettleBehind()
+{
+    const WriteBehind::Failure failure = m_Behind->Settle();
+    if (failure.cause == kNoError) return;
+    m_OsPos -= failure.lost;
+    m_WriteIndex = -1;
+    ThrowCause(failure.cause, failure.osError);
+}
+
+void CBufFile::Settle()
+{
+    if (m_Behind) SettleBehind();
 }
 
 void CBufFile::CountBytes(const unsigned char* data, std::size_t n)
@@ -228,13 +287,14 @@ void CBufFile::Write(const void* data, std::size_t n)
     const std::size_t pending = static_cast<std::size_t>(m_WriteIndex + 1);
     if (pending + n + 1 >= static_cast<std::size_t>(kReadChunk)) {
         if (pending + n > static_cast<std::size_t>(kWriteBufferSize)) {
+            if (WritingBehind(m_Behind, m_Mode, m_Sent, m_Fd)) return WriteInPieces(bytes, n);
             WritePending();
             WriteAll(bytes, n);
             return;
         }
         std::memcpy(m_WriteBuf.get() + pending, bytes, n);
         m_WriteIndex = -1;
-        WriteAll(m_WriteBuf.get(), pending + n);
+        SendBuffer(pending + n);
         return;
     }
     if (n == 0) return;
@@ -242,11 +302,26 @@ void CBufFile::Write(const void* data, std::size_t n)
     m_WriteIndex += static_cast<int>(n);
 }
 
+// Bytes that do not fit the buffer fill it up and go out in full buffers,
+// which can be written behind; the rest stays pending.
+void CBufFile::WriteInPieces(const unsigned char* bytes, std::size_t n)
+{
+    while (n > 0) {
+        const auto pending = static_cast<std::size_t>(m_WriteIndex + 1);
+        const std::size_t take = std::min(n, static_cast<std::size_t>(kReadChunk) - pending);
+        std::memcpy(m_WriteBuf.get() + pending, bytes, take);
+        bytes += take;
+        n -= take;
+        m_WriteIndex += static_cast<int>(take);
+        if (m_WriteIndex >= kLastWriteIndex) SendPending();
+    }
+}
+
 unsigned char* CBufFile::WriteRoom(std::size_t need, std::size_t& room)
 {
     if (m_Fd < 0) ThrowCause(kInvalidFile, EBADF);
     if (m_ReadCount != 0) DropReadBuffer();
-    if (static_cast<std::size_t>(kReadChunk - (m_WriteIndex + 1)) < need) WritePending();
+    if (static_cast<std::size_t>(kReadChunk - (m_WriteIndex + 1)) < need) SendPending();
     const int pending = m_WriteIndex + 1;
     room = static_cast<std::size_t>(kReadChunk - pending);
     return m_WriteBuf.get() + pending;
@@ -263,7 +338,7 @@ void CBufFile::CommitWrite(std::size_t n)
     if (n == 0) return;
     CountBytes(m_WriteBuf.get() + m_WriteIndex + 1, n);
     m_WriteIndex += static_cast<int>(n);
-    if (m_WriteIndex >= kLastWriteIndex) WritePending();
+    if (m_WriteIndex >= kLastWriteIndex) SendPending();
 }
 
 void CBufFile::Flush()
@@ -276,6 +351,7 @@ void CBufFile::Flush()
 std::int64_t CBufFile::GetLength()
 {
     if (m_Fd < 0) return m_ClosedPosition;
+    Settle();
     struct stat st = {};
     if (::fstat(m_Fd, &st) != 0) ThrowOsError(errno, true);
     // Pending bytes written over existing data do not lengthen the file,

@@ -11,6 +11,12 @@
 // Failures that would lose output (a write that cannot complete, a failed
 // seek or length change) raise FileException. Reading itself never raises;
 // only writing out pending bytes before a refill can.
+//
+// Large outputs opened with writeBehind hand their full buffers to a
+// WriteBehind thread once they have written kWriteBehindStart bytes. Every
+// call that needs the file as it is (reading, seeking, lengths, Flush,
+// Close, ...) first waits for that thread, and raises its failure exactly as
+// the write itself would have; a write call may raise it earlier.
 #pragma once
 
 #include "io/file_error.h"
@@ -25,6 +31,7 @@
 namespace zarvex {
 
 class ReadAhead;
+class WriteBehind;
 
 struct FileStatus
 {
@@ -67,12 +74,17 @@ public:
         // no one reads, such as extraction outputs: counting costs a pass
         // over the data).
         uncountedWrites = 0x10000,
+        // Full buffers of a large output are written on a thread of their
+        // own (see the top of this file). For files written front to back.
+        writeBehind = 0x20000,
     };
     static constexpr int kWriteBufferSize = 65536;
     static constexpr int kReadChunk = 65535;
     static constexpr int kReadBufferSize = 65535 + 256;
     // The write index at which a full buffer (65,535 bytes) goes out.
     static constexpr int kLastWriteIndex = kReadChunk - 1;
+    // Bytes a writeBehind file writes itself before the thread takes over.
+    static constexpr std::int64_t kWriteBehindStart = 1 << 20;
 
     CBufFile();
     // Closes a file that is still open. Pending bytes are written on a best
@@ -99,6 +111,10 @@ public:
     inline void PutChar(unsigned char byte);
     // Writes out pending bytes and asks the OS to store them.
     void Flush();
+    // Waits until the full buffers handed to the write-behind thread are in
+    // the file and raises its failure: the file is as the write calls would
+    // have left it without the thread. Pending bytes stay pending.
+    void Settle();
     // OS length, or the logical end when pending bytes go beyond it.
     std::int64_t GetLength();
     // Logical position (raw: the descriptor's offset); no OS call. While
@@ -170,7 +186,14 @@ public:
 
 private:
     bool Refill();
+    // All bytes written so far reach the file (pending and written behind).
     void WritePending();
+    // The pending bytes go out, behind when the thread runs.
+    void SendPending();
+    // The first `n` bytes of the write buffer go out (the write index is already reset).
+    void SendBuffer(std::size_t n);
+    void SettleBehind();
+    void WriteInPieces(const unsigned char* bytes, std::size_t n);
     void WriteAll(const unsigned char* data, std::size_t n);
     void DropReadBuffer();
     void ResetReadBuffer();
@@ -207,9 +230,12 @@ private:
     };
     std::int64_t m_Counts[2] = {0, 0};
     std::int64_t m_ClosedPosition = 0;
-    // The descriptor's offset; on a file read ahead, where the next read
-    // would begin (the read-ahead reads at positions, not at the offset).
+    // The descriptor's offset, counting the bytes written behind; on a file
+    // read ahead, where the next read would begin (the read-ahead reads at
+    // positions, not at the offset).
     std::int64_t m_OsPos = 0;
+    std::int64_t m_Sent = 0; // bytes sent out since the file was opened
+    std::unique_ptr<WriteBehind> m_Behind;
     // Regular files opened for reading are read ahead on a thread once
     // they have been refilled a few times: small files never start one.
     static constexpr int kRefillsBeforeReadAhead = 8;
@@ -240,7 +266,7 @@ inline void CBufFile::PutChar(unsigned char byte)
     m_WriteBuf[++m_WriteIndex] = byte;
     ++m_Counts[IsBinaryByte(byte)];
     if (m_WriteIndex >= kLastWriteIndex) [[unlikely]]
-        WritePending();
+        SendPending();
 }
 
 // Steps back over the byte just read; at the front of the buffer the byte
@@ -289,7 +315,7 @@ inline void CBufFile::CommitAsWrite(std::size_t n)
     if ((m_Mode & uncountedWrites) == 0) CountBytes(m_WriteBuf.get() + pending, n);
     if (pending + n + 1 >= static_cast<std::size_t>(kReadChunk)) [[unlikely]] {
         m_WriteIndex = -1;
-        WriteAll(m_WriteBuf.get(), pending + n);
+        SendBuffer(pending + n);
         return;
     }
     m_WriteIndex += static_cast<int>(n);

@@ -15,7 +15,7 @@ namespace zarvex {
 // when nothing more can be read, so UngetChar can still step back.
 bool CBufFile::Refill()
 {
-    if (m_WriteIndex >= 0) WritePending();
+    if (m_WriteIndex >= 0 || m_Behind) WritePending();
     if (m_EndReached || m_Fd < 0) return false;
     unsigned char* buf = m_ReadBuf.get();
     if (m_CanReadAhead && !m_ReadAhead && ++m_Refills == kRefillsBeforeReadAhead) {
@@ -48,7 +48,7 @@ int CBufFile::GetRaw()
 void CBufFile::UngetCharSlow(int byte)
 {
     if (byte < 0) return;
-    if (m_WriteIndex >= 0) WritePending();
+    if (m_WriteIndex >= 0 || m_Behind) WritePending();
     if (m_ReadCount >= kReadBufferSize - 1) return; // no room left in front: dropped
     unsigned char* buf = m_ReadBuf.get();
     std::memmove(buf + 1, buf, static_cast<std::size_t>(m_ReadCount));
@@ -146,7 +146,7 @@ std::size_t CBufFile::ReadAt(std::int64_t pos, void* data, std::size_t n)
 {
     if (m_Fd < 0 || pos < 0) return 0;
     // Pending output there must be in the file first.
-    if (m_WriteIndex >= 0) WritePending();
+    if (m_WriteIndex >= 0 || m_Behind) WritePending();
     auto* out = static_cast<unsigned char*>(data);
     std::size_t got = 0;
     while (got < n) {

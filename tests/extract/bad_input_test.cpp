@@ -177,18 +177,25 @@ TEST_F(BadInput, InputDeletedAfterTheScanLeavesNoOutputAndCancelAborts)
     }
 }
 
-TEST_F(BadInput, FullDiskRemovesTheOutputAndKeepsTheOldFile)
+// The payload size and the file size limit of the child: large outputs meet
+// the limit in the bytes written behind the decoding, in the middle or in the
+// last buffers handed over.
+class FullDisk : public BadInput, public ::testing::WithParamInterface<std::pair<std::size_t, rlim_t>> {};
+
+TEST_P(FullDisk, RemovesTheOutputAndKeepsTheOldFile)
 {
-    // The child process may write 64 KB per file; bigger writes fail with EFBIG.
-    AddSingle("big.bin", UuFile(payload, "big.bin"));
-    AddSingle("old.bin", UuFile(payload, "old.bin"));
+    // The child process may write `limit` bytes per file; bigger writes fail with EFBIG.
+    const auto [size, fileLimit] = GetParam();
+    const Bytes data = RandomBytes(size, 9);
+    AddSingle("big.bin", UuFile(data, "big.bin"));
+    AddSingle("old.bin", UuFile(data, "old.bin"));
     WriteFile(Out("old.bin"), "old");
     const std::string logPath = dir / "child.log";
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{65536, 65536};
+        rlimit limit{fileLimit, fileLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         int answerState = answer::YesToAll;
         int results = 0;
@@ -211,6 +218,11 @@ TEST_F(BadInput, FullDiskRemovesTheOutputAndKeepsTheOldFile)
     EXPECT_EQ(ReadFile(Out("old.bin")), "old");
     EXPECT_TRUE(TemporaryFilesIn(outDir).empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Limits, FullDisk,
+                         ::testing::Values(std::pair<std::size_t, rlim_t>{100'000, 65536},
+                                           std::pair<std::size_t, rlim_t>{3'000'000, 1'500'000},
+                                           std::pair<std::size_t, rlim_t>{3'000'000, 2'800'000}));
 
 TEST(OutputPathRules, OnePlainNameInsideTheFolder)
 {

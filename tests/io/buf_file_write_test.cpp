@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <sys/resource.h>
@@ -107,14 +109,15 @@ TEST_F(BufFileWrite, WriteAfterReadingLandsAtTheLogicalPosition)
 }
 
 // A file-size limit in a child process stands in for a full disk.
-int InChildWithSizeLimit(rlim_t limit, const std::string& path, const std::function<int(CBufFile&)>& body)
+int InChildWithSizeLimit(rlim_t limit, const std::string& path, const std::function<int(CBufFile&)>& body,
+                         std::uint32_t mode = kCreate)
 {
     return InChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit lim{limit, limit};
         if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 100;
         CBufFile f;
-        if (!f.Open(path, kCreate)) return 101;
+        if (!f.Open(path, mode)) return 101;
         return body(f);
     });
 }
@@ -137,6 +140,102 @@ TEST_F(BufFileWrite, FullDiskRaisesOnceAndKeepsWhatWasWritten)
     });
     EXPECT_EQ(onClose, kDiskFull) << "pending bytes that cannot be written on close";
     EXPECT_EQ(ReadFile(dir / "b.bin"), "more than ");
+}
+
+// Writes `payload` through every kind of write call, chosen by `rng`; the
+// position follows each call.
+void WriteMixed(CBufFile& f, const Bytes& payload, std::mt19937& rng)
+{
+    for (std::size_t at = 0; at < payload.size();) {
+        std::size_t n = std::min<std::size_t>(payload.size() - at, rng() % 3 == 0 ? rng() % 70000 : rng() % 100);
+        const auto* src = reinterpret_cast<const unsigned char*>(payload.data()) + at;
+        std::size_t room = 0;
+        switch (rng() % 4) {
+        case 0:
+            f.Write(src, n);
+            break;
+        case 1:
+            for (std::size_t i = 0; i < n; ++i)
+                f.PutChar(src[i]);
+            break;
+        case 2:
+            n = std::min<std::size_t>(n, CBufFile::kReadChunk);
+            std::memcpy(f.WriteRoom(n, room), src, n);
+            f.CommitWrite(n);
+            break;
+        default:
+            unsigned char* space = f.PendingSpace(room);
+            n = std::min(n, room);
+            std::memcpy(space, src, n);
+            f.CommitAsWrite(n);
+        }
+        at += n;
+        ASSERT_EQ(f.GetPosition(), static_cast<std::int64_t>(at));
+    }
+}
+
+// Outputs written behind hold every byte in order, however they end: Close,
+// the destructor, or calls that need the file as it is.
+class BufFileWriteBehind : public ::testing::TestWithParam<int>
+{
+protected:
+    static constexpr std::uint32_t kMode =
+        CBufFile::modeCreate | CBufFile::modeReadWrite | CBufFile::uncountedWrites | CBufFile::writeBehind;
+    TempDir dir;
+    const Bytes payload = test::RandomBytes(3'000'000, 5);
+};
+
+TEST_P(BufFileWriteBehind, EveryByteArrivesInOrder)
+{
+    const std::string path = dir / "big.bin";
+    Bytes expected = payload;
+    {
+        CBufFile f;
+        ASSERT_TRUE(f.Open(path, kMode));
+        std::mt19937 rng(static_cast<std::uint32_t>(GetParam()));
+        WriteMixed(f, payload, rng);
+        if (GetParam() == 2) {
+            EXPECT_EQ(f.GetLength(), static_cast<std::int64_t>(payload.size()));
+            f.Flush();
+            char back[100];
+            ASSERT_EQ(f.ReadAt(2'500'000, back, sizeof back), sizeof back);
+            EXPECT_BYTES_EQ(payload.substr(2'500'000, sizeof back), Bytes(back, sizeof back));
+            f.Seek(1000, 0);
+            f.Write("XY", 2);
+            expected.replace(1000, 2, "XY");
+            f.SeekToEnd();
+            f.PutChar('Z');
+            expected += 'Z';
+        }
+        if (GetParam() != 1) f.Close(); // 1: the destructor closes
+    }
+    EXPECT_BYTES_EQ(expected, ReadFile(path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, BufFileWriteBehind, ::testing::Values(0, 1, 2));
+
+// A full disk met behind the writing is raised once, by a later write call
+// or at the latest by Close, and the file keeps what did reach it. The size
+// limit falls in the middle, and in the last buffers handed over.
+TEST_F(BufFileWriteBehind, FullDiskIsRaisedOnceAndKeepsWhatWasWritten)
+{
+    for (const rlim_t limit : {1'500'000, 2'990'000}) {
+        SCOPED_TRACE(limit);
+        const std::string path = dir / ("full" + std::to_string(limit));
+        const int cause = InChildWithSizeLimit(
+            limit, path,
+            [&](CBufFile& out) {
+                std::mt19937 rng(3);
+                const int onWrite = CauseOf([&] { WriteMixed(out, payload, rng); });
+                const bool positioned = onWrite < 0 || out.GetPosition() == static_cast<std::int64_t>(limit);
+                const int onClose = CauseOf([&] { out.Close(); });
+                if (!positioned || (onWrite >= 0) == (onClose >= 0)) return 103;
+                return std::max(onWrite, onClose);
+            },
+            kMode);
+        EXPECT_EQ(cause, kDiskFull);
+        EXPECT_BYTES_EQ(payload.substr(0, limit), ReadFile(path));
+    }
 }
 
 TEST_F(BufFilePosition, BackwardSeeksReuseTheBufferUntilTheEnd)
