@@ -10,12 +10,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
 namespace zarvex::fuzz {
 
-// A folder of this process's own, made once (on tmpfs when there is one).
+// A folder of this process's own, made once (on tmpfs when there is one)
+// and removed when the fuzzer exits normally; a crash leaves it for a look.
 inline const std::string& ScratchFolder()
 {
     static const std::string folder = [] {
@@ -25,6 +27,11 @@ inline const std::string& ScratchFolder()
         if (!::mkdtemp(templ.data())) std::abort();
         return templ;
     }();
+    static const bool removedAtExit = std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(ScratchFolder(), ignored);
+    }) == 0;
+    (void)removedAtExit;
     return folder;
 }
 
