@@ -75,6 +75,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Collect(path, [&](LineSink& sink) { return DecodeGroupsPlain(s, len, n, table, missing, sink); });
     if (!Same(best, plain, len) || !Same(scalar, plain, len)) std::abort();
 
+    // A full line's 60 characters through the widest kernel and the table loop.
+    if (!xx && len >= 60) {
+        unsigned char wide[45], narrow[45];
+        const bool wideOk = DecodeUUFullLine(s, wide, SixBitKernel::Best);
+        if (wideOk != DecodeUUFullLine(s, narrow, SixBitKernel::Scalar)) std::abort();
+        if (wideOk && std::memcmp(wide, narrow, sizeof wide) != 0) std::abort();
+    }
+
     std::vector<char> line(s, s + len);
     line.push_back('\0');
     if (xx)
