@@ -60,7 +60,8 @@ bool WritingBehind(std::unique_ptr<WriteBehind>& behind, std::uint32_t& mode, st
 } // namespace
 
 CBufFile::CBufFile()
-    : m_WriteBuf(new unsigned char[kWriteBufferSize]), m_ReadBuf(new unsigned char[kReadBufferSize])
+    : m_WriteBuf(new unsigned char[kWriteBufferSize]), m_ReadBuf(new unsigned char[kReadBufferSize]),
+      m_ReadData(m_ReadBuf.get())
 {
 }
 
@@ -147,6 +148,7 @@ void CBufFile::Close()
     }
     m_Behind.reset(); // idle: WritePending waited for it, even when it raised
     m_ClosedPosition = LogicalPosition();
+    ResetReadBuffer(); // nothing lent by the read-ahead stays in use
     m_ReadAhead.reset(); // its thread reads through the descriptor
     m_CanReadAhead = false;
     const int closeRc = ::close(m_Fd);
@@ -173,6 +175,7 @@ void CBufFile::ResetReadBuffer()
 {
     m_ReadIndex = 0;
     m_ReadCount = 0;
+    m_ReadData = m_ReadBuf.get();
 }
 
 // Gives the unread bytes of the read buffer back: the descriptor moves to

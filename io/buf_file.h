@@ -217,6 +217,9 @@ private:
     std::string m_Path;
     std::unique_ptr<unsigned char[]> m_WriteBuf;
     std::unique_ptr<unsigned char[]> m_ReadBuf;
+    // The bytes being read: the read buffer, or a chunk lent in place by
+    // m_ReadAhead (valid until its next read).
+    const unsigned char* m_ReadData = nullptr;
     int m_WriteIndex = -1;
     int m_ReadIndex = 0;
     int m_ReadCount = 0;
@@ -250,7 +253,7 @@ inline int CBufFile::GetChar()
     if (m_ReadIndex >= m_ReadCount) [[unlikely]] {
         if (!Refill()) return -1;
     }
-    const unsigned char c = m_ReadBuf[m_ReadIndex++];
+    const unsigned char c = m_ReadData[m_ReadIndex++];
     ++m_Counts[IsBinaryByte(c)];
     return c;
 }
@@ -289,7 +292,7 @@ inline const unsigned char* CBufFile::BufferedInput(std::size_t& available)
         return nullptr;
     }
     available = static_cast<std::size_t>(m_ReadCount - m_ReadIndex);
-    return m_ReadBuf.get() + m_ReadIndex;
+    return m_ReadData + m_ReadIndex;
 }
 
 inline void CBufFile::ConsumeBuffered(std::size_t n, std::int64_t binary)

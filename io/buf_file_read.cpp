@@ -18,12 +18,13 @@ bool CBufFile::Refill()
     if (m_WriteIndex >= 0 || m_Behind) WritePending();
     if (m_EndReached || m_Fd < 0) return false;
     unsigned char* buf = m_ReadBuf.get();
+    m_ReadData = buf;
     if (m_CanReadAhead && !m_ReadAhead && ++m_Refills == kRefillsBeforeReadAhead) {
         m_ReadAhead = ReadAhead::Start(m_Fd);
         m_CanReadAhead = m_ReadAhead != nullptr;
     }
     int got = 0;
-    if (m_ReadAhead) got = static_cast<int>(m_ReadAhead->Read(m_OsPos, buf, kReadChunk));
+    if (m_ReadAhead) got = static_cast<int>(m_ReadAhead->Read(m_OsPos, buf, kReadChunk, m_ReadData));
     while (!m_ReadAhead && got < kReadChunk) {
         const ssize_t r = ::read(m_Fd, buf + got, static_cast<std::size_t>(kReadChunk - got));
         if (r < 0 && errno == EINTR) continue;
@@ -42,7 +43,7 @@ bool CBufFile::Refill()
 int CBufFile::GetRaw()
 {
     if (m_ReadIndex >= m_ReadCount && !Refill()) return -1;
-    return m_ReadBuf[m_ReadIndex++];
+    return m_ReadData[m_ReadIndex++];
 }
 
 void CBufFile::UngetCharSlow(int byte)
@@ -51,8 +52,9 @@ void CBufFile::UngetCharSlow(int byte)
     if (m_WriteIndex >= 0 || m_Behind) WritePending();
     if (m_ReadCount >= kReadBufferSize - 1) return; // no room left in front: dropped
     unsigned char* buf = m_ReadBuf.get();
-    std::memmove(buf + 1, buf, static_cast<std::size_t>(m_ReadCount));
+    std::memmove(buf + 1, m_ReadData, static_cast<std::size_t>(m_ReadCount)); // a lent chunk is copied in
     buf[0] = static_cast<unsigned char>(byte);
+    m_ReadData = buf;
     ++m_ReadCount;
 }
 
@@ -113,7 +115,7 @@ char* CBufFile::ReadLine(char* buffer, int max, int* outLength, bool* outComplet
                 complete = true; // the end of the file ends the line
                 break;
             }
-            const unsigned char* src = m_ReadBuf.get() + m_ReadIndex;
+            const unsigned char* src = m_ReadData + m_ReadIndex;
             const auto span = static_cast<std::size_t>(std::min(m_ReadCount - m_ReadIndex, limit - n));
             const std::size_t k = wide ? FindLineBreakWide(src, span, binary, out + n)
                                        : FindLineBreak(src, span, binary, out + n);

@@ -129,8 +129,9 @@ void ReadAhead::Run()
     }
 }
 
-std::size_t ReadAhead::Read(std::int64_t pos, unsigned char* out, std::size_t n)
+std::size_t ReadAhead::Read(std::int64_t pos, unsigned char* out, std::size_t n, const unsigned char*& data)
 {
+    data = out;
     std::size_t got = 0;
     {
         std::unique_lock lock(m_Mutex);
@@ -150,6 +151,10 @@ std::size_t ReadAhead::Read(std::int64_t pos, unsigned char* out, std::size_t n)
                 b->start = -1;
                 m_EndSeen = -1;
                 break;
+            }
+            if (got == 0 && b->length - offset >= n) {
+                data = b->data.get() + offset;
+                return n;
             }
             const std::size_t k = std::min(b->length - offset, n - got);
             std::memcpy(out + got, b->data.get() + offset, k);

@@ -34,8 +34,10 @@ public:
     ReadAhead& operator=(const ReadAhead&) = delete;
 
     // Up to `n` bytes at `pos`; fewer only at the end of the file or on an
-    // error, as with pread.
-    std::size_t Read(std::int64_t pos, unsigned char* out, std::size_t n);
+    // error, as with pread. `data` gets where they are: in place in a block
+    // that holds them all (lent until the next Read: the thread never
+    // refills the block the reader is in), or copied to `out`.
+    std::size_t Read(std::int64_t pos, unsigned char* out, std::size_t n, const unsigned char*& data);
 
 private:
     static constexpr int kSlots = 9;

@@ -35,9 +35,10 @@ struct OpenFd
 
 std::string ReadThrough(ReadAhead& ahead, std::int64_t pos, std::size_t n)
 {
-    std::string got(n, '\0');
-    got.resize(ahead.Read(pos, reinterpret_cast<unsigned char*>(got.data()), n));
-    return got;
+    std::string buffer(n, '\0');
+    const unsigned char* data = nullptr;
+    const std::size_t got = ahead.Read(pos, reinterpret_cast<unsigned char*>(buffer.data()), n, data);
+    return std::string(reinterpret_cast<const char*>(data), got);
 }
 
 // Sequential runs, steps back inside and beyond the kept blocks, jumps
