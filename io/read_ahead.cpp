@@ -78,9 +78,13 @@ void ReadAhead::NoteRead(std::int64_t pos, std::size_t n)
         m_Streak += end - m_Frontier;
         m_Frontier = end;
     }
-    const bool newBlock = BlockStart(pos) != BlockStart(m_Pos) || !inRun;
+    // Waking the thread costs about as much as reading a block, so a
+    // reader going on is woken for every second block (the thread then
+    // fetches two); a jump wakes it at once.
+    const std::int64_t block = BlockStart(pos) / static_cast<std::int64_t>(kBlockSize);
+    const bool wake = !inRun || (BlockStart(pos) != BlockStart(m_Pos) && block % 2 == 0);
     m_Pos = pos;
-    if (newBlock) m_Wake.notify_one();
+    if (wake) m_Wake.notify_one();
 }
 
 // The next block the reader will want and a slot for it: a free one, or
