@@ -36,14 +36,19 @@ bool WriteBehind::Submit(Buffer& buffer, std::size_t n)
     buffer = std::move(m_Free.back());
     m_Free.pop_back();
     ++m_Busy;
+    // Waking the worker costs about as much as writing a buffer, so it is
+    // woken for every second one (it then writes both), and whenever the
+    // owner holds the last free buffer: its next Submit may wait for one.
+    const bool wake = m_Queued >= 2 || m_Free.empty();
     lock.unlock();
-    m_WorkReady.notify_one();
+    if (wake) m_WorkReady.notify_one();
     return true;
 }
 
 WriteBehind::Failure WriteBehind::Settle()
 {
     std::unique_lock lock(m_Mutex);
+    if (m_Queued > 0) m_WorkReady.notify_one();
     m_JobDone.wait(lock, [this] { return m_Busy == 0; });
     const Failure failure = m_Failure;
     m_Failure = Failure{};
