@@ -7,6 +7,7 @@
 #include "scan/scan_state.h"
 #include "text/ascii.h"
 
+#include <array>
 #include <cstring>
 #include <string_view>
 
@@ -18,15 +19,65 @@ public:
     // For the open part of `s` (there must be one).
     explicit QuietLineTest(const ScanState& s) : m_Type(s.current->m_MsgType), m_Base64Length(s.b64LineLength) {}
 
+    std::uint32_t Type() const { return m_Type; }
+
     // `text` is the line without its break (k bytes, the folded line k + 1);
     // its first blank is at `blank` (k when it has none).
     bool operator()(const char* text, int k, int blank) const
     {
-        return k + 1 >= kShortest && QuietLead(text, k) && QuietForType(text, k, blank);
+        switch (m_Type) {
+        case MT_UU:
+        case MT_XX:
+            return For<MT_UU>(text, k, blank);
+        case MT_YENC:
+            return For<MT_YENC>(text, k, blank);
+        case MT_HQX:
+            return For<MT_HQX>(text, k, blank);
+        case MT_QP:
+            return For<MT_QP>(text, k, blank);
+        case MT_B64:
+            return For<MT_B64>(text, k, blank);
+        default:
+            return false;
+        }
+    }
+
+    // The same test for a part of the type given (MT_UU stands for XX too),
+    // for the run loops made for one type.
+    template <std::uint32_t kType>
+    bool For(const char* text, int k, int blank) const
+    {
+        if constexpr (kType == MT_B64) {
+            // The length settles most lines before the lead is looked at.
+            return m_Base64Length != 0 && k + 1 == m_Base64Length && k + 1 >= kShortest && blank >= k &&
+                   text[k - 1] != '=' && !IsAsciiSpace(static_cast<unsigned char>(text[k - 1])) &&
+                   QuietLead(text, k);
+        } else {
+            return k + 1 >= kShortest && QuietLead(text, k) && QuietForType<kType>(text, k, blank);
+        }
     }
 
 private:
     static constexpr int kShortest = 6;
+
+    // What the first byte of a line may start: nothing, a MIME header field
+    // ("Mi" or "Co", any case), or anything else that ends a run (white
+    // space, a boundary or a quoting prefix).
+    enum Lead : unsigned char
+    {
+        kNothing,
+        kMi,
+        kCo,
+        kStop,
+    };
+    static constexpr std::array<Lead, 256> kLeads = [] {
+        std::array<Lead, 256> leads{};
+        for (int c = 0; c < 256; ++c)
+            if (IsAsciiSpace(static_cast<unsigned char>(c)) || c == '-' || c == '>' || c == ':') leads[c] = kStop;
+        leads['M'] = leads['m'] = kMi;
+        leads['C'] = leads['c'] = kCo;
+        return leads;
+    }();
 
     static bool Starts(const char* text, int k, std::string_view prefix)
     {
@@ -40,13 +91,17 @@ private:
 
     static bool QuietLead(const char* text, int k)
     {
-        const auto first = static_cast<unsigned char>(text[0]);
-        if (IsAsciiSpace(first) || first == '-' || first == '>' || first == ':') return false;
-        const unsigned char a = AsciiUpper(first);
         const unsigned char b = AsciiUpper(static_cast<unsigned char>(text[1]));
-        if (a == 'M' && b == 'I') return !StartsNoCase(text, k, "Mime-Version:");
-        if (a == 'C' && b == 'O') return !StartsNoCase(text, k, "Content-");
-        return true;
+        switch (kLeads[static_cast<unsigned char>(text[0])]) {
+        case kNothing:
+            return true;
+        case kMi:
+            return b != 'I' || !StartsNoCase(text, k, "Mime-Version:");
+        case kCo:
+            return b != 'O' || !StartsNoCase(text, k, "Content-");
+        default:
+            return false;
+        }
     }
 
     // A line holding a blank: no header line (the first blank follows no
@@ -75,27 +130,20 @@ private:
         }
     }
 
-    bool QuietForType(const char* text, int k, int blank) const
+    template <std::uint32_t kType>
+    static bool QuietForType(const char* text, int k, int blank)
     {
         const bool startsNothing = blank >= k || QuietWithBlank(text, k, blank);
         const auto first = static_cast<unsigned char>(text[0]);
         const auto last = static_cast<unsigned char>(text[k - 1]);
-        switch (m_Type) {
-        case MT_UU:
-        case MT_XX:
-            return startsNothing;
-        case MT_YENC:
+        if constexpr (kType == MT_YENC)
             return first != '=' && first != '(' && first != '<' && startsNothing;
-        case MT_HQX:
+        else if constexpr (kType == MT_HQX)
             return last != ':' && startsNothing;
-        case MT_QP:
+        else if constexpr (kType == MT_QP)
             return LastNonBlankOf(text, k) != '-' && startsNothing;
-        case MT_B64:
-            return m_Base64Length != 0 && k + 1 == m_Base64Length && last != '=' && !IsAsciiSpace(last) &&
-                   blank >= k;
-        default:
-            return false;
-        }
+        else
+            return startsNothing;
     }
 
     std::uint32_t m_Type;
