@@ -89,7 +89,7 @@ private:
         return k >= static_cast<int>(prefix.size()) && EqualsIgnoreCase({text, prefix.size()}, prefix);
     }
 
-    static bool QuietLead(const char* text, int k)
+    [[gnu::always_inline]] static bool QuietLead(const char* text, int k)
     {
         const unsigned char b = AsciiUpper(static_cast<unsigned char>(text[1]));
         switch (kLeads[static_cast<unsigned char>(text[0])]) {
