@@ -370,11 +370,17 @@ std::size_t QuietRunOf(ScanState& s, std::int64_t& lastProgressLine, const unsig
                                  : 0;
     std::int64_t lineNo = s.lineNo;
     std::int64_t progressLine = NextProgressLine(s, lineNo, lastProgressLine);
+    // The next line at whose start progress is due or after which the stop
+    // request is looked at (its number a multiple of kStopPollLines).
+    const auto nextEvent = [&progressLine](std::int64_t from) {
+        return std::min(progressLine, (from + kStopPollLines - 1) & ~(kStopPollLines - 1));
+    };
+    std::int64_t eventLine = nextEvent(lineNo);
     const std::int64_t startPos = s.pos;
     std::size_t at = 0;
     int consumed = 0;
     int count = 0;
-    while (!s.done) {
+    for (;;) {
         std::size_t k = 0, blank = 0;
         if (!lines.Next(at, kLineMax - 1, k, blank)) break;
         const unsigned char* text = src + at;
@@ -384,21 +390,22 @@ std::size_t QuietRunOf(ScanState& s, std::int64_t& lastProgressLine, const unsig
             break;
         const std::size_t end = at + k + lineBreak;
         if (end > room) break;
-        bool poll = (lineNo & (kStopPollLines - 1)) == 0;
-        if (lineNo == progressLine) [[unlikely]] {
+        const bool event = lineNo == eventLine;
+        if (event && lineNo == progressLine) [[unlikely]] {
             s.lineNo = lineNo;
             s.pos = startPos + static_cast<std::int64_t>(at);
             ShowProgress(s, lastProgressLine);
             progressLine = NextProgressLine(s, lineNo + 1, lastProgressLine);
-            poll = true;
         }
         consumed = static_cast<int>(end - at);
         ++lineNo;
         ++count;
         at = end;
-        if (poll) [[unlikely]] {
+        if (event) [[unlikely]] {
             s.pos = startPos + static_cast<std::int64_t>(at);
             if (s.host.AbortRequested()) StopOnRequest(s);
+            if (s.done) break;
+            eventLine = nextEvent(lineNo);
         }
     }
     s.lineNo = lineNo;
