@@ -22,7 +22,9 @@ void BreakAndBlankMasksPlain(const unsigned char* data, std::size_t blocks, std:
 // of the first CR or LF after it and of the first blank before that. The
 // masks cover a window of whole blocks that starts at a line start (512
 // bytes first, then 1 KB); a line that runs past its end starts the next
-// window. The first blank found is kept for the lines up to it.
+// window. The breaks not yet passed are kept for the next line (a line
+// asked for right after the break of the one before is found from there),
+// the first blank found for the lines up to it.
 class LineBreaks
 {
 public:
@@ -37,11 +39,20 @@ public:
     // are asked for in ascending order.
     [[gnu::always_inline]] bool Next(std::size_t at, std::size_t limit, std::size_t& k, std::size_t& blank)
     {
-        if (at >= m_End && !Load(at)) return false;
-        std::size_t stop = 0; // absolute
-        if (!FindBreak(at, stop)) {
-            if ((at == m_Base && m_Blocks == kBlocks) || !Load(at) || !FindBreak(at, stop)) return false;
+        if (at != m_Pos && !Seek(at)) return false;
+        bool reloaded = false;
+        while (m_Bits == 0) {
+            if (++m_Block == m_Blocks) {
+                // The line runs past the window: a window of its own, once.
+                if (reloaded || (at == m_Base && m_Blocks == kBlocks) || !Load(at)) return false;
+                reloaded = true;
+                continue;
+            }
+            m_Bits = m_Breaks[m_Block];
         }
+        const std::size_t stop = m_Base + m_Block * 64 + static_cast<std::size_t>(__builtin_ctzll(m_Bits));
+        m_Bits &= m_Bits - 1;
+        m_Pos = stop + 1;
         k = stop - at;
         if (k >= limit || stop + 1 >= m_Size) return false;
         if (at < m_BlankFrom || at > m_NextBlank) {
@@ -55,17 +66,15 @@ public:
 private:
     static constexpr std::size_t kFirstBlocks = 8;
     static constexpr std::size_t kBlocks = 16;
+    static constexpr std::size_t kNone = ~std::size_t{0};
 
-    // The first break at or after `from` in the window; false when it holds none.
-    bool FindBreak(std::size_t from, std::size_t& stop) const
+    // The breaks from `at` on; false when no whole block is left there.
+    bool Seek(std::size_t at)
     {
-        std::size_t block = (from - m_Base) / 64;
-        std::uint64_t breaks = m_Breaks[block] & (~std::uint64_t{0} << ((from - m_Base) % 64));
-        while (breaks == 0) {
-            if (++block == m_Blocks) return false;
-            breaks = m_Breaks[block];
-        }
-        stop = m_Base + block * 64 + static_cast<std::size_t>(__builtin_ctzll(breaks));
+        if (at < m_Base || at >= m_End) return Load(at);
+        m_Block = (at - m_Base) / 64;
+        m_Bits = m_Breaks[m_Block] & (~std::uint64_t{0} << ((at - m_Base) % 64));
+        m_Pos = at;
         return true;
     }
 
@@ -81,7 +90,7 @@ private:
         return m_Base + block * 64 + static_cast<std::size_t>(__builtin_ctzll(blanks));
     }
 
-    // Masks for the whole blocks from `pos` on; false when none is left.
+    // Masks for the whole blocks from `pos` on (a line start); false when none is left.
     bool Load(std::size_t pos)
     {
         const std::size_t most = m_End == 0 ? kFirstBlocks : kBlocks;
@@ -91,17 +100,22 @@ private:
         m_Base = pos;
         m_Blocks = blocks;
         m_End = pos + 64 * blocks;
+        m_Block = 0;
+        m_Bits = m_Breaks[0];
+        m_Pos = pos;
         m_BlankFrom = kNone;
         return true;
     }
-
-    static constexpr std::size_t kNone = ~std::size_t{0};
 
     const unsigned char* m_Data;
     std::size_t m_Size;
     std::size_t m_Base = 0;
     std::size_t m_Blocks = 0;
     std::size_t m_End = 0; // masks cover [m_Base, m_End)
+    // The breaks of block m_Block from m_Pos on.
+    std::size_t m_Block = 0;
+    std::uint64_t m_Bits = 0;
+    std::size_t m_Pos = kNone;
     // The first blank at or after m_BlankFrom is at m_NextBlank (m_End: none in the window).
     std::size_t m_BlankFrom = kNone;
     std::size_t m_NextBlank = 0;

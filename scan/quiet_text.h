@@ -91,17 +91,13 @@ private:
 
     [[gnu::always_inline]] static bool QuietLead(const char* text, int k)
     {
-        const unsigned char b = AsciiUpper(static_cast<unsigned char>(text[1]));
-        switch (kLeads[static_cast<unsigned char>(text[0])]) {
-        case kNothing:
+        const Lead lead = kLeads[static_cast<unsigned char>(text[0])];
+        if (lead == kNothing) [[likely]]
             return true;
-        case kMi:
-            return b != 'I' || !StartsNoCase(text, k, "Mime-Version:");
-        case kCo:
-            return b != 'O' || !StartsNoCase(text, k, "Content-");
-        default:
-            return false;
-        }
+        const unsigned char b = AsciiUpper(static_cast<unsigned char>(text[1]));
+        if (lead == kMi) return b != 'I' || !StartsNoCase(text, k, "Mime-Version:");
+        if (lead == kCo) return b != 'O' || !StartsNoCase(text, k, "Content-");
+        return false;
     }
 
     // A line holding a blank: no header line (the first blank follows no
