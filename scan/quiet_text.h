@@ -100,30 +100,24 @@ private:
         return false;
     }
 
+    // The keywords and separators that take a blank, by their first byte.
+    static constexpr std::array<std::string_view, 8> kBlankKeywords = {
+        "", "begin", "(This", "=y", "<<", "Article ", "section ", "From "};
+    static constexpr std::array<unsigned char, 256> kBlankKeywordOf = [] {
+        std::array<unsigned char, 256> of{};
+        for (unsigned char i = 1; i < kBlankKeywords.size(); ++i)
+            of[static_cast<unsigned char>(kBlankKeywords[i][0])] = i;
+        return of;
+    }();
+
     // A line holding a blank: no header line (the first blank follows no
     // colon, whatever white space comes before it) and no keyword or
     // separator that needs a blank.
-    static bool QuietWithBlank(const char* text, int k, int blank)
+    [[gnu::always_inline]] static bool QuietWithBlank(const char* text, int k, int blank)
     {
         if (blank > 0 && text[blank - 1] == ':') return false;
-        switch (text[0]) {
-        case 'b':
-            return !Starts(text, k, "begin");
-        case '(':
-            return !Starts(text, k, "(This");
-        case '=':
-            return !Starts(text, k, "=y");
-        case '<':
-            return !Starts(text, k, "<<");
-        case 'A':
-            return !Starts(text, k, "Article ");
-        case 's':
-            return !Starts(text, k, "section ");
-        case 'F':
-            return !Starts(text, k, "From ");
-        default:
-            return true;
-        }
+        const unsigned char keyword = kBlankKeywordOf[static_cast<unsigned char>(text[0])];
+        return keyword == 0 || !Starts(text, k, kBlankKeywords[keyword]);
     }
 
     template <std::uint32_t kType>
