@@ -20,7 +20,7 @@ void BreakAndBlankMasksPlain(const unsigned char* data, std::size_t blocks, std:
 
 // The lines of data[0, n), one after another from a line start: the index
 // of the first CR or LF after it and of the first blank before that. The
-// masks cover a window of whole blocks that starts at a line start (512
+// masks cover a window of whole blocks that starts at a line start (256
 // bytes first, then 1 KB); a line that runs past its end starts the next
 // window. The breaks not yet passed are kept for the next line (a line
 // asked for right after the break of the one before is found from there),
@@ -64,7 +64,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kFirstBlocks = 8;
+    static constexpr std::size_t kFirstBlocks = 4;
     static constexpr std::size_t kBlocks = 16;
     static constexpr std::size_t kNone = ~std::size_t{0};
 
@@ -119,8 +119,8 @@ private:
     // The first blank at or after m_BlankFrom is at m_NextBlank (m_End: none in the window).
     std::size_t m_BlankFrom = kNone;
     std::size_t m_NextBlank = 0;
-    std::uint64_t m_Breaks[kBlocks] = {};
-    std::uint64_t m_Blanks[kBlocks] = {};
+    std::uint64_t m_Breaks[kBlocks]; // written by Load before any read
+    std::uint64_t m_Blanks[kBlocks];
 };
 
 } // namespace zarvex::scan
