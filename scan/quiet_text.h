@@ -117,7 +117,11 @@ private:
     {
         if (blank > 0 && text[blank - 1] == ':') return false;
         const unsigned char keyword = kBlankKeywordOf[static_cast<unsigned char>(text[0])];
-        return keyword == 0 || !Starts(text, k, kBlankKeywords[keyword]);
+        if (keyword == 0) [[likely]]
+            return true;
+        // Every keyword has a second byte, and every line tested here one (k >= 5).
+        const std::string_view word = kBlankKeywords[keyword];
+        return text[1] != word[1] || !Starts(text, k, word);
     }
 
     template <std::uint32_t kType>
