@@ -1,5 +1,6 @@
-// BreakAndBlankMasks 16 bytes at a time with SSE2, 32 with AVX2 where the
-// CPU has it (as the line-break search of io/ chooses).
+// BreakAndBlankMasks 16 bytes at a time with SSE2, 32 with AVX2 and 64
+// with AVX-512 BW where the CPU has them (as the line-break search of io/
+// chooses).
 #include "scan/break_search.h"
 
 #include "io/line_break_wide.h"
@@ -57,6 +58,30 @@ __attribute__((target("avx2"))) void Masks32(const unsigned char* data, std::siz
         blanks[b] = bits(_mm256_cmpeq_epi8(low, sp)) | bits(_mm256_cmpeq_epi8(high, sp)) << 32;
     }
 }
+
+__attribute__((target("avx512f,avx512bw"))) void Masks64(const unsigned char* data, std::size_t blocks,
+                                                         std::uint64_t* breaks, std::uint64_t* blanks)
+{
+    const __m512i cr = _mm512_set1_epi8('\r'), lf = _mm512_set1_epi8('\n'), sp = _mm512_set1_epi8(' ');
+    for (std::size_t b = 0; b < blocks; ++b, data += 64) {
+        const __m512i v = _mm512_loadu_si512(data);
+        breaks[b] = _mm512_cmpeq_epi8_mask(v, cr) | _mm512_cmpeq_epi8_mask(v, lf);
+        blanks[b] = _mm512_cmpeq_epi8_mask(v, sp);
+    }
+}
+
+enum class Width
+{
+    Sse2,
+    Avx2,
+    Avx512,
+};
+
+Width Widest()
+{
+    if (!HaveWideLineBreak()) return Width::Sse2;
+    return __builtin_cpu_supports("avx512bw") ? Width::Avx512 : Width::Avx2;
+}
 #endif
 
 } // namespace
@@ -64,8 +89,10 @@ __attribute__((target("avx2"))) void Masks32(const unsigned char* data, std::siz
 void BreakAndBlankMasks(const unsigned char* data, std::size_t blocks, std::uint64_t* breaks, std::uint64_t* blanks)
 {
 #if defined(ZARVEX_SCAN_BREAK_SIMD)
-    static const bool wide = HaveWideLineBreak();
-    if (wide)
+    static const Width width = Widest();
+    if (width == Width::Avx512)
+        Masks64(data, blocks, breaks, blanks);
+    else if (width == Width::Avx2)
         Masks32(data, blocks, breaks, blanks);
     else
         Masks16(data, blocks, breaks, blanks);

@@ -14,6 +14,23 @@ namespace zarvex::scan {
 
 namespace {
 
+// A header line in lower case, for the parameter searches: finding a
+// lower-case name in it finds what a search ignoring case finds in the line.
+class LowerLine
+{
+public:
+    explicit LowerLine(std::string_view line) : m_Text(line)
+    {
+        for (char& c : m_Text)
+            c = static_cast<char>(AsciiLower(static_cast<unsigned char>(c)));
+    }
+    // The first place of `name` (in lower case) in the line, or npos.
+    std::size_t Find(std::string_view name) const { return std::string_view(m_Text).find(name); }
+
+private:
+    std::string m_Text;
+};
+
 // What a content type does beyond giving its DataType.
 enum class TypeEffect : std::uint8_t
 {
@@ -434,12 +451,13 @@ Next OnContentParameters(ScanState& s)
     const bool outsideHeader = !s.inHeader;
 
     // The charset first: a name in 8-bit bytes on the same line is read in it.
-    std::size_t at = FindIgnoreCase(View(s), "charset=");
+    const LowerLine first(View(s));
+    std::size_t at = first.Find("charset=");
     if (at != std::string_view::npos) {
         s.mime.SetCharset(ValueAt(s, at, 8));
         if (s.current) s.current->SetCharset(s.mime.m_Charset);
     }
-    at = FindIgnoreCase(View(s), "name=");
+    at = first.Find("name=");
     if (at != std::string_view::npos) TakeFileName(s, at, 5, outsideHeader);
     std::string name;
     if (CollectRfc2231Name(s, name)) {
@@ -448,27 +466,28 @@ Next OnContentParameters(ScanState& s)
         NameTheOpenPart(s, outsideHeader || s.rfc2231.fromFilename);
     }
 
-    // The numbers and id of a partial message.
+    // The numbers and id of a partial message (the line may have been joined with the next).
     const std::string_view line = View(s);
-    const auto takeId = [&s, line] {
-        const std::size_t id = FindIgnoreCase(line, "id=");
+    const LowerLine lower(line);
+    const auto takeId = [&s, &lower] {
+        const std::size_t id = lower.Find("id=");
         if (id == std::string_view::npos) return;
         s.mime.SetPartialID(ValueAt(s, id, 3));
         if (s.current) s.current->m_PartialID = s.mime.m_PartialID;
     };
     takeId();
-    if ((at = FindIgnoreCase(line, "number=")) != std::string_view::npos) s.mime.m_Part = NumberAt(s, at, 7);
-    if ((at = FindIgnoreCase(line, "total=")) != std::string_view::npos) {
+    if ((at = lower.Find("number=")) != std::string_view::npos) s.mime.m_Part = NumberAt(s, at, 7);
+    if ((at = lower.Find("total=")) != std::string_view::npos) {
         s.mime.m_Total = NumberAt(s, at, 6);
         if (s.current && s.mime.m_Part != 0 && s.mime.m_Total != 0 && s.current->m_Total == -1)
             s.current->m_Total = s.mime.m_Total;
     }
-    if ((at = FindIgnoreCase(line, "message/")) != std::string_view::npos &&
+    if ((at = lower.Find("message/")) != std::string_view::npos &&
         StartsWithIgnoreCase(line.substr(at + 8), "parti")) {
         s.mime.m_bPartial = 1;
         takeId();
     }
-    if ((at = FindIgnoreCase(line, "boundary=")) != std::string_view::npos && BoundaryParameter(s, at))
+    if ((at = lower.Find("boundary=")) != std::string_view::npos && BoundaryParameter(s, at))
         return Next::EndCycle;
 
     ContentTypeRule(s);

@@ -338,15 +338,115 @@ void LateSteps(ScanState& s)
     if (s.len > 20) DataDetection(s);
 }
 
+// A quiet run looks at the user's stop request every this many lines (and
+// after each progress call), not after every line as a cycle does: the
+// request still ends the scan within microseconds, the same way.
+constexpr std::int64_t kStopPollLines = 32;
+
+// The first line number, from `lineNo` on, at whose start ShowProgress
+// would update the progress.
+std::int64_t NextProgressLine(const ScanState& s, std::int64_t lineNo, std::int64_t lastProgressLine)
+{
+    if (s.progressDue) return lineNo;
+    std::int64_t due = (lineNo + 0xFF) & ~std::int64_t{0xFF};
+    if (due == lastProgressLine) due += 0x100;
+    return due;
+}
+
+// The run loop for a part of one type (MT_UU stands for XX too). Returns
+// the bytes taken; `taken` gets the number of lines. The position, line
+// count and consumed bytes of `s` are brought up to date before every host
+// call and at the end.
+template <std::uint32_t kType>
+std::size_t QuietRunOf(ScanState& s, std::int64_t& lastProgressLine, const unsigned char* src, std::size_t available,
+                       int& taken)
+{
+    const QuietLineTest quiet(s);
+    LineBreaks lines(src, available);
+    // Bytes the run may take before the stop position.
+    const std::size_t room = s.stopPos == 0 ? ~std::size_t{0}
+                             : s.stopPos > static_cast<std::uint64_t>(s.pos)
+                                 ? static_cast<std::size_t>(s.stopPos - static_cast<std::uint64_t>(s.pos))
+                                 : 0;
+    std::int64_t lineNo = s.lineNo;
+    std::int64_t progressLine = NextProgressLine(s, lineNo, lastProgressLine);
+    // The next line at whose start progress is due or after which the stop
+    // request is looked at (its number a multiple of kStopPollLines).
+    const auto nextEvent = [&progressLine](std::int64_t from) {
+        return std::min(progressLine, (from + kStopPollLines - 1) & ~(kStopPollLines - 1));
+    };
+    std::int64_t eventLine = nextEvent(lineNo);
+    const std::int64_t startPos = s.pos;
+    std::size_t at = 0;
+    int consumed = 0;
+    int count = 0;
+    for (;;) {
+        std::size_t k = 0, blank = 0;
+        if (!lines.Next(at, kLineMax - 1, k, blank)) break;
+        const unsigned char* text = src + at;
+        const std::size_t lineBreak = PlainLineBreak(text, k);
+        if (lineBreak == 0 ||
+            !quiet.template For<kType>(reinterpret_cast<const char*>(text), static_cast<int>(k), static_cast<int>(blank)))
+            break;
+        const std::size_t end = at + k + lineBreak;
+        if (end > room) break;
+        const bool event = lineNo == eventLine;
+        if (event && lineNo == progressLine) [[unlikely]] {
+            s.lineNo = lineNo;
+            s.pos = startPos + static_cast<std::int64_t>(at);
+            ShowProgress(s, lastProgressLine);
+            progressLine = NextProgressLine(s, lineNo + 1, lastProgressLine);
+        }
+        consumed = static_cast<int>(end - at);
+        ++lineNo;
+        ++count;
+        at = end;
+        if (event) [[unlikely]] {
+            s.pos = startPos + static_cast<std::int64_t>(at);
+            if (s.host.AbortRequested()) StopOnRequest(s);
+            if (s.done) break;
+            eventLine = nextEvent(lineNo);
+        }
+    }
+    s.lineNo = lineNo;
+    s.pos = startPos + static_cast<std::int64_t>(at);
+    if (count > 0) s.consumed = consumed;
+    taken = count;
+    return at;
+}
+
+// The last `n` lines (n <= 3) of a run of quiet lines ending at src[end]
+// become the current and previous lines, as their cycles would have left
+// them: folded to one LF. Every break of the run is LF or CR LF, and no
+// line holds a CR or LF in its text.
+void KeepLastLines(ScanState& s, const unsigned char* src, std::size_t end, int n)
+{
+    LineBuf* const slots[3] = {s.cur, s.prev, s.prev2};
+    for (int back = 0; back < n; ++back) {
+        std::size_t textEnd = end - 1;
+        if (textEnd > 0 && src[textEnd - 1] == '\r') --textEnd;
+        const void* lf = memrchr(src, '\n', textEnd);
+        const std::size_t start = lf ? static_cast<std::size_t>(static_cast<const unsigned char*>(lf) - src) + 1 : 0;
+        LineBuf& slot = *slots[back];
+        const std::size_t len = textEnd - start;
+        std::memcpy(slot.text, src + start, len);
+        slot.text[len] = '\n';
+        slot.text[len + 1] = '\0';
+        slot.len = static_cast<int>(len) + 1;
+        end = start;
+    }
+}
+
 // The quiet lines that follow a quiet line in the read buffer, each taken
-// as its own cycle would take it (progress, position, line count, the stop
-// request) but without copying it out. The last three stay as the current
-// and previous lines. A line whose break or length needs ReadLine's care,
-// that reaches past the stop position or is not quiet, and the end of the
-// buffered bytes, end the run; the next cycle goes on from there. What no
-// host call can see is done once for the whole run: the bytes are consumed
-// from the file together (not told apart as text or binary: nothing reads
-// those counts of a scanned file), the lines rotated and counted together.
+// as its own cycle would take it (progress at the same lines, position,
+// line count; the stop request is looked at less often) but without
+// copying it out. The last three stay as the current and previous lines. A
+// line whose break or length needs ReadLine's care, that reaches past the
+// stop position or is not quiet, and the end of the buffered bytes, end
+// the run; the next cycle goes on from there. What no host call can see is
+// done once for the whole run: the bytes are consumed from the file
+// together (not told apart as text or binary: nothing reads those counts
+// of a scanned file), the lines rotated and counted together.
 void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
 {
     if (s.done || !QuietLinesMayFollow(s)) return;
@@ -354,47 +454,34 @@ void TakeQuietRun(ScanState& s, std::int64_t& lastProgressLine)
     const unsigned char* src = s.file.BufferedInput(available);
     if (!src) return;
     const std::uint32_t type = s.current->m_MsgType;
-    const QuietLineTest quiet(s);
-    LineBreaks lines(src, available);
-    const unsigned char* recent[3] = {};
-    int recentLen[3] = {};
     int taken = 0;
-    int newest = 0; // taken % 3
     std::size_t at = 0;
-    while (!s.done) {
-        std::size_t k = 0, blank = 0;
-        if (!lines.Next(at, kLineMax - 1, k, blank)) break;
-        const unsigned char* text = src + at;
-        const std::size_t lineBreak = PlainLineBreak(text, k);
-        const int textLen = static_cast<int>(k);
-        if (lineBreak == 0 || !quiet(reinterpret_cast<const char*>(text), textLen, static_cast<int>(blank))) break;
-        const auto consumed = static_cast<int>(k + lineBreak);
-        if (s.stopPos != 0 && static_cast<std::uint64_t>(s.pos + consumed) > s.stopPos) break;
-        ShowProgress(s, lastProgressLine);
-        s.consumed = consumed;
-        ++s.lineNo;
-        recent[newest] = text;
-        recentLen[newest] = textLen;
-        newest = newest == 2 ? 0 : newest + 1;
-        ++taken;
-        at += static_cast<std::size_t>(consumed);
-        EndOfCycle(s, true);
+    switch (type) {
+    case MT_UU:
+    case MT_XX:
+        at = QuietRunOf<MT_UU>(s, lastProgressLine, src, available, taken);
+        break;
+    case MT_YENC:
+        at = QuietRunOf<MT_YENC>(s, lastProgressLine, src, available, taken);
+        break;
+    case MT_HQX:
+        at = QuietRunOf<MT_HQX>(s, lastProgressLine, src, available, taken);
+        break;
+    case MT_QP:
+        at = QuietRunOf<MT_QP>(s, lastProgressLine, src, available, taken);
+        break;
+    case MT_B64:
+        at = QuietRunOf<MT_B64>(s, lastProgressLine, src, available, taken);
+        break;
+    default:
+        return;
     }
     if (taken == 0) return;
     s.file.ConsumeBuffered(at, 0);
     CountQuietLines(s, taken, type);
     for (int turn = 0; turn < taken % 3; ++turn)
         RotateLines(s);
-    // The lines as their cycles would have left them: folded to one LF.
-    LineBuf* const slots[3] = {s.cur, s.prev, s.prev2};
-    for (int back = std::min(taken, 3) - 1; back >= 0; --back) {
-        const int i = (taken - 1 - back) % 3;
-        LineBuf& slot = *slots[back];
-        std::memcpy(slot.text, recent[i], static_cast<std::size_t>(recentLen[i]));
-        slot.text[recentLen[i]] = '\n';
-        slot.text[recentLen[i] + 1] = '\0';
-        slot.len = recentLen[i] + 1;
-    }
+    KeepLastLines(s, src, at, std::min(taken, 3));
     s.SetLength(s.cur->len);
 }
 

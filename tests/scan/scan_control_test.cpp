@@ -116,14 +116,26 @@ TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
         EXPECT_LE(p->m_EPos, startPos);
 }
 
+// Asked before the scan, or by the pump at line 256 in the middle of a run
+// of data lines, the stop request discards the open part, logs and ends the
+// scan after that line.
 TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
 {
     Doc doc;
-    doc.Add("begin 644 a.bin").AddAll(UuLines(RandomBytes(900, 4)));
-    host.RequestAbort();
-    EXPECT_EQ(ScanFile(dir.Write("a.txt", doc.Text()), list, settings, run, host), 0);
-    EXPECT_EQ(list.GetSize(), 0);
-    EXPECT_NE(host.LogText().find("Operation Aborted!"), std::string::npos);
+    doc.Add("begin 644 a.bin").AddAll(UuLines(RandomBytes(45 * 600, 4)));
+    path = dir.Write("a.txt", doc.Text());
+    for (const int atPump : {0, 2}) {
+        CountingHost stopping;
+        stopping.KeepLog(true);
+        stopping.abortAtPump = atPump;
+        if (atPump == 0) stopping.RequestAbort();
+        MyCObArray fresh(settings, &stopping);
+        std::int64_t startPos = 0, startLine = 0;
+        EXPECT_EQ(ScanFile(path, fresh, settings, run, stopping, &startPos, &startLine), 0);
+        EXPECT_EQ(fresh.GetSize(), 0);
+        EXPECT_EQ(startLine, atPump == 0 ? 1 : 257);
+        EXPECT_NE(stopping.LogText().find("Operation Aborted!"), std::string::npos);
+    }
 }
 
 // A memory failure ends the scan with minus the count of parts (the one that

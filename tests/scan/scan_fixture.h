@@ -121,6 +121,7 @@ public:
     bool PumpMessages() override
     {
         if (++pumps == truncateAtPump) std::filesystem::resize_file(truncatePath, 100'000);
+        if (pumps == abortAtPump) RequestAbort();
         return pumps <= quitAfterPumps;
     }
     bool Silent() const override { return silent; }
@@ -136,7 +137,7 @@ public:
         if (++refreshes == failOnRefresh) throw std::bad_alloc();
     }
     int progressCalls = 0, pumps = 0, quitAfterPumps = 1 << 30, refreshes = 0, failOnRefresh = -1;
-    int beeps = 0, asked = 0, truncateAtPump = -1;
+    int beeps = 0, asked = 0, truncateAtPump = -1, abortAtPump = -1;
     double lastPercent = 0;
     bool silent = true;
     std::string askedText, truncatePath;
