@@ -19,24 +19,6 @@ FaceBitmap KnownFace()
     return f;
 }
 
-// The face in compface's text form: 48 rows of three "0xXXXX," words.
-std::string FaceWords(const FaceBitmap& f)
-{
-    std::string out;
-    char word[16];
-    for (int y = 0; y < kFaceSide; ++y) {
-        for (int w = 0; w < 3; ++w) {
-            unsigned v = 0;
-            for (int b = 0; b < 16; ++b)
-                v = (v << 1) | (f[static_cast<std::size_t>(y * kFaceSide + w * 16 + b)] ? 1u : 0u);
-            std::snprintf(word, sizeof word, "0x%04X,", v);
-            out += word;
-        }
-        out += '\n';
-    }
-    return out;
-}
-
 // The pixel (x, y) of a 48 by 48 one-bit BMP, true when black.
 bool BmpBlack(const std::string& bmp, int x, int y)
 {
@@ -58,18 +40,6 @@ TEST(FaceBmp, LayoutAndPixels)
         for (int x = 0; x < kFaceSide; ++x)
             ASSERT_EQ(BmpBlack(bmp, x, y), face[static_cast<std::size_t>(y * kFaceSide + x)] != 0)
                 << x << "," << y;
-}
-
-// compface's own tool compresses a known bitmap; it comes back pixel for pixel.
-TEST(XFace, ToolCompressedFaceComesBack)
-{
-    if (!test::HaveProgram("compface")) GTEST_SKIP() << "the compface tool is not installed";
-    const FaceBitmap face = KnownFace();
-    const std::string header = test::EncodeExternally("compface < FILE", FaceWords(face));
-    ASSERT_FALSE(header.empty());
-    FaceBitmap back{};
-    ASSERT_TRUE(UncompressXFace(header, back));
-    EXPECT_TRUE(back == face);
 }
 
 // Hostile values are refused before uncompressing; the longest that reaches

@@ -3,36 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 
 namespace zarvex {
 namespace {
 
-using Conversion = std::pair<std::string, std::string>;
-
-TEST(Utf7Lines, BecomeUtf8)
+// UTF-7 lines become UTF-8; broken UTF-8 sequences become question marks.
+TEST(TextLines, Utf7BecomesUtf8AndBrokenUtf8BecomesQuestionMarks)
 {
-    const Conversion cases[] = {{"caf+AOk-.", "caf\xC3\xA9."},
-                                {"1 +- 1", "1 + 1"},
-                                {"+ZeVnLIqe-", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
-                                {"+2D3eAA-", "\xF0\x9F\x98\x80"}, // a surrogate pair
-                                {"+2D0-x", "?x"},                 // a lone surrogate
-                                {"+AOk.", "\xC3\xA9."},           // the run ends without a dash
-                                {"+AOk", "\xC3\xA9"}};            // or with the line
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(Utf7LineToUtf8(in), out) << in;
-}
-
-TEST(Utf8Lines, BrokenSequencesBecomeQuestionMarks)
-{
-    const Conversion cases[] = {
-        {"gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80", "gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80"},
-        {"caf\xE9!", "caf?!"},
-        {"\xC0\xAF", "??"},      // overlong
-        {"\xED\xA0\x80", "???"}, // a surrogate
-        {"ab\xE6\x97", "ab??"}}; // cut at the end
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(CleanUtf8(in), out) << in;
+    const struct
+    {
+        std::string (*convert)(std::string_view);
+        std::string in, out;
+    } cases[] = {
+        {&Utf7LineToUtf8, "caf+AOk-.", "caf\xC3\xA9."},
+        {&Utf7LineToUtf8, "1 +- 1", "1 + 1"},
+        {&Utf7LineToUtf8, "+ZeVnLIqe-", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+        {&Utf7LineToUtf8, "+2D3eAA-", "\xF0\x9F\x98\x80"}, // a surrogate pair
+        {&Utf7LineToUtf8, "+2D0-x", "?x"},                 // a lone surrogate
+        {&Utf7LineToUtf8, "+AOk.", "\xC3\xA9."},           // the run ends without a dash
+        {&Utf7LineToUtf8, "+AOk", "\xC3\xA9"},             // or with the line
+        {&CleanUtf8, "gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80", "gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80"},
+        {&CleanUtf8, "caf\xE9!", "caf?!"},
+        {&CleanUtf8, "\xC0\xAF", "??"},      // overlong
+        {&CleanUtf8, "\xED\xA0\x80", "???"}, // a surrogate
+        {&CleanUtf8, "ab\xE6\x97", "ab??"}}; // cut at the end
+    for (const auto& c : cases)
+        EXPECT_EQ(c.convert(c.in), c.out) << c.in;
 }
 
 } // namespace

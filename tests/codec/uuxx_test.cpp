@@ -196,27 +196,6 @@ TEST(UUDecodeCorruption, EveryTruncationAndExtension)
     }
 }
 
-TEST(UUPeek, DecodesTheStartOfALineAndRefusesBadCounts)
-{
-    const Bytes data = test::RandomBytes(45, 14);
-    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote) + "\n";
-    unsigned char dest[64];
-    EXPECT_EQ(PeekDecodeUU(line.c_str(), dest, static_cast<int>(line.size()), 0), 45);
-    EXPECT_BYTES_EQ(data, test::AsBytes(dest, 45));
-    EXPECT_EQ(PeekDecodeUU(line.c_str(), dest, 0, 0), 45);
-    EXPECT_EQ(PeekDecodeUU(line.c_str(), dest, -1, 10), 10);
-    EXPECT_BYTES_EQ(data.substr(0, 10), test::AsBytes(dest, 10));
-    const std::string partial = EncodeSixBitLine(data.substr(0, 7), kUUAlphabetBackquote);
-    EXPECT_EQ(PeekDecodeUU(partial.c_str(), dest, 0, 0), 7);
-    EXPECT_BYTES_EQ(data.substr(0, 7), test::AsBytes(dest, 7));
-    EXPECT_EQ(PeekDecodeUU(nullptr, dest, 0, 0), -1);
-    EXPECT_EQ(PeekDecodeUU("M!!!!", nullptr, 0, 0), -1);
-    EXPECT_EQ(PeekDecodeUU("N!!!!!!!!", dest, 0, 0), -1); // 46 bytes is over a full line
-    EXPECT_EQ(PeekDecodeUU("\tABCD", dest, 0, 0), -1);
-    EXPECT_EQ(PeekDecodeUU("`\n", dest, 0, 0), 0);
-    EXPECT_EQ(PeekDecodeUU("M!!!!!!\x01!!!!!", dest, 0, 0), 4); // stops at the first invalid character
-}
-
 TEST(XXDecodeReference, OnlyAMatchingChecksumIsTolerated)
 {
     const Bytes data = test::RandomBytes(45, 2);
@@ -267,18 +246,37 @@ TEST(XXDecodeJoined, TwoFullLinesWithoutJoinedBitKeepFirstLineFlags)
     EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
 }
 
-TEST(XXPeek, DecodesTheStartOfALine)
+// Both peeks: a full line, a limit, a partial line, refused arguments and
+// counts, and a stop at the first invalid character.
+TEST(SixBitPeek, DecodesTheStartOfALineAndRefusesBadCounts)
 {
-    const Bytes data = test::RandomBytes(45, 11);
-    const std::string line = XXLine(data) + "\n";
-    unsigned char dest[64];
-    EXPECT_EQ(PeekDecodeXX(line.c_str(), dest, 0, 0), 45);
-    EXPECT_BYTES_EQ(data, test::AsBytes(dest, 45));
-    EXPECT_EQ(PeekDecodeXX(line.c_str(), dest, static_cast<int>(line.size()), 16), 16);
-    EXPECT_EQ(PeekDecodeXX(nullptr, dest, 0, 0), -1);
-    EXPECT_EQ(PeekDecodeXX("i++++", dest, 0, 0), -1); // 46
-    EXPECT_EQ(PeekDecodeXX("=++++", dest, 0, 0), -1);
-    EXPECT_EQ(PeekDecodeXX("h+++ +++", dest, 0, 0), 2);
+    const struct
+    {
+        int (*peek)(const char*, unsigned char*, int, int);
+        std::string_view alphabet;
+        const char *tooLong, *badCount, *invalidAt4;
+    } cases[] = {{&PeekDecodeUU, kUUAlphabetBackquote, "N!!!!!!!!", "\tABCD", "M!!!!!!\x01!!!!!"},
+                 {&PeekDecodeXX, test::kXXAlphabetText, "i++++", "=++++", "h++++++ ++++"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tooLong);
+        const Bytes data = test::RandomBytes(45, 14);
+        const std::string line = EncodeSixBitLine(data, c.alphabet) + "\n";
+        unsigned char dest[64];
+        EXPECT_EQ(c.peek(line.c_str(), dest, static_cast<int>(line.size()), 0), 45);
+        EXPECT_BYTES_EQ(data, test::AsBytes(dest, 45));
+        EXPECT_EQ(c.peek(line.c_str(), dest, 0, 0), 45);
+        EXPECT_EQ(c.peek(line.c_str(), dest, -1, 10), 10);
+        EXPECT_BYTES_EQ(data.substr(0, 10), test::AsBytes(dest, 10));
+        EXPECT_EQ(c.peek(EncodeSixBitLine(data.substr(0, 7), c.alphabet).c_str(), dest, 0, 0), 7);
+        EXPECT_BYTES_EQ(data.substr(0, 7), test::AsBytes(dest, 7));
+        EXPECT_EQ(c.peek(nullptr, dest, 0, 0), -1);
+        EXPECT_EQ(c.peek(line.c_str(), nullptr, 0, 0), -1);
+        EXPECT_EQ(c.peek(c.tooLong, dest, 0, 0), -1); // 46 bytes is over a full line
+        EXPECT_EQ(c.peek(c.badCount, dest, 0, 0), -1);
+        EXPECT_EQ(c.peek(c.invalidAt4, dest, 0, 0), 4);
+    }
+    unsigned char dest[4];
+    EXPECT_EQ(PeekDecodeUU("`\n", dest, 0, 0), 0);
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <csignal>
 #include <random>
+#include <span>
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -40,6 +41,23 @@ struct Outcome {
     double progress = 0;
 };
 
+// `c.damage` bytes after `body` changed to one of `marks` in turn (never a
+// line end or one of `spare`), and 400 lines of `odd` inserted after lines.
+void Disturb(std::string& text, std::size_t body, const RunCase& c, std::string_view marks,
+             std::string_view spare = "", std::span<const std::string_view> odd = {})
+{
+    std::mt19937 rng(5);
+    for (int i = 0; i < c.damage; ++i) {
+        const std::size_t at = body + 200 + rng() % (text.size() - body - 400);
+        if (text[at] != '\n' && text[at] != '\r' && spare.find(text[at]) == std::string_view::npos)
+            text[at] = marks[static_cast<std::size_t>(i) % marks.size()];
+    }
+    for (int i = 0; c.oddLines && !odd.empty() && i < 400; ++i) {
+        const std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
+        text.insert(at + 1, std::string(odd[rng() % odd.size()]) + c.eol);
+    }
+}
+
 class YencRuns : public ::testing::TestWithParam<RunCase> {
 protected:
     // Base64 lines of `c.width`; damage puts foreign characters and pads
@@ -52,27 +70,16 @@ protected:
                            "Content-Transfer-Encoding: base64\n\n";
         for (std::string& line : Base64Lines(RandomBytes(300'000, 12), static_cast<std::size_t>(c.width)))
             text += line + c.eol;
-        const std::size_t body = text.find("base64\n\n") + 8;
         text += std::string("--sep--") + c.eol;
-        std::mt19937 rng(5);
-        for (int i = 0; i < c.damage; ++i) {
-            const std::size_t at = body + 200 + rng() % (text.size() - body - 400);
-            if (text[at] != '\n' && text[at] != '\r') text[at] = "*=-"[i % 3];
-        }
-        if (c.oddLines) {
-            using namespace std::string_view_literals;
-            const std::string_view odd[] = {""sv,   "--"sv,      "QUJD"sv,   "QUJD="sv, "\r\r\n"sv, "\n\r"sv,
-                                            "QQ=="sv, "QU JDRA"sv, "--sepx"sv, "QUJDR"sv, "\0AAA"sv};
-            for (int i = 0; i < 400; ++i) {
-                std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
-                text.insert(at + 1, std::string(odd[rng() % std::size(odd)]) + c.eol);
-            }
-        }
+        using namespace std::string_view_literals;
+        const std::string_view odd[] = {""sv, "--"sv, "QUJD"sv, "QUJD="sv, "\r\r\n"sv, "\n\r"sv,
+                                        "QQ=="sv, "QU JDRA"sv, "--sepx"sv, "QUJDR"sv, "\0AAA"sv};
+        Disturb(text, text.find("base64\n\n") + 8, c, "*=-", "", odd);
         return text;
     }
 
-    // A UU file; damage and odd lines as for Base64, and lines with a
-    // doubled dot, a checksum character or a blank at their end.
+    // A UU file; damage as for Base64, and odd lines: lines with a doubled
+    // dot, a checksum character or a blank at their end.
     static std::string UuText(const RunCase& c)
     {
         std::string text = "Subject: file\n\nbegin 644 run.bin\n";
@@ -80,21 +87,16 @@ protected:
             text += line + c.eol;
         const std::size_t body = text.find("run.bin\n") + 8;
         text += std::string("end") + c.eol;
+        Disturb(text, body, c, "\x01\x1f\x80");
         std::mt19937 rng(5);
-        for (int i = 0; i < c.damage; ++i) {
-            const std::size_t at = body + 200 + rng() % (text.size() - body - 400);
-            if (text[at] != '\n' && text[at] != '\r') text[at] = "\x01\x1f\x80"[i % 3];
-        }
-        if (c.oddLines) {
-            for (int i = 0; i < 400; ++i) {
-                std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
-                const std::size_t next = text.find('\n', at + 1);
-                if (text[at + 1] != 'M' || next - at < 62) continue;
-                const std::size_t dataEnd = text[next - 1] == '\r' ? next - 1 : next;
-                const char* tails[] = {"", ".", "a", " ", "\r", "MMMM"};
-                if (i % 7 == 0) text.insert(at + 10, ".");
-                else text.insert(dataEnd, tails[rng() % std::size(tails)]);
-            }
+        for (int i = 0; c.oddLines && i < 400; ++i) {
+            std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
+            const std::size_t next = text.find('\n', at + 1);
+            if (text[at + 1] != 'M' || next - at < 62) continue;
+            const std::size_t dataEnd = text[next - 1] == '\r' ? next - 1 : next;
+            const char* tails[] = {"", ".", "a", " ", "\r", "MMMM"};
+            if (i % 7 == 0) text.insert(at + 10, ".");
+            else text.insert(dataEnd, tails[rng() % std::size(tails)]);
         }
         return text;
     }
@@ -113,21 +115,10 @@ protected:
             const std::string from = "line=" + std::to_string(c.width);
             text.replace(text.find(from), from.size(), "line=" + std::to_string(c.headerLine));
         }
-        std::mt19937 rng(5);
-        const std::size_t body = text.find("=ybegin");
-        for (int i = 0; i < c.damage; ++i) {
-            const std::size_t at = body + 200 + rng() % (text.size() - body - 400);
-            if (text[at] != '\n' && text[at] != '\r' && text[at] != '=') text[at] = 'k';
-        }
-        if (c.oddLines) {
-            using namespace std::string_view_literals;
-            const std::string_view odd[] = {"="sv,      "=y"sv,   "=yx\x01"sv, "abc="sv, "\r\r\n"sv,
-                                            "\n\r"sv,   "\0x\0"sv, ""sv,        "."sv,    "=ypart x"sv};
-            for (int i = 0; i < 400; ++i) {
-                std::size_t at = text.find('\n', body + 100 + rng() % (text.size() - body - 300));
-                text.insert(at + 1, std::string(odd[rng() % std::size(odd)]) + c.eol);
-            }
-        }
+        using namespace std::string_view_literals;
+        const std::string_view odd[] = {"="sv, "=y"sv, "=yx\x01"sv, "abc="sv, "\r\r\n"sv,
+                                        "\n\r"sv, "\0x\0"sv, ""sv, "."sv, "=ypart x"sv};
+        Disturb(text, text.find("=ybegin"), c, "k", "=", odd);
         return text;
     }
 
