@@ -121,14 +121,6 @@ TEST_F(JsonReportRun, NamesWithInvalidUtf8AndControlCharactersComeOutEscaped)
     EXPECT_EQ(ReportOf("report.json")["counts"]["outputs"], 1);
 }
 
-TEST_F(JsonReportRun, ReportGoesToStandardOutputAndNeverOverAnInput)
-{
-    dir.Write("mail.mbox", UuPosting("a.dat", "data", 1));
-    EXPECT_EQ(Run({"--extract", "--outdir=out", "--report-json=-", "mail.mbox"}, "report.json").status, 1);
-    EXPECT_EQ(ReportOf("report.json")["outputs"][0]["sha256"], Sha256Hex("data"));
-    EXPECT_EQ(Run({"--extract", "--outdir=out", "--report-json=mail.mbox", "mail.mbox"}).status, 255);
-    EXPECT_EQ(Read("mail.mbox"), UuPosting("a.dat", "data", 1));
-}
 
 TEST_F(JsonReportRun, MissingPartsOfTheLargestTotalAreCountedNotAllListed)
 {
@@ -143,11 +135,14 @@ TEST_F(JsonReportRun, MissingPartsOfTheLargestTotalAreCountedNotAllListed)
     EXPECT_EQ(out["missingParts"][0], 2);
 }
 
-TEST_F(JsonReportRun, KeepDatesGivesTheMessageTime)
+TEST_F(JsonReportRun, ReportGoesToStandardOutputNeverOverAnInputAndKeepDatesGivesTheMessageTime)
 {
     dir.Write("mail.mbox", UuPosting("a.dat", "data", 1));
     MakeFolder("plain");
-    EXPECT_EQ(Run({"--extract", "--keep-dates", "--outdir=out", "mail.mbox"}).status, 1);
+    EXPECT_EQ(Run({"--extract", "--keep-dates", "--outdir=out", "--report-json=-", "mail.mbox"}, "report.json").status, 1);
+    EXPECT_EQ(ReportOf("report.json")["outputs"][0]["sha256"], Sha256Hex("data"));
+    EXPECT_EQ(Run({"--extract", "--outdir=plain", "--report-json=mail.mbox", "mail.mbox"}).status, 255);
+    EXPECT_EQ(Read("mail.mbox"), UuPosting("a.dat", "data", 1));
     EXPECT_EQ(Run({"--extract", "--outdir=plain", "mail.mbox"}).status, 1);
     struct stat kept{}, plain{};
     ASSERT_EQ(::stat((outDir + "/a.dat").c_str(), &kept), 0);
