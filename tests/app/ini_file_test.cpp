@@ -198,7 +198,8 @@ TEST(SettingsSave, EveryKindOfValueIsReadAndRoundTripsWithUnknownKeysAndComments
     const std::string text = "; my settings\n[Preferences]\n; keep this\nEOLConversion=0\nFutureKey=abc\n"
                              "Overwrite=5\nStreamOrder=3\nWorkingDir=" + dir.Path().string() +
                              "\n[Window]\nCoordinates=10,20,630,470\nMinimized=1\nCenter=60\n[Plugins]\nx=1\n"
-                             "[Recent Dir List]\nOpenDir=/in\nDir1=/out\nDir9=/old\n[DetectTypes]\nzip=0\nheic=0\nMSapp=0\n";
+                             "[Recent Dir List]\nOpenDir=/in\nDir1=/out\nDir9=/old\n"
+                             "[DetectTypes]\nzip=0\nheic=0\nMSapp=0\n";
     IniFile ini(text);
     AppSettings a = LoadSettings(ini);
     EXPECT_EQ(a.Coordinates, "10,20,630,470");

@@ -14,6 +14,7 @@ namespace {
 
 using nlohmann::json;
 using test::UuPosting;
+using Args = std::vector<std::string>;
 
 class JsonReportRun : public test::ProgramRun
 {
@@ -22,8 +23,9 @@ protected:
     json ReportOf(const std::string& name)
     {
         const std::string path = dir / name;
-        EXPECT_EQ(std::system(("python3 -c 'import json,sys; json.load(sys.stdin)' <" + test::ShellQuote(path)).c_str()), 0)
-            << "a JSON parser reads the report";
+        const std::string check =
+            "python3 -c 'import json,sys; json.load(sys.stdin)' <" + test::ShellQuote(path);
+        EXPECT_EQ(std::system(check.c_str()), 0) << "a JSON parser reads the report";
         return json::parse(test::ReadFile(path));
     }
     static const json& OutputNamed(const json& report, const std::string& name)
@@ -139,7 +141,8 @@ TEST_F(JsonReportRun, ReportGoesToStandardOutputNeverOverAnInputAndKeepDatesGive
 {
     dir.Write("mail.mbox", UuPosting("a.dat", "data", 1));
     MakeFolder("plain");
-    EXPECT_EQ(Run({"--extract", "--keep-dates", "--outdir=out", "--report-json=-", "mail.mbox"}, "report.json").status, 1);
+    const Args keep{"--extract", "--keep-dates", "--outdir=out", "--report-json=-", "mail.mbox"};
+    EXPECT_EQ(Run(keep, "report.json").status, 1);
     EXPECT_EQ(ReportOf("report.json")["outputs"][0]["sha256"], Sha256Hex("data"));
     EXPECT_EQ(Run({"--extract", "--outdir=plain", "--report-json=mail.mbox", "mail.mbox"}).status, 255);
     EXPECT_EQ(Read("mail.mbox"), UuPosting("a.dat", "data", 1));
@@ -159,7 +162,8 @@ TEST_F(JsonReportRun, ProgressLineOnlyOnATerminal)
     EXPECT_EQ(r.err, "");
     // Under a pseudo-terminal: the line shows the input, then the output, and is erased.
     MakeFolder("out2");
-    const std::string script = "script -q -e -c " + test::ShellQuote(Command({"--extract", "--outdir=out2", "mail.mbox"}));
+    const std::string script =
+        "script -q -e -c " + test::ShellQuote(Command({"--extract", "--outdir=out2", "mail.mbox"}));
     EXPECT_EQ(Run({}, "tty.txt", script + " /dev/null </dev/null").status, 1);
     const std::string tty = Read("tty.txt");
     EXPECT_NE(tty.find("\rscanning mail.mbox"), std::string::npos) << tty;
