@@ -60,19 +60,16 @@ class RecordingTarget : public CommandTarget
 public:
     bool Busy() const override { return busy; }
     bool Open(const std::string& path) override { return Note("open " + path, path != "/missing"); }
-    bool Quit() override { return Note("quit", true); }
-    bool Extract(const std::string* folder) override
-    {
-        return Note("extract " + (folder ? *folder : "-"), true);
-    }
-    bool Clear() override { return Note("clear", true); }
-    bool Purge() override { return Note("purge", true); }
+    bool Quit() override { return Note("quit"); }
+    bool Extract(const std::string* folder) override { return Note("extract " + (folder ? *folder : "-")); }
+    bool Clear() override { return Note("clear"); }
+    bool Purge() override { return Note("purge"); }
 
     bool busy = false;
     std::vector<std::string> log;
 
 private:
-    bool Note(const std::string& what, bool handled)
+    bool Note(const std::string& what, bool handled = true)
     {
         log.push_back(what);
         return handled;

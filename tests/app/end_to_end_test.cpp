@@ -3,16 +3,11 @@
 #include "app/core_engine.h"
 #include "app/interrupts.h"
 #include "app/program.h"
-#include "extract/extract_fixture.h"
 #include "platform/host.h"
+#include "program_run.h"
 
-#include <array>
 #include <csignal>
-#include <filesystem>
-#include <gtest/gtest.h>
 #include <sstream>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #ifdef ZARVEX_BINARY
@@ -21,34 +16,8 @@ namespace zarvex {
 namespace {
 
 using Args = std::vector<std::string>;
-
-std::string ShellQuote(const std::string& s)
-{
-    std::string out = "'";
-    for (char c : s)
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-std::vector<std::string> RegularFiles(const std::string& folder)
-{
-    std::vector<std::string> files;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        if (e.is_regular_file()) files.push_back(e.path().string());
-    return files;
-}
-
-// A two-part UU posting of `data` as two messages.
-std::string UuPosting(const std::string& name, const std::string& data)
-{
-    const std::vector<std::string> lines = test::EncodeSixBitLines(data, test::kUUAlphabetBackquote);
-    const std::size_t half = lines.size() / 2;
-    std::string one = "begin 644 " + name + "\n", two;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        (i < half ? one : two) += lines[i] + "\n";
-    two += "`\nend\n";
-    return test::Mail(name + " (1/2)", one) + test::Mail(name + " (2/2)", two);
-}
+using test::RegularFiles;
+using test::UuPosting;
 
 std::string MimeMessage(const std::string& name, const std::string& data)
 {
@@ -58,37 +27,9 @@ std::string MimeMessage(const std::string& name, const std::string& data)
            "Content-Disposition: attachment; filename=\"" + name + "\"\n\n" + test::Text(test::Base64Lines(data)) + "--BOUNDARY--\n";
 }
 
-class EndToEnd : public ::testing::Test
+class EndToEnd : public test::ProgramRun
 {
 protected:
-    struct Result
-    {
-        int status = -1;
-        std::string err;
-    };
-
-    Result Run(const Args& args)
-    {
-        std::string cmd = "cd " + ShellQuote(dir.Path().string()) + " && " + envPrefix +
-                          "ZARVEX_INI=" + ShellQuote(ini) + " " + ShellQuote(ZARVEX_BINARY);
-        for (const std::string& a : args)
-            cmd += " " + ShellQuote(a);
-        cmd += " >/dev/null 2>" + ShellQuote(dir / "stderr.txt");
-        const int w = std::system(cmd.c_str());
-        Result r;
-        r.status = WIFEXITED(w) ? WEXITSTATUS(w) : -1;
-        r.err = test::ReadFile(dir / "stderr.txt");
-        return r;
-    }
-    std::string MakeFolder(const std::string& name)
-    {
-        ::mkdir((dir / name).c_str(), 0755);
-        return dir / name;
-    }
-
-    test::TempDir dir;
-    std::string envPrefix; // e.g. "env -u DISPLAY "
-    std::string ini = dir / "Zarvex.ini";
     const std::string picture = test::RandomBytes(5000, 11);
     const std::string archive = test::RandomBytes(3000, 12);
 };

@@ -59,20 +59,15 @@ TEST(IniFileWrite, ValuesReadBackExactlyAndLineBreaksCannotAddKeys)
     EXPECT_EQ(IniFile(dirs.Text()).LineCount(), 2u);
 }
 
-TEST(IniFileDisk, MissingFileIsEmptyAndSaveCreatesIt)
+TEST(IniFileDisk, AMissingFileIsEmptyAndSaveCreatesItOrWritesThroughASymbolicLinkKeepingTheMode)
 {
     test::TempDir dir;
-    IniFile ini;
-    EXPECT_EQ(ini.Load(dir / "none.ini"), 0);
-    EXPECT_EQ(ini.LineCount(), 0u);
-    ini.Set("S", "k", "v");
-    ASSERT_EQ(ini.Save(dir / "none.ini"), 0);
+    IniFile none;
+    EXPECT_EQ(none.Load(dir / "none.ini"), 0);
+    EXPECT_EQ(none.LineCount(), 0u);
+    none.Set("S", "k", "v");
+    ASSERT_EQ(none.Save(dir / "none.ini"), 0);
     EXPECT_EQ(test::ReadFile(dir / "none.ini"), "[S]\nk=v\n");
-}
-
-TEST(IniFileDisk, SaveThroughASymbolicLinkKeepsTheLinkAndTheMode)
-{
-    test::TempDir dir;
     const std::string real = dir.Write("real.ini", "[S]\nk=1\n");
     ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
     ASSERT_EQ(::symlink(real.c_str(), (dir / "link.ini").c_str()), 0);
@@ -164,32 +159,6 @@ TEST(SettingsLoad, EmptyFileGivesTheDefaults)
     EXPECT_EQ(a.core.WorkingDir, DefaultTempFolder()) << "an empty working folder is replaced";
 }
 
-TEST(SettingsLoad, ReadsEveryKindOfValue)
-{
-    test::TempDir dir;
-    const IniFile ini("[Window]\nCoordinates=10,20,630,470\nMinimized=1\nCenter=60\n"
-                      "[Recent Dir List]\nOpenDir=/in\nDir1=/out\nDir9=/old\n"
-                      "[Preferences]\nEOLConversion=0\nOverwrite=5\nStreamOrder=3\nWorkingDir=" +
-                      dir.Path().string() + "\n[DetectTypes]\njpg=0\nheic=0\nMSapp=0\n");
-    const AppSettings a = LoadSettings(ini);
-    EXPECT_EQ(a.Coordinates, "10,20,630,470");
-    EXPECT_TRUE(a.Minimized);
-    EXPECT_EQ(a.Center, 60);
-    EXPECT_EQ(a.OpenDir, "/in");
-    EXPECT_EQ(a.Dirs[0], "/out");
-    EXPECT_EQ(a.Dirs[8], "/old");
-    EXPECT_FALSE(a.core.EOLConversion);
-    EXPECT_TRUE(a.core.Overwrite) << "any non-zero value is on";
-    EXPECT_EQ(a.core.StreamOrder, 3);
-    EXPECT_EQ(a.core.WorkingDir, dir.Path().string());
-    EXPECT_FALSE(a.core.DetectsType(DT_JPG));
-    EXPECT_FALSE(a.core.DetectsType(71));
-    EXPECT_FALSE(a.core.DetectsType(DT_MSAPP));
-    EXPECT_TRUE(a.core.DetectsType(DT_ZIP));
-    EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nFileMask=8\n")).core.FileMask, 8);
-    EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nFileMask=9\n")).core.FileMask, 1) << "above eight reads as one";
-}
-
 TEST(SettingsLoad, WorkingAndStreamFoldersMustBeWritable)
 {
     test::TempDir dir;
@@ -204,21 +173,13 @@ TEST(SettingsLoad, WorkingAndStreamFoldersMustBeWritable)
     }
 }
 
-TEST(SettingsSave, CenterNearTheMiddleIsSavedAsCentred)
+TEST(SettingsSave, CenterNearTheMiddleIsSavedAsCentredAndRunOnlyChoicesAreNot)
 {
     for (const auto& [c, saved] : {std::pair{47, 0}, {50, 0}, {53, 0}, {0, 0}, {34, 34}, {46, 46}, {54, 54}})
         EXPECT_EQ(CenterForSaving(c), saved) << c;
-    AppSettings a;
-    a.Center = 49;
-    IniFile ini;
-    StoreSettings(a, false, ini);
-    EXPECT_EQ(ini.GetInt("Window", "Center", -1), 0);
-}
-
-TEST(SettingsSave, RunOnlyChoicesAreNotSaved)
-{
     IniFile ini("[Preferences]\nOverwrite=1\n");
     AppSettings a = LoadSettings(ini);
+    a.Center = 49;
     a.core.Overwrite = false; // the extract dialog's keys are its own
     a.core.IgnoreIncomplete = true;
     a.Minimized = true;
@@ -228,16 +189,37 @@ TEST(SettingsSave, RunOnlyChoicesAreNotSaved)
     EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 0) << "not remembered from an extraction run";
     StoreSettings(a, false, ini);
     EXPECT_EQ(ini.GetInt("Window", "Minimized", -1), 1);
+    EXPECT_EQ(ini.GetInt("Window", "Center", -1), 0);
 }
 
-TEST(SettingsSave, RoundTripKeepsValuesUnknownKeysAndComments)
+TEST(SettingsSave, EveryKindOfValueIsReadAndRoundTripsWithUnknownKeysAndComments)
 {
     test::TempDir dir;
     const std::string text = "; my settings\n[Preferences]\n; keep this\nEOLConversion=0\nFutureKey=abc\n"
-                             "[Window]\nCenter=50\n[Plugins]\nx=1\n[DetectTypes]\nzip=0\n";
+                             "Overwrite=5\nStreamOrder=3\nWorkingDir=" + dir.Path().string() +
+                             "\n[Window]\nCoordinates=10,20,630,470\nMinimized=1\nCenter=60\n[Plugins]\nx=1\n"
+                             "[Recent Dir List]\nOpenDir=/in\nDir1=/out\nDir9=/old\n"
+                             "[DetectTypes]\nzip=0\nheic=0\nMSapp=0\n";
     IniFile ini(text);
     AppSettings a = LoadSettings(ini);
-    a.core.WorkingDir = dir.Path().string();
+    EXPECT_EQ(a.Coordinates, "10,20,630,470");
+    EXPECT_TRUE(a.Minimized);
+    EXPECT_EQ(a.Center, 60);
+    EXPECT_EQ(a.OpenDir, "/in");
+    EXPECT_EQ(a.Dirs[0], "/out");
+    EXPECT_EQ(a.Dirs[8], "/old");
+    EXPECT_FALSE(a.core.EOLConversion);
+    EXPECT_TRUE(a.core.Overwrite) << "any non-zero value is on";
+    EXPECT_EQ(a.core.StreamOrder, 3);
+    EXPECT_EQ(a.core.WorkingDir, dir.Path().string());
+    EXPECT_FALSE(a.core.DetectsType(DT_ZIP));
+    EXPECT_FALSE(a.core.DetectsType(71));
+    EXPECT_FALSE(a.core.DetectsType(DT_MSAPP));
+    EXPECT_TRUE(a.core.DetectsType(DT_GIF));
+    EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nFileMask=8\n")).core.FileMask, 8);
+    EXPECT_EQ(LoadSettings(IniFile("[Preferences]\nFileMask=9\n")).core.FileMask, 1) << "above eight reads as one";
+
+    a.Center = 50;
     a.Dirs[0] = "/dest with blanks";
     a.core.DetectTypes[DT_PDF] = false;
     StoreSettings(a, false, ini);
@@ -255,6 +237,7 @@ TEST(SettingsSave, RoundTripKeepsValuesUnknownKeysAndComments)
     EXPECT_FALSE(back.core.DetectsType(DT_PDF));
     EXPECT_TRUE(back.core.DetectsType(DT_GIF));
     EXPECT_EQ(back.Dirs[0], "/dest with blanks");
+    EXPECT_EQ(back.Dirs[8], "/old");
     EXPECT_EQ(back.core.WorkingDir, dir.Path().string());
 
     // Saving the same values again changes nothing.

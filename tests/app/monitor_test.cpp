@@ -67,6 +67,8 @@ std::vector<PartKey> Parts(const MyCObArray& list)
     return parts;
 }
 
+const std::string kData = RandomBytes(2500, 7);
+
 class MonitorTest : public ::testing::Test
 {
 protected:
@@ -100,6 +102,7 @@ protected:
     CoreEngine engine;
     MyCObArray list{settings, &host};
     std::vector<InputEntry> entries;
+    const std::vector<std::string> articles = YencArticles(kData, "pic.bin", 700);
 };
 
 struct Growth
@@ -132,8 +135,6 @@ TEST_P(GrowingFile, AfterEveryTickTheListHoldsWhatOneScanOfTheFileFinds)
     EXPECT_FALSE(Tick().scanned) << "an unchanged file is not read";
 }
 
-const std::string kData = RandomBytes(2500, 7);
-
 INSTANTIATE_TEST_SUITE_P(
     Monitor, GrowingFile,
     ::testing::Values(Growth{"YencPostingPartByPart", YencArticles(kData, "pic.bin", 700)},
@@ -142,9 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
                               MimeMessage(2, kData.substr(1600))}}),
     [](const ::testing::TestParamInfo<Growth>& p) { return p.param.name; });
 
-TEST_F(MonitorTest, AGrownFileIsReadOnFromItsLastMessageOnly)
+TEST_F(MonitorTest, AGrownFileIsReadOnFromItsLastMessageAndAShrunkOneFromItsLastPartInside)
 {
-    const auto articles = YencArticles(kData, "pic.bin", 700);
     Grow(articles[0] + articles[1] + articles[2]);
     Tick();
     Grow(articles[3]);
@@ -155,13 +155,7 @@ TEST_F(MonitorTest, AGrownFileIsReadOnFromItsLastMessageOnly)
     EXPECT_EQ(from.pos, static_cast<std::int64_t>(articles[0].size() + articles[1].size()));
     EXPECT_EQ(from.line, std::count(articles[0].begin(), articles[0].end(), '\n') +
                              std::count(articles[1].begin(), articles[1].end(), '\n'));
-}
-
-TEST_F(MonitorTest, AFileThatShrankIsReadAgainFromItsLastPartStillInside)
-{
-    const auto articles = YencArticles(kData, "pic.bin", 700);
-    Grow(articles[0] + articles[1] + articles[2]);
-    Tick();
+    // A file that shrank is read again from its last part still inside.
     WriteFile(path, articles[0] + articles[1].substr(0, articles[1].size() / 2));
     EXPECT_TRUE(Tick().scanned);
     EXPECT_EQ(Parts(list), FullScan());
@@ -169,7 +163,6 @@ TEST_F(MonitorTest, AFileThatShrankIsReadAgainFromItsLastPartStillInside)
 
 TEST_F(MonitorTest, AnOpenStreamOutputPassesToThePartBuiltAgain)
 {
-    const auto articles = YencArticles(kData, "pic.bin", 700);
     const std::size_t half = articles[1].size() / 2;
     Grow(articles[0] + articles[1].substr(0, half));
     Tick();
@@ -198,7 +191,7 @@ class GoneFile : public MonitorTest, public ::testing::WithParamInterface<bool>
 TEST_P(GoneFile, TakesItsPartsAndEntryWithItAndSays314)
 {
     const std::string other = dir.Write("other.txt", UuMessage(kData));
-    Grow(YencArticles(kData, "pic.bin", 700)[0]);
+    Grow(articles[0]);
     entries.push_back({.path = other, .flags = InputEntry::kMonitored});
     Tick();
     ASSERT_EQ(list.GetSize(), 2);
@@ -222,7 +215,7 @@ INSTANTIATE_TEST_SUITE_P(Monitor, GoneFile, ::testing::Values(true, false),
 
 TEST_F(MonitorTest, AGoneFileLeavesTheCopyAnotherFileHoldsOfItsParts)
 {
-    const std::string article = YencArticles(kData, "pic.bin", 700)[0];
+    const std::string& article = articles[0];
     Grow(article);
     Tick();
     const std::string other = dir.Write("other.txt", "\n" + article); // the same part again, second

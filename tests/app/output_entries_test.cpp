@@ -10,7 +10,8 @@ namespace {
 using Names = std::vector<std::string>;
 using Padded = std::vector<std::optional<std::string>>;
 
-TEST(PadPartNumbers, ShortNumbersGetLeadingZerosPerStem)
+// The window's renaming of the selected names: padding, the pattern shown and where it carries.
+TEST(Rename, PadsNumbersPerStemBuildsThePatternAndCarriesWhatItsWildcardsMatched)
 {
     EXPECT_EQ(PaddedNames({"pic1.jpg", "pic10.jpg"}), (Padded{"pic01.jpg", std::nullopt}));
     // Different text around the number: each stem on its own.
@@ -19,10 +20,6 @@ TEST(PadPartNumbers, ShortNumbersGetLeadingZerosPerStem)
     EXPECT_EQ(PaddedNames({"photo.jpg", "1photo.jpg", "22photo.jpg"}), (Padded{std::nullopt, std::nullopt, std::nullopt}));
     // The last run of digits is the number.
     EXPECT_EQ(PaddedNames({"v2-part3.rar", "v2-part12.rar"}), (Padded{"v2-part03.rar", std::nullopt}));
-}
-
-TEST(RenamePattern, IsBuiltFromTheSelectedNames)
-{
     // clang-format off
     const std::pair<Names, const char*> cases[] = {
         {{"pic01.jpg", "pic10.jpg"}, "pic??.jpg"}, {{"PIC01.jpg", "pic02.JPG"}, "PIC0?.jpg"},
@@ -31,10 +28,6 @@ TEST(RenamePattern, IsBuiltFromTheSelectedNames)
     };
     // clang-format on
     for (const auto& [names, pattern] : cases) EXPECT_EQ(WildcardPattern(names), pattern) << names[0];
-}
-
-TEST(WildcardRename, CarriesWhatTheWildcardsMatched)
-{
     EXPECT_TRUE(WildcardsAgree("pic??.jpg", "rome??.jpeg"));
     EXPECT_FALSE(WildcardsAgree("pic??.jpg", "rome*.jpg"));
     EXPECT_FALSE(WildcardsAgree("pic??.jpg", "rome.jpg"));
@@ -51,14 +44,6 @@ TEST(SplitterRule, CentredBandSavesAsZero)
     // The band keeps room for the buttons at both ends.
     for (const auto& [percent, pos] : {std::pair{0, 500}, {34, 340}, {2, 80}, {99, 920}})
         EXPECT_EQ(SplitPosition(percent, 1000, 80), pos) << percent;
-}
-
-TEST(FindSelect, MatchesAnywhereIgnoringCaseUnlessAsked)
-{
-    EXPECT_TRUE(FindMatches("Holiday.JPG", "day.j", false));
-    EXPECT_FALSE(FindMatches("Holiday.JPG", "day.j", true));
-    EXPECT_TRUE(FindMatches("Holiday.JPG", "h?l", false));
-    EXPECT_FALSE(FindMatches("work.bin", "day", false));
 }
 
 TEST(InputEntryText, SizeUnitsFollowTheThresholds)

@@ -35,14 +35,6 @@ std::string MimeMail(const std::string& name, const test::Bytes& data)
            "\"\n\n" + test::Text(test::Base64Lines(data)) + "--B--\n\n";
 }
 
-std::string Joined(const std::vector<std::string>& pieces)
-{
-    std::string all;
-    for (const std::string& p : pieces)
-        all += p;
-    return all;
-}
-
 // One case: input files, files already in the output folder, and the overwrite preference.
 struct Case
 {
@@ -89,8 +81,8 @@ Case SameNames(bool overwrite)
     box += MimeMail(std::string(300, 'L') + "1.bin", test::RandomBytes(2'000, 96));
     box += MimeMail(std::string(300, 'L') + "2.bin", test::RandomBytes(2'000, 97));
     // A posting in parts and a single-part file of one name.
-    box += Joined(test::YencArticles(test::RandomBytes(30'000, 98), "twin.bin", 11'000)) + "\n";
-    box += Joined(test::YencArticles(test::RandomBytes(8'000, 99), "twin.bin", 9'000)) + "\n";
+    box += test::Text(test::YencArticles(test::RandomBytes(30'000, 98), "twin.bin", 11'000));
+    box += test::YencArticles(test::RandomBytes(8'000, 99), "twin.bin", 9'000)[0] + "\n";
     c.inputs = {{"same.mbox", box}};
     return c;
 }
@@ -104,9 +96,7 @@ Case DamagedParts()
     std::string damaged = articles[1];
     damaged[damaged.find('\n', damaged.find("=ypart")) + 10] ^= 1;
     articles.insert(articles.begin() + 1, damaged);
-    std::string box = MimeMail("first.bin", test::RandomBytes(9'000, 8));
-    for (const std::string& a : articles)
-        box += a + "\n";
+    std::string box = MimeMail("first.bin", test::RandomBytes(9'000, 8)) + test::Text(articles);
     const std::string uu = test::UuFile(test::RandomBytes(9'000, 9), "short.bin");
     box += test::Mail("short", uu.substr(0, uu.size() / 2));
     box += MimeMail("last.bin", test::RandomBytes(7'000, 10));
@@ -124,11 +114,8 @@ Case YencSets()
         articles.insert(articles.end(), posting.begin(), posting.end());
     }
     std::shuffle(articles.begin(), articles.end(), std::mt19937(5));
-    std::string spool;
-    for (const std::string& a : articles)
-        spool += a + "\n";
-    c.inputs = {{"spool.ntx", spool},
-                {"more.ntx", Joined(test::YencArticles(test::RandomBytes(5'000, 30), "single.bin", 9'000))}};
+    c.inputs = {{"spool.ntx", test::Text(articles)},
+                {"more.ntx", test::YencArticles(test::RandomBytes(5'000, 30), "single.bin", 9'000)[0]}};
     c.existing = {{"set-1.bin", "to be replaced"}};
     return c;
 }

@@ -49,11 +49,6 @@ protected:
     {
         engine.Scan(dir.Write(name, text), list, settings, run, host);
     }
-    // A file of one yEnc part.
-    void ReadSingle(const std::string& name, const Bytes& data)
-    {
-        Read(name + ".txt", YencArticles(data, name, data.size())[0]);
-    }
     int StreamFirst() { return engine.ExtractStream(list, 0, list[0]->GetAt(0), out, settings, run, host); }
     void Step()
     {
@@ -204,7 +199,7 @@ TEST_F(StreamDecoding, AHeldFileReplacedWhileClosedIsLeftAloneAndTheOutputStarts
 TEST_F(StreamDecoding, AbortReturnsMoreDataNeededAndWritesNothing)
 {
     const Bytes data = RandomBytes(800, 5);
-    ReadSingle("one.bin", data);
+    Read("one.txt", YencArticles(data, "one.bin", data.size())[0]);
     engine.Evaluate(list);
     host.abort = true;
     EXPECT_EQ(StreamFirst(), extract_result::StreamAborted);
@@ -212,27 +207,6 @@ TEST_F(StreamDecoding, AbortReturnsMoreDataNeededAndWritesNothing)
     host.abort = false;
     EXPECT_EQ(StreamFirst(), extract_result::Written);
     EXPECT_BYTES_EQ(data, ReadFile(out + "/one.bin"));
-}
-
-TEST_F(StreamDecoding, ExcludedAndAlreadyListedEntriesAreSkipped)
-{
-    for (const char* name : {"a.bin", "b.bin", "c.bin"}) ReadSingle(name, RandomBytes(500, name[0]));
-    engine.Evaluate(list);
-    MarkListed(list, false); // listed before streaming began
-    entries = EntriesFor(list);
-    // "No" to streaming the existing files, with a.bin selected.
-    std::vector<char> selected(entries.size());
-    selected[static_cast<std::size_t>(std::find_if(entries.begin(), entries.end(), [](auto& e) {
-                                          return EntryName(e.text) == "a.bin";
-                                      }) - entries.begin())] = 1;
-    EXPECT_TRUE(StreamSelectedOnly(entries, selected));
-    engine.Evaluate(list);
-    MarkListed(list, true);
-    Step();
-    EXPECT_TRUE(FileExists(out + "/a.bin"));
-    EXPECT_FALSE(FileExists(out + "/b.bin") || FileExists(out + "/c.bin"));
-    EXPECT_TRUE(Named("b.bin")->TestFlag(PF_STREAM_EXCLUDED) && Named("c.bin")->TestFlag(PF_STREAM_EXCLUDED));
-    for (int g = 0; g < list.GetSize(); ++g) EXPECT_EQ(list[g]->m_ExtractMark, listing::Shown);
 }
 
 TEST_F(StreamDecoding, AFileFinishedFromAMonitoredMailboxIsNotWrittenAgainWhenTheMailboxGrows)

@@ -122,7 +122,7 @@ TEST_F(DesktopShellTest, ClearWhileBusyAnswersBusyAndPurgeKeepsIncompleteFiles)
     EXPECT_TRUE(Names().empty());
 }
 
-TEST_F(DesktopShellTest, PreferencesTakeTheBoxesCheckTheFolderAndAssociate)
+TEST_F(DesktopShellTest, PreferencesAndAdvancedPreferencesTakeTheBoxesCheckTheFolderAndAssociate)
 {
     Settings s;
     s.AutoIndentDetect = true;
@@ -137,7 +137,6 @@ TEST_F(DesktopShellTest, PreferencesTakeTheBoxesCheckTheFolderAndAssociate)
     EXPECT_TRUE(dialog.Box(1316)->isChecked());
     EXPECT_TRUE(dialog.Box(1317)->isChecked());
     EXPECT_TRUE(dialog.Box(1321)->isHidden());
-    EXPECT_EQ(dialog.Box(1304)->text(), ".&MM");
     dialog.Box(1316)->setChecked(false);
     dialog.Box(2712)->setChecked(true);
     dialog.Box(1317)->setChecked(false);
@@ -155,15 +154,32 @@ TEST_F(DesktopShellTest, PreferencesTakeTheBoxesCheckTheFolderAndAssociate)
     EXPECT_EQ(FolderState(work), 2);
     EXPECT_EQ(ReadAssociations(paths)[3], true) << "the box labelled .&MM governs .MM";
 
-    // Taken over and saved at exit, read back as they were chosen.
-    window->Preferences().core = dialog.Result();
     window->Run().AssumeSortedOrder = dialog.AssumeSorted();
+    EXPECT_FALSE(window->Run().AssumeSortedOrder);
+
+    // The advanced dialog enables the type list with its box and keeps its marks.
+    AdvancedPreferencesDialog advanced(dialog.Result());
+    QTreeWidget* types = advanced.TypeList();
+    ASSERT_EQ(types->topLevelItemCount(), kDataTypeCount - 1);
+    EXPECT_TRUE(types->isEnabled());
+    advanced.Box(1322)->setChecked(false);
+    EXPECT_FALSE(types->isEnabled());
+    advanced.Box(1322)->setChecked(true);
+    types->topLevelItem(0)->setCheckState(0, Qt::Unchecked); // type 1
+    advanced.Box(2703)->setChecked(true);
+    advanced.Box(1314)->setChecked(false);
+
+    // Taken over and saved at exit, read back as they were chosen.
+    window->Preferences().core = advanced.Result();
     window->SaveSettings();
     const AppSettings back = LoadSettings(IniFile(ReadFile(dir / "Zarvex.ini")));
     EXPECT_FALSE(back.core.AutoIndentDetect);
     EXPECT_TRUE(back.core.StrictYenc);
     EXPECT_EQ(back.core.WorkingDir, work);
-    EXPECT_FALSE(window->Run().AssumeSortedOrder);
+    EXPECT_FALSE(back.core.DetectTypes[1]);
+    EXPECT_TRUE(back.core.DetectTypes[2]);
+    EXPECT_TRUE(back.core.OldExtract);
+    EXPECT_FALSE(back.core.EOLConversion);
 }
 
 TEST_F(DesktopShellTest, ThePreferencesCommandWritesThePreviousDefaultAtOnce)
@@ -199,28 +215,6 @@ TEST_F(DesktopShellTest, TheOldStyleChoosesTheWorkingFolderInTheOldFolderBox)
                                             box.accept();
                                         }));
     EXPECT_EQ(dialog.WorkingFolder()->text().toStdString(), dir / "work");
-}
-
-TEST_F(DesktopShellTest, AdvancedPreferencesEnableTheTypeListWithExtensionsAndStoreItsMarks)
-{
-    AdvancedPreferencesDialog dialog(window->Preferences().core);
-    QTreeWidget* types = dialog.TypeList();
-    ASSERT_EQ(types->topLevelItemCount(), kDataTypeCount - 1);
-    EXPECT_TRUE(types->isEnabled());
-    dialog.Box(1322)->setChecked(false);
-    EXPECT_FALSE(types->isEnabled());
-    dialog.Box(1322)->setChecked(true);
-    types->topLevelItem(0)->setCheckState(0, Qt::Unchecked); // type 1
-    dialog.Box(2703)->setChecked(true);
-    dialog.Box(1314)->setChecked(false);
-
-    window->Preferences().core = dialog.Result();
-    window->SaveSettings();
-    const AppSettings back = LoadSettings(IniFile(ReadFile(dir / "Zarvex.ini")));
-    EXPECT_FALSE(back.core.DetectTypes[1]);
-    EXPECT_TRUE(back.core.DetectTypes[2]);
-    EXPECT_TRUE(back.core.OldExtract);
-    EXPECT_FALSE(back.core.EOLConversion);
 }
 
 } // namespace

@@ -24,7 +24,7 @@ namespace {
 
 using Dirs = std::array<std::string, 9>;
 
-TEST(RecentFolders, ChosenFolderMovesToTheTopWithoutDuplicates)
+TEST(ExtractFolder, ChosenGoesToTheTopOfTheRecentOnesNormalisedAndIsCreatedWithItsParents)
 {
     Dirs dirs = {"/a", "", "/b", "/c"};
     PutFolderFirst(dirs, "/c");
@@ -32,10 +32,6 @@ TEST(RecentFolders, ChosenFolderMovesToTheTopWithoutDuplicates)
     Dirs full = {"/1", "/2", "/3", "/4", "/5", "/6", "/7", "/8", "/9"};
     PutFolderFirst(full, "/new");
     EXPECT_EQ(full, (Dirs{"/new", "/1", "/2", "/3", "/4", "/5", "/6", "/7", "/8"}));
-}
-
-TEST(ExtractFolder, EachInputFolderAndTrailingSlashesAreNormalised)
-{
     EXPECT_EQ(ChosenFolder("*/"), "*");
     EXPECT_EQ(ChosenFolder("/tmp/out//"), "/tmp/out");
     EXPECT_EQ(ChosenFolder("/"), "/");
@@ -45,10 +41,6 @@ TEST(ExtractFolder, EachInputFolderAndTrailingSlashesAreNormalised)
     EXPECT_TRUE(CreateFolder(dir / "a/b/c")); // missing parents too
     EXPECT_TRUE(FolderExists(dir / "a/b/c"));
     EXPECT_FALSE(CreateFolder(dir.Write("file", "x") + "/sub"));
-}
-
-TEST(ExtractPattern, MatchesNamesWithWildcardsIgnoringCase)
-{
     EXPECT_EQ(MatchingRows({"a.bin", "b.txt", "C.BIN"}, "*.bin"), (std::vector<int>{0, 2}));
     EXPECT_EQ(MatchingRows({"a.bin"}, "?.txt"), std::vector<int>{});
 }
@@ -73,17 +65,6 @@ protected:
     const std::string out = dir / "out";
 };
 
-TEST_F(ExtractCommandTest, NothingSelectedChoosesAllFilesAndDisablesSelectedFiles)
-{
-    window->OutputList()->clearSelection();
-    EXPECT_TRUE(Run(false, [](ExtractDialog& d) {
-        EXPECT_TRUE(d.AllButton()->isChecked());
-        EXPECT_FALSE(d.SelectedButton()->isEnabled());
-        d.reject();
-    }));
-    EXPECT_FALSE(FileExists(out + "/keep.bin"));
-}
-
 TEST_F(ExtractCommandTest, PatternExtractionWritesOnlyMatchingOutputsAndPutsTheFolderFirst)
 {
     window->Preferences().Dirs = {"/elsewhere", out};
@@ -103,9 +84,15 @@ TEST_F(ExtractCommandTest, PatternExtractionWritesOnlyMatchingOutputsAndPutsTheF
     EXPECT_EQ(saved.GetString("Recent Dir List", "Dir1"), out);
 }
 
-TEST_F(ExtractCommandTest, QuickPathUsesAValidFolderAtOnceAndShowsTheDialogForAMissingOne)
+TEST_F(ExtractCommandTest, WithNothingSelectedTheDialogOffersAllFilesAndTheQuickPathNeedsNoDialogForAValidFolder)
 {
     window->OutputList()->clearSelection();
+    EXPECT_TRUE(Run(false, [](ExtractDialog& d) {
+        EXPECT_TRUE(d.AllButton()->isChecked());
+        EXPECT_FALSE(d.SelectedButton()->isEnabled());
+        d.reject();
+    }));
+    EXPECT_FALSE(FileExists(out + "/keep.bin"));
     window->Preferences().Dirs[0] = out;
     EXPECT_FALSE(Run(true, [](ExtractDialog& d) { d.reject(); }));
     EXPECT_TRUE(FileExists(out + "/keep.bin") && FileExists(out + "/skip.txt"));

@@ -23,7 +23,7 @@ int Find(const LogWindow& log, const QString& text)
     return static_cast<int>(log.View()->toPlainText().indexOf(text));
 }
 
-TEST(LogWindow, TemplateMarkersColourTheTextAndArgumentsStayText)
+TEST(LogWindow, TemplateMarkersInEitherCaseColourTheTextAndArgumentsAndShortMarkersStayText)
 {
     TempDir dir;
     LogWindow log;
@@ -44,15 +44,12 @@ TEST(LogWindow, TemplateMarkersColourTheTextAndArgumentsStayText)
     const std::string file = ReadFile(dir / "log.txt");
     EXPECT_EQ(file.find('\xFD'), std::string::npos);
     EXPECT_NE(file.find("*Error decoding line 12 of "), std::string::npos) << file;
-}
-
-TEST(LogWindow, MarkerDigitsInEitherCaseAndAShortMarkerAtTheEndIsText)
-{
+    // Marker digits count in either case; a short marker at the end is text.
     EXPECT_EQ(LogWindow::MarkerColour("8a00fF"), LogWindow::MarkerColour("8A00FF"));
     EXPECT_EQ(LogWindow::MarkerColour("008000"), QColor(0, 128, 0));
-    LogWindow log;
-    log.Append("cut \xFD" "80");
-    EXPECT_EQ(log.View()->toPlainText(), QString::fromUtf8("cut \u00FD80"));
+    LogWindow cut;
+    cut.Append("cut \xFD" "80");
+    EXPECT_EQ(cut.View()->toPlainText(), QString::fromUtf8("cut \u00FD80"));
 }
 
 TEST(LogWindow, ASelectionInTheMiddleStaysWhileTextArrives)

@@ -39,6 +39,7 @@ TEST_F(StreamWindowTest, AnsweringNoStreamsTheSelectedEntriesAndExcludesTheOther
     EXPECT_TRUE(FileExists(folder + "/a.bin"));
     EXPECT_FALSE(FileExists(folder + "/b.bin") || FileExists(folder + "/c.bin"));
     EXPECT_TRUE(Named("b.bin")->TestFlag(PF_STREAM_EXCLUDED) && Named("c.bin")->TestFlag(PF_STREAM_EXCLUDED));
+    for (const auto& e : window->Entries()) EXPECT_EQ(e.group->m_ExtractMark, listing::Shown);
 
     // A file read or text pasted while streaming is stream decoded at once.
     Read(UuPosting("d.bin", RandomBytes(300, 4), 1), "more");

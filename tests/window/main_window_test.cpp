@@ -198,6 +198,7 @@ TEST_F(WindowTest, FindSelectAndSelectAllPickByStatusAndText)
     EXPECT_TRUE(window->OutputList()->topLevelItem(RowOf("Holiday.jpg"))->isSelected());
     EXPECT_FALSE(window->OutputList()->topLevelItem(RowOf("work.bin"))->isSelected());
     EXPECT_EQ(window->FindAndSelect("HOLI", true), 0);
+    EXPECT_EQ(window->FindAndSelect("D?Y.J", false), 1); // anywhere in the name; "?" is one character
 
     window->OnFind(); // the modeless box selects as Find & Select does, and not while busy
     ASSERT_NE(window->FindBox(), nullptr);

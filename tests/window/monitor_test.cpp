@@ -70,25 +70,13 @@ TEST_F(MonitorWindowTest, DoubleClickTogglesMonitoringAndTheTimerReadsWhatWasAdd
     EXPECT_EQ(window->Inputs()[0].flags, 0u);
 }
 
-TEST_F(MonitorWindowTest, AutoMonitoredFileThatGoesAwayLeavesWithMessage314)
-{
-    window->Preferences().core.AutoMonitor = true;
-    WriteFile(path, articles[0]);
-    window->AddInputs({path});
-    ASSERT_TRUE(InputText().startsWith('>'));
-    std::filesystem::remove(path);
-    window->MonitorTickNow();
-    EXPECT_EQ(window->InputList()->count(), 0);
-    EXPECT_TRUE(window->Entries().empty());
-    EXPECT_EQ(window->StatusText().toStdString(), Message(msg::MonitoredChanged));
-}
-
 // The properties menu holds its entry's record and part while it is open.
-TEST_F(MonitorWindowTest, TheTickWaitsWhileThePropertiesMenuIsOpen)
+TEST_F(MonitorWindowTest, AnAutoMonitoredFileIsNotReadWhileThePropertiesMenuIsOpenAndLeavesWhenGone)
 {
     window->Preferences().core.AutoMonitor = true;
     WriteFile(path, articles[0] + articles[1]);
     window->AddInputs({path});
+    ASSERT_TRUE(InputText().startsWith('>'));
     Show();
     window->OutputList()->setCurrentItem(window->OutputList()->topLevelItem(0));
     const auto menu = window->PropertiesMenu();
@@ -102,6 +90,12 @@ TEST_F(MonitorWindowTest, TheTickWaitsWhileThePropertiesMenuIsOpen)
     menu->close();
     window->MonitorTickNow();
     EXPECT_EQ(window->Inputs()[0].size, static_cast<std::int64_t>(std::filesystem::file_size(path)));
+    // An auto-monitored file that goes away leaves with message 314.
+    std::filesystem::remove(path);
+    window->MonitorTickNow();
+    EXPECT_EQ(window->InputList()->count(), 0);
+    EXPECT_TRUE(window->Entries().empty());
+    EXPECT_EQ(window->StatusText().toStdString(), Message(msg::MonitoredChanged));
 }
 
 TEST_F(MonitorWindowTest, ATickStoppedWhileReadingDecodesNothing)
