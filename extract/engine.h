@@ -222,6 +222,24 @@ private:
     void YencDataLine();
     bool TakeYencDataRun(); // extract/yenc_run.cpp
     bool TakeLineRun();       // Base64 and UU: extract/line_runs.cpp
+    // Shared by the data runs (extract/run_batches.cpp). A batch takes lines
+    // up to the next stop question, short of the line after which the
+    // progress is shown; `at` counts the batch's bytes taken so far.
+    int RunBatchLimit() const;
+    bool BeforeRunEnd(std::size_t at) const
+    {
+        return m_Call.endPos <= 0 || m_Call.pos + static_cast<std::int64_t>(at) < m_Call.endPos;
+    }
+    // Asks the host whether to stop; a yes is noted and shown.
+    bool RunStopRequested();
+    // ReadNextLine's bookkeeping, done once for the `lines` lines of a batch
+    // (`at` bytes, `binary` of them binary). `hint` is what the line before
+    // the batch's last one measured, `lastLength` what the last one did.
+    void SettleRunBatch(std::size_t at, std::int64_t binary, int lines, int hint, int lastLength);
+    // Copies the last line a batch took (still in the read buffer) into the
+    // current line, as the line loop leaves it; with `addLF`, its break is
+    // folded to LF. Clears `last`.
+    void KeepRunLine(const unsigned char*& last, std::size_t length, bool addLF);
     void YencEndLine();
     bool YencCrcChecks(std::string_view line);
     bool YencFileDone(std::string_view line) const;

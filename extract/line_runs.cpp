@@ -27,11 +27,8 @@
 #include "io/line_break_wide.h"
 #include "model/records.h"
 #include "model/run_context.h"
-#include "platform/host.h"
-#include "text/messages.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace zarvex {
 
@@ -115,15 +112,6 @@ bool Extractor::TakeLineRun()
     const unsigned char* last = nullptr; // the last line taken, while still buffered
     std::size_t lastLen = 0;
     int taken = 0;
-    auto keepLast = [&] {
-        if (!last) return;
-        std::memcpy(m_Call.line.text, last, lastLen);
-        std::size_t len = lastLen;
-        if (!base64) m_Call.line.text[len++] = '\n'; // the break folded to LF
-        m_Call.line.len = static_cast<int>(len);
-        m_Call.line.text[len] = '\0';
-        last = nullptr;
-    };
     // Full UU lines one after the other in the read buffer, up to the next
     // stop question (kRunAbortEvery lines) but short of the line after
     // which the progress is shown (the path below takes that one): each
@@ -131,34 +119,20 @@ bool Extractor::TakeLineRun()
     // bookkeeping of ReadNextLine done once for them all (no one looks in
     // between). Returns the lines taken.
     auto takeUUBatch = [&](const unsigned char* src, std::size_t available) {
-        auto most = static_cast<int>(kRunAbortEvery - m_Call.linesDone % kRunAbortEvery);
-        if ((m_Call.linesDone + most) % kProgressEvery == 0) --most;
+        const int most = RunBatchLimit();
         std::size_t at = 0;
         int n = 0;
         auto settle = [&](int lines, int written) {
-            m_In->ConsumeBuffered(at, 0);
-            m_Call.pos += static_cast<std::int64_t>(at);
-            m_Call.lineNo += lines;
-            m_Call.linesDone += lines;
-            if (lines > 0) {
-                m_Call.hint = lines > 1 ? kUUFullLine + 1 : m_Call.previousLength;
-                m_Call.previousLength = kUUFullLine + 1;
-                m_Call.previousEndedLF = lines > 1 || m_Call.currentEndedLF;
-                m_Call.currentEndedLF = true;
-            }
+            SettleRunBatch(at, 0, lines, kUUFullLine + 1, kUUFullLine + 1);
             if (written > 0) m_Call.dataWritten = true;
         };
-        for (; n < most && (m_Call.endPos <= 0 || m_Call.pos + static_cast<std::int64_t>(at) < m_Call.endPos); ++n) {
+        for (; n < most && BeforeRunEnd(at); ++n) {
             RunLine line;
             if (!MeasureUULine(src + at, available - at, line)) break;
             std::size_t room = 0;
             unsigned char* space = out.PendingSpace(room);
             if (room < kUUFullLine + kSlack || DecodeUURunLine(src + at, space, avx2) < 0) break;
-            if (n == 0 && taken > 0 && m_Host.AbortRequested()) {
-                m_Call.aborted = true;
-                m_Host.SetStatus(Message(msg::Aborted));
-                break;
-            }
+            if (n == 0 && taken > 0 && RunStopRequested()) break;
             last = src + at;
             lastLen = kUUFullLine;
             at += kUUFullLine + line.lineBreak;
@@ -166,12 +140,12 @@ bool Extractor::TakeLineRun()
                 out.CommitAsWrite(kUUFullBytes);
             } catch (const FileException&) {
                 settle(n + 1, n);
-                keepLast(); // the line stays the current one, as in the line loop
+                KeepRunLine(last, lastLen, !base64); // the line stays the current one, as in the line loop
                 throw;
             }
         }
         settle(n, n);
-        if (at == available) keepLast(); // the next refill reuses the buffer
+        if (at == available) KeepRunLine(last, lastLen, !base64); // the next refill reuses the buffer
         return n;
     };
     for (;; ++taken) {
@@ -199,11 +173,7 @@ bool Extractor::TakeLineRun()
         const int produced =
             base64 ? DecodeBase64RunLine(src, k, shortest, made) : DecodeUURunLine(src, made, avx2);
         if (produced < 0) break;
-        if (taken > 0 && m_Call.linesDone % kRunAbortEvery == 0 && m_Host.AbortRequested()) {
-            m_Call.aborted = true;
-            m_Host.SetStatus(Message(msg::Aborted));
-            break;
-        }
+        if (taken > 0 && m_Call.linesDone % kRunAbortEvery == 0 && RunStopRequested()) break;
 
         // ReadNextLine's bookkeeping; the line keeps its text as the
         // handler leaves it: Base64 without its break, UU with LF.
@@ -223,13 +193,13 @@ bool Extractor::TakeLineRun()
             else
                 out.Write(bytes, static_cast<std::size_t>(produced));
         } catch (const FileException&) {
-            keepLast(); // the line stays the current one, as in the line loop
+            KeepRunLine(last, lastLen, !base64); // the line stays the current one, as in the line loop
             throw;
         }
         m_Call.dataWritten = true;
-        if (consumed == available) keepLast(); // the next refill reuses the buffer
+        if (consumed == available) KeepRunLine(last, lastLen, !base64); // the next refill reuses the buffer
     }
-    keepLast();
+    KeepRunLine(last, lastLen, !base64);
     if (taken > 0) {
         // What the handlers leave after a data line decoded without a complaint.
         if (base64)

@@ -25,11 +25,8 @@
 #include "model/records.h"
 #include "model/run_context.h"
 #include "model/settings.h"
-#include "platform/host.h"
-#include "text/messages.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace zarvex {
 
@@ -68,13 +65,6 @@ bool Extractor::TakeYencDataRun()
     const unsigned char* last = nullptr; // the last line taken, while still buffered
     std::size_t lastLen = 0;
     int taken = 0;
-    auto keepLast = [&] {
-        if (!last) return;
-        std::memcpy(m_Call.line.text, last, lastLen);
-        m_Call.line.len = static_cast<int>(lastLen);
-        m_Call.line.text[lastLen] = '\0';
-        last = nullptr;
-    };
     // Lines one after the other in the read buffer, decoded in place, up to
     // the next stop question (kRunAbortEvery lines) but short of the line
     // after which the progress is shown (the path below takes that one and
@@ -82,24 +72,14 @@ bool Extractor::TakeYencDataRun()
     // ReadNextLine is done once for them all (no one looks in between).
     // Returns the lines taken.
     auto takeBatch = [&](const unsigned char* src, std::size_t available) {
-        auto most = static_cast<int>(kRunAbortEvery - m_Call.linesDone % kRunAbortEvery);
-        if ((m_Call.linesDone + most) % kProgressEvery == 0) --most;
+        const int most = RunBatchLimit();
         std::size_t at = 0;
         std::int64_t binarySum = 0;
         int n = 0, previous = m_Call.previousLength;
         auto settle = [&](int lines) {
-            m_In->ConsumeBuffered(at, binarySum);
-            m_Call.pos += static_cast<std::int64_t>(at);
-            m_Call.lineNo += lines;
-            m_Call.linesDone += lines;
-            if (lines > 0) {
-                m_Call.hint = lines > 1 ? previous : m_Call.previousLength;
-                m_Call.previousLength = static_cast<int>(lastLen) + 1;
-                m_Call.previousEndedLF = lines > 1 || m_Call.currentEndedLF;
-                m_Call.currentEndedLF = true;
-            }
+            SettleRunBatch(at, binarySum, lines, previous, static_cast<int>(lastLen) + 1);
         };
-        for (; n < most && (m_Call.endPos <= 0 || m_Call.pos + static_cast<std::int64_t>(at) < m_Call.endPos); ++n) {
+        for (; n < most && BeforeRunEnd(at); ++n) {
             const unsigned char* line = src + at;
             const std::size_t left = available - at;
             if (left >= 2 && line[0] == '=' && line[1] == 'y') break;
@@ -118,11 +98,7 @@ bool Extractor::TakeYencDataRun()
             if (k >= span || k + 1 >= left) break;
             const std::size_t lineBreak = PlainLineBreak(line, k);
             if (lineBreak == 0) break;
-            if (n == 0 && taken > 0 && m_Host.AbortRequested()) {
-                m_Call.aborted = true;
-                m_Host.SetStatus(Message(msg::Aborted));
-                break;
-            }
+            if (n == 0 && taken > 0 && RunStopRequested()) break;
             y.line = state;
             if (n > 0) previous = static_cast<int>(lastLen) + 1;
             at += k + lineBreak;
@@ -135,14 +111,14 @@ bool Extractor::TakeYencDataRun()
                 out.CommitAsWrite(static_cast<std::size_t>(produced));
             } catch (const FileException&) {
                 settle(n + 1);
-                keepLast(); // the line stays the current one, as in the line loop
+                KeepRunLine(last, lastLen, false); // the line stays the current one, as in the line loop
                 throw;
             }
             y.partBytes += static_cast<std::uint64_t>(produced);
             if (result == 0 || produced > 0) m_Call.dataWritten = true;
         }
         settle(n);
-        if (at == available) keepLast(); // the next refill reuses the buffer
+        if (at == available) KeepRunLine(last, lastLen, false); // the next refill reuses the buffer
         return n;
     };
     for (;; ++taken) {
@@ -176,11 +152,7 @@ bool Extractor::TakeYencDataRun()
         if (k >= span || k + 1 >= available) break;
         const std::size_t lineBreak = PlainLineBreak(src, k);
         if (lineBreak == 0) break;
-        if (taken > 0 && m_Call.linesDone % kRunAbortEvery == 0 && m_Host.AbortRequested()) {
-            m_Call.aborted = true;
-            m_Host.SetStatus(Message(msg::Aborted));
-            break;
-        }
+        if (taken > 0 && m_Call.linesDone % kRunAbortEvery == 0 && RunStopRequested()) break;
         y.line = state;
 
         // ReadNextLine's bookkeeping; the line keeps its text as the yEnc
@@ -207,15 +179,15 @@ bool Extractor::TakeYencDataRun()
             else
                 out.Write(bytes, static_cast<std::size_t>(produced));
         } catch (const FileException&) {
-            keepLast(); // the line stays the current one, as in the line loop
+            KeepRunLine(last, lastLen, false); // the line stays the current one, as in the line loop
             throw;
         }
         y.partBytes += static_cast<std::uint64_t>(produced);
         if (result == 0 || produced > 0) m_Call.dataWritten = true;
-        if (consumed == available) keepLast(); // the next refill reuses the buffer
+        if (consumed == available) KeepRunLine(last, lastLen, false); // the next refill reuses the buffer
     }
     takeCrc();
-    keepLast();
+    KeepRunLine(last, lastLen, false);
     return taken > 0;
 }
 
