@@ -374,16 +374,10 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
             PartFields s{.file = pick(2) ? "/in/a" : "/in/b", .subject = any(subjects),
                          .fullSubject = any(fulls), .name = any(names), .msgType = any(types),
                          .dataType = pick(3) == 0 ? DT_ZIP : DT_UNKNOWN};
-            s.total = pick(4) - 1;
-            s.part = s.total > 0 ? 1 + pick(s.total) : -1;
-            s.group = pick(3) - 1;
-            s.groupTotal = s.group > 0 ? 2 : -1;
-            s.starts = pick(2);
-            s.ends = pick(2);
-            s.slot = slot;
-            s.lines = 50 + pick(100);
-            s.ySize = pick(2) * 1000;
-            s.yBegin = s.ySize ? 1 : -1;
+            s.total = pick(4) - 1, s.part = s.total > 0 ? 1 + pick(s.total) : -1;
+            s.group = pick(3) - 1, s.groupTotal = s.group > 0 ? 2 : -1;
+            s.starts = pick(2), s.ends = pick(2), s.slot = slot, s.lines = 50 + pick(100);
+            s.ySize = pick(2) * 1000, s.yBegin = s.ySize ? 1 : -1;
             return s;
         };
         for (int i = 0; i < 300; ++i) {

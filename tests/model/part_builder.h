@@ -32,25 +32,13 @@ struct PartFields
 inline CFInfo* MakePart(const PartFields& s)
 {
     auto* p = new CFInfo;
-    p->m_File = s.file;
-    p->m_Subject = s.subject;
-    p->m_FullSubj = s.fullSubject;
-    p->m_DestFile = s.name;
-    p->m_MsgType = s.msgType;
-    p->m_DataType = s.dataType;
-    p->m_Part = s.part;
-    p->m_Total = s.total;
-    p->m_Group = s.group;
-    p->m_GroupTotal = s.groupTotal;
-    p->m_Starts = s.starts;
-    p->m_Ends = s.ends;
-    p->m_StartLine = static_cast<std::int64_t>(s.slot) * 1000 + 1;
-    p->m_EndLine = p->m_StartLine + s.lines;
-    p->m_SPos = static_cast<std::int64_t>(s.slot) * 100000;
-    p->m_EPos = p->m_SPos + static_cast<std::int64_t>(s.lines) * 62;
-    p->m_Time = s.time;
-    p->m_ySize = s.ySize;
-    p->m_yBegin = s.yBegin;
+    p->m_File = s.file, p->m_Subject = s.subject, p->m_FullSubj = s.fullSubject, p->m_DestFile = s.name;
+    p->m_MsgType = s.msgType, p->m_DataType = s.dataType;
+    p->m_Part = s.part, p->m_Total = s.total, p->m_Group = s.group, p->m_GroupTotal = s.groupTotal;
+    p->m_Starts = s.starts, p->m_Ends = s.ends;
+    p->m_StartLine = static_cast<std::int64_t>(s.slot) * 1000 + 1, p->m_EndLine = p->m_StartLine + s.lines;
+    p->m_SPos = static_cast<std::int64_t>(s.slot) * 100000, p->m_EPos = p->m_SPos + s.lines * std::int64_t{62};
+    p->m_Time = s.time, p->m_ySize = s.ySize, p->m_yBegin = s.yBegin;
     return p;
 }
 
