@@ -206,7 +206,12 @@ TEST_F(Duplicates, KeptWithoutRemovalAndRenamedAtEvaluation)
 TEST_F(Duplicates, ContestsOfCopiesAndTheirChains)
 {
     // The extra lines of the copies from b.txt and c.txt, and what comes of them.
-    const struct { std::vector<int> extraLines; std::vector<std::string> chain; int tookNew, keptOld; const char* log; } cases[] = {
+    const struct {
+        std::vector<int> extraLines;
+        std::vector<std::string> chain;
+        int tookNew, keptOld;
+        const char* log;
+    } cases[] = {
         {{4}, {"/in/b.txt", "/in/news.txt"}, 1, 0, "\tDuplicate part detected --dropping existing part.\r\n"},
         {{0, 0}, {"/in/news.txt", "/in/b.txt", "/in/c.txt"}, 0, 2, "dropping newer part"},
         {{10, 10}, {"/in/c.txt", "/in/b.txt", "/in/news.txt"}, 2, 0, "dropping existing part"}};

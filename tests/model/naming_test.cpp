@@ -282,16 +282,19 @@ TEST_P(SubjectRules, BuildTheName)
 INSTANTIATE_TEST_SUITE_P(
     RealSubjects, SubjectRules,
     ::testing::Values(
-        RuleCase{"Holiday [1/5] \xE2\x80\x9C" "dsc0042.jpg\xE2\x80\x9D yEnc (123 Kbytes)", "dsc0042.jpg", kAllRules, "Holiday"},
+        RuleCase{"Holiday [1/5] \xE2\x80\x9C" "dsc0042.jpg\xE2\x80\x9D yEnc (123 Kbytes)", "dsc0042.jpg", kAllRules,
+                 "Holiday"},
         RuleCase{"Holiday [1/5] \"dsc0042.jpg\" yEnc (123 Kbytes)", "dsc0042.jpg", kAllRules, "Holiday"},
         // Nesting counts every enabled kind; a closing bracket at depth 0 is text.
-        RuleCase{"a [b (c] d) e] f", "x", With([](auto& o) { o.RemoveSquareBrackets = o.RemoveSquareParens = true; }), "a  e] f"},
+        RuleCase{"a [b (c] d) e] f", "x", With([](auto& o) { o.RemoveSquareBrackets = o.RemoveSquareParens = true; }),
+                 "a  e] f"},
         RuleCase{"a [b (c] d) e] f", "x", With([](auto& o) { o.RemoveSquareBrackets = true; }), "a  d) e] f"},
         RuleCase{"unclosed [rest of it", "x", kAllRules, "unclosed"},
         // "yEnc" goes wherever it stands, in any case.
         RuleCase{"YENCpics yenc of Trip", "x", SubjectRenameOptions(), "pics  of Trip"},
         // Size words and trailing numbers.
-        RuleCase{"Trip video 1.4 Mbytes", "x", kAllRules, "Trip video"}, RuleCase{"Trip video 700k", "x", kAllRules, "Trip video"},
+        RuleCase{"Trip video 1.4 Mbytes", "x", kAllRules, "Trip video"},
+        RuleCase{"Trip video 700k", "x", kAllRules, "Trip video"},
         RuleCase{"Trip 2006", "x", kAllRules, "Trip"}, RuleCase{"Trip2006", "x", kAllRules, "Trip2006"},
         RuleCase{"Trip 12, 345 bytes 5 Kb", "x", kAllRules, "Trip"},
         // Patterns: the last match is cut.

@@ -83,9 +83,10 @@ private:
             "<<BPST Size=5", "words ending in a dash -", "words ending in a colon:", "ABCDEFGHIJ:",
             "words: then more", "word:\tafter a tab", "Plain: no blank before", "M0123 456:", "CONTENT-TYPE:text/plain",
             "mime-version:1.0", "Miss the blank", "Cont ent-Type:x", "Fwd: --Original Message--",
-            "Fwd --Original Message--\nSubject: re (1/2)", "begin 644 ", "begin", "end ", "Subject: z", "Subject: y (2/2)",
-            "Date: Mon, 7 Dec 2026 10:00:00", "Newsgroups: a.b", "--", ">", "=ybegin part=2 line=128 size=1000 name=",
-            "<<BPST Size=100 File=[x] !BPST>>", "section 1/2 of file a.zip", "=", "  folded", "M", "h" + std::string(61, 'h')};
+            "Fwd --Original Message--\nSubject: re (1/2)", "begin 644 ", "begin", "end ", "Subject: z",
+            "Subject: y (2/2)", "Date: Mon, 7 Dec 2026 10:00:00", "Newsgroups: a.b", "--", ">",
+            "=ybegin part=2 line=128 size=1000 name=", "<<BPST Size=100 File=[x] !BPST>>", "section 1/2 of file a.zip",
+            "=", "  folded", "M", "h" + std::string(61, 'h')};
         // clang-format on
         return kLines[Pick(static_cast<int>(std::size(kLines)))];
     }
@@ -98,7 +99,10 @@ private:
         }
     }
 
-    std::vector<std::string> XxLines(std::size_t bytes) { return SixBitLines(RandomBytes(bytes, m_Rng()), kXXAlphabetText, "+"); }
+    std::vector<std::string> XxLines(std::size_t bytes)
+    {
+        return SixBitLines(RandomBytes(bytes, m_Rng()), kXXAlphabetText, "+");
+    }
     // Six-bit lines in `alphabet` and a closing line.
     static std::vector<std::string> SixBitLines(const Bytes& data, std::string_view alphabet, const char* last)
     {

@@ -143,7 +143,8 @@ TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbort)
         EXPECT_EQ(ScanFile(box, fresh, settings, run, failing), silent ? -2 : -1);
         EXPECT_EQ(std::make_tuple(failing.AbortRequested(), failing.lastPercent), std::make_tuple(true, -1.0));
         EXPECT_EQ(std::tie(failing.beeps, failing.asked, failing.askedText),
-                  silent ? std::make_tuple(0, 0, "") : std::make_tuple(1, 116, "Insufficient memory to complete operation!"));
+                  silent ? std::make_tuple(0, 0, "")
+                         : std::make_tuple(1, 116, "Insufficient memory to complete operation!"));
     }
 }
 

@@ -110,7 +110,8 @@ TEST_P(FaceHeaders, PartCoversTheHeaderAndItsContinuation)
     doc.Add("Date: Mon, 7 Dec 2026 10:00:00 +0000").Add("").Add("Body text.");
     const CFInfo* p = One(doc);
 
-    EXPECT_EQ(std::tie(p->m_MsgType, p->m_DataType, p->m_Subject), std::make_tuple(c.type, c.dataType, "ann@example.org"));
+    EXPECT_EQ(std::tie(p->m_MsgType, p->m_DataType, p->m_Subject),
+              std::make_tuple(c.type, c.dataType, "ann@example.org"));
     const std::string last = c.covered ? "line" + std::to_string(c.covered) : "face";
     EXPECT_EQ(std::tie(p->m_SPos, p->m_EPos, p->m_EndLine),
               std::make_tuple(doc.Pos("face"), doc.PosAfter(last), doc.Line("face") + std::max(1, c.covered)));
