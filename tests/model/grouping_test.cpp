@@ -16,6 +16,7 @@ using test::ListFixture;
 using test::MakePart;
 using test::PartFields;
 using test::UuPart;
+using test::YencPart;
 
 std::vector<int> PartNumbers(const CSortInfo& group)
 {
@@ -37,7 +38,6 @@ std::vector<std::string> ChainFiles(const CFInfo* head)
 class Grouping : public ::testing::Test, protected ListFixture
 {
 protected:
-    int Add(const PartFields& fields) { return list.AddPart(MakePart(fields)); }
     void AddPosting(const std::string& name, int total, const std::vector<int>& order, int firstSlot = 0)
     {
         for (int n : order)
@@ -54,21 +54,17 @@ TEST_F(Grouping, PostingsAreSortedAndCompleteMissingOrStarted)
     AddPosting("a.zip", 5, {2, 5, 3, 4}, 10);
     AddPosting("b.zip", 5, {1, 2, 4, 5}, 20);
     for (int n = 1; n <= 5; ++n) {
-        PartFields s = UuPart("clip.avi", n, 5, 30 + n);
-        s.msgType = MT_YENC;
-        s.name = "clip.avi";
+        PartFields s = YencPart("clip.avi", n, 5, 30 + n);
         s.starts = s.dataType = 0;
-        s.ends = 1;
         ASSERT_EQ(Add(s), 1);
     }
     list.Evaluate();
     ASSERT_EQ(list.GetSize(), 4);
     const CSortInfo& data = *list.GetAt(0);
     EXPECT_EQ(PartNumbers(data), (std::vector<int>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(std::tie(data.m_Found, data.m_Expected), std::make_tuple(5, 5));
+    EXPECT_EQ(std::tie(data.m_Found, data.m_Expected, list.GetAt(1)->m_Found), std::make_tuple(5, 5, 4));
     ASSERT_EQ(data.m_Named.size(), 1u);
     EXPECT_EQ(data.m_Named[0]->m_DestFile, "data.zip");
-    EXPECT_EQ(list.GetAt(1)->m_Found, 4);
     const std::vector<int> status = {GS_COMPLETE, GS_MISSING, GS_STARTED, GS_MISSING};
     for (int g = 0; g < 4; ++g)
         EXPECT_EQ(list.GetAt(g)->m_Status, status[g]) << g;
@@ -81,14 +77,10 @@ TEST_F(Grouping, FilesOfOneMultiFilePostingStayApart)
     for (int slot = 1; slot <= 4; ++slot) {
         const int file = 2 - slot % 2, n = (slot + 1) / 2;
         const std::string name = file == 1 ? "a.jpg" : "b.jpg";
-        PartFields s = UuPart(name, n, 2, slot);
+        PartFields s = YencPart(name, n, 2, slot);
         s.subject = "holiday [/3] yEnc";
         s.fullSubject = "holiday [" + std::to_string(file) + "/3] \"" + name + "\" yEnc";
-        s.name = name;
-        s.msgType = MT_YENC;
-        s.group = file;
-        s.groupTotal = 3;
-        s.ends = 1;
+        s.group = file, s.groupTotal = 3;
         s.ySize = file * 2000 - 1000;
         s.yBegin = n == 1 ? 1 : s.ySize / 2 + 1;
         ASSERT_EQ(Add(s), 1);
@@ -107,12 +99,11 @@ TEST_F(Grouping, FilesOfOneMultiFilePostingStayApart)
 // insertion must still end.
 TEST_F(Grouping, NumbersSwappedAtMostOncePerInsertion)
 {
-    PartFields first = UuPart("x.bin", 1, 1, 1);
+    PartFields first = UuPart("x.bin", 1, 1, 1), second = UuPart("x.bin", 1, 1, 2);
     first.group = first.groupTotal = 2;
-    ASSERT_EQ(Add(first), 1);
-    PartFields second = UuPart("x.bin", 1, 1, 2);
     second.file = "/in/other.txt";
     second.group = second.groupTotal = 1;
+    ASSERT_EQ(Add(first), 1);
     EXPECT_EQ(Add(second), 1);
 }
 
@@ -124,16 +115,9 @@ TEST_F(Grouping, PartsThatAddNothing)
     for (int n = 1; n <= 2; ++n)
         EXPECT_EQ(Add(UuPart("data.zip", n, 2, n)), 0) << "the same section again";
     settings.EnableQP = false;
-    PartFields qp = UuPart("q.txt", 1, 1, 5);
-    qp.msgType = MT_QP;
-    EXPECT_EQ(Add(qp), 0);
-    PartFields text;
-    text.msgType = MT_TXT;
-    text.subject = "hello";
-    text.slot = 6;
-    text.lines = 3;
+    EXPECT_EQ(Add({.subject = "q.txt", .msgType = MT_QP, .slot = 5}), 0);
     for (int bytes : {40, 60}) {
-        CFInfo* part = MakePart(text);
+        CFInfo* part = MakePart({.subject = "hello", .msgType = MT_TXT, .slot = 6, .lines = 3});
         part->m_EPos = part->m_SPos + bytes;
         EXPECT_EQ(list.AddPart(part), bytes > 50) << bytes;
     }
@@ -169,9 +153,8 @@ TEST_F(Grouping, GrownPartReplacesItselfKeepingItsFlags)
     ASSERT_EQ(group.GetSize(), 3);
     EXPECT_EQ(group.GetAt(2), grown);
     EXPECT_EQ(std::tie(grown->m_EPos, grown->m_ByteStart), std::make_tuple(grownEnd, std::int64_t{5000}));
-    EXPECT_TRUE(grown->TestFlag(PF_CHECKFAIL));
-    EXPECT_FALSE(grown->TestFlag(PF_WRITTEN));
-    EXPECT_FALSE(grown->TestFlag(PF_RENAME)) << "its own low flags are dropped";
+    // Not written any more, and its own low flags are dropped.
+    EXPECT_EQ(grown->m_Flags & (PF_WRITTEN | PF_CHECKFAIL | PF_RENAME), std::uint32_t{PF_CHECKFAIL});
     EXPECT_EQ(group.m_Status, GS_CHANGED);
 }
 
@@ -213,19 +196,18 @@ TEST_F(Duplicates, KeptWithoutRemovalAndRenamedAtEvaluation)
     EXPECT_TRUE(group.GetAt(1)->TestFlag(PF_RENAME));
     EXPECT_NE(host.LogText().find("\tNot discarding duplicate part.\r\n"), std::string::npos);
     list.Evaluate();
-    EXPECT_EQ(group.GetAt(0)->m_DestFile, "pic.jpg");
-    EXPECT_EQ(group.GetAt(1)->m_DestFile, "pic01.jpg");
+    EXPECT_EQ(std::make_tuple(group.GetAt(0)->m_DestFile, group.GetAt(1)->m_DestFile, group.m_Named.size()),
+              std::make_tuple("pic.jpg", "pic01.jpg", 2u));
     EXPECT_FALSE(group.GetAt(1)->TestFlag(PF_RENAME));
-    EXPECT_EQ(group.m_Named.size(), 2u);
 }
 
 // A longer copy wins and the old one hangs in its chain; of equal copies the
 // old one stays, except that a side that won before wins a tie.
 TEST_F(Duplicates, ContestsOfCopiesAndTheirChains)
 {
-    const struct
-    {
-        std::vector<int> extraLines; // of the copies from b.txt and c.txt
+    // The extra lines of the copies from b.txt and c.txt, and what comes of them.
+    const struct {
+        std::vector<int> extraLines;
         std::vector<std::string> chain;
         int tookNew, keptOld;
         const char* log;
@@ -256,21 +238,15 @@ TEST_F(Duplicates, CopiesWithAnotherNameLeaveOneNameEach)
 {
     AddPosting("a.zip", 3, {1, 2, 3});
     for (int n : {1, 3}) {
-        PartFields rival = UuPart("b.zip", n, 3, 9);
-        rival.subject = "a.zip";
-        rival.fullSubject = "\"a.zip\" - my upload";
+        PartFields rival = UuPart("a.zip", n, 3, 9);
         rival.lines = n == 1 ? 10 : 100;
-        rival.name = "b.zip";
-        rival.starts = 1;
-        rival.ends = 0;
-        rival.dataType = DT_ZIP;
+        rival.name = "b.zip", rival.starts = 1, rival.ends = 0, rival.dataType = DT_ZIP;
         ASSERT_EQ(Add(rival), n == 1 ? 0 : 1) << n;
     }
     const CSortInfo& group = *list.GetAt(0);
     ASSERT_EQ(group.GetSize(), 3);
     EXPECT_EQ(group.m_Named, (std::vector<CFInfo*>{group.GetAt(0), group.GetAt(2)}));
-    EXPECT_EQ(group.GetAt(2)->m_DestFile, "b.zip");
-    EXPECT_EQ(group.GetAt(0)->m_DestFile, "a.zip");
+    EXPECT_EQ(std::tie(group.GetAt(0)->m_DestFile, group.GetAt(2)->m_DestFile), std::make_tuple("a.zip", "b.zip"));
 }
 
 TEST_F(Duplicates, MultipartContestOnlyForMultipartWhenAutoDuplicateOff)
@@ -282,8 +258,6 @@ TEST_F(Duplicates, MultipartContestOnlyForMultipartWhenAutoDuplicateOff)
     EXPECT_EQ(list.GetAt(0)->GetSize(), 2) << "the copy joined the chain";
 }
 
-// ------------------------------------------------------------ lookups
-
 TEST_F(Duplicates, FindPartAtLooksIntoDuplicateChains)
 {
     AddPosting("data.zip", 2, {1, 2});
@@ -293,18 +267,6 @@ TEST_F(Duplicates, FindPartAtLooksIntoDuplicateChains)
     EXPECT_EQ(std::vector<int>({g, i, depth}), std::vector<int>({0, 1, 1}));
     EXPECT_EQ(list.FindPartAt("/IN/B.TXT", 2 * 100000 + 10, &g, &i, &depth), nullptr)
         << "paths compare exactly";
-}
-
-TEST_F(Grouping, FindNameInGroupsStartsAfterTheGivenGroup)
-{
-    AddPosting("a.zip", 1, {1}, 0);
-    PartFields other = UuPart("A.ZIP", 1, 1, 5);
-    other.subject = other.fullSubject = "another";
-    ASSERT_EQ(Add(other), 1);
-    // Out of range starts at the front.
-    const std::pair<int, int> cases[] = {{-1, 0}, {0, 1}, {1, -1}, {7, 0}};
-    for (const auto& [after, found] : cases)
-        EXPECT_EQ(list.FindNameInGroups("a.zip", after), found) << after;
 }
 
 TEST_F(Grouping, GuessEncodingTakesTheGroupsEncoding)
@@ -346,11 +308,9 @@ TEST(Evaluate, ProgressAndMessagePumping)
     }
 }
 
-TEST(Evaluate, OnlyChangedGroupsAreEvaluated)
+TEST_F(Grouping, OnlyChangedGroupsAreEvaluated)
 {
-    Settings settings;
-    MyCObArray list(settings);
-    ASSERT_EQ(list.AddPart(MakePart(UuPart("a.zip", 1, 2, 1))), 1);
+    AddPosting("a.zip", 2, {1});
     list.GetAt(0)->m_Status = GS_TOO_MANY;
     list.Evaluate();
     EXPECT_EQ(list.GetAt(0)->m_Status, GS_TOO_MANY);
@@ -366,13 +326,22 @@ int NameInAnyGroup(const MyCObArray& list, const std::string& name, int after)
     return -1;
 }
 
-const CFInfo* PartCovering(const MyCObArray& list, const std::string& path, std::int64_t pos)
+// Calls `f` on every part of every group, inactive copies included.
+template <class F> void ForEachPart(const MyCObArray& list, F f)
 {
     for (int g = 0; g < list.GetSize(); ++g)
         for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
             for (const CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
-                if (p->m_File == path && p->m_SPos <= pos && pos < p->m_EPos) return p;
-    return nullptr;
+                f(p);
+}
+
+const CFInfo* PartCovering(const MyCObArray& list, const std::string& path, std::int64_t pos)
+{
+    const CFInfo* found = nullptr;
+    ForEachPart(list, [&](const CFInfo* p) {
+        if (!found && p->m_File == path && p->m_SPos <= pos && pos < p->m_EPos) found = p;
+    });
+    return found;
 }
 
 // Every listed name is a part of its group, listed once.
@@ -405,27 +374,15 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
         settings.AutoDuplicateRemoval = seed % 4 < 2;
         MyCObArray list(settings);
         auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<std::uint32_t>(n)); };
-        auto any = [&](const auto& v) {
-            return v[static_cast<std::size_t>(pick(static_cast<int>(v.size())))];
-        };
+        auto any = [&](const auto& v) { return v[static_cast<std::size_t>(pick(static_cast<int>(v.size())))]; };
         auto randomSpec = [&](int slot) {
-            PartFields s;
-            s.file = pick(2) ? "/in/a" : "/in/b";
-            s.subject = any(subjects);
-            s.fullSubject = any(fulls);
-            s.name = any(names);
-            s.msgType = any(types);
-            s.dataType = pick(3) == 0 ? DT_ZIP : DT_UNKNOWN;
-            s.total = pick(4) - 1;
-            s.part = s.total > 0 ? 1 + pick(s.total) : -1;
-            s.group = pick(3) - 1;
-            s.groupTotal = s.group > 0 ? 2 : -1;
-            s.starts = pick(2);
-            s.ends = pick(2);
-            s.slot = slot;
-            s.lines = 50 + pick(100);
-            s.ySize = pick(2) * 1000;
-            s.yBegin = s.ySize ? 1 : -1;
+            PartFields s{.file = pick(2) ? "/in/a" : "/in/b", .subject = any(subjects),
+                         .fullSubject = any(fulls), .name = any(names), .msgType = any(types),
+                         .dataType = pick(3) == 0 ? DT_ZIP : DT_UNKNOWN};
+            s.total = pick(4) - 1, s.part = s.total > 0 ? 1 + pick(s.total) : -1;
+            s.group = pick(3) - 1, s.groupTotal = s.group > 0 ? 2 : -1;
+            s.starts = pick(2), s.ends = pick(2), s.slot = slot, s.lines = 50 + pick(100);
+            s.ySize = pick(2) * 1000, s.yBegin = s.ySize ? 1 : -1;
             return s;
         };
         for (int i = 0; i < 300; ++i) {
@@ -445,13 +402,12 @@ TEST(GroupIndex, AgreesWithThePlainWalkOnRandomParts)
             if (i % 113 == 112) list.RemovePartsOf("/in/a", pos);
             ASSERT_NO_FATAL_FAILURE(ExpectNamedAreElements(list)) << "Evaluate/RemovePartsOf " << i;
             // What was removed is gone with its inactive duplicates.
-            for (int g = 0; g < list.GetSize(); ++g)
-                for (int k = 0; k < list.GetAt(g)->GetSize(); ++k)
-                    for (const CFInfo* p = list.GetAt(g)->GetAt(k); p; p = p->m_pNextDup.get()) {
-                        ASSERT_FALSE(i % 151 == 150 && p->m_File == "/in/b") << i;
-                        ASSERT_FALSE(i % 113 == 112 && p->m_File == "/in/a" && (p->m_EPos > pos || p->m_SPos >= pos))
-                            << i;
-                    }
+            ForEachPart(list, [&](const CFInfo* p) {
+                EXPECT_FALSE(i % 151 == 150 && p->m_File == "/in/b") << i;
+                EXPECT_FALSE(i % 113 == 112 && p->m_File == "/in/a" && (p->m_EPos > pos || p->m_SPos >= pos))
+                    << i;
+            });
+            if (HasFailure()) return;
         }
     }
 }

@@ -20,34 +20,25 @@ class ListDump : public ::testing::Test, protected ListFixture
 {
 protected:
     test::UtcZone zone;
-    int Add(const PartFields& fields) { return list.AddPart(MakePart(fields)); }
-    // Serial numbers depend on what ran before: give every part a fixed one.
-    void NumberParts()
-    {
-        int id = 100;
-        for (int g = 0; g < list.GetSize(); ++g)
-            for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
-                for (CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
-                    p->m_ID = id++;
-    }
 };
 
 TEST_F(ListDump, GoldenTextOfAPostingWithDuplicates)
 {
     settings.AutoDuplicateRemoval = true;
-    PartFields one = UuPart("a.zip", 1, 2, 1);
+    PartFields one = UuPart("a.zip", 1, 2, 1), two = UuPart("a.zip", 2, 2, 2);
     one.time = 1700000000;
-    PartFields two = UuPart("a.zip", 2, 2, 2);
     ASSERT_EQ(Add(one), 1);
     ASSERT_EQ(Add(two), 1);
     two.file = "/in/b.txt";
     two.lines = 60;
     ASSERT_EQ(Add(two), 1);
     list.Evaluate();
-    NumberParts();
-    list.GetAt(0)->GetAt(0)->m_ByteStart = 4096;
-    list.GetAt(0)->GetAt(0)->m_Length = 5000000000LL; // the dump prints the low 32 bits
-    list.GetAt(0)->GetAt(1)->m_Flags = PF_RENAME | PF_CHECKFAIL;
+    CFInfo *first = list.GetAt(0)->GetAt(0), *second = list.GetAt(0)->GetAt(1);
+    // Serial numbers depend on what ran before: give every part a fixed one.
+    first->m_ID = 100, second->m_ID = 101, second->m_pNextDup->m_ID = 102;
+    first->m_ByteStart = 4096;
+    first->m_Length = 5000000000LL; // the dump prints the low 32 bits
+    second->m_Flags = PF_RENAME | PF_CHECKFAIL;
     const std::string expected =
         "There are 1 total sortnodes.\r\n"
         "SortNode:0\r\n"
@@ -95,11 +86,10 @@ TEST_F(ListDump, DeepChainsStopIndentingAtSixteenTabs)
         ASSERT_EQ(Add(s), 1);
     }
     const std::string text = ListDumpText(&list);
-    for (const auto& [copy, tabs] : {std::pair{1, 2}, {14, 15}, {15, 16}, {19, 16}})
-        EXPECT_NE(text.find("\n" + std::string(tabs, '\t') + "        File:/in/copy" + std::to_string(copy) +
-                            "\r\n"),
-                  std::string::npos)
-            << copy;
+    for (const auto& [copy, tabs] : {std::pair{1, 2}, {14, 15}, {15, 16}, {19, 16}}) {
+        const std::string line = "\n" + std::string(tabs, '\t') + "        File:/in/copy" + std::to_string(copy);
+        EXPECT_NE(text.find(line + "\r\n"), std::string::npos) << copy;
+    }
     EXPECT_EQ(text.find(std::string(17, '\t')), std::string::npos);
 }
 
@@ -119,9 +109,8 @@ TEST(MissingParts, GapsOfOneTwoAndMore)
 {
     // A missing first part is named; with an unknown count there is no tail.
     const std::tuple<std::vector<int>, int, const char*> cases[] = {
-        {{1, 2, 3}, 3, ""},          {{1, 3}, 3, "2"}, {{1, 4}, 4, "2,3"},
-        {{1, 5, 6}, 10, "2-4,7-10"}, {{2, 3}, 3, "1"}, {{3, 3, 1}, -1, "2"},
-        {{1}, 2147483647, "2-2147483647"}, {{2147483647}, 2, "1-2147483646"}};
+        {{1, 2, 3}, 3, ""}, {{1, 3}, 3, "2"}, {{1, 4}, 4, "2,3"}, {{1, 5, 6}, 10, "2-4,7-10"}, {{2, 3}, 3, "1"},
+        {{3, 3, 1}, -1, "2"}, {{1}, 2147483647, "2-2147483647"}, {{2147483647}, 2, "1-2147483646"}};
     for (const auto& [found, total, expected] : cases)
         EXPECT_EQ(MissingPartList(found, total), expected) << total;
 }
@@ -152,8 +141,7 @@ TEST_F(Report, MissingPartsAreListed)
         ASSERT_EQ(Add(UuPart("data.zip", n, 7, n)), 1);
     list.Evaluate();
     ASSERT_EQ(list.GetAt(0)->m_Status, GS_MISSING);
-    list.GetAt(0)->GetAt(1)->m_Status = 2;
-    list.GetAt(0)->GetAt(2)->m_Status = 0x41;
+    list.GetAt(0)->GetAt(1)->m_Status = 2, list.GetAt(0)->GetAt(2)->m_Status = 0x41;
     const std::string report = ReportText(list);
     for (const char* line : {"OutFile: data.zip\r\n", "Missing Parts: 1,4,5,7\r\n", "DataType: unknown\r\n",
                              "Extract Status: 65\r\n"})
@@ -177,9 +165,7 @@ TEST_F(Report, OriginalNameOnlyWhenItDiffersBeyondCase)
 TEST_F(Report, EightBitSubjectAsUtf8AndTheFileNumberOfAMultiFilePosting)
 {
     PartFields s = UuPart("a.zip", 1, 1, 1);
-    s.fullSubject = "caf\xE9";
-    s.group = 2;
-    s.groupTotal = 3;
+    s.fullSubject = "caf\xE9", s.group = 2, s.groupTotal = 3;
     ASSERT_EQ(Add(s), 1);
     list.Evaluate();
     const std::string report = ReportText(list);

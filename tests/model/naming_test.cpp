@@ -1,11 +1,13 @@
 #include "model/naming.h"
 #include "model/records.h"
 #include "model/settings.h"
+#include "model/subject_rename.h"
 #include "part_builder.h"
 #include "text/display_text.h"
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <memory>
 #include <tuple>
 #include <vector>
@@ -60,14 +62,12 @@ TEST(CleanName, DefaultRules)
 
 TEST(CleanName, ShortNamesAndKeptEscapes)
 {
-    Settings settings;
-    settings.Force8 = true;
-    EXPECT_EQ(Clean("a.b.c.jpg", settings), "a_b_c.jpg");
-    EXPECT_EQ(Clean("holidaypictures2021.jpeg", settings), "holi2021.jpe");
-    EXPECT_EQ(Clean("my file+1.txt", settings), "myfile1.txt");
-    Settings keep;
-    keep.StripPercent = false;
-    keep.DecodeUTF8 = false;
+    Settings shortNames, keep;
+    shortNames.Force8 = true;
+    keep.StripPercent = keep.DecodeUTF8 = false;
+    EXPECT_EQ(Clean("a.b.c.jpg", shortNames), "a_b_c.jpg");
+    EXPECT_EQ(Clean("holidaypictures2021.jpeg", shortNames), "holi2021.jpe");
+    EXPECT_EQ(Clean("my file+1.txt", shortNames), "myfile1.txt");
     EXPECT_EQ(Clean("my%20file.zip", keep), "my%20file.zip");
 }
 
@@ -81,8 +81,7 @@ TEST(CleanName, LongNamesAreCutKeepingTheExtensionAndWholeCharacters)
     std::string accents;
     for (int i = 0; i < 150; ++i)
         accents += "\xC3\xA9";
-    for (const auto& [stem, ext] :
-         {std::pair{std::string(250, 'b'), std::string(".extension")}, {accents, ".txt"}}) {
+    for (const auto& [stem, ext] : {std::pair{std::string(250, 'b'), std::string(".extension")}, {accents, ".txt"}}) {
         const std::string cut = Clean(stem + ext);
         ExpectPlainName(cut);
         EXPECT_EQ(cut.substr(cut.size() - ext.size()), ext);
@@ -95,32 +94,24 @@ class Naming : public ::testing::Test, protected ListFixture
 {
 protected:
     // A group that already uses `name`.
-    void Use(const std::string& name)
-    {
-        PartFields s;
-        s.name = name;
-        list.NewGroup()->Init(MakePart(s));
-    }
+    void Use(const std::string& name) { list.NewGroup()->Init(MakePart({.name = name})); }
     std::unique_ptr<CFInfo> TextPart(std::uint32_t msgType = MT_TXT)
     {
-        std::unique_ptr<CFInfo> part(MakePart(PartFields{}));
-        part->m_MsgType = msgType;
-        return part;
+        return std::unique_ptr<CFInfo>(MakePart({.msgType = msgType}));
     }
     // Adds one-part postings under their own subjects (or parts of them) and evaluates.
     void AddAndEvaluate(const std::vector<PartFields>& parts)
     {
         for (const PartFields& s : parts)
-            ASSERT_EQ(list.AddPart(MakePart(s)), 1) << s.name;
+            ASSERT_EQ(Add(s), 1) << s.name;
         list.Evaluate();
     }
 };
 
 TEST_F(Naming, MadeUpNamesCountOnFromTheListsNumber)
 {
-    const std::string first = MakeName(list, DT_JPG, "", nullptr);
-    EXPECT_EQ(first, "file01.jpg");
-    Use(first);
+    EXPECT_EQ(MakeName(list, DT_JPG, "", nullptr), "file01.jpg");
+    Use("file01.jpg");
     EXPECT_EQ(MakeName(list, DT_JPG, "", nullptr), "file04.jpg");
     EXPECT_EQ(list.m_NextFileNumber, 3);
 }
@@ -195,18 +186,10 @@ TEST_F(Naming, MultipartWithoutExtensionIsTypedAtEvaluation)
 TEST_F(Naming, TextMessageNames)
 {
     test::UtcZone zone;
-    const struct
-    {
-        int dataType;
-        std::string subject;
-        std::int64_t time;
-        std::string name;
-    } cases[] = {{DT_UNKNOWN, "", 0, "message1.txt"},
-                 {DT_UNKNOWN, "pics (1/2) of c:\\x", 0, "message1-pics (12) of cx.txt"},
-                 {DT_HTM, "", 0, "message1.htm"},
-                 {DT_UNKNOWN, "", 1700000000, "message(14-Nov-2023).txt"},
-                 {DT_UNKNOWN, std::string(150, 's'), 1700000000,
-                  "message-" + std::string(100, 's') + "(14-Nov-2023).txt"}};
+    const struct { int dataType; std::string subject; std::int64_t time; std::string name; } cases[] = {
+        {DT_UNKNOWN, "", 0, "message1.txt"}, {DT_UNKNOWN, "pics (1/2) of c:\\x", 0, "message1-pics (12) of cx.txt"},
+        {DT_HTM, "", 0, "message1.htm"}, {DT_UNKNOWN, "", 1700000000, "message(14-Nov-2023).txt"},
+        {DT_UNKNOWN, std::string(150, 's'), 1700000000, "message-" + std::string(100, 's') + "(14-Nov-2023).txt"}};
     for (const auto& c : cases) {
         auto part = TextPart();
         part->m_DataType = c.dataType;
@@ -217,9 +200,7 @@ TEST_F(Naming, TextMessageNames)
         EXPECT_EQ(part->m_DataType, c.dataType == DT_UNKNOWN ? DT_TXT : c.dataType);
     }
     CSortInfo group;
-    PartFields taken;
-    taken.name = "message1.txt";
-    group.Init(MakePart(taken));
+    group.Init(MakePart({.name = "message1.txt"}));
     auto inGroup = TextPart();
     NameTextMessage(list, *inGroup, &group);
     EXPECT_EQ(inGroup->m_DestFile, "message11.txt");
@@ -227,14 +208,12 @@ TEST_F(Naming, TextMessageNames)
 
 TEST_F(Naming, FaceImageNames)
 {
-    auto part = TextPart(MT_XFACE);
-    NameFaceImage(*part, settings);
-    EXPECT_EQ(part->m_DestFile, "X-Face.bmp");
-    part->m_DestFile.clear();
-    part->m_MsgType = MT_FACE;
-    part->m_From = "../joe@example.org";
-    NameFaceImage(*part, settings);
-    EXPECT_EQ(part->m_DestFile, "Face-..joe@example.org.png");
+    auto xface = TextPart(MT_XFACE), face = TextPart(MT_FACE);
+    face->m_From = "../joe@example.org";
+    NameFaceImage(*xface, settings);
+    NameFaceImage(*face, settings);
+    EXPECT_EQ(xface->m_DestFile, "X-Face.bmp");
+    EXPECT_EQ(face->m_DestFile, "Face-..joe@example.org.png");
 }
 
 // ------------------------------------------------------------ renaming
@@ -246,11 +225,10 @@ TEST_F(Naming, ClashingFilesGetUniqueNames)
     const char* const names[] = {"pic.jpg", "pic.jpg", "pic.jpg", "pic1.jpg", "pic1.jpg"};
     const char* const expected[] = {"pic.jpg", "pic01.jpg", "pic02.jpg", "pic1.jpg", "pic1aa.jpg"};
     std::vector<PartFields> posts;
-    for (int i = 0; i < 5; ++i) {
-        posts.push_back(UuPart(names[i], 1, 1, i + 1));
-        posts.back().subject = posts.back().fullSubject = "subject " + std::to_string(i);
-        posts.back().dataType = DT_JPG;
-    }
+    for (int i = 0; i < 5; ++i)
+        posts.push_back({.subject = "subject " + std::to_string(i), .fullSubject = "subject " + std::to_string(i),
+                         .name = names[i], .dataType = DT_JPG, .part = 1, .total = 1, .starts = 1, .ends = 1,
+                         .slot = i + 1});
     AddAndEvaluate(posts);
     ASSERT_EQ(list.GetSize(), 5);
     for (int i = 0; i < 5; ++i) {
@@ -264,11 +242,9 @@ TEST_F(Naming, LaterPartsOfARenamedFileFollowTheFirst)
     settings.NoAutoRename = false;
     std::vector<PartFields> parts;
     for (int slot : {1, 2, 11, 12}) {
-        parts.push_back(UuPart("a.zip", 2 - slot % 2, 2, slot));
+        parts.push_back(test::YencPart("a.zip", 2 - slot % 2, 2, slot));
         parts.back().subject = parts.back().fullSubject = slot < 10 ? "first" : "second";
-        parts.back().msgType = MT_YENC;
-        parts.back().name = "a.zip";
-        parts.back().starts = parts.back().ends = 1;
+        parts.back().starts = 1;
     }
     AddAndEvaluate(parts);
     ASSERT_EQ(list.GetSize(), 2);
@@ -277,6 +253,88 @@ TEST_F(Naming, LaterPartsOfARenamedFileFollowTheFirst)
     EXPECT_EQ(second.GetAt(1)->m_DestFile, "a01.zip");
     EXPECT_FALSE(second.GetAt(1)->TestFlag(PF_RENAME));
     EXPECT_EQ(list.GetAt(0)->GetAt(1)->m_DestFile, "a.zip");
+}
+
+// ------------------------------------------------------------ names from subjects
+
+struct RuleCase { const char* subject; const char* fileName; SubjectRenameOptions options; const char* expected; };
+
+SubjectRenameOptions With(void (*set)(SubjectRenameOptions&))
+{
+    SubjectRenameOptions o;
+    set(o);
+    return o;
+}
+
+const SubjectRenameOptions kAllRules = With([](SubjectRenameOptions& o) {
+    o.RemoveSquareBrackets = o.RemoveSquareParens = o.RemoveFilename = o.RemoveTrailingDigits = true;
+});
+
+class SubjectRules : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(SubjectRules, BuildTheName)
+{
+    const RuleCase& c = GetParam();
+    int number = 1;
+    EXPECT_EQ(BuildName({c.fileName, c.subject, "", 0}, c.options, Settings(), number), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RealSubjects, SubjectRules,
+    ::testing::Values(
+        RuleCase{"Holiday [1/5] \xE2\x80\x9C" "dsc0042.jpg\xE2\x80\x9D yEnc (123 Kbytes)", "dsc0042.jpg", kAllRules,
+                 "Holiday"},
+        RuleCase{"Holiday [1/5] \"dsc0042.jpg\" yEnc (123 Kbytes)", "dsc0042.jpg", kAllRules, "Holiday"},
+        // Nesting counts every enabled kind; a closing bracket at depth 0 is text.
+        RuleCase{"a [b (c] d) e] f", "x", With([](auto& o) { o.RemoveSquareBrackets = o.RemoveSquareParens = true; }),
+                 "a  e] f"},
+        RuleCase{"a [b (c] d) e] f", "x", With([](auto& o) { o.RemoveSquareBrackets = true; }), "a  d) e] f"},
+        RuleCase{"unclosed [rest of it", "x", kAllRules, "unclosed"},
+        // "yEnc" goes wherever it stands, in any case.
+        RuleCase{"YENCpics yenc of Trip", "x", SubjectRenameOptions(), "pics  of Trip"},
+        // Size words and trailing numbers.
+        RuleCase{"Trip video 1.4 Mbytes", "x", kAllRules, "Trip video"},
+        RuleCase{"Trip video 700k", "x", kAllRules, "Trip video"},
+        RuleCase{"Trip 2006", "x", kAllRules, "Trip"}, RuleCase{"Trip2006", "x", kAllRules, "Trip2006"},
+        RuleCase{"Trip 12, 345 bytes 5 Kb", "x", kAllRules, "Trip"},
+        // Patterns: the last match is cut.
+        RuleCase{"a (1/2) b (3/4) c", "x", With([](auto& o) { o.RemovePattern = "(#/#)"; }), "a (12) b  c"},
+        RuleCase{"keep this", "x", With([](auto& o) { o.RemovePattern = "zz"; }), "keep this"},
+        // Dropped characters, whole UTF-8 characters included.
+        RuleCase{"na\xC3\xAFve_file-x", "x", With([](auto& o) { o.RemoveChars = "_\xC3\xAF"; }), "navefile-x"},
+        RuleCase{"a  b   c", "x", With([](auto& o) { o.RemoveSpaces = true; }), "a b c"},
+        RuleCase{"photo.jpg from Bob", "photo.jpg", With([](auto& o) { o.AddFilename = true; }), "photo.jpg from Bob"},
+        RuleCase{"from Bob", "photo.jpg", With([](auto& o) { o.AddFilename = true; }), "from Bob_photo.jpg"},
+        // A subject that cleans down to nothing gives no name.
+        RuleCase{"[1/5] yEnc (12 Kbytes)", "x", kAllRules, ""},
+        // The result is one plain name.
+        RuleCase{"../../etc/passwd", "x", SubjectRenameOptions(), "_....etcpasswd"}));
+
+TEST(SubjectRename, RangesPickCharactersInTheOrderGiven)
+{
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"abcdefghijklmn", "1-4,10-", "abcdjklmn"}, {"abcdefghijklmn", "1", "abcdefghijklmn"},
+        {"abcdefghijklmn", "", "abcdefghijklmn"},   {"abcdefghijklmn", " 3 , 1 - 2 ", "cab"},
+        {"abc", "2-99,7", "bc"}, {"abcdef", "2-3;5", "bc"}, {"abcdef", "99999999999-", ""}};
+    for (const auto& [text, range, expected] : cases)
+        EXPECT_EQ(ApplyRange(text, range), expected) << range;
+}
+
+TEST(SubjectRename, FormatsDatesNumbersAndAuthors)
+{
+    std::tm tm{};
+    tm.tm_year = 2006 - 1900, tm.tm_mon = 2, tm.tm_mday = 5;
+    tm.tm_hour = 7, tm.tm_min = 8, tm.tm_sec = 9, tm.tm_isdst = -1;
+    const RenameSource source{"f.jpg", "Trip", "bob@example.org", static_cast<std::int64_t>(std::mktime(&tm))};
+    SubjectRenameOptions options;
+    options.NameFormat = "%y-%m-%d %s";
+    int number = 1;
+    EXPECT_EQ(BuildName(source, options, Settings(), number), "2006-03-05 Trip");
+    EXPECT_EQ(Format("%h%n%c %a %f 100%% %q %", source, number), "070809 bob@example.org f.jpg 100% %q %");
+
+    options.NameFormat = "%s %#";
+    for (const char* expected : {"Trip 01", "Trip 02", "Trip 03"})
+        EXPECT_EQ(BuildName(source, options, Settings(), number), expected);
 }
 
 } // namespace

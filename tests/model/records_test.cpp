@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -17,40 +18,15 @@ std::vector<int> Numbers(const CFInfo& p)
 TEST(CFInfo, SerialNumbersRiseAndCopiesTakeANewOne)
 {
     const std::int32_t next = CFInfo::PeekNextSerial();
-    CFInfo a;
-    CFInfo b;
+    CFInfo a, b;
     EXPECT_EQ(std::tie(a.m_ID, b.m_ID), std::make_tuple(next, next + 1));
     a.m_MsgType = MT_UU;
     a.m_Flags = PF_RENAME;
     a.m_DestFile = "x.zip";
     CFInfo copy(a);
-    EXPECT_EQ(copy.m_ID, next + 2);
-    EXPECT_EQ(copy.m_DestFile, "x.zip");
-    EXPECT_EQ(copy.m_MsgType, 0u) << "a copy does not take the encoding";
-    EXPECT_EQ(copy.m_Flags, 0u);
-}
-
-TEST(CFInfo, DataEndNeedsAnOutputStart)
-{
-    CFInfo part;
-    EXPECT_FALSE(part.SetDataEnd(100));
-    part.m_ByteStart = 40;
-    EXPECT_TRUE(part.SetDataEnd(100));
-    EXPECT_EQ(part.m_Length, 60);
-}
-
-TEST(CFInfo, SwapNumbersTogglesTheMark)
-{
-    CFInfo part;
-    part.m_Part = 2;
-    part.m_Total = 5;
-    part.m_Group = 1;
-    part.m_GroupTotal = 3;
-    part.SwapNumbers();
-    EXPECT_EQ(Numbers(part), (std::vector<int>{1, 3, 2, 5}));
-    EXPECT_EQ(part.m_Swapped, 1);
-    part.SwapNumbers();
-    EXPECT_EQ(part.m_Swapped, 0);
+    // A copy takes neither the encoding nor the flags.
+    EXPECT_EQ(std::tie(copy.m_ID, copy.m_DestFile, copy.m_MsgType, copy.m_Flags),
+              std::make_tuple(next + 2, "x.zip", 0u, 0u));
 }
 
 TEST(CFInfo, SameFileAcceptsUnknownTotals)
@@ -82,9 +58,10 @@ TEST(CFInfo, FixNumbersFromDataTakesOnlyWholeSubjectNumbers)
         info.m_FullSubj = subject;
         info.m_Part = 2;
         info.m_Total = 4;
-        EXPECT_EQ(info.FixNumbersFromData(3, 10), fixed != nullptr) << subject;
+        SCOPED_TRACE(subject);
+        EXPECT_EQ(info.FixNumbersFromData(3, 10), fixed != nullptr);
         EXPECT_EQ(info.m_FullSubj, fixed ? fixed : subject);
-        EXPECT_EQ(Numbers(info), fixed ? numbers : std::vector<int>({2, 4, -1, -1})) << subject;
+        EXPECT_EQ(Numbers(info), fixed ? numbers : std::vector<int>({2, 4, -1, -1}));
         EXPECT_EQ(info.m_Swapped, fixed ? 1 : 0);
     }
 }
@@ -96,9 +73,8 @@ TEST(CSortInfo, FullSubjectLookupTellsNoneFromOthers)
     group.Init(part);
     EXPECT_EQ(group.IndexOfFullSubj("x"), -2);
     part->m_FullSubj = "Pics (1/2)";
-    EXPECT_EQ(group.IndexOfFullSubj("pics (1/2)"), 0);
-    EXPECT_EQ(group.IndexOfFullSubj("other"), -1);
-    EXPECT_EQ(group.IndexOfFullSubj(""), -1);
+    for (const auto& [subject, index] : {std::pair{"pics (1/2)", 0}, {"other", -1}, {"", -1}})
+        EXPECT_EQ(group.IndexOfFullSubj(subject), index) << subject;
 }
 
 TEST(MyCObArray, InputNamesCompareExactly)
@@ -119,6 +95,55 @@ TEST(MsgTypeName, LowestNamedBitWins)
         {0x22, "UU"}, {0x400, "Multi"}, {0, "?"}, {MT_FACE, "Face"}};
     for (const auto& [type, name] : cases)
         EXPECT_EQ(MsgTypeName(type), name) << type;
+}
+
+// Quoted values run to their closing quote, or continue on the next line
+// (-1); unquoted ones end at white space, ";" or a zero byte. Stripping the
+// path drops folders of both kinds, after encoded words are decoded (their
+// Base64 text may hold a "/").
+TEST(MimeValues, FileNames)
+{
+    const std::tuple<std::string, bool, int, const char*> cases[] = {// clang-format off
+        {"\"my file.zip\"; size=3", false, 1, "my file.zip"}, {"\"a;b.zip\"", false, 1, "a;b.zip"},
+        {"\"my long fi", false, -1, "my long fi"}, {"\"cut\nle.zip\"", false, -1, "cut"},
+        {"plain.zip; size=3", false, 1, "plain.zip"}, {"plain.zip more", false, 1, "plain.zip"},
+        {std::string("a.zip\0b", 7), false, 1, "a.zip"}, {"\"C:\\My Files\\x.zip\"", true, 1, "x.zip"},
+        {"/etc/passwd", true, 1, "passwd"}, {"../../x.zip", true, 1, "x.zip"},
+        {"dir/x.zip", false, 1, "dir/x.zip"}, {"dir/", true, 1, ""},
+        {"\"=?utf-8?B?w78/LmpwZw==?=\"", true, 1, "\xC3\xBF?.jpg"},
+        {"=?utf-8?B?ZC/Dv8O/LmpwZw==?=", true, 1, "\xC3\xBF\xC3\xBF.jpg"},
+    }; // clang-format on
+    for (const auto& [value, stripPath, result, expected] : cases) {
+        CMimeInfo mime;
+        EXPECT_EQ(mime.SetFileName(value, stripPath), result) << value;
+        EXPECT_EQ(mime.m_FileName, expected) << value;
+    }
+}
+
+// Other values end like names; all are capped at 1023 bytes.
+TEST(MimeValues, OtherValues)
+{
+    CMimeInfo mime, quoted;
+    EXPECT_EQ(std::make_pair(mime.SetBoundary("\"----=_Part"), mime.SetPartialID("\"id@host")), std::pair(-1, -1));
+    mime.SetCharset("utf-8; format=flowed");
+    quoted.SetCharset("\"ISO-8859-1\"");
+    EXPECT_EQ(std::tie(mime.m_Charset, quoted.m_Charset), std::make_tuple("utf-8", "ISO-8859-1"));
+    EXPECT_EQ(mime.SetPartialID("\"part.1@host\""), 1);
+    EXPECT_EQ(mime.m_PartialID, "part.1@host");
+    const std::string huge(5000, 'x');
+    EXPECT_EQ(std::make_pair(mime.SetFileName(huge, false), mime.SetBoundary("\"" + huge + "\"")), std::pair(1, 1));
+    EXPECT_EQ(std::make_pair(mime.m_FileName.size(), mime.m_Boundary.size()), std::make_pair(1023UL, 1023UL));
+}
+
+TEST(MimeBoundary, WithAndWithoutLeadingDashes)
+{
+    CMimeInfo mime;
+    EXPECT_FALSE(mime.IsBoundary("--anything"));
+    mime.SetBoundary("\"----=_Part_1\"");
+    EXPECT_EQ(mime.m_Boundary, "----=_Part_1");
+    const char* lines[] = {"------=_Part_1\n", "------=_Part_1--\n", "----=_Part_1", "--=_Part_1", "", "-"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(mime.IsBoundary(lines[i]), i < 3) << lines[i];
 }
 
 } // namespace

@@ -23,7 +23,7 @@ Doc Mailbox()
     return doc;
 }
 
-std::vector<std::string> Describe(const std::vector<const CFInfo*>& parts)
+std::vector<std::string> Describe(const std::vector<CFInfo*>& parts)
 {
     std::vector<std::string> out;
     for (const CFInfo* p : parts)
@@ -46,17 +46,17 @@ TEST_F(ResumeScan, StopThenResumeGivesTheSamePartsAsOneScan)
         MyCObArray split(settings, &host);
         std::int64_t startPos = 0, startLine = 0;
         const std::string sep = "sep" + std::to_string(first + 1);
-        EXPECT_EQ(
-            ScanFile(path, split, settings, run, host, &startPos, &startLine, static_cast<std::uint64_t>(stop)),
-            first);
+        const auto scan = [&](std::int64_t stopAt) {
+            return ScanFile(path, split, settings, run, host, &startPos, &startLine, static_cast<std::uint64_t>(stopAt));
+        };
+        EXPECT_EQ(scan(stop), first);
         EXPECT_EQ(std::tie(startPos, startLine), std::make_tuple(doc.Pos(sep), doc.Line(sep) - 1));
-        EXPECT_EQ(ScanFile(path, split, settings, run, host, &startPos, &startLine, 0), 3 - first);
-        EXPECT_EQ(std::tie(startPos, startLine),
-                  std::make_tuple(std::int64_t(doc.Text().size()), doc.LineCount()));
+        EXPECT_EQ(scan(0), 3 - first);
+        EXPECT_EQ(std::tie(startPos, startLine), std::make_tuple(doc.Size(), doc.LineCount()));
         EXPECT_EQ(Describe(AllParts(split)), Describe(whole));
         // Resuming at the end finds nothing more.
-        EXPECT_EQ(ScanFile(path, split, settings, run, host, &startPos, &startLine, 0), 0);
-        EXPECT_EQ(startPos, static_cast<std::int64_t>(doc.Text().size()));
+        EXPECT_EQ(scan(0), 0);
+        EXPECT_EQ(startPos, doc.Size());
     }
     EXPECT_NE(host.LogText().find("Continue processing  " + path), std::string::npos);
 }
@@ -72,22 +72,16 @@ TEST_F(ResumeScan, FileThatShrankBelowTheSavedPositionIsNotContinued)
     EXPECT_EQ(std::tie(startPos, startLine), std::make_tuple(0, 0));
 }
 
-// Plain text lines "line 0", "line 1", ... in a file.
-std::string PlainLines(TempDir& dir, int n)
-{
-    Doc doc;
-    for (int i = 0; i < n; ++i)
-        doc.Add("line " + std::to_string(i));
-    return dir.Write("plain.txt", doc.Text());
-}
-
 using ScanHostTest = ScanTest;
 
 // Lines 0 (the start), 256, 512, 768 and 1024 show progress, then it is
 // cleared; a quit reported by the pump at line 256 ends the scan after that line.
 TEST_F(ScanHostTest, ProgressIsShownEvery256LinesAndAQuitEndsTheScan)
 {
-    const std::string plain = PlainLines(dir, 1024);
+    std::string text;
+    for (int i = 0; i < 1024; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    const std::string plain = dir.Write("plain.txt", text);
     ScanFile(plain, list, settings, run, host);
     EXPECT_EQ(std::tie(host.pumps, host.progressCalls, host.lastPercent), std::make_tuple(5, 6, -1.0));
     CountingHost quitting;
@@ -102,16 +96,14 @@ TEST_F(ScanHostTest, FileCutShortWhileBeingScannedEndsCleanly)
     Doc doc;
     for (std::uint32_t k = 0; k < 40; ++k) {
         AddHeaders(doc, "file " + std::to_string(k));
-        doc.Add("begin 644 f" + std::to_string(k) + ".bin")
-            .AddAll(UuLines(RandomBytes(45 * 60, k)))
-            .Add("end");
+        doc.Add("begin 644 f" + std::to_string(k) + ".bin").AddAll(UuLines(RandomBytes(45 * 60, k))).Add("end");
     }
     path = dir.Write("cut.txt", doc.Text());
     host.truncateAtPump = 3; // at line 512, far beyond the first read buffer
     host.truncatePath = path;
     std::int64_t startPos = 0, startLine = 0;
     EXPECT_GE(ScanFile(path, list, settings, run, host, &startPos, &startLine), 1);
-    EXPECT_LE(startPos, static_cast<std::int64_t>(doc.Text().size()));
+    EXPECT_LE(startPos, doc.Size());
     for (const CFInfo* p : AllParts(list))
         EXPECT_LE(p->m_EPos, startPos);
 }
@@ -132,8 +124,7 @@ TEST_F(ScanHostTest, AbortDiscardsTheOpenPartAndLogs)
         MyCObArray fresh(settings, &stopping);
         std::int64_t startPos = 0, startLine = 0;
         EXPECT_EQ(ScanFile(path, fresh, settings, run, stopping, &startPos, &startLine), 0);
-        EXPECT_EQ(fresh.GetSize(), 0);
-        EXPECT_EQ(startLine, atPump == 0 ? 1 : 257);
+        EXPECT_EQ(std::make_tuple(fresh.GetSize(), startLine), std::make_tuple(0, atPump == 0 ? 1 : 257));
         EXPECT_NE(stopping.LogText().find("Operation Aborted!"), std::string::npos);
     }
 }
@@ -150,35 +141,30 @@ TEST_F(ScanHostTest, MemoryFailureGivesMinusTheCountAndRequestsAbort)
         failing.failOnRefresh = silent ? 3 : 1;
         MyCObArray fresh(settings, &failing);
         EXPECT_EQ(ScanFile(box, fresh, settings, run, failing), silent ? -2 : -1);
-        EXPECT_TRUE(failing.AbortRequested());
-        EXPECT_EQ(failing.lastPercent, -1.0);
-        EXPECT_EQ(std::tie(failing.beeps, failing.asked),
-                  silent ? std::make_tuple(0, 0) : std::make_tuple(1, 116));
-        EXPECT_EQ(failing.askedText, silent ? "" : "Insufficient memory to complete operation!");
+        EXPECT_EQ(std::make_tuple(failing.AbortRequested(), failing.lastPercent), std::make_tuple(true, -1.0));
+        EXPECT_EQ(std::tie(failing.beeps, failing.asked, failing.askedText),
+                  silent ? std::make_tuple(0, 0, "")
+                         : std::make_tuple(1, 116, "Insufficient memory to complete operation!"));
     }
 }
 
 using ScanLog = ScanTest;
 
-TEST_F(ScanLog, ProcessingLineIsLoggedWithThePathOnlyWithALog)
-{
-    path = dir.Write("a.txt", "hello\n");
-    Scan(path);
-    EXPECT_EQ(host.LogText(), "Processing file " + path + "...\r\n");
-    HeadlessHost quiet;
-    ScanFile(path, list, settings, run, quiet);
-    EXPECT_FALSE(quiet.HasLog());
-}
-
-TEST_F(ScanLog, MissingFileGivesZeroAndLogsOnlyWhenStartingFromTheTop)
+// A missing file gives zero, and is logged only when scanned from the top.
+TEST_F(ScanLog, ProcessingLineIsLoggedWithThePathOnlyWithALogAndFromTheTop)
 {
     std::int64_t startPos = 100, startLine = 5;
     EXPECT_EQ(Scan(dir / "missing.txt", &startPos, &startLine), 0);
-    EXPECT_EQ(std::tie(startPos, startLine), std::make_tuple(0, 0));
-    EXPECT_TRUE(host.LogText().empty());
+    EXPECT_EQ(std::tie(startPos, startLine, host.LogText()), std::make_tuple(0, 0, ""));
+    path = dir.Write("a.txt", "hello\n");
+    Scan(path);
+    EXPECT_EQ(host.LogText(), "Processing file " + path + "...\r\n");
     EXPECT_EQ(Scan(dir / "missing.txt", &startPos, &startLine), 0);
     EXPECT_EQ(startPos, 0);
-    EXPECT_NE(host.LogText().find("Processing file"), std::string::npos);
+    EXPECT_NE(host.LogText().find("Processing file " + dir / "missing.txt"), std::string::npos);
+    HeadlessHost quiet;
+    ScanFile(path, list, settings, run, quiet);
+    EXPECT_FALSE(quiet.HasLog());
 }
 
 } // namespace

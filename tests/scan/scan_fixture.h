@@ -38,34 +38,27 @@ inline std::string Where(const CFInfo* p)
 class Doc
 {
 public:
-    // Appends `line` and its terminator.
+    // Appends `line` (each of `lines`, after `prefix`) and its terminator.
     Doc& Add(const std::string& line, const std::string& eol = "\n")
     {
-        m_Starts.push_back(static_cast<std::int64_t>(m_Text.size()));
+        m_Starts.push_back(Size());
         m_Text += line + eol;
         return *this;
     }
-    Doc& AddAll(const std::vector<std::string>& lines, const std::string& prefix = "",
-                const std::string& eol = "\n")
+    Doc& AddAll(const std::vector<std::string>& lines, const std::string& prefix = "", const std::string& eol = "\n")
     {
         for (const auto& l : lines)
             Add(prefix + l, eol);
         return *this;
     }
-    Doc& Mark(const std::string& name)
-    {
-        m_Marks[name] = LineCount();
-        return *this;
-    }
+    // Names the last line added.
+    Doc& Mark(const std::string& name) { return m_Marks[name] = LineCount(), *this; }
     // Offset of the first byte of a marked line, offset after it, and its number (from 1).
-    std::int64_t Pos(const std::string& name) const
-    {
-        return m_Starts[static_cast<std::size_t>(Line(name) - 1)];
-    }
+    std::int64_t Pos(const std::string& name) const { return m_Starts[static_cast<std::size_t>(Line(name) - 1)]; }
     std::int64_t PosAfter(const std::string& name) const
     {
         const auto next = static_cast<std::size_t>(Line(name));
-        return next < m_Starts.size() ? m_Starts[next] : static_cast<std::int64_t>(m_Text.size());
+        return next < m_Starts.size() ? m_Starts[next] : Size();
     }
     std::int64_t Line(const std::string& name) const { return m_Marks.at(name); }
     // Where a part from the start of line `from` to the end of line `to` lies.
@@ -74,6 +67,7 @@ public:
         return Where(Pos(from), PosAfter(to), Line(from), Line(to));
     }
     std::int64_t LineCount() const { return static_cast<std::int64_t>(m_Starts.size()); }
+    std::int64_t Size() const { return static_cast<std::int64_t>(m_Text.size()); }
     const std::string& Text() const { return m_Text; }
 
 private:
@@ -97,15 +91,14 @@ inline std::vector<std::string> Slice(const std::vector<std::string>& v, std::si
 }
 
 // Every part of every group, duplicates included, in file order.
-inline std::vector<const CFInfo*> AllParts(const MyCObArray& list)
+inline std::vector<CFInfo*> AllParts(const MyCObArray& list)
 {
-    std::vector<const CFInfo*> parts;
+    std::vector<CFInfo*> parts;
     for (int g = 0; g < list.GetSize(); ++g)
         for (int i = 0; i < list.GetAt(g)->GetSize(); ++i)
-            for (const CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
+            for (CFInfo* p = list.GetAt(g)->GetAt(i); p; p = p->m_pNextDup.get())
                 parts.push_back(p);
-    std::sort(parts.begin(), parts.end(),
-              [](const CFInfo* a, const CFInfo* b) { return a->m_SPos < b->m_SPos; });
+    std::sort(parts.begin(), parts.end(), [](const CFInfo* a, const CFInfo* b) { return a->m_SPos < b->m_SPos; });
     return parts;
 }
 
@@ -148,18 +141,26 @@ class ScanTest : public ::testing::Test
 protected:
     ScanTest() { host.KeepLog(true); }
 
-    int Scan(const std::string& file, std::int64_t* startPos = nullptr, std::int64_t* startLine = nullptr,
-             std::uint64_t stopPos = 0)
+    int Scan(const std::string& file, std::int64_t* startPos = nullptr, std::int64_t* startLine = nullptr)
     {
-        return ScanFile(file, list, settings, run, host, startPos, startLine, stopPos);
+        return ScanFile(file, list, settings, run, host, startPos, startLine);
     }
     // Writes `doc` to a file, scans it into a fresh list and returns the parts found.
-    std::vector<const CFInfo*> ScanDoc(const Doc& doc, const std::string& name = "in.txt")
+    std::vector<CFInfo*> ScanDoc(const Doc& doc, const std::string& name = "in.txt")
     {
         path = dir.Write(name, doc.Text());
         list.RemoveAll();
         result = Scan(path);
         return AllParts(list);
+    }
+
+    // Scans `doc` and returns its one part: a blank record, after a failure, when there is not exactly one.
+    const CFInfo* One(const Doc& doc)
+    {
+        static const CFInfo none;
+        const auto parts = ScanDoc(doc);
+        EXPECT_EQ(parts.size(), 1u);
+        return parts.size() == 1 ? parts[0] : &none;
     }
 
     TempDir dir;

@@ -30,13 +30,10 @@ TEST_F(ScanSections, BinHexNameFromItsHeaderAndColonLineEndsIt)
     doc.Add(kNote).Mark("note").Add("");
     doc.AddAll(lines);
     doc.Add(":").Mark("end").Add("").Add("Thanks.");
-    const auto parts = ScanDoc(doc);
-    ASSERT_EQ(parts.size(), 1u);
-    const CFInfo* p = parts[0];
-    EXPECT_EQ(p->m_MsgType, MT_HQX);
-    EXPECT_EQ(p->m_DestFile, "photo.jpg");
-    EXPECT_EQ(p->m_DataType, DT_JPG);
-    EXPECT_EQ(std::tie(p->m_Starts, p->m_Ends), std::make_tuple(1, 1));
+    const CFInfo* p = One(doc);
+
+    EXPECT_EQ(std::tie(p->m_MsgType, p->m_DestFile, p->m_DataType, p->m_Starts, p->m_Ends),
+              std::make_tuple(MT_HQX, "photo.jpg", DT_JPG, 1, 1));
     EXPECT_EQ(Where(p), doc.Span("note", "end"));
 }
 
@@ -44,29 +41,18 @@ TEST_F(ScanSections, BinHexNameFromItsHeaderAndColonLineEndsIt)
 TEST_F(ScanSections, BinHexOneLineBodyAfterTwoNotesEndsOnItsLine)
 {
     BinHexFile f;
-    f.name = "tiny.txt";
-    f.data = "hi";
+    f.name = "tiny.txt", f.data = "hi";
     const auto lines = BinHexLines(f);
     ASSERT_EQ(lines.size(), 1u);
     doc.Add(kNote).Mark("note").Add("").Add("(This file must be converted; you knew that already.)").Add("");
     doc.Add(lines[0] + std::string(" ")).Mark("end").Add("more text");
-    const auto parts = ScanDoc(doc);
-    ASSERT_EQ(parts.size(), 1u);
-    EXPECT_EQ(parts[0]->m_DestFile, "tiny.txt");
-    EXPECT_EQ(parts[0]->m_StartLine, doc.Line("note"));
+    const CFInfo* p = One(doc);
+    EXPECT_EQ(std::tie(p->m_DestFile, p->m_StartLine), std::make_tuple("tiny.txt", doc.Line("note")));
 }
 
-struct BpstCase
-{
-    const char* label;
-    std::string opener;
-    bool found;
-    std::int64_t size;
-};
+struct BpstCase { const char* label; std::string opener; bool found; std::int64_t size; };
 
-class BpstOpeners : public ScanTest, public ::testing::WithParamInterface<BpstCase>
-{
-};
+class BpstOpeners : public ScanTest, public ::testing::WithParamInterface<BpstCase> {};
 
 // A section of 1,000 bytes: four full lines and one short line, then text.
 TEST_P(BpstOpeners, SectionEndsAtItsShortLastLine)
@@ -84,18 +70,15 @@ TEST_P(BpstOpeners, SectionEndsAtItsShortLastLine)
     }
     ASSERT_EQ(parts.size(), 1u);
     const CFInfo* p = parts[0];
-    EXPECT_EQ(p->m_MsgType, MT_BNEWS);
-    EXPECT_EQ(p->m_yEndSize, c.size);
-    EXPECT_EQ(p->m_Subject, "pic.gif");
-    EXPECT_EQ(p->m_DestFile, "pic.gif");
+    EXPECT_EQ(std::tie(p->m_MsgType, p->m_yEndSize, p->m_Subject, p->m_DestFile),
+              std::make_tuple(MT_BNEWS, c.size, "pic.gif", "pic.gif"));
     EXPECT_EQ(Where(p), doc.Span("open", "end"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, BpstOpeners,
     ::testing::Values(BpstCase{"Sized", "<<BPST Size=1000 File=[pic.gif] !BPST>>", true, 1000},
-                      BpstCase{"SizeOutOfRange", "<<BPST Size=99999999999999999999 File=[pic.gif] !BPST>>",
-                               true, 0},
+                      BpstCase{"SizeOutOfRange", "<<BPST Size=99999999999999999999 File=[pic.gif] !BPST>>", true, 0},
                       BpstCase{"NoClosingMark", "<<BPST Size=1000 File=[pic.gif]", false, 0},
                       BpstCase{"MarkBeforeSize", "<<BPST !BPST>> Size=1000 File=[pic.gif]", false, 0}),
     [](const auto& p) { return std::string(p.param.label); });
@@ -111,19 +94,10 @@ TEST_F(ScanSections, BpstHeaderLineEndsTheSectionEarly)
     EXPECT_EQ(Where(parts[0]), doc.Span("open", "end"));
 }
 
-struct FaceCase
-{
-    const char* label;
-    const char* header;
-    int more;    // continuation lines in the message
-    int covered; // of them in the part
-    std::uint32_t type;
-    int dataType;
-};
+// `more` continuation lines in the message, `covered` of them in the part.
+struct FaceCase { const char* label; const char* header; int more, covered; std::uint32_t type; int dataType; };
 
-class FaceHeaders : public ScanTest, public ::testing::WithParamInterface<FaceCase>
-{
-};
+class FaceHeaders : public ScanTest, public ::testing::WithParamInterface<FaceCase> {};
 
 TEST_P(FaceHeaders, PartCoversTheHeaderAndItsContinuation)
 {
@@ -134,15 +108,13 @@ TEST_P(FaceHeaders, PartCoversTheHeaderAndItsContinuation)
     for (int i = 0; i < c.more; ++i)
         doc.Add(" " + std::string(78, 'B')).Mark("line" + std::to_string(i + 1));
     doc.Add("Date: Mon, 7 Dec 2026 10:00:00 +0000").Add("").Add("Body text.");
-    const auto parts = ScanDoc(doc);
-    ASSERT_EQ(parts.size(), 1u);
-    const CFInfo* p = parts[0];
-    EXPECT_EQ(p->m_MsgType, c.type);
-    EXPECT_EQ(p->m_DataType, c.dataType);
-    EXPECT_EQ(p->m_Subject, "ann@example.org");
-    EXPECT_EQ(p->m_SPos, doc.Pos("face"));
-    EXPECT_EQ(p->m_EPos, doc.PosAfter(c.covered ? "line" + std::to_string(c.covered) : "face"));
-    EXPECT_EQ(p->m_EndLine, doc.Line("face") + std::max(1, c.covered));
+    const CFInfo* p = One(doc);
+
+    EXPECT_EQ(std::tie(p->m_MsgType, p->m_DataType, p->m_Subject),
+              std::make_tuple(c.type, c.dataType, "ann@example.org"));
+    const std::string last = c.covered ? "line" + std::to_string(c.covered) : "face";
+    EXPECT_EQ(std::tie(p->m_SPos, p->m_EPos, p->m_EndLine),
+              std::make_tuple(doc.Pos("face"), doc.PosAfter(last), doc.Line("face") + std::max(1, c.covered)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Headers, FaceHeaders,
@@ -155,10 +127,7 @@ INSTANTIATE_TEST_SUITE_P(Headers, FaceHeaders,
 TEST_F(ScanSections, XFaceOffLeavesAnOrdinaryHeaderLine)
 {
     settings.EnableXFace = false;
-    doc.Add("From: Ann <ann@example.org>")
-        .Add("X-Face: " + std::string(70, 'A'))
-        .Add("Subject: hello")
-        .Add("");
+    doc.Add("From: Ann <ann@example.org>").Add("X-Face: " + std::string(70, 'A')).Add("Subject: hello").Add("");
     doc.Add("Body text.");
     for (const CFInfo* p : ScanDoc(doc))
         EXPECT_EQ(p->m_MsgType & (MT_XFACE | MT_FACE), 0u);
