@@ -27,31 +27,23 @@ std::string Cycle(std::string_view alphabet, int n, int start = 0)
 // Characters that are in both the UU and the Base64 alphabet, upper case only.
 constexpr std::string_view kUUAndBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+/";
 
-int Len(const std::string& s)
-{
-    return static_cast<int>(s.size());
-}
+const auto Len = [](const std::string& s) { return static_cast<int>(s.size()); };
 
 TEST(IsUULine, LengthCountAlphabetAndStrictness)
 {
     const std::string full = "M" + Cycle(kUUAndBase64, 60);
     std::string lower = full + "\n";
     lower[10] = 'q'; // lower case passes only the loose test
-    const struct
-    {
-        std::string line;
-        bool strict, loose;
-    } cases[] = {
-        {full + "\n", true, true},      {full + "\r\n", true, true},    {full + "ABC\n", true, true},
-        {full + "ABCD\n", false, true}, {full.substr(0, 60) + "\n", false, false},
-        {lower, false, true},           {"`\n", true, true},            {" \n", true, true},
-        {"#0V%T\n", true, true},        {"#0V%\n", false, false},       {"\n", false, false},
-        {"", false, false},             {"\tabc\n", false, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsUULine(c.line.c_str(), Len(c.line), true), c.strict) << c.line;
-        EXPECT_EQ(IsUULine(c.line.c_str(), Len(c.line), false), c.loose) << c.line;
-    }
+    // clang-format off
+    const struct { std::string line; bool strict, loose; } cases[] = {
+        {full + "\n", true, true}, {full + "\r\n", true, true}, {full + "ABC\n", true, true},
+        {full + "ABCD\n", false, true}, {full.substr(0, 60) + "\n", false, false}, {lower, false, true},
+        {"`\n", true, true}, {" \n", true, true}, {"#0V%T\n", true, true}, {"#0V%\n", false, false},
+        {"\n", false, false}, {"", false, false}, {"\tabc\n", false, false}};
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(std::pair(IsUULine(c.line.c_str(), Len(c.line), true), IsUULine(c.line.c_str(), Len(c.line), false)),
+                  std::pair(c.strict, c.loose)) << c.line;
     for (int bad : {9, 0, 0x80, 0xFF}) {
         std::string copy = full + "\n";
         copy[30] = static_cast<char>(bad);
@@ -142,12 +134,8 @@ TEST(LineHelpers, QuotePrefixAndLastNonBlank)
 
 TEST(WildMatch, StarsQuestionMarksEscapesAndCase)
 {
-    const struct
-    {
-        const char *text, *pattern;
-        bool ignoreCase;
-        int want;
-    } cases[] = {
+    // clang-format off
+    const struct { const char *text, *pattern; bool ignoreCase; int want; } cases[] = {
         {"-----Original Message-----\n", "*--*Original Message*--*", false, 1},
         {"-----original message-----\n", "*--*Original Message*--*", true, 1},
         {"-----original message-----\n", "*--*Original Message*--*", false, -1},
@@ -159,6 +147,7 @@ TEST(WildMatch, StarsQuestionMarksEscapesAndCase)
         {"ax", "a/X", true, 0}, // an escaped byte matches exactly
         {"a/", "a/", false, 1}, // a trailing "/" stands for itself
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(WildMatch(c.text, c.pattern, c.ignoreCase), c.want) << c.text << " ~ " << c.pattern;
 }
