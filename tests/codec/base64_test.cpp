@@ -119,7 +119,8 @@ TEST(Base64DecodeGroups, EqualsTheLineDecoderOrDeclines)
                 ASSERT_EQ(taken, kBase64Decode[static_cast<unsigned char>(c)] != kInvalid)
                     << len << ' ' << at << ' ' << c;
                 if (!taken) continue;
-                ASSERT_EQ(DecodeB64(line), (Decoded{B64_OK, Bytes(out, out + len / 4 * 3)})) << len << ' ' << at << ' ' << c;
+                ASSERT_EQ(DecodeB64(line), (Decoded{B64_OK, Bytes(out, out + len / 4 * 3)}))
+                    << len << ' ' << at << ' ' << c;
             }
         }
     }

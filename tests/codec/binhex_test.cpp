@@ -66,7 +66,8 @@ TEST(BinHexDecode, ByteExactAtEverySplit)
         f.data = data;
         f.runLength = runLength;
         for (std::size_t piece : {1u, 2u, 3u, 5u, 64u, 1000u})
-            EXPECT_EQ(Decode(f, piece), (Decoded{HQX_DATA_FORK, f.data})) << data.size() << " piece " << piece;
+            EXPECT_EQ(Decode(f, piece), (Decoded{HQX_DATA_FORK, f.data}))
+                << data.size() << " piece " << piece;
     }
 }
 

@@ -32,8 +32,10 @@ TEST(FaceBmp, LayoutAndPixels)
     // Rows bottom up, 8 bytes each, a set bit white.
     for (int y = 0; y < kFaceSide; ++y)
         for (int x = 0; x < kFaceSide; ++x) {
-            const auto byte = static_cast<unsigned char>(bmp[62 + static_cast<std::size_t>((47 - y) * 8 + x / 8)]);
-            ASSERT_EQ((byte >> (7 - x % 8) & 1) == 0, face[static_cast<std::size_t>(y * kFaceSide + x)] != 0) << x << "," << y;
+            const auto byte =
+                static_cast<unsigned char>(bmp[62 + static_cast<std::size_t>((47 - y) * 8 + x / 8)]);
+            ASSERT_EQ((byte >> (7 - x % 8) & 1) == 0, face[static_cast<std::size_t>(y * kFaceSide + x)] != 0)
+                << x << "," << y;
         }
 }
 

@@ -30,15 +30,16 @@ struct LineCodec
 // clang-format off
 constexpr auto kUUDecodeLine = [](char* l, int n, CBufFile* out, int previous, bool raw) {
     return DecodeUULine(l, n, out, previous, raw); };
-constexpr auto kXXDecodeLine = [](char* l, int n, CBufFile* out, int, bool raw) { return DecodeXXLine(l, n, out, raw); };
+constexpr auto kXXDecodeLine = [](char* l, int n, CBufFile* out, int, bool raw) {
+    return DecodeXXLine(l, n, out, raw); };
 // Ends of the body count as clean; only a broken group is a fault here.
 constexpr auto kB64DecodeLine = [](char* l, int n, CBufFile* out, int, bool raw) {
     return DecodeBase64Line(out, l, n, "", raw) == B64_BROKEN_GROUP ? B64_BROKEN_GROUP : 0; };
 constexpr std::array<int, 7> kUUBad = {0x00, 0x01, 0x09, 0x0D, 0x1F, 0x80, 0xFF};
 const LineCodec kUU = {"UU", [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetBackquote); },
                        kUUDecodeLine, true, kUUBad};
-const LineCodec kUUSpace = {"UUSpace", [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetSpace); },
-                            kUUDecodeLine, true, kUUBad};
+const LineCodec kUUSpace = {"UUSpace",
+    [](std::string_view d) { return test::EncodeSixBitLines(d, test::kUUAlphabetSpace); }, kUUDecodeLine, true, kUUBad};
 const LineCodec kXX = {"XX", [](std::string_view d) { return test::EncodeSixBitLines(d, test::kXXAlphabetText); },
                        kXXDecodeLine, false, {0x00, 0x0D, 0x20, 0x3D, 0x60, 0x7F, 0xFF}};
 const LineCodec kBase64 = {"Base64", [](std::string_view d) { return test::Base64Lines(d); }, kB64DecodeLine, true, {}};
@@ -60,9 +61,15 @@ int DecodeAll(const LineCodec& codec, const std::vector<std::string>& lines, CBu
     return status;
 }
 
-class LineCodecs : public ::testing::TestWithParam<LineCodec> {};
-class SixBitCodecs : public LineCodecs {};
-const auto Name = [](const ::testing::TestParamInfo<LineCodec>& info) { return std::string(info.param.name); };
+class LineCodecs : public ::testing::TestWithParam<LineCodec>
+{
+};
+class SixBitCodecs : public LineCodecs
+{
+};
+const auto Name = [](const ::testing::TestParamInfo<LineCodec>& info) {
+    return std::string(info.param.name);
+};
 
 TEST_P(LineCodecs, EveryByteValueFromEveryOffsetAndLength)
 {
@@ -124,7 +131,8 @@ TEST(OutsideEncoder, PythonUuSpaceDecodesByteExact)
         const Bytes data = test::RandomBytes(rng() % 6000, rng());
         const std::string text = test::RunCommand(
             "python3 -c \"import binascii,sys; d=open(sys.argv[1],'rb').read(); sys.stdout.write(''.join("
-            "binascii.b2a_uu(d[i:i+45]).decode() for i in range(0,len(d),45)))\" '" + dir.Write("in.bin", data) + "'",
+            "binascii.b2a_uu(d[i:i+45]).decode() for i in range(0,len(d),45)))\" '" +
+                dir.Write("in.bin", data) + "'",
             ok);
         test::OutputCapture capture;
         EXPECT_EQ(DecodeAll(kUU, test::SplitLines(text), capture.File()), 0);

@@ -27,7 +27,8 @@ TEST(QPLines, Decode)
 {
     const std::string kLong(80, 'a');
     // clang-format off
-    const struct { const char* label; std::vector<std::string> lines; bool crlf; Bytes expected; std::vector<int> results; } cases[] = {
+    const struct { const char* label; std::vector<std::string> lines; bool crlf; Bytes expected;
+                   std::vector<int> results; } cases[] = {
         {"escape", {"caf=E9\n"}, true, "caf\xE9\r\n", {0}},
         {"escape in lower case", {"=3d=e9\n"}, false, "=\xE9\n", {0}},
         {"soft break joins", {"soft=\n", "break\n"}, true, "softbreak\r\n", {0, 0}},

@@ -181,12 +181,14 @@ TEST(XXDecodeReference, OnlyAMatchingChecksumIsTolerated)
 TEST(XXDecodeReference, ShortPartialMissingAndEmptyLines)
 {
     const Bytes data = test::RandomBytes(45, 3);
-    EXPECT_EQ(DecodeXX(XXLine(data).substr(0, 41) + "\n"), (Decoded{LS_SHORT, data.substr(0, 30)})) << "whole groups";
+    EXPECT_EQ(DecodeXX(XXLine(data).substr(0, 41) + "\n"), (Decoded{LS_SHORT, data.substr(0, 30)}))
+        << "whole groups";
     const Decoded d = DecodeXX(XXLine(data).substr(0, 60) + "\n");
     EXPECT_EQ(d.result, LS_INVALID) << "the fourth character is missing";
     EXPECT_EQ(d.bytes.size(), 45u);
     EXPECT_BYTES_EQ(data.substr(0, 44), d.bytes.substr(0, 44));
-    EXPECT_EQ(DecodeXX(XXLine(data.substr(0, 10)) + "++++++\n"), (Decoded{0, data.substr(0, 10)})) << "never long";
+    EXPECT_EQ(DecodeXX(XXLine(data.substr(0, 10)) + "++++++\n"), (Decoded{0, data.substr(0, 10)}))
+        << "never long";
     for (std::string_view line : {"+\n", "+", "\n", ""})
         EXPECT_EQ(DecodeXX(line), (Decoded{0, ""})) << line;
 }

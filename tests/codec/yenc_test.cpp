@@ -44,7 +44,8 @@ Decoded DecodeLines(const std::vector<std::string>& lines, bool strict, int line
 TEST(YencLine, EscapePairsAndEscapesAtTheLineEnd)
 {
     // clang-format off
-    const struct { std::vector<std::string> lines; bool strict; Bytes bytes; std::vector<int> results; bool pending; } cases[] = {
+    const struct { std::vector<std::string> lines; bool strict; Bytes bytes; std::vector<int> results;
+                   bool pending; } cases[] = {
         {{"=@=J=}*"}, false, Bytes("\xD6\xE0\x13\x00", 4), {0}, false},
         {{"abc=", "}def"}, false, "\x37\x38\x39\x13\x3A\x3B\x3C", {0, 0}, false},
         {{"abc="}, false, "\x37\x38\x39", {0}, true},
@@ -52,7 +53,8 @@ TEST(YencLine, EscapePairsAndEscapesAtTheLineEnd)
     // clang-format on
     for (const auto& c : cases) {
         const Decoded d = DecodeLines(c.lines, c.strict);
-        EXPECT_EQ(std::tie(d.bytes, d.results, d.pending), std::tie(c.bytes, c.results, c.pending)) << c.lines[0];
+        EXPECT_EQ(std::tie(d.bytes, d.results, d.pending), std::tie(c.bytes, c.results, c.pending))
+            << c.lines[0];
     }
 }
 
@@ -68,7 +70,8 @@ TEST(YencLine, StrictStopsAfterTheHeaderLineLength)
     // clang-format on
     for (const auto& c : cases) {
         const Decoded d = DecodeLines({c.line}, true, c.lineLength);
-        EXPECT_EQ(std::pair(d.results, d.bytes.size()), std::pair(std::vector<int>{c.result}, c.bytes)) << c.line;
+        EXPECT_EQ(std::pair(d.results, d.bytes.size()), std::pair(std::vector<int>{c.result}, c.bytes))
+            << c.line;
         EXPECT_EQ(DecodeLines({c.line}, false, c.lineLength).results, std::vector<int>{0}) << c.line;
     }
 }
@@ -120,7 +123,8 @@ protected:
                     const auto rb = detail::DecodeYencWith(GetParam(), s, n, budget, strict, pb, b.data());
                     ASSERT_EQ(std::tuple(ra.taken, ra.loneEscape, pa, AsBytes(a.data(), ra.produced)),
                               std::tuple(rb.taken, rb.loneEscape, pb, AsBytes(b.data(), rb.produced)))
-                        << "length " << n << " budget " << budget << " strict " << strict << " pending " << pending;
+                        << "length " << n << " budget " << budget << " strict " << strict << " pending "
+                        << pending;
                 }
     }
     std::mt19937 rng{20260101};

@@ -63,7 +63,8 @@ std::optional<std::string> Read(CBufFile& file, int max = kMax, bool* complete =
     std::vector<char> buf(static_cast<std::size_t>(std::max(max, 1)) + 2, '#');
     int len = -1;
     bool done = false;
-    const char* got = peek ? file.PeekLine(buf.data(), max, &len) : file.ReadLine(buf.data(), max, &len, &done);
+    const char* got =
+        peek ? file.PeekLine(buf.data(), max, &len) : file.ReadLine(buf.data(), max, &len, &done);
     if (complete) *complete = done;
     if (!got) return std::nullopt;
     EXPECT_EQ(got, buf.data());
@@ -118,7 +119,8 @@ TEST_F(BufFileLines, BreakFormsCutsAndEndOfFile)
 TEST_F(BufFileLines, ConsumedBytesAreCountedOnce)
 {
     AllLines("ab\x01\x80\r\r\x02\n");
-    EXPECT_EQ(std::pair(m_File.BinaryCount(), m_File.TextCount()), (std::pair<std::int64_t, std::int64_t>(3, 5)));
+    EXPECT_EQ(std::pair(m_File.BinaryCount(), m_File.TextCount()),
+              (std::pair<std::int64_t, std::int64_t>(3, 5)));
 }
 
 TEST_F(BufFileLines, OsPositionIsAWholeBufferAhead)
@@ -171,7 +173,9 @@ std::string RandomText(std::mt19937& rng, std::size_t size)
 
 // Random mixes of CR, LF and text, random line limits, peeks, pushed-back
 // bytes and short backward seeks, against the plain reader.
-class BufFileRandomLines : public ::testing::TestWithParam<std::uint32_t> {};
+class BufFileRandomLines : public ::testing::TestWithParam<std::uint32_t>
+{
+};
 
 TEST_P(BufFileRandomLines, MatchReaderThatTakesOneByteAtATime)
 {

@@ -301,7 +301,8 @@ TEST_F(BufFileOpen, MissingFileOrFolderFailsWithCauseAndNeverThrows)
 {
     FileError err;
     EXPECT_FALSE(f.Open(dir / "missing.txt", kInput, &err));
-    EXPECT_EQ(std::tie(err.cause, err.osError, err.fileName), std::tuple(kFileNotFound, ENOENT, dir / "missing.txt"));
+    EXPECT_EQ(std::tie(err.cause, err.osError, err.fileName),
+              std::tuple(kFileNotFound, ENOENT, dir / "missing.txt"));
     EXPECT_FALSE(f.Open(dir / "no/such/dir/x", kCreate, &err));
     EXPECT_EQ(err.cause, kFileNotFound);
     EXPECT_FALSE(f.Open(dir.Path().string(), kInput, &err));
@@ -354,7 +355,9 @@ TEST_F(BufFileOps, StatusReportsSizeTimesAndFolderBit)
 // Random mixes of reads, writes, seeks and pushed-back bytes on one file
 // opened for reading and writing, against a string that models the file (a
 // gap reads as zeros). Writes after reads land at the logical position.
-class BufFileMixedAccess : public ::testing::TestWithParam<std::uint32_t> {};
+class BufFileMixedAccess : public ::testing::TestWithParam<std::uint32_t>
+{
+};
 
 TEST_P(BufFileMixedAccess, PositionsLengthAndContentFollowTheModel)
 {
@@ -383,7 +386,8 @@ TEST_P(BufFileMixedAccess, PositionsLengthAndContentFollowTheModel)
             put(s);
         } else if (roll < 70) {
             const int c = f.GetChar();
-            ASSERT_EQ(c, pos < model.size() ? static_cast<unsigned char>(model[pos++]) : -1) << "step " << step;
+            ASSERT_EQ(c, pos < model.size() ? static_cast<unsigned char>(model[pos++]) : -1)
+                << "step " << step;
             if (c >= 0 && rng() % 4 == 0) f.UngetChar(c), --pos;
         } else if (roll < 80) {
             pos = rng() % (model.size() + 20);

@@ -49,7 +49,8 @@ TEST(ReadAhead, EveryReadPatternGivesTheFileBytes)
         std::string buffer(n, '\0');
         const unsigned char* data = nullptr;
         const std::size_t got = ahead->Read(pos, reinterpret_cast<unsigned char*>(buffer.data()), n, data);
-        ASSERT_EQ(std::string(reinterpret_cast<const char*>(data), got), want) << "step " << step << " pos " << pos;
+        ASSERT_EQ(std::string(reinterpret_cast<const char*>(data), got), want)
+            << "step " << step << " pos " << pos;
         pos += static_cast<std::int64_t>(n);
         if (pos >= static_cast<std::int64_t>(content.size())) pos = 0;
     }
@@ -66,7 +67,8 @@ TEST(ReadAhead, BytesAppendedAfterTheEndWasSeenAreRead)
     ASSERT_TRUE(in.Open(path, CBufFile::modeRead | CBufFile::typeBinary));
     const auto rest = [&in] {
         std::string seen;
-        for (int c; (c = in.GetChar()) >= 0;) seen += static_cast<char>(c);
+        for (int c; (c = in.GetChar()) >= 0;)
+            seen += static_cast<char>(c);
         return seen;
     };
     ASSERT_EQ(rest(), content);

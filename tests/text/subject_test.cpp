@@ -10,7 +10,8 @@ namespace {
 
 // subject, result, part, total, name, subject without numbers, altFlag
 // clang-format off
-const struct { const char* subject; bool ok; int part, total; const char *name, *withoutNumbers; int altFlag; } kSubjects[] = {
+const struct { const char* subject; bool ok; int part, total; const char *name, *withoutNumbers; int altFlag; }
+kSubjects[] = {
     // The usual "(n/m)" after a file name; "Re: " only moves the name search.
     {"Re: foo.zip (2/5)", true, 2, 5, "foo.zip", "Re: foo.zip ", 0},
     {"file.zip (01/12)", true, 1, 12, "file.zip", "file.zip ", 0},
@@ -35,18 +36,14 @@ const struct { const char* subject; bool ok; int part, total; const char *name, 
     {"Re: part 2 of 5", true, 2, 5, "", "Re: ", 0},
     {"My file part 2/3 here", true, 2, 3, "My file", "My file  here", 0},
     {"pics_3/7_ more", true, 3, 7, "pics", "pics more", 0},
-    {"pics 3-7", true, 3, 7, "pics", "pics", 0},
-    {"pics (/t3/7/t)", true, 3, 7, "pics", "pics ", 0},
+    {"pics 3-7", true, 3, 7, "pics", "pics", 0}, {"pics (/t3/7/t)", true, 3, 7, "pics", "pics ", 0},
     {"Re: [ABC] 1/5", true, 1, 5, "[ABC]", "Re: [ABC] ", 0},
     {"stuff part2of5", false, -1, -1, "stuff", "stuff of5", 0},
     // "part#" alone: the count is unknown, so only part 0 passes.
-    {"part0", true, 0, -1, "", "", 0},
-    {"pics part0", true, 0, -1, "pics", "pics ", 0},
-    {"part3", false, -1, -1, "", "", 0},
-    {"part 3", false, -1, -1, "part 3", "part 3", 0},
+    {"part0", true, 0, -1, "", "", 0}, {"pics part0", true, 0, -1, "pics", "pics ", 0},
+    {"part3", false, -1, -1, "", "", 0}, {"part 3", false, -1, -1, "part 3", "part 3", 0},
     // One part beyond the count is accepted, two are not.
-    {"(6/5)", true, 6, 5, "", "", 0},
-    {"(7/5)", false, -1, -1, "", "", 0},
+    {"(6/5)", true, 6, 5, "", "", 0}, {"(7/5)", false, -1, -1, "", "", 0},
     {"x.zip (0/0)", false, -1, -1, "x.zip", "x.zip ", 0},
     // Dates are no part numbers.
     {"news 12/24/03 pics", false, -1, -1, "news 12/24/03 pics", "news 12/24/03 pics", 0},
@@ -55,13 +52,11 @@ const struct { const char* subject; bool ok; int part, total; const char *name, 
     {"meeting 12/24/ (1/2)", true, 1, 2, "meeting 12/24/", "meeting 12/24/ ", 0},
     // Web addresses.
     {"http://www.example.com/x.jpg", false, -1, -1, "x.jpg", "http://www.example.com/x.jpg", 0},
-    {"see http://www.example.com", false, -1, -1, "see http://www.example.com", "see http://www.example.com",
-     0},
+    {"see http://www.example.com", false, -1, -1, "see http://www.example.com", "see http://www.example.com", 0},
     {"look at /www.site.org", false, -1, -1, "look at /www.site.org", "look at /www.site.org", 0},
     {"www.site.com/pic.gif (1/1)", true, 1, 1, "pic.gif", "www.site.com/pic.gif ", 0},
     // Words that are no file names.
-    {"a.b.c.d (1/2)", true, 1, 2, "a.b.c.d", "a.b.c.d ", 0},
-    {"wait... (1/2)", true, 1, 2, "wait...", "wait... ", 0},
+    {"a.b.c.d (1/2)", true, 1, 2, "a.b.c.d", "a.b.c.d ", 0}, {"wait... (1/2)", true, 1, 2, "wait...", "wait... ", 0},
     {"dsc001.jpg - 3 of 10", false, -1, -1, "dsc001.jpg", "dsc001.jpg - 3 of 10", 0},
     // Volume words and version prefixes.
     {"Vol 3 pictures (1/2)", true, 1, 2, "3 pictures", "Vol 3 pictures ", 0},
@@ -73,8 +68,7 @@ const struct { const char* subject; bool ok; int part, total; const char *name, 
     {"(1/2)\xC3\xA9t\xC3\xA9", true, 1, 2, "t\xC3\xA9", "\xC3\xA9t\xC3\xA9", 0}, // not cut inside a character
     // Nothing to find.
     {"Subject with no numbers", false, -1, -1, "Subject with no numbers", "Subject with no numbers", 0},
-    {"", false, -1, -1, "", "", 0},
-    {"   ", false, -1, -1, "", "", 0},
+    {"", false, -1, -1, "", "", 0}, {"   ", false, -1, -1, "", "", 0},
 };
 // clang-format on
 

@@ -215,7 +215,8 @@ TEST(NumericCompare, DigitRunsByValueAndOptions)
     // clang-format off
     const struct { const char *a, *b; std::size_t n; bool ignoreCase, skipSpaces, alnumOnly; int sign; } cases[] = {
         {"part2", "part10", 100, false, false, false, -1}, {"part10", "part2", 100, false, false, false, 1},
-        {"a10", "a010", 100, false, false, false, 0}, {"1000000000000000000000000000000", "9", 100, false, false, false, 1},
+        {"a10", "a010", 100, false, false, false, 0},
+        {"1000000000000000000000000000000", "9", 100, false, false, false, 1},
         {"ABC", "abc", 100, true, false, false, 0}, {"ABC", "abc", 100, false, false, false, 2},
         {"a 1", "a1", 100, false, true, false, 0}, {"a-1", "a_1", 100, false, false, true, 0},
         {"a-1", "a_1", 100, false, false, false, 2}, {"abcX", "abcY", 3, false, false, false, 0},
