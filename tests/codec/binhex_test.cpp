@@ -14,19 +14,21 @@ namespace {
 
 using test::BinHexFile;
 using test::Bytes;
+using test::Decoded;
 
-struct Decoded
-{
-    int result;
-    Bytes bytes;
-};
-
-// Feeds the characters after the opening ":" in pieces of `piece` characters.
-Decoded Decode(const std::vector<std::string>& lines, std::size_t piece = 1 << 20)
+// The characters of `f`, without line ends.
+std::string Chars(const BinHexFile& f)
 {
     std::string chars;
-    for (const auto& l : lines)
+    for (const auto& l : test::BinHexLines(f))
         chars += l;
+    return chars;
+}
+
+// Feeds the characters after the opening ":" in pieces of `piece` characters.
+Decoded Decode(const BinHexFile& f, std::size_t piece = 1 << 20)
+{
+    const std::string chars = Chars(f);
     test::OutputCapture capture;
     BinHexDecoder decoder(capture.File());
     for (std::size_t i = 1; i < chars.size(); i += piece)
@@ -35,30 +37,20 @@ Decoded Decode(const std::vector<std::string>& lines, std::size_t piece = 1 << 2
     return {result, capture.Take()};
 }
 
-TEST(Crc16, CatalogueCheckValue)
-{
-    EXPECT_EQ(Crc16Xmodem(0, reinterpret_cast<const unsigned char*>("123456789"), 9), 0x31C3);
-}
-
 // The larger fork is written, the resource fork when both are the same size.
 TEST(BinHexDecode, LargerForkIsWritten)
 {
-    const struct
-    {
-        std::size_t dataSize, resourceSize;
-        int result;
-    } cases[] = {{3000, 0, HQX_DATA_FORK},
-                 {1000, 2000, HQX_RESOURCE_FORK},
-                 {500, 500, HQX_RESOURCE_FORK},
-                 {0, 0, HQX_RESOURCE_FORK}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.dataSize);
+    // clang-format off
+    const struct { std::size_t dataSize, resourceSize; int result; } cases[] = {
+        {3000, 0, HQX_DATA_FORK}, {1000, 2000, HQX_RESOURCE_FORK}, {500, 500, HQX_RESOURCE_FORK},
+        {0, 0, HQX_RESOURCE_FORK}};
+    // clang-format on
+    for (const auto& [dataSize, resourceSize, result] : cases) {
+        SCOPED_TRACE(dataSize);
         BinHexFile f;
-        f.data = test::RandomBytes(c.dataSize, 1);
-        f.resource = test::RandomBytes(c.resourceSize, 2);
-        const Decoded d = Decode(test::BinHexLines(f));
-        EXPECT_EQ(d.result, c.result);
-        EXPECT_BYTES_EQ(c.result == HQX_RESOURCE_FORK ? f.resource : f.data, d.bytes);
+        f.data = test::RandomBytes(dataSize, 1);
+        f.resource = test::RandomBytes(resourceSize, 2);
+        EXPECT_EQ(Decode(f), (Decoded{result, result == HQX_RESOURCE_FORK ? f.resource : f.data}));
     }
 }
 
@@ -73,13 +65,9 @@ TEST(BinHexDecode, ByteExactAtEverySplit)
         BinHexFile f;
         f.data = data;
         f.runLength = runLength;
-        const auto lines = test::BinHexLines(f);
-        for (std::size_t piece : {1u, 2u, 3u, 5u, 64u, 1000u}) {
-            SCOPED_TRACE("size " + std::to_string(data.size()) + ", piece " + std::to_string(piece));
-            const Decoded d = Decode(lines, piece);
-            EXPECT_EQ(d.result, HQX_DATA_FORK);
-            EXPECT_BYTES_EQ(f.data, d.bytes);
-        }
+        for (std::size_t piece : {1u, 2u, 3u, 5u, 64u, 1000u})
+            EXPECT_EQ(Decode(f, piece), (Decoded{HQX_DATA_FORK, f.data}))
+                << data.size() << " piece " << piece;
     }
 }
 
@@ -87,28 +75,24 @@ TEST(BinHexDecode, ByteExactAtEverySplit)
 // them that the stream still carried (CRCs read as data).
 TEST(BinHexDecode, DamageGivesAClearResultAndOnlyRealBytes)
 {
-    const struct
-    {
-        const char* label;
-        void (*change)(BinHexFile&);
-        int result;
-        std::size_t bytesKept, trailing;
-    } cases[] = {
+    // clang-format off
+    const struct { const char* label; void (*change)(BinHexFile&); int result; std::size_t kept, trailing; } cases[] = {
         {"header CRC", [](BinHexFile& f) { f.headerCrcDelta = 1; }, HQX_BAD_HEADER, 0, 0},
         {"data CRC", [](BinHexFile& f) { f.dataCrcDelta = 1; }, HQX_BAD_CRC, 2000, 0},
         {"cut in data", [](BinHexFile& f) { f.cutAfterBytes = 1000; }, HQX_END_OF_FILE, 1000 - 30, 0},
         {"cut in header", [](BinHexFile& f) { f.cutAfterBytes = 12; }, HQX_BAD_HEADER, 0, 0},
         {"length beyond data", [](BinHexFile& f) { f.dataLengthDelta = 4'000'000'000; }, HQX_END_OF_FILE,
          2000, 4}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         BinHexFile f;
         f.data = test::RandomBytes(2000, 4);
         c.change(f);
-        const Decoded d = Decode(test::BinHexLines(f));
+        const Decoded d = Decode(f);
         EXPECT_EQ(d.result, c.result);
-        EXPECT_EQ(d.bytes.size(), c.bytesKept + c.trailing);
-        EXPECT_BYTES_EQ(f.data.substr(0, c.bytesKept), d.bytes.substr(0, c.bytesKept));
+        EXPECT_EQ(d.bytes.size(), c.kept + c.trailing);
+        EXPECT_BYTES_EQ(f.data.substr(0, c.kept), d.bytes.substr(0, c.kept));
     }
 }
 
@@ -119,9 +103,7 @@ TEST(BinHexFileDecode, CollectedCharactersAreReadThroughTheDescriptor)
         BinHexFile f;
         f.data = "hello";
         f.headerCrcDelta = delta;
-        std::string chars;
-        for (const auto& l : test::BinHexLines(f))
-            chars += l;
+        const std::string chars = Chars(f);
         int fd = -1;
         const std::string path = OpenTempFile(dir.Path().string(), fd);
         ASSERT_GE(fd, 0);
@@ -158,28 +140,6 @@ TEST(BinHexHeader, NameAndSampleFromTheFirstLines)
     EXPECT_EQ(hash, "");
     std::string tooShort = ":";
     EXPECT_FALSE(BinHexHeaderName(tooShort));
-}
-
-// Files hexified by macutils' binhex (data or resource files) decode byte for byte.
-TEST(BinHexTool, HexifiedFilesDecodeByteExact)
-{
-    if (!test::HaveProgram("binhex")) GTEST_SKIP() << "macutils binhex is not installed";
-    const Bytes payload = Bytes(400, '\x90') + test::RandomBytes(5000, 11) + Bytes(1000, 'z');
-    for (const auto& [flag, result] : {std::pair{"-d", HQX_DATA_FORK}, std::pair{"-r", HQX_RESOURCE_FORK}}) {
-        const std::string text = test::EncodeExternally(std::string("binhex ") + flag + " FILE", payload);
-        const auto all = test::SplitLines(text);
-        std::vector<std::string> lines;
-        for (const auto& l : all)
-            if (!l.empty() && l[0] == ':')
-                lines.push_back(l);
-            else if (!lines.empty())
-                lines.push_back(l);
-        for (auto& l : lines)
-            l = l.substr(0, l.find('\n'));
-        const Decoded d = Decode(lines);
-        EXPECT_EQ(d.result, result) << flag;
-        EXPECT_BYTES_EQ(payload, d.bytes);
-    }
 }
 
 } // namespace

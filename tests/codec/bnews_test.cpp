@@ -59,8 +59,8 @@ TEST(BNews, GroupCarriedToTheNextLine)
 TEST(BNews, LongLineAndRawMode)
 {
     const Decoded run = DecodeAll({std::string(250, '!')}, 0, true);
-    EXPECT_EQ(run.bytes, std::string(250, '!') + "\r\n");
-    EXPECT_EQ(run.status, std::vector<int>{BN_LONG});
+    EXPECT_EQ(std::pair(run.status, run.bytes),
+              std::pair(std::vector<int>{BN_LONG}, std::string(250, '!') + "\r\n"));
 }
 
 TEST(BNews, PeekGivesTheFirstBytes)

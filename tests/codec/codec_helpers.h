@@ -1,5 +1,5 @@
 // Helpers for the line codec tests: an output file to decode into, a line
-// buffer like the extraction engine's, and external encoders run through the shell for cross-checks.
+// buffer like the extraction engine's, and outside encoders run through the shell for cross-checks.
 #pragma once
 
 #include "io/buf_file.h"
@@ -7,15 +7,27 @@
 #include "support/test_support.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <cstdio>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
 
 namespace zarvex::test {
+
+// A decoder's result and the bytes it wrote.
+struct Decoded
+{
+    int result;
+    Bytes bytes;
+    bool operator==(const Decoded&) const = default;
+};
+inline void PrintTo(const Decoded& d, std::ostream* os)
+{
+    *os << "result " << d.result << ", bytes " << ::testing::PrintToString(d.bytes);
+}
 
 // A CBufFile writing into a temporary file; Take() returns what was written
 // and starts the file again empty, so that one capture serves many decodes.
@@ -24,7 +36,10 @@ namespace zarvex::test {
 class OutputCapture
 {
 public:
-    OutputCapture() : m_Dir(MemoryFolder()), m_Path(m_Dir / "out.bin") { Open(); }
+    OutputCapture() : m_Dir(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : ""), m_Path(m_Dir / "out.bin")
+    {
+        Open();
+    }
     CBufFile* File() { return &m_File; }
     Bytes Take()
     {
@@ -35,14 +50,6 @@ public:
     }
 
 private:
-    static std::filesystem::path MemoryFolder()
-    {
-        std::error_code ec;
-        return ::access("/dev/shm", W_OK) == 0 && std::filesystem::is_directory("/dev/shm", ec)
-                   ? std::filesystem::path("/dev/shm")
-                   : std::filesystem::path();
-    }
-
     void Open()
     {
         if (!m_File.Open(m_Path, CBufFile::modeWrite | CBufFile::modeCreate | CBufFile::typeBinary))
@@ -60,55 +67,29 @@ class LineBuffer
 {
 public:
     explicit LineBuffer(std::string_view line)
+        : m_Size(static_cast<int>(line.size())), m_Data(new char[line.size() + 1])
     {
-        const std::size_t n = std::min<std::size_t>(line.size(), kMaxLine);
-        m_Size = static_cast<int>(n);
-        m_Data = std::make_unique<char[]>(n + 1);
-        std::copy_n(line.begin(), n, m_Data.get());
-        m_Data[n] = '\0';
+        *std::copy(line.begin(), line.end(), m_Data.get()) = '\0';
     }
     char* Data() { return m_Data.get(); }
     int Size() const { return m_Size; }
 
 private:
-    static constexpr std::size_t kMaxLine = 1 << 20;
-    int m_Size = 0;
+    int m_Size;
     std::unique_ptr<char[]> m_Data;
 };
 
-// Runs a shell command and returns its standard output; `ok` is false when
-// it could not run or exited non-zero.
+// The standard output of a shell command; `ok` is false when it could not
+// run or exited non-zero.
 inline std::string RunCommand(const std::string& command, bool& ok)
 {
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
-    ok = pipe != nullptr;
-    if (!pipe) return output;
     char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0)
+    for (std::size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
         output.append(buf, n);
-    ok = ::pclose(pipe) == 0;
+    ok = pipe && ::pclose(pipe) == 0;
     return output;
-}
-
-inline bool HaveProgram(const std::string& name)
-{
-    bool ok = false;
-    RunCommand("command -v " + name + " >/dev/null 2>&1", ok);
-    return ok;
-}
-
-// The output of an outside encoder run on a file holding `data`; "FILE" in
-// `command` stands for its quoted path.
-inline std::string EncodeExternally(std::string command, const Bytes& data)
-{
-    TempDir dir;
-    command.replace(command.find("FILE"), 4, "'" + dir.Write("payload.bin", data) + "'");
-    bool ok = false;
-    std::string text = RunCommand(command, ok);
-    EXPECT_TRUE(ok) << command;
-    return text;
 }
 
 // All 256 byte values, starting at `offset`.
@@ -129,12 +110,9 @@ inline Bytes AsBytes(const unsigned char* p, int n)
 inline std::vector<std::string> SplitLines(std::string_view text)
 {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        end = end == std::string_view::npos ? text.size() : end + 1;
+    for (std::size_t start = 0, end; start < text.size(); start = end) {
+        end = std::min(text.find('\n', start), text.size() - 1) + 1;
         lines.emplace_back(text.substr(start, end - start));
-        start = end;
     }
     return lines;
 }

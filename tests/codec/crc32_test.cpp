@@ -23,10 +23,12 @@ protected:
 
 TEST_P(Crc32Kernels, PublishedCheckValues)
 {
-    EXPECT_EQ(Finished(""), 0u);
-    EXPECT_EQ(Finished("abc"), 0x352441C2u);
-    EXPECT_EQ(Finished("123456789"), 0xCBF43926u);
-    EXPECT_EQ(Finished("The quick brown fox jumps over the lazy dog"), 0x414FA339u);
+    // clang-format off
+    const std::pair<std::string_view, std::uint32_t> cases[] = {{"", 0}, {"abc", 0x352441C2u},
+        {"123456789", 0xCBF43926u}, {"The quick brown fox jumps over the lazy dog", 0x414FA339u}};
+    // clang-format on
+    for (const auto& [text, crc] : cases)
+        EXPECT_EQ(Finished(text), crc) << text;
 }
 
 // Every length around the kernels' block sizes, at every alignment, from a

@@ -27,31 +27,25 @@ std::string Cycle(std::string_view alphabet, int n, int start = 0)
 // Characters that are in both the UU and the Base64 alphabet, upper case only.
 constexpr std::string_view kUUAndBase64 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+/";
 
-int Len(const std::string& s)
-{
-    return static_cast<int>(s.size());
-}
+const auto Len = [](const std::string& s) { return static_cast<int>(s.size()); };
 
 TEST(IsUULine, LengthCountAlphabetAndStrictness)
 {
     const std::string full = "M" + Cycle(kUUAndBase64, 60);
     std::string lower = full + "\n";
     lower[10] = 'q'; // lower case passes only the loose test
-    const struct
-    {
-        std::string line;
-        bool strict, loose;
-    } cases[] = {
-        {full + "\n", true, true},      {full + "\r\n", true, true},    {full + "ABC\n", true, true},
-        {full + "ABCD\n", false, true}, {full.substr(0, 60) + "\n", false, false},
-        {lower, false, true},           {"`\n", true, true},            {" \n", true, true},
-        {"#0V%T\n", true, true},        {"#0V%\n", false, false},       {"\n", false, false},
-        {"", false, false},             {"\tabc\n", false, false},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsUULine(c.line.c_str(), Len(c.line), true), c.strict) << c.line;
-        EXPECT_EQ(IsUULine(c.line.c_str(), Len(c.line), false), c.loose) << c.line;
-    }
+    // clang-format off
+    const struct { std::string line; bool strict, loose; } cases[] = {
+        {full + "\n", true, true}, {full + "\r\n", true, true}, {full + "ABC\n", true, true},
+        {full + "ABCD\n", false, true}, {full.substr(0, 60) + "\n", false, false}, {lower, false, true},
+        {"`\n", true, true}, {" \n", true, true}, {"#0V%T\n", true, true}, {"#0V%\n", false, false},
+        {"\n", false, false}, {"", false, false}, {"\tabc\n", false, false}};
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(std::pair(IsUULine(c.line.c_str(), Len(c.line), true),
+                            IsUULine(c.line.c_str(), Len(c.line), false)),
+                  std::pair(c.strict, c.loose))
+            << c.line;
     for (int bad : {9, 0, 0x80, 0xFF}) {
         std::string copy = full + "\n";
         copy[30] = static_cast<char>(bad);
@@ -103,24 +97,17 @@ TEST(ClassifyDataLine, KindsAndTheirPrecedence)
     const std::string lostBlanks = "M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_", 58);
     std::string bnewsCtrl = Cycle("{|}~ ", 82) + "\n";
     bnewsCtrl[3] = '\x01';
+    // "!" to "-" are BinHex characters but neither XX nor Base64; "Z" is no count. "j" announces 47
+    // bytes, 64 XX characters: an XX line is not BinHex as well. A line without its line end counts
+    // as ended.
+    // clang-format off
     const std::pair<std::string, std::uint32_t> cases[] = {
-        {uu, MT_UU},
-        {uuLower, MT_B64},
-        {"M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_ ", 60) + "\n", MT_UU},
-        {lostBlanks + "\n", MT_UU},
-        {lostBlanks, MT_UU}, // no line end at all: the line's end counts as one
-        {"M" + Cycle("!\"#$%&'()", 56) + "\n", 0u},
-        // "!" to "-" are BinHex characters but neither XX nor Base64; "Z" is no count.
-        {"Z" + Cycle("!\"#$%&'()*+,-", 63) + "\n", MT_HQX},
-        // "j" announces 47 bytes, 64 XX characters: an XX line is not BinHex as well.
-        {"j" + Cycle("ABCDEF012345", 63) + "\n", MT_XX | MT_B64},
-        {"Z" + Cycle("ABCDEF012345", 63) + "\n", MT_HQX | MT_B64},
-        {Cycle("{|}~ ", 82) + "\n", MT_BNEWS},
-        {bnewsCtrl, 0u},
-        {"\n", 0u},
-        {"", 0u},
-        {Cycle("abcdefghijklmnopqrstuvwxyz", 76) + "\n", MT_B64},
-    };
+        {uu, MT_UU}, {uuLower, MT_B64}, {"M" + Cycle("!\"#$%&'()*,-.;<>?@[\\]^_ ", 60) + "\n", MT_UU},
+        {lostBlanks + "\n", MT_UU}, {lostBlanks, MT_UU}, {"M" + Cycle("!\"#$%&'()", 56) + "\n", 0u},
+        {"Z" + Cycle("!\"#$%&'()*+,-", 63) + "\n", MT_HQX}, {"j" + Cycle("ABCDEF012345", 63) + "\n", MT_XX | MT_B64},
+        {"Z" + Cycle("ABCDEF012345", 63) + "\n", MT_HQX | MT_B64}, {Cycle("{|}~ ", 82) + "\n", MT_BNEWS},
+        {bnewsCtrl, 0u}, {"\n", 0u}, {"", 0u}, {Cycle("abcdefghijklmnopqrstuvwxyz", 76) + "\n", MT_B64}};
+    // clang-format on
     for (const auto& [line, kind] : cases)
         EXPECT_EQ(ClassifyDataLine(line.c_str(), Len(line)), kind) << line;
     const std::string xx = "h" + Cycle(kXXAlphabet, 60, 7) + "\n";
@@ -142,12 +129,8 @@ TEST(LineHelpers, QuotePrefixAndLastNonBlank)
 
 TEST(WildMatch, StarsQuestionMarksEscapesAndCase)
 {
-    const struct
-    {
-        const char *text, *pattern;
-        bool ignoreCase;
-        int want;
-    } cases[] = {
+    // clang-format off
+    const struct { const char *text, *pattern; bool ignoreCase; int want; } cases[] = {
         {"-----Original Message-----\n", "*--*Original Message*--*", false, 1},
         {"-----original message-----\n", "*--*Original Message*--*", true, 1},
         {"-----original message-----\n", "*--*Original Message*--*", false, -1},
@@ -159,6 +142,7 @@ TEST(WildMatch, StarsQuestionMarksEscapesAndCase)
         {"ax", "a/X", true, 0}, // an escaped byte matches exactly
         {"a/", "a/", false, 1}, // a trailing "/" stands for itself
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(WildMatch(c.text, c.pattern, c.ignoreCase), c.want) << c.text << " ~ " << c.pattern;
 }

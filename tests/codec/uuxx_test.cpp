@@ -9,66 +9,47 @@ namespace zarvex {
 namespace {
 
 using test::Bytes;
+using test::Decoded;
 using test::EncodeSixBitLine;
 using test::kUUAlphabetBackquote;
 using test::kUUAlphabetSpace;
 using test::LineBuffer;
 
-struct Decoded
-{
-    int status;
-    Bytes bytes;
-};
-
 Decoded DecodeUU(std::string_view line, int previousLength = 0, bool raw = false)
 {
     static test::OutputCapture capture; // one file for the many decodes of the exhaustive tests
     LineBuffer buffer(line);
-    const int status = DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), previousLength, raw);
-    return {status, capture.Take()};
+    return {DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), previousLength, raw), capture.Take()};
 }
 
 Decoded DecodeXX(std::string_view line, bool raw = false)
 {
     static test::OutputCapture capture;
     LineBuffer buffer(line);
-    const int status = DecodeXXLine(buffer.Data(), buffer.Size(), capture.File(), raw);
-    return {status, capture.Take()};
+    return {DecodeXXLine(buffer.Data(), buffer.Size(), capture.File(), raw), capture.Take()};
 }
 
-std::string XXLine(std::string_view data)
-{
-    return EncodeSixBitLine(data, test::kXXAlphabetText);
-}
-
-int StatusWithoutOutput(std::string_view line)
-{
+const auto XXLine = [](std::string_view data) { return EncodeSixBitLine(data, test::kXXAlphabetText); };
+const auto UULine = [](std::string_view data) { return EncodeSixBitLine(data, kUUAlphabetBackquote); };
+const auto StatusWithoutOutput = [](std::string_view line) {
     LineBuffer buffer(line);
     return DecodeUULine(buffer.Data(), buffer.Size(), nullptr, 0, false);
-}
+};
 
-// A full line of 45 bytes whose encoding holds one "." and no "..", and
-// that same line with the dot doubled, which a decode without output finds
-// faulty (its last character is no checksum).
-Bytes PayloadWithDot(std::uint32_t seed, std::string& line, std::string& doubled)
+// A full line of 45 bytes whose encoding holds no ".." (so that no dot
+// repair applies); with `dot`, one "." that doubled in `doubled` makes a
+// line a decode without output finds faulty (its last character is no checksum).
+Bytes Payload(std::uint32_t seed, std::string& line, std::string* doubled = nullptr)
 {
     for (std::uint32_t s = seed;; ++s) {
         Bytes data = test::RandomBytes(45, s);
-        line = EncodeSixBitLine(data, kUUAlphabetBackquote);
-        if (line.find('.') == std::string::npos || line.find("..") != std::string::npos) continue;
-        doubled = line;
-        doubled.insert(doubled.find('.'), ".");
-        if (StatusWithoutOutput(doubled + "\n") != 0) return data;
-    }
-}
-
-// A full line of random data without "..", so that no dot repair applies.
-Bytes PayloadWithoutDots(std::uint32_t seed, std::string& line)
-{
-    for (std::uint32_t s = seed;; ++s) {
-        Bytes data = test::RandomBytes(45, s);
-        line = EncodeSixBitLine(data, kUUAlphabetBackquote);
-        if (line.find("..") == std::string::npos) return data;
+        line = UULine(data);
+        if (line.find("..") != std::string::npos) continue;
+        if (!doubled) return data;
+        if (line.find('.') == std::string::npos) continue;
+        *doubled = line;
+        doubled->insert(doubled->find('.'), ".");
+        if (StatusWithoutOutput(*doubled + "\n") != 0) return data;
     }
 }
 
@@ -88,35 +69,25 @@ std::pair<unsigned, unsigned> Checksums(const Bytes& data, const std::string& li
 TEST(UUDecodeReference, ChecksumOrBlankAfterAFullLineIsNoErrorOtherCharactersAreLong)
 {
     std::string line;
-    const Bytes data = PayloadWithoutDots(3, line);
+    const Bytes data = Payload(3, line);
     const auto [byteSum, valueSum] = Checksums(data, line);
-    for (const char extra : {kUUAlphabetSpace[byteSum], kUUAlphabetSpace[valueSum], ' ', '\t', 'x', '\r'}) {
-        const Decoded d = DecodeUU(line + extra + "\n");
-        EXPECT_EQ(d.status, 0) << "extra " << extra;
-        EXPECT_BYTES_EQ(data, d.bytes);
-    }
+    for (const char extra : {kUUAlphabetSpace[byteSum], kUUAlphabetSpace[valueSum], ' ', '\t', 'x', '\r'})
+        EXPECT_EQ(DecodeUU(line + extra + "\n"), (Decoded{0, data})) << "extra " << extra;
     for (char extra : std::string_view("!#%&*+<>?@[]^_")) {
         const unsigned v = kUUDecode[static_cast<unsigned char>(extra)];
         if (v == byteSum || v == valueSum) continue;
-        const Decoded d = DecodeUU(line + extra + "\n");
-        EXPECT_EQ(d.status, LS_LONG) << "extra " << extra;
-        EXPECT_BYTES_EQ(data, d.bytes);
+        EXPECT_EQ(DecodeUU(line + extra + "\n"), (Decoded{LS_LONG, data})) << extra;
     }
-    EXPECT_EQ(DecodeUU(line + "!!\n").status & LS_LONG, LS_LONG);
+    EXPECT_EQ(DecodeUU(line + "!!\n").result & LS_LONG, LS_LONG);
 }
 
 TEST(UUDecodeReference, EmptyLowerCaseAndLostTrailingBlanks)
 {
-    for (std::string_view line : {"`\n", " \n", "`", "\n", ""}) {
-        const Decoded d = DecodeUU(line);
-        EXPECT_EQ(d.status, 0) << line;
-        EXPECT_TRUE(d.bytes.empty());
-    }
+    for (std::string_view line : {"`\n", " \n", "`", "\n", ""})
+        EXPECT_EQ(DecodeUU(line), (Decoded{0, ""})) << line;
     // "a" (0x61) is 1 like "!"; "~" is 30 like ">".
-    const Decoded lower = DecodeUU("#a~a~\n");
-    EXPECT_EQ(lower.status, 0);
-    EXPECT_EQ(lower.bytes.size(), 3u);
-    EXPECT_BYTES_EQ(DecodeUU("#!>!>\n").bytes, lower.bytes);
+    EXPECT_EQ(DecodeUU("#a~a~\n"), (Decoded{0, "\x05\xE0\x5E"}));
+    EXPECT_EQ(DecodeUU("#!>!>\n"), (Decoded{0, "\x05\xE0\x5E"}));
     // With blank padding the transport may strip a last character that encodes
     // zero bits; the decoder reads the missing end as a blank.
     Bytes data = test::RandomBytes(45, 5);
@@ -124,28 +95,26 @@ TEST(UUDecodeReference, EmptyLowerCaseAndLostTrailingBlanks)
     std::string line = EncodeSixBitLine(data, kUUAlphabetSpace);
     ASSERT_EQ(line.back(), ' ');
     line.pop_back();
-    const Decoded d = DecodeUU(line + "\n");
-    EXPECT_EQ(d.status, 0);
-    EXPECT_BYTES_EQ(data, d.bytes);
+    EXPECT_EQ(DecodeUU(line + "\n"), (Decoded{0, data}));
 }
 
 // Repaired in place, but not without output or when the previous line was long too.
 TEST(UUDecodeDotRepair, DoubledDotIsRemoved)
 {
     std::string line, doubled;
-    const Bytes data = PayloadWithDot(10, line, doubled);
+    const Bytes data = Payload(10, line, &doubled);
     LineBuffer buffer(doubled + "\n");
     test::OutputCapture capture;
     EXPECT_EQ(DecodeUULine(buffer.Data(), buffer.Size(), capture.File(), 0, false), LS_DOT_FIXED);
     EXPECT_BYTES_EQ(data, capture.Take());
     EXPECT_EQ(std::string(buffer.Data(), 61), line);
 
-    PayloadWithDot(20, line, doubled);
+    Payload(20, line, &doubled);
     doubled += "\n";
     EXPECT_EQ(StatusWithoutOutput(doubled) & LS_DOT_FIXED, 0);
     const Decoded d = DecodeUU(doubled, static_cast<int>(doubled.size()));
-    EXPECT_EQ(d.status & LS_DOT_FIXED, 0);
-    EXPECT_NE(d.status & LS_LONG, 0);
+    EXPECT_EQ(d.result & LS_DOT_FIXED, 0);
+    EXPECT_NE(d.result & LS_LONG, 0);
     EXPECT_EQ(d.bytes.size(), 45u);
 }
 
@@ -158,15 +127,13 @@ TEST(UUDecodeJoined, FullLinesRunTogether)
         std::string joined;
         for (const auto& l : test::EncodeSixBitLines(data, kUUAlphabetBackquote))
             joined += l;
-        const Decoded d = DecodeUU(joined + "\n");
-        EXPECT_EQ(d.status, LS_JOINED) << count;
-        EXPECT_BYTES_EQ(data, d.bytes);
+        EXPECT_EQ(DecodeUU(joined + "\n"), (Decoded{LS_JOINED, data})) << count;
     }
     const Bytes data = test::RandomBytes(90, 8);
-    std::string first = EncodeSixBitLine(data.substr(0, 45), kUUAlphabetBackquote);
+    std::string first = UULine(data.substr(0, 45));
     first[7] = '\x01';
-    const Decoded d = DecodeUU(first + EncodeSixBitLine(data.substr(45), kUUAlphabetBackquote) + "!!\n");
-    EXPECT_EQ(d.status, LS_JOINED | LS_INVALID | LS_LONG);
+    const Decoded d = DecodeUU(first + UULine(data.substr(45)) + "!!\n");
+    EXPECT_EQ(d.result, LS_JOINED | LS_INVALID | LS_LONG);
     EXPECT_EQ(d.bytes.size(), 90u);
     EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
 }
@@ -174,24 +141,24 @@ TEST(UUDecodeJoined, FullLinesRunTogether)
 TEST(UUDecodeCorruption, EveryTruncationAndExtension)
 {
     const Bytes data = test::RandomBytes(45, 10);
-    const std::string line = EncodeSixBitLine(data, kUUAlphabetBackquote);
+    const std::string line = UULine(data);
     for (std::size_t n = 0; n <= line.size(); ++n) {
         const Decoded d = DecodeUU(line.substr(0, n) + "\n");
         if (n >= 60) { // a full line, or one whose last character (zero bits) was lost
-            EXPECT_EQ(d.status, 0) << n;
+            EXPECT_EQ(d.result, 0) << n;
             EXPECT_EQ(d.bytes.size(), 45u);
             if (n == 61) EXPECT_BYTES_EQ(data, d.bytes);
         } else if (n > 0) { // whole groups only
-            EXPECT_EQ(d.status, LS_SHORT) << n;
+            EXPECT_EQ(d.result, LS_SHORT) << n;
             EXPECT_EQ(d.bytes.size(), n / 4 * 3) << n;
             // When n is a multiple of 4 the last group lacks its fourth character.
             const std::size_t sure = n % 4 == 0 && n > 0 ? d.bytes.size() - 1 : d.bytes.size();
             EXPECT_BYTES_EQ(data.substr(0, sure), d.bytes.substr(0, sure));
         }
     }
-    for (int extra = 2; extra < 60; ++extra) {
-        const Decoded d = DecodeUU(line + std::string(static_cast<std::size_t>(extra), '!') + "\n");
-        EXPECT_NE(d.status & LS_LONG, 0) << extra;
+    for (std::size_t extra = 2; extra < 60; ++extra) {
+        const Decoded d = DecodeUU(line + std::string(extra, '!') + "\n");
+        EXPECT_NE(d.result & LS_LONG, 0) << extra;
         EXPECT_BYTES_EQ(data, d.bytes);
     }
 }
@@ -201,48 +168,39 @@ TEST(XXDecodeReference, OnlyAMatchingChecksumIsTolerated)
     const Bytes data = test::RandomBytes(45, 2);
     const std::string line = XXLine(data);
     const auto [byteSum, valueSum] = Checksums(data, line, kXXDecode);
-    EXPECT_EQ(DecodeXX(line + kXXAlphabet[byteSum] + "\n").status, 0);
-    EXPECT_EQ(DecodeXX(line + kXXAlphabet[valueSum] + "\n").status, 0);
-    EXPECT_EQ(DecodeXX(line + " \n").status, LS_LONG) << "no blank or lower-case tolerance as in UU";
+    EXPECT_EQ(DecodeXX(line + kXXAlphabet[byteSum] + "\n").result, 0);
+    EXPECT_EQ(DecodeXX(line + kXXAlphabet[valueSum] + "\n").result, 0);
+    EXPECT_EQ(DecodeXX(line + " \n").result, LS_LONG) << "no blank or lower-case tolerance as in UU";
     for (char extra : std::string_view("+-0Aaz")) {
         const unsigned v = kXXDecode[static_cast<unsigned char>(extra)];
         if (v == byteSum || v == valueSum) continue;
-        const Decoded d = DecodeXX(line + extra + "\n");
-        EXPECT_EQ(d.status, LS_LONG) << extra;
-        EXPECT_BYTES_EQ(data, d.bytes);
+        EXPECT_EQ(DecodeXX(line + extra + "\n"), (Decoded{LS_LONG, data})) << extra;
     }
 }
 
 TEST(XXDecodeReference, ShortPartialMissingAndEmptyLines)
 {
     const Bytes data = test::RandomBytes(45, 3);
-    Decoded d = DecodeXX(XXLine(data).substr(0, 41) + "\n");
-    EXPECT_EQ(d.status, LS_SHORT) << "whole groups only";
-    EXPECT_BYTES_EQ(data.substr(0, 30), d.bytes);
-    d = DecodeXX(XXLine(data).substr(0, 60) + "\n");
-    EXPECT_EQ(d.status, LS_INVALID) << "the fourth character is missing";
+    EXPECT_EQ(DecodeXX(XXLine(data).substr(0, 41) + "\n"), (Decoded{LS_SHORT, data.substr(0, 30)}))
+        << "whole groups";
+    const Decoded d = DecodeXX(XXLine(data).substr(0, 60) + "\n");
+    EXPECT_EQ(d.result, LS_INVALID) << "the fourth character is missing";
     EXPECT_EQ(d.bytes.size(), 45u);
     EXPECT_BYTES_EQ(data.substr(0, 44), d.bytes.substr(0, 44));
-    d = DecodeXX(XXLine(data.substr(0, 10)) + "++++++\n");
-    EXPECT_EQ(d.status, 0) << "partial lines are never long";
-    EXPECT_BYTES_EQ(data.substr(0, 10), d.bytes);
-    for (std::string_view line : {"+\n", "+", "\n", ""}) {
-        d = DecodeXX(line);
-        EXPECT_EQ(d.status, 0);
-        EXPECT_TRUE(d.bytes.empty());
-    }
+    EXPECT_EQ(DecodeXX(XXLine(data.substr(0, 10)) + "++++++\n"), (Decoded{0, data.substr(0, 10)}))
+        << "never long";
+    for (std::string_view line : {"+\n", "+", "\n", ""})
+        EXPECT_EQ(DecodeXX(line), (Decoded{0, ""})) << line;
 }
 
 TEST(XXDecodeJoined, TwoFullLinesWithoutJoinedBitKeepFirstLineFlags)
 {
     const Bytes data = test::RandomBytes(90, 6);
     std::string first = XXLine(data.substr(0, 45));
-    Decoded d = DecodeXX(first + XXLine(data.substr(45)) + "\n");
-    EXPECT_EQ(d.status, 0);
-    EXPECT_BYTES_EQ(data, d.bytes);
+    EXPECT_EQ(DecodeXX(first + XXLine(data.substr(45)) + "\n"), (Decoded{0, data}));
     first[9] = '*';
-    d = DecodeXX(first + XXLine(data.substr(45)) + "\n");
-    EXPECT_EQ(d.status, LS_INVALID);
+    const Decoded d = DecodeXX(first + XXLine(data.substr(45)) + "\n");
+    EXPECT_EQ(d.result, LS_INVALID);
     EXPECT_BYTES_EQ(data.substr(45), d.bytes.substr(45));
 }
 
@@ -250,13 +208,12 @@ TEST(XXDecodeJoined, TwoFullLinesWithoutJoinedBitKeepFirstLineFlags)
 // counts, and a stop at the first invalid character.
 TEST(SixBitPeek, DecodesTheStartOfALineAndRefusesBadCounts)
 {
-    const struct
-    {
-        int (*peek)(const char*, unsigned char*, int, int);
-        std::string_view alphabet;
-        const char *tooLong, *badCount, *invalidAt4;
-    } cases[] = {{&PeekDecodeUU, kUUAlphabetBackquote, "N!!!!!!!!", "\tABCD", "M!!!!!!\x01!!!!!"},
-                 {&PeekDecodeXX, test::kXXAlphabetText, "i++++", "=++++", "h++++++ ++++"}};
+    // clang-format off
+    const struct { int (*peek)(const char*, unsigned char*, int, int); std::string_view alphabet;
+                   const char *tooLong, *badCount, *invalidAt4; } cases[] = {
+        {&PeekDecodeUU, kUUAlphabetBackquote, "N!!!!!!!!", "\tABCD", "M!!!!!!\x01!!!!!"},
+        {&PeekDecodeXX, test::kXXAlphabetText, "i++++", "=++++", "h++++++ ++++"}};
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.tooLong);
         const Bytes data = test::RandomBytes(45, 14);

@@ -57,30 +57,18 @@ struct ReferenceReader
     }
 };
 
-struct Line
-{
-    std::optional<std::string> text;
-    bool complete = false;
-};
-
-Line Read(CBufFile& file, int max = kMax)
+// A line read (or, `peek`, looked at) from `file`; nullopt at the end.
+std::optional<std::string> Read(CBufFile& file, int max = kMax, bool* complete = nullptr, bool peek = false)
 {
     std::vector<char> buf(static_cast<std::size_t>(std::max(max, 1)) + 2, '#');
     int len = -1;
-    bool complete = false;
-    const char* got = file.ReadLine(buf.data(), max, &len, &complete);
-    if (!got) return {std::nullopt, complete};
+    bool done = false;
+    const char* got =
+        peek ? file.PeekLine(buf.data(), max, &len) : file.ReadLine(buf.data(), max, &len, &done);
+    if (complete) *complete = done;
+    if (!got) return std::nullopt;
     EXPECT_EQ(got, buf.data());
     EXPECT_EQ(buf[static_cast<std::size_t>(len)], '\0') << "terminating zero";
-    return {std::string(buf.data(), static_cast<std::size_t>(len)), complete};
-}
-
-std::optional<std::string> Peek(CBufFile& file, int max = kMax)
-{
-    std::vector<char> buf(static_cast<std::size_t>(std::max(max, 1)) + 2);
-    int len = -1;
-    const char* got = file.PeekLine(buf.data(), max, &len);
-    if (!got) return std::nullopt;
     return std::string(buf.data(), static_cast<std::size_t>(len));
 }
 
@@ -97,7 +85,7 @@ protected:
     {
         CBufFile& f = OpenWith(content);
         std::vector<std::string> lines;
-        while (auto line = Read(f, max).text)
+        while (auto line = Read(f, max))
             lines.push_back(*line);
         return lines;
     }
@@ -113,12 +101,8 @@ using Lines = std::vector<std::string>;
 // a cut line's break follows alone, and the break fits after max - 2 bytes.
 TEST_F(BufFileLines, BreakFormsCutsAndEndOfFile)
 {
-    const struct
-    {
-        std::string content;
-        int max;
-        Lines lines;
-    } cases[] = {// clang-format off
+    // clang-format off
+    const struct { std::string content; int max; Lines lines; } cases[] = {
         {"a\nb\r\nc\n\rd\re", kMax, {"a\n", "b\r\n", "c\r\n", "d\n", "e"}},
         {"a\r\r\nb\r\r\n", kMax, {"a\r\r\n", "b\r\r\n"}}, {"a\r\rb", kMax, {"a\n", "\n", "b"}},
         {"a\r\r\r\rb", kMax, {"a\n", "\n", "\n", "\n", "b"}}, {"a\r", kMax, {"a\n"}},
@@ -126,18 +110,17 @@ TEST_F(BufFileLines, BreakFormsCutsAndEndOfFile)
         {"a\n\r\nb", kMax, {"a\r\n", "\n", "b"}}, {"abcdefg\n", 4, {"abc", "def", "g\n"}},
         {"abcdefg\r\nnext\n", 8, {"abcdefg", "\r\n", "next\n"}}, {"ab\r\r\nc", 4, {"ab\r\r\n", "c"}},
         {"", kMax, {}},
-    }; // clang-format on
+    };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(AllLines(c.content, c.max), c.lines) << c.content;
 }
 
 TEST_F(BufFileLines, ConsumedBytesAreCountedOnce)
 {
-    CBufFile& f = OpenWith("ab\x01\x80\r\r\x02\n");
-    while (Read(f).text) {
-    }
-    EXPECT_EQ(f.BinaryCount(), 3);
-    EXPECT_EQ(f.TextCount(), 5);
+    AllLines("ab\x01\x80\r\r\x02\n");
+    EXPECT_EQ(std::pair(m_File.BinaryCount(), m_File.TextCount()),
+              (std::pair<std::int64_t, std::int64_t>(3, 5)));
 }
 
 TEST_F(BufFileLines, OsPositionIsAWholeBufferAhead)
@@ -151,11 +134,10 @@ TEST_F(BufFileLines, OsPositionIsAWholeBufferAhead)
 // Reads one line from both readers; false at the end or after a mismatch.
 bool ReadBoth(CBufFile& file, ReferenceReader& ref, int max)
 {
-    bool refComplete = false;
+    bool refComplete = false, complete = false;
     const auto expected = ref.ReadLine(max, refComplete);
-    const Line got = Read(file, max);
-    EXPECT_EQ(got.text, expected) << "max " << max;
-    EXPECT_TRUE(!expected || got.complete == refComplete) << "complete flag";
+    EXPECT_EQ(Read(file, max, &complete), expected) << "max " << max;
+    EXPECT_TRUE(!expected || complete == refComplete) << "complete flag";
     EXPECT_EQ(file.GetPosition(), static_cast<std::int64_t>(ref.pos));
     return expected && !::testing::Test::HasFailure();
 }
@@ -210,7 +192,7 @@ TEST_P(BufFileRandomLines, MatchReaderThatTakesOneByteAtATime)
         if (roll < 12) {
             ReferenceReader copy = ref;
             bool unused = false;
-            ASSERT_EQ(Peek(file, max), copy.ReadLine(max, unused)) << "step " << step;
+            ASSERT_EQ(Read(file, max, nullptr, true), copy.ReadLine(max, unused)) << "step " << step;
         } else if (roll < 16) {
             const int c = file.GetChar();
             ASSERT_EQ(c, ref.Get());
@@ -257,37 +239,32 @@ TEST(LineBreakSearch, FastSearchEqualsPlainSearch)
     }
 }
 
+// Every byte value but CR and LF, then random bytes: 6 control characters
+// and the 128 upper ones look binary.
 TEST(LineBreakSearch, FastBinaryCountEqualsPlainCountAtEveryLength)
 {
     std::mt19937 rng(6);
-    std::string s(200, 'a');
-    for (auto& c : s)
-        c = static_cast<char>(rng() & 0xFF);
+    std::string s;
+    for (int c = 0; c < 256; ++c)
+        if (c != '\r' && c != '\n') s += static_cast<char>(c);
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    std::int64_t binary = 0;
+    EXPECT_EQ(FindLineBreak(p, s.size(), binary), s.size());
+    EXPECT_EQ(binary, 6 + 128);
+    EXPECT_EQ(CountBinaryLooking(p, s.size()), 6 + 128);
+    for (int i = 0; i < 200; ++i)
+        s += static_cast<char>(rng() & 0xFF);
+    p = reinterpret_cast<const unsigned char*>(s.data());
     for (std::size_t start = 0; start < 17; ++start) {
         for (std::size_t n = 0; start + n <= s.size(); ++n) {
             std::int64_t plain = 0;
             for (std::size_t i = 0; i < n; ++i)
                 plain += IsBinaryLooking(p[start + i]);
             ASSERT_EQ(CountBinaryLooking(p + start, n), plain) << "start " << start << ", n " << n;
-            if (HaveWideLineBreak()) {
-                ASSERT_EQ(CountBinaryLookingWide(p + start, n), plain) << "wide, n " << n;
-            }
+            if (!HaveWideLineBreak()) continue;
+            ASSERT_EQ(CountBinaryLookingWide(p + start, n), plain) << "wide, n " << n;
         }
     }
-}
-
-TEST(LineBreakSearch, BinaryCountCoversEveryByteValue)
-{
-    std::string all;
-    for (int c = 0; c < 256; ++c) {
-        if (c != '\r' && c != '\n') all += static_cast<char>(c);
-    }
-    const auto* p = reinterpret_cast<const unsigned char*>(all.data());
-    std::int64_t binary = 0;
-    EXPECT_EQ(FindLineBreak(p, all.size(), binary), all.size());
-    EXPECT_EQ(binary, 6 + 128);
-    EXPECT_EQ(CountBinaryLooking(p, all.size()), 6 + 128);
 }
 
 } // namespace

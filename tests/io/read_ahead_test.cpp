@@ -19,13 +19,6 @@ using test::TempDir;
 
 constexpr std::int64_t kBlock = static_cast<std::int64_t>(ReadAhead::kBlockSize);
 
-std::string RandomBytes(std::mt19937& rng, std::size_t n)
-{
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(rng());
-    return s;
-}
-
 struct OpenFd
 {
     explicit OpenFd(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
@@ -33,21 +26,13 @@ struct OpenFd
     int fd;
 };
 
-std::string ReadThrough(ReadAhead& ahead, std::int64_t pos, std::size_t n)
-{
-    std::string buffer(n, '\0');
-    const unsigned char* data = nullptr;
-    const std::size_t got = ahead.Read(pos, reinterpret_cast<unsigned char*>(buffer.data()), n, data);
-    return std::string(reinterpret_cast<const char*>(data), got);
-}
-
 // Sequential runs, steps back inside and beyond the kept blocks, jumps
 // forward and reads past the end, against the file's content.
 TEST(ReadAhead, EveryReadPatternGivesTheFileBytes)
 {
     std::mt19937 rng(7);
     TempDir dir;
-    const std::string content = RandomBytes(rng, 3 * kBlock * 4 + 12345);
+    const std::string content = test::RandomBytes(3 * kBlock * 4 + 12345, 7);
     OpenFd file(dir.Write("data", content));
     auto ahead = ReadAhead::Start(file.fd);
     ASSERT_TRUE(ahead);
@@ -61,7 +46,11 @@ TEST(ReadAhead, EveryReadPatternGivesTheFileBytes)
         const std::size_t n = 1 + rng() % 70000;
         const std::string want =
             pos < static_cast<std::int64_t>(content.size()) ? content.substr(static_cast<std::size_t>(pos), n) : "";
-        ASSERT_EQ(ReadThrough(*ahead, pos, n), want) << "step " << step << " pos " << pos;
+        std::string buffer(n, '\0');
+        const unsigned char* data = nullptr;
+        const std::size_t got = ahead->Read(pos, reinterpret_cast<unsigned char*>(buffer.data()), n, data);
+        ASSERT_EQ(std::string(reinterpret_cast<const char*>(data), got), want)
+            << "step " << step << " pos " << pos;
         pos += static_cast<std::int64_t>(n);
         if (pos >= static_cast<std::int64_t>(content.size())) pos = 0;
     }
@@ -71,21 +60,22 @@ TEST(ReadAhead, EveryReadPatternGivesTheFileBytes)
 // the end the read-ahead saw.
 TEST(ReadAhead, BytesAppendedAfterTheEndWasSeenAreRead)
 {
-    std::mt19937 rng(11);
     TempDir dir;
-    std::string content = RandomBytes(rng, 3 * kBlock + 1000);
+    const std::string content = test::RandomBytes(3 * kBlock + 1000, 11);
     const std::string path = dir.Write("grow", content);
     CBufFile in;
     ASSERT_TRUE(in.Open(path, CBufFile::modeRead | CBufFile::typeBinary));
-    std::string seen;
-    for (int c; (c = in.GetChar()) >= 0;) seen += static_cast<char>(c);
-    ASSERT_EQ(seen, content);
-    const std::string more = RandomBytes(rng, kBlock + 77);
+    const auto rest = [&in] {
+        std::string seen;
+        for (int c; (c = in.GetChar()) >= 0;)
+            seen += static_cast<char>(c);
+        return seen;
+    };
+    ASSERT_EQ(rest(), content);
+    const std::string more = test::RandomBytes(kBlock + 77, 12);
     std::ofstream(path, std::ios::binary | std::ios::app) << more;
     in.Seek(static_cast<std::int64_t>(content.size()) - 10, 0);
-    seen.clear();
-    for (int c; (c = in.GetChar()) >= 0;) seen += static_cast<char>(c);
-    EXPECT_EQ(seen, content.substr(content.size() - 10) + more);
+    EXPECT_EQ(rest(), content.substr(content.size() - 10) + more);
 }
 
 } // namespace

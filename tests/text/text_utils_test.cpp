@@ -19,13 +19,8 @@ namespace {
 std::int64_t LocalTime(int year, int month, int day, int hour, int minute, int second)
 {
     std::tm tm{};
-    tm.tm_year = year - 1900;
-    tm.tm_mon = month - 1;
-    tm.tm_mday = day;
-    tm.tm_hour = hour;
-    tm.tm_min = minute;
-    tm.tm_sec = second;
-    tm.tm_isdst = -1;
+    tm.tm_year = year - 1900, tm.tm_mon = month - 1, tm.tm_mday = day;
+    tm.tm_hour = hour, tm.tm_min = minute, tm.tm_sec = second, tm.tm_isdst = -1;
     return std::mktime(&tm);
 }
 
@@ -33,18 +28,16 @@ std::int64_t LocalTime(int year, int month, int day, int hour, int minute, int s
 // unknown month is January; month text over 10 characters is refused.
 TEST(MessageDates, ParseOrGiveZero)
 {
-    const struct
-    {
-        const char* text;
-        int year, month, day, hour, minute, second;
-    } dates[] = {// clang-format off
+    // clang-format off
+    const struct { const char* text; int year, month, day, hour, minute, second; } dates[] = {
         {"Tue, 5 Dec 2006 10:20:30 +0100", 2006, 12, 5, 10, 20, 30},
         {"5 Dec 06 10:20:30 GMT", 2006, 12, 5, 10, 20, 30}, {"5 Dec 49 1:2:3 X", 2049, 12, 5, 1, 2, 3},
         {"5 Dec 99 1:2:3 X", 1999, 12, 5, 1, 2, 3}, {"Dec 5 10:20:30 2006", 2006, 12, 5, 10, 20, 30},
         {"5 December 2006 10:20:30", 2006, 12, 5, 10, 20, 30},
         {"5 DEC 2006 10:20:30", 2006, 12, 5, 10, 20, 30}, {"5 Xyz 2006 10:20:30", 2006, 1, 5, 10, 20, 30},
         {"5 Dec 2006", 2006, 12, 5, 0, 0, 0}
-    }; // clang-format on
+    };
+    // clang-format on
     for (const auto& d : dates)
         EXPECT_EQ(ParseDate(d.text), LocalTime(d.year, d.month, d.day, d.hour, d.minute, d.second)) << d.text;
     for (const char* bad :
@@ -59,11 +52,8 @@ TEST(MessageDates, ParseOrGiveZero)
 // match the whole line; without white space after a colon the table decides.
 TEST(HeaderLines, RecognisedByTheTableOrNameColonBlank)
 {
-    const struct
-    {
-        std::string_view line;
-        bool strict, header;
-    } cases[] = {// clang-format off
+    // clang-format off
+    const struct { std::string_view line; bool strict, header; } cases[] = {
         {"From joe@example.com Sat Jan  1 00:00:00 2000\n", true, true},
         {"From someone without address\n", true, false},
         {"from joe@example.com Sat Jan  1 00:00:00 2000\n", true, false},
@@ -74,23 +64,19 @@ TEST(HeaderLines, RecognisedByTheTableOrNameColonBlank)
         {"Content-Type:text/plain", true, false}, {"Xyz:1", true, false}, {"Hello world\n", false, false},
         {"Subject:\tx\n", false, false}, {"Article 123 of comp.misc\n", true, false},
         {"Status:RO", false, true}, {"To:x", false, false}, {"begin", false, false}
-    }; // clang-format on
+    };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(IsHeaderOrSeparator(c.line.data(), static_cast<int>(c.line.size()), c.strict), c.header)
             << c.line;
 }
 
-// Input and expected output of a text conversion.
-struct Conversion
-{
-    std::string_view in, out;
-};
-
 // Unknown entities stay; numeric ones 128-159 are Windows-1252; a lone or
 // broken percent escape loses its percent sign, "%%" gives one.
 TEST(NameUnescaping, EntitiesAndPercentEscapesBecomeUtf8)
 {
-    const Conversion cases[] = {// clang-format off
+    // clang-format off
+    const std::pair<std::string_view, std::string_view> cases[] = {
         {"&Agrave;&agrave;", "\xC3\x80\xC3\xA0"}, {"a&trade;b&shy;c", "abc"}, {"&euro;5", "\xE2\x82\xAC" "5"},
         {"&bull;", "\xE2\x80\xA2"}, {"&OElig;&oelig;&Yuml;&yuml;", "\xC5\x92\xC5\x93\xC5\xB8\xC3\xBF"},
         {"Tom &AMP; Jerry &quot;x&quot;", "Tom & Jerry \"x\""}, {"a&b", "a&b"}, {"&foo;", "&foo;"},
@@ -98,19 +84,17 @@ TEST(NameUnescaping, EntitiesAndPercentEscapesBecomeUtf8)
         {"&#233;&#xE9;", "\xC3\xA9\xC3\xA9"}, {"&#x20AC;", "\xE2\x82\xAC"}, {"&#150;", "\xE2\x80\x93"},
         {"a%20b", "a b"}, {"a%2fb%2Fc", "a/b/c"}, {"100%", "100"}, {"a%4", "a4"}, {"50%%", "50%"},
         {"%zz.txt", "%zz.txt"}, {"plain.txt", "plain.txt"}
-    }; // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(UnescapeName(c.in), c.out) << c.in;
+    };
+    // clang-format on
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(UnescapeName(in), out) << in;
 }
 
 // `word` tells whether IsEncodedWord finds something to decode.
 TEST(EncodedWords, DecodedToUtf8AndMalformedOnesCopied)
 {
-    const struct
-    {
-        std::string_view in, out;
-        bool word;
-    } cases[] = {// clang-format off
+    // clang-format off
+    const struct { std::string_view in, out; bool word; } cases[] = {
         {"=?utf-8?B?w6k=?=", "\xC3\xA9", true}, {"=?UTF-8?b?w6k?=", "\xC3\xA9", true}, // no padding
         {"=?iso-8859-1?Q?caf=E9?=", "caf\xC3\xA9", true}, {"=?utf-8?Q?a_b=3F?=", "a b?", true},
         {"=?utf-8?q?=E2=82=AC?=", "\xE2\x82\xAC", true}, {"=?utf-7?Q?+AOk-?=", "\xC3\xA9", true},
@@ -123,7 +107,8 @@ TEST(EncodedWords, DecodedToUtf8AndMalformedOnesCopied)
         {"a =? b", "a =? b", false}, {"x = y", "x = y", false}, {"=?utf-8?B?w6k=", "=?utf-8?B?w6k=", false},
         {"plain", "plain", false}, {"\xEF\xBB\xBF" "caf\xC3\xA9", "caf\xC3\xA9", true},
         {"a \xE2\x80\x93 b", "a \xE2\x80\x93 b", true}
-    }; // clang-format on
+    };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(DecodeHeaderText(c.in), c.out) << c.in;
         EXPECT_EQ(IsEncodedWord(c.in), c.word) << c.in;
@@ -138,7 +123,6 @@ TEST(TempFiles, NamesAreNewAndDistinct)
     test::TempDir dir;
     const std::string a = MakeTempFile(dir.Path().string());
     const std::string b = MakeTempFile(dir.Path().string() + "/");
-    ASSERT_FALSE(a.empty());
     EXPECT_NE(a, b);
     EXPECT_TRUE(test::FileExists(a) && test::FileExists(b));
     EXPECT_EQ(std::filesystem::path(a).parent_path(), dir.Path());
@@ -205,7 +189,8 @@ TEST(FolderCheck, ReadOnlyFolderIsOne)
     if (geteuid() != 0) chmod(path.c_str(), 0755);
 }
 
-TEST(Wiping, FileIsZeroedAndDeleted)
+// Links, folders and missing files are not wiped.
+TEST(Wiping, FileIsZeroedAndDeletedButNoLinkFolderOrMissingFile)
 {
     test::TempDir dir;
     const std::string file = dir.Write("wipe.tmp", std::string(20000, 'x'));
@@ -214,11 +199,6 @@ TEST(Wiping, FileIsZeroedAndDeleted)
     EXPECT_TRUE(WipeAndDeleteFile(file));
     EXPECT_FALSE(test::FileExists(file));
     EXPECT_EQ(test::ReadFile(other), std::string(20000, '\0'));
-}
-
-TEST(Wiping, LinksFoldersAndMissingFilesAreNotWiped)
-{
-    test::TempDir dir;
     const std::string target = dir.Write("target", "secret");
     const std::string linkPath = dir / "~ZRV1.TMP";
     std::filesystem::create_symlink(target, linkPath);
@@ -232,18 +212,20 @@ TEST(Wiping, LinksFoldersAndMissingFilesAreNotWiped)
 
 TEST(NumericCompare, DigitRunsByValueAndOptions)
 {
-    EXPECT_LT(NumericCompare("part2", "part10", 100, false, false, false), 0);
-    EXPECT_GT(NumericCompare("part10", "part2", 100, false, false, false), 0);
-    EXPECT_EQ(NumericCompare("a10", "a010", 100, false, false, false), 0);
-    EXPECT_GT(NumericCompare("1000000000000000000000000000000", "9", 100, false, false, false), 0);
-    EXPECT_EQ(NumericCompare("ABC", "abc", 100, true, false, false), 0);
-    EXPECT_NE(NumericCompare("ABC", "abc", 100, false, false, false), 0);
-    EXPECT_EQ(NumericCompare("a 1", "a1", 100, false, true, false), 0);
-    EXPECT_EQ(NumericCompare("a-1", "a_1", 100, false, false, true), 0);
-    EXPECT_NE(NumericCompare("a-1", "a_1", 100, false, false, false), 0);
-    EXPECT_EQ(NumericCompare("abcX", "abcY", 3, false, false, false), 0);
-    EXPECT_LT(NumericCompare("abc", "abcd", 100, false, false, false), 0);
-    EXPECT_EQ(NumericCompare("", "", 100, false, false, false), 0);
+    // clang-format off
+    const struct { const char *a, *b; std::size_t n; bool ignoreCase, skipSpaces, alnumOnly; int sign; } cases[] = {
+        {"part2", "part10", 100, false, false, false, -1}, {"part10", "part2", 100, false, false, false, 1},
+        {"a10", "a010", 100, false, false, false, 0},
+        {"1000000000000000000000000000000", "9", 100, false, false, false, 1},
+        {"ABC", "abc", 100, true, false, false, 0}, {"ABC", "abc", 100, false, false, false, 2},
+        {"a 1", "a1", 100, false, true, false, 0}, {"a-1", "a_1", 100, false, false, true, 0},
+        {"a-1", "a_1", 100, false, false, false, 2}, {"abcX", "abcY", 3, false, false, false, 0},
+        {"abc", "abcd", 100, false, false, false, -1}, {"", "", 100, false, false, false, 0}};
+    // clang-format on
+    for (const auto& c : cases) {
+        const int r = NumericCompare(c.a, c.b, c.n, c.ignoreCase, c.skipSpaces, c.alnumOnly);
+        EXPECT_TRUE(c.sign == 2 ? r != 0 : (r > 0) - (r < 0) == c.sign) << c.a << " ~ " << c.b; // 2: unequal
+    }
 }
 
 TEST(IntToString, PaddingAndSign)
