@@ -175,6 +175,7 @@ TEST_F(OverwritePrompt, StoppedOrFailedAppendLeavesTheTargetAsItWas)
     const Bytes big = RandomBytes(300'000, 9), old = "OLD" + RandomBytes(5000, 3);
     AddSingle("split.r03", UuFile(big, "split.r03"), MT_UU, "Subject: s\n\n");
     for (const bool fullDisk : {false, true}) {
+        SCOPED_TRACE(fullDisk);
         WriteFile(host.appendTarget, old);
         const int status = InChild([&] {
             if (fullDisk) LimitFileSize(old.size() + 65536); // 64 KB after the old end
@@ -182,7 +183,7 @@ TEST_F(OverwritePrompt, StoppedOrFailedAppendLeavesTheTargetAsItWas)
             int state = answer::NoToAll;                     // appended without a question
             return Extract(2, &state) == extract_result::Written ? 1 : 0;
         });
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << fullDisk << " " << status;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         EXPECT_BYTES_EQ(old, ReadFile(host.appendTarget));
     }
 }
