@@ -29,10 +29,7 @@ struct PeerCase
     const char* reported = ""; // a text the report holds
 };
 
-void PrintTo(const PeerCase& c, std::ostream* os)
-{
-    *os << c.label;
-}
+void PrintTo(const PeerCase& c, std::ostream* os) { *os << c.label; }
 
 // A payload with long runs, runs of the marker byte 0x90 itself and single bytes.
 constexpr const char* kRunsPayload = R"sh(python3 - <<'EOF'
@@ -219,9 +216,7 @@ const PeerCase kCases[] = {
     HostileXFace("XFace1000Chars", std::string(200, '~'), std::string(200, '!')),
 };
 
-class PeerFormats : public ::testing::TestWithParam<PeerCase>
-{
-};
+using PeerFormats = ::testing::TestWithParam<PeerCase>;
 
 int RunIn(const std::string& dir, const std::string& script)
 {
