@@ -45,10 +45,8 @@ TEST_F(EngineFlow, IncompleteRecordsAreExtractedUnlessSkippingOrSilentAndOneMiss
     EXPECT_EQ(Extract(0), extract_result::Written);
     host.silent = true;
     EXPECT_EQ(Extract(0), extract_result::Skipped) << "silent runs never extract a record with parts missing";
-    // A skip without a question is told in the log.
-    EXPECT_EQ(host.CountInLog("m.bin skipped: parts are missing."), 1) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("u.bin skipped: parts are missing."), 1) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("p.bin skipped: parts are missing."), 1) << host.PlainLog();
+    for (const std::string name : {"m", "u", "p"}) // a skip without a question is told in the log
+        EXPECT_EQ(host.CountInLog(name + ".bin skipped: parts are missing."), 1) << host.PlainLog();
 }
 
 TEST_F(EngineFlow, RecordMissingItsStartIsNamedFromTheSubject)
@@ -147,27 +145,19 @@ TEST_F(EngineFlow, PartsAfterTheEndOfTheFileArePlacedAtItsEnd)
     EXPECT_TRUE(after->TestFlag(PF_WRITTEN));
 }
 
-// yEnc parts: the engine's placement and size checks around the yEnc lines.
-class YencFrame : public ExtractTest {
-protected:
-    CFInfo* YencPart(int number, std::int64_t begin, std::int64_t endSize)
-    {
-        CFInfo* p = MakePart(WriteSection(dir, "y" + std::to_string(parts++), "",
-                                          "=ybegin part=1 line=128 size=200 name=y.bin\n=yend size=100\n", "",
-                                          MT_YENC, number, 2),
-                             number == 1 ? "y.bin" : "");
-        p->m_yBegin = begin;
+// A yEnc part whose trailer gives the wrong size is replaced by its duplicate.
+TEST_F(EngineFlow, YencPartOfTheWrongSizeTakesTheDuplicate)
+{
+    const auto yencPart = [&](const std::string& file, std::int64_t endSize) {
+        const std::string text = "=ybegin part=1 line=128 size=200 name=y.bin\n=yend size=100\n";
+        CFInfo* p = MakePart(WriteSection(dir, file, "", text, "", MT_YENC, 1, 2), "y.bin");
+        p->m_yBegin = 1;
         p->m_ySize = 200;
         p->m_yEndSize = endSize;
         return p;
-    }
-    int parts = 0;
-};
-
-TEST_F(YencFrame, WrongPartSizeTakesTheDuplicate)
-{
-    CFInfo* part = YencPart(1, 1, 100);
-    part->m_pNextDup.reset(YencPart(1, 1, 0));
+    };
+    CFInfo* part = yencPart("y0", 100);
+    part->m_pNextDup.reset(yencPart("y1", 0));
     CSortInfo* record = AddRecord({part});
     Extract(0);
     EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), 1) << host.PlainLog();

@@ -17,12 +17,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -200,15 +203,26 @@ inline PartRange WriteSection(const TempDir& dir, const std::string& fileName, c
                               const std::string& section, const std::string& after, std::uint32_t type,
                               int part = 1, int total = 1)
 {
-    PartRange range;
-    range.file = dir.Write(fileName, before + section + after);
-    range.start = static_cast<std::int64_t>(before.size());
-    range.end = range.start + static_cast<std::int64_t>(section.size());
-    range.startLine = CountLines(before) + 1;
-    range.type = type;
-    range.part = part;
-    range.total = total;
-    return range;
+    const auto start = static_cast<std::int64_t>(before.size());
+    return {dir.Write(fileName, before + section + after), start, start + static_cast<std::int64_t>(section.size()),
+            CountLines(before) + 1, type, part, total};
+}
+
+// Runs `child` in a child process that exits with its result; the wait status (-1: no child).
+inline int InChild(const std::function<int()>& child)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(child());
+    int status = -1;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid ? status : -1;
+}
+
+// Files this process writes may grow to `bytes` only; a write past it fails (EFBIG), with no signal.
+inline void LimitFileSize(rlim_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, bytes};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 // One sort list, its settings, a scripted host and the engine over them.
@@ -241,9 +255,8 @@ protected:
     int Extract(int index, int* answerState = nullptr, const std::string& folder = {})
     {
         int local = 0;
-        return engine.ExtractOutputFile({.index = index,
-                                         .outDir = folder.empty() ? outDir : folder,
-                                         .answerState = answerState ? answerState : &local});
+        const std::string& to = folder.empty() ? outDir : folder;
+        return engine.ExtractOutputFile({.index = index, .outDir = to, .answerState = answerState ? answerState : &local});
     }
 
     // Scans every input, evaluates the groups and extracts the output of
@@ -261,10 +274,7 @@ protected:
             std::vector<CFInfo*> named = list[g]->m_Named;
             if (named.empty()) named.push_back(nullptr);
             for (CFInfo* part : named)
-                written += engine.ExtractOutputFile({.part = part,
-                                                     .index = g,
-                                                     .outDir = outDir,
-                                                     .answerState = &state,
+                written += engine.ExtractOutputFile({.part = part, .index = g, .outDir = outDir, .answerState = &state,
                                                      .saveRaw = run.SaveRaw}) == extract_result::Written;
         }
         return written;
@@ -285,12 +295,6 @@ protected:
         for (const auto& e : std::filesystem::directory_iterator(outDir))
             files[e.path().filename().string()] = ReadFile(e.path().string());
         return files;
-    }
-    int OutputsEqualTo(const Bytes& content) const
-    {
-        int n = 0;
-        for (const auto& [name, bytes] : Written()) n += bytes == content;
-        return n;
     }
     std::string Out(const std::string& name) const { return outDir + "/" + name; }
 

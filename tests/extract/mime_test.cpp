@@ -1,7 +1,9 @@
 // MIME mail from input file to output files through the real scanner,
-// grouping and engine: messages made by Python's email package and by mpack
-// (both written by others), and hand-written ones in the shapes other mail
-// programs send.
+// grouping and engine: messages made by Python's email package (written by
+// others), hand-written ones in the shapes other mail programs send, and
+// hostile ones: names that try to leave the output folder or carry control
+// characters (plain, as encoded words and as RFC 2231 parameters), and bodies
+// whose boundaries never close, are very long or nest very deep.
 #include "extract_fixture.h"
 
 #include "model/list_dump.h"
@@ -17,7 +19,8 @@ protected:
     {
         settings.MimeText = false; // text parts are not what these tests look at
         for (int i = 1; i <= 3; ++i) payload[i] = RandomBytes(3000 + 1140 * static_cast<std::size_t>(i), 400 + i);
-        payload[4] = RandomBytes(57 * 20, 404); // 20 full lines, no "=" padding
+        payload[4] = RandomBytes(57 * 20, 404);     // 20 full lines, no "=" padding
+        payload[5] = RandomBytes(57 * 30 + 1, 1313); // the hostile mails' attachment
     }
 
     // Runs a Python script whose `out` is the message; data(i) is payload i.
@@ -165,26 +168,6 @@ TEST_P(PythonMail, AttachmentsGetTheirOwnNames)
 INSTANTIATE_TEST_SUITE_P(Shapes, PythonMail, ::testing::ValuesIn(kPyCases),
                          [](const ::testing::TestParamInfo<PyCase>& p) { return std::string(p.param.name); });
 
-// Split files from mpack are decoded by the program in outside_encoders_test.cpp;
-// here they arrive in one mailbox.
-TEST_F(MimeMail, MpackPartialMessagesInOneMailboxMakeOneFile)
-{
-    if (!HaveProgram("/usr/bin/mpack")) GTEST_SKIP() << "mpack is not installed";
-    const Bytes data = RandomBytes(9000, 410);
-    dir.Write("photo.jpg", data);
-    ASSERT_EQ(std::system(("cd '" + dir.Path().string() + "' && mpack -s holiday -m 4000 -o split photo.jpg "
-                           ">/dev/null 2>&1").c_str()),
-              0);
-    std::string mailbox;
-    int parts = 0;
-    for (; std::filesystem::exists(dir / ("split.0" + std::to_string(parts + 1))); ++parts)
-        mailbox += "From mpack@example.org Mon Dec  7 10:00:00 2026\n" +
-                   ReadFile(dir / ("split.0" + std::to_string(parts + 1))) + "\n";
-    ASSERT_GE(parts, 3);
-    EXPECT_EQ(ScanAndExtract({dir.Write("all.mbox", mailbox)}), 1) << host.PlainLog() << ListDumpText(&list);
-    EXPECT_BYTES_EQ(data, ReadFile(Out("photo.jpg")));
-}
-
 class SameName : public MimeMail, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(SameName, TwoMailsWithTheSameAttachmentName)
@@ -214,6 +197,109 @@ TEST_P(SameName, TwoMailsWithTheSameAttachmentName)
 }
 
 INSTANTIATE_TEST_SUITE_P(NoAutoRename, SameName, ::testing::Bool());
+
+std::string Multipart(const std::string& body, const std::string& boundary = "b")
+{
+    return kTop + "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\n\n" + body;
+}
+
+std::string Attachment(const std::string& disposition)
+{
+    return "--b\nContent-Type: application/octet-stream\nContent-Transfer-Encoding: base64\n"
+           "Content-Disposition: attachment; " + disposition + "\n\n@@5\n--b--\n";
+}
+
+std::string Part(const std::string& name)
+{
+    return "Content-Type: application/octet-stream; name=\"" + name + "\"\nContent-Transfer-Encoding: base64\n\n@@5\n";
+}
+
+std::string Nested(int depth)
+{
+    std::string text = kTop;
+    for (int i = 0; i < depth; ++i)
+        text += "Content-Type: multipart/mixed; boundary=\"n" + std::to_string(i) + "\"\n\n--n" + std::to_string(i) + "\n";
+    text += Part("deep.bin");
+    for (int i = depth - 1; i >= 0; --i) text += "--n" + std::to_string(i) + "--\n";
+    return text;
+}
+
+struct HostileCase
+{
+    const char* label;
+    std::string text;     // the mail
+    std::string expected; // the output name of the attachment; empty: any plain name
+};
+
+std::vector<HostileCase> HostileCases()
+{
+    const std::string longBoundary(2000, 'B'), mega(1 << 20, 'q');
+    return {
+        {"DotDotSlashOnly", Multipart(Attachment("filename=\"../\"")), ""},
+        {"ParentFolders", Multipart(Attachment("filename=\"../../x\"")), "x"},
+        {"ControlCharacters", Multipart(Attachment("filename=\"a\x01" "b\x1b" "c\x7f.bin\"")), "abc.bin"},
+        {"EncodedWordParentFolders", Multipart(Attachment("filename=\"=?utf-8?q?=2E=2E=2F=2E=2E=2Fx?=\"")), "x"},
+        {"EncodedWordAbsolutePath", Multipart(Attachment("filename=\"=?utf-8?b?L2V0Yy94?=\"")), "x"},
+        {"EncodedWordControlCharacters", Multipart(Attachment("filename=\"=?utf-8?q?a=0Ab=00c.bin?=\"")),
+         "abc.bin"},
+        {"Rfc2231Utf8Name", Multipart(Attachment("filename*=UTF-8''na%C3%AFve.txt")), "na\xC3\xAFve.txt"},
+        {"Rfc2231ContinuedUtf8Name",
+         Multipart(Attachment("\n filename*0*=UTF-8''na%C3%AFve-;\n filename*1*=long%20name.txt")),
+         "na\xC3\xAFve-long name.txt"},
+        {"Rfc2231AbsolutePath", Multipart(Attachment("filename*=UTF-8''%2Fetc%2Fx")), "x"},
+        {"Rfc2231ControlCharacters", Multipart(Attachment("filename*=UTF-8''a%00b%0Ac.bin")), "abc.bin"},
+        {"BoundaryNeverCloses", Multipart("--b\n" + Part("u.bin") + "\n"), "u.bin"},
+        {"BoundaryOf2000Characters",
+         Multipart("--" + longBoundary + "\n" + Part("lb.bin") + "--" + longBoundary + "--\n", longBoundary),
+         "lb.bin"},
+        {"TenThousandNestedParts", Nested(10'000), "deep.bin"},
+        {"HeaderLineOf1MB", "From: bob@example.org\nSubject: h\nX-Long: " + mega + "\nMIME-Version: 1.0\n" +
+                                Part("h.bin"), "h.bin"},
+        {"NameOf1MB", "Subject: h\nMIME-Version: 1.0\n" + Part(mega + ".bin"), ""},
+        {"BoundaryOf1MB", Multipart("--" + mega + "\n" + Part("q.bin"), mega), ""},
+    };
+}
+
+class HostileMail : public MimeMail, public ::testing::WithParamInterface<HostileCase> {};
+
+// Nothing crashes or lands outside the output folder, and the attachment
+// still comes out under a plain name.
+TEST_P(HostileMail, GivesPlainNamesInsideTheOutputFolder)
+{
+    ScanAndExtract({dir.Write("mail.eml", Expand(GetParam().text, payload, "\n"))});
+    Files files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(outDir)) {
+        ASSERT_TRUE(e.is_regular_file()) << e.path();
+        const std::string name = e.path().filename().string();
+        EXPECT_EQ(e.path().parent_path(), std::filesystem::path(outDir));
+        EXPECT_FALSE(name.starts_with("."));
+        EXPECT_TRUE(std::none_of(name.begin(), name.end(), [](unsigned char c) { return c < 0x20 || c == 0x7F; }))
+            << name;
+        files[name] = ReadFile(e.path().string());
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "mail.eml and out only";
+    if (GetParam().expected.empty()) return;
+    ASSERT_EQ(files.count(GetParam().expected), 1u) << host.PlainLog();
+    EXPECT_BYTES_EQ(payload[5], files[GetParam().expected]);
+    EXPECT_EQ(host.CountInLog("Possible short file"), 0) << host.PlainLog();
+}
+
+INSTANTIATE_TEST_SUITE_P(Mails, HostileMail, ::testing::ValuesIn(HostileCases()),
+                         [](const auto& p) { return std::string(p.param.label); });
+
+// A text attachment named only by an RFC 2231 parameter is as complete as
+// one named by "filename=": the name gives the part its begin marker.
+TEST_F(ExtractTest, Rfc2231NamedTextAttachmentIsComplete)
+{
+    const Bytes text = "Gr\xC3\xBC\xC3\x9F" "e\n";
+    const std::string mail = Multipart("--b\nContent-Type: text/plain\n\nHello.\n\n--b\nContent-Type: text/plain\n"
+                                       "Content-Transfer-Encoding: base64\n"
+                                       "Content-Disposition: attachment; filename*=utf-8''%C3%BCber.txt\n\n" +
+                                       Text(Base64Lines(text)) + "\n--b--\n");
+    EXPECT_GE(ScanAndExtract({dir.Write("mail.eml", mail)}), 1) << host.PlainLog();
+    EXPECT_BYTES_EQ(text, ReadFile(Out("\xC3\xBC" "ber.txt")));
+    for (int g = 0; g < list.GetSize(); ++g) EXPECT_EQ(list[g]->m_Status & GS_MASK, 2) << g;
+}
 
 } // namespace
 } // namespace zarvex::test

@@ -5,10 +5,6 @@
 #include "extract/output_path.h"
 #include "extract/output_policy.h"
 
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 namespace zarvex::test {
 namespace {
 
@@ -41,9 +37,8 @@ TEST_F(OverwritePrompt, AnswersAreKeptAcrossOneCommandAsGiven)
         {{}, answer::YesToAll, 0, answer::YesToAll, {1, 1}, {true, true}}, // the overwrite preference
         {{button::Cancel}, answer::Ask, 1, answer::Ask, {0}, {false, false}},
     };
-    for (int n = 0; n < 5; ++n) {
-        SCOPED_TRACE(n);
-        const Case& c = cases[n];
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
         for (int i = 0; i < 2; ++i) {
             WriteFile(Out("f" + std::to_string(i) + ".bin"), Old(i));
             list[i]->m_Status = GS_COMPLETE;
@@ -71,32 +66,27 @@ TEST_F(OverwritePrompt, AnswersAreKeptAcrossOneCommandAsGiven)
     }
 }
 
-// A yEnc record of `total` parts announcing `size` bytes, in strict mode.
 class OutputPolicyMerge : public ::testing::Test {
 protected:
-    void MakeRecord(int total, std::int64_t size)
-    {
-        settings.StrictYenc = true;
-        record = list.NewGroup();
-        auto* part = new CFInfo;
-        part->m_MsgType = MT_YENC;
-        part->m_Total = total;
-        part->m_ySize = size;
-        record->Append(part);
-    }
     TempDir dir;
     Settings settings;
     RunContext run;
     ScriptedHost host;
     MyCObArray list{settings, &host};
-    CSortInfo* record = nullptr;
     OutputPolicy policy{settings, run, host};
-    int state = answer::Ask;
 };
 
+// A yEnc record of three parts announcing 10 bytes, in strict mode.
 TEST_F(OutputPolicyMerge, YencFileOfTheFullSizeGetsTheMergeQuestion)
 {
-    MakeRecord(3, 10);
+    settings.StrictYenc = true;
+    auto* part = new CFInfo;
+    part->m_MsgType = MT_YENC;
+    part->m_Total = 3;
+    part->m_ySize = 10;
+    CSortInfo* record = list.NewGroup();
+    record->Append(part);
+    int state = answer::Ask;
     const std::string path = dir.Write("y.bin", "0123456789");
     OutputRequest request{path, "y.bin", {}, false};
     host.answers = {button::Yes}; // "&Merge"
@@ -187,18 +177,12 @@ TEST_F(OverwritePrompt, StoppedOrFailedAppendLeavesTheTargetAsItWas)
     for (const bool fullDisk : {false, true}) {
         SCOPED_TRACE(fullDisk);
         WriteFile(host.appendTarget, old);
-        const pid_t pid = ::fork(); // the child may not write past 64 KB after the old end
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{old.size() + 65536, old.size() + 65536};
-            if (fullDisk) ::setrlimit(RLIMIT_FSIZE, &limit);
-            host.onPump = [this, fullDisk] { host.abort = !fullDisk; }; // 256 lines into the data
-            int state = answer::NoToAll;                                // appended without a question
-            ::_exit(Extract(2, &state) == extract_result::Written ? 1 : 0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        const int status = InChild([&] {
+            if (fullDisk) LimitFileSize(old.size() + 65536); // 64 KB after the old end
+            host.onPump = [&] { host.abort = !fullDisk; };   // 256 lines into the data
+            int state = answer::NoToAll;                     // appended without a question
+            return Extract(2, &state) == extract_result::Written ? 1 : 0;
+        });
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
         EXPECT_BYTES_EQ(old, ReadFile(host.appendTarget));
     }

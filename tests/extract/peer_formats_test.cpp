@@ -29,10 +29,7 @@ struct PeerCase
     const char* reported = ""; // a text the report holds
 };
 
-void PrintTo(const PeerCase& c, std::ostream* os)
-{
-    *os << c.label;
-}
+void PrintTo(const PeerCase& c, std::ostream* os) { *os << c.label; }
 
 // A payload with long runs, runs of the marker byte 0x90 itself and single bytes.
 constexpr const char* kRunsPayload = R"sh(python3 - <<'EOF'
@@ -135,13 +132,14 @@ constexpr const char* kFacePng = R"sh(
 cp out/Face-ann@example.org.png got/face.png
 )sh";
 
-// A hostile X-Face value: the header line and four continuation lines.
-std::string HostileXFace(const std::string& first, const std::string& more)
+// A hostile X-Face value, the header line and four continuation lines: no
+// output (compface would make up a face from these, or overrun its number).
+PeerCase HostileXFace(const char* label, const std::string& first, const std::string& more)
 {
     std::string make = "printf '%s\\n' 'From: Ann <ann@example.org>' 'X-Face: " + first + "'";
-    for (int i = 0; i < 4 && !more.empty(); ++i)
-        make += " ' " + more + "'";
-    return make + " 'Subject: hello' '' 'Hi.' > in.eml";
+    for (int i = 0; i < 4 && !more.empty(); ++i) make += " ' " + more + "'";
+    return {label, "", make + " 'Subject: hello' '' 'Hi.' > in.eml", "[ -z \"$(ls out)\" ]", "", 255,
+            "No data written, empty file removed."};
 }
 
 // Files from other encoders decode to the name and bytes they were given:
@@ -176,7 +174,6 @@ for i in range(3):
 EOF
 )sh";
 
-constexpr const char* kNoOutput = "[ -z \"$(ls out)\" ]";
 constexpr const char* kDefaults = "";
 constexpr const char* kLfLines = "[Preferences]\nEOLConversion=0\n";
 
@@ -186,6 +183,10 @@ const PeerCase kCases[] = {
      kDefaults, 1},
     {"MacutilsBinHex", "binhex python3", Encoded("binhex -d data.bin > in.hqx"), "", kDefaults, 1},
     {"MpackSplitMessages", "mpack python3", Encoded("mpack -s 'the data' -m 20000 -o in data.bin"), "", kDefaults, 1},
+    {"MpackSplitMessagesInOneMailbox", "mpack python3",
+     Encoded("mpack -s 'the data' -m 20000 -o part data.bin\n"
+             "for f in part.*; do echo 'From mpack@example.org Mon Dec  7 10:00:00 2026'; cat $f; echo; done > in.mbox"),
+     "", kDefaults, 1},
     {"PythonEmailAttachment", "python3", Encoded(kPythonAttachment), "", kDefaults, 2},
     {"SabyencMultipartPosting", "python3", Encoded(kSabyencParts), "", kDefaults, 1},
     {"BinHexWithRunsLikeHexbin", "binhex hexbin python3",
@@ -209,20 +210,13 @@ const PeerCase kCases[] = {
     {"XFaceOfAKnownBitmap", "/usr/bin/convert compface", kXFaceMail, kXFacePixels, kDefaults, 1},
     {"FacePng", "/usr/bin/convert /usr/bin/identify python3", kFaceMail, kFacePng, kDefaults, 1,
      "Face PNG data"},
-    // compface would make up a face from these, or overrun its number.
-    {"XFaceEmpty", "", HostileXFace("", ""), kNoOutput, kDefaults, 255,
-     "No data written, empty file removed."},
-    {"XFace700z", "", HostileXFace(std::string(60, 'z'), std::string(160, 'z')), kNoOutput, kDefaults, 255,
-     "No data written, empty file removed."},
-    {"XFace300z", "", HostileXFace(std::string(60, 'z'), std::string(60, 'z')), kNoOutput, kDefaults, 255,
-     "No data written, empty file removed."},
-    {"XFace1000Chars", "", HostileXFace(std::string(200, '~'), std::string(200, '!')), kNoOutput, kDefaults,
-     255, "No data written, empty file removed."},
+    HostileXFace("XFaceEmpty", "", ""),
+    HostileXFace("XFace700z", std::string(60, 'z'), std::string(160, 'z')),
+    HostileXFace("XFace300z", std::string(60, 'z'), std::string(60, 'z')),
+    HostileXFace("XFace1000Chars", std::string(200, '~'), std::string(200, '!')),
 };
 
-class PeerFormats : public ::testing::TestWithParam<PeerCase>
-{
-};
+using PeerFormats = ::testing::TestWithParam<PeerCase>;
 
 int RunIn(const std::string& dir, const std::string& script)
 {

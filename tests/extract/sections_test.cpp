@@ -4,7 +4,6 @@
 // peer_formats_test.cpp.
 #include "extract_fixture.h"
 
-#include "scan/scanner.h"
 #include "support/binhex_writer.h"
 #include "support/bnews_writer.h"
 
@@ -110,36 +109,27 @@ TEST_F(Sections, BpstSectionDecodesItsSize)
 // Text parts arrive through MIME headers; their records are built here as
 // the scanner would leave them (Quoted-Printable and plain text are compared
 // with Python's email package in peer_formats_test.cpp).
-struct BodyCase {
-    const char* label;
-    std::uint32_t type;
-    const char* charset;
-    bool crlf, decodeUtf8;
-    std::string section;
-    Bytes expected;
-};
-
-class MimeBodies : public ExtractTest, public ::testing::WithParamInterface<BodyCase> {};
-
-TEST_P(MimeBodies, Decoded)
+TEST_F(Sections, MimeTextBodiesFollowTheirCharset)
 {
-    const BodyCase& c = GetParam();
-    settings.EOLConversion = c.crlf;
-    settings.DecodeUTF8 = c.decodeUtf8;
-    CSortInfo* record = AddSingle("body.txt", c.section, c.type, "", "From: x@y\n\n");
-    record->GetAt(0)->SetCharset(c.charset);
-    EXPECT_EQ(Extract(0), extract_result::Written) << host.PlainLog();
-    EXPECT_BYTES_EQ(c.expected, ReadFile(Out("body.txt")));
+    settings.EOLConversion = true;
+    const struct {
+        const char* charset;
+        bool decodeUtf8;
+        std::string section;
+        Bytes expected;
+    } cases[] = {
+        {"utf-7", false, "Content-Type: text/plain;\n charset=utf-7\n\ncaf+AOk-\n", "caf\xC3\xA9\r\n"},
+        {"utf-8", true, "Content-Type: text/plain\n\nok \xC3\xA9 \xE9\n", "ok \xC3\xA9 ?\r\n"}, // cleaned
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.charset);
+        Restart();
+        settings.DecodeUTF8 = c.decodeUtf8;
+        AddSingle("body.txt", c.section, MT_TXT, "", "From: x@y\n\n")->GetAt(0)->SetCharset(c.charset);
+        EXPECT_EQ(Extract(0), extract_result::Written) << host.PlainLog();
+        EXPECT_BYTES_EQ(c.expected, ReadFile(Out("body.txt")));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Parts, MimeBodies,
-    ::testing::Values(
-        BodyCase{"Utf7Text", MT_TXT, "utf-7", true, false,
-                 "Content-Type: text/plain;\n charset=utf-7\n\ncaf+AOk-\n", "caf\xC3\xA9\r\n"},
-        BodyCase{"Utf8TextCleaned", MT_TXT, "utf-8", true, true, "Content-Type: text/plain\n\nok \xC3\xA9 \xE9\n",
-                 "ok \xC3\xA9 ?\r\n"}),
-    [](const auto& p) { return std::string(p.param.label); });
 
 } // namespace
 } // namespace zarvex::test

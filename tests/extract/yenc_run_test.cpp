@@ -4,16 +4,11 @@
 // mails of every shape the runs must step aside for.
 #include "extract_fixture.h"
 
-#include "scan/scanner.h"
-#include "support/encoders.h"
 #include "support/yenc_posting.h"
 
-#include <csignal>
 #include <random>
 #include <span>
 #include <string_view>
-#include <sys/resource.h>
-#include <sys/wait.h>
 
 namespace zarvex::test {
 namespace {
@@ -40,6 +35,12 @@ struct Outcome {
     int pumps = 0;
     double progress = 0;
 };
+// All but the output, as text.
+std::string Summary(const Outcome& o)
+{
+    return std::to_string(o.result) + " " + std::to_string(o.pumps) + " " + std::to_string(o.progress) + "\n" +
+           o.log + "\n" + o.status;
+}
 
 // `c.damage` bytes after `body` changed to one of `marks` in turn (never a
 // line end or one of `spare`), and 400 lines of `odd` inserted after lines.
@@ -140,15 +141,10 @@ protected:
         const std::string outDir = dir / (linesOnly ? "lines" : "runs");
         std::filesystem::create_directory(outDir);
         int state = 0;
-        Outcome out;
-        out.result = engine.ExtractOutputFile({.index = 0, .outDir = outDir, .answerState = &state});
-        for (const auto& entry : std::filesystem::directory_iterator(outDir))
-            out.output += ReadFile(entry.path().string());
-        out.log = host.log;
-        out.status = host.status;
-        out.pumps = host.pumps;
-        out.progress = host.lastProgress;
-        return out;
+        const int result = engine.ExtractOutputFile({.index = 0, .outDir = outDir, .answerState = &state});
+        Bytes output;
+        for (const auto& entry : std::filesystem::directory_iterator(outDir)) output += ReadFile(entry.path().string());
+        return {result, output, host.log, host.status, host.pumps, host.lastProgress};
     }
 
     TempDir dir;
@@ -158,14 +154,10 @@ TEST_P(YencRuns, GiveWhatReadingLineByLineGives)
 {
     const RunCase& c = GetParam();
     const std::string in = dir.Write("in.ntx", Article(c));
-    const Outcome lines = Extract(in, c, true);
-    const Outcome runs = Extract(in, c, false);
-    EXPECT_EQ(runs.result, lines.result);
-    EXPECT_BYTES_EQ(lines.output, runs.output);
-    EXPECT_EQ(runs.log, lines.log);
-    EXPECT_EQ(runs.status, lines.status);
-    EXPECT_EQ(runs.pumps, lines.pumps);
+    const Outcome lines = Extract(in, c, true), runs = Extract(in, c, false);
+    EXPECT_EQ(Summary(runs), Summary(lines));
     EXPECT_EQ(runs.progress, lines.progress);
+    EXPECT_BYTES_EQ(lines.output, runs.output);
     EXPECT_GT(lines.pumps, 0) << "the posting spans several pumps";
 }
 
@@ -178,69 +170,43 @@ TEST_P(YencRuns, MeetAFullDiskWhereReadingLineByLineDoes)
     if (c.abortAtPump != 0) return;
     const std::string in = dir.Write("in.ntx", Article(c));
     const std::string report = dir / "child.txt";
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{65000, 65000};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const Outcome lines = Extract(in, c, true);
-        const Outcome runs = Extract(in, c, false);
-        limit = {RLIM_INFINITY, RLIM_INFINITY};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const auto text = [](const Outcome& o) {
-            return std::to_string(o.result) + " " + std::to_string(o.pumps) + " " + std::to_string(o.progress) +
-                   "\n" + o.log + "\n" + o.status;
-        };
-        WriteFile(report, text(lines) == text(runs) ? "same" : text(lines) + "\n----\n" + text(runs));
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    const int status = InChild([&] {
+        LimitFileSize(65000);
+        const Outcome lines = Extract(in, c, true), runs = Extract(in, c, false);
+        LimitFileSize(RLIM_INFINITY);
+        WriteFile(report, Summary(lines) == Summary(runs) ? "same" : Summary(lines) + "\n----\n" + Summary(runs));
+        return 0;
+    });
     ASSERT_TRUE(WIFEXITED(status)) << "the child crashed";
     EXPECT_EQ(ReadFile(report), "same");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Postings, YencRuns,
-    ::testing::Values(RunCase{"Lf"}, RunCase{"CrLf", 128, "\r\n"}, RunCase{"Strict", 128, "\r\n", false, true},
-                      RunCase{"DotStuffed", 128, "\r\n", true}, RunCase{"ShortLines", 61},
-                      RunCase{"LinesLongerThanTheLineBuffer", 1500},
-                      RunCase{"Damaged", 128, "\n", false, false, 3},
-                      RunCase{"StrictDamaged", 128, "\n", false, true, 3},
-                      RunCase{"OddLines", 128, "\n", false, false, 0, true},
-                      RunCase{"StrictOddLines", 128, "\r\n", false, true, 0, true},
-                      RunCase{"StopRequested", 128, "\r\n", false, false, 0, false, 3},
-                      RunCase{"StrictLinesLongerThanAnnounced", 128, "\n", false, true, 0, false, 0, 100}),
-    [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
-
-RunCase Base64Case(const char* name, int width, const char* eol, int damage = 0, bool odd = false, int abortAt = 0)
-{
-    return {.name = name, .width = width, .eol = eol, .damage = damage, .oddLines = odd, .abortAtPump = abortAt,
-            .base64 = true};
-}
-
-RunCase UuCase(const char* name, const char* eol, int damage = 0, bool odd = false, int abortAt = 0)
-{
-    return {.name = name, .eol = eol, .damage = damage, .oddLines = odd, .abortAtPump = abortAt, .uu = true};
-}
-
-INSTANTIATE_TEST_SUITE_P(Files, YencRuns,
-                         ::testing::Values(UuCase("UuLf", "\n"), UuCase("UuCrLf", "\r\n"), UuCase("UuDamaged", "\n", 6),
-                                           UuCase("UuOddLines", "\n", 0, true),
-                                           UuCase("UuCrLfOddLines", "\r\n", 0, true),
-                                           UuCase("UuStopRequested", "\r\n", 0, false, 3)),
-                         [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
+RunCase AsUu(RunCase c) { c.uu = true; return c; }
+RunCase AsBase64(RunCase c) { c.base64 = true; return c; }
 
 INSTANTIATE_TEST_SUITE_P(
-    Mails, YencRuns,
-    ::testing::Values(Base64Case("Base64Lf", 76, "\n"), Base64Case("Base64CrLf", 76, "\r\n"),
-                      Base64Case("Base64OddWidth", 61, "\n"), Base64Case("Base64ShortLines", 16, "\r\n"),
-                      Base64Case("Base64LinesLongerThanTheLineBuffer", 1500, "\n"),
-                      Base64Case("Base64Damaged", 76, "\n", 6), Base64Case("Base64OddLines", 76, "\n", 0, true),
-                      Base64Case("Base64CrLfOddLines", 72, "\r\n", 0, true),
-                      Base64Case("Base64StopRequested", 76, "\r\n", 0, false, 3)),
-    [](const ::testing::TestParamInfo<RunCase>& p) { return p.param.name; });
+    Cases, YencRuns,
+    ::testing::Values(
+        RunCase{"Lf"}, RunCase{"CrLf", 128, "\r\n"}, RunCase{"Strict", 128, "\r\n", false, true},
+        RunCase{"DotStuffed", 128, "\r\n", true}, RunCase{"ShortLines", 61},
+        RunCase{"LinesLongerThanTheLineBuffer", 1500}, RunCase{"Damaged", 128, "\n", false, false, 3},
+        RunCase{"StrictDamaged", 128, "\n", false, true, 3}, RunCase{"OddLines", 128, "\n", false, false, 0, true},
+        RunCase{"StrictOddLines", 128, "\r\n", false, true, 0, true},
+        RunCase{"StopRequested", 128, "\r\n", false, false, 0, false, 3},
+        RunCase{"StrictLinesLongerThanAnnounced", 128, "\n", false, true, 0, false, 0, 100},
+        AsUu({.name = "UuLf"}), AsUu({.name = "UuCrLf", .eol = "\r\n"}), AsUu({.name = "UuDamaged", .damage = 6}),
+        AsUu({.name = "UuOddLines", .oddLines = true}),
+        AsUu({.name = "UuCrLfOddLines", .eol = "\r\n", .oddLines = true}),
+        AsUu({.name = "UuStopRequested", .eol = "\r\n", .abortAtPump = 3}),
+        AsBase64({.name = "Base64Lf", .width = 76}), AsBase64({.name = "Base64CrLf", .width = 76, .eol = "\r\n"}),
+        AsBase64({.name = "Base64OddWidth", .width = 61}),
+        AsBase64({.name = "Base64ShortLines", .width = 16, .eol = "\r\n"}),
+        AsBase64({.name = "Base64LinesLongerThanTheLineBuffer", .width = 1500}),
+        AsBase64({.name = "Base64Damaged", .width = 76, .damage = 6}),
+        AsBase64({.name = "Base64OddLines", .width = 76, .oddLines = true}),
+        AsBase64({.name = "Base64CrLfOddLines", .width = 72, .eol = "\r\n", .oddLines = true}),
+        AsBase64({.name = "Base64StopRequested", .width = 76, .eol = "\r\n", .abortAtPump = 3})),
+    [](const auto& p) { return std::string(p.param.name); });
 
 // What follows the trailer decides whether the article doubled its leading
 // dots: the first of the next three lines that is not empty is ".", with

@@ -2,12 +2,7 @@
 // and engine: the output against the original, and the part-level checks.
 #include "extract_fixture.h"
 
-#include "codec/crc32.h"
-#include "scan/scanner.h"
 #include "support/yenc_posting.h"
-
-#include <algorithm>
-#include <random>
 
 namespace zarvex::test {
 namespace {
@@ -25,15 +20,6 @@ protected:
     }
     const Bytes payload = RandomBytes(50'000, 77);
 };
-
-TEST_P(YencExtract, MultiPartPostingShuffledAcrossFiles)
-{
-    std::vector<std::string> articles = YencArticles(payload, "multi.bin", 9'000);
-    std::shuffle(articles.begin(), articles.end(), std::mt19937(4));
-    EXPECT_EQ(ScanArticles(articles), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("multi.bin")));
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
-}
 
 TEST_P(YencExtract, DamagedPartIsReplacedByItsGoodDuplicate)
 {
@@ -87,9 +73,6 @@ TEST_P(YencExtract, LargestPartNumberEndsTheOutputWithoutWrappingAround)
     EXPECT_LE(ReadFile(Out("last.bin")).size(), payload.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencExtract, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "Lenient"; });
-
 class YencStrictPlacement : public YencExtract {};
 
 TEST_P(YencStrictPlacement, MissingPartLeavesZerosAndLaterPartsMergeIn)
@@ -129,11 +112,9 @@ TEST_P(YencStrictPlacement, StoppedMergeLeavesTheFileAsItWas)
 
 INSTANTIATE_TEST_SUITE_P(Strict, YencStrictPlacement, ::testing::Values(true));
 
-class YencArticleQuirks : public YencExtract {};
-
 // A saved article cut before its trailer, and a transport article that lost
 // it (its lone "." line then ends the data and is no byte of the file).
-TEST_P(YencArticleQuirks, MissingTrailerIsReported)
+TEST_P(YencExtract, MissingTrailerIsReported)
 {
     for (const bool transport : {false, true}) {
         SCOPED_TRACE(transport);
@@ -151,7 +132,7 @@ TEST_P(YencArticleQuirks, MissingTrailerIsReported)
 
 // Headers that announce more than the input holds never make a big file;
 // a trailer's wrong size is logged once.
-TEST_P(YencArticleQuirks, AnnouncedSizesDoNotMakeBigFiles)
+TEST_P(YencExtract, AnnouncedSizesDoNotMakeBigFiles)
 {
     std::string lines;
     for (const std::string& l : YencLines(payload.substr(0, 1000))) lines += l + "\n";
@@ -169,7 +150,7 @@ TEST_P(YencArticleQuirks, AnnouncedSizesDoNotMakeBigFiles)
     EXPECT_EQ(host.CountInLog("part does not match specified size"), 1) << host.PlainLog();
 }
 
-INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencArticleQuirks, ::testing::Bool(),
+INSTANTIATE_TEST_SUITE_P(StrictAndLenient, YencExtract, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "Strict" : "Lenient"; });
 
 } // namespace
