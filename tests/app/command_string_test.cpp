@@ -34,7 +34,8 @@ TEST(CommandString, ParsesTheCommandsInOrder)
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(Parse(text), expected) << text;
     // Quoted arguments come back unchanged.
-    for (const std::string path : {R"(/a/"quoted" name)", "/b/]closing[ (x)", R"(/c/back\slash\)", "/d/plain"})
+    for (const std::string path :
+         {R"(/a/"quoted" name)", "/b/]closing[ (x)", R"(/c/back\slash\)", "/d/plain"})
         EXPECT_EQ(Parse(OpenCommandString(path)), (Commands{{ServerVerb::Open, path}})) << path;
 }
 

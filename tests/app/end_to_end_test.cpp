@@ -32,7 +32,8 @@ TEST_F(EndToEnd, MailboxWithUuAndBase64IsDecodedWithoutADisplay)
 {
     // A run that tried to reach a display would fail here.
     envPrefix = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb ";
-    const std::string in = dir.Write("mail.txt", UuPosting("picture.dat", picture) + MimeMail("archive.dat", archive));
+    const std::string in =
+        dir.Write("mail.txt", UuPosting("picture.dat", picture) + MimeMail("archive.dat", archive));
     const std::string out = MakeFolder("out");
     const Result r = Extract(out, {"--report=report.txt", in});
     EXPECT_EQ(r.status, 2) << r.err;
@@ -160,7 +161,8 @@ TEST_F(EndToEnd, LeftoverTemporaryFileIsNeitherInputNorOutput)
     // it happens to hold a posting, and another posting is named like it.
     const std::string spool = MakeFolder("spool"), leftover = spool + "/~ZRV17.TMP";
     test::WriteFile(leftover, UuPosting("inside.dat", archive));
-    test::WriteFile(spool + "/mail.txt", UuPosting("picture.dat", picture) + UuPosting("~ZRV17.TMP", archive));
+    test::WriteFile(spool + "/mail.txt",
+                    UuPosting("picture.dat", picture) + UuPosting("~ZRV17.TMP", archive));
     Overwrite();
     const Result r = Extract(spool, {"--logfile=-", spool});
     EXPECT_BYTES_EQ(picture, ReadFile(spool + "/picture.dat"));
@@ -183,7 +185,8 @@ TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
         const Result r = Extract(out, {"--logfile=-", "--report=" + out + ".report", in});
         EXPECT_EQ(r.status, 255) << r.err;
         EXPECT_NE(r.err.find("End not found, short file."), std::string::npos) << r.err;
-        EXPECT_EQ(r.err.find("short.dat was not replaced: the new output is damaged.") != std::string::npos, existing);
+        const std::string notReplaced = "short.dat was not replaced: the new output is damaged.";
+        EXPECT_EQ(r.err.find(notReplaced) != std::string::npos, existing) << r.err;
         EXPECT_BYTES_EQ(existing ? "good" : data.substr(0, 45), ReadFile(out + "/short.dat"));
         EXPECT_EQ(RegularFiles(out).size(), 1u);
         const std::string report = ReadFile(out + ".report");
@@ -208,7 +211,11 @@ TEST_F(EndToEnd, NoOutputLogOrReportReplacesAnInput)
     const std::string out = MakeFolder("out");
     // Log, reports and list dump naming an input, also one inside a folder given as input.
     const Args cases[] = {
-        {"--logfile=" + in, in}, {"--report=" + in, in}, {"--report-json=" + in, in}, {"--listdump=" + other, dir / "box"}};
+        {"--logfile=" + in, in},
+        {"--report=" + in, in},
+        {"--report-json=" + in, in},
+        {"--listdump=" + other, dir / "box"},
+    };
     for (const Args& c : cases) {
         SCOPED_TRACE(c[0]);
         const Result r = Extract(out, c);

@@ -139,7 +139,8 @@ TEST(IniLocationUser, RelativeXdgFallsBackToHomeOverrideWinsAndNoHomeMeansNoFile
 TEST(SettingsLoad, WorkingAndStreamFoldersMustBeWritable)
 {
     test::TempDir dir;
-    for (const std::string& none : {dir / "none", dir.Write("f", "x"), std::string()}) EXPECT_EQ(FolderState(none), 0);
+    for (const std::string& none : {dir / "none", dir.Write("f", "x"), std::string()})
+        EXPECT_EQ(FolderState(none), 0) << none;
     EXPECT_EQ(FolderState(dir.Path().string()), 2);
     if (::geteuid() != 0) {
         ASSERT_EQ(::mkdir((dir / "ro").c_str(), 0555), 0);

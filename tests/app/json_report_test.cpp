@@ -20,7 +20,8 @@ void ExpectAt(const json& report, const json& expected)
 {
     for (auto it = expected.begin(); it != expected.end(); ++it) {
         const json::json_pointer at(it.key());
-        EXPECT_EQ(report.contains(at) ? report[at] : json(), it.value()) << it.key() << " in " << report.dump(1);
+        EXPECT_EQ(report.contains(at) ? report[at] : json(), it.value())
+            << it.key() << " in " << report.dump(1);
     }
 }
 
@@ -75,18 +76,18 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     const json report = ReportOf("report.json");
     ExpectAt(report, {{"/exitStatus", 255}, {"/counts/outputs", 4}, {"/counts/inputsNotRead", 1}});
     ExpectAt(OutputNamed(report, "picture.dat"),
-             {{"/result", "written"}, {"/encoding", "UU"}, {"/size", picture.size()}, {"/sha256", Sha256Hex(picture)},
-              {"/status/complete", true}, {"/partList/0/date", "2024-01-01T10:00:00Z"},
-              {"/partList/0/newsgroups", "alt.binaries.test"}});
+             {{"/result", "written"}, {"/encoding", "UU"}, {"/size", picture.size()},
+              {"/sha256", Sha256Hex(picture)}, {"/status/complete", true},
+              {"/partList/0/date", "2024-01-01T10:00:00Z"}, {"/partList/0/newsgroups", "alt.binaries.test"}});
     const json& mov = OutputNamed(report, "movie.bin");
     ExpectAt(mov, {{"/encoding", "yEnc"}, {"/parts/expected", 3}, {"/parts/found", 2}, {"/missingParts", {2}},
                    {"/status/complete", false}});
     EXPECT_NE(mov["status"]["state"], "complete");
     // The second part of "repaired.dat" came from its good duplicate.
     const json& rep = OutputNamed(report, "repaired.dat");
-    ExpectAt(rep, {{"/result", "written"}, {"/sha256", Sha256Hex(repaired)}, {"/partList/0/duplicateUsed", false},
-                   {"/partList/1/duplicateUsed", true}, {"/partList/1/checks/damaged", true},
-                   {"/partList/1/checks/crc", "not checked"}});
+    ExpectAt(rep, {{"/result", "written"}, {"/sha256", Sha256Hex(repaired)},
+                   {"/partList/0/duplicateUsed", false}, {"/partList/1/duplicateUsed", true},
+                   {"/partList/1/checks/damaged", true}, {"/partList/1/checks/crc", "not checked"}});
     const json& messages = rep["partList"][1]["checks"]["messages"];
     ASSERT_EQ(messages.size(), 1u) << rep.dump(2);
     EXPECT_NE(messages[0].get<std::string>().find("short line"), std::string::npos);
@@ -126,7 +127,9 @@ TEST_F(JsonReportRun, MissingPartsOfTheLargestTotalAreCountedNotAllListed)
 TEST_F(JsonReportRun, ReportGoesToStandardOutputAndKeepDatesGivesTheMessageTime)
 {
     dir.Write("mail.mbox", UuPosting("a.dat", "data", 1));
-    EXPECT_EQ(Run({"--extract", "--keep-dates", "--outdir=out", "--report-json=-", "mail.mbox"}, "report.json").status, 1);
+    const Result keep =
+        Run({"--extract", "--keep-dates", "--outdir=out", "--report-json=-", "mail.mbox"}, "report.json");
+    EXPECT_EQ(keep.status, 1);
     EXPECT_EQ(ReportOf("report.json")["outputs"][0]["sha256"], Sha256Hex("data"));
     EXPECT_EQ(Extract(MakeFolder("plain"), {"mail.mbox"}).status, 1);
     struct stat kept{}, plain{};

@@ -9,12 +9,13 @@ namespace zarvex::test {
 inline std::string MimeMail(const std::string& name, const Bytes& data, const std::string& text = "",
                             const std::string& b = "B")
 {
-    const std::string textPart = text.empty() ? "" : "--" + b + "\nContent-Type: text/plain\n\n" + text + "\n\n";
+    const std::string textPart =
+        text.empty() ? "" : "--" + b + "\nContent-Type: text/plain\n\n" + text + "\n\n";
     return "From: sender@example.org\nSubject: " + name + "\nMIME-Version: 1.0\n" +
            "Content-Type: multipart/mixed; boundary=\"" + b + "\"\n\n" + textPart + "--" + b +
-           "\nContent-Type: application/octet-stream; name=\"" + name + "\"\nContent-Transfer-Encoding: base64\n" +
-           "Content-Disposition: attachment; filename=\"" + name + "\"\n\n" + Text(Base64Lines(data)) + "--" + b +
-           "--\n\n";
+           "\nContent-Type: application/octet-stream; name=\"" + name +
+           "\"\nContent-Transfer-Encoding: base64\nContent-Disposition: attachment; filename=\"" + name +
+           "\"\n\n" + Text(Base64Lines(data)) + "--" + b + "--\n\n";
 }
 
 // The messages of a UU posting of `data` in `total` parts; `damagedCopy`
@@ -38,7 +39,8 @@ inline std::vector<std::string> UuMails(const std::string& name, const std::stri
     }
     return mails;
 }
-inline std::string UuPosting(const std::string& name, const std::string& data, int total = 2, int damagedCopy = 0)
+inline std::string UuPosting(const std::string& name, const std::string& data, int total = 2,
+                             int damagedCopy = 0)
 {
     return Join(UuMails(name, data, total, damagedCopy), 0, total + 1);
 }

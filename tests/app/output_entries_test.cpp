@@ -28,7 +28,8 @@ TEST(Rename, PadsNumbersPerStemBuildsThePatternAndCarriesWhatItsWildcardsMatched
     };
     // clang-format on
     for (const auto& [names, pattern] : cases) EXPECT_EQ(WildcardPattern(names), pattern) << names[0];
-    for (const auto& [to, agree] : {std::pair{"rome??.jpeg", true}, {"rome*.jpg", false}, {"rome.jpg", false}})
+    for (const auto& [to, agree] :
+         {std::pair{"rome??.jpeg", true}, {"rome*.jpg", false}, {"rome.jpg", false}})
         EXPECT_EQ(WildcardsAgree("pic??.jpg", to), agree) << to;
     EXPECT_EQ(WildcardRename("pic07.jpg", "pic??.jpg", "rome??.jpeg"), "rome07.jpeg");
     EXPECT_EQ(WildcardRename("PIC07.JPG", "pic??.jpg", "x??.jpg"), "x07.jpg");

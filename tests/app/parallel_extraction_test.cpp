@@ -148,7 +148,8 @@ protected:
         o.result = RunUnattendedExtraction(list, settings, run, host, core, out, this, threads);
         o.transcript += host.TakeLogText();
         o.report = report.Document("test", 0).dump(1);
-        for (const auto& e : fs::directory_iterator(out)) o.files[e.path().filename()] = test::ReadFile(e.path());
+        for (const auto& e : fs::directory_iterator(out))
+            o.files[e.path().filename()] = test::ReadFile(e.path());
         return o;
     }
     void Starting(const CFInfo& named, int number, int count) override
@@ -159,8 +160,10 @@ protected:
     void Finished(const CSortInfo& group, const CFInfo& named, int result) override
     {
         const std::string log = m_Run.host->TakeLogText();
-        m_Run.outcome->transcript += log + "< " + std::to_string(result) + " " + std::to_string(group.m_Status) + "\n";
-        m_Run.report->AddOutput(group, named, BuildOutputPath(dir / "out", named.m_DestFile, ""), log, result);
+        m_Run.outcome->transcript +=
+            log + "< " + std::to_string(result) + " " + std::to_string(group.m_Status) + "\n";
+        const std::string path = BuildOutputPath(dir / "out", named.m_DestFile, "");
+        m_Run.report->AddOutput(group, named, path, log, result);
         if (result > 0) ++m_Run.outcome->written[named.m_DestFile];
         if (--m_Run.stopAfter == 0) m_Run.host->RequestAbort();
     }
@@ -185,7 +188,8 @@ TEST_P(ParallelExtraction, StaysSerialWhereOrderMattersOrThreadsDoNotPay)
 {
     const std::vector<std::pair<const char*, Tweak>> cases = {
         {"one worker", [](RunContext&, ExtractionThreads& t) { t.workers = 1; }},
-        {"small input", [](RunContext&, ExtractionThreads& t) { t.minInputBytes = ExtractionThreads{}.minInputBytes; }},
+        {"small input",
+         [](RunContext&, ExtractionThreads& t) { t.minInputBytes = ExtractionThreads{}.minInputBytes; }},
         {"save raw", [](RunContext& r, ExtractionThreads&) { r.SaveRaw = true; }},
         {"append all", [](RunContext& r, ExtractionThreads&) { r.AppendAllToOneFile = true; }},
         {"choose duplicates", [](RunContext& r, ExtractionThreads&) { r.YouChooseDuplicate = true; }},

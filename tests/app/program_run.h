@@ -42,12 +42,13 @@ protected:
         return cmd;
     }
     // Runs `shell` (by default the program) in the test folder; its standard output goes to `out`.
-    Result Run(const std::vector<std::string>& args, const std::string& out = "/dev/null", std::string shell = {})
+    Result Run(const std::vector<std::string>& args, const std::string& out = "/dev/null",
+               const std::string& shell = {})
     {
         const std::string err = dir / "stderr.txt";
         const std::string cd = "cd " + ShellQuote(dir.Path().string()) + " && ";
-        const int w = std::system((cd + (shell.empty() ? Command(args) : shell) + " >" + ShellQuote(out) + " 2>" +
-                                   ShellQuote(err)).c_str());
+        const std::string redirect = " >" + ShellQuote(out) + " 2>" + ShellQuote(err);
+        const int w = std::system((cd + (shell.empty() ? Command(args) : shell) + redirect).c_str());
         return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, ReadFile(err)};
     }
     // An extraction run into `outDir` with the arguments `more`.

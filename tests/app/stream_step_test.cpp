@@ -45,7 +45,10 @@ protected:
         MarkListed(list, true);
         Step();
     }
-    void Read(const std::string& n, const std::string& t) { engine.Scan(dir.Write(n, t), list, settings, run, host); }
+    void Read(const std::string& name, const std::string& text)
+    {
+        engine.Scan(dir.Write(name, text), list, settings, run, host);
+    }
     int StreamFirst() { return engine.ExtractStream(list, 0, list[0]->GetAt(0), out, settings, run, host); }
     void Step()
     {

@@ -29,7 +29,8 @@ protected:
     TempDir dir;
     CleanupList list;
 };
-class CleanupWipe : public CleanupListTest, public ::testing::WithParamInterface<bool> {}; // at once, or on a thread
+// Wiped at once, or on a thread.
+class CleanupWipe : public CleanupListTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(CleanupWipe, ListedFilesAreZeroFilledThenDeleted)
 {
