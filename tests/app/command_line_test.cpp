@@ -9,7 +9,6 @@ namespace zarvex {
 namespace {
 
 using Args = std::vector<std::string>;
-using Names = Args;
 
 // The parsed line in one text: the flags set, then every value and list.
 std::string Summary(const CommandLine& cl)
@@ -65,30 +64,23 @@ TEST(CommandLineArgs, EachArgumentIsOneTokenWithGnuSpellingsUnknownsAndDoubleDas
     };
     // clang-format on
     for (const auto& [args, expected] : cases) EXPECT_EQ(Summary(ParseArguments(args)), expected) << args[0];
-    Args many{"--extract"};
-    for (int i = 0; i < 5000; ++i) many.push_back("file" + std::to_string(i) + ".txt");
-    const CommandLine cl = ParseArguments(many);
-    ASSERT_EQ(cl.files.size(), 5000u);
-    EXPECT_EQ(cl.files.back(), "file4999.txt");
 }
 
 TEST(Wildcards, OnlyTheNamePartCountsAndMatchesRegularFilesInByteOrderWithHiddenOnesByALeadingDot)
 {
-    EXPECT_TRUE(HasWildcards("*.txt"));
-    EXPECT_TRUE(HasWildcards("/mail/part?.eml"));
-    EXPECT_FALSE(HasWildcards("/mail*/inbox.txt"));
-    EXPECT_FALSE(HasWildcards("plain.txt"));
+    for (const auto& [path, has] : {std::pair{"*.txt", true}, {"/mail/part?.eml", true},
+                                    {"/mail*/inbox.txt", false}, {"plain.txt", false}})
+        EXPECT_EQ(HasWildcards(path), has) << path;
     test::TempDir dir;
     for (const char* name : {"b.txt", "a.txt", "B.TXT", "a.eml", ".hidden.txt"}) dir.Write(name, "");
     ASSERT_EQ(::mkdir((dir / "c.txt").c_str(), 0755), 0);
     ASSERT_EQ(::mkfifo((dir / "d.txt").c_str(), 0600), 0);
     const std::string base = dir.Path().string();
-    EXPECT_EQ(ExpandWildcards(base + "/*.txt"), (Names{base + "/a.txt", base + "/b.txt"}));
+    EXPECT_EQ(ExpandWildcards(base + "/*.txt"), (Args{base + "/a.txt", base + "/b.txt"}));
     EXPECT_EQ(ExpandWildcards(base + "/?.*"),
-              (Names{base + "/B.TXT", base + "/a.eml", base + "/a.txt", base + "/b.txt"}));
-    EXPECT_EQ(ExpandWildcards(base + "/.*.txt"), Names{base + "/.hidden.txt"});
-    EXPECT_TRUE(ExpandWildcards(dir / "*.none").empty());
-    EXPECT_TRUE(ExpandWildcards(dir / "missing/*.txt").empty());
+              (Args{base + "/B.TXT", base + "/a.eml", base + "/a.txt", base + "/b.txt"}));
+    EXPECT_EQ(ExpandWildcards(base + "/.*.txt"), Args{base + "/.hidden.txt"});
+    EXPECT_TRUE(ExpandWildcards(dir / "*.none").empty() && ExpandWildcards(dir / "missing/*.txt").empty());
 }
 
 } // namespace

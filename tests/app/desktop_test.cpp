@@ -3,11 +3,8 @@
 #include "app/ini_file.h"
 #include "app/program.h"
 #include "fake_engine.h"
-#include "support/test_support.h"
 
-#include <gtest/gtest.h>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace zarvex {
 namespace {
@@ -29,13 +26,6 @@ protected:
         ::unsetenv("XDG_CONFIG_HOME");
     }
 
-    static long long ModifiedAt(const std::string& path)
-    {
-        struct stat st
-        {
-        };
-        return ::stat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec * 1'000'000'000 + st.st_mtim.tv_nsec : 0;
-    }
     std::string Default(std::string_view mimeType) const
     {
         IniFile list;
@@ -61,9 +51,9 @@ TEST_F(Desktop, RegistrationWritesTheFilesOnceAndLeavesThemAloneWhenUnchanged)
         EXPECT_NE(test::ReadFile(paths.MimePackage()).find("type=\"" + std::string(a.mimeType) + "\""),
                   std::string::npos);
     }
-    const auto before = ModifiedAt(paths.DesktopFile());
+    const auto before = std::filesystem::last_write_time(paths.DesktopFile());
     EXPECT_EQ(RegisterDesktopFiles(paths, program), 0);
-    EXPECT_EQ(ModifiedAt(paths.DesktopFile()), before);
+    EXPECT_EQ(std::filesystem::last_write_time(paths.DesktopFile()), before);
     EXPECT_EQ(RegisterDesktopFiles(paths, dir / "moved/zarvex"), 1) << "a moved program is written again";
 }
 
@@ -103,20 +93,13 @@ TEST_F(Desktop, UninstallRestoresOtherProgramsRemovesOurFilesAndTheSettings)
 
     test::FakeEngine engine;
     std::ostringstream out, err;
-    EXPECT_EQ(RunProgram(
-                  {"/uninstall"}, engine, [&] { return ini; }, out, err),
-              0)
-        << err.str();
+    EXPECT_EQ(RunProgram({"/uninstall"}, engine, [&] { return ini; }, out, err), 0) << err.str();
     EXPECT_EQ(out.str(), "File associations removed and/or restored.  Zarvex32 may be deleted.\n");
     EXPECT_EQ(Default("application/mac-binhex40"), "stuffit.desktop;");
     EXPECT_EQ(ReadAssociations(paths), AssociationStates{});
-    EXPECT_FALSE(test::FileExists(paths.DesktopFile()));
-    EXPECT_FALSE(test::FileExists(paths.MimePackage()));
-    EXPECT_FALSE(test::FileExists(ini));
-
-    EXPECT_EQ(RunProgram(
-                  {"--uninstall", "--silent"}, engine, [&] { return ini; }, out, err),
-              0);
+    for (const std::string& gone : {paths.DesktopFile(), paths.MimePackage(), ini})
+        EXPECT_FALSE(test::FileExists(gone)) << gone;
+    EXPECT_EQ(RunProgram({"--uninstall", "--silent"}, engine, [&] { return ini; }, out, err), 0);
     EXPECT_EQ(out.str(), "File associations removed and/or restored.  Zarvex32 may be deleted.\n")
         << "silent: nothing more said";
 }

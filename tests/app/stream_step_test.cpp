@@ -4,7 +4,7 @@
 #include "app/core_engine.h"
 #include "app/follow/monitor.h"
 #include "app/follow/stream_step.h"
-#include "extract/extract_fixture.h"
+#include "mails.h"
 #include "support/yenc_posting.h"
 
 #include <fstream>
@@ -72,11 +72,7 @@ protected:
     std::vector<OutputEntry> entries;
 };
 
-struct Arrival {
-    bool streamClose;
-    bool strictYenc;
-    std::vector<int> order; // part numbers from 1, in the order they arrive
-};
+struct Arrival { bool streamClose, strictYenc; std::vector<int> order; }; // parts numbered from 1
 
 class PartByPart : public StreamDecoding, public ::testing::WithParamInterface<Arrival> {};
 
@@ -135,15 +131,7 @@ INSTANTIATE_TEST_SUITE_P(Stream, PartByPart,
 TEST_F(StreamDecoding, UuPostingWithItsEndButNoMiddleWaitsForTheMiddle)
 {
     const Bytes data = RandomBytes(6000, 7);
-    const auto lines = UuLines(data);
-    const std::size_t per = (lines.size() + 2) / 3;
-    std::vector<std::string> parts;
-    const auto text = Lines(Text(lines));
-    for (std::size_t p = 0; p < 3; ++p) {
-        const std::string body = Join(text, p * per, (p + 1) * per);
-        parts.push_back(Mail("uu.bin (" + std::to_string(p + 1) + "/3)",
-                             (p == 0 ? "begin 644 uu.bin\n" + body : body) + (p == 2 ? "end" : "")));
-    }
+    const std::vector<std::string> parts = UuMails("uu.bin", data, 3);
     for (std::size_t p : {0, 2}) {
         Arrive("uu" + std::to_string(p) + ".txt", parts[p]);
         EXPECT_TRUE(Named("uu.bin")->TestFlag(PF_STREAM_WAITING)) << p;

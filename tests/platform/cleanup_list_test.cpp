@@ -23,14 +23,16 @@ struct ListedFile
     std::string path, link;
 };
 
-class CleanupListTest : public ::testing::TestWithParam<bool> // wiped at once, or on a thread
+class CleanupListTest : public ::testing::Test
 {
 protected:
     TempDir dir;
     CleanupList list;
 };
+// Wiped at once, or on a thread.
+class CleanupWipe : public CleanupListTest, public ::testing::WithParamInterface<bool> {};
 
-TEST_P(CleanupListTest, ListedFilesAreZeroFilledThenDeleted)
+TEST_P(CleanupWipe, ListedFilesAreZeroFilledThenDeleted)
 {
     const ListedFile a(dir, "viewed.jpg", 20'000), b(dir, "dragged.bin", 3);
     ASSERT_TRUE(list.Add(a.path, CleanupState::InViewer));
@@ -52,19 +54,15 @@ TEST_P(CleanupListTest, ListedFilesAreZeroFilledThenDeleted)
     EXPECT_TRUE(list.Entries().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(SyncAndThread, CleanupListTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(SyncAndThread, CleanupWipe, ::testing::Bool());
 
 // A listed path that now names another file (replaced, or a link planted
 // there) is forgotten without touching what it names.
-TEST(CleanupList, NeverTouchesAFileItDidNotWrite)
+TEST_F(CleanupListTest, NeverTouchesAFileItDidNotWrite)
 {
-    TempDir dir;
-    CleanupList list;
-    const std::string replaced = dir.Write("a.txt", "ours");
-    const std::string linked = dir.Write("b.txt", "ours too");
+    const std::string replaced = dir.Write("a.txt", "ours"), linked = dir.Write("b.txt", "ours too");
     const std::string victim = dir.Write("victim", "keep me");
-    ASSERT_TRUE(list.Add(replaced, CleanupState::Waiting));
-    ASSERT_TRUE(list.Add(linked, CleanupState::Waiting));
+    for (const std::string& path : {replaced, linked}) ASSERT_TRUE(list.Add(path, CleanupState::Waiting));
     WriteFile(replaced + ".new", "the user's own"); // saved over it the way editors do
     std::filesystem::rename(replaced + ".new", replaced);
     std::filesystem::remove(linked);
@@ -77,10 +75,8 @@ TEST(CleanupList, NeverTouchesAFileItDidNotWrite)
     EXPECT_TRUE(std::filesystem::is_symlink(linked));
 }
 
-TEST(CleanupList, ARewriteFindsThePathFree)
+TEST_F(CleanupListTest, ARewriteFindsThePathFree)
 {
-    TempDir dir;
-    CleanupList list;
     const ListedFile copy(dir, "copy.zip", 100);
     ASSERT_TRUE(list.Add(copy.path, CleanupState::InViewer));
     EXPECT_TRUE(list.ClearForRewrite(copy.path));
