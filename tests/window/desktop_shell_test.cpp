@@ -7,14 +7,7 @@
 #include "app/window/desktop_shell.h"
 #include "app/window/folder_box.h"
 #include "app/window/preferences_dialog.h"
-#include "model/records.h"
 #include "window_fixture.h"
-
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
 
 #include <future>
 #include <sstream>
@@ -22,28 +15,29 @@
 namespace zarvex::test {
 namespace {
 
+constexpr const char* kXdg[] = {"XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"};
+
 class DesktopShellTest : public WindowTest
 {
 protected:
     void SetUp() override
     {
-        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
-            ::setenv(name, dir.Path().c_str(), 1);
+        for (const char* name : kXdg) ::setenv(name, dir.Path().c_str(), 1);
         paths = DesktopPaths::FromProcess();
-        WindowTest::SetUp();
         Attach({});
     }
     void TearDown() override
     {
         window.reset();
-        for (const char* name : {"XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
-            ::unsetenv(name);
+        for (const char* name : kXdg) ::unsetenv(name);
     }
 
     void Attach(CommandLine cl)
     {
         NewWindow();
-        shell = new DesktopShell(*window, engine, std::move(cl), paths);
+        // The shell is the window's child; it writes the previous defaults into the settings file at once.
+        window->SaveSettings();
+        auto* shell = new DesktopShell(*window, engine, std::move(cl), paths, dir / "Zarvex.ini");
         ASSERT_TRUE(shell->ListenForCommands(CommandSocketPath()));
     }
 
@@ -60,161 +54,134 @@ protected:
         return Client([&] { return SendCommandString(CommandSocketPath(), commands).value_or("no server"); });
     }
 
-    std::string Posting(const std::string& file, const std::string& name, std::vector<int> keep = {})
+    std::string Posting(const std::string& file, const std::string& name) const
     {
-        std::string text;
-        for (const auto& m : UuPosting(name, RandomBytes(3000, 5), 2, keep))
-            text += m;
-        return dir.Write(file, text);
+        return dir.Write(file, UuMail(name, 5, 3000));
     }
 
     DesktopPaths paths;
-    DesktopShell* shell = nullptr;
 };
 
 TEST_F(DesktopShellTest, OpenReadsAFileWhosePathHasQuotesAndBracketsButNotOneOfTheCommandLine)
 {
     const std::string odd = Posting(R"(say "hi" [1](2).txt)", "odd.bin");
-    const std::string started = Posting("started.txt", "started.bin");
-    Attach(ParseArguments({started}));
+    Attach(ParseArguments({Posting("started.txt", "started.bin")}));
     EXPECT_EQ(Send(OpenCommandString(odd)), "ok");
-    EXPECT_EQ(Names(), std::vector<std::string>{"odd.bin"});
-    EXPECT_EQ(Send(OpenCommandString(dir / "./started.txt")), "ok");
-    EXPECT_EQ(Names().size(), 1u) << "the command line's own file is not read again";
+    EXPECT_EQ(Send(OpenCommandString(dir / "./started.txt")), "ok"); // the command line's file: not read again
     EXPECT_EQ(Send(OpenCommandString(dir / "missing.txt")), "error");
-
+    EXPECT_EQ(Listed(), Names{"odd.bin"});
     // A second program hands its files over.
     const std::string other = Posting("other.txt", "other.bin");
     EXPECT_TRUE(Client([&] { return ForwardFiles(CommandSocketPath(), {other}); }));
-    EXPECT_EQ(RowOf("other.bin") >= 0, true);
+    EXPECT_EQ(Listed(), (Names{"odd.bin", "other.bin"}));
 }
 
 TEST_F(DesktopShellTest, ExtractIntoAQuotedFolderThenQuitWritesEverythingAndCloses)
 {
     Show();
     window->AddInputs({Posting("a.txt", "a.bin"), Posting("b.txt", "b.bin")});
-    const std::string out = dir / "out (1)";
-    std::filesystem::create_directory(out);
+    const std::string out = Mkdir("out (1)");
     EXPECT_EQ(Send("[extract(" + QuoteCommandArgument(out) + ")][quit]"), "ok");
     EXPECT_EQ(ReadFile(out + "/a.bin"), RandomBytes(3000, 5));
     EXPECT_TRUE(FileExists(out + "/b.bin"));
-    QTest::qWait(0);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }));
     EXPECT_EQ(IniFile(ReadFile(dir / "Zarvex.ini")).GetString("Recent Dir List", "Dir1"), out);
 }
 
 TEST_F(DesktopShellTest, ClearWhileBusyAnswersBusyAndPurgeKeepsIncompleteFiles)
 {
     // The second file lacks its first part: its parts are missing, not started.
-    window->AddInputs({Posting("a.txt", "whole.bin"), Posting("b.txt", "half.bin", {2})});
+    const std::string half = dir.Write("b.txt", UuPosting("half.bin", RandomBytes(3000, 5), 2, {2})[0]);
+    window->AddInputs({Posting("a.txt", "whole.bin"), half});
     window->EnterBusy();
     EXPECT_EQ(Send("[clear]"), "busy");
     window->LeaveBusy();
-    EXPECT_EQ(Names().size(), 2u);
     EXPECT_EQ(Send("[purge]"), "ok");
     ASSERT_EQ(window->SortList().GetSize(), 1);
     EXPECT_EQ(window->SortList()[0]->m_Status & GS_MASK, GS_MISSING);
-
     std::ostringstream out, err;
     EXPECT_EQ(Client([&] { return RunProgram({"--dde=[clear]"}, engine, {}, out, err); }), 0);
     EXPECT_EQ(out.str(), "ok\n");
-    EXPECT_TRUE(Names().empty());
+    EXPECT_TRUE(Listed().empty());
 }
 
+// The old default of an extension taken is written into the settings at once.
 TEST_F(DesktopShellTest, PreferencesAndAdvancedPreferencesTakeTheBoxesCheckTheFolderAndAssociate)
 {
-    Settings s;
-    s.AutoIndentDetect = true;
-    s.WorkingDir = dir.Path().string();
-    PreferencesDialog dialog(s, true, paths, window->SettingsFile());
-    std::vector<QString> said;
-    bool agree = false;
-    dialog.notify = [&](const QString& text, bool) {
-        said.push_back(text);
-        return agree;
-    };
-    EXPECT_TRUE(dialog.Box(1316)->isChecked());
-    EXPECT_TRUE(dialog.Box(1317)->isChecked());
-    EXPECT_TRUE(dialog.Box(1321)->isHidden());
-    dialog.Box(1316)->setChecked(false);
-    dialog.Box(2712)->setChecked(true);
-    dialog.Box(1317)->setChecked(false);
-    dialog.Box(1304)->setChecked(true);
+    WriteFile(paths.MimeAppsList(), "[Default Applications]\ntext/x-uuencode=other.desktop;\n");
+    window->Preferences().core.AutoIndentDetect = true;
+    window->Preferences().core.WorkingDir = dir.Path().string();
+    window->Run().AssumeSortedOrder = true;
     const std::string work = dir / "work/tmp";
-    dialog.WorkingFolder()->setText(QString::fromStdString(work));
-
-    dialog.accept(); // the user declines to create the folder: the dialog stays
-    EXPECT_NE(dialog.result(), QDialog::Accepted);
-    ASSERT_EQ(said.size(), 1u);
+    std::vector<QString> said;
+    Command<PreferencesDialog>(cmd::Preferences, [&](PreferencesDialog& d) {
+        bool agree = false;
+        d.notify = [&](const QString& text, bool) {
+            said.push_back(text);
+            return agree;
+        };
+        EXPECT_TRUE(d.Box(1316)->isChecked() && d.Box(1317)->isChecked());
+        EXPECT_TRUE(d.Box(1321)->isHidden());
+        for (const auto& [id, on] :
+             {std::pair{1316, false}, {2712, true}, {1317, false}, {1304, true}, {1301, true}})
+            d.Box(id)->setChecked(on);
+        d.WorkingFolder()->setText(QString::fromStdString(work));
+        d.accept(); // the user declines to create the folder: the dialog stays
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_EQ(said.size(), 1u);
+        agree = true;
+        d.accept();
+    });
+    ASSERT_FALSE(said.empty());
     EXPECT_TRUE(said[0].startsWith("Verify creation of the new directory:"));
-    agree = true;
-    dialog.accept();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(FolderState(work), 2);
     EXPECT_EQ(ReadAssociations(paths)[3], true) << "the box labelled .&MM governs .MM";
-
-    window->Run().AssumeSortedOrder = dialog.AssumeSorted();
     EXPECT_FALSE(window->Run().AssumeSortedOrder);
+    EXPECT_EQ(IniFile(ReadFile(dir / "Zarvex.ini")).GetString("Association", "Pref1"), "other.desktop;");
 
     // The advanced dialog enables the type list with its box and keeps its marks.
-    AdvancedPreferencesDialog advanced(dialog.Result());
-    QTreeWidget* types = advanced.TypeList();
-    ASSERT_EQ(types->topLevelItemCount(), kDataTypeCount - 1);
-    EXPECT_TRUE(types->isEnabled());
-    advanced.Box(1322)->setChecked(false);
-    EXPECT_FALSE(types->isEnabled());
-    advanced.Box(1322)->setChecked(true);
-    types->topLevelItem(0)->setCheckState(0, Qt::Unchecked); // type 1
-    advanced.Box(2703)->setChecked(true);
-    advanced.Box(1314)->setChecked(false);
+    Command<AdvancedPreferencesDialog>(cmd::AdvancedPreferences, [](AdvancedPreferencesDialog& d) {
+        QTreeWidget* types = d.TypeList();
+        ASSERT_EQ(types->topLevelItemCount(), kDataTypeCount - 1);
+        EXPECT_TRUE(types->isEnabled());
+        d.Box(1322)->setChecked(false);
+        EXPECT_FALSE(types->isEnabled());
+        d.Box(1322)->setChecked(true);
+        types->topLevelItem(0)->setCheckState(0, Qt::Unchecked); // type 1
+        d.Box(2703)->setChecked(true);
+        d.Box(1314)->setChecked(false);
+        d.accept();
+    });
 
     // Taken over and saved at exit, read back as they were chosen.
-    window->Preferences().core = advanced.Result();
     window->SaveSettings();
-    const AppSettings back = LoadSettings(IniFile(ReadFile(dir / "Zarvex.ini")));
-    EXPECT_FALSE(back.core.AutoIndentDetect);
-    EXPECT_TRUE(back.core.StrictYenc);
-    EXPECT_EQ(back.core.WorkingDir, work);
-    EXPECT_FALSE(back.core.DetectTypes[1]);
-    EXPECT_TRUE(back.core.DetectTypes[2]);
-    EXPECT_TRUE(back.core.OldExtract);
-    EXPECT_FALSE(back.core.EOLConversion);
+    const Settings back = LoadSettings(IniFile(ReadFile(dir / "Zarvex.ini"))).core;
+    EXPECT_EQ(std::tuple(back.AutoIndentDetect, back.StrictYenc, back.DetectTypes[1], back.DetectTypes[2],
+                         back.OldExtract, back.EOLConversion, back.WorkingDir),
+              std::tuple(false, true, false, true, true, false, work));
 }
 
-TEST_F(DesktopShellTest, ThePreferencesCommandWritesThePreviousDefaultAtOnce)
-{
-    WriteFile(paths.MimeAppsList(), "[Default Applications]\ntext/x-uuencode=other.desktop;\n");
-    window->SaveSettings();
-    DesktopShell menu(*window, engine, {}, paths, dir / "Zarvex.ini");
-    QTimer::singleShot(0, [] {
-        auto* dialog = qobject_cast<PreferencesDialog*>(QApplication::activeModalWidget());
-        ASSERT_TRUE(dialog);
-        dialog->Box(1301)->setChecked(true);
-        dialog->accept();
-    });
-    EXPECT_TRUE(menu.Preferences());
-    EXPECT_EQ(IniFile(ReadFile(dir / "Zarvex.ini")).GetString("Association", "Pref1"), "other.desktop;");
-}
-
+// Its ".." walks up; Cancel keeps the folder there was.
 TEST_F(DesktopShellTest, TheOldStyleChoosesTheWorkingFolderInTheOldFolderBox)
 {
-    Settings s;
-    s.OldExtract = true;
-    s.WorkingDir = dir.Path().string();
-    std::filesystem::create_directories(dir / "work");
-    PreferencesDialog dialog(s, true, paths, window->SettingsFile());
-    QPushButton* select = nullptr;
-    for (QPushButton* b : dialog.findChildren<QPushButton*>())
-        if (b->text() == "Se&lect...") select = b;
-    ASSERT_NE(select, nullptr);
-    EXPECT_TRUE(AnswerDialog<FolderBox>([&] { select->click(); },
-                                        [&](FolderBox& box) {
-                                            EXPECT_EQ(box.windowTitle(), "Working Directory");
-                                            box.Panel()->SetFolder(dir / "work");
-                                            box.accept();
-                                        }));
-    EXPECT_EQ(dialog.WorkingFolder()->text().toStdString(), dir / "work");
+    window->Preferences().core.OldExtract = true;
+    window->Preferences().core.WorkingDir = Mkdir("work/deeper");
+    Command<PreferencesDialog>(cmd::Preferences, [&](PreferencesDialog& d) {
+        QPushButton* select = nullptr;
+        for (QPushButton* b : d.findChildren<QPushButton*>())
+            if (b->text() == "Se&lect...") select = b;
+        ASSERT_NE(select, nullptr);
+        for (const bool ok : {false, true}) {
+            EXPECT_TRUE(AnswerDialog<FolderBox>([&] { select->click(); }, [&](FolderBox& box) {
+                EXPECT_EQ(box.windowTitle(), "Working Directory");
+                ASSERT_EQ(box.Panel()->Directories()->item(0)->text(), "..");
+                emit box.Panel()->Directories()->itemActivated(box.Panel()->Directories()->item(0));
+                ok ? box.accept() : box.reject();
+            }));
+            EXPECT_EQ(d.WorkingFolder()->text().toStdString(), dir / (ok ? "work" : "work/deeper"));
+        }
+        d.reject();
+    });
 }
 
 } // namespace

@@ -1,19 +1,8 @@
 // Getting files into the window: drops, the same file twice, the Open
 // dialog with its named-streams panel, and the clipboard at start-up.
-#include "app/window/commands.h"
 #include "app/window/open_dialog.h"
-#include "model/records.h"
-#include "text/messages.h"
 #include "window_fixture.h"
 
-#include <QClipboard>
-#include <QDropEvent>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QMimeData>
-#include <QUrl>
-
-#include <filesystem>
 #include <sys/xattr.h>
 
 namespace zarvex::test {
@@ -21,10 +10,10 @@ namespace {
 
 TEST_F(WindowTest, ADroppedFolderIsReadWithoutBoxesAndWithoutItsSubfolders)
 {
-    std::filesystem::create_directories(dir / "in/deeper");
-    dir.Write("in/a.txt", UuPosting("a.bin", RandomBytes(900, 1), 1)[0]);
-    dir.Write("in/b.txt", UuPosting("b.bin", RandomBytes(900, 2), 1)[0]);
-    dir.Write("in/deeper/c.txt", UuPosting("c.bin", RandomBytes(900, 3), 1)[0]);
+    Mkdir("in/deeper");
+    dir.Write("in/a.txt", UuMail("a.bin", 1));
+    dir.Write("in/b.txt", UuMail("b.bin", 2));
+    dir.Write("in/deeper/c.txt", UuMail("c.bin", 3));
     dir.Write("in/empty.txt", "nothing here\n");
     window->CoreHost().SetSilent(false);
     QMimeData mime;
@@ -37,9 +26,9 @@ TEST_F(WindowTest, ADroppedFolderIsReadWithoutBoxesAndWithoutItsSubfolders)
         QApplication::processEvents(); // the reading starts after the drop
     });
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join('|').toStdString();
-    auto names = Names();
+    auto names = Listed();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"a.bin", "b.bin"}));
+    EXPECT_EQ(names, (Names{"a.bin", "b.bin"}));
 }
 
 TEST_F(WindowTest, TheSameFileTwiceIsRefusedWithMessage100)
@@ -47,38 +36,33 @@ TEST_F(WindowTest, TheSameFileTwiceIsRefusedWithMessage100)
     Read(UuPosting("twice.bin", RandomBytes(3000, 1), 2, {1}), "a");
     window->CoreHost().SetSilent(false);
     const QStringList boxes = AnswerBoxes([&] { window->AddInputs({dir / "a0.txt"}); });
-    const std::string_view text = Message(msg::DuplicateInput);
     ASSERT_EQ(boxes.size(), 1);
-    EXPECT_TRUE(boxes[0].startsWith(QString::fromUtf8(text.data(), text.size()))) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].startsWith(QString::fromUtf8(Message(msg::DuplicateInput)))) << boxes[0].data();
     EXPECT_EQ(window->Entries()[0].group->m_Found, 1);
     EXPECT_EQ(window->InputList()->count(), 1);
 }
 
 TEST_F(WindowTest, OpenReadsEveryFileChosenAndKeepsTheFolderAndFileType)
 {
-    const std::string in = dir / "in";
-    std::filesystem::create_directories(in);
-    dir.Write("in/one.uue", UuPosting("one.bin", RandomBytes(900, 1), 1)[0]);
-    dir.Write("in/two.uue", UuPosting("two.bin", RandomBytes(900, 2), 1)[0]);
+    const std::string in = Mkdir("in");
+    dir.Write("in/one.uue", UuMail("one.bin", 1));
+    dir.Write("in/two.uue", UuMail("two.bin", 2));
     window->Preferences().OpenDir = in;
     window->Preferences().core.FileMask = 2;
     const QStringList types = OpenFileTypes();
     ASSERT_EQ(types.size(), 8);
     EXPECT_TRUE(types[0].startsWith("Encoded Files (*.UU,XX,B64,HQX,NTX) (*.UU *.uu *.UUE *.uue"));
-    EXPECT_TRUE(AnswerDialog<OpenDialog>(
-        [&] { window->Action(cmd::Open)->trigger(); },
-        [&](OpenDialog& d) {
-            EXPECT_EQ(d.directory().absolutePath().toStdString(), in);
-            EXPECT_EQ(d.FileType(), 2);
-            d.selectNameFilter(types[2]);
-            d.findChild<QLineEdit*>("fileNameEdit")->setText("\"one.uue\" \"two.uue\"");
-            static_cast<QDialog&>(d).accept(); // as OK does
-        }));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"one.bin", "two.bin"}));
+    Command<OpenDialog>(cmd::Open, [&](OpenDialog& d) {
+        EXPECT_EQ(d.directory().absolutePath().toStdString(), in);
+        EXPECT_EQ(d.FileType(), 2);
+        d.selectNameFilter(types[2]);
+        d.findChild<QLineEdit*>("fileNameEdit")->setText("\"one.uue\" \"two.uue\"");
+        static_cast<QDialog&>(d).accept(); // as OK does
+    });
+    EXPECT_EQ(Listed(), (Names{"one.bin", "two.bin"}));
     EXPECT_EQ(window->Preferences().core.FileMask, 3);
     window->Preferences().OpenDir.clear();
-    AnswerDialog<OpenDialog>([&] { window->Action(cmd::Open)->trigger(); },
-                             [&](OpenDialog& d) { d.reject(); });
+    Command<OpenDialog>(cmd::Open, [](OpenDialog& d) { d.reject(); });
     EXPECT_EQ(window->Preferences().core.FileMask, 3); // Cancel changes nothing
     EXPECT_EQ(window->Preferences().OpenDir, "");
 }
@@ -87,8 +71,7 @@ TEST(OpenDialogStreams, ThePanelListsTheAttributesOfTheFileAndHidesWithoutThem)
 {
     TempDir dir;
     const std::string plain = dir.Write("plain.txt", "x"), tagged = dir.Write("tagged.txt", "y");
-    if (setxattr(tagged.c_str(), "user.origin", "news", 4, 0) != 0)
-        GTEST_SKIP() << "no extended attributes here";
+    if (setxattr(tagged.c_str(), "user.origin", "news", 4, 0) != 0) GTEST_SKIP() << "no extended attributes";
     OpenDialog dialog(nullptr, dir.Path().string(), 1, false);
     dialog.ShowStreams(QString::fromStdString(tagged));
     EXPECT_TRUE(dialog.StreamPanel()->isVisibleTo(&dialog));
@@ -101,14 +84,12 @@ TEST(OpenDialogStreams, ThePanelListsTheAttributesOfTheFileAndHidesWithoutThem)
 
 TEST_F(WindowTest, ReadClipboardAtStartUpReadsTheClipboardText)
 {
-    QApplication::clipboard()->setText(
-        QString::fromStdString(UuPosting("clip.bin", RandomBytes(900, 7), 1)[0]));
+    QApplication::clipboard()->setText(QString::fromStdString(UuMail("clip.bin", 7)));
     CommandLine cl;
     cl.readClipboard = true;
-    window = std::make_unique<CZarvexDlg>(engine, "", cl);
-    window->CoreHost().SetSilent(true);
+    NewWindow(cl);
     window->StartUp();
-    EXPECT_EQ(Names(), std::vector<std::string>{"clip.bin"});
+    EXPECT_EQ(Listed(), Names{"clip.bin"});
 }
 
 } // namespace

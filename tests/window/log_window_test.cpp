@@ -1,11 +1,4 @@
-#include "app/window/log_window.h"
-#include "support/test_support.h"
-#include "text/messages.h"
-
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextEdit>
+#include "window_fixture.h"
 
 namespace zarvex::test {
 namespace {
@@ -32,14 +25,10 @@ TEST(LogWindow, TemplateMarkersInEitherCaseColourTheTextAndArgumentsAndShortMark
     log.AppendMessage(msg::LineError, "12", "na\xFD" "00FF00me");
     log.Append("next\r\n");
     const QColor red(0x80, 0, 0), black(0, 0, 0);
-    EXPECT_EQ(ColourAt(log, Find(log, "Error")), red);
-    EXPECT_EQ(ColourAt(log, Find(log, "of ")), red);
-    const int name = Find(log, "na");
-    ASSERT_GE(name, 0);
-    EXPECT_EQ(ColourAt(log, name), black);
-    EXPECT_EQ(ColourAt(log, name + 4), black); // the "00FF00" of the name is text
-    EXPECT_EQ(ColourAt(log, Find(log, ",")), black);
-    EXPECT_EQ(ColourAt(log, Find(log, "next")), red); // the template left dark red in force
+    // The "00FF00" of the name is text; the template leaves dark red in force for "next".
+    for (const auto& [text, offset, colour] : {std::tuple{"Error", 0, red}, {"of ", 0, red}, {"na", 0, black},
+                                               {"na", 4, black}, {",", 0, black}, {"next", 0, red}})
+        EXPECT_EQ(ColourAt(log, Find(log, text) + offset), colour) << text << "+" << offset;
     log.CloseLogFile();
     const std::string file = ReadFile(dir / "log.txt");
     EXPECT_EQ(file.find('\xFD'), std::string::npos);
