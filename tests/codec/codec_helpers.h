@@ -106,15 +106,4 @@ inline Bytes AsBytes(const unsigned char* p, int n)
     return Bytes(reinterpret_cast<const char*>(p), static_cast<std::size_t>(n));
 }
 
-// The lines of `text`, each with its LF.
-inline std::vector<std::string> SplitLines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end; start < text.size(); start = end) {
-        end = std::min(text.find('\n', start), text.size() - 1) + 1;
-        lines.emplace_back(text.substr(start, end - start));
-    }
-    return lines;
-}
-
 } // namespace zarvex::test

@@ -135,7 +135,7 @@ TEST(OutsideEncoder, PythonUuSpaceDecodesByteExact)
                 dir.Write("in.bin", data) + "'",
             ok);
         test::OutputCapture capture;
-        EXPECT_EQ(DecodeAll(kUU, test::SplitLines(text), capture.File()), 0);
+        EXPECT_EQ(DecodeAll(kUU, test::Lines(text), capture.File()), 0);
         EXPECT_TRUE(ok);
         EXPECT_BYTES_EQ(data, capture.Take());
     }

@@ -139,20 +139,6 @@ inline Bytes XxFile(const Bytes& payload, const std::string& name)
     return "begin 644 " + name + "\n" + Text(EncodeSixBitLines(payload, kXXAlphabetText)) + "+\nend\n";
 }
 
-// Splits text into lines, each with its line end.
-inline std::vector<std::string> Lines(const Bytes& text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        end = end == std::string::npos ? text.size() : end + 1;
-        lines.push_back(text.substr(start, end - start));
-        start = end;
-    }
-    return lines;
-}
-
 inline std::string Join(const std::vector<std::string>& lines, std::size_t from, std::size_t to)
 {
     std::string out;

@@ -1,5 +1,6 @@
 #include "support/test_support.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -51,6 +52,16 @@ Bytes RandomBytes(std::size_t n, std::uint32_t seed)
     Bytes out(n, '\0');
     for (auto& c : out) c = static_cast<char>(rng() & 0xFF);
     return out;
+}
+
+std::vector<std::string> Lines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; start < text.size(); start = end) {
+        end = std::min(text.find('\n', start), text.size() - 1) + 1;
+        lines.emplace_back(text.substr(start, end - start));
+    }
+    return lines;
 }
 
 std::string HexDiff(std::string_view expected, std::string_view actual)

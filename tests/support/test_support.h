@@ -39,6 +39,9 @@ bool FileExists(const std::string& path);
 // Deterministic pseudo-random bytes.
 Bytes RandomBytes(std::size_t n, std::uint32_t seed);
 
+// The lines of `text`, each with its LF (a last line without one as it is).
+std::vector<std::string> Lines(std::string_view text);
+
 // A hex/ASCII dump of the first difference between two byte strings.
 std::string HexDiff(std::string_view expected, std::string_view actual);
 
