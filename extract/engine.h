@@ -153,7 +153,7 @@ private:
         BNewsState bnews;
         XFaceWork xface;
         std::string faceText; // the Base64 text of a "Face:" image
-        bool textHeaderContinues = false; // a text part's "Content-" header ended in ";"
+        bool textBreakPending = false; // the last text line's break, unless a boundary follows
         // Save Raw: the part whose synthetic header lines were written, and
         // the id of the message/partial headers of a Base64 file.
         const CFInfo* rawHeaderPart = nullptr;
@@ -249,6 +249,9 @@ private:
     bool YencPlacementFits(const CFInfo& part) const;
     void HandleQuotedPrintableLine();
     void HandleTextLine();
+    // An attachment sent without encoding: its body, from the current
+    // position to the part's end, is copied unchanged.
+    void CopyVerbatimBody();
     void HandleBNewsLine();
     void HandleFaceLine();
     // Decodes the collected BinHex characters into the output and logs the outcome.

@@ -1,6 +1,10 @@
-// Plain-text sections: the part's own MIME headers are passed over, the
-// body after the first blank line is written with CR LF line ends, UTF-7
-// and (with "DecodeUTF8") UTF-8 bodies as UTF-8 text.
+// Plain-text sections: the part's own MIME headers are passed over and the
+// body after the first blank line is written. A message's text is written
+// with CR LF line ends, UTF-7 and (with "DecodeUTF8") UTF-8 bodies as UTF-8
+// text; an attachment whose headers declare no encoding (a named text file,
+// an image or program sent as 8-bit data) is copied byte for byte. Either
+// way the line break before a closing MIME boundary belongs to the
+// boundary, not to the body.
 #include "extract/engine.h"
 
 #include "codec/line_tests.h"
@@ -10,27 +14,63 @@
 #include "model/settings.h"
 #include "text/ascii.h"
 
+#include <array>
+
 namespace zarvex {
+namespace {
+
+constexpr std::size_t kCopyChunk = 64 * 1024;
+
+// The part ends where a MIME boundary line ("--" ...) begins.
+bool BoundaryFollows(CBufFile& in, std::int64_t endPos)
+{
+    char next[2] = {};
+    return endPos > 0 && in.ReadAt(endPos, next, 2) == 2 && next[0] == '-' && next[1] == '-';
+}
+
+// The length of the line break at the end of data[0, n) (LF, CR LF or CR).
+std::size_t TrailingBreak(const char* data, std::size_t n)
+{
+    if (n >= 2 && data[n - 2] == '\r' && data[n - 1] == '\n') return 2;
+    if (n >= 1 && (data[n - 1] == '\n' || data[n - 1] == '\r')) return 1;
+    return 0;
+}
+
+} // namespace
+
+void Extractor::CopyVerbatimBody()
+{
+    CBufFile& out = m_Out->File();
+    const std::int64_t end = m_Call.endPos > 0 ? m_Call.endPos : m_In->GetLength();
+    const bool boundaryFollows = BoundaryFollows(*m_In, end);
+    std::array<char, kCopyChunk> chunk;
+    for (std::int64_t at = m_Call.pos; at < end;) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(end - at, kCopyChunk));
+        std::size_t got = m_In->ReadAt(at, chunk.data(), want);
+        if (got == 0) break;
+        at += static_cast<std::int64_t>(got);
+        if (at >= end && boundaryFollows) got -= TrailingBreak(chunk.data(), got);
+        if (got > 0) {
+            out.Write(chunk.data(), got);
+            m_Call.dataWritten = true;
+        }
+    }
+    m_In->Seek(end, 0);
+    m_Call.pos = end;
+}
 
 void Extractor::HandleTextLine()
 {
     LineBuffer& line = m_Call.line;
     switch (m_Call.state) {
-    case DecodeState::SeekingStart: {
-        // The part's own headers; one whose parameters go on (";") ends
-        // with the folded line that does not.
-        const bool content = StartsWithIgnoreCase(line.View(), "Content-");
-        const bool folded = m_Call.textHeaderContinues && (line.First() == ' ' || line.First() == '\t');
-        if (content || folded) {
-            m_Call.textHeaderContinues = LastNonBlank(line.text) == ';';
-            if (!m_Call.textHeaderContinues) m_Call.state = DecodeState::Paused;
-        }
-        break;
-    }
+    case DecodeState::SeekingStart:
     case DecodeState::Paused:
+        // The part's own header lines, folded or not, up to the blank line.
         if (LastNonBlank(line.text) == 0) {
             m_Call.state = DecodeState::InData;
+            m_Call.textBreakPending = false;
             Announce(msg::TextData);
+            if (m_Call.part->m_Verbatim) CopyVerbatimBody();
         }
         break;
     case DecodeState::InData: {
@@ -38,13 +78,15 @@ void Extractor::HandleTextLine()
         line.StripLineEnd();
         const CFInfo& part = *m_Call.part;
         CBufFile& out = m_Out->File();
+        // A line break is written once the next line shows it is not the boundary's.
+        if (m_Call.textBreakPending) out.Write("\r\n", 2);
         if (part.IsUtf7())
             DecodeUTF7Line(line.text, line.len, &out);
         else if (part.IsUtf8() && m_Settings.DecodeUTF8)
             WriteUTF8AsAnsi(line.text, line.len, &out);
         else
             out.Write(line.text, static_cast<std::size_t>(line.len));
-        if (hadLineFeed) out.Write("\r\n", 2);
+        m_Call.textBreakPending = hadLineFeed;
         m_Call.dataWritten = true;
         break;
     }
@@ -52,7 +94,11 @@ void Extractor::HandleTextLine()
         return;
     }
     // The output stays open for the checks after the part loop.
-    if (!BeforePartEnd()) m_Call.state = DecodeState::Finished;
+    if (!BeforePartEnd()) {
+        if (m_Call.textBreakPending && !BoundaryFollows(*m_In, m_Call.endPos)) m_Out->File().Write("\r\n", 2);
+        m_Call.textBreakPending = false;
+        m_Call.state = DecodeState::Finished;
+    }
 }
 
 } // namespace zarvex

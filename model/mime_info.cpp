@@ -15,9 +15,22 @@ struct Value
     bool unterminated = false; // a quoted value that continues on the next line
 };
 
+// Blanks followed by another parameter ("name=", "size=") at text[i].
+bool NextParameterAt(std::string_view text, std::size_t i)
+{
+    while (i < text.size() && IsAsciiSpace(text[i]))
+        ++i;
+    const std::size_t token = i;
+    while (i < text.size() && (IsAsciiAlnum(text[i]) || text[i] == '-' || text[i] == '*' || text[i] == '_'))
+        ++i;
+    return i > token && i < text.size() && text[i] == '=';
+}
+
 // A quoted value runs to its closing quote, an unquoted one to white space;
-// both end at NUL or LF, an unquoted one also at ";".
-Value ReadValue(std::string_view value)
+// both end at NUL or LF, an unquoted one also at ";". With `blanksInside`
+// (file names: mail programs write "name=My file.txt" unquoted) an unquoted
+// value runs on over blanks up to ";" or the next parameter.
+Value ReadValue(std::string_view value, bool blanksInside = false)
 {
     Value v;
     const bool quoted = !value.empty() && value[0] == '"';
@@ -25,10 +38,18 @@ Value ReadValue(std::string_view value)
     for (; i < value.size(); ++i) {
         const char c = value[i];
         if (c == '\0' || c == '\n') break;
-        if (quoted ? c == '"' : (c == ';' || IsAsciiSpace(c))) break;
+        if (quoted) {
+            if (c == '"') break;
+        } else if (c == ';' || (IsAsciiSpace(c) && (!blanksInside || NextParameterAt(value, i)))) {
+            break;
+        }
     }
     const std::size_t start = quoted ? 1 : 0;
-    v.text.assign(value.substr(start, std::min(i - start, kValueCap)));
+    std::string_view text = value.substr(start, i - start);
+    if (!quoted)
+        while (!text.empty() && IsAsciiSpace(text.back()))
+            text.remove_suffix(1);
+    v.text.assign(text.substr(0, kValueCap));
     v.unterminated = quoted && (i >= value.size() || value[i] != '"');
     return v;
 }
@@ -44,7 +65,7 @@ std::string WithoutPath(std::string_view name)
 
 int CMimeInfo::SetFileName(std::string_view value, bool stripPath)
 {
-    Value v = ReadValue(value);
+    Value v = ReadValue(value, true);
     // Base64 words hold "/": strip folders only from the decoded name.
     if (IsEncodedWord(v.text)) v.text = DecodeHeaderText(v.text).substr(0, kValueCap);
     m_FileName = stripPath ? WithoutPath(v.text) : v.text;

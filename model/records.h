@@ -136,6 +136,10 @@ public:
     std::int64_t m_yEnd = -1;
     std::int32_t m_yLine = 0;
     std::int32_t m_Status = 0;
+    // A text part that is an attachment sent without encoding (its headers
+    // name it or give a type other than text): its body is written byte
+    // for byte, not as message text.
+    bool m_Verbatim = false;
     // The data checks of the latest extraction: a CRC (yEnc part or file
     // CRC, BinHex CRCs) and the length a yEnc trailer states.
     CheckResult m_CrcCheck = CheckResult::NotChecked;

@@ -153,7 +153,7 @@ void DataInsidePart(ScanState& s)
         if (kind & MT_UU) s.bodyKind = MT_UU;
         if (kind & MT_XX) s.bodyKind = MT_XX;
         if (kind & MT_B64) {
-            if (MimeTextInEffect(s.settings, s.run) && s.mime.m_MsgType == MT_TXT) {
+            if ((MimeTextInEffect(s.settings, s.run) && s.mime.m_MsgType == MT_TXT) || s.TextLooksLikeBase64()) {
                 s.dataSeen = true; // Base64-looking text in a text part
                 s.mime.m_bPartial = 0;
             } else {
@@ -181,6 +181,7 @@ void DataInsidePart(ScanState& s)
 void HeaderlessData(ScanState& s)
 {
     std::uint32_t kind = ClassifyDataLine(s.line, s.len);
+    if (s.TextLooksLikeBase64()) kind &= ~std::uint32_t{MT_B64};
     if (kind == 0) return;
     if (s.binHexState == 0) {
         const std::string_view next = TrimLineEnd(NextLine(s, s.indentRun != 0 ? s.indent : 0));

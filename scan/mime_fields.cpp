@@ -37,8 +37,8 @@ enum class TypeEffect : std::uint8_t
     None,
     TextPlain,
     TextHtml,
-    CountStartUnlessUU, // image/: a begin marker for an open part that is not UU
-    CountStart,         // audio/, video/: a begin marker for an open part
+    CountStartUnlessUU, // image/: a begin marker for an open part that is not UU, else a part opens
+    CountStart,         // audio/, video/: a begin marker for an open part, else a part opens
     Application,        // opens a part when none is open, then a begin marker
     BinHex,             // application/mac-binhex40
     Multipart,
@@ -64,7 +64,8 @@ using E = TypeEffect;
 // The Content-Type to DataType table, in the order the types are looked for.
 constexpr std::array<TypeRow, 7> kContentTypes = {{
     {"multipart/", {{{"mixed", kUnchanged, E::Multipart}, {"appledouble", DT_APL, E::AppleDouble}, {"", kUnchanged, E::Multipart}}}},
-    {"text/", {{{"plain", DT_TXT, E::TextPlain}, {"html", DT_HTM, E::TextHtml}, {"", kUnchanged, E::None}}}},
+    // Other text types (a script, a calendar, a patch) are text parts too.
+    {"text/", {{{"plain", DT_TXT, E::TextPlain}, {"html", DT_HTM, E::TextHtml}, {"", DT_TXT, E::TextPlain}}}},
     {"image/",
      {{{"tiff", 20, E::CountStartUnlessUU},
        {"jpeg", 1, E::CountStartUnlessUU},
@@ -108,6 +109,9 @@ constexpr std::array<TypeRow, 7> kContentTypes = {{
 }};
 static_assert(kContentTypes[1].rows[0].dataType == DT_TXT && kContentTypes[1].rows[1].dataType == DT_HTM);
 static_assert(kContentTypes[4].rows[0].dataType == 31 && kContentTypes[4].rows[18].subtype.empty());
+// "application/" of any other subtype.
+constexpr const SubtypeRow& kOtherApplication = kContentTypes[4].rows[18];
+static_assert(kOtherApplication.dataType == 32 && kOtherApplication.effect == E::Application);
 
 const SubtypeRow& FindSubtype(const TypeRow& type, std::string_view rest)
 {
@@ -166,6 +170,8 @@ void NameTheOpenPart(ScanState& s, bool subjectAndMarker)
     if (!s.current) return;
     CFInfo& part = *s.current;
     part.m_DestFile = s.mime.m_FileName;
+    // A named text part is an attachment: it keeps its own bytes.
+    if (part.m_MsgType == MT_TXT && !s.mime.m_FileName.empty()) part.m_Verbatim = true;
     if (subjectAndMarker) {
         if (part.m_Subject.empty()) part.m_Subject = s.mime.m_Subject;
         if (part.m_Starts == 0) part.m_Starts = 1;
@@ -244,7 +250,7 @@ void SevenBit(ScanState& s)
     if (s.current && s.dataSeen) {
         FinishBefore(s);
         s.mime.m_SPos = s.pos + s.consumed;
-        s.mime.m_StartLine = s.lineNo + 1;
+        s.mime.m_StartLine = s.LastLineNo() + 1;
     }
     if (!s.current) {
         if (s.mime.m_MsgType != MT_TXT) return;
@@ -336,6 +342,8 @@ void OpenApplicationPart(ScanState& s)
         part.m_Total = -1;
     }
     if (s.indentRun > 4) part.m_Indent = s.indent;
+    // Until an encoding says otherwise, the body is the file itself.
+    part.m_Verbatim = true;
 }
 
 void ApplyContentType(ScanState& s, const SubtypeRow& row)
@@ -349,11 +357,15 @@ void ApplyContentType(ScanState& s, const SubtypeRow& row)
         if (row.effect == E::TextHtml) s.mime.m_DataType = DT_HTM;
         if (MimeTextInEffect(s.settings, s.run)) OpenTextPart(s, row.dataType);
         break;
+    // A body of these types is a file whatever its encoding: sent without
+    // one, it is written as it stands.
     case E::CountStartUnlessUU:
-        if (s.current && s.current->m_MsgType != MT_UU) ++s.current->m_Starts;
+        if (!s.current) OpenApplicationPart(s);
+        if (s.current->m_MsgType != MT_UU) ++s.current->m_Starts;
         break;
     case E::CountStart:
-        if (s.current) ++s.current->m_Starts;
+        if (!s.current) OpenApplicationPart(s);
+        ++s.current->m_Starts;
         break;
     case E::BinHex:
         s.mime.m_MsgType = MT_HQX;
@@ -377,23 +389,47 @@ void ApplyContentType(ScanState& s, const SubtypeRow& row)
     }
 }
 
+// The media type of a "Content-Type:" field ("application/pdf", "X-ZIP"); empty elsewhere.
+std::string_view MediaType(std::string_view field)
+{
+    constexpr std::string_view kName = "Content-Type:";
+    if (!StartsWithIgnoreCase(field, kName)) return {};
+    std::string_view type = field.substr(kName.size());
+    while (!type.empty() && IsAsciiSpace(static_cast<unsigned char>(type.front())))
+        type.remove_prefix(1);
+    std::size_t end = 0;
+    while (end < type.size() && type[end] != ';' && !IsAsciiSpace(static_cast<unsigned char>(type[end])))
+        ++end;
+    return type.substr(0, end);
+}
+
 void ContentTypeRule(ScanState& s)
 {
-    const std::string_view line = View(s);
+    const std::string_view line = s.field;
     for (const TypeRow& type : kContentTypes) {
         const std::size_t at = FindIgnoreCase(line, type.type);
         if (at == std::string_view::npos) continue;
         ApplyContentType(s, FindSubtype(type, line.substr(at + type.type.size())));
         return;
     }
+    // A type this table does not know, or one without its subtype
+    // ("Content-Type: X-ZIP; name=a.zip"), still announces a file.
+    const std::string_view media = MediaType(line);
+    if (!media.empty() && !StartsWithIgnoreCase(media, "message/"))
+        ApplyContentType(s, kOtherApplication);
 }
 
 // "boundary=": true when the body is a digest of messages (then the open
 // part is dropped and the messages are scanned on their own).
+// `at`: where "boundary=" stands in the field; npos for the RFC 2231 form.
 bool BoundaryParameter(ScanState& s, std::size_t at)
 {
-    const int result = s.mime.SetBoundary(ValueAt(s, at, 9));
-    if (result < 0 && s.binHexState == 0 && JoinNextLine(s)) s.mime.SetBoundary(ValueAt(s, at, 9));
+    if (at == std::string_view::npos) {
+        s.mime.m_Boundary = Rfc2231Parameter(s.field, "boundary");
+    } else {
+        const int result = s.mime.SetBoundary(ValueAt(s, at, 9));
+        if (result < 0 && s.binHexState == 0 && JoinNextLine(s)) s.mime.SetBoundary(ValueAt(s, at, 9));
+    }
     // The enclosed message of a partial message goes on in the next parts.
     if (s.mime.m_bPartial) return false;
     std::int64_t closing = -1;
@@ -409,13 +445,16 @@ void OnContentDisposition(ScanState& s)
 {
     s.mimeParamsContinue = true;
     s.rfc2231.Clear();
-    const std::size_t at = FindIgnoreCase(View(s), "ilename=", 20);
-    if (at != std::string_view::npos) TakeFileName(s, at, 8, true);
+    const std::size_t at = FindIgnoreCase(s.field, "ilename=", 20);
+    if (at != std::string_view::npos) {
+        TakeFileName(s, at, 8, true);
+        s.nameFromFilename = true;
+    }
 }
 
 void OnContentTransferEncoding(ScanState& s)
 {
-    const std::string_view line = View(s);
+    const std::string_view line = s.field;
     if (Contains(line, "Base64")) {
         Base64Encoding(s);
     } else if (Contains(line, "x-uue") || Contains(line, "x-uuencode") || Contains(line, "uue")) {
@@ -423,9 +462,11 @@ void OnContentTransferEncoding(ScanState& s)
     } else if (Contains(line, "x-yEnc")) {
         YencEncoding(s);
     } else if (Contains(line, "7bit")) {
+        s.identityEncoding = true;
         if (MimeTextInEffect(s.settings, s.run)) SevenBit(s);
     } else if (Contains(line, "8bit") || Contains(line, "binary")) {
-        // the body is the data itself: nothing to find
+        // The body is the data itself: nothing to decode.
+        s.identityEncoding = true;
     } else if (Contains(line, "quoted-printable")) {
         QuotedPrintable(s);
     } else if (Contains(line, "X-Bommanews")) {
@@ -451,23 +492,30 @@ Next OnContentParameters(ScanState& s)
     const bool outsideHeader = !s.inHeader;
 
     // The charset first: a name in 8-bit bytes on the same line is read in it.
-    const LowerLine first(View(s));
+    const LowerLine first(s.field);
     std::size_t at = first.Find("charset=");
     if (at != std::string_view::npos) {
         s.mime.SetCharset(ValueAt(s, at, 8));
         if (s.current) s.current->SetCharset(s.mime.m_Charset);
     }
     at = first.Find("name=");
-    if (at != std::string_view::npos) TakeFileName(s, at, 5, outsideHeader);
+    if (at != std::string_view::npos) {
+        // "filename" wins over "name", wherever each stands in the header block.
+        const bool filename = at >= 4 && EqualsIgnoreCase(std::string_view(s.field).substr(at - 4, 4), "file");
+        if (filename || !s.nameFromFilename || s.mime.m_FileName.empty()) TakeFileName(s, at, 5, outsideHeader);
+        s.nameFromFilename |= filename;
+    }
     std::string name;
-    if (CollectRfc2231Name(s, name)) {
+    if (CollectRfc2231Name(s, name) &&
+        (s.rfc2231.fromFilename || !s.nameFromFilename || s.mime.m_FileName.empty())) {
+        s.nameFromFilename |= s.rfc2231.fromFilename;
         s.mime.m_FileName = std::move(name);
         // "filename*=" counts as "filename=" does: the part gets its begin marker.
         NameTheOpenPart(s, outsideHeader || s.rfc2231.fromFilename);
     }
 
-    // The numbers and id of a partial message (the line may have been joined with the next).
-    const std::string_view line = View(s);
+    // The numbers and id of a partial message (the field may have been joined with the next line).
+    const std::string_view line = s.field;
     const LowerLine lower(line);
     const auto takeId = [&s, &lower] {
         const std::size_t id = lower.Find("id=");
@@ -487,12 +535,14 @@ Next OnContentParameters(ScanState& s)
         s.mime.m_bPartial = 1;
         takeId();
     }
-    if ((at = lower.Find("boundary=")) != std::string_view::npos && BoundaryParameter(s, at))
+    at = lower.Find("boundary=");
+    if ((at != std::string_view::npos || lower.Find("boundary*") != std::string_view::npos) &&
+        BoundaryParameter(s, at))
         return Next::EndCycle;
 
     ContentTypeRule(s);
 
-    if (LastNonBlankOf(s.line, s.len) != ';') s.mimeParamsContinue = false;
+    if (LastNonBlankOf(s.field.data(), static_cast<int>(s.field.size())) != ';') s.mimeParamsContinue = false;
     if (s.current) {
         if (s.current->m_DataType == 0 || s.current->m_DataType == DT_TXT) s.current->m_DataType = s.mimeDataType;
     } else if (s.mimeDataType != 0) {

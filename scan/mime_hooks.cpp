@@ -47,7 +47,7 @@ bool IsKnownBoundaryLine(const CMimeInfo& mime, std::string_view line)
 void MoveStartPastLine(ScanState& s)
 {
     s.current->m_SPos = s.pos + s.consumed;
-    s.current->m_StartLine = s.lineNo + 1;
+    s.current->m_StartLine = s.LastLineNo() + 1;
 }
 
 // Clean-up after a boundary finished a part.
@@ -56,6 +56,8 @@ void AfterBoundaryEnd(ScanState& s, bool textPart)
     s.mime.m_FileName.clear();
     s.mime.m_MsgType = 0;
     s.mimeDataType = 0;
+    s.identityEncoding = false;
+    s.inArmour = false;
     if (!textPart) s.bodyKind = 0;
 }
 
@@ -138,8 +140,11 @@ void OnMimeHeaderStart(ScanState& s, bool mimeVersion)
     s.b64LineLength = 0;
     s.b64FullLines = 0;
     s.b64AfterBlank = false;
-    // A new body part: the character set of the one before is not its own.
+    // A new body part: the character set and name source of the one before are not its own.
     s.mime.m_Charset.clear();
+    s.nameFromFilename = false;
+    s.identityEncoding = false;
+    s.inArmour = false;
     if (mimeVersion) {
         s.mime.m_bMultipart = 0;
     } else if (s.current && s.current->m_MsgType == MT_TXT) {
@@ -197,11 +202,24 @@ void MimeHeaderStartRule(ScanState& s)
 
 Next MimeHeaderFieldRule(ScanState& s)
 {
+    enum class Field { Other, Disposition, Encoding, Type };
+    Field field = Field::Other;
     if (StartsWith(s.line, s.len, "Content-Disposition:"))
-        OnContentDisposition(s);
+        field = Field::Disposition;
     else if (StartsWithNoCase(s.line, s.len, "Content-Transfer-Encoding:"))
-        OnContentTransferEncoding(s);
+        field = Field::Encoding;
     else if (StartsWithNoCase(s.line, s.len, "Content-Type:"))
+        field = Field::Type;
+    // The header's continuation lines belong to it, whatever they hold.
+    if (field != Field::Other)
+        UnfoldField(s);
+    else
+        s.field.assign(TrimLineEnd(View(s)));
+    if (field == Field::Disposition)
+        OnContentDisposition(s);
+    else if (field == Field::Encoding)
+        OnContentTransferEncoding(s);
+    else if (field == Field::Type)
         OnContentType(s);
     if (s.mimeParamsContinue) return OnContentParameters(s);
     return Next::Continue;

@@ -74,11 +74,11 @@ std::string_view ParameterValue(std::string_view text)
     return text.substr(0, end);
 }
 
-// Reads one "name*[N][*]=value" at `at` (the "name*" found); false when the
-// text there is not of that form.
-bool ReadSection(std::string_view line, std::size_t at, Rfc2231Name& into, bool fromFilename)
+// Reads one "name*[N][*]=value" at `at` (the "name*" found, `keyLength`
+// long); false when the text there is not of that form.
+bool ReadSection(std::string_view line, std::size_t at, std::size_t keyLength, Rfc2231Name& into, bool fromFilename)
 {
-    std::size_t i = at + 5; // after "name*"
+    std::size_t i = at + keyLength; // after "name*"
     int number = -1;
     if (i < line.size() && IsAsciiDigit(line[i])) {
         number = 0;
@@ -117,31 +117,72 @@ bool ReadSection(std::string_view line, std::size_t at, Rfc2231Name& into, bool 
 
 std::string_view ValueAt(const ScanState& s, std::size_t at, std::size_t nameLength)
 {
-    std::string_view value = View(s).substr(std::min(at + nameLength, static_cast<std::size_t>(s.len)));
+    std::string_view value = std::string_view(s.field).substr(std::min(at + nameLength, s.field.size()));
     while (!value.empty() && (value[0] == ' ' || value[0] == '\t'))
         value.remove_prefix(1);
     return value;
 }
 
-bool JoinNextLine(ScanState& s)
+namespace {
+
+// A quoted string is open at the end of `text` (a backslash escapes the
+// character after it).
+bool InsideQuotes(std::string_view text)
+{
+    bool inside = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (inside && text[i] == '\\')
+            ++i;
+        else if (text[i] == '"')
+            inside = !inside;
+    }
+    return inside;
+}
+
+// Reads the next line of the file (all its pieces, when it is longer than a
+// line buffer) into the field, its leading white space removed. Inside a
+// quoted value the fold joins the two pieces directly (mail programs fold
+// long quoted names and boundaries anywhere); elsewhere one blank stands
+// for it. The line counts into the consumed bytes of the current one.
+bool AppendNextLine(ScanState& s)
 {
     LineBuf& next = s.peek;
-    int n = 0;
-    bool complete = false;
-    const int base = static_cast<int>(TrimLineEnd(View(s)).size());
-    if (base >= kLineMax - 1) return false;
-    if (!s.file.ReadLine(next.text, kLineMax, &n, &complete)) return false;
-    s.consumed += n;
-    if (complete) ++s.lineNo;
-    std::string_view more(next.text, static_cast<std::size_t>(n));
-    while (!more.empty() && (more[0] == ' ' || more[0] == '\t'))
-        more.remove_prefix(1);
-    more = TrimLineEnd(more);
-    const int take = std::min(static_cast<int>(more.size()), kLineMax - 2 - base);
-    std::memcpy(s.line + base, more.data(), static_cast<std::size_t>(take));
-    s.line[base + take] = '\n';
-    s.SetLength(base + take + 1);
+    bool first = true;
+    for (bool complete = false; !complete;) {
+        int n = 0;
+        if (!s.file.ReadLine(next.text, kLineMax, &n, &complete) || n == 0) return !first;
+        s.consumed += n;
+        if (complete) ++s.joinedLines;
+        std::string_view more(next.text, static_cast<std::size_t>(n));
+        if (first) {
+            while (!more.empty() && (more[0] == ' ' || more[0] == '\t'))
+                more.remove_prefix(1);
+            if (!InsideQuotes(s.field) && !s.field.empty() && !more.empty()) s.field += ' ';
+            first = false;
+        }
+        more = TrimLineEnd(more);
+        s.field.append(more.substr(0, kFieldCap - std::min(kFieldCap, s.field.size())));
+    }
     return true;
+}
+
+} // namespace
+
+void UnfoldField(ScanState& s)
+{
+    s.field.assign(TrimLineEnd(View(s)));
+    if (s.binHexState != 0) return;
+    while (s.field.size() < kFieldCap) {
+        const std::string_view next = PeekNext(s);
+        if (next.empty() || (next[0] != ' ' && next[0] != '\t') || IsBlankLine(next.data(), static_cast<int>(next.size()))) return;
+        if (!AppendNextLine(s)) return;
+    }
+}
+
+bool JoinNextLine(ScanState& s)
+{
+    if (s.field.size() >= kFieldCap) return false;
+    return AppendNextLine(s);
 }
 
 std::string CharsetToUtf8(std::string_view bytes, std::string_view charset)
@@ -167,31 +208,52 @@ std::string NameToUtf8(std::string_view name, std::string_view charset)
     return CharsetToUtf8(name, charset);
 }
 
-bool CollectRfc2231Name(ScanState& s, std::string& name)
+namespace {
+
+// The sections in order from 0, percent escapes decoded; a gap ends the value.
+std::string JoinSections(const Rfc2231Name& value)
 {
-    const std::string_view line = View(s);
-    bool any = false;
-    for (std::size_t at = FindIgnoreCase(line, "name*"); at != std::string_view::npos;
-         at = FindIgnoreCase(line, "name*", at + 5)) {
-        const bool fromFilename = at >= 4 && EqualsIgnoreCase(line.substr(at - 4, 4), "file");
-        any |= ReadSection(line, at, s.rfc2231, fromFilename);
-    }
-    if (!any) return false;
-    // The sections in order from 0; a gap ends the name.
     std::string raw;
     int expected = 0;
-    for (const auto& [number, section] : s.rfc2231.sections) {
+    for (const auto& [number, section] : value.sections) {
         if (number != expected++) break;
         raw += section.encoded ? PercentDecode(section.text) : section.text;
         if (raw.size() >= kNameCap) break;
     }
     raw.resize(std::min(raw.size(), kNameCap));
+    return raw;
+}
+
+} // namespace
+
+bool CollectRfc2231Name(ScanState& s, std::string& name)
+{
+    const std::string_view line = s.field;
+    bool any = false;
+    for (std::size_t at = FindIgnoreCase(line, "name*"); at != std::string_view::npos;
+         at = FindIgnoreCase(line, "name*", at + 5)) {
+        const bool fromFilename = at >= 4 && EqualsIgnoreCase(line.substr(at - 4, 4), "file");
+        any |= ReadSection(line, at, 5, s.rfc2231, fromFilename);
+    }
+    if (!any) return false;
+    const std::string raw = JoinSections(s.rfc2231);
     if (raw.empty()) return false;
     name = s.rfc2231.charset.empty() ? NameToUtf8(raw, s.mime.m_Charset) : CharsetToUtf8(raw, s.rfc2231.charset);
     // Folders are dropped from the decoded name, as from plain values.
     const std::size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
     return true;
+}
+
+std::string Rfc2231Parameter(std::string_view field, std::string_view parameter)
+{
+    const std::string key = std::string(parameter) + "*";
+    Rfc2231Name value;
+    bool any = false;
+    for (std::size_t at = FindIgnoreCase(field, key); at != std::string_view::npos;
+         at = FindIgnoreCase(field, key, at + key.size()))
+        any |= ReadSection(field, at, key.size(), value, false);
+    return any ? JoinSections(value) : std::string();
 }
 
 } // namespace zarvex::scan

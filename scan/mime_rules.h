@@ -30,12 +30,18 @@ std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset);
 bool IsClosingBoundary(const CMimeInfo& mime, std::string_view line);
 
 // ---- mime_names.cpp ----------------------------------------------------------------
+// A header field may run over many folded lines (Outlook folds inside
+// quoted names and boundaries); at most this much of it is kept.
+inline constexpr std::size_t kFieldCap = 16 * 1024;
+// The current line and the lines that continue it (those that begin with a
+// blank or a tab) become s.field; the continuation lines are taken from the
+// file and count into the line's consumed bytes.
+void UnfoldField(ScanState& s);
 // The value after `name` ("ilename=", "name=", "boundary=") found at `at` in
-// the line; blanks before it are skipped.
+// the field; blanks before it are skipped.
 std::string_view ValueAt(const ScanState& s, std::size_t at, std::size_t nameLength);
-// Joins the next line (its leading white space removed) to the current one,
-// which stays within the line buffer (1,023 bytes of text). The joined line
-// is taken from the file: it counts into the line's consumed bytes.
+// Joins the next line, whatever it begins with, to the field (a quoted
+// value left open by a program that did not fold its header).
 bool JoinNextLine(ScanState& s);
 // A name as the header gave it, made UTF-8: valid UTF-8 stays, other bytes
 // are read in `charset` when one is given, else as Windows-1252.
@@ -46,5 +52,8 @@ std::string CharsetToUtf8(std::string_view bytes, std::string_view charset);
 // RFC 2231 parameters ("filename*=", "name*0*=", ...) of the line are
 // collected; true when they give a complete name, stored in `name`.
 bool CollectRfc2231Name(ScanState& s, std::string& name);
+// The value of the RFC 2231 form of `parameter` ("boundary*=us-ascii''b%20x",
+// "boundary*0=", ...) in `field`; empty when there is none.
+std::string Rfc2231Parameter(std::string_view field, std::string_view parameter);
 
 } // namespace zarvex::scan

@@ -87,6 +87,8 @@ struct ScanState
 
     std::int64_t pos = 0;      // first byte of the line being processed
     std::int64_t lineNo = 0;   // number of the line being processed
+    // Lines joined to it (a folded header field); counted at the end of the cycle.
+    std::int64_t joinedLines = 0;
     int consumed = 0;          // bytes the line took in the file (break included)
     std::int64_t scale = 1;    // file length / 1000 + 1, for the progress percentage
     std::uint64_t stopPos = 0; // 0: none
@@ -116,6 +118,19 @@ struct ScanState
     int b64FullLines = 0;
     bool b64AfterBlank = false;
     Rfc2231Name rfc2231;
+    // The MIME header field being read, its continuation lines joined (see
+    // UnfoldField); the parameter rules read their values from it.
+    std::string field;
+    // The file name of the header block came from a "filename" parameter:
+    // a "name" parameter read after it does not replace it.
+    bool nameFromFilename = false;
+    // The headers of the body being read declare an identity encoding
+    // ("7bit", "8bit", "binary"), or an armoured block ("-----BEGIN PGP
+    // SIGNATURE-----" ... "-----END ...") is open: lines that look like
+    // Base64 are text here. UU, XX, yEnc and BinHex are still found.
+    bool identityEncoding = false;
+    bool inArmour = false;
+    bool TextLooksLikeBase64() const { return identityEncoding || inArmour; }
     // Bytes the boundary read-ahead may still read (set at the start from the
     // file length, so that many boundaries cannot make the scan quadratic).
     std::int64_t readAheadLeft = 0;
@@ -135,6 +150,8 @@ struct ScanState
     std::int64_t lastBlankLine = 0;
 
     bool InSection() const { return current != nullptr; }
+    // The number of the last line the current one took (joined lines included).
+    std::int64_t LastLineNo() const { return lineNo + joinedLines; }
     std::uint32_t CurrentType() const { return current ? current->m_MsgType : 0; }
     // Lines since the open part started.
     std::int64_t PartAge() const { return current ? lineNo - current->m_StartLine : 0; }

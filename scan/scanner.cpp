@@ -104,7 +104,7 @@ void EndBeforeLine(ScanState& s, std::int64_t endLine)
 void EndAfterLine(ScanState& s)
 {
     s.current->m_EPos = s.pos + s.consumed;
-    s.current->m_EndLine = s.lineNo;
+    s.current->m_EndLine = s.LastLineNo();
 }
 
 void HandOver(ScanState& s, std::unique_ptr<CFInfo> part)
@@ -284,6 +284,18 @@ void HeaderBlock(ScanState& s)
         s.inHeader = true;
     else if (!s.current && !s.dataSeen && s.line[0] != 'C' && IsHeaderLine(s))
         s.inHeader = true;
+    // A new message: what the last one's headers said about its body is gone.
+    if (s.inHeader) s.identityEncoding = s.inArmour = false;
+}
+
+// OpenPGP (and other) armour: "-----BEGIN PGP SIGNATURE-----" to "-----END ...".
+void ArmourLine(ScanState& s)
+{
+    if (s.len < 10 || s.line[0] != '-' || !StartsWith(s.line, s.len, "-----")) return;
+    if (StartsWith(s.line, s.len, "-----BEGIN "))
+        s.inArmour = true;
+    else if (StartsWith(s.line, s.len, "-----END "))
+        s.inArmour = false;
 }
 
 // A blank line after the data marks where the part ends.
@@ -322,6 +334,8 @@ void StopOnRequest(ScanState& s)
 inline void EndOfCycle(ScanState& s, bool testAbort)
 {
     s.pos += s.consumed;
+    s.lineNo += s.joinedLines;
+    s.joinedLines = 0;
     if (testAbort && s.host.AbortRequested()) [[unlikely]]
         StopOnRequest(s);
 }
@@ -515,6 +529,7 @@ void Cycle(ScanState& s, std::int64_t& lastProgressLine)
     if (s.settings.AutoIndentDetect) QuotePrefix(s);
     if (s.checkFirstDataLine) CheckFirstDataLine(s);
     HeaderBlock(s);
+    ArmourLine(s);
     EndAtBlankLine(s);
     if (s.binHexState != 0) BinHexCollection(s);
     QuotedReply(s);

@@ -98,7 +98,7 @@ m.set_content("Plain line one\nline two with caf\u00e9\n", cte="8bit")
 m.add_alternative("<html><body><p>Hi &amp; bye</p></body></html>\n", subtype="html")
 open("in.eml", "wb").write(bytes(m))
 for part, name in zip(m.iter_parts(), ["message1-hello.txt", "message1.htm"]):
-    body = part.get_payload(decode=True).replace(b"\n", b"\r\n") + b"\r\n"
+    body = part.get_payload(decode=True).replace(b"\n", b"\r\n")
     open("want/" + name, "wb").write(body)
 EOF
 )sh";

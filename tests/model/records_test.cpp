@@ -98,7 +98,8 @@ TEST(MsgTypeName, LowestNamedBitWins)
 }
 
 // Quoted values run to their closing quote, or continue on the next line
-// (-1); unquoted ones end at white space, ";" or a zero byte. Stripping the
+// (-1); unquoted ones end at ";", a zero byte, or white space before the
+// next parameter (names with blanks come unquoted from some mailers). Stripping the
 // path drops folders of both kinds, after encoded words are decoded (their
 // Base64 text may hold a "/").
 TEST(MimeValues, FileNames)
@@ -106,7 +107,8 @@ TEST(MimeValues, FileNames)
     const std::tuple<std::string, bool, int, const char*> cases[] = {// clang-format off
         {"\"my file.zip\"; size=3", false, 1, "my file.zip"}, {"\"a;b.zip\"", false, 1, "a;b.zip"},
         {"\"my long fi", false, -1, "my long fi"}, {"\"cut\nle.zip\"", false, -1, "cut"},
-        {"plain.zip; size=3", false, 1, "plain.zip"}, {"plain.zip more", false, 1, "plain.zip"},
+        {"plain.zip; size=3", false, 1, "plain.zip"}, {"My file.txt ; a=1", false, 1, "My file.txt"},
+        {"plain.zip size=3", false, 1, "plain.zip"},
         {std::string("a.zip\0b", 7), false, 1, "a.zip"}, {"\"C:\\My Files\\x.zip\"", true, 1, "x.zip"},
         {"/etc/passwd", true, 1, "passwd"}, {"../../x.zip", true, 1, "x.zip"},
         {"dir/x.zip", false, 1, "dir/x.zip"}, {"dir/", true, 1, ""},
