@@ -80,8 +80,9 @@ bool IsUULine(const char* line, int len, bool strict)
     if (len <= 0) return false;
     const int n = kUUDecode[Byte(line, 0)];
     if (n == kInvalid) return false;
+    // A line may have lost up to three trailing blanks (zeros) in transport.
     const int minimum = n * 4 / 3;
-    if (len <= minimum || (strict && len > minimum + 4)) return false;
+    if (len + 3 <= minimum || (strict && len > minimum + 4)) return false;
     return AllInTable(line, len, kUUDecode, strict);
 }
 

@@ -18,6 +18,9 @@ using detail::LineSink;
 
 constexpr int kFullCount = 45;      // data bytes of a full line
 constexpr int kJoinedMinimum = 121; // two full lines run together are at least this long
+// Mail transports and editors strip trailing blanks, and a blank is a zero
+// in UU: a line this many characters shorter than its count says is padded.
+constexpr int kStrippedBlanks = 3;
 constexpr unsigned char kCarriageReturn = '\r';
 
 // Where the decode of one line stands after its data; `joinAt` >= 0 when the
@@ -92,11 +95,12 @@ Segment DecodeSegment(const SixBitDialect& d, char* line, int& len, LineSink& si
     if (n == 0) return {}; // a lone "`", blank or "+": nothing to decode, no error
     bool shortLine = false, longLine = false, dotFixed = false;
     const long long enc = EncodedLength(n);
-    if (enc > len) {
+    int expected = ExpectedLength(enc);
+    const bool stripped = len < expected && expected - len <= kStrippedBlanks;
+    if (enc > len && !stripped) {
         shortLine = true;
         n = (len / 4) * 3;
     }
-    int expected = ExpectedLength(enc);
     if (expected < len && (!d.longOnlyWhenFull || n == kFullCount)) {
         longLine = true;
         // One extra character on a full line may be a doubled dot; only
@@ -109,7 +113,7 @@ Segment DecodeSegment(const SixBitDialect& d, char* line, int& len, LineSink& si
             longLine = false;
         }
     }
-    const detail::GroupsDecoded groups = detail::DecodeGroups(s, len, n, d.table, d.missing, sink);
+    const detail::GroupsDecoded groups = detail::DecodeGroups(s, len, n, d.table, stripped ? 0 : d.missing, sink);
     invalid = invalid || groups.invalid;
 
     // After the data: a carriage return, then perhaps a checksum character.

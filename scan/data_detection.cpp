@@ -148,12 +148,19 @@ void DataInsidePart(ScanState& s)
     } else {
         kind = ClassifyDataLine(s.line, s.len);
         if (kind != 0) kind = ConfirmWithNextLine(s, kind);
+        // Base64-shaped lines (an XX line looks the same) where the headers
+        // or an armour say the body is text are text.
+        if ((kind & MT_B64) && s.TextLooksLikeBase64()) {
+            kind = 0;
+            s.dataSeen = true;
+            s.mime.m_bPartial = 0;
+        }
     }
     if ((s.bodyKind == 0 || s.bodyKind == MT_TXT) && kind != 0) {
         if (kind & MT_UU) s.bodyKind = MT_UU;
         if (kind & MT_XX) s.bodyKind = MT_XX;
         if (kind & MT_B64) {
-            if ((MimeTextInEffect(s.settings, s.run) && s.mime.m_MsgType == MT_TXT) || s.TextLooksLikeBase64()) {
+            if (MimeTextInEffect(s.settings, s.run) && s.mime.m_MsgType == MT_TXT) {
                 s.dataSeen = true; // Base64-looking text in a text part
                 s.mime.m_bPartial = 0;
             } else {
@@ -181,7 +188,7 @@ void DataInsidePart(ScanState& s)
 void HeaderlessData(ScanState& s)
 {
     std::uint32_t kind = ClassifyDataLine(s.line, s.len);
-    if (s.TextLooksLikeBase64()) kind &= ~std::uint32_t{MT_B64};
+    if ((kind & MT_B64) && s.TextLooksLikeBase64()) return; // text, as above
     if (kind == 0) return;
     if (s.binHexState == 0) {
         const std::string_view next = TrimLineEnd(NextLine(s, s.indentRun != 0 ? s.indent : 0));

@@ -222,10 +222,12 @@ void Base64Encoding(ScanState& s)
     }
     s.mime.m_MsgType = MT_B64;
     s.bodyKind = MT_B64;
+    s.encodedBody = true;
 }
 
 void UuEncoding(ScanState& s)
 {
+    s.encodedBody = true;
     if (s.current && s.dataSeen) FinishBefore(s);
     if (s.current) return;
     s.mime.m_MsgType = MT_UU;
@@ -352,6 +354,11 @@ void ApplyContentType(ScanState& s, const SubtypeRow& row)
     switch (row.effect) {
     case E::TextPlain:
     case E::TextHtml:
+        if (s.encodedBody) {
+            // Encoded text: a file of its type, not a message text.
+            if (row.effect == E::TextHtml) s.mime.m_DataType = DT_HTM;
+            break;
+        }
         s.mime.m_MsgType = MT_TXT;
         MimeStartHere(s);
         if (row.effect == E::TextHtml) s.mime.m_DataType = DT_HTM;

@@ -56,8 +56,7 @@ void AfterBoundaryEnd(ScanState& s, bool textPart)
     s.mime.m_FileName.clear();
     s.mime.m_MsgType = 0;
     s.mimeDataType = 0;
-    s.identityEncoding = false;
-    s.inArmour = false;
+    s.ForgetBodyEncoding();
     if (!textPart) s.bodyKind = 0;
 }
 
@@ -143,8 +142,7 @@ void OnMimeHeaderStart(ScanState& s, bool mimeVersion)
     // A new body part: the character set and name source of the one before are not its own.
     s.mime.m_Charset.clear();
     s.nameFromFilename = false;
-    s.identityEncoding = false;
-    s.inArmour = false;
+    s.ForgetBodyEncoding();
     if (mimeVersion) {
         s.mime.m_bMultipart = 0;
     } else if (s.current && s.current->m_MsgType == MT_TXT) {

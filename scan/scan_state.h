@@ -131,6 +131,11 @@ struct ScanState
     bool identityEncoding = false;
     bool inArmour = false;
     bool TextLooksLikeBase64() const { return identityEncoding || inArmour; }
+    // The body's headers named Base64 or uuencode: a content type read
+    // after that ("text/plain") says what the data are, not how they travel.
+    bool encodedBody = false;
+    // What the headers of the last body said about it is forgotten.
+    void ForgetBodyEncoding() { identityEncoding = inArmour = encodedBody = false; }
     // Bytes the boundary read-ahead may still read (set at the start from the
     // file length, so that many boundaries cannot make the scan quadratic).
     std::int64_t readAheadLeft = 0;

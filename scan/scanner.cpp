@@ -285,7 +285,7 @@ void HeaderBlock(ScanState& s)
     else if (!s.current && !s.dataSeen && s.line[0] != 'C' && IsHeaderLine(s))
         s.inHeader = true;
     // A new message: what the last one's headers said about its body is gone.
-    if (s.inHeader) s.identityEncoding = s.inArmour = false;
+    if (s.inHeader) s.ForgetBodyEncoding();
 }
 
 // OpenPGP (and other) armour: "-----BEGIN PGP SIGNATURE-----" to "-----END ...".

@@ -37,8 +37,9 @@ TEST(IsUULine, LengthCountAlphabetAndStrictness)
     // clang-format off
     const struct { std::string line; bool strict, loose; } cases[] = {
         {full + "\n", true, true}, {full + "\r\n", true, true}, {full + "ABC\n", true, true},
-        {full + "ABCD\n", false, true}, {full.substr(0, 60) + "\n", false, false}, {lower, false, true},
-        {"`\n", true, true}, {" \n", true, true}, {"#0V%T\n", true, true}, {"#0V%\n", false, false},
+        {full + "ABCD\n", false, true}, {full.substr(0, 58) + "\n", true, true}, // three blanks stripped
+        {full.substr(0, 57) + "\n", false, false}, {lower, false, true},
+        {"`\n", true, true}, {" \n", true, true}, {"#0V%T\n", true, true}, {"#0\n", true, true}, {"#\n", false, false},
         {"\n", false, false}, {"", false, false}, {"\tabc\n", false, false}};
     // clang-format on
     for (const auto& c : cases)
