@@ -15,6 +15,7 @@ namespace zarvex {
 namespace {
 
 constexpr int kJoinLimit = 80; // a broken-off rest is shorter than this
+constexpr int kMimeLine = 76;  // the longest line MIME allows
 
 bool IsBlank(std::string_view text)
 {
@@ -138,6 +139,7 @@ int Extractor::ReadMimeHeaders()
 void Extractor::DecodeBase64Data()
 {
     LineBuffer& line = m_Call.line;
+    const bool firstLine = !m_Call.dataWritten;
     // The codec takes the line with its line feed.
     line.text[line.len] = '\n';
     line.text[line.len + 1] = '\0';
@@ -145,7 +147,9 @@ void Extractor::DecodeBase64Data()
     line.text[line.len] = '\0';
     // A raw copy decodes nothing: the padding tells where the data end.
     if (m_Call.saveRaw && result == B64_OK && line.View().find('=') != std::string_view::npos) result = B64_END;
-    if (result == B64_OK) m_Call.shortDataLine = line.len < m_Call.expectedLength;
+    // A body of one line shorter than MIME's longest is short too: it is its own last line.
+    if (result == B64_OK)
+        m_Call.shortDataLine = line.len < m_Call.expectedLength || (firstLine && line.len < kMimeLine);
     switch (result) {
     case B64_BROKEN_GROUP:
         DamagedLine(msg::ShortLine);

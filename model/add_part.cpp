@@ -81,7 +81,8 @@ int MyCObArray::AddPart(CFInfo* raw)
 int MyCObArray::AddTextMessage(CFInfo* raw)
 {
     std::unique_ptr<CFInfo> part(raw);
-    if (IsTrivialText(*part)) return 0;
+    // A short text is no message of its own; an attachment is a file whatever its size.
+    if (!part->m_Verbatim && IsTrivialText(*part)) return 0;
     part->m_Part = 0;
     const int g = FindGroup(*part);
     CSortInfo* group = g >= 0 ? GetAt(g) : nullptr;

@@ -34,16 +34,24 @@ std::string MessageName(const CFInfo& part)
     return "message-" + subject.substr(0, Utf8CutPoint(subject, kSubjectInName)) + date;
 }
 
-// A message name the group does not use yet: a number after the stem.
-std::string NumberedMessageName(const CSortInfo& group, const std::string& name, bool html)
+// A message name no output of the run uses yet: a number after the stem.
+// Two nameless messages must never meet as one file, so the numbers go on
+// as far as needed (the count per stem is remembered, so that thousands of
+// them are numbered in linear time).
+std::string NumberedMessageName(MyCObArray& list, const std::string& name, bool html)
 {
+    constexpr int kLastNumber = 99'999'999;
     const NameParts parts = SplitName(name);
-    for (int n = 1; n <= 99; ++n) {
-        const std::size_t keep = name.size() - (n < 10 ? 1 : 2);
-        std::string variant = parts.stem.substr(0, Utf8CutPoint(parts.stem, keep)) + std::to_string(n) +
-                              (html ? ".htm" : ".txt");
-        variant = FitName(std::move(variant));
-        if (group.IndexOfName(variant) < 0) return variant;
+    int& last = list.m_MessageNumbers[ToLowerAscii(parts.stem)];
+    for (int n = last + 1; n <= kLastNumber; ++n) {
+        const std::string number = std::to_string(n);
+        const std::size_t keep = name.size() - number.size();
+        std::string variant =
+            FitName(parts.stem.substr(0, Utf8CutPoint(parts.stem, keep)) + number + (html ? ".htm" : ".txt"));
+        if (list.FindNameInGroups(variant, -1) < 0) {
+            last = n;
+            return variant;
+        }
     }
     return name;
 }
@@ -96,7 +104,10 @@ void NameTextMessage(MyCObArray& list, CFInfo& part, CSortInfo* group)
             CleanName(part.m_DestFile.empty() ? MessageName(part) : part.m_DestFile, false, false, settings);
     }
     if (name.empty()) name = html ? "message1.htm" : "message1.txt";
-    if (group && group->IndexOfName(name) >= 0) name = NumberedMessageName(*group, name, html);
+    // A made-up name is always unique in the run; a name the message gave
+    // is made unique unless the user keeps names as they are.
+    const bool taken = (group && group->IndexOfName(name) >= 0) || list.FindNameInGroups(name, -1) >= 0;
+    if (taken && (part.m_DestFile.empty() || !settings.NoAutoRename)) name = NumberedMessageName(list, name, html);
     part.m_DestFile = name;
 }
 

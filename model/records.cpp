@@ -439,6 +439,7 @@ void MyCObArray::RemoveAll()
     m_InputNames.clear();
     m_RunInputs.Clear();
     m_NextFileNumber = 1;
+    m_MessageNumbers.clear();
 }
 
 } // namespace zarvex

@@ -324,6 +324,10 @@ public:
     // until RemoveAll.
     FileIdentitySet m_RunInputs;
     std::int32_t m_NextFileNumber = 1;
+    // The last number a text message name took after each stem ("message1",
+    // in lower case), so that many nameless messages are numbered in
+    // linear time. Until RemoveAll.
+    std::unordered_map<std::string, int> m_MessageNumbers;
     // Set while the groups and their parts stay in place and names are only
     // ever added (the renaming of Evaluate): what MakeName keeps between calls.
     RenameMemo* m_RenameMemo = nullptr;

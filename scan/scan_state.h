@@ -153,6 +153,11 @@ struct ScanState
     // header block of the message being read.
     std::int64_t headerFieldsLine = -1;
     std::int64_t lastBlankLine = 0;
+    // Where the body of the open part begins (the line after its first
+    // blank line) and its first line that is not blank; -1 while unknown.
+    // A text part whose body holds nothing is no output.
+    std::int64_t bodyStart = -1;
+    std::int64_t bodyText = -1;
 
     bool InSection() const { return current != nullptr; }
     // The number of the last line the current one took (joined lines included).

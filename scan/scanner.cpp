@@ -80,6 +80,7 @@ CFInfo& OpenPart(ScanState& s)
     part.m_SPos = s.pos;
     part.m_StartLine = s.lineNo;
     if (s.indentRun > 4) part.m_Indent = s.indent;
+    s.bodyStart = s.bodyText = -1;
     return part;
 }
 
@@ -88,6 +89,7 @@ void MoveStartHere(ScanState& s)
     CFInfo& part = *s.current;
     part.m_SPos = s.pos;
     part.m_StartLine = s.lineNo;
+    s.bodyStart = s.bodyText = -1;
     // An end set before the new start (at this very line or earlier) no longer holds.
     if (part.m_EPos <= part.m_SPos || part.m_EndLine < part.m_StartLine) {
         part.m_EPos = 0;
@@ -115,7 +117,12 @@ void HandOver(ScanState& s, std::unique_ptr<CFInfo> part)
 
 void FinishPart(ScanState& s)
 {
-    HandOver(s, std::move(s.current));
+    // An empty text body (a part of headers only, a blank preamble) is no output.
+    const CFInfo& part = *s.current;
+    if (part.m_MsgType == MT_TXT && (s.bodyText < 0 || s.bodyText >= part.m_EPos))
+        DiscardPart(s);
+    else
+        HandOver(s, std::move(s.current));
     s.dataSeen = false;
     s.progressDue = true;
 }
@@ -301,7 +308,11 @@ void ArmourLine(ScanState& s)
 // A blank line after the data marks where the part ends.
 void EndAtBlankLine(ScanState& s)
 {
-    if (!IsBlank(s)) return;
+    if (!IsBlank(s)) {
+        if (s.bodyStart >= 0 && s.bodyText < 0) s.bodyText = s.pos;
+        return;
+    }
+    if (s.current && s.bodyStart < 0) s.bodyStart = s.pos + s.consumed;
     s.lastBlankLine = s.lineNo;
     if (s.dataSeen && s.current) EndBeforeLine(s, s.lineNo);
 }
