@@ -78,12 +78,20 @@ bool IsHeader(const char* line, int len)
 
 } // namespace
 
-int DecodeQPLine(char* line, int len, CBufFile* out, bool crlf)
+bool EndsInSoftBreak(const char* line, int len)
+{
+    int end = len;
+    while (end > 0 && IsAsciiSpace(static_cast<unsigned char>(line[end - 1])))
+        --end;
+    return end > 0 && line[end - 1] == '=' && !(end > 1 && line[end - 2] == '=');
+}
+
+int DecodeQPLine(char* line, int len, CBufFile* out, bool crlf, bool continued)
 {
     if (!line || len <= 0) return QP_OK;
     const bool longLine = len >= kLongLine;
     len = TrimLine(line, len);
-    if (IsHeader(line, len)) return QP_HEADER;
+    if (!continued && IsHeader(line, len)) return QP_HEADER;
 
     LineSink sink(out);
     int result = QP_OK;
@@ -107,12 +115,13 @@ int DecodeQPLine(char* line, int len, CBufFile* out, bool crlf)
             continue;
         }
         result = QP_BAD_ESCAPE;
-        if (!longLine) {
+        // A "=" that starts no escape is written as it is (RFC 2045: mail
+        // that was never encoded, 'xmlns:o="urn:..."'); only on a long line
+        // "= " goes, a soft break whose line end a transport turned into a blank.
+        if (longLine && i + 1 < len && line[i + 1] == ' ')
+            ++i;
+        else
             sink.Put('=');
-        } else if (i + 1 < len && line[i + 1] == ' ') {
-            ++i; // "= " goes
-        }
-        // Otherwise the "=" goes and the next byte is taken as it is.
     }
     sink.Flush();
     return result;

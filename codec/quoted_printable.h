@@ -19,8 +19,12 @@ enum QPResult : int
 // continues it without a line end. Otherwise trailing blanks go and the line
 // feed is written as CR LF when `crlf` is set, else as LF. The line buffer is
 // modified (cut at a soft break or its trailing blanks). Output: at most
-// `len` + 1 bytes. No allocation.
-int DecodeQPLine(char* line, int len, CBufFile* out, bool crlf);
+// `len` + 1 bytes. No allocation. `continued`: the line goes on from a
+// soft break (or is the rest of a long line), so a "Content-" at its start
+// is text, not a header.
+int DecodeQPLine(char* line, int len, CBufFile* out, bool crlf, bool continued = false);
+// True when the line ends in a soft break ("=" as its last non-blank byte, not "==").
+bool EndsInSoftBreak(const char* line, int len);
 
 // Every "=" followed by two hex digits becomes one byte, everything else is
 // copied; at most `maxBytes` (no limit when <= 0). `lineLength` <= 0:

@@ -11,6 +11,9 @@
 #include "text/ascii.h"
 #include "text/text_utils.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace zarvex {
 namespace {
 
@@ -34,6 +37,24 @@ bool IsBoundaryLine(std::string_view line, std::string_view boundary)
 }
 
 } // namespace
+
+void Extractor::TakeCarry(LineBuffer& line)
+{
+    if (m_Call.carry.empty()) return;
+    const std::size_t n = std::min(m_Call.carry.size(), static_cast<std::size_t>(kMaxLineText + 3 - line.len));
+    std::memmove(line.text + n, line.text, static_cast<std::size_t>(line.len) + 1);
+    std::memcpy(line.text, m_Call.carry.data(), n);
+    line.len += static_cast<int>(n);
+    m_Call.carry.clear();
+}
+
+void Extractor::KeepCarry(LineBuffer& line, int keep)
+{
+    if (!m_Call.midLine || keep >= line.len) return;
+    m_Call.carry.assign(line.text + keep, static_cast<std::size_t>(line.len - keep));
+    line.len = keep;
+    line.text[keep] = '\0';
+}
 
 bool Extractor::EndsItsFile() const
 {
@@ -107,8 +128,9 @@ int Extractor::ReadMimeHeaders()
     for (bool firstLine = true;; firstLine = false) {
         const std::string_view text = line.View();
         bool found = false;
-        // A data line right away: a message that is nothing but Base64.
-        if (IsBase64(line) && ((line.len >= 46 && line.len <= 78) || (line.len > 0 && text.back() == '=')) &&
+        // A data line right away: a message that is nothing but Base64 (some
+        // mailers write a whole attachment as one line).
+        if (IsBase64(line) && (line.len >= 46 || (line.len > 0 && text.back() == '=')) &&
             !IsHeaderOrSeparator(line.text, line.len, false) && (firstLine || !(typeSeen || base64Seen)))
             found = true;
         if (!found && line.len > 0 && (text[0] == 'C' || text[0] == 'c')) {
@@ -132,7 +154,7 @@ int Extractor::ReadMimeHeaders()
         if (m_Host.AbortRequested() || !BeforePartEnd() || !ReadNextLine(line)) return -1;
         line.StripLineEnd();
     }
-    if (line.len % 4 != 0) JoinBrokenBase64Line(line, true);
+    if (line.len % 4 != 0 && !m_Call.midLine) JoinBrokenBase64Line(line, true);
     return line.len;
 }
 
@@ -178,7 +200,11 @@ void Extractor::HandleBase64Line()
     LineBuffer& line = m_Call.line;
     DecodeState& state = m_Call.state;
     line.StripLineEnd();
-    if (state != DecodeState::SeekingStart && line.len % 4 != 0 && BeforePartEnd())
+    // The bare line break after a piece that filled a whole line buffer ends
+    // that line; it is no blank line of its own.
+    if (m_Call.continuesLine && line.len == 0) return;
+    TakeCarry(line);
+    if (state != DecodeState::SeekingStart && !m_Call.midLine && line.len % 4 != 0 && BeforePartEnd())
         JoinBrokenBase64Line(line, false);
 
     if (state == DecodeState::SeekingStart) {
@@ -207,6 +233,8 @@ void Extractor::HandleBase64Line()
         FinishFile();
         return;
     }
+    // A piece of a long line decodes in whole groups; the rest waits for the next piece.
+    if (state == DecodeState::InData) KeepCarry(line, line.len - line.len % 4);
     if (state == DecodeState::InData) DecodeBase64Data();
     // The part ends after a short data line (an encoder writes full lines
     // up to the last one): the data are complete even without a boundary

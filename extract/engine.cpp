@@ -338,6 +338,8 @@ bool Extractor::ReadPartLines(CFInfo& part)
     m_Call.endPos = part.m_EPos;
     m_In->Seek(part.m_SPos, 0);
     m_Call.pos = part.m_SPos;
+    m_Call.midLine = m_Call.continuesLine = m_Call.qpSoftBreak = false;
+    m_Call.carry.clear();
     m_Call.lineNo = part.m_StartLine - 1;
     while (m_Call.state != DecodeState::SwitchToDuplicate && BeforePartEnd()) {
         if (m_Host.AbortRequested()) {
@@ -439,11 +441,15 @@ bool Extractor::ReadNextLine(LineBuffer& into)
     bool complete = false;
     if (!m_In->ReadLine(into.text, kLineBufferSize, &n, &complete)) return false;
     into.len = n;
+    m_Call.lineStart = m_Call.pos;
     m_Call.pos += n;
     const bool endedLF = into.EndsWithLF();
     if (endedLF) CountLine();
     FoldLineEnd(into);
-    into.CutFront(m_Call.part ? m_Call.part->m_Indent : 0);
+    // The quoting prefix stands at the start of a line, not of its later pieces.
+    if (!m_Call.midLine) into.CutFront(m_Call.part ? m_Call.part->m_Indent : 0);
+    m_Call.continuesLine = m_Call.midLine;
+    m_Call.midLine = !complete;
     m_Call.hint = m_Call.previousLength;
     m_Call.previousLength = into.len;
     m_Call.previousEndedLF = m_Call.currentEndedLF;
@@ -459,7 +465,7 @@ bool Extractor::PeekNextLine(LineBuffer& into, int* rawLength)
     into.len = n;
     if (rawLength) *rawLength = n;
     FoldLineEnd(into);
-    into.CutFront(m_Call.part ? m_Call.part->m_Indent : 0);
+    if (!m_Call.midLine) into.CutFront(m_Call.part ? m_Call.part->m_Indent : 0);
     return true;
 }
 

@@ -115,6 +115,7 @@ private:
         std::string outputName;
         std::string inputPath; // the input file open now
         std::int64_t pos = 0;  // input position after the current line
+        std::int64_t lineStart = 0; // input position of the current line
         std::int64_t endPos = 0;
         std::int64_t lineNo = 0;
         std::int64_t linesDone = 0;
@@ -124,6 +125,15 @@ private:
         int previousLength = 0;          // length of the current line, the next line's hint
         bool previousEndedLF = true;     // the line before the current one ended with LF
         bool currentEndedLF = true;
+        // The last read ended inside a line longer than a line buffer: the
+        // next read is the rest of it (no indent to cut, no line of its own).
+        bool midLine = false;
+        bool continuesLine = false; // this read is the rest of a line begun by the last
+
+        // The end of the last piece that could not be decoded by itself (a
+        // Base64 group or a Quoted-Printable escape cut by the piece
+        // boundary); it goes in front of the next piece.
+        std::string carry;
         int errorCount = 0;
         bool finished = false;
         bool dataWritten = false;
@@ -154,6 +164,7 @@ private:
         XFaceWork xface;
         std::string faceText; // the Base64 text of a "Face:" image
         bool textBreakPending = false; // the last text line's break, unless a boundary follows
+        bool qpSoftBreak = false;      // the last Quoted-Printable line ended in a soft break
         // Save Raw: the part whose synthetic header lines were written, and
         // the id of the message/partial headers of a Base64 file.
         const CFInfo* rawHeaderPart = nullptr;
@@ -251,7 +262,7 @@ private:
     void HandleTextLine();
     // An attachment sent without encoding: its body, from the current
     // position to the part's end, is copied unchanged.
-    void CopyVerbatimBody();
+    void CopyVerbatimBody(std::int64_t from);
     void HandleBNewsLine();
     void HandleFaceLine();
     // Decodes the collected BinHex characters into the output and logs the outcome.
@@ -268,6 +279,12 @@ private:
     void PushHistory();
     void ClearHistory();
     bool JoinBrokenBase64Line(LineBuffer& line, bool wholeLineInPart);
+    // A line longer than a line buffer arrives in pieces: what the last
+    // piece left undecoded goes in front of this one, and when this piece
+    // does not end its line, its undecodable tail (from `keep` on) is kept
+    // for the next.
+    void TakeCarry(LineBuffer& line);
+    void KeepCarry(LineBuffer& line, int keep);
     int ReadMimeHeaders();
     void DecodeBase64Data();
     void Announce(msg::Id typeName);

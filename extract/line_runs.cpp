@@ -94,7 +94,7 @@ bool Extractor::TakeLineRun()
 {
     const CFInfo& part = *m_Call.part;
     if (m_Run.ScanFullRulesOnly || m_Call.state != DecodeState::InData || m_Call.saveRaw ||
-        part.m_Indent != 0)
+        part.m_Indent != 0 || m_Call.midLine || !m_Call.carry.empty())
         return false;
     const bool base64 = HandlerReads(part.m_MsgType, MT_B64) && m_Call.expectedLength > 0;
     if (!base64 && !HandlerReads(part.m_MsgType, MT_UU)) return false;

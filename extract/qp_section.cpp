@@ -6,17 +6,45 @@
 #include "model/settings.h"
 #include "text/ascii.h"
 
+#include <algorithm>
+
 namespace zarvex {
 namespace {
 
 // A header line this close to the part's end is the next message's.
 constexpr std::int64_t kHeaderNearEnd = 999;
+// At most this much of a piece waits for the next one.
+constexpr int kLongestCarry = 64;
 
 bool IsBlankLine(std::string_view text)
 {
     for (const char c : text)
         if (!IsAsciiSpace(static_cast<unsigned char>(c))) return false;
     return true;
+}
+
+// A piece of a long line decodes up to here: an escape cut in two, and
+// blanks that may yet turn out to be trailing ones (the decoder drops
+// those), wait for the rest of the line.
+int PieceDecodesTo(const LineBuffer& line)
+{
+    const int floor = std::max(0, line.len - kLongestCarry);
+    int keep = line.len;
+    for (bool moved = true; moved;) {
+        moved = false;
+        while (keep > floor && (line.text[keep - 1] == ' ' || line.text[keep - 1] == '\t')) {
+            --keep;
+            moved = true;
+        }
+        for (int back = 1; back <= 2 && keep - back >= floor; ++back) {
+            if (line.text[keep - back] == '=') {
+                keep -= back;
+                moved = true;
+                break;
+            }
+        }
+    }
+    return keep;
 }
 
 } // namespace
@@ -36,7 +64,11 @@ void Extractor::HandleQuotedPrintableLine()
     }
     if (m_Call.state != DecodeState::InData) return;
     if (atEnd) line.StripLineEnd();
-    const int result = DecodeQPLine(line.text, line.len, &m_Out->File(), m_Settings.EOLConversion);
+    TakeCarry(line);
+    if (m_Call.midLine) KeepCarry(line, PieceDecodesTo(line));
+    const bool continued = m_Call.qpSoftBreak || m_Call.continuesLine;
+    m_Call.qpSoftBreak = EndsInSoftBreak(line.text, line.len);
+    const int result = DecodeQPLine(line.text, line.len, &m_Out->File(), m_Settings.EOLConversion, continued);
     m_Call.dataWritten = true;
     const bool headerNearEnd = result == QP_HEADER && m_Call.endPos - m_Call.pos < kHeaderNearEnd;
     if (headerNearEnd || atEnd) FinishFile();

@@ -21,11 +21,24 @@ namespace {
 
 constexpr std::size_t kCopyChunk = 64 * 1024;
 
-// The part ends where a MIME boundary line ("--" ...) begins.
+// The part ends where a MIME boundary line ("--" ...) or the separator of
+// the next message of a mailbox ("From ") begins: the line break before it
+// is theirs.
 bool BoundaryFollows(CBufFile& in, std::int64_t endPos)
 {
-    char next[2] = {};
-    return endPos > 0 && in.ReadAt(endPos, next, 2) == 2 && next[0] == '-' && next[1] == '-';
+    char next[5] = {};
+    const std::size_t n = endPos > 0 ? in.ReadAt(endPos, next, sizeof next) : 0;
+    const std::string_view text(next, n);
+    return text.starts_with("--") || text == "From ";
+}
+
+// A line in the part's header section that cannot be a header line (no
+// colon, no leading blank): a part whose header is not followed by the
+// blank line begins its body here.
+bool IsBodyLine(const LineBuffer& line)
+{
+    return line.len > 0 && line.text[0] != ' ' && line.text[0] != '\t' && line.text[0] != '\n' &&
+           line.View().find(':') == std::string_view::npos;
 }
 
 // The length of the line break at the end of data[0, n) (LF, CR LF or CR).
@@ -38,13 +51,13 @@ std::size_t TrailingBreak(const char* data, std::size_t n)
 
 } // namespace
 
-void Extractor::CopyVerbatimBody()
+void Extractor::CopyVerbatimBody(std::int64_t from)
 {
     CBufFile& out = m_Out->File();
     const std::int64_t end = m_Call.endPos > 0 ? m_Call.endPos : m_In->GetLength();
     const bool boundaryFollows = BoundaryFollows(*m_In, end);
     std::array<char, kCopyChunk> chunk;
-    for (std::int64_t at = m_Call.pos; at < end;) {
+    for (std::int64_t at = from; at < end;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(end - at, kCopyChunk));
         std::size_t got = m_In->ReadAt(at, chunk.data(), want);
         if (got == 0) break;
@@ -62,17 +75,22 @@ void Extractor::CopyVerbatimBody()
 void Extractor::HandleTextLine()
 {
     LineBuffer& line = m_Call.line;
-    switch (m_Call.state) {
-    case DecodeState::SeekingStart:
-    case DecodeState::Paused:
-        // The part's own header lines, folded or not, up to the blank line.
-        if (LastNonBlank(line.text) == 0) {
+    if (m_Call.state == DecodeState::SeekingStart || m_Call.state == DecodeState::Paused) {
+        // The part's own header lines, folded or not, up to the blank line
+        // (or up to the first line that is no header line).
+        const bool blank = LastNonBlank(line.text) == 0;
+        if (blank || IsBodyLine(line)) {
             m_Call.state = DecodeState::InData;
             m_Call.textBreakPending = false;
             Announce(msg::TextData);
-            if (m_Call.part->m_Verbatim) CopyVerbatimBody();
+            if (m_Call.part->m_Verbatim) CopyVerbatimBody(blank ? m_Call.pos : m_Call.lineStart);
         }
-        break;
+        if (blank || m_Call.state != DecodeState::InData || m_Call.part->m_Verbatim) {
+            if (!BeforePartEnd()) m_Call.state = DecodeState::Finished;
+            return;
+        }
+    }
+    switch (m_Call.state) {
     case DecodeState::InData: {
         const bool hadLineFeed = line.EndsWithLF();
         line.StripLineEnd();

@@ -42,7 +42,7 @@ bool Extractor::TakeYencDataRun()
 {
     const CFInfo& part = *m_Call.part;
     if (m_Run.ScanFullRulesOnly || m_Call.state != DecodeState::InData || m_Call.saveRaw ||
-        part.m_Indent != 0 || !YencHandlerReads(part.m_MsgType) || !m_Out->File().IsOpen())
+        part.m_Indent != 0 || m_Call.midLine || !YencHandlerReads(part.m_MsgType) || !m_Out->File().IsOpen())
         return false;
     YencCallState& y = m_Call.yenc;
     CBufFile& out = m_Out->File();

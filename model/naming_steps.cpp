@@ -104,10 +104,9 @@ void NameTextMessage(MyCObArray& list, CFInfo& part, CSortInfo* group)
             CleanName(part.m_DestFile.empty() ? MessageName(part) : part.m_DestFile, false, false, settings);
     }
     if (name.empty()) name = html ? "message1.htm" : "message1.txt";
-    // A made-up name is always unique in the run; a name the message gave
-    // is made unique unless the user keeps names as they are.
-    const bool taken = (group && group->IndexOfName(name) >= 0) || list.FindNameInGroups(name, -1) >= 0;
-    if (taken && (part.m_DestFile.empty() || !settings.NoAutoRename)) name = NumberedMessageName(list, name, html);
+    // Every text message name is unique in the run: two texts never meet as one file.
+    if ((group && group->IndexOfName(name) >= 0) || list.FindNameInGroups(name, -1) >= 0)
+        name = NumberedMessageName(list, name, html);
     part.m_DestFile = name;
 }
 

@@ -123,7 +123,7 @@ struct KeepRule
 {
     int dataType;
     KeepBy by;
-    std::array<std::string_view, 6> keep; // with ".", or the first letters
+    std::array<std::string_view, 16> keep; // with ".", or the first letters
 };
 
 constexpr std::array kKeepRules = {
@@ -137,6 +137,13 @@ constexpr std::array kKeepRules = {
     KeepRule{49, KeepBy::FirstLetterOrDigit, {"C", "A"}}, // ace volumes
     KeepRule{56, KeepBy::Extension, {".WMA", ".WMV"}},
     KeepRule{57, KeepBy::Extension, {".WMA", ".WMV"}},
+    // Other names of the same data: the file is what its name says.
+    KeepRule{DT_ZIP, KeepBy::Extension, {".DOCX", ".XLSX", ".PPTX", ".DOCM", ".XLSM", ".PPTM", ".ODT", ".ODS", ".ODP",
+                                         ".ODG", ".EPUB", ".JAR", ".APK", ".XPI", ".CBZ", ".KMZ"}},
+    KeepRule{1, KeepBy::Extension, {".JPEG", ".JPE", ".JFIF", ".JFI"}},
+    KeepRule{20, KeepBy::Extension, {".TIFF"}},
+    KeepRule{23, KeepBy::Extension, {".HTML", ".XHTML", ".SHTML"}},
+    KeepRule{45, KeepBy::Extension, {".DAT"}}, // winmail.dat
 };
 
 // `ext` includes its "."; empty when the name has none.
@@ -157,8 +164,18 @@ bool KeptByRule(const KeepRule& rule, std::string_view ext)
     return false;
 }
 
+// The extension (with its ".") is the name of a file type of the table.
+bool NamesAType(std::string_view ext)
+{
+    return ext.size() > 1 && std::any_of(kDataTypeNames.begin() + 1, kDataTypeNames.end(),
+                                         [ext](std::string_view type) { return EqualsIgnoreCase(ext.substr(1), type); });
+}
+
 bool KeptByFixedRules(int dataType, std::string_view ext)
 {
+    // Text says nothing against a name of its own (".patch", ".csv", ".log"):
+    // only an extension of another type is wrong for it.
+    if (dataType == DT_TXT && !ext.empty() && !NamesAType(ext)) return true;
     return std::any_of(kKeepRules.begin(), kKeepRules.end(), [&](const KeepRule& rule) {
         return rule.dataType == dataType && KeptByRule(rule, ext);
     });

@@ -348,6 +348,15 @@ void OpenApplicationPart(ScanState& s)
     part.m_Verbatim = true;
 }
 
+// A multipart body is no part of its own: a part that a transfer encoding
+// of the same header block opened (before the type was read) goes again.
+void DropPartOfMultipartHeader(ScanState& s)
+{
+    s.multipartHeader = true;
+    if (s.current && !s.dataSeen && s.current->m_StartLine >= s.mime.m_StartLine && s.mime.m_StartLine > 0)
+        DiscardPart(s);
+}
+
 void ApplyContentType(ScanState& s, const SubtypeRow& row)
 {
     if (row.dataType != kUnchanged) s.mimeDataType = row.dataType;
@@ -383,6 +392,7 @@ void ApplyContentType(ScanState& s, const SubtypeRow& row)
         break;
     case E::AppleDouble:
         s.mime.m_bMultipart = 1;
+        DropPartOfMultipartHeader(s);
         if (!s.current) {
             s.mime.m_DataType = DT_APL;
             if (s.mime.m_MsgType == MT_TXT) s.mime.m_MsgType = 0;
@@ -390,6 +400,7 @@ void ApplyContentType(ScanState& s, const SubtypeRow& row)
         break;
     case E::Multipart:
         s.mime.m_bMultipart = 1;
+        DropPartOfMultipartHeader(s);
         break;
     case E::None:
         break;
@@ -431,12 +442,15 @@ void ContentTypeRule(ScanState& s)
 // `at`: where "boundary=" stands in the field; npos for the RFC 2231 form.
 bool BoundaryParameter(ScanState& s, std::size_t at)
 {
+    // A multipart inside a multipart: the enclosing boundary stays in force.
+    const std::string enclosing = s.mime.m_Boundary;
     if (at == std::string_view::npos) {
         s.mime.m_Boundary = Rfc2231Parameter(s.field, "boundary");
     } else {
         const int result = s.mime.SetBoundary(ValueAt(s, at, 9));
         if (result < 0 && s.binHexState == 0 && JoinNextLine(s)) s.mime.SetBoundary(ValueAt(s, at, 9));
     }
+    EncloseBoundary(s, enclosing);
     // The enclosed message of a partial message goes on in the next parts.
     if (s.mime.m_bPartial) return false;
     std::int64_t closing = -1;
@@ -447,6 +461,22 @@ bool BoundaryParameter(ScanState& s, std::size_t at)
 }
 
 } // namespace
+
+void OpenHeaderlessTextPart(ScanState& s)
+{
+    // What the last body part's headers said is not this one's.
+    s.mime.m_FileName.clear();
+    s.mime.m_Charset.clear();
+    s.mime.m_MsgType = MT_TXT;
+    s.nameFromFilename = false;
+    s.ForgetBodyEncoding();
+    OpenTextPart(s, DT_TXT);
+    // The body begins at the blank line after the delimiter.
+    CFInfo& part = *s.current;
+    part.m_SPos = s.pos + s.consumed;
+    part.m_StartLine = s.LastLineNo() + 1;
+    s.inMimeHeader = true;
+}
 
 void OnContentDisposition(ScanState& s)
 {
@@ -461,6 +491,8 @@ void OnContentDisposition(ScanState& s)
 
 void OnContentTransferEncoding(ScanState& s)
 {
+    // A multipart body's parts have headers of their own.
+    if (s.multipartHeader) return;
     const std::string_view line = s.field;
     if (Contains(line, "Base64")) {
         Base64Encoding(s);

@@ -43,6 +43,40 @@ bool IsKnownBoundaryLine(const CMimeInfo& mime, std::string_view line)
     return rest.empty() || rest == "--";
 }
 
+// "--" b or "--" b "--" exactly (trailing white space allowed).
+bool IsDelimiterOf(std::string_view boundary, std::string_view line)
+{
+    line = TrimRight(line);
+    if (boundary.empty() || line.size() < boundary.size() + 2 || !line.starts_with("--") ||
+        line.substr(2, boundary.size()) != boundary)
+        return false;
+    const std::string_view rest = line.substr(2 + boundary.size());
+    return rest.empty() || rest == "--";
+}
+
+// A delimiter of an enclosing multipart ends every body nested in it: that
+// boundary is in force again. True when the line is one.
+bool ReturnToEnclosingBoundary(ScanState& s, std::string_view line)
+{
+    std::vector<std::string>& outer = s.outerBoundaries;
+    for (std::size_t i = outer.size(); i-- > 0;) {
+        if (!IsDelimiterOf(outer[i], line)) continue;
+        s.mime.m_Boundary = std::move(outer[i]);
+        outer.resize(i);
+        return true;
+    }
+    return false;
+}
+
+// After the closing delimiter of a nested body, the enclosing boundary holds.
+void LeaveClosedBody(ScanState& s, std::string_view line)
+{
+    if (!s.outerBoundaries.empty() && IsClosingBoundary(s.mime, line)) {
+        s.mime.m_Boundary = std::move(s.outerBoundaries.back());
+        s.outerBoundaries.pop_back();
+    }
+}
+
 // The open part now starts on the line after this one (its data have not begun).
 void MoveStartPastLine(ScanState& s)
 {
@@ -65,7 +99,7 @@ Next BoundaryInPart(ScanState& s)
 {
     CFInfo& part = *s.current;
     const std::string_view line = View(s);
-    const bool isBoundary = s.mime.IsBoundary(line);
+    const bool isBoundary = s.mime.IsBoundary(line) || ReturnToEnclosingBoundary(s, line);
     const std::uint32_t type = part.m_MsgType;
     const bool mimeText = MimeTextInEffect(s.settings, s.run);
     const bool textOrQp = type == MT_TXT || type == MT_QP;
@@ -124,6 +158,13 @@ Next BoundaryDefinition(ScanState& s)
 {
     if (LastNonBlankOf(s.line, s.len) == '-') return Next::LateRules; // a closing boundary
     const std::string_view next = PeekNext(s, kLineMax, s.indentRun != 0 ? s.indent : 0);
+    const bool known = s.mime.IsBoundary(View(s)) || ReturnToEnclosingBoundary(s, View(s));
+    // A known delimiter followed by a blank line: a body part without a
+    // header, plain text by default.
+    if (known && IsBlankLine(next.data(), static_cast<int>(next.size()))) {
+        if (MimeTextInEffect(s.settings, s.run)) OpenHeaderlessTextPart(s);
+        return Next::LateRules;
+    }
     if (!StartsWithIgnoreCase(next, "Content-")) return Next::Continue;
     const std::string_view text = TrimRight(View(s));
     s.mime.SetBoundary(text.substr(2));
@@ -171,17 +212,37 @@ bool IsMimeBoundaryCandidate(const ScanState& s)
 
 Next MimeBoundaryRule(ScanState& s)
 {
-    if (s.inMimeHeader && s.current) return BoundaryInPart(s);
-    if (s.inMimeHeader) {
+    Next next = Next::Continue;
+    if (s.inMimeHeader && s.current) {
+        next = BoundaryInPart(s);
+    } else if (s.inMimeHeader) {
         s.inMimeHeader = false;
-        return Next::LateRules;
+        ReturnToEnclosingBoundary(s, View(s));
+        next = Next::LateRules;
+    } else if (!s.current && s.binHexState == 0) {
+        next = BoundaryDefinition(s);
     }
-    if (s.current || s.binHexState != 0) return Next::Continue;
-    return BoundaryDefinition(s);
+    LeaveClosedBody(s, View(s));
+    return next;
+}
+
+void EncloseBoundary(ScanState& s, const std::string& enclosing)
+{
+    // Deeper nesting than this is not followed (a hostile message may nest
+    // thousands of bodies); the innermost boundaries are kept.
+    constexpr std::size_t kDeepest = 64;
+    if (enclosing.empty() || enclosing == s.mime.m_Boundary) return;
+    std::vector<std::string>& outer = s.outerBoundaries;
+    if (std::find(outer.begin(), outer.end(), enclosing) != outer.end()) return;
+    if (outer.size() == kDeepest) outer.erase(outer.begin());
+    outer.push_back(enclosing);
 }
 
 void MimeHeaderStartRule(ScanState& s)
 {
+    // Inside the body of a text part of a multipart message, header lines
+    // are text (a part of Content-Type text/rfc822-headers, a quoted mail).
+    if (s.current && s.current->m_MsgType == MT_TXT && s.bodyStart >= 0 && !s.mime.m_Boundary.empty()) return;
     static constexpr std::array<std::string_view, 5> kStarts = {
         "Mime-Version:", "Content-Type:", "Content-Disposition:", "Content-Location:",
         "Content-Transfer-Encoding:"};

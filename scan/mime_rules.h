@@ -17,6 +17,9 @@ void OnContentTransferEncoding(ScanState& s);
 void OnContentType(ScanState& s);
 // The parameters of a Content-Type/-Disposition line and of its continuation lines.
 Next OnContentParameters(ScanState& s);
+// A body part that begins with a blank line has no header: it is plain
+// text (RFC 2046), and becomes a text part from the next line on.
+void OpenHeaderlessTextPart(ScanState& s);
 
 // ---- mime_hooks.cpp ----------------------------------------------------------------
 // Reads ahead from the current position (restored afterwards) to the closing
@@ -28,6 +31,9 @@ Next OnContentParameters(ScanState& s);
 std::int32_t MimeBoundaryScan(ScanState& s, std::int64_t& closingOffset);
 // "--" boundary "--" (trailing white space allowed).
 bool IsClosingBoundary(const CMimeInfo& mime, std::string_view line);
+// A new boundary replaced `enclosing`: the enclosing one is kept to end the
+// nested body.
+void EncloseBoundary(ScanState& s, const std::string& enclosing);
 
 // ---- mime_names.cpp ----------------------------------------------------------------
 // A header field may run over many folded lines (Outlook folds inside

@@ -81,6 +81,7 @@ bool TakeQuietDataLine(ScanState& s)
     const QuietLineTest quiet(s);
     if (!quiet(s.line, k, blank ? static_cast<int>(static_cast<const char*>(blank) - s.line) : k)) return false;
     CountQuietLines(s, 1, s.current->m_MsgType);
+    if (s.bodyStart >= 0 && s.bodyText < 0) s.bodyText = s.pos;
     return true;
 }
 

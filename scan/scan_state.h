@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zarvex {
 
@@ -134,8 +135,11 @@ struct ScanState
     // The body's headers named Base64 or uuencode: a content type read
     // after that ("text/plain") says what the data are, not how they travel.
     bool encodedBody = false;
+    // The header block being read is that of a multipart body: a transfer
+    // encoding it names applies to no part of its own.
+    bool multipartHeader = false;
     // What the headers of the last body said about it is forgotten.
-    void ForgetBodyEncoding() { identityEncoding = inArmour = encodedBody = false; }
+    void ForgetBodyEncoding() { identityEncoding = inArmour = encodedBody = multipartHeader = false; }
     // Bytes the boundary read-ahead may still read (set at the start from the
     // file length, so that many boundaries cannot make the scan quadratic).
     std::int64_t readAheadLeft = 0;
@@ -158,6 +162,9 @@ struct ScanState
     // A text part whose body holds nothing is no output.
     std::int64_t bodyStart = -1;
     std::int64_t bodyText = -1;
+    // The boundaries of the multipart bodies that enclose the current one,
+    // innermost last: their delimiters end every part nested inside.
+    std::vector<std::string> outerBoundaries;
 
     bool InSection() const { return current != nullptr; }
     // The number of the last line the current one took (joined lines included).
@@ -192,6 +199,8 @@ void FinishPart(ScanState& s);
 void DiscardPart(ScanState& s);
 // The shared closing rule of "=ybegin", BinHex and "<<BPST" openers.
 void CloseBeforeNewSection(ScanState& s);
+// The open part ends before this line as it would at the end of the file.
+void FinishAtEnd(ScanState& s);
 // Peeks at the next line into s.peek; returns its text after `skip` bytes
 // (empty at the end of the file).
 std::string_view PeekNext(ScanState& s, int max = kLineMax, int skip = 0);

@@ -117,9 +117,13 @@ void HandOver(ScanState& s, std::unique_ptr<CFInfo> part)
 
 void FinishPart(ScanState& s)
 {
-    // An empty text body (a part of headers only, a blank preamble) is no output.
+    // An empty body (a part of headers only, a blank preamble, an empty
+    // attachment) is no output.
     const CFInfo& part = *s.current;
-    if (part.m_MsgType == MT_TXT && (s.bodyText < 0 || s.bodyText >= part.m_EPos))
+    const bool bodyEmpty = s.bodyText < 0 || s.bodyText >= part.m_EPos;
+    const bool headersOnly = s.bodyStart >= 0 && bodyEmpty &&
+                             (part.m_MsgType == MT_QP || (part.m_MsgType == MT_B64 && !s.dataSeen));
+    if ((part.m_MsgType == MT_TXT && bodyEmpty) || headersOnly)
         DiscardPart(s);
     else
         HandOver(s, std::move(s.current));
@@ -130,6 +134,15 @@ void FinishPart(ScanState& s)
 void DiscardPart(ScanState& s)
 {
     s.current.reset();
+}
+
+void FinishAtEnd(ScanState& s)
+{
+    CFInfo& part = *s.current;
+    if (part.m_MsgType == MT_QP && part.m_Starts != 0 && part.m_Ends == 0) part.m_Ends = 1;
+    part.m_EPos = s.pos;
+    part.m_EndLine = s.lineNo;
+    FinishPart(s);
 }
 
 void CloseBeforeNewSection(ScanState& s)
@@ -188,13 +201,7 @@ void Start(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
 
 void Finish(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
 {
-    if (s.current) {
-        CFInfo& part = *s.current;
-        if (part.m_MsgType == MT_QP && part.m_Starts != 0 && part.m_Ends == 0) part.m_Ends = 1;
-        part.m_EPos = s.pos;
-        part.m_EndLine = s.lineNo;
-        FinishPart(s);
-    }
+    if (s.current) FinishAtEnd(s);
     s.mime.m_FileName.clear();
     if (startPos) *startPos = s.pos;
     if (startLine) *startLine = s.lineNo;
@@ -295,6 +302,43 @@ void HeaderBlock(ScanState& s)
     if (s.inHeader) s.ForgetBodyEncoding();
 }
 
+// A mailbox separator: "From " at the start of a line after a blank line
+// (or with an address, as mailboxes write it), and a header line after it.
+bool IsMailboxSeparator(ScanState& s)
+{
+    if (s.len < 5 || s.line[0] != 'F' || !StartsWith(s.line, s.len, "From ")) return false;
+    const bool afterBlank = s.lineNo <= 1 || IsBlankLine(s.prev->text, s.prev->len);
+    if (!afterBlank && !IsHeaderOrSeparator(s.line, s.len, true)) return false;
+    const std::string_view next = PeekNext(s);
+    return IsHeaderOrSeparator(next.data(), static_cast<int>(next.size()), true);
+}
+
+// A new message of a mailbox: whatever the last one left open ends before
+// its separator, and nothing its headers said holds any more.
+void NewMessage(ScanState& s)
+{
+    if (s.current) {
+        s.lineNo -= 1; // the part's last line is the one before the separator
+        FinishAtEnd(s);
+        s.lineNo += 1;
+    }
+    s.mime.Reset();
+    s.outerBoundaries.clear();
+    s.ForgetBodyEncoding();
+    s.rfc2231.Clear();
+    s.nameFromFilename = false;
+    s.inMimeHeader = s.mimeParamsContinue = s.dataSeen = s.checkFirstDataLine = false;
+    s.skipOriginalMessage = false;
+    s.binHexState = 0;
+    s.binHexBuffer.clear();
+    s.bodyKind = 0;
+    s.mimeDataType = 0;
+    s.b64LineLength = s.b64FullLines = 0;
+    s.b64AfterBlank = false;
+    s.subjPart = s.subjTotal = 0;
+    s.inHeader = true;
+}
+
 // OpenPGP (and other) armour: "-----BEGIN PGP SIGNATURE-----" to "-----END ...".
 void ArmourLine(ScanState& s)
 {
@@ -309,6 +353,11 @@ void ArmourLine(ScanState& s)
 void EndAtBlankLine(ScanState& s)
 {
     if (!IsBlank(s)) {
+        // A text part whose header is not followed by a blank line: its
+        // body begins at the first line that cannot be a header line.
+        if (s.bodyStart < 0 && s.current && s.current->m_MsgType == MT_TXT && s.PartAge() > 0 &&
+            s.line[0] != ' ' && s.line[0] != '\t' && std::memchr(s.line, ':', static_cast<std::size_t>(s.len)) == nullptr)
+            s.bodyStart = s.pos;
         if (s.bodyStart >= 0 && s.bodyText < 0) s.bodyText = s.pos;
         return;
     }
@@ -539,6 +588,7 @@ void Cycle(ScanState& s, std::int64_t& lastProgressLine)
     }
     if (s.settings.AutoIndentDetect) QuotePrefix(s);
     if (s.checkFirstDataLine) CheckFirstDataLine(s);
+    if (IsMailboxSeparator(s)) NewMessage(s);
     HeaderBlock(s);
     ArmourLine(s);
     EndAtBlankLine(s);

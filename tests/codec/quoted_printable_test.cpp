@@ -37,7 +37,7 @@ TEST(QPLines, Decode)
         {"trailing blanks go", {"abc  \t\n"}, true, "abc\r\n", {0}},
         {"no line end conversion", {"a\n", "\n"}, false, "a\n\n", {0, 0}},
         {"bad escape written on a short line", {"=G1 and =4\n"}, false, "=G1 and =4\n", {1}},
-        {"bad escape dropped on a long line", {kLong + "=G1= x\n"}, false, kLong + "G1x\n", {1}},
+        {"bad escape kept on a long line, a blank after it goes", {kLong + "=G1= x\n"}, false, kLong + "=G1x\n", {1}},
         {"header line not decoded", {"content-type: text/plain\n", "Article 12\n"}, true, "", {2, 2}},
         {"last line without break", {"end=41"}, true, "endA", {0}}};
     // clang-format on

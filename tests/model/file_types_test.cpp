@@ -167,7 +167,9 @@ TEST(AddTypeExtension, DefaultLists)
         {kRar5, "book.rar", "book.rar"}, {kRar5, "book.dat", "book.rar5"}, {kRar, "pics.r07", "pics.r07"},
         {kRar, "pics.s01", "pics.s01"}, {kRar, "pics.001", "pics.001"}, {kRar, "pics.part", "pics.rar"},
         {kRar, "pics.Rx", "pics.Rx"}, {kArj, "old.a01", "old.a01"}, {kArj, "old.b01", "old.arj"},
-        {DT_TXT, "notes.UU", "notes.UU"}, {DT_TXT, "notes.uux", "notes.txt"}, {DT_TXT, "notes.abc", "notes.txt"},
+        {DT_TXT, "notes.UU", "notes.UU"}, {DT_TXT, "fix.patch", "fix.patch"}, {DT_TXT, "notes.zip", "notes.txt"},
+        {DT_ZIP, "book.epub", "book.epub"}, {DT_ZIP, "a.odt", "a.odt"}, {DT_JPG, "p.jpeg", "p.jpeg"},
+        {20, "scan.tiff", "scan.tiff"}, {DT_HTM, "page.html", "page.html"}, {45, "winmail.dat", "winmail.dat"},
         {DT_TXT, "NOTES.TXT", "NOTES.TXT"}, {DT_JPG, "photo", "photo.jpg"}, {DT_JPG, "photo.", "photo.jpg"},
         {DT_JPG, "PHOTO.JPG", "PHOTO.JPG"}, {DT_JPG, "v1.2/photo", "v1.2/photo.jpg"},
         {DT_JPG, "../photo", "../photo.jpg"}, {DT_JPG, "..\\photo", "..\\photo.jpg"},
@@ -184,19 +186,19 @@ TEST(AddTypeExtension, EditedListsReplaceTheDefaultButNotTheFixedRules)
     TypeExtensionTable table;
     ASSERT_TRUE(table.SetAllowed(DT_EXE, ""));
     ASSERT_TRUE(table.SetAllowed(kWmv, ""));
-    ASSERT_TRUE(table.SetAllowed(DT_ZIP, "CBZ, EPUB"));
-    EXPECT_EQ(table.Allowed(DT_ZIP), "CBZ, EPUB");
+    ASSERT_TRUE(table.SetAllowed(DT_ZIP, "QQQ, XPS"));
+    EXPECT_EQ(table.Allowed(DT_ZIP), "QQQ, XPS");
     // Types without a record take no list.
     for (const int noRecord : std::vector<int>{DT_TXT, DT_UNKNOWN, 500})
         EXPECT_FALSE(table.SetAllowed(noRecord, "DAT")) << noRecord;
     const std::tuple<int, const char*, const char*> cases[] = {
         {DT_EXE, "setup.dll", "setup.dll"}, {DT_EXE, "setup.bin", "setup.exe"},
-        {kWmv, "show.wma", "show.wma"},     {DT_ZIP, "comic.cbz", "comic.cbz"},
-        {DT_ZIP, "book.epub", "book.epub"}, {DT_ZIP, "report.docx", "report.zip"},
-        {DT_TXT, "notes.dat", "notes.txt"}};
+        {kWmv, "show.wma", "show.wma"},     {DT_ZIP, "comic.qqq", "comic.qqq"},
+        {DT_ZIP, "book.epub", "book.epub"}, {DT_ZIP, "report.xlsb", "report.zip"},
+        {DT_TXT, "notes.exe", "notes.txt"}};
     for (const auto& [dataType, name, expected] : cases)
         EXPECT_EQ(AddTypeExtension(name, dataType, table), expected) << name;
-    EXPECT_EQ(AddTypeExtension("comic.cbz", DT_ZIP), "comic.zip") << "the defaults stay as they were";
+    EXPECT_EQ(AddTypeExtension("comic.qqq", DT_ZIP), "comic.zip") << "the defaults stay as they were";
 }
 
 } // namespace
