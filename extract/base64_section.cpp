@@ -56,6 +56,16 @@ void Extractor::KeepCarry(LineBuffer& line, int keep)
     line.text[keep] = '\0';
 }
 
+bool Extractor::DelimiterAfterPart() const
+{
+    char ahead[256];
+    const std::size_t n = m_Call.endPos > 0 ? m_In->ReadAt(m_Call.endPos, ahead, sizeof ahead) : 0;
+    std::size_t i = 0;
+    while (i < n && IsAsciiSpace(static_cast<unsigned char>(ahead[i])))
+        ++i;
+    return i + 1 < n && ahead[i] == '-' && ahead[i + 1] == '-';
+}
+
 bool Extractor::EndsItsFile() const
 {
     // The output ends with this part when no part of the same file follows
@@ -123,7 +133,11 @@ int Extractor::ReadMimeHeaders()
     LineBuffer& line = m_Call.line;
     line.StripLineEnd();
     bool typeSeen = false;
-    bool base64Seen = false;
+    // A Base64 part that starts at a MIME header line (its own header,
+    // whose transfer encoding may stand before the part's start) has its
+    // body after the first blank line.
+    bool base64Seen = StartsWithIgnoreCase(line.View(), "Content-") &&
+                      FindIgnoreCase(line.View(), "multipart/") == std::string_view::npos;
     bool inBody = false;
     for (bool firstLine = true;; firstLine = false) {
         const std::string_view text = line.View();
@@ -146,8 +160,8 @@ int Extractor::ReadMimeHeaders()
                 inBody = true;
             else if ((typeSeen || base64Seen) && line.len >= 60 && IsBase64(line))
                 found = true;
-        } else if (!found && line.len >= 4) {
-            found = true;
+        } else if (!found && line.len >= 4 && !text.starts_with("--")) {
+            found = true; // (a "--" line is a delimiter, never Base64)
         }
         if (!found && line.len > 10) ParseBoundary(text);
         if (found) break;
@@ -237,9 +251,10 @@ void Extractor::HandleBase64Line()
     if (state == DecodeState::InData) KeepCarry(line, line.len - line.len % 4);
     if (state == DecodeState::InData) DecodeBase64Data();
     // The part ends after a short data line (an encoder writes full lines
-    // up to the last one): the data are complete even without a boundary
-    // or "=" padding to tell so.
-    if (!m_Call.finished && m_Call.shortDataLine && m_Call.dataWritten && !BeforePartEnd() && EndsItsFile())
+    // up to the last one), or blank lines and a MIME delimiter follow its
+    // end: the data are complete even without "=" padding to tell so.
+    if (!m_Call.finished && m_Call.dataWritten && !BeforePartEnd() && EndsItsFile() &&
+        (m_Call.shortDataLine || DelimiterAfterPart()))
         FinishFile();
 }
 

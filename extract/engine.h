@@ -293,6 +293,8 @@ private:
     bool AtBoundaryEndingTheFile(const LineBuffer& line) const;
     // No later part of the record continues the output of the current part.
     bool EndsItsFile() const;
+    // After the part's end, behind blank lines, stands a MIME delimiter.
+    bool DelimiterAfterPart() const;
 
     // Save Raw: the header lines and markers written around the undecoded
     // lines (extract/raw_headers.cpp).

@@ -42,6 +42,9 @@ void Extractor::AfterLoop()
         Log(std::string(Message(msg::Aborted)) + "\r\n");
     } else if (m_Call.writeFailed) {
         // The file error was reported; the data did not run short.
+    } else if ((part->m_MsgType & MT_B64) && m_Call.dataWritten &&
+               (m_Call.shortDataLine || DelimiterAfterPart())) {
+        // Base64 without "=" padding ended where its body did: whole.
     } else if (part->m_MsgType & (MT_UU | MT_XX)) {
         Log(Message(msg::EndNotFound));
         MarkShort();

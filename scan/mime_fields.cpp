@@ -170,8 +170,6 @@ void NameTheOpenPart(ScanState& s, bool subjectAndMarker)
     if (!s.current) return;
     CFInfo& part = *s.current;
     part.m_DestFile = s.mime.m_FileName;
-    // A named text part is an attachment: it keeps its own bytes.
-    if (part.m_MsgType == MT_TXT && !s.mime.m_FileName.empty()) part.m_Verbatim = true;
     if (subjectAndMarker) {
         if (part.m_Subject.empty()) part.m_Subject = s.mime.m_Subject;
         if (part.m_Starts == 0) part.m_Starts = 1;
@@ -208,10 +206,14 @@ std::int32_t NumberAt(const ScanState& s, std::size_t at, std::size_t nameLength
 void Base64Encoding(ScanState& s)
 {
     if (s.current) {
-        if (s.dataSeen)
+        if (s.dataSeen) {
             FinishBefore(s);
-        else
+        } else {
+            // The body its header declares Base64 begins a file here (a
+            // text part's body is no continuation of another file).
             s.current->m_MsgType = MT_B64;
+            if (s.current->m_Starts == 0) s.current->m_Starts = 1;
+        }
     }
     if (!s.current) {
         s.dataSeen = false;
@@ -451,6 +453,7 @@ bool BoundaryParameter(ScanState& s, std::size_t at)
         if (result < 0 && s.binHexState == 0 && JoinNextLine(s)) s.mime.SetBoundary(ValueAt(s, at, 9));
     }
     EncloseBoundary(s, enclosing);
+    if (StartsWithIgnoreCase(MediaType(s.field), "multipart/digest")) s.digestBoundary = s.mime.m_Boundary;
     // The enclosed message of a partial message goes on in the next parts.
     if (s.mime.m_bPartial) return false;
     std::int64_t closing = -1;
@@ -574,9 +577,12 @@ Next OnContentParameters(ScanState& s)
         s.mime.m_bPartial = 1;
         takeId();
     }
+    // A boundary belongs to a multipart type ("text/html; boundary=" is a
+    // mistake of the sender's; the whole body is the text).
+    const std::string_view media = MediaType(line);
     at = lower.Find("boundary=");
     if ((at != std::string_view::npos || lower.Find("boundary*") != std::string_view::npos) &&
-        BoundaryParameter(s, at))
+        (media.empty() || StartsWithIgnoreCase(media, "multipart/")) && BoundaryParameter(s, at))
         return Next::EndCycle;
 
     ContentTypeRule(s);

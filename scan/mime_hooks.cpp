@@ -152,19 +152,28 @@ Next BoundaryInPart(ScanState& s)
     return Next::EndCycle;
 }
 
+// A known delimiter (not the closing one) followed by a blank line: a body
+// part without a header, plain text by default. True when it was one.
+bool HeaderlessBodyPart(ScanState& s)
+{
+    const std::string_view line = View(s);
+    const bool known = s.mime.IsBoundary(line) || ReturnToEnclosingBoundary(s, line);
+    if (!known || LastNonBlankOf(s.line, s.len) == '-') return false;
+    // A digest's parts are messages by default: their own headers follow.
+    if (s.mime.m_Boundary == s.digestBoundary) return false;
+    const std::string_view next = PeekNext(s, kLineMax, s.indentRun != 0 ? s.indent : 0);
+    if (!IsBlankLine(next.data(), static_cast<int>(next.size()))) return false;
+    if (MimeTextInEffect(s.settings, s.run)) OpenHeaderlessTextPart(s);
+    return true;
+}
+
 // Case 3: no header pending, no part open: a "--" line followed by a
 // Content- line defines the boundary of a multipart body.
 Next BoundaryDefinition(ScanState& s)
 {
     if (LastNonBlankOf(s.line, s.len) == '-') return Next::LateRules; // a closing boundary
+    if (HeaderlessBodyPart(s)) return Next::LateRules;
     const std::string_view next = PeekNext(s, kLineMax, s.indentRun != 0 ? s.indent : 0);
-    const bool known = s.mime.IsBoundary(View(s)) || ReturnToEnclosingBoundary(s, View(s));
-    // A known delimiter followed by a blank line: a body part without a
-    // header, plain text by default.
-    if (known && IsBlankLine(next.data(), static_cast<int>(next.size()))) {
-        if (MimeTextInEffect(s.settings, s.run)) OpenHeaderlessTextPart(s);
-        return Next::LateRules;
-    }
     if (!StartsWithIgnoreCase(next, "Content-")) return Next::Continue;
     const std::string_view text = TrimRight(View(s));
     s.mime.SetBoundary(text.substr(2));
@@ -215,9 +224,10 @@ Next MimeBoundaryRule(ScanState& s)
     Next next = Next::Continue;
     if (s.inMimeHeader && s.current) {
         next = BoundaryInPart(s);
+        if (!s.current) HeaderlessBodyPart(s); // the delimiter that ended it opens the next part
     } else if (s.inMimeHeader) {
         s.inMimeHeader = false;
-        ReturnToEnclosingBoundary(s, View(s));
+        HeaderlessBodyPart(s);
         next = Next::LateRules;
     } else if (!s.current && s.binHexState == 0) {
         next = BoundaryDefinition(s);

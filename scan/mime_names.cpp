@@ -4,41 +4,17 @@
 #include "scan/mime_rules.h"
 
 #include "text/ascii.h"
+#include "text/charsets.h"
 #include "text/display_text.h"
 #include "text/unicode.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <iconv.h>
 
 namespace zarvex::scan {
 
 namespace {
 
 constexpr std::size_t kNameCap = 1023;
-
-bool IsCharset(std::string_view charset, std::initializer_list<std::string_view> names)
-{
-    return std::any_of(names.begin(), names.end(), [&](std::string_view n) { return EqualsIgnoreCase(charset, n); });
-}
-
-// The system's converter; empty when it does not know the character set or
-// the bytes do not convert.
-std::string IconvToUtf8(std::string_view bytes, const std::string& charset)
-{
-    iconv_t cd = iconv_open("UTF-8", charset.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-    std::string out(bytes.size() * 4 + 16, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    std::size_t inLeft = bytes.size();
-    char* dst = out.data();
-    std::size_t outLeft = out.size();
-    const std::size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-    iconv_close(cd);
-    if (r == static_cast<std::size_t>(-1) || inLeft != 0) return {};
-    out.resize(out.size() - outLeft);
-    return IsValidUtf8(out) ? out : std::string();
-}
 
 int HexDigit(unsigned char c)
 {
@@ -183,23 +159,6 @@ bool JoinNextLine(ScanState& s)
 {
     if (s.field.size() >= kFieldCap) return false;
     return AppendNextLine(s);
-}
-
-std::string CharsetToUtf8(std::string_view bytes, std::string_view charset)
-{
-    if (IsCharset(charset, {"utf-8", "utf8", "us-ascii", "ascii"}))
-        return IsValidUtf8(bytes) ? std::string(bytes) : ToDisplayUtf8(bytes);
-    if (IsCharset(charset, {"iso-8859-1", "iso8859-1", "latin1", "l1"})) {
-        std::string out;
-        for (const char c : bytes)
-            AppendCodePoint(out, static_cast<unsigned char>(c));
-        return out;
-    }
-    if (!charset.empty() && !IsCharset(charset, {"windows-1252", "cp1252"})) {
-        std::string converted = IconvToUtf8(bytes, std::string(charset.substr(0, 64)));
-        if (!converted.empty() || bytes.empty()) return converted;
-    }
-    return ToDisplayUtf8(bytes);
 }
 
 std::string NameToUtf8(std::string_view name, std::string_view charset)

@@ -52,9 +52,6 @@ bool JoinNextLine(ScanState& s);
 // A name as the header gave it, made UTF-8: valid UTF-8 stays, other bytes
 // are read in `charset` when one is given, else as Windows-1252.
 std::string NameToUtf8(std::string_view name, std::string_view charset);
-// Bytes in `charset` converted to UTF-8 (Windows-1252 when the character set
-// is unknown).
-std::string CharsetToUtf8(std::string_view bytes, std::string_view charset);
 // RFC 2231 parameters ("filename*=", "name*0*=", ...) of the line are
 // collected; true when they give a complete name, stored in `name`.
 bool CollectRfc2231Name(ScanState& s, std::string& name);

@@ -165,6 +165,8 @@ struct ScanState
     // The boundaries of the multipart bodies that enclose the current one,
     // innermost last: their delimiters end every part nested inside.
     std::vector<std::string> outerBoundaries;
+    // The boundary of the last multipart/digest: its parts are messages.
+    std::string digestBoundary;
 
     bool InSection() const { return current != nullptr; }
     // The number of the last line the current one took (joined lines included).

@@ -118,8 +118,10 @@ void HandOver(ScanState& s, std::unique_ptr<CFInfo> part)
 void FinishPart(ScanState& s)
 {
     // An empty body (a part of headers only, a blank preamble, an empty
-    // attachment) is no output.
-    const CFInfo& part = *s.current;
+    // attachment) is no output. A named text part is an attachment: it
+    // keeps its own bytes.
+    CFInfo& part = *s.current;
+    if (part.m_MsgType == MT_TXT && !part.m_DestFile.empty()) part.m_Verbatim = true;
     const bool bodyEmpty = s.bodyText < 0 || s.bodyText >= part.m_EPos;
     const bool headersOnly = s.bodyStart >= 0 && bodyEmpty &&
                              (part.m_MsgType == MT_QP || (part.m_MsgType == MT_B64 && !s.dataSeen));
@@ -302,13 +304,13 @@ void HeaderBlock(ScanState& s)
     if (s.inHeader) s.ForgetBodyEncoding();
 }
 
-// A mailbox separator: "From " at the start of a line after a blank line
-// (or with an address, as mailboxes write it), and a header line after it.
+// A mailbox separator: "From " at the start of a line and a known header
+// line after it. Mailboxes that count lengths put no blank line before it,
+// Netscape's "From - " carries no address, and a body's "From Russia with
+// love" is followed by no header.
 bool IsMailboxSeparator(ScanState& s)
 {
     if (s.len < 5 || s.line[0] != 'F' || !StartsWith(s.line, s.len, "From ")) return false;
-    const bool afterBlank = s.lineNo <= 1 || IsBlankLine(s.prev->text, s.prev->len);
-    if (!afterBlank && !IsHeaderOrSeparator(s.line, s.len, true)) return false;
     const std::string_view next = PeekNext(s);
     return IsHeaderOrSeparator(next.data(), static_cast<int>(next.size()), true);
 }
@@ -349,6 +351,14 @@ void ArmourLine(ScanState& s)
         s.inArmour = false;
 }
 
+// "--" and the current boundary.
+bool IsDelimiterLine(const ScanState& s)
+{
+    const std::string& b = s.mime.m_Boundary;
+    return !b.empty() && s.len >= static_cast<int>(b.size()) + 2 && s.line[0] == '-' && s.line[1] == '-' &&
+           std::memcmp(s.line + 2, b.data(), b.size()) == 0;
+}
+
 // A blank line after the data marks where the part ends.
 void EndAtBlankLine(ScanState& s)
 {
@@ -358,7 +368,8 @@ void EndAtBlankLine(ScanState& s)
         if (s.bodyStart < 0 && s.current && s.current->m_MsgType == MT_TXT && s.PartAge() > 0 &&
             s.line[0] != ' ' && s.line[0] != '\t' && std::memchr(s.line, ':', static_cast<std::size_t>(s.len)) == nullptr)
             s.bodyStart = s.pos;
-        if (s.bodyStart >= 0 && s.bodyText < 0) s.bodyText = s.pos;
+        // A delimiter line is the body's end, not its text.
+        if (s.bodyStart >= 0 && s.bodyText < 0 && !IsDelimiterLine(s)) s.bodyText = s.pos;
         return;
     }
     if (s.current && s.bodyStart < 0) s.bodyStart = s.pos + s.consumed;

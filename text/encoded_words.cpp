@@ -5,6 +5,7 @@
 #include "text/text_utils.h"
 
 #include "text/ascii.h"
+#include "text/charsets.h"
 #include "text/display_text.h"
 #include "text/unicode.h"
 
@@ -171,16 +172,23 @@ std::optional<EncodedWord> ParseEncodedWord(std::string_view text)
     return w;
 }
 
-std::string DecodeWord(const EncodedWord& w)
+// The bytes of one word, as its encoding gives them.
+std::string WordBytes(const EncodedWord& w)
 {
-    const std::string raw = w.encoding == 'B' ? DecodeBase64Word(w.payload) : DecodeQWord(w.payload);
-    if (StartsWithIgnoreCase(w.charset, "utf-7")) return Utf7ToUtf8(raw);
+    return w.encoding == 'B' ? DecodeBase64Word(w.payload) : DecodeQWord(w.payload);
+}
+
+// The bytes of adjacent words in one character set, made UTF-8 together (an
+// encoder may split a character between two words).
+std::string WordsToUtf8(const std::string& raw, std::string_view charset)
+{
+    if (StartsWithIgnoreCase(charset, "utf-7")) return Utf7ToUtf8(raw);
     const bool bom = std::string_view(raw).substr(0, kBom.size()) == kBom;
-    if (StartsWithIgnoreCase(w.charset, "utf-8") || bom) {
+    if (StartsWithIgnoreCase(charset, "utf-8") || bom) {
         if (bom && raw.size() < 4) return {};
         return ToDisplayUtf8(bom ? std::string_view(raw).substr(kBom.size()) : std::string_view(raw));
     }
-    return ToDisplayUtf8(raw);
+    return CharsetToUtf8(raw, charset);
 }
 
 } // namespace
@@ -220,17 +228,35 @@ std::string DecodeHeaderText(std::string_view src)
     if (src.find("=?") == std::string_view::npos) return std::string(src);
     std::string out;
     out.reserve(src.size());
+    // Words in one character set run together until another text comes.
+    std::string pending;
+    std::string_view pendingCharset;
+    const auto flush = [&] {
+        if (!pending.empty()) out += WordsToUtf8(pending, pendingCharset);
+        pending.clear();
+    };
     std::size_t i = 0;
     while (i < src.size()) {
-        if (src[i] == '=' && i + 1 < src.size() && src[i + 1] == '?') {
-            if (const auto word = ParseEncodedWord(src.substr(i))) {
-                out += DecodeWord(*word);
-                i += word->length;
-                continue;
-            }
+        const auto word = src[i] == '=' && i + 1 < src.size() && src[i + 1] == '?' ? ParseEncodedWord(src.substr(i))
+                                                                                    : std::nullopt;
+        if (!word) {
+            flush();
+            out += src[i++];
+            continue;
         }
-        out += src[i++];
+        // "=?utf-8*en?..." names a language after the character set.
+        const std::string_view charset = word->charset.substr(0, word->charset.find('*'));
+        if (!EqualsIgnoreCase(charset, pendingCharset)) flush();
+        pending += WordBytes(*word);
+        pendingCharset = charset;
+        i += word->length;
+        // White space between two encoded words is no text of its own (RFC 2047, 6.2).
+        std::size_t next = i;
+        while (next < src.size() && IsAsciiSpace(static_cast<unsigned char>(src[next])))
+            ++next;
+        if (next > i && ParseEncodedWord(src.substr(next))) i = next;
     }
+    flush();
     return out;
 }
 

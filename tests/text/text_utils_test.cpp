@@ -103,7 +103,14 @@ TEST(EncodedWords, DecodedToUtf8AndMalformedOnesCopied)
         {"=?utf-7?B?0KFPaPay?=", "\uFFFD\uFFFDOh\uFFFD\uFFFD", true}, // 8-bit bytes are not UTF-7
         {"=?utf-8?B?77u/?=", "", true}, // a byte order mark alone
         {"=?x-unknown?B?77u/w6k=?=", "\xC3\xA9", true}, {"Re: =?utf-8?B?w6k=?= x", "Re: \xC3\xA9 x", true},
-        {"=?utf-8?Q?a?= =?utf-8?Q?b?=", "a b", true}, {"=?utf-8?X?abc?=", "=?utf-8?X?abc?=", false},
+        // Blanks between words go; a character split between two words is whole.
+        {"=?utf-8?Q?a?= \t =?utf-8?Q?b?=", "ab", true}, {"=?utf-8?Q?=C3?=\n =?utf-8?B?qQ==?=", "\xC3\xA9", true},
+        {"=?utf-8?Q?a?= x =?utf-8?Q?b?=", "a x b", true}, {"=?utf-8?X?abc?=", "=?utf-8?X?abc?=", false},
+        // The names real mail gives its character sets.
+        {"=?ks_c_5601-1987?Q?=C7=D1?=", "\xED\x95\x9C", true}, {"=?gb2312?Q?=D6=D0?=", "\xE4\xB8\xAD", true},
+        {"=?x-sjis?Q?=93=FA?=", "\xE6\x97\xA5", true}, {"=?iso-2022-jp?B?GyRCRnwbKEI=?=", "\xE6\x97\xA5", true},
+        {"=?koi8-r?Q?=F1?=", "\xD0\xAF", true}, {"=?windows-1251?Q?=DF?=", "\xD0\xAF", true},
+        {"=?x-no-such-set?Q?caf=E9?=", "caf\xC3\xA9", true}, {"=?utf-8*en?Q?a?=", "a", true},
         {"a =? b", "a =? b", false}, {"x = y", "x = y", false}, {"=?utf-8?B?w6k=", "=?utf-8?B?w6k=", false},
         {"plain", "plain", false}, {"\xEF\xBB\xBF" "caf\xC3\xA9", "caf\xC3\xA9", true},
         {"a \xE2\x80\x93 b", "a \xE2\x80\x93 b", true}
