@@ -94,8 +94,9 @@ void CZarvexDlg::StreamStep()
     BusyScope busy(*this);
     const std::vector<std::size_t> rows =
         zarvex::StreamStep(m_Entries, {m_Engine, *m_List, m_App.core, m_Run, m_Host, m_App.StreamDir});
+    // No status text: the step runs at every tick and would wipe what the
+    // last command said ("Operation Aborted!").
     RecolourGroupsOf(rows);
-    SetStatusText(m_Host.AbortRequested() ? Q(Message(msg::Aborted)) : QString(cmd::kReady));
 }
 
 void CZarvexDlg::RecolourGroupsOf(const std::vector<std::size_t>& rows)
