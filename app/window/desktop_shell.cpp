@@ -115,7 +115,7 @@ bool DesktopShell::AdvancedPreferences()
 
 QString DesktopShell::ManualPath()
 {
-    const QString installed = QCoreApplication::applicationDirPath() + "/../share/doc/zarvex/manual.html";
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/zarvex/manual.html";
     if (QFileInfo::exists(installed)) return QFileInfo(installed).canonicalFilePath();
     return QStringLiteral(ZARVEX_SOURCE_DIR "/docs/manual.html");
 }

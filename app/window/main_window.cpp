@@ -1,4 +1,5 @@
 #include "app/window/main_window.h"
+#include "app/window/readable_colour.h"
 #include "scan/clipboard_file.h"
 
 #include "app/engine.h"
@@ -339,6 +340,19 @@ void CZarvexDlg::resizeEvent(QResizeEvent* event)
     ApplySplitter();
 }
 
+void CZarvexDlg::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // A new theme: the status colours are made readable on it (while busy
+    // the records may be changing; the next rebuild colours them).
+    if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) && m_Outputs && !IsBusy()) {
+        std::vector<std::size_t> all(m_Entries.size());
+        for (std::size_t row = 0; row < all.size(); ++row) all[row] = row;
+        RecolourGroupsOf(all);
+        for (const InputEntry& entry : m_InputEntries) ShowInputEntry(entry);
+    }
+}
+
 void CZarvexDlg::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
@@ -515,7 +529,7 @@ void CZarvexDlg::AddInputEntry(const std::string& path, std::string_view shownNa
     auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(name, entry.size, entry.IsMonitored()))));
     item->setData(kEntryRole, Q(path));
     item->setToolTip(Q(ToDisplayUtf8(path)));
-    if (entry.IsMonitored()) item->setForeground(QColor(0, 128, 0));
+    if (entry.IsMonitored()) item->setForeground(ReadableColour(QColor(0, 128, 0), palette()));
     m_InputEntries.push_back(std::move(entry));
     m_Inputs->addItem(item);
 }
@@ -551,8 +565,7 @@ void CZarvexDlg::RebuildOutputList(bool full)
     QList<QTreeWidgetItem*> items;
     for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const OutputEntry& e = m_Entries[row];
-        const std::uint32_t rgb = EntryColour(*e.group);
-        const QColor colour((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+        const QColor colour = ReadableColour(EntryColour(*e.group), palette());
         const std::string_view name = EntryName(e.text);
         auto* item = new QTreeWidgetItem({Q(ToDisplayUtf8(name)), Q(e.text.substr(name.size() + 1))});
         item->setForeground(0, colour);

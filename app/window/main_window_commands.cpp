@@ -31,6 +31,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <QUrl>
@@ -82,7 +83,7 @@ void CZarvexDlg::BuildCommands()
     file->addSeparator();
     file->addAction(AddCommand(cmd::Exit, "E&xit", K(Qt::ALT | Qt::Key_F4), nullptr));
     // Ctrl+Q as well, as every desktop program quits.
-    Action(cmd::Exit)->setShortcuts({K(Qt::ALT | Qt::Key_F4), K(QKeySequence::Quit)});
+    Action(cmd::Exit)->setShortcuts({K(Qt::ALT | Qt::Key_F4), K(Qt::CTRL | Qt::Key_Q)});
     connect(Action(cmd::Exit), &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu("&Edit");
@@ -119,7 +120,7 @@ void CZarvexDlg::BuildCommands()
     Action(cmd::ExtractStream)->setCheckable(true);
 
     QMenu* help = menuBar()->addMenu("&Help");
-    help->addAction(AddCommand(cmd::HelpContents, "&Contents...", K(QKeySequence::HelpContents), nullptr));
+    help->addAction(AddCommand(cmd::HelpContents, "&Contents...", K(Qt::Key_F1), nullptr));
     help->addAction(AddCommand(cmd::HelpSearch, "&Search...", K(), nullptr));
     help->addAction(AddCommand(cmd::HelpUsing, "&Using Help...", K(), nullptr));
     help->addSeparator();
@@ -136,6 +137,23 @@ void CZarvexDlg::BuildCommands()
 
     m_ToolBar = addToolBar("Toolbar");
     m_ToolBar->setObjectName("toolbar");
+    m_ToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Icons from the desktop's icon theme; the style's own where the theme has none.
+    const std::pair<int, std::pair<const char*, QStyle::StandardPixmap>> icons[] = {
+        {cmd::Open, {"document-open", QStyle::SP_DialogOpenButton}},
+        {cmd::Extract, {"archive-extract", QStyle::SP_DialogSaveButton}},
+        {cmd::Rename, {"edit-rename", QStyle::SP_FileDialogDetailedView}},
+        {cmd::Remove, {"list-remove", QStyle::SP_TrashIcon}},
+        {cmd::FindSelect, {"edit-find", QStyle::SP_FileDialogContentsView}},
+        {cmd::Rescan, {"view-refresh", QStyle::SP_BrowserReload}},
+        {cmd::LogWindow, {"text-x-generic", QStyle::SP_FileIcon}},
+        {cmd::Abort, {"process-stop", QStyle::SP_BrowserStop}},
+        {cmd::OpenOutputFolder, {"folder-open", QStyle::SP_DirOpenIcon}},
+        {cmd::Exit, {"application-exit", QStyle::SP_DialogCloseButton}},
+        {cmd::HelpContents, {"help-contents", QStyle::SP_DialogHelpButton}},
+    };
+    for (const auto& [id, icon] : icons)
+        Action(id)->setIcon(QIcon::fromTheme(icon.first, style()->standardIcon(icon.second)));
     for (int id : {cmd::Open, cmd::Extract, cmd::Rename, cmd::Remove, cmd::FindSelect, cmd::Rescan, cmd::LogWindow})
         m_ToolBar->addAction(Action(id));
     m_ToolBar->addSeparator();
