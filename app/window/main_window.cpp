@@ -350,6 +350,10 @@ void CZarvexDlg::changeEvent(QEvent* event)
         for (std::size_t row = 0; row < all.size(); ++row) all[row] = row;
         RecolourGroupsOf(all);
         for (const InputEntry& entry : m_InputEntries) ShowInputEntry(entry);
+        // The summary's link takes the new theme's link colour when set again.
+        const QString summary = m_Summary->text();
+        m_Summary->clear();
+        m_Summary->setText(summary);
     }
 }
 
