@@ -33,8 +33,13 @@ int main(int argc, char** argv)
         // Only a run that shows the window connects to a display.
         const zarvex::CommandLine cl = zarvex::ParseArguments(args);
         if (!cl.extract && !cl.help && !cl.version && !cl.uninstall && !cl.hasDde) {
-            // A program already running takes the files over.
-            if (!cl.files.empty() && zarvex::ForwardFiles(zarvex::CommandSocketPath(), cl.files)) return 0;
+            // A program already running takes the files over (or the clipboard,
+            // or only comes forward): one window per user.
+            switch (zarvex::HandOver(zarvex::CommandSocketPath(), cl.files, cl.readClipboard, std::cerr)) {
+            case zarvex::HandOverResult::HandedOver: return 0;
+            case zarvex::HandOverResult::Failed: return zarvex::kExitCannotStart;
+            case zarvex::HandOverResult::NoProgram: break;
+            }
             if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) {
                 std::cerr << "zarvex: no display to open the window on; use --extract to extract the files "
                              "named on the command line (see --help)\n";

@@ -399,6 +399,10 @@ int SendDde(const std::string& commands, std::ostream& out, std::ostream& err)
         err << "zarvex: no running zarvex program to send the commands to\n";
         return kExitNeedsDesktop;
     }
+    if (*answer == kAnswerNone) {
+        err << "zarvex: the running zarvex program does not answer; it may hang\n";
+        return 1;
+    }
     out << *answer << '\n';
     return *answer == kAnswerOk ? 0 : 1;
 }

@@ -10,7 +10,8 @@ set(expected
     share/applications/zarvex.desktop
     share/mime/packages/zarvex.xml
     share/icons/hicolor/scalable/apps/zarvex.svg
-    share/doc/zarvex/manual.html
+    share/metainfo/io.github.zarvex.Zarvex.metainfo.xml
+    share/zarvex/manual.html
     share/man/man1/zarvex.1)
 foreach(size 16 32 48 64 128 256)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/zarvex.png)

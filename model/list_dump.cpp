@@ -164,7 +164,6 @@ std::string MissingPartList(const std::vector<int>& present, int expected)
         if (n > 0) numbers.push_back(n);
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
-    if (numbers.empty()) return std::string();
     std::string out;
     // 64-bit: the part after the largest 32-bit part number is one more.
     auto gap = [&](std::int64_t first, std::int64_t last) {
@@ -172,7 +171,10 @@ std::string MissingPartList(const std::vector<int>& present, int expected)
         if (!out.empty()) out += ',';
         out += Range(first, last);
     };
-    std::int64_t previous = 0; // a missing first part is a gap too
+    // A missing first part is a gap too; with no numbered part at all every
+    // expected part is missing (one expected part is the unnumbered one there is).
+    if (numbers.empty()) return expected > 1 ? Range(1, expected) : std::string();
+    std::int64_t previous = 0;
     for (int n : numbers) {
         gap(previous + 1, n - 1);
         previous = n;

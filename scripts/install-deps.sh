@@ -17,6 +17,12 @@ packages=(
   macutils compface imagemagick
   # docs/zarvex.1 is made from --help; a test checks that it has not drifted.
   help2man
+  # The desktop files are checked (appstreamcli, desktop-file-validate).
+  appstream desktop-file-utils shared-mime-info
+  # The Debian package: cpack's DEB generator, its dependency lookup and its check.
+  dpkg-dev fakeroot lintian
+  # Pictures of the window (scripts/window-screenshot.sh) with a window manager.
+  openbox
 )
 
 missing=()

@@ -119,9 +119,11 @@ std::string DesktopEntryText(const std::string& exec)
                         "GenericName=Encoded Data Decoder\n"
                         "Comment=Find and decode binary files sent as text in mail and news\n";
     entry += "Exec=" + program + " %F\n";
+    // One main category (Utility); Archiving places it among the unpackers.
     entry += "Icon=zarvex\n"
              "Terminal=false\n"
-             "Categories=Utility;Archiving;Network;\n";
+             "Categories=Utility;Archiving;\n"
+             "Keywords=uuencode;yEnc;Base64;BinHex;mail;news;decode;attachment;\n";
     entry += "MimeType=" + MimeTypeList() + "\n";
     entry += "Actions=Extract;\n"
              "\n"
@@ -142,9 +144,18 @@ std::string MimePackageText()
         if (IsOwnType(a.mimeType)) {
             xml += "    <comment>Zarvex Encoded Data File (" + std::string(a.extension) +
                    ")</comment>\n"
-                   "    <sub-class-of type=\"text/plain\"/>\n"
-                   "    <glob pattern=\"*." +
-                   LowerExtension(a.extension) + "\" weight=\"60\"/>\n";
+                   "    <sub-class-of type=\"text/plain\"/>\n";
+            if (a.extension == ".MM") {
+                // "*.mm" also names Objective-C++ sources: the glob only ties
+                // with theirs, and the file's start (a MIME message) decides.
+                xml += "    <glob pattern=\"*.mm\" weight=\"50\"/>\n"
+                       "    <magic priority=\"60\">\n";
+                for (const char* header : {"MIME-Version:", "Content-Type:", "Content-Transfer-Encoding:"})
+                    xml += std::string("      <match type=\"string\" value=\"") + header + "\" offset=\"0:1024\"/>\n";
+                xml += "    </magic>\n";
+            } else {
+                xml += "    <glob pattern=\"*." + LowerExtension(a.extension) + "\" weight=\"60\"/>\n";
+            }
         } else {
             xml += "    <glob pattern=\"*." + LowerExtension(a.extension) + "\"/>\n";
         }

@@ -8,12 +8,14 @@
 namespace zarvex {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, ServerVerb>, 5> kVerbs = {{
+constexpr std::array<std::pair<std::string_view, ServerVerb>, 7> kVerbs = {{
     {"open", ServerVerb::Open},
     {"quit", ServerVerb::Quit},
     {"extract", ServerVerb::Extract},
     {"clear", ServerVerb::Clear},
     {"purge", ServerVerb::Purge},
+    {"show", ServerVerb::Show},
+    {"paste", ServerVerb::Paste},
 }};
 
 ServerVerb VerbOf(std::string_view name)
@@ -153,6 +155,12 @@ std::string_view RunCommandString(std::string_view text, CommandTarget& target)
             break;
         case ServerVerb::Purge:
             handled = target.Purge();
+            break;
+        case ServerVerb::Show:
+            handled = target.Show();
+            break;
+        case ServerVerb::Paste:
+            handled = target.Paste();
             break;
         case ServerVerb::Unknown:
             break;

@@ -21,6 +21,10 @@ enum class ServerVerb
     Extract,
     Clear,
     Purge,
+    // Beyond the shell's commands, for a second start without files: raise
+    // the window, and read the clipboard ("--readclipboard").
+    Show,
+    Paste,
     Unknown, // skipped when run
 };
 
@@ -54,12 +58,17 @@ public:
     virtual bool Extract(const std::string* folder) = 0;
     virtual bool Clear() = 0;
     virtual bool Purge() = 0;
+    virtual bool Show() { return false; }
+    virtual bool Paste() { return false; }
 };
 
 // The answers sent back to the client.
 inline constexpr std::string_view kAnswerOk = "ok";
 inline constexpr std::string_view kAnswerBusy = "busy";
 inline constexpr std::string_view kAnswerError = "error";
+// Not sent by the program: the client's word for a program that took the
+// command but gave no answer in time (it hangs).
+inline constexpr std::string_view kAnswerNone = "no answer";
 
 // Runs a command string: "busy" at once (nothing run) while the target is
 // busy; otherwise every known command in order, then "ok" when the last

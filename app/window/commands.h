@@ -41,6 +41,8 @@ inline constexpr int ListDump = 40016;
 inline constexpr int CopySubject = 40021;
 inline constexpr int CopyNewsgroups = 40022;
 inline constexpr int CopyOriginalName = 40028;
+// Beyond the menu resource: the folder the last extraction wrote into.
+inline constexpr int OpenOutputFolder = 40100;
 
 // Status texts.
 inline constexpr int StatusReady = 57345;

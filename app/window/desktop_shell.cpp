@@ -11,6 +11,7 @@
 #include "model/records.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 #include <climits>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <sys/stat.h>
 
 namespace zarvex {
@@ -41,11 +43,13 @@ bool IsPurged(const CSortInfo& group)
 
 } // namespace
 
-DesktopShell::DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, DesktopPaths paths,
-                           std::string iniPath)
-    : QObject(&window), m_Window(window), m_Engine(engine), m_Cl(std::move(cl)), m_Paths(std::move(paths)),
-      m_IniPath(std::move(iniPath))
+DesktopShell::DesktopShell(CZarvexDlg& window, Engine& engine, DesktopPaths paths, std::string iniPath)
+    : QObject(&window), m_Window(window), m_Engine(engine), m_Paths(std::move(paths)), m_IniPath(std::move(iniPath)),
+      m_PendingTimer(new QTimer(this))
 {
+    // Looks again for a free window while commands wait.
+    m_PendingTimer->setInterval(100);
+    connect(m_PendingTimer, &QTimer::timeout, this, &DesktopShell::RunPending);
     const auto on = [this](int id, std::function<void()> run) { m_Window.SetCommandHandler(id, std::move(run)); };
     on(cmd::Preferences, [this] { Preferences(); });
     on(cmd::AdvancedPreferences, [this] { AdvancedPreferences(); });
@@ -111,7 +115,7 @@ bool DesktopShell::AdvancedPreferences()
 
 QString DesktopShell::ManualPath()
 {
-    const QString installed = QCoreApplication::applicationDirPath() + "/../share/doc/zarvex/manual.html";
+    const QString installed = QCoreApplication::applicationDirPath() + "/../share/zarvex/manual.html";
     if (QFileInfo::exists(installed)) return QFileInfo(installed).canonicalFilePath();
     return QStringLiteral(ZARVEX_SOURCE_DIR "/docs/manual.html");
 }
@@ -128,40 +132,87 @@ bool DesktopShell::Busy() const
     return m_Window.IsBusy();
 }
 
-// The files of the program's own command line are read by it already.
-bool DesktopShell::OnCommandLine(const std::string& path) const
+bool DesktopShell::WindowFree() const
 {
-    const std::string real = RealPath(path);
-    for (const std::string& f : m_Cl.files)
-        if (!real.empty() && RealPath(f) == real) return true;
-    return false;
+    return !m_Window.IsBusy() && !m_Window.Extracting() && !QApplication::activeModalWidget() &&
+           !QApplication::activePopupWidget();
 }
 
-bool DesktopShell::Open(const std::string& path)
+bool DesktopShell::RunOrQueue(std::function<bool()> work, bool alwaysLater)
 {
-    if (OnCommandLine(path)) return true;
-    struct stat st
-    {
-    };
-    const bool exists = ::stat(path.c_str(), &st) == 0;
-    if (exists && !m_Window.IsBusy()) m_Window.AddInputs({path});
+    if (!alwaysLater && m_Pending.empty() && WindowFree()) return work();
+    m_Pending.push_back(std::move(work));
+    // Never inside the handler of the command: the socket's client is answered first.
+    QTimer::singleShot(0, this, &DesktopShell::RunPending);
+    m_PendingTimer->start();
+    return true;
+}
+
+void DesktopShell::RunPending()
+{
+    while (!m_Pending.empty() && WindowFree()) {
+        const std::function<bool()> work = std::move(m_Pending.front());
+        m_Pending.pop_front();
+        work();
+    }
+    if (m_Pending.empty()) m_PendingTimer->stop();
+}
+
+void DesktopShell::Raise()
+{
     if (m_Window.isMinimized()) m_Window.showNormal();
     m_Window.show();
     m_Window.raise();
     m_Window.activateWindow();
-    m_Window.update();
-    return exists;
+}
+
+// A file already in the input list is not read again (and no box says so):
+// the file manager only asked to see it.
+void DesktopShell::ReadHandedOver(const std::string& path)
+{
+    const std::string real = RealPath(path);
+    for (const InputEntry& entry : m_Window.Inputs())
+        if (!real.empty() && RealPath(entry.path) == real) return;
+    m_Window.AddInputs({path});
+}
+
+bool DesktopShell::Open(const std::string& path)
+{
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0) return false;
+    Raise();
+    return RunOrQueue([this, path] { return ReadHandedOver(path), true; }, true);
+}
+
+bool DesktopShell::Show()
+{
+    Raise();
+    return true;
+}
+
+bool DesktopShell::Paste()
+{
+    Raise();
+    return RunOrQueue([this] { return m_Window.Action(cmd::Paste)->trigger(), true; }, true);
 }
 
 bool DesktopShell::Quit()
 {
-    QTimer::singleShot(0, &m_Window, &QWidget::close);
-    return true;
+    return RunOrQueue([this] { return QTimer::singleShot(0, &m_Window, &QWidget::close), true; });
 }
 
 bool DesktopShell::Extract(const std::string* folder)
 {
     if (m_Window.IsBusy()) return false;
+    std::optional<std::string> into;
+    if (folder) into = *folder;
+    return RunOrQueue([this, into] { return RunExtract(into ? &*into : nullptr); });
+}
+
+bool DesktopShell::RunExtract(const std::string* folder)
+{
     AppSettings& app = m_Window.Preferences();
     if (folder) app.Dirs[0] = *folder;
     const std::string outDir = app.Dirs[0].empty() ? "." : app.Dirs[0];
@@ -179,18 +230,19 @@ bool DesktopShell::Extract(const std::string* folder)
 bool DesktopShell::Clear()
 {
     if (m_Window.IsBusy()) return false;
-    m_Window.ClearAll();
-    return true;
+    return RunOrQueue([this] { return m_Window.ClearAll(), true; });
 }
 
 bool DesktopShell::Purge()
 {
     if (m_Window.IsBusy()) return false;
-    MyCObArray& list = m_Window.SortList();
-    for (int i = list.GetSize() - 1; i >= 0; --i)
-        if (IsPurged(*list.GetAt(i))) list.RemoveGroupAt(i);
-    m_Window.RebuildOutputList(true);
-    return true;
+    return RunOrQueue([this] {
+        MyCObArray& list = m_Window.SortList();
+        for (int i = list.GetSize() - 1; i >= 0; --i)
+            if (IsPurged(*list.GetAt(i))) list.RemoveGroupAt(i);
+        m_Window.RebuildOutputList(true);
+        return true;
+    });
 }
 
 } // namespace zarvex

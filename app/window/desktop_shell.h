@@ -9,9 +9,12 @@
 
 #include <QObject>
 
-class QDialog;
-
+#include <deque>
+#include <functional>
 #include <string>
+
+class QDialog;
+class QTimer;
 
 namespace zarvex {
 
@@ -23,11 +26,9 @@ class DesktopShell : public QObject, public CommandTarget
 {
     Q_OBJECT
 public:
-    // `cl`: the command line the program was started with ("open" skips its files).
     // `iniPath`: the settings file, where the previous owners of associated
     // extensions are written at once (empty: only at exit, with the rest).
-    DesktopShell(CZarvexDlg& window, Engine& engine, CommandLine cl, DesktopPaths paths,
-                 std::string iniPath = {});
+    DesktopShell(CZarvexDlg& window, Engine& engine, DesktopPaths paths, std::string iniPath = {});
 
     // Serves commands on `socketPath`; false when another program serves them.
     bool ListenForCommands(const std::string& socketPath);
@@ -40,25 +41,40 @@ public:
     // The manual: installed beside the program, else the source tree's.
     static QString ManualPath();
 
-    // CommandTarget.
+    // CommandTarget. Every command is answered at once: reading a file or the
+    // clipboard (which may ask questions) waits until the window is idle,
+    // with no dialog open; so do the others while a dialog is open.
     bool Busy() const override;
     bool Open(const std::string& path) override;
     bool Quit() override;
     bool Extract(const std::string* folder) override;
     bool Clear() override;
     bool Purge() override;
+    bool Show() override;
+    bool Paste() override;
+
+    // Commands taken but not yet run.
+    std::size_t Pending() const { return m_Pending.size(); }
 
 private:
-    bool OnCommandLine(const std::string& path) const;
+    // Runs `work` now when the window is free for it, else once it is.
+    // The result of `work` when it ran now; true when it waits.
+    bool RunOrQueue(std::function<bool()> work, bool alwaysLater = false);
+    bool WindowFree() const;
+    void RunPending();
+    void ReadHandedOver(const std::string& path);
+    void Raise();
+    bool RunExtract(const std::string* folder);
     void HelpOnF1(QDialog& dialog, const QString& anchor);
     void SaveAssociationEntries();
 
     CZarvexDlg& m_Window;
     Engine& m_Engine;
-    CommandLine m_Cl;
     DesktopPaths m_Paths;
     std::string m_IniPath;
     CommandServer* m_Server = nullptr;
+    std::deque<std::function<bool()>> m_Pending;
+    QTimer* m_PendingTimer;
 };
 
 } // namespace zarvex

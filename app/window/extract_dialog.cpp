@@ -82,6 +82,10 @@ ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options,
     for (QCheckBox* box : {m_Skip, m_Overwrite, m_Append, m_Duplicate})
         optionsColumn->addWidget(box);
     auto* layout = new QVBoxLayout(this);
+    m_Note = new QLabel(this);
+    m_Note->setWordWrap(true);
+    m_Note->hide();
+    layout->addWidget(m_Note);
     layout->addWidget(folderLabel);
     layout->addLayout(folderRow);
     if (oldStyle) {
@@ -107,6 +111,17 @@ ExtractDialog::ExtractDialog(QWidget* parent, const ExtractOptions& options,
         layout->addLayout(optionsColumn);
     }
     layout->addWidget(buttons);
+}
+
+void ExtractDialog::SetNote(const QString& text)
+{
+    m_Note->setText(text);
+    m_Note->setVisible(!text.isEmpty());
+}
+
+QString ExtractDialog::Note() const
+{
+    return m_Note->text();
 }
 
 void ExtractDialog::Browse()

@@ -12,6 +12,7 @@
 #include <string>
 
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
@@ -28,6 +29,10 @@ public:
     // `oldStyle`: the "OldExtract" layout.
     ExtractDialog(QWidget* parent, const ExtractOptions& options, const std::array<std::string, 9>& recent,
                   bool canSelect, bool oldStyle = false);
+
+    // A line above the choices saying why the dialog was opened (empty: none).
+    void SetNote(const QString& text);
+    QString Note() const;
 
     // The choices after OK.
     const ExtractOptions& Options() const { return m_Options; }
@@ -57,6 +62,7 @@ private:
     QCheckBox* m_Duplicate;
     QComboBox* m_Folder;
     FolderPanel* m_Panel = nullptr;
+    QLabel* m_Note;
 };
 
 } // namespace zarvex

@@ -1,5 +1,6 @@
 #include "app/window/log_window.h"
 
+#include "app/window/readable_colour.h"
 #include "app/window/window_position.h"
 #include "text/messages.h"
 
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -57,6 +59,12 @@ LogWindow::LogWindow(QWidget* parent) : QDialog(parent), m_Colour(Qt::black)
     m_WholeWord = new QCheckBox("Match &whole word only", this);
     m_Up = new QCheckBox("&Up", this);
     auto* findButton = new QPushButton("&Find Next", this);
+    m_FindStatus = new QLabel(this);
+    // A new search text starts without the old one's marks.
+    connect(m_FindText, &QLineEdit::textChanged, this, [this] {
+        m_FindStatus->clear();
+        m_View->setExtraSelections({});
+    });
     auto* saveButton = new QPushButton("&Save...", this);
     auto* clearButton = new QPushButton("&Clear Log", this);
     auto* closeButton = new QPushButton("Close", this);
@@ -68,6 +76,7 @@ LogWindow::LogWindow(QWidget* parent) : QDialog(parent), m_Colour(Qt::black)
 
     auto* find = new QHBoxLayout;
     find->addWidget(m_FindText, 1);
+    find->addWidget(m_FindStatus);
     find->addWidget(m_MatchCase);
     find->addWidget(m_WholeWord);
     find->addWidget(m_Up);
@@ -132,7 +141,7 @@ void LogWindow::Append(std::string_view marked)
     auto insert = [&](std::string_view text) {
         if (text.empty()) return;
         QTextCharFormat format;
-        format.setForeground(m_Colour);
+        format.setForeground(ReadableColour(m_Colour, m_View->palette()));
         QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         shown.remove(QChar('\r')); // messages end in CR LF; the view breaks lines at LF
         at.insertText(shown, format);
@@ -149,7 +158,7 @@ void LogWindow::Append(std::string_view marked)
         }
         // A marker byte cut short is shown as the character it is in Windows-1252.
         QTextCharFormat format;
-        format.setForeground(m_Colour);
+        format.setForeground(ReadableColour(m_Colour, m_View->palette()));
         at.insertText(QString(QChar(0xFD)), format);
         from = i + 1;
     }
@@ -235,11 +244,30 @@ bool LogWindow::FindNext(const QString& text, bool matchCase, bool wholeWord, bo
     if (matchCase) flags |= QTextDocument::FindCaseSensitively;
     if (wholeWord) flags |= QTextDocument::FindWholeWords;
     if (backward) flags |= QTextDocument::FindBackward;
+    // Every match is marked, the one found is selected.
+    QList<QTextEdit::ExtraSelection> marks;
+    QTextCharFormat mark;
+    mark.setBackground(QColor(255, 230, 110));
+    mark.setForeground(QColor(0, 0, 0));
+    const QTextDocument::FindFlags forward = flags & ~QTextDocument::FindBackward;
+    for (QTextCursor at(m_View->document()); !text.isEmpty();) {
+        at = m_View->document()->find(text, at, forward);
+        if (at.isNull()) break;
+        marks.push_back({at, mark});
+    }
+    m_View->setExtraSelections(marks);
     if (text.isEmpty() || !m_View->find(text, flags)) {
+        m_FindStatus->setText(marks.isEmpty() ? "Not found" : "No further match");
         QApplication::beep();
         return false;
     }
+    m_FindStatus->setText(marks.size() == 1 ? QString("1 match") : QString("%1 matches").arg(marks.size()));
     return true;
+}
+
+QString LogWindow::FindStatus() const
+{
+    return m_FindStatus->text();
 }
 
 bool LogWindow::SaveTo(const QString& path) const

@@ -13,6 +13,7 @@
 class QTextEdit;
 class QLineEdit;
 class QCheckBox;
+class QLabel;
 
 namespace zarvex {
 
@@ -39,8 +40,11 @@ public:
     void CloseLogFile();
     bool HasLogFile() const { return m_LogFd >= 0; }
 
-    // Searches from the current selection; false (and a beep) on a miss.
+    // Searches from the current selection; false (and a beep, and "Not found"
+    // beside the search text) on a miss. Every match is highlighted.
     bool FindNext(const QString& text, bool matchCase, bool wholeWord, bool backward);
+    // What the search says beside its text ("Not found", or the matches).
+    QString FindStatus() const;
     // Writes the view's text (no markers) to `path`; false when that failed.
     bool SaveTo(const QString& path) const;
 
@@ -71,6 +75,7 @@ private:
     QCheckBox* m_MatchCase;
     QCheckBox* m_WholeWord;
     QCheckBox* m_Up;
+    QLabel* m_FindStatus;
     QColor m_Colour;
     int m_LogFd = -1;
 };

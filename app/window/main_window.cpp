@@ -1,4 +1,5 @@
 #include "app/window/main_window.h"
+#include "app/window/readable_colour.h"
 #include "scan/clipboard_file.h"
 
 #include "app/engine.h"
@@ -7,6 +8,7 @@
 #include "app/window/log_window.h"
 #include "model/records.h"
 #include "scan/input_sources.h"
+#include "text/ascii.h"
 #include "text/display_text.h"
 #include "text/messages.h"
 
@@ -178,8 +180,16 @@ void CZarvexDlg::LoadSettings()
 {
     if (!m_IniPath.empty()) m_Ini.Load(m_IniPath);
     m_App = zarvex::LoadSettings(m_Ini);
+    // A new user's Open dialog shows every file ("All Files"): mail and news
+    // come in files of any name, most without an encoded-file extension.
+    if (!m_Ini.Get("Preferences", "FileMask")) m_App.core.FileMask = 2;
     if (m_Cl.hasOutDir) m_App.Dirs[0] = m_Cl.outDir;
-    resize(760, 420);
+    // The first size fits the smallest common screens (1366x768, or that in
+    // logical pixels at a scale of 2); Qt scales it with the pixel ratio.
+    QSize first(760, 460);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        first = first.boundedTo(screen->availableSize() * 9 / 10);
+    resize(first);
     setMinimumSize(480, 260);
     int l = 0, t = 0, r = 0, b = 0;
     if (std::sscanf(m_App.Coordinates.c_str(), "%d,%d,%d,%d", &l, &t, &r, &b) == 4) {
@@ -274,6 +284,9 @@ void CZarvexDlg::BuildLayout()
     m_ClearButton->setToolTip("Clear all files");
     m_ExtractButton = new QPushButton("E&xtract...");
     m_ExtractButton->setToolTip("Extract (selected) output files");
+    // Alt+X belongs to the Extract command, which the button runs as well:
+    // with the mnemonic too, the key would be ambiguous and do nothing.
+    m_ExtractButton->setShortcut(QKeySequence());
     m_Splitter->addWidget(pane("&Input files:", m_Inputs, m_ClearButton));
     m_Splitter->addWidget(pane("O&utput files:", m_Outputs, m_ExtractButton));
     connect(m_Splitter, &QSplitter::splitterMoved, this, [this](int pos, int) {
@@ -291,7 +304,16 @@ void CZarvexDlg::BuildLayout()
     m_Progress->setMaximumWidth(180);
     m_Progress->setTextVisible(false);
     m_Progress->hide();
+    m_Meter = new QLabel;
+    m_Meter->hide();
+    // The summary of the last extraction, with its folder a click away.
+    m_Summary = new QLabel;
+    m_Summary->setTextFormat(Qt::RichText);
+    m_Summary->hide();
+    connect(m_Summary, &QLabel::linkActivated, this, &CZarvexDlg::OpenOutputFolder);
     statusBar()->addWidget(m_Status, 1);
+    statusBar()->addWidget(m_Summary);
+    statusBar()->addPermanentWidget(m_Meter);
     statusBar()->addPermanentWidget(m_Progress);
     statusBar()->setSizeGripEnabled(true);
 }
@@ -316,6 +338,23 @@ void CZarvexDlg::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     if (m_Overlay) m_Overlay->setGeometry(centralWidget()->rect());
     ApplySplitter();
+}
+
+void CZarvexDlg::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // A new theme: the status colours are made readable on it (while busy
+    // the records may be changing; the next rebuild colours them).
+    if ((event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) && m_Outputs && !IsBusy()) {
+        std::vector<std::size_t> all(m_Entries.size());
+        for (std::size_t row = 0; row < all.size(); ++row) all[row] = row;
+        RecolourGroupsOf(all);
+        for (const InputEntry& entry : m_InputEntries) ShowInputEntry(entry);
+        // The summary's link takes the new theme's link colour when set again.
+        const QString summary = m_Summary->text();
+        m_Summary->clear();
+        m_Summary->setText(summary);
+    }
 }
 
 void CZarvexDlg::showEvent(QShowEvent* event)
@@ -344,6 +383,8 @@ void CZarvexDlg::StartUp()
 void CZarvexDlg::EnterBusy()
 {
     if (m_Busy++ == 0) {
+        m_WorkClock.start();
+        m_DoneBytes = m_ItemBytes = 0;
         setAcceptDrops(false);
         m_Overlay = new BusyOverlay(centralWidget());
         UpdateCommands();
@@ -399,12 +440,45 @@ int CZarvexDlg::ProgressValue() const
 
 void CZarvexDlg::SetItemProgress(int index, int count)
 {
-    m_ItemIndex = std::max(index, 1);
+    index = std::max(index, 1);
+    // The items before this one are done: their bytes count for the throughput.
+    if (index > m_ItemIndex) m_DoneBytes += m_ItemBytes;
+    m_ItemBytes = 0;
+    m_ItemIndex = index;
     m_ItemCount = std::max(count, 1);
     if (m_ItemIndex == 1 && m_ItemCount == 1) {
         m_LastPercent = -1;
         m_Progress->setValue(0);
     }
+    UpdateMeter();
+}
+
+void CZarvexDlg::SetItemSize(std::int64_t bytes)
+{
+    m_ItemBytes = std::max<std::int64_t>(bytes, 0);
+}
+
+void CZarvexDlg::UpdateMeter()
+{
+    if (m_LastPercent < 0) {
+        m_Meter->clear();
+        m_Meter->hide();
+        return;
+    }
+    QStringList parts;
+    if (m_ItemCount > 1) parts << QString("file %1 of %2").arg(m_ItemIndex).arg(m_ItemCount);
+    parts << QString("%1%").arg(m_LastPercent);
+    // The rate shows once there is a second of work to measure it by.
+    const qint64 ms = m_WorkClock.isValid() ? m_WorkClock.elapsed() : 0;
+    const std::int64_t bytes = m_DoneBytes + m_ItemBytes * m_ItemPercent / 100;
+    if (ms >= 1000 && bytes > 0) parts << QString("%1 MB/s").arg(bytes / 1e6 / (ms / 1000.0), 0, 'f', 1);
+    m_Meter->setText(parts.join(" \u00b7 "));
+    m_Meter->show();
+}
+
+QString CZarvexDlg::MeterText() const
+{
+    return m_Meter->text();
 }
 
 void CZarvexDlg::SetItemPercent(double percent)
@@ -412,14 +486,25 @@ void CZarvexDlg::SetItemPercent(double percent)
     if (percent < 0) {
         m_Progress->hide();
         m_LastPercent = -1;
+        UpdateMeter();
         return;
     }
     const int p = static_cast<int>(std::min(percent, 100.0));
+    m_ItemPercent = p;
     const int shown = ((m_ItemIndex - 1) * 100 + p) / m_ItemCount;
     if (shown == m_LastPercent) return;
     m_LastPercent = shown;
     m_Progress->setValue(std::clamp(shown, 0, 100));
     m_Progress->show();
+    UpdateMeter();
+}
+
+void CZarvexDlg::StopBlink()
+{
+    if (!m_BlinkTimer->isActive() && m_Status->text() != cmd::kErrorsDetected) return;
+    m_BlinkTimer->stop();
+    m_Status->setStyleSheet({});
+    m_Status->setText(cmd::kReady);
 }
 
 void CZarvexDlg::BlinkErrors(int intervalMs, int ticks)
@@ -448,7 +533,7 @@ void CZarvexDlg::AddInputEntry(const std::string& path, std::string_view shownNa
     auto* item = new QListWidgetItem(Q(ToDisplayUtf8(InputEntryText(name, entry.size, entry.IsMonitored()))));
     item->setData(kEntryRole, Q(path));
     item->setToolTip(Q(ToDisplayUtf8(path)));
-    if (entry.IsMonitored()) item->setForeground(QColor(0, 128, 0));
+    if (entry.IsMonitored()) item->setForeground(ReadableColour(QColor(0, 128, 0), palette()));
     m_InputEntries.push_back(std::move(entry));
     m_Inputs->addItem(item);
 }
@@ -459,6 +544,12 @@ void CZarvexDlg::RebuildOutputList(bool full)
     // Selection survives the rebuild by group and named part.
     std::set<std::pair<const CSortInfo*, const CFInfo*>> selected;
     for (int row : SelectedRows()) selected.emplace(m_Entries[row].group, m_Entries[row].named);
+    // So does the focused entry.
+    std::pair<const CSortInfo*, const CFInfo*> focused{};
+    if (QTreeWidgetItem* current = m_Outputs->currentItem()) {
+        const int row = m_Outputs->indexOfTopLevelItem(current);
+        if (row >= 0 && row < static_cast<int>(m_Entries.size())) focused = {m_Entries[row].group, m_Entries[row].named};
+    }
     const int top = m_Outputs->indexAt(QPoint(0, 0)).row();
     if (full)
         for (int i = 0; i < m_List->GetSize(); ++i) m_List->GetAt(i)->m_ExtractMark = 0;
@@ -468,14 +559,17 @@ void CZarvexDlg::RebuildOutputList(bool full)
     m_Outputs->setUpdatesEnabled(false);
     m_Outputs->clear();
     m_Entries = EntriesFor(*m_List);
+    if (m_App.core.SortFiles)
+        std::stable_sort(m_Entries.begin(), m_Entries.end(), [](const OutputEntry& a, const OutputEntry& b) {
+            return CompareIgnoreCase(EntryName(a.text), EntryName(b.text)) < 0;
+        });
     // Every record is listed now: its listing mark says so (a mark above 1 is
     // kept; one new while streaming is marked for the stream step).
     MarkListed(*m_List, m_StreamOn);
     QList<QTreeWidgetItem*> items;
     for (std::size_t row = 0; row < m_Entries.size(); ++row) {
         const OutputEntry& e = m_Entries[row];
-        const std::uint32_t rgb = EntryColour(*e.group);
-        const QColor colour((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+        const QColor colour = ReadableColour(EntryColour(*e.group), palette());
         const std::string_view name = EntryName(e.text);
         auto* item = new QTreeWidgetItem({Q(ToDisplayUtf8(name)), Q(e.text.substr(name.size() + 1))});
         item->setForeground(0, colour);
@@ -489,6 +583,13 @@ void CZarvexDlg::RebuildOutputList(bool full)
     for (std::size_t row = 0; row < m_Entries.size(); ++row)
         reselect[row] = selected.contains({m_Entries[row].group, m_Entries[row].named});
     SelectRows(reselect);
+    // The focused entry stays focused; with none the first one is, so that
+    // its properties and preview are at hand without a click.
+    int current = items.isEmpty() ? -1 : 0;
+    for (std::size_t row = 0; row < m_Entries.size(); ++row)
+        if (focused.first && focused == std::pair<const CSortInfo*, const CFInfo*>{m_Entries[row].group, m_Entries[row].named})
+            current = static_cast<int>(row);
+    if (current >= 0) m_Outputs->setCurrentItem(items[current], 0, QItemSelectionModel::NoUpdate);
     if (top > 0 && top < static_cast<int>(items.size())) m_Outputs->scrollToItem(items[top], QAbstractItemView::PositionAtTop);
     m_Outputs->setUpdatesEnabled(true);
     SetStatusText(cmd::kReady);

@@ -9,11 +9,13 @@
 #include "app/output_entries.h"
 #include "app/settings_ini.h"
 #include "app/window/find_select_box.h"
+#include "app/window/notifier.h"
 #include "app/window/qt_host.h"
 #include "model/run_context.h"
 #include "platform/cleanup_list.h"
 #include "text/message_ids.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -63,7 +65,8 @@ public:
     int ExtractTo(const std::string& folder, bool saveRaw = false);
     // The Extract command: asks with the Extract dialog unless `quick` finds
     // the current extraction folder usable; `raw` saves undecoded data.
-    void ExtractCommand(bool raw, bool quick);
+    // `note` says why the dialog is shown (File Preview without a viewer).
+    void ExtractCommand(bool raw, bool quick, const QString& note = {});
     // Writes the recent folders and the dialog's INI choices at once.
     void SaveExtractChoices();
     void RebuildOutputList(bool full);
@@ -105,9 +108,27 @@ public:
     // the current item's own percentage (negative hides the bar).
     void SetItemProgress(int index, int count);
     void SetItemPercent(double percent);
+    // The size of the current item in bytes, for the throughput the meter shows.
+    void SetItemSize(std::int64_t bytes);
+    // The meter beside the progress bar during long work: "file N of M", the
+    // percentage and MB/s; empty when no work runs.
+    QString MeterText() const;
+    // The end of the last extraction: "N files written, M incomplete, K
+    // failed"; empty before one, and after Clear or a new load.
+    QString SummaryText() const;
+    // Where Open Output Folder goes: the folder the last extraction wrote
+    // into, else the current extraction folder; empty when it does not exist.
+    std::string OutputFolder() const;
+    void OpenOutputFolder();
+    // The end of an extraction that took at least `ms` (5 s) is notified
+    // while the window is not active; tests replace the notifier.
+    void SetNotifier(std::unique_ptr<Notifier> notifier) { m_Notifier = std::move(notifier); }
+    void SetNotifyAfter(int ms) { m_NotifyAfterMs = ms; }
     void SetStatusText(const QString& text);
     // Shows "Errors detected. See log window." and blinks it `ticks` times.
     void BlinkErrors(int intervalMs, int ticks);
+    // Ends the blinking at once: "Ready".
+    void StopBlink();
 
     QAction* Action(int id) const;
     // Connects a command whose work is done elsewhere (the preferences
@@ -170,6 +191,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -201,8 +223,14 @@ private:
     void AfterOperation();
     // `answer`: how the first existing file is treated (answer::...);
     // `report`: a file that could not be written shows message 123.
+    // `summary`: the user's own extraction, which ends with the summary (and
+    // a notification when it was long).
     int ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw, int answer = 0,
-                    bool report = false);
+                    bool report = false, bool summary = false);
+    void ShowSummary(int written, int incomplete, int failed, qint64 elapsedMs);
+    void HideSummary();
+    bool HasOutputFolder() const;
+    void UpdateMeter();
     // Message `id` in a box, or in the log when the window runs silent.
     void ShowNotice(msg::Id id);
     // Monitor mode: the timers and the double click, set up once.
@@ -217,6 +245,7 @@ private:
 
     // Command slots.
     void OnOpen();
+    void OnDelete();
     void OnExtract();
     void OnSaveRaw();
     void OnRename();
@@ -266,6 +295,15 @@ private:
     QToolBar* m_ToolBar = nullptr;
     QLabel* m_Status = nullptr;
     QProgressBar* m_Progress = nullptr;
+    QLabel* m_Meter = nullptr;
+    QLabel* m_Summary = nullptr;
+    QElapsedTimer m_WorkClock;          // since the outermost Enter of busy mode
+    std::int64_t m_DoneBytes = 0;       // of the items before the current one
+    std::int64_t m_ItemBytes = 0;       // of the current item
+    int m_ItemPercent = 0;              // of the current item done
+    std::string m_LastOutputFolder;     // where the last extraction wrote
+    std::unique_ptr<Notifier> m_Notifier;
+    int m_NotifyAfterMs = 5000;
     QTimer* m_BlinkTimer = nullptr;
     int m_BlinkTicks = 0;
     std::map<int, QAction*> m_Actions;

@@ -20,7 +20,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -28,8 +31,10 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <QUrl>
 
 namespace zarvex {
 namespace {
@@ -66,6 +71,7 @@ void CZarvexDlg::BuildCommands()
     file->addAction(AddCommand(cmd::Extract, "&Extract...", K(Qt::ALT | Qt::Key_X), &CZarvexDlg::OnExtract));
     file->addAction(AddCommand(cmd::SaveRaw, "Save Raw...\tCtrl+Shift Extract", K(), &CZarvexDlg::OnSaveRaw));
     file->addAction(AddCommand(cmd::ExtractStream, "Extract Stream...", K(), &CZarvexDlg::OnExtractStream));
+    file->addAction(AddCommand(cmd::OpenOutputFolder, "Open Output &Folder", K(), &CZarvexDlg::OpenOutputFolder));
     file->addSeparator();
     for (int i = 0; i < cmd::RecentCount; ++i) {
         QAction* recent = AddCommand(cmd::RecentFirst + i, {}, K(), nullptr);
@@ -76,11 +82,13 @@ void CZarvexDlg::BuildCommands()
     }
     file->addSeparator();
     file->addAction(AddCommand(cmd::Exit, "E&xit", K(Qt::ALT | Qt::Key_F4), nullptr));
+    // Ctrl+Q as well, as every desktop program quits.
+    Action(cmd::Exit)->setShortcuts({K(Qt::ALT | Qt::Key_F4), K(Qt::CTRL | Qt::Key_Q)});
     connect(Action(cmd::Exit), &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu("&Edit");
     edit->addAction(AddCommand(cmd::Paste, "&Paste", K(Qt::CTRL | Qt::Key_V), &CZarvexDlg::OnPaste));
-    edit->addAction(AddCommand(cmd::DeleteInputs, "&Delete", K(Qt::Key_Delete), &CZarvexDlg::DeleteSelectedInputs));
+    edit->addAction(AddCommand(cmd::DeleteInputs, "&Delete", K(Qt::Key_Delete), &CZarvexDlg::OnDelete));
     edit->addAction(AddCommand(cmd::Clear, "&Clear", K(), &CZarvexDlg::ClearAll));
     edit->addAction(AddCommand(cmd::Copy, "C&opy", K(Qt::CTRL | Qt::Key_C), &CZarvexDlg::OnCopy));
     edit->addSeparator();
@@ -112,7 +120,7 @@ void CZarvexDlg::BuildCommands()
     Action(cmd::ExtractStream)->setCheckable(true);
 
     QMenu* help = menuBar()->addMenu("&Help");
-    help->addAction(AddCommand(cmd::HelpContents, "&Contents...", K(), nullptr));
+    help->addAction(AddCommand(cmd::HelpContents, "&Contents...", K(Qt::Key_F1), nullptr));
     help->addAction(AddCommand(cmd::HelpSearch, "&Search...", K(), nullptr));
     help->addAction(AddCommand(cmd::HelpUsing, "&Using Help...", K(), nullptr));
     help->addSeparator();
@@ -129,6 +137,23 @@ void CZarvexDlg::BuildCommands()
 
     m_ToolBar = addToolBar("Toolbar");
     m_ToolBar->setObjectName("toolbar");
+    m_ToolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // Icons from the desktop's icon theme; the style's own where the theme has none.
+    const std::pair<int, std::pair<const char*, QStyle::StandardPixmap>> icons[] = {
+        {cmd::Open, {"document-open", QStyle::SP_DialogOpenButton}},
+        {cmd::Extract, {"archive-extract", QStyle::SP_DialogSaveButton}},
+        {cmd::Rename, {"edit-rename", QStyle::SP_FileDialogDetailedView}},
+        {cmd::Remove, {"list-remove", QStyle::SP_TrashIcon}},
+        {cmd::FindSelect, {"edit-find", QStyle::SP_FileDialogContentsView}},
+        {cmd::Rescan, {"view-refresh", QStyle::SP_BrowserReload}},
+        {cmd::LogWindow, {"text-x-generic", QStyle::SP_FileIcon}},
+        {cmd::Abort, {"process-stop", QStyle::SP_BrowserStop}},
+        {cmd::OpenOutputFolder, {"folder-open", QStyle::SP_DirOpenIcon}},
+        {cmd::Exit, {"application-exit", QStyle::SP_DialogCloseButton}},
+        {cmd::HelpContents, {"help-contents", QStyle::SP_DialogHelpButton}},
+    };
+    for (const auto& [id, icon] : icons)
+        Action(id)->setIcon(QIcon::fromTheme(icon.first, style()->standardIcon(icon.second)));
     for (int id : {cmd::Open, cmd::Extract, cmd::Rename, cmd::Remove, cmd::FindSelect, cmd::Rescan, cmd::LogWindow})
         m_ToolBar->addAction(Action(id));
     m_ToolBar->addSeparator();
@@ -153,7 +178,8 @@ void CZarvexDlg::UpdateCommands()
     // While busy the core may be changing the records: they are not read then.
     const CSortInfo* focused = idle ? FocusedGroup() : nullptr;
     const bool extractable = hasOutput && (nSelected > 1 || (focused && IsExtractable(*focused)));
-    const bool focusedEntry = idle && outputs > 0 && m_Outputs->currentItem() != nullptr;
+    // With no entry focused, the first one counts as focused.
+    const bool focusedEntry = idle && outputs > 0 && FocusedRow() >= 0;
     const bool copyable = hasSelection && IsExtractable(*m_Entries[static_cast<std::size_t>(selected.front())].group);
 
     const std::map<int, bool> rules = {
@@ -164,7 +190,7 @@ void CZarvexDlg::UpdateCommands()
         {cmd::DeleteInputs, hasInput}, {cmd::Clear, hasInput},     {cmd::Copy, copyable},
         {cmd::Rename, hasSelection}, {cmd::RenameFromSubject, hasSelection}, {cmd::Remove, hasSelection},
         {cmd::FindSelect, hasOutput}, {cmd::SelectAll, hasOutput}, {cmd::PadNumbers, hasSelection},
-        {cmd::Properties, focusedEntry}, {cmd::Preview, focusedEntry}, {cmd::Rescan, idle},
+        {cmd::Properties, focusedEntry}, {cmd::Preview, focusedEntry}, {cmd::OpenOutputFolder, idle && HasOutputFolder()}, {cmd::Rescan, idle},
         {cmd::Preferences, idle},   {cmd::AdvancedPreferences, idle}, {cmd::SortFiles, idle},
         {cmd::About, idle},
     };
@@ -218,6 +244,8 @@ void CZarvexDlg::UpdateRecentMenu()
 void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
 {
     if (IsBusy() || paths.empty()) return;
+    StopBlink(); // the errors shown were those of the last operation
+    HideSummary();
     {
         BusyScope busy(*this);
         m_Host.ClearAbort();
@@ -234,6 +262,7 @@ void CZarvexDlg::AddInputs(const std::vector<std::string>& paths)
         int index = 0;
         for (const std::string& path : paths) {
             SetItemProgress(++index, static_cast<int>(paths.size()));
+            SetItemSize(static_cast<std::int64_t>(QFileInfo(Q(path)).size()));
             const int result = AddInputFile(path, false, ctx);
             if (result > 0) AddRecentFile(path);
             for (const std::string& scanned : ctx.inputList) NoteFirstScan(scanned);
@@ -256,16 +285,25 @@ int CZarvexDlg::ExtractTo(const std::string& folder, bool saveRaw)
     if (rows.empty())
         for (int i = 0; i < static_cast<int>(m_Entries.size()); ++i) rows.push_back(i);
     if (!folder.empty() && folder != "*") m_App.Dirs[0] = folder;
-    return ExtractRows(rows, folder, saveRaw);
+    return ExtractRows(rows, folder, saveRaw, 0, false, true);
 }
 
 int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& folder, bool saveRaw, int answer,
-                            bool report)
+                            bool report, bool summary)
 {
     // Work from record pointers: extraction may change the list's order.
     std::vector<std::pair<CSortInfo*, CFInfo*>> chosen;
     for (int row : rows) chosen.emplace_back(m_Entries[row].group, m_Entries[row].named);
-    int written = 0, lastError = 0;
+    int written = 0, lastError = 0, outputs = 0, incomplete = 0, failed = 0;
+    QElapsedTimer clock;
+    clock.start();
+    if (summary) {
+        HideSummary();
+        // "*" writes beside each input: the first one's folder stands for them.
+        m_LastOutputFolder = folder;
+        if (folder == "*" && !chosen.empty() && chosen.front().first->GetSize() > 0)
+            m_LastOutputFolder = QFileInfo(Q(chosen.front().first->GetAt(0)->m_File)).absolutePath().toStdString();
+    }
     {
         BusyScope busy(*this);
         EnsureClipboard();
@@ -277,10 +315,17 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
             SetItemProgress(++index, static_cast<int>(chosen.size()));
             const int g = GroupIndexOf(group);
             if (g < 0) continue;
+            SetItemSize(EstimatedSize(*group, named));
             const int result = m_Engine.Extract(*m_List, g, named, folder, answer, m_App.core, m_Run, m_Host);
             if (result > 0) written += result;
             if (result < 0) lastError = result;
             if (m_Host.AbortRequested()) break;
+            if (result > 0) {
+                ++outputs;
+                if ((group->m_Status & GS_MASK) != GS_COMPLETE || (group->m_Status & ST_DATAERROR)) ++incomplete;
+            } else {
+                ++failed;
+            }
             if (result == 0 && report) ShowNotice(msg::ExtractError);
         }
         // Recursive decoding may have handed decoded text to the clipboard file.
@@ -288,7 +333,57 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
         RebuildOutputList(false);
     }
     AfterOperation();
+    if (summary) ShowSummary(outputs, incomplete, failed, clock.elapsed());
     return lastError < 0 ? lastError : written;
+}
+
+void CZarvexDlg::ShowSummary(int written, int incomplete, int failed, qint64 elapsedMs)
+{
+    const QString text = QString("%1 %2 written, %3 incomplete, %4 failed")
+                             .arg(written)
+                             .arg(written == 1 ? "file" : "files")
+                             .arg(incomplete)
+                             .arg(failed);
+    m_Log->Append(text.toStdString() + "\r\n");
+    const std::string folder = OutputFolder();
+    m_Summary->setProperty("summary", text);
+    m_Summary->setText(folder.empty() ? text.toHtmlEscaped()
+                                      : text.toHtmlEscaped() + " \u2014 <a href=\"folder\">Show in folder</a>");
+    m_Summary->show();
+    // A long extraction that ends while the user looks elsewhere is told on the desktop.
+    if (m_Notifier && elapsedMs >= m_NotifyAfterMs && !isActiveWindow())
+        m_Notifier->Notify("Extraction finished", folder.empty() ? text : text + "\n" + Q(ToDisplayUtf8(folder)));
+}
+
+void CZarvexDlg::HideSummary()
+{
+    m_Summary->setProperty("summary", QString());
+    m_Summary->clear();
+    m_Summary->hide();
+}
+
+QString CZarvexDlg::SummaryText() const
+{
+    return m_Summary->property("summary").toString();
+}
+
+std::string CZarvexDlg::OutputFolder() const
+{
+    std::string folder = m_LastOutputFolder.empty() || m_LastOutputFolder == "*" ? m_App.Dirs[0] : m_LastOutputFolder;
+    if (folder.empty() || folder == "*") folder = ".";
+    const QFileInfo info(Q(folder));
+    return info.isDir() ? info.absoluteFilePath().toStdString() : std::string();
+}
+
+bool CZarvexDlg::HasOutputFolder() const
+{
+    return !OutputFolder().empty();
+}
+
+void CZarvexDlg::OpenOutputFolder()
+{
+    const std::string folder = OutputFolder();
+    if (folder.empty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(Q(folder)))) QApplication::beep();
 }
 
 void CZarvexDlg::AfterOperation()
@@ -321,8 +416,20 @@ void CZarvexDlg::ClearAll()
     ForgetClipboardFile();
     m_Cl = CommandLine{};
     m_Log->Clear();
+    StopBlink();
+    HideSummary();
     SetStatusText(cmd::kReady);
     UpdateCommands();
+}
+
+void CZarvexDlg::OnDelete()
+{
+    // Delete removes what is selected where the focus is: in the output list
+    // the selected outputs, elsewhere the selected input files.
+    if (m_Outputs->hasFocus() && !SelectedRows().empty())
+        RemoveSelectedOutputs();
+    else
+        DeleteSelectedInputs();
 }
 
 void CZarvexDlg::DeleteSelectedInputs()
@@ -335,7 +442,8 @@ void CZarvexDlg::DeleteSelectedInputs()
         QListWidgetItem* item = m_Inputs->item(row);
         if (!item->isSelected()) continue;
         const std::string path = item->data(Qt::UserRole + 1).toString().toStdString();
-        m_List->RemoveInputFile(path);
+        // The clipboard file is no input name of the sort list: its parts go by path.
+        if (!m_List->RemoveInputFile(path)) m_List->RemovePartsOf(path);
         if (path == ClipboardPath()) ForgetClipboardFile();
         std::erase_if(m_InputEntries, [&](const InputEntry& e) { return e.path == path; });
         delete m_Inputs->takeItem(row);

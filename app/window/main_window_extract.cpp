@@ -8,6 +8,7 @@
 #include "text/messages.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 
 #include <numeric>
@@ -55,7 +56,7 @@ void CZarvexDlg::SaveExtractChoices()
     disk.Save(m_IniPath);
 }
 
-void CZarvexDlg::ExtractCommand(bool raw, bool quick)
+void CZarvexDlg::ExtractCommand(bool raw, bool quick, const QString& note)
 {
     if (IsBusy()) return;
     if (m_Entries.empty()) {
@@ -69,13 +70,16 @@ void CZarvexDlg::ExtractCommand(bool raw, bool quick)
     options.skipIncomplete = m_App.core.IgnoreIncomplete;
     options.overwrite = m_App.core.Overwrite;
     options.chooseDuplicate = m_Run.YouChooseDuplicate;
-    options.folder = m_App.Dirs[0];
+    // No folder yet (a new configuration) means the current one.
+    options.folder = m_App.Dirs[0].empty() ? QDir::currentPath().toStdString() : m_App.Dirs[0];
     options.raw = raw;
     const bool usable = options.folder == "*" || FolderState(options.folder) == 2;
     if (!quick || !usable) {
         ExtractDialog dialog(this, options, m_App.Dirs, !selected.empty(), m_App.core.OldExtract);
+        dialog.SetNote(note);
         if (dialog.exec() != QDialog::Accepted) {
             SetStatusText(cmd::kReady);
+            UpdateCommands();
             return;
         }
         options = dialog.Options();
@@ -101,7 +105,7 @@ void CZarvexDlg::ExtractCommand(bool raw, bool quick)
     } else if (rows.empty()) {
         if (options.which == ExtractWhich::Pattern) ShowNotice(msg::NoPatternMatch);
     } else {
-        ExtractRows(rows, options.folder, raw, options.overwrite ? answer::YesToAll : answer::Ask, true);
+        ExtractRows(rows, options.folder, raw, options.overwrite ? answer::YesToAll : answer::Ask, true, true);
     }
     m_Run.AppendAllToOneFile = false;
     SetStatusText(m_Host.AbortRequested() ? Q(Message(msg::Aborted)) : QString(cmd::kReady));

@@ -4,6 +4,7 @@
 // clean-up list.
 #include "app/follow/monitor.h"
 #include "app/window/main_window.h"
+#include "app/window/readable_colour.h"
 #include "model/records.h"
 #include "text/display_text.h"
 #include "text/messages.h"
@@ -94,7 +95,7 @@ void CZarvexDlg::ShowInputEntry(const InputEntry& entry)
     const std::string_view name =
         entry.path == ClipboardPath() ? std::string_view(kClipboardName) : entry.path;
     item->setText(Q(ToDisplayUtf8(InputEntryText(name, entry.size, entry.IsMonitored()))));
-    item->setData(Qt::ForegroundRole, entry.IsMonitored() ? QVariant(QBrush(QColor(0, 128, 0))) : QVariant());
+    item->setData(Qt::ForegroundRole, entry.IsMonitored() ? QVariant(QBrush(ReadableColour(QColor(0, 128, 0), palette()))) : QVariant());
 }
 
 void CZarvexDlg::MonitorTickNow()

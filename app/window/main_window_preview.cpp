@@ -10,6 +10,7 @@
 #include "model/records.h"
 #include "platform/desktop_apps.h"
 #include "scan/input_sources.h"
+#include "text/display_text.h"
 #include "text/messages.h"
 
 #include <QAction>
@@ -100,7 +101,9 @@ void CZarvexDlg::OnPreview()
         std::vector<char> only(m_Entries.size(), 0);
         only[static_cast<std::size_t>(row)] = 1;
         SelectRows(only);
-        ExtractCommand(false, false);
+        ExtractCommand(false, false,
+                       QString("No application is set to open \u201c%1\u201d; extract it to a folder instead.")
+                           .arg(Q(ToDisplayUtf8(name))));
         return;
     }
 

@@ -5,6 +5,7 @@
 #include "app/window/commands.h"
 #include "app/window/folder_box.h"
 #include "app/window/main_window.h"
+#include "app/window/readable_colour.h"
 #include "model/records.h"
 #include "text/messages.h"
 
@@ -94,8 +95,9 @@ void CZarvexDlg::StreamStep()
     BusyScope busy(*this);
     const std::vector<std::size_t> rows =
         zarvex::StreamStep(m_Entries, {m_Engine, *m_List, m_App.core, m_Run, m_Host, m_App.StreamDir});
+    // No status text: the step runs at every tick and would wipe what the
+    // last command said ("Operation Aborted!").
     RecolourGroupsOf(rows);
-    SetStatusText(m_Host.AbortRequested() ? Q(Message(msg::Aborted)) : QString(cmd::kReady));
 }
 
 void CZarvexDlg::RecolourGroupsOf(const std::vector<std::size_t>& rows)
@@ -107,8 +109,7 @@ void CZarvexDlg::RecolourGroupsOf(const std::vector<std::size_t>& rows)
     for (int row = 0; row < count; ++row) {
         const CSortInfo* group = m_Entries[static_cast<std::size_t>(row)].group;
         if (!groups.contains(group)) continue;
-        const std::uint32_t rgb = EntryColour(*group);
-        const QColor colour((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+        const QColor colour = ReadableColour(EntryColour(*group), palette());
         m_Outputs->topLevelItem(row)->setForeground(0, colour);
         m_Outputs->topLevelItem(row)->setForeground(1, colour);
     }

@@ -17,10 +17,13 @@ QStringList OpenFileTypes()
     const QStringList fields = QString::fromUtf8(list.data(), static_cast<qsizetype>(list.size())).split('|');
     QStringList types;
     for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
+        // The dialog matches names without regard to case; "*.*" also takes
+        // the names without a dot ("mbox", "inbox").
         QStringList patterns;
-        for (const QString& p : fields[i + 1].split(';', Qt::SkipEmptyParts))
-            for (const QString& variant : {p.toUpper(), p.toLower()})
-                if (!patterns.contains(variant)) patterns << variant;
+        for (const QString& p : fields[i + 1].split(';', Qt::SkipEmptyParts)) {
+            const QString pattern = p == "*.*" ? QString("*") : p.toLower();
+            if (!patterns.contains(pattern)) patterns << pattern;
+        }
         types << fields[i] + " (" + patterns.join(' ') + ")";
     }
     return types;
@@ -32,6 +35,7 @@ OpenDialog::OpenDialog(QWidget* parent, const std::string& folder, int fileType,
     setOption(QFileDialog::DontUseNativeDialog); // the panel needs the dialog's own layout
     setOption(QFileDialog::HideNameFilterDetails);
     setFileMode(QFileDialog::ExistingFiles);
+    setFilter(filter() & ~QDir::CaseSensitive);
     setAcceptMode(QFileDialog::AcceptOpen);
     const QStringList types = OpenFileTypes();
     setNameFilters(types);

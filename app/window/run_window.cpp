@@ -12,6 +12,8 @@
 #include <QIcon>
 #include <QTimer>
 
+#include <iostream>
+
 namespace zarvex {
 
 int RunWindow(int& argc, char** argv, const CommandLine& cl, const IniLocation& ini)
@@ -29,8 +31,10 @@ int RunWindow(int& argc, char** argv, const CommandLine& cl, const IniLocation& 
     CoreEngine engine;
     CZarvexDlg window(engine, ini.path, cl);
     window.CoreHost().SetSilent(cl.silent);
-    auto* shell = new DesktopShell(window, engine, cl, paths, ini.path);
-    shell->ListenForCommands(CommandSocketPath());
+    auto* shell = new DesktopShell(window, engine, paths, ini.path);
+    // Only lost to a program that started at the same moment.
+    if (!shell->ListenForCommands(CommandSocketPath()))
+        std::cerr << "zarvex: another zarvex serves " << CommandSocketPath() << "; this window takes no commands\n";
     if (window.Preferences().Minimized)
         window.showMinimized();
     else

@@ -1,6 +1,12 @@
+#include "app/server/command_client.h"
 #include "app/server/command_string.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace zarvex {
 namespace {
@@ -28,6 +34,7 @@ TEST(CommandString, ParsesTheCommandsInOrder)
         // A single quote makes the argument empty.
         {R"x([open(a"b)"])x", {{ServerVerb::Open, ""}}},
         {"[frobnicate][purge]", {{ServerVerb::Unknown, ""}, {ServerVerb::Purge, ""}}},
+        {"[show][Paste]", {{ServerVerb::Show, ""}, {ServerVerb::Paste, ""}}},
         // An incomplete command at the end is not run.
         {R"([clear][open("/never)", {{ServerVerb::Clear, ""}}},
         {"no brackets at all", {}},
@@ -72,6 +79,25 @@ TEST(CommandString, RunAnswersByTheLastCommandAndRefusesEverythingWhileBusy)
     t.log.clear();
     EXPECT_EQ(RunCommandString("[clear]", t), kAnswerBusy);
     EXPECT_TRUE(t.log.empty());
+}
+
+// A program that takes connections but never answers does not hold a
+// second start: it gives up, says why and fails.
+TEST(HandOver, ToAProgramThatDoesNotAnswerFailsWithAMessage)
+{
+    test::TempDir dir;
+    const std::string path = dir / "sock";
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    std::ostringstream err;
+    EXPECT_EQ(HandOver(path, {"/tmp/a.uue"}, false, err, 100), HandOverResult::Failed);
+    EXPECT_NE(err.str().find("does not answer"), std::string::npos) << err.str();
+    EXPECT_EQ(HandOver(dir / "none", {"/tmp/a.uue"}, false, err, 100), HandOverResult::NoProgram);
+    ::close(fd);
 }
 
 } // namespace

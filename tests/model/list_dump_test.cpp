@@ -110,7 +110,8 @@ TEST(MissingParts, GapsOfOneTwoAndMore)
     // A missing first part is named; with an unknown count there is no tail.
     const std::tuple<std::vector<int>, int, const char*> cases[] = {
         {{1, 2, 3}, 3, ""}, {{1, 3}, 3, "2"}, {{1, 4}, 4, "2,3"}, {{1, 5, 6}, 10, "2-4,7-10"}, {{2, 3}, 3, "1"},
-        {{3, 3, 1}, -1, "2"}, {{1}, 2147483647, "2-2147483647"}, {{2147483647}, 2, "1-2147483646"}};
+        {{3, 3, 1}, -1, "2"}, {{1}, 2147483647, "2-2147483647"}, {{2147483647}, 2, "1-2147483646"},
+        {{0, 0}, 3, "1-3"}, {{0}, 2, "1,2"}, {{0}, 1, ""}}; // only unnumbered parts: all expected ones are missing
     for (const auto& [found, total, expected] : cases)
         EXPECT_EQ(MissingPartList(found, total), expected) << total;
 }

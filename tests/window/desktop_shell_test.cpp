@@ -24,7 +24,7 @@ protected:
     {
         for (const char* name : kXdg) ::setenv(name, dir.Path().c_str(), 1);
         paths = DesktopPaths::FromProcess();
-        Attach({});
+        Attach();
     }
     void TearDown() override
     {
@@ -32,14 +32,15 @@ protected:
         for (const char* name : kXdg) ::unsetenv(name);
     }
 
-    void Attach(CommandLine cl)
+    void Attach()
     {
         NewWindow();
         // The shell is the window's child; it writes the previous defaults into the settings file at once.
         window->SaveSettings();
-        auto* shell = new DesktopShell(*window, engine, std::move(cl), paths, dir / "Zarvex.ini");
+        shell = new DesktopShell(*window, engine, paths, dir / "Zarvex.ini");
         ASSERT_TRUE(shell->ListenForCommands(CommandSocketPath()));
     }
+    void Settle() { ASSERT_TRUE(QTest::qWaitFor([&] { return shell->Pending() == 0; })); }
 
     // Runs `client` on another thread while this one serves its commands.
     template <typename F> auto Client(F client)
@@ -59,21 +60,51 @@ protected:
         return dir.Write(file, UuMail(name, 5, 3000));
     }
 
+    HandOverResult HandOverFiles(const Names& files, bool clipboard = false)
+    {
+        std::ostringstream err;
+        return Client([&] { return HandOver(CommandSocketPath(), files, clipboard, err); });
+    }
+
     DesktopPaths paths;
+    DesktopShell* shell = nullptr;
 };
 
-TEST_F(DesktopShellTest, OpenReadsAFileWhosePathHasQuotesAndBracketsButNotOneOfTheCommandLine)
+// A second start is answered at once, also while a box is open in the first:
+// the file is read when the box has gone. A file in the list is not read
+// again, nor does a box say so; after Clear it is read again.
+TEST_F(DesktopShellTest, AHandOverIsAnsweredWhileABoxIsOpenAndReadAfterItUnlessListed)
 {
     const std::string odd = Posting(R"(say "hi" [1](2).txt)", "odd.bin");
-    Attach(ParseArguments({Posting("started.txt", "started.bin")}));
-    EXPECT_EQ(Send(OpenCommandString(odd)), "ok");
-    EXPECT_EQ(Send(OpenCommandString(dir / "./started.txt")), "ok"); // the command line's file: not read again
-    EXPECT_EQ(Send(OpenCommandString(dir / "missing.txt")), "error");
+    HandOverResult result = HandOverResult::NoProgram;
+    std::size_t listedMeanwhile = 9;
+    QTimer::singleShot(0, [&] {
+        result = HandOverFiles({odd});
+        listedMeanwhile = Listed().size();
+        QApplication::activeModalWidget()->close();
+    });
+    QMessageBox::information(window.get(), "Zarvex", "a box the user has not answered yet");
+    EXPECT_EQ(result, HandOverResult::HandedOver);
+    EXPECT_EQ(listedMeanwhile, 0u);
+    Settle();
     EXPECT_EQ(Listed(), Names{"odd.bin"});
-    // A second program hands its files over.
-    const std::string other = Posting("other.txt", "other.bin");
-    EXPECT_TRUE(Client([&] { return ForwardFiles(CommandSocketPath(), {other}); }));
-    EXPECT_EQ(Listed(), (Names{"odd.bin", "other.bin"}));
+    window->CoreHost().SetSilent(false);
+    EXPECT_TRUE(AnswerBoxes([&] {
+                    EXPECT_EQ(Send(OpenCommandString(dir / "./" R"(say "hi" [1](2).txt)")), "ok");
+                    Settle();
+                }).isEmpty());
+    EXPECT_EQ(window->Entries()[0].group->m_Found, 1);
+    window->ClearAll();
+    EXPECT_EQ(Send(OpenCommandString(odd)), "ok");
+    EXPECT_EQ(Send(OpenCommandString(dir / "missing.txt")), "error");
+    Settle();
+    EXPECT_EQ(Listed(), Names{"odd.bin"});
+    // --readclipboard hands the clipboard over; a start with nothing only raises the window.
+    QApplication::clipboard()->setText(QString::fromStdString(UuMail("clip.bin", 7)));
+    EXPECT_EQ(HandOverFiles({}, true), HandOverResult::HandedOver);
+    EXPECT_EQ(HandOverFiles({}), HandOverResult::HandedOver);
+    Settle();
+    EXPECT_EQ(Listed(), (Names{"odd.bin", "clip.bin"}));
 }
 
 TEST_F(DesktopShellTest, ExtractIntoAQuotedFolderThenQuitWritesEverythingAndCloses)

@@ -68,6 +68,7 @@ TEST_F(ExtractCommandTest, WithNothingSelectedTheDialogOffersAllFilesAndTheQuick
 {
     window->OutputList()->clearSelection();
     EXPECT_TRUE(Run(false, [](ExtractDialog& d) {
+        EXPECT_EQ(d.FolderBox()->currentText(), QDir::currentPath()); // no folder yet: the current one
         EXPECT_TRUE(d.AllButton()->isChecked());
         EXPECT_FALSE(d.SelectedButton()->isEnabled());
         d.reject();

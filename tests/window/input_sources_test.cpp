@@ -47,11 +47,11 @@ TEST_F(WindowTest, OpenReadsEveryFileChosenAndKeepsTheFolderAndFileType)
     const std::string in = Mkdir("in");
     dir.Write("in/one.uue", UuMail("one.bin", 1));
     dir.Write("in/two.uue", UuMail("two.bin", 2));
-    window->Preferences().OpenDir = in;
-    window->Preferences().core.FileMask = 2;
+    window->Preferences().OpenDir = in; // a new user's dialog shows all files, names without a dot too
     const QStringList types = OpenFileTypes();
     ASSERT_EQ(types.size(), 8);
-    EXPECT_TRUE(types[0].startsWith("Encoded Files (*.UU,XX,B64,HQX,NTX) (*.UU *.uu *.UUE *.uue"));
+    EXPECT_TRUE(types[0].startsWith("Encoded Files (*.UU,XX,B64,HQX,NTX) (*.uu *.uue *.xxe"));
+    EXPECT_EQ(types[1], "All Files (*.*) (*)");
     Command<OpenDialog>(cmd::Open, [&](OpenDialog& d) {
         EXPECT_EQ(d.directory().absolutePath().toStdString(), in);
         EXPECT_EQ(d.FileType(), 2);

@@ -68,8 +68,12 @@ TEST(LogWindow, FindHonoursCaseWholeWordsAndDirection)
     ASSERT_TRUE(log.FindNext("part", false, true, false)); // "partial" is no whole word
     EXPECT_EQ(found(), Find(log, "PART"));
     EXPECT_FALSE(log.FindNext("part", true, false, false));
+    EXPECT_EQ(log.FindStatus(), "No further match");
     ASSERT_TRUE(log.FindNext("part", true, false, true)); // upwards
     EXPECT_EQ(found(), Find(log, "partial"));
+    EXPECT_EQ(log.View()->extraSelections().size(), 1); // every match is marked
+    EXPECT_FALSE(log.FindNext("nowhere", false, false, false));
+    EXPECT_EQ(log.FindStatus(), "Not found");
 }
 
 TEST(LogWindow, AFullViewDropsWholeLinesFromTheTop)

@@ -94,6 +94,14 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesOrReportsDamage)
     window->ExtractTo(out);
     EXPECT_EQ(window->StatusText().toStdString(), cmd::kErrorsDetected);
 
+    // On a dark theme the colours turn light, keeping their hue.
+    QPalette dark = window->palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    window->setPalette(dark);
+    EXPECT_GT(colour("whole.bin").lightness(), 160);
+    EXPECT_EQ(colour("whole.bin").hue(), QColor(0, 128, 0).hue());
+    window->setPalette(QPalette());
+
     // The other statuses, as the list shows them after a rebuild.
     for (const auto& [status, rgb] :
          {std::pair{GS_TOO_MANY, QColor(128, 0, 0)}, {GS_MISSING, QColor(128, 128, 128)}, {7, QColor(128, 0, 128)}}) {
@@ -103,6 +111,45 @@ TEST_F(WindowTest, EntriesAreColouredByStatusAndExtractWritesOrReportsDamage)
     }
     window.reset(); // the copied file lasts as long as the window
     EXPECT_FALSE(FileExists(copied));
+}
+
+// Each key runs its command wherever the focus is; what the commands open
+// is closed again. Delete removes the outputs when the focus is on them.
+TEST_F(WindowTest, EveryKeyRunsItsCommand)
+{
+    Read({UuMail("a.bin", 1), UuMail("b.bin", 2), UuMail("c.bin", 3)}, "k");
+    ASSERT_NO_FATAL_FAILURE(Show());
+    QTextBrowser browser; // stands in for the desktop's browser and file manager
+    QDesktopServices::setUrlHandler("file", &browser, "setSource");
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+    });
+    closer.start(20);
+    const std::pair<QKeyCombination, int> keys[] = {
+        {Qt::CTRL | Qt::Key_O, cmd::Open}, {Qt::ALT | Qt::Key_X, cmd::Extract}, {Qt::CTRL | Qt::Key_C, cmd::Copy},
+        {Qt::Key_F2, cmd::Rename}, {Qt::Key_F8, cmd::RenameFromSubject}, {Qt::CTRL | Qt::Key_F, cmd::FindSelect},
+        {Qt::CTRL | Qt::Key_A, cmd::SelectAll}, {Qt::ALT | Qt::Key_Return, cmd::Properties},
+        {Qt::SHIFT | Qt::Key_Return, cmd::Preview}, {Qt::Key_F5, cmd::Rescan}, {Qt::Key_F11, cmd::LogWindow},
+        {Qt::Key_Escape, cmd::Abort}, {Qt::SHIFT | Qt::Key_F12, cmd::ListDump}, {Qt::Key_F1, cmd::HelpContents},
+        {Qt::CTRL | Qt::Key_V, cmd::Paste}, {Qt::CTRL | Qt::Key_Delete, cmd::Remove},
+        {Qt::Key_Delete, cmd::DeleteInputs}, {Qt::ALT | Qt::Key_F4, cmd::Exit}, {Qt::CTRL | Qt::Key_Q, cmd::Exit}};
+    window->SetCommandHandler(cmd::HelpContents, [] { QDesktopServices::openUrl(QUrl::fromLocalFile("/manual")); });
+    for (const auto& [key, id] : keys) {
+        ASSERT_NO_FATAL_FAILURE(Show()); // a dialog closed leaves no window active
+        Select({Listed().front()});
+        window->OutputList()->setFocus();
+        QSignalSpy ran(window->Action(id), &QAction::triggered);
+        QTest::keyClick(window->OutputList(), key.key(), key.keyboardModifiers());
+        EXPECT_EQ(ran.count(), 1) << QKeySequence(key).toString().toStdString();
+    }
+    EXPECT_EQ(browser.source(), QUrl::fromLocalFile("/manual"));
+    EXPECT_EQ(Listed(), Names{"c.bin"}); // Ctrl+Del and Delete removed an output each
+    EXPECT_EQ(window->InputList()->count(), 3);
+    window->OpenOutputFolder(); // Open Output Folder: a new user's is the current folder
+    EXPECT_EQ(browser.source(), QUrl::fromLocalFile(QDir::currentPath()));
+    QDesktopServices::unsetUrlHandler("file");
 }
 
 TEST_F(WindowTest, ProgressCombinesTheItemAndItsOwnPercentage)
@@ -147,6 +194,58 @@ TEST_F(WindowTest, CloseWhileBusyAbortsAndClosesAfterwards)
     EXPECT_LT(window->Entries().size(), 300u);
     QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), 60000);
     EXPECT_TRUE(FileExists(dir / "Zarvex.ini")); // settings saved on the real close
+}
+
+// Long work shows the file, the percentage and the rate; an extraction ends
+// with its summary in the status bar and the log, and, when it took long
+// while the user looked elsewhere, a desktop notification.
+TEST_F(WindowTest, LongWorkShowsItsProgressAndEndsWithASummaryAndANotification)
+{
+    struct Recorder : Notifier
+    {
+        void Notify(const QString& title, const QString& body) override { said << title + ": " + body; }
+        QStringList said;
+    };
+    auto notes = std::make_unique<Recorder>();
+    const QStringList& said = notes->said;
+    window->SetNotifier(std::move(notes));
+    window->SetNotifyAfter(0);
+    QString meter;
+    QTimer::singleShot(0, window.get(), [&] { meter = window->MeterText(); });
+    const auto half = UuPosting("half.bin", RandomBytes(3000, 3), 3, {1, 2});
+    window->AddInputs({ManyPostings(dir), dir.Write("half.txt", half[0] + half[1])});
+    EXPECT_TRUE(meter.startsWith("file 1 of 2 \u00b7 ")) << meter.toStdString();
+    EXPECT_TRUE(window->MeterText().isEmpty());
+    const std::string out = Mkdir("out");
+    Select({"f1.bin", "half.bin"});
+    window->ExtractTo(out);
+    const QString summary = "2 files written, 1 incomplete, 0 failed";
+    EXPECT_EQ(window->SummaryText(), summary);
+    EXPECT_TRUE(window->Log()->View()->toPlainText().contains(summary));
+    EXPECT_EQ(said, QStringList{"Extraction finished: " + summary + "\n" + QString::fromStdString(out)});
+    EXPECT_EQ(window->OutputFolder(), out);
+    window->ClearAll();
+    EXPECT_TRUE(window->SummaryText().isEmpty());
+}
+
+// The first entry counts as focused; Sort Files sorts by name; deleting the
+// Clipboard input takes its outputs; Clear ends the error blink at once.
+TEST_F(WindowTest, FocusSortingTheClipboardInputAndTheStatusFollowTheCommands)
+{
+    Read({UuMail("b.bin", 1), UuMail("A.bin", 2), UuMail("c.bin", 3)}, "s");
+    EXPECT_TRUE(Enabled(cmd::Properties) && Enabled(cmd::Preview));
+    window->Action(cmd::SortFiles)->trigger();
+    EXPECT_EQ(Listed(), (Names{"A.bin", "b.bin", "c.bin"}));
+    window->Action(cmd::SortFiles)->trigger();
+    EXPECT_EQ(Listed(), (Names{"b.bin", "A.bin", "c.bin"}));
+    window->PasteText(UuMail("pasted.bin", 4));
+    window->InputList()->clearSelection();
+    window->InputList()->findItems("Clipboard", Qt::MatchStartsWith)[0]->setSelected(true);
+    window->DeleteSelectedInputs();
+    EXPECT_EQ(Listed(), (Names{"b.bin", "A.bin", "c.bin"}));
+    window->BlinkErrors(500, 10);
+    window->ClearAll();
+    EXPECT_EQ(window->StatusText().toStdString(), cmd::kReady);
 }
 
 TEST_F(WindowTest, FindSelectAndSelectAllPickByStatusAndText)

@@ -87,6 +87,9 @@ TEST_F(StreamWindowTest, ExtractStreamDuringExtractOnlyStopsTheExtraction)
     EXPECT_TRUE(enabledInside);
     EXPECT_TRUE(window->StreamOn()); // not switched off
     EXPECT_FALSE(FileExists(out + "/big.bin"));
+    window->SetStatusText("Operation Aborted!");
+    window->StreamStep(); // the step at every tick leaves the status text
+    EXPECT_EQ(window->StatusText(), "Operation Aborted!");
     window->ExtractTo(out); // unstopped, the same extraction writes it
     EXPECT_TRUE(FileExists(out + "/big.bin"));
 }

@@ -1,3 +1,4 @@
+#include "app/window/extract_dialog.h"
 #include "window_fixture.h"
 
 namespace zarvex::test {
@@ -57,6 +58,18 @@ TEST_F(PreviewTest, TheViewerGetsTheCopyAsOneArgumentAndTheCopyIsWipedAtTheEnd)
     EXPECT_EQ(ReadFile(copy), data);
     window.reset();
     EXPECT_FALSE(FileExists(copy));
+}
+
+// Without a viewer the Extract dialog says why it opens; after Cancel the
+// entry can still be previewed.
+TEST_F(PreviewTest, WithoutAViewerTheExtractDialogSaysWhy)
+{
+    Read({UuMail("data.zzq", 4)}, "a");
+    EXPECT_TRUE(AnswerDialog<ExtractDialog>([&] { PreviewFirst(); }, [](ExtractDialog& d) {
+        EXPECT_TRUE(d.Note().contains("data.zzq"));
+        d.reject();
+    }));
+    EXPECT_TRUE(Enabled(cmd::Preview) && Enabled(cmd::Properties));
 }
 
 TEST_F(PreviewTest, RiskyTypesAskFirstWithNoAsTheDefault)

@@ -11,6 +11,7 @@
 #include "support/test_support.h"
 #include "text/messages.h"
 
+#include <QSignalSpy>
 #include <QTest>
 #include <QtWidgets>
 
