@@ -58,6 +58,15 @@ bool IsValueSwitch(ArgCode code)
            code == ArgCode::LogFile || code == ArgCode::ReportJson || code == ArgCode::Dde;
 }
 
+// The switches that name a file the run writes: their value must follow
+// "=", so that no spelling takes the next argument (perhaps an input) as a
+// file to replace.
+bool NamesAnOutputFile(ArgCode code)
+{
+    return code == ArgCode::Report || code == ArgCode::ListDump || code == ArgCode::LogFile ||
+           code == ArgCode::ReportJson;
+}
+
 bool IsBlank(char c)
 {
     return IsAsciiSpace(static_cast<unsigned char>(c));
@@ -225,7 +234,7 @@ CommandLine ParseArguments(const std::vector<std::string>& args)
         bool needsValue = false;
         const ArgCode code = ClassifyArgument(arg, value, needsValue);
         if (needsValue) {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= args.size() || NamesAnOutputFile(code)) {
                 cl.missingValues.push_back(arg);
                 continue;
             }

@@ -207,8 +207,12 @@ void Extractor::HandleBase64Line()
     // The part ends after a short data line (an encoder writes full lines
     // up to the last one): the data are complete even without a boundary
     // or "=" padding to tell so.
-    if (!m_Call.finished && m_Call.shortDataLine && m_Call.dataWritten && !BeforePartEnd() && EndsItsFile())
+    if (!m_Call.finished && m_Call.shortDataLine && m_Call.dataWritten && !BeforePartEnd() && EndsItsFile()) {
+        // In a body with a boundary, that boundary should have come: the
+        // data may have been cut off at a line end.
+        if (!m_Call.boundary.empty()) m_Call.part->SetFlag(PF_CUTOFF);
         FinishFile();
+    }
 }
 
 } // namespace zarvex

@@ -96,7 +96,7 @@ TEST_F(EndToEnd, BadFoldersInputsAndSettingsFiles)
     const Case cases[] = {
         {dir / "missing", "", ini, 255, "does not exist", false},
         {ro, "", ini, 255, "not writable", false},
-        {out, "--logfile=" + (dir / "no/such/x.log"), ini, 255, "cannot open the log file", false},
+        {out, "--logfile=" + (dir / "no/such/x.log"), ini, 255, "the folder of the log file", false},
         {out, dir / "nope.txt", ini, 255, "nope.txt", true},
         {out, "", MakeFolder("ini-is-a-folder"), 1, "settings file", true},
     };
@@ -158,7 +158,8 @@ TEST_F(EndToEnd, FullDiskKeepsTheOldFileAndFails)
 TEST_F(EndToEnd, LeftoverTemporaryFileIsNeitherInputNorOutput)
 {
     // A killed run left "~ZRV17.TMP" in a folder that is input and output;
-    // it happens to hold a posting, and another posting is named like it.
+    // it happens to hold a posting, and another posting is named like it:
+    // that output gets a "_" in front.
     const std::string spool = MakeFolder("spool"), leftover = spool + "/~ZRV17.TMP";
     test::WriteFile(leftover, UuPosting("inside.dat", archive));
     test::WriteFile(spool + "/mail.txt",
@@ -168,7 +169,8 @@ TEST_F(EndToEnd, LeftoverTemporaryFileIsNeitherInputNorOutput)
     EXPECT_BYTES_EQ(picture, ReadFile(spool + "/picture.dat"));
     EXPECT_FALSE(test::FileExists(spool + "/inside.dat")) << "the leftover was scanned";
     EXPECT_EQ(ReadFile(leftover), UuPosting("inside.dat", archive));
-    EXPECT_NE(r.err.find("~ZRV17.TMP skipped: the file exists."), std::string::npos) << r.err;
+    EXPECT_BYTES_EQ(archive, ReadFile(spool + "/_~ZRV17.TMP"));
+    EXPECT_EQ(r.status, 2) << r.err;
 }
 
 TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
@@ -197,33 +199,43 @@ TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
     // Without the log on standard error, one line says that something failed and where to look.
     const Result quiet = Extract(MakeFolder("quiet"), {in});
     EXPECT_EQ(quiet.status, 255);
-    EXPECT_NE(quiet.err.find("zarvex: 1 output file was not written or is damaged; --logfile=- shows why"),
+    EXPECT_NE(quiet.err.find("zarvex: 1 output file was not written, is damaged or is incomplete; --logfile=- shows why"),
               std::string::npos)
         << quiet.err;
 }
 
-TEST_F(EndToEnd, NoOutputLogOrReportReplacesAnInput)
+TEST_F(EndToEnd, NoSpellingOfTheCommandLineDestroysAFileOrWritesElsewhere)
 {
     MakeFolder("box");
     const std::string mail = UuPosting("picture.dat", picture);
     const std::string in = dir.Write("box/mail.txt", mail);
     const std::string other = dir.Write("box/notes.txt", "no findings here\n");
-    const std::string out = MakeFolder("out");
-    // Log, reports and list dump naming an input, also one inside a folder given as input.
-    const Args cases[] = {
-        {"--logfile=" + in, in},
-        {"--report=" + in, in},
-        {"--report-json=" + in, in},
-        {"--listdump=" + other, dir / "box"},
+    const std::string out = MakeFolder("out"), remembered = MakeFolder("remembered");
+    const std::string settings = "[Recent Dir List]\nDir1=" + remembered + "\n";
+    test::WriteFile(ini, settings);
+    const std::string to = "--outdir=" + out;
+    struct Case { Args args; int status; const char* message; };
+    const Case cases[] = {
+        {{"--extract", to, "--report", in}, 2, "'--report' needs a value"},
+        {{"--extract", to}, 2, "--extract needs at least one input file"},
+        {{"--extract", "--outdri=" + out, in}, 2, "unknown switch '--outdri="},
+        {{"--extract", "--outdir=", in}, 2, "'--outdir=' needs a value"},
+        {{"--extract", to, "--logfile=" + in, in}, 255, "is one of the input files"},
+        {{"--extract", to, "--report=" + in, in}, 255, "is one of the input files"},
+        {{"--extract", to, "--report-json=" + in, in}, 255, "is one of the input files"},
+        {{"--extract", to, "--listdump=" + other, dir / "box"}, 255, "is one of the input files"},
+        {{"--extract", to, "--report=" + out, in}, 255, "is not a plain file"},
+        {{"--extract", to, "--report=r.txt", "--listdump=./r.txt", in}, 255, "are the same file"},
     };
-    for (const Args& c : cases) {
-        SCOPED_TRACE(c[0]);
-        const Result r = Extract(out, c);
-        EXPECT_EQ(r.status, 255);
-        EXPECT_NE(r.err.find("is one of the input files"), std::string::npos) << r.err;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(ReadFile(in), mail);
         EXPECT_EQ(ReadFile(other), "no findings here\n");
-        EXPECT_TRUE(RegularFiles(out).empty());
+        EXPECT_TRUE(RegularFiles(out).empty() && RegularFiles(remembered).empty() && RegularFiles(dir / "box").size() == 2);
+        EXPECT_EQ(ReadFile(ini), settings);
     }
     // An input without findings, named like another input's attachment, with "Overwrite" on.
     const std::string same = dir.Write("box/picture.dat", "no findings either\n");
