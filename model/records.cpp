@@ -221,8 +221,12 @@ int CSortInfo::ReplaceName(std::string_view oldName, std::string_view newName)
 
 int CSortInfo::IndexOfPart(const CFInfo* part) const
 {
-    for (int i = 0; i < GetSize(); ++i)
-        if (GetAt(i) == part) return i;
+    // Asked in order as IndexOfNamed is: the element after the last one found first.
+    const int n = GetSize();
+    for (int at : {m_PartHint, m_PartHint + 1})
+        if (at >= 0 && at < n && GetAt(at) == part) return m_PartHint = at;
+    for (int i = 0; i < n; ++i)
+        if (GetAt(i) == part) return m_PartHint = i;
     return -1;
 }
 

@@ -248,6 +248,7 @@ public:
     std::int32_t m_GroupTotal = -1;
     std::vector<CFInfo*> m_Named;                  // not owned
     mutable std::size_t m_NamedHint = 0;           // where IndexOfNamed found a part last
+    mutable int m_PartHint = 0;                    // where IndexOfPart found a part last
     std::multiset<std::string, CaseLess> m_Names;
     // Where the last duplicate of a name was kept (the grouping's shortcut
     // for a run of thousands of equal names): the run's first index, the

@@ -246,6 +246,43 @@ TEST_F(EndToEnd, NoSpellingOfTheCommandLineDestroysAFileOrWritesElsewhere)
     EXPECT_EQ(ReadFile(same), "no findings either\n");
 }
 
+TEST_F(EndToEnd, TwoOutputsOfOneRunNeverReplaceEachOther)
+{
+    // Two mails with an attachment of the same name; "Overwrite" on.
+    const std::string in = dir.Write("mail.txt", MimeMail("same.dat", picture) + MimeMail("same.dat", archive));
+    const std::string out = MakeFolder("out");
+    Overwrite();
+    const Result r = Extract(out, {"--logfile=-", "--report-json=r.json", in});
+    EXPECT_EQ(r.status, 255) << r.err;
+    EXPECT_BYTES_EQ(picture, ReadFile(out + "/same.dat"));
+    EXPECT_EQ(RegularFiles(out).size(), 1u);
+    EXPECT_NE(r.err.find("same.dat skipped: an earlier output of this run has that name."), std::string::npos) << r.err;
+    EXPECT_NE(ReadFile(dir / "r.json").find("\"written\": 1,"), std::string::npos);
+}
+
+TEST_F(EndToEnd, NamesReachTerminalsAndLogsEscapedAndDiskWithoutDirectionControls)
+{
+    const std::string bad = "bad\x1b[31m\a\xe2\x80\xaename\xc2\x9b.txt"; // ESC, BEL, U+202E, U+009B
+    const std::string in = dir.Write("mail.txt", UuPosting("fdp\xe2\x80\xae.exe", picture, 1));
+    const std::string out = MakeFolder("out");
+    const Result r = Extract(out, {"--logfile=run.log", bad, dir / "*.txt"});
+    for (const std::string& text : {r.err, ReadFile(dir / "run.log")})
+        for (const char* raw : {"\x1b", "\a", "\xe2\x80\xae", "\xc2\x9b"}) EXPECT_EQ(text.find(raw), std::string::npos) << text;
+    EXPECT_NE(r.err.find("skipped 'bad\\x1b[31m\\x07\\u202ename\\u009b.txt'"), std::string::npos) << r.err;
+    EXPECT_BYTES_EQ(picture, ReadFile(out + "/fdp_.exe"));
+}
+
+TEST_F(EndToEnd, ALogFileThatCannotBeWrittenInFullIsSaid)
+{
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += test::UuFile("data", "f" + std::to_string(i) + ".bin");
+    const std::string in = dir.Write("mail.txt", test::Mail("many", many));
+    envPrefix = "ulimit -f 128 && "; // 64 or 128 KB, by the shell's block size
+    const Result r = Extract(MakeFolder("out"), {"--logfile=run.log", in});
+    EXPECT_EQ(r.status, 255) << r.err;
+    EXPECT_NE(r.err.find("the log file 'run.log' was not written: File too large"), std::string::npos) << r.err;
+}
+
 // The real core, whose extraction sends a signal to the process at its first
 // look at the user interface (after 256 lines of data): a deterministic "Ctrl-C mid-write".
 class SignalInsideExtraction final : public Engine, HeadlessHost

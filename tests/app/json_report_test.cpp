@@ -124,8 +124,7 @@ TEST_F(JsonReportRun, IncompleteOutputsAreFlaggedEverywhereAndWholeOnesAreComple
                                 "name=\"part.dat\"\nContent-Transfer-Encoding: base64\n\n" +
                                 test::Text(test::Base64Lines(data.substr(0, 3'000)));
     test::BinHexFile hqx;
-    hqx.name = "mac.bin";
-    hqx.data = data.substr(0, 2'000);
+    hqx.name = "mac.bin", hqx.data = data.substr(0, 2'000);
     struct Case { std::string name, input, dump, result, reason; };
     const Case cases[] = {
         {"uu.dat", test::Join(uu, 0, 4), "Found:4, Expected:5, Status:129", "incomplete", "part 4 of 5 missing"},
