@@ -58,6 +58,15 @@ bool IsValueSwitch(ArgCode code)
            code == ArgCode::LogFile || code == ArgCode::ReportJson || code == ArgCode::Dde;
 }
 
+// The switches that name a file the run writes: their value must follow
+// "=", so that no spelling takes the next argument (perhaps an input) as a
+// file to replace.
+bool NamesAnOutputFile(ArgCode code)
+{
+    return code == ArgCode::Report || code == ArgCode::ListDump || code == ArgCode::LogFile ||
+           code == ArgCode::ReportJson;
+}
+
 bool IsBlank(char c)
 {
     return IsAsciiSpace(static_cast<unsigned char>(c));
@@ -225,7 +234,7 @@ CommandLine ParseArguments(const std::vector<std::string>& args)
         bool needsValue = false;
         const ArgCode code = ClassifyArgument(arg, value, needsValue);
         if (needsValue) {
-            if (i + 1 >= args.size()) {
+            if (i + 1 >= args.size() || NamesAnOutputFile(code)) {
                 cl.missingValues.push_back(arg);
                 continue;
             }
@@ -273,8 +282,8 @@ std::string UsageText()
            "                             part's message\n"
            "  --save-raw                 write the encoded data undecoded, cleaned of the\n"
            "                             text around them, as NAME.uu for decoding later\n"
-           "  --silent, /Silent          no warnings about skipped arguments, and no\n"
-           "                             progress line on a terminal\n"
+           "  --silent, /Silent          no warnings about inputs that were skipped, and\n"
+           "                             no progress line on a terminal\n"
            "  --readclipboard            read the clipboard as an input (desktop only)\n"
            "  --uninstall                give the file associations back to their\n"
            "                             previous programs, remove the program's menu\n"
@@ -287,12 +296,15 @@ std::string UsageText()
            "  --version                  show the version and exit\n"
            "\n"
            "FILE may be a file, a folder (its files are read, not its subfolders), a\n"
-           "symbolic link or a .desktop link, or a pattern with * and ?.\n"
+           "symbolic link or a .desktop link, or a pattern with * and ?. The files the\n"
+           "run writes about itself are named after \"=\" only; they are checked before\n"
+           "anything is written and appear whole at the end of the run.\n"
            "\n"
            "Exit status:\n"
-           "  An extraction: the number of files written (253 for 253 or more), 255\n"
-           "  when an output file failed or the run could not start, 254 when it was\n"
-           "  aborted; 2 for a run that needs the desktop window.\n"
+           "  An extraction: the number of files written whole (253 for 253 or more),\n"
+           "  255 when an output file was not written, is damaged or is incomplete, or\n"
+           "  the run could not start, 254 when it was aborted; 2 for a command line\n"
+           "  that is wrong (nothing is done) or a run that needs the desktop window.\n"
            "  --dde: 0 for ok, 1 for busy or error, 2 when no program is running.\n";
 }
 

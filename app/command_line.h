@@ -42,7 +42,9 @@ ArgCode NextToken(std::string_view& rest, std::string& value);
 
 // Classifies one argument of an argument list (quotes were removed by the
 // shell). A switch without "=" that needs a value, such as "--outdir", is
-// returned with `needsValue` set so that the caller takes the next argument.
+// returned with `needsValue` set so that the caller takes the next argument
+// (ParseArguments does so only for switches that name no file to write:
+// "--report FILE" is a switch without its value).
 ArgCode ClassifyArgument(std::string_view arg, std::string& value, bool& needsValue);
 
 struct CommandLine
@@ -65,7 +67,7 @@ struct CommandLine
     bool saveRaw = false;                   // outputs are written undecoded (".uu")
     std::vector<std::string> files;         // file names and patterns, in order
     std::vector<std::string> unknown;       // switches that were skipped
-    std::vector<std::string> missingValues; // switches given without their value
+    std::vector<std::string> missingValues; // switches given without their value (or "--report F")
 };
 
 // Parses an argument list (without the program name). After "--" every

@@ -1,6 +1,6 @@
 #include "app/json_report.h"
 
-#include "app/sha256.h"
+#include "io/sha256.h"
 #include "codec/msg_type.h"
 #include "extract/output_path.h"
 #include "model/data_types.h"
@@ -185,10 +185,24 @@ std::pair<json, std::int64_t> MissingNumbers(const std::vector<const CFInfo*>& p
     return {std::move(listed), count};
 }
 
-std::string ResultWord(const CSortInfo& group, int result)
+std::string ResultWord(const CSortInfo& group, int result, bool incomplete)
 {
     if (result <= 0) return "not written";
-    return (group.m_Status & ST_DATAERROR) ? "damaged" : "written";
+    if (group.m_Status & ST_DATAERROR) return "damaged";
+    return incomplete ? "incomplete" : "written";
+}
+
+// `text` with every line after the first indented by `by` blanks (JSON
+// strings hold no raw line break).
+std::string Indented(const std::string& text, std::size_t by)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+        out += c;
+        if (c == '\n') out.append(by, ' ');
+    }
+    return out;
 }
 
 } // namespace
@@ -222,8 +236,12 @@ json IsoDate(std::int64_t seconds)
     return text;
 }
 
+JsonReport::JsonReport() : m_Spool(std::tmpfile(), &std::fclose) {}
+
+JsonReport::~JsonReport() = default;
+
 void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const std::string& path,
-                           std::string_view log, int result)
+                           std::string_view log, int result, const HeadlessHost::WrittenOutput* written)
 {
     const std::vector<const CFInfo*> parts = OutputParts(group, named);
     const std::vector<std::string> lines = LogLines(log);
@@ -235,13 +253,16 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
     }
     const int status = ReportStatus(parts);
     auto [missing, missingCount] = MissingNumbers(parts, group.m_Expected);
-    // Every expected part is there; a posting that gives no part count is one part, here.
-    const bool complete = group.m_Expected <= 0 || (missing.empty() && group.m_Found >= group.m_Expected);
+    const std::string incomplete = IncompleteReason(group, parts);
+    // Every expected part is there and whole; a posting that gives no part
+    // count is one part, here.
+    const bool complete = incomplete.empty() && (group.m_Expected <= 0 || (missing.empty() && group.m_Found >= group.m_Expected));
+    const std::string resultWord = ResultWord(group, result, !complete);
     json out = {
-        {"name", Text(named.m_DestFile)},
+        {"name", Text(path.empty() ? named.m_DestFile : path.substr(path.rfind('/') + 1))},
         {"originalName", Text(named.m_OrigName.empty() ? named.m_DestFile : named.m_OrigName)},
         {"folder", Text(path.empty() ? std::string() : FolderOf(path))},
-        {"result", ResultWord(group, result)},
+        {"result", resultWord},
         {"encoding", std::string(MsgTypeName(encoding))},
         {"dataType", dataType ? std::string(DataTypeName(dataType)) : "unknown"},
         {"status",
@@ -249,15 +270,13 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
           {"state", kStateWords[static_cast<std::size_t>(group.m_Status & GS_MASK) % kStateWords.size()]},
           {"damaged", (group.m_Status & ST_DATAERROR) != 0},
           {"notExtracted", (group.m_Status & ST_NOTEXTRACTED) != 0},
-          {"complete", complete}}},
+          {"complete", complete},
+          {"incomplete", incomplete.empty() ? json(nullptr) : json(incomplete)}}},
         {"parts", {{"expected", group.m_Expected}, {"found", group.m_Found}, {"missing", missingCount}}},
         {"missingParts", std::move(missing)},
     };
-    struct stat st{};
-    const bool exists = result > 0 && !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    out["size"] = exists ? json(static_cast<std::int64_t>(st.st_size)) : json(nullptr);
-    const auto sha = exists ? Sha256OfFile(path) : std::nullopt;
-    out["sha256"] = sha ? json(*sha) : json(nullptr);
+    out["size"] = written ? json(written->size) : json(nullptr);
+    out["sha256"] = written ? json(written->sha256) : json(nullptr);
     json partList = json::array();
     for (const CFInfo* part : parts)
         partList.push_back(PartJson(*part, lines));
@@ -266,7 +285,12 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
     for (const std::string& line : lines)
         logJson.push_back(Text(line));
     out["log"] = std::move(logJson);
-    m_Outputs.push_back(std::move(out));
+    // Written out at once: the report holds no more than its counts per output.
+    ++m_Counts[resultWord];
+    ++m_OutputCount;
+    const std::string text = Indented(out.dump(2, ' ', false, json::error_handler_t::replace), 4);
+    if (!m_Spool || std::fprintf(m_Spool.get(), "%s\n    %s", m_OutputCount > 1 ? "," : "", text.c_str()) < 0)
+        m_SpoolFailed = true;
 }
 
 void JsonReport::AddInput(const std::string& path, bool read, const std::string& why)
@@ -280,58 +304,44 @@ void JsonReport::AddInput(const std::string& path, bool read, const std::string&
         m_Inputs[at->second] = std::move(entry);
 }
 
-json JsonReport::Document(std::string_view version, int exitStatus) const
+bool JsonReport::Write(std::FILE* to, std::string_view version, int exitStatus) const
 {
-    int written = 0, damaged = 0, read = 0;
-    for (const json& out : m_Outputs) {
-        written += out["result"] == "written";
-        damaged += out["result"] == "damaged";
-    }
+    int read = 0;
     for (const json& in : m_Inputs)
         read += in["read"] == true;
-    const int outputs = static_cast<int>(m_Outputs.size());
+    const auto count = [&](const char* word) {
+        const auto it = m_Counts.find(word);
+        return it == m_Counts.end() ? 0 : it->second;
+    };
     const int inputs = static_cast<int>(m_Inputs.size());
-    return {
+    const json head = {
         {"program", "zarvex"},
         {"version", std::string(version)},
         {"exitStatus", exitStatus},
         {"outputFolder", Text(m_OutputFolder)},
         {"counts",
-         {{"outputs", outputs},
-          {"written", written},
-          {"damaged", damaged},
-          {"notWritten", outputs - written - damaged},
+         {{"outputs", m_OutputCount},
+          {"written", count("written")},
+          {"damaged", count("damaged")},
+          {"incomplete", count("incomplete")},
+          {"notWritten", count("not written")},
           {"inputs", inputs},
           {"inputsRead", read},
           {"inputsNotRead", inputs - read}}},
-        {"outputs", m_Outputs},
-        {"inputs", m_Inputs},
     };
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& text)
-{
-    if (path == "-") {
-        std::cout << text << std::flush;
-        return static_cast<bool>(std::cout);
+    std::string text = head.dump(2, ' ', false, json::error_handler_t::replace);
+    text.resize(text.size() - 2); // the closing "\n}"
+    text += m_OutputCount == 0 ? ",\n  \"outputs\": []" : ",\n  \"outputs\": [";
+    bool ok = !m_SpoolFailed && std::fputs(text.c_str(), to) >= 0;
+    if (ok && m_OutputCount > 0) {
+        ok = std::fflush(m_Spool.get()) == 0 && std::fseek(m_Spool.get(), 0, SEEK_SET) == 0;
+        char buf[1 << 16];
+        for (std::size_t n; ok && (n = std::fread(buf, 1, sizeof buf, m_Spool.get())) > 0;)
+            ok = std::fwrite(buf, 1, n, to) == n;
+        ok = ok && !std::ferror(m_Spool.get()) && std::fputs("\n  ]", to) >= 0;
     }
-    const std::string folder = FolderOf(path);
-    std::string temp = (folder.empty() ? std::string(".") : folder) + "/.zarvex-report-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    bool ok = ::fchmod(fd, 0666 & ~mask) == 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ::close(fd) == 0 && ok;
-    if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(temp.c_str());
-    return ok;
+    text = ",\n  \"inputs\": " + Indented(m_Inputs.dump(2, ' ', false, json::error_handler_t::replace), 2) + "\n}\n";
+    return ok && std::fputs(text.c_str(), to) >= 0;
 }
 
 } // namespace zarvex

@@ -3,9 +3,13 @@
 // the counts and the exit status. The schema is described in the README.
 #pragma once
 
+#include "platform/headless_host.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <map>
 #include <string>
 #include <string_view>
@@ -21,30 +25,37 @@ std::string JsonSafeText(std::string_view text);
 // Seconds since 1970 as "2026-01-02T03:04:05Z"; null for 0 (no date).
 nlohmann::ordered_json IsoDate(std::int64_t seconds);
 
+// The report is written as it grows: each output goes to a spool file at
+// once, so that a run of many outputs holds only their counts.
 class JsonReport
 {
 public:
-    // One output file after its extraction: `path` is where it was written
-    // (empty when the name gave no path), `log` the log lines written while
-    // it was extracted, `result` the extraction result.
+    JsonReport();
+    ~JsonReport();
+    JsonReport(const JsonReport&) = delete;
+    JsonReport& operator=(const JsonReport&) = delete;
+
+    // One output file after its extraction: `path` is where it was (or would
+    // have been) written (empty when the name gave no path), `log` the log
+    // lines written while it was extracted, `result` the extraction result,
+    // `written` the file as the extraction told it (null: none written).
     void AddOutput(const CSortInfo& group, const CFInfo& named, const std::string& path, std::string_view log,
-                   int result);
+                   int result, const HeadlessHost::WrittenOutput* written);
     // One input named or found in a named folder; `why` says why it was not read.
     void AddInput(const std::string& path, bool read, const std::string& why = {});
     void SetOutputFolder(const std::string& folder) { m_OutputFolder = folder; }
 
-    // The whole document.
-    nlohmann::ordered_json Document(std::string_view version, int exitStatus) const;
+    // Writes the whole document to `to`; false when a write failed.
+    bool Write(std::FILE* to, std::string_view version, int exitStatus) const;
 
 private:
-    nlohmann::ordered_json m_Outputs = nlohmann::ordered_json::array();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_Spool; // the outputs, comma-separated
+    bool m_SpoolFailed = false;
+    int m_OutputCount = 0;
+    std::map<std::string, int> m_Counts; // outputs by result word
     nlohmann::ordered_json m_Inputs = nlohmann::ordered_json::array();
     std::string m_OutputFolder;
     std::map<std::string, std::size_t> m_InputIndex; // path to its place in m_Inputs
 };
-
-// Writes `text` to `path` ("-": standard output) in one step: a temporary
-// file beside it is renamed over it. False when that fails (nothing left behind).
-bool WriteFileAtomically(const std::string& path, const std::string& text);
 
 } // namespace zarvex

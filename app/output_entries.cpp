@@ -180,9 +180,15 @@ std::int64_t EstimatedSize(const CSortInfo& group, const CFInfo* named)
     const CFInfo* first = group.GetAt(from);
     if (first->m_MsgType == MT_YENC && first->m_ySize > 0) return first->m_ySize;
     std::int64_t total = 0;
+    std::vector<int> counted; // part numbers: a kept copy of one is not counted twice
     for (int i = from; i < group.GetSize(); ++i) {
         const CFInfo* part = group.GetAt(i);
-        if (i > from && (part->m_DestFile != first->m_DestFile || group.IndexOfNamed(part) >= 0)) break;
+        // As the extraction: the output runs on through the parts without a
+        // name of their own (the later parts of a UU posting) up to the next
+        // output's named part.
+        if (i > from && group.IndexOfNamed(part) >= 0 && !EqualsIgnoreCase(part->m_DestFile, first->m_DestFile)) break;
+        if (part->m_Part > 0 && std::find(counted.begin(), counted.end(), part->m_Part) != counted.end()) continue;
+        counted.push_back(part->m_Part);
         const std::int64_t bytes = std::max<std::int64_t>(part->m_EPos - part->m_SPos, 0);
         switch (part->m_MsgType) {
         case MT_UU:

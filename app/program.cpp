@@ -8,6 +8,7 @@
 #include "app/engine.h"
 #include "app/interrupts.h"
 #include "app/json_report.h"
+#include "app/replacing_file.h"
 #include "app/settings_ini.h"
 #include "app/unattended.h"
 #include "app/wildcards.h"
@@ -34,9 +35,11 @@
 namespace zarvex {
 namespace {
 
+// A name or path inside a message: escaped, so that no control character or
+// direction override of it reaches the terminal.
 std::string Quoted(const std::string& s)
 {
-    return "'" + s + "'";
+    return "'" + ToShownText(s) + "'";
 }
 
 // One unattended run from the parsed command line to the exit status.
@@ -51,11 +54,14 @@ public:
     int Run()
     {
         LoadSettingsFile();
-        if (!ChooseOutputFolder() || !KeepInputsSafe() || !OpenLogFile()) return kExitCannotStart;
+        // Everything is checked before the first file is opened for writing.
+        if (!ChooseOutputFolder() || !CheckRunFiles() || !OpenLogFile()) return kExitCannotStart;
         m_Host.SetOverwriteAll(m_App.core.Overwrite);
         m_Host.WatchStopFlag(InterruptFlag());
         StartReporting();
         m_Run.SaveRaw = m_Cl.saveRaw;
+        m_Run.KeepDates = m_Cl.keepDates;
+        m_Run.HashOutputs = m_Json != nullptr;
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
         int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir, this,
@@ -64,12 +70,14 @@ public:
         if (m_Host.StopFlagged()) {
             // Interrupted: the output being written was removed; nothing more is written.
             Fail("interrupted; the output file being written was removed");
+            CloseLogFile();
             WriteJsonReport(ExitStatusFor(-2));
             return ExitStatusFor(-2);
         }
         ReportFailedOutputs();
         if (!WriteDumps() || !inputsOk) result = result >= 0 ? -1 : result;
         SaveSettingsFile();
+        if (!CloseLogFile()) result = result >= 0 ? -1 : result;
         if (!WriteJsonReport(ExitStatusFor(result))) result = -1;
         return ExitStatusFor(result);
     }
@@ -99,14 +107,15 @@ private:
 
     void Finished(const CSortInfo& group, const CFInfo& named, int result) override
     {
-        const std::string path = OutputPath(named);
-        if (m_Cl.keepDates && result > 0 && named.m_Time != 0 && !path.empty()) {
-            const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(named.m_Time), 0}};
-            if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
-                Warn("cannot set the date of " + Quoted(ToShownText(path)) + ": " + std::strerror(errno));
+        // What the extraction told of the file it wrote (its first output:
+        // recursive decoding may have written more).
+        const std::vector<HeadlessHost::WrittenOutput> written = m_Host.TakeWrittenOutputs();
+        if (m_Json) {
+            const std::string path = written.empty() ? OutputPath(named) : written.front().path;
+            m_Json->AddOutput(group, named, path, m_Host.TakeLogText(), result,
+                              written.empty() || result <= 0 ? nullptr : &written.front());
         }
-        if (m_Json) m_Json->AddOutput(group, named, path, m_Host.TakeLogText(), result);
-        if (result <= 0 || (group.m_Status & ST_DATAERROR)) ++m_FailedOutputs;
+        if (result <= 0 || (group.m_Status & (ST_DATAERROR | ST_INCOMPLETE))) ++m_FailedOutputs;
     }
 
     // The exit status alone does not say which outputs failed: point to the
@@ -115,8 +124,8 @@ private:
     {
         if (m_FailedOutputs == 0 || m_Cl.logFile == "-") return;
         const std::string count = std::to_string(m_FailedOutputs);
-        Warn(count + (m_FailedOutputs == 1 ? " output file was not written or is damaged; "
-                                           : " output files were not written or are damaged; ") +
+        Warn(count + (m_FailedOutputs == 1 ? " output file was not written, is damaged or is incomplete; "
+                                           : " output files were not written, are damaged or are incomplete; ") +
              (m_Cl.logFile.empty() ? "--logfile=- shows why" : "the log file " + Quoted(m_Cl.logFile) + " says why"));
     }
 
@@ -146,11 +155,16 @@ private:
         if (!m_Json) return true;
         for (const auto& [path, why] : m_NotRead)
             m_Json->AddInput(path, false, why);
-        // Every string was made valid UTF-8; the replacing handler only guards against a slip.
-        const std::string text =
-            m_Json->Document(kVersion, exitStatus).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
-            "\n";
-        if (WriteFileAtomically(m_Cl.reportJson, text)) return true;
+        bool ok;
+        if (m_Cl.reportJson == "-") {
+            std::cout << std::flush;
+            ok = m_Json->Write(stdout, kVersion, exitStatus) && std::fflush(stdout) == 0;
+        } else {
+            ReplacingFile file;
+            ok = file.Open(m_Cl.reportJson) == 0 && m_Json->Write(file.Stream(), kVersion, exitStatus) &&
+                 file.Commit() == 0;
+        }
+        if (ok) return true;
         Fail("cannot write the JSON report " + Quoted(m_Cl.reportJson));
         return false;
     }
@@ -212,19 +226,52 @@ private:
         }
     }
 
-    // The log, report and list dump files are never one of the inputs: writing
-    // them would destroy what the run reads.
-    bool KeepInputsSafe()
+    // The log, report and list dump files are plain files (or new ones) in
+    // folders that exist, no two of them the same, and never one of the
+    // inputs: writing them would destroy what the run reads.
+    bool CheckRunFiles()
     {
         FileIdentitySet inputs;
         CollectInputFiles(inputs);
+        std::vector<std::pair<std::string, std::string>> seen; // where each one goes, and what it is
         for (const auto& [what, path] : RunFiles()) {
+            const std::string where = Whereabouts(path);
+            struct stat st
+            {
+            };
+            if (where.empty()) {
+                Fail("the folder of the " + what + " " + Quoted(path) + " does not exist; nothing was done");
+                return false;
+            }
+            if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+                Fail("the " + what + " " + Quoted(path) + " exists and is not a plain file; nothing was done");
+                return false;
+            }
             if (inputs.Contains(path)) {
                 Fail("the " + what + " " + Quoted(path) + " is one of the input files; nothing was done");
                 return false;
             }
+            for (const auto& [other, otherWhat] : seen) {
+                if (other == where) {
+                    Fail("the " + otherWhat + " and the " + what + " are the same file " + Quoted(path) +
+                         "; nothing was done");
+                    return false;
+                }
+            }
+            seen.emplace_back(where, what);
         }
         return true;
+    }
+
+    // `path` with its folder resolved ("" when the folder does not exist).
+    static std::string Whereabouts(const std::string& path)
+    {
+        const std::string folder = FolderOf(path);
+        char* real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+        if (!real) return {};
+        std::string where = real;
+        std::free(real);
+        return where + "/" + path.substr(path.rfind('/') + 1);
     }
 
     // The files the run writes about itself, by what they are.
@@ -260,15 +307,32 @@ private:
         }
     }
 
+    // The log file is written under a temporary name and takes its own at the end.
     bool OpenLogFile()
     {
         if (m_Cl.logFile.empty()) return true;
-        if (const int e = m_Host.OpenLogFile(m_Cl.logFile); e != 0) {
+        if (m_Cl.logFile == "-") return m_Host.OpenLogFile("-") == 0;
+        if (const int e = m_LogFile.Open(m_Cl.logFile); e != 0) {
             Fail("cannot open the log file " + Quoted(m_Cl.logFile) + ": " + std::strerror(e) +
                  "; nothing was done");
             return false;
         }
+        m_Host.SetLogStream(m_LogFile.Stream());
         return true;
+    }
+
+    // False when the log file could not be written in full (said on standard error).
+    bool CloseLogFile()
+    {
+        if (!m_LogFile.Stream()) return true;
+        m_Host.SetLogStream(nullptr);
+        int e = m_Host.LogWriteError();
+        const int committed = m_LogFile.Commit();
+        if (e == 0) e = committed;
+        if (e == 0) return true;
+        Fail("the log file " + Quoted(m_Cl.logFile) + (committed == 0 ? " is incomplete: " : " was not written: ") +
+             std::strerror(e));
+        return false;
     }
 
     void RefuseClipboard()
@@ -363,14 +427,17 @@ private:
                 return false;
             }
         }
-        if (!m_Cl.report.empty() && !m_Engine.WriteReport(m_List, m_Cl.report)) {
-            Fail("cannot write the report " + Quoted(m_Cl.report));
+        const auto write = [&](const std::string& path, const std::string& what, auto writer) {
+            ReplacingFile file;
+            if (file.Open(path) == 0) {
+                file.CloseStream(); // the writer writes it by name
+                if ((m_Engine.*writer)(m_List, file.TemporaryPath()) && file.Commit() == 0) return;
+            }
+            Fail("cannot write the " + what + " " + Quoted(path));
             ok = false;
-        }
-        if (!m_Cl.listDump.empty() && !m_Engine.WriteListDump(m_List, m_Cl.listDump)) {
-            Fail("cannot write the list dump " + Quoted(m_Cl.listDump));
-            ok = false;
-        }
+        };
+        if (!m_Cl.report.empty()) write(m_Cl.report, "report", &Engine::WriteReport);
+        if (!m_Cl.listDump.empty()) write(m_Cl.listDump, "list dump", &Engine::WriteListDump);
         return ok;
     }
 
@@ -388,6 +455,7 @@ private:
     HeadlessHost m_Host;
     MyCObArray m_List;
     std::unique_ptr<JsonReport> m_Json;
+    ReplacingFile m_LogFile;
     std::vector<std::pair<std::string, std::string>> m_NotRead; // inputs not read, and why
 };
 
@@ -407,16 +475,23 @@ int SendDde(const std::string& commands, std::ostream& out, std::ostream& err)
     return *answer == kAnswerOk ? 0 : 1;
 }
 
-void WarnAboutArguments(const CommandLine& cl, std::ostream& err)
-{
-    if (cl.silent) return;
-    for (const std::string& s : cl.unknown)
-        err << "zarvex: unknown switch " << Quoted(s) << " skipped\n";
-    for (const std::string& s : cl.missingValues)
-        err << "zarvex: " << Quoted(s) << " needs a value; skipped\n";
-}
-
 } // namespace
+
+bool CheckUsage(const CommandLine& cl, std::ostream& err)
+{
+    for (const std::string& s : cl.unknown)
+        err << "zarvex: unknown switch " << Quoted(s) << " (see --help)\n";
+    for (const std::string& s : cl.missingValues) {
+        std::string name = s;
+        if (!name.empty() && name.back() == '=') name.pop_back();
+        err << "zarvex: " << Quoted(s) << " needs a value: " << name << "=VALUE\n";
+    }
+    const bool noInput = cl.extract && cl.files.empty() && !cl.readClipboard && !cl.help && !cl.version;
+    if (noInput) err << "zarvex: --extract needs at least one input file\n";
+    if (cl.unknown.empty() && cl.missingValues.empty() && !noInput) return true;
+    err << "zarvex: nothing was done\n";
+    return false;
+}
 
 int RunProgram(const std::vector<std::string>& args, Engine& engine, const IniPathFunction& iniPath,
                std::ostream& out, std::ostream& err)
@@ -430,7 +505,7 @@ int RunProgram(const std::vector<std::string>& args, Engine& engine, const IniPa
         out << "zarvex " << kVersion << '\n';
         return 0;
     }
-    WarnAboutArguments(cl, err);
+    if (!CheckUsage(cl, err)) return kExitUsage;
     if (cl.hasDde) return SendDde(cl.dde, out, err);
     if (cl.uninstall)
         return RunUninstall(iniPath ? iniPath() : std::string(), DesktopPaths::FromProcess(), cl.silent, out, err);

@@ -1,5 +1,6 @@
 #include "app/recording_host.h"
 
+#include <string>
 #include <utility>
 
 namespace zarvex {
@@ -20,6 +21,11 @@ void RecordingHost::RequestAbort()
 {
     m_Stop.store(true, std::memory_order_relaxed);
     Record(Call::Kind::RequestAbort, {});
+}
+
+void RecordingHost::OutputWritten(std::string_view path, std::int64_t size, std::string_view sha256)
+{
+    Record(Call::Kind::Written, std::string(sha256) + " " + std::to_string(size) + " " + std::string(path));
 }
 
 int RecordingHost::Ask(Prompt prompt, std::string_view subject)
@@ -60,6 +66,13 @@ void RecordingHost::Replay(Host& host, const std::vector<Call>& calls)
         case Kind::ClearAbort:
             host.ClearAbort();
             break;
+        case Kind::Written: {
+            // "<digest> <size> <path>": the digest and the size have no blank.
+            const std::size_t a = c.text.find(' '), b = c.text.find(' ', a + 1);
+            host.OutputWritten(std::string_view(c.text).substr(b + 1), std::stoll(c.text.substr(a + 1, b - a - 1)),
+                               std::string_view(c.text).substr(0, a));
+            break;
+        }
         }
     }
 }

@@ -32,7 +32,8 @@ public:
             Refresh,
             Ask,
             RequestAbort,
-            ClearAbort
+            ClearAbort,
+            Written
         };
         Kind kind;
         Prompt prompt = Prompt::ExtractError; // Ask only
@@ -69,6 +70,7 @@ public:
     void FlashProgress() override { Record(Call::Kind::Flash, {}); }
     void OutputCreated(std::string_view writePath) override { Record(Call::Kind::Created, writePath); }
     void RefreshOutputEntry(std::string_view outputName) override { Record(Call::Kind::Refresh, outputName); }
+    void OutputWritten(std::string_view path, std::int64_t size, std::string_view sha256) override;
 
 private:
     void Record(Call::Kind kind, std::string_view text, Prompt prompt = Prompt::ExtractError);

@@ -107,9 +107,10 @@ int ParallelExtraction(MyCObArray& list, const Settings& settings, const RunCont
 
 int SettleOutputStatus(CSortInfo& group, int result)
 {
-    if (result > 0 && (group.m_Status & ST_DATAERROR)) {
-        // Written, but damaged (short, or data errors no duplicate repaired): no success.
-        group.m_Status = (group.m_Status & GS_MASK) | ST_DATAERROR;
+    if (result > 0 && (group.m_Status & (ST_DATAERROR | ST_INCOMPLETE))) {
+        // Written, but damaged (short, or data errors no duplicate repaired)
+        // or incomplete (parts or data missing): no success.
+        group.m_Status = group.m_Status & (GS_MASK | ST_DATAERROR | ST_INCOMPLETE);
         return -1;
     }
     if (result > 0) {

@@ -20,7 +20,8 @@ struct Settings;
 // ("*": each input file's own folder). Existing outputs are replaced only
 // with the "Overwrite" preference. A group that was written loses its status
 // bits above the low four, except ST_DATAERROR when its output is damaged
-// (which counts as a failure); one that was not gets ST_NOTEXTRACTED.
+// and ST_INCOMPLETE when it lacks parts or data (either counts as a
+// failure, not as a file written); one that was not gets ST_NOTEXTRACTED.
 // Result: the last error if any (a file that wrote nothing counts as -1),
 // otherwise the number of files written.
 // `watcher`, when given, hears of every output file before and after it is

@@ -254,8 +254,12 @@ void Extractor::HandleBase64Line()
     // up to the last one), or blank lines and a MIME delimiter follow its
     // end: the data are complete even without "=" padding to tell so.
     if (!m_Call.finished && m_Call.dataWritten && !BeforePartEnd() && EndsItsFile() &&
-        (m_Call.shortDataLine || DelimiterAfterPart()))
+        (m_Call.shortDataLine || DelimiterAfterPart())) {
+        // In a body with a boundary, that boundary should have come: the
+        // data may have been cut off at a line end.
+        if (!m_Call.boundary.empty() && !DelimiterAfterPart()) m_Call.part->SetFlag(PF_CUTOFF);
         FinishFile();
+    }
 }
 
 } // namespace zarvex

@@ -101,6 +101,7 @@ int Extractor::Extract(const ExtractRequest& request)
     if (m_Call.dataWritten) MarkWritten();
     // The record's data-error bit tells whether the output written is damaged.
     if (m_Call.dataWritten && !OutputDamaged()) record->m_Status &= ~ST_DATAERROR;
+    if (m_Call.dataWritten) MarkIncomplete();
     if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
     if (m_Call.writeFailed) return extract_result::NothingWritten;
     if (!m_Call.dataWritten) return extract_result::NothingWritten;
@@ -145,13 +146,14 @@ CSortInfo* Extractor::FindRecord(int index, CFInfo* part, int* first) const
 bool Extractor::MayExtract(CSortInfo& record, bool skipIncomplete)
 {
     const int status = record.m_Status & GS_MASK;
-    const bool unfinished = status == GS_STARTED && record.m_Found >= 2 && record.m_Expected >= 2 &&
-                            record.m_Found != record.m_Expected;
+    // Started but not finished: parts of a multi-part file are missing (one
+    // part of a million too), or the data of a part have no end.
+    const bool unfinished = status == GS_STARTED;
     // Stream decoding waits quietly for a record that cannot be extracted yet.
     if (m_Call.stream) return status != GS_MISSING || (record.m_Found >= 1 && record.m_Expected >= 2);
-    const bool silent = m_Host.Silent();
-    bool skip = (!silent && skipIncomplete && (unfinished || status == GS_MISSING)) ||
-                (silent && status == GS_MISSING);
+    // "Skip Incomplete Files" holds for unattended runs as for the window;
+    // a silent run never extracts a file missing its start.
+    bool skip = (skipIncomplete && (unfinished || status == GS_MISSING)) || (m_Host.Silent() && status == GS_MISSING);
     // Skipped without a question: the log says why nothing was written (a
     // record missing its start may have no name yet: its subject stands in).
     if (skip && m_Host.HasLog()) {
@@ -188,6 +190,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         return extract_result::Skipped;
     }
     request.inputs = &m_List.m_RunInputs;
+    request.owner = first.m_ID;
     if (m_Call.stream) {
         // An output stream decoding holds open for this path is continued.
         m_Call.streamKey = StreamKey(request.path);
@@ -335,6 +338,7 @@ bool Extractor::ReadPartLines(CFInfo& part)
 {
     m_Call.part = &part;
     part.m_CrcCheck = part.m_SizeCheck = CheckResult::NotChecked;
+    part.ClearFlag(PF_CUTOFF);
     m_Call.endPos = part.m_EPos;
     m_In->Seek(part.m_SPos, 0);
     m_Call.pos = part.m_SPos;
@@ -390,6 +394,7 @@ bool Extractor::EndPart(CFInfo& part)
     if (m_Call.saveRaw) RawPartEnd(part, part.m_ByteStart);
     if (part.m_MsgType & MT_YENC) {
         if (m_Call.state == DecodeState::InData && !m_Call.saveRaw && !m_Call.aborted) {
+            part.SetFlag(PF_CUTOFF);
             DamagedLine(msg::MissingYencFooter);
             if (m_Call.state == DecodeState::SwitchToDuplicate) return false;
         }

@@ -334,6 +334,9 @@ private:
     // A write to the output failed: reported, and the output is given up.
     void WriteFailed(const FileError& error);
     void MarkWritten();
+    // The output written lacks what its posting announces: ST_INCOMPLETE on
+    // the record and the output's parts, and the log says why.
+    void MarkIncomplete();
     void MarkNotExtracted();
     void AddStatus(std::int32_t bits);
     void MarkShort();

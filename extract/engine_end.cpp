@@ -4,11 +4,17 @@
 
 #include "extract/file_error_box.h"
 #include "io/buf_file.h"
+#include "io/sha256.h"
+#include "model/list_dump.h"
 #include "model/records.h"
+#include "model/run_context.h"
 #include "platform/host.h"
+#include "text/ascii.h"
 #include "text/messages.h"
 
 #include <algorithm>
+#include <optional>
+#include <sys/stat.h>
 
 namespace zarvex {
 
@@ -44,7 +50,9 @@ void Extractor::AfterLoop()
         // The file error was reported; the data did not run short.
     } else if ((part->m_MsgType & MT_B64) && m_Call.dataWritten &&
                (m_Call.shortDataLine || DelimiterAfterPart())) {
-        // Base64 without "=" padding ended where its body did: whole.
+        // Base64 without "=" padding ended where its body did: whole. (In a
+        // body with a boundary, that boundary should have come.)
+        if (m_Call.part && !m_Call.boundary.empty() && !DelimiterAfterPart()) m_Call.part->SetFlag(PF_CUTOFF);
     } else if (part->m_MsgType & (MT_UU | MT_XX)) {
         Log(Message(msg::EndNotFound));
         MarkShort();
@@ -88,11 +96,25 @@ void Extractor::CloseOutput()
     }
     if (hasData) {
         FileError error;
-        if (m_Out->Keep(&error))
+        std::optional<std::string> digest;
+        std::int64_t size = 0;
+        // The date and the digest go through the descriptor before the file
+        // takes its name: a link put under that name cannot redirect them.
+        const auto seal = [&](int fd) {
+            const std::int64_t time = m_Call.record->GetAt(m_Call.first)->m_Time;
+            if (m_Run.KeepDates && time != 0) {
+                const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(time), 0}};
+                ::futimens(fd, times);
+            }
+            if (m_Run.HashOutputs) digest = Sha256OfDescriptor(fd, &size);
+        };
+        const bool sealed = m_Run.KeepDates || m_Run.HashOutputs;
+        if (m_Out->Keep(&error, sealed ? OutputFile::SealHook(seal) : OutputFile::SealHook()))
             m_Policy.OutputKept(*m_Out);
         else if (!m_Call.writeFailed)
             ShowFileError(m_Host, error);
         if (!m_Out->Kept()) m_Call.dataWritten = false;
+        if (m_Out->Kept() && digest) m_Host.OutputWritten(m_Out->Path(), size, *digest);
         return;
     }
     Log(Message(msg::NothingWritten));
@@ -124,6 +146,28 @@ void Extractor::MarkWritten()
     }
 }
 
+void Extractor::MarkIncomplete()
+{
+    CSortInfo& record = *m_Call.record;
+    std::vector<CFInfo*> parts;
+    for (int i = m_Call.first; i < record.GetSize(); ++i) {
+        CFInfo* part = record.GetAt(i);
+        if (i > m_Call.first && record.IndexOfNamed(part) >= 0 && !EqualsIgnoreCase(part->m_DestFile, m_Call.outputName))
+            break;
+        parts.push_back(part);
+    }
+    const std::string reason = IncompleteReason(record, {parts.begin(), parts.end()});
+    for (CFInfo* part : parts)
+        part->m_Status = reason.empty() ? part->m_Status & ~ST_INCOMPLETE : part->m_Status | ST_INCOMPLETE;
+    if (reason.empty()) {
+        record.m_Status &= ~ST_INCOMPLETE;
+        return;
+    }
+    // Written all the same (the data found may be all there is), but never called complete.
+    record.m_Status |= ST_INCOMPLETE;
+    Log(FormatMessage(msg::Incomplete, m_Call.outputName, reason));
+}
+
 void Extractor::AddStatus(std::int32_t bits)
 {
     if (m_Call.record) m_Call.record->m_Status |= bits;
@@ -134,6 +178,7 @@ void Extractor::AddStatus(std::int32_t bits)
 void Extractor::MarkShort()
 {
     m_Call.shortFile = true;
+    if (m_Call.part) m_Call.part->SetFlag(PF_CUTOFF);
     AddStatus(ST_DATAERROR);
 }
 

@@ -109,6 +109,8 @@ bool OutputFile::OpenTemporary(const std::string& path, bool copy, FileError* er
     m_WritePath = CreateTempIn(FolderOf(path), &err, &fd);
     if (fd < 0) {
         Fill(error, err, path);
+        // Every temporary name tried was taken: the folder has no room for one more.
+        if (error && err == EEXIST) error->cause = kDirectoryFull;
         return false;
     }
     struct stat st {};
@@ -191,7 +193,7 @@ void OutputFile::CutBack()
     }
 }
 
-bool OutputFile::Keep(FileError* error)
+bool OutputFile::Keep(FileError* error, const SealHook& seal)
 {
     if (m_OldLength >= 0) {
         // Appended in place: every byte reached the file, or none stays.
@@ -200,6 +202,17 @@ bool OutputFile::Keep(FileError* error)
         const bool closed = CloseQuietly(settled ? error : nullptr);
         m_Kept = settled;
         return settled && closed;
+    }
+    if (seal && m_File.IsOpen()) {
+        try {
+            m_File.Seek(0, 1); // writes what is pending, staying where it is
+            m_File.Settle();
+            seal(m_File.Handle());
+        } catch (const FileException& e) {
+            if (error) *error = e.Error();
+            Discard();
+            return false;
+        }
     }
     const bool closed = CloseQuietly(error);
     if (!closed) {

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace zarvex {
 
@@ -59,12 +60,18 @@ public:
     // or the rename fails, or when the temporary name no longer holds the
     // file this object wrote; the file is closed all the same and nothing
     // is renamed.
-    bool Keep(FileError* error);
+    // `seal`, when given, is called first with the descriptor of the file
+    // holding every byte written (not for an output appended in place):
+    // what it reads or sets there, no one can redirect through the name.
+    using SealHook = std::function<void(int fd)>;
+    bool Keep(FileError* error, const SealHook& seal = {});
     // Closes the file and deletes it when this object created it; an
     // appended file is cut back to its old length.
     void Discard();
     // The output holds this call's data under its own name (after Keep).
     bool Kept() const { return m_Kept; }
+    // The device and inode of the file this object created (0, 0: none).
+    std::pair<std::uint64_t, std::uint64_t> CreatedIdentity() const { return {m_Device, m_Inode}; }
 
     // Stream decoding holds an unfinished output between calls. It stays
     // under its temporary name all that time: the output's own name only

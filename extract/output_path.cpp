@@ -3,6 +3,7 @@
 #include "codec/msg_type.h"
 #include "text/ascii.h"
 #include "text/display_text.h"
+#include "text/text_utils.h"
 
 
 namespace zarvex {
@@ -50,8 +51,19 @@ std::string SafeOutputName(std::string_view name, std::string_view suffix)
     if (name.empty() || name == "." || name == "..") return {};
     if (name.find('/') != std::string_view::npos || name.find('\0') != std::string_view::npos) return {};
     std::string safe;
-    if (name.front() == '.') safe = "_";
-    safe += name;
+    // A hidden name would not show, a temporary file's name ("~ZRV12.TMP")
+    // would be taken for a run's leftover: both get a "_" in front.
+    if (name.front() == '.' || IsTempFileName(name)) safe = "_";
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        // A direction control would show the name in another order than it
+        // has ("invoice<U+202E>fdp.exe" shows as "invoiceexe.pdf"): on disk it is a "_".
+        if (const std::size_t n = BidiControlLength(name, i); n > 0) {
+            safe += '_';
+            i += n - 1;
+        } else {
+            safe += name[i];
+        }
+    }
     if (suffix.size() >= kMaxNameBytes) return {};
     if (safe.size() + suffix.size() > kMaxNameBytes) safe = Shorten(safe, kMaxNameBytes - suffix.size());
     if (safe.empty()) return {};

@@ -21,7 +21,9 @@ std::string FolderOf(std::string_view path);
 std::string ResolveOutputFolder(std::string_view outDir, std::string_view firstInput);
 
 // `name` as one plain file name: empty when it is empty, ".", "..", or holds
-// "/" or NUL; a leading "." becomes "_."; too long names are shortened,
+// "/" or NUL; a leading "." becomes "_.", a temporary file's name gets a
+// "_" in front, a direction control (U+202E, ...) becomes "_"; too long
+// names are shortened,
 // keeping their extension and whole UTF-8 characters. `suffix` (".uu" for raw
 // saves) is appended and counted in the length.
 std::string SafeOutputName(std::string_view name, std::string_view suffix = {});

@@ -93,6 +93,7 @@ OpenOutcome OutputPolicy::Skip(msg::Id reason, const std::string& path)
 
 OpenOutcome OutputPolicy::Finish(OutputFile& out, const std::string& path, OutputFile::Mode mode, bool atEnd)
 {
+    m_OpenedPath = path;
     FileError error;
     if (out.Open(path, mode, atEnd, &error, [this](const std::string& made) { m_Host.OutputCreated(made); }))
         return OpenOutcome::Opened;
@@ -103,12 +104,18 @@ OpenOutcome OutputPolicy::Finish(OutputFile& out, const std::string& path, Outpu
 OpenOutcome OutputPolicy::Open(const OutputRequest& request, const CSortInfo& group, int* answerState,
                                OutputFile& out)
 {
+    m_Owner = request.owner;
+    m_OpenedPath.clear();
     if (Appending()) return OpenForAppend(request, answerState, out);
     const std::string& path = request.path;
     if (!Exists(path)) return Finish(out, path, OutputFile::Mode::CreateNew, false);
     // Decoding over a file this run is still reading would destroy it.
     if (request.inputs && request.inputs->Contains(path)) return Skip(msg::SkippedInput, path);
     if (IsLeftover(path)) return Skip(msg::SkippedExists, path);
+    // Replacing without a question ("Overwrite", "Yes to All"): two outputs
+    // of one command never replace each other.
+    if (*answerState == answer::YesToAll && !request.streamOpen && WrittenByAnother(path, request.owner))
+        return OpenUnderOtherName(path, out);
 
     const bool yencMerge = IsYencMergeCandidate(group, path);
     if (!request.streamOpen) {
@@ -161,10 +168,37 @@ OpenOutcome OutputPolicy::OpenForAppend(const OutputRequest& request, int* answe
 void OutputPolicy::OutputKept(const OutputFile& out)
 {
     if (out.GetMode() == OutputFile::Mode::Replace && out.Path() == m_AppendTarget) m_AppendReplacePending = false;
+    if (!Appending() && out.CreatedIdentity().second != 0) m_Written[out.CreatedIdentity()] = m_Owner;
+}
+
+bool OutputPolicy::WrittenByAnother(const std::string& path, std::int32_t owner) const
+{
+    struct stat st {};
+    if (m_Written.empty() || ::lstat(path.c_str(), &st) != 0) return false;
+    const auto it = m_Written.find({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)});
+    return it != m_Written.end() && it->second != owner;
+}
+
+OpenOutcome OutputPolicy::OpenUnderOtherName(const std::string& path, OutputFile& out)
+{
+    if (m_Settings.NoAutoRename) return Skip(msg::SkippedSameRun, path);
+    // "name_2.ext", "name_3.ext", ...: the first that is free.
+    const std::size_t slash = path.rfind('/') + 1;
+    const std::size_t dot = path.rfind('.');
+    const std::size_t cut = dot != std::string::npos && dot > slash ? dot : path.size();
+    for (int n = 2; n < 10000; ++n) {
+        const std::string other = path.substr(0, cut) + "_" + std::to_string(n) + path.substr(cut);
+        if (other.size() - slash > kMaxNameBytes) break;
+        if (Exists(other)) continue;
+        if (m_Host.HasLog()) m_Host.Log(FormatMessage(msg::RenamedSameRun, path, other));
+        return Finish(out, other, OutputFile::Mode::CreateNew, false);
+    }
+    return Skip(msg::SkippedSameRun, path);
 }
 
 void OutputPolicy::EndCommand()
 {
+    m_Written.clear();
     m_AppendTarget.clear();
     m_AppendReplacePending = false;
     m_Merge = false;

@@ -186,7 +186,9 @@ bool Extractor::YencSizeFits(CFInfo& part, std::int64_t length)
     const bool fits = length == part.m_yEndSize;
     const bool reported = part.m_SizeCheck == CheckResult::Failed;
     NoteCheck(part.m_SizeCheck, fits);
-    if (fits) return true;
+    // Without "StrictYenc" a part whose CRC passed is sound, whatever its
+    // trailer says of its size.
+    if (fits || (!m_Settings.StrictYenc && part.m_CrcCheck == CheckResult::Passed)) return true;
     AddStatus(ST_DATAERROR);
     if (!reported) ReportLineError(msg::PartSizeWrong);
     return false;
@@ -201,9 +203,8 @@ bool Extractor::YencCrcChecks(std::string_view text)
     // The whole-file CRC means something only when this call decoded every
     // part before this one, in order.
     const bool allParts = y.fileCrcValid && y.nextPart == part.m_Part;
+    const bool fileCrcFits = fileCrc && lastPart && allParts && *fileCrc == ~y.fileCrc;
     const bool partCrcGiven = Has(text, "pcrc32=") || Has(text, "pcrc=");
-    // On a multi-part trailer without a part CRC, " crc32=" is the whole file's.
-    const bool partCrcKnown = part.m_yPartCrc != 1 && (partCrcGiven || !IsMultiPart(part));
     const bool crcWord = FindIgnoreCase(text, "crc") != std::string_view::npos;
     const auto judged = [&](CheckResult& result, bool passed, msg::Id failure) {
         NoteCheck(result, passed);
@@ -212,20 +213,26 @@ bool Extractor::YencCrcChecks(std::string_view text)
     };
 
     if (m_Settings.StrictYenc) {
+        // On a multi-part trailer without a part CRC, " crc32=" is the whole file's.
+        const bool partCrcKnown = part.m_yPartCrc != 1 && (partCrcGiven || !IsMultiPart(part));
+        // The part's own length: its output position from where it began
+        // (also when every output is appended to one file).
+        const std::int64_t length = m_Out->File().GetPosition() - part.m_ByteStart;
         if (!m_Policy.Appending()) part.SetDataEnd(m_Out->File().GetPosition());
-        if (Has(text, "size=") && !m_Call.saveRaw && !judged(part.m_SizeCheck, part.m_Length == part.m_yEndSize, msg::PartSizeWrong))
+        if (Has(text, "size=") && !m_Call.saveRaw && !judged(part.m_SizeCheck, length == part.m_yEndSize, msg::PartSizeWrong))
             return false;
         if (fileCrc && lastPart && allParts) return judged(part.m_CrcCheck, *fileCrc == ~y.fileCrc, msg::FileCrcFails);
         if (!crcWord || !partCrcKnown) return true;
         return judged(part.m_CrcCheck, part.m_yPartCrc == ~y.partCrc, msg::PartCrcFails);
     }
-    if (!crcWord) return true;
-    if (!partCrcKnown) {
-        if (!fileCrc || !lastPart || !allParts) return true;
-        return judged(part.m_CrcCheck, *fileCrc == ~y.fileCrc, msg::FileCrcFails);
-    }
-    return judged(part.m_CrcCheck, part.m_yPartCrc == ~y.partCrc || part.m_yPartCrc == y.partCrc,
-                  msg::PartCrcFails);
+    // Lenient: a trailer that names a CRC has the part's CRC tested. Without
+    // "pcrc32=", " crc32=" is that part CRC as most posting programs write
+    // it; on the last part it may be the whole file's instead, which passes
+    // when every part was decoded here and it fits, and cannot be judged when not.
+    if (!crcWord || part.m_yPartCrc == 1 || (!partCrcGiven && !fileCrc && IsMultiPart(part))) return true;
+    const bool partFits = part.m_yPartCrc == ~y.partCrc || part.m_yPartCrc == y.partCrc;
+    if (!partFits && !partCrcGiven && IsMultiPart(part) && lastPart && !allParts) return true;
+    return judged(part.m_CrcCheck, partFits || (!partCrcGiven && fileCrcFits), msg::PartCrcFails);
 }
 
 bool Extractor::YencFileDone(std::string_view text) const

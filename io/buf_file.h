@@ -103,6 +103,8 @@ public:
     void Attach(int fd, const std::string& name, std::uint32_t mode);
     void Close();
     bool IsOpen() const { return m_Fd >= 0; }
+    // The descriptor (-1 when closed); bytes not yet written are not in it.
+    int Handle() const { return m_Fd; }
     const std::string& GetFilePath() const { return m_Path; }
 
     // Writing raises FileException (cause 6 when closed, 13 when the disk or

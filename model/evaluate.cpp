@@ -65,7 +65,7 @@ void RenamingPass(CSortInfo& group, const Settings& settings)
 int GroupStatus(const CSortInfo& group)
 {
     int starts = 0, ends = 0;
-    bool firstPartBegins = false;
+    bool firstPartBegins = false, yencCut = false;
     for (int i = 0; i < group.GetSize(); ++i) {
         const CFInfo& part = *group.GetAt(i);
         if (part.m_Starts != 0) {
@@ -73,11 +73,13 @@ int GroupStatus(const CSortInfo& group)
             if (part.m_Part == 1) firstPartBegins = true;
         }
         if (part.m_Ends != 0) ++ends;
+        // Every yEnc part ends in its "=yend" trailer: one without it was cut off.
+        yencCut |= part.m_MsgType == MT_YENC && part.m_Starts != 0 && part.m_Ends == 0;
     }
     const CFInfo& last = *group.GetAt(group.GetSize() - 1);
     const bool lastIsYenc = last.m_MsgType == MT_YENC;
     const int expected = group.m_Expected, found = group.m_Found;
-    if (starts > ends && !(expected > 1 && found == expected)) return GS_STARTED;
+    if (starts > ends && (yencCut || !(expected > 1 && found == expected))) return GS_STARTED;
     if (expected == -1 && starts == ends)
         return lastIsYenc && last.m_Total == -1 && last.m_Part > starts ? GS_STARTED : GS_COMPLETE;
     if (found == expected) return !lastIsYenc || firstPartBegins ? GS_COMPLETE : GS_MISSING;

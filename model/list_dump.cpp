@@ -183,6 +183,33 @@ std::string MissingPartList(const std::vector<int>& present, int expected)
     return out;
 }
 
+std::string IncompleteReason(const CSortInfo& group, const std::vector<const CFInfo*>& parts)
+{
+    if (parts.empty()) return {};
+    std::vector<int> present;
+    std::int64_t written = 0;
+    bool allWritten = true, cut = false;
+    for (const CFInfo* part : parts) {
+        present.push_back(part->m_Part);
+        allWritten &= part->TestFlag(PF_WRITTEN);
+        written += part->m_Length;
+        cut |= part->TestFlag(PF_CUTOFF);
+    }
+    const int expected = group.m_Expected;
+    if (expected > 1) {
+        const std::string missing = MissingPartList(present, expected);
+        if (!missing.empty()) {
+            const bool one = missing.find_first_of(",-") == std::string::npos;
+            return (one ? "part " : "parts ") + missing + " of " + std::to_string(expected) + " missing";
+        }
+    }
+    if (cut) return "its data end before the end of the file";
+    const CFInfo& first = *parts.front();
+    if ((first.m_MsgType & MT_YENC) && first.m_ySize > 0 && allWritten && written < first.m_ySize)
+        return std::to_string(written) + " of the " + std::to_string(first.m_ySize) + " bytes its header gives";
+    return {};
+}
+
 std::string ListDumpText(const MyCObArray* list)
 {
     if (!list) return "Invalid parameter to DumpList";
@@ -243,6 +270,11 @@ std::string ReportText(const MyCObArray& list)
         out += Message(msg::MissingPartsLabel);
         out += missing.empty() ? std::string(Message(msg::None)) : missing;
         out += "\r\n";
+        // Only an output written without all its posting announces has this line.
+        if (status & ST_INCOMPLETE) {
+            const std::string reason = IncompleteReason(group, parts);
+            if (!reason.empty()) out += "Incomplete: " + reason + "\r\n";
+        }
         AppendFormat(out, "Extract Status: %d\r\n\r\n", status);
     }
     return out;

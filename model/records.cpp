@@ -221,15 +221,31 @@ int CSortInfo::ReplaceName(std::string_view oldName, std::string_view newName)
 
 int CSortInfo::IndexOfPart(const CFInfo* part) const
 {
-    for (int i = 0; i < GetSize(); ++i)
-        if (GetAt(i) == part) return i;
+    // Asked in order as IndexOfNamed is: the element after the last one found first.
+    const int n = GetSize();
+    for (int at : {m_PartHint, m_PartHint + 1})
+        if (at >= 0 && at < n && GetAt(at) == part) return m_PartHint = at;
+    for (int i = 0; i < n; ++i)
+        if (GetAt(i) == part) return m_PartHint = i;
     return -1;
 }
 
 int CSortInfo::IndexOfNamed(const CFInfo* part) const
 {
+    // The outputs of a record are asked for in order: the entry after the
+    // one found last is tried first, so that a record of thousands of named
+    // parts is not searched from its start for each of them.
+    const std::size_t n = m_Named.size();
+    for (std::size_t at : {m_NamedHint, m_NamedHint + 1}) {
+        if (at < n && m_Named[at] == part) {
+            m_NamedHint = at;
+            return static_cast<int>(at);
+        }
+    }
     auto it = std::find(m_Named.begin(), m_Named.end(), part);
-    return it == m_Named.end() ? -1 : static_cast<int>(it - m_Named.begin());
+    if (it == m_Named.end()) return -1;
+    m_NamedHint = static_cast<std::size_t>(it - m_Named.begin());
+    return static_cast<int>(m_NamedHint);
 }
 
 int CSortInfo::IndexOfOrigName(std::string_view name) const
@@ -345,6 +361,8 @@ std::uint32_t CSortInfo::StatusColour() const
         checkFail |= part->TestFlag(PF_CHECKFAIL);
     }
     if (open) return checkFail ? 0x800080 : 0x808000;
+    // An output written without all its posting announces is shown as unfinished.
+    if ((m_Status & ST_INCOMPLETE) && (m_Status & GS_MASK) == GS_COMPLETE) return 0x800000;
     switch (m_Status & GS_MASK) {
     case GS_CHANGED: return 0x000000;
     case GS_STARTED: return 0x800000;

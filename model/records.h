@@ -30,12 +30,16 @@ enum PartFlag : std::uint32_t {
     PF_OPENBUF = 0x4,    // m_pBuf holds an open buffer owned by this part
     PF_WRITTEN = 0x8,    // the extraction engine wrote this part out
     PF_CHECKFAIL = 0x20, // the check pass's trial run returned "incomplete"
+    PF_CUTOFF = 0x80,    // the latest extraction met no end of this part's data (trailer, boundary)
     PF_LOWBITS = 0x3F,
 };
 
 // Status bits shared by parts and groups above the low nibble.
 inline constexpr std::int32_t ST_DATAERROR = 0x20;    // damaged data met while decoding
 inline constexpr std::int32_t ST_NOTEXTRACTED = 0x40; // skipped, or the output could not be opened
+// Written, but without all its posting announces: parts missing, the data
+// cut off before their end, fewer bytes than the header gives.
+inline constexpr std::int32_t ST_INCOMPLETE = 0x80;
 
 // Group status (low four bits of `CSortInfo::m_Status`, `GS_MASK`).
 inline constexpr std::int32_t GS_MASK = 0xF;
@@ -247,6 +251,8 @@ public:
     std::int32_t m_Group = -1;
     std::int32_t m_GroupTotal = -1;
     std::vector<CFInfo*> m_Named;                  // not owned
+    mutable std::size_t m_NamedHint = 0;           // where IndexOfNamed found a part last
+    mutable int m_PartHint = 0;                    // where IndexOfPart found a part last
     std::multiset<std::string, CaseLess> m_Names;
     // Where the last duplicate of a name was kept (the grouping's shortcut
     // for a run of thousands of equal names): the run's first index, the

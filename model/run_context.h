@@ -25,6 +25,12 @@ struct RunContext {
     // pass over plain lines and the runs of yEnc, Base64 and UU data lines
     // left out (tests compare both ways; the results must be the same).
     bool ScanFullRulesOnly = false;
+    // Each output written is hashed (SHA-256) from its still open file and
+    // told to the host (Host::OutputWritten) before it takes its name.
+    bool HashOutputs = false;
+    // Each output gets its first part's message date as its modification
+    // time, set through its still open file before it takes its name.
+    bool KeepDates = false;
 };
 
 // "MimeText" as it holds for the rest of this run.

@@ -1,6 +1,7 @@
 #include "platform/headless_host.h"
 
 #include "platform/colour_markers.h"
+#include "text/display_text.h"
 
 #include <cerrno>
 
@@ -28,9 +29,19 @@ int HeadlessHost::OpenLogFile(const std::string& path)
     return 0;
 }
 
+void HeadlessHost::SetLogStream(std::FILE* stream)
+{
+    if (m_OwnsLogFile && m_LogFile) std::fclose(m_LogFile);
+    m_LogFile = stream;
+    m_OwnsLogFile = false;
+}
+
 void HeadlessHost::Log(std::string_view markedText)
 {
-    std::string plain = StripColourMarkers(markedText);
+    // Names and paths inside the text come from messages and command lines:
+    // no control character or direction override of theirs reaches a
+    // terminal or a log file as it is.
+    std::string plain = ToShownText(StripColourMarkers(markedText), true);
     if (m_LogFile == stderr) {
         // A terminal gets LF line ends.
         std::string lf;
@@ -42,7 +53,8 @@ void HeadlessHost::Log(std::string_view markedText)
     if (m_KeepLog) m_LogText += plain;
     if (m_LogFile) {
         if (std::fwrite(plain.data(), 1, plain.size(), m_LogFile) != plain.size()) {
-            // A failing log file is dropped silently for the rest of the run.
+            // A failing log file is not written any more; the run says so at its end.
+            m_LogError = errno ? errno : EIO;
             if (m_OwnsLogFile) std::fclose(m_LogFile);
             m_LogFile = nullptr;
             m_OwnsLogFile = false;

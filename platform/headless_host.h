@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace zarvex {
 
@@ -25,6 +26,11 @@ public:
 
     // Opens (and truncates) a log file; "-" means standard error. Returns 0 or an errno value.
     int OpenLogFile(const std::string& path);
+    // Logs to `stream`, which the caller owns and closes (null: no log file).
+    void SetLogStream(std::FILE* stream);
+    // The errno value of the first failed write to the log file (0: none);
+    // the log file is not written after it.
+    int LogWriteError() const { return m_LogError; }
     // Keeps every logged line in memory as well (tests read it with LogText()).
     void KeepLog(bool keep) { m_KeepLog = keep; }
     const std::string& LogText() const { return m_LogText; }
@@ -42,6 +48,19 @@ public:
     void SetProgressTask(std::string label, std::int64_t bytes);
     // Erases the progress line, if one is shown.
     void EndProgressLine();
+    // An output file as the run wrote it (Host::OutputWritten).
+    struct WrittenOutput
+    {
+        std::string path;
+        std::int64_t size = 0;
+        std::string sha256;
+    };
+    void OutputWritten(std::string_view path, std::int64_t size, std::string_view sha256) override
+    {
+        m_Written.push_back({std::string(path), size, std::string(sha256)});
+    }
+    // The outputs told since the last call, handed over.
+    std::vector<WrittenOutput> TakeWrittenOutputs() { return std::exchange(m_Written, {}); }
     // The log text kept (KeepLog) since the last call, handed over.
     std::string TakeLogText() { return std::exchange(m_LogText, {}); }
 
@@ -67,6 +86,8 @@ private:
     std::string m_LogText;
     std::FILE* m_LogFile = nullptr;
     bool m_OwnsLogFile = false;
+    int m_LogError = 0;
+    std::vector<WrittenOutput> m_Written;
     std::FILE* m_ProgressOut = nullptr;
     std::string m_ProgressLabel;
     std::int64_t m_ProgressBytes = 0;

@@ -4,6 +4,7 @@
 // through this interface and nothing else.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,9 @@ public:
     // An output file was just created at `writePath` (its temporary name), and
     // nothing has been written to it yet.
     virtual void OutputCreated(std::string_view /*writePath*/) {}
+    // An output file took its name `path` holding `size` bytes whose SHA-256
+    // is `sha256` (told only when the run asks for digests, RunContext::HashOutputs).
+    virtual void OutputWritten(std::string_view /*path*/, std::int64_t /*size*/, std::string_view /*sha256*/) {}
     // Called with the output name of each part just before it is grouped.
     virtual void RefreshOutputEntry(std::string_view /*outputName*/) {}
     // "A&ppend All to One File": asks for the one file every output of the

@@ -257,7 +257,10 @@ Next EndInsidePart(ScanState& s)
     CFInfo& part = *s.current;
     if (part.m_MsgType == MT_HQX) {
         const std::string_view text = TrimLineEnd(View(s));
-        if (!text.empty() && text.back() == ':' && IsBinHexLine(s.line, s.len)) {
+        // The closing ":" on a line of its own, or ending the last data line
+        // (the characters before it are BinHex).
+        if (!text.empty() && text.back() == ':' &&
+            (IsBinHexLine(s.line, s.len) || IsBinHexLine(s.line, static_cast<int>(text.size())))) {
             ++part.m_Ends;
             EndAfterLine(s);
             FinishPart(s);

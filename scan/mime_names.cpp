@@ -201,6 +201,12 @@ bool CollectRfc2231Name(ScanState& s, std::string& name)
     // Folders are dropped from the decoded name, as from plain values.
     const std::size_t slash = name.find_last_of("/\\");
     if (slash != std::string::npos) name.erase(0, slash + 1);
+    // A name of blanks names nothing: a plain "name=" stays, else the part
+    // is named as one without a name.
+    if (name.find_first_not_of(" \t") == std::string::npos) {
+        name.clear();
+        return s.mime.m_FileName.empty();
+    }
     return true;
 }
 

@@ -144,7 +144,7 @@ struct ScanState
     // file length, so that many boundaries cannot make the scan quadratic).
     std::int64_t readAheadLeft = 0;
     std::int32_t subjPart = 0;
-    std::int32_t subjTotal = 0;
+    std::int32_t subjTotal = -1; // unknown until a subject gives it (a file without headers)
     bool progressDue = false;
     bool done = false;
     std::int32_t found = 0;

@@ -162,7 +162,9 @@ void OnYBegin(ScanState& s)
     if (size && *size > 0 && *size < std::numeric_limits<std::int64_t>::max()) part.m_ySize = *size;
 
     const std::string name = ScanName(line, nameAt);
-    if (name == "(null)") {
+    // A posting that names no file ("name=" empty, or a poster's "(null)")
+    // keeps its subject, which groups its parts and names the output.
+    if (name == "(null)" || name.empty()) {
         part.m_DestFile = part.m_Subject;
     } else {
         part.m_DestFile = name;

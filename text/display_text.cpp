@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 
 namespace zarvex {
 namespace {
@@ -136,18 +137,42 @@ std::string CapName(std::string_view name, std::size_t maxBytes)
     return out;
 }
 
-std::string ToShownText(std::string_view text)
+std::size_t BidiControlLength(std::string_view text, std::size_t at)
+{
+    if (at + 1 < text.size() && static_cast<unsigned char>(text[at]) == 0xD8 &&
+        static_cast<unsigned char>(text[at + 1]) == 0x9C)
+        return 2; // U+061C ARABIC LETTER MARK
+    if (at + 2 >= text.size() || static_cast<unsigned char>(text[at]) != 0xE2) return 0;
+    const auto b1 = static_cast<unsigned char>(text[at + 1]), b2 = static_cast<unsigned char>(text[at + 2]);
+    // U+200E, U+200F, U+202A..U+202E and U+2066..U+2069.
+    const bool marks = b1 == 0x80 && (b2 == 0x8E || b2 == 0x8F || (b2 >= 0xAA && b2 <= 0xAE));
+    const bool isolates = b1 == 0x81 && b2 >= 0xA6 && b2 <= 0xA9;
+    return marks || isolates ? 3 : 0;
+}
+
+std::string ToShownText(std::string_view text, bool keepLineEnds)
 {
     const std::string utf8 = ToDisplayUtf8(text);
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size(); ++i) {
         const auto c = static_cast<unsigned char>(utf8[i]);
-        if ((c < 0x20 && c != '\t') || c == 0x7F) {
+        if (keepLineEnds && (c == '\r' || c == '\n')) {
+            out += static_cast<char>(c);
+        } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
             AppendEscape(out, "\\x", c);
         } else if (c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0) {
             // U+0080..U+009F: C1 controls (0x9B starts a terminal sequence too).
             AppendEscape(out, "\\u00", static_cast<unsigned char>(utf8[++i]));
+        } else if (const std::size_t n = BidiControlLength(utf8, i); n > 0) {
+            // A direction override would show "exe.pdf" for "fdp.exe".
+            const unsigned code = n == 2 ? 0x61C
+                                         : 0x2000 | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F) << 6 |
+                                               (static_cast<unsigned char>(utf8[i + 2]) & 0x3F);
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", code);
+            out += escape;
+            i += n - 1;
         } else {
             out += static_cast<char>(c);
         }

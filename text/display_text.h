@@ -17,9 +17,16 @@ std::string ToDisplayUtf8(std::string_view text);
 
 // Text from an input (a name, a subject, a path) as the log, the report and
 // the list dump show it: ToDisplayUtf8, then every control character but the
-// tab written as an escape ("\x1b" for C0 and DEL, "\u009b" for C1), so the
-// text can neither start a line of its own nor send terminal control sequences.
-std::string ToShownText(std::string_view text);
+// tab (and with `keepLineEnds` CR and LF) written as an escape ("\x1b" for C0
+// and DEL, "\u009b" for C1, "\u202e" for the marks, embeddings, overrides and
+// isolates that change the direction of text), so the text can neither start
+// a line of its own, nor send terminal control sequences, nor show its
+// characters in another order than they have.
+std::string ToShownText(std::string_view text, bool keepLineEnds = false);
+
+// The length of the direction control (U+061C, U+200E, U+200F, U+202A to
+// U+202E, U+2066 to U+2069) that starts at `at` of UTF-8 `text`; 0 for none.
+std::size_t BidiControlLength(std::string_view text, std::size_t at);
 
 // The largest length <= limit that does not end inside a UTF-8 character:
 // it backs over the continuation bytes of at most one character, so text

@@ -36,13 +36,18 @@ std::string JoinPath(const std::string& dir, const std::string& name)
 }
 
 // Creates "<prefix><n>.TMP" in `dir` exclusively, trying the following numbers
-// on collision. Returns the path (file left open in `fd`), or empty with errno set.
+// on collision, and then random numbers of up to nine digits: names someone
+// else made, even all 8,192 of the short range, do not block the program.
+// Returns the path (file left open in `fd`), or empty with errno set.
 std::string CreateExclusive(const std::string& dir, const char* prefix, int& fd, unsigned mode = 0600)
 {
+    constexpr unsigned kNearTries = 64, kFarTries = 64, kFarRange = 1'000'000'000;
     const unsigned start = RandomStart();
-    for (unsigned attempt = 0; attempt < kNameRange; ++attempt) {
-        const std::string path =
-            JoinPath(dir, prefix + std::to_string((start + attempt) % kNameRange) + ".TMP");
+    for (unsigned attempt = 0; attempt < kNearTries + kFarTries; ++attempt) {
+        const unsigned number = attempt < kNearTries ? (start + attempt) % kNameRange
+                                                     : (RandomStart() * 131'071u + RandomStart() * 8'191u +
+                                                        attempt) % kFarRange;
+        const std::string path = JoinPath(dir, prefix + std::to_string(number) + ".TMP");
         fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0) return path;
         if (errno != EEXIST) return {};
@@ -58,7 +63,7 @@ bool IsTempFileName(std::string_view name)
     if (!name.starts_with("~ZRV") && !name.starts_with("~TMP")) return false;
     if (!name.ends_with(".TMP")) return false;
     const std::string_view number = name.substr(4, name.size() < 8 ? 0 : name.size() - 8);
-    return !number.empty() && number.size() <= 4 &&
+    return !number.empty() && number.size() <= 9 &&
            std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 

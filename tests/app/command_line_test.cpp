@@ -57,7 +57,8 @@ TEST(CommandLineArgs, EachArgumentIsOneTokenWithGnuSpellingsUnknownsAndDoubleDas
         {{"--extract", "--outdir=o", "--report=r", "--listdump=d", "--logfile=-", "--readclipboard", "--uninstall",
           "--silent", "--help", "--version", "--save-raw", "in.txt"}, "xucshvr out=o report=r dump=d log=- files:[in.txt]"},
         {{"/save-raw"}, " files:[/save-raw]"},
-        {{"--outdir", "my out", "--report", "r.txt", "a.txt", "--logfile"}, " out=my out report=r.txt files:[a.txt] missing:[--logfile]"},
+        // A file to write is named only after "=": "--report r.txt" leaves r.txt alone.
+        {{"--outdir", "my out", "--report", "r.txt", "a.txt", "--logfile"}, " out=my out files:[r.txt][a.txt] missing:[--report][--logfile]"},
         {{"--frobnicate", "--extract", "a.txt"}, "x files:[a.txt] unknown:[--frobnicate]"},
         {{"/outdir=", "--report="}, " missing:[/outdir=][--report=]"},
         {{"--extract", "--", "--extract", "/Silent", "-"}, "x files:[--extract][/Silent][-]"},

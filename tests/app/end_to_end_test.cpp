@@ -96,7 +96,7 @@ TEST_F(EndToEnd, BadFoldersInputsAndSettingsFiles)
     const Case cases[] = {
         {dir / "missing", "", ini, 255, "does not exist", false},
         {ro, "", ini, 255, "not writable", false},
-        {out, "--logfile=" + (dir / "no/such/x.log"), ini, 255, "cannot open the log file", false},
+        {out, "--logfile=" + (dir / "no/such/x.log"), ini, 255, "the folder of the log file", false},
         {out, dir / "nope.txt", ini, 255, "nope.txt", true},
         {out, "", MakeFolder("ini-is-a-folder"), 1, "settings file", true},
     };
@@ -158,7 +158,8 @@ TEST_F(EndToEnd, FullDiskKeepsTheOldFileAndFails)
 TEST_F(EndToEnd, LeftoverTemporaryFileIsNeitherInputNorOutput)
 {
     // A killed run left "~ZRV17.TMP" in a folder that is input and output;
-    // it happens to hold a posting, and another posting is named like it.
+    // it happens to hold a posting, and another posting is named like it:
+    // that output gets a "_" in front.
     const std::string spool = MakeFolder("spool"), leftover = spool + "/~ZRV17.TMP";
     test::WriteFile(leftover, UuPosting("inside.dat", archive));
     test::WriteFile(spool + "/mail.txt",
@@ -168,7 +169,8 @@ TEST_F(EndToEnd, LeftoverTemporaryFileIsNeitherInputNorOutput)
     EXPECT_BYTES_EQ(picture, ReadFile(spool + "/picture.dat"));
     EXPECT_FALSE(test::FileExists(spool + "/inside.dat")) << "the leftover was scanned";
     EXPECT_EQ(ReadFile(leftover), UuPosting("inside.dat", archive));
-    EXPECT_NE(r.err.find("~ZRV17.TMP skipped: the file exists."), std::string::npos) << r.err;
+    EXPECT_BYTES_EQ(archive, ReadFile(spool + "/_~ZRV17.TMP"));
+    EXPECT_EQ(r.status, 2) << r.err;
 }
 
 TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
@@ -197,33 +199,43 @@ TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
     // Without the log on standard error, one line says that something failed and where to look.
     const Result quiet = Extract(MakeFolder("quiet"), {in});
     EXPECT_EQ(quiet.status, 255);
-    EXPECT_NE(quiet.err.find("zarvex: 1 output file was not written or is damaged; --logfile=- shows why"),
+    EXPECT_NE(quiet.err.find("zarvex: 1 output file was not written, is damaged or is incomplete; --logfile=- shows why"),
               std::string::npos)
         << quiet.err;
 }
 
-TEST_F(EndToEnd, NoOutputLogOrReportReplacesAnInput)
+TEST_F(EndToEnd, NoSpellingOfTheCommandLineDestroysAFileOrWritesElsewhere)
 {
     MakeFolder("box");
     const std::string mail = UuPosting("picture.dat", picture);
     const std::string in = dir.Write("box/mail.txt", mail);
     const std::string other = dir.Write("box/notes.txt", "no findings here\n");
-    const std::string out = MakeFolder("out");
-    // Log, reports and list dump naming an input, also one inside a folder given as input.
-    const Args cases[] = {
-        {"--logfile=" + in, in},
-        {"--report=" + in, in},
-        {"--report-json=" + in, in},
-        {"--listdump=" + other, dir / "box"},
+    const std::string out = MakeFolder("out"), remembered = MakeFolder("remembered");
+    const std::string settings = "[Recent Dir List]\nDir1=" + remembered + "\n";
+    test::WriteFile(ini, settings);
+    const std::string to = "--outdir=" + out;
+    struct Case { Args args; int status; const char* message; };
+    const Case cases[] = {
+        {{"--extract", to, "--report", in}, 2, "'--report' needs a value"},
+        {{"--extract", to}, 2, "--extract needs at least one input file"},
+        {{"--extract", "--outdri=" + out, in}, 2, "unknown switch '--outdri="},
+        {{"--extract", "--outdir=", in}, 2, "'--outdir=' needs a value"},
+        {{"--extract", to, "--logfile=" + in, in}, 255, "is one of the input files"},
+        {{"--extract", to, "--report=" + in, in}, 255, "is one of the input files"},
+        {{"--extract", to, "--report-json=" + in, in}, 255, "is one of the input files"},
+        {{"--extract", to, "--listdump=" + other, dir / "box"}, 255, "is one of the input files"},
+        {{"--extract", to, "--report=" + out, in}, 255, "is not a plain file"},
+        {{"--extract", to, "--report=r.txt", "--listdump=./r.txt", in}, 255, "are the same file"},
     };
-    for (const Args& c : cases) {
-        SCOPED_TRACE(c[0]);
-        const Result r = Extract(out, c);
-        EXPECT_EQ(r.status, 255);
-        EXPECT_NE(r.err.find("is one of the input files"), std::string::npos) << r.err;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        const Result r = Run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_EQ(ReadFile(in), mail);
         EXPECT_EQ(ReadFile(other), "no findings here\n");
-        EXPECT_TRUE(RegularFiles(out).empty());
+        EXPECT_TRUE(RegularFiles(out).empty() && RegularFiles(remembered).empty() && RegularFiles(dir / "box").size() == 2);
+        EXPECT_EQ(ReadFile(ini), settings);
     }
     // An input without findings, named like another input's attachment, with "Overwrite" on.
     const std::string same = dir.Write("box/picture.dat", "no findings either\n");
@@ -232,6 +244,43 @@ TEST_F(EndToEnd, NoOutputLogOrReportReplacesAnInput)
     EXPECT_EQ(r.status, 255);
     EXPECT_NE(r.err.find("picture.dat skipped: it is one of the input files."), std::string::npos) << r.err;
     EXPECT_EQ(ReadFile(same), "no findings either\n");
+}
+
+TEST_F(EndToEnd, TwoOutputsOfOneRunNeverReplaceEachOther)
+{
+    // Two mails with an attachment of the same name; "Overwrite" on.
+    const std::string in = dir.Write("mail.txt", MimeMail("same.dat", picture) + MimeMail("same.dat", archive));
+    const std::string out = MakeFolder("out");
+    Overwrite();
+    const Result r = Extract(out, {"--logfile=-", "--report-json=r.json", in});
+    EXPECT_EQ(r.status, 255) << r.err;
+    EXPECT_BYTES_EQ(picture, ReadFile(out + "/same.dat"));
+    EXPECT_EQ(RegularFiles(out).size(), 1u);
+    EXPECT_NE(r.err.find("same.dat skipped: an earlier output of this run has that name."), std::string::npos) << r.err;
+    EXPECT_NE(ReadFile(dir / "r.json").find("\"written\": 1,"), std::string::npos);
+}
+
+TEST_F(EndToEnd, NamesReachTerminalsAndLogsEscapedAndDiskWithoutDirectionControls)
+{
+    const std::string bad = "bad\x1b[31m\a\xe2\x80\xaename\xc2\x9b.txt"; // ESC, BEL, U+202E, U+009B
+    const std::string in = dir.Write("mail.txt", UuPosting("fdp\xe2\x80\xae.exe", picture, 1));
+    const std::string out = MakeFolder("out");
+    const Result r = Extract(out, {"--logfile=run.log", bad, dir / "*.txt"});
+    for (const std::string& text : {r.err, ReadFile(dir / "run.log")})
+        for (const char* raw : {"\x1b", "\a", "\xe2\x80\xae", "\xc2\x9b"}) EXPECT_EQ(text.find(raw), std::string::npos) << text;
+    EXPECT_NE(r.err.find("skipped 'bad\\x1b[31m\\x07\\u202ename\\u009b.txt'"), std::string::npos) << r.err;
+    EXPECT_BYTES_EQ(picture, ReadFile(out + "/fdp_.exe"));
+}
+
+TEST_F(EndToEnd, ALogFileThatCannotBeWrittenInFullIsSaid)
+{
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += test::UuFile("data", "f" + std::to_string(i) + ".bin");
+    const std::string in = dir.Write("mail.txt", test::Mail("many", many));
+    envPrefix = "ulimit -f 128 && "; // 64 or 128 KB, by the shell's block size
+    const Result r = Extract(MakeFolder("out"), {"--logfile=run.log", in});
+    EXPECT_EQ(r.status, 255) << r.err;
+    EXPECT_NE(r.err.find("the log file 'run.log' was not written: File too large"), std::string::npos) << r.err;
 }
 
 // The real core, whose extraction sends a signal to the process at its first

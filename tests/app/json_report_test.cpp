@@ -1,8 +1,9 @@
 // The run report for scripts (--report-json), message dates on outputs
 // (--keep-dates) and the progress line on a terminal, through the built program.
 #include "app/json_report.h"
-#include "app/sha256.h"
+#include "io/sha256.h"
 #include "program_run.h"
+#include "support/binhex_writer.h"
 #include "support/yenc_posting.h"
 
 #include <nlohmann/json.hpp>
@@ -100,6 +101,57 @@ TEST_F(JsonReportRun, SaysWhatEachOutputAndInputCameTo)
     for (const json& in : report["inputs"])
         missingNoted |= in["path"] == "missing.mbox" && in["read"] == false && !in["reason"].get<std::string>().empty();
     EXPECT_TRUE(missingNoted) << report["inputs"].dump();
+}
+
+// Outputs that lack what their posting announces are written but never
+// called complete: the list dump, the text report, the JSON report, the log
+// and the exit status say so; whole single files are complete.
+TEST_F(JsonReportRun, IncompleteOutputsAreFlaggedEverywhereAndWholeOnesAreComplete)
+{
+    const std::string data = test::RandomBytes(40'000, 6);
+    std::vector<std::string> uu = test::UuMails("uu.dat", data, 5), yenc = test::YencArticles(data, "y.bin", 10'000);
+    uu.erase(uu.begin() + 3);
+    const auto without = [](std::string text, const std::string& cut) { return text.erase(text.find(cut), cut.size()); };
+    const auto yencWith = [&](const std::string& from, const std::string& to) {
+        std::string all;
+        for (std::string a : yenc) all += a.replace(a.find(from), from.size(), to) + "\n";
+        return all;
+    };
+    // Cut after a whole data line: the last (padded) line and the boundary are gone.
+    const std::string mime = test::MimeMail("cut.dat", data), endless = mime.substr(0, mime.rfind('\n', mime.rfind("--B--") - 2) + 1);
+    const std::string partial = "From: p@example.org\nSubject: part.dat\nMIME-Version: 1.0\nContent-Type: message/partial; "
+                                "id=\"p@x\"; number=1; total=1000000\n\nContent-Type: application/octet-stream; "
+                                "name=\"part.dat\"\nContent-Transfer-Encoding: base64\n\n" +
+                                test::Text(test::Base64Lines(data.substr(0, 3'000)));
+    test::BinHexFile hqx;
+    hqx.name = "mac.bin", hqx.data = data.substr(0, 2'000);
+    struct Case { std::string name, input, dump, result, reason; };
+    const Case cases[] = {
+        {"uu.dat", test::Join(uu, 0, 4), "Found:4, Expected:5, Status:129", "incomplete", "part 4 of 5 missing"},
+        {"y.bin", yenc[0] + yenc[1] + yenc[3], "Found:3, Expected:4, Status:129", "incomplete", "part 3 of 4 missing"},
+        {"part.dat", partial, "Expected:1000000, Status:129", "incomplete", "parts 2-1000000 of 1000000 missing"},
+        {"cut.dat", endless + test::Mail("next", "plain words\n"), "Status:162", "damaged", "its data end before"},
+        {"y.bin", yenc[0] + yenc[1] + yenc[2] + without(yenc[3], "=yend"), "Status:161", "damaged", "its data end before"},
+        {"y.bin", yencWith("size=40000 ", "size=40500 "), "Status:130", "incomplete", "40000 of the 40500 bytes"},
+        {"plain.dat", test::UuFile(data, "plain.dat"), "Found:1, Expected:-1, Status:2", "written", ""},
+        {"mac.bin", "(This file must be converted with BinHex 4.0)\n" + test::Text(test::BinHexLines(hqx)),
+         "Expected:-1, Status:2", "written", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.dump);
+        dir.Write("in.mbox", c.input);
+        const std::string out = MakeFolder("out" + std::to_string(&c - cases));
+        const Result r = Extract(out, {"--report-json=r.json", "--listdump=d.txt", "--report=r.txt", "--logfile=l.txt", "in.mbox"});
+        EXPECT_EQ(r.status, c.reason.empty() ? 1 : 255) << r.err;
+        EXPECT_NE(Read("d.txt").find(c.dump), std::string::npos) << Read("d.txt");
+        const json report = ReportOf("r.json");
+        const json& o = OutputNamed(report, c.name);
+        ExpectAt(o, {{"/result", c.result}, {"/status/complete", c.reason.empty()}});
+        EXPECT_EQ(o["status"]["incomplete"].is_null() ? "" : o["status"]["incomplete"].get<std::string>().substr(0, c.reason.size()), c.reason);
+        const std::string said = c.name + " is incomplete: " + c.reason;
+        EXPECT_EQ(Read("l.txt").find(said) != std::string::npos, !c.reason.empty()) << Read("l.txt");
+        EXPECT_EQ(Read("r.txt").find("Incomplete: " + c.reason) != std::string::npos, !c.reason.empty()) << Read("r.txt");
+    }
 }
 
 TEST_F(JsonReportRun, NamesWithInvalidUtf8AndControlCharactersComeOutEscaped)

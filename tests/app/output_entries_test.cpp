@@ -1,6 +1,8 @@
 #include "app/output_entries.h"
 #include "model/records.h"
 #include "model/settings.h"
+#include "mails.h"
+#include "platform/headless_host.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +127,28 @@ TEST_F(OutputRecords, RemovingTheLastOutputTakesTheGroupAway)
     EXPECT_EQ(g.GetAt(0)->m_DestFile, "b.bin");
     RemoveOutput(list, g, g.m_Named[0], "b.bin");
     EXPECT_EQ(list.GetSize(), 0);
+}
+
+} // namespace
+} // namespace zarvex
+
+namespace zarvex {
+namespace {
+
+// The size column of a five-part UU posting is that of the whole file.
+TEST(OutputSize, AMultiPartPostingIsSizedWhole)
+{
+    test::TempDir dir;
+    Settings settings;
+    RunContext run;
+    HeadlessHost host;
+    MyCObArray list(settings, &host);
+    const std::string path = dir.Write("in.txt", test::UuPosting("five.dat", test::RandomBytes(120'000, 7), 5));
+    ScanFile(path, list, settings, run, host);
+    list.Evaluate();
+    const std::vector<OutputEntry> entries = EntriesFor(list);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_NEAR(std::stoi(entries[0].text.substr(entries[0].text.find('\t') + 1)), 117, 6) << entries[0].text;
 }
 
 } // namespace

@@ -144,10 +144,15 @@ protected:
         JsonReport report;
         m_Run = {&host, &o, &report, stopAfter};
         ExtractionThreads threads{.workers = workers, .minInputBytes = 0, .used = &o.workers};
+        run.HashOutputs = true;
         if (tweak) tweak(run, threads);
         o.result = RunUnattendedExtraction(list, settings, run, host, core, out, this, threads);
         o.transcript += host.TakeLogText();
-        o.report = report.Document("test", 0).dump(1);
+        std::unique_ptr<std::FILE, int (*)(std::FILE*)> text(std::tmpfile(), &std::fclose);
+        report.Write(text.get(), "test", 0);
+        o.report = std::string(static_cast<std::size_t>(std::ftell(text.get())), '\0');
+        std::rewind(text.get());
+        o.report.resize(std::fread(o.report.data(), 1, o.report.size(), text.get()));
         for (const auto& e : fs::directory_iterator(out))
             o.files[e.path().filename()] = test::ReadFile(e.path());
         return o;
@@ -162,8 +167,9 @@ protected:
         const std::string log = m_Run.host->TakeLogText();
         m_Run.outcome->transcript +=
             log + "< " + std::to_string(result) + " " + std::to_string(group.m_Status) + "\n";
-        const std::string path = BuildOutputPath(dir / "out", named.m_DestFile, "");
-        m_Run.report->AddOutput(group, named, path, log, result);
+        const auto written = m_Run.host->TakeWrittenOutputs();
+        const std::string path = written.empty() ? BuildOutputPath(dir / "out", named.m_DestFile, "") : written[0].path;
+        m_Run.report->AddOutput(group, named, path, log, result, written.empty() ? nullptr : &written[0]);
         if (result > 0) ++m_Run.outcome->written[named.m_DestFile];
         if (--m_Run.stopAfter == 0) m_Run.host->RequestAbort();
     }

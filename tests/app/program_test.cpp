@@ -54,14 +54,15 @@ TEST_F(Program, HelpVersionAndRunsThatNeedTheWindowTouchNoSettings)
     EXPECT_FALSE(test::FileExists(iniPath));
 }
 
-TEST_F(Program, UnknownSwitchesAndTheClipboardAreSkippedWithAWarningThatSilentHides)
+TEST_F(Program, UnknownSwitchesStopTheRunAndTheClipboardNeedsTheDesktop)
 {
-    EXPECT_EQ(Extract({"--bogus", In("a.bin\n")}), 1);
+    EXPECT_EQ(Extract({"--bogus", In("a.bin\n")}), kExitUsage);
     EXPECT_NE(err.str().find("--bogus"), std::string::npos);
+    EXPECT_TRUE(engine.scanned.empty());
     EXPECT_EQ(Extract({"--readclipboard", In("b.bin\n")}), 255) << "the clipboard needs the desktop";
     EXPECT_NE(err.str().find("--readclipboard"), std::string::npos);
     EXPECT_TRUE(test::FileExists(outDir + "/b.bin"));
-    EXPECT_EQ(Extract({"/Silent", dir / "gone.txt", "--bogus"}), 255) << "silent keeps the status";
+    EXPECT_EQ(Extract({"/Silent", dir / "gone.txt"}), 255) << "silent keeps the status";
     EXPECT_TRUE(err.str().empty()) << err.str();
 }
 

@@ -1,4 +1,7 @@
-#include "app/sha256.h"
+#include "io/sha256.h"
+
+#include <cerrno>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -113,6 +116,23 @@ std::optional<std::string> Sha256OfFile(const std::string& path)
     while ((got = std::fread(buf.data(), 1, buf.size(), file.get())) > 0)
         sha.Update(buf.data(), got);
     if (std::ferror(file.get())) return std::nullopt;
+    return sha.HexDigest();
+}
+
+std::optional<std::string> Sha256OfDescriptor(int fd, std::int64_t* size)
+{
+    Sha256 sha;
+    std::array<char, 1 << 16> buf;
+    std::int64_t at = 0;
+    for (;;) {
+        const ssize_t got = ::pread(fd, buf.data(), buf.size(), at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return std::nullopt;
+        if (got == 0) break;
+        sha.Update(buf.data(), static_cast<std::size_t>(got));
+        at += got;
+    }
+    if (size) *size = at;
     return sha.HexDigest();
 }
 
