@@ -56,6 +56,7 @@ public:
         m_Host.WatchStopFlag(InterruptFlag());
         StartReporting();
         m_Run.SaveRaw = m_Cl.saveRaw;
+        m_Run.KeepDates = m_Cl.keepDates;
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
         int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir, this,

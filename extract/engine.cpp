@@ -104,6 +104,8 @@ int Extractor::Extract(const ExtractRequest& request)
     if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
     if (m_Call.writeFailed) return extract_result::NothingWritten;
     if (!m_Call.dataWritten) return extract_result::NothingWritten;
+    // A winmail.dat is binary: it is unpacked, never rescanned as text.
+    if (TnefWanted()) return UnpackTnefOutput(request, extract_result::Written);
     return DecodeRecursively(request, extract_result::Written);
 }
 

@@ -34,6 +34,7 @@ class MyCObArray;
 struct RunContext;
 struct Settings;
 struct SixBitEncoding;
+struct TnefFile;
 
 // Where the section handling of one output file stands.
 enum class DecodeState {
@@ -298,6 +299,14 @@ private:
     bool RecursionWanted() const;
     int DecodeInPlace(MyCObArray& found, const ExtractRequest& request, int result);
     int MoveToClipboard(const MyCObArray& found, int result);
+
+    // winmail.dat (TNEF) unpacking of a written output (extract/tnef_unpack.cpp).
+    bool TnefWanted() const;
+    int UnpackTnefOutput(const ExtractRequest& request, int result);
+    void UnpackTnef(const std::string& path, int depth, int* answerState);
+    // Writes one file of a container; its path, or "" when it was not written.
+    std::string WriteTnefFile(const std::string& folder, const std::string& name, const TnefFile& file,
+                              int* answerState);
 
     // Damaged data, notes and the end of the file.
     void DamagedLine(msg::Id reason);

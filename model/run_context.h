@@ -20,6 +20,9 @@ struct RunContext {
     // On at the start of every Extract command; No with Shift turns it off
     // for the rest of the command.
     bool RecursiveDecoding = true;
+    // Files unpacked from a winmail.dat take the attachment's modification
+    // date (the command line's --keep-dates).
+    bool KeepDates = false;
     // Every line goes through every scanner rule and the engine reads every
     // line on its own: the quiet-line shortcut, the boundary read-ahead's
     // pass over plain lines and the runs of yEnc, Base64 and UU data lines

@@ -17,6 +17,11 @@ packages=(
   macutils compface imagemagick
   # docs/zarvex.1 is made from --help; a test checks that it has not drifted.
   help2man
+  # Compressed inputs and archives are read through libarchive.
+  libarchive-dev
+  # The tests make compressed inputs and archives with the system's own tools
+  # (bsdtar writes the 7z ones) and compare TNEF unpacking with tnef.
+  gzip bzip2 xz-utils zstd lz4 zip tar libarchive-tools tnef
 )
 
 missing=()
