@@ -302,8 +302,9 @@ private:
 
     // winmail.dat (TNEF) unpacking of a written output (extract/tnef_unpack.cpp).
     bool TnefWanted() const;
-    int UnpackTnefOutput(const ExtractRequest& request, int result);
-    void UnpackTnef(const std::string& path, int depth, int* answerState);
+    // False when the output is no TNEF file (nothing was done).
+    bool UnpackTnefOutput(const ExtractRequest& request);
+    bool UnpackTnef(const std::string& path, int depth, int* answerState);
     // Writes one file of a container; its path, or "" when it was not written.
     std::string WriteTnefFile(const std::string& folder, const std::string& name, const TnefFile& file,
                               int* answerState);
@@ -343,6 +344,9 @@ private:
     bool m_HasBeeped = false;
 
     CallState m_Call;
+    // Keeps the file of an unpacked input while m_In reads it (declared
+    // first: it goes after m_In is closed).
+    std::shared_ptr<void> m_InLease;
     std::unique_ptr<CBufFile> m_In;
     std::unique_ptr<OutputFile> m_Out;
 };

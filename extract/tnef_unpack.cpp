@@ -93,27 +93,25 @@ bool Extractor::TnefWanted() const
            m_Out->GetMode() != OutputFile::Mode::InPlace;
 }
 
-int Extractor::UnpackTnefOutput(const ExtractRequest& request, int result)
+bool Extractor::UnpackTnefOutput(const ExtractRequest& request)
 {
-    if (!TnefWanted()) return result;
     int localAnswer = answer::Ask;
-    UnpackTnef(m_Out->Path(), request.depth, request.answerState ? request.answerState : &localAnswer);
-    return result;
+    return UnpackTnef(m_Out->Path(), request.depth, request.answerState ? request.answerState : &localAnswer);
 }
 
-void Extractor::UnpackTnef(const std::string& path, int depth, int* answerState)
+bool Extractor::UnpackTnef(const std::string& path, int depth, int* answerState)
 {
     const std::optional<std::string> bytes = ReadIfTnef(path);
-    if (!bytes) return;
+    if (!bytes) return false;
     const std::string shown = ToDisplayUtf8(BaseName(path));
     if (depth >= kMaxTnefDepth) {
         Log(FormatMessage(msg::TnefTooDeep, shown));
-        return;
+        return true;
     }
     const std::optional<TnefContents> contents = ReadTnef(*bytes);
-    if (!contents) {
+    if (!contents || (contents->files.empty() && !contents->rtfBody)) {
         Log(FormatMessage(msg::TnefDamaged, shown));
-        return;
+        return true;
     }
     std::vector<TnefFile> files = contents->files;
     if (contents->rtfBody) files.push_back({std::string(kRtfBodyName), *contents->rtfBody, 0});
@@ -131,7 +129,7 @@ void Extractor::UnpackTnef(const std::string& path, int depth, int* answerState)
         const std::string written = WriteTnefFile(folder, name, file, answerState);
         if (written.empty()) {
             allWritten = false;
-            if (m_Call.aborted) return;
+            if (m_Call.aborted) return true;
             continue;
         }
         Log(FormatMessage(msg::TnefUnpacked, ToDisplayUtf8(name), shown));
@@ -140,6 +138,7 @@ void Extractor::UnpackTnef(const std::string& path, int depth, int* answerState)
     // The container goes only when every file it held was written.
     if (!m_Settings.TnefKeepContainer && allWritten && ::unlink(path.c_str()) == 0)
         Log(FormatMessage(msg::TnefContainerRemoved, shown));
+    return true;
 }
 
 std::string Extractor::WriteTnefFile(const std::string& folder, const std::string& name, const TnefFile& file,

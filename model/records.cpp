@@ -2,6 +2,7 @@
 
 #include "io/buf_file.h"
 #include "model/settings.h"
+#include "model/unpacked_inputs.h"
 
 #include <algorithm>
 #include <atomic>
@@ -379,6 +380,7 @@ bool MyCObArray::RemoveInputFile(const std::string& path)
 {
     if (m_InputNames.erase(path) == 0) return false;
     RemovePartsOf(path);
+    if (m_Unpacked) m_Unpacked->Forget(path);
     return true;
 }
 
@@ -437,6 +439,7 @@ void MyCObArray::RemoveAll()
     for (auto& group : m_Groups) group->Clear();
     m_Groups.clear();
     m_InputNames.clear();
+    if (m_Unpacked) m_Unpacked->ForgetAll();
     m_RunInputs.Clear();
     m_NextFileNumber = 1;
 }
