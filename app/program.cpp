@@ -125,8 +125,8 @@ private:
     // Where the output of `named` was written (as the extraction builds it).
     std::string OutputPath(const CFInfo& named) const
     {
-        return BuildOutputPath(ResolveOutputFolder(m_OutDir, InputLocation(m_List, named.m_File)), named.m_DestFile,
-                               OutputSuffix(named.m_MsgType, m_Run.SaveRaw));
+        return BuildOutputPath(ResolveOutputFolder(m_OutDir, InputLocation(m_List, named.m_File)),
+                               named.m_DestFile, OutputSuffix(named.m_MsgType, m_Run.SaveRaw));
     }
 
     // Output files are extracted on two threads where the machine has two

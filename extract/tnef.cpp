@@ -275,8 +275,8 @@ struct Attachment
 void ApplyAttachmentMapi(Attachment& a, std::string_view block)
 {
     const std::vector<MapiValue> values = ReadMapi(block);
-    if (const MapiValue* name = Find(values, kPrAttachLongFilename); name && (name->type == kPtString8 ||
-                                                                               name->type == kPtUnicode)) {
+    if (const MapiValue* name = Find(values, kPrAttachLongFilename);
+        name && (name->type == kPtString8 || name->type == kPtUnicode)) {
         if (std::string text = NameOf(*name); !text.empty()) a.file.name = std::move(text);
     }
     if (const MapiValue* data = Find(values, kPrAttachDataObj)) {

@@ -70,8 +70,9 @@ std::string UniqueAmong(const std::string& name, std::set<std::string, CaseLess>
     const std::string ext = stem.size() == name.size() ? std::string() : name.substr(dot);
     const bool letters = !stem.empty() && IsAsciiDigit(stem.back());
     for (int n = 1; taken.count(candidate) != 0; ++n) {
-        std::string suffix = letters ? std::string{static_cast<char>('a' + (n / 26) % 26), static_cast<char>('a' + n % 26)}
-                                     : (n < 10 ? "0" : "") + std::to_string(n);
+        std::string suffix =
+            letters ? std::string{static_cast<char>('a' + (n / 26) % 26), static_cast<char>('a' + n % 26)}
+                    : (n < 10 ? "0" : "") + std::to_string(n);
         if (letters && n >= 26 * 26) suffix = "z" + std::to_string(n);
         candidate = stem + suffix + ext;
     }
@@ -89,8 +90,8 @@ std::string BaseName(const std::string& path)
 
 bool Extractor::TnefWanted() const
 {
-    return m_Settings.UnpackTnef && !m_Call.saveRaw && !m_Call.held && !m_Policy.Appending() && m_Out->Kept() &&
-           m_Out->GetMode() != OutputFile::Mode::InPlace;
+    return m_Settings.UnpackTnef && !m_Call.saveRaw && !m_Call.held && !m_Policy.Appending() &&
+           m_Out->Kept() && m_Out->GetMode() != OutputFile::Mode::InPlace;
 }
 
 bool Extractor::UnpackTnefOutput(const ExtractRequest& request)

@@ -11,7 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace zarvex;
-    const std::string bytes = std::string(kTnefSignature) + std::string(reinterpret_cast<const char*>(data), size);
+    const std::string bytes =
+        std::string(kTnefSignature) + std::string(reinterpret_cast<const char*>(data), size);
     const std::optional<TnefContents> read = ReadTnef(bytes);
     if (!read) std::abort(); // a stream with the signature always reads, perhaps to nothing
     for (const TnefFile& f : read->files)

@@ -18,7 +18,14 @@ constexpr std::size_t kTarMagicAt = 257;
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 
 // What an input's first bytes say it is.
-enum class Packing { None, Compressed, Zip, SevenZip, Tar };
+enum class Packing
+{
+    None,
+    Compressed,
+    Zip,
+    SevenZip,
+    Tar
+};
 
 struct Signature
 {
@@ -31,7 +38,11 @@ struct Signature
 constexpr std::array kSignatures = {
     Signature{0, "\x1F\x8B", Packing::Compressed},
     Signature{0, "BZh", Packing::Compressed},
-    Signature{0, std::string_view("\xFD" "7zXZ\0", 6), Packing::Compressed},
+    Signature{0,
+              std::string_view("\xFD"
+                               "7zXZ\0",
+                               6),
+              Packing::Compressed},
     Signature{0, "\x28\xB5\x2F\xFD", Packing::Compressed},
     Signature{0, "\x04\x22\x4D\x18", Packing::Compressed},
     Signature{0, "PK\x03\x04", Packing::Zip},
@@ -118,7 +129,8 @@ bool ArchiveReader::Open(const std::string& path, std::string* why)
         break;
     }
     if (archive_read_open_filename(m_Archive, path.c_str(), kReadBlock) != ARCHIVE_OK) {
-        if (why) *why = archive_error_string(m_Archive) ? archive_error_string(m_Archive) : "cannot be opened";
+        if (why)
+            *why = archive_error_string(m_Archive) ? archive_error_string(m_Archive) : "cannot be opened";
         archive_read_free(m_Archive);
         m_Archive = nullptr;
         return false;
@@ -156,7 +168,8 @@ ArchiveReader::Status ArchiveReader::NextEntry(Entry& entry, std::string* why)
     return Status::Ok;
 }
 
-ArchiveReader::Status ArchiveReader::Unpack(int fd, std::int64_t limit, std::int64_t* written, std::string* why)
+ArchiveReader::Status ArchiveReader::Unpack(int fd, std::int64_t limit, std::int64_t* written,
+                                            std::string* why)
 {
     *written = 0;
     for (;;) {
@@ -167,13 +180,15 @@ ArchiveReader::Status ArchiveReader::Unpack(int fd, std::int64_t limit, std::int
         if (rc == ARCHIVE_EOF) break;
         // A warning here is a damaged member (a CRC that does not match, data cut short).
         if (rc < ARCHIVE_OK) return Failure(rc, why);
-        if (offset < 0 || static_cast<std::int64_t>(size) > limit || offset > limit - static_cast<std::int64_t>(size))
+        if (offset < 0 || static_cast<std::int64_t>(size) > limit ||
+            offset > limit - static_cast<std::int64_t>(size))
             return Status::TooLarge;
         if (size > 0 && !WriteAt(fd, static_cast<const char*>(block), size, offset)) {
             if (why) *why = std::strerror(errno);
             return Status::Fatal;
         }
-        if (offset + static_cast<std::int64_t>(size) > *written) *written = offset + static_cast<std::int64_t>(size);
+        if (offset + static_cast<std::int64_t>(size) > *written)
+            *written = offset + static_cast<std::int64_t>(size);
     }
     return Status::Ok;
 }

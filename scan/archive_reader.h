@@ -21,7 +21,8 @@ public:
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 
-    enum class Status {
+    enum class Status
+    {
         Ok,
         End,      // no more members
         Skip,     // this member cannot be read (encrypted, damaged); the next one may

@@ -70,7 +70,8 @@ struct ArchiveStore::State
         while (resident + room > budget) {
             Entry* oldest = nullptr;
             for (auto& [name, e] : entries)
-                if (!e->member.temp.empty() && e->pins == 0 && name != keep && (!oldest || e->used < oldest->used))
+                if (!e->member.temp.empty() && e->pins == 0 && name != keep &&
+                    (!oldest || e->used < oldest->used))
                     oldest = e.get();
             if (!oldest) return;
             Drop(*oldest);

@@ -38,8 +38,8 @@ public:
 
     struct Member
     {
-        std::string name;   // as shown: "ARCHIVE/PATH/IN/ARCHIVE" or the compressed file
-        std::string source; // the archive or compressed file (normalised path)
+        std::string name;        // as shown: "ARCHIVE/PATH/IN/ARCHIVE" or the compressed file
+        std::string source;      // the archive or compressed file (normalised path)
         std::int64_t entry = -1; // its header's index in the archive
         std::string pathInArchive;
         std::int64_t size = 0;

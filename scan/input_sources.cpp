@@ -11,9 +11,9 @@
 #include "text/text_utils.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -238,7 +238,8 @@ std::int32_t ScanMember(const std::string& shown, ArchiveStore& store, InputCont
 // Every regular member of an archive (or the content of a compressed file),
 // in archive order, unpacked into a temporary file and scanned like a file
 // of its own.
-std::int32_t AddPackedInput(const std::string& real, const std::string& name, bool inFolder, InputContext& ctx)
+std::int32_t AddPackedInput(const std::string& real, const std::string& name, bool inFolder,
+                            InputContext& ctx)
 {
     if (ArchiveListed(ctx.sortList, real)) return RefuseDuplicate(inFolder, name, ctx);
     ArchiveReader reader;
@@ -265,7 +266,8 @@ std::int32_t AddPackedInput(const std::string& real, const std::string& name, bo
         if (!entry.regular) continue; // folders and links hold no text
         std::string shown = reader.IsSingleFile() ? real : real + "/" + MemberPath(entry.path);
         for (int n = 2; ctx.sortList.m_InputNames.count(shown); ++n)
-            shown = (reader.IsSingleFile() ? real : real + "/" + MemberPath(entry.path)) + " (" + std::to_string(n) + ")";
+            shown = (reader.IsSingleFile() ? real : real + "/" + MemberPath(entry.path)) + " (" +
+                    std::to_string(n) + ")";
         if (entry.encrypted) {
             LogText(ctx, FormatMessage(msg::MemberEncrypted, ToDisplayUtf8(shown)));
             continue;
@@ -283,12 +285,15 @@ std::int32_t AddPackedInput(const std::string& real, const std::string& name, bo
         if (unpackedStatus != ArchiveReader::Status::Ok || written == 0) {
             WipeAndDeleteFile(temp);
             if (unpackedStatus == ArchiveReader::Status::TooLarge)
-                LogText(ctx, FormatMessage(msg::ArchiveTooLarge, name, std::to_string(ctx.settings.ArchiveLimitMB)));
+                LogText(ctx, FormatMessage(msg::ArchiveTooLarge, name,
+                                           std::to_string(ctx.settings.ArchiveLimitMB)));
             else if (unpackedStatus != ArchiveReader::Status::Ok)
-                LogText(ctx, FormatMessage(unpackedStatus == ArchiveReader::Status::Fatal ? msg::ArchiveDamaged
-                                                                                         : msg::MemberDamaged,
-                                           ToDisplayUtf8(shown), why));
-            if (unpackedStatus == ArchiveReader::Status::Ok || unpackedStatus == ArchiveReader::Status::Skip) continue;
+                LogText(ctx,
+                        FormatMessage(unpackedStatus == ArchiveReader::Status::Fatal ? msg::ArchiveDamaged
+                                                                                     : msg::MemberDamaged,
+                                      ToDisplayUtf8(shown), why));
+            if (unpackedStatus == ArchiveReader::Status::Ok || unpackedStatus == ArchiveReader::Status::Skip)
+                continue;
             break;
         }
         store.Add({shown, real, entry.index, entry.path, written, temp});

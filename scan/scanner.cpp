@@ -155,8 +155,8 @@ void Start(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
 {
     s.mime.Reset();
     FileError error;
-    const bool opened =
-        OpenInputFile(s.sortList, s.path, s.file, CBufFile::typeBinary | CBufFile::shareDenyNone, &error, &s.lease);
+    const bool opened = OpenInputFile(s.sortList, s.path, s.file,
+                                      CBufFile::typeBinary | CBufFile::shareDenyNone, &error, &s.lease);
     if (!opened) s.done = true;
 
     std::int64_t size = opened ? s.file.GetLength() : 0;

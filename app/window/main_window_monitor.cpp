@@ -90,7 +90,8 @@ void CZarvexDlg::NoteFirstScan(const std::string& path)
     entry->size = entry->scanPos = scan->second.pos;
     entry->scanLine = scan->second.line;
     m_FirstScans.erase(scan);
-    if (m_App.core.AutoMonitor && !m_Host.AbortRequested() && !Unpacked(*m_List, path)) entry->SetMonitored(true);
+    if (m_App.core.AutoMonitor && !m_Host.AbortRequested() && !Unpacked(*m_List, path))
+        entry->SetMonitored(true);
     ShowInputEntry(*entry);
 }
 

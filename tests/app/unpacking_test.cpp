@@ -39,7 +39,8 @@ protected:
     // with the preferences `prefs`; the log text.
     std::string Unpack(const std::string& make, const std::string& input, const std::string& prefs = "")
     {
-        EXPECT_EQ(std::system(("cd " + test::ShellQuote(dir.Path().string()) + " && " + make).c_str()), 0) << make;
+        EXPECT_EQ(std::system(("cd " + test::ShellQuote(dir.Path().string()) + " && " + make).c_str()), 0)
+            << make;
         test::WriteFile(ini, "[Preferences]\nWorkingDir=" + (dir / "work") + "\n" + prefs);
         Extract(MakeFolder("out"), {"--logfile=log.txt", "--report=report.txt", "--keep-dates", input});
         EXPECT_TRUE(test::RegularFiles(dir / "work").empty()) << "every temporary file is wiped and deleted";
@@ -55,20 +56,25 @@ protected:
 };
 
 // Compressed single files: the mailbox, named without a telling extension.
-class Compressed : public Unpacking, public ::testing::WithParamInterface<const char*> {};
+class Compressed : public Unpacking, public ::testing::WithParamInterface<const char*>
+{
+};
 
 TEST_P(Compressed, MailboxDecodesAsTheUnpackedOne)
 {
     Unpack(std::string(GetParam()) + " <in/box.mbox >box.data", "box.data");
     ExpectOutputs(false, true);
-    EXPECT_TRUE(Found(ReadFile(dir / "report.txt"), "InFile: " + (dir / "box.data"))) << ReadFile(dir / "report.txt");
+    EXPECT_TRUE(Found(ReadFile(dir / "report.txt"), "InFile: " + (dir / "box.data")))
+        << ReadFile(dir / "report.txt");
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, Compressed,
                          ::testing::Values("gzip -c", "bzip2 -c", "xz -c", "zstd -q -c", "lz4 -q -c"));
 
 // Archives: every member an input of its own, named ARCHIVE/PATH.
-class Archives : public Unpacking, public ::testing::WithParamInterface<const char*> {};
+class Archives : public Unpacking, public ::testing::WithParamInterface<const char*>
+{
+};
 
 TEST_P(Archives, EveryMemberDecodesUnderItsPath)
 {
@@ -94,7 +100,9 @@ struct Hostile
     const char* logged;
 };
 
-class HostileArchives : public Unpacking, public ::testing::WithParamInterface<Hostile> {};
+class HostileArchives : public Unpacking, public ::testing::WithParamInterface<Hostile>
+{
+};
 
 TEST_P(HostileArchives, AreReadSafely)
 {
@@ -110,12 +118,14 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HostileArchives,
     ::testing::Values(
         Hostile{"PathsLeavingTheFolder",
-                "bsdtar -P -cf x -s ,^in/cur,../..,  -s ,^in/box,/tmp/zarvex-box, in/cur/a.eml in/box.mbox", "",
-                true, true, "/x/a.eml..."},
+                "bsdtar -P -cf x -s ,^in/cur,../..,  -s ,^in/box,/tmp/zarvex-box, in/cur/a.eml in/box.mbox",
+                "", true, true, "/x/a.eml..."},
         Hostile{"Bomb", "yes 'the same line over and over' | head -c 3000000 | gzip >x", "ArchiveLimitMB=1\n",
                 false, false, "unpacking stopped at the limit of 1 MB"},
-        Hostile{"EncryptedMember", "cd in && zip -q -P secret ../x.zip cur/a.eml && zip -q ../x.zip box.mbox && mv ../x.zip ../x",
-                "", false, true, "x/cur/a.eml skipped: it is encrypted"},
+        Hostile{
+            "EncryptedMember",
+            "cd in && zip -q -P secret ../x.zip cur/a.eml && zip -q ../x.zip box.mbox && mv ../x.zip ../x",
+            "", false, true, "x/cur/a.eml skipped: it is encrypted"},
         Hostile{"CutShort", "tar -cf t -C in cur box.mbox && head -c 30000 t >x", "", true, false,
                 "cannot be read further"}),
     [](const auto& param) { return std::string(param.param.name); });
@@ -123,8 +133,8 @@ INSTANTIATE_TEST_SUITE_P(
 // winmail.dat: the files it holds, with their long names and dates, the
 // body held only as compressed RTF, a TNEF file inside it, and a damaged one.
 const std::string kRtf = "{\\rtf1\\ansi A body held only as compressed RTF.}";
-const test::TnefAttachment kReport{"REPORT~1.PDF", "Report for 2024.pdf", test::RandomBytes(7000, 31),
-                                   {2024, 3, 5, 10, 20, 30}};
+const test::TnefAttachment kReport{
+    "REPORT~1.PDF", "Report for 2024.pdf", test::RandomBytes(7000, 31), {2024, 3, 5, 10, 20, 30}};
 const test::TnefAttachment kData{"DATA.BIN", "", test::RandomBytes(300, 32), {}};
 
 struct TnefCase
@@ -136,7 +146,9 @@ struct TnefCase
     bool containerKept;
 };
 
-class Tnef : public Unpacking, public ::testing::WithParamInterface<TnefCase> {};
+class Tnef : public Unpacking, public ::testing::WithParamInterface<TnefCase>
+{
+};
 
 // The container by its signature: its name is the naming rules' business.
 bool ContainerIn(const std::vector<std::string>& files)
@@ -155,31 +167,47 @@ TEST_P(Tnef, WinmailDatComesOutAsItsFiles)
     EXPECT_EQ(ContainerIn(files), c.containerKept);
     std::erase_if(files, [](const std::string& f) { return HasTnefSignature(ReadFile(f)); });
     EXPECT_EQ(files.size(), c.files.size());
-    for (const std::string& name : c.files) EXPECT_TRUE(test::FileExists(dir / ("out/" + name))) << name;
+    for (const std::string& name : c.files)
+        EXPECT_TRUE(test::FileExists(dir / ("out/" + name))) << name;
     if (c.files.empty() || c.files[0] != "Report for 2024.pdf") return;
     EXPECT_BYTES_EQ(kReport.data, ReadFile(dir / "out/Report for 2024.pdf"));
-    struct stat st{};
+    struct stat st
+    {
+    };
     ::stat((dir / "out/Report for 2024.pdf").c_str(), &st);
     EXPECT_EQ(st.st_mtime, 1709634030) << "--keep-dates gives the attachment's date, 2024-03-05 10:20:30 UTC";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Tnef,
-    ::testing::Values(
-        TnefCase{"Default", test::TnefStream({kReport, kData}, kRtf), "",
-                 {"Report for 2024.pdf", "DATA.BIN", "message.rtf"}, true},
-        TnefCase{"ContainerNotKept", test::TnefStream({kReport, kData}), "TnefKeepContainer=0\n",
-                 {"Report for 2024.pdf", "DATA.BIN"}, false},
-        TnefCase{"Off", test::TnefStream({kReport}), "UnpackTnef=0\n", {}, true},
-        TnefCase{"Nested", test::TnefStream({{"INNER.DAT", "", test::TnefStream({kData}), {}}}), "",
-                 {"DATA.BIN"}, true},
-        TnefCase{"CutShort", test::TnefStream({kReport, kData}).substr(0, 7500), "", {"Report for 2024.pdf"}, true}),
+    ::testing::Values(TnefCase{"Default",
+                               test::TnefStream({kReport, kData}, kRtf),
+                               "",
+                               {"Report for 2024.pdf", "DATA.BIN", "message.rtf"},
+                               true},
+                      TnefCase{"ContainerNotKept",
+                               test::TnefStream({kReport, kData}),
+                               "TnefKeepContainer=0\n",
+                               {"Report for 2024.pdf", "DATA.BIN"},
+                               false},
+                      TnefCase{"Off", test::TnefStream({kReport}), "UnpackTnef=0\n", {}, true},
+                      TnefCase{"Nested",
+                               test::TnefStream({{"INNER.DAT", "", test::TnefStream({kData}), {}}}),
+                               "",
+                               {"DATA.BIN"},
+                               true},
+                      TnefCase{"CutShort",
+                               test::TnefStream({kReport, kData}).substr(0, 7500),
+                               "",
+                               {"Report for 2024.pdf"},
+                               true}),
     [](const auto& param) { return std::string(param.param.name); });
 
 // The same files with the same bytes as the tnef program writes.
 TEST_F(Unpacking, TnefAgreesWithThePeerProgram)
 {
-    if (::access("/usr/bin/tnef", X_OK) != 0) GTEST_SKIP() << "tnef is not installed (scripts/install-deps.sh)";
+    if (::access("/usr/bin/tnef", X_OK) != 0)
+        GTEST_SKIP() << "tnef is not installed (scripts/install-deps.sh)";
     const std::string tnef = test::TnefStream({kReport, kData}, kRtf);
     dir.Write("winmail.dat", tnef);
     dir.Write("mail.eml", MimeMail("winmail.dat", tnef));

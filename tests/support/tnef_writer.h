@@ -19,16 +19,18 @@ struct TnefAttachment
 inline std::string TnefLe(std::uint32_t v, int n)
 {
     std::string s;
-    for (int i = 0; i < n; ++i) s += static_cast<char>(v >> (8 * i) & 0xFF);
+    for (int i = 0; i < n; ++i)
+        s += static_cast<char>(v >> (8 * i) & 0xFF);
     return s;
 }
 
 inline std::string TnefAttribute(int level, std::uint32_t id, const std::string& data)
 {
     std::uint32_t sum = 0;
-    for (unsigned char c : data) sum += c;
-    return std::string(1, static_cast<char>(level)) + TnefLe(id, 4) + TnefLe(static_cast<std::uint32_t>(data.size()), 4) +
-           data + TnefLe(sum & 0xFFFF, 2);
+    for (unsigned char c : data)
+        sum += c;
+    return std::string(1, static_cast<char>(level)) + TnefLe(id, 4) +
+           TnefLe(static_cast<std::uint32_t>(data.size()), 4) + data + TnefLe(sum & 0xFFFF, 2);
 }
 
 // A MAPI block of one variable-length property.
@@ -54,10 +56,11 @@ inline std::string TnefCompressedRtf(const std::string& rtf)
     std::uint32_t crc = 0; // CRC-32 of the data, starting from 0 and not inverted
     for (unsigned char c : body) {
         crc ^= c;
-        for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
     }
-    return TnefLe(static_cast<std::uint32_t>(body.size() + 12), 4) + TnefLe(static_cast<std::uint32_t>(rtf.size()), 4) +
-           "LZFu" + TnefLe(crc, 4) + body;
+    return TnefLe(static_cast<std::uint32_t>(body.size() + 12), 4) +
+           TnefLe(static_cast<std::uint32_t>(rtf.size()), 4) + "LZFu" + TnefLe(crc, 4) + body;
 }
 
 inline std::string TnefStream(const std::vector<TnefAttachment>& files, const std::string& rtf = "")
@@ -66,11 +69,13 @@ inline std::string TnefStream(const std::vector<TnefAttachment>& files, const st
     if (!rtf.empty()) s += TnefAttribute(1, 0x00069003, TnefMapi(0x0102, 0x1009, TnefCompressedRtf(rtf)));
     for (const TnefAttachment& f : files) {
         std::string date;
-        for (std::uint16_t v : f.date) date += TnefLe(v, 2);
+        for (std::uint16_t v : f.date)
+            date += TnefLe(v, 2);
         s += TnefAttribute(2, 0x00069002, TnefLe(1, 2) + TnefLe(0xFFFFFFFF, 4) + std::string(8, '\0')) +
-             TnefAttribute(2, 0x00018010, f.title + '\0') + TnefAttribute(2, 0x00038013, date + TnefLe(0, 2)) +
-             TnefAttribute(2, 0x0006800F, f.data);
-        if (!f.longName.empty()) s += TnefAttribute(2, 0x00069005, TnefMapi(0x001E, 0x3707, f.longName + '\0'));
+             TnefAttribute(2, 0x00018010, f.title + '\0') +
+             TnefAttribute(2, 0x00038013, date + TnefLe(0, 2)) + TnefAttribute(2, 0x0006800F, f.data);
+        if (!f.longName.empty())
+            s += TnefAttribute(2, 0x00069005, TnefMapi(0x001E, 0x3707, f.longName + '\0'));
     }
     return s;
 }
