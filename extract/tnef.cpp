@@ -335,6 +335,7 @@ std::optional<TnefContents> ReadTnef(std::string_view bytes)
         }
     }
     TnefContents out;
+    out.damaged = !r.ok;
     for (Attachment& a : attachments)
         if (a.hasData) out.files.push_back(std::move(a.file));
     if (!messageBody && !rtf.empty()) out.rtfBody = DecompressRtf(rtf);

@@ -35,6 +35,8 @@ struct TnefContents
     std::vector<TnefFile> files;
     // The decompressed RTF body, when the message has no plain or HTML body.
     std::optional<std::string> rtfBody;
+    // The stream ended inside an attribute: what came before it was read.
+    bool damaged = false;
 };
 
 // The contents of a TNEF stream; nothing when `bytes` is not TNEF or is

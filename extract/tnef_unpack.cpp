@@ -110,10 +110,8 @@ bool Extractor::UnpackTnef(const std::string& path, int depth, int* answerState)
         return true;
     }
     const std::optional<TnefContents> contents = ReadTnef(*bytes);
-    if (!contents || (contents->files.empty() && !contents->rtfBody)) {
-        Log(FormatMessage(msg::TnefDamaged, shown));
-        return true;
-    }
+    if (!contents || contents->damaged) Log(FormatMessage(msg::TnefDamaged, shown));
+    if (!contents) return true;
     std::vector<TnefFile> files = contents->files;
     if (contents->rtfBody) files.push_back({std::string(kRtfBodyName), *contents->rtfBody, 0});
     const std::string folder = FolderOf(path);

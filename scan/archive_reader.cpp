@@ -163,6 +163,7 @@ ArchiveReader::Status ArchiveReader::NextEntry(Entry& entry, std::string* why)
     if (rc < ARCHIVE_WARN) return Failure(rc, why);
     const char* path = archive_entry_pathname(e);
     entry.path = path ? path : "";
+    entry.size = archive_entry_size_is_set(e) ? archive_entry_size(e) : -1;
     entry.regular = archive_entry_filetype(e) == AE_IFREG;
     entry.encrypted = archive_entry_is_encrypted(e) != 0;
     return Status::Ok;

@@ -34,6 +34,7 @@ public:
     {
         std::int64_t index = -1; // the member's place among all headers, from 0
         std::string path;        // as the archive names it
+        std::int64_t size = -1;  // as the header states it; -1 when it does not
         bool regular = false;
         bool encrypted = false;
     };

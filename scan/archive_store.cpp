@@ -150,6 +150,14 @@ void ArchiveStore::Add(Member member)
     slot = std::move(entry);
 }
 
+void ArchiveStore::MakeRoom(std::int64_t size)
+{
+    State& s = *m_State;
+    const std::lock_guard lock(s.mutex);
+    if (size > s.budget) s.budget = size;
+    s.Evict(size < 0 ? s.budget + 1 : size, {});
+}
+
 void ArchiveStore::Settle(const std::string& keep)
 {
     const std::lock_guard lock(m_State->mutex);

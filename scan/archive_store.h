@@ -6,8 +6,10 @@
 // listed. Rather than keeping every such member unpacked (the whole archive
 // again on disk), the store keeps at most as many bytes unpacked as the
 // largest member it has seen (the member being read always stays): a member
-// scanned without findings is deleted at once, and when the next member
-// needs the room, the one used longest ago is let go. A member that was let
+// scanned without findings is deleted at once, and before the next member is
+// unpacked, the ones used longest ago are let go until it fits beside the
+// rest (all of them when its header does not state its size; files being
+// read stay until they are given back). A member that was let
 // go is unpacked again, from its archive, when the extraction asks for it
 // (the archive must not have changed meanwhile). A single compressed
 // mailbox is thus unpacked once and kept; a large archive of many messages
@@ -45,6 +47,9 @@ public:
         std::int64_t size = 0;
         std::string temp; // the unpacked file
     };
+    // Before a member of `size` bytes (-1: not known) is unpacked: the files
+    // kept unpacked are cut back so that it fits the budget beside them.
+    void MakeRoom(std::int64_t size);
     // A member just unpacked into `member.temp` (the store now owns the file).
     void Add(Member member);
     // After a member's scan: the files kept unpacked are cut back to the

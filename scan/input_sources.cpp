@@ -272,6 +272,7 @@ std::int32_t AddPackedInput(const std::string& real, const std::string& name, bo
             LogText(ctx, FormatMessage(msg::MemberEncrypted, ToDisplayUtf8(shown)));
             continue;
         }
+        store.MakeRoom(entry.size);
         int fd = -1;
         const std::string temp = OpenTempFile(ctx.settings.WorkingDir, fd);
         if (fd < 0) {

@@ -104,7 +104,7 @@ constexpr std::pair<int, std::string_view> kMessages[] = {
     {354, RED "Cannot read %1: %2" BLACK},
     {355, "\t" RED "%1 skipped: parts are missing." BLACK "\r\n"},
     {360, "\t%1 unpacked from %2.\r\n"},
-    {361, "\t" RED "%1 holds damaged TNEF data: nothing was unpacked from it." BLACK "\r\n"},
+    {361, "\t" RED "%1 holds damaged TNEF data: only the files before the damage are unpacked." BLACK "\r\n"},
     {362, "\t" RED "%1 was not unpacked: TNEF files are nested too deeply (MAX 4)." BLACK "\r\n"},
     {363, "\t%1 removed: every file it held was unpacked.\r\n"},
     {364, RED "%1: unpacking stopped at the limit of %2 MB (preference ArchiveLimitMB); the rest is not read." BLACK "\r\n"},
