@@ -2,6 +2,7 @@
 
 #include "extract/output_path.h"
 #include "model/records.h"
+#include "model/unpacked_inputs.h"
 #include "text/ascii.h"
 
 #include <algorithm>
@@ -96,8 +97,8 @@ ExtractionPlan PlanExtraction(const MyCObArray& list, const std::string& outDir,
                 continue;
             }
             const std::string path =
-                BuildOutputPath(ResolveOutputFolder(outDir, first->m_File), first->m_DestFile,
-                                OutputSuffix(first->m_MsgType, saveRaw));
+                BuildOutputPath(ResolveOutputFolder(outDir, InputLocation(list, first->m_File)),
+                                first->m_DestFile, OutputSuffix(first->m_MsgType, saveRaw));
             if (path.empty()) continue; // no file is touched: only the log says why
             const std::size_t slash = path.rfind('/');
             const std::string key =

@@ -15,6 +15,7 @@
 #include "extract/output_path.h"
 #include "io/file_identity.h"
 #include "model/records.h"
+#include "model/unpacked_inputs.h"
 #include "model/run_context.h"
 #include "platform/headless_host.h"
 #include "scan/input_sources.h"
@@ -132,8 +133,8 @@ private:
     // Where the output of `named` was written (as the extraction builds it).
     std::string OutputPath(const CFInfo& named) const
     {
-        return BuildOutputPath(ResolveOutputFolder(m_OutDir, named.m_File), named.m_DestFile,
-                               OutputSuffix(named.m_MsgType, m_Run.SaveRaw));
+        return BuildOutputPath(ResolveOutputFolder(m_OutDir, InputLocation(m_List, named.m_File)),
+                               named.m_DestFile, OutputSuffix(named.m_MsgType, m_Run.SaveRaw));
     }
 
     // Output files are extracted on two threads where the machine has two

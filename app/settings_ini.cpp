@@ -71,8 +71,11 @@ constexpr std::array kPrefKeys = {
     Flag("DecodeUTF8", &Settings::DecodeUTF8),
     Flag("Overwrite", &Settings::Overwrite, false),
     Flag("IgnoreIncomplete", &Settings::IgnoreIncomplete, false),
+    Flag("UnpackTnef", &Settings::UnpackTnef),
+    Flag("TnefKeepContainer", &Settings::TnefKeepContainer),
+    Number("ArchiveLimitMB", &Settings::ArchiveLimitMB),
 };
-static_assert(kPrefKeys.size() == 31);
+static_assert(kPrefKeys.size() == 34);
 static_assert(kPrefKeys[6].name == "MimeText" && kPrefKeys[11].name == "WorkingDir");
 
 constexpr int kFileMaskEntries = 8;
@@ -103,6 +106,7 @@ void ApplyChecks(AppSettings& a)
     if (s.StreamStart && FolderState(a.StreamDir) != 2) s.StreamStart = false;
     a.StreamResume = s.StreamStart;
     if (s.FileMask > kFileMaskEntries) s.FileMask = 1;
+    if (s.ArchiveLimitMB <= 0) s.ArchiveLimitMB = Settings{}.ArchiveLimitMB;
     if (FolderState(s.WorkingDir) != 2) s.WorkingDir = DefaultTempFolder();
 }
 

@@ -12,6 +12,9 @@
 #   yenc     multi-part yEnc postings, one spool against  python3-sabyenc
 #   uu       one UU-encoded file                 against  GNU uudecode
 #
+# The mailbox is also gzip'd and read straight from the compressed file,
+# against the unpacked run and against zcat into a file followed by zarvex.
+#
 # Every corpus is also read by `cat > /dev/null` (the read limit). Prints
 # wall and cpu time (user + system; on a shared machine the steadier of the
 # two), MB/s of input, peak memory (/usr/bin/time -v) and the ratio
@@ -328,6 +331,24 @@ for kind in mailbox mime yenc uu; do
     measure : sh -c 'cat "$1" >/dev/null' sh "$dir/input"
     row "$kind: cat > /dev/null" "$bytes" "$(ratio "$zw" "$zc" "$W" "$C")"
     checks+=("$(check "$kind" "$out/$kind.out")")
+    if [ "$kind" = mailbox ]; then
+        # The same mailbox gzip'd: read straight from the compressed file
+        # (unpacked into the working folder, $TMPDIR) against the unpacked
+        # run above and against zcat into a file, then zarvex on that.
+        [ "$dir/input.gz" -nt "$dir/input" ] || gzip -c "$dir/input" >"$dir/input.gz"
+        cat "$dir/input.gz" >/dev/null
+        rm -rf "$out/$kind.out"
+        measure "rm -rf '$out/$kind.out' && mkdir -p '$out/$kind.out'" \
+            env XDG_CONFIG_HOME="$work/config" "$zarvex" --extract --outdir="$out/$kind.out" "$dir/input.gz"
+        gw=$W gc=$C
+        row "$kind.gz: zarvex" "$bytes" "$(ratio "$gw" "$gc" "$zw" "$zc") (unpacked)"
+        checks+=("$(check "$kind" "$out/$kind.out") (from input.gz)")
+        measure "rm -rf '$out/$kind.out' '$out/unpacked' && mkdir -p '$out/$kind.out'" \
+            sh -c 'zcat "$1" >"$2" && env XDG_CONFIG_HOME="$3" "$4" --extract --outdir="$5" "$2"' \
+            sh "$dir/input.gz" "$out/unpacked" "$work/config" "$zarvex" "$out/$kind.out"
+        row "$kind.gz: zcat, then zarvex" "$bytes" "$(ratio "$gw" "$gc" "$W" "$C")"
+        rm -f "$out/unpacked"
+    fi
     rm -rf "$out/$kind.out" "$out/peer.out"
 done
 echo

@@ -7,6 +7,7 @@
 #include "model/records.h"
 #include "model/run_context.h"
 #include "model/settings.h"
+#include "model/unpacked_inputs.h"
 #include "platform/host.h"
 #include "text/ascii.h"
 #include "text/messages.h"
@@ -34,6 +35,7 @@ int Extractor::ExtractOutputFile(const ExtractRequest& request)
     // A nested call (the decoding of a decoded file) gets a state of its own
     // and leaves the caller's as it found it.
     CallState outer = std::move(m_Call);
+    std::shared_ptr<void> outerLease = std::move(m_InLease);
     std::unique_ptr<CBufFile> outerIn = std::move(m_In);
     std::unique_ptr<OutputFile> outerOut = std::move(m_Out);
     m_Call = CallState{};
@@ -42,8 +44,10 @@ int Extractor::ExtractOutputFile(const ExtractRequest& request)
     const int result = Extract(request);
     m_Out.reset(); // an output still open here is unfinished and discarded
     m_In.reset();
+    m_InLease.reset();
     m_Call = std::move(outer);
     m_In = std::move(outerIn);
+    m_InLease = std::move(outerLease);
     m_Out = std::move(outerOut);
     return result;
 }
@@ -105,6 +109,8 @@ int Extractor::Extract(const ExtractRequest& request)
     if (m_Call.aborted && m_Call.stream) return extract_result::StreamAborted;
     if (m_Call.writeFailed) return extract_result::NothingWritten;
     if (!m_Call.dataWritten) return extract_result::NothingWritten;
+    // A winmail.dat is binary: it is unpacked, never rescanned as text.
+    if (TnefWanted() && UnpackTnefOutput(request)) return extract_result::Written;
     return DecodeRecursively(request, extract_result::Written);
 }
 
@@ -179,7 +185,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
     // named as a file without one.
     if (m_Call.outputName.empty() && (m_Call.record->m_Status & GS_MASK) == GS_MISSING)
         m_Call.outputName = MakeName(m_List, first.m_DataType, first.m_Subject, nullptr);
-    const std::string folder = ResolveOutputFolder(outDir, first.m_File);
+    const std::string folder = ResolveOutputFolder(outDir, InputLocation(m_List, first.m_File));
     OutputRequest request;
     request.path = BuildOutputPath(folder, m_Call.outputName, OutputSuffix(first.m_MsgType, m_Call.saveRaw));
     request.outputName = m_Call.outputName;
@@ -280,8 +286,9 @@ bool Extractor::OpenInput(const CFInfo& part)
 {
     if (m_In->IsOpen() && m_Call.inputPath == part.m_File) return true;
     if (m_In->IsOpen()) m_In->Close();
+    m_InLease.reset();
     FileError error;
-    if (!m_In->Open(part.m_File, kInputMode, &error)) {
+    if (!OpenInputFile(m_List, part.m_File, *m_In, kInputMode, &error, &m_InLease)) {
         m_Call.inputPath.clear();
         if (error.fileName.empty()) error.fileName = part.m_File;
         if (!ShowFileError(m_Host, error)) m_Call.aborted = true;

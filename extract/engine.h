@@ -34,6 +34,7 @@ class MyCObArray;
 struct RunContext;
 struct Settings;
 struct SixBitEncoding;
+struct TnefFile;
 
 // Where the section handling of one output file stands.
 enum class DecodeState {
@@ -321,6 +322,15 @@ private:
     int DecodeInPlace(MyCObArray& found, const ExtractRequest& request, int result);
     int MoveToClipboard(const MyCObArray& found, int result);
 
+    // winmail.dat (TNEF) unpacking of a written output (extract/tnef_unpack.cpp).
+    bool TnefWanted() const;
+    // False when the output is no TNEF file (nothing was done).
+    bool UnpackTnefOutput(const ExtractRequest& request);
+    bool UnpackTnef(const std::string& path, int depth, int* answerState);
+    // Writes one file of a container; its path, or "" when it was not written.
+    std::string WriteTnefFile(const std::string& folder, const std::string& name, const TnefFile& file,
+                              int* answerState);
+
     // Damaged data, notes and the end of the file.
     void DamagedLine(msg::Id reason);
     void ReportLineError(msg::Id reason);
@@ -359,6 +369,9 @@ private:
     bool m_HasBeeped = false;
 
     CallState m_Call;
+    // Keeps the file of an unpacked input while m_In reads it (declared
+    // first: it goes after m_In is closed).
+    std::shared_ptr<void> m_InLease;
     std::unique_ptr<CBufFile> m_In;
     std::unique_ptr<OutputFile> m_Out;
 };

@@ -126,6 +126,11 @@ void CBufFile::Attach(int fd, const std::string& name, std::uint32_t mode)
     m_Sent = 0;
     const off_t at = ::lseek(fd, 0, SEEK_CUR);
     m_OsPos = at > 0 ? at : 0;
+    // A file opened elsewhere for reading (an unpacked input) is read ahead like one opened here.
+    struct stat st = {};
+    m_CanReadAhead = (mode & 0x3) == modeRead && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    m_Refills = 0;
+    if (m_CanReadAhead) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_Fd = fd;
 }
 

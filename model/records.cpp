@@ -2,6 +2,7 @@
 
 #include "io/buf_file.h"
 #include "model/settings.h"
+#include "model/unpacked_inputs.h"
 
 #include <algorithm>
 #include <atomic>
@@ -397,6 +398,7 @@ bool MyCObArray::RemoveInputFile(const std::string& path)
 {
     if (m_InputNames.erase(path) == 0) return false;
     RemovePartsOf(path);
+    if (m_Unpacked) m_Unpacked->Forget(path);
     return true;
 }
 
@@ -455,6 +457,7 @@ void MyCObArray::RemoveAll()
     for (auto& group : m_Groups) group->Clear();
     m_Groups.clear();
     m_InputNames.clear();
+    if (m_Unpacked) m_Unpacked->ForgetAll();
     m_RunInputs.Clear();
     m_NextFileNumber = 1;
     m_MessageNumbers.clear();

@@ -21,6 +21,7 @@ namespace zarvex {
 
 class CBufFile;
 class Host;
+class UnpackedInputs;
 struct Settings;
 
 // Part flags (`CFInfo::m_Flags`).
@@ -337,6 +338,9 @@ public:
     // Set while the groups and their parts stay in place and names are only
     // ever added (the renaming of Evaluate): what MakeName keeps between calls.
     RenameMemo* m_RenameMemo = nullptr;
+    // The inputs unpacked from archives and compressed files (none until
+    // the first): their temporary files go when their input leaves the list.
+    std::shared_ptr<UnpackedInputs> m_Unpacked;
 
 private:
     struct GroupIndexDeleter {

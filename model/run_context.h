@@ -29,7 +29,8 @@ struct RunContext {
     // told to the host (Host::OutputWritten) before it takes its name.
     bool HashOutputs = false;
     // Each output gets its first part's message date as its modification
-    // time, set through its still open file before it takes its name.
+    // time, set through its still open file before it takes its name; a
+    // file unpacked from a winmail.dat takes its attachment's date.
     bool KeepDates = false;
 };
 

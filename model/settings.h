@@ -45,6 +45,13 @@ struct Settings {
     bool DecodeUTF8 = false;
     bool Overwrite = false;
     bool IgnoreIncomplete = false;
+    // winmail.dat (TNEF) outputs are unpacked into the files they hold,
+    // and kept themselves unless TnefKeepContainer is off.
+    bool UnpackTnef = true;
+    bool TnefKeepContainer = true;
+    // The most a compressed input or archive may unpack to, in MB (16 GB):
+    // a decompression bomb stops there.
+    int ArchiveLimitMB = 16384;
 
     // Section "DetectTypes": index 1..71 by DataType; index 0 is unused.
     std::array<bool, kDataTypeCount> DetectTypes = [] {

@@ -3,15 +3,18 @@
 #include "io/file_error.h"
 #include "model/records.h"
 #include "platform/host.h"
+#include "scan/archive_reader.h"
+#include "scan/archive_store.h"
 #include "text/ascii.h"
 #include "text/display_text.h"
 #include "text/messages.h"
 #include "text/text_utils.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -172,6 +175,138 @@ std::int32_t ReportNoFindings(bool inFolder, const std::string& path, const std:
     return result;
 }
 
+// ---- Archives and compressed inputs ----------------------------------------------
+
+// A member's path as shown after its archive's: no empty, "." or ".."
+// steps, so that it reads as a path inside the archive whatever the
+// archive claims (the bytes are never written under this name anyway).
+std::string MemberPath(std::string_view path)
+{
+    std::string out;
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        const std::string_view step = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (step.empty() || step == "." || step == "..") continue;
+        if (!out.empty()) out += '/';
+        out += step;
+    }
+    return out.empty() ? std::string("file") : out;
+}
+
+// The archive, or a member of it, was scanned before.
+bool ArchiveListed(const MyCObArray& list, const std::string& archive)
+{
+    if (list.m_InputNames.count(archive)) return true;
+    const std::string prefix = archive + "/";
+    const auto it = list.m_InputNames.lower_bound(prefix);
+    return it != list.m_InputNames.end() && it->compare(0, prefix.size(), prefix) == 0;
+}
+
+ArchiveStore& StoreOf(InputContext& ctx)
+{
+    if (auto* store = dynamic_cast<ArchiveStore*>(ctx.sortList.m_Unpacked.get())) return *store;
+    auto store = std::make_shared<ArchiveStore>(ctx.settings.WorkingDir);
+    ArchiveStore& kept = *store;
+    ctx.sortList.m_Unpacked = std::move(store);
+    return kept;
+}
+
+void LogText(InputContext& ctx, const std::string& text)
+{
+    if (ctx.host.HasLog()) ctx.host.Log(text);
+}
+
+// Scans one member unpacked into the store: the parts it found (its input
+// name is forgotten again when none), or -1 when the batch must stop.
+std::int32_t ScanMember(const std::string& shown, ArchiveStore& store, InputContext& ctx)
+{
+    ctx.host.SetStatus(FormatMessage(msg::ProcessingInput, ToDisplayUtf8(shown)));
+    ctx.host.SetProgress(0);
+    const std::int32_t count = ctx.scan(shown, ctx.sortList, ctx.settings, ctx.run, ctx.host);
+    ctx.host.SetStatus({});
+    ctx.host.SetProgress(-1);
+    if (count <= 0) {
+        ctx.sortList.RemoveInputFile(shown);
+        return count < 0 ? -1 : 0;
+    }
+    ctx.inputList.push_back(shown);
+    store.Settle(shown);
+    return count;
+}
+
+// Every regular member of an archive (or the content of a compressed file),
+// in archive order, unpacked into a temporary file and scanned like a file
+// of its own.
+std::int32_t AddPackedInput(const std::string& real, const std::string& name, bool inFolder,
+                            InputContext& ctx)
+{
+    if (ArchiveListed(ctx.sortList, real)) return RefuseDuplicate(inFolder, name, ctx);
+    ArchiveReader reader;
+    std::string why;
+    if (!reader.Open(real, &why)) {
+        LogText(ctx, FormatMessage(msg::ArchiveDamaged, name, why));
+        return ReportNoFindings(inFolder, real, name, ctx);
+    }
+    ctx.sortList.m_RunInputs.Add(real);
+    ArchiveStore& store = StoreOf(ctx);
+    const std::int64_t limit = std::int64_t{ctx.settings.ArchiveLimitMB} << 20;
+    std::int64_t unpacked = 0;
+    std::int32_t total = 0;
+    ArchiveReader::Entry entry;
+    while (!ctx.host.AbortRequested()) {
+        const ArchiveReader::Status status = reader.NextEntry(entry, &why);
+        if (status == ArchiveReader::Status::End) break;
+        if (status != ArchiveReader::Status::Ok) {
+            const bool fatal = status == ArchiveReader::Status::Fatal;
+            LogText(ctx, FormatMessage(fatal ? msg::ArchiveDamaged : msg::MemberDamaged, name, why));
+            if (fatal) break;
+            continue;
+        }
+        if (!entry.regular) continue; // folders and links hold no text
+        std::string shown = reader.IsSingleFile() ? real : real + "/" + MemberPath(entry.path);
+        for (int n = 2; ctx.sortList.m_InputNames.count(shown); ++n)
+            shown = (reader.IsSingleFile() ? real : real + "/" + MemberPath(entry.path)) + " (" +
+                    std::to_string(n) + ")";
+        if (entry.encrypted) {
+            LogText(ctx, FormatMessage(msg::MemberEncrypted, ToDisplayUtf8(shown)));
+            continue;
+        }
+        store.MakeRoom(entry.size);
+        int fd = -1;
+        const std::string temp = OpenTempFile(ctx.settings.WorkingDir, fd);
+        if (fd < 0) {
+            LogText(ctx, FormatMessage(msg::ArchiveDamaged, name, std::strerror(errno)));
+            break;
+        }
+        std::int64_t written = 0;
+        const ArchiveReader::Status unpackedStatus = reader.Unpack(fd, limit - unpacked, &written, &why);
+        ::close(fd);
+        unpacked += written;
+        if (unpackedStatus != ArchiveReader::Status::Ok || written == 0) {
+            WipeAndDeleteFile(temp);
+            if (unpackedStatus == ArchiveReader::Status::TooLarge)
+                LogText(ctx, FormatMessage(msg::ArchiveTooLarge, name,
+                                           std::to_string(ctx.settings.ArchiveLimitMB)));
+            else if (unpackedStatus != ArchiveReader::Status::Ok)
+                LogText(ctx,
+                        FormatMessage(unpackedStatus == ArchiveReader::Status::Fatal ? msg::ArchiveDamaged
+                                                                                     : msg::MemberDamaged,
+                                      ToDisplayUtf8(shown), why));
+            if (unpackedStatus == ArchiveReader::Status::Ok || unpackedStatus == ArchiveReader::Status::Skip)
+                continue;
+            break;
+        }
+        store.Add({shown, real, entry.index, entry.path, written, temp});
+        ctx.sortList.m_InputNames.insert(shown);
+        const std::int32_t count = ScanMember(shown, store, ctx);
+        if (count < 0) return -1;
+        total = total > INT32_MAX - count ? INT32_MAX : total + count;
+    }
+    if (total == 0) return ReportNoFindings(inFolder, real, name, ctx);
+    return total;
+}
+
 } // namespace
 
 std::string NormalisedPath(const std::string& path)
@@ -246,6 +381,8 @@ std::int32_t AddInputFile(const std::string& path, bool inFolder, InputContext& 
     ctx.host.ClearAbort();
     const std::string name = ToDisplayUtf8(BaseName(real));
     if (int err = 0; !CanOpenForReading(real, &err)) return ReportUnreadable(real, name, err, ctx);
+    // A compressed file or an archive: its members are the inputs.
+    if (LooksPacked(real)) return AddPackedInput(real, name, inFolder, ctx);
     if (ctx.sortList.AddInputFile(real) != 0) return RefuseDuplicate(inFolder, name, ctx);
 
     ctx.host.SetStatus(FormatMessage(msg::ProcessingInput, name));

@@ -81,6 +81,7 @@ struct ScanState
     const Settings& settings;
     RunContext& run;
     Host& host;
+    std::shared_ptr<void> lease; // keeps an unpacked input's file while it is read
     CBufFile file;
 
     std::unique_ptr<CFInfo> current; // the open part, owned until handed over

@@ -8,6 +8,7 @@
 #include "model/run_context.h"
 #include "io/line_break.h"
 #include "model/settings.h"
+#include "model/unpacked_inputs.h"
 #include "platform/host.h"
 #include "scan/break_search.h"
 #include "scan/quiet_text.h"
@@ -176,7 +177,8 @@ void Start(ScanState& s, std::int64_t* startPos, std::int64_t* startLine)
 {
     s.mime.Reset();
     FileError error;
-    const bool opened = s.file.Open(s.path, CBufFile::typeBinary | CBufFile::shareDenyNone, &error);
+    const bool opened = OpenInputFile(s.sortList, s.path, s.file,
+                                      CBufFile::typeBinary | CBufFile::shareDenyNone, &error, &s.lease);
     if (!opened) s.done = true;
 
     std::int64_t size = opened ? s.file.GetLength() : 0;

@@ -116,6 +116,31 @@ def messages():
     yield "long-name", headers(b"long") + b"begin 644 " + "é".encode() * 200 + b".bin\n" + uu + b"\nend\n"
 
 
+def tnef(files, rtf=b""):
+    """A TNEF stream without its signature (the tnef target puts one in front)."""
+    def le(v, n):
+        return v.to_bytes(n, "little")
+
+    def attr(level, ident, data):
+        return bytes([level]) + le(ident, 4) + le(len(data), 4) + data + le(sum(data) & 0xFFFF, 2)
+
+    def mapi(kind, ident, value):
+        return le(1, 4) + le(kind, 2) + le(ident, 2) + le(1, 4) + le(len(value), 4) + value + b"\0" * (-len(value) % 4)
+
+    out = le(0x1234, 2) + attr(1, 0x00089006, le(0x10000, 4))
+    if rtf:
+        body = b"".join(b"\0" + rtf[i:i + 8] for i in range(0, len(rtf) - len(rtf) % 8, 8))
+        end = (207 + len(rtf)) % 4096
+        body += bytes([1 << (len(rtf) % 8)]) + rtf[len(rtf) - len(rtf) % 8:] + bytes([end >> 4, (end & 15) << 4])
+        out += attr(1, 0x00069003, mapi(0x0102, 0x1009, le(len(body) + 12, 4) + le(len(rtf), 4) + b"LZFu" + le(0, 4) + body))
+    for title, long_name, data in files:
+        out += attr(2, 0x00069002, b"\1\0" + b"\xff" * 4 + b"\0" * 8) + attr(2, 0x00018010, title + b"\0")
+        out += attr(2, 0x00038013, le(2024, 2) + le(3, 2) + le(5, 2) + b"\0" * 8) + attr(2, 0x0006800F, data)
+        if long_name:
+            out += attr(2, 0x00069005, mapi(0x001F, 0x3707, long_name.encode("utf-16-le") + b"\0\0"))
+    return out
+
+
 def write(folder, name, data):
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, name), "wb") as f:
@@ -172,6 +197,9 @@ def main():
     write(os.path.join(root, "codec"), "uu", b"\x00" + uu_lines(payload)[0] + b"\n")
     write(os.path.join(root, "codec"), "b64", b"\x00" + base64.encodebytes(payload))
     write(os.path.join(root, "codec"), "yenc", b"\x00" + yenc(payload))
+    write(os.path.join(root, "tnef"), "files", tnef([(b"REPORT~1.PDF", "Report for 2024.pdf", payload), (b"A.TXT", "", b"text")]))
+    write(os.path.join(root, "tnef"), "rtf", tnef([], b"{\\rtf1\\ansi a body of some length}"))
+    write(os.path.join(root, "tnef"), "nested", tnef([(b"WINMAIL.DAT", "", b"\x78\x9f\x3e\x22" + tnef([(b"IN.BIN", "", payload)]))]))
     write(os.path.join(root, "codec"), "yenc-strict", b"\x7a" + yenc(bytes(range(256)) * 2).replace(b"\n", b""))
 
 

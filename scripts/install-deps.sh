@@ -23,6 +23,11 @@ packages=(
   dpkg-dev fakeroot lintian
   # Pictures of the window (scripts/window-screenshot.sh) with a window manager.
   openbox
+  # Compressed inputs and archives are read through libarchive.
+  libarchive-dev
+  # The tests make compressed inputs and archives with the system's own tools
+  # (bsdtar writes the 7z ones) and compare TNEF unpacking with tnef.
+  gzip bzip2 xz-utils zstd lz4 zip tar libarchive-tools tnef
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include "app/window/main_window.h"
 #include "app/window/readable_colour.h"
 #include "model/records.h"
+#include "model/unpacked_inputs.h"
 #include "text/display_text.h"
 #include "text/messages.h"
 
@@ -31,6 +32,12 @@ QListWidgetItem* RowOf(QListWidget& list, const std::string& path)
     for (int row = 0; row < list.count(); ++row)
         if (list.item(row)->data(kPathRole).toString() == Q(path)) return list.item(row);
     return nullptr;
+}
+
+// A member of an archive or a compressed file does not grow: it is never monitored.
+bool Unpacked(const MyCObArray& list, const std::string& path)
+{
+    return list.m_Unpacked && list.m_Unpacked->Holds(path);
 }
 
 bool AnyWaiting(const CleanupList& cleanup)
@@ -66,7 +73,7 @@ void CZarvexDlg::ToggleMonitoring(const std::string& path)
 {
     const auto entry = std::find_if(m_InputEntries.begin(), m_InputEntries.end(),
                                     [&](const InputEntry& e) { return e.path == path; });
-    if (entry == m_InputEntries.end()) return;
+    if (entry == m_InputEntries.end() || Unpacked(*m_List, path)) return;
     entry->SetMonitored(!entry->IsMonitored());
     ShowInputEntry(*entry);
     // A file switched on is looked at now, once the double click is over.
@@ -84,7 +91,8 @@ void CZarvexDlg::NoteFirstScan(const std::string& path)
     entry->size = entry->scanPos = scan->second.pos;
     entry->scanLine = scan->second.line;
     m_FirstScans.erase(scan);
-    if (m_App.core.AutoMonitor && !m_Host.AbortRequested()) entry->SetMonitored(true);
+    if (m_App.core.AutoMonitor && !m_Host.AbortRequested() && !Unpacked(*m_List, path))
+        entry->SetMonitored(true);
     ShowInputEntry(*entry);
 }
 

@@ -15,9 +15,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <array>
+#include <climits>
 #include <filesystem>
 
 namespace zarvex {
@@ -34,7 +36,7 @@ constexpr int kAssumeSortedId = 1317;
 constexpr int kForce83Id = 1321;
 constexpr int kFirstAssociationId = 1301;
 
-constexpr std::array<FlagBox, 11> kFlagBoxes = {{
+constexpr std::array<FlagBox, 13> kFlagBoxes = {{
     {1320, "Find && Decode Plain &Text Encoding", &Settings::MimeText},
     {1323, "Find && Decode &Quoted-Printable Encoding", &Settings::EnableQP},
     {1324, "Decode &X-Face: && Face: images", &Settings::EnableXFace},
@@ -44,6 +46,8 @@ constexpr std::array<FlagBox, 11> kFlagBoxes = {{
     {1325, "&Remove Duplicates in multi-part files", &Settings::AutoMultipartDupeRemoval},
     {2712, "Use strict decoding rules for &yEnc messages", &Settings::StrictYenc},
     {2713, "Disable duplicate &filename renaming", &Settings::NoAutoRename},
+    {1330, "&Unpack winmail.dat (TNEF) attachments", &Settings::UnpackTnef},
+    {1331, "&Keep the winmail.dat after unpacking it", &Settings::TnefKeepContainer},
     {kAssumeSortedId, "Assume &Sorted Message Order (last chance)", nullptr},
     // Never shown, never stored: short names are not offered here.
     {kForce83Id, "Force Short (&8.3) Filenames", nullptr},
@@ -101,6 +105,15 @@ PreferencesDialog::PreferencesDialog(const Settings& settings, bool assumeSorted
     folderLayout->addWidget(m_Folder, 1);
     folderLayout->addWidget(select);
 
+    auto* limitRow = new QHBoxLayout;
+    m_ArchiveLimit = new QSpinBox;
+    m_ArchiveLimit->setObjectName("1332");
+    m_ArchiveLimit->setRange(1, INT_MAX);
+    m_ArchiveLimit->setSuffix(" MB");
+    m_ArchiveLimit->setValue(settings.ArchiveLimitMB);
+    limitRow->addWidget(new QLabel("Unpack at most, from one &archive or compressed file:"));
+    limitRow->addWidget(m_ArchiveLimit);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -109,6 +122,7 @@ PreferencesDialog::PreferencesDialog(const Settings& settings, bool assumeSorted
     layout->addWidget(options);
     layout->addWidget(files);
     layout->addWidget(folderBox);
+    layout->addLayout(limitRow);
     layout->addWidget(buttons);
 }
 
@@ -124,6 +138,7 @@ Settings PreferencesDialog::Result() const
     for (const FlagBox& f : kFlagBoxes)
         if (f.flag) s.*f.flag = Box(f.id)->isChecked();
     s.WorkingDir = m_Folder->text().toStdString();
+    s.ArchiveLimitMB = m_ArchiveLimit->value();
     return s;
 }
 

@@ -1,5 +1,6 @@
 // The Preferences dialog (1300): the scanning and naming switches, the
-// working folder and the eight file associations. OK checks the working
+// unpacking of winmail.dat, the working folder, the unpacking limit for
+// archives and the eight file associations. OK checks the working
 // folder (creating it when the user agrees) and applies the associations
 // before the dialog closes; the caller then takes the values over.
 #pragma once
@@ -14,6 +15,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 
 namespace zarvex {
 
@@ -27,9 +29,10 @@ public:
     PreferencesDialog(const Settings& settings, bool assumeSorted, const DesktopPaths& paths,
                       IniFile& settingsFile, QWidget* parent = nullptr);
 
-    // The control with dialog id `id` (check boxes 1301..1325, 2712, 2713).
+    // The control with dialog id `id` (check boxes 1301..1331, 2712, 2713).
     QCheckBox* Box(int id) const;
     QLineEdit* WorkingFolder() const { return m_Folder; }
+    QSpinBox* ArchiveLimit() const { return m_ArchiveLimit; }
 
     // The values of the controls over those the dialog was opened with.
     Settings Result() const;
@@ -51,6 +54,7 @@ private:
     AssociationStates m_Associated{};
     std::map<int, QCheckBox*> m_Boxes;
     QLineEdit* m_Folder = nullptr;
+    QSpinBox* m_ArchiveLimit = nullptr;
 };
 
 } // namespace zarvex
