@@ -30,26 +30,29 @@ bool NextParameterAt(std::string_view text, std::size_t i)
 // both end at NUL or LF, an unquoted one also at ";". With `blanksInside`
 // (file names: mail programs write "name=My file.txt" unquoted) an unquoted
 // value runs on over blanks up to ";" or the next parameter.
+// Inside quotes, \" and \\ stand for the character after the backslash, as
+// mail programs escape them; any other backslash is kept, since Windows
+// mailers put unescaped paths ("C:\Temp\a.doc") in quoted names.
 Value ReadValue(std::string_view value, bool blanksInside = false)
 {
     Value v;
     const bool quoted = !value.empty() && value[0] == '"';
     std::size_t i = quoted ? 1 : 0;
     for (; i < value.size(); ++i) {
-        const char c = value[i];
+        char c = value[i];
         if (c == '\0' || c == '\n') break;
         if (quoted) {
             if (c == '"') break;
+            if (c == '\\' && i + 1 < value.size() && (value[i + 1] == '"' || value[i + 1] == '\\'))
+                c = value[++i];
         } else if (c == ';' || (IsAsciiSpace(c) && (!blanksInside || NextParameterAt(value, i)))) {
             break;
         }
+        if (v.text.size() < kValueCap) v.text += c;
     }
-    const std::size_t start = quoted ? 1 : 0;
-    std::string_view text = value.substr(start, i - start);
     if (!quoted)
-        while (!text.empty() && IsAsciiSpace(text.back()))
-            text.remove_suffix(1);
-    v.text.assign(text.substr(0, kValueCap));
+        while (!v.text.empty() && IsAsciiSpace(v.text.back()))
+            v.text.pop_back();
     v.unterminated = quoted && (i >= value.size() || value[i] != '"');
     return v;
 }

@@ -52,6 +52,8 @@ const RealCase kCases[] = {
      Mixed("--b\nContent-Type: text/plain;\n\tname=\"note.txt\"\nContent-Disposition: attachment;\n"
            "\tfilename=\"note.txt\"\n\nThe note.\nLine two.\n\n--b--\n"),
      {{"note.txt", "The note.\nLine two.\n"}}},
+    {"EscapedQuoteInsideAQuotedName", Mixed(Attachment(R"(say \"hi\".bin)", Base64Body(76)) + "--b--\n"),
+     {{"say hi.bin", kData}}},
     {"OutlookFoldsAQuotedBoundary",
      kTop + "Content-Type: multipart/mixed;\n\tboundary=\"----=_NextPart_000_01C1\n\t2345.6789\"\n\n"
             "------=_NextPart_000_01C12345.6789\nContent-Type: application/zip; name=\"a.zip\"\n"
