@@ -27,17 +27,6 @@ struct Decoded
     bool headerRead = false;
 };
 
-std::string Contents(const std::string& path)
-{
-    std::string bytes;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) std::abort();
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) bytes.append(buf, n);
-    std::fclose(f);
-    return bytes;
-}
-
 template <typename Run>
 Decoded Collect(const std::string& path, Run run)
 {
@@ -48,7 +37,7 @@ Decoded Collect(const std::string& path, Run run)
         run(out, d);
         out.Close();
     }
-    d.bytes = Contents(path);
+    d.bytes = fuzz::ReadBytes(path);
     return d;
 }
 

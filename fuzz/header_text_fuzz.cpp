@@ -13,11 +13,7 @@
 namespace {
 
 using namespace zarvex;
-
-void Check(bool ok)
-{
-    if (!ok) std::abort();
-}
+using fuzz::Check;
 
 // The input as an encoded word of a charset the first byte picks.
 std::string Wrapped(std::string_view text, std::uint8_t how)

@@ -6,21 +6,16 @@
 // scanned, grouped and extracted; names stay plain, output stays small.
 #include "fuzz_support.h"
 
-#include "extract/engine.h"
-#include "model/records.h"
-#include "platform/headless_host.h"
 #include "scan/mime_rules.h"
-#include "scan/scanner.h"
 #include "text/display_text.h"
 
-#include <dirent.h>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 
 namespace {
 
 using namespace zarvex;
+using fuzz::Check;
 
 constexpr std::string_view kFieldStarts[] = {
     "",
@@ -33,28 +28,6 @@ constexpr std::string_view kFieldStarts[] = {
     "Content-Type: text/plain; charset=",
 };
 constexpr std::string_view kCharsets[] = {"utf-8", "iso-8859-1", "windows-1252", "koi8-r", "x-unknown", ""};
-
-void Check(bool ok)
-{
-    if (!ok) std::abort();
-}
-
-// Removes what the extraction wrote; anything but a small plain file is a finding.
-void CheckAndEmpty(const std::string& folder, std::size_t inputSize)
-{
-    DIR* dir = ::opendir(folder.c_str());
-    Check(dir != nullptr);
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        const std::string path = folder + "/" + name;
-        struct stat st {};
-        Check(::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode));
-        Check(static_cast<std::int64_t>(st.st_blocks) * 512 <= 4 * static_cast<std::int64_t>(inputSize) + (1 << 16));
-        ::unlink(path.c_str());
-    }
-    ::closedir(dir);
-}
 
 } // namespace
 
@@ -87,19 +60,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Settings settings = fuzz::ScanSettings((how & 1) != 0);
     RunContext run = fuzz::ScanRun((how & 1) != 0);
     settings.WorkingDir = folder;
-    HeadlessHost host(true);
-    MyCObArray list(settings, &host);
-    ScanFile(input, list, settings, run, host);
-    list.Evaluate();
-    for (int g = 0; g < list.GetSize(); ++g)
-        for (int i = 0; i < list.GetAt(g)->GetSize(); ++i) {
-            const std::string& name = list.GetAt(g)->GetAt(i)->m_DestFile;
-            Check(name.size() <= 255 && name.find('/') == std::string::npos && name.find('\0') == std::string::npos);
-        }
-    Extractor engine(list, settings, run, host);
-    int answer = 2;
-    for (int g = 0; g < list.GetSize() && g < 8; ++g)
-        engine.ExtractOutputFile({.index = g, .outDir = folder, .answerState = &answer});
-    CheckAndEmpty(folder, mail.size());
+    const auto checkNames = [](MyCObArray& list) {
+        for (int g = 0; g < list.GetSize(); ++g)
+            for (int i = 0; i < list.GetAt(g)->GetSize(); ++i) {
+                const std::string& name = list.GetAt(g)->GetAt(i)->m_DestFile;
+                Check(name.size() <= 255 && name.find('/') == std::string::npos &&
+                      name.find('\0') == std::string::npos);
+            }
+        return true;
+    };
+    fuzz::ScanAndExtract(input, settings, run, true, folder, 8, checkNames, [](ExtractRequest&) {});
+    fuzz::CheckAndEmpty(folder, 4 * static_cast<std::int64_t>(mail.size()) + (1 << 16));
     return 0;
 }

@@ -15,11 +15,7 @@
 namespace {
 
 using namespace zarvex;
-
-void Check(bool ok)
-{
-    if (!ok) std::abort();
-}
+using fuzz::Check;
 
 void CheckPlainName(const std::string& name)
 {

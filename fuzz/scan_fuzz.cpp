@@ -4,18 +4,10 @@
 #include "fuzz_support.h"
 
 #include "model/list_dump.h"
-#include "model/records.h"
-#include "platform/headless_host.h"
-#include "scan/scanner.h"
-
-namespace {
-
-using namespace zarvex;
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    using namespace zarvex;
     if (size == 0) return 0;
     const bool allOn = (data[0] & 1) != 0;
     const std::string path = fuzz::ScratchFolder() + "/scan.txt";

@@ -1,17 +1,15 @@
 // The UU and XX group decoders on every path: the best kernel of this CPU
 // (the vector kernel for UU), the scalar loop forced, and the plain
 // one-group-at-a-time reference. All three must give the same bytes and the
-// same findings; the whole line decoders then run on the line too.
+// same findings (the whole line decoders are fuzzed by codec_fuzz).
 #include "fuzz_support.h"
 
 #include "codec/six_bit.h"
 #include "codec/tables.h"
-#include "codec/uuxx.h"
 #include "io/buf_file.h"
 
 #include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -36,12 +34,7 @@ Decoded Collect(const std::string& path, Run run)
         sink.Flush();
         out.Close();
     }
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) std::abort();
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) d.bytes.append(buf, n);
-    std::fclose(f);
+    d.bytes = fuzz::ReadBytes(path);
     return d;
 }
 
@@ -82,12 +75,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (wideOk != DecodeUUFullLine(s, narrow, SixBitKernel::Scalar)) std::abort();
         if (wideOk && std::memcmp(wide, narrow, sizeof wide) != 0) std::abort();
     }
-
-    std::vector<char> line(s, s + len);
-    line.push_back('\0');
-    if (xx)
-        DecodeXXLine(line.data(), len, nullptr, (data[0] & 2) != 0);
-    else
-        DecodeUULine(line.data(), len, nullptr, data[0] >> 2, (data[0] & 2) != 0);
     return 0;
 }

@@ -5,16 +5,8 @@
 // that a header never makes the output larger than the sizes it was given.
 #include "fuzz_support.h"
 
-#include "extract/engine.h"
-#include "model/records.h"
-#include "platform/headless_host.h"
-#include "scan/scanner.h"
-
 #include <string>
 #include <string_view>
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -52,40 +44,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string folder = fuzz::ScratchFolder() + "/yenc";
     static const bool made = ::mkdir(folder.c_str(), 0700) == 0;
-    if (!made) std::abort();
+    fuzz::Check(made);
     const std::string input = fuzz::ScratchFolder() + "/yenc.txt";
     fuzz::WriteBytes(input, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 
     Settings settings = fuzz::ScanSettings((how & 4) != 0);
     RunContext run = fuzz::ScanRun((how & 4) != 0);
     settings.WorkingDir = folder;
-    HeadlessHost host(true);
-    MyCObArray list(settings, &host);
-    ScanFile(input, list, settings, run, host);
-    list.Evaluate();
-    for (int g = 0; g < list.GetSize(); ++g)
-        for (int i = 0; i < list.GetAt(g)->GetSize(); ++i) {
-            const CFInfo& p = *list.GetAt(g)->GetAt(i);
-            if (p.m_DestFile.size() > 255 || p.m_ySize < 0) std::abort();
-        }
-    if ((how & 8) == 0) return 0;
-    Extractor engine(list, settings, run, host);
-    int answer = 2;
-    for (int g = 0; g < list.GetSize() && g < 8; ++g) engine.ExtractOutputFile({.index = g, .outDir = folder, .answerState = &answer});
+    const auto checkParts = [how](MyCObArray& list) {
+        for (int g = 0; g < list.GetSize(); ++g)
+            for (int i = 0; i < list.GetAt(g)->GetSize(); ++i) {
+                const CFInfo& p = *list.GetAt(g)->GetAt(i);
+                fuzz::Check(p.m_DestFile.size() <= 255 && p.m_ySize >= 0);
+            }
+        return (how & 8) != 0;
+    };
+    fuzz::ScanAndExtract(input, settings, run, true, folder, 8, checkParts, [](ExtractRequest&) {});
     // Whatever the header says, the data on disk stays small (sizes are
     // reached by sparse extension, never by writing zeros).
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) std::abort();
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        const std::string path = folder + "/" + name;
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0) std::abort();
-        if (static_cast<std::int64_t>(st.st_blocks) * 512 > 4 * static_cast<std::int64_t>(text.size()) + (1 << 16))
-            std::abort();
-        ::unlink(path.c_str());
-    }
-    ::closedir(dir);
+    fuzz::CheckAndEmpty(folder, 4 * static_cast<std::int64_t>(text.size()) + (1 << 16));
     return 0;
 }

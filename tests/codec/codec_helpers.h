@@ -1,5 +1,5 @@
-// Helpers for the line codec tests: an output file to decode into, a line
-// buffer like the extraction engine's, and outside encoders run through the shell for cross-checks.
+// Helpers for the line codec tests: an output file to decode into and a line
+// buffer like the extraction engine's.
 #pragma once
 
 #include "io/buf_file.h"
@@ -7,7 +7,6 @@
 #include "support/test_support.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -78,19 +77,6 @@ private:
     int m_Size;
     std::unique_ptr<char[]> m_Data;
 };
-
-// The standard output of a shell command; `ok` is false when it could not
-// run or exited non-zero.
-inline std::string RunCommand(const std::string& command, bool& ok)
-{
-    std::string output;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buf[4096];
-    for (std::size_t n; pipe && (n = std::fread(buf, 1, sizeof buf, pipe)) > 0;)
-        output.append(buf, n);
-    ok = pipe && ::pclose(pipe) == 0;
-    return output;
-}
 
 // All 256 byte values, starting at `offset`.
 inline Bytes AllBytesFrom(int offset)

@@ -1,6 +1,7 @@
 // The checks every line codec of the family (UU, XX, Base64) must pass:
-// all byte values, raw mode, corruption, and lines written by outside
-// encoders. Codec-specific rules stay in uu_test, xx_test and base64_test.
+// all byte values, raw mode and corruption (lines of outside encoders are
+// run through the program in peer_formats_test.cpp). Codec-specific rules
+// stay in uuxx_test and base64_test.
 #include "codec/base64.h"
 #include "codec/uuxx.h"
 
@@ -9,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <random>
 
 namespace zarvex {
 namespace {
@@ -47,14 +47,12 @@ const LineCodec kBase64Width4 = {"Base64Width4", [](std::string_view d) { return
                                  kB64DecodeLine, true, {}};
 // clang-format on
 
-// Decodes `lines` (each with or without its LF) into one output, skipping
-// the "begin" and "end" lines around UU and XX data; returns the ORed status.
+// Decodes `lines` (without their LF) into one output; returns the ORed status.
 int DecodeAll(const LineCodec& codec, const std::vector<std::string>& lines, CBufFile* out)
 {
     int status = 0, previous = 0;
     for (const std::string& l : lines) {
-        if (l.rfind("begin ", 0) == 0 || l == "end\n") continue;
-        LineBuffer buffer(l.back() == '\n' ? l : l + "\n");
+        LineBuffer buffer(l + "\n");
         status |= codec.decode(buffer.Data(), buffer.Size(), out, previous, false);
         previous = buffer.Size();
     }
@@ -116,30 +114,6 @@ TEST_P(SixBitCodecs, EveryPositionOfAFullLineIsInvalidButGivesItsBytes)
 INSTANTIATE_TEST_SUITE_P(Codecs, LineCodecs, ::testing::Values(kUU, kUUSpace, kXX, kBase64, kBase64Width4),
                          Name);
 INSTANTIATE_TEST_SUITE_P(Codecs, SixBitCodecs, ::testing::Values(kUU, kUUSpace, kXX), Name);
-
-// Lines written by an encoder nobody here wrote: Python's binascii, with the
-// blank alphabet (sharutils' uuencode, the backquote one, and Base64 encoders
-// are run through the program in peer_formats_test.cpp).
-TEST(OutsideEncoder, PythonUuSpaceDecodesByteExact)
-{
-    bool ok = false;
-    test::RunCommand("command -v python3 >/dev/null 2>&1", ok);
-    if (!ok) GTEST_SKIP() << "python3 is not installed";
-    test::TempDir dir;
-    std::mt19937 rng(15);
-    for (int round = 0; round < 8; ++round) {
-        const Bytes data = test::RandomBytes(rng() % 6000, rng());
-        const std::string text = test::RunCommand(
-            "python3 -c \"import binascii,sys; d=open(sys.argv[1],'rb').read(); sys.stdout.write(''.join("
-            "binascii.b2a_uu(d[i:i+45]).decode() for i in range(0,len(d),45)))\" '" +
-                dir.Write("in.bin", data) + "'",
-            ok);
-        test::OutputCapture capture;
-        EXPECT_EQ(DecodeAll(kUU, test::Lines(text), capture.File()), 0);
-        EXPECT_TRUE(ok);
-        EXPECT_BYTES_EQ(data, capture.Take());
-    }
-}
 
 } // namespace
 } // namespace zarvex

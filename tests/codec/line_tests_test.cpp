@@ -54,40 +54,34 @@ TEST(IsUULine, LengthCountAlphabetAndStrictness)
     }
 }
 
-TEST(IsXXLine, CountAnnouncesMinimumLength)
+// XX: the count announces at least n*4/3 bytes, count included. Base64: "="
+// may be followed by at most four characters, trailing white space is
+// dropped, a blank line with CR LF holds no data, and there is no length
+// condition. BinHex: a line of 65 allows blanks.
+TEST(LineTests, XXBase64AndBinHexLines)
 {
-    const std::string full = "h" + Cycle(kXXAlphabet, 60);
-    // At least n*4/3 bytes, count included.
-    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, bool>>{
-             {full + "\n", true}, {full.substr(0, 60) + "\n", true}, {full.substr(0, 59) + "\n", false},
-             {full + "=\n", false}, {"\n", false}, {"+\n", true}})
-        EXPECT_EQ(IsXXLine(line.c_str(), Len(line)), want) << line;
-}
-
-TEST(IsBase64Line, PaddingOnlyNearTheEndAndNoLengthCondition)
-{
-    // "=" may be followed by at most four characters; trailing white space is dropped;
-    // a blank line with CR LF holds no data.
-    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, bool>>{
-             {"QUJ=\n", true}, {"QQ==\r\n", true}, {"QU=JDEFG\n", false}, {"QU=JDEF\n", true},
-             {"QUJD  \t\n", true}, {"QU JD\n", false}, {"\n", false}, {"", false}, {"QUJD-\n", false},
-             {"=\n", true}, {"\r\n", false}, {"\r", false}, {"Q\n", true},
-             {Cycle(kBase64Alphabet, 500) + "\n", true}})
-        EXPECT_EQ(IsBase64Line(line.c_str(), Len(line)), want) << line;
-}
-
-TEST(IsBinHexLine, ColonLengthLimitsBlanksAndLineEnd)
-{
-    const std::string body = Cycle(kBinHexAlphabet, 70);
-    std::string blank = body.substr(0, 64) + "\n";
-    blank[10] = ' '; // a line of 65 allows blanks
-    for (const auto& [line, want] : std::initializer_list<std::pair<std::string, bool>>{
-             {body.substr(0, 64) + "\n", true}, {":" + body.substr(0, 63) + "\n", true}, {":\n", true},
-             {"abc:\n", false}, {body.substr(0, 30) + ":\n", false}, {"\n", false},
-             {body.substr(0, 65) + "\n", true}, {body.substr(0, 66) + "\n", false}, {":" + body + "\n", true},
-             {blank, true}, {blank.substr(0, 20) + "\n", false}, {"ABCO\n", false},
-             {std::string("AB\0??\n", 6), true}, {"AB\r\n", true}})
-        EXPECT_EQ(IsBinHexLine(line.c_str(), Len(line)), want) << line;
+    const std::string xx = "h" + Cycle(kXXAlphabet, 60), hqx = Cycle(kBinHexAlphabet, 70);
+    std::string blank = hqx.substr(0, 64) + "\n";
+    blank[10] = ' ';
+    using LineTest = bool (*)(const char*, int);
+    const LineTest isXX = &IsXXLine, isB64 = &IsBase64Line, isHqx = &IsBinHexLine;
+    // clang-format off
+    const struct { LineTest test; std::string line; bool want; } cases[] = {
+        {isXX, xx + "\n", true}, {isXX, xx.substr(0, 60) + "\n", true}, {isXX, xx.substr(0, 59) + "\n", false},
+        {isXX, xx + "=\n", false}, {isXX, "\n", false}, {isXX, "+\n", true},
+        {isB64, "QUJ=\n", true}, {isB64, "QQ==\r\n", true}, {isB64, "QU=JDEFG\n", false}, {isB64, "QU=JDEF\n", true},
+        {isB64, "QUJD  \t\n", true}, {isB64, "QU JD\n", false}, {isB64, "\n", false}, {isB64, "", false},
+        {isB64, "QUJD-\n", false}, {isB64, "=\n", true}, {isB64, "\r\n", false}, {isB64, "\r", false},
+        {isB64, "Q\n", true}, {isB64, Cycle(kBase64Alphabet, 500) + "\n", true},
+        {isHqx, hqx.substr(0, 64) + "\n", true}, {isHqx, ":" + hqx.substr(0, 63) + "\n", true}, {isHqx, ":\n", true},
+        {isHqx, "abc:\n", false}, {isHqx, hqx.substr(0, 30) + ":\n", false}, {isHqx, "\n", false},
+        {isHqx, hqx.substr(0, 65) + "\n", true}, {isHqx, hqx.substr(0, 66) + "\n", false},
+        {isHqx, ":" + hqx + "\n", true}, {isHqx, blank, true}, {isHqx, blank.substr(0, 20) + "\n", false},
+        {isHqx, "ABCO\n", false}, {isHqx, std::string("AB\0??\n", 6), true}, {isHqx, "AB\r\n", true}};
+    // clang-format on
+    for (const auto& c : cases)
+        EXPECT_EQ(c.test(c.line.c_str(), Len(c.line)), c.want)
+            << (c.test == isXX ? "XX: " : c.test == isB64 ? "Base64: " : "BinHex: ") << c.line;
 }
 
 TEST(ClassifyDataLine, KindsAndTheirPrecedence)
