@@ -362,12 +362,13 @@ private:
         if (!m_App.Par2Repair || written.empty()) return;
         for (const Par2Checked& c : VerifyAndRepair(m_OutDir, written, m_Host)) {
             const std::string line = Par2PlainLine(c.set, c.result);
-            if (!m_LogFile) m_Err << "zarvex: " << line << std::endl; // the log has it already
+            if (!m_LogFile && m_Cl.logFile != "-" && !m_Cl.silent) m_Err << "zarvex: " << line << std::endl;
             JsonLine({{"par2", c.set.base + ".par2"},
                       {"repaired", c.result.repaired},
                       {"blocksMissing", c.result.blocksMissing},
                       {"summary", line}});
         }
+        m_Host.TakeLogText(); // par2's lines belong to no output
     }
 
     // One stream extraction ended: a finished output is told.
@@ -386,7 +387,8 @@ private:
             if (group.m_Status & ST_INCOMPLETE) note += ", incomplete";
             Say(note + ")");
         } else {
-            Say("did not write " + Quoted(name) + (m_LogFile || m_Cl.logFile == "-" ? "; the log says why" : ""));
+            Say("did not write " + Quoted(name) +
+                (m_LogFile || m_Cl.logFile == "-" ? "; the log says why" : "; --logfile=- shows why"));
         }
         JsonLine(OutputJson(group, *part, written.empty() ? std::string() : written.front().path, log, result,
                             written.empty() ? nullptr : &written.front()));
