@@ -287,6 +287,9 @@ private:
     // read anew; files that are gone are the monitor tick's.
     void Reconcile()
     {
+        // A folder may hold many files: each is looked up, not searched for.
+        m_EntryAt.clear();
+        for (std::size_t i = 0; i < m_Entries.size(); ++i) m_EntryAt.emplace(m_Entries[i].path, i);
         for (const Target& t : m_Targets) {
             const std::string folder = t.folder ? t.path : FolderOf(t.path);
             const bool watched = m_Events.WatchFolder(folder);
@@ -308,18 +311,20 @@ private:
         };
         if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
         const FileId id{st.st_dev, st.st_ino};
-        const auto entry =
-            std::find_if(m_Entries.begin(), m_Entries.end(), [&](const InputEntry& e) { return e.path == path; });
-        if (entry != m_Entries.end()) {
+        const auto known = m_EntryAt.find(path);
+        if (known != m_EntryAt.end()) {
+            InputEntry& entry = m_Entries[known->second];
             if (m_Ids[path] == id) {
-                if (st.st_size > 0 && st.st_size < entry->size)
+                if (st.st_size > 0 && st.st_size < entry.size)
                     Say(Quoted(path) + " was truncated; it is read again from its last message");
                 return;
             }
+            // Another file under the same name: read from its start.
             Say(Quoted(path) + " was replaced; it is read anew");
             m_List.RemovePartsOf(path);
-            m_List.m_InputNames.erase(path);
-            m_Entries.erase(entry);
+            entry.size = entry.scanPos = entry.scanLine = 0;
+            m_Ids[path] = id;
+            return;
         }
         if (st.st_size == 0) return;
         if (::access(path.c_str(), R_OK) != 0) {
@@ -330,6 +335,7 @@ private:
         InputEntry added;
         added.path = path;
         added.SetMonitored(true);
+        m_EntryAt.emplace(path, m_Entries.size());
         m_Entries.push_back(std::move(added));
         m_Ids[path] = id;
         m_List.AddInputFile(path);
@@ -419,6 +425,7 @@ private:
     std::string m_OutDir;
     std::vector<Target> m_Targets;
     std::vector<InputEntry> m_Entries;
+    std::unordered_map<std::string, std::size_t> m_EntryAt; // path to entry, during Reconcile
     std::unordered_map<std::string, FileId> m_Ids;
     std::map<std::string, bool> m_Watched;
     std::set<std::string> m_Unreadable;
