@@ -21,6 +21,7 @@ constexpr std::array kSlashSwitches = {
     SwitchName{"/uninstall", ArgCode::Uninstall}, SwitchName{"/readclipboard", ArgCode::ReadClipboard},
     SwitchName{"/report=", ArgCode::Report},      SwitchName{"/listdump=", ArgCode::ListDump},
     SwitchName{"/logfile=", ArgCode::LogFile},    SwitchName{"/Silent", ArgCode::Silent},
+    SwitchName{"/follow", ArgCode::Follow},
 };
 static_assert(kSlashSwitches[4].code == ArgCode::Report && static_cast<int>(kSlashSwitches[6].code) == 6);
 
@@ -33,6 +34,7 @@ constexpr std::array kGnuSwitches = {
     SwitchName{"--report-json=", ArgCode::ReportJson}, SwitchName{"--keep-dates", ArgCode::KeepDates},
     SwitchName{"--dde=", ArgCode::Dde},
     SwitchName{"--save-raw", ArgCode::SaveRaw},
+    SwitchName{"--follow", ArgCode::Follow},
 };
 
 bool TakesValue(std::string_view name)
@@ -153,6 +155,9 @@ void Apply(CommandLine& cl, ArgCode code, std::string value, std::string_view or
     case ArgCode::SaveRaw:
         cl.saveRaw = true;
         break;
+    case ArgCode::Follow:
+        cl.follow = true;
+        break;
     }
 }
 
@@ -271,6 +276,10 @@ std::string UsageText()
            "\n"
            "Options:\n"
            "  --extract, /extract        extract every output file found in FILEs and exit\n"
+           "  --follow, /follow          keep reading FILEs as they grow, and the files\n"
+           "                             that appear in FOLDERs, and write each output\n"
+           "                             file as soon as its last part arrives, until\n"
+           "                             stopped (see Follow mode below)\n"
            "  --outdir=DIR, /outdir=DIR  write the output files into DIR;\n"
            "                             \"*\" means the folder of each input file\n"
            "  --report=F, /report=F      write a report of the output list to F\n"
@@ -315,12 +324,37 @@ std::string UsageText()
            "  attachments' dates. Preferences live in section [Preferences] of\n"
            "  Zarvex.ini.\n"
            "\n"
+           "Follow mode:\n"
+           "  zarvex --follow --outdir=DIR FILE|FOLDER... runs without a display, as a\n"
+           "  service: a FILE is read again from its last message whenever it grows; a\n"
+           "  FOLDER is watched for files that appear or grow. Each finished output is\n"
+           "  logged on standard error, in the --logfile, and with --report-json as one\n"
+           "  JSON object per line. A FILE that is truncated, replaced or deleted is said\n"
+           "  so in the log and read anew when it is back. SIGTERM or SIGINT finishes the\n"
+           "  output being written, removes outputs still waiting for parts, writes\n"
+           "  --report and --listdump and exits 0; SIGHUP reads Zarvex.ini again. The\n"
+           "  systemd user unit zarvex-follow@.service follows the folder named by its\n"
+           "  instance, for example: systemctl --user enable --now\n"
+           "  zarvex-follow@$(systemd-escape ~/spool).service (outputs go to\n"
+           "  ~/Downloads/zarvex).\n"
+           "\n"
+           "par2:\n"
+           "  After an extraction (also in follow mode and in the window), the .par2\n"
+           "  recovery sets in the output folder that concern the outputs written are\n"
+           "  checked with \"par2 verify\" and, when their recovery blocks suffice,\n"
+           "  mended with \"par2 repair\" (Debian package par2). The log, the report and\n"
+           "  the JSON report say \"verified\", \"repaired N files\" or \"not repairable:\n"
+           "  N blocks missing\"; a repaired output counts as written whole. An output\n"
+           "  of a par2 posting that lacks parts is written even with IgnoreIncomplete=1.\n"
+           "  Preference Par2Repair=0 turns this off.\n"
+           "\n"
            "Exit status:\n"
            "  An extraction: the number of files written whole (253 for 253 or more),\n"
            "  255 when an output file was not written, is damaged or is incomplete, or\n"
            "  the run could not start, 254 when it was aborted; 2 for a command line\n"
            "  that is wrong (nothing is done) or a run that needs the desktop window.\n"
-           "  --dde: 0 for ok, 1 for busy or error, 2 when no program is running.\n";
+           "  --dde: 0 for ok, 1 for busy or error, 2 when no program is running.\n"
+           "  --follow: 0 when stopped by a signal, 255 when it could not start.\n";
 }
 
 } // namespace zarvex

@@ -1,6 +1,6 @@
 // The command line: switches and input file names.
 //
-// Switches are "/outdir=", "/extract", "/uninstall", "/readclipboard",
+// Switches are "/outdir=", "/extract", "/follow", "/uninstall", "/readclipboard",
 // "/report=", "/listdump=", "/logfile=" and "/Silent", in any letter case,
 // and their GNU spellings ("--extract", "--outdir=DIR", ...). A token that
 // begins with "/" is a switch only when it is one of these names (for a
@@ -33,6 +33,7 @@ enum class ArgCode : int
     KeepDates = 13,
     Dde = 14, // a command string for the running program
     SaveRaw = 15,
+    Follow = 16, // keep following the inputs and write outputs as they complete
 };
 
 // Takes one token from the front of a command line held as one text (the
@@ -65,6 +66,7 @@ struct CommandLine
     bool hasDde = false;
     std::string dde;                        // "--dde=COMMANDS": sent to the running program
     bool saveRaw = false;                   // outputs are written undecoded (".uu")
+    bool follow = false;                    // follow growing inputs until stopped
     std::vector<std::string> files;         // file names and patterns, in order
     std::vector<std::string> unknown;       // switches that were skipped
     std::vector<std::string> missingValues; // switches given without their value (or "--report F")

@@ -240,8 +240,8 @@ JsonReport::JsonReport() : m_Spool(std::tmpfile(), &std::fclose) {}
 
 JsonReport::~JsonReport() = default;
 
-void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const std::string& path,
-                           std::string_view log, int result, const HeadlessHost::WrittenOutput* written)
+nlohmann::ordered_json OutputJson(const CSortInfo& group, const CFInfo& named, const std::string& path,
+                                  std::string_view log, int result, const HeadlessHost::WrittenOutput* written)
 {
     const std::vector<const CFInfo*> parts = OutputParts(group, named);
     const std::vector<std::string> lines = LogLines(log);
@@ -285,6 +285,29 @@ void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const st
     for (const std::string& line : lines)
         logJson.push_back(Text(line));
     out["log"] = std::move(logJson);
+    return out;
+}
+
+void JsonReport::AddOutput(const CSortInfo& group, const CFInfo& named, const std::string& path,
+                           std::string_view log, int result, const HeadlessHost::WrittenOutput* written)
+{
+    AddOutputObject(OutputJson(group, named, path, log, result, written));
+}
+
+void MarkRepairedOutput(json& out, std::int64_t size, const std::string& sha256)
+{
+    out["result"] = "written";
+    out["status"]["damaged"] = false;
+    out["status"]["complete"] = true;
+    out["status"]["incomplete"] = nullptr;
+    out["size"] = size;
+    out["sha256"] = sha256;
+    out["par2"] = "repaired";
+}
+
+void JsonReport::AddOutputObject(const json& out)
+{
+    const std::string resultWord = out["result"].get<std::string>();
     // Written out at once: the report holds no more than its counts per output.
     ++m_Counts[resultWord];
     ++m_OutputCount;
@@ -340,6 +363,9 @@ bool JsonReport::Write(std::FILE* to, std::string_view version, int exitStatus) 
             ok = std::fwrite(buf, 1, n, to) == n;
         ok = ok && !std::ferror(m_Spool.get()) && std::fputs("\n  ]", to) >= 0;
     }
+    if (!m_Par2.empty())
+        ok = ok && std::fprintf(to, ",\n  \"par2\": %s",
+                                Indented(m_Par2.dump(2, ' ', false, json::error_handler_t::replace), 2).c_str()) >= 0;
     text = ",\n  \"inputs\": " + Indented(m_Inputs.dump(2, ' ', false, json::error_handler_t::replace), 2) + "\n}\n";
     return ok && std::fputs(text.c_str(), to) >= 0;
 }

@@ -25,6 +25,14 @@ std::string JsonSafeText(std::string_view text);
 // Seconds since 1970 as "2026-01-02T03:04:05Z"; null for 0 (no date).
 nlohmann::ordered_json IsoDate(std::int64_t seconds);
 
+// One output file as the report describes it (see JsonReport::AddOutput);
+// a follow run writes each one as a line of its own.
+nlohmann::ordered_json OutputJson(const CSortInfo& group, const CFInfo& named, const std::string& path,
+                                  std::string_view log, int result, const HeadlessHost::WrittenOutput* written);
+
+// An output that par2 mended: whole now, with its new size and checksum.
+void MarkRepairedOutput(nlohmann::ordered_json& out, std::int64_t size, const std::string& sha256);
+
 // The report is written as it grows: each output goes to a spool file at
 // once, so that a run of many outputs holds only their counts.
 class JsonReport
@@ -41,6 +49,10 @@ public:
     // `written` the file as the extraction told it (null: none written).
     void AddOutput(const CSortInfo& group, const CFInfo& named, const std::string& path, std::string_view log,
                    int result, const HeadlessHost::WrittenOutput* written);
+    // An output object as OutputJson makes it (perhaps changed since).
+    void AddOutputObject(const nlohmann::ordered_json& out);
+    // The outcome of one par2 recovery set (the document's "par2" list).
+    void AddPar2(nlohmann::ordered_json set) { m_Par2.push_back(std::move(set)); }
     // One input named or found in a named folder; `why` says why it was not read.
     void AddInput(const std::string& path, bool read, const std::string& why = {});
     void SetOutputFolder(const std::string& folder) { m_OutputFolder = folder; }
@@ -54,6 +66,7 @@ private:
     int m_OutputCount = 0;
     std::map<std::string, int> m_Counts; // outputs by result word
     nlohmann::ordered_json m_Inputs = nlohmann::ordered_json::array();
+    nlohmann::ordered_json m_Par2 = nlohmann::ordered_json::array();
     std::string m_OutputFolder;
     std::map<std::string, std::size_t> m_InputIndex; // path to its place in m_Inputs
 };

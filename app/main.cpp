@@ -33,7 +33,7 @@ int main(int argc, char** argv)
         // Only a run that shows the window connects to a display.
         const zarvex::CommandLine cl = zarvex::ParseArguments(args);
         if (!cl.help && !cl.version && !zarvex::CheckUsage(cl, std::cerr)) return zarvex::kExitUsage;
-        if (!cl.extract && !cl.help && !cl.version && !cl.uninstall && !cl.hasDde) {
+        if (!cl.extract && !cl.follow && !cl.help && !cl.version && !cl.uninstall && !cl.hasDde) {
             // A program already running takes the files over (or the clipboard,
             // or only comes forward): one window per user.
             switch (zarvex::HandOver(zarvex::CommandSocketPath(), cl.files, cl.readClipboard, std::cerr)) {

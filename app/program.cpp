@@ -6,14 +6,17 @@
 #include "app/server/command_client.h"
 #include "app/server/command_string.h"
 #include "app/engine.h"
+#include "app/follow/follow_run.h"
 #include "app/interrupts.h"
 #include "app/json_report.h"
+#include "app/par2_repair.h"
 #include "app/replacing_file.h"
 #include "app/settings_ini.h"
 #include "app/unattended.h"
 #include "app/wildcards.h"
 #include "extract/output_path.h"
 #include "io/file_identity.h"
+#include "io/sha256.h"
 #include "model/records.h"
 #include "model/unpacked_inputs.h"
 #include "model/run_context.h"
@@ -25,6 +28,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <sys/stat.h>
@@ -65,16 +69,20 @@ public:
         m_Run.HashOutputs = m_Json != nullptr;
         if (m_Cl.readClipboard) RefuseClipboard();
         const bool inputsOk = AddInputs();
+        m_Par2Possible = m_App.Par2Repair && !Par2Bases(m_List, m_OutDir).empty();
         int result = RunUnattendedExtraction(m_List, m_App.core, m_Run, m_Host, m_Engine, m_OutDir, this,
                                              {.workers = ExtractionWorkers()});
         m_Host.EndProgressLine();
         if (m_Host.StopFlagged()) {
             // Interrupted: the output being written was removed; nothing more is written.
             Fail("interrupted; the output file being written was removed");
+            FlushDeferred();
             CloseLogFile();
             WriteJsonReport(ExitStatusFor(-2));
             return ExitStatusFor(-2);
         }
+        if (m_Par2Possible) result = RepairWithPar2(result);
+        FlushDeferred();
         ReportFailedOutputs();
         if (!WriteDumps() || !inputsOk) result = result >= 0 ? -1 : result;
         SaveSettingsFile();
@@ -111,12 +119,128 @@ private:
         // What the extraction told of the file it wrote (its first output:
         // recursive decoding may have written more).
         const std::vector<HeadlessHost::WrittenOutput> written = m_Host.TakeWrittenOutputs();
-        if (m_Json) {
-            const std::string path = written.empty() ? OutputPath(named) : written.front().path;
-            m_Json->AddOutput(group, named, path, m_Host.TakeLogText(), result,
-                              written.empty() || result <= 0 ? nullptr : &written.front());
+        const std::string path = written.empty() ? OutputPath(named) : written.front().path;
+        const bool failed = result <= 0 || (group.m_Status & (ST_DATAERROR | ST_INCOMPLETE));
+        // The JSON objects wait for par2, which may mend the outputs.
+        if (m_Json && !m_Par2Possible)
+            m_Json->AddOutputObject(OutputJson(group, named, path, m_Host.TakeLogText(), result,
+                                               written.empty() || result <= 0 ? nullptr : &written.front()));
+        else if (m_Par2Possible)
+            m_Deferred.push_back({&group, &named, path, result, failed,
+                                  m_Json ? OutputJson(group, named, path, m_Host.TakeLogText(), result,
+                                                      written.empty() || result <= 0 ? nullptr : &written.front())
+                                         : nlohmann::ordered_json()});
+        if (failed)
+            ++m_FailedOutputs;
+        else
+            ++m_WholeOutputs;
+    }
+
+    void FlushDeferred()
+    {
+        if (m_Json)
+            for (const Deferred& d : m_Deferred) m_Json->AddOutputObject(d.json);
+        m_Deferred.clear();
+    }
+
+    // An output as it was extracted, held until par2 had its say.
+    struct Deferred
+    {
+        const CSortInfo* group;
+        const CFInfo* named;
+        std::string path;
+        int result;
+        bool failed;
+        nlohmann::ordered_json json;
+    };
+
+    // The recovery sets that concern the outputs written are verified, and
+    // repaired where they can be; a repaired output counts as written whole.
+    int RepairWithPar2(int result)
+    {
+        if (m_App.core.IgnoreIncomplete) ExtractPar2Members(Par2Bases(m_List, m_OutDir));
+        std::map<std::string, std::vector<std::string>> byFolder;
+        for (const Deferred& d : m_Deferred)
+            if (d.result > 0) byFolder[FolderOf(d.path)].push_back(d.path);
+        for (const auto& [folder, paths] : byFolder) {
+            for (const Par2Checked& c : VerifyAndRepair(folder, paths, m_Host)) {
+                const std::string line = Par2PlainLine(c.set, c.result);
+                m_Par2Report += line + "\r\n";
+                if (c.result.outcome == Par2Result::Outcome::NotRepairable ||
+                    c.result.outcome == Par2Result::Outcome::Failed)
+                    SayOnTerminal(line); // the log has it already
+                if (m_Json) m_Json->AddPar2(Par2Json(c));
+                for (const std::string& name : c.result.repaired) Repaired(folder + "/" + name);
+            }
         }
-        if (result <= 0 || (group.m_Status & (ST_DATAERROR | ST_INCOMPLETE))) ++m_FailedOutputs;
+        if (m_FailedOutputs == 0 && result < 0 && result != -2) result = m_WholeOutputs;
+        return result;
+    }
+
+    static nlohmann::ordered_json Par2Json(const Par2Checked& c)
+    {
+        static constexpr const char* kWords[] = {"verified", "repaired", "not repairable", "not checked"};
+        return {{"set", c.set.base + ".par2"},
+                {"folder", c.set.folder},
+                {"result", kWords[static_cast<int>(c.result.outcome)]},
+                {"files", c.set.names},
+                {"repaired", c.result.repaired},
+                {"blocksMissing", c.result.blocksMissing},
+                {"reason", c.result.why.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(c.result.why)}};
+    }
+
+    // The output at `path` was mended: its record is whole again.
+    void Repaired(const std::string& path)
+    {
+        for (Deferred& d : m_Deferred) {
+            if (d.path != path || d.result <= 0) continue;
+            const_cast<CSortInfo*>(d.group)->m_Status &= ~(ST_DATAERROR | ST_INCOMPLETE);
+            if (d.failed) {
+                d.failed = false;
+                --m_FailedOutputs;
+                ++m_WholeOutputs;
+            }
+            if (d.json.is_null()) continue;
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            std::int64_t size = 0;
+            const std::optional<std::string> digest = fd >= 0 ? Sha256OfDescriptor(fd, &size) : std::nullopt;
+            if (fd >= 0) ::close(fd);
+            MarkRepairedOutput(d.json, size, digest.value_or(std::string()));
+        }
+    }
+
+    // With "IgnoreIncomplete", an output that lacks parts was skipped; one
+    // that belongs to a par2 posting is written all the same (gaps and
+    // all), since the repair needs it.
+    void ExtractPar2Members(const std::vector<std::string>& bases)
+    {
+        m_Par2Settings = m_App.core;
+        m_Par2Settings.IgnoreIncomplete = false;
+        std::vector<std::pair<CSortInfo*, CFInfo*>> members;
+        std::erase_if(m_Deferred, [&](const Deferred& d) {
+            const bool member = d.result < 0 && (d.group->m_Status & GS_MASK) != GS_COMPLETE &&
+                                InPar2Posting(d.named->m_DestFile, bases);
+            if (member) {
+                members.emplace_back(const_cast<CSortInfo*>(d.group), const_cast<CFInfo*>(d.named));
+                --m_FailedOutputs;
+            }
+            return member;
+        });
+        for (const auto& [group, named] : members) {
+            int answer = m_App.core.Overwrite ? 2 : 0;
+            if (m_Json) m_Host.TakeLogText();
+            const int g = IndexOfGroup(group);
+            const int r = g < 0 ? -1
+                                : m_Engine.Extract(m_List, g, named, m_OutDir, answer, m_Par2Settings, m_Run, m_Host);
+            Finished(*group, *named, SettleOutputStatus(*group, r) > 0 ? 1 : r);
+        }
+    }
+
+    int IndexOfGroup(const CSortInfo* group) const
+    {
+        for (int g = 0; g < m_List.GetSize(); ++g)
+            if (m_List[g] == group) return g;
+        return -1;
     }
 
     // The exit status alone does not say which outputs failed: point to the
@@ -175,6 +299,11 @@ private:
         m_Host.EndProgressLine();
         if (!m_Cl.silent) m_Err << "zarvex: " << text << '\n';
         if (m_Host.HasLog() && m_Cl.logFile != "-") m_Host.Log(text + "\r\n");
+    }
+    void SayOnTerminal(const std::string& text)
+    {
+        m_Host.EndProgressLine();
+        if (!m_Cl.silent && m_Cl.logFile != "-") m_Err << "zarvex: " << text << '\n';
     }
     void Fail(const std::string& text)
     {
@@ -438,6 +567,13 @@ private:
             ok = false;
         };
         if (!m_Cl.report.empty()) write(m_Cl.report, "report", &Engine::WriteReport);
+        if (!m_Cl.report.empty() && !m_Par2Report.empty() && ok) {
+            // The par2 outcomes close the report.
+            if (std::FILE* f = std::fopen(m_Cl.report.c_str(), "ae")) {
+                ok = std::fputs(m_Par2Report.c_str(), f) >= 0;
+                ok = std::fclose(f) == 0 && ok;
+            }
+        }
         if (!m_Cl.listDump.empty()) write(m_Cl.listDump, "list dump", &Engine::WriteListDump);
         return ok;
     }
@@ -452,6 +588,11 @@ private:
     bool m_CanSave = true;
     bool m_InputsOk = true;
     int m_FailedOutputs = 0;
+    int m_WholeOutputs = 0;
+    bool m_Par2Possible = false; // a par2 set is among the outputs or in the output folder
+    std::vector<Deferred> m_Deferred;
+    std::string m_Par2Report; // the par2 lines of the report
+    Settings m_Par2Settings;  // the settings of the par2 members' second chance
     std::string m_OutDir;
     HeadlessHost m_Host;
     MyCObArray m_List;
@@ -489,7 +630,11 @@ bool CheckUsage(const CommandLine& cl, std::ostream& err)
     }
     const bool noInput = cl.extract && cl.files.empty() && !cl.readClipboard && !cl.help && !cl.version;
     if (noInput) err << "zarvex: --extract needs at least one input file\n";
-    if (cl.unknown.empty() && cl.missingValues.empty() && !noInput) return true;
+    const bool badFollow = cl.follow && (cl.files.empty() || cl.extract || cl.readClipboard) && !cl.help && !cl.version;
+    if (badFollow)
+        err << "zarvex: --follow needs at least one input file or folder, and goes without --extract and "
+               "--readclipboard\n";
+    if (cl.unknown.empty() && cl.missingValues.empty() && !noInput && !badFollow) return true;
     err << "zarvex: nothing was done\n";
     return false;
 }
@@ -510,6 +655,7 @@ int RunProgram(const std::vector<std::string>& args, Engine& engine, const IniPa
     if (cl.hasDde) return SendDde(cl.dde, out, err);
     if (cl.uninstall)
         return RunUninstall(iniPath ? iniPath() : std::string(), DesktopPaths::FromProcess(), cl.silent, out, err);
+    if (cl.follow) return RunFollow(cl, engine, iniPath ? iniPath() : std::string(), err);
     if (!cl.extract) {
         err << "zarvex: the desktop window is not available in this build; use --extract to extract the "
                "files "

@@ -143,6 +143,7 @@ AppSettings LoadSettings(const IniFile& ini)
     for (int n = 1; n <= 9; ++n)
         a.Dirs[n - 1] = ini.GetString(kRecent, DirKey(n));
     LoadPreferences(ini, a.core);
+    a.Par2Repair = ini.GetInt(kPrefs, "Par2Repair", 1) != 0;
     ApplyChecks(a);
     return a;
 }
@@ -167,6 +168,7 @@ void StoreSettings(const AppSettings& a, bool extractionRun, IniFile& ini)
         else
             ini.Set(kPrefs, key.name, s.*key.text);
     }
+    ini.SetInt(kPrefs, "Par2Repair", a.Par2Repair ? 1 : 0);
     ini.Set(kRecent, DirKey(1), a.Dirs[0]);
     for (int type = 1; type < kDataTypeCount; ++type)
         ini.SetInt(kDetect, kDataTypeNames[type], s.DetectTypes[type] ? 1 : 0);

@@ -28,6 +28,10 @@ struct AppSettings
     std::string StreamDir;
     std::array<std::string, 9> Dirs; // "Dir1" (current extraction folder) .. "Dir9"
 
+    // Section "Preferences": outputs that a .par2 recovery set covers are
+    // verified, and repaired when they need it, after each extraction.
+    bool Par2Repair = true;
+
     // Derived at load: stream mode resumes at start-up.
     bool StreamResume = false;
 };

@@ -12,7 +12,8 @@ set(expected
     share/icons/hicolor/scalable/apps/zarvex.svg
     share/metainfo/io.github.zarvex.Zarvex.metainfo.xml
     share/zarvex/manual.html
-    share/man/man1/zarvex.1)
+    share/man/man1/zarvex.1
+    lib/systemd/user/zarvex-follow@.service)
 foreach(size 16 32 48 64 128 256)
   list(APPEND expected share/icons/hicolor/${size}x${size}/apps/zarvex.png)
 endforeach()

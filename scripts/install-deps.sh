@@ -28,6 +28,8 @@ packages=(
   # The tests make compressed inputs and archives with the system's own tools
   # (bsdtar writes the 7z ones) and compare TNEF unpacking with tnef.
   gzip bzip2 xz-utils zstd lz4 zip tar libarchive-tools tnef
+  # Decoded news postings are verified and repaired with their .par2 recovery files.
+  par2
 )
 
 missing=()

@@ -229,6 +229,13 @@ private:
                     bool report = false, bool summary = false);
     void ShowSummary(int written, int incomplete, int failed, qint64 elapsedMs);
     void HideSummary();
+    // par2 after the user's extraction (main_window_par2.cpp). An output of
+    // a par2 posting that "IgnoreIncomplete" skipped is written all the
+    // same (repair needs it): the new result, or `result` unchanged.
+    int WriteForPar2(int g, CFInfo* named, const std::string& folder, int& answer, int result);
+    // The sets that concern the outputs written (record and path) are
+    // verified and repaired; returns the outputs that were mended.
+    int RepairWithPar2(const std::vector<std::pair<CSortInfo*, std::string>>& written);
     bool HasOutputFolder() const;
     void UpdateMeter();
     // Message `id` in a box, or in the log when the window runs silent.

@@ -10,7 +10,9 @@
 #include "app/window/open_dialog.h"
 #include "app/window/prompts.h"
 #include "app/window/subject_rename_dialog.h"
+#include "extract/output_path.h"
 #include "model/records.h"
+#include "model/unpacked_inputs.h"
 #include "model/naming.h"
 #include "scan/input_sources.h"
 #include "text/display_text.h"
@@ -295,6 +297,7 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
     std::vector<std::pair<CSortInfo*, CFInfo*>> chosen;
     for (int row : rows) chosen.emplace_back(m_Entries[row].group, m_Entries[row].named);
     int written = 0, lastError = 0, outputs = 0, incomplete = 0, failed = 0;
+    std::vector<std::pair<CSortInfo*, std::string>> par2Candidates; // the outputs written, for par2
     QElapsedTimer clock;
     clock.start();
     if (summary) {
@@ -316,7 +319,11 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
             const int g = GroupIndexOf(group);
             if (g < 0) continue;
             SetItemSize(EstimatedSize(*group, named));
-            const int result = m_Engine.Extract(*m_List, g, named, folder, answer, m_App.core, m_Run, m_Host);
+            int result = m_Engine.Extract(*m_List, g, named, folder, answer, m_App.core, m_Run, m_Host);
+            if (summary && !saveRaw) result = WriteForPar2(g, named, folder, answer, result);
+            if (result > 0 && summary && !saveRaw)
+                par2Candidates.emplace_back(group, BuildOutputPath(ResolveOutputFolder(folder, InputLocation(*m_List, named->m_File)),
+                                                                   named->m_DestFile));
             if (result > 0) written += result;
             if (result < 0) lastError = result;
             if (m_Host.AbortRequested()) break;
@@ -328,6 +335,7 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
             }
             if (result == 0 && report) ShowNotice(msg::ExtractError);
         }
+        if (!m_Host.AbortRequested()) incomplete = std::max(incomplete - RepairWithPar2(par2Candidates), 0);
         // Recursive decoding may have handed decoded text to the clipboard file.
         ScanClipboardTail();
         RebuildOutputList(false);
