@@ -12,15 +12,6 @@
 namespace zarvex::test {
 namespace {
 
-// The temporary files in `folder`.
-std::vector<std::string> Temporaries(const std::string& folder)
-{
-    std::vector<std::string> found;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        if (e.path().filename().string().rfind("~ZRV", 0) == 0) found.push_back(e.path().string());
-    return found;
-}
-
 // Whether this process has `path` open.
 bool HeldOpen(const std::string& path)
 {
@@ -96,7 +87,7 @@ TEST_P(PartByPart, HeldOutputGrowsAndTakesItsNameOnceComplete)
         EXPECT_TRUE(named->TestFlag(PF_STREAM_WAITING)) << arrived.size();
         EXPECT_TRUE(named->TestFlag(PF_OPENBUF));
         EXPECT_FALSE(FileExists(out + "/movie.bin"));
-        const auto temps = Temporaries(out);
+        const auto temps = TemporaryFilesIn(out);
         ASSERT_EQ(temps.size(), 1u);
         EXPECT_EQ(HeldOpen(temps[0]), !a.streamClose);
         // Each arrived part at its place: its own offset, or after the parts before it.
@@ -112,7 +103,7 @@ TEST_P(PartByPart, HeldOutputGrowsAndTakesItsNameOnceComplete)
         EXPECT_BYTES_EQ(expected, ReadFile(temps[0]));
     }
     EXPECT_BYTES_EQ(data, ReadFile(out + "/movie.bin"));
-    EXPECT_TRUE(Temporaries(out).empty());
+    EXPECT_TRUE(TemporaryFilesIn(out).empty());
     EXPECT_EQ(created, 1); // one file, created once, named once
     const CFInfo* named = Named("movie.bin");
     EXPECT_FALSE(named->TestFlag(PF_STREAM_WAITING) || named->TestFlag(PF_OPENBUF));
@@ -145,7 +136,7 @@ TEST_F(StreamDecoding, ARetryWithoutNewDataLeavesTheHeldOutputAlone)
 {
     const auto articles = YencArticles(RandomBytes(3000, 8), "idle.bin", 1000);
     Arrive("i1.txt", articles[0]);
-    const auto temps = Temporaries(out);
+    const auto temps = TemporaryFilesIn(out);
     ASSERT_EQ(temps.size(), 1u);
     WriteFile(temps[0], "x");
     Step();
@@ -160,7 +151,7 @@ TEST_F(StreamDecoding, StoppingDiscardsUnfinishedOutputsAndClearsTheMarks)
     const auto articles = YencArticles(RandomBytes(3000, 4), "part.bin", 1000);
     Arrive("a1.txt", articles[0]);
     Arrive("a2.txt", articles[1]);
-    ASSERT_EQ(Temporaries(out).size(), 1u);
+    ASSERT_EQ(TemporaryFilesIn(out).size(), 1u);
     Named("part.bin")->SetFlag(PF_STREAM_EXCLUDED);
     StopStreaming(engine, list, entries);
     EXPECT_TRUE(std::filesystem::is_empty(out));
@@ -173,7 +164,7 @@ TEST_F(StreamDecoding, AHeldFileReplacedWhileClosedIsLeftAloneAndTheOutputStarts
     const Bytes data = RandomBytes(2000, 6);
     const auto articles = YencArticles(data, "two.bin", 1000);
     Arrive("p1.txt", articles[0]);
-    const auto temps = Temporaries(out);
+    const auto temps = TemporaryFilesIn(out);
     ASSERT_EQ(temps.size(), 1u);
     std::filesystem::remove(temps[0]);
     WriteFile(temps[0], "not ours");

@@ -74,16 +74,6 @@ TEST_F(BadInput, LinkSwappedInAfterCreationIsNeverWrittenThrough)
     EXPECT_EQ(host.CountInLog("File Error: "), 2) << host.PlainLog();
 }
 
-// The files of the output folder whose names are those of temporary files.
-std::vector<std::string> TemporaryFilesIn(const std::string& folder)
-{
-    std::vector<std::string> found;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        if (e.path().filename().string().starts_with("~ZRV")) found.push_back(e.path().string());
-    std::sort(found.begin(), found.end());
-    return found;
-}
-
 TEST_F(BadInput, KilledMidWriteLeavesNoShortFileUnderTheOutputName)
 {
     AddSingle("big.bin", UuFile(payload, "big.bin"));

@@ -114,7 +114,6 @@ inline Bytes RunFilter(const std::string& command, const Bytes& input, const Tem
 }
 
 inline bool HaveProgram(const char* path) { return ::access(path, X_OK) == 0; }
-inline bool HavePython() { return std::system("python3 -c 'import binascii, email' >/dev/null 2>&1") == 0; }
 // The output of a Python script (empty when there is no python3).
 inline Bytes Python(const std::string& script, const Bytes& input, const TempDir& dir)
 {
@@ -144,6 +143,16 @@ inline std::string Join(const std::vector<std::string>& lines, std::size_t from,
     std::string out;
     for (std::size_t i = from; i < to && i < lines.size(); ++i) out += lines[i];
     return out;
+}
+
+// The files in `folder` named as the engine names its temporary files, sorted.
+inline std::vector<std::string> TemporaryFilesIn(const std::string& folder)
+{
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().filename().string().starts_with("~ZRV")) found.push_back(e.path().string());
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 inline std::int64_t CountLines(std::string_view text) { return std::count(text.begin(), text.end(), '\n'); }

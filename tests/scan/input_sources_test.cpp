@@ -107,7 +107,8 @@ TEST_F(InputSources, NoFindingsIsReportedOrLoggedAndForgotten)
     EXPECT_EQ(Add(f), -1);
 }
 
-TEST_F(InputSources, FailedScanRemovesItsPartsAgain)
+// A failed scan takes its parts away again, and ends a folder walk.
+TEST_F(InputSources, FailedScanRemovesItsPartsAgainAndStopsAFolderWalk)
 {
     const std::string good = dir.Write("good.txt", "parts=2");
     ASSERT_EQ(Add(good), 2);
@@ -116,6 +117,13 @@ TEST_F(InputSources, FailedScanRemovesItsPartsAgain)
     EXPECT_EQ(std::tie(list.GetAt(0)->GetAt(0)->m_File, list.GetAt(1)->GetAt(0)->m_File),
               std::make_tuple(Real(good), Real(good)));
     EXPECT_EQ(list.m_InputNames.count(Real(dir / "bad.txt")), 0u);
+    std::filesystem::create_directory(dir / "walk");
+    dir.Write("walk/a.txt", "parts=1");
+    dir.Write("walk/b.txt", "fail");
+    dir.Write("walk/c.txt", "parts=1");
+    scanned.clear();
+    EXPECT_EQ(Add(dir / "walk"), -1);
+    EXPECT_EQ(scanned, (Strings{Real(dir / "walk/a.txt"), Real(dir / "walk/b.txt")}));
 }
 
 // Links inside the folder are not followed: a symbolic link is skipped, a
@@ -139,15 +147,6 @@ TEST_F(InputSources, FolderScansItsNewRegularFilesInOrderFollowingNothing)
     EXPECT_EQ(scanned, expected);
     EXPECT_TRUE(host.asked.empty());
     EXPECT_FALSE(ctx.quiet);
-}
-
-TEST_F(InputSources, FolderWalkStopsAtAFailedScan)
-{
-    dir.Write("a.txt", "parts=1");
-    dir.Write("b.txt", "fail");
-    dir.Write("c.txt", "parts=1");
-    EXPECT_EQ(Add(dir.Path().string()), -1);
-    EXPECT_EQ(scanned.size(), 2u);
 }
 
 // A symbolic link and its target are the same input; a desktop link file
