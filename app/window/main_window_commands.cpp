@@ -328,6 +328,7 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
             }
             if (result == 0 && report) ShowNotice(msg::ExtractError);
         }
+        m_Engine.EndExtractCommand();
         // Recursive decoding may have handed decoded text to the clipboard file.
         ScanClipboardTail();
         RebuildOutputList(false);
