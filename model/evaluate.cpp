@@ -94,7 +94,7 @@ int GroupStatus(const CSortInfo& group)
 // Data that continue a posting whose first part is not in the input (no
 // part brings a name, none opens with a begin line) still make an output:
 // it gets a name made from the subject, as a file that brings none, so that
-// it is written and reported like any file with parts missing.
+// it is listed and reported as missing its start.
 void NameHeadlessData(MyCObArray& list, CSortInfo& group)
 {
     constexpr std::uint32_t kData = MT_UU | MT_XX | MT_B64 | MT_BNEWS;
@@ -106,6 +106,8 @@ void NameHeadlessData(MyCObArray& list, CSortInfo& group)
     first.m_DestFile = MakeName(list, first.m_DataType, first.m_Subject, &first);
     first.m_NameStandIn = true;
     group.RebuildNames(list.GetSettings().NoAutoRename);
+    // Whatever else arrived, the start of the file did not.
+    group.m_Status = (group.m_Status & ~GS_MASK) | GS_MISSING;
 }
 
 // The first part came after all: the name made up in its place goes.
