@@ -44,6 +44,11 @@ int CoreEngine::Extract(MyCObArray& list, int groupIndex, CFInfo* part, const st
                                            .saveRaw = run.SaveRaw});
 }
 
+void CoreEngine::EndExtractCommand()
+{
+    if (m_Extractor) m_Extractor->EndExtractCommand();
+}
+
 Extractor& CoreEngine::ExtractorFor(MyCObArray& list, const Settings& settings, RunContext& run, Host& host)
 {
     // The extractor keeps references to all four: another list, settings,

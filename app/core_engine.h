@@ -25,6 +25,7 @@ public:
     void Evaluate(MyCObArray& list) override;
     int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder, int& answer,
                 const Settings& settings, RunContext& run, Host& host) override;
+    void EndExtractCommand() override;
     void SetClipboardFile(ClipboardFile* clipboard) override;
     // None while a clipboard file takes decoded text: that one file is shared.
     std::unique_ptr<Engine> NewExtractionWorker() const override;

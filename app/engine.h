@@ -44,6 +44,9 @@ public:
     // written, 0 nothing written, -1 skipped or not openable, -2 aborted.
     virtual int Extract(MyCObArray& list, int groupIndex, CFInfo* part, const std::string& folder,
                         int& answer, const Settings& settings, RunContext& run, Host& host) = 0;
+    // One Extract command ended: what its outputs shared (the append target,
+    // the names its outputs took) is forgotten.
+    virtual void EndExtractCommand() {}
     // Stream decoding: continues the output of `part` into `folder` with the
     // data that have arrived, asking afresh about an existing file. An
     // unfinished output is held for the next call (closed in between with

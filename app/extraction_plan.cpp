@@ -98,7 +98,7 @@ ExtractionPlan PlanExtraction(const MyCObArray& list, const std::string& outDir,
             }
             const std::string path =
                 BuildOutputPath(ResolveOutputFolder(outDir, InputLocation(list, first->m_File)),
-                                first->m_DestFile, OutputSuffix(first->m_MsgType, saveRaw));
+                                first->m_DestFile, OutputSuffix(saveRaw));
             if (path.empty()) continue; // no file is touched: only the log says why
             const std::size_t slash = path.rfind('/');
             const std::string key =

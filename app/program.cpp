@@ -258,7 +258,7 @@ private:
     std::string OutputPath(const CFInfo& named) const
     {
         return BuildOutputPath(ResolveOutputFolder(m_OutDir, InputLocation(m_List, named.m_File)),
-                               named.m_DestFile, OutputSuffix(named.m_MsgType, m_Run.SaveRaw));
+                               named.m_DestFile, OutputSuffix(m_Run.SaveRaw));
     }
 
     // Output files are extracted on two threads where the machine has two

@@ -151,6 +151,13 @@ std::uint32_t ClassifyDataLine(const char* line, int len)
     while (t > 0 && (IsLineEnd(Byte(line, t - 1)) || (Byte(line, t - 1) == ' ' && t > 64)))
         --t;
 
+    // One letter and then only blanks (a shell archive's "X" before an
+    // empty text line) carries no data of any kind, whatever its length.
+    int filled = t;
+    while (filled > 1 && (Byte(line, filled - 1) == ' ' || Byte(line, filled - 1) == '\t'))
+        --filled;
+    if (filled <= 1) return 0;
+
     const int e = EstimateLength(line, t, kUUDecode, 45);
     const int x = EstimateLength(line, t, kXXDecode, 63);
     std::uint32_t kind = 0;

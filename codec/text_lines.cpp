@@ -87,6 +87,11 @@ std::string Utf7LineToUtf8(std::string_view line)
             ++i;
             continue;
         }
+        // A "+" that no Base64 letter follows opens no run ("1 + 1"): it is text.
+        if (i == line.size() || kBase64Decode[static_cast<unsigned char>(line[i])] == kInvalid) {
+            out += '+';
+            continue;
+        }
         UnitWriter units(out);
         std::uint32_t bits = 0;
         int nbits = 0;

@@ -187,7 +187,7 @@ int Extractor::OpenOutput(const std::string& outDir, int* answerState)
         m_Call.outputName = MakeName(m_List, first.m_DataType, first.m_Subject, nullptr);
     const std::string folder = ResolveOutputFolder(outDir, InputLocation(m_List, first.m_File));
     OutputRequest request;
-    request.path = BuildOutputPath(folder, m_Call.outputName, OutputSuffix(first.m_MsgType, m_Call.saveRaw));
+    request.path = BuildOutputPath(folder, m_Call.outputName, OutputSuffix(m_Call.saveRaw));
     request.outputName = m_Call.outputName;
     if (request.path.empty() && !m_Run.AppendAllToOneFile) {
         // The name would leave the output folder or is no file name at all.

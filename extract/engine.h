@@ -259,6 +259,8 @@ private:
     bool YencSizeFits(CFInfo& part, std::int64_t length);
     bool YencArticleIsDotStuffed(const CFInfo& part);
     bool YencPlacementFits(const CFInfo& part) const;
+    // The current "Content-" or "Article " line opens a real header block.
+    bool HeaderBlockBegins();
     void HandleQuotedPrintableLine();
     void HandleTextLine();
     // An attachment sent without encoding: its body, from the current
@@ -301,7 +303,7 @@ private:
     // lines (extract/raw_headers.cpp).
     void RawWrite(std::string_view text);
     void RawLine(std::string_view line); // the line without its line end, then CR LF
-    void RawSixBitStart(bool atBeginLine);
+    void RawSixBitStart(bool uu, bool atBeginLine);
     void RawSixBitResume();
     // Before the "end" line: the line of zero bytes read (or a made-up one).
     void RawSixBitEnd(bool uu, const LineBuffer& zeroLine);

@@ -3,6 +3,7 @@
 #include "extract/engine.h"
 
 #include "extract/file_error_box.h"
+#include "extract/output_path.h"
 #include "io/buf_file.h"
 #include "io/sha256.h"
 #include "model/list_dump.h"
@@ -87,12 +88,18 @@ void Extractor::CloseOutput()
         }
     }
     if (hasData && OutputDamaged() && m_Out->GetMode() == OutputFile::Mode::Replace) {
-        // Damaged data keep their bytes only in a file of their own, never
-        // in the place of a file that exists.
-        Log(FormatMessage(msg::DamagedKeptOld, m_Call.outputName));
-        m_Out->Discard();
-        m_Call.dataWritten = false;
-        return;
+        // Damaged data never take the place of a file that exists, and are
+        // not lost either: they go beside it, under a name of their own.
+        const std::string beside = FreePathBeside(m_Out->Path());
+        if (beside.empty()) {
+            Log(FormatMessage(msg::DamagedKeptOld, m_Call.outputName));
+            m_Out->Discard();
+            m_Call.dataWritten = false;
+            MarkNotExtracted();
+            return;
+        }
+        Log(FormatMessage(msg::DamagedWrittenBeside, m_Call.outputName, beside));
+        m_Out->Redirect(beside);
     }
     if (hasData) {
         FileError error;
@@ -113,7 +120,10 @@ void Extractor::CloseOutput()
             m_Policy.OutputKept(*m_Out);
         else if (!m_Call.writeFailed)
             ShowFileError(m_Host, error);
-        if (!m_Out->Kept()) m_Call.dataWritten = false;
+        if (!m_Out->Kept()) {
+            m_Call.dataWritten = false;
+            MarkNotExtracted();
+        }
         if (m_Out->Kept() && digest) m_Host.OutputWritten(m_Out->Path(), size, *digest);
         return;
     }

@@ -65,6 +65,13 @@ public:
     // what it reads or sets there, no one can redirect through the name.
     using SealHook = std::function<void(int fd)>;
     bool Keep(FileError* error, const SealHook& seal = {});
+    // A replacing output that is not to take the old file's place goes to
+    // `path` instead, as a new file (Keep then never replaces anything).
+    void Redirect(const std::string& path)
+    {
+        m_Path = path;
+        m_Mode = Mode::CreateNew;
+    }
     // Closes the file and deletes it when this object created it; an
     // appended file is cut back to its old length.
     void Discard();

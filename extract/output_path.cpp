@@ -5,6 +5,8 @@
 #include "text/display_text.h"
 #include "text/text_utils.h"
 
+#include <sys/stat.h>
+
 
 namespace zarvex {
 namespace {
@@ -93,10 +95,23 @@ std::string AppendSuggestion(std::string_view outputName)
     return std::string(outputName);
 }
 
-std::string_view OutputSuffix(std::uint32_t msgType, bool saveRaw)
+std::string FreePathBeside(const std::string& path)
 {
-    constexpr std::uint32_t kDecodedAsUsual = MT_TXT | MT_QP | MT_HQX;
-    return saveRaw && (msgType & kDecodedAsUsual) == 0 ? ".uu" : "";
+    const std::size_t slash = path.rfind('/') + 1;
+    const std::size_t dot = path.rfind('.');
+    const std::size_t cut = dot != std::string::npos && dot > slash ? dot : path.size();
+    for (int n = 2; n < 10000; ++n) {
+        std::string other = path.substr(0, cut) + "_" + std::to_string(n) + path.substr(cut);
+        if (other.size() - slash > kMaxNameBytes) break;
+        struct stat st {};
+        if (::lstat(other.c_str(), &st) != 0) return other;
+    }
+    return {};
+}
+
+std::string_view OutputSuffix(bool saveRaw)
+{
+    return saveRaw ? ".uu" : "";
 }
 
 } // namespace zarvex

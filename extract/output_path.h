@@ -31,10 +31,14 @@ std::string SafeOutputName(std::string_view name, std::string_view suffix = {});
 // Folder + "/" + the safe name, or "" when no safe path can be made.
 std::string BuildOutputPath(std::string_view folder, std::string_view name, std::string_view suffix = {});
 
-// The suffix of an output's name: ".uu" for a raw save of a file whose
-// first part has message type `msgType`, except for the types a raw save
-// decodes as usual (text, Quoted-Printable, BinHex), which keep their name.
-std::string_view OutputSuffix(std::uint32_t msgType, bool saveRaw);
+// The suffix of an output's name: ".uu" for a raw save, whatever the
+// encoding (text, Quoted-Printable and BinHex are decoded even there, but
+// the file is still the raw save's, never one a normal extraction writes).
+std::string_view OutputSuffix(bool saveRaw);
+
+// A free path beside `path` ("name_2.ext", "name_3.ext", ...), or "" when
+// none is free or the name would grow too long.
+std::string FreePathBeside(const std::string& path);
 
 // The name to suggest for an append target: a split archive's base name
 // (".r01", ".001", ".rar" cut off), else the name itself.

@@ -182,18 +182,10 @@ bool OutputPolicy::WrittenByAnother(const std::string& path, std::int32_t owner)
 OpenOutcome OutputPolicy::OpenUnderOtherName(const std::string& path, OutputFile& out)
 {
     if (m_Settings.NoAutoRename) return Skip(msg::SkippedSameRun, path);
-    // "name_2.ext", "name_3.ext", ...: the first that is free.
-    const std::size_t slash = path.rfind('/') + 1;
-    const std::size_t dot = path.rfind('.');
-    const std::size_t cut = dot != std::string::npos && dot > slash ? dot : path.size();
-    for (int n = 2; n < 10000; ++n) {
-        const std::string other = path.substr(0, cut) + "_" + std::to_string(n) + path.substr(cut);
-        if (other.size() - slash > kMaxNameBytes) break;
-        if (Exists(other)) continue;
-        if (m_Host.HasLog()) m_Host.Log(FormatMessage(msg::RenamedSameRun, path, other));
-        return Finish(out, other, OutputFile::Mode::CreateNew, false);
-    }
-    return Skip(msg::SkippedSameRun, path);
+    const std::string other = FreePathBeside(path);
+    if (other.empty()) return Skip(msg::SkippedSameRun, path);
+    if (m_Host.HasLog()) m_Host.Log(FormatMessage(msg::RenamedSameRun, path, other));
+    return Finish(out, other, OutputFile::Mode::CreateNew, false);
 }
 
 void OutputPolicy::EndCommand()

@@ -5,6 +5,7 @@
 #include "codec/quoted_printable.h"
 #include "model/settings.h"
 #include "text/ascii.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 
@@ -47,7 +48,25 @@ int PieceDecodesTo(const LineBuffer& line)
     return keep;
 }
 
+bool LooksLikeHeader(const LineBuffer& line)
+{
+    return StartsWithIgnoreCase(line.View(), "Content-") || line.View().starts_with("Article ");
+}
+
 } // namespace
+
+bool Extractor::HeaderBlockBegins()
+{
+    // "Content-free text" or "Article 5 says" in the last lines of a body
+    // is text: a header block is a header line that more header lines, or
+    // the blank line closing the block, follow.
+    const LineBuffer& line = m_Call.line;
+    const bool article = line.View().starts_with("Article ");
+    if (!article && !IsHeaderOrSeparator(line.text, line.len, true)) return false;
+    LineBuffer next;
+    if (!PeekNextLine(next)) return !article;
+    return IsHeaderOrSeparator(next.text, next.len, true) || (!article && IsBlankLine(next.View()));
+}
 
 void Extractor::HandleQuotedPrintableLine()
 {
@@ -66,7 +85,8 @@ void Extractor::HandleQuotedPrintableLine()
     if (atEnd) line.StripLineEnd();
     TakeCarry(line);
     if (m_Call.midLine) KeepCarry(line, PieceDecodesTo(line));
-    const bool continued = m_Call.qpSoftBreak || m_Call.continuesLine;
+    const bool continued =
+        m_Call.qpSoftBreak || m_Call.continuesLine || (LooksLikeHeader(line) && !HeaderBlockBegins());
     m_Call.qpSoftBreak = EndsInSoftBreak(line.text, line.len);
     const int result = DecodeQPLine(line.text, line.len, &m_Out->File(), m_Settings.EOLConversion, continued);
     m_Call.dataWritten = true;

@@ -54,15 +54,17 @@ void Extractor::RawSubject(std::string_view subject, const CFInfo& part, bool le
              std::to_string(std::max(1, part.m_Part)) + "/" + std::to_string(total) + ")\r\n\r\n");
 }
 
-// UU and XX: the subject and the "begin" line in front of the file (one is
-// made up when the data start without it), a subject in front of each later
-// part, and the line of zero bytes and "end" after the data.
-void Extractor::RawSixBitStart(bool atBeginLine)
+// UU and XX: the subject in front of each part and the "begin" line the
+// data start at. UU keeps the lines it was given: no "begin" or line of zero
+// bytes is made up; the held last data line is followed by the "end" line.
+// XX also gets the "begin" and "end" lines it lacks, and its line of zero
+// bytes: without them no decoder takes XX data again.
+void Extractor::RawSixBitStart(bool uu, bool atBeginLine)
 {
     // A later part restarted from its duplicate resumes; it has no "begin".
     if (m_Call.element != m_Call.first) return;
     RawSubject(m_Call.outputName, *m_Call.part, false);
-    RawLine(atBeginLine ? m_Call.line.View() : "begin 644 " + m_Call.outputName);
+    if (atBeginLine || !uu) RawLine(atBeginLine ? m_Call.line.View() : "begin 644 " + m_Call.outputName);
 }
 
 void Extractor::RawSixBitResume()
@@ -73,7 +75,8 @@ void Extractor::RawSixBitResume()
 
 void Extractor::RawSixBitEnd(bool uu, const LineBuffer& zeroLine)
 {
-    RawLine(!zeroLine.Empty() ? zeroLine.View() : uu ? "`" : "+");
+    if (!zeroLine.Empty() || !uu) RawLine(!zeroLine.Empty() ? zeroLine.View() : "+");
+    // The "end" line keeps a line end: decoders that read lines want one.
     RawLine(m_Call.line.View());
 }
 
@@ -94,7 +97,7 @@ void Extractor::RawBase64Start()
     m_Call.rawHeaderPart = &part;
     const std::string name = "name=\"" + m_Call.outputName + "\"\r\n";
     if (TotalOf(part) < 2)
-        RawWrite("Content-Type: application/octet-stream; " + name);
+        RawWrite("Content-Type: " + name);
     else
         RawWrite(PartialHeader(part, m_Call.rawId) + ";\r\n " + name);
     RawWrite("Content-Transfer-Encoding: base64\r\n\r\n");

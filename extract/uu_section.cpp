@@ -187,7 +187,7 @@ void Extractor::HandleSixBitLine(const SixBitEncoding& form)
         }
         state = form.afterStart;
         Announce(form.typeName);
-        if (m_Call.saveRaw) RawSixBitStart(begin);
+        if (m_Call.saveRaw) RawSixBitStart(&form == &kUU, begin);
         if (begin) return;
     }
 

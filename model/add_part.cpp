@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace zarvex {
 namespace {
@@ -35,6 +36,23 @@ void LogFound(Host* host, const CFInfo& part)
     what += " ]";
     const std::string numbers = std::to_string(part.m_Part) + "/" + std::to_string(part.m_Total);
     host->Log(FormatMessage(msg::FoundPart, what, numbers));
+}
+
+// `group` holds another file of the message `next` comes from: when that
+// file came whole, between its own begin and end lines, it is a file of one
+// part, whatever the subject's numbers say (they count the message's
+// parts, and the file that goes on in the next message is the last one).
+void SettleWholeFile(CSortInfo& group, const CFInfo& next)
+{
+    if (group.GetSize() != 1) return;
+    CFInfo& only = *group.GetAt(0);
+    if ((only.m_MsgType & (MT_UU | MT_XX)) == 0 || only.m_Starts == 0 || only.m_Ends == 0) return;
+    if (only.m_File != next.m_File || only.m_Part != next.m_Part || only.m_Total == 1) return;
+    only.m_Part = 1;
+    only.m_Total = 1;
+    group.m_Expected = 1;
+    group.m_Found = 1;
+    group.m_Status = GS_CHANGED;
 }
 
 // Another group than `self` that uses `name`.
@@ -146,8 +164,10 @@ int MyCObArray::JoinGroup(CFInfo* raw, const std::string& broughtName)
 {
     std::unique_ptr<CFInfo> part(raw);
     bool renameHint = false;
-    const int g = FindGroupImpl(*part, true, &renameHint);
+    std::vector<int> otherFiles;
+    const int g = FindGroupImpl(*part, true, &renameHint, &otherFiles);
     if (renameHint) part->SetFlag(PF_RENAME);
+    for (int other : otherFiles) SettleWholeFile(*GetAt(other), *part);
     CFInfo* taken = part.get();
     if (g < 0) {
         if (!m_Settings.NoAutoRename && !part->m_DestFile.empty() &&

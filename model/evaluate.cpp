@@ -51,8 +51,11 @@ void Retype(CSortInfo& group, int index)
         if (group.GetAt(k)->m_DestFile == oldName) group.GetAt(k)->m_DestFile = newName;
 }
 
+void DropStandInNames(CSortInfo& group);
+
 void RenamingPass(CSortInfo& group, const Settings& settings)
 {
+    if (group.m_Status == GS_CHANGED) DropStandInNames(group);
     if (group.m_Status == GS_CHANGED) group.RebuildNames(settings.NoAutoRename);
     for (int i = 0; i < group.GetSize(); ++i) {
         CFInfo& part = *group.GetAt(i);
@@ -88,6 +91,39 @@ int GroupStatus(const CSortInfo& group)
     return begun && (!lastIsYenc || firstPartBegins) ? GS_STARTED : GS_MISSING;
 }
 
+// Data that continue a posting whose first part is not in the input (no
+// part brings a name, none opens with a begin line) still make an output:
+// it gets a name made from the subject, as a file that brings none, so that
+// it is listed and reported as missing its start.
+void NameHeadlessData(MyCObArray& list, CSortInfo& group)
+{
+    constexpr std::uint32_t kData = MT_UU | MT_XX | MT_B64 | MT_BNEWS;
+    if (!group.m_Named.empty()) return;
+    for (int i = 0; i < group.GetSize(); ++i)
+        if (group.GetAt(i)->m_Starts != 0 || group.GetAt(i)->m_Part == 1) return;
+    CFInfo& first = *group.GetAt(0);
+    if ((first.m_MsgType & kData) == 0 || first.m_Part < 2) return;
+    first.m_DestFile = MakeName(list, first.m_DataType, first.m_Subject, &first);
+    first.m_NameStandIn = true;
+    group.RebuildNames(list.GetSettings().NoAutoRename);
+    // Whatever else arrived, the start of the file did not.
+    group.m_Status = (group.m_Status & ~GS_MASK) | GS_MISSING;
+}
+
+// The first part came after all: the name made up in its place goes.
+void DropStandInNames(CSortInfo& group)
+{
+    bool firstCame = false;
+    for (int i = 0; i < group.GetSize(); ++i)
+        firstCame |= group.GetAt(i)->m_Starts != 0 || group.GetAt(i)->m_Part == 1;
+    for (int i = 0; firstCame && i < group.GetSize(); ++i) {
+        CFInfo& part = *group.GetAt(i);
+        if (!part.m_NameStandIn) continue;
+        part.m_DestFile.clear();
+        part.m_NameStandIn = false;
+    }
+}
+
 // `noteNames` tells the sort list's index about names just given.
 template <typename NoteNames> void StatusPass(MyCObArray& list, CSortInfo& group, NoteNames noteNames)
 {
@@ -104,6 +140,10 @@ template <typename NoteNames> void StatusPass(MyCObArray& list, CSortInfo& group
         }
     }
     group.m_Status = group.GetSize() > 0 ? GroupStatus(group) : GS_MISSING;
+    if (group.GetSize() > 0 && group.m_Named.empty()) {
+        NameHeadlessData(list, group);
+        noteNames();
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 namespace zarvex {
 namespace {
@@ -31,6 +32,10 @@ public:
     bool Visit(int index, const CSortInfo& group)
     {
         if (group.GetSize() == 0) return false;
+        if (AnotherFileOfTheMessage(group)) {
+            m_OtherFiles.push_back(index);
+            return false;
+        }
         if (m_Part.m_Subject.empty() || group.m_Subject.empty()) return VisitWithoutSubject(group);
         if (EqualsIgnoreCase(m_Part.m_Subject, group.m_Subject)) return VisitSameSubject(index, group);
         return VisitOtherSubject(group);
@@ -38,8 +43,30 @@ public:
 
     int Candidate() const { return m_Candidate; }
     bool RenameHint() const { return m_RenameHint; }
+    const std::vector<int>& OtherFiles() const { return m_OtherFiles; }
 
 private:
+    // One message may carry several files, each between its own begin and
+    // end lines, under a subject whose numbers all of them share: a part
+    // that opens with a begin line of another name than such a whole file
+    // of the same input and number is another file, not a copy of it.
+    bool AnotherFileOfTheMessage(const CSortInfo& group) const
+    {
+        // A file that came whole in one part takes no part of a longer count.
+        const CFInfo& first = *group.GetAt(0);
+        if (group.GetSize() == 1 && first.m_Starts != 0 && first.m_Ends != 0 && first.m_Total == 1 &&
+            m_Part.m_Total > 1)
+            return true;
+        if (m_Part.m_Starts == 0 || m_Part.m_OrigName.empty()) return false;
+        for (int i = 0; i < group.GetSize(); ++i) {
+            const CFInfo& e = *group.GetAt(i);
+            if (e.m_Starts != 0 && e.m_Ends != 0 && e.m_Part == m_Part.m_Part && e.m_File == m_Part.m_File &&
+                !e.m_OrigName.empty() && !EqualsIgnoreCase(e.m_OrigName, m_Part.m_OrigName))
+                return true;
+        }
+        return false;
+    }
+
     bool VisitWithoutSubject(const CSortInfo& group) const
     {
         if (!m_Part.m_PartialID.empty() && m_Part.m_PartialID == group.m_PartialID) return true;
@@ -99,6 +126,7 @@ private:
     int m_Candidate = -1;
     bool m_SameSubjectOtherSize = false;
     bool m_RenameHint = false;
+    std::vector<int> m_OtherFiles;
 };
 
 } // namespace
@@ -141,7 +169,7 @@ int MyCObArray::FindGroupLinear(const CFInfo& part)
     return FindGroupImpl(part, false, nullptr);
 }
 
-int MyCObArray::FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHint)
+int MyCObArray::FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHint, std::vector<int>* wholeFiles)
 {
     GroupMatcher matcher(part, m_Settings);
     auto visit = [&](int g) { return matcher.Visit(g, *GetAt(g)); };
@@ -165,6 +193,7 @@ int MyCObArray::FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHin
             }
     }
     if (renameHint) *renameHint = matcher.RenameHint();
+    if (wholeFiles) *wholeFiles = matcher.OtherFiles();
     return found >= 0 ? found : matcher.Candidate();
 }
 

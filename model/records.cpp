@@ -31,7 +31,8 @@ CFInfo::CFInfo(const CFInfo& o)
       m_StartLine(o.m_StartLine), m_SPos(o.m_SPos), m_EPos(o.m_EPos), m_EndLine(o.m_EndLine),
       m_ByteStart(o.m_ByteStart), m_Length(o.m_Length), m_MsgType(0), m_DataType(o.m_DataType), m_Flags(0),
       m_Time(o.m_Time), m_yEndSize(o.m_yEndSize), m_ySize(o.m_ySize), m_yPartCrc(o.m_yPartCrc),
-      m_yBegin(o.m_yBegin), m_yEnd(o.m_yEnd), m_yLine(o.m_yLine), m_Status(o.m_Status), m_Verbatim(o.m_Verbatim), m_pBuf(o.m_pBuf),
+      m_yBegin(o.m_yBegin), m_yEnd(o.m_yEnd), m_yLine(o.m_yLine), m_Status(o.m_Status), m_Verbatim(o.m_Verbatim),
+      m_NameStandIn(o.m_NameStandIn), m_pBuf(o.m_pBuf),
       m_ID(NextSerial())
 {
 }

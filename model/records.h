@@ -145,6 +145,9 @@ public:
     // name it or give a type other than text): its body is written byte
     // for byte, not as message text.
     bool m_Verbatim = false;
+    // The name was made up because the posting's first part (which names
+    // the file) is absent; it gives way when that part arrives.
+    bool m_NameStandIn = false;
     // The data checks of the latest extraction: a CRC (yEnc part or file
     // CRC, BinHex CRCs) and the length a yEnc trailer states.
     CheckResult m_CrcCheck = CheckResult::NotChecked;
@@ -347,7 +350,9 @@ private:
         void operator()(GroupIndex* index) const;
     };
     // Group lookup: the shared rule, over the index or over every group.
-    int FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHint);
+    // `renameHint`: the part is to be renamed; `wholeFiles`: the groups of
+    // other files posted in the part's own message (see grouping.cpp).
+    int FindGroupImpl(const CFInfo& part, bool useIndex, bool* renameHint, std::vector<int>* wholeFiles = nullptr);
     // Keeps the index in step: a part about to enter `group`, or (null) a
     // group that was created or changed its subject.
     void NoteGroupChange(int group, const CFInfo* part);

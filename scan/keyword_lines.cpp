@@ -7,6 +7,7 @@
 #include "scan/scan_state.h"
 #include "text/display_text.h"
 #include "text/subject.h"
+#include "text/text_utils.h"
 
 #include <algorithm>
 #include <array>
@@ -288,9 +289,17 @@ Next KeywordLines(ScanState& s)
     return MimeLines(s);
 }
 
+// A digest's "Article 12 of comp.misc:" is followed by the article's
+// header; a text line that happens to begin "Article " is not.
+bool ArticleHeaderFollows(ScanState& s)
+{
+    const std::string_view next = PeekNext(s);
+    return IsHeaderOrSeparator(next.data(), static_cast<int>(next.size()), true);
+}
+
 Next SectionOrArticleLine(ScanState& s)
 {
-    if (StartsWith(s.line, s.len, "Article ")) {
+    if (StartsWith(s.line, s.len, "Article ") && ArticleHeaderFollows(s)) {
         ArticleLine(s);
         return Next::EndCycle;
     }

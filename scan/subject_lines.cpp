@@ -31,9 +31,10 @@ bool ClosePartForSubject(ScanState& s)
         return true;
     }
     // A part opened by a header a few lines up takes the new subject; one
-    // that already holds data lines or an end marker is a message of its own
-    // (a tiny part of a posting), however short.
-    if (s.PartAge() < 10 && !s.dataSeen && part.m_Ends == 0) return false;
+    // that already holds data lines, a begin line (the last line of its
+    // message, the data follow in the next) or an end marker is a message
+    // of its own (a tiny part of a posting), however short.
+    if (s.PartAge() < 10 && !s.dataSeen && part.m_Ends == 0 && part.m_Starts == 0) return false;
     if (part.m_EPos == 0 || part.m_EndLine == 0) EndBeforeLine(s, s.lineNo);
     if (part.m_Part == 1 && part.m_Total == 1 && part.m_Starts == 0 && part.m_Ends == 0)
         DiscardPart(s);

@@ -26,7 +26,7 @@
     X(LongLinesRestore, 339) X(KeepingDuplicate, 341) X(DecodingBinHex, 342)                          \
     X(TryingNextDuplicate, 344) X(Ready, 345) X(WriteFailedRemoved, 350) X(DamagedKeptOld, 351)          \
     X(SkippedExists, 352) X(SkippedInput, 353) X(CannotRead, 354) X(SkippedIncomplete, 355)           \
-    X(SkippedSameRun, 356) X(RenamedSameRun, 357) X(Incomplete, 358)                                  \
+    X(SkippedSameRun, 356) X(RenamedSameRun, 357) X(Incomplete, 358) X(DamagedWrittenBeside, 359)  \
     X(TnefUnpacked, 360) X(TnefDamaged, 361) X(TnefTooDeep, 362) X(TnefContainerRemoved, 363)         \
     X(ArchiveTooLarge, 364) X(MemberEncrypted, 365) X(MemberDamaged, 366) X(ArchiveDamaged, 367)       \
     X(FileErrorNone, 400) X(FileErrorGeneric, 401)                                                     \

@@ -106,6 +106,7 @@ constexpr std::pair<int, std::string_view> kMessages[] = {
     {356, "\t" RED "%1 skipped: an earlier output of this run has that name." BLACK "\r\n"},
     {357, "\t" RED "%1 written as %2: an earlier output of this run has that name." BLACK "\r\n"},
     {358, "\t" RED "%1 is incomplete: %2." BLACK "\r\n"},
+    {359, "\t" RED "%1 was not replaced: the new output is damaged. It is written as %2." BLACK "\r\n"},
     {360, "\t%1 unpacked from %2.\r\n"},
     {361, "\t" RED "%1 holds damaged TNEF data: only the files before the damage are unpacked." BLACK "\r\n"},
     {362, "\t" RED "%1 was not unpacked: TNEF files are nested too deeply (MAX 4)." BLACK "\r\n"},

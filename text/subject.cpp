@@ -167,11 +167,13 @@ bool IsDate(std::string_view w, const NumberMatch& m)
 // Step 5: the first pattern that matches, in order of trust.
 NumberMatch FindNumbers(std::string_view w, const Span& excl)
 {
-    static constexpr std::array<std::string_view, 10> kPatterns = {
-        NumberPattern::kParen,     NumberPattern::kBracketed,      NumberPattern::kOddBracketed,
-        NumberPattern::kPartSlash, NumberPattern::kPartNumberOnly, NumberPattern::kUnderscored,
-        NumberPattern::kPartOf,    NumberPattern::kBareSlash,      NumberPattern::kPartOfNoBlanks,
-        NumberPattern::kDash};
+    // "part#/#" comes before "part#": otherwise "Part04/10" is read as part 4
+    // of an unknown count, fails, and the slash pair is never looked at.
+    static constexpr std::array<std::string_view, 11> kPatterns = {
+        NumberPattern::kParen,          NumberPattern::kBracketed,         NumberPattern::kOddBracketed,
+        NumberPattern::kPartSlash,      NumberPattern::kPartSlashNoBlank,  NumberPattern::kPartNumberOnly,
+        NumberPattern::kUnderscored,    NumberPattern::kPartOf,            NumberPattern::kBareSlash,
+        NumberPattern::kPartOfNoBlanks, NumberPattern::kDash};
     const int exclStart = excl.Found() ? excl.start : -1;
     const int exclLen = excl.Found() ? excl.length - 1 : 0;
     for (const std::string_view pattern : kPatterns) {

@@ -13,6 +13,7 @@ inline constexpr std::string_view kBracketed = "<#/#>";
 inline constexpr std::string_view kSpacedBracketed = "<\t#/#\t>";
 inline constexpr std::string_view kOddBracketed = "</t#/#/t)"; // slash and letter t, as seen in the wild
 inline constexpr std::string_view kPartSlash = "part #/#";
+inline constexpr std::string_view kPartSlashNoBlank = "part#/#"; // "Part04/10", the usual source-posting style
 inline constexpr std::string_view kPartNumberOnly = "part#";
 inline constexpr std::string_view kUnderscored = "_#/#_";
 inline constexpr std::string_view kPartOf = "part # of #";

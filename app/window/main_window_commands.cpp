@@ -335,6 +335,7 @@ int CZarvexDlg::ExtractRows(const std::vector<int>& rows, const std::string& fol
             }
             if (result == 0 && report) ShowNotice(msg::ExtractError);
         }
+        m_Engine.EndExtractCommand();
         if (!m_Host.AbortRequested()) incomplete = std::max(incomplete - RepairWithPar2(par2Candidates), 0);
         // Recursive decoding may have handed decoded text to the clipboard file.
         ScanClipboardTail();

@@ -173,7 +173,7 @@ TEST_F(EndToEnd, LeftoverTemporaryFileIsNeitherInputNorOutput)
     EXPECT_EQ(r.status, 2) << r.err;
 }
 
-TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
+TEST_F(EndToEnd, ShortOutputIsKeptButNeverReplacesAndFailsTheRun)
 {
     // A "begin" line with one of its three data lines and no "end".
     const std::string data = test::RandomBytes(135, 15);
@@ -187,10 +187,13 @@ TEST_F(EndToEnd, ShortOutputIsKeptNewButNeverReplacesAndFailsTheRun)
         const Result r = Extract(out, {"--logfile=-", "--report=" + out + ".report", in});
         EXPECT_EQ(r.status, 255) << r.err;
         EXPECT_NE(r.err.find("End not found, short file."), std::string::npos) << r.err;
-        const std::string notReplaced = "short.dat was not replaced: the new output is damaged.";
+        // Beside the file it would have replaced, under a name of its own.
+        const std::string beside = out + "/short_2.dat";
+        const std::string notReplaced = "short.dat was not replaced: the new output is damaged. It is written as " + beside;
         EXPECT_EQ(r.err.find(notReplaced) != std::string::npos, existing) << r.err;
         EXPECT_BYTES_EQ(existing ? "good" : data.substr(0, 45), ReadFile(out + "/short.dat"));
-        EXPECT_EQ(RegularFiles(out).size(), 1u);
+        EXPECT_EQ(RegularFiles(out).size(), existing ? 2u : 1u);
+        if (existing) EXPECT_BYTES_EQ(data.substr(0, 45), ReadFile(beside));
         const std::string report = ReadFile(out + ".report");
         const std::size_t at = report.find("Extract Status: ");
         ASSERT_NE(at, std::string::npos) << report;

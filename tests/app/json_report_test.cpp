@@ -154,6 +154,35 @@ TEST_F(JsonReportRun, IncompleteOutputsAreFlaggedEverywhereAndWholeOnesAreComple
     }
 }
 
+// Source postings ("v02i045: zap - a file zapper, Part01/03"): the parts
+// join under the begin line's name, also when that line ends its article;
+// without the first part the output is reported as missing it.
+TEST_F(JsonReportRun, SourcePostingsJoinAndAnAbsentFirstPartIsReported)
+{
+    const std::string data = test::RandomBytes(9'000, 7);
+    std::vector<std::string> parts = test::UuMails("zap.tar.Z", data, 3);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        parts[i].replace(parts[i].find("zap.tar.Z ("), 15, "v02i04" + n + ": zap - a file zapper, Part0" + n + "/03");
+    }
+    struct Case { std::string input, name, dump, result; json missing; };
+    const Case cases[] = {
+        {parts[0] + parts[1] + parts[2], "zap.tar.Z", "Found:3, Expected:3, Status:2", "written", json::array()},
+        {test::Mail("v02i045: zap - a file zapper, Part01/02", "The source follows.\n\nbegin 644 zap.tar.Z") +
+             test::Mail("v02i046: zap - a file zapper, Part02/02", test::Text(test::UuLines(data)) + "`\nend"),
+         "zap.tar.Z", "Found:2, Expected:2, Status:2", "written", json::array()},
+        {parts[1] + parts[2], "zap - a file zapper,", "Found:2, Expected:3, Status:68", "not written", {1}},
+    };
+    for (const Case& c : cases) {
+        dir.Write("in.mbox", c.input);
+        const std::string out = MakeFolder("news" + std::to_string(&c - cases));
+        Extract(out, {"--report-json=r.json", "--listdump=d.txt", "in.mbox"});
+        EXPECT_NE(Read("d.txt").find(c.dump), std::string::npos) << Read("d.txt");
+        ExpectAt(OutputNamed(ReportOf("r.json"), c.name), {{"/result", c.result}, {"/missingParts", c.missing}});
+        if (c.result == "written") EXPECT_BYTES_EQ(data, test::ReadFile(out + "/zap.tar.Z"));
+    }
+}
+
 TEST_F(JsonReportRun, NamesWithInvalidUtf8AndControlCharactersComeOutEscaped)
 {
     EXPECT_EQ(JsonSafeText("caf\xc3\xa9 \xff\xc3("), "caf\xc3\xa9 \\xff\\xc3(");

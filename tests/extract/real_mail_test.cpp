@@ -35,6 +35,20 @@ std::string StrippedUu(std::string_view data)
     return text + "`\nend\n";
 }
 
+// Four files in one news article of a posting of two: three whole, the last
+// one going on in the next article.
+const std::vector<Bytes> kFour = {RandomBytes(500, 61), RandomBytes(800, 62), RandomBytes(1100, 63), RandomBytes(1400, 64)};
+std::string FourFiles()
+{
+    std::string first;
+    for (int i = 0; i < 3; ++i) first += UuFile(kFour[i], "f" + std::to_string(i) + ".bin");
+    const std::vector<std::string> last = Lines(UuFile(kFour[3], "f3.bin"));
+    return Mail("pics (1/2)", first + Join(last, 0, 5)) + Mail("pics (2/2)", Join(last, 5, last.size()));
+}
+const std::string kBlankX = "X" + std::string(64, ' ') + "\n";
+const std::string kShar = "#!/bin/sh\nsed 's/^X//' << 'SHAR_EOF' > README\n" + kBlankX + kBlankX + "XText of the file.\n" +
+                          kBlankX + kBlankX + "SHAR_EOF\n";
+
 struct RealCase {
     const char* name;
     std::string mail;
@@ -119,6 +133,18 @@ const RealCase kCases[] = {
            "--b\nContent-Type: application/ms-tnef; name=\"winmail.dat\"\nContent-Transfer-Encoding: base64\n\n" +
            Text(Base64Lines("\x78\x9F\x3E\x22" + kData)) + "--b--\n"),
      {{"report.docx", "PK\x03\x04" + kData}, {"winmail.dat", "\x78\x9F\x3E\x22" + kData}}},
+    // News postings, and text whose lines look like the start of something else.
+    {"SeveralFilesInOneArticle", FourFiles(),
+     {{"f0.bin", kFour[0]}, {"f1.bin", kFour[1]}, {"f2.bin", kFour[2]}, {"f3.bin", kFour[3]}}},
+    {"SharBlankLinesAreNoBase64", Mail("readme as a shell archive", kShar), {}},
+    {"Utf7PlusSignsStay", kTop + "Content-Type: text/plain; charset=utf-7\n\n1 + 1 = 2, caf+AOk-- and +-.\n",
+     {{"message1-files.txt", "1 + 1 = 2, caf\xC3\xA9- and +.\r\n"}}},
+    {"QuotedPrintableContentAndArticleWordsAreText",
+     kTop + "Content-Type: text/plain; name=\"q.txt\"\nContent-Transfer-Encoding: quoted-printable\n\ncaf=E9\n"
+            "Content-free lines are fine\nArticle 5 says so\nlast line\n",
+     {{"q.txt", "caf\xE9\r\nContent-free lines are fine\r\nArticle 5 says so\r\nlast line"}}},
+    {"TextArticleWordsAreText", kTop + "Content-Type: text/plain; name=\"t.txt\"\n\nfirst\nArticle 5 says so\nlast\n",
+     {{"t.txt", "first\nArticle 5 says so\nlast\n"}}},
 };
 
 void PrintTo(const RealCase& c, std::ostream* os) { *os << c.name; }

@@ -60,7 +60,7 @@ TEST_F(DigestLines, ArticleLineEndsTheOpenPart)
 {
     Doc doc;
     doc.Add("begin 644 a.bin").AddAll(Slice(UuLines(RandomBytes(45 * 8, 41)), 0, 5));
-    doc.Add("Article 12 of alt.binaries.test").Mark("article").Add("more text");
+    doc.Add("Article 12 of alt.binaries.test").Mark("article").Add("From: b@example.org");
     const CFInfo* p = One(doc);
     EXPECT_EQ(std::tie(p->m_EPos, p->m_EndLine), std::make_tuple(doc.Pos("article"), doc.Line("article")));
 }

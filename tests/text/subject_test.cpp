@@ -42,6 +42,8 @@ kSubjects[] = {
     // "part#" alone: the count is unknown, so only part 0 passes.
     {"part0", true, 0, -1, "", "", 0}, {"pics part0", true, 0, -1, "pics", "pics ", 0},
     {"part3", false, -1, -1, "", "", 0}, {"part 3", false, -1, -1, "part 3", "part 3", 0},
+    // "Part04/10" right after "part" is a part and a count (source postings).
+    {"v02i045: zap - a file zapper, Part04/10", true, 4, 10, "zap - a file zapper,", "zap - a file zapper, ", 0},
     // One part beyond the count is accepted, two are not.
     {"(6/5)", true, 6, 5, "", "", 0}, {"(7/5)", false, -1, -1, "", "", 0},
     {"x.zip (0/0)", false, -1, -1, "x.zip", "x.zip ", 0},
