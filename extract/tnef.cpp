@@ -10,6 +10,8 @@
 #include <array>
 #include <ctime>
 
+#include "text/unicode.h"
+
 namespace zarvex {
 namespace {
 
@@ -156,23 +158,6 @@ const MapiValue* Find(const std::vector<MapiValue>& values, std::uint16_t id)
 std::string Utf8FromUtf16(std::string_view bytes)
 {
     std::string out;
-    auto put = [&](std::uint32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
     Reader r{bytes};
     while (r.Left() >= 2) {
         std::uint32_t c = r.Le(2);
@@ -182,7 +167,7 @@ std::string Utf8FromUtf16(std::string_view bytes)
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;
         }
-        put(c);
+        AppendCodePoint(out, c);
     }
     return out;
 }

@@ -559,32 +559,29 @@ def first_difference(a, b):
     return f"{len(a)} vs {len(b)} bytes, first difference at {n}{eol}"
 
 
-def exact_matches(refs, outs, found):
-    """Pair payloads with identical outputs (any variant); return the rest."""
+def matches_by(key, how, refs, outs, found):
+    """Pair payloads with outputs whose key equals the key of one of the
+    payload's variants; return the payloads left unpaired."""
     left = []
     for ref in refs:
-        for data, note in variants(ref):
-            hits = take(outs, ref, lambda o, h=sha(data): sha(o.data) == h, ref.count)
+        for data, note in variants(ref) if how == "sha256" or ref.text else []:
+            hits = take(outs, ref, lambda o, k=key(data): key(o.data) == k, ref.count)
             if hits:
-                found += matched(ref, hits[0], "sha256", note)
+                found += matched(ref, hits[0], how, note)
                 break
         else:
             left.append(ref)
     return left
+
+
+def exact_matches(refs, outs, found):
+    """Pair payloads with identical outputs (any variant)."""
+    return matches_by(sha, "sha256", refs, outs, found)
 
 
 def text_matches(refs, outs, found):
     """Pair text parts with outputs equal after line-end normalisation."""
-    left = []
-    for ref in refs:
-        for data, note in variants(ref) if ref.text else []:
-            hits = take(outs, ref, lambda o, t=norm_text(data): norm_text(o.data) == t, ref.count)
-            if hits:
-                found += matched(ref, hits[0], "text", note)
-                break
-        else:
-            left.append(ref)
-    return left
+    return matches_by(norm_text, "text", refs, outs, found)
 
 
 def compare(refs, outs):
