@@ -16,6 +16,7 @@ public:
         Stop,    // SIGTERM or SIGINT
         Reload,  // SIGHUP: read the settings again
         Failed,  // waiting itself failed (errno in Error())
+        TimedOut,
     };
 
     // Blocks SIGINT, SIGTERM and SIGHUP for the process (threads started
@@ -37,7 +38,8 @@ public:
     // Sleeps until an event or a signal arrives; a signal wins over file
     // events that came with it. Every pending file event is consumed: the
     // caller looks at all its inputs after a change, whichever it was.
-    Wake Wait(int* signo = nullptr);
+    // `timeoutMs` below zero waits for as long as it takes.
+    Wake Wait(int* signo = nullptr, int timeoutMs = -1);
 
 private:
     int m_Notify = -1;

@@ -11,6 +11,7 @@
 #include "app/program.h"
 #include "app/settings_ini.h"
 #include "extract/output_path.h"
+#include "io/sha256.h"
 #include "model/records.h"
 #include "model/run_context.h"
 #include "platform/headless_host.h"
@@ -19,13 +20,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
+#include <malloc.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sys/stat.h>
@@ -93,6 +98,7 @@ public:
         return result;
     }
     void ReleaseStreamOutputs(MyCObArray& list) override { m_Inner.ReleaseStreamOutputs(list); }
+    void EndExtractCommand() override { m_Inner.EndExtractCommand(); }
     bool WriteReport(const MyCObArray& list, const std::string& path) override
     {
         return m_Inner.WriteReport(list, path);
@@ -105,6 +111,13 @@ public:
 private:
     Engine& m_Inner;
     Observer m_Observer;
+};
+
+// What par2 did to an output that was checked as soon as it was written.
+enum class Par2Verdict
+{
+    NotMended,
+    Mended,
 };
 
 struct FileId
@@ -150,11 +163,16 @@ public:
         m_Host.KeepLog(m_Json != nullptr);
         Say("following " + std::to_string(m_Targets.size()) + (m_Targets.size() == 1 ? " input" : " inputs") +
             "; output files go to " + Quoted(m_OutDir));
+        m_Par2Bases = Par2Bases(m_List, m_OutDir);
         int signo = 0;
         for (;;) {
             Reconcile();
             Tick();
-            const FollowEvents::Wake wake = m_Events.Wait(&signo);
+            // The records of what was written were freed, but scattered
+            // among live ones; the run may sleep for hours, so it hands
+            // the free pages back rather than keep its high-water mark.
+            ::malloc_trim(0);
+            const FollowEvents::Wake wake = m_Events.Wait(&signo, MillisecondsToNextGapWrite());
             if (wake == FollowEvents::Wake::Stop) break;
             if (wake == FollowEvents::Wake::Reload) Reload();
             if (wake == FollowEvents::Wake::Failed) {
@@ -351,30 +369,123 @@ private:
             Say(Quoted(path) + " is gone or empty; its parts were dropped");
             m_Ids.erase(path);
         }
-        if (!out.rebuild) return;
+        if (!out.rebuild) {
+            if (!m_Lacking.empty()) WriteQuietPar2Members(); // woken by the time, not by a change
+            return;
+        }
         m_Engine.Evaluate(m_List);
         const std::vector<OutputEntry> entries = EntriesFor(m_List);
         MarkListed(m_List, true);
         m_Host.TakeLogText(); // what the scan logged belongs to no output
         StreamStep(entries, {m_Engine, m_List, m_App.core, m_Run, m_Host, m_OutDir});
-        DropWrittenOutputs(m_List);
         CheckPar2();
+        WriteQuietPar2Members();
+        DropWrittenOutputs(m_List);
+    }
+
+    // How long the run may sleep before a posting of a par2 set has been
+    // quiet long enough to be written with its gaps; -1: no such posting.
+    int MillisecondsToNextGapWrite() const
+    {
+        if (m_Lacking.empty()) return -1;
+        auto first = Clock::time_point::max();
+        for (const auto& [group, lacking] : m_Lacking) first = std::min(first, lacking.since);
+        const auto due = first + std::chrono::seconds(m_App.Par2WaitSeconds) - Clock::now();
+        return static_cast<int>(std::clamp<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(due).count() + 1, 0, 86400 * 1000LL));
+    }
+
+    // A posting whose par2 files are in but some of whose parts are not
+    // waits for them as any other; once no part of it has arrived for
+    // "Par2WaitSeconds" it is written with zeros in its gaps, which par2
+    // then mends where its recovery blocks reach.
+    void WriteQuietPar2Members()
+    {
+        std::map<const CSortInfo*, Lacking> lacking;
+        std::vector<OutputEntry> due;
+        const auto now = Clock::now();
+        if (m_App.Par2Repair && !m_Par2Bases.empty()) {
+            for (const OutputEntry& e : EntriesFor(m_List)) {
+                if (!e.named || !e.named->TestFlag(PF_STREAM_WAITING) || e.named->TestFlag(PF_STREAM_EXCLUDED) ||
+                    !CoveredByPar2(e.named->m_DestFile))
+                    continue;
+                const auto known = m_Lacking.find(e.group);
+                Lacking now_{e.group->GetSize(), now};
+                if (known != m_Lacking.end() && known->second.parts == now_.parts) now_.since = known->second.since;
+                if (now - now_.since >= std::chrono::seconds(m_App.Par2WaitSeconds))
+                    due.push_back(e);
+                else
+                    lacking.emplace(e.group, now_);
+            }
+        }
+        m_Lacking = std::move(lacking);
+        if (due.empty()) return;
+        // The outputs stream decoding holds belong to the extractor that
+        // other settings replace: given up now, they are decoded anew from
+        // their first part at the next step.
+        m_Engine.ReleaseStreamOutputs(m_List);
+        m_GapSettings = m_App.core;
+        m_GapSettings.IgnoreIncomplete = false;
+        for (const OutputEntry& e : due) WriteWithGaps(*e.group, *e.named);
+        m_Engine.EndExtractCommand();
+    }
+
+    void WriteWithGaps(CSortInfo& group, CFInfo& named)
+    {
+        named.ClearFlag(PF_STREAM_WAITING);
+        named.SetFlag(PF_STREAM_EXCLUDED); // one attempt: what comes later is par2's to mend
+        int index = -1;
+        for (int g = 0; g < m_List.GetSize() && index < 0; ++g)
+            if (m_List.GetAt(g) == &group) index = g;
+        int answer = m_App.core.Overwrite ? 2 : 0;
+        m_Host.TakeLogText();
+        const int result = m_Engine.Extract(m_List, index, &named, m_OutDir, answer, m_GapSettings, m_Run, m_Host);
+        std::vector<HeadlessHost::WrittenOutput> written = m_Host.TakeWrittenOutputs();
+        const std::string log = m_Host.TakeLogText();
+        Par2Verdict verdict = Par2Verdict::NotMended;
+        if (result > 0 && !written.empty()) {
+            const std::string& path = written.front().path;
+            for (const Par2Checked& c : VerifyAndRepair(m_OutDir, {path}, m_Host)) {
+                TellPar2(c);
+                for (const std::string& name : c.result.repaired)
+                    if (name == path.substr(path.rfind('/') + 1)) verdict = Par2Verdict::Mended;
+            }
+            if (verdict == Par2Verdict::Mended) Mended(group, written.front());
+            m_Host.TakeLogText();
+        }
+        Tell(group, named, result, written, log, verdict);
+    }
+
+    // par2 mended the output `out` of `group`: whole now, with its new size and checksum.
+    static void Mended(CSortInfo& group, HeadlessHost::WrittenOutput& out)
+    {
+        group.m_Status = (group.m_Status & ~(GS_MASK | ST_DATAERROR | ST_INCOMPLETE)) | GS_COMPLETE;
+        const int fd = ::open(out.path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        out.sha256 = Sha256OfDescriptor(fd, &out.size).value_or(std::string());
+        ::close(fd);
     }
 
     // The recovery sets that concern what this step wrote.
     void CheckPar2()
     {
         std::vector<std::string> written = std::exchange(m_JustWritten, {});
+        // Looking for the sets means reading the output folder, which a
+        // long run fills: only outputs that a known set may cover go there.
+        std::erase_if(written, [&](const std::string& path) { return !CoveredByPar2(path); });
         if (!m_App.Par2Repair || written.empty()) return;
-        for (const Par2Checked& c : VerifyAndRepair(m_OutDir, written, m_Host)) {
-            const std::string line = Par2PlainLine(c.set, c.result);
-            if (!m_LogFile && m_Cl.logFile != "-" && !m_Cl.silent) m_Err << "zarvex: " << line << std::endl;
-            JsonLine({{"par2", c.set.base + ".par2"},
-                      {"repaired", c.result.repaired},
-                      {"blocksMissing", c.result.blocksMissing},
-                      {"summary", line}});
-        }
+        for (const Par2Checked& c : VerifyAndRepair(m_OutDir, written, m_Host)) TellPar2(c);
         m_Host.TakeLogText(); // par2's lines belong to no output
+    }
+
+    void TellPar2(const Par2Checked& c)
+    {
+        const std::string line = Par2PlainLine(c.set, c.result);
+        if (!m_LogFile && m_Cl.logFile != "-" && !m_Cl.silent) m_Err << "zarvex: " << line << std::endl;
+        JsonLine({{"par2", c.set.base + ".par2"},
+                  {"repaired", c.result.repaired},
+                  {"blocksMissing", c.result.blocksMissing},
+                  {"summary", line}});
     }
 
     // One stream extraction ended: a finished output is told.
@@ -383,12 +494,40 @@ private:
         std::vector<HeadlessHost::WrittenOutput> written = m_Host.TakeWrittenOutputs();
         const std::string log = m_Host.TakeLogText();
         if (result == -2 || !part) return; // waits for more data
-        const CSortInfo& group = *list.GetAt(groupIndex);
-        const std::string name = written.empty() ? part->m_DestFile : written.front().path;
+        if (result > 0 && !written.empty()) NoteIfPar2(written.front().path);
+        Tell(*list.GetAt(groupIndex), *part, result, written, log);
+    }
+
+    // A .par2 file written: its set and the files it protects are known.
+    void NoteIfPar2(const std::string& path)
+    {
+        const std::string base = Par2BaseName(path.substr(path.rfind('/') + 1));
+        if (base.empty()) return;
+        if (std::find(m_Par2Bases.begin(), m_Par2Bases.end(), base) == m_Par2Bases.end()) m_Par2Bases.push_back(base);
+        for (std::string& name : Par2ProtectedNames(path)) m_Par2Protected.insert(std::move(name));
+    }
+
+    // Whether the output named `name` (or at that path) may belong to a
+    // par2 set in the output folder.
+    bool CoveredByPar2(const std::string& name) const
+    {
+        if (m_Par2Bases.empty()) return false;
+        const std::string plain = name.substr(name.rfind('/') + 1);
+        return InPar2Posting(plain, m_Par2Bases) || m_Par2Protected.contains(plain);
+    }
+
+    // A finished output is told: a line in the log and one in the JSON report.
+    // `par2` is what par2 did to it when it was checked already.
+    void Tell(const CSortInfo& group, const CFInfo& named, int result,
+              const std::vector<HeadlessHost::WrittenOutput>& written, const std::string& log,
+              std::optional<Par2Verdict> par2 = std::nullopt)
+    {
+        const std::string name = written.empty() ? named.m_DestFile : written.front().path;
         if (result > 0 && !written.empty()) {
             ++m_WrittenCount;
-            m_JustWritten.push_back(written.front().path);
+            if (!par2) m_JustWritten.push_back(written.front().path);
             std::string note = "wrote " + Quoted(name) + " (" + std::to_string(written.front().size) + " bytes";
+            if (par2 == Par2Verdict::Mended) note += ", repaired by par2";
             if (group.m_Status & ST_DATAERROR) note += ", damaged";
             if (group.m_Status & ST_INCOMPLETE) note += ", incomplete";
             Say(note + ")");
@@ -396,8 +535,10 @@ private:
             Say("did not write " + Quoted(name) +
                 (m_LogFile || m_Cl.logFile == "-" ? "; the log says why" : "; --logfile=- shows why"));
         }
-        JsonLine(OutputJson(group, *part, written.empty() ? std::string() : written.front().path, log, result,
-                            written.empty() ? nullptr : &written.front()));
+        nlohmann::ordered_json line = OutputJson(group, named, written.empty() ? std::string() : written.front().path,
+                                                 log, result, written.empty() ? nullptr : &written.front());
+        if (par2 == Par2Verdict::Mended) MarkRepairedOutput(line, written.front().size, written.front().sha256);
+        JsonLine(line);
     }
 
     // Outputs still waiting for parts are given up (their temporary files
@@ -433,6 +574,19 @@ private:
     std::FILE* m_Json = nullptr;
     int m_WrittenCount = 0;
     std::vector<std::string> m_JustWritten; // by the current stream step
+    // The par2 sets whose files are in the output folder (by base name).
+    std::vector<std::string> m_Par2Bases;
+    std::set<std::string> m_Par2Protected; // the names their files give
+    // Postings of a par2 set that wait for parts: how many parts each had
+    // when it last changed, and since when.
+    using Clock = std::chrono::steady_clock;
+    struct Lacking
+    {
+        int parts = 0;
+        Clock::time_point since;
+    };
+    std::map<const CSortInfo*, Lacking> m_Lacking;
+    Settings m_GapSettings; // the run's settings with "IgnoreIncomplete" off
 };
 
 } // namespace
