@@ -1,7 +1,7 @@
 // Follow mode and par2 repair through the built program.
 #include "app/par2_repair.h"
 #include "program_run.h"
-#include "support/yenc_posting.h"
+#include "support/par2_posting.h"
 
 #include <chrono>
 #include <csignal>
@@ -83,14 +83,8 @@ TEST_F(FollowPar2, Par2RepairsWhatItsBlocksCanMend)
     const std::string par2 = FindPar2Program();
     if (par2.empty()) GTEST_SKIP() << "par2 is not installed (scripts/install-deps.sh installs it)";
     const test::Bytes data = test::RandomBytes(100000, 7);
-    test::TempDir made;
-    test::WriteFile(made / "data.bin", data);
-    ASSERT_EQ(std::system(("cd " + test::ShellQuote(made.Path()) + " && " + par2 +
-                           " create -q -q -r20 -b100 data.bin.par2 data.bin >/dev/null").c_str()),
-              0);
-    std::string recovery;
-    for (const std::string& file : test::RegularFiles(made.Path()))
-        if (file.ends_with(".par2")) recovery += Articles(test::ReadFile(file), file.substr(file.rfind('/') + 1), 1 << 20)[0];
+    const std::string recovery = test::Par2RecoveryArticles(data, "data.bin", par2, 20);
+    ASSERT_FALSE(recovery.empty());
     struct Case
     {
         std::vector<int> lost; // part numbers, 1-based
