@@ -54,6 +54,21 @@ bool FollowEvents::WatchFolder(const std::string& folder)
     return false;
 }
 
+void FollowEvents::LetStopSignalsThrough(bool on)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    ::sigprocmask(on ? SIG_UNBLOCK : SIG_BLOCK, &set, nullptr);
+}
+
+bool FollowEvents::StopPending()
+{
+    sigset_t pending;
+    return ::sigpending(&pending) == 0 && (sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1);
+}
+
 FollowEvents::Wake FollowEvents::Wait(int* signo, int timeoutMs)
 {
     std::array<pollfd, 2> fds{{{m_Signals, POLLIN, 0}, {m_Notify, POLLIN, 0}}};

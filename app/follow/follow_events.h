@@ -35,6 +35,14 @@ public:
     // a new watch). False when it cannot be watched.
     bool WatchFolder(const std::string& folder);
 
+    // While `on`, SIGINT and SIGTERM reach the process's handlers (the run
+    // lets them through for a scan, which then stops at the next line)
+    // instead of waiting for Wait().
+    void LetStopSignalsThrough(bool on);
+
+    // Whether SIGINT or SIGTERM waits for Wait() (asked between outputs).
+    static bool StopPending();
+
     // Sleeps until an event or a signal arrives; a signal wins over file
     // events that came with it. Every pending file event is consumed: the
     // caller looks at all its inputs after a change, whichever it was.

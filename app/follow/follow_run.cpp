@@ -5,6 +5,7 @@
 #include "app/follow/follow_events.h"
 #include "app/follow/monitor.h"
 #include "app/follow/stream_step.h"
+#include "app/interrupts.h"
 #include "app/json_report.h"
 #include "app/output_entries.h"
 #include "app/par2_repair.h"
@@ -153,6 +154,7 @@ public:
 
     int Run()
     {
+        InstallInterruptHandlers();
         LoadSettingsFile();
         if (!m_Events.Ready()) return Fail("cannot watch the inputs: " + std::string(std::strerror(m_Events.Error())));
         if (!ChooseOutputFolder() || !ChooseTargets() || !OpenRunFiles()) return kExitCannotStart;
@@ -168,6 +170,10 @@ public:
         for (;;) {
             Reconcile();
             Tick();
+            if (*InterruptFlag() != 0) {
+                signo = *InterruptFlag();
+                break;
+            }
             // The records of what was written were freed, but scattered
             // among live ones; the run may sleep for hours, so it hands
             // the free pages back rather than keep its high-water mark.
@@ -363,8 +369,16 @@ private:
     void Tick()
     {
         bool inTick = false;
+        // A scan of a large input may take long: a stop asked for meanwhile
+        // ends it at the next line. Outputs are written with the signals
+        // held, so that one begun is finished.
+        m_Host.WatchStopFlag(InterruptFlag());
+        m_Events.LetStopSignalsThrough(true);
         const MonitorOutcome out =
             MonitorTick({m_Entries, m_List, m_Engine, m_App.core, m_Run, m_Host}, {}, inTick);
+        m_Events.LetStopSignalsThrough(false);
+        m_Host.WatchStopFlag(nullptr);
+        if (*InterruptFlag() != 0) return;
         for (const std::string& path : out.gone) {
             Say(Quoted(path) + " is gone or empty; its parts were dropped");
             m_Ids.erase(path);
@@ -378,6 +392,7 @@ private:
         MarkListed(m_List, true);
         m_Host.TakeLogText(); // what the scan logged belongs to no output
         StreamStep(entries, {m_Engine, m_List, m_App.core, m_Run, m_Host, m_OutDir});
+        if (m_Host.AbortRequested()) return; // stopping: the rest waits for no one
         CheckPar2();
         WriteQuietPar2Members();
         DropWrittenOutputs(m_List);
@@ -493,6 +508,8 @@ private:
     {
         std::vector<HeadlessHost::WrittenOutput> written = m_Host.TakeWrittenOutputs();
         const std::string log = m_Host.TakeLogText();
+        // A stop asked for while this output was written ends the step here.
+        if (FollowEvents::StopPending()) m_Host.RequestAbort();
         if (result == -2 || !part) return; // waits for more data
         if (result > 0 && !written.empty()) NoteIfPar2(written.front().path);
         Tell(*list.GetAt(groupIndex), *part, result, written, log);
