@@ -4,6 +4,7 @@
 #include "app/engine.h"
 #include "app/follow/follow_events.h"
 #include "app/follow/monitor.h"
+#include "app/follow/par2_watch.h"
 #include "app/follow/stream_step.h"
 #include "app/interrupts.h"
 #include "app/json_report.h"
@@ -165,7 +166,7 @@ public:
         m_Host.KeepLog(m_Json != nullptr);
         Say("following " + std::to_string(m_Targets.size()) + (m_Targets.size() == 1 ? " input" : " inputs") +
             "; output files go to " + Quoted(m_OutDir));
-        m_Par2Bases = Par2Bases(m_List, m_OutDir);
+        m_Par2.Start(Par2Bases(m_List, m_OutDir));
         int signo = 0;
         for (;;) {
             Reconcile();
@@ -178,7 +179,8 @@ public:
             // among live ones; the run may sleep for hours, so it hands
             // the free pages back rather than keep its high-water mark.
             ::malloc_trim(0);
-            const FollowEvents::Wake wake = m_Events.Wait(&signo, MillisecondsToNextGapWrite());
+            const FollowEvents::Wake wake =
+                m_Events.Wait(&signo, m_Par2.MillisecondsToNext(Par2Watch::Clock::now(), Par2Quiet()));
             if (wake == FollowEvents::Wake::Stop) break;
             if (wake == FollowEvents::Wake::Reload) Reload();
             if (wake == FollowEvents::Wake::Failed) {
@@ -384,7 +386,7 @@ private:
             m_Ids.erase(path);
         }
         if (!out.rebuild) {
-            if (!m_Lacking.empty()) WriteQuietPar2Members(); // woken by the time, not by a change
+            if (m_Par2.Waiting()) WriteQuietPar2Members(); // woken by the time, not by a change
             return;
         }
         m_Engine.Evaluate(m_List);
@@ -398,17 +400,7 @@ private:
         DropWrittenOutputs(m_List);
     }
 
-    // How long the run may sleep before a posting of a par2 set has been
-    // quiet long enough to be written with its gaps; -1: no such posting.
-    int MillisecondsToNextGapWrite() const
-    {
-        if (m_Lacking.empty()) return -1;
-        auto first = Clock::time_point::max();
-        for (const auto& [group, lacking] : m_Lacking) first = std::min(first, lacking.since);
-        const auto due = first + std::chrono::seconds(m_App.Par2WaitSeconds) - Clock::now();
-        return static_cast<int>(std::clamp<long long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(due).count() + 1, 0, 86400 * 1000LL));
-    }
+    Par2Watch::Clock::duration Par2Quiet() const { return std::chrono::seconds(m_App.Par2WaitSeconds); }
 
     // A posting whose par2 files are in but some of whose parts are not
     // waits for them as any other; once no part of it has arrived for
@@ -416,24 +408,9 @@ private:
     // then mends where its recovery blocks reach.
     void WriteQuietPar2Members()
     {
-        std::map<const CSortInfo*, Lacking> lacking;
-        std::vector<OutputEntry> due;
-        const auto now = Clock::now();
-        if (m_App.Par2Repair && !m_Par2Bases.empty()) {
-            for (const OutputEntry& e : EntriesFor(m_List)) {
-                if (!e.named || !e.named->TestFlag(PF_STREAM_WAITING) || e.named->TestFlag(PF_STREAM_EXCLUDED) ||
-                    !CoveredByPar2(e.named->m_DestFile))
-                    continue;
-                const auto known = m_Lacking.find(e.group);
-                Lacking now_{e.group->GetSize(), now};
-                if (known != m_Lacking.end() && known->second.parts == now_.parts) now_.since = known->second.since;
-                if (now - now_.since >= std::chrono::seconds(m_App.Par2WaitSeconds))
-                    due.push_back(e);
-                else
-                    lacking.emplace(e.group, now_);
-            }
-        }
-        m_Lacking = std::move(lacking);
+        if (!m_App.Par2Repair) return;
+        const std::vector<OutputEntry> due =
+            m_Par2.QuietPostings(EntriesFor(m_List), Par2Watch::Clock::now(), Par2Quiet());
         if (due.empty()) return;
         // The outputs stream decoding holds belong to the extractor that
         // other settings replace: given up now, they are decoded anew from
@@ -487,7 +464,7 @@ private:
         std::vector<std::string> written = std::exchange(m_JustWritten, {});
         // Looking for the sets means reading the output folder, which a
         // long run fills: only outputs that a known set may cover go there.
-        std::erase_if(written, [&](const std::string& path) { return !CoveredByPar2(path); });
+        std::erase_if(written, [&](const std::string& path) { return !m_Par2.Covers(path); });
         if (!m_App.Par2Repair || written.empty()) return;
         for (const Par2Checked& c : VerifyAndRepair(m_OutDir, written, m_Host)) TellPar2(c);
         m_Host.TakeLogText(); // par2's lines belong to no output
@@ -511,26 +488,8 @@ private:
         // A stop asked for while this output was written ends the step here.
         if (FollowEvents::StopPending()) m_Host.RequestAbort();
         if (result == -2 || !part) return; // waits for more data
-        if (result > 0 && !written.empty()) NoteIfPar2(written.front().path);
+        if (result > 0 && !written.empty()) m_Par2.NoteWritten(written.front().path);
         Tell(*list.GetAt(groupIndex), *part, result, written, log);
-    }
-
-    // A .par2 file written: its set and the files it protects are known.
-    void NoteIfPar2(const std::string& path)
-    {
-        const std::string base = Par2BaseName(path.substr(path.rfind('/') + 1));
-        if (base.empty()) return;
-        if (std::find(m_Par2Bases.begin(), m_Par2Bases.end(), base) == m_Par2Bases.end()) m_Par2Bases.push_back(base);
-        for (std::string& name : Par2ProtectedNames(path)) m_Par2Protected.insert(std::move(name));
-    }
-
-    // Whether the output named `name` (or at that path) may belong to a
-    // par2 set in the output folder.
-    bool CoveredByPar2(const std::string& name) const
-    {
-        if (m_Par2Bases.empty()) return false;
-        const std::string plain = name.substr(name.rfind('/') + 1);
-        return InPar2Posting(plain, m_Par2Bases) || m_Par2Protected.contains(plain);
     }
 
     // A finished output is told: a line in the log and one in the JSON report.
@@ -591,18 +550,7 @@ private:
     std::FILE* m_Json = nullptr;
     int m_WrittenCount = 0;
     std::vector<std::string> m_JustWritten; // by the current stream step
-    // The par2 sets whose files are in the output folder (by base name).
-    std::vector<std::string> m_Par2Bases;
-    std::set<std::string> m_Par2Protected; // the names their files give
-    // Postings of a par2 set that wait for parts: how many parts each had
-    // when it last changed, and since when.
-    using Clock = std::chrono::steady_clock;
-    struct Lacking
-    {
-        int parts = 0;
-        Clock::time_point since;
-    };
-    std::map<const CSortInfo*, Lacking> m_Lacking;
+    Par2Watch m_Par2;
     Settings m_GapSettings; // the run's settings with "IgnoreIncomplete" off
 };
 

@@ -13,13 +13,14 @@ namespace zarvex::test {
 // The .par2 files for `data` named `name` (`percent` recovery in blocks of
 // 100 bytes, made by `program`), each as a single-part yEnc article; empty
 // when par2 failed.
-inline std::string Par2RecoveryArticles(const Bytes& data, const std::string& name, const std::string& program,
-                                        int percent)
+inline std::string Par2RecoveryArticles(const Bytes& data, const std::string& name,
+                                        const std::string& program, int percent)
 {
     TempDir made;
     WriteFile(made / name, data);
     const std::string command = "cd '" + made.Path().string() + "' && '" + program + "' create -q -q -r" +
-                                std::to_string(percent) + " -b100 '" + name + ".par2' '" + name + "' >/dev/null";
+                                std::to_string(percent) + " -b100 '" + name + ".par2' '" + name +
+                                "' >/dev/null";
     if (std::system(command.c_str()) != 0) return {};
     std::string articles;
     for (const auto& file : std::filesystem::directory_iterator(made.Path()))

@@ -16,7 +16,8 @@ TEST_F(WindowTest, Par2MendsAPostingThatLacksAPart)
     std::string posting = Par2RecoveryArticles(data, "data.bin", par2, 20);
     ASSERT_FALSE(posting.empty());
     const auto parts = YencArticles(data, "data.bin", 10000);
-    for (std::size_t n = 0; n < parts.size(); ++n) posting += n == 3 ? std::string() : parts[n];
+    for (std::size_t n = 0; n < parts.size(); ++n)
+        posting += n == 3 ? std::string() : parts[n];
     window->Preferences().core.IgnoreIncomplete = true;
     window->Preferences().core.StrictYenc = true;
     Read({posting}, "post");
@@ -25,7 +26,8 @@ TEST_F(WindowTest, Par2MendsAPostingThatLacksAPart)
     EXPECT_BYTES_EQ(data, ReadFile(out + "/data.bin"));
     EXPECT_TRUE(window->Log()->View()->toPlainText().contains("par2 data.bin.par2: repaired 1 file"));
     EXPECT_TRUE(window->SummaryText().contains(" 0 incomplete")) << window->SummaryText().toStdString();
-    EXPECT_EQ(window->OutputList()->topLevelItem(RowOf("data.bin"))->foreground(0).color(), QColor(0, 128, 0));
+    EXPECT_EQ(window->OutputList()->topLevelItem(RowOf("data.bin"))->foreground(0).color(),
+              QColor(0, 128, 0));
 }
 
 } // namespace
