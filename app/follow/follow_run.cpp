@@ -408,9 +408,9 @@ private:
     // then mends where its recovery blocks reach.
     void WriteQuietPar2Members()
     {
-        if (!m_App.Par2Repair) return;
-        const std::vector<OutputEntry> due =
-            m_Par2.QuietPostings(EntriesFor(m_List), Par2Watch::Clock::now(), Par2Quiet());
+        // With Par2Repair turned off (SIGHUP) nothing waits any more.
+        const std::vector<OutputEntry> due = m_Par2.QuietPostings(
+            m_App.Par2Repair ? EntriesFor(m_List) : std::vector<OutputEntry>(), Par2Watch::Clock::now(), Par2Quiet());
         if (due.empty()) return;
         // The outputs stream decoding holds belong to the extractor that
         // other settings replace: given up now, they are decoded anew from
