@@ -2,6 +2,7 @@
 
 #include "model/data_types.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 #include <sys/stat.h>
@@ -144,6 +145,7 @@ AppSettings LoadSettings(const IniFile& ini)
         a.Dirs[n - 1] = ini.GetString(kRecent, DirKey(n));
     LoadPreferences(ini, a.core);
     a.Par2Repair = ini.GetInt(kPrefs, "Par2Repair", 1) != 0;
+    a.Par2WaitSeconds = std::clamp(ini.GetInt(kPrefs, "Par2WaitSeconds", 300), 0, 86400);
     ApplyChecks(a);
     return a;
 }
@@ -169,6 +171,7 @@ void StoreSettings(const AppSettings& a, bool extractionRun, IniFile& ini)
             ini.Set(kPrefs, key.name, s.*key.text);
     }
     ini.SetInt(kPrefs, "Par2Repair", a.Par2Repair ? 1 : 0);
+    ini.SetInt(kPrefs, "Par2WaitSeconds", a.Par2WaitSeconds);
     ini.Set(kRecent, DirKey(1), a.Dirs[0]);
     for (int type = 1; type < kDataTypeCount; ++type)
         ini.SetInt(kDetect, kDataTypeNames[type], s.DetectTypes[type] ? 1 : 0);

@@ -31,6 +31,10 @@ struct AppSettings
     // Section "Preferences": outputs that a .par2 recovery set covers are
     // verified, and repaired when they need it, after each extraction.
     bool Par2Repair = true;
+    // A follow run writes a posting that still lacks parts, gaps and all,
+    // for par2 to mend once its recovery files are in and no part of it has
+    // arrived for this many seconds.
+    int Par2WaitSeconds = 300;
 
     // Derived at load: stream mode resumes at start-up.
     bool StreamResume = false;

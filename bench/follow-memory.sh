@@ -51,7 +51,7 @@ ZARVEX_INI="$work/ini" "$zarvex" --follow --silent --outdir="$work/out" --report
 pid=$!
 start=$(date +%s.%N)
 written=0
-echo "step articles-written rss-kB peak-kB"
+echo "step articles-written rss-kB peak-kB heap-kB"
 for f in "$work"/steps/*; do
   cat "$f" >> "$spool"
   written=$(( written + $(grep -c '^=ybegin' "$f") ))
@@ -62,7 +62,7 @@ for f in "$work"/steps/*; do
   done
   step=$(basename "$f")
   if (( 10#$step % 10 == 9 )) || [ "$f" = "$(ls "$work"/steps/* | tail -1)" ]; then
-    echo "$((10#$step + 1)) $written $(awk '/VmRSS/ {print $2}' /proc/$pid/status) $(awk '/VmHWM/ {print $2}' /proc/$pid/status)"
+    echo "$((10#$step + 1)) $written $(awk '/VmRSS/ {print $2}' /proc/$pid/status) $(awk '/VmHWM/ {print $2}' /proc/$pid/status) $(awk '/RssAnon/ {print $2}' /proc/$pid/status)"
   fi
 done
 end=$(date +%s.%N)

@@ -54,16 +54,32 @@ bool FollowEvents::WatchFolder(const std::string& folder)
     return false;
 }
 
-FollowEvents::Wake FollowEvents::Wait(int* signo)
+void FollowEvents::LetStopSignalsThrough(bool on)
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    ::sigprocmask(on ? SIG_UNBLOCK : SIG_BLOCK, &set, nullptr);
+}
+
+bool FollowEvents::StopPending()
+{
+    sigset_t pending;
+    return ::sigpending(&pending) == 0 && (sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1);
+}
+
+FollowEvents::Wake FollowEvents::Wait(int* signo, int timeoutMs)
 {
     std::array<pollfd, 2> fds{{{m_Signals, POLLIN, 0}, {m_Notify, POLLIN, 0}}};
     for (;;) {
-        const int n = ::poll(fds.data(), fds.size(), -1);
+        const int n = ::poll(fds.data(), fds.size(), timeoutMs);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             m_Error = errno;
             return Wake::Failed;
         }
+        if (n == 0) return Wake::TimedOut;
         break;
     }
     if (fds[0].revents & POLLIN) {

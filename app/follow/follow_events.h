@@ -16,6 +16,7 @@ public:
         Stop,    // SIGTERM or SIGINT
         Reload,  // SIGHUP: read the settings again
         Failed,  // waiting itself failed (errno in Error())
+        TimedOut,
     };
 
     // Blocks SIGINT, SIGTERM and SIGHUP for the process (threads started
@@ -34,10 +35,19 @@ public:
     // a new watch). False when it cannot be watched.
     bool WatchFolder(const std::string& folder);
 
+    // While `on`, SIGINT and SIGTERM reach the process's handlers (the run
+    // lets them through for a scan, which then stops at the next line)
+    // instead of waiting for Wait().
+    void LetStopSignalsThrough(bool on);
+
+    // Whether SIGINT or SIGTERM waits for Wait() (asked between outputs).
+    static bool StopPending();
+
     // Sleeps until an event or a signal arrives; a signal wins over file
     // events that came with it. Every pending file event is consumed: the
     // caller looks at all its inputs after a change, whichever it was.
-    Wake Wait(int* signo = nullptr);
+    // `timeoutMs` below zero waits for as long as it takes.
+    Wake Wait(int* signo = nullptr, int timeoutMs = -1);
 
 private:
     int m_Notify = -1;

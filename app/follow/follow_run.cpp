@@ -4,13 +4,16 @@
 #include "app/engine.h"
 #include "app/follow/follow_events.h"
 #include "app/follow/monitor.h"
+#include "app/follow/par2_watch.h"
 #include "app/follow/stream_step.h"
+#include "app/interrupts.h"
 #include "app/json_report.h"
 #include "app/output_entries.h"
 #include "app/par2_repair.h"
 #include "app/program.h"
 #include "app/settings_ini.h"
 #include "extract/output_path.h"
+#include "io/sha256.h"
 #include "model/records.h"
 #include "model/run_context.h"
 #include "platform/headless_host.h"
@@ -19,13 +22,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
+#include <malloc.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <sys/stat.h>
@@ -93,6 +100,7 @@ public:
         return result;
     }
     void ReleaseStreamOutputs(MyCObArray& list) override { m_Inner.ReleaseStreamOutputs(list); }
+    void EndExtractCommand() override { m_Inner.EndExtractCommand(); }
     bool WriteReport(const MyCObArray& list, const std::string& path) override
     {
         return m_Inner.WriteReport(list, path);
@@ -105,6 +113,13 @@ public:
 private:
     Engine& m_Inner;
     Observer m_Observer;
+};
+
+// What par2 did to an output that was checked as soon as it was written.
+enum class Par2Verdict
+{
+    NotMended,
+    Mended,
 };
 
 struct FileId
@@ -140,6 +155,7 @@ public:
 
     int Run()
     {
+        InstallInterruptHandlers();
         LoadSettingsFile();
         if (!m_Events.Ready()) return Fail("cannot watch the inputs: " + std::string(std::strerror(m_Events.Error())));
         if (!ChooseOutputFolder() || !ChooseTargets() || !OpenRunFiles()) return kExitCannotStart;
@@ -150,11 +166,21 @@ public:
         m_Host.KeepLog(m_Json != nullptr);
         Say("following " + std::to_string(m_Targets.size()) + (m_Targets.size() == 1 ? " input" : " inputs") +
             "; output files go to " + Quoted(m_OutDir));
+        m_Par2.Start(Par2Bases(m_List, m_OutDir));
         int signo = 0;
         for (;;) {
             Reconcile();
             Tick();
-            const FollowEvents::Wake wake = m_Events.Wait(&signo);
+            if (*InterruptFlag() != 0) {
+                signo = *InterruptFlag();
+                break;
+            }
+            // The records of what was written were freed, but scattered
+            // among live ones; the run may sleep for hours, so it hands
+            // the free pages back rather than keep its high-water mark.
+            ::malloc_trim(0);
+            const FollowEvents::Wake wake =
+                m_Events.Wait(&signo, m_Par2.MillisecondsToNext(Par2Watch::Clock::now(), Par2Quiet()));
             if (wake == FollowEvents::Wake::Stop) break;
             if (wake == FollowEvents::Wake::Reload) Reload();
             if (wake == FollowEvents::Wake::Failed) {
@@ -345,36 +371,113 @@ private:
     void Tick()
     {
         bool inTick = false;
+        // A scan of a large input may take long: a stop asked for meanwhile
+        // ends it at the next line. Outputs are written with the signals
+        // held, so that one begun is finished.
+        m_Host.WatchStopFlag(InterruptFlag());
+        m_Events.LetStopSignalsThrough(true);
         const MonitorOutcome out =
             MonitorTick({m_Entries, m_List, m_Engine, m_App.core, m_Run, m_Host}, {}, inTick);
+        m_Events.LetStopSignalsThrough(false);
+        m_Host.WatchStopFlag(nullptr);
+        if (*InterruptFlag() != 0) return;
         for (const std::string& path : out.gone) {
             Say(Quoted(path) + " is gone or empty; its parts were dropped");
             m_Ids.erase(path);
         }
-        if (!out.rebuild) return;
+        if (!out.rebuild) {
+            if (m_Par2.Waiting()) WriteQuietPar2Members(); // woken by the time, not by a change
+            return;
+        }
         m_Engine.Evaluate(m_List);
         const std::vector<OutputEntry> entries = EntriesFor(m_List);
         MarkListed(m_List, true);
         m_Host.TakeLogText(); // what the scan logged belongs to no output
         StreamStep(entries, {m_Engine, m_List, m_App.core, m_Run, m_Host, m_OutDir});
-        DropWrittenOutputs(m_List);
+        if (m_Host.AbortRequested()) return; // stopping: the rest waits for no one
         CheckPar2();
+        WriteQuietPar2Members();
+        DropWrittenOutputs(m_List);
+    }
+
+    Par2Watch::Clock::duration Par2Quiet() const { return std::chrono::seconds(m_App.Par2WaitSeconds); }
+
+    // A posting whose par2 files are in but some of whose parts are not
+    // waits for them as any other; once no part of it has arrived for
+    // "Par2WaitSeconds" it is written with zeros in its gaps, which par2
+    // then mends where its recovery blocks reach.
+    void WriteQuietPar2Members()
+    {
+        // With Par2Repair turned off (SIGHUP) nothing waits any more.
+        const std::vector<OutputEntry> due = m_Par2.QuietPostings(
+            m_App.Par2Repair ? EntriesFor(m_List) : std::vector<OutputEntry>(), Par2Watch::Clock::now(), Par2Quiet());
+        if (due.empty()) return;
+        // The outputs stream decoding holds belong to the extractor that
+        // other settings replace: given up now, they are decoded anew from
+        // their first part at the next step.
+        m_Engine.ReleaseStreamOutputs(m_List);
+        m_GapSettings = m_App.core;
+        m_GapSettings.IgnoreIncomplete = false;
+        for (const OutputEntry& e : due) WriteWithGaps(*e.group, *e.named);
+        m_Engine.EndExtractCommand();
+    }
+
+    void WriteWithGaps(CSortInfo& group, CFInfo& named)
+    {
+        named.ClearFlag(PF_STREAM_WAITING);
+        named.SetFlag(PF_STREAM_EXCLUDED); // one attempt: what comes later is par2's to mend
+        int index = -1;
+        for (int g = 0; g < m_List.GetSize() && index < 0; ++g)
+            if (m_List.GetAt(g) == &group) index = g;
+        int answer = m_App.core.Overwrite ? 2 : 0;
+        m_Host.TakeLogText();
+        const int result = m_Engine.Extract(m_List, index, &named, m_OutDir, answer, m_GapSettings, m_Run, m_Host);
+        std::vector<HeadlessHost::WrittenOutput> written = m_Host.TakeWrittenOutputs();
+        const std::string log = m_Host.TakeLogText();
+        Par2Verdict verdict = Par2Verdict::NotMended;
+        if (result > 0 && !written.empty()) {
+            const std::string& path = written.front().path;
+            for (const Par2Checked& c : VerifyAndRepair(m_OutDir, {path}, m_Host)) {
+                TellPar2(c);
+                for (const std::string& name : c.result.repaired)
+                    if (name == path.substr(path.rfind('/') + 1)) verdict = Par2Verdict::Mended;
+            }
+            if (verdict == Par2Verdict::Mended) Mended(group, written.front());
+            m_Host.TakeLogText();
+        }
+        Tell(group, named, result, written, log, verdict);
+    }
+
+    // par2 mended the output `out` of `group`: whole now, with its new size and checksum.
+    static void Mended(CSortInfo& group, HeadlessHost::WrittenOutput& out)
+    {
+        group.m_Status = (group.m_Status & ~(GS_MASK | ST_DATAERROR | ST_INCOMPLETE)) | GS_COMPLETE;
+        const int fd = ::open(out.path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        out.sha256 = Sha256OfDescriptor(fd, &out.size).value_or(std::string());
+        ::close(fd);
     }
 
     // The recovery sets that concern what this step wrote.
     void CheckPar2()
     {
         std::vector<std::string> written = std::exchange(m_JustWritten, {});
+        // Looking for the sets means reading the output folder, which a
+        // long run fills: only outputs that a known set may cover go there.
+        std::erase_if(written, [&](const std::string& path) { return !m_Par2.Covers(path); });
         if (!m_App.Par2Repair || written.empty()) return;
-        for (const Par2Checked& c : VerifyAndRepair(m_OutDir, written, m_Host)) {
-            const std::string line = Par2PlainLine(c.set, c.result);
-            if (!m_LogFile && m_Cl.logFile != "-" && !m_Cl.silent) m_Err << "zarvex: " << line << std::endl;
-            JsonLine({{"par2", c.set.base + ".par2"},
-                      {"repaired", c.result.repaired},
-                      {"blocksMissing", c.result.blocksMissing},
-                      {"summary", line}});
-        }
+        for (const Par2Checked& c : VerifyAndRepair(m_OutDir, written, m_Host)) TellPar2(c);
         m_Host.TakeLogText(); // par2's lines belong to no output
+    }
+
+    void TellPar2(const Par2Checked& c)
+    {
+        const std::string line = Par2PlainLine(c.set, c.result);
+        if (!m_LogFile && m_Cl.logFile != "-" && !m_Cl.silent) m_Err << "zarvex: " << line << std::endl;
+        JsonLine({{"par2", c.set.base + ".par2"},
+                  {"repaired", c.result.repaired},
+                  {"blocksMissing", c.result.blocksMissing},
+                  {"summary", line}});
     }
 
     // One stream extraction ended: a finished output is told.
@@ -382,13 +485,25 @@ private:
     {
         std::vector<HeadlessHost::WrittenOutput> written = m_Host.TakeWrittenOutputs();
         const std::string log = m_Host.TakeLogText();
+        // A stop asked for while this output was written ends the step here.
+        if (FollowEvents::StopPending()) m_Host.RequestAbort();
         if (result == -2 || !part) return; // waits for more data
-        const CSortInfo& group = *list.GetAt(groupIndex);
-        const std::string name = written.empty() ? part->m_DestFile : written.front().path;
+        if (result > 0 && !written.empty()) m_Par2.NoteWritten(written.front().path);
+        Tell(*list.GetAt(groupIndex), *part, result, written, log);
+    }
+
+    // A finished output is told: a line in the log and one in the JSON report.
+    // `par2` is what par2 did to it when it was checked already.
+    void Tell(const CSortInfo& group, const CFInfo& named, int result,
+              const std::vector<HeadlessHost::WrittenOutput>& written, const std::string& log,
+              std::optional<Par2Verdict> par2 = std::nullopt)
+    {
+        const std::string name = written.empty() ? named.m_DestFile : written.front().path;
         if (result > 0 && !written.empty()) {
             ++m_WrittenCount;
-            m_JustWritten.push_back(written.front().path);
+            if (!par2) m_JustWritten.push_back(written.front().path);
             std::string note = "wrote " + Quoted(name) + " (" + std::to_string(written.front().size) + " bytes";
+            if (par2 == Par2Verdict::Mended) note += ", repaired by par2";
             if (group.m_Status & ST_DATAERROR) note += ", damaged";
             if (group.m_Status & ST_INCOMPLETE) note += ", incomplete";
             Say(note + ")");
@@ -396,8 +511,10 @@ private:
             Say("did not write " + Quoted(name) +
                 (m_LogFile || m_Cl.logFile == "-" ? "; the log says why" : "; --logfile=- shows why"));
         }
-        JsonLine(OutputJson(group, *part, written.empty() ? std::string() : written.front().path, log, result,
-                            written.empty() ? nullptr : &written.front()));
+        nlohmann::ordered_json line = OutputJson(group, named, written.empty() ? std::string() : written.front().path,
+                                                 log, result, written.empty() ? nullptr : &written.front());
+        if (par2 == Par2Verdict::Mended) MarkRepairedOutput(line, written.front().size, written.front().sha256);
+        JsonLine(line);
     }
 
     // Outputs still waiting for parts are given up (their temporary files
@@ -433,6 +550,8 @@ private:
     std::FILE* m_Json = nullptr;
     int m_WrittenCount = 0;
     std::vector<std::string> m_JustWritten; // by the current stream step
+    Par2Watch m_Par2;
+    Settings m_GapSettings; // the run's settings with "IgnoreIncomplete" off
 };
 
 } // namespace

@@ -56,6 +56,10 @@ std::vector<std::size_t> StreamStep(const std::vector<OutputEntry>& entries, con
     for (int g = 0; g < s.list.GetSize(); ++g)
         if (s.list[g]->m_ExtractMark == listing::ShownWhileStreaming)
             s.list[g]->m_ExtractMark = listing::Shown;
+    // A step is one extraction command: no output of it replaces another,
+    // and what the engine remembers of the outputs ends with it. A stream
+    // that runs for days would otherwise keep a note of every file it wrote.
+    s.engine.EndExtractCommand();
     return rows;
 }
 

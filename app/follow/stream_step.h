@@ -47,7 +47,9 @@ struct StreamRun {
 // streaming, or has a part waiting for more data, is extracted into the
 // stream folder unless its named part is excluded or holds no encoded data;
 // a result of -2 marks the named part waiting, any other clears the mark.
-// Stops when aborted. Returns the rows whose part was extracted.
+// Stops when aborted; the step ends as an extraction command does (the
+// engine forgets which files its outputs took). Returns the rows whose part
+// was extracted.
 std::vector<std::size_t> StreamStep(const std::vector<OutputEntry>& entries, const StreamRun& s);
 
 // Stream decoding stops: the held outputs are given up (PF_OPENBUF cleared

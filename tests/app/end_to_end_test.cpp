@@ -140,21 +140,6 @@ TEST_F(EndToEnd, UnreadableInputIsAnError)
     }
 }
 
-TEST_F(EndToEnd, FullDiskKeepsTheOldFileAndFails)
-{
-    const std::string big = test::RandomBytes(400'000, 14);
-    const std::string in = dir.Write("mail.txt", UuPosting("big.dat", big) + UuPosting("new.dat", big));
-    const std::string out = MakeFolder("out");
-    test::WriteFile(out + "/big.dat", "precious");
-    Overwrite();
-    envPrefix = "ulimit -f 128 && "; // 64 or 128 KB, by the shell's block size
-    const Result r = Extract(out, {"--logfile=-", in});
-    EXPECT_EQ(r.status, 255) << r.err;
-    EXPECT_NE(r.err.find("File Error: The disk is full!"), std::string::npos) << r.err;
-    EXPECT_EQ(ReadFile(out + "/big.dat"), "precious");
-    EXPECT_EQ(RegularFiles(out), std::vector<std::string>{out + "/big.dat"}) << "no temporary or short file";
-}
-
 TEST_F(EndToEnd, LeftoverTemporaryFileIsNeitherInputNorOutput)
 {
     // A killed run left "~ZRV17.TMP" in a folder that is input and output;

@@ -1,7 +1,7 @@
 // Follow mode and par2 repair through the built program.
 #include "app/par2_repair.h"
 #include "program_run.h"
-#include "support/yenc_posting.h"
+#include "support/par2_posting.h"
 
 #include <chrono>
 #include <csignal>
@@ -30,6 +30,27 @@ protected:
     {
         return test::YencArticles(data, name, part);
     }
+    // Starts "--follow" on `inputs` and waits until it follows them.
+    pid_t StartFollow(const std::string& out, const std::string& inputs)
+    {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const std::string args = "--follow --outdir=" + out + " --report-json=" + (dir / "events.jsonl") + " " +
+                                     inputs + " 2>" + test::ShellQuote(dir / "stderr.txt");
+            ::execl("/bin/sh", "sh", "-c", ("exec env " + Command({}) + " " + args).c_str(), nullptr);
+            ::_exit(127);
+        }
+        EXPECT_TRUE(Within([&] { return test::ReadFile(dir / "stderr.txt").find("following") != std::string::npos; }));
+        return pid;
+    }
+    // Sends SIGTERM and gives the exit status (-1 when it did not exit).
+    int StopFollow(pid_t pid)
+    {
+        ::kill(pid, SIGTERM);
+        int status = -1;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
 };
 
 TEST_F(FollowPar2, FollowWritesWhatArrivesAndEndsOnSigterm)
@@ -38,24 +59,13 @@ TEST_F(FollowPar2, FollowWritesWhatArrivesAndEndsOnSigterm)
     const auto partsA = Articles(a, "a.bin", 10000), partsC = Articles(c, "c.bin", 3000);
     const std::string spool = dir.Write("spool.txt", partsA[0] + partsC[0]);
     const std::string drop = MakeFolder("drop"), out = MakeFolder("out");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const std::string args = "--follow --outdir=" + out + " --report-json=" + (dir / "events.jsonl") + " " +
-                                 spool + " " + drop + " 2>" + test::ShellQuote(dir / "stderr.txt");
-        ::execl("/bin/sh", "sh", "-c", ("exec env " + Command({}) + " " + args).c_str(), nullptr);
-        ::_exit(127);
-    }
+    const pid_t pid = StartFollow(out, spool + " " + drop);
     // Once it follows, parts arrive in the spool and a file is dropped into the folder.
-    EXPECT_TRUE(Within([&] { return test::ReadFile(dir / "stderr.txt").find("following") != std::string::npos; }));
     std::ofstream(spool, std::ios::app | std::ios::binary) << partsA[1] + partsA[2];
     test::WriteFile(dir / "b.tmp", Articles(b, "b.bin", 5000)[0]);
     std::rename((dir / "b.tmp").c_str(), (drop + "/b.eml").c_str());
     EXPECT_TRUE(Within([&] { return test::FileExists(out + "/a.bin") && test::FileExists(out + "/b.bin"); }));
-    ::kill(pid, SIGTERM);
-    int status = -1;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status)) << test::ReadFile(dir / "stderr.txt");
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(StopFollow(pid), 0) << test::ReadFile(dir / "stderr.txt");
     EXPECT_BYTES_EQ(a, test::ReadFile(out + "/a.bin"));
     EXPECT_BYTES_EQ(b, test::ReadFile(out + "/b.bin"));
     // c.bin still waited for parts: nothing of it is left behind.
@@ -73,14 +83,8 @@ TEST_F(FollowPar2, Par2RepairsWhatItsBlocksCanMend)
     const std::string par2 = FindPar2Program();
     if (par2.empty()) GTEST_SKIP() << "par2 is not installed (scripts/install-deps.sh installs it)";
     const test::Bytes data = test::RandomBytes(100000, 7);
-    test::TempDir made;
-    test::WriteFile(made / "data.bin", data);
-    ASSERT_EQ(std::system(("cd " + test::ShellQuote(made.Path()) + " && " + par2 +
-                           " create -q -q -r20 -b100 data.bin.par2 data.bin >/dev/null").c_str()),
-              0);
-    std::string recovery;
-    for (const std::string& file : test::RegularFiles(made.Path()))
-        if (file.ends_with(".par2")) recovery += Articles(test::ReadFile(file), file.substr(file.rfind('/') + 1), 1 << 20)[0];
+    const std::string recovery = test::Par2RecoveryArticles(data, "data.bin", par2, 20);
+    ASSERT_FALSE(recovery.empty());
     struct Case
     {
         std::vector<int> lost; // part numbers, 1-based
@@ -111,6 +115,23 @@ TEST_F(FollowPar2, Par2RepairsWhatItsBlocksCanMend)
         }
         EXPECT_FALSE(test::FileExists(out + "/data.bin.1")) << "par2's backup is removed";
     }
+    // A follow run writes the posting that lacks part 4 once it has been
+    // quiet for "Par2WaitSeconds", and par2 mends it there too.
+    test::WriteFile(ini, "[Preferences]\nIgnoreIncomplete=1\nStrictYenc=1\nPar2WaitSeconds=0\n");
+    std::string posting = recovery;
+    const auto parts = Articles(data, "data.bin", 10000);
+    for (std::size_t n = 0; n < parts.size(); ++n) posting += n == 3 ? std::string() : parts[n];
+    const std::string drop = MakeFolder("drop"), out = MakeFolder("followed");
+    const pid_t pid = StartFollow(out, drop);
+    test::WriteFile(dir / "post.tmp", posting);
+    std::rename((dir / "post.tmp").c_str(), (drop + "/post.txt").c_str());
+    const auto repaired = [&] { return test::ReadFile(dir / "events.jsonl").find("repaired 1 file") != std::string::npos; };
+    EXPECT_TRUE(Within(repaired)) << test::ReadFile(dir / "events.jsonl");
+    EXPECT_EQ(StopFollow(pid), 0);
+    EXPECT_BYTES_EQ(data, test::ReadFile(out + "/data.bin"));
+    for (const std::string& line : test::Lines(test::ReadFile(dir / "events.jsonl")))
+        EXPECT_TRUE(json::parse(line).value("name", "") != "data.bin" || json::parse(line)["status"]["complete"])
+            << line;
 }
 
 } // namespace

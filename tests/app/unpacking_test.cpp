@@ -5,6 +5,7 @@
 #include "program_run.h"
 #include "support/tnef_writer.h"
 
+#include <cctype>
 #include <unistd.h>
 
 #ifdef ZARVEX_BINARY
@@ -55,80 +56,58 @@ protected:
     }
 };
 
-// Compressed single files: the mailbox, named without a telling extension.
-class Compressed : public Unpacking, public ::testing::WithParamInterface<const char*>
+// Compressed single files (the mailbox, named without a telling extension)
+// and archives (every member an input of its own, named ARCHIVE/PATH), also
+// hostile ones: what the archive claims never leaves the working folder and
+// one bad member does not cost the others.
+struct Container
 {
-};
-
-TEST_P(Compressed, MailboxDecodesAsTheUnpackedOne)
-{
-    Unpack(std::string(GetParam()) + " <in/box.mbox >box.data", "box.data");
-    ExpectOutputs(false, true);
-    EXPECT_TRUE(Found(ReadFile(dir / "report.txt"), "InFile: " + (dir / "box.data")))
-        << ReadFile(dir / "report.txt");
-}
-
-INSTANTIATE_TEST_SUITE_P(Tools, Compressed,
-                         ::testing::Values("gzip -c", "bzip2 -c", "xz -c", "zstd -q -c", "lz4 -q -c"));
-
-// Archives: every member an input of its own, named ARCHIVE/PATH.
-class Archives : public Unpacking, public ::testing::WithParamInterface<const char*>
-{
-};
-
-TEST_P(Archives, EveryMemberDecodesUnderItsPath)
-{
-    Unpack("cd in && " + std::string(GetParam()) + " ../backup cur box.mbox", "backup");
-    ExpectOutputs(true, true);
-    const std::string report = ReadFile(dir / "report.txt");
-    EXPECT_TRUE(Found(report, "InFile: " + (dir / "backup/cur/a.eml"))) << report;
-    EXPECT_TRUE(Found(report, "InFile: " + (dir / "backup/box.mbox"))) << report;
-}
-
-INSTANTIATE_TEST_SUITE_P(Tools, Archives,
-                         ::testing::Values("tar -cf", "tar -czf", "tar --zstd -cf", "zip -qr - >",
-                                           "bsdtar --format 7zip -cf"));
-
-// Hostile archives: what the archive claims never leaves the working folder
-// and one bad member does not cost the others.
-struct Hostile
-{
-    const char* name;
-    const char* make; // makes "x" in the test folder
-    const char* prefs;
+    std::string name, make; // `make` makes "x" in the test folder
     bool small, large;
-    const char* logged;
+    std::vector<std::string> reported; // the inputs the report names, in the test folder
+    const char* logged = "";
+    const char* prefs = "";
 };
 
-class HostileArchives : public Unpacking, public ::testing::WithParamInterface<Hostile>
+std::vector<Container> ContainerCases()
 {
-};
+    std::vector<Container> cases;
+    for (const std::string tool : {"gzip -c", "bzip2 -c", "xz -c", "zstd -q -c", "lz4 -q -c"})
+        cases.push_back({tool, tool + " <in/box.mbox >x", false, true, {"x"}});
+    for (const std::string tool : {"tar -cf", "tar -czf", "tar --zstd -cf", "zip -qr - >", "bsdtar --format 7zip -cf"})
+        cases.push_back({tool, "cd in && " + tool + " ../x cur box.mbox", true, true, {"x/cur/a.eml", "x/box.mbox"}});
+    cases.push_back({"PathsLeavingTheFolder",
+                     "bsdtar -P -cf x -s ,^in/cur,../..,  -s ,^in/box,/tmp/zarvex-box, in/cur/a.eml in/box.mbox",
+                     true, true, {}, "/x/a.eml..."});
+    cases.push_back({"Bomb", "yes 'the same line over and over' | head -c 3000000 | gzip >x", false, false, {},
+                     "unpacking stopped at the limit of 1 MB", "ArchiveLimitMB=1\n"});
+    cases.push_back({"EncryptedMember",
+                     "cd in && zip -q -P secret ../x.zip cur/a.eml && zip -q ../x.zip box.mbox && mv ../x.zip ../x",
+                     false, true, {}, "x/cur/a.eml skipped: it is encrypted"});
+    cases.push_back({"CutShort", "tar -cf t -C in cur box.mbox && head -c 30000 t >x", true, false, {},
+                     "cannot be read further"});
+    return cases;
+}
 
-TEST_P(HostileArchives, AreReadSafely)
+class Containers : public Unpacking, public ::testing::WithParamInterface<Container> {};
+
+TEST_P(Containers, AreReadSafelyAndEveryMemberDecodes)
 {
-    const Hostile& h = GetParam();
-    const std::string log = Unpack(h.make, "x", h.prefs);
-    ExpectOutputs(h.small, h.large);
-    EXPECT_TRUE(Found(log, h.logged)) << log;
+    const Container& c = GetParam();
+    const std::string log = Unpack(c.make, "x", c.prefs), report = ReadFile(dir / "report.txt");
+    ExpectOutputs(c.small, c.large);
+    EXPECT_TRUE(Found(log, c.logged)) << log;
+    for (const std::string& input : c.reported)
+        EXPECT_TRUE(Found(report, "InFile: " + (dir / input))) << report;
     EXPECT_FALSE(test::FileExists(dir.Path().parent_path().parent_path() / "a.eml"));
     EXPECT_FALSE(test::FileExists("/tmp/zarvex-box.mbox"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HostileArchives,
-    ::testing::Values(
-        Hostile{"PathsLeavingTheFolder",
-                "bsdtar -P -cf x -s ,^in/cur,../..,  -s ,^in/box,/tmp/zarvex-box, in/cur/a.eml in/box.mbox",
-                "", true, true, "/x/a.eml..."},
-        Hostile{"Bomb", "yes 'the same line over and over' | head -c 3000000 | gzip >x", "ArchiveLimitMB=1\n",
-                false, false, "unpacking stopped at the limit of 1 MB"},
-        Hostile{
-            "EncryptedMember",
-            "cd in && zip -q -P secret ../x.zip cur/a.eml && zip -q ../x.zip box.mbox && mv ../x.zip ../x",
-            "", false, true, "x/cur/a.eml skipped: it is encrypted"},
-        Hostile{"CutShort", "tar -cf t -C in cur box.mbox && head -c 30000 t >x", "", true, false,
-                "cannot be read further"}),
-    [](const auto& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, Containers, ::testing::ValuesIn(ContainerCases()), [](const auto& p) {
+    std::string name = p.param.name;
+    std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+    return name;
+});
 
 // winmail.dat: the files it holds, with their long names and dates, the
 // body held only as compressed RTF, a TNEF file inside it, and a damaged one.
@@ -147,15 +126,12 @@ struct TnefCase
     const char* logged;
 };
 
-class Tnef : public Unpacking, public ::testing::WithParamInterface<TnefCase>
-{
-};
+class Tnef : public Unpacking, public ::testing::WithParamInterface<TnefCase> {};
 
 // The container by its signature: its name is the naming rules' business.
 bool ContainerIn(const std::vector<std::string>& files)
 {
-    for (const std::string& f : files)
-        if (HasTnefSignature(ReadFile(f))) return true;
+    for (const std::string& f : files) if (HasTnefSignature(ReadFile(f))) return true;
     return false;
 }
 
@@ -168,8 +144,7 @@ TEST_P(Tnef, WinmailDatComesOutAsItsFiles)
     EXPECT_EQ(ContainerIn(files), c.containerKept);
     std::erase_if(files, [](const std::string& f) { return HasTnefSignature(ReadFile(f)); });
     EXPECT_EQ(files.size(), c.files.size());
-    for (const std::string& name : c.files)
-        EXPECT_TRUE(test::FileExists(dir / ("out/" + name))) << name;
+    for (const std::string& name : c.files) EXPECT_TRUE(test::FileExists(dir / ("out/" + name))) << name;
     if (c.files.empty() || c.files[0] != "Report for 2024.pdf") return;
     EXPECT_BYTES_EQ(kReport.data, ReadFile(dir / "out/Report for 2024.pdf"));
     struct stat st

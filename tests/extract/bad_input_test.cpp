@@ -119,6 +119,7 @@ TEST_F(BadInput, FolderWithTheOutputNameStaysAndNoTemporaryFileIsLeft)
     int state = 2;
     EXPECT_EQ(Extract(0, &state), extract_result::NothingWritten);
     EXPECT_EQ(host.CountInLog("File Error: "), 1) << host.PlainLog();
+    EXPECT_NE(list[0]->m_Status & ST_NOTEXTRACTED, 0);
     EXPECT_TRUE(std::filesystem::is_directory(Out("taken.bin")));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outDir), {}), 1);
 }

@@ -17,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -179,16 +178,9 @@ struct PartRange {
 inline CFInfo* MakePart(const PartRange& range, const std::string& name)
 {
     auto* p = new CFInfo;
-    p->m_File = range.file;
-    p->m_SPos = range.start;
-    p->m_EPos = range.end;
-    p->m_StartLine = range.startLine;
-    p->m_EndLine = range.startLine + 1;
-    p->m_MsgType = range.type;
-    p->m_DestFile = name;
-    p->m_OrigName = name;
-    p->m_Part = range.part;
-    p->m_Total = range.total;
+    p->m_File = range.file, p->m_SPos = range.start, p->m_EPos = range.end;
+    p->m_StartLine = range.startLine, p->m_EndLine = range.startLine + 1, p->m_MsgType = range.type;
+    p->m_DestFile = p->m_OrigName = name, p->m_Part = range.part, p->m_Total = range.total;
     p->m_Subject = "test posting";
     return p;
 }
@@ -201,23 +193,6 @@ inline PartRange WriteSection(const TempDir& dir, const std::string& fileName, c
     const auto start = static_cast<std::int64_t>(before.size());
     return {dir.Write(fileName, before + section + after), start, start + static_cast<std::int64_t>(section.size()),
             CountLines(before) + 1, type, part, total};
-}
-
-// Runs `child` in a child process that exits with its result; the wait status (-1: no child).
-inline int InChild(const std::function<int()>& child)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(child());
-    int status = -1;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid ? status : -1;
-}
-
-// Files this process writes may grow to `bytes` only; a write past it fails (EFBIG), with no signal.
-inline void LimitFileSize(rlim_t bytes)
-{
-    std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{bytes, bytes};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 // One sort list, its settings, a scripted host and the engine over them.

@@ -66,16 +66,6 @@ TEST_F(OverwritePrompt, AnswersAreKeptAcrossOneCommandAsGiven)
     }
 }
 
-// An output that cannot take its name (a folder holds it) is reported and marked not written.
-TEST_F(OverwritePrompt, OutputThatCannotTakeItsNameIsMarkedNotWritten)
-{
-    std::filesystem::create_directory(Out("f0.bin"));
-    int state = answer::YesToAll;
-    EXPECT_NE(Extract(0, &state), extract_result::Written);
-    EXPECT_NE(list[0]->m_Status & ST_NOTEXTRACTED, 0);
-    EXPECT_EQ(host.CountInLog("File Error"), 1) << host.PlainLog();
-}
-
 class OutputPolicyMerge : public ::testing::Test {
 protected:
     TempDir dir;

@@ -116,10 +116,7 @@ TEST_F(UUDecode, FiveDamagedLinesAreReportedThenOnlyCounted)
 TEST_F(UUDecode, UserChosenDuplicateIsUsedAsChosen)
 {
     run.YouChooseDuplicate = true;
-    struct Case {
-        int choice, result, errors;
-        bool aborts;
-    };
+    struct Case { int choice, result, errors; bool aborts; };
     const Case cases[] = {
         {1, extract_result::Written, 0, false},        // the good copy
         {0, extract_result::Written, 1, false},        // the damaged one: reported, not switched
@@ -256,86 +253,66 @@ std::string Posting(const std::string& name, const Bytes& file, int total, int r
     return mbox;
 }
 
-struct PostingCase {
-    const char* label;
-    bool xx;
-    int parts;
-    std::size_t size;
-    std::uint32_t seed;
-};
-
-class Postings : public EndToEnd, public ::testing::WithParamInterface<PostingCase> {};
-
-TEST_P(Postings, GiveTheOriginalWithEachPartAtItsOffset)
+// UU in three parts, XX in two, and XX in two whose second part opens with a
+// line that holds no "-" (valid Base64 characters only).
+TEST_F(EndToEnd, PostingsGiveTheOriginalWithEachPartAtItsOffset)
 {
-    const PostingCase& c = GetParam();
-    const Bytes payload = RandomBytes(c.size, c.seed);
-    const Bytes file = c.xx ? XxFile(payload, "data.zip") : UuFile(payload, "data.zip");
-    EXPECT_EQ(ScanAndExtract({dir.Write("in.mbox", Posting("data.zip", file, c.parts))}), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("data.zip")));
-    EXPECT_EQ(host.CountInLog(c.xx ? "XXencoded data" : "UUencoded data"), 1) << host.PlainLog();
-    EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
-    if (c.parts > 1) {
-        EXPECT_EQ(list[0]->GetAt(1)->m_ByteStart, list[0]->GetAt(0)->m_Length);
+    const struct { bool xx; int parts; std::size_t size; std::uint32_t seed; } cases[] = {
+        {false, 3, 60'000, 102}, {true, 2, 30'000, 105}, {true, 2, 40'000, 101}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.seed);
+        Restart();
+        const Bytes payload = RandomBytes(c.size, c.seed);
+        const Bytes file = c.xx ? XxFile(payload, "data.zip") : UuFile(payload, "data.zip");
+        EXPECT_EQ(ScanAndExtract({dir.Write("in.mbox", Posting("data.zip", file, c.parts))}), 1) << host.PlainLog();
+        EXPECT_BYTES_EQ(payload, ReadFile(Out("data.zip")));
+        EXPECT_EQ(host.CountInLog(c.xx ? "XXencoded data" : "UUencoded data"), 1) << host.PlainLog();
+        EXPECT_EQ(host.CountInLog("Error decoding"), 0) << host.PlainLog();
+        if (c.parts > 1) {
+            EXPECT_EQ(list[0]->GetAt(1)->m_ByteStart, list[0]->GetAt(0)->m_Length);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Encodings, Postings,
-                         ::testing::Values(PostingCase{"UuThreeParts", false, 3, 60'000, 102},
-                                           PostingCase{"XxTwoParts", true, 2, 30'000, 105},
-                                           // Part 2 opens with a line that holds no "-"
-                                           // (valid Base64 characters only).
-                                           PostingCase{"XxTwoPartsBase64LookingLine", true, 2, 40'000, 101}),
-                         [](const auto& p) { return std::string(p.param.label); });
 
 // Two messages that each carry one Base64 section without a name are two
 // files: bare lines without any header, or MIME bodies without a file name
 // under one subject.
-class NamelessSections : public EndToEnd, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(NamelessSections, StayApart)
+TEST_F(EndToEnd, NamelessSectionsStayApart)
 {
     const Bytes a = RandomBytes(5'700, 108), b = RandomBytes(5'700, 109);
-    auto message = [&](const Bytes& data) {
-        const std::string head = "Subject: pictures\nMIME-Version: 1.0\nContent-Type: application/octet-stream\n"
-                                 "Content-Transfer-Encoding: base64\n\n";
-        return (GetParam() ? head : "") + Text(Base64Lines(data));
-    };
-    EXPECT_EQ(ScanAndExtract({dir.Write("a.txt", message(a)), dir.Write("b.txt", message(b))}), 2) << host.PlainLog();
-    std::multiset<Bytes> outputs;
-    for (const auto& [name, bytes] : Written()) outputs.insert(bytes);
-    EXPECT_TRUE(outputs == (std::multiset<Bytes>{a, b})) << "each message once";
+    for (const bool mime : {false, true}) {
+        SCOPED_TRACE(mime);
+        Restart();
+        auto message = [&](const Bytes& data) {
+            const std::string head = "Subject: pictures\nMIME-Version: 1.0\nContent-Type: application/octet-stream\n"
+                                     "Content-Transfer-Encoding: base64\n\n";
+            return (mime ? head : "") + Text(Base64Lines(data));
+        };
+        EXPECT_EQ(ScanAndExtract({dir.Write("a.txt", message(a)), dir.Write("b.txt", message(b))}), 2)
+            << host.PlainLog();
+        std::multiset<Bytes> outputs;
+        for (const auto& [name, bytes] : Written()) outputs.insert(bytes);
+        EXPECT_TRUE(outputs == (std::multiset<Bytes>{a, b})) << "each message once";
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(BareAndMime, NamelessSections, ::testing::Bool());
 
 // A part posted twice and kept ("AutoMultipartDupeRemoval" off) gives its
 // data once: part 2 twice, the first copy intact or damaged (the other
 // replaces it), or part 1 twice (its copy is a named output of its own).
-struct DuplicateCase {
-    const char* label;
-    int repeated; // index of the part posted twice
-    bool damaged; // the first copy has a short line
-};
-
-class KeptDuplicate : public EndToEnd, public ::testing::WithParamInterface<DuplicateCase> {};
-
-TEST_P(KeptDuplicate, ContributesItsDataOnce)
+TEST_F(EndToEnd, KeptDuplicateContributesItsDataOnce)
 {
-    const DuplicateCase& c = GetParam();
     settings.AutoMultipartDupeRemoval = false;
     const Bytes payload = RandomBytes(4'500, 110);
-    const std::string mbox = Posting("dup.bin", UuFile(payload, "dup.bin"), 3, c.repeated, c.damaged);
-    EXPECT_EQ(ScanAndExtract({dir.Write("posting.mbox", mbox)}), 1) << host.PlainLog();
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
-    EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), c.damaged ? 1 : 0);
+    // The index of the part posted twice, and whether its first copy has a short line.
+    for (const auto& [repeated, damaged] : {std::pair{1, false}, {1, true}, {0, false}}) {
+        SCOPED_TRACE(testing::Message() << repeated << damaged);
+        Restart();
+        const std::string mbox = Posting("dup.bin", UuFile(payload, "dup.bin"), 3, repeated, damaged);
+        EXPECT_EQ(ScanAndExtract({dir.Write("posting.mbox", mbox)}), 1) << host.PlainLog();
+        EXPECT_BYTES_EQ(payload, ReadFile(Out("dup.bin")));
+        EXPECT_EQ(host.CountInLog("Trying next duplicate part to correct errors..."), damaged ? 1 : 0);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Copies, KeptDuplicate,
-                         ::testing::Values(DuplicateCase{"SecondPartTwice", 1, false},
-                                           DuplicateCase{"SecondPartTwiceFirstCopyDamaged", 1, true},
-                                           DuplicateCase{"FirstPartTwice", 0, false}),
-                         [](const auto& p) { return std::string(p.param.label); });
 
 } // namespace
 } // namespace zarvex::test

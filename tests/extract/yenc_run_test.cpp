@@ -28,13 +28,7 @@ struct RunCase {
 };
 void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
 
-struct Outcome {
-    int result = 0;
-    Bytes output;
-    std::string log, status;
-    int pumps = 0;
-    double progress = 0;
-};
+struct Outcome { int result = 0; Bytes output; std::string log, status; int pumps = 0; double progress = 0; };
 // All but the output, as text.
 std::string Summary(const Outcome& o)
 {
@@ -84,8 +78,7 @@ protected:
     static std::string UuText(const RunCase& c)
     {
         std::string text = "Subject: file\n\nbegin 644 run.bin\n";
-        for (const std::string& line : UuLines(RandomBytes(300'000, 12)))
-            text += line + c.eol;
+        for (const std::string& line : UuLines(RandomBytes(300'000, 12))) text += line + c.eol;
         const std::size_t body = text.find("run.bin\n") + 8;
         text += std::string("end") + c.eol;
         Disturb(text, body, c, "\x01\x1f\x80");
@@ -107,9 +100,7 @@ protected:
         if (c.base64) return Mail(c);
         if (c.uu) return UuText(c);
         YencPostingOptions o;
-        o.width = c.width;
-        o.eol = c.eol;
-        o.dotStuffed = c.dotStuffed;
+        o.width = c.width, o.eol = c.eol, o.dotStuffed = c.dotStuffed;
         const Bytes payload = RandomBytes(300'000, 12);
         std::string text = YencArticles(payload, "run.bin", payload.size(), o).front();
         if (c.headerLine > 0) {
@@ -211,32 +202,26 @@ INSTANTIATE_TEST_SUITE_P(
 // What follows the trailer decides whether the article doubled its leading
 // dots: the first of the next three lines that is not empty is ".", with
 // every form of line break.
-struct Tail {
-    const char* text;
-    bool stuffed;
-};
-void PrintTo(const Tail& t, std::ostream* os) { *os << ::testing::PrintToString(std::string(t.text)); }
+using YencArticleEnd = ExtractTest;
 
-class YencArticleEnd : public ExtractTest, public ::testing::WithParamInterface<Tail> {};
-
-TEST_P(YencArticleEnd, TellsWhetherLeadingDotsWereDoubled)
+TEST_F(YencArticleEnd, TellsWhetherLeadingDotsWereDoubled)
 {
-    YencPostingOptions o;
-    o.dotStuffed = GetParam().stuffed;
     Bytes payload = RandomBytes(300'000, 12);
     payload[0] = payload[1] = '.' - 42; // a first line starting ".." (doubled: "...")
-    std::string text = YencArticles(payload, "end.bin", payload.size(), o).front();
-    if (o.dotStuffed) text.resize(text.size() - 2); // the generated ".\n"
-    ScanAndExtract({dir.Write("in.ntx", text + GetParam().text)});
-    EXPECT_BYTES_EQ(payload, ReadFile(Out("end.bin")));
+    for (const auto& [tail, stuffed] :
+         {std::pair{".\n", true}, {".\r\n", true}, {".", true}, {"\n\n.\n", true}, {"\r\n\n\r.\r\n", true},
+          {"\r\r\n.\n", true}, {"\r\r.\n", true}, {"\n\n\n.\n", false}, {".x\n", false}, {"", false},
+          {"\n", false}, {"x\n.\n", false}}) {
+        SCOPED_TRACE(::testing::PrintToString(std::string(tail)));
+        Restart();
+        YencPostingOptions o;
+        o.dotStuffed = stuffed;
+        std::string text = YencArticles(payload, "end.bin", payload.size(), o).front();
+        if (o.dotStuffed) text.resize(text.size() - 2); // the generated ".\n"
+        ScanAndExtract({dir.Write("in.ntx", text + tail)});
+        EXPECT_BYTES_EQ(payload, ReadFile(Out("end.bin")));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Tails, YencArticleEnd,
-                         ::testing::Values(Tail{".\n", true}, Tail{".\r\n", true}, Tail{".", true},
-                                           Tail{"\n\n.\n", true}, Tail{"\r\n\n\r.\r\n", true},
-                                           Tail{"\r\r\n.\n", true}, Tail{"\r\r.\n", true},
-                                           Tail{"\n\n\n.\n", false}, Tail{".x\n", false}, Tail{"", false},
-                                           Tail{"\n", false}, Tail{"x\n.\n", false}));
 
 } // namespace
 } // namespace zarvex::test

@@ -27,16 +27,6 @@ using Pair = std::pair<std::int64_t, std::int64_t>;
 constexpr std::uint32_t kCreate = CBufFile::modeCreate | CBufFile::modeWrite | CBufFile::typeBinary;
 constexpr std::uint32_t kInput = CBufFile::modeRead | CBufFile::shareDenyNone | CBufFile::typeBinary;
 
-// Runs `body` in a child process and returns its exit code (or -1).
-template <typename F> int InChild(F body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
 // The cause of the FileException `body` raises, or -1 when it raises none.
 template <typename F> int CauseOf(F body)
 {
@@ -48,16 +38,14 @@ template <typename F> int CauseOf(F body)
     return -1;
 }
 
-// A file-size limit in a child process stands in for a full disk.
+// A file-size limit in a child process stands in for a full disk; the child's exit code.
 int InChildWithSizeLimit(rlim_t limit, const std::string& path, const std::function<int(CBufFile&)>& body)
 {
-    return InChild([&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lim{limit, limit};
-        if (::setrlimit(RLIMIT_FSIZE, &lim) != 0) return 100;
+    return WEXITSTATUS(test::InChild([&] {
+        test::LimitFileSize(limit);
         CBufFile f;
         return f.Open(path, kCreate) ? body(f) : 101;
-    });
+    }));
 }
 
 // A fresh folder and a file object for each test.
@@ -82,8 +70,7 @@ std::string NextLine(CBufFile& f)
 TEST_F(BufFileWrite, CountsBinaryAndTextBytesWritten)
 {
     ASSERT_TRUE(f.Open(dir / "out.bin", kCreate));
-    for (unsigned char c : {'a', '\0', '\x01', '\x06', '\x07', '\x7f', '\x80', '\xff'})
-        f.PutChar(c);
+    for (unsigned char c : {'a', '\0', '\x01', '\x06', '\x07', '\x7f', '\x80', '\xff'}) f.PutChar(c);
     f.Write("\x02text", 5);
     EXPECT_EQ(Pair(f.BinaryCount(), f.TextCount()), Pair(5, 8));
     CBufFile quiet;
@@ -112,8 +99,7 @@ TEST_F(BufFileWrite, FullDiskRaisesOnceAndKeepsWhatWasWritten)
     const Bytes payload = test::RandomBytes(300000, 11);
     const int cause = InChildWithSizeLimit(100000, dir / "a.bin", [&](CBufFile& out) {
         const int lost = CauseOf([&] {
-            for (char c : payload)
-                out.PutChar(static_cast<unsigned char>(c));
+            for (char c : payload) out.PutChar(static_cast<unsigned char>(c));
         });
         return CauseOf([&] { out.Close(); }) == -1 ? lost : 103;
     });
@@ -137,8 +123,7 @@ void WriteMixed(CBufFile& f, const Bytes& payload, std::mt19937& rng)
         std::size_t room = 0;
         const int kind = static_cast<int>(rng() % 4);
         if (kind == 0) f.Write(src, n);
-        for (std::size_t i = 0; kind == 1 && i < n; ++i)
-            f.PutChar(src[i]);
+        for (std::size_t i = 0; kind == 1 && i < n; ++i) f.PutChar(src[i]);
         if (kind == 2) {
             n = std::min<std::size_t>(n, CBufFile::kReadChunk);
             std::memcpy(f.WriteRoom(n, room), src, n);
@@ -290,10 +275,8 @@ TEST_F(BufFileOps, UngetRoomInFrontOfTheBufferIsLimited)
     ASSERT_TRUE(f.Open(dir.Write("g.txt", std::string(100000, '.')), kInput));
     EXPECT_EQ(f.GetChar(), '.');
     f.UngetChar('.');
-    for (int i = 0; i < 300; ++i)
-        f.UngetChar('A' + i % 26);
-    for (int i = 254; i >= 0; --i)
-        ASSERT_EQ(f.GetChar(), 'A' + i % 26) << i;
+    for (int i = 0; i < 300; ++i) f.UngetChar('A' + i % 26);
+    for (int i = 254; i >= 0; --i) ASSERT_EQ(f.GetChar(), 'A' + i % 26) << i;
     EXPECT_EQ(f.GetChar(), '.');
 }
 
@@ -315,11 +298,11 @@ TEST_F(BufFileOpen, UnreadableFileGivesAccessDenied)
 {
     const std::string path = dir.Write("secret.txt", "x");
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
-    EXPECT_EQ(InChild([&] {
+    EXPECT_EQ(WEXITSTATUS(test::InChild([&] {
                   if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 100;
                   FileError err;
                   return CBufFile().Open(path, kInput, &err) ? 101 : err.cause;
-              }),
+              })),
               kAccessDenied);
 }
 
@@ -355,9 +338,7 @@ TEST_F(BufFileOps, StatusReportsSizeTimesAndFolderBit)
 // Random mixes of reads, writes, seeks and pushed-back bytes on one file
 // opened for reading and writing, against a string that models the file (a
 // gap reads as zeros). Writes after reads land at the logical position.
-class BufFileMixedAccess : public ::testing::TestWithParam<std::uint32_t>
-{
-};
+class BufFileMixedAccess : public ::testing::TestWithParam<std::uint32_t> {};
 
 TEST_P(BufFileMixedAccess, PositionsLengthAndContentFollowTheModel)
 {

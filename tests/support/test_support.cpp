@@ -1,9 +1,12 @@
 #include "support/test_support.h"
 
 #include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace zarvex::test {
@@ -79,6 +82,21 @@ std::string HexDiff(std::string_view expected, std::string_view actual)
         os << std::dec << "\n";
     }
     return os.str();
+}
+
+int InChild(const std::function<int()>& child)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(child());
+    int status = -1;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid ? status : -1;
+}
+
+void LimitFileSize(std::uint64_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, bytes};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
 } // namespace zarvex::test

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,11 @@ std::vector<std::string> Lines(std::string_view text);
 
 // A hex/ASCII dump of the first difference between two byte strings.
 std::string HexDiff(std::string_view expected, std::string_view actual);
+
+// Runs `child` in a child process that exits with its result; the wait status (-1: no child).
+int InChild(const std::function<int()>& child);
+// Files this process writes may grow to `bytes` only; a write past it fails (EFBIG), with no signal.
+void LimitFileSize(std::uint64_t bytes);
 
 } // namespace zarvex::test
 
