@@ -168,6 +168,13 @@ std::vector<OutputEntry> EntriesFor(MyCObArray& list)
     return all;
 }
 
+int IndexOfGroup(const MyCObArray& list, const CSortInfo* group)
+{
+    for (int g = 0; g < list.GetSize(); ++g)
+        if (list.GetAt(g) == group) return g;
+    return -1;
+}
+
 std::string_view EntryName(std::string_view text)
 {
     return text.substr(0, text.find('\t'));

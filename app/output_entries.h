@@ -36,6 +36,9 @@ std::vector<OutputEntry> EntriesFor(MyCObArray& list);
 
 // The output name of an entry: its text up to the tab.
 std::string_view EntryName(std::string_view text);
+
+// Where `group` stands in `list` now; -1 when it is not there.
+int IndexOfGroup(const MyCObArray& list, const CSortInfo* group);
 // The estimated decoded size of the output that starts at `named` (the first
 // part when null), in bytes: never negative, the same for the same parts.
 std::int64_t EstimatedSize(const CSortInfo& group, const CFInfo* named);

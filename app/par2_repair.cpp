@@ -358,6 +358,11 @@ Par2Result CheckPar2Set(const Par2Set& set, const std::string& program)
     return r;
 }
 
+void MarkMended(CSortInfo& group)
+{
+    group.m_Status = (group.m_Status & ~(GS_MASK | ST_DATAERROR | ST_INCOMPLETE)) | GS_COMPLETE;
+}
+
 std::string Par2LogLine(const Par2Set& set, const Par2Result& r)
 {
     const std::string name = set.base + ".par2";

@@ -13,6 +13,7 @@ namespace zarvex {
 
 class Host;
 class MyCObArray;
+class CSortInfo;
 
 // One recovery set in a folder: its .par2 files and the names of the files
 // it protects (read from the sets' file description packets).
@@ -67,6 +68,9 @@ std::string FindPar2Program();
 // terminal. Each run of par2 is stopped after a time scaled by the set's
 // size. A backup that repair leaves of a damaged file is removed.
 Par2Result CheckPar2Set(const Par2Set& set, const std::string& program);
+
+// par2 mended the output of `group`: whole again, the list shows it complete.
+void MarkMended(CSortInfo& group);
 
 // The line the log gets for a result, with colour markers.
 std::string Par2LogLine(const Par2Set& set, const Par2Result& result);

@@ -9,6 +9,7 @@
 #include "app/follow/follow_run.h"
 #include "app/interrupts.h"
 #include "app/json_report.h"
+#include "app/output_entries.h"
 #include "app/par2_repair.h"
 #include "app/replacing_file.h"
 #include "app/settings_ini.h"
@@ -26,7 +27,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -201,10 +201,8 @@ private:
                 ++m_WholeOutputs;
             }
             if (d.json.is_null()) continue;
-            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
             std::int64_t size = 0;
-            const std::optional<std::string> digest = fd >= 0 ? Sha256OfDescriptor(fd, &size) : std::nullopt;
-            if (fd >= 0) ::close(fd);
+            const std::optional<std::string> digest = Sha256OfFile(path, &size);
             MarkRepairedOutput(d.json, size, digest.value_or(std::string()));
         }
     }
@@ -229,18 +227,11 @@ private:
         for (const auto& [group, named] : members) {
             int answer = m_App.core.Overwrite ? 2 : 0;
             if (m_Json) m_Host.TakeLogText();
-            const int g = IndexOfGroup(group);
+            const int g = IndexOfGroup(m_List, group);
             const int r = g < 0 ? -1
                                 : m_Engine.Extract(m_List, g, named, m_OutDir, answer, m_Par2Settings, m_Run, m_Host);
             Finished(*group, *named, SettleOutputStatus(*group, r) > 0 ? 1 : r);
         }
-    }
-
-    int IndexOfGroup(const CSortInfo* group) const
-    {
-        for (int g = 0; g < m_List.GetSize(); ++g)
-            if (m_List[g] == group) return g;
-        return -1;
     }
 
     // The exit status alone does not say which outputs failed: point to the

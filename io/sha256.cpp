@@ -1,6 +1,7 @@
 #include "io/sha256.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -106,17 +107,13 @@ std::string Sha256Hex(std::string_view data)
     return sha.HexDigest();
 }
 
-std::optional<std::string> Sha256OfFile(const std::string& path)
+std::optional<std::string> Sha256OfFile(const std::string& path, std::int64_t* size)
 {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) return std::nullopt;
-    Sha256 sha;
-    std::array<char, 1 << 16> buf;
-    std::size_t got;
-    while ((got = std::fread(buf.data(), 1, buf.size(), file.get())) > 0)
-        sha.Update(buf.data(), got);
-    if (std::ferror(file.get())) return std::nullopt;
-    return sha.HexDigest();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> digest = Sha256OfDescriptor(fd, size);
+    ::close(fd);
+    return digest;
 }
 
 std::optional<std::string> Sha256OfDescriptor(int fd, std::int64_t* size)

@@ -27,8 +27,9 @@ private:
 };
 
 std::string Sha256Hex(std::string_view data);
-// The digest of a file's content; nothing when it cannot be read.
-std::optional<std::string> Sha256OfFile(const std::string& path);
+// The digest of a file's content (its size in `size`); nothing when it
+// cannot be read.
+std::optional<std::string> Sha256OfFile(const std::string& path, std::int64_t* size = nullptr);
 // The digest of the whole content of the open file `fd`, read from its
 // start without moving its position; nothing when it cannot be read.
 std::optional<std::string> Sha256OfDescriptor(int fd, std::int64_t* size = nullptr);

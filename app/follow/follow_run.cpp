@@ -27,7 +27,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <functional>
 #include <malloc.h>
 #include <map>
@@ -426,9 +425,7 @@ private:
     {
         named.ClearFlag(PF_STREAM_WAITING);
         named.SetFlag(PF_STREAM_EXCLUDED); // one attempt: what comes later is par2's to mend
-        int index = -1;
-        for (int g = 0; g < m_List.GetSize() && index < 0; ++g)
-            if (m_List.GetAt(g) == &group) index = g;
+        const int index = IndexOfGroup(m_List, &group);
         int answer = m_App.core.Overwrite ? 2 : 0;
         m_Host.TakeLogText();
         const int result = m_Engine.Extract(m_List, index, &named, m_OutDir, answer, m_GapSettings, m_Run, m_Host);
@@ -442,20 +439,14 @@ private:
                 for (const std::string& name : c.result.repaired)
                     if (name == path.substr(path.rfind('/') + 1)) verdict = Par2Verdict::Mended;
             }
-            if (verdict == Par2Verdict::Mended) Mended(group, written.front());
+            if (verdict == Par2Verdict::Mended) {
+                MarkMended(group);
+                HeadlessHost::WrittenOutput& out = written.front();
+                out.sha256 = Sha256OfFile(out.path, &out.size).value_or(std::string());
+            }
             m_Host.TakeLogText();
         }
         Tell(group, named, result, written, log, verdict);
-    }
-
-    // par2 mended the output `out` of `group`: whole now, with its new size and checksum.
-    static void Mended(CSortInfo& group, HeadlessHost::WrittenOutput& out)
-    {
-        group.m_Status = (group.m_Status & ~(GS_MASK | ST_DATAERROR | ST_INCOMPLETE)) | GS_COMPLETE;
-        const int fd = ::open(out.path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        out.sha256 = Sha256OfDescriptor(fd, &out.size).value_or(std::string());
-        ::close(fd);
     }
 
     // The recovery sets that concern what this step wrote.

@@ -637,9 +637,7 @@ CSortInfo* CZarvexDlg::FocusedGroup() const
 
 int CZarvexDlg::GroupIndexOf(const CSortInfo* group) const
 {
-    for (int i = 0; i < m_List->GetSize(); ++i)
-        if (m_List->GetAt(i) == group) return i;
-    return -1;
+    return IndexOfGroup(*m_List, group);
 }
 
 // ------------------------------------------------------------ drops

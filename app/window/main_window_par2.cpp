@@ -36,8 +36,7 @@ int CZarvexDlg::RepairWithPar2(const std::vector<std::pair<CSortInfo*, std::stri
             for (const std::string& name : c.result.repaired) {
                 for (const auto& [group, path] : written) {
                     if (path != folder + "/" + name) continue;
-                    // Whole again: the list shows it complete.
-                    group->m_Status = (group->m_Status & ~(GS_MASK | ST_DATAERROR | ST_INCOMPLETE)) | GS_COMPLETE;
+                    MarkMended(*group);
                     ++mended;
                 }
             }
